@@ -1,0 +1,145 @@
+#include "spiftdi.h"
+
+#include <QDebug>
+
+#include <cstdio>
+#include <cstring>
+
+const mpsse::DeviceId kSupportedDevices[] = {
+    {0x0403, 0x6010, "FT2232 Future Technology Devices International, Ltd"},
+    {0x0403, 0x6011, "FT4232 Future Technology Devices International, Ltd"},
+    {0x0403, 0x6014, "FT232H Future Technology Devices International, Ltd"},
+    {0x0403, 0x8878, "Bus Blaster v2 (channel A)"},
+    {0x0403, 0x8879, "Bus Blaster v2 (channel B)"},
+    {0x0403, 0xBDC8, "Turtelizer JTAG/RS232 Adapter A"},
+    {0x0403, 0xCFF8, "Amontec JTAGkey"},
+    {0x0403, 0x8A98, "TIAO Multi Protocol Adapter"},
+    {0x15BA, 0x0003, "Olimex Ltd. OpenOCD JTAG"},
+    {0x15BA, 0x0004, "Olimex Ltd. OpenOCD JTAG TINY"},
+    {0, 0, nullptr},
+};
+
+const std::map<uint32_t, AdapterType>& AdapterTypeMap()
+{
+    static const std::map<uint32_t, AdapterType> map = {
+        {0x6010, {"FT2232", 2}},
+        {0x6014, {"FT232H", 0}},
+    };
+    return map;
+}
+
+namespace {
+// Fields of a stored 40-byte device record.
+uint32_t RecordU32(const SpiFtdi::DeviceRecord& rec, size_t nOffset)
+{
+    uint32_t v;
+    std::memcpy(&v, rec.data() + nOffset, sizeof v);
+    return v;
+}
+constexpr size_t kOffProduct = offsetof(mpsse::DevInfo, nProduct);
+constexpr size_t kOffLocation = offsetof(mpsse::DevInfo, nLocation);
+constexpr size_t kOffSubLocation = offsetof(mpsse::DevInfo, nSubLocation);
+constexpr size_t kOffNaming = offsetof(mpsse::DevInfo, nNaming);
+}  // namespace
+
+SpiFtdi::~SpiFtdi()
+{
+    Close();
+}
+
+int SpiFtdi::Init(QList<QByteArray>& names, const QByteArray& strLibPath)
+{
+    Q_UNUSED(strLibPath);  // the adapter library is linked in, not loaded from a path
+    return Enumerate(names);
+}
+
+int SpiFtdi::Enumerate(QList<QByteArray>& names)
+{
+    m_deviceMap.clear();
+    Close();
+    int nCount = 0;
+    mpsse::DevInfo* pList = nullptr;
+    const int r = mpsse::GetDevInfoAll(kSupportedDevices, &nCount, &pList);
+    if (r <= 0)
+        return r;
+    names.clear();
+    for (mpsse::DevInfo* p = pList; p; p = p->pNext) {
+        DeviceRecord rec;
+        std::memcpy(rec.data(), p, rec.size());
+        char strType[12];
+        const auto it = AdapterTypeMap().find(p->nProduct);
+        if (it != AdapterTypeMap().end())
+            std::snprintf(strType, sizeof strType, "%s", it->second.pTypeName);
+        else
+            std::snprintf(strType, sizeof strType, "0x%X", unsigned(p->nProduct));
+        char strName[50];
+        if (rec[kOffNaming] > 4) {
+            std::snprintf(strName, sizeof strName, "%s-LOC-%u.%u", strType, unsigned(p->nLocation),
+                          unsigned(p->nSubLocation));
+        } else {
+            std::snprintf(strName, sizeof strName, "%s-LOC-%u", strType, unsigned(p->nLocation));
+            std::memset(rec.data() + kOffSubLocation, 0, sizeof(uint32_t));
+        }
+        m_deviceMap.insert(QByteArray(strName), rec);
+        names.append(QByteArray(strName));
+    }
+    mpsse::DevInfoRease(pList);
+    return r;
+}
+
+int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
+{
+    Close();
+    if (strName.isEmpty() || m_deviceMap.isEmpty() || !m_deviceMap.contains(strName))
+        return -1;
+    const DeviceRecord& rec = m_deviceMap[strName];
+    const auto it = AdapterTypeMap().find(RecordU32(rec, kOffProduct));
+    const int nChannel = it != AdapterTypeMap().end() ? it->second.nChannel : 0;
+    const uint32_t nClock = (nHz >= kSpiMinClockHz && nHz <= kSpiMaxClockHz) ? nHz : kSpiFallbackClockHz;
+    m_pContext = mpsse::MPSSE_PortPath(1, nClock, nChannel, 0, RecordU32(rec, kOffLocation),
+                                       RecordU32(rec, kOffSubLocation));
+    if (!m_pContext) {
+        qDebug("can not open");
+        return -1;
+    }
+    return 0;
+}
+
+int SpiFtdi::SetClock(uint32_t nHz)
+{
+    if (nHz < kSpiMinClockHz || nHz > kSpiMaxClockHz)
+        return -1;
+    if (!m_pContext)
+        return -2;
+    return mpsse::SetClock(m_pContext, nHz);
+}
+
+void SpiFtdi::Close()
+{
+    if (m_pContext) {
+        mpsse::Close(m_pContext);
+        m_pContext = nullptr;
+    }
+}
+
+int SpiFtdi::WriteOnly(const uint8_t* pTx, int nLen)
+{
+    if (!m_pContext || !pTx || nLen < 1)
+        return -1;
+    mpsse::Start(m_pContext);
+    const int r = mpsse::FastWrite(m_pContext, pTx, nLen);
+    mpsse::Stop(m_pContext);
+    return r;
+}
+
+int SpiFtdi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen)
+{
+    if (!m_pContext || !pTx || nTxLen < 1 || !pRx)
+        return -1;
+    mpsse::Start(m_pContext);
+    int r = mpsse::FastWrite(m_pContext, pTx, nTxLen);
+    if (r == 0)
+        r = mpsse::FastRead(m_pContext, pRx, nRxLen);
+    mpsse::Stop(m_pContext);
+    return r;
+}

@@ -1,0 +1,53 @@
+// The FTDI MPSSE adapter: enumerates the supported adapters through the
+// adapter library, names them by type and USB location, and opens one by name.
+#pragma once
+
+#include "spiinterface.h"
+
+#include <mpsse.h>
+
+#include <QMap>
+
+#include <array>
+#include <map>
+
+// Clock limits the adapter accepts, in Hz.
+constexpr uint32_t kSpiMinClockHz = 100000;
+constexpr uint32_t kSpiMaxClockHz = 60000000;
+// The clock used when Open is asked for a rate outside the limits.
+constexpr uint32_t kSpiFallbackClockHz = 30000000;
+
+// Vendor/product pairs the adapter library is asked to list; ends with zeros.
+extern const mpsse::DeviceId kSupportedDevices[];
+
+struct AdapterType {
+    const char* pTypeName;
+    int nChannel;  // interface selector passed when opening: 0 any, 1 A, 2 B
+};
+// Product id -> short type name and channel selector.
+const std::map<uint32_t, AdapterType>& AdapterTypeMap();
+
+class SpiFtdi : public SpiInterface {
+public:
+    using DeviceRecord = std::array<uint8_t, sizeof(mpsse::DevInfo)>;
+
+    SpiFtdi() = default;
+    ~SpiFtdi() override;
+    SpiFtdi(const SpiFtdi&) = delete;
+    SpiFtdi& operator=(const SpiFtdi&) = delete;
+
+    int Init(QList<QByteArray>& names, const QByteArray& strLibPath) override;
+    int Enumerate(QList<QByteArray>& names) override;
+    int SetClock(uint32_t nHz) override;
+    int Open(const QByteArray& strName, uint32_t nHz) override;
+    void Close() override;
+    int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) override;
+    int WriteOnly(const uint8_t* pTx, int nLen) override;
+
+    bool IsOpen() const { return m_pContext != nullptr; }
+    const QMap<QByteArray, DeviceRecord>& DeviceMap() const { return m_deviceMap; }
+
+private:
+    void* m_pContext = nullptr;
+    QMap<QByteArray, DeviceRecord> m_deviceMap;
+};

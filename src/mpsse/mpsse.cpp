@@ -1,0 +1,138 @@
+#include "mpsse.h"
+
+#include "mpsse_engine.h"
+#include "transport.h"
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+namespace mpsse {
+
+std::unique_ptr<Backend> MakeFtdiBackend();  // ftdi_backend.cpp
+
+namespace {
+std::mutex g_backendMutex;
+std::shared_ptr<Backend> g_pBackend;
+std::atomic<bool> g_bBatching{true};
+
+MpsseEngine* Engine(void* pContext)
+{
+    return static_cast<MpsseEngine*>(pContext);
+}
+}  // namespace
+
+void SetBackend(std::shared_ptr<Backend> pBackend)
+{
+    std::lock_guard<std::mutex> lock(g_backendMutex);
+    g_pBackend = std::move(pBackend);
+}
+
+std::shared_ptr<Backend> CurrentBackend()
+{
+    std::lock_guard<std::mutex> lock(g_backendMutex);
+    if (!g_pBackend)
+        g_pBackend = MakeFtdiBackend();
+    return g_pBackend;
+}
+
+void SetWriteBatching(bool bEnabled)
+{
+    g_bBatching = bEnabled;
+}
+
+bool WriteBatching()
+{
+    return g_bBatching;
+}
+
+int GetDevInfoAll(const DeviceId* pTable, int* pnCount, DevInfo** ppList)
+{
+    if (pnCount)
+        *pnCount = 0;
+    if (!ppList || !pTable)
+        return -1;
+    *ppList = nullptr;
+    std::vector<AdapterEntry> entries;
+    const int r = CurrentBackend()->Enumerate(pTable, entries);
+    if (r < 0)
+        return r;
+    DevInfo** ppTail = ppList;
+    for (const AdapterEntry& e : entries) {
+        auto* pInfo = new DevInfo;
+        std::memset(pInfo, 0, sizeof *pInfo);
+        pInfo->nVendor = e.nVendor;
+        pInfo->nChipType = e.nChipType;
+        pInfo->nProduct = e.nProduct;
+        pInfo->nLocation = e.nLocation;
+        pInfo->nSubLocation = e.nSubLocation;
+        pInfo->nNaming = e.bNeedsSubLocation ? kNamingWithSubLocation : 0;
+        pInfo->nChannels = uint8_t(e.nChannels);
+        *ppTail = pInfo;
+        ppTail = &pInfo->pNext;
+    }
+    if (pnCount)
+        *pnCount = int(entries.size());
+    return int(entries.size());
+}
+
+void DevInfoRease(DevInfo* pList)
+{
+    while (pList) {
+        DevInfo* pNext = pList->pNext;
+        delete pList;
+        pList = pNext;
+    }
+}
+
+void* MPSSE_PortPath(int nMode, uint32_t nClockHz, int nChannel, int nReserved, uint32_t nLocation,
+                     uint32_t nSubLocation)
+{
+    if (nMode != 1 || nReserved != 0 || nChannel < 0 || nChannel > 4)
+        return nullptr;
+    std::unique_ptr<Transport> pTransport = CurrentBackend()->Open(nLocation, nSubLocation, nChannel);
+    if (!pTransport)
+        return nullptr;
+    auto* pEngine = new MpsseEngine(std::move(pTransport), g_bBatching);
+    if (pEngine->Initialise(nClockHz) != kOk) {
+        delete pEngine;
+        return nullptr;
+    }
+    return pEngine;
+}
+
+int SetClock(void* pContext, uint32_t nClockHz)
+{
+    return pContext ? Engine(pContext)->SetClock(nClockHz) : int(kErrBadArgument);
+}
+
+int Start(void* pContext)
+{
+    return pContext ? Engine(pContext)->Start() : int(kErrBadArgument);
+}
+
+int Stop(void* pContext)
+{
+    return pContext ? Engine(pContext)->Stop() : int(kErrBadArgument);
+}
+
+int FastWrite(void* pContext, const uint8_t* pData, int nLength)
+{
+    return pContext ? Engine(pContext)->Write(pData, nLength) : int(kErrBadArgument);
+}
+
+int FastRead(void* pContext, uint8_t* pBuffer, int nLength)
+{
+    return pContext ? Engine(pContext)->Read(pBuffer, nLength) : int(kErrBadArgument);
+}
+
+int Close(void* pContext)
+{
+    if (!pContext)
+        return kErrBadArgument;
+    const int r = Engine(pContext)->Close();
+    delete Engine(pContext);
+    return r;
+}
+
+}  // namespace mpsse

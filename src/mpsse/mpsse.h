@@ -1,0 +1,96 @@
+// The adapter library: SPI over an FTDI MPSSE engine.
+//
+// A small C-style API (enumerate, open by USB location, set the clock, frame
+// brackets, write and read bytes, close) that the adapter link calls. The
+// functions live in namespace mpsse so that generic names such as Close never
+// collide with other libraries. Bytes go to the adapter through a Transport
+// (transport.h): libftdi1 for real hardware, or the simulated bench.
+//
+// Implementation note on batching: Start, Stop and FastWrite only queue MPSSE
+// commands; FastRead sends the queue, the read command and SEND_IMMEDIATE in
+// one USB write and then collects the reply. The queue also goes out when it
+// is full, at SetClock and at Close. A failure of a deferred write therefore
+// surfaces at the next call that flushes; it is kept as a sticky error in the
+// context, so every later call returns it until the context is closed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mpsse {
+
+// One entry of the supported-device table; the table ends with an all-zero entry.
+struct DeviceId {
+    uint32_t nVendor;
+    uint32_t nProduct;
+    const char* pDescription;
+};
+
+// One record of the device list returned by GetDevInfoAll (40 bytes on 64-bit
+// hosts; the fields at offsets 8, 12, 16, 20 and 32 are what callers read).
+struct DevInfo {
+    uint32_t nVendor;        // offset 0: USB vendor id
+    uint32_t nChipType;      // offset 4: ChipType of the adapter
+    uint32_t nProduct;       // offset 8: USB product id
+    uint32_t nLocation;      // offset 12: location number (location.h)
+    uint32_t nSubLocation;   // offset 16: sub-location number
+    uint8_t nNaming;         // offset 20: above 4 when the name needs both numbers
+    uint8_t nChannels;       // offset 21: MPSSE channels of the chip
+    uint8_t reserved[10];    // offset 22
+    DevInfo* pNext;          // offset 32: next record, null ends the list
+};
+static_assert(sizeof(void*) != 8 || sizeof(DevInfo) == 40, "device records are 40 bytes");
+static_assert(offsetof(DevInfo, nProduct) == 8 && offsetof(DevInfo, nLocation) == 12 &&
+                  offsetof(DevInfo, nSubLocation) == 16 && offsetof(DevInfo, nNaming) == 20 &&
+                  (sizeof(void*) != 8 || offsetof(DevInfo, pNext) == 32),
+              "device record field offsets");
+
+// The value of DevInfo::nNaming when the location number alone does not name the port.
+constexpr uint8_t kNamingWithSubLocation = 5;
+
+enum ChipType : uint32_t {
+    kChipFt2232D = 1,   // 12 MHz base clock, no divide-by-5 commands
+    kChipFt2232H = 2,
+    kChipFt4232H = 3,
+    kChipFt232H = 4,
+};
+
+// Result codes of the library. They stay clear of the controller's own codes
+// (-1..-4, ±258, 323) so that a log line always tells which layer failed.
+enum Result : int {
+    kOk = 0,
+    kErrBadArgument = 1001,    // null pointer, negative length or closed context
+    kErrUsbWrite = 1002,       // the USB write failed (device gone, pipe error)
+    kErrUsbRead = 1003,        // the USB read failed
+    kErrReadTimeout = 1004,    // the adapter did not deliver the reply in time
+    kErrBadCommand = 1005,     // the engine rejected a command (0xFA answer)
+};
+
+// Lists the attached adapters whose vendor/product pair is in pTable. Returns
+// the number of records (> 0, *ppList heads the list, release it with
+// DevInfoRease), 0 when none is attached, or a negative libusb-style code
+// (then *ppList stays null). *pnCount receives the count as well.
+int GetDevInfoAll(const DeviceId* pTable, int* pnCount, DevInfo** ppList);
+void DevInfoRease(DevInfo* pList);
+
+// Opens the adapter at (nLocation, nSubLocation) for SPI mode 0 at nClockHz.
+// nMode must be 1 (SPI master); nChannel is the interface selector (0 any,
+// 1 A, 2 B, 3 C, 4 D); nReserved must be 0. Returns null on any failure.
+void* MPSSE_PortPath(int nMode, uint32_t nClockHz, int nChannel, int nReserved, uint32_t nLocation,
+                     uint32_t nSubLocation);
+int SetClock(void* pContext, uint32_t nClockHz);
+int Start(void* pContext);
+int Stop(void* pContext);
+int FastWrite(void* pContext, const uint8_t* pData, int nLength);
+int FastRead(void* pContext, uint8_t* pBuffer, int nLength);
+int Close(void* pContext);
+
+// The SCK the engine really runs for a request (the nearest rate at or below it).
+uint32_t ActualClockHz(uint32_t nChipType, uint32_t nRequestedHz);
+
+// Write batching is on by default; the speed benchmark switches it off to
+// measure what it buys. Affects contexts opened afterwards.
+void SetWriteBatching(bool bEnabled);
+bool WriteBatching();
+
+}  // namespace mpsse

@@ -1,0 +1,210 @@
+#include "mpsse_engine.h"
+
+#include <algorithm>
+
+namespace mpsse {
+
+namespace {
+constexpr uint8_t kPinsIdle = pin::kCs;  // CS high, SK low, MOSI low
+constexpr uint8_t kPinsSelected = 0x00;  // CS asserted
+
+void AppendLength(std::vector<uint8_t>& q, int nLength)
+{
+    const int nCode = nLength - 1;  // the engine counts from 0: 0x0000 is one byte
+    q.push_back(uint8_t(nCode & 0xFF));
+    q.push_back(uint8_t((nCode >> 8) & 0xFF));
+}
+
+uint32_t BaseClockHz(uint32_t nChipType)
+{
+    // H chips run the engine from 60 MHz once divide-by-5 is off; the
+    // FT2232D has a fixed 12 MHz base (FTDI AN_108, section 3.8).
+    return nChipType == kChipFt2232D ? 12000000u : 60000000u;
+}
+}  // namespace
+
+uint16_t ClockDivisor(uint32_t nChipType, uint32_t nRequestedHz)
+{
+    // SCK = base / ((1 + divisor) * 2). Take the smallest divisor whose SCK
+    // does not exceed the request; a request above base / 2 (30 MHz on H
+    // chips) runs at base / 2, the fastest real SCK of the engine.
+    const uint64_t nHalfBase = BaseClockHz(nChipType) / 2;
+    if (nRequestedHz == 0)
+        return 0xFFFF;
+    uint64_t nDivisor = (nHalfBase + nRequestedHz - 1) / nRequestedHz;  // ceil
+    nDivisor = nDivisor == 0 ? 0 : nDivisor - 1;
+    return uint16_t(std::min<uint64_t>(nDivisor, 0xFFFF));
+}
+
+uint32_t ActualClockHz(uint32_t nChipType, uint32_t nRequestedHz)
+{
+    return uint32_t(BaseClockHz(nChipType) / 2 / (1u + ClockDivisor(nChipType, nRequestedHz)));
+}
+
+MpsseEngine::MpsseEngine(std::unique_ptr<Transport> pTransport, bool bBatching)
+    : m_pTransport(std::move(pTransport)), m_bBatching(bBatching)
+{
+    m_queue.reserve(kQueueLimit + 16);
+}
+
+MpsseEngine::~MpsseEngine()
+{
+    Close();
+}
+
+int MpsseEngine::Fail(int nCode)
+{
+    if (m_nStickyError == kOk) {
+        m_nStickyError = nCode;
+        m_queue.clear();
+        if (m_pTransport)
+            m_pTransport->Purge();
+    }
+    return m_nStickyError;
+}
+
+int MpsseEngine::Flush()
+{
+    if (m_nStickyError != kOk)
+        return m_nStickyError;
+    if (m_queue.empty())
+        return kOk;
+    const int r = m_pTransport->Write(m_queue.data(), int(m_queue.size()));
+    m_queue.clear();
+    return r == kOk ? kOk : Fail(r);
+}
+
+int MpsseEngine::AfterQueued()
+{
+    if (!m_bBatching || int(m_queue.size()) >= kQueueLimit)
+        return Flush();
+    return kOk;
+}
+
+int MpsseEngine::SetLowPins(uint8_t nValue, uint8_t nDirection)
+{
+    if (m_nPinValue == nValue && m_nPinDirection == nDirection)
+        return kOk;
+    m_queue.push_back(op::kSetBitsLow);
+    m_queue.push_back(nValue);
+    m_queue.push_back(nDirection);
+    m_nPinValue = nValue;
+    m_nPinDirection = nDirection;
+    return kOk;
+}
+
+int MpsseEngine::Initialise(uint32_t nClockHz)
+{
+    if (!m_pTransport)
+        return kErrBadArgument;
+    // Synchronise: an invalid opcode must come back as 0xFA followed by it
+    // (FTDI AN_135, section 5.3.1). This proves that the MPSSE is listening
+    // and that no stale bytes sit in the receive buffer.
+    const uint8_t probe[] = {op::kSyncProbe, op::kSendImmediate};
+    int r = m_pTransport->Write(probe, sizeof probe);
+    if (r != kOk)
+        return Fail(r);
+    uint8_t echo[2] = {0, 0};
+    r = m_pTransport->Read(echo, 2, kReadTimeoutMs);
+    if (r != kOk)
+        return Fail(r);
+    if (echo[0] != op::kBadCommandEcho || echo[1] != op::kSyncProbe)
+        return Fail(kErrBadCommand);
+
+    if (m_pTransport->ChipType() != kChipFt2232D)
+        m_queue.push_back(op::kDivBy5Off);
+    m_queue.push_back(op::kAdaptiveOff);
+    m_queue.push_back(op::kThreePhaseOff);
+    m_queue.push_back(op::kLoopbackOff);
+    const uint16_t nDivisor = ClockDivisor(m_pTransport->ChipType(), nClockHz);
+    m_queue.push_back(op::kSetDivisor);
+    m_queue.push_back(uint8_t(nDivisor & 0xFF));
+    m_queue.push_back(uint8_t(nDivisor >> 8));
+    SetLowPins(kPinsIdle, pin::kOutputs);
+    return Flush();
+}
+
+int MpsseEngine::SetClock(uint32_t nClockHz)
+{
+    if (m_nStickyError != kOk)
+        return m_nStickyError;
+    const uint16_t nDivisor = ClockDivisor(m_pTransport->ChipType(), nClockHz);
+    m_queue.push_back(op::kSetDivisor);
+    m_queue.push_back(uint8_t(nDivisor & 0xFF));
+    m_queue.push_back(uint8_t(nDivisor >> 8));
+    return Flush();
+}
+
+int MpsseEngine::Start()
+{
+    if (m_nStickyError != kOk)
+        return m_nStickyError;
+    SetLowPins(kPinsSelected, pin::kOutputs);
+    return AfterQueued();
+}
+
+int MpsseEngine::Stop()
+{
+    if (m_nStickyError != kOk)
+        return m_nStickyError;
+    SetLowPins(kPinsIdle, pin::kOutputs);
+    return AfterQueued();
+}
+
+int MpsseEngine::Write(const uint8_t* pData, int nLength)
+{
+    if (!pData || nLength < 0)
+        return kErrBadArgument;
+    if (m_nStickyError != kOk)
+        return m_nStickyError;
+    for (int nDone = 0; nDone < nLength;) {
+        const int nChunk = std::min(nLength - nDone, kMaxChunk);
+        m_queue.push_back(op::kBytesOutNeg);
+        AppendLength(m_queue, nChunk);
+        m_queue.insert(m_queue.end(), pData + nDone, pData + nDone + nChunk);
+        nDone += nChunk;
+        const int r = AfterQueued();
+        if (r != kOk)
+            return r;
+    }
+    return kOk;
+}
+
+int MpsseEngine::Read(uint8_t* pBuffer, int nLength)
+{
+    if (!pBuffer || nLength < 0)
+        return kErrBadArgument;
+    if (m_nStickyError != kOk)
+        return m_nStickyError;
+    if (nLength == 0)
+        return kOk;
+    // All read commands and SEND_IMMEDIATE travel in the same USB write as
+    // whatever is queued before them; the reply is then collected whole.
+    for (int nDone = 0; nDone < nLength;) {
+        const int nChunk = std::min(nLength - nDone, kMaxChunk);
+        m_queue.push_back(op::kBytesInPos);
+        AppendLength(m_queue, nChunk);
+        nDone += nChunk;
+    }
+    m_queue.push_back(op::kSendImmediate);
+    int r = Flush();
+    if (r != kOk)
+        return r;
+    r = m_pTransport->Read(pBuffer, nLength, kReadTimeoutMs);
+    return r == kOk ? kOk : Fail(r);
+}
+
+int MpsseEngine::Close()
+{
+    if (!m_pTransport)
+        return kOk;
+    int r = m_nStickyError;
+    if (r == kOk) {
+        SetLowPins(0x00, 0x00);  // every pin back to input
+        r = Flush();
+    }
+    m_pTransport.reset();
+    return r;
+}
+
+}  // namespace mpsse

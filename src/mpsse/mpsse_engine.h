@@ -1,0 +1,81 @@
+// The MPSSE command encoder and write queue behind one open adapter (the
+// context that MPSSE_PortPath returns). Commands come from FTDI AN_108
+// "Command Processor for MPSSE and MCU Host Bus Emulation Modes".
+//
+// Low byte pins in SPI mode 0 (AN_135):
+//   ADBUS0 SK   clock, output, idle low
+//   ADBUS1 DO   MOSI, output
+//   ADBUS2 DI   MISO, input
+//   ADBUS3 CS   chip select, output, idle high (active low)
+#pragma once
+
+#include "transport.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace mpsse {
+
+namespace op {
+constexpr uint8_t kSetBitsLow = 0x80;      // value, direction
+constexpr uint8_t kSetBitsHigh = 0x82;     // value, direction
+constexpr uint8_t kBytesOutNeg = 0x11;     // len-1 (LE16), data: out on the falling edge, MSB first
+constexpr uint8_t kBytesInPos = 0x20;      // len-1 (LE16): in on the rising edge, MSB first
+constexpr uint8_t kBytesInOut = 0x31;      // len-1 (LE16), data: out falling, in rising
+constexpr uint8_t kLoopbackOff = 0x85;
+constexpr uint8_t kSetDivisor = 0x86;      // divisor low, divisor high
+constexpr uint8_t kSendImmediate = 0x87;
+constexpr uint8_t kDivBy5Off = 0x8A;       // H chips only: 60 MHz base clock
+constexpr uint8_t kDivBy5On = 0x8B;
+constexpr uint8_t kThreePhaseOff = 0x8D;
+constexpr uint8_t kAdaptiveOff = 0x97;
+constexpr uint8_t kBadCommandEcho = 0xFA;  // the engine's answer to an unknown opcode
+constexpr uint8_t kSyncProbe = 0xAA;       // an invalid opcode used to synchronise
+}  // namespace op
+
+namespace pin {
+constexpr uint8_t kSck = 0x01;
+constexpr uint8_t kMosi = 0x02;
+constexpr uint8_t kMiso = 0x04;
+constexpr uint8_t kCs = 0x08;
+constexpr uint8_t kOutputs = kSck | kMosi | kCs;
+}  // namespace pin
+
+// Computes the clock divisor for a request: the fastest SCK at or below it.
+uint16_t ClockDivisor(uint32_t nChipType, uint32_t nRequestedHz);
+
+class MpsseEngine {
+public:
+    MpsseEngine(std::unique_ptr<Transport> pTransport, bool bBatching);
+    ~MpsseEngine();
+
+    // Synchronises with the engine and sets up SPI mode 0 at the clock.
+    int Initialise(uint32_t nClockHz);
+    int SetClock(uint32_t nClockHz);
+    int Start();
+    int Stop();
+    int Write(const uint8_t* pData, int nLength);
+    int Read(uint8_t* pBuffer, int nLength);
+    // Sends what is queued, puts every pin back to input and releases the transport.
+    int Close();
+
+    static constexpr int kQueueLimit = 65536 + 4096;  // flush before the queue grows past this
+    static constexpr int kMaxChunk = 65536;            // longest single MPSSE data command
+    static constexpr int kReadTimeoutMs = 2000;
+
+private:
+    int SetLowPins(uint8_t nValue, uint8_t nDirection);
+    int Flush();
+    int Fail(int nCode);
+    int AfterQueued();  // sends at once when batching is off or the queue is full
+
+    std::unique_ptr<Transport> m_pTransport;
+    std::vector<uint8_t> m_queue;
+    bool m_bBatching;
+    int m_nStickyError = kOk;
+    int m_nPinValue = -1;      // last value sent with kSetBitsLow, -1 before the first
+    int m_nPinDirection = -1;
+};
+
+}  // namespace mpsse

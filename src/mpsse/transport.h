@@ -1,0 +1,52 @@
+// The byte transport seam under the adapter library: a backend lists adapters
+// and opens one as a Transport that moves raw MPSSE bytes. libftdi1 provides
+// the real backend; the simulated bench and the tests provide others.
+#pragma once
+
+#include "mpsse.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace mpsse {
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+    // Sends all n bytes; 0 or a Result code.
+    virtual int Write(const uint8_t* pData, int n) = 0;
+    // Receives exactly n bytes within nTimeoutMs; 0 or a Result code.
+    virtual int Read(uint8_t* pBuffer, int n, int nTimeoutMs) = 0;
+    // Drops whatever the adapter still holds in either direction.
+    virtual void Purge() = 0;
+    virtual uint32_t ChipType() const = 0;
+};
+
+// What a backend reports for one attached adapter.
+struct AdapterEntry {
+    uint32_t nVendor = 0;
+    uint32_t nProduct = 0;
+    uint32_t nChipType = kChipFt2232H;
+    uint32_t nChannels = 2;
+    uint32_t nLocation = 0;
+    uint32_t nSubLocation = 0;
+    bool bNeedsSubLocation = false;
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // Adapters whose vendor/product pair is in pTable: 0 or more entries, or a
+    // negative code when the bus cannot be read at all.
+    virtual int Enumerate(const DeviceId* pTable, std::vector<AdapterEntry>& entries) = 0;
+    // Opens the adapter at the location, with the MPSSE enabled and its
+    // buffers purged; null when it cannot.
+    virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel) = 0;
+};
+
+// The backend the library uses (the libftdi1 one unless replaced).
+void SetBackend(std::shared_ptr<Backend> pBackend);
+std::shared_ptr<Backend> CurrentBackend();
+
+}  // namespace mpsse

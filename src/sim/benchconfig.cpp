@@ -1,0 +1,160 @@
+#include "benchconfig.h"
+
+#include <QSettings>
+#include <QStringList>
+
+namespace sim {
+
+namespace {
+
+bool ParseHexByte(const QString& strText, uint8_t& nValue)
+{
+    bool bOk = false;
+    const uint nParsed = strText.trimmed().toUInt(&bOk, 16);
+    if (!bOk || nParsed > 0xFF)
+        return false;
+    nValue = uint8_t(nParsed);
+    return true;
+}
+
+bool ParseBool(const QVariant& value, bool bDefault, bool& bResult)
+{
+    if (!value.isValid()) {
+        bResult = bDefault;
+        return true;
+    }
+    const QString strText = value.toString().trimmed().toLower();
+    if (strText == "true" || strText == "1" || strText == "yes") {
+        bResult = true;
+        return true;
+    }
+    if (strText == "false" || strText == "0" || strText == "no" || strText.isEmpty()) {
+        bResult = false;
+        return true;
+    }
+    return false;
+}
+
+// A list of hexadecimal addresses, separated by commas or blanks.
+bool ParseSectors(const QVariant& value, std::set<uint32_t>& sectors)
+{
+    const QStringList parts =
+        value.toStringList().join(' ').split(QRegExp("[,\\s]+"), Qt::SkipEmptyParts);
+    for (const QString& strPart : parts) {
+        bool bOk = false;
+        const uint nAddress = strPart.toUInt(&bOk, 16);
+        if (!bOk)
+            return false;
+        sectors.insert(nAddress & ~0xFFFu);
+    }
+    return true;
+}
+
+QString HexByte(uint8_t n)
+{
+    return QString("%1").arg(n, 2, 16, QChar('0')).toUpper();
+}
+
+}  // namespace
+
+bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strError)
+{
+    QSettings ini(strPath, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError) {
+        strError = QString("%1: cannot be read").arg(strPath);
+        return false;
+    }
+    auto fail = [&](const char* pKey) {
+        strError = QString("%1: bad value for %2").arg(strPath, pKey);
+        return false;
+    };
+
+    const QString strModel = ini.value("chip/model", ChipModelName(config.model)).toString();
+    if (!ChipModelFromName(strModel.toStdString(), config.model))
+        return fail("chip/model");
+
+    const QString strJedec = ini.value("flash/jedec", "EF4015").toString().trimmed();
+    bool bOk = false;
+    const uint nJedec = strJedec.toUInt(&bOk, 16);
+    if (!bOk || strJedec.size() != 6)
+        return fail("flash/jedec");
+    config.flash.nManufacturer = uint8_t(nJedec >> 16);
+    config.flash.nMemoryType = uint8_t(nJedec >> 8);
+    config.flash.nCapacity = uint8_t(nJedec);
+    if ((config.flash.nCapacity & 31) < 12 || (config.flash.nCapacity & 31) > 24)
+        return fail("flash/jedec (capacity between 4 KiB and 16 MiB)");
+    if (!ParseHexByte(ini.value("flash/device_id", "14").toString(), config.flash.nDeviceId))
+        return fail("flash/device_id");
+    const QVariant uid = ini.value("flash/uid");
+    if (uid.isValid()) {
+        const QByteArray bytes = QByteArray::fromHex(uid.toString().toLatin1());
+        if (bytes.size() != 16 || uid.toString().trimmed().size() != 32)
+            return fail("flash/uid (32 hexadecimal digits)");
+        for (int i = 0; i < 16; ++i)
+            config.flash.uid[i] = uint8_t(bytes[i]);
+    }
+    if (!ParseHexByte(ini.value("flash/status1", "00").toString(), config.nStatus1))
+        return fail("flash/status1");
+    if (!ParseHexByte(ini.value("flash/status2", "00").toString(), config.nStatus2))
+        return fail("flash/status2");
+
+    const QString strSpeed = ini.value("usb/speed", "high").toString().trimmed().toLower();
+    if (strSpeed != "high" && strSpeed != "full")
+        return fail("usb/speed");
+    config.bUsbHighSpeed = strSpeed == "high";
+    if (!ParseBool(ini.value("timing/realtime"), false, config.bRealtime))
+        return fail("timing/realtime");
+
+    config.nUnplugAfterTransfers = ini.value("faults/unplug_after_transfers", 0).toInt(&bOk);
+    if (!bOk || config.nUnplugAfterTransfers < 0)
+        return fail("faults/unplug_after_transfers");
+    if (!ParseBool(ini.value("faults/stuck_busy"), false, config.bStuckBusy))
+        return fail("faults/stuck_busy");
+    if (!ParseBool(ini.value("faults/no_flash"), false, config.bNoFlash))
+        return fail("faults/no_flash");
+    if (!ParseBool(ini.value("faults/mode_stuck"), false, config.bModeStuck))
+        return fail("faults/mode_stuck");
+    if (!ParseSectors(ini.value("faults/weak_sectors"), config.weakSectors))
+        return fail("faults/weak_sectors");
+    if (!ParseSectors(ini.value("faults/dead_sectors"), config.deadSectors))
+        return fail("faults/dead_sectors");
+
+    config.nAdapters = ini.value("bench/adapters", 1).toInt(&bOk);
+    if (!bOk || config.nAdapters < 1 || config.nAdapters > 64)
+        return fail("bench/adapters (1 to 64)");
+    return true;
+}
+
+bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
+{
+    QSettings ini(strPath, QSettings::IniFormat);
+    ini.setValue("chip/model", ChipModelName(config.model));
+    ini.setValue("flash/jedec", HexByte(config.flash.nManufacturer) + HexByte(config.flash.nMemoryType) +
+                                    HexByte(config.flash.nCapacity));
+    ini.setValue("flash/device_id", HexByte(config.flash.nDeviceId));
+    ini.setValue("flash/uid",
+                 QByteArray(reinterpret_cast<const char*>(config.flash.uid), 16).toHex().toUpper());
+    ini.setValue("flash/status1", HexByte(config.nStatus1));
+    ini.setValue("flash/status2", HexByte(config.nStatus2));
+    ini.setValue("usb/speed", config.bUsbHighSpeed ? "high" : "full");
+    ini.setValue("timing/realtime", config.bRealtime);
+    ini.setValue("faults/unplug_after_transfers", config.nUnplugAfterTransfers);
+    ini.setValue("faults/stuck_busy", config.bStuckBusy);
+    ini.setValue("faults/no_flash", config.bNoFlash);
+    ini.setValue("faults/mode_stuck", config.bModeStuck);
+    ini.setValue("faults/weak_sectors", "");
+    ini.setValue("faults/dead_sectors", "");
+    ini.sync();
+    return ini.status() == QSettings::NoError;
+}
+
+bool SaveBenchStatus(const QString& strPath, uint8_t nStatus1, uint8_t nStatus2)
+{
+    QSettings ini(strPath, QSettings::IniFormat);
+    ini.setValue("flash/status1", HexByte(nStatus1));
+    ini.setValue("flash/status2", HexByte(nStatus2));
+    ini.sync();
+    return ini.status() == QSettings::NoError;
+}
+
+}  // namespace sim

@@ -1,0 +1,38 @@
+// bench.ini: what chip and flash a simulated adapter carries, its USB speed,
+// its timing and its faults. Every key is optional; missing ones take the
+// defaults below, and a new bench directory gets a file with all of them.
+#pragma once
+
+#include "spinorflash.h"
+#include "xqchip.h"
+
+#include <QString>
+
+#include <set>
+
+namespace sim {
+
+struct BenchConfig {
+    ChipModel model = ChipModel::XQ6230;
+    FlashIdentity flash;
+    uint8_t nStatus1 = 0;
+    uint8_t nStatus2 = 0;
+    bool bUsbHighSpeed = true;
+    bool bRealtime = false;
+    int nUnplugAfterTransfers = 0;  // 0: never
+    bool bStuckBusy = false;
+    bool bNoFlash = false;
+    bool bModeStuck = false;
+    std::set<uint32_t> weakSectors;
+    std::set<uint32_t> deadSectors;
+    int nAdapters = 1;  // [bench] adapters, read from the top directory only
+};
+
+// Reads the file; false with a message when a value cannot be understood.
+bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strError);
+// Writes every key (used for a new bench directory).
+bool SaveBenchConfig(const QString& strPath, const BenchConfig& config);
+// Updates the status register keys after a session, leaving the rest as the user wrote it.
+bool SaveBenchStatus(const QString& strPath, uint8_t nStatus1, uint8_t nStatus2);
+
+}  // namespace sim

@@ -1,0 +1,133 @@
+#include "mpssedecoder.h"
+
+namespace sim {
+
+namespace {
+constexpr uint8_t kCsPin = 0x08;
+
+// Data shifting commands: bit 4 clocks data out, bit 5 clocks data in.
+bool IsShiftCommand(uint8_t op)
+{
+    // Data shifting commands have bit 7 clear and do not drive TMS (bit 6).
+    return (op & 0x80) == 0 && (op & 0x40) == 0 && (op & 0x30) != 0;
+}
+}  // namespace
+
+MpsseDecoder::MpsseDecoder(SpiSlave* pSlave, bool bHighSpeedChip)
+    : m_pSlave(pSlave), m_bHighSpeedChip(bHighSpeedChip), m_bDivBy5(bHighSpeedChip)
+{
+}
+
+uint32_t MpsseDecoder::SckHz() const
+{
+    const uint32_t nBase = (m_bHighSpeedChip && !m_bDivBy5) ? 60000000u : 12000000u;
+    return nBase / 2 / (1u + m_nDivisor);
+}
+
+int64_t MpsseDecoder::TakeSpiNs()
+{
+    const auto n = int64_t(m_dSpiNs);
+    m_dSpiNs -= double(n);
+    return n;
+}
+
+void MpsseDecoder::Clock(size_t nBytes)
+{
+    m_nSpiBytes += nBytes;
+    m_dSpiNs += double(nBytes) * 8.0 * 1e9 / double(SckHz());
+}
+
+size_t MpsseDecoder::CommandLength(size_t nAt) const
+{
+    const size_t nHave = m_pending.size() - nAt;
+    const uint8_t* p = m_pending.data() + nAt;
+    const uint8_t op = p[0];
+    if (IsShiftCommand(op)) {
+        const bool bBits = op & 0x02;
+        const bool bOut = op & 0x10;
+        if (bBits)
+            return nHave >= 2 ? (bOut ? 3 : 2) : 0;
+        if (nHave < 3)
+            return 0;
+        const size_t nLen = size_t(p[1] | (p[2] << 8)) + 1;
+        const size_t nTotal = 3 + (bOut ? nLen : 0);
+        return nHave >= nTotal ? nTotal : 0;
+    }
+    switch (op) {
+    case 0x80: case 0x82: case 0x86:
+        return nHave >= 3 ? 3 : 0;
+    default:
+        return 1;  // single-byte commands, and unknown opcodes (answered with 0xFA)
+    }
+}
+
+void MpsseDecoder::Feed(const uint8_t* pData, size_t n)
+{
+    m_pending.insert(m_pending.end(), pData, pData + n);
+    size_t nAt = 0;
+    while (nAt < m_pending.size()) {
+        const size_t nLen = CommandLength(nAt);
+        if (nLen == 0)
+            break;  // wait for the rest of the command
+        Execute(m_pending.data() + nAt);
+        nAt += nLen;
+    }
+    m_pending.erase(m_pending.begin(), m_pending.begin() + long(nAt));
+}
+
+void MpsseDecoder::SetLowByte(uint8_t nValue, uint8_t nDirection)
+{
+    // CS asserted means driven low; an input pin floats high (pulled up).
+    const bool bSelected = (nDirection & kCsPin) && !(nValue & kCsPin);
+    if (bSelected && !m_bSelected)
+        m_pSlave->Select();
+    else if (!bSelected && m_bSelected)
+        m_pSlave->Deselect();
+    m_bSelected = bSelected;
+}
+
+void MpsseDecoder::Execute(const uint8_t* pCmd)
+{
+    const uint8_t op = pCmd[0];
+    if (IsShiftCommand(op)) {
+        const bool bBits = op & 0x02;
+        const bool bOut = op & 0x10;
+        const bool bIn = op & 0x20;
+        if (bBits) {
+            // Bit transfers are not used for SPI frames here: clock one byte's worth.
+            const uint8_t nOut = bOut ? pCmd[2] : 0;
+            const uint8_t nIn = m_bSelected ? m_pSlave->Exchange(nOut) : 0xFF;
+            if (bIn)
+                m_replies.push_back(nIn);
+            Clock(1);
+            return;
+        }
+        const size_t nLen = size_t(pCmd[1] | (pCmd[2] << 8)) + 1;
+        for (size_t i = 0; i < nLen; ++i) {
+            const uint8_t nOut = bOut ? pCmd[3 + i] : 0x00;
+            const uint8_t nIn = m_bSelected ? m_pSlave->Exchange(nOut) : 0xFF;
+            if (bIn)
+                m_replies.push_back(nIn);
+        }
+        Clock(nLen);
+        return;
+    }
+    switch (op) {
+    case 0x80: SetLowByte(pCmd[1], pCmd[2]); break;
+    case 0x82: break;  // high byte pins are not wired on the bench
+    case 0x86: m_nDivisor = uint16_t(pCmd[1] | (pCmd[2] << 8)); break;
+    case 0x8A: if (m_bHighSpeedChip) m_bDivBy5 = false; else { m_replies.push_back(0xFA); m_replies.push_back(op); ++m_nBadCommands; } break;
+    case 0x8B: if (m_bHighSpeedChip) m_bDivBy5 = true; else { m_replies.push_back(0xFA); m_replies.push_back(op); ++m_nBadCommands; } break;
+    case 0x81: m_replies.push_back(m_bSelected ? 0x00 : kCsPin); break;  // read low byte pins
+    case 0x83: m_replies.push_back(0xFF); break;                           // read high byte pins
+    case 0x84: case 0x85: case 0x87: case 0x8C: case 0x8D: case 0x96: case 0x97:
+        break;
+    default:
+        m_replies.push_back(0xFA);
+        m_replies.push_back(op);
+        ++m_nBadCommands;
+        break;
+    }
+}
+
+}  // namespace sim

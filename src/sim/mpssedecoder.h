@@ -1,0 +1,54 @@
+// Decodes the byte stream an MPSSE engine receives (FTDI AN_108) and plays
+// it on the SPI wire against a slave: chip select edges on the low byte
+// delimit frames, data shifting commands exchange bytes, clock commands set
+// the SCK, and unknown opcodes are answered with 0xFA and the opcode, as the
+// engine does. Replies are queued in the order the engine would return them.
+#pragma once
+
+#include "spislave.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace sim {
+
+class MpsseDecoder {
+public:
+    MpsseDecoder(SpiSlave* pSlave, bool bHighSpeedChip);
+
+    // Feeds bytes as the USB host sends them; a command cut between two
+    // writes is completed by the next one.
+    void Feed(const uint8_t* pData, size_t n);
+
+    std::deque<uint8_t>& Replies() { return m_replies; }
+    uint32_t SckHz() const;
+    uint64_t SpiBytes() const { return m_nSpiBytes; }
+    // Nanoseconds of SCK clocking since the last call.
+    int64_t TakeSpiNs();
+    bool ChipSelected() const { return m_bSelected; }
+    uint16_t Divisor() const { return m_nDivisor; }
+    bool DivideBy5() const { return m_bDivBy5; }
+    int BadCommands() const { return m_nBadCommands; }
+
+private:
+    // Length of the command at nAt in m_pending, or 0 if it is incomplete.
+    size_t CommandLength(size_t nAt) const;
+    void Execute(const uint8_t* pCmd);
+    void SetLowByte(uint8_t nValue, uint8_t nDirection);
+    void Clock(size_t nBytes);
+
+    SpiSlave* m_pSlave;
+    bool m_bHighSpeedChip;
+    bool m_bDivBy5;
+    uint16_t m_nDivisor = 0;
+    bool m_bSelected = false;
+    std::vector<uint8_t> m_pending;
+    std::deque<uint8_t> m_replies;
+    uint64_t m_nSpiBytes = 0;
+    double m_dSpiNs = 0;
+    int m_nBadCommands = 0;
+};
+
+}  // namespace sim

@@ -1,0 +1,216 @@
+#include "simbench.h"
+
+#include "benchsession.h"
+#include "mpssedecoder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <chrono>
+#include <thread>
+
+namespace sim {
+
+namespace {
+
+// Fixed timing model of the USB link (FTDI AN_232B-03 and typical host
+// controller figures): a bulk transfer costs 125 us plus 25 ns per byte at
+// high speed, 1 ms plus 1 us per byte at full speed.
+struct UsbTiming {
+    int64_t nPerTransferNs;
+    int64_t nPerByteNs;
+};
+constexpr UsbTiming kHighSpeed{125000, 25};
+constexpr UsbTiming kFullSpeed{1000000, 1000};
+
+class SimTransport : public mpsse::Transport {
+public:
+    explicit SimTransport(std::unique_ptr<BenchSession> pSession)
+        : m_pSession(std::move(pSession)),
+          m_decoder(&m_pSession->Chip(), true),
+          m_usb(m_pSession->Config().bUsbHighSpeed ? kHighSpeed : kFullSpeed),
+          m_wallStart(std::chrono::steady_clock::now()),
+          m_nVirtualStartUs(m_pSession->Stats().nVirtualUs),
+          m_nBusyBase(m_pSession->Flash().BusyTimeUs())
+    {
+    }
+
+    ~SimTransport() override { UpdateBusyTotal(); }
+
+    int Write(const uint8_t* pData, int n) override
+    {
+        if (Unplugged())
+            return mpsse::kErrUsbWrite;
+        BenchStats& s = m_pSession->Stats();
+        CountTransfer(n);
+        s.nBytesOut += n;
+        const uint64_t nSpiBefore = m_decoder.SpiBytes();
+        m_decoder.Feed(pData, size_t(n));
+        s.nSpiBytes += int64_t(m_decoder.SpiBytes() - nSpiBefore);
+        const int64_t nSpiNs = m_decoder.TakeSpiNs();
+        s.nSpiNs += nSpiNs;
+        AddNs(nSpiNs);
+        Pace();
+        return mpsse::kOk;
+    }
+
+    int Read(uint8_t* pBuffer, int n, int nTimeoutMs) override
+    {
+        if (Unplugged())
+            return mpsse::kErrUsbRead;
+        BenchStats& s = m_pSession->Stats();
+        CountTransfer(n);
+        ++s.nRoundTrips;
+        std::deque<uint8_t>& replies = m_decoder.Replies();
+        if (int(replies.size()) < n) {
+            AddNs(int64_t(nTimeoutMs) * 1000000);
+            replies.clear();
+            return mpsse::kErrReadTimeout;
+        }
+        for (int i = 0; i < n; ++i) {
+            pBuffer[i] = replies.front();
+            replies.pop_front();
+        }
+        s.nBytesIn += n;
+        Pace();
+        return mpsse::kOk;
+    }
+
+    void Purge() override { m_decoder.Replies().clear(); }
+    uint32_t ChipType() const override { return mpsse::kChipFt2232H; }
+
+private:
+    bool Unplugged()
+    {
+        const int nLimit = m_pSession->Config().nUnplugAfterTransfers;
+        return nLimit > 0 && m_nTransfers >= nLimit;
+    }
+
+    void CountTransfer(int nBytes)
+    {
+        ++m_nTransfers;
+        ++m_pSession->Stats().nUsbTransfers;
+        AddNs(m_usb.nPerTransferNs + m_usb.nPerByteNs * nBytes);
+        UpdateBusyTotal();
+    }
+
+    void AddNs(int64_t nNs)
+    {
+        m_nPendingNs += nNs;
+        m_pSession->Stats().nVirtualUs += m_nPendingNs / 1000;
+        m_nPendingNs %= 1000;
+    }
+
+    void UpdateBusyTotal()
+    {
+        const int64_t nBusy = m_pSession->Flash().BusyTimeUs();
+        m_pSession->Stats().nFlashBusyUs += nBusy - m_nBusyBase;
+        m_nBusyBase = nBusy;
+    }
+
+    // With [timing] realtime=true, wall time follows the virtual clock.
+    void Pace()
+    {
+        if (!m_pSession->Config().bRealtime)
+            return;
+        const auto target = m_wallStart + std::chrono::microseconds(m_pSession->Stats().nVirtualUs - m_nVirtualStartUs);
+        std::this_thread::sleep_until(target);
+    }
+
+    std::unique_ptr<BenchSession> m_pSession;
+    MpsseDecoder m_decoder;
+    UsbTiming m_usb;
+    std::chrono::steady_clock::time_point m_wallStart;
+    int64_t m_nVirtualStartUs;
+    int64_t m_nBusyBase;
+    int64_t m_nPendingNs = 0;
+    int m_nTransfers = 0;
+};
+
+}  // namespace
+
+SimBackend::SimBackend(const QString& strDir) : m_strDir(strDir.isEmpty() ? DefaultBenchDir() : strDir) {}
+
+int SimBackend::AdapterCount() const
+{
+    BenchConfig config;
+    QString strError;
+    const QString strIni = m_strDir + "/bench.ini";
+    if (!QFileInfo::exists(strIni) || !LoadBenchConfig(strIni, config, strError))
+        return 1;
+    return config.nAdapters;
+}
+
+QString SimBackend::AdapterDir(int nAdapter) const
+{
+    return AdapterCount() > 1 ? QString("%1/adapter-%2").arg(m_strDir).arg(nAdapter) : m_strDir;
+}
+
+std::shared_ptr<BenchStats> SimBackend::Stats(int nAdapter)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::shared_ptr<BenchStats>& p = m_stats[nAdapter];
+    if (!p)
+        p = std::make_shared<BenchStats>();
+    return p;
+}
+
+QString SimBackend::LastError() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_strLastError;
+}
+
+int SimBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& entries)
+{
+    entries.clear();
+    bool bListed = false;
+    for (const mpsse::DeviceId* p = pTable; p && (p->nVendor || p->nProduct); ++p)
+        bListed = bListed || (p->nVendor == 0x0403 && p->nProduct == kProductId);
+    if (!bListed)
+        return 0;
+    const int nCount = AdapterCount();
+    for (int k = 1; k <= nCount; ++k) {
+        mpsse::AdapterEntry e;
+        e.nVendor = 0x0403;
+        e.nProduct = kProductId;
+        e.nChipType = mpsse::kChipFt2232H;
+        e.nChannels = 2;
+        e.nLocation = uint32_t(k);
+        entries.push_back(e);
+    }
+    return nCount;
+}
+
+std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel)
+{
+    Q_UNUSED(nSubLocation);
+    Q_UNUSED(nChannel);
+    const int nAdapter = int(nLocation);
+    if (nAdapter < 1 || nAdapter > AdapterCount())
+        return nullptr;
+    QString strError;
+    std::unique_ptr<BenchSession> pSession = BenchSession::Open(AdapterDir(nAdapter), Stats(nAdapter), strError);
+    if (!pSession) {
+        qWarning("simulated bench: %s", qPrintable(strError));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_strLastError = strError;
+        return nullptr;
+    }
+    return std::make_unique<SimTransport>(std::move(pSession));
+}
+
+QString DefaultBenchDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/xqprogrammer/bench";
+}
+
+std::shared_ptr<SimBackend> UseSimulatedBench(const QString& strDir)
+{
+    auto pBackend = std::make_shared<SimBackend>(strDir);
+    mpsse::SetBackend(pBackend);
+    return pBackend;
+}
+
+}  // namespace sim

@@ -1,0 +1,53 @@
+// The simulated bench: one or more simulated FTDI adapters, each with an XQ
+// chip and its SPI NOR flash, plugged into the adapter library as a backend.
+//
+// Bench directory: flash.bin (the raw flash array, exactly the flash size),
+// security.bin (512 bytes) and bench.ini. With "[bench] adapters=N" (N > 1)
+// adapter K keeps those three files in DIR/adapter-K/. State is loaded when
+// an adapter is opened and saved when it is closed; a lock file keeps a
+// second process (or a second open) away from a bench that is in use.
+#pragma once
+
+#include "benchstats.h"
+
+#include <transport.h>
+
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace sim {
+
+class SimBackend : public mpsse::Backend {
+public:
+    explicit SimBackend(const QString& strDir);
+
+    int Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& entries) override;
+    std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel) override;
+
+    const QString& Dir() const { return m_strDir; }
+    int AdapterCount() const;
+    // The directory holding adapter K's files (1-based).
+    QString AdapterDir(int nAdapter) const;
+    // Counters and virtual clock of adapter K, kept across its sessions.
+    std::shared_ptr<BenchStats> Stats(int nAdapter);
+    // The reason the last Open failed, for messages.
+    QString LastError() const;
+
+    static constexpr uint32_t kProductId = 0x6010;  // the bench's adapters are FT2232H
+
+private:
+    QString m_strDir;
+    mutable std::mutex m_mutex;
+    std::map<int, std::shared_ptr<BenchStats>> m_stats;
+    QString m_strLastError;
+};
+
+// The default bench directory: $XDG_DATA_HOME/xqprogrammer/bench.
+QString DefaultBenchDir();
+// Makes the adapter library list only the bench's adapters (DIR empty: the default).
+std::shared_ptr<SimBackend> UseSimulatedBench(const QString& strDir = QString());
+
+}  // namespace sim

@@ -1,0 +1,105 @@
+// A serial NOR flash of the W25Q16 class, modelled on the Winbond W25Q16JV
+// datasheet: identification, status registers 1 and 2, write enable latch,
+// block protection, page program, sector/block/chip erase, reads and the
+// 512-byte security register area. Busy periods follow the bench's virtual
+// clock with the datasheet's typical times.
+#pragma once
+
+#include "spislave.h"
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <vector>
+
+namespace sim {
+
+struct FlashIdentity {
+    uint8_t nManufacturer = 0xEF;
+    uint8_t nMemoryType = 0x40;
+    uint8_t nCapacity = 0x15;  // size = 1 << (capacity & 31)
+    uint8_t nDeviceId = 0x14;
+    uint8_t uid[16] = {0x58, 0x51, 0x42, 0x45, 0x4E, 0x43, 0x48, 0x30,
+                       0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38};
+    uint32_t Size() const { return 1u << (nCapacity & 31); }
+};
+
+// Typical busy times in microseconds (W25Q16JV datasheet, AC characteristics).
+struct FlashTiming {
+    int64_t nPageProgramUs = 700;
+    int64_t nSectorEraseUs = 30000;
+    int64_t nBlock32EraseUs = 120000;
+    int64_t nBlock64EraseUs = 150000;
+    int64_t nChipEraseUs = 3000000;
+    int64_t nStatusWriteUs = 10000;
+    int64_t nSecurityEraseUs = 30000;
+    int64_t nSecurityProgramUs = 700;
+};
+
+struct FlashFaults {
+    bool bStuckBusy = false;
+    std::set<uint32_t> weakSectors;  // sector base addresses
+    std::set<uint32_t> deadSectors;
+};
+
+namespace status1 {
+constexpr uint8_t kBusy = 0x01;
+constexpr uint8_t kWel = 0x02;
+constexpr uint8_t kBpMask = 0x1C;  // BP0..BP2
+constexpr uint8_t kTb = 0x20;
+constexpr uint8_t kSec = 0x40;
+constexpr uint8_t kSrp0 = 0x80;
+}  // namespace status1
+constexpr uint8_t kStatus2QuadEnable = 0x02;
+
+constexpr uint32_t kSecurityAreaSize = 512;
+
+class SpiNorFlash : public SpiSlave {
+public:
+    using Clock = std::function<int64_t()>;  // virtual microseconds
+
+    SpiNorFlash(const FlashIdentity& id, Clock clock);
+
+    void Select() override;
+    uint8_t Exchange(uint8_t nMosi) override;
+    void Deselect() override;
+
+    std::vector<uint8_t>& Array() { return m_array; }
+    std::vector<uint8_t>& Security() { return m_security; }
+    uint8_t Status1() const { return m_nStatus1; }
+    uint8_t Status2() const { return m_nStatus2; }
+    void SetStatus(uint8_t nStatus1, uint8_t nStatus2);
+    void SetFaults(const FlashFaults& faults) { m_faults = faults; }
+    const FlashIdentity& Identity() const { return m_id; }
+    bool IsBusy() const;
+    int64_t BusyTimeUs() const { return m_nBusyTotalUs; }
+    // Whether the byte at the address is write-protected by BP/TB/SEC.
+    bool IsProtected(uint32_t nAddress) const;
+
+private:
+    void Execute();  // runs a buffered write-type command at chip-select high
+    void ProgramPage(uint32_t nAddress, const std::vector<uint8_t>& data);
+    void EraseRange(uint32_t nBase, uint32_t nSize, int64_t nBusyUs);
+    void StartBusy(int64_t nUs);
+    uint8_t ReadByte(uint32_t nAddress) const { return m_array[nAddress & (m_array.size() - 1)]; }
+
+    FlashIdentity m_id;
+    Clock m_clock;
+    FlashTiming m_timing;
+    FlashFaults m_faults;
+    std::vector<uint8_t> m_array;
+    std::vector<uint8_t> m_security;
+    uint8_t m_nStatus1 = 0;
+    uint8_t m_nStatus2 = 0;
+    bool m_bWel = false;
+    int64_t m_nBusyUntil = 0;
+    int64_t m_nBusyTotalUs = 0;
+    std::set<uint32_t> m_weakSpent;  // weak sectors whose bad first program already happened
+
+    // The frame in progress.
+    std::vector<uint8_t> m_frame;
+    size_t m_nIndex = 0;
+    bool m_bFrameIgnored = false;  // a command arrived while busy
+};
+
+}  // namespace sim

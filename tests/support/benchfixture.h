@@ -1,0 +1,41 @@
+// A simulated bench in a temporary directory, with a controller opened on it
+// through the real adapter link and adapter library.
+#pragma once
+
+#include <simbench.h>
+#include <spiflashctrl.h>
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class BenchFixture {
+public:
+    // Writes bench.ini from the given text (empty: defaults) and installs the bench.
+    explicit BenchFixture(const QString& strIni = QString());
+    ~BenchFixture();
+
+    QString Dir() const { return m_dir.path(); }
+    sim::SimBackend& Backend() { return *m_pBackend; }
+    sim::BenchStats& Stats() { return *m_pBackend->Stats(1); }
+    // A controller with the FTDI adapter selected, its WaitReady clock on the bench's virtual time.
+    SpiFlashCtrl& Ctrl() { return *m_pCtrl; }
+    // Opens the first interface at the rate index.
+    int Open(int nRateIndex = 9);
+    void Close() { m_pCtrl->Close(); }
+    QByteArray Flash() const;           // flash.bin (close the link first)
+    QByteArray Security() const;        // security.bin
+    void WriteFlash(const QByteArray& data);
+    void SetIni(const QString& strIni);
+    QList<QByteArray> names;
+
+private:
+    QTemporaryDir m_dir;
+    std::shared_ptr<sim::SimBackend> m_pBackend;
+    std::unique_ptr<SpiFlashCtrl> m_pCtrl;
+};
+
+// Deterministic pseudo-random bytes.
+QByteArray RandomBytes(int n, uint32_t nSeed);

@@ -1,0 +1,188 @@
+// SpiFtdi: enumeration names, the device map, opening and the argument rules.
+#include "recordingtransport.h"
+
+#include <spiflashctrl.h>
+#include <spiftdi.h>
+
+#include <QtTest>
+
+class TestLink : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<RecordingBackend> m_pBackend;
+
+    void Add(uint32_t nProduct, uint32_t nLocation, uint32_t nSub = 0, bool bNeedsSub = false)
+    {
+        mpsse::AdapterEntry e;
+        e.nVendor = 0x0403;
+        e.nProduct = nProduct;
+        e.nLocation = nLocation;
+        e.nSubLocation = nSub;
+        e.bNeedsSubLocation = bNeedsSub;
+        m_pBackend->entries.push_back(e);
+    }
+
+    // The divisor of the last set-up write (8A 97 8D 85 86 lo hi ...).
+    int OpenedDivisor()
+    {
+        const auto& writes = m_pBackend->pScript->writes;
+        for (auto it = writes.rbegin(); it != writes.rend(); ++it)
+            if (it->size() >= 7 && (*it)[0] == 0x8A && (*it)[4] == 0x86)
+                return (*it)[5] | ((*it)[6] << 8);
+        return -1;
+    }
+
+private slots:
+    void init()
+    {
+        m_pBackend = std::make_shared<RecordingBackend>();
+        mpsse::SetBackend(m_pBackend);
+    }
+    void cleanup() { mpsse::SetBackend(nullptr); }
+
+    void namesFollowTypeAndLocation()
+    {
+        Add(0x6010, 33);
+        Add(0x6010, 33, 2, true);
+        Add(0x6011, 33);
+        Add(0x6014, 0x142);
+        SpiFtdi ftdi;
+        QList<QByteArray> names{"stale"};
+        QCOMPARE(ftdi.Enumerate(names), 4);
+        QCOMPARE(names, (QList<QByteArray>{"FT2232-LOC-33", "FT2232-LOC-33.2", "0x6011-LOC-33", "FT232H-LOC-322"}));
+        QCOMPARE(ftdi.DeviceMap().size(), 4);
+    }
+
+    void sameNameOverwritesTheMapEntry()
+    {
+        Add(0x6010, 33);
+        Add(0x6010, 33, 9, false);  // sub-location dropped from the name and the record
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        QCOMPARE(ftdi.Enumerate(names), 2);
+        QCOMPARE(names.size(), 2);
+        QCOMPARE(ftdi.DeviceMap().size(), 1);
+        QVERIFY(ftdi.Open("FT2232-LOC-33", 6000000) == 0);
+        QCOMPARE(m_pBackend->opens.back().nSubLocation, 0u);
+    }
+
+    void openUsesChannelAndClockRules()
+    {
+        Add(0x6010, 33);
+        Add(0x6011, 17);
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        ftdi.Enumerate(names);
+
+        QCOMPARE(ftdi.Open("FT2232-LOC-33", 100000), 0);
+        QCOMPARE(m_pBackend->opens.back().nChannel, 2);
+        QCOMPARE(OpenedDivisor(), 299);  // 100 kHz
+
+        m_pBackend->pScript->writes.clear();
+        QCOMPARE(ftdi.Open("0x6011-LOC-17", 50000), 0);  // below the range: 30 MHz
+        QCOMPARE(m_pBackend->opens.back().nChannel, 0);
+        QCOMPARE(OpenedDivisor(), 0);
+
+        m_pBackend->pScript->writes.clear();
+        QCOMPARE(ftdi.Open("FT2232-LOC-33", 99999), 0);
+        QCOMPARE(OpenedDivisor(), 0);
+
+        QCOMPARE(ftdi.Open("FT2232-LOC-99", 6000000), -1);
+        QVERIFY(!ftdi.IsOpen());  // the open device was closed first
+        QCOMPARE(ftdi.Open("", 6000000), -1);
+    }
+
+    void argumentRules()
+    {
+        Add(0x6010, 33);
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        ftdi.Enumerate(names);
+        QCOMPARE(ftdi.SetClock(99999), -1);
+        QCOMPARE(ftdi.SetClock(60000001), -1);
+        QCOMPARE(ftdi.SetClock(100000), -2);
+        uint8_t b = 0x9F;
+        QCOMPARE(ftdi.WriteOnly(&b, 1), -1);  // closed
+        QCOMPARE(ftdi.Open("FT2232-LOC-33", 6000000), 0);
+        const size_t nWrites = m_pBackend->pScript->writes.size();
+        QCOMPARE(ftdi.WriteOnly(&b, 0), -1);
+        QCOMPARE(ftdi.WriteRead(nullptr, 1, &b, 1), -1);
+        QCOMPARE(ftdi.WriteRead(&b, 1, nullptr, 1), -1);
+        ftdi.Close();
+        QCOMPARE(m_pBackend->pScript->writes.size(), nWrites + 1);  // only the close
+    }
+
+    void writeReadSharesOneBuffer()
+    {
+        Add(0x6010, 33);
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        ftdi.Enumerate(names);
+        ftdi.Open("FT2232-LOC-33", 6000000);
+        m_pBackend->pScript->replies = {0xEF, 0x40, 0x15};
+        uint8_t buf[3] = {0x9F, 0, 0};
+        QCOMPARE(ftdi.WriteRead(buf, 3, buf, 1), 0);
+        QCOMPARE(buf[2], uint8_t(0x15));
+        const auto& w = m_pBackend->pScript->writes.back();
+        QCOMPARE(w[6], uint8_t(0x9F));  // sent before anything was received
+    }
+
+    void transferFailureStillEndsTheFrame()
+    {
+        Add(0x6010, 33);
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        ftdi.Enumerate(names);
+        ftdi.Open("FT2232-LOC-33", 6000000);
+        uint8_t buf[3] = {0x9F, 0, 0};
+        QCOMPARE(ftdi.WriteRead(buf, 3, buf, 1), int(mpsse::kErrReadTimeout));  // no reply scripted
+        QVERIFY(ftdi.IsOpen());
+    }
+
+    void noAdapterListsNothing()
+    {
+        m_pBackend->enumerateResult = 0;
+        SpiFtdi ftdi;
+        QList<QByteArray> names{"kept"};
+        QCOMPARE(ftdi.Enumerate(names), 0);
+        QCOMPARE(names, QList<QByteArray>{"kept"});  // untouched on r <= 0
+        QVERIFY(ftdi.DeviceMap().isEmpty());
+        QCOMPARE(ftdi.Open("kept", 6000000), -1);
+        m_pBackend->enumerateResult = -4;
+        QCOMPARE(ftdi.Enumerate(names), -4);
+    }
+
+    void realUsbWithoutAdapterDoesNotCrash()
+    {
+        mpsse::SetBackend(nullptr);  // the libftdi1 backend
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        const int r = ftdi.Enumerate(names);
+        if (r <= 0) {
+            QVERIFY(names.isEmpty());
+            QCOMPARE(ftdi.Open("FT2232-LOC-33", 6000000), -1);
+        }
+    }
+
+    void controllerAdapterSelection()
+    {
+        Add(0x6010, 33);
+        SpiFlashCtrl ctrl;
+        QList<QByteArray> names;
+        QCOMPARE(ctrl.RefreshAdapters(names), -1);  // no adapter yet
+        QCOMPARE(ctrl.SelectAdapter(names, 1), -1);  // no such kind
+        QCOMPARE(ctrl.SelectAdapter(names, 0), 1);
+        QCOMPARE(names, QList<QByteArray>{"FT2232-LOC-33"});
+        QCOMPARE(ctrl.Open("FT2232-LOC-33", 11), -1);
+        QCOMPARE(ctrl.Open("FT2232-LOC-33", -1), -1);
+        QVERIFY(!ctrl.IsOpen());
+        QCOMPARE(ctrl.Open("FT2232-LOC-33", 0), 0);
+        QCOMPARE(OpenedDivisor(), 299);  // rate index 0 runs at 100 kHz
+        QVERIFY(ctrl.IsOpen());
+        QCOMPARE(ctrl.RefreshAdapters(names), 1);
+        QVERIFY(!ctrl.IsOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "test_link.moc"

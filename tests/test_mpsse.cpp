@@ -1,0 +1,285 @@
+// The adapter library's byte stream, checked against command sequences
+// written out by hand from FTDI AN_108 (not produced by our encoder).
+#include "recordingtransport.h"
+
+#include <location.h>
+#include <mpsse.h>
+
+#include <QtTest>
+
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+// AN_108 3.8.2: 0x86 divisor; 3.8.x: 0x8A divide-by-5 off, 0x97 adaptive off,
+// 0x8D three-phase off; 3.7.2: 0x85 loopback off; 3.6.1: 0x80 value direction.
+Bytes InitBytes(uint8_t nDivLow, uint8_t nDivHigh)
+{
+    return {0x8A, 0x97, 0x8D, 0x85, 0x86, nDivLow, nDivHigh, 0x80, 0x08, 0x0B};
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+}  // namespace
+
+class TestMpsse : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<RecordingBackend> m_pBackend;
+
+    void* OpenAt(uint32_t nHz)
+    {
+        return mpsse::MPSSE_PortPath(1, nHz, 2, 0, 33, 0);
+    }
+
+private slots:
+    void init()
+    {
+        m_pBackend = std::make_shared<RecordingBackend>();
+        mpsse::AdapterEntry e;
+        e.nVendor = 0x0403;
+        e.nProduct = 0x6010;
+        e.nLocation = 33;
+        m_pBackend->entries.push_back(e);
+        mpsse::SetBackend(m_pBackend);
+        mpsse::SetWriteBatching(true);
+    }
+    void cleanup() { mpsse::SetBackend(nullptr); }
+
+    void openSynchronisesAndConfigures()
+    {
+        void* pCtx = OpenAt(6000000);
+        QVERIFY(pCtx);
+        const auto& w = m_pBackend->pScript->writes;
+        QCOMPARE(w.size(), size_t(2));
+        QCOMPARE(w[0], (Bytes{0xAA, 0x87}));         // bad command probe + send immediate
+        QCOMPARE(w[1], InitBytes(0x04, 0x00));        // 60 MHz / ((1 + 4) * 2) = 6 MHz
+        QCOMPARE(mpsse::Close(pCtx), 0);
+        QCOMPARE(w.back(), (Bytes{0x80, 0x00, 0x00})); // every pin back to input
+    }
+
+    void openFailsWhenTheEngineDoesNotEcho()
+    {
+        m_pBackend->pScript->bAnswerSync = false;
+        m_pBackend->pScript->replies = {0x00, 0x00};
+        QVERIFY(!OpenAt(6000000));
+    }
+
+    void clockDivisors_data()
+    {
+        QTest::addColumn<uint>("hz");
+        QTest::addColumn<uint>("chip");
+        QTest::addColumn<Bytes>("init");
+        QTest::newRow("100k H") << 100000u << uint(mpsse::kChipFt2232H) << InitBytes(0x2B, 0x01);  // 299
+        QTest::newRow("6M H") << 6000000u << uint(mpsse::kChipFt2232H) << InitBytes(0x04, 0x00);
+        QTest::newRow("30M H") << 30000000u << uint(mpsse::kChipFt232H) << InitBytes(0x00, 0x00);
+        QTest::newRow("60M runs at 30M") << 60000000u << uint(mpsse::kChipFt2232H) << InitBytes(0x00, 0x00);
+        QTest::newRow("6M on FT2232D") << 6000000u << uint(mpsse::kChipFt2232D)
+                                       << Bytes{0x97, 0x8D, 0x85, 0x86, 0x00, 0x00, 0x80, 0x08, 0x0B};
+        QTest::newRow("5M on H rounds down to 5M") << 5000000u << uint(mpsse::kChipFt2232H) << InitBytes(0x05, 0x00);
+        QTest::newRow("7M on H runs at 6M") << 7000000u << uint(mpsse::kChipFt2232H) << InitBytes(0x04, 0x00);
+    }
+    void clockDivisors()
+    {
+        QFETCH(uint, hz);
+        QFETCH(uint, chip);
+        QFETCH(Bytes, init);
+        m_pBackend->pScript->nChipType = chip;
+        void* pCtx = OpenAt(hz);
+        QVERIFY(pCtx);
+        QCOMPARE(m_pBackend->pScript->writes.at(1), init);
+        mpsse::Close(pCtx);
+    }
+
+    void actualClock()
+    {
+        QCOMPARE(mpsse::ActualClockHz(mpsse::kChipFt2232H, 60000000), 30000000u);
+        QCOMPARE(mpsse::ActualClockHz(mpsse::kChipFt2232H, 7000000), 6000000u);
+        QCOMPARE(mpsse::ActualClockHz(mpsse::kChipFt2232D, 30000000), 6000000u);
+    }
+
+    void setClockFlushesAtOnce()
+    {
+        void* pCtx = OpenAt(6000000);
+        m_pBackend->pScript->writes.clear();
+        QCOMPARE(mpsse::SetClock(pCtx, 30000000), 0);
+        QCOMPARE(m_pBackend->pScript->writes, (std::vector<Bytes>{{0x86, 0x00, 0x00}}));
+        mpsse::Close(pCtx);
+    }
+
+    void batchedFramesGoOutWithTheRead()
+    {
+        void* pCtx = OpenAt(6000000);
+        auto& s = *m_pBackend->pScript;
+        s.writes.clear();
+        const uint8_t we = 0x06, wd = 0x04, prog[] = {0x02, 0x00, 0x01, 0x00, 0xAB};
+        for (const auto& frame : {Bytes{we}, Bytes(prog, prog + 5), Bytes{wd}}) {
+            mpsse::Start(pCtx);
+            QCOMPARE(mpsse::FastWrite(pCtx, frame.data(), int(frame.size())), 0);
+            mpsse::Stop(pCtx);
+        }
+        QVERIFY(s.writes.empty());  // write-only frames are only queued
+        s.replies = {0x03};
+        const uint8_t rdsr = 0x05;
+        uint8_t status = 0;
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &rdsr, 1);
+        QCOMPARE(mpsse::FastRead(pCtx, &status, 1), 0);
+        mpsse::Stop(pCtx);
+        QCOMPARE(status, uint8_t(0x03));
+        // AN_108 3.3.1 (0x11 bytes out, falling edge, MSB first) and 3.3.5
+        // (0x20 bytes in, rising edge), lengths as length - 1, low byte first.
+        const Bytes expected = Concat({
+            {0x80, 0x00, 0x0B, 0x11, 0x00, 0x00, 0x06, 0x80, 0x08, 0x0B},
+            {0x80, 0x00, 0x0B, 0x11, 0x04, 0x00, 0x02, 0x00, 0x01, 0x00, 0xAB, 0x80, 0x08, 0x0B},
+            {0x80, 0x00, 0x0B, 0x11, 0x00, 0x00, 0x04, 0x80, 0x08, 0x0B},
+            {0x80, 0x00, 0x0B, 0x11, 0x00, 0x00, 0x05, 0x20, 0x00, 0x00, 0x87},
+        });
+        QCOMPARE(s.writes, std::vector<Bytes>{expected});
+        mpsse::Close(pCtx);
+        QCOMPARE(s.writes.back(), (Bytes{0x80, 0x08, 0x0B, 0x80, 0x00, 0x00}));  // the last Stop, then pins to input
+    }
+
+    void withoutBatchingEveryCallIsATransfer()
+    {
+        mpsse::SetWriteBatching(false);
+        void* pCtx = OpenAt(6000000);
+        auto& s = *m_pBackend->pScript;
+        s.writes.clear();
+        const uint8_t we = 0x06;
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &we, 1);
+        mpsse::Stop(pCtx);
+        QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x00, 0x0B}, {0x11, 0x00, 0x00, 0x06}, {0x80, 0x08, 0x0B}}));
+        mpsse::Close(pCtx);
+    }
+
+    void framesAbove64KiBAreSplit()
+    {
+        void* pCtx = OpenAt(30000000);
+        auto& s = *m_pBackend->pScript;
+        s.writes.clear();
+        Bytes data(70000);
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = uint8_t(i * 7);
+        std::vector<uint8_t> rx(70000);
+        s.replies.assign(70000, 0x5A);
+        mpsse::Start(pCtx);
+        QCOMPARE(mpsse::FastWrite(pCtx, data.data(), int(data.size())), 0);
+        QCOMPARE(mpsse::FastRead(pCtx, rx.data(), int(rx.size())), 0);
+        mpsse::Stop(pCtx);
+        // The queue overflowed once: the stream is the two writes joined.
+        QCOMPARE(s.writes.size(), size_t(2));
+        const Bytes w = Concat({s.writes[0], s.writes[1]});
+        // 65536 bytes as FF FF, then 4464 bytes as 0x116F.
+        QCOMPARE(Bytes(w.begin(), w.begin() + 6), (Bytes{0x80, 0x00, 0x0B, 0x11, 0xFF, 0xFF}));
+        QCOMPARE(Bytes(w.begin() + 6 + 65536, w.begin() + 9 + 65536), (Bytes{0x11, 0x6F, 0x11}));
+        QCOMPARE(Bytes(w.end() - 7, w.end()), (Bytes{0x20, 0xFF, 0xFF, 0x20, 0x6F, 0x11, 0x87}));
+        QVERIFY(std::equal(data.begin(), data.begin() + 65536, w.begin() + 6));
+        QCOMPARE(rx[69999], uint8_t(0x5A));
+        mpsse::Close(pCtx);
+    }
+
+    void failuresAreStickyUntilClose_data()
+    {
+        QTest::addColumn<int>("failOn");
+        QTest::addColumn<int>("code");
+        QTest::newRow("write of the frame") << 3 << int(mpsse::kErrUsbWrite);
+        QTest::newRow("read of the reply") << 4 << int(mpsse::kErrUsbRead);
+    }
+    void failuresAreStickyUntilClose()
+    {
+        QFETCH(int, failOn);
+        QFETCH(int, code);
+        void* pCtx = OpenAt(6000000);  // transfers 1 (probe), 2 (echo read) and 3 (set-up)
+        auto& s = *m_pBackend->pScript;
+        s.nFailOnTransfer = failOn + 1;
+        s.replies = {0x00};
+        const uint8_t rdsr = 0x05;
+        uint8_t status;
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &rdsr, 1);
+        QCOMPARE(mpsse::FastRead(pCtx, &status, 1), code);
+        QCOMPARE(s.nPurges, 1);
+        QCOMPARE(mpsse::FastWrite(pCtx, &rdsr, 1), code);  // sticky
+        QCOMPARE(mpsse::Start(pCtx), code);
+        mpsse::Close(pCtx);
+        s.nFailOnTransfer = 0;
+        pCtx = OpenAt(6000000);
+        QVERIFY(pCtx);  // a fresh context works again
+        s.replies = {0x42};
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &rdsr, 1);
+        QCOMPARE(mpsse::FastRead(pCtx, &status, 1), 0);
+        QCOMPARE(status, uint8_t(0x42));
+        mpsse::Close(pCtx);
+    }
+
+    void shortReplyTimesOut()
+    {
+        void* pCtx = OpenAt(6000000);
+        m_pBackend->pScript->replies = {0x01};
+        uint8_t buf[4];
+        QCOMPARE(mpsse::FastRead(pCtx, buf, 4), int(mpsse::kErrReadTimeout));
+        mpsse::Close(pCtx);
+    }
+
+    void rejectsBadArguments()
+    {
+        QVERIFY(!mpsse::MPSSE_PortPath(2, 6000000, 2, 0, 33, 0));  // mode must be 1
+        QVERIFY(!mpsse::MPSSE_PortPath(1, 6000000, 2, 0, 99, 0));  // nothing at location 99
+        QCOMPARE(mpsse::FastWrite(nullptr, nullptr, 1), int(mpsse::kErrBadArgument));
+        void* pCtx = OpenAt(6000000);
+        QCOMPARE(mpsse::FastWrite(pCtx, nullptr, 1), int(mpsse::kErrBadArgument));
+        mpsse::Close(pCtx);
+    }
+
+    void deviceListRecords()
+    {
+        mpsse::AdapterEntry e2;
+        e2.nProduct = 0x6011;
+        e2.nLocation = 3;
+        e2.nSubLocation = 0x0110;
+        e2.bNeedsSubLocation = true;
+        m_pBackend->entries.push_back(e2);
+        const mpsse::DeviceId table[] = {{0x0403, 0x6010, "x"}, {0, 0, nullptr}};
+        int nCount = -7;
+        mpsse::DevInfo* pList = nullptr;
+        QCOMPARE(mpsse::GetDevInfoAll(table, &nCount, &pList), 2);
+        QVERIFY(pList && pList->pNext && !pList->pNext->pNext);
+        const uint8_t* pRaw = reinterpret_cast<const uint8_t*>(pList->pNext);
+        uint32_t v;
+        memcpy(&v, pRaw + 8, 4);
+        QCOMPARE(v, 0x6011u);
+        memcpy(&v, pRaw + 12, 4);
+        QCOMPARE(v, 3u);
+        memcpy(&v, pRaw + 16, 4);
+        QCOMPARE(v, 0x0110u);
+        QVERIFY(pRaw[20] > 4);
+        QVERIFY(reinterpret_cast<const uint8_t*>(pList)[20] <= 4);
+        mpsse::DevInfoRease(pList);
+    }
+
+    void locationsFromPortPaths()
+    {
+        auto loc = mpsse::LocationFromPortPath(2, {1});
+        QCOMPARE(loc.nLocation, 33u);  // 0x21
+        QVERIFY(!loc.bNeedsSubLocation);
+        QCOMPARE(mpsse::LocationFromPortPath(1, {4, 2}).nLocation, 0x142u);
+        QVERIFY(mpsse::LocationFromPortPath(1, {4, 2}).nLocation != mpsse::LocationFromPortPath(1, {2, 4}).nLocation);
+        loc = mpsse::LocationFromPortPath(3, {1, 16});
+        QVERIFY(loc.bNeedsSubLocation);
+        QCOMPARE(loc.nLocation, 3u);
+        QCOMPARE(loc.nSubLocation, 0x0110u);
+        QVERIFY(mpsse::LocationFromPortPath(20, {1}).bNeedsSubLocation);
+        QCOMPARE(mpsse::LocationFromPortPath(1, {1, 2, 3, 4, 5, 6, 7}).nLocation, 0x11234567u);
+        QVERIFY(mpsse::LocationFromPortPath(1, {1, 2, 3, 4, 5, 6, 7, 1}).bNeedsSubLocation);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMpsse)
+#include "test_mpsse.moc"
