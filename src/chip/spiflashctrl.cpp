@@ -322,11 +322,15 @@ bool SpiFlashCtrl::WaitReady(uint8_t nMask)
     for (;;) {
         std::this_thread::yield();
         uint8_t nReply = 0;
-        if (SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0) == 0)
+        const bool bPolled = SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0) == 0;
+        if (bPolled)
             nStatus = nReply;
         nMasked = nStatus & nMask;
         const int64_t nElapsed = m_msClock() - nStartMs;
-        if (nMasked == 0 || nElapsed > kBusyLimitMs)
+        // A failed poll keeps the last status. The adapter keeps a transfer
+        // error until the link is closed, so no later poll can succeed:
+        // waiting out the time limit would only stall the station.
+        if (nMasked == 0 || nElapsed > kBusyLimitMs || !bPolled)
             break;
     }
     return nMasked != 0;

@@ -84,6 +84,7 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
     p->m_pChip = std::make_unique<XqChip>(p->m_config.model, p->m_pFlash.get());
     p->m_pChip->SetModeStuck(p->m_config.bModeStuck);
     p->m_pChip->SetFlashPresent(!p->m_config.bNoFlash);
+    p->m_bLoaded = true;
     return p;
 }
 
@@ -102,7 +103,8 @@ bool BenchSession::Save(QString& strError)
 BenchSession::~BenchSession()
 {
     QString strError;
-    if (m_pFlash && !Save(strError))
+    // A session that did not load completely must never overwrite the files.
+    if (m_bLoaded && !Save(strError))
         qWarning("simulated bench: %s", qPrintable(strError));
 }
 

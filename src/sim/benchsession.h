@@ -37,6 +37,7 @@ private:
     BenchConfig m_config;
     std::unique_ptr<SpiNorFlash> m_pFlash;
     std::unique_ptr<XqChip> m_pChip;
+    bool m_bLoaded = false;
 };
 
 // Reads a file that must hold exactly nSize bytes; creates it erased (0xFF) when absent.

@@ -41,7 +41,7 @@ public:
     int Write(const uint8_t* pData, int n) override
     {
         if (Unplugged())
-            return mpsse::kErrUsbWrite;
+            return FailTransfer(mpsse::kErrUsbWrite);
         BenchStats& s = m_pSession->Stats();
         CountTransfer(n);
         s.nBytesOut += n;
@@ -58,7 +58,7 @@ public:
     int Read(uint8_t* pBuffer, int n, int nTimeoutMs) override
     {
         if (Unplugged())
-            return mpsse::kErrUsbRead;
+            return FailTransfer(mpsse::kErrUsbRead);
         BenchStats& s = m_pSession->Stats();
         CountTransfer(n);
         ++s.nRoundTrips;
@@ -85,6 +85,15 @@ private:
     {
         const int nLimit = m_pSession->Config().nUnplugAfterTransfers;
         return nLimit > 0 && m_nTransfers >= nLimit;
+    }
+
+    // A transfer to a device that is gone still costs the host a USB
+    // attempt, so the virtual clock goes on (a time-out loop above ends).
+    int FailTransfer(int nCode)
+    {
+        AddNs(m_usb.nPerTransferNs);
+        Pace();
+        return nCode;
     }
 
     void CountTransfer(int nBytes)

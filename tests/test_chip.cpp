@@ -1,0 +1,447 @@
+// SpiFlashCtrl's frames, order, chunking and result codes, through a scripted adapter.
+#include "scriptedspi.h"
+
+#include <spiflashctrl.h>
+
+#include <QtTest>
+
+namespace {
+Bytes Addr3(uint8_t cmd, uint32_t a)
+{
+    return {cmd, uint8_t(a >> 16), uint8_t(a >> 8), uint8_t(a)};
+}
+}  // namespace
+
+class TestChip : public QObject {
+    Q_OBJECT
+
+    SpiFlashCtrl* m_pCtrl = nullptr;
+    ScriptedSpi* m_pSpi = nullptr;
+    int64_t m_nFakeMs = 0;
+
+    // The commands (first bytes) of the write-type frames, without 06/04 and status polls.
+    std::vector<Bytes> EraseAndProgramFrames() const
+    {
+        std::vector<Bytes> out;
+        for (const Frame& f : m_pSpi->frames) {
+            const uint8_t c = f.tx[0];
+            if (c == 0x20 || c == 0x52 || c == 0xD8 || c == 0x60)
+                out.push_back(f.tx);
+            else if (c == 0x02)
+                out.push_back(Bytes(f.tx.begin(), f.tx.begin() + 4));
+        }
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        m_pCtrl = new SpiFlashCtrl;
+        m_pSpi = new ScriptedSpi;
+        m_pCtrl->SetAdapter(m_pSpi);
+        m_nFakeMs = 0;
+        m_pCtrl->SetMsClock([this] { return m_nFakeMs++; });  // one millisecond per look
+        QCOMPARE(m_pCtrl->Open("SCRIPTED-LOC-1", 5), 0);
+        QCOMPARE(m_pSpi->nOpenHz, 6000000u);
+        m_pSpi->frames.clear();
+    }
+    void cleanup() { delete m_pCtrl; }
+
+    void argumentsBeforeLinkState()
+    {
+        m_pCtrl->Close();
+        uint8_t b = 0;
+        QCOMPARE(m_pCtrl->MemWrite(0, nullptr, 1), -1);
+        QCOMPARE(m_pCtrl->MemWrite(0, &b, 1), -2);
+        QCOMPARE(m_pCtrl->MemRead(&b, 0, 0), -1);
+        QCOMPARE(m_pCtrl->MemRead(&b, 1, 0), -2);
+        QCOMPARE(m_pCtrl->SendCmdRead(&b, 1, 0x05, 0, 5), -1);
+        QCOMPARE(m_pCtrl->ReadMode(), -1);
+        QCOMPARE(m_pCtrl->SetMode(4), -1);
+        QCOMPARE(m_pCtrl->SetMode(1), -2);
+        QVERIFY(!m_pCtrl->WaitReady(0x01));  // sees status 0
+        QCOMPARE(m_pCtrl->ReadChipId(), -2);
+        QCOMPARE(m_pCtrl->ClearChipRegisters(), -1);
+        QVERIFY(m_pSpi->frames.empty());
+    }
+
+    void memoryFramesAreChunked()
+    {
+        std::vector<uint8_t> data(64508);
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = uint8_t(i);
+        QCOMPARE(m_pCtrl->MemWrite(0x20000000, data.data(), 64508), 0);
+        QCOMPARE(m_pSpi->frames.size(), size_t(2));
+        QCOMPARE(m_pSpi->frames[0].tx.size(), size_t(64512));
+        QCOMPARE(Bytes(m_pSpi->frames[0].tx.begin(), m_pSpi->frames[0].tx.begin() + 5), (Bytes{0x02, 0x20, 0, 0, 0}));
+        QCOMPARE(m_pSpi->frames[1].tx, (Bytes{0x02, 0x20, 0x00, 0xFB, 0xFB, uint8_t(64507 & 0xFF)}));
+        m_pSpi->frames.clear();
+        QCOMPARE(m_pCtrl->MemWrite(0x1000, nullptr, 0), 0);
+        QCOMPARE(m_pSpi->frames[0].tx, (Bytes{0x02, 0, 0, 0x10, 0}));
+
+        m_pSpi->frames.clear();
+        m_pSpi->hook = [](const Frame& f, uint8_t* rx) {
+            if (f.tx[0] != 0x0B)
+                return false;
+            const uint8_t reply[8] = {9, 9, 9, 9, 0x12, 0x34, 0x56, 0x78};
+            std::copy(reply, reply + std::min(8, f.nRx), rx);
+            return true;
+        };
+        uint32_t nWord = 0;
+        QCOMPARE(m_pCtrl->MemRead(reinterpret_cast<uint8_t*>(&nWord), 4, 0x1A107018), 0);
+        QCOMPARE(m_pSpi->frames[0].tx, (Bytes{0x0B, 0x1A, 0x10, 0x70, 0x18}));
+        QCOMPARE(m_pSpi->frames[0].nRx, 8);
+        QCOMPARE(nWord, 0x12345678u);
+        uint8_t one = 0;
+        QCOMPARE(m_pCtrl->MemRead(&one, 1, 0), 0);
+        QCOMPARE(one, uint8_t(0x12));  // one byte is not swapped
+
+        m_pSpi->frames.clear();
+        std::vector<uint8_t> big(64509);
+        QCOMPARE(m_pCtrl->MemRead(big.data(), 64509, 0x100), 0);
+        QCOMPARE(m_pSpi->frames.size(), size_t(2));
+        QCOMPARE(m_pSpi->frames[0].nRx, 64512);
+        QCOMPARE(m_pSpi->frames[1].tx, (Bytes{0x0B, 0x00, 0x00, 0xFC, 0xFC}));  // 0x100 + 64508
+        QCOMPARE(m_pSpi->frames[1].nRx, 5);
+    }
+
+    void commandFrames()
+    {
+        const uint8_t d[2] = {0xD0, 0xD1};
+        QCOMPARE(m_pCtrl->SendCmd(0x02, 0x012345, 0, d, 2), 0);
+        QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0x02, 0x01, 0x23, 0x45, 0xD0, 0xD1}));
+        QCOMPARE(m_pCtrl->SendCmd(0x44, 0x012345, 4, nullptr, 0), 0);
+        QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0x44, 0x01, 0x23, 0x45, 0x00}));
+        uint8_t b[4];
+        QCOMPARE(m_pCtrl->SendCmdRead(b, 4, 0x4B, 0, 4), 0);
+        QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0x4B, 0, 0, 0, 0}));
+        const size_t nFrames = m_pSpi->frames.size();
+        std::vector<uint8_t> tooLong(508);
+        QCOMPARE(m_pCtrl->SendCmd(0x42, 0, 4, tooLong.data(), 508), -1);  // 513 bytes
+        QCOMPARE(m_pSpi->frames.size(), nFrames);
+        QCOMPARE(m_pCtrl->SendCmd(0x42, 0, 3, tooLong.data(), 508), 0);   // exactly 512
+    }
+
+    void readModeValues()
+    {
+        m_pSpi->modeAnswers = {0xFF, 0x05, 2};
+        QCOMPARE(m_pCtrl->ReadMode(), 0);
+        QCOMPARE(m_pCtrl->ReadMode(), -1);
+        QCOMPARE(m_pCtrl->CurrentMode(), 0u);  // unchanged by the bad answer
+        QCOMPARE(m_pCtrl->ReadMode(), 2);
+        QCOMPARE(m_pSpi->frames[0].tx, (Bytes{0xFE, 0, 0, 0, 0}));
+    }
+
+    void setModeGivesUpAfterTwentyAttempts()
+    {
+        m_pSpi->bModeFollowsSet = false;
+        m_pSpi->nMode = 2;
+        QCOMPARE(m_pCtrl->SetMode(1), -3);
+        QCOMPARE(m_pSpi->Count({0xFF, 0, 0, 0, 1}), 20);
+        QCOMPARE(m_pSpi->Count({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 9);
+        QCOMPARE(m_pSpi->Count({0x11, 0x1F}), 0);
+    }
+
+    void setModeZeroAlwaysSendsTheControlFrame()
+    {
+        m_pSpi->nMode = 0;
+        QCOMPARE(m_pCtrl->SetMode(0), 0);
+        QCOMPARE(m_pSpi->Count({0xFF, 0, 0, 0, 0}), 0);
+        QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0x11, 0x1F}));
+        m_pSpi->frames.clear();
+        m_pSpi->nMode = 1;
+        QCOMPARE(m_pCtrl->SetMode(0), 0);
+        QCOMPARE(m_pSpi->Count({0xFF, 0, 0, 0, 0}), 1);
+    }
+
+    void waitReadyGivesUpAfterSixSeconds()
+    {
+        m_pSpi->nStatus = 0x01;
+        QVERIFY(m_pCtrl->WaitReady(0x01));
+        QVERIFY(m_nFakeMs > 6000 && m_nFakeMs < 6010);
+        m_pSpi->nStatus = 0x02;
+        QVERIFY(!m_pCtrl->WaitReady(0x01));
+        m_pSpi->nStatus = 0x01;
+        m_pSpi->frames.clear();
+        QCOMPARE(m_pCtrl->SendCmdWE(0x20, 0x1000, 3, nullptr, 0), 258);
+        QCOMPARE(m_pSpi->frames[0].tx, Bytes{0x06});
+        QCOMPARE(m_pSpi->frames[1].tx, Addr3(0x20, 0x1000));
+        QCOMPARE(m_pSpi->frames[2].tx, Bytes{0x04});
+        QCOMPARE(m_pCtrl->EraseFlash(0, 4096), -258);  // busy before it starts
+    }
+
+    void waitReadySwitchesModeZeroToOne()
+    {
+        m_pSpi->nMode = 0;
+        QVERIFY(!m_pCtrl->WaitReady(0x01));
+        QCOMPARE(m_pSpi->nMode, uint8_t(1));
+    }
+
+    void eraseUnits_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<std::vector<Bytes>>("frames");
+        QTest::newRow("aligned 0x19000") << 0 << 0x19000
+                                         << std::vector<Bytes>{Addr3(0xD8, 0), Addr3(0x52, 0x10000), Addr3(0x20, 0x18000)};
+        QTest::newRow("one byte at 0x1800") << 0x1800 << 1 << std::vector<Bytes>{Addr3(0x20, 0x1000)};
+        // A block erase only where the block starts: nothing outside the range is erased.
+        std::vector<Bytes> unaligned;
+        for (uint32_t a = 0x1000; a < 0x8000; a += 0x1000)
+            unaligned.push_back(Addr3(0x20, a));
+        unaligned.push_back(Addr3(0x52, 0x8000));
+        unaligned.push_back(Addr3(0x20, 0x10000));
+        QTest::newRow("64K at 0x1000") << 0x1000 << 0x10000 << unaligned;
+        QTest::newRow("static area") << 0x1FF000 << 0x1000 << std::vector<Bytes>{Addr3(0x20, 0x1FF000)};
+        QTest::newRow("whole chip") << 0 << -1 << std::vector<Bytes>{Bytes{0x60}};
+        QTest::newRow("negative count") << 0 << -5 << std::vector<Bytes>{};
+    }
+    void eraseUnits()
+    {
+        QFETCH(int, start);
+        QFETCH(int, count);
+        QFETCH(std::vector<Bytes>, frames);
+        std::vector<int> percents;
+        QCOMPARE(m_pCtrl->EraseFlash(start, count, [&](int p) { percents.push_back(p); }), 0);
+        QCOMPARE(EraseAndProgramFrames(), frames);
+        if (count > 0) {
+            QCOMPARE(percents.back(), 100);
+            QCOMPARE(int(percents.size()), int(frames.size()) + 1);
+        } else {
+            QVERIFY(percents.empty());
+        }
+        if (count == -1) {  // 06 60 04
+            const auto it = std::find_if(m_pSpi->frames.begin(), m_pSpi->frames.end(),
+                                         [](const Frame& f) { return f.tx == Bytes{0x60}; });
+            QCOMPARE((it - 1)->tx, Bytes{0x06});
+            QCOMPARE((it + 1)->tx, Bytes{0x04});
+        }
+    }
+
+    void eraseZeroIsRefused()
+    {
+        QCOMPARE(m_pCtrl->EraseFlash(0, 0), -1);
+        QVERIFY(m_pSpi->frames.empty());
+    }
+
+    void programSplitsAtPages()
+    {
+        std::vector<uint8_t> data(0x20, 0xAB);
+        std::vector<int> percents;
+        QCOMPARE(m_pCtrl->ProgramFlash(0x1F0, data.data(), 0x20, false, [&](int p) { percents.push_back(p); }), 0);
+        const auto programs = m_pSpi->With(0x02);
+        QCOMPARE(programs.size(), size_t(2));
+        QCOMPARE(programs[0].tx.size(), size_t(4 + 0x10));
+        QCOMPARE(Bytes(programs[0].tx.begin(), programs[0].tx.begin() + 4), Addr3(0x02, 0x1F0));
+        QCOMPARE(Bytes(programs[1].tx.begin(), programs[1].tx.begin() + 4), Addr3(0x02, 0x200));
+        QCOMPARE(percents, (std::vector<int>{0, 50, 100}));
+
+        m_pSpi->frames.clear();
+        const uint8_t eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        QCOMPARE(m_pCtrl->ProgramFlash(0, eight, 8, true), 0);
+        QCOMPARE(m_pSpi->With(0x02)[0].tx, (Bytes{0x02, 0, 0, 0, 4, 3, 2, 1, 8, 7, 6, 5}));
+        QCOMPARE(m_pCtrl->ProgramFlash(-1, eight, 8, false), -1);
+        QCOMPARE(m_pCtrl->ProgramFlash(0, eight, 0, false), -1);
+    }
+
+    void flashInfo()
+    {
+        FlashInfo info;
+        m_pSpi->hook = [](const Frame& f, uint8_t* rx) {
+            if (f.tx[0] != 0x4B)
+                return false;
+            for (int i = 0; i < 16; ++i)
+                rx[i] = uint8_t(0xA0 + i);
+            return true;
+        };
+        QCOMPARE(m_pCtrl->ReadFlashInfo(&info), 0);
+        QCOMPARE(info.nManufacturerId, uint8_t(0xEF));
+        QCOMPARE(info.nDeviceId, uint8_t(0x14));
+        QCOMPARE(info.nMemoryType, uint8_t(0x40));
+        QCOMPARE(info.nCapacity, uint8_t(0x15));
+        QCOMPARE(info.nTotalSize, 2097152u);
+        QCOMPARE(info.nPageSize, 256u);
+        QCOMPARE(info.uniqueId[0], 0xA0A1A2A3u);
+        QCOMPARE(m_pSpi->With(0x90)[0].tx, (Bytes{0x90, 0, 0, 0}));
+        QCOMPARE(m_pSpi->With(0x4B)[0].tx, (Bytes{0x4B, 0, 0, 0, 0}));
+        m_pSpi->manufacturer = {0xC8, 0x14};
+        QCOMPARE(m_pCtrl->ReadFlashInfo(&info), 0);
+        QCOMPARE(info.nTotalSize, 0u);
+        QCOMPARE(m_pCtrl->ReadFlashInfo(nullptr), -1);
+    }
+
+    void securityRegisterRanges()
+    {
+        uint8_t buf[16];
+        QCOMPARE(m_pCtrl->ReadSecurity(buf, 16, 16), 0);
+        const auto reads = m_pSpi->With(0x48);
+        QCOMPARE(reads.size(), size_t(1));
+        QCOMPARE(reads[0].tx, (Bytes{0x48, 0, 0, 0x10}));
+        QCOMPARE(reads[0].nRx, 17);
+
+        m_pSpi->frames.clear();
+        QCOMPARE(m_pCtrl->EraseSecurity(0, 256), 0);
+        QCOMPARE(m_pSpi->With(0x44).size(), size_t(1));
+        m_pSpi->frames.clear();
+        QCOMPARE(m_pCtrl->EraseSecurity(0, 512), 0);
+        QCOMPARE(m_pSpi->With(0x44)[1].tx, Addr3(0x44, 0x100));
+        QCOMPARE(m_pCtrl->EraseSecurity(300, 300), -1);
+        QCOMPARE(m_pCtrl->EraseSecurity(-1, 10), -1);
+        QCOMPARE(m_pCtrl->ProgramSecurity(0, nullptr, 1), -1);
+        QCOMPARE(m_pCtrl->ReadSecurity(buf, 16, 500), -1);
+
+        m_pSpi->frames.clear();
+        uint8_t rec[16] = {};
+        rec[15] = 9;
+        QCOMPARE(m_pCtrl->ProgramSecurity(250, rec, 16), 0);
+        const auto programs = m_pSpi->With(0x42);
+        QCOMPARE(programs.size(), size_t(2));  // split at the page boundary
+        QCOMPARE(programs[0].tx.size(), size_t(4 + 6));
+        QCOMPARE(Bytes(programs[1].tx.begin(), programs[1].tx.begin() + 4), Addr3(0x42, 0x100));
+    }
+
+    void verifyOfMatchingFlashWritesNothing()
+    {
+        m_pSpi->memory.assign(0x20000, 0);
+        for (size_t i = 0; i < m_pSpi->memory.size(); ++i)
+            m_pSpi->memory[i] = uint8_t(i * 13);
+        std::vector<int> percents;
+        QCOMPARE(m_pCtrl->VerifyFlash(m_pSpi->memory.data() + 0x1000, 0x18000, 0x1000,
+                                      [&](int p) { percents.push_back(p); }),
+                 0);
+        QVERIFY(EraseAndProgramFrames().empty());
+        const auto reads = m_pSpi->With(0x03);
+        QCOMPARE(reads[0].nRx, 61440);  // 61440 - (0x1000 AND 0xEFFF)
+        QCOMPARE(reads[1].tx, Addr3(0x03, 0x10000));
+        QCOMPARE(percents.back(), 100);
+    }
+
+    void verifyRepairKeepsNeighbours()
+    {
+        // Image at 0x800 (not sector aligned); the scripted flash never changes,
+        // so the repair fails, but its frames show what it does.
+        std::vector<uint8_t> image(0x1000, 0x5A);
+        m_pSpi->memory.assign(0x3000, 0x11);
+        QCOMPARE(m_pCtrl->VerifyFlash(image.data(), 0x1000, 0x800), 323);
+        // The first piece ends at the sector boundary 0x1000: the sector at 0 is
+        // read whole, erased, and programmed back whole, its bytes below 0x800 included.
+        QCOMPARE(EraseAndProgramFrames().front(), Addr3(0x20, 0x0000));
+        QCOMPARE(m_pSpi->With(0x03)[1].tx, Addr3(0x03, 0x0000));
+        QCOMPARE(m_pSpi->With(0x03)[1].nRx, 4096);
+        QCOMPARE(int(m_pSpi->With(0x02).size()), 16);
+        QCOMPARE(m_pSpi->With(0x02)[0].tx[4], uint8_t(0x11));   // the neighbour's byte put back
+        QCOMPARE(m_pSpi->With(0x02)[8].tx[4], uint8_t(0x5A));   // the image from 0x800
+    }
+
+    void swapAndScan()
+    {
+        uint8_t six[6] = {1, 2, 3, 4, 5, 6};
+        SpiFlashCtrl::SwapWords(six, 6);
+        QCOMPARE(Bytes(six, six + 6), (Bytes{4, 3, 2, 1, 6, 5}));
+        uint8_t three[3] = {1, 2, 3};
+        SpiFlashCtrl::SwapWords(three, 3);
+        QCOMPARE(Bytes(three, three + 3), (Bytes{3, 2, 1}));
+
+        Bytes area(21, 0);
+        area[0] = 'X';
+        area[1] = 'Q';
+        area[4] = 20;
+        QCOMPARE(SpiFlashCtrl::ScanMagic(area.data(), 21), 0);
+        area[4] = 21;  // equal to the length: not accepted
+        QCOMPARE(SpiFlashCtrl::ScanMagic(area.data(), 21), -1);
+        QCOMPARE(SpiFlashCtrl::ScanMagic(area.data(), 20), -1);
+        Bytes late(40, 0);
+        late[4] = 'X';
+        late[5] = 'Q';
+        late[8] = 5;
+        QCOMPARE(SpiFlashCtrl::ScanMagic(late.data(), 25), 4);
+        QCOMPARE(SpiFlashCtrl::ScanMagic(late.data(), 24), -1);  // 4 + 21 > 24
+    }
+
+    void searchHeaderReadsWholeSectors()
+    {
+        int32_t nOffset = 7;
+        QCOMPARE(m_pCtrl->SearchHeader(0x1FF000, 100, &nOffset), 0);
+        QCOMPARE(int(m_pSpi->With(0x03).size()), 16);
+        QCOMPARE(nOffset, -1);
+        QCOMPARE(m_pCtrl->SearchHeader(0x1FF000, 0, &nOffset), -1);
+    }
+
+    void searchHeaderNeverCopiesOutside_data()
+    {
+        QTest::addColumn<int>("used");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("fits") << 12 << 64 << true;
+        QTest::newRow("negative") << -30 << 64 << false;
+        QTest::newRow("huge") << 0x7FFFFFF0 << 64 << false;
+        QTest::newRow("past the area") << 4090 << 8192 << false;
+        QTest::newRow("past the buffer") << 60 << 64 << false;
+    }
+    void searchHeaderNeverCopiesOutside()
+    {
+        QFETCH(int, used);
+        QFETCH(int, capacity);
+        QFETCH(bool, copied);
+        // The record as stored: words most significant byte first.
+        Bytes rec(32, 0);
+        rec[0] = 'X';
+        rec[1] = 'Q';
+        const int32_t nTotal = 4000, nUsed = used;
+        memcpy(&rec[4], &nTotal, 4);
+        memcpy(&rec[8], &nUsed, 4);
+        SpiFlashCtrl::SwapWords(rec.data(), 32);
+        m_pSpi->memory.assign(0x2000, 0xFF);
+        std::copy(rec.begin(), rec.end(), m_pSpi->memory.begin() + 0x1000 + 8);
+        std::vector<uint8_t> out(size_t(capacity) + 16, 0xEE);
+        int32_t nOffset = -9;
+        QCOMPARE(m_pCtrl->SearchHeader(0x1000, 4096, &nOffset, out.data(), capacity), 0);
+        QCOMPARE(nOffset, 8);
+        QCOMPARE(out[0] == 'X', copied);
+        QCOMPARE(out[size_t(capacity)], uint8_t(0xEE));
+    }
+
+    void softResetRetriesThenForcesModeOne()
+    {
+        // Found in mode 1; then ten times: the check finds 0, SetMode's look finds 0,
+        // the look after one mode set finds 1; then the final look.
+        m_pSpi->modeAnswers = {1};
+        for (int i = 0; i < 10; ++i)
+            m_pSpi->modeAnswers.insert(m_pSpi->modeAnswers.end(), {0, 0, 1});
+        m_pSpi->modeAnswers.push_back(0);
+        m_pSpi->nMode = 1;
+        QCOMPARE(m_pCtrl->SoftReset(false), 0);
+        QCOMPARE(m_pSpi->Count({0xFF, 0, 0, 0, 1}), 12);
+        QCOMPARE(m_pSpi->Count({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 12);
+        QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    }
+
+    void softResetOutcomes()
+    {
+        m_pSpi->jedec = {0, 0, 0};
+        QCOMPARE(m_pCtrl->SoftReset(false), -1);  // no flash answering
+        m_pSpi->jedec = {0xEF, 0x40, 0x15};
+        m_pSpi->frames.clear();
+        QCOMPARE(m_pCtrl->SoftReset(true), 0);
+        QCOMPARE(m_pSpi->With(0x35).size(), size_t(1));
+        QCOMPARE(m_pSpi->With(0x31)[0].tx, (Bytes{0x31, 0x02}));
+        m_pSpi->bModeFollowsSet = false;
+        m_pSpi->nMode = 2;
+        QCOMPARE(m_pCtrl->SoftReset(false), -3);
+        m_pCtrl->Close();
+        QCOMPARE(m_pCtrl->SoftReset(false), -2);
+    }
+
+    void encryptedImageTooSmall()
+    {
+        std::vector<uint8_t> image(0x3000, 0x22);
+        QCOMPARE(m_pCtrl->ProgramFlashEncrypted(0, image.data(), 0x3000, false), -3);
+        // zero pass, read-back of the key and the erase happened first
+        QCOMPARE(int(m_pSpi->With(0x02).size()), 48);
+        QCOMPARE(m_pSpi->With(0x0B).size(), size_t(1 + 1));  // first piece 256, then the rest
+        QVERIFY(!m_pSpi->With(0xD8).empty() || !m_pSpi->With(0x52).empty() || !m_pSpi->With(0x20).empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChip)
+#include "test_chip.moc"

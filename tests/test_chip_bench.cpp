@@ -1,0 +1,236 @@
+// SpiFlashCtrl end to end on the simulated bench, through SpiFtdi and the
+// real adapter library.
+#include "benchfixture.h"
+
+#include <QtTest>
+
+namespace {
+const uint8_t* U8(const QByteArray& a)
+{
+    return reinterpret_cast<const uint8_t*>(a.constData());
+}
+}  // namespace
+
+class TestChipBench : public QObject {
+    Q_OBJECT
+
+private slots:
+    void identifiesEachModel_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<uint>("id");
+        QTest::addColumn<uint>("size");
+        QTest::newRow("XQ6230") << "[chip]\nmodel=XQ6230\n" << 0x58516230u << 2097152u;
+        QTest::newRow("XQ6030") << "[chip]\nmodel=XQ6030\n[flash]\njedec=EF4014\n" << 0xABCD0001u << 1048576u;
+        QTest::newRow("XQ6130") << "[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n" << 0xABCD0001u << 524288u;
+    }
+    void identifiesEachModel()
+    {
+        QFETCH(QString, ini);
+        QFETCH(uint, id);
+        QFETCH(uint, size);
+        BenchFixture bench(ini);
+        QCOMPARE(bench.Open(5), 0);
+        QCOMPARE(uint32_t(bench.Ctrl().ReadChipId()), id);
+        QCOMPARE(bench.Ctrl().CurrentMode(), 1u);  // back in mode 1 after the memory read
+        FlashInfo info;
+        QCOMPARE(bench.Ctrl().ReadFlashInfo(&info), 0);
+        QCOMPARE(info.nTotalSize, size);
+        QCOMPARE(info.nManufacturerId, uint8_t(0xEF));
+        QCOMPARE(bench.Ctrl().ClearChipRegisters(), 0);
+        QCOMPARE(bench.Ctrl().SoftReset(false), 0);
+    }
+
+    void eraseProgramVerifyAtAnUnalignedStart()
+    {
+        BenchFixture bench;
+        QByteArray before = RandomBytes(2 * 1024 * 1024, 1);
+        bench.WriteFlash(before);
+        const QByteArray image = RandomBytes(70000, 2);
+        const int32_t nStart = 0x10800;
+        QCOMPARE(bench.Open(), 0);
+        auto& c = bench.Ctrl();
+        const int32_t nSpan = image.size() + (nStart & 0xFFF);
+        QCOMPARE(c.EraseFlash(nStart & ~0xFFF, nSpan), 0);
+        QCOMPARE(c.SetMode(1), 0);
+        QCOMPARE(c.ProgramFlash(nStart, U8(image), image.size(), false), 0);
+        QCOMPARE(c.VerifyFlash(U8(image), image.size(), nStart), 0);
+        QByteArray back(image.size(), 0);
+        QCOMPARE(c.ReadFlashData(reinterpret_cast<uint8_t*>(back.data()), back.size(), nStart), 0);
+        QCOMPARE(back, image);
+        bench.Close();
+        const QByteArray after = bench.Flash();
+        QCOMPARE(after.mid(nStart, image.size()), image);
+        QCOMPARE(after.left(0x10000), before.left(0x10000));  // nothing below the range was touched
+        const int nEnd = (nStart + image.size() + 0xFFF) & ~0xFFF;
+        QCOMPARE(after.mid(nEnd), before.mid(nEnd));
+    }
+
+    void verifyRepairsAnUnalignedPieceWithoutTouchingNeighbours()
+    {
+        BenchFixture bench;
+        const QByteArray before = RandomBytes(2 * 1024 * 1024, 3);
+        bench.WriteFlash(before);
+        const QByteArray image = RandomBytes(0x2000, 4);
+        QCOMPARE(bench.Open(), 0);
+        // Not programmed at all: every piece differs and is repaired.
+        QCOMPARE(bench.Ctrl().VerifyFlash(U8(image), image.size(), 0x3800), 0);
+        bench.Close();
+        const QByteArray after = bench.Flash();
+        QCOMPARE(after.mid(0x3800, 0x2000), image);
+        QCOMPARE(after.mid(0x3000, 0x800), before.mid(0x3000, 0x800));
+        QCOMPARE(after.mid(0x5800, 0x800), before.mid(0x5800, 0x800));
+    }
+
+    void weakSectorIsRepairedDeadSectorFails()
+    {
+        BenchFixture bench("[faults]\nweak_sectors=2000\ndead_sectors=6000\n");
+        const QByteArray image = RandomBytes(0x8000, 5);
+        QCOMPARE(bench.Open(), 0);
+        auto& c = bench.Ctrl();
+        QCOMPARE(c.EraseFlash(0, image.size()), 0);
+        QCOMPARE(c.ProgramFlash(0, U8(image), 0x6000, false), 0);
+        QByteArray raw(0x1000, 0);
+        c.ReadFlashData(reinterpret_cast<uint8_t*>(raw.data()), 0x1000, 0x2000);
+        QVERIFY(raw != image.mid(0x2000, 0x1000));  // the weak program left bits set
+        QCOMPARE(c.VerifyFlash(U8(image), 0x6000, 0), 0);
+        QCOMPARE(c.ProgramFlash(0x6000, U8(image) + 0x6000, 0x2000, false), 0);
+        QCOMPARE(c.VerifyFlash(U8(image), 0x8000, 0), 323);
+        bench.Close();
+        QCOMPARE(bench.Flash().left(0x6000), image.left(0x6000));
+    }
+
+    void encryptedProgramming_data()
+    {
+        QTest::addColumn<bool>("marker");
+        QTest::newRow("plain layout") << false;
+        QTest::newRow("second region") << true;
+    }
+    void encryptedProgramming()
+    {
+        QFETCH(bool, marker);
+        BenchFixture bench;
+        QByteArray image = RandomBytes(0xC000, 6);
+        image[0x2FB0] = 2;
+        if (marker) {
+            const char magic[4] = {0x6F, 0x70, 0x00, 0x00};
+            image.replace(0, 4, magic, 4);
+        }
+        QCOMPARE(bench.Open(), 0);
+        auto& c = bench.Ctrl();
+        QCOMPARE(c.EraseFlash(0, image.size()), 0);
+        int nLast = -1;
+        QCOMPARE(c.ProgramFlashEncrypted(0, U8(image), image.size(), false, [&](int p) { nLast = p; }), 0);
+        QCOMPARE(nLast, 100);
+        QCOMPARE(c.CurrentMode(), 1u);
+        bench.Close();
+        const QByteArray flash = bench.Flash();
+        QCOMPARE(flash.left(0x3000), image.left(0x3000));  // written in mode 1
+        const int nEncrypted = marker ? 0xA000 : 0x3000;
+        QVERIFY(flash.mid(nEncrypted, 0x100) != image.mid(nEncrypted, 0x100));
+        if (marker) {
+            QCOMPARE(flash.mid(0x9FB0, 80), image.mid(0x9FB0, 80));
+            QVERIFY(flash.mid(0x3000, 0x100) != image.mid(0x3000, 0x100));
+        }
+    }
+
+    void securityRegisterRoundTrip()
+    {
+        BenchFixture bench;
+        QCOMPARE(bench.Open(), 0);
+        auto& c = bench.Ctrl();
+        uint8_t rec[16] = {};
+        rec[15] = 9;
+        QCOMPARE(c.EraseSecurity(0, 256), 0);
+        QCOMPARE(c.ProgramSecurity(16, rec, 16), 0);
+        uint8_t back[16];
+        QCOMPARE(c.ReadSecurity(back, 16, 16), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<char*>(back), 16), QByteArray(reinterpret_cast<char*>(rec), 16));
+        bench.Close();
+        QCOMPARE(bench.Security().mid(16, 16), QByteArray(reinterpret_cast<char*>(rec), 16));
+        QCOMPARE(bench.Security().at(0), char(0xFF));
+    }
+
+    void protectionMakesALaterProgramFail()
+    {
+        BenchFixture bench;
+        const QByteArray image = RandomBytes(0x1000, 7);
+        QCOMPARE(bench.Open(), 0);
+        auto& c = bench.Ctrl();
+        QCOMPARE(c.WriteStatus(0x9C), 0);
+        QCOMPARE(c.ReadProtectBit(), 0x80);
+        QCOMPARE(c.EraseFlash(0, 0x1000), 0);
+        QCOMPARE(c.ProgramFlash(0, U8(image), image.size(), false), 0);
+        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), 323);
+        QCOMPARE(c.ClearStatus(), 0);
+        QCOMPARE(c.ReadProtectBit(), 0);
+        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), 0);
+    }
+
+    void stuckBusyTimesOut()
+    {
+        BenchFixture bench("[faults]\nstuck_busy=true\n");
+        QCOMPARE(bench.Open(), 0);
+        auto& c = bench.Ctrl();
+        const int64_t nStart = bench.Stats().VirtualMs();
+        QVERIFY(c.WaitReady(0x01));
+        QVERIFY(bench.Stats().VirtualMs() - nStart > 6000);
+        QCOMPARE(c.SendCmdWE(0x20, 0, 3, nullptr, 0), 258);
+        QCOMPARE(c.EraseFlash(0, 4096), -258);
+        QCOMPARE(c.SoftReset(false), -258);
+    }
+
+    void noFlashAndStuckMode()
+    {
+        BenchFixture noFlash("[faults]\nno_flash=true\n");
+        QCOMPARE(noFlash.Open(), 0);
+        QCOMPARE(noFlash.Ctrl().SoftReset(false), -1);
+        noFlash.Close();
+        BenchFixture stuck("[faults]\nmode_stuck=true\n");
+        QCOMPARE(stuck.Open(), 0);
+        QCOMPARE(stuck.Ctrl().SetMode(2), -3);
+        QCOMPARE(stuck.Ctrl().SetMode(1), 0);  // it stays in mode 1
+    }
+
+    void unplugMidProgramFails()
+    {
+        BenchFixture bench("[faults]\nunplug_after_transfers=40\n");
+        const QByteArray image = RandomBytes(0x4000, 8);
+        QCOMPARE(bench.Open(), 0);
+        auto& c = bench.Ctrl();
+        int r = c.EraseFlash(0, image.size());
+        if (r == 0)
+            r = c.ProgramFlash(0, U8(image), image.size(), false);
+        if (r == 0)
+            r = c.VerifyFlash(U8(image), image.size(), 0);
+        QVERIFY(r != 0);
+    }
+
+    void searchHeaderOnTheBench()
+    {
+        BenchFixture bench;
+        // A record at 0x1FF000 + 8: "XQ", total 4092, used 12, stored as words MSB first.
+        QByteArray rec(32, 0);
+        rec[0] = 'X';
+        rec[1] = 'Q';
+        const int32_t nTotal = 4092, nUsed = 12;
+        memcpy(rec.data() + 4, &nTotal, 4);
+        memcpy(rec.data() + 8, &nUsed, 4);
+        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 32);
+        QByteArray flash(2 * 1024 * 1024, char(0xFF));
+        flash.replace(0x1FF008, 32, rec);
+        bench.WriteFlash(flash);
+        QCOMPARE(bench.Open(), 0);
+        int32_t nOffset = -5;
+        QByteArray out(4096, 0);
+        QCOMPARE(bench.Ctrl().SearchHeader(0x1FF000, 4096, &nOffset, reinterpret_cast<uint8_t*>(out.data()), 4096), 0);
+        QCOMPARE(nOffset, 8);
+        QCOMPARE(out.left(2), QByteArray("XQ"));
+        int32_t nReadUsed;
+        memcpy(&nReadUsed, out.data() + 8, 4);
+        QCOMPARE(nReadUsed, 12);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChipBench)
+#include "test_chip_bench.moc"

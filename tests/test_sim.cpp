@@ -1,0 +1,362 @@
+// The simulated bench: MPSSE decoding, the flash model against datasheet
+// behaviour, the chip's slave port, persistence and faults.
+#include "benchfixture.h"
+
+#include <benchconfig.h>
+#include <benchsession.h>
+#include <mpssedecoder.h>
+#include <spiftdi.h>
+#include <spinorflash.h>
+#include <xqchip.h>
+
+#include <QFile>
+#include <QtTest>
+
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+// A slave that records frames and answers with a counter.
+struct EchoSlave : sim::SpiSlave {
+    std::vector<Bytes> frames;
+    bool bSelected = false;
+    uint8_t nNext = 0x10;
+    void Select() override { frames.emplace_back(); bSelected = true; }
+    uint8_t Exchange(uint8_t n) override { frames.back().push_back(n); return nNext++; }
+    void Deselect() override { bSelected = false; }
+};
+
+// Plays SPI frames on a flash directly (no MPSSE), with a controllable clock.
+struct FlashRig {
+    int64_t nNowUs = 0;
+    sim::SpiNorFlash flash{sim::FlashIdentity(), [this] { return nNowUs; }};
+    Bytes Frame(const Bytes& out, int nRead = 0)
+    {
+        flash.Select();
+        Bytes in;
+        for (uint8_t b : out)
+            flash.Exchange(b);
+        for (int i = 0; i < nRead; ++i)
+            in.push_back(flash.Exchange(0));
+        flash.Deselect();
+        return in;
+    }
+    void WriteEnable() { Frame({0x06}); }
+    uint8_t Status() { return Frame({0x05}, 1)[0]; }
+    void Program(uint32_t a, const Bytes& data)
+    {
+        WriteEnable();
+        Bytes f{0x02, uint8_t(a >> 16), uint8_t(a >> 8), uint8_t(a)};
+        f.insert(f.end(), data.begin(), data.end());
+        Frame(f);
+        nNowUs += 1000000;
+    }
+    void Erase(uint8_t cmd, uint32_t a)
+    {
+        WriteEnable();
+        Frame({cmd, uint8_t(a >> 16), uint8_t(a >> 8), uint8_t(a)});
+        nNowUs += 10000000;
+    }
+    uint8_t At(uint32_t a) const { return const_cast<sim::SpiNorFlash&>(flash).Array()[a]; }
+};
+}  // namespace
+
+class TestSim : public QObject {
+    Q_OBJECT
+
+private slots:
+    void decoderPlaysFramesAndAnswers()
+    {
+        EchoSlave slave;
+        sim::MpsseDecoder dec(&slave, true);
+        // AN_108: 0x80 low byte (CS low), 0x11 two bytes out, 0x20 one byte
+        // in, 0x31 one byte in and out, 0x80 (CS high), 0x87, then 0xAB.
+        const Bytes stream{0x80, 0x00, 0x0B, 0x11, 0x01, 0x00, 0x9F, 0x00, 0x20, 0x00, 0x00,
+                           0x31, 0x00, 0x00, 0x55, 0x80, 0x08, 0x0B, 0x87, 0xAB};
+        dec.Feed(stream.data(), 7);  // cut inside the 0x11 command: it waits for the rest
+        QVERIFY(slave.bSelected);
+        QVERIFY(slave.frames[0].empty());
+        dec.Feed(stream.data() + 7, stream.size() - 7);
+        QVERIFY(!slave.bSelected);
+        QCOMPARE(slave.frames[0], (Bytes{0x9F, 0x00, 0x00, 0x55}));
+        const Bytes replies(dec.Replies().begin(), dec.Replies().end());
+        QCOMPARE(replies, (Bytes{0x12, 0x13, 0xFA, 0xAB}));
+        QCOMPARE(dec.BadCommands(), 1);
+    }
+
+    void decoderClock()
+    {
+        EchoSlave slave;
+        sim::MpsseDecoder dec(&slave, true);
+        QCOMPARE(dec.SckHz(), 6000000u);  // divide-by-5 on, divisor 0: 12 MHz / 2
+        const Bytes setup{0x8A, 0x86, 0x04, 0x00};
+        dec.Feed(setup.data(), setup.size());
+        QCOMPARE(dec.SckHz(), 6000000u);  // 60 MHz / ((1 + 4) * 2)
+        const Bytes fast{0x86, 0x00, 0x00, 0x80, 0x00, 0x0B, 0x11, 0x03, 0x00, 1, 2, 3, 4};
+        dec.Feed(fast.data(), fast.size());
+        QCOMPARE(dec.SckHz(), 30000000u);
+        QCOMPARE(dec.TakeSpiNs(), int64_t(4 * 8 * 1000 / 30));  // 4 bytes at 30 MHz
+        sim::MpsseDecoder ft2232d(&slave, false);
+        const Bytes div5{0x8A};
+        ft2232d.Feed(div5.data(), 1);
+        QCOMPARE(ft2232d.Replies().size(), size_t(2));  // not a command on the FT2232D
+    }
+
+    void flashIdentification()
+    {
+        FlashRig rig;
+        QCOMPARE(rig.Frame({0x9F}, 3), (Bytes{0xEF, 0x40, 0x15}));
+        QCOMPARE(rig.Frame({0x90, 0, 0, 0}, 2), (Bytes{0xEF, 0x14}));
+        QCOMPARE(rig.Frame({0x4B, 0, 0, 0, 0}, 2), (Bytes{0x58, 0x51}));
+        QCOMPARE(rig.flash.Array().size(), size_t(2 * 1024 * 1024));
+    }
+
+    void programOnlyClearsBitsAndWrapsInThePage()
+    {
+        FlashRig rig;
+        rig.Program(0x1FE, {0xF0, 0x0F, 0xAA, 0x55});
+        QCOMPARE(rig.At(0x1FE), uint8_t(0xF0));
+        QCOMPARE(rig.At(0x1FF), uint8_t(0x0F));
+        QCOMPARE(rig.At(0x100), uint8_t(0xAA));  // wrapped to the start of the page
+        QCOMPARE(rig.At(0x200), uint8_t(0xFF));  // the next page is untouched
+        rig.Program(0x1FE, {0x3C});
+        QCOMPARE(rig.At(0x1FE), uint8_t(0x30));  // F0 AND 3C
+        QCOMPARE(rig.Frame({0x03, 0x00, 0x01, 0xFE}, 2), (Bytes{0x30, 0x0F}));
+        QCOMPARE(rig.Frame({0x0B, 0x00, 0x01, 0xFE, 0x00}, 2), (Bytes{0x30, 0x0F}));
+    }
+
+    void writeEnableLatchRule()
+    {
+        FlashRig rig;
+        rig.Frame({0x02, 0, 0, 0, 0x00});  // no latch: ignored
+        QCOMPARE(rig.At(0), uint8_t(0xFF));
+        rig.WriteEnable();
+        QCOMPARE(rig.Status() & 0x02, 0x02);
+        rig.Frame({0x04});
+        QCOMPARE(rig.Status() & 0x02, 0);
+        rig.Program(0, {0x00});
+        QCOMPARE(rig.At(0), uint8_t(0x00));
+        QCOMPARE(rig.Status() & 0x02, 0);  // cleared by the program
+        rig.Frame({0x20, 0, 0, 0});         // erase without the latch
+        QCOMPARE(rig.At(0), uint8_t(0x00));
+    }
+
+    void eraseUnitsAreAligned_data()
+    {
+        QTest::addColumn<int>("cmd");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("base");
+        QTest::addColumn<int>("size");
+        QTest::newRow("4K") << 0x20 << 0x1234 << 0x1000 << 0x1000;
+        QTest::newRow("32K") << 0x52 << 0x9000 << 0x8000 << 0x8000;
+        QTest::newRow("64K") << 0xD8 << 0x1000 << 0x0000 << 0x10000;
+    }
+    void eraseUnitsAreAligned()
+    {
+        QFETCH(int, cmd);
+        QFETCH(int, address);
+        QFETCH(int, base);
+        QFETCH(int, size);
+        FlashRig rig;
+        std::fill(rig.flash.Array().begin(), rig.flash.Array().end(), 0x00);
+        rig.Erase(uint8_t(cmd), uint32_t(address));
+        QCOMPARE(rig.At(uint32_t(base)), uint8_t(0xFF));
+        QCOMPARE(rig.At(uint32_t(base + size - 1)), uint8_t(0xFF));
+        if (base > 0)
+            QCOMPARE(rig.At(uint32_t(base - 1)), uint8_t(0x00));
+        QCOMPARE(rig.At(uint32_t(base + size)), uint8_t(0x00));
+    }
+
+    void busyFollowsTheClock()
+    {
+        FlashRig rig;
+        rig.WriteEnable();
+        rig.Frame({0x20, 0, 0x10, 0});
+        QCOMPARE(rig.Status() & 0x01, 0x01);
+        rig.Frame({0x9F}, 3);  // ignored while busy
+        QCOMPARE(rig.Frame({0x9F}, 1), Bytes{0xFF});
+        rig.nNowUs += 29999;
+        QCOMPARE(rig.Status() & 0x01, 0x01);
+        rig.nNowUs += 1;
+        QCOMPARE(rig.Status() & 0x01, 0x00);  // 30 ms sector erase
+        QCOMPARE(rig.flash.BusyTimeUs(), int64_t(30000));
+    }
+
+    void protectionRanges()
+    {
+        FlashRig rig;
+        rig.flash.SetStatus(0x9C, 0);  // BP2..0 = 111: everything
+        QVERIFY(rig.flash.IsProtected(0) && rig.flash.IsProtected(0x1FFFFF));
+        rig.Program(0x1000, {0x00});
+        QCOMPARE(rig.At(0x1000), uint8_t(0xFF));
+        rig.flash.SetStatus(0xB4, 0);  // TB = 1, BP = 101: the lower half
+        QVERIFY(rig.flash.IsProtected(0x0FFFFF));
+        QVERIFY(!rig.flash.IsProtected(0x100000));
+        rig.Program(0x1FF000, {0x12});
+        QCOMPARE(rig.At(0x1FF000), uint8_t(0x12));
+        rig.Erase(0xD8, 0x0F0000);
+        QCOMPARE(rig.At(0x0F0000), uint8_t(0xFF));
+        rig.Erase(0xC7, 0);  // chip erase is ignored while any block is protected
+        QCOMPARE(rig.At(0x1FF000), uint8_t(0x12));
+        rig.WriteEnable();
+        rig.Frame({0x01, 0x00});
+        rig.nNowUs += 20000;
+        QCOMPARE(rig.flash.Status1(), uint8_t(0x00));
+        rig.Erase(0x60, 0);
+        QCOMPARE(rig.At(0x1FF000), uint8_t(0xFF));
+    }
+
+    void securityRegisters()
+    {
+        FlashRig rig;
+        rig.WriteEnable();
+        rig.Frame({0x42, 0, 0, 0x10, 0, 0, 0, 9});
+        rig.nNowUs += 1000;
+        QCOMPARE(rig.Frame({0x48, 0, 0, 0x10, 0x00}, 4), (Bytes{0, 0, 0, 9}));
+        rig.WriteEnable();
+        rig.Frame({0x44, 0, 1, 0x00});  // erases the second page only
+        rig.nNowUs += 100000;
+        QCOMPARE(rig.Frame({0x48, 0, 0, 0x13, 0x00}, 1), Bytes{9});
+        rig.WriteEnable();
+        rig.Frame({0x44, 0, 0, 0x20});
+        rig.nNowUs += 100000;
+        QCOMPARE(rig.Frame({0x48, 0, 0, 0x13, 0x00}, 1), Bytes{0xFF});
+    }
+
+    void slavePortModesAndMemory()
+    {
+        int64_t nNow = 0;
+        sim::SpiNorFlash flash(sim::FlashIdentity(), [&] { return nNow; });
+        sim::XqChip chip(sim::ChipModel::XQ6030, &flash);
+        auto frame = [&](const Bytes& out, int nRead = 0) {
+            chip.Select();
+            Bytes in;
+            for (uint8_t b : out)
+                chip.Exchange(b);
+            for (int i = 0; i < nRead; ++i)
+                in.push_back(chip.Exchange(0));
+            chip.Deselect();
+            return in;
+        };
+        QCOMPARE(frame({0xFE, 0, 0, 0, 0}, 1), Bytes{1});
+        QCOMPARE(frame({0x9F}, 3), (Bytes{0xEF, 0x40, 0x15}));  // mode 1: the flash answers
+        frame({0xFF, 0, 0, 0, 0});
+        QCOMPARE(chip.Mode(), uint8_t(0));
+        frame({0x11, 0x1F});
+        QCOMPARE(chip.ControlFrames(), 1);
+        QCOMPARE(frame({0x0B, 0x1A, 0x10, 0x70, 0x18}, 8), (Bytes{0, 0, 0, 0, 0xAB, 0xCD, 0x00, 0x01}));
+        frame({0x02, 0x1A, 0x10, 0x44, 0x08, 0, 0, 0, 0});
+        QCOMPARE(chip.RegisterWrites().size(), size_t(1));
+        QCOMPARE(chip.RegisterWrites()[0].nAddress, 0x1A104408u);
+        frame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        QCOMPARE(chip.LinkResets(), 1);
+        QCOMPARE(chip.Mode(), uint8_t(0));
+        // Mode 2: programmed zeros read back as the key.
+        frame({0xFF, 0, 0, 0, 2});
+        frame({0x06});
+        frame({0x02, 0x00, 0x10, 0x00, 0, 0, 0, 0});
+        nNow += 1000;
+        const Bytes key = frame({0x03, 0x00, 0x10, 0x00}, 4);
+        QCOMPARE(key, (Bytes{chip.KeyByte(0x1000), chip.KeyByte(0x1001), chip.KeyByte(0x1002), chip.KeyByte(0x1003)}));
+        QVERIFY(key != Bytes(4, 0x00));
+        frame({0xFF, 0, 0, 0, 3});
+        QCOMPARE(frame({0x9F}, 1), Bytes{0xFF});  // mode 3: nothing answers
+        chip.SetModeStuck(true);
+        frame({0xFF, 0, 0, 0, 1});
+        QCOMPARE(chip.Mode(), uint8_t(3));
+    }
+
+    void spiFtdiReadsTheJedecIdOnTheBench()
+    {
+        BenchFixture bench;
+        QCOMPARE(bench.names, QList<QByteArray>{"FT2232-LOC-1"});
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        QCOMPARE(ftdi.Enumerate(names), 1);
+        QCOMPARE(ftdi.Open(names.first(), 6000000), 0);
+        uint8_t id[3] = {0x9F, 0, 0};
+        QCOMPARE(ftdi.WriteRead(id, 3, id, 1), 0);
+        QCOMPARE(Bytes(id, id + 3), (Bytes{0xEF, 0x40, 0x15}));
+        ftdi.Close();
+        QCOMPARE(bench.Flash().size(), 2 * 1024 * 1024);
+        QVERIFY(bench.Stats().nUsbTransfers >= 3);
+        QVERIFY(bench.Stats().nVirtualUs > 0);
+    }
+
+    void persistenceLockAndWrongSizes()
+    {
+        BenchFixture bench;
+        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Ctrl().WriteStatus(0x9C), 0);
+        // A second open of the same bench is refused while the first holds it.
+        SpiFtdi second;
+        QList<QByteArray> names;
+        second.Enumerate(names);
+        QCOMPARE(second.Open(names.first(), 6000000), -1);
+        QVERIFY(bench.Backend().LastError().contains("in use"));
+        bench.Close();
+        QSettings ini(bench.Dir() + "/bench.ini", QSettings::IniFormat);
+        QCOMPARE(ini.value("flash/status1").toString(), QString("9C"));
+        QCOMPARE(second.Open(names.first(), 6000000), 0);
+        second.Close();
+
+        QByteArray flash = bench.Flash();
+        flash.chop(1);
+        bench.WriteFlash(flash);
+        QCOMPARE(bench.Open(), -1);
+        QVERIFY(bench.Backend().LastError().contains("exactly 2097152"));
+        QCOMPARE(bench.Flash().size(), 2 * 1024 * 1024 - 1);  // never padded or cut
+    }
+
+    void configKeys()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.path() + "/bench.ini");
+        f.open(QIODevice::WriteOnly);
+        f.write("[chip]\nmodel=XQ6130\n[flash]\njedec=C84013\nuid=000102030405060708090A0B0C0D0E0F\n"
+                "[faults]\nweak_sectors=1000, 3000\ndead_sectors=5000\nunplug_after_transfers=7\n[usb]\nspeed=full\n");
+        f.close();
+        sim::BenchConfig config;
+        QString strError;
+        QVERIFY2(sim::LoadBenchConfig(f.fileName(), config, strError), qPrintable(strError));
+        QCOMPARE(int(config.model), int(sim::ChipModel::XQ6130));
+        QCOMPARE(config.flash.Size(), 512u * 1024);
+        QCOMPARE(config.flash.uid[15], uint8_t(0x0F));
+        QCOMPARE(config.weakSectors, (std::set<uint32_t>{0x1000, 0x3000}));
+        QCOMPARE(config.deadSectors, std::set<uint32_t>{0x5000});
+        QCOMPARE(config.nUnplugAfterTransfers, 7);
+        QVERIFY(!config.bUsbHighSpeed);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write("[chip]\nmodel=XQ9999\n");
+        f.close();
+        QVERIFY(!sim::LoadBenchConfig(f.fileName(), config, strError));
+        QVERIFY(strError.contains("chip/model"));
+    }
+
+    void unplugFault()
+    {
+        BenchFixture bench("[faults]\nunplug_after_transfers=5\n");
+        QCOMPARE(bench.Open(), 0);  // probe, echo and set-up: three transfers
+        FlashInfo info;
+        bench.Ctrl().ReadFlashInfo(&info);
+        uint8_t id[3];
+        QVERIFY(bench.Ctrl().SendCmdRead(id, 3, 0x9F, 0, 0) != 0);
+        bench.Close();
+        QCOMPARE(bench.Open(), 0);  // plugged in again
+    }
+
+    void gangBenchHasOneDirectoryPerAdapter()
+    {
+        BenchFixture bench("[bench]\nadapters=3\n");
+        QList<QByteArray> names;
+        SpiFtdi ftdi;
+        QCOMPARE(ftdi.Enumerate(names), 3);
+        QCOMPARE(names, (QList<QByteArray>{"FT2232-LOC-1", "FT2232-LOC-2", "FT2232-LOC-3"}));
+        QCOMPARE(ftdi.Open("FT2232-LOC-3", 6000000), 0);
+        ftdi.Close();
+        QVERIFY(QFile::exists(bench.Dir() + "/adapter-3/flash.bin"));
+        QVERIFY(!QFile::exists(bench.Dir() + "/adapter-1/flash.bin"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSim)
+#include "test_sim.moc"
