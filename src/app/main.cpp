@@ -1,0 +1,63 @@
+// xqprogrammer: the programming tool's window.
+//
+//   xqprogrammer                 real adapters; the simulated bench when none is plugged in
+//   xqprogrammer --simulate[=DIR] the simulated bench (DIR: its directory)
+//   xqprogrammer --hardware      real adapters only
+#include "application.h"
+#include "mainwindow.h"
+
+#include <simbench.h>
+#include <spiftdi.h>
+
+#include <QMetaObject>
+
+namespace {
+
+// Whether any supported adapter answers on USB.
+bool AdapterPlugged()
+{
+    SpiFtdi probe;
+    QList<QByteArray> names;
+    return probe.Enumerate(names) > 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+
+    QString strBenchNote;
+    bool bSimulate = false;
+    bool bHardware = false;
+    QString strBenchDir;
+    for (const QString& strArg : app.arguments().mid(1)) {
+        if (strArg == "--simulate") {
+            bSimulate = true;
+        } else if (strArg.startsWith("--simulate=")) {
+            bSimulate = true;
+            strBenchDir = strArg.mid(int(strlen("--simulate=")));
+        } else if (strArg == "--hardware") {
+            bHardware = true;
+        }
+    }
+    if (!bSimulate && !bHardware && !AdapterPlugged()) {
+        bSimulate = true;
+        strBenchNote = "未检测到USB适配器，使用模拟测试台";
+    }
+    if (bSimulate) {
+        const auto pBench = sim::UseSimulatedBench(strBenchDir);
+        if (strBenchNote.isEmpty())
+            strBenchNote = "使用模拟测试台";
+        strBenchNote += ": " + pBench->Dir();
+    }
+
+    MainWindow window;
+    if (bSimulate)
+        window.setWindowTitle(window.windowTitle() + " [模拟]");
+    app.LoadStyleSheet(":/qss/style.qss");
+    window.show();
+    if (!strBenchNote.isEmpty())
+        QMetaObject::invokeMethod(&window, "SetLog", Qt::QueuedConnection, Q_ARG(QString, strBenchNote));
+    return app.exec();
+}

@@ -1,0 +1,241 @@
+#include "mainwindow.h"
+
+#include "application.h"
+#include "messagebox.h"
+#include "spiconfig.h"
+#include "tabwidgetinf.h"
+#include "ui_mainwindow.h"
+
+#include <spiflashctrl.h>
+
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QResizeEvent>
+#include <QSettings>
+
+const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
+const char* const kChunkFailure = "QProgressBar::chunk {background-color: #FF6E6E;}";
+
+MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setWindowTitle(QString("XQ烧写工具 V%1").arg(kAppVersion));
+    m_pConfig = new SpiConfig(this);
+
+    m_pProgressBox = new QWidget(this);
+    m_pProgressLabel = new QLabel("执行进度:", m_pProgressBox);
+    m_pProgressBar = new QProgressBar(m_pProgressBox);
+    m_pProgressBar->setRange(0, 100);
+    m_pProgressBar->setValue(0);
+    m_pProgressBar->setFixedSize(250, 10);
+    m_pProgressLayout = new QHBoxLayout(m_pProgressBox);
+    m_pProgressLayout->setContentsMargins(0, 0, 6, 0);
+    m_pProgressLayout->setSpacing(2);
+    m_pProgressLayout->addWidget(m_pProgressLabel);
+    m_pProgressLayout->addWidget(m_pProgressBar);
+    ui->statusbar->addPermanentWidget(m_pProgressBox);
+
+    WireTabs();
+    BuildLogMenu();
+
+    connect(ui->action_config, &QAction::triggered, m_pConfig, &SpiConfig::exec);
+    connect(ui->action_read, &QAction::triggered, this, &MainWindow::SpiRead);
+    connect(ui->action_write, &QAction::triggered, this, &MainWindow::SpiWrite);
+    connect(ui->action_reset, &QAction::triggered, this, &MainWindow::SpiReset);
+    connect(ui->action_log, &QAction::triggered, ui->dockWidget, &QDockWidget::setVisible);
+}
+
+MainWindow::~MainWindow()
+{
+    delete m_pConfig;
+    delete ui;
+}
+
+void MainWindow::WireTabs()
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        auto* pTab = qobject_cast<TabWidgetInf*>(ui->tabWidget->widget(i));
+        if (!pTab)
+            continue;
+        pTab->SetFlashCtrl(m_pConfig->Ctrl());
+        connect(pTab, &TabWidgetInf::finish, this, &MainWindow::SpiFinish);
+        connect(pTab, &TabWidgetInf::log, this, &MainWindow::SetLog);
+        connect(pTab, &TabWidgetInf::progress, this, &MainWindow::SetProgress);
+        connect(this, &MainWindow::winStateChange, pTab, &TabWidgetInf::winStateChanged);
+        pTab->LoadSettings();
+    }
+}
+
+void MainWindow::BuildLogMenu()
+{
+    m_pCopyAction = new QAction("拷贝", ui->teLog);
+    m_pSelectAllAction = new QAction("全选", ui->teLog);
+    m_pDeleteAllAction = new QAction("全删", ui->teLog);
+    m_pSelectAllAction->setShortcut(QKeySequence::SelectAll);
+    m_pCopyAction->setShortcut(QKeySequence::Copy);
+    m_pDeleteAllAction->setShortcut(QKeySequence(Qt::Key_Delete));
+    connect(m_pSelectAllAction, &QAction::triggered, ui->teLog, &QTextEdit::selectAll);
+    connect(m_pCopyAction, &QAction::triggered, ui->teLog, &QTextEdit::copy);
+    connect(m_pDeleteAllAction, &QAction::triggered, ui->teLog, &QTextEdit::clear);
+    ui->teLog->addAction(m_pSelectAllAction);
+    ui->teLog->addAction(m_pCopyAction);
+    ui->teLog->addAction(m_pDeleteAllAction);
+    ui->teLog->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ui->dockWidget->setVisible(true);
+    connect(ui->dockWidget, &QDockWidget::visibilityChanged, ui->action_log, &QAction::setChecked);
+}
+
+void MainWindow::show()
+{
+    LoadSettings();
+    QMainWindow::show();
+    emit winStateChange(windowState());
+}
+
+void MainWindow::LoadSettings()
+{
+    QSettings settings(kSettingsFile, QSettings::IniFormat);
+    const QPoint pos = settings.value("pos", QPoint(550, 170)).toPoint();
+    const QSize size = settings.value("size", QSize(820, 640)).toSize();
+    ui->dockWidget->setVisible(settings.value("dockwidget_show", true).toBool());
+    ui->action_log->setChecked(settings.value("log_check", true).toBool());
+    move(pos);
+    resize(size);
+}
+
+void MainWindow::SaveSettings()
+{
+    QSettings settings(kSettingsFile, QSettings::IniFormat);
+    settings.setValue("pos", pos());
+    settings.setValue("size", size());
+    settings.setValue("dockwidget_show", ui->dockWidget->isVisible());
+    settings.setValue("log_check", ui->action_log->isChecked());
+}
+
+void MainWindow::closeEvent(QCloseEvent* pEvent)
+{
+    SaveSettings();
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto* pTab = qobject_cast<TabWidgetInf*>(ui->tabWidget->widget(i)))
+            pTab->SaveSettings();
+    }
+    pEvent->accept();
+}
+
+void MainWindow::changeEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::WindowStateChange)
+        emit winStateChange(windowState());
+    QMainWindow::changeEvent(pEvent);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* pEvent)
+{
+    if (qAbs(pEvent->oldSize().width() - pEvent->size().width()) >= 20) {
+        emit winStateChange(windowState());
+        m_pProgressBar->setFixedWidth(int(pEvent->size().width() * 0.3));
+    }
+    QMainWindow::resizeEvent(pEvent);
+}
+
+void MainWindow::SetLog(QString strLog)
+{
+    if (strLog.isEmpty())
+        return;
+    const QString strPrefix = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ");
+    ui->teLog->append(strPrefix + strLog);
+    ui->statusbar->showMessage(strLog, 5000);
+}
+
+void MainWindow::SetProgress(int nVal)
+{
+    if (nVal >= 0 && nVal <= 100)
+        m_pProgressBar->setValue(nVal);
+}
+
+TabWidgetInf* MainWindow::CurrentTab() const
+{
+    return qobject_cast<TabWidgetInf*>(ui->tabWidget->currentWidget());
+}
+
+int MainWindow::CheckInterface()
+{
+    SpiFlashCtrl* pCtrl = m_pConfig->Ctrl();
+    if (pCtrl->IsOpen())
+        return 0;
+    return pCtrl->Open(m_pConfig->InterfaceName(), m_pConfig->RateIndex());
+}
+
+void MainWindow::StartOperation(QAction* pAction, bool bWrite)
+{
+    if (CheckInterface() != 0) {
+        msgbox::Warning(this, "告警", "接口未打开\n请确认后重试");
+        pAction->setChecked(false);
+        return;
+    }
+    m_pProgressBar->setStyleSheet(kChunkSuccess);
+    TabWidgetInf* pTab = CurrentTab();
+    if (!pTab) {
+        pAction->setChecked(false);
+        return;
+    }
+    SetWidgetsEnable(false);
+    if (bWrite)
+        pTab->Write();
+    else
+        pTab->Read();
+}
+
+void MainWindow::SpiWrite(bool bPressed)
+{
+    if (bPressed)
+        StartOperation(ui->action_write, true);
+}
+
+void MainWindow::SpiRead(bool bPressed)
+{
+    if (bPressed)
+        StartOperation(ui->action_read, false);
+}
+
+void MainWindow::SpiReset(bool bPressed)
+{
+    if (!bPressed)
+        return;
+    if (CheckInterface() != 0) {
+        msgbox::Warning(this, "告警", "接口未打开\n请确认后重试");
+        ui->action_reset->setChecked(false);
+        return;
+    }
+    SetWidgetsEnable(false);
+    const int nResult = m_pConfig->Ctrl()->SoftReset(false);
+    if (nResult != 0)
+        SetLog(QString("复位失败: %1").arg(nResult));
+    else
+        SetLog("复位成功!");
+    SpiFinish(kOptReset, nResult == 0);
+}
+
+void MainWindow::SpiFinish(int nOpt, bool bState)
+{
+    SetWidgetsEnable(true);
+    if (nOpt == kOptRead)
+        ui->action_read->setChecked(false);
+    else if (nOpt == kOptWrite)
+        ui->action_write->setChecked(false);
+    else if (nOpt == kOptReset)
+        ui->action_reset->setChecked(false);
+    m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
+    m_pConfig->Ctrl()->Close();
+}
+
+void MainWindow::SetWidgetsEnable(bool bEnable)
+{
+    ui->action_config->setEnabled(bEnable);
+    ui->action_read->setEnabled(bEnable);
+    ui->action_write->setEnabled(bEnable);
+    ui->action_reset->setEnabled(bEnable);
+}

@@ -1,0 +1,22 @@
+// Every message box of the program goes through here, so that headless tests
+// can answer them instead of blocking on a modal dialog.
+#pragma once
+
+#include <QMessageBox>
+
+#include <functional>
+
+namespace msgbox {
+
+using Handler = std::function<QMessageBox::StandardButton(QMessageBox::Icon icon, const QString& strTitle,
+                                                          const QString& strText, QMessageBox::StandardButtons buttons)>;
+
+// Replaces the modal box (null restores it).
+void SetHandler(Handler handler);
+
+QMessageBox::StandardButton Warning(QWidget* pParent, const QString& strTitle, const QString& strText);
+QMessageBox::StandardButton Critical(QWidget* pParent, const QString& strTitle, const QString& strText);
+QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, const QString& strText,
+                                     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No);
+
+}  // namespace msgbox

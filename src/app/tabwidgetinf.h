@@ -1,0 +1,36 @@
+// The contract of an operation tab of the main window: it receives the chip
+// controller, starts its write or read on a worker thread when the window
+// asks, keeps its own settings, and reports through finish/log/progress.
+#pragma once
+
+#include <QWidget>
+
+class SpiFlashCtrl;
+
+class TabWidgetInf : public QWidget {
+    Q_OBJECT
+
+public:
+    using QWidget::QWidget;
+
+    virtual void SetFlashCtrl(SpiFlashCtrl* pCtrl) = 0;
+    virtual void Write() = 0;
+    virtual void Read() = 0;
+    virtual void LoadSettings() = 0;
+    virtual void SaveSettings() = 0;
+
+public slots:
+    virtual void winStateChanged(Qt::WindowStates state) = 0;
+
+signals:
+    void startWrite();
+    void startRead();
+    void finish(int nOpt, bool bState = true);
+    void log(QString);
+    void progress(int);
+};
+
+// Operation codes of finish().
+constexpr int kOptRead = 0;
+constexpr int kOptWrite = 1;
+constexpr int kOptReset = 2;

@@ -1,0 +1,336 @@
+// The main window, its operation protocol, the interface dialog and the
+// style-sheet loader, headless on the simulated bench.
+#include "benchfixture.h"
+#include "recordingtransport.h"
+
+#include <application.h>
+#include <mainwindow.h>
+#include <messagebox.h>
+#include <spiconfig.h>
+#include <stylesheet.h>
+#include <tabwidgetinf.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QtTest>
+
+namespace {
+struct BoxRecord {
+    QString strTitle, strText;
+};
+
+// A tab whose operations stay busy until the test finishes them.
+class PendingTab : public TabWidgetInf {
+public:
+    int nWrites = 0;
+    void SetFlashCtrl(SpiFlashCtrl*) override {}
+    void Write() override { ++nWrites; }
+    void Read() override {}
+    void LoadSettings() override {}
+    void SaveSettings() override {}
+    void winStateChanged(Qt::WindowStates) override {}
+};
+}  // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_cwd;
+    QList<BoxRecord> m_boxes;
+
+    QString LogText(MainWindow& w) { return w.findChild<QTextEdit*>("teLog")->toPlainText(); }
+    QAction* Action(MainWindow& w, const char* pName) { return w.findChild<QAction*>(pName); }
+
+private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(resources);
+        QDir::setCurrent(m_cwd.path());
+        msgbox::SetHandler([this](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
+            m_boxes.append({t, s});
+            return QMessageBox::Ok;
+        });
+    }
+    void init()
+    {
+        m_boxes.clear();
+        QFile::remove("XqProgrammer.ini");
+    }
+
+    void styleSheetExpansion_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<QString>("expanded");
+        QTest::newRow("plain") << QByteArray("$a = #111;\nQWidget { color: $a; }") << "\nQWidget { color:  #111; }";
+        QTest::newRow("later definition wins") << QByteArray("$a = 1;$a = 2;x{w:$a;}") << "x{w: 2;}";
+        QTest::newRow("no blank before =") << QByteArray("$abc= red;x{c:$abc;}") << "x{c: redc;}";
+        QTest::newRow("definition in a comment") << QByteArray("/* $a = 1; */$b = 2;x{$a $b;}") << "x{$a  2;}";
+        QTest::newRow("zero byte ends the text") << QByteArray("$a = 1;x{$a;}\0$a = 9;", 21) << "x{ 1;}";
+        QTest::newRow("stray */ before the first /*") << QByteArray("a */ b /* c */ d") << "a */ b  d";
+        QTest::newRow("*/ without /*") << QByteArray("x */ y") << "x */ y";
+        QTest::newRow("value holds its own name") << QByteArray("$a = [$a];x{$a $a;}") << "x{ [$a]  [$a];}";
+        QTest::newRow("rule ends definitions") << QByteArray("$a = 1;\nQ { c: $a; } $b = 2;") << "\nQ { c:  1; } $b = 2;";
+    }
+    void styleSheetExpansion()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(QString, expanded);
+        QCOMPARE(ExpandStyleSheet(raw), expanded);
+    }
+
+    void shippedStyleSheetUsesEveryVariable()
+    {
+        QFile file(":/qss/style.qss");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString strExpanded = ExpandStyleSheet(file.readAll());
+        QVERIFY(!strExpanded.contains('$'));
+        QVERIFY(strExpanded.contains("QProgressBar::chunk {\n    background-color:  #05B8CC;"));
+        auto* pApp = static_cast<Application*>(qApp);
+        QCOMPARE(pApp->LoadStyleSheet("/nonexistent/style.qss"), -1);
+    }
+
+    void windowLayout()
+    {
+        MainWindow w;
+        QCOMPARE(w.windowTitle(), QString("XQ烧写工具 V3.0.0"));
+        auto* pTabs = w.findChild<QTabWidget*>("tabWidget");
+        QCOMPARE(pTabs->count(), 2);
+        QCOMPARE(pTabs->tabText(0), QString(" 镜像操作"));
+        QCOMPARE(pTabs->tabText(1), QString("静态数据"));
+        QCOMPARE(w.findChild<QDockWidget*>("dockWidget")->windowTitle(), QString(" 运行日志"));
+        auto* pToolBar = w.findChild<QToolBar*>("toolBar");
+        QStringList texts;
+        for (QAction* a : pToolBar->actions())
+            texts << (a->isSeparator() ? "|" : a->text());
+        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "复位", "|", "日志"}));
+        QStringList menu;
+        for (QAction* a : w.findChild<QTextEdit*>("teLog")->actions())
+            menu << a->text();
+        QCOMPARE(menu, (QStringList{"全选", "拷贝", "全删"}));
+        QCOMPARE(w.ProgressBar()->size(), QSize(250, 10));
+    }
+
+    void logAndProgress()
+    {
+        MainWindow w;
+        QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, QString()));
+        QVERIFY(LogText(w).isEmpty());
+        QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, "复位成功!"));
+        QVERIFY(QRegularExpression("^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]: 复位成功!$")
+                    .match(LogText(w))
+                    .hasMatch());
+        QCOMPARE(w.statusBar()->currentMessage(), QString("复位成功!"));
+        for (int v : {55, 101, -1})
+            QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, v));
+        QCOMPARE(w.ProgressBar()->value(), 55);
+        QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, 100));
+        QCOMPARE(w.ProgressBar()->value(), 100);
+        QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, 0));
+        QCOMPARE(w.ProgressBar()->value(), 0);
+    }
+
+    void settingsDefaultsAndRoundTrip()
+    {
+        {
+            MainWindow w;
+            w.show();
+            QCOMPARE(w.size(), QSize(820, 640));
+            QVERIFY(w.findChild<QDockWidget*>("dockWidget")->isVisible());
+            QVERIFY(Action(w, "action_log")->isChecked());
+            w.resize(900, 700);
+            w.findChild<QDockWidget*>("dockWidget")->close();
+            QVERIFY(!Action(w, "action_log")->isChecked());  // the dock unchecks the action
+            w.close();
+        }
+        QSettings ini("XqProgrammer.ini", QSettings::IniFormat);
+        QCOMPARE(ini.value("size").toSize(), QSize(900, 700));
+        QCOMPARE(ini.value("dockwidget_show").toBool(), false);
+        QCOMPARE(ini.value("log_check").toBool(), false);
+        MainWindow w2;
+        w2.show();
+        QCOMPARE(w2.size(), QSize(900, 700));
+        QVERIFY(!w2.findChild<QDockWidget*>("dockWidget")->isVisible());
+        Action(w2, "action_log")->trigger();  // checking it shows the dock again
+        QVERIFY(w2.findChild<QDockWidget*>("dockWidget")->isVisible());
+    }
+
+    void resizeRule()
+    {
+        MainWindow w;
+        w.show();
+        QCoreApplication::processEvents();
+        QCOMPARE(w.ProgressBar()->width(), 246);  // showing at 820 pixels: 30 %
+        QSignalSpy spy(&w, &MainWindow::winStateChange);
+        w.resize(w.width() + 19, w.height());
+        QCoreApplication::processEvents();
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(w.ProgressBar()->width(), 246);
+        w.resize(1000, w.height() + 30);
+        QCoreApplication::processEvents();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(w.ProgressBar()->width(), 300);
+    }
+
+    void writeWithoutInterfaceWarns()
+    {
+        auto pEmpty = std::make_shared<RecordingBackend>();
+        mpsse::SetBackend(pEmpty);
+        MainWindow w;
+        QAction* pWrite = Action(w, "action_write");
+        pWrite->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes[0].strTitle, QString("告警"));
+        QCOMPARE(m_boxes[0].strText, QString("接口未打开\n请确认后重试"));
+        QVERIFY(!pWrite->isChecked());
+        for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
+            QVERIFY(Action(w, p)->isEnabled());
+        mpsse::SetBackend(nullptr);
+    }
+
+    void busyStateAndFinish()
+    {
+        BenchFixture bench;
+        MainWindow w;
+        auto* pTab = new PendingTab;
+        auto* pTabs = w.findChild<QTabWidget*>("tabWidget");
+        pTabs->addTab(pTab, "pending");
+        pTabs->setCurrentWidget(pTab);
+        QAction* pWrite = Action(w, "action_write");
+        pWrite->trigger();
+        QCOMPARE(pTab->nWrites, 1);
+        QVERIFY(pWrite->isChecked());
+        for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
+            QVERIFY(!Action(w, p)->isEnabled());
+        QVERIFY(Action(w, "action_log")->isEnabled());
+        QVERIFY(w.Config()->Ctrl()->IsOpen());
+        QMetaObject::invokeMethod(&w, "SpiFinish", Q_ARG(int, 1), Q_ARG(bool, false));
+        QVERIFY(!pWrite->isChecked());
+        QVERIFY(Action(w, "action_write")->isEnabled());
+        QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
+        QVERIFY(!w.Config()->Ctrl()->IsOpen());
+        pWrite->trigger();
+        QVERIFY(w.ProgressBar()->styleSheet().contains("#05B8CC"));
+        Action(w, "action_read")->setChecked(true);
+        QMetaObject::invokeMethod(&w, "SpiFinish", Q_ARG(int, 7), Q_ARG(bool, true));
+        QVERIFY(Action(w, "action_read")->isChecked());  // an unknown code unchecks nothing
+        QVERIFY(Action(w, "action_config")->isEnabled());
+        QVERIFY(!w.Config()->Ctrl()->IsOpen());
+    }
+
+    void resetOnTheBenchAndRateChanges()
+    {
+        BenchFixture bench;
+        MainWindow w;
+        QAction* pReset = Action(w, "action_reset");
+        auto spiNsPerByte = [&] {
+            const auto before = bench.Stats();
+            pReset->trigger();
+            const auto& after = bench.Stats();
+            return double(after.nSpiNs - before.nSpiNs) / double(after.nSpiBytes - before.nSpiBytes);
+        };
+        const double dAt6MHz = spiNsPerByte();
+        QVERIFY(LogText(w).endsWith("复位成功!"));
+        QVERIFY(!pReset->isChecked());
+        QVERIFY(!w.Config()->Ctrl()->IsOpen());
+        w.Config()->findChild<QComboBox*>("cmbRateSel")->setCurrentIndex(9);
+        const double dAt30MHz = spiNsPerByte();
+        QVERIFY2(qAbs(dAt6MHz - 8000.0 / 6) < 1 && qAbs(dAt30MHz - 8000.0 / 30) < 1,
+                 qPrintable(QString("%1 %2").arg(dAt6MHz).arg(dAt30MHz)));
+        QVERIFY(w.ProgressBar()->styleSheet().contains("#05B8CC"));
+    }
+
+    void resetFailureIsLogged()
+    {
+        BenchFixture bench("[faults]\nno_flash=true\n");
+        MainWindow w;
+        Action(w, "action_reset")->trigger();
+        QVERIFY(LogText(w).endsWith("复位失败: -1"));
+        QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
+    }
+
+    void dialogWithoutAdapters()
+    {
+        auto pEmpty = std::make_shared<RecordingBackend>();
+        mpsse::SetBackend(pEmpty);
+        SpiConfig dlg;
+        QVERIFY(!dlg.InterfacesFound());
+        QCOMPARE(dlg.findChild<QComboBox*>("cmbInfSel")->count(), 0);
+        QCOMPARE(dlg.RateIndex(), 5);
+        QMetaObject::invokeMethod(&dlg, "InfChanged", Q_ARG(int, 0));
+        QVERIFY(pEmpty->opens.empty());
+        dlg.findChild<QPushButton*>("pbRefreshInfo")->click();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes[0].strTitle, QString("错误"));
+        QCOMPARE(m_boxes[0].strText, QString("接口打开失败\n请确认后重试"));
+        // A refresh that finds an adapter opens it at 6 MHz, but the flag stays.
+        mpsse::AdapterEntry e;
+        e.nProduct = 0x6010;
+        e.nLocation = 33;
+        pEmpty->entries.push_back(e);
+        dlg.findChild<QPushButton*>("pbRefresh")->click();
+        QCOMPARE(dlg.InterfaceName(), QByteArray("FT2232-LOC-33"));
+        QVERIFY(dlg.Ctrl()->IsOpen());
+        const size_t nOpens = pEmpty->opens.size();
+        QMetaObject::invokeMethod(&dlg, "InfChanged", Q_ARG(int, 0));
+        QCOMPARE(pEmpty->opens.size(), nOpens);
+        mpsse::SetBackend(nullptr);
+    }
+
+    void dialogShowsModelAndFlash_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("sizeLine");
+        QTest::newRow("XQ6230 2M") << "[chip]\nmodel=XQ6230\n" << "XQ6230" << "页大小\t : 256 Bytes\t总大小\t : 2  MBytes";
+        QTest::newRow("XQ6030 1M") << "[chip]\nmodel=XQ6030\n[flash]\njedec=EF4014\n" << "XQ6030"
+                                   << "页大小\t : 256 Bytes\t总大小\t : 1  MBytes";
+        QTest::newRow("XQ6130 512K") << "[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n" << "XQ6130"
+                                     << "页大小\t : 256 Bytes\t总大小\t : 512 KBytes";
+    }
+    void dialogShowsModelAndFlash()
+    {
+        QFETCH(QString, ini);
+        QFETCH(QString, model);
+        QFETCH(QString, sizeLine);
+        BenchFixture bench(ini + "[flash]\nuid=0A1B2C3D00000001DEADBEEF12345678\n");
+        SpiConfig dlg;
+        QVERIFY(dlg.InterfacesFound());
+        dlg.findChild<QPushButton*>("pbRefreshInfo")->click();
+        QCOMPARE(dlg.findChild<QLabel*>("lblMcu")->text(), model);
+        const QStringList lines = dlg.findChild<QLabel*>("lblFlashInfo")->text().split("\n\n");
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QString("厂商ID   : EF\t\t设备ID   : 14"));
+        QCOMPARE(lines[1], sizeLine);
+        QCOMPARE(lines[2], QString("序列号\t : 0A1B2C3D-00000001-DEADBEEF-12345678"));
+        QVERIFY(!dlg.Ctrl()->IsOpen());
+    }
+
+    void flashInfoFormatting()
+    {
+        FlashInfo info;
+        info.nManufacturerId = 0x0A;
+        info.nDeviceId = 0xB;
+        info.nPageSize = 256;
+        info.nTotalSize = 1048575;
+        info.uniqueId[0] = 0xabc;
+        const QStringList lines = SpiConfig::FlashInfoText(info).split("\n\n");
+        QCOMPARE(lines[0], QString("厂商ID   : 0A\t\t设备ID   : 0B"));
+        QCOMPARE(lines[1], QString("页大小\t : 256 Bytes\t总大小\t : 1023 KBytes"));
+        QCOMPARE(lines[2], QString("序列号\t : 00000ABC-00000000-00000000-00000000"));
+        QCOMPARE(SpiConfig::ModelName(0xABCD0001, 524288, true), QString("XQ6130"));
+        QCOMPARE(SpiConfig::ModelName(0xABCD0001, 2097152, true), QString("XQ6030"));
+        QCOMPARE(SpiConfig::ModelName(0xABCD0001, 0, false), QString("XQ6030"));
+        QCOMPARE(SpiConfig::ModelName(0x12345678, 0, true), QString("未知"));
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "test_app.moc"
