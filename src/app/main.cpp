@@ -9,6 +9,7 @@
 #include <simbench.h>
 #include <spiftdi.h>
 
+#include <QIcon>
 #include <QMetaObject>
 
 namespace {
@@ -26,6 +27,9 @@ bool AdapterPlugged()
 int main(int argc, char* argv[])
 {
     Application app(argc, argv);
+    // The resources live in a static library: register them explicitly.
+    Q_INIT_RESOURCE(resources);
+    app.setWindowIcon(QIcon(":/main/icon/xqprogrammer_48.png"));
 
     QString strBenchNote;
     bool bSimulate = false;

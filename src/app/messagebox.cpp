@@ -1,5 +1,7 @@
 #include "messagebox.h"
 
+#include <QFileDialog>
+
 namespace msgbox {
 
 namespace {
@@ -38,6 +40,34 @@ QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, 
                                      QMessageBox::StandardButtons buttons)
 {
     return Show(pParent, QMessageBox::Question, strTitle, strText, buttons);
+}
+
+namespace {
+FileHandler& CurrentFileHandler()
+{
+    static FileHandler handler;
+    return handler;
+}
+}  // namespace
+
+void SetFileHandler(FileHandler handler)
+{
+    CurrentFileHandler() = std::move(handler);
+}
+
+QString SaveFileName(QWidget* pParent, const QString& strCaption, const QString& strDir, const QString& strFilter)
+{
+    if (CurrentFileHandler())
+        return CurrentFileHandler()(strCaption, strDir);
+    return QFileDialog::getSaveFileName(pParent, strCaption, strDir, strFilter);
+}
+
+QString ExistingDirectory(QWidget* pParent, const QString& strCaption, const QString& strDir)
+{
+    if (CurrentFileHandler())
+        return CurrentFileHandler()(strCaption, strDir);
+    return QFileDialog::getExistingDirectory(pParent, strCaption, strDir,
+                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 
 }  // namespace msgbox

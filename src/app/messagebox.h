@@ -19,4 +19,10 @@ QMessageBox::StandardButton Critical(QWidget* pParent, const QString& strTitle, 
 QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, const QString& strText,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No);
 
+// File dialogs, answered the same way in tests (an empty answer is a cancel).
+using FileHandler = std::function<QString(const QString& strCaption, const QString& strDir)>;
+void SetFileHandler(FileHandler handler);
+QString SaveFileName(QWidget* pParent, const QString& strCaption, const QString& strDir, const QString& strFilter);
+QString ExistingDirectory(QWidget* pParent, const QString& strCaption, const QString& strDir);
+
 }  // namespace msgbox

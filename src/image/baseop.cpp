@@ -1,28 +1,441 @@
 #include "baseop.h"
 
-BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent) {}
+#include "baseworker.h"
+#include "filesortproxymodel.h"
+#include "filesysmodel.h"
+#include "ui_baseop.h"
+
+#include <application.h>
+#include <messagebox.h>
+
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QListView>
+#include <QRegularExpressionValidator>
+#include <QSettings>
+#include <QSplitterHandle>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace {
+constexpr int kOptionHeight = 130;
+constexpr int kDirHeight = 400;
+constexpr int kMaxBytes = 2097152;  // 0x200000: the largest flash of the family
+constexpr uint kSeqShownAsOne = 0xFFFFFFFFu;
+
+QString DownloadDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+}
+}  // namespace
+
+BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
+{
+    ui->setupUi(this);
+    QSplitterHandle* pHandle = ui->splitter->handle(1);
+    pHandle->setAttribute(Qt::WA_Hover, true);
+    pHandle->setToolTip("往下拖拉展开选项");
+    ui->splitter->setSizes({0, 1});
+    connect(ui->splitter, &QSplitter::splitterMoved, this, &BaseOp::SplitterMove);
+    connect(ui->pbSplitter, &QPushButton::clicked, this, &BaseOp::SplitterShow);
+    m_strLastSaveDir = QCoreApplication::applicationDirPath();
+
+    ui->cmbDownOptions->setView(new QListView(ui->cmbDownOptions));
+    ui->cmbDownOptions->addItems({"全擦除", "按文件大小擦除", "按指定大小擦除"});
+    ui->cmbDownOptions->setCurrentIndex(kEraseByFile);
+
+    const QString strRange = QString("1 ~ %1").arg(kMaxBytes);
+    ui->editReadBytes->setValidator(new QIntValidator(1, kMaxBytes, this));
+    ui->editReadBytes->setToolTip(strRange);
+    ui->editEraseBytes->setValidator(new QIntValidator(1, kMaxBytes, this));
+    ui->editEraseBytes->setToolTip(strRange);
+    ui->editEraseBytes->hide();
+    ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
+    ui->editStartAddr->setToolTip("建议为4K的整数倍");
+
+    m_pDecValidator = new QRegularExpressionValidator(QRegularExpression("^[0-9]{1,10}$"), this);
+    m_pHexValidator = new QRegularExpressionValidator(QRegularExpression("^0[x|X][A-Fa-f0-9]{1,8}$"), this);
+    ui->editSeq->setValidator(m_pDecValidator);
+    ui->editSeq->setText("00000001");
+    ui->pbTransform->setVisible(false);
+    m_pReadGroup = new QButtonGroup(this);
+    m_pReadGroup->addButton(ui->radioReadByte);
+    m_pReadGroup->addButton(ui->radioReadAll);
+    ui->chkProtect->hide();
+
+    connect(m_pReadGroup, QOverload<QAbstractButton*>::of(&QButtonGroup::buttonClicked), this, &BaseOp::ReadSelect);
+    connect(ui->cmbDownOptions, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &BaseOp::SetDownOption);
+    connect(ui->chkSeqId, &QCheckBox::clicked, this, &BaseOp::SetSeqEnable);
+    connect(ui->pbTransform, &QPushButton::toggled, this, &BaseOp::Transform);
+    connect(ui->editSeq, &QLineEdit::textEdited, this,
+            [](const QString& strText) { qDebug("editSeq:%s", strText.toUtf8().constData()); });
+
+    SetUpBrowser();
+
+    m_pWorker = new BaseWorker;
+    m_pThread = new QThread;
+    m_pWorker->moveToThread(m_pThread);
+    connect(this, &BaseOp::startWrite, m_pWorker, &BaseWorker::OnWrite);
+    connect(this, &BaseOp::startRead, m_pWorker, &BaseWorker::OnRead);
+    connect(m_pWorker, &BaseWorker::finish, this, &BaseOp::finish);
+    connect(m_pWorker, &BaseWorker::log, this, &BaseOp::log);
+    connect(m_pWorker, &BaseWorker::progress, this, &BaseOp::progress);
+    connect(m_pWorker, &BaseWorker::seqId, this, &BaseOp::SetSeqId);
+    connect(m_pThread, &QThread::finished, m_pWorker, &QObject::deleteLater);
+    m_pThread->start(QThread::InheritPriority);
+}
+
+BaseOp::~BaseOp()
+{
+    m_pThread->quit();
+    m_pThread->wait();
+    m_pThread->deleteLater();
+    delete ui;
+}
+
+void BaseOp::SetUpBrowser()
+{
+    m_pFileModel = new FileSysModel(this);
+    m_pProxyModel = new FileSortProxyModel(this);
+    m_pProxyModel->setSourceModel(m_pFileModel);
+    m_pProxyModel->setDynamicSortFilter(true);
+    m_pProxyModel->sort(3, Qt::DescendingOrder);
+    TableViewWithKeys* pView = ui->tableView;
+    pView->setModel(m_pProxyModel);
+    pView->sortByColumn(3, Qt::DescendingOrder);
+    ShowDirectory(DownloadDir());
+
+    pView->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    pView->horizontalHeader()->swapSections(1, 3);
+    pView->setColumnHidden(2, true);
+    pView->setColumnWidth(0, 480);
+    pView->setColumnWidth(1, 150);
+    pView->setColumnWidth(3, 150);
+    pView->verticalHeader()->hide();
+    pView->setSelectionMode(QAbstractItemView::SingleSelection);
+    pView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    pView->setShowGrid(false);
+    pView->setSortingEnabled(true);
+    pView->setAlternatingRowColors(true);
+
+    connect(ui->pbUp, &QPushButton::clicked, pView, &TableViewWithKeys::setDirUp);
+    connect(ui->pbGo, &QPushButton::clicked, this, &BaseOp::SelectDir);
+    connect(ui->editUrl, &QLineEdit::returnPressed, this, &BaseOp::GotoDir);
+    connect(pView, &QTableView::doubleClicked, pView, &TableViewWithKeys::setRootIndex);
+    connect(pView, &QTableView::clicked, pView, QOverload<const QModelIndex&>::of(&QTableView::update));
+    connect(m_pFileModel, &FileSysModel::uncheck, pView, &TableViewWithKeys::uncheckedUpdate);
+    connect(m_pFileModel, &QFileSystemModel::directoryLoaded, ui->editUrl, &QLineEdit::setText);
+}
+
+void BaseOp::ShowDirectory(const QString& strDir)
+{
+    ui->editUrl->setText(strDir);
+    const QModelIndex root = m_pFileModel->setRootPath(strDir);
+    ui->tableView->QTableView::setRootIndex(m_pProxyModel->mapFromSource(root));
+}
 
 void BaseOp::SetFlashCtrl(SpiFlashCtrl* pCtrl)
 {
-    if (pCtrl)
-        m_pSpiCtrl = pCtrl;
+    if (!pCtrl)
+        return;
+    pSpiCtrl = pCtrl;
+    m_pWorker->pSpiCtrl = pCtrl;
+}
+
+void BaseOp::winStateChanged(Qt::WindowStates state)
+{
+    Q_UNUSED(state);
+}
+
+int32_t BaseOp::StartAddress() const
+{
+    bool bOk = false;
+    const int32_t n = int32_t(ui->editStartAddr->text().toInt(&bOk, 16));
+    return bOk ? n : 0;
 }
 
 void BaseOp::Write()
 {
-    emit log("镜像烧写尚未提供");
-    emit finish(1, true);
+    const int nMode = ui->cmbDownOptions->currentIndex();
+    const QString strImage = m_pFileModel->strCheckedPath;
+    const QFileInfo imageInfo(strImage);
+    const qint64 nImageSize = (!strImage.isEmpty() && imageInfo.isFile()) ? imageInfo.size() : 0;
+    const int32_t nStart = StartAddress();
+    m_pWorker->bProtect = ui->chkProtect->isChecked();
+
+    auto askEraseOnly = [this] {
+        return msgbox::Question(this, "请确认", "当前未选择文件\n确定仅擦除FLAHS？") == QMessageBox::Yes;
+    };
+    int32_t nErase = 0;
+    switch (nMode) {
+    case kEraseByFile:
+        if (nImageSize == 0) {
+            msgbox::Warning(this, "告警", "请选择一个文件进行烧写");
+            emit finish(kOptWrite, true);
+            return;
+        }
+        nErase = int32_t(nImageSize);
+        break;
+    case kEraseBySize: {
+        bool bOk = false;
+        nErase = ui->editEraseBytes->text().toInt(&bOk, 10);
+        if (!bOk || nErase <= 0 || nErase < nImageSize) {
+            msgbox::Warning(this, "告警", "请输入正确擦除大小");
+            emit finish(kOptWrite, true);
+            return;
+        }
+        if (nImageSize == 0 && !askEraseOnly()) {
+            emit finish(kOptWrite, true);
+            return;
+        }
+        break;
+    }
+    case kEraseWhole:
+        if (nImageSize == 0 && !askEraseOnly()) {
+            emit finish(kOptWrite, true);
+            return;
+        }
+        nErase = -1;
+        break;
+    default:
+        emit finish(kOptWrite, true);
+        return;
+    }
+    if (nImageSize > kMaxBytes) {
+        msgbox::Warning(this, "告警", "烧写文件大小大于Flash容量");
+        emit log(QString("烧写文件%1大于Flash容量").arg(strImage));
+        emit finish(kOptWrite, true);
+        return;
+    }
+
+    m_pWorker->bSeqId = ui->chkSeqId->isChecked();
+    m_pWorker->nSeqId = GetSeqId();
+    m_pWorker->nStartAddr = nStart;
+    m_pWorker->nEraseBytes = nErase;
+    m_pWorker->SetImage(nullptr, 0);
+
+    if (nImageSize > 0) {
+        // A checked image that cannot be read whole is refused here: it must
+        // never turn into an erase-only run that reports success.
+        QFile file(strImage);
+        auto* pData = new uint8_t[size_t(nImageSize)]();
+        const bool bRead = file.open(QIODevice::ReadOnly) &&
+                           file.read(reinterpret_cast<char*>(pData), nImageSize) == nImageSize;
+        if (!bRead) {
+            delete[] pData;
+            msgbox::Warning(this, "告警", QString("无法读取镜像文件\n%1").arg(strImage));
+            emit log(QString("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
+            emit finish(kOptWrite, true);
+            return;
+        }
+        emit log(QString("准备烧写%1文件").arg(strImage));
+        m_pWorker->SetImage(pData, int32_t(nImageSize));
+    }
+    emit startWrite();
 }
 
 void BaseOp::Read()
 {
-    emit log("镜像读取尚未提供");
-    emit finish(0, true);
+    const int32_t nStart = StartAddress();
+    int32_t nLength = -1;
+    if (ui->radioReadByte->isChecked()) {
+        nLength = ui->editReadBytes->text().toInt();
+        if (nLength <= 0) {
+            msgbox::Warning(this, "告警", "请正确填写读取大小");
+            emit finish(kOptRead, true);
+            return;
+        }
+    }
+    const QString strRoot = m_pFileModel->rootPath();
+    const QString strDir = strRoot.isEmpty() ? m_strLastSaveDir : strRoot;
+    const QString strFile = msgbox::SaveFileName(this, "保存成BIN文件", strDir, "二进制文件 (*.bin)");
+    if (strFile.isEmpty()) {
+        emit finish(kOptRead, true);
+        return;
+    }
+    m_strLastSaveDir = QFileInfo(strFile).absolutePath();
+    m_pWorker->bSeqId = ui->chkSeqId->isChecked();
+    m_pWorker->nReadBytes = nLength;
+    m_pWorker->nStartAddr = nStart;
+    m_pWorker->strSaveFile = strFile;
+    emit log(QString("准备读取Flash并保存到:%1").arg(strFile));
+    emit startRead();
 }
 
-void BaseOp::LoadSettings() {}
-void BaseOp::SaveSettings() {}
-void BaseOp::winStateChanged(Qt::WindowStates state)
+void BaseOp::SetDownOption(int nIndex)
 {
-    Q_UNUSED(state);
+    ui->editEraseBytes->setVisible(nIndex == kEraseBySize);
+}
+
+void BaseOp::SplitterMove(int pos, int index)
+{
+    if (index != 1)
+        return;
+    QSplitterHandle* pHandle = ui->splitter->handle(1);
+    if (pos < kOptionHeight) {
+        pHandle->setToolTip("往下拖拉展开选项");
+        ui->pbSplitter->setText("∨");
+        ui->pbSplitter->setToolTip("展开选项");
+    } else {
+        pHandle->setToolTip("往上拖拉隐藏选项");
+        ui->pbSplitter->setText("∧");
+        ui->pbSplitter->setToolTip("隐藏选项");
+    }
+}
+
+void BaseOp::SplitterShow()
+{
+    if (ui->splitter->sizes().value(0) < kOptionHeight) {
+        ui->splitter->setSizes({kOptionHeight, kDirHeight});
+        ui->pbSplitter->setText("∧");
+        ui->pbSplitter->setToolTip("隐藏选项");
+    } else {
+        ui->splitter->setSizes({0, 1});
+        ui->pbSplitter->setText("∨");
+        ui->pbSplitter->setToolTip("展开选项");
+    }
+}
+
+void BaseOp::ReadSelect(QAbstractButton* btn)
+{
+    ui->editReadBytes->setEnabled(false);
+    if (btn == ui->radioReadByte && ui->radioReadByte->isChecked())
+        ui->editReadBytes->setEnabled(true);
+}
+
+void BaseOp::SelectDir()
+{
+    const QString strDir = msgbox::ExistingDirectory(this, "打开BIN文件所在目录", m_pFileModel->rootPath());
+    if (!strDir.isEmpty() && QFileInfo::exists(strDir)) {
+        ui->editUrl->setText(strDir);
+        GotoDir();
+    }
+}
+
+void BaseOp::GotoDir()
+{
+    QString strPath = ui->editUrl->text();
+    const QFileInfo info(strPath);
+    if (info.isFile())
+        strPath = info.absolutePath();
+    if (QFileInfo(strPath).isDir()) {
+        ShowDirectory(strPath);
+        return;
+    }
+    msgbox::Warning(this, "告警", "指定路径不存在\n请重新指定路径");
+    ui->editUrl->setFocus();
+    ui->editUrl->selectAll();
+}
+
+void BaseOp::SetSeqEnable(bool bEnabled)
+{
+    ui->editSeq->setEnabled(bEnabled);
+    ui->pbTransform->setVisible(bEnabled);
+}
+
+void BaseOp::Transform(bool bChecked)
+{
+    const QString strText = ui->editSeq->text();
+    ui->editSeq->clear();
+    bool bOk = false;
+    if (bChecked) {
+        uint nValue = strText.toUInt(&bOk, 10);
+        if (!bOk)
+            nValue = 0;
+        ui->editSeq->setValidator(m_pHexValidator);
+        ui->editSeq->setText(QString("0x%1").arg(nValue, 8, 16, QChar('0')).toUpper().replace("0X", "0x"));
+        ui->editSeq->setToolTip("请输入十六进制数");
+        ui->pbTransform->setText("[10]");
+        ui->pbTransform->setToolTip("转为十进制");
+        ui->labelTransform->setText("HEX");
+        ui->labelTransform->setToolTip("当前为十六进制显示");
+    } else {
+        uint nValue = strText.toUInt(&bOk, 16);
+        if (!bOk)
+            nValue = 0;
+        ui->editSeq->setValidator(m_pDecValidator);
+        ui->editSeq->setText(QString("%1").arg(nValue, 8, 10, QChar('0')));
+        ui->editSeq->setToolTip("请输入十进制数");
+        ui->pbTransform->setText("[16]");
+        ui->pbTransform->setToolTip("转为十六进制");
+        ui->labelTransform->setText("DEC");
+        ui->labelTransform->setToolTip("当前为十进制显示");
+    }
+}
+
+void BaseOp::SetSeqId(uint nSeqId)
+{
+    const uint nShown = nSeqId == kSeqShownAsOne ? 1 : nSeqId;
+    if (ui->pbTransform->isChecked())
+        ui->editSeq->setText(QString("0x%1").arg(nShown, 8, 16, QChar('0')).toUpper().replace("0X", "0x"));
+    else
+        ui->editSeq->setText(QString("%1").arg(nShown, 8, 10, QChar('0')));
+}
+
+uint BaseOp::GetSeqId()
+{
+    bool bOk = false;
+    const uint nValue = ui->editSeq->text().toUInt(&bOk, ui->pbTransform->isChecked() ? 16 : 10);
+    return bOk ? nValue : 0;
+}
+
+void BaseOp::LoadSettings()
+{
+    QSettings settings(kSettingsFile, QSettings::IniFormat);
+    settings.beginGroup("BaseOp");
+    ui->editStartAddr->setText(settings.value("address", "0").toString());
+    ui->radioReadByte->setChecked(settings.value("radioByte", true).toBool());
+    ui->editReadBytes->setEnabled(ui->radioReadByte->isChecked());
+    ui->editReadBytes->setText(settings.value("readByte", "0").toString());
+    ui->radioReadAll->setChecked(settings.value("radioAll", false).toBool());
+    ui->cmbDownOptions->setCurrentIndex(settings.value("downOptions", kEraseByFile).toInt());
+    ui->editEraseBytes->setText(settings.value("erase_bytes", "4096").toString());
+    ui->chkProtect->setChecked(settings.value("protect", false).toBool());
+    ui->chkProtect->setVisible(settings.value("protect_show", false).toBool());
+    ui->chkSeqId->setChecked(settings.value("chk_seq", false).toBool());
+    SetSeqEnable(ui->chkSeqId->isChecked());
+    {
+        // Transform runs below in every case, not only on a change of the button.
+        const QSignalBlocker block(ui->pbTransform);
+        ui->pbTransform->setChecked(settings.value("transform", false).toBool());
+    }
+    Transform(ui->pbTransform->isChecked());
+    ui->editSeq->setText(settings.value("seq_id", "00000001").toString());
+    const int nOption = settings.value("splitterOption", kOptionHeight).toInt();
+    ui->splitter->setSizes({nOption, settings.value("splitterDir", kDirHeight).toInt()});
+    SplitterMove(nOption, 1);
+    QString strPath = settings.value("path").toString();
+    if (strPath.isEmpty() || !QFileInfo::exists(strPath))
+        strPath = DownloadDir();
+    ShowDirectory(strPath);
+    settings.endGroup();
+}
+
+void BaseOp::SaveSettings()
+{
+    QSettings settings(kSettingsFile, QSettings::IniFormat);
+    settings.beginGroup("BaseOp");
+    settings.setValue("address", ui->editStartAddr->text());
+    settings.setValue("radioByte", ui->radioReadByte->isChecked());
+    settings.setValue("readByte", ui->editReadBytes->text());
+    settings.setValue("radioAll", ui->radioReadAll->isChecked());
+    settings.setValue("downOptions", ui->cmbDownOptions->currentIndex());
+    settings.setValue("erase_bytes", ui->editEraseBytes->text());
+    settings.setValue("protect", ui->chkProtect->isChecked());
+    settings.setValue("protect_show", !ui->chkProtect->isHidden());
+    settings.setValue("chk_seq", ui->chkSeqId->isChecked());
+    if (!ui->editSeq->text().isEmpty())
+        settings.setValue("seq_id", ui->editSeq->text());
+    settings.setValue("transform", ui->pbTransform->isChecked());
+    const QList<int> sizes = ui->splitter->sizes();
+    settings.setValue("splitterOption", sizes.value(0));
+    settings.setValue("splitterDir", sizes.value(sizes.size() - 1));
+    settings.setValue("path", m_pFileModel->rootPath());
+    settings.endGroup();
 }

@@ -1,13 +1,30 @@
-// The image tab: writes and reads firmware images.
+// The image tab: write and read options, the serial number, and the
+// firmware browser whose checked file is the image a write programs.
 #pragma once
 
 #include <tabwidgetinf.h>
+
+#include <QString>
+
+class BaseWorker;
+class FileSortProxyModel;
+class FileSysModel;
+class QAbstractButton;
+class QButtonGroup;
+class QRegularExpressionValidator;
+class QThread;
+class SpiFlashCtrl;
+
+namespace Ui {
+class BaseOp;
+}
 
 class BaseOp : public TabWidgetInf {
     Q_OBJECT
 
 public:
     explicit BaseOp(QWidget* pParent = nullptr);
+    ~BaseOp() override;
 
     void SetFlashCtrl(SpiFlashCtrl* pCtrl) override;
     void Write() override;
@@ -15,9 +32,45 @@ public:
     void LoadSettings() override;
     void SaveSettings() override;
 
+    BaseWorker* Worker() const { return m_pWorker; }
+    FileSysModel* FileModel() const { return m_pFileModel; }
+    // Shows a directory in the browser (as the path box does).
+    void ShowDirectory(const QString& strDir);
+
 public slots:
     void winStateChanged(Qt::WindowStates state) override;
 
+private slots:
+    void SetDownOption(int nIndex);
+    void SplitterMove(int pos, int index);
+    void SplitterShow();
+    void ReadSelect(QAbstractButton* btn);
+    void SelectDir();
+    void GotoDir();
+    void SetSeqEnable(bool bEnabled);
+    void Transform(bool bChecked);
+    void SetSeqId(uint nSeqId);
+
+public:
+    uint GetSeqId();
+
 private:
-    SpiFlashCtrl* m_pSpiCtrl = nullptr;
+    void SetUpBrowser();
+    int32_t StartAddress() const;
+
+    Ui::BaseOp* ui;
+    FileSysModel* m_pFileModel = nullptr;
+    FileSortProxyModel* m_pProxyModel = nullptr;
+    QRegularExpressionValidator* m_pDecValidator = nullptr;
+    QRegularExpressionValidator* m_pHexValidator = nullptr;
+    QButtonGroup* m_pReadGroup = nullptr;
+    SpiFlashCtrl* pSpiCtrl = nullptr;
+    BaseWorker* m_pWorker = nullptr;
+    QThread* m_pThread = nullptr;
+    QString m_strLastSaveDir;
 };
+
+// Erase modes of the write options.
+constexpr int kEraseWhole = 0;
+constexpr int kEraseByFile = 1;
+constexpr int kEraseBySize = 2;

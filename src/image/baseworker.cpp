@@ -1,0 +1,240 @@
+#include "baseworker.h"
+
+#include <resultcodes.h>
+#include <spiflashctrl.h>
+
+#include <QSaveFile>
+
+#include <vector>
+
+namespace {
+constexpr int32_t kEncryptedMinSize = 0x3000;   // an encrypted image is longer than this
+constexpr int32_t kEncryptedMarkerAt = 0x2FB0;  // and carries this byte
+constexpr uint8_t kEncryptedMarker = 2;
+constexpr uint8_t kProtectAll = 0x9C;
+// Stops a run before the chip is touched any further; already logged.
+constexpr int kStopped = -10000;
+}  // namespace
+
+BaseWorker::BaseWorker(QObject* pParent) : QObject(pParent) {}
+
+BaseWorker::~BaseWorker()
+{
+    FreeImage();
+}
+
+void BaseWorker::SetImage(uint8_t* pData, int32_t nSize)
+{
+    FreeImage();
+    pFileData = pData;
+    nFileSize = nSize;
+}
+
+void BaseWorker::FreeImage()
+{
+    delete[] pFileData;
+    pFileData = nullptr;
+}
+
+bool BaseWorker::IsEncryptedImage(const uint8_t* pData, int32_t nSize)
+{
+    return pData && nSize > kEncryptedMinSize && pData[kEncryptedMarkerAt] == kEncryptedMarker;
+}
+
+void BaseWorker::SerialRecord(uint32_t nValue, uint8_t record[16])
+{
+    for (int i = 0; i < 12; ++i)
+        record[i] = 0;
+    record[12] = uint8_t(nValue >> 24);
+    record[13] = uint8_t(nValue >> 16);
+    record[14] = uint8_t(nValue >> 8);
+    record[15] = uint8_t(nValue);
+}
+
+QString BaseWorker::SeqLine(const char* pPrefix, uint32_t nValue) const
+{
+    return QString("%1 DEC: %2 HEX: 0x%3")
+        .arg(QString::fromUtf8(pPrefix))
+        .arg(nValue, 8, 10, QChar('0'))
+        .arg(nValue, 8, 16, QChar('0'))
+        .toUpper();
+}
+
+QString BaseWorker::ErrorLine(int rc)
+{
+    switch (rc) {
+    case xq::kOk: return QString();
+    case xq::kErrFileAccess: return "文件访问失败";
+    case xq::kErrFileOpen: return "文件打开错误";
+    case xq::kErrFlashBusyTimeout:
+    case xq::kErrFlashBusyAtStart: return QString("发生超时 %1").arg(rc);
+    case xq::kErrRepairFailed: return "校验失败";
+    case xq::kErrEncryptedReadBack: return "SPI 异常";
+    default: return QString("未知错误 %1").arg(rc);
+    }
+}
+
+void BaseWorker::ReportError(int rc)
+{
+    if (rc != xq::kOk && rc != kStopped)
+        emit log(ErrorLine(rc));
+}
+
+void BaseWorker::OnWrite()
+{
+    const int rc = RunWrite();
+    ReportError(rc);
+    FreeImage();
+    emit finish(1, rc == 0);
+}
+
+int BaseWorker::RunWrite()
+{
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
+    const bool bImage = pFileData && nFileSize > 0;
+
+    emit log(QString("执行复位 %1!").arg(ctrl.SoftReset(false) == 0 ? "成功" : "失败"));
+
+    FlashInfo info;
+    const bool bInfoOk = ctrl.ReadFlashInfo(&info) == 0 && info.nTotalSize >= kMinFlashSize &&
+                         info.nTotalSize <= kMaxFlashSize;
+    if (!bInfoOk) {
+        emit log("Flash 信息读取失败");
+    } else if (bImage && int64_t(nStartAddr) + nFileSize > int64_t(info.nTotalSize)) {
+        // The flash ignores the high address bits: an image that does not
+        // fit would wrap around and overwrite its own head.
+        emit log("烧写文件大小大于Flash容量");
+        return kStopped;
+    }
+
+    const int nEraseSpan = bImage ? 24 : 99;
+    emit log("正在擦除");
+    emit progress(1);
+    ctrl.EnterFlashMode();
+    ctrl.ClearChipRegisters();
+    if (ctrl.ReadProtectBit() != 0)
+        ctrl.ClearStatus();
+
+    // The erase starts at the start address rounded down to its sector, so
+    // it covers the sector offset as well: the whole image lies in erased flash.
+    const int32_t nSectorOffset = nStartAddr & 0xFFF;
+    const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + nSectorOffset : nEraseBytes;
+    int rc = ctrl.EraseFlash(nStartAddr & ~0xFFF, nEraseCount,
+                             [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
+    if (rc != 0)
+        return rc;
+    emit log("擦除完成");
+    emit progress(nEraseSpan + 1);
+
+    if (bImage) {
+        const bool bEncrypted = IsEncryptedImage(pFileData, nFileSize);
+        if (bEncrypted) {
+            emit log("正在加密烧写镜像...");
+            rc = ctrl.ProgramFlashEncrypted(nStartAddr, pFileData, nFileSize, false,
+                                            [&](int p) { emit progress(75 * p / 100 + 25); });
+        } else {
+            emit log("正在烧写镜像...");
+            ctrl.SetMode(1);
+            rc = ctrl.ProgramFlash(nStartAddr, pFileData, nFileSize, false,
+                                   [&](int p) { emit progress(65 * p / 100 + 25); });
+        }
+        emit log(QString("烧写%1").arg(rc == 0 ? "成功" : "失败"));
+        if (rc != 0)
+            return rc;
+
+        if (bEncrypted) {
+            emit progress(99);
+        } else {
+            emit progress(89);
+            emit log("正在校验...");
+            rc = ctrl.VerifyFlash(pFileData, nFileSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
+            if (rc != 0) {
+                emit log("校验失败，请重新烧写");
+                return rc;
+            }
+            emit log("校验成功");
+        }
+        if (bProtect) {
+            ctrl.WriteStatus(kProtectAll);
+            emit log("FLASH已写保护");
+        }
+    }
+
+    if (bSeqId) {
+        uint8_t record[kSerialLength];
+        SerialRecord(nSeqId, record);
+        rc = ctrl.EraseSecurity(kSerialEraseOffset, kSerialEraseLength);
+        if (rc == 0)
+            rc = ctrl.ProgramSecurity(kSerialOffset, record, kSerialLength);
+        if (rc != 0) {
+            emit log("序列号写入失败");
+        } else {
+            emit log(SeqLine("写入序列号:", nSeqId));
+            ++nSeqId;
+            emit seqId(nSeqId);
+        }
+    }
+
+    emit log(QString("执行复位 %1!").arg(ctrl.SoftReset(true) == 0 ? "成功" : "失败"));
+    emit progress(100);
+    return rc;
+}
+
+void BaseWorker::OnRead()
+{
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
+    emit log("开始读取Flash");
+    emit progress(1);
+
+    int32_t nLength = nReadBytes;
+    if (nLength == -1) {
+        // Whole chip: from the start address to the end of the flash.
+        FlashInfo info;
+        const int r = ctrl.ReadFlashInfo(&info);
+        const int64_t nLeft = int64_t(info.nTotalSize) - nStartAddr;
+        if (r != 0 || info.nTotalSize < kMinFlashSize || info.nTotalSize > kMaxFlashSize || nLeft <= 0) {
+            emit log("Flash 信息读取失败，无法确定整片读取的长度");
+            emit finish(0, false);
+            return;
+        }
+        nLength = int32_t(nLeft);
+    }
+    if (nLength <= 0 || nStartAddr < 0) {
+        emit log(QString("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
+        emit finish(0, false);
+        return;
+    }
+
+    std::vector<uint8_t> buffer(size_t(nLength), 0);
+    int rc = ctrl.ReadFlashData(buffer.data(), nLength, nStartAddr, [&](int p) { emit progress(95 * p / 100 + 1); });
+    bool bOk = false;
+    if (rc == 0) {
+        emit progress(96);
+        emit log("完成读取Flash，准备存储成文件");
+        // Written to a temporary file that replaces the target only when
+        // complete: a failed save never destroys an earlier file.
+        QSaveFile file(strSaveFile);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(reinterpret_cast<const char*>(buffer.data()), nLength) != nLength || !file.commit()) {
+            rc = xq::kErrFileAccess;
+        } else {
+            emit progress(100);
+            emit log("文件存储成功");
+            bOk = true;
+        }
+    }
+    if (bOk && bSeqId) {
+        uint8_t record[kSerialLength] = {};
+        rc = ctrl.ReadSecurity(record, kSerialLength, kSerialOffset);
+        if (rc == 0) {
+            nSeqId = (uint32_t(record[12]) << 24) | (uint32_t(record[13]) << 16) | (uint32_t(record[14]) << 8) |
+                     record[15];
+            emit seqId(nSeqId);
+            emit log(SeqLine("当前序列号:", nSeqId));
+        } else {
+            bOk = false;
+        }
+    }
+    ReportError(rc);
+    emit finish(0, bOk);
+}

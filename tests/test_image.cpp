@@ -1,0 +1,510 @@
+// The image tab, its browser and its worker, headless on the simulated bench.
+#include "benchfixture.h"
+
+#include <baseop.h>
+#include <baseworker.h>
+#include <filesortproxymodel.h>
+#include <filesysmodel.h>
+#include <messagebox.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QtTest>
+
+namespace {
+void WriteFile(const QString& strPath, const QByteArray& data)
+{
+    QFile f(strPath);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+QByteArray ReadFile(const QString& strPath)
+{
+    QFile f(strPath);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+struct Run {
+    QStringList logs;
+    QList<int> progress;
+    bool bStarted = false;
+    int nOpt = -1;
+    bool bState = false;
+    bool Has(const QString& s) const { return logs.contains(s); }
+};
+}  // namespace
+
+class TestImage : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_cwd;
+    QTemporaryDir m_files;
+    QStringList m_boxes;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+    QString m_saveAnswer;
+
+    // Runs the tab's write (or read) to its end.
+    Run Operate(BaseOp& tab, bool bWrite)
+    {
+        Run run;
+        QSignalSpy started(&tab, bWrite ? &BaseOp::startWrite : &BaseOp::startRead);
+        QSignalSpy finished(&tab, &BaseOp::finish);
+        auto c1 = connect(&tab, &BaseOp::log, [&](const QString& s) { run.logs << s; });
+        auto c2 = connect(&tab, &BaseOp::progress, [&](int p) { run.progress << p; });
+        if (bWrite)
+            tab.Write();
+        else
+            tab.Read();
+        run.bStarted = started.count() == 1;
+        if (finished.isEmpty())
+            finished.wait(60000);
+        QCoreApplication::processEvents();
+        disconnect(c1);
+        disconnect(c2);
+        if (!finished.isEmpty()) {
+            run.nOpt = finished[0][0].toInt();
+            run.bState = finished[0][1].toBool();
+        }
+        return run;
+    }
+
+    // Shows the files' directory and checks one file in the browser.
+    void Check(BaseOp& tab, const QString& strPath)
+    {
+        const QFileInfo info(strPath);
+        tab.ShowDirectory(info.absolutePath());
+        FileSysModel* pModel = tab.FileModel();
+        QTRY_VERIFY(pModel->mapFileCheck.contains(info.fileName()));
+        QVERIFY(pModel->setData(pModel->index(strPath), Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(pModel->strCheckedPath, info.absoluteFilePath());
+    }
+
+    template <typename T>
+    T* Child(BaseOp& tab, const char* pName)
+    {
+        return tab.findChild<T*>(pName);
+    }
+
+    void SetupTab(BaseOp& tab, BenchFixture& bench)
+    {
+        tab.SetFlashCtrl(&bench.Ctrl());
+        QCOMPARE(bench.Open(9), 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QDir::setCurrent(m_cwd.path());
+        msgbox::SetHandler([this](QMessageBox::Icon, const QString&, const QString& s, QMessageBox::StandardButtons) {
+            m_boxes << s;
+            return m_answer;
+        });
+        msgbox::SetFileHandler([this](const QString&, const QString&) { return m_saveAnswer; });
+    }
+    void init()
+    {
+        m_boxes.clear();
+        m_answer = QMessageBox::Yes;
+    }
+
+    void writeByFileSizeAtZeroAndUnaligned_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::newRow("at 0") << "0";
+        QTest::newRow("at 0x800") << "800";
+    }
+    void writeByFileSizeAtZeroAndUnaligned()
+    {
+        QFETCH(QString, start);
+        BenchFixture bench;
+        bench.WriteFlash(QByteArray(2 * 1024 * 1024, 0));  // nothing erased yet
+        BaseOp tab;
+        SetupTab(tab, bench);
+        const QByteArray image = RandomBytes(0x11000, 11);
+        const QString strImage = m_files.filePath("fw.bin");
+        WriteFile(strImage, image);
+        Check(tab, strImage);
+        Child<QLineEdit>(tab, "editStartAddr")->setText(start);
+        const Run run = Operate(tab, true);
+        QVERIFY(run.bStarted);
+        QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
+        QCOMPARE(run.logs.first(), QString("准备烧写%1文件").arg(QFileInfo(strImage).absoluteFilePath()));
+        QStringList expected{"执行复位 成功!", "正在擦除", "擦除完成", "正在烧写镜像...", "烧写成功", "正在校验...", "校验成功",
+                             "执行复位 成功!"};
+        QCOMPARE(run.logs.mid(1), expected);
+        QCOMPARE(run.progress.first(), 1);
+        QCOMPARE(run.progress.last(), 100);
+        QVERIFY(run.progress.contains(25) && run.progress.contains(89));
+        bench.Close();
+        const int nStart = start.toInt(nullptr, 16);
+        QCOMPARE(bench.Flash().mid(nStart, image.size()), image);
+        QVERIFY(tab.Worker()->pFileData == nullptr);
+    }
+
+    void wholeChipEraseWithAndWithoutImage()
+    {
+        BenchFixture bench;
+        bench.WriteFlash(QByteArray(2 * 1024 * 1024, 0x11));
+        BaseOp tab;
+        SetupTab(tab, bench);
+        Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(kEraseWhole);
+        // Without an image: the question, answered No, touches nothing.
+        tab.ShowDirectory(m_files.path());
+        m_answer = QMessageBox::No;
+        Run run = Operate(tab, true);
+        QVERIFY(!run.bStarted);
+        QCOMPARE(m_boxes, QStringList{"当前未选择文件\n确定仅擦除FLAHS？"});
+        QCOMPARE(run.nOpt, 1);
+        QVERIFY(run.bState);
+        // Answered Yes: an erase-only run, progress over the erase, no protection.
+        m_answer = QMessageBox::Yes;
+        run = Operate(tab, true);
+        QVERIFY(run.bStarted && run.bState);
+        QCOMPARE(tab.Worker()->nEraseBytes, -1);
+        QVERIFY(!run.Has("正在烧写镜像..."));
+        bench.Close();
+        QCOMPARE(bench.Flash(), QByteArray(2 * 1024 * 1024, char(0xFF)));
+
+        bench.Open(9);
+        const QByteArray image = RandomBytes(5000, 12);
+        WriteFile(m_files.filePath("whole.bin"), image);
+        Check(tab, m_files.filePath("whole.bin"));
+        run = Operate(tab, true);
+        QVERIFY(run.bState);
+        bench.Close();
+        QCOMPARE(bench.Flash().left(5000), image);
+    }
+
+    void eraseBySizeAndItsRefusals()
+    {
+        BenchFixture bench;
+        BaseOp tab;
+        SetupTab(tab, bench);
+        WriteFile(m_files.filePath("five.bin"), RandomBytes(5000, 13));
+        Check(tab, m_files.filePath("five.bin"));
+        Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(kEraseBySize);
+        Child<QLineEdit>(tab, "editEraseBytes")->setText("4096");
+        Run run = Operate(tab, true);
+        QVERIFY(!run.bStarted && run.bState);
+        QCOMPARE(m_boxes, QStringList{"请输入正确擦除大小"});
+        Child<QLineEdit>(tab, "editEraseBytes")->setText("0");
+        QVERIFY(!Operate(tab, true).bStarted);
+        Child<QLineEdit>(tab, "editEraseBytes")->setText("8192");
+        run = Operate(tab, true);
+        QVERIFY(run.bStarted && run.bState);
+        QCOMPARE(tab.Worker()->nEraseBytes, 8192);
+    }
+
+    void noFileCheckedIsRefused()
+    {
+        BenchFixture bench;
+        BaseOp tab;
+        SetupTab(tab, bench);
+        const QString strGone = m_files.filePath("gone.bin");
+        WriteFile(strGone, "abc");
+        Check(tab, strGone);
+        QFile::remove(strGone);  // checked, then deleted: refused before the chip is touched
+        const int64_t nTransfers = bench.Stats().nUsbTransfers;
+        const Run run = Operate(tab, true);
+        QVERIFY(!run.bStarted);
+        QCOMPARE(m_boxes, QStringList{"请选择一个文件进行烧写"});
+        QCOMPARE(run.nOpt, 1);
+        QVERIFY(run.bState);
+        QCOMPARE(bench.Stats().nUsbTransfers, nTransfers);
+    }
+
+    void encryptedImage()
+    {
+        BenchFixture bench;
+        BaseOp tab;
+        SetupTab(tab, bench);
+        QByteArray image = RandomBytes(0x3001, 14);
+        image[0x2FB0] = 2;
+        WriteFile(m_files.filePath("enc.bin"), image);
+        Check(tab, m_files.filePath("enc.bin"));
+        const Run run = Operate(tab, true);
+        QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
+        QVERIFY(run.Has("正在加密烧写镜像..."));
+        QVERIFY(!run.Has("正在校验..."));
+        QVERIFY(run.progress.contains(99));
+        QVERIFY(BaseWorker::IsEncryptedImage(reinterpret_cast<const uint8_t*>(image.constData()), 0x3001));
+        QVERIFY(!BaseWorker::IsEncryptedImage(reinterpret_cast<const uint8_t*>(image.constData()), 0x3000));
+    }
+
+    void verifyRepairAndDeadSector()
+    {
+        BenchFixture weak("[faults]\nweak_sectors=1000\n");
+        BaseOp tab;
+        SetupTab(tab, weak);
+        const QByteArray image = RandomBytes(0x3000, 15);
+        WriteFile(m_files.filePath("weak.bin"), image);
+        Check(tab, m_files.filePath("weak.bin"));
+        Run run = Operate(tab, true);
+        QVERIFY(run.bState);
+        QVERIFY(run.Has("校验成功"));
+        weak.Close();
+        QCOMPARE(weak.Flash().left(0x3000), image);
+
+        BenchFixture dead("[faults]\ndead_sectors=2000\n");
+        tab.SetFlashCtrl(&dead.Ctrl());
+        QCOMPARE(dead.Open(9), 0);
+        Check(tab, m_files.filePath("weak.bin"));
+        run = Operate(tab, true);
+        QVERIFY(!run.bState);
+        QCOMPARE(run.nOpt, 1);
+        QCOMPARE(run.logs.mid(run.logs.size() - 2), (QStringList{"校验失败，请重新烧写", "校验失败"}));
+        QCOMPARE(run.logs.count("执行复位 成功!"), 1);  // no final reset
+    }
+
+    void protectionAndSerialNumber()
+    {
+        BenchFixture bench;
+        BaseOp tab;
+        SetupTab(tab, bench);
+        {
+            QSettings ini("XqProgrammer.ini", QSettings::IniFormat);
+            ini.setValue("BaseOp/protect", true);
+            ini.setValue("BaseOp/protect_show", true);
+            ini.setValue("BaseOp/chk_seq", true);
+            ini.setValue("BaseOp/seq_id", "00000009");
+            ini.setValue("BaseOp/path", m_files.path());
+        }
+        tab.LoadSettings();
+        QVERIFY(Child<QCheckBox>(tab, "chkProtect")->isChecked());
+        const QByteArray image = RandomBytes(0x1000, 16);
+        WriteFile(m_files.filePath("p.bin"), image);
+        Check(tab, m_files.filePath("p.bin"));
+        Run run = Operate(tab, true);
+        QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
+        QVERIFY(run.Has("FLASH已写保护"));
+        QVERIFY(run.Has("写入序列号: DEC: 00000009 HEX: 0X00000009"));
+        QCOMPARE(Child<QLineEdit>(tab, "editSeq")->text(), QString("00000010"));
+        Child<QPushButton>(tab, "pbTransform")->setChecked(true);
+        QCOMPARE(Child<QLineEdit>(tab, "editSeq")->text(), QString("0x0000000A"));
+        QCOMPARE(tab.GetSeqId(), 10u);
+        bench.Close();
+        QByteArray record(12, 0);
+        record.append(QByteArray::fromHex("00000009"));
+        QCOMPARE(bench.Security().mid(16, 16), record);
+        QCOMPARE(QSettings(bench.Dir() + "/bench.ini", QSettings::IniFormat).value("flash/status1").toString(),
+                 QString("9C"));
+        // A protected flash cannot be programmed directly, but the next write
+        // clears the protection before it erases and so still succeeds.
+        QCOMPARE(bench.Open(9), 0);
+        const QByteArray other = RandomBytes(256, 99);
+        QCOMPARE(bench.Ctrl().EraseFlash(0, 4096), 0);
+        QCOMPARE(bench.Ctrl().ProgramFlash(0, reinterpret_cast<const uint8_t*>(other.constData()), 256, false), 0);
+        QCOMPARE(bench.Ctrl().VerifyFlash(reinterpret_cast<const uint8_t*>(other.constData()), 256, 0), 323);
+        Check(tab, m_files.filePath("p.bin"));  // a reload of the directory drops the mark
+        run = Operate(tab, true);
+        QVERIFY(run.bState);
+        QVERIFY2(run.Has("写入序列号: DEC: 00000010 HEX: 0X0000000A"), qPrintable(run.logs.join(QChar(10))));
+    }
+
+    void flashSizeChecks()
+    {
+        BenchFixture small("[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n");
+        BaseOp tab;
+        SetupTab(tab, small);
+        WriteFile(m_files.filePath("big.bin"), RandomBytes(600 * 1024, 17));
+        Check(tab, m_files.filePath("big.bin"));
+        Run run = Operate(tab, true);
+        QVERIFY(!run.bState);
+        QVERIFY(run.Has("烧写文件大小大于Flash容量"));
+        QVERIFY(!run.Has("正在擦除"));
+        small.Close();
+        QCOMPARE(small.Flash(), QByteArray(512 * 1024, char(0xFF)));
+
+        // An image that fits the flash but not from its start address.
+        BenchFixture bench;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        QCOMPARE(bench.Open(9), 0);
+        Child<QLineEdit>(tab, "editStartAddr")->setText("1F0000");
+        WriteFile(m_files.filePath("tail.bin"), RandomBytes(0x11000, 18));
+        Check(tab, m_files.filePath("tail.bin"));
+        run = Operate(tab, true);
+        QVERIFY(!run.bState);
+        QVERIFY(run.Has("烧写文件大小大于Flash容量"));
+
+        BenchFixture unknown("[flash]\njedec=EF4016\n");  // 4 MiB: outside the family's sizes
+        tab.SetFlashCtrl(&unknown.Ctrl());
+        QCOMPARE(unknown.Open(9), 0);
+        Child<QLineEdit>(tab, "editStartAddr")->setText("0");
+        WriteFile(m_files.filePath("small.bin"), RandomBytes(0x1000, 19));
+        Check(tab, m_files.filePath("small.bin"));
+        run = Operate(tab, true);
+        QVERIFY(run.Has("Flash 信息读取失败"));
+        QVERIFY(run.bState);
+    }
+
+    void readRangeWholeChipAndSerial()
+    {
+        BenchFixture bench;
+        QByteArray flash = RandomBytes(2 * 1024 * 1024, 20);
+        bench.WriteFlash(flash);
+        QByteArray security(512, char(0xFF));
+        security.replace(16, 16, QByteArray(12, 0) + QByteArray::fromHex("0000002A"));
+        QFile sec(bench.Dir() + "/security.bin");
+        sec.open(QIODevice::WriteOnly);
+        sec.write(security);
+        sec.close();
+        BaseOp tab;
+        SetupTab(tab, bench);
+        Child<QLineEdit>(tab, "editStartAddr")->setText("1000");
+        Child<QLineEdit>(tab, "editReadBytes")->setText("70000");
+        m_saveAnswer = m_files.filePath("range.bin");
+        Run run = Operate(tab, false);
+        QVERIFY(run.bState);
+        QCOMPARE(run.logs.first(), QString("准备读取Flash并保存到:%1").arg(m_saveAnswer));
+        QCOMPARE(run.logs.mid(1), (QStringList{"开始读取Flash", "完成读取Flash，准备存储成文件", "文件存储成功"}));
+        QCOMPARE(run.progress.last(), 100);
+        QCOMPARE(ReadFile(m_saveAnswer), flash.mid(0x1000, 70000));
+
+        Child<QRadioButton>(tab, "radioReadAll")->setChecked(true);
+        Child<QCheckBox>(tab, "chkSeqId")->setChecked(true);
+        m_saveAnswer = m_files.filePath("all.bin");
+        run = Operate(tab, false);
+        QVERIFY(run.bState);
+        QCOMPARE(ReadFile(m_saveAnswer), flash.mid(0x1000));
+        QVERIFY(run.Has("当前序列号: DEC: 00000042 HEX: 0X0000002A"));
+        QCOMPARE(Child<QLineEdit>(tab, "editSeq")->text(), QString("00000042"));
+
+        // Past the end of the flash: refused with a clear line, nothing allocated.
+        Child<QLineEdit>(tab, "editStartAddr")->setText("200000");
+        run = Operate(tab, false);
+        QVERIFY(!run.bState);
+        QVERIFY(run.logs.last().startsWith("Flash 信息读取失败"));
+    }
+
+    void readFailuresKeepEarlierFiles()
+    {
+        BenchFixture bench;
+        BaseOp tab;
+        SetupTab(tab, bench);
+        Child<QLineEdit>(tab, "editReadBytes")->setText("16");
+        m_saveAnswer = m_files.filePath("no-such-dir/out.bin");
+        Run run = Operate(tab, false);
+        QVERIFY(!run.bState);
+        QCOMPARE(run.nOpt, 0);
+        QCOMPARE(run.logs.last(), QString("文件访问失败"));
+
+        const QString strKept = m_files.filePath("kept.bin");
+        WriteFile(strKept, "earlier contents");
+        BenchFixture unplug("[faults]\nunplug_after_transfers=6\n");
+        tab.SetFlashCtrl(&unplug.Ctrl());
+        QCOMPARE(unplug.Open(9), 0);
+        m_saveAnswer = strKept;
+        run = Operate(tab, false);
+        QVERIFY(!run.bState);
+        QCOMPARE(ReadFile(strKept), QByteArray("earlier contents"));
+
+        Child<QLineEdit>(tab, "editReadBytes")->setText("0");
+        run = Operate(tab, false);
+        QVERIFY(!run.bStarted && run.bState);
+        QCOMPARE(m_boxes.last(), QString("请正确填写读取大小"));
+        Child<QLineEdit>(tab, "editReadBytes")->setText("16");
+        m_saveAnswer.clear();  // the save dialog cancelled
+        run = Operate(tab, false);
+        QVERIFY(!run.bStarted && run.bState);
+    }
+
+    void browserFilterChecksAndOrder()
+    {
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("a.bin"), "a");
+        WriteFile(dir.filePath("B.BIN"), "b");
+        WriteFile(dir.filePath("c.txt"), "c");
+        QDir(dir.path()).mkdir("sub");
+        const QDateTime now = QDateTime::currentDateTime();
+        auto age = [&](const QString& name, int nDays) {
+            QFile f(dir.filePath(name));
+            f.open(QIODevice::ReadWrite);
+            f.setFileTime(now.addDays(-nDays), QFileDevice::FileModificationTime);
+        };
+        age("a.bin", 3);
+        age("B.BIN", 1);
+
+        BaseOp tab;
+        tab.ShowDirectory(dir.path());
+        FileSysModel* pModel = tab.FileModel();
+        QTRY_COMPARE(pModel->mapFileCheck.size(), 3);
+        auto* pView = Child<QTableView>(tab, "tableView");
+        QAbstractItemModel* pProxy = pView->model();
+        auto names = [&] {
+            QStringList out;
+            const QModelIndex root = pView->rootIndex();
+            for (int r = 0; r < pProxy->rowCount(root); ++r)
+                out << pProxy->index(r, 0, root).data().toString();
+            return out;
+        };
+        QTRY_COMPARE(names(), (QStringList{"sub", "B.BIN", "a.bin"}));  // newest first, directories first
+        pView->sortByColumn(3, Qt::AscendingOrder);
+        QCOMPARE(names(), (QStringList{"sub", "B.BIN", "a.bin"}));
+
+        QSignalSpy unchecked(pModel, &FileSysModel::uncheck);
+        const QModelIndex a = pModel->index(dir.filePath("a.bin"));
+        const QModelIndex b = pModel->index(dir.filePath("B.BIN"));
+        pModel->setData(a, Qt::Checked, Qt::CheckStateRole);
+        pModel->setData(b, Qt::Checked, Qt::CheckStateRole);
+        QCOMPARE(unchecked.count(), 1);
+        QCOMPARE(unchecked[0][0].toModelIndex(), a);
+        QCOMPARE(pModel->data(a, Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(pModel->strCheckedPath, dir.filePath("B.BIN"));
+        pModel->setData(b, Qt::Unchecked, Qt::CheckStateRole);
+        QVERIFY(pModel->strCheckedPath.isEmpty());
+        QVERIFY(!(pModel->flags(pModel->index(dir.filePath("sub"))) & Qt::ItemIsUserCheckable));
+
+        // The path box: a file's path shows its directory; a missing path warns.
+        auto* pUrl = Child<QLineEdit>(tab, "editUrl");
+        pUrl->setText(dir.filePath("a.bin"));
+        QMetaObject::invokeMethod(&tab, "GotoDir");
+        QCOMPARE(pUrl->text(), dir.path());
+        pUrl->setText(dir.filePath("missing"));
+        QMetaObject::invokeMethod(&tab, "GotoDir");
+        QCOMPARE(m_boxes, QStringList{"指定路径不存在\n请重新指定路径"});
+        QCOMPARE(pUrl->selectedText(), dir.filePath("missing"));
+        QCOMPARE(pModel->rootPath(), dir.path());
+    }
+
+    void settingsRoundTrip()
+    {
+        QFile::remove("XqProgrammer.ini");
+        {
+            BaseOp tab;
+            tab.LoadSettings();
+            QCOMPARE(Child<QLineEdit>(tab, "editSeq")->text(), QString("00000001"));
+            QCOMPARE(Child<QComboBox>(tab, "cmbDownOptions")->currentIndex(), kEraseByFile);
+            QVERIFY(Child<QCheckBox>(tab, "chkProtect")->isHidden());
+            Child<QLineEdit>(tab, "editStartAddr")->setText("1F000");
+            Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(kEraseBySize);
+            Child<QLineEdit>(tab, "editEraseBytes")->setText("8192");
+            Child<QLineEdit>(tab, "editSeq")->setText("00000077");
+            tab.ShowDirectory(m_files.path());
+            tab.SaveSettings();
+            Child<QLineEdit>(tab, "editSeq")->clear();
+            tab.SaveSettings();  // an empty serial number leaves the stored one
+        }
+        QSettings ini("XqProgrammer.ini", QSettings::IniFormat);
+        QCOMPARE(ini.value("BaseOp/seq_id").toString(), QString("00000077"));
+        QCOMPARE(ini.value("BaseOp/address").toString(), QString("1F000"));
+        QCOMPARE(ini.value("BaseOp/path").toString(), m_files.path());
+        BaseOp tab;
+        tab.LoadSettings();
+        QCOMPARE(Child<QLineEdit>(tab, "editStartAddr")->text(), QString("1F000"));
+        QCOMPARE(Child<QComboBox>(tab, "cmbDownOptions")->currentIndex(), kEraseBySize);
+        QVERIFY(!Child<QLineEdit>(tab, "editEraseBytes")->isHidden());
+        QCOMPARE(tab.GetSeqId(), 77u);
+        QCOMPARE(tab.FileModel()->rootPath(), m_files.path());
+        Child<QLineEdit>(tab, "editSeq")->setText("4294967296");
+        QCOMPARE(tab.GetSeqId(), 0u);
+    }
+};
+
+QTEST_MAIN(TestImage)
+#include "test_image.moc"
