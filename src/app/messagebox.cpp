@@ -62,6 +62,13 @@ QString SaveFileName(QWidget* pParent, const QString& strCaption, const QString&
     return QFileDialog::getSaveFileName(pParent, strCaption, strDir, strFilter);
 }
 
+QString OpenFileName(QWidget* pParent, const QString& strCaption, const QString& strDir, const QString& strFilter)
+{
+    if (CurrentFileHandler())
+        return CurrentFileHandler()(strCaption, strDir);
+    return QFileDialog::getOpenFileName(pParent, strCaption, strDir, strFilter);
+}
+
 QString ExistingDirectory(QWidget* pParent, const QString& strCaption, const QString& strDir)
 {
     if (CurrentFileHandler())

@@ -23,6 +23,7 @@ QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, 
 using FileHandler = std::function<QString(const QString& strCaption, const QString& strDir)>;
 void SetFileHandler(FileHandler handler);
 QString SaveFileName(QWidget* pParent, const QString& strCaption, const QString& strDir, const QString& strFilter);
+QString OpenFileName(QWidget* pParent, const QString& strCaption, const QString& strDir, const QString& strFilter);
 QString ExistingDirectory(QWidget* pParent, const QString& strCaption, const QString& strDir);
 
 }  // namespace msgbox

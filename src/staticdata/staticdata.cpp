@@ -1,28 +1,233 @@
 #include "staticdata.h"
 
-StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent) {}
+#include "tabwidgetxlsx.h"
+#include "ui_staticdata.h"
+#include "workbookexport.h"
+#include "worker.h"
+
+#include <application.h>
+#include <messagebox.h>
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QIntValidator>
+#include <QListView>
+#include <QMenu>
+#include <QRegularExpressionValidator>
+#include <QSettings>
+#include <QThread>
+
+namespace {
+constexpr int kMaxTotal = 262143;  // 0x3FFFF
+}
+
+StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::StaticData)
+{
+    ui->setupUi(this);
+    ui->chkLock->hide();
+    ui->cmbStorage->setView(new QListView(ui->cmbStorage));
+    ui->cmbStorage->addItems({"普通存储", "加密存储"});
+    ui->cmbStorage->setCurrentIndex(0);
+    m_strLastDir = QCoreApplication::applicationDirPath();
+
+    m_pExportMenu = new QMenu(this);
+    m_pExportMenu->addAction(ui->action_template);
+    m_pExportMenu->addAction(ui->action_save_xlsx);
+    ui->pbExport->setMenu(m_pExportMenu);
+    connect(ui->action_template, &QAction::triggered, this, &StaticData::ExportTemplateFile);
+    connect(ui->action_save_xlsx, &QAction::triggered, this, &StaticData::SaveExcel);
+
+    ui->editTotal->setValidator(new QIntValidator(1, kMaxTotal, this));
+    ui->editTotal->setToolTip(QString("1 ~ %1").arg(kMaxTotal));
+    ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
+    ui->editStartAddr->setToolTip("建议为4K的整数倍");
+
+    m_pWorker = new Worker;
+    m_pThread = new QThread;
+    m_pWorker->moveToThread(m_pThread);
+    connect(this, &StaticData::startWrite, m_pWorker, &Worker::OnWrite);
+    connect(this, &StaticData::startRead, m_pWorker, &Worker::OnRead);
+    connect(m_pWorker, &Worker::finish, this, &StaticData::finish);
+    connect(m_pWorker, &Worker::log, this, &StaticData::log);
+    connect(m_pWorker, &Worker::progress, this, &StaticData::progress);
+    connect(m_pWorker, &Worker::send, ui->tabXlsx, &TabWidgetXlsx::SetStaticData, Qt::BlockingQueuedConnection);
+    connect(m_pThread, &QThread::finished, m_pWorker, &QObject::deleteLater);
+    connect(ui->cmbStorage, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &StaticData::SetStorage);
+    connect(ui->pbImport, &QPushButton::clicked, this, &StaticData::ImportXlsx);
+
+    ui->editReadonly->setText(QString::number(0));
+    ui->editUsed->setText(QString::number(0));
+    ui->editTotal->setText(QString::number((0 + 23) & ~3));
+    ui->editTotal->setFocus();
+    ui->editTotal->selectAll();
+    m_pThread->start(QThread::InheritPriority);
+}
+
+StaticData::~StaticData()
+{
+    m_pThread->quit();
+    m_pThread->wait();
+    m_pThread->deleteLater();
+    delete ui;
+}
+
+TabWidgetXlsx* StaticData::Xlsx() const
+{
+    return ui->tabXlsx;
+}
 
 void StaticData::SetFlashCtrl(SpiFlashCtrl* pCtrl)
 {
-    if (pCtrl)
-        m_pSpiCtrl = pCtrl;
+    if (!pCtrl)
+        return;
+    m_pSpiCtrl = pCtrl;
+    m_pWorker->pSpiCtrl = pCtrl;
+}
+
+void StaticData::winStateChanged(Qt::WindowStates state)
+{
+    if (state == Qt::WindowNoState || state == Qt::WindowMaximized)
+        ui->tabXlsx->resizeColumn();
+}
+
+void StaticData::SetLocal(xlsx_config xlstCfg)
+{
+    if (xlstCfg.start_address != 0xFFFFFFFF)
+        ui->editStartAddr->setText(QString::number(xlstCfg.start_address, 16).toUpper());
+    ui->cmbStorage->setCurrentIndex(xlstCfg.storage);
+    ui->chkLock->setChecked(xlstCfg.otp != 0);
+}
+
+void StaticData::SetStorage(int index)
+{
+    ui->chkLock->setVisible(index != 0);
+}
+
+void StaticData::ShowLayout()
+{
+    const StaticLayout& layout = ui->tabXlsx->Layout();
+    SetLocal(layout.config);
+    ui->editReadonly->setText(QString::number(layout.nReadOnlyLength));
+    ui->editUsed->setText(QString::number(layout.nUsedLength));
+    ui->editTotal->setText(QString::number((layout.nUsedLength + 23) & ~3));
+    ui->editTotal->setFocus();
+    ui->editTotal->selectAll();
+}
+
+bool StaticData::TotalSizeOk(int nTotal)
+{
+    const StaticLayout& layout = ui->tabXlsx->Layout();
+    return nTotal >= layout.nReadOnlyLength && nTotal >= layout.nUsedLength && nTotal > kStaticHeaderSize;
+}
+
+void StaticData::RejectTotal()
+{
+    msgbox::Warning(this, "设置错误", "\"总大小\"设置错误，请重新设置");
+    ui->editTotal->setFocus();
+    ui->editTotal->selectAll();
 }
 
 void StaticData::Write()
 {
-    emit log("静态数据写入尚未提供");
-    emit finish(1, true);
+    const int nTotal = ui->editTotal->text().toInt();
+    const int nStart = ui->editStartAddr->text().toInt(nullptr, 16);
+    if (!TotalSizeOk(nTotal)) {
+        RejectTotal();
+        emit log("写入参数错误");
+        emit finish(kOptWrite, true);
+        return;
+    }
+    const bool bCurrent = ui->radioCurrent->isChecked();
+    if (bCurrent)
+        ui->tabXlsx->TakeTableValues();
+    QByteArray record = ui->tabXlsx->GetStaticData(bCurrent);
+    if (record.isEmpty()) {
+        emit log("写入参数错误");
+        emit finish(kOptWrite, true);
+        return;
+    }
+    m_pWorker->nStartAddr = nStart;
+    m_pWorker->nTotalSize = nTotal;
+    m_pWorker->bCurrent = bCurrent ? 1 : 0;
+    reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = uint32_t(nTotal);
+    m_pWorker->SetRecord(record);
+    emit startWrite();
 }
 
 void StaticData::Read()
 {
-    emit log("静态数据读取尚未提供");
-    emit finish(0, true);
+    const int nStart = ui->editStartAddr->text().toInt(nullptr, 16);
+    const int nTotal = ui->editTotal->text().toInt();
+    if (!TotalSizeOk(nTotal)) {
+        RejectTotal();
+        emit log("设置错误");
+        emit finish(kOptRead, true);
+        return;
+    }
+    m_pWorker->nStartAddr = nStart;
+    m_pWorker->nTotalSize = nTotal;
+    emit startRead();
 }
 
-void StaticData::LoadSettings() {}
-void StaticData::SaveSettings() {}
-void StaticData::winStateChanged(Qt::WindowStates state)
+void StaticData::ImportXlsx()
 {
-    Q_UNUSED(state);
+    const QString strFile = msgbox::OpenFileName(this, "打开Excel文件", m_strLastDir, "Excel(*.xlsx)");
+    if (strFile.isEmpty())
+        return;
+    m_strLastDir = QFileInfo(strFile).absolutePath();
+    const int rc = ui->tabXlsx->LoadXlsx(strFile);
+    if (rc != 0) {
+        msgbox::Critical(this, "打开文件错误", QString("文件:%1, 错误码:%2").arg(strFile).arg(rc));
+        return;
+    }
+    SaveSettings();
+    ShowLayout();
+    emit progress(0);
+    emit log("成功打开Excel文件!");
+}
+
+void StaticData::ExportTemplateFile()
+{
+    const QString strFile = msgbox::SaveFileName(this, "导出模板", m_strLastDir, "Excel(*.xlsx)");
+    if (strFile.isEmpty())
+        return;
+    QString strError;
+    if (!ExportTemplate(strFile, strError)) {
+        msgbox::Critical(this, "导出失败", strError);
+        return;
+    }
+    emit log(QString("模板已导出到:%1").arg(strFile));
+}
+
+void StaticData::SaveExcel()
+{
+    const QString strFile = msgbox::SaveFileName(this, "保存Excel", m_strLastDir, "Excel(*.xlsx)");
+    if (strFile.isEmpty())
+        return;
+    ui->tabXlsx->TakeTableValues();
+    QString strError;
+    if (!SaveLayoutWorkbook(ui->tabXlsx->Layout(), strFile, strError)) {
+        msgbox::Critical(this, "保存失败", strError);
+        return;
+    }
+    emit log(QString("Excel已保存到:%1").arg(strFile));
+}
+
+void StaticData::LoadSettings()
+{
+    QSettings settings(kSettingsFile, QSettings::IniFormat);
+    QString strPath = settings.value("StaticData/xlsx").toString();
+    if (strPath.isEmpty() || !QFileInfo::exists(strPath))
+        strPath = m_strLastDir + kDefaultWorkbook;
+    if (ui->tabXlsx->LoadXlsx(strPath) == 0) {
+        m_strLastDir = QFileInfo(strPath).absolutePath();
+        ShowLayout();
+    }
+}
+
+void StaticData::SaveSettings()
+{
+    QSettings settings(kSettingsFile, QSettings::IniFormat);
+    settings.setValue("StaticData/xlsx", ui->tabXlsx->Layout().strWorkbook);
 }

@@ -1,13 +1,27 @@
-// The static data tab: writes and reads the typed static-data record.
+// The static data tab: loads a layout from a workbook, sets the flash area,
+// and writes the record (default or current values) or reads it back.
 #pragma once
 
+#include "staticlayout.h"
+
 #include <tabwidgetinf.h>
+
+class QMenu;
+class QThread;
+class SpiFlashCtrl;
+class TabWidgetXlsx;
+class Worker;
+
+namespace Ui {
+class StaticData;
+}
 
 class StaticData : public TabWidgetInf {
     Q_OBJECT
 
 public:
     explicit StaticData(QWidget* pParent = nullptr);
+    ~StaticData() override;
 
     void SetFlashCtrl(SpiFlashCtrl* pCtrl) override;
     void Write() override;
@@ -15,9 +29,31 @@ public:
     void LoadSettings() override;
     void SaveSettings() override;
 
+    TabWidgetXlsx* Xlsx() const;
+    Worker* GetWorker() const { return m_pWorker; }
+
 public slots:
     void winStateChanged(Qt::WindowStates state) override;
+    void SetLocal(xlsx_config xlstCfg);
+
+private slots:
+    void ImportXlsx();
+    void SetStorage(int index);
+    void ExportTemplateFile();
+    void SaveExcel();
 
 private:
+    void ShowLayout();
+    bool TotalSizeOk(int nTotal);
+    void RejectTotal();
+
+    Ui::StaticData* ui;
+    QMenu* m_pExportMenu = nullptr;
     SpiFlashCtrl* m_pSpiCtrl = nullptr;
+    QThread* m_pThread = nullptr;
+    Worker* m_pWorker = nullptr;
+    QString m_strLastDir;
 };
+
+// The layout shipped with the program, under its directory.
+constexpr const char* kDefaultWorkbook = "/StaticConfig/static_orbe.xlsx";

@@ -1,0 +1,376 @@
+#include "staticlayout.h"
+
+#include <xlsxdocument.h>
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <locale>
+#include <sstream>
+
+namespace {
+
+constexpr int kDataColumns = 9;   // A..I
+constexpr int kConfigRows = 4;
+const char* const kConfigSheet = "xq_config";
+const char* const kReadOnlyMark = "只读";
+
+const struct {
+    const char* pName;
+    uint8_t nShift;
+} kTypes[] = {{"bool", 0}, {"uint8_t", 0}, {"uint16_t", 1}, {"uint32_t", 2}, {"double", 3}, {"string", 0}};
+
+const char* const kFormats[] = {"是/否", "十进制正整数", "十进制数", "十六进制数", "浮点数", "字符串"};
+
+QString CellText(const xlsx::Worksheet& sheet, int nRow, int nColumn)
+{
+    const QVariant v = sheet.Read(nRow, nColumn);
+    if (v.type() == QVariant::Bool)
+        return v.toBool() ? "true" : "false";
+    return v.toString();
+}
+
+// strtoul as on a 32-bit unsigned long: a leading minus wraps modulo 2^32,
+// out of range gives 0xFFFFFFFF, text that is not a number gives 0.
+uint32_t ParseUnsigned(const QByteArray& piece, int nBase)
+{
+    const char* p = piece.constData();
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    bool bNegative = false;
+    if (*p == '+' || *p == '-') {
+        bNegative = *p == '-';
+        ++p;
+    }
+    if (*p == '+' || *p == '-')
+        return 0;  // a second sign is not a number
+    errno = 0;
+    char* pEnd = nullptr;
+    const unsigned long long n = std::strtoull(p, &pEnd, nBase);
+    if (pEnd == p)
+        return 0;
+    if (errno == ERANGE || n > 0xFFFFFFFFull)
+        return 0xFFFFFFFFu;
+    return bNegative ? uint32_t(0u - uint32_t(n)) : uint32_t(n);
+}
+
+double ParseDouble(const QByteArray& piece)
+{
+    std::istringstream in(piece.toStdString());
+    in.imbue(std::locale::classic());
+    double d = 0;
+    in >> d;
+    return in.fail() ? 0.0 : d;
+}
+
+// The value texts of an item: separated by spaces, up to the first zero byte.
+QList<QByteArray> Pieces(QByteArray text)
+{
+    const int nZero = text.indexOf('\0');
+    if (nZero >= 0)
+        text.truncate(nZero);
+    QList<QByteArray> out;
+    for (const QByteArray& piece : text.split(' '))
+        if (!piece.isEmpty())
+            out.append(piece);
+    return out;
+}
+
+QByteArray ParseNumbers(const QByteArray& text, const xlsx_item& item, ValueFormat fmt)
+{
+    const int nElement = 1 << item.nShift;
+    QByteArray bytes(item.ByteSize(), 0);
+    const QList<QByteArray> pieces = Pieces(text);
+    for (int i = 0; i < item.nCount && i < pieces.size(); ++i) {
+        char* pOut = bytes.data() + (i << item.nShift);
+        if (fmt == kFmtFloat) {
+            const double d = ParseDouble(pieces[i]);
+            std::memcpy(pOut, &d, size_t(qMin(nElement, 8)));
+        } else {
+            static const int bases[] = {2, 10, 10, 16};
+            const uint32_t v = ParseUnsigned(pieces[i], bases[fmt]);
+            for (int b = 0; b < qMin(nElement, 4); ++b)
+                pOut[b] = char(v >> (8 * b));
+        }
+    }
+    return bytes;
+}
+
+QByteArray PaddedText(const QByteArray& text, int nMinimum)
+{
+    QByteArray out = text;
+    if (out.size() < nMinimum)
+        out.append(QByteArray(nMinimum - out.size(), '\0'));
+    return out;
+}
+
+}  // namespace
+
+ValueFormat FormatFromName(const QString& strName)
+{
+    for (int i = 0; i < int(sizeof kFormats / sizeof kFormats[0]); ++i)
+        if (strName == QString::fromUtf8(kFormats[i]))
+            return ValueFormat(i);
+    return kFmtUnknown;
+}
+
+bool ShiftFromTypeName(const QString& strType, uint8_t& nShift)
+{
+    for (const auto& t : kTypes) {
+        if (strType == QLatin1String(t.pName)) {
+            nShift = t.nShift;
+            return true;
+        }
+    }
+    return false;
+}
+
+void StaticLayout::ClearXlsx()
+{
+    nUsedLength = 0;
+    nReadOnlyLength = 0;
+    sheets.clear();
+}
+
+int StaticLayout::LoadXlsx(const QString& strPath)
+{
+    strError.clear();
+    if (!QFileInfo(strPath).isFile()) {
+        strError = QString("%1: no such file").arg(strPath);
+        return -1;
+    }
+    xlsx::Document doc;
+    if (!doc.Open(strPath)) {
+        strError = doc.ErrorString();
+        return -1;
+    }
+    const QStringList names = doc.SheetNames();
+    if (!names.isEmpty()) {
+        ClearXlsx();
+        strWorkbook = strPath;
+    }
+    int nResult = -1;
+    for (const QString& strName : names) {
+        const xlsx::Worksheet* pSheet = doc.Sheet(strName);
+        if (strName == kConfigSheet) {
+            ParseConfigSheet(pSheet);
+            continue;
+        }
+        if (!pSheet || pSheet->Dimension().nLastColumn != kDataColumns) {
+            strError = pSheet ? QString("sheet %1 does not end in column I").arg(strName) : doc.ErrorString();
+            nResult = -3;
+            break;
+        }
+        xlsx_sheet sheet;
+        sheet.strName = strName;
+        ParseDataSheet(*pSheet, sheet);
+        nUsedLength += sheet.nBytes;
+        sheets.append(sheet);
+        nResult = 0;
+    }
+    return nResult;
+}
+
+void StaticLayout::ParseConfigSheet(const xlsx::Worksheet* pSheet)
+{
+    if (!pSheet || pSheet->Dimension().nLastColumn > 2)
+        return;
+    const int nRows = qMin(kConfigRows, pSheet->Dimension().nLastRow);
+    for (int r = 1; r <= nRows; ++r) {
+        const QString strKey = CellText(*pSheet, r, 1).toLower();
+        const QString strValue = CellText(*pSheet, r, 2);
+        if (strKey == "start_address") {
+            bool bOk = false;
+            const uint nAddress = strValue.trimmed().toUInt(&bOk, 16);
+            config.start_address = bOk ? nAddress : 0;
+        } else if (strKey == "storage") {
+            if (strValue.compare("normal", Qt::CaseInsensitive) == 0)
+                config.storage = 0;
+            else if (strValue.compare("security", Qt::CaseInsensitive) == 0)
+                config.storage = 1;
+        } else if (strKey == "otp") {
+            config.otp = strValue.compare("TRUE", Qt::CaseInsensitive) == 0 ? 1 : 0;
+        }
+    }
+}
+
+int StaticLayout::ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out)
+{
+    const int nLastRow = sheet.Dimension().nLastRow;
+    for (int r = 2; r <= nLastRow; ++r) {
+        const QString strName = CellText(sheet, r, 2);
+        if (strName.isEmpty())
+            break;
+        xlsx_item item;
+        item.strName = strName;
+        LayoutCells& cells = item.cells;
+        cells.strDisplayName = CellText(sheet, r, 3);
+        cells.strDescription = CellText(sheet, r, 9);
+        cells.strToolTip = cells.strDescription;
+        cells.strType = CellText(sheet, r, 4);
+        uint8_t nShift = 0;
+        int nBytes = 0;
+        if (ShiftFromTypeName(cells.strType, nShift)) {
+            const QVariant count = sheet.Read(r, 5);
+            bool bOk = false;
+            const qlonglong nCount = count.toLongLong(&bOk);
+            if (bOk && nCount >= 0 && nCount <= 0xFFFF) {
+                item.nShift = nShift;
+                item.nCount = uint16_t(nCount);
+                nBytes = item.ByteSize();
+            } else if (bOk) {
+                // A count that does not fit its 16-bit field would make the
+                // item's bytes disagree with the used length: no bytes then.
+                cells.strToolTip = QString("数量%1超出范围(0~65535)，按0字节处理").arg(nCount);
+            }
+        }
+        out.nBytes += nBytes;
+        if (nBytes > 0)
+            cells.strBytes = QString::number(nBytes);
+        cells.strReadOnly = CellText(sheet, r, 8);
+        if (cells.strReadOnly == QString::fromUtf8(kReadOnlyMark)) {
+            item.bReadOnly = 1;
+            nReadOnlyLength += nBytes;
+        }
+        cells.strDefault = CellText(sheet, r, 7);
+        if (!cells.strDefault.isEmpty())
+            item.defaultText = cells.strDefault.toUtf8();
+        cells.format = sheet.Read(r, 6);
+        ParseValues(item, cells.format.toString());
+        out.items.append(item);
+    }
+    return out.items.size();
+}
+
+void StaticLayout::ParseValues(xlsx_item& item, const QString& strFormat)
+{
+    if ((item.currentText.isNull() && item.defaultText.isNull()) || item.nCount == 0)
+        return;
+    const ValueFormat fmt = FormatFromName(strFormat);
+    if (fmt == kFmtUnknown)
+        return;
+    if (fmt == kFmtString) {
+        if (!item.currentText.isNull())
+            item.current = PaddedText(item.currentText, item.nCount);
+        if (!item.defaultText.isNull())
+            item.defaults = PaddedText(item.defaultText, item.nCount);
+        return;
+    }
+    if (!item.currentText.isNull())
+        item.current = ParseNumbers(item.currentText, item, fmt);
+    if (!item.defaultText.isNull() && item.defaults.isEmpty())
+        item.defaults = ParseNumbers(item.defaultText, item, fmt);
+}
+
+QString StaticLayout::RenderValue(const xlsx_item& item, const QString& strFormat)
+{
+    const ValueFormat fmt = FormatFromName(strFormat);
+    const int nElement = 1 << item.nShift;
+    if (fmt == kFmtString) {
+        const QByteArray bytes = item.current.left(item.nCount);
+        const int nZero = bytes.indexOf('\0');
+        return QString::fromUtf8(nZero < 0 ? bytes : bytes.left(nZero));
+    }
+    QStringList parts;
+    for (int i = 0; i < item.nCount && (i + 1) * nElement <= item.current.size(); ++i) {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(item.current.constData()) + (i << item.nShift);
+        uint64_t raw = 0;
+        for (int b = 0; b < qMin(nElement, 8); ++b)
+            raw |= uint64_t(p[b]) << (8 * b);
+        const uint32_t low = uint32_t(raw);
+        switch (fmt) {
+        case kFmtYesNo: parts << (raw != 0 ? "1" : "0"); break;
+        case kFmtUnsigned: parts << QString::number(low); break;
+        case kFmtDecimal:
+            if (nElement == 1)
+                parts << QString::number(int8_t(low));
+            else if (nElement == 2)
+                parts << QString::number(int16_t(low));
+            else if (nElement == 4)
+                parts << QString::number(int32_t(low));
+            break;
+        case kFmtHex: parts << "0x" + QString::number(low, 16); break;
+        case kFmtFloat: {
+            double d;
+            std::memcpy(&d, &raw, sizeof d);
+            parts << QString::number(d, 'g', 6);
+            break;
+        }
+        default: break;
+        }
+    }
+    return parts.join(' ');
+}
+
+void StaticLayout::ShowDeviceValues()
+{
+    for (xlsx_sheet& sheet : sheets) {
+        for (xlsx_item& item : sheet.items) {
+            const QString strFormat = item.cells.format.toString();
+            if (item.nCount == 0 || item.current.isEmpty() || FormatFromName(strFormat) == kFmtUnknown)
+                continue;
+            item.currentText = RenderValue(item, strFormat).toUtf8();
+        }
+    }
+}
+
+void StaticLayout::TakeValue(xlsx_item& item, const QString& strText)
+{
+    item.currentText = PaddedText(strText.toUtf8(), item.ByteSize());
+    item.current.clear();
+    ParseValues(item, item.cells.format.toString());
+}
+
+xlsx_item* StaticLayout::FindItem(const QString& strName)
+{
+    for (xlsx_sheet& sheet : sheets)
+        for (xlsx_item& item : sheet.items)
+            if (item.strName == strName)
+                return &item;
+    return nullptr;
+}
+
+QByteArray StaticLayout::GetStaticData(bool bCurrent) const
+{
+    if (nUsedLength <= 0)
+        return QByteArray();
+    QByteArray record(nUsedLength + kStaticHeaderSize, 0);
+    auto* pHdr = reinterpret_cast<static_data_hdr*>(record.data());
+    pHdr->nMagic = kStaticMagic;
+    pHdr->nVersion = 1;
+    pHdr->nUsedLength = uint32_t(nUsedLength);
+    char* pData = record.data() + kStaticHeaderSize;
+    int nPosition = 0;
+    for (const xlsx_sheet& sheet : sheets) {
+        for (const xlsx_item& item : sheet.items) {
+            const int nSize = item.ByteSize();
+            const QByteArray& source = (bCurrent && !item.current.isEmpty()) ? item.current : item.defaults;
+            if (!source.isEmpty() && nPosition + nSize <= nUsedLength)
+                std::memcpy(pData + nPosition, source.constData(), size_t(qMin(nSize, source.size())));
+            nPosition += nSize;
+        }
+    }
+    pHdr->nChecksum = CalcCrc(reinterpret_cast<const uint8_t*>(pData), nUsedLength);
+    return record;
+}
+
+int StaticLayout::SetStaticData(const static_data_hdr* pFlashData)
+{
+    if (nUsedLength <= 0 || !pFlashData)
+        return 2;
+    if (pFlashData->nUsedLength != uint32_t(nUsedLength))
+        return 1;
+    const char* pData = reinterpret_cast<const char*>(pFlashData) + kStaticHeaderSize;
+    int nAt = 0;
+    for (xlsx_sheet& sheet : sheets) {
+        for (xlsx_item& item : sheet.items) {
+            const int nSize = item.ByteSize();
+            if (nAt + nSize > nUsedLength)
+                return 0;
+            item.current = QByteArray(pData + nAt, nSize);
+            nAt += nSize;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,97 @@
+// The static data layout read from a workbook: the flash location of the
+// "xq_config" sheet and, for every other sheet, a list of typed items with
+// default and current value bytes. It builds the record to write and takes
+// a record read from flash back into the items. QtCore only: the static
+// data tab shows it in tables, the command-line programmer uses it directly.
+#pragma once
+
+#include "staticrecord.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+namespace xlsx {
+class Worksheet;
+}
+
+struct xlsx_config {
+    uint8_t storage = 0;              // 0 normal, 1 security
+    uint8_t otp = 0;
+    uint32_t start_address = 0xFFFFFFFF;  // 0xFFFFFFFF: not given
+};
+Q_DECLARE_METATYPE(xlsx_config)
+
+// One row of a data sheet, as the table shows it.
+struct LayoutCells {
+    QString strDisplayName;  // column C
+    QString strType;         // column D
+    QString strBytes;        // byte size, empty for 0
+    QString strDefault;      // column G
+    QString strReadOnly;     // column H
+    QString strDescription;  // column I
+    QString strToolTip;      // the description, or why the row holds no bytes
+    QVariant format;         // column F, kept as the device value cell's user data
+};
+
+struct xlsx_item {
+    uint8_t bReadOnly = 0;
+    uint8_t nShift = 0;
+    uint16_t nCount = 0;
+    QByteArray current;      // current value bytes (empty: none)
+    QByteArray defaults;     // default value bytes (empty: none)
+    QByteArray currentText;  // UTF-8; isNull: none
+    QByteArray defaultText;  // UTF-8; isNull: none
+    QString strName;         // column B
+    LayoutCells cells;
+
+    int ByteSize() const { return int(nCount) << nShift; }
+};
+
+struct xlsx_sheet {
+    QString strName;
+    QVector<xlsx_item> items;
+    int nBytes = 0;
+};
+
+// Value formats of column F, by index.
+enum ValueFormat { kFmtYesNo = 0, kFmtUnsigned, kFmtDecimal, kFmtHex, kFmtFloat, kFmtString, kFmtUnknown };
+ValueFormat FormatFromName(const QString& strName);
+// Element size shift of a type name; false when the name is not a type.
+bool ShiftFromTypeName(const QString& strType, uint8_t& nShift);
+
+class StaticLayout {
+public:
+    // 0 imported; -1 no such file, no sheets, or no data sheet accepted;
+    // -3 a data sheet whose used range does not end in column I.
+    int LoadXlsx(const QString& strPath);
+    void ClearXlsx();
+
+    // A newly built record (used length + 20 bytes, total size 0), or empty.
+    QByteArray GetStaticData(bool bCurrent) const;
+    // Loads a record read from flash into the current bytes: 0 done, 1 its
+    // used length differs from the layout's (nothing changed), 2 nothing
+    // loaded. ShowDeviceValues then turns them into texts.
+    int SetStaticData(const static_data_hdr* pFlashData);
+    // Turns every item's current bytes into its current text.
+    void ShowDeviceValues();
+    // Takes a typed text as an item's current value and parses it.
+    void TakeValue(xlsx_item& item, const QString& strText);
+    // The item with the column B name, or null.
+    xlsx_item* FindItem(const QString& strName);
+
+    static void ParseValues(xlsx_item& item, const QString& strFormat);
+    static QString RenderValue(const xlsx_item& item, const QString& strFormat);
+
+    QVector<xlsx_sheet> sheets;  // every accepted data sheet, in tab order (also those without items)
+    xlsx_config config;
+    QString strWorkbook;
+    int nUsedLength = 0;
+    int nReadOnlyLength = 0;
+    QString strError;  // why the last import failed, for messages
+
+    void ParseConfigSheet(const xlsx::Worksheet* pSheet);
+    // Reads the items of a data sheet; returns their number.
+    int ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out);
+};

@@ -1,0 +1,133 @@
+#include "tabwidgetxlsx.h"
+
+#include <messagebox.h>
+
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+TabWidgetXlsx::TabWidgetXlsx(QWidget* pParent) : QTabWidget(pParent)
+{
+    CalcCrc(nullptr, 0);  // builds the CRC table before the first record
+    connect(this, &QTabWidget::currentChanged, this, &TabWidgetXlsx::resizeColumn);
+}
+
+void TabWidgetXlsx::ClearXlsx()
+{
+    m_layout.ClearXlsx();
+    for (QTableWidget* pTable : m_tables)
+        pTable->clear();
+    m_tables.clear();
+    for (int i = count() - 1; i >= 0; --i) {
+        QWidget* pPage = widget(i);
+        removeTab(i);
+        delete pPage;
+    }
+}
+
+int TabWidgetXlsx::LoadXlsx(const QString& strPath)
+{
+    const QString strBefore = m_layout.strWorkbook;
+    const int nSheetsBefore = m_layout.sheets.size();
+    const int nResult = m_layout.LoadXlsx(strPath);
+    // The layout was replaced when the workbook listed any sheet.
+    if (nResult == 0 || nResult == -3 || m_layout.strWorkbook != strBefore || m_layout.sheets.size() != nSheetsBefore)
+        BuildTables();
+    if (nResult == 0)
+        resizeColumn();
+    return nResult;
+}
+
+void TabWidgetXlsx::BuildTables()
+{
+    const QSignalBlocker block(this);
+    for (QTableWidget* pTable : m_tables)
+        pTable->clear();
+    m_tables.clear();
+    for (int i = count() - 1; i >= 0; --i) {
+        QWidget* pPage = widget(i);
+        removeTab(i);
+        delete pPage;
+    }
+    for (const xlsx_sheet& sheet : m_layout.sheets) {
+        auto* pPage = new QWidget;
+        pPage->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        auto* pLayout = new QVBoxLayout(pPage);
+        pLayout->setSpacing(0);
+        pLayout->setContentsMargins(0, 0, 0, 0);
+        auto* pTable = new QTableWidget(pPage);
+        pTable->setObjectName(sheet.strName);
+        pTable->setColumnCount(kColCount);
+        pTable->setHorizontalHeaderLabels({"数据名称", "数据类型", "字节总长", "默认值", "只读", "设备数值"});
+        pTable->setRowCount(sheet.items.size());
+        pTable->setAlternatingRowColors(true);
+        for (int r = 0; r < sheet.items.size(); ++r) {
+            const LayoutCells& c = sheet.items[r].cells;
+            auto* pName = new QTableWidgetItem(c.strDisplayName);
+            if (!c.strToolTip.isEmpty())
+                pName->setToolTip(c.strToolTip);
+            pTable->setItem(r, kColName, pName);
+            pTable->setItem(r, kColType, new QTableWidgetItem(c.strType));
+            pTable->setItem(r, kColBytes, new QTableWidgetItem(c.strBytes));
+            pTable->setItem(r, kColDefault, new QTableWidgetItem(c.strDefault));
+            pTable->setItem(r, kColReadOnly, new QTableWidgetItem(c.strReadOnly));
+            auto* pDevice = new QTableWidgetItem;
+            pDevice->setData(Qt::UserRole, c.format);
+            pTable->setItem(r, kColDevice, pDevice);
+        }
+        pLayout->addWidget(pTable);
+        addTab(pPage, QString("%1(%2)").arg(sheet.strName).arg(sheet.nBytes));
+        m_tables.append(pTable);
+    }
+}
+
+void TabWidgetXlsx::ShowDeviceValues()
+{
+    m_layout.ShowDeviceValues();
+    for (int t = 0; t < m_tables.size() && t < m_layout.sheets.size(); ++t) {
+        QTableWidget* pTable = m_tables[t];
+        const xlsx_sheet& sheet = m_layout.sheets[t];
+        for (int r = 0; r < pTable->rowCount() && r < sheet.items.size(); ++r) {
+            const xlsx_item& item = sheet.items[r];
+            if (item.nCount == 0 || item.current.isEmpty() || item.currentText.isNull())
+                continue;
+            const int nZero = item.currentText.indexOf('\0');
+            pTable->item(r, kColDevice)->setText(QString::fromUtf8(nZero < 0 ? item.currentText : item.currentText.left(nZero)));
+        }
+    }
+}
+
+void TabWidgetXlsx::TakeTableValues()
+{
+    for (int t = 0; t < m_tables.size() && t < m_layout.sheets.size(); ++t) {
+        QTableWidget* pTable = m_tables[t];
+        xlsx_sheet& sheet = m_layout.sheets[t];
+        for (int r = 0; r < pTable->rowCount() && r < sheet.items.size(); ++r)
+            m_layout.TakeValue(sheet.items[r], pTable->item(r, kColDevice)->text());
+    }
+}
+
+void TabWidgetXlsx::SetStaticData(const static_data_hdr* pFlashData)
+{
+    if (m_layout.SetStaticData(pFlashData) == 1) {
+        msgbox::Warning(this, "告警", "显示数据异常，\n请查看导入配置是否正确");
+        return;
+    }
+    ShowDeviceValues();
+}
+
+void TabWidgetXlsx::resizeColumn(int nTabIdx)
+{
+    Q_UNUSED(nTabIdx);
+    const int i = currentIndex();
+    if (m_tables.isEmpty() || i < 0 || i >= m_tables.size())
+        return;
+    QHeaderView* pHeader = m_tables[i]->horizontalHeader();
+    pHeader->resizeSection(kColType, 80);
+    pHeader->resizeSection(kColBytes, 80);
+    pHeader->resizeSection(kColReadOnly, 60);
+    pHeader->setSectionResizeMode(kColDevice, QHeaderView::Stretch);
+    const int nWidth = pHeader->sectionSize(kColDevice);
+    pHeader->setSectionResizeMode(kColDevice, QHeaderView::Interactive);
+    pHeader->resizeSection(kColDevice, nWidth);
+}

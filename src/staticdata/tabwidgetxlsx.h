@@ -1,0 +1,38 @@
+// The static data layout as tabs of tables: one tab per data sheet, one row
+// per item, with the device values in the last column.
+#pragma once
+
+#include "staticlayout.h"
+
+#include <QTabWidget>
+
+class QTableWidget;
+
+class TabWidgetXlsx : public QTabWidget {
+    Q_OBJECT
+
+public:
+    explicit TabWidgetXlsx(QWidget* pParent = nullptr);
+
+    int LoadXlsx(const QString& strPath);
+    void ClearXlsx();
+    void ShowDeviceValues();
+    void TakeTableValues();
+    QByteArray GetStaticData(bool bCurrent) const { return m_layout.GetStaticData(bCurrent); }
+
+    StaticLayout& Layout() { return m_layout; }
+    const QList<QTableWidget*>& Tables() const { return m_tables; }
+
+public slots:
+    void SetStaticData(const static_data_hdr* pFlashData);
+    void resizeColumn(int nTabIdx = 0);
+
+private:
+    void BuildTables();
+
+    StaticLayout m_layout;
+    QList<QTableWidget*> m_tables;
+};
+
+// Columns of a data table.
+enum XlsxColumn { kColName = 0, kColType, kColBytes, kColDefault, kColReadOnly, kColDevice, kColCount };

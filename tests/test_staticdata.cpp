@@ -1,0 +1,417 @@
+// Static data: the record and its checksum, the workbook reader on files from
+// several writers and on hostile ones, the layout, and the tab and worker on
+// the simulated bench.
+#include "benchfixture.h"
+
+#include <messagebox.h>
+#include <staticdata.h>
+#include <staticlayout.h>
+#include <staticrecord.h>
+#include <tabwidgetxlsx.h>
+#include <workbookexport.h>
+#include <workbookwriter.h>
+#include <worker.h>
+#include <xlsxdocument.h>
+
+#include <quazip.h>
+#include <quazipfile.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+using Rows = QVector<QVector<QVariant>>;
+const QVector<QVariant> kHead{"n", "name", "display", "type", "count", "format", "default", "ro", "desc"};
+
+QString WriteBook(const QString& strPath, const QList<xlsx::SheetData>& sheets)
+{
+    QString strError;
+    if (!xlsx::WriteWorkbook(strPath, sheets, strError))
+        qWarning("%s", qPrintable(strError));
+    return strPath;
+}
+
+// A zip with the given entries, for hand-built workbooks.
+void WriteZip(const QString& strPath, const QList<QPair<QString, QByteArray>>& entries)
+{
+    QuaZip zip(strPath);
+    QVERIFY(zip.open(QuaZip::mdCreate));
+    for (const auto& e : entries) {
+        QuaZipFile f(&zip);
+        QVERIFY(f.open(QIODevice::WriteOnly, QuaZipNewInfo(e.first)));
+        f.write(e.second);
+        f.close();
+    }
+    zip.close();
+}
+
+const QByteArray kNs = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                       "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+
+QList<QPair<QString, QByteArray>> HandBook(const QByteArray& sheetXml, const QByteArray& shared = QByteArray(),
+                                           const QByteArray& target = "worksheets/sheet1.xml")
+{
+    QList<QPair<QString, QByteArray>> e;
+    e.append({"xl/workbook.xml", "<workbook " + kNs + "><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/>"
+                                 "<sheet name=\"Chart\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>"});
+    e.append({"xl/_rels/workbook.xml.rels",
+              "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+              "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"" +
+                  target +
+                  "\"/><Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/chartsheet\" Target=\"chartsheets/sheet1.xml\"/></Relationships>"});
+    e.append({"xl/worksheets/sheet1.xml", "<worksheet " + kNs + ">" + sheetXml + "</worksheet>"});
+    if (!shared.isNull())
+        e.append({"xl/sharedStrings.xml", "<sst " + kNs + ">" + shared + "</sst>"});
+    return e;
+}
+}  // namespace
+
+class TestStaticData : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QStringList m_boxes;
+
+    QString m_fileAnswer;
+
+    QString P(const QString& s) { return m_dir.filePath(s); }
+
+    // Imports a workbook through the tab's import button.
+    void Import(StaticData& tab, const QString& strPath)
+    {
+        m_fileAnswer = strPath;
+        QMetaObject::invokeMethod(&tab, "ImportXlsx");
+    }
+
+    // One data sheet with the given item rows (after the heading).
+    QString Book(const QString& strName, const Rows& items, const Rows& config = Rows())
+    {
+        QList<xlsx::SheetData> sheets;
+        if (!config.isEmpty())
+            sheets.append({"xq_config", config});
+        Rows rows{kHead};
+        rows += items;
+        sheets.append({"Sheet1", rows});
+        return WriteBook(P(strName), sheets);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QDir::setCurrent(m_dir.path());
+        msgbox::SetHandler([this](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
+            m_boxes << t + "|" + s;
+            return QMessageBox::Ok;
+        });
+        msgbox::SetFileHandler([this](const QString&, const QString&) { return m_fileAnswer; });
+    }
+    void init() { m_boxes.clear(); }
+
+    void crcVectors()
+    {
+        QCOMPARE(CalcCrc(reinterpret_cast<const uint8_t*>("abc"), 3), 0x99377231u);
+        QCOMPARE(CalcCrc(reinterpret_cast<const uint8_t*>("123456789"), 9), 0x0CBC12F7u);
+        QCOMPARE(CalcCrc(nullptr, 0), 0xF5F5F5F5u);
+        uint32_t table[256];
+        InitCrcTable(kCrcPolynomial, table);
+        QCOMPARE(table[1], kCrcPolynomial);
+    }
+
+    void recordOfTheExampleLayout()
+    {
+        StaticLayout layout;
+        QCOMPARE(layout.LoadXlsx(Book("ex.xlsx", {{1, "ver", "版本", "uint16_t", 2, "十进制数", "1 2", QVariant(), QVariant()}},
+                                      {{"START_ADDRESS", "1ff000"}, {"storage", "Security"}, {"otp", true}})),
+                 0);
+        QCOMPARE(layout.config.start_address, 0x1FF000u);
+        QCOMPARE(int(layout.config.storage), 1);
+        QCOMPARE(int(layout.config.otp), 1);
+        QCOMPARE(layout.nUsedLength, 4);
+        QCOMPARE(layout.nReadOnlyLength, 0);
+        QCOMPARE(layout.sheets[0].items[0].defaults, QByteArray::fromHex("01000200"));
+        QByteArray record = layout.GetStaticData(false);
+        reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = 24;
+        QCOMPARE(record.toHex(' '), QByteArray("58 51 01 00 18 00 00 00 04 00 00 00 00 00 00 00 ad 5f 2f f6 01 00 02 00"));
+        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(record.data()), record.size());
+        QCOMPARE(record.toHex(' '), QByteArray("00 01 51 58 00 00 00 18 00 00 00 04 00 00 00 00 f6 2f 5f ad 00 02 00 01"));
+    }
+
+    void stringsAndFormats()
+    {
+        StaticLayout layout;
+        QCOMPARE(layout.LoadXlsx(Book("fmt.xlsx",
+                                      {{1, "s1", "s", "string", 8, "字符串", "abc", QVariant(), QVariant()},
+                                       {2, "s2", "s", "string", 8, "字符串", "abcdefghij", QVariant(), QVariant()},
+                                       {3, "h", "h", "uint8_t", 3, "十六进制数", "0x1F 20", QVariant(), QVariant()},
+                                       {4, "neg", "n", "uint16_t", 1, "十进制数", "-1", "只读", QVariant()},
+                                       {5, "bad", "b", "int32_t", 4, "十进制数", "7", QVariant(), QVariant()},
+                                       {6, "ro", "r", "uint8_t", 1, "十进制数", "1", "只读 ", QVariant()},
+                                       {7, "big", "g", "uint32_t", 70000, "十进制数", "1", QVariant(), QVariant()},
+                                       {8, "f", "f", "double", 2, "浮点数", "1.5  -2e3", QVariant(), QVariant()},
+                                       {9, "ovf", "o", "uint32_t", 2, "十进制正整数", "99999999999 x", QVariant(), QVariant()}})),
+                 0);
+        const auto& items = layout.sheets[0].items;
+        QCOMPARE(items[0].defaults.left(8), QByteArray("abc\0\0\0\0\0", 8));
+        QCOMPARE(items[1].defaults.left(8), QByteArray("abcdefgh"));
+        QCOMPARE(items[2].defaults, QByteArray::fromHex("1f2000"));
+        QCOMPARE(items[3].defaults, QByteArray::fromHex("ffff"));
+        QCOMPARE(items[4].ByteSize(), 0);  // unknown type
+        QCOMPARE(items[4].cells.strBytes, QString());
+        QCOMPARE(int(items[5].bReadOnly), 0);  // "只读 " is not the mark
+        QCOMPARE(items[6].ByteSize(), 0);      // count beyond 16 bits: no bytes, said in the tool tip
+        QVERIFY(items[6].cells.strToolTip.contains("70000"));
+        QCOMPARE(layout.nUsedLength, 8 + 8 + 3 + 2 + 1 + 16 + 8);
+        QCOMPARE(layout.nReadOnlyLength, 2);
+        double d[2];
+        memcpy(d, items[7].defaults.constData(), 16);
+        QCOMPARE(d[0], 1.5);
+        QCOMPARE(d[1], -2000.0);
+        QCOMPARE(items[8].defaults, QByteArray::fromHex("ffffffff00000000"));
+        const QByteArray record = layout.GetStaticData(false);
+        QCOMPARE(record.size(), layout.nUsedLength + 20);
+
+        // Rendering of one 16-bit element FF FF in every format.
+        xlsx_item item = items[3];
+        item.current = QByteArray::fromHex("ffff");
+        QCOMPARE(StaticLayout::RenderValue(item, "十进制数"), QString("-1"));
+        QCOMPARE(StaticLayout::RenderValue(item, "十进制正整数"), QString("65535"));
+        QCOMPARE(StaticLayout::RenderValue(item, "十六进制数"), QString("0xffff"));
+        QCOMPARE(StaticLayout::RenderValue(item, "是/否"), QString("1"));
+        xlsx_item str = items[0];
+        str.nCount = 4;
+        str.current = QByteArray::fromHex("61620063");
+        QCOMPARE(StaticLayout::RenderValue(str, "字符串"), QString("ab"));
+        xlsx_item dbl = items[7];
+        dbl.current = items[7].defaults;
+        QCOMPARE(StaticLayout::RenderValue(dbl, "浮点数"), QString("1.5 -2000"));
+    }
+
+    void loadResults()
+    {
+        StaticLayout layout;
+        QCOMPARE(layout.LoadXlsx(P("missing.xlsx")), -1);
+        // Only xq_config: -1, but the location is read.
+        QCOMPARE(layout.LoadXlsx(WriteBook(P("cfg.xlsx"), {{"xq_config", {{"start_address", "2000"}}}})), -1);
+        QCOMPARE(layout.config.start_address, 0x2000u);
+        // A sheet ending in column H stops the import; the sheet before stays.
+        Rows good{kHead, {1, "a", "a", "uint8_t", 1, "十进制数", "5", QVariant(), "d"}};
+        Rows eight{{"n", "name", "display", "type", "count", "format", "default", "ro"}};
+        QCOMPARE(layout.LoadXlsx(WriteBook(P("h.xlsx"), {{"A", good}, {"B", eight}, {"C", good}})), -3);
+        QCOMPARE(layout.sheets.size(), 1);
+        // XQ_CONFIG is a data sheet; an empty B row ends a sheet.
+        Rows gap{kHead, {1, "a", "a", "uint8_t", 1, "十进制数", "5"}, {2, QVariant(), "x"},
+                 {3, "c", "c", "uint8_t", 1, "十进制数", "6", QVariant(), "i"}};
+        QCOMPARE(layout.LoadXlsx(WriteBook(P("gap.xlsx"), {{"XQ_CONFIG", gap}})), 0);
+        QCOMPARE(layout.sheets[0].strName, QString("XQ_CONFIG"));
+        QCOMPARE(layout.sheets[0].items.size(), 1);
+        // A config key missing from a later workbook keeps its earlier value.
+        QCOMPARE(layout.config.start_address, 0x2000u);
+    }
+
+    void readerOnHandBuiltFiles()
+    {
+        // Shared strings with rich text and a phonetic run, inline strings,
+        // booleans, a formula's cached value, an error, cells without "r",
+        // no dimension, an absolute target and a chart sheet to skip.
+        const QByteArray sheet =
+            "<sheetData><row r=\"2\"><c r=\"B2\" t=\"s\"><v>0</v></c><c t=\"inlineStr\"><is><r><t>in</t></r><r><t>line</t></r></is></c>"
+            "<c t=\"b\"><v>1</v></c><c><f>1+1</f><v>2</v></c><c t=\"e\"><v>#DIV/0!</v></c><c t=\"n\"><v>2.5</v></c></row>"
+            "<row><c r=\"C3\" t=\"str\"><v>text</v></c></row></sheetData>";
+        const QByteArray shared = "<si><r><t>ri</t></r><r><t xml:space=\"preserve\">ch </t></r><rPh><t>ignored</t></rPh></si>";
+        WriteZip(P("hand.xlsx"), HandBook(sheet, shared, "/xl/worksheets/sheet1.xml"));
+        xlsx::Document doc;
+        QVERIFY2(doc.Open(P("hand.xlsx")), qPrintable(doc.ErrorString()));
+        QCOMPARE(doc.SheetNames(), QStringList{"S"});
+        const xlsx::Worksheet* pSheet = doc.Sheet("S");
+        QVERIFY(pSheet);
+        QCOMPARE(pSheet->Read(2, 2).toString(), QString("rich "));
+        QCOMPARE(pSheet->Read(2, 3).toString(), QString("inline"));
+        QCOMPARE(pSheet->Read(2, 4).type(), QVariant::Bool);
+        QCOMPARE(pSheet->Read(2, 4).toString(), QString("true"));
+        QCOMPARE(pSheet->Read(2, 5), QVariant(qlonglong(2)));
+        QCOMPARE(pSheet->Read(2, 6).toString(), QString("#DIV/0!"));
+        QCOMPARE(pSheet->Read(2, 7).toDouble(), 2.5);
+        QCOMPARE(pSheet->Read(3, 3).toString(), QString("text"));
+        const xlsx::CellRange r = pSheet->Dimension();
+        QCOMPARE(QList<int>({r.nFirstRow, r.nFirstColumn, r.nLastRow, r.nLastColumn}), QList<int>({2, 2, 3, 7}));
+
+        // The declared dimension is widened to the cells present.
+        WriteZip(P("dim.xlsx"), HandBook("<dimension ref=\"A1:C2\"/><sheetData><row r=\"4\"><c r=\"I4\"><v>1</v></c></row></sheetData>"));
+        QVERIFY(doc.Open(P("dim.xlsx")));
+        QCOMPARE(doc.Sheet("S")->Dimension().nLastColumn, 9);
+        QCOMPARE(doc.Sheet("S")->Dimension().nLastRow, 4);
+    }
+
+    void readerOnHostileFiles()
+    {
+        xlsx::Document doc;
+        WriteZip(P("bad.xlsx"), HandBook("<sheetData><row><c><v>1</v></row></sheetData>"));
+        QVERIFY(doc.Open(P("bad.xlsx")));
+        QVERIFY(!doc.Sheet("S"));  // malformed XML
+        QVERIFY(!doc.ErrorString().isEmpty());
+
+        auto parts = HandBook("<sheetData/>");
+        parts.removeAt(1);  // no relationships
+        WriteZip(P("norels.xlsx"), parts);
+        QVERIFY(!doc.Open(P("norels.xlsx")));
+
+        QFile valid(WriteBook(P("ok.xlsx"), {{"A", {kHead}}}));
+        valid.open(QIODevice::ReadOnly);
+        const QByteArray bytes = valid.readAll();
+        QFile cut(P("cut.xlsx"));
+        cut.open(QIODevice::WriteOnly);
+        cut.write(bytes.left(bytes.size() / 2));
+        cut.close();
+        QVERIFY(!doc.Open(P("cut.xlsx")));
+        StaticLayout layout;
+        QCOMPARE(layout.LoadXlsx(P("cut.xlsx")), -1);
+
+        // A zip bomb: 80 MiB of zeros in one sheet entry stops at the cap.
+        auto bomb = HandBook("<sheetData/>");
+        bomb[2].second = "<worksheet " + kNs + "><sheetData/></worksheet>" + QByteArray(80 * 1024 * 1024, ' ');
+        WriteZip(P("bomb.xlsx"), bomb);
+        QVERIFY(doc.Open(P("bomb.xlsx")));
+        QVERIFY(!doc.Sheet("S"));
+        QVERIFY(doc.ErrorString().contains("too large"));
+
+        // Entity expansion ("billion laughs") is refused.
+        QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE sst [<!ENTITY a \"aaaaaaaaaa\">";
+        for (const char* p : {"b a", "c b", "d c", "e d", "f e"}) {
+            const QByteArray ref = "&" + QByteArray(1, p[2]) + ";";
+            laughs += "<!ENTITY " + QByteArray(1, p[0]) + " \"" + ref.repeated(10) + "\">";
+        }
+        laughs += "]>";
+        auto lol = HandBook("<sheetData/>");
+        lol.append({"xl/sharedStrings.xml", laughs + "<sst " + kNs + "><si><t>&f;</t></si></sst>"});
+        WriteZip(P("lol.xlsx"), lol);
+        QVERIFY(!doc.Open(P("lol.xlsx")));
+    }
+
+    void recordOnTheBench()
+    {
+        BenchFixture bench;
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        QCOMPARE(bench.Open(9), 0);
+        QCOMPARE(tab.findChild<QLineEdit*>("editTotal")->text(), QString("20"));
+        // Nothing loaded: the size test refuses the write.
+        QSignalSpy finished(&tab, &StaticData::finish);
+        QSignalSpy logs(&tab, &StaticData::log);
+        tab.Write();
+        QCOMPARE(m_boxes, QStringList{"设置错误|\"总大小\"设置错误，请重新设置"});
+        QCOMPARE(logs.last()[0].toString(), QString("写入参数错误"));
+        QCOMPARE(finished.last()[1].toBool(), true);
+
+        Import(tab, Book("bench.xlsx", {{1, "ver", "版本", "uint16_t", 2, "十进制数", "1 2"}}));
+        QCOMPARE(QSettings("XqProgrammer.ini", QSettings::IniFormat).value("StaticData/xlsx").toString(), P("bench.xlsx"));
+        QCOMPARE(tab.findChild<QLineEdit*>("editTotal")->text(), QString("24"));
+        tab.findChild<QLineEdit*>("editTotal")->setText("4092");
+        // Current values typed into the table.
+        tab.Xlsx()->Tables()[0]->item(0, kColDevice)->setText("7 -3");
+        finished.clear();
+        logs.clear();
+        tab.Write();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.last()[1].toBool());
+        QStringList lines;
+        for (const auto& l : logs)
+            lines << l[0].toString();
+        QCOMPARE(lines.mid(0, 3), (QStringList{"查找静态数据标识...", "未找到静态数据标识!", "准备写入当前静态数据..."}));
+        finished.clear();
+        logs.clear();
+        tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);
+        tab.Write();  // found at 0: the next record goes to 4
+        QVERIFY(finished.wait(10000));
+        QVERIFY(!logs.contains(QVariantList{"准备写入默认静态数据..."}));
+        bench.Close();
+        const QByteArray area = bench.Flash().mid(0x1FF000, 4096);
+        QByteArray rec = area.mid(4, 24);
+        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 24);
+        QCOMPARE(rec.left(2), QByteArray("XQ"));
+        QCOMPARE(rec.mid(20), QByteArray::fromHex("01000200"));
+        QCOMPARE(area.left(4), QByteArray(4, char(0xFF)));
+
+        // Read back into the device values.
+        QCOMPARE(bench.Open(9), 0);
+        tab.Xlsx()->Tables()[0]->item(0, kColDevice)->setText(QString());
+        finished.clear();
+        logs.clear();
+        tab.Read();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.last()[1].toBool());
+        QVERIFY(logs.contains(QVariantList{"找到静态数据标识 4"}));
+        QCOMPARE(tab.Xlsx()->Tables()[0]->item(0, kColDevice)->text(), QString("1 2"));
+
+        // A layout of another length: the mismatch warning, values unchanged.
+        Import(tab, Book("other.xlsx", {{1, "v", "v", "uint32_t", 2, "十进制数", "9 9"}}));
+        finished.clear();
+        tab.Read();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_boxes.last(), QString("告警|显示数据异常，\n请查看导入配置是否正确"));
+        QVERIFY(finished.last()[1].toBool());
+    }
+
+    void protectedFlashAndTimeouts()
+    {
+        BenchFixture bench("[flash]\nstatus1=9C\n");
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        QCOMPARE(bench.Open(9), 0);
+        Import(tab, Book("p.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4"}}));
+        tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);
+        QSignalSpy finished(&tab, &StaticData::finish);
+        tab.Write();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.last()[1].toBool());
+        bench.Close();
+        QCOMPARE(QSettings(bench.Dir() + "/bench.ini", QSettings::IniFormat).value("flash/status1").toString(), QString("9C"));
+        QByteArray rec = bench.Flash().mid(0x1FF000, 24);
+        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 24);
+        QCOMPARE(rec.mid(20), QByteArray::fromHex("01020304"));
+
+        BenchFixture busy("[faults]\nstuck_busy=true\n");
+        tab.SetFlashCtrl(&busy.Ctrl());
+        QCOMPARE(busy.Open(9), 0);
+        QSignalSpy logs(&tab, &StaticData::log);
+        finished.clear();
+        tab.Write();
+        QVERIFY(finished.wait(30000));
+        QVERIFY(!finished.last()[1].toBool());
+        QCOMPARE(logs.last()[0].toString(), QString("发生超时 -258"));
+    }
+
+    void defaultWorkbookTemplateAndSaveRoundTrip()
+    {
+        const QString strDefault = QStringLiteral(XQ_SAMPLE_WORKBOOK);
+        StaticLayout sample;
+        QCOMPARE(sample.LoadXlsx(strDefault), 0);
+        QCOMPARE(sample.config.start_address, 0x1FF000u);
+        QVERIFY(sample.nUsedLength > 0);
+
+        QString strError;
+        QVERIFY(ExportTemplate(P("template.xlsx"), strError));
+        StaticLayout tmpl;
+        QCOMPARE(tmpl.LoadXlsx(P("template.xlsx")), 0);
+        QCOMPARE(tmpl.sheets[0].items.size(), 6);
+        QVERIFY(tmpl.nUsedLength > 0);
+
+        // Device values become the defaults of the saved workbook.
+        xlsx_item* pItem = sample.FindItem("trim");
+        QVERIFY(pItem);
+        sample.TakeValue(*pItem, "100 -100");
+        QVERIFY(SaveLayoutWorkbook(sample, P("saved.xlsx"), strError));
+        StaticLayout saved;
+        QCOMPARE(saved.LoadXlsx(P("saved.xlsx")), 0);
+        QCOMPARE(saved.nUsedLength, sample.nUsedLength);
+        QCOMPARE(saved.nReadOnlyLength, sample.nReadOnlyLength);
+        QCOMPARE(saved.FindItem("trim")->defaults, QByteArray::fromHex("64009cff"));
+        QCOMPARE(saved.FindItem("serial")->defaults, sample.FindItem("serial")->defaults);
+        QCOMPARE(saved.config.start_address, sample.config.start_address);
+    }
+};
+
+QTEST_MAIN(TestStaticData)
+#include "test_staticdata.moc"
