@@ -29,9 +29,11 @@ constexpr int kDirHeight = 400;
 constexpr int kMaxBytes = 2097152;  // 0x200000: the largest flash of the family
 constexpr uint kSeqShownAsOne = 0xFFFFFFFFu;
 
+// The browser's default root: the user's download folder, or home without one.
 QString DownloadDir()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    const QString strDir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return QFileInfo(strDir).isDir() ? strDir : QDir::homePath();
 }
 }  // namespace
 
