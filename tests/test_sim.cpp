@@ -279,7 +279,7 @@ private slots:
         ftdi.Close();
         QCOMPARE(bench.Flash().size(), 2 * 1024 * 1024);
         QVERIFY(bench.Stats().nUsbTransfers >= 3);
-        QVERIFY(bench.Stats().nVirtualUs > 0);
+        QVERIFY(bench.Stats().VirtualUs() > 0);
     }
 
     void persistenceLockAndWrongSizes()

@@ -70,7 +70,7 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
         return nullptr;
 
     BenchStats* pRawStats = p->m_pStats.get();
-    p->m_pFlash = std::make_unique<SpiNorFlash>(p->m_config.flash, [pRawStats] { return pRawStats->nVirtualUs; });
+    p->m_pFlash = std::make_unique<SpiNorFlash>(p->m_config.flash, [pRawStats] { return pRawStats->nEngineNs / 1000; });
     if (!LoadExactFile(strDir + "/flash.bin", p->m_pFlash->Array(), strError) ||
         !LoadExactFile(strDir + "/security.bin", p->m_pFlash->Security(), strError))
         return nullptr;

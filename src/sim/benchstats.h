@@ -5,8 +5,13 @@
 
 namespace sim {
 
+// Two clocks: the host's (USB transfers, and waiting for replies) and the
+// adapter engine's (SPI clocking, which runs while the host goes on). The
+// flash lives on the engine's clock; a reply reaches the host no earlier
+// than the engine has clocked it.
 struct BenchStats {
-    int64_t nVirtualUs = 0;      // virtual time spent: USB transfers, SPI clocking, flash busy waits
+    int64_t nHostNs = 0;         // the host's virtual time
+    int64_t nEngineNs = 0;       // the engine's virtual time
     int64_t nUsbTransfers = 0;   // bulk transfers in either direction
     int64_t nRoundTrips = 0;     // reads that waited for an answer of the adapter
     int64_t nBytesOut = 0;       // bytes sent to the adapter
@@ -14,8 +19,10 @@ struct BenchStats {
     int64_t nSpiBytes = 0;       // bytes clocked on the SPI wire
     int64_t nSpiNs = 0;          // time spent clocking them
     int64_t nFlashBusyUs = 0;    // flash busy time started by program and erase commands
+    int64_t nPollBytes = 0;      // SPI bytes of status and mode polls
 
-    int64_t VirtualMs() const { return nVirtualUs / 1000; }
+    int64_t VirtualUs() const { return nHostNs / 1000; }
+    int64_t VirtualMs() const { return nHostNs / 1000000; }
 };
 
 }  // namespace sim

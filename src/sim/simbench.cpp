@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -31,26 +32,32 @@ public:
           m_decoder(&m_pSession->Chip(), true),
           m_usb(m_pSession->Config().bUsbHighSpeed ? kHighSpeed : kFullSpeed),
           m_wallStart(std::chrono::steady_clock::now()),
-          m_nVirtualStartUs(m_pSession->Stats().nVirtualUs),
-          m_nBusyBase(m_pSession->Flash().BusyTimeUs())
+          m_nHostStartNs(m_pSession->Stats().nHostNs),
+          m_nBusyBase(m_pSession->Flash().BusyTimeUs()),
+          m_nPollBase(m_pSession->Chip().PollBytes())
     {
     }
 
-    ~SimTransport() override { UpdateBusyTotal(); }
+    ~SimTransport() override { UpdateCounters(); }
 
     int Write(const uint8_t* pData, int n) override
     {
         if (Unplugged())
             return FailTransfer(mpsse::kErrUsbWrite);
-        BenchStats& s = m_pSession->Stats();
-        CountTransfer(n);
+        BenchStats& s = Stats();
+        CountTransfer();
+        s.nHostNs += m_usb.nPerTransferNs + m_usb.nPerByteNs * n;
         s.nBytesOut += n;
+        // The engine clocks the batch once it has arrived and the previous
+        // one is done; the host does not wait for it.
+        s.nEngineNs = std::max(s.nEngineNs, s.nHostNs);
         const uint64_t nSpiBefore = m_decoder.SpiBytes();
         m_decoder.Feed(pData, size_t(n));
         s.nSpiBytes += int64_t(m_decoder.SpiBytes() - nSpiBefore);
         const int64_t nSpiNs = m_decoder.TakeSpiNs();
         s.nSpiNs += nSpiNs;
-        AddNs(nSpiNs);
+        s.nEngineNs += nSpiNs;
+        UpdateCounters();
         Pace();
         return mpsse::kOk;
     }
@@ -59,12 +66,12 @@ public:
     {
         if (Unplugged())
             return FailTransfer(mpsse::kErrUsbRead);
-        BenchStats& s = m_pSession->Stats();
-        CountTransfer(n);
+        BenchStats& s = Stats();
+        CountTransfer();
         ++s.nRoundTrips;
         std::deque<uint8_t>& replies = m_decoder.Replies();
         if (int(replies.size()) < n) {
-            AddNs(int64_t(nTimeoutMs) * 1000000);
+            s.nHostNs += int64_t(nTimeoutMs) * 1000000;
             replies.clear();
             return mpsse::kErrReadTimeout;
         }
@@ -73,6 +80,8 @@ public:
             replies.pop_front();
         }
         s.nBytesIn += n;
+        // The reply streams to the host while the engine clocks it in.
+        s.nHostNs = std::max(s.nHostNs + m_usb.nPerTransferNs + m_usb.nPerByteNs * n, s.nEngineNs);
         Pace();
         return mpsse::kOk;
     }
@@ -81,6 +90,8 @@ public:
     uint32_t ChipType() const override { return mpsse::kChipFt2232H; }
 
 private:
+    BenchStats& Stats() { return m_pSession->Stats(); }
+
     bool Unplugged()
     {
         const int nLimit = m_pSession->Config().nUnplugAfterTransfers;
@@ -91,31 +102,25 @@ private:
     // attempt, so the virtual clock goes on (a time-out loop above ends).
     int FailTransfer(int nCode)
     {
-        AddNs(m_usb.nPerTransferNs);
+        Stats().nHostNs += m_usb.nPerTransferNs;
         Pace();
         return nCode;
     }
 
-    void CountTransfer(int nBytes)
+    void CountTransfer()
     {
         ++m_nTransfers;
-        ++m_pSession->Stats().nUsbTransfers;
-        AddNs(m_usb.nPerTransferNs + m_usb.nPerByteNs * nBytes);
-        UpdateBusyTotal();
+        ++Stats().nUsbTransfers;
     }
 
-    void AddNs(int64_t nNs)
-    {
-        m_nPendingNs += nNs;
-        m_pSession->Stats().nVirtualUs += m_nPendingNs / 1000;
-        m_nPendingNs %= 1000;
-    }
-
-    void UpdateBusyTotal()
+    void UpdateCounters()
     {
         const int64_t nBusy = m_pSession->Flash().BusyTimeUs();
-        m_pSession->Stats().nFlashBusyUs += nBusy - m_nBusyBase;
+        Stats().nFlashBusyUs += nBusy - m_nBusyBase;
         m_nBusyBase = nBusy;
+        const int64_t nPolls = m_pSession->Chip().PollBytes();
+        Stats().nPollBytes += nPolls - m_nPollBase;
+        m_nPollBase = nPolls;
     }
 
     // With [timing] realtime=true, wall time follows the virtual clock.
@@ -123,7 +128,7 @@ private:
     {
         if (!m_pSession->Config().bRealtime)
             return;
-        const auto target = m_wallStart + std::chrono::microseconds(m_pSession->Stats().nVirtualUs - m_nVirtualStartUs);
+        const auto target = m_wallStart + std::chrono::nanoseconds(Stats().nHostNs - m_nHostStartNs);
         std::this_thread::sleep_until(target);
     }
 
@@ -131,9 +136,9 @@ private:
     MpsseDecoder m_decoder;
     UsbTiming m_usb;
     std::chrono::steady_clock::time_point m_wallStart;
-    int64_t m_nVirtualStartUs;
+    int64_t m_nHostStartNs;
     int64_t m_nBusyBase;
-    int64_t m_nPendingNs = 0;
+    int64_t m_nPollBase;
     int m_nTransfers = 0;
 };
 

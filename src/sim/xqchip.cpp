@@ -113,6 +113,8 @@ uint8_t XqChip::Exchange(uint8_t nMosi)
     }
     if (m_header.size() < 8)
         m_header.push_back(nMosi);
+    if (m_header[0] == kModeQuery || m_header[0] == 0x05 || m_header[0] == 0x35)
+        ++m_nPollBytes;
 
     switch (m_route) {
     case Route::ModeQuery:

@@ -48,6 +48,8 @@ public:
     const std::vector<RegisterWrite>& RegisterWrites() const { return m_registerWrites; }
     int ControlFrames() const { return m_nControlFrames; }
     int LinkResets() const { return m_nLinkResets; }
+    // SPI bytes spent on status and mode polls (not needed to move data).
+    int64_t PollBytes() const { return m_nPollBytes; }
 
 private:
     enum class Route { Undecided, ModeQuery, ModeFrame, Control, MemWrite, MemRead, Flash, Encrypted, Ignore };
@@ -65,6 +67,7 @@ private:
     std::vector<RegisterWrite> m_registerWrites;
     int m_nControlFrames = 0;
     int m_nLinkResets = 0;
+    int64_t m_nPollBytes = 0;
 
     Route m_route = Route::Undecided;
     std::vector<uint8_t> m_header;
