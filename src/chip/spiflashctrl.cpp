@@ -315,6 +315,7 @@ int SpiFlashCtrl::SetMode(uint32_t nMode)
 bool SpiFlashCtrl::WaitReady(uint8_t nMask)
 {
     const int64_t nStartMs = m_msClock();
+    m_nPollError = 0;
     if (ReadMode() == 0)
         SetMode(1);
     uint8_t nStatus = 0;
@@ -322,9 +323,12 @@ bool SpiFlashCtrl::WaitReady(uint8_t nMask)
     for (;;) {
         std::this_thread::yield();
         uint8_t nReply = 0;
-        const bool bPolled = SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0) == 0;
+        const int nPoll = SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0);
+        const bool bPolled = nPoll == 0;
         if (bPolled)
             nStatus = nReply;
+        else
+            m_nPollError = nPoll;
         nMasked = nStatus & nMask;
         const int64_t nElapsed = m_msClock() - nStartMs;
         // A failed poll keeps the last status. The adapter keeps a transfer
@@ -343,7 +347,12 @@ int SpiFlashCtrl::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const
     SendCmd(flash::kWriteDisable, 0, 0, nullptr, 0);
     if (r != 0)
         return r;
-    return WaitReady(kStatusBusy) ? xq::kErrFlashBusyTimeout : 0;
+    const bool bBusy = WaitReady(kStatusBusy);
+    // The adapter sends write-only frames with the next read: a failure to
+    // deliver this command shows up first in the status poll.
+    if (m_nPollError != 0 && m_nPollError != xq::kErrNotOpen)
+        return m_nPollError;
+    return bBusy ? xq::kErrFlashBusyTimeout : 0;
 }
 
 void SpiFlashCtrl::SwapWords(uint8_t* pBuffer, int nLength)
@@ -396,24 +405,40 @@ int SpiFlashCtrl::ReadFlashInfo(FlashInfo* pInfo)
     *pInfo = FlashInfo();
     if (ReadMode() == 0)
         SetMode(1);
+    // A failed transfer leaves its fields 0 and is reported: zeros from an
+    // adapter that is gone must not pass for a flash identification.
+    int nFailed = 0;
+    auto note = [&nFailed](int r) {
+        if (r != 0 && nFailed == 0)
+            nFailed = r;
+        return r == 0;
+    };
     uint8_t reply[16] = {};
-    if (SendCmdRead(reply, 3, flash::kManufacturerId, 0, 3) == 0) {
+    if (note(SendCmdRead(reply, 3, flash::kManufacturerId, 0, 3))) {
         pInfo->nManufacturerId = reply[0];
         pInfo->nDeviceId = reply[1];
     }
     uint8_t jedec[3] = {};
-    if (SendCmdRead(jedec, 3, flash::kJedecId, 0, 0) == 0) {
+    if (note(SendCmdRead(jedec, 3, flash::kJedecId, 0, 0))) {
         pInfo->nMemoryType = jedec[1];
         pInfo->nCapacity = jedec[2];
     }
-    if (SendCmdRead(reply, 16, flash::kUniqueId, 0, 4) == 0) {
+    if (note(SendCmdRead(reply, 16, flash::kUniqueId, 0, 4))) {
         SwapWords(reply, 16);
         std::memcpy(pInfo->uniqueId, reply, 16);
     }
     pInfo->nPageSize = kPageSize;
     pInfo->nSectorSize = kSectorSize;
     pInfo->nTotalSize = jedec[0] == pInfo->nManufacturerId ? 1u << (pInfo->nCapacity & 31) : 0;
-    return WaitReady(kStatusBusy) ? xq::kErrFlashBusyAtStart : 0;
+    const bool bBusy = WaitReady(kStatusBusy);
+    if (nFailed != 0)
+        return nFailed;
+    // No flash answering: the identification reads all zero (or all ones).
+    const bool bSilent = (jedec[0] == 0 && jedec[1] == 0 && jedec[2] == 0) ||
+                         (jedec[0] == 0xFF && jedec[1] == 0xFF && jedec[2] == 0xFF);
+    if (bSilent)
+        return xq::kErrBadArgument;
+    return bBusy ? xq::kErrFlashBusyAtStart : 0;
 }
 
 // ---------------------------------------------------------------- erase, program, verify, read

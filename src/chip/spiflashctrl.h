@@ -114,5 +114,6 @@ private:
     int m_nAdapterKind = 0;
     uint32_t m_nCurrentMode = 1;
     uint8_t m_cmdBuffer[kCmdBufferSize] = {};
+    int m_nPollError = 0;  // the adapter's code when the last WaitReady could not poll
     MsClock m_msClock;
 };

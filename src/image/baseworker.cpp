@@ -187,12 +187,20 @@ void BaseWorker::OnRead()
     emit progress(1);
 
     int32_t nLength = nReadBytes;
+    FlashInfo info;
+    const int nInfo = ctrl.ReadFlashInfo(&info);
+    if (nInfo != 0 && nInfo != xq::kErrFlashBusyAtStart) {
+        // No flash answers behind the chip, or the adapter failed: reading
+        // would save a file of zeros and call it a success.
+        emit log("Flash 信息读取失败，Flash无应答");
+        ReportError(nInfo);
+        emit finish(0, false);
+        return;
+    }
     if (nLength == -1) {
         // Whole chip: from the start address to the end of the flash.
-        FlashInfo info;
-        const int r = ctrl.ReadFlashInfo(&info);
         const int64_t nLeft = int64_t(info.nTotalSize) - nStartAddr;
-        if (r != 0 || info.nTotalSize < kMinFlashSize || info.nTotalSize > kMaxFlashSize || nLeft <= 0) {
+        if (nInfo != 0 || info.nTotalSize < kMinFlashSize || info.nTotalSize > kMaxFlashSize || nLeft <= 0) {
             emit log("Flash 信息读取失败，无法确定整片读取的长度");
             emit finish(0, false);
             return;

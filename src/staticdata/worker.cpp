@@ -1,5 +1,6 @@
 #include "worker.h"
 
+#include <resultcodes.h>
 #include <spiflashctrl.h>
 
 #include <QThread>
@@ -58,6 +59,20 @@ void Worker::OnWrite()
         rc = ctrl.ProgramFlash(nStartAddr + nWriteOffset, reinterpret_cast<const uint8_t*>(pStaticData),
                                nUsed + kStaticHeaderSize, true, [this](int p) { emit progress(70 + p * 30 / 100); });
     }
+    if (rc == 0) {
+        // Read the record back: a flash that did not take it (no flash
+        // answering, a dead sector, a lost adapter) must not pass as written.
+        const int nRecord = nUsed + kStaticHeaderSize;
+        std::vector<uint8_t> expected(reinterpret_cast<const uint8_t*>(pStaticData),
+                                      reinterpret_cast<const uint8_t*>(pStaticData) + nRecord);
+        SpiFlashCtrl::SwapWords(expected.data(), nRecord);
+        std::vector<uint8_t> readBack(size_t(nRecord), 0);
+        rc = ctrl.ReadFlashData(readBack.data(), nRecord, nStartAddr + nWriteOffset);
+        if (rc == 0 && readBack != expected) {
+            emit log("校验失败");
+            rc = xq::kErrRepairFailed;
+        }
+    }
     bool bOk = false;
     if (rc == 0) {
         if (bProtected)
@@ -66,9 +81,9 @@ void Worker::OnWrite()
         ctrl.SoftReset(false);
         emit progress(100);
         bOk = true;
-    } else if (rc == 258 || rc == -258) {
+    } else if (rc == xq::kErrFlashBusyTimeout || rc == xq::kErrFlashBusyAtStart) {
         emit log(QString("发生超时 %1").arg(rc));
-    } else {
+    } else if (rc != xq::kErrRepairFailed) {
         emit log(QString("未知错误 %1").arg(rc));
     }
     FreeRecord();

@@ -1,0 +1,236 @@
+// The fault campaign: every operation against every fault of the bench,
+// through the real window, tabs, workers and adapter library. An operation
+// must end (no hang), report failure where the fault makes it impossible,
+// never report a write as good when the flash holds something else, leave
+// the window idle with the link closed, and the next operation on a healthy
+// bench must succeed. Then a sweep unplugs the adapter after every possible
+// USB transfer of one small image write.
+#include "benchfixture.h"
+
+#include <baseop.h>
+#include <baseworker.h>
+#include <filesysmodel.h>
+#include <mainwindow.h>
+#include <messagebox.h>
+#include <spiconfig.h>
+#include <staticdata.h>
+#include <tabwidgetxlsx.h>
+#include <workbookexport.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+enum Op { kImageWrite, kImageRead, kStaticWrite, kStaticRead, kDeviceInfo, kReset };
+const char* const kOpNames[] = {"image write", "image read", "static write", "static read", "device info", "reset"};
+
+enum class Expect { Fail, Succeed };
+
+struct Fault {
+    const char* pName;
+    const char* pIni;
+};
+const Fault kFaults[] = {
+    {"unplug", "[faults]\nunplug_after_transfers=4\n"},
+    {"stuck busy", "[faults]\nstuck_busy=true\n"},
+    {"no flash", "[faults]\nno_flash=true\n"},
+    {"mode stuck", "[faults]\nmode_stuck=true\n"},
+    {"weak sectors", "[faults]\nweak_sectors=0,1000,1ff000\n"},
+    {"dead sectors", "[faults]\ndead_sectors=0,1ff000\n"},
+};
+
+// What an operation must end in under a fault. The weak and dead sectors
+// only touch programming; a stuck link mode matters only where the chip
+// must leave mode 1.
+Expect Expected(Op op, const QString& strFault)
+{
+    if (strFault == "unplug" || strFault == "no flash")
+        return Expect::Fail;
+    if (strFault == "stuck busy")
+        return Expect::Fail;
+    if (strFault == "mode stuck")
+        return op == kDeviceInfo ? Expect::Fail : Expect::Succeed;  // the model needs mode 0
+    if (strFault == "dead sectors")
+        return (op == kImageWrite || op == kStaticWrite) ? Expect::Fail : Expect::Succeed;
+    // Weak sectors: the image write repairs them; the static data write has
+    // no repair, so its read-back finds the record wrong and says so.
+    return op == kStaticWrite ? Expect::Fail : Expect::Succeed;
+}
+}  // namespace
+
+class TestFaults : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_strFileAnswer;
+    int m_nCases = 0;
+
+    QString P(const QString& s) { return m_dir.filePath(s); }
+
+    // Runs one operation from the window; true when it reported success.
+    bool Operate(MainWindow& w, Op op, BenchFixture& bench)
+    {
+        w.Config()->Ctrl()->SetMsClock([&bench] { return bench.Stats().VirtualMs(); });
+        auto* pTabs = w.findChild<QTabWidget*>("tabWidget");
+        auto* pBase = w.findChild<BaseOp*>();
+        auto* pStatic = w.findChild<StaticData*>();
+        const QString strLogBefore = w.findChild<QTextEdit*>("teLog")->toPlainText();
+        if (op == kDeviceInfo) {
+            w.Config()->findChild<QPushButton*>("pbRefreshInfo")->click();
+            const bool bOk = !w.Config()->findChild<QLabel*>("lblFlashInfo")->text().isEmpty() &&
+                             w.Config()->findChild<QLabel*>("lblMcu")->text() != "未知";
+            return bOk;
+        }
+        if (op == kReset) {
+            w.findChild<QAction*>("action_reset")->trigger();
+            return w.findChild<QTextEdit*>("teLog")->toPlainText().endsWith("复位成功!");
+        }
+        TabWidgetInf* pTab = (op == kImageWrite || op == kImageRead) ? static_cast<TabWidgetInf*>(pBase) : pStatic;
+        pTabs->setCurrentWidget(pTab);
+        QSignalSpy finished(pTab, &TabWidgetInf::finish);
+        const bool bWrite = op == kImageWrite || op == kStaticWrite;
+        if (op == kImageWrite) {
+            pBase->ShowDirectory(m_dir.path());
+            QElapsedTimer timer;
+            timer.start();
+            while (!pBase->FileModel()->mapFileCheck.contains("fw.bin") && timer.elapsed() < 5000)
+                QTest::qWait(10);
+            pBase->FileModel()->setData(pBase->FileModel()->index(P("fw.bin")), Qt::Checked, Qt::CheckStateRole);
+        }
+        if (op == kImageRead) {
+            pBase->findChild<QLineEdit*>("editReadBytes")->setText("8192");
+            m_strFileAnswer = P("read.bin");
+        }
+        w.findChild<QAction*>(bWrite ? "action_write" : "action_read")->trigger();
+        if (finished.isEmpty())
+            finished.wait(60000);
+        [&] { QVERIFY2(!finished.isEmpty(), "the operation never finished"); }();
+        if (finished.isEmpty())
+            return false;
+        QCoreApplication::processEvents();
+        Q_UNUSED(strLogBefore);
+        return finished.last()[1].toBool();
+    }
+
+    void Prepare(MainWindow& w)
+    {
+        auto* pStatic = w.findChild<StaticData*>();
+        m_strFileAnswer = P("layout.xlsx");
+        QMetaObject::invokeMethod(pStatic, "ImportXlsx");
+        QVERIFY(!pStatic->Xlsx()->Tables().isEmpty());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QDir::setCurrent(m_dir.path());
+        msgbox::SetHandler([](QMessageBox::Icon, const QString&, const QString&, QMessageBox::StandardButtons) {
+            return QMessageBox::Yes;
+        });
+        msgbox::SetFileHandler([this](const QString&, const QString&) { return m_strFileAnswer; });
+        QFile fw(P("fw.bin"));
+        fw.open(QIODevice::WriteOnly);
+        fw.write(RandomBytes(0x2000, 41));
+        fw.close();
+        QString strError;
+        QVERIFY2(ExportTemplate(P("layout.xlsx"), strError), qPrintable(strError));
+    }
+
+    void campaign_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<QString>("fault");
+        for (int op = kImageWrite; op <= kReset; ++op)
+            for (const Fault& f : kFaults)
+                QTest::newRow(qPrintable(QString("%1 / %2").arg(kOpNames[op], f.pName))) << op << QString(f.pName);
+    }
+    void campaign()
+    {
+        QFETCH(int, op);
+        QFETCH(QString, fault);
+        QString strIni;
+        for (const Fault& f : kFaults)
+            if (fault == f.pName)
+                strIni = f.pIni;
+        const QByteArray image = RandomBytes(0x2000, 41);
+        {
+            BenchFixture bench;
+            MainWindow w;
+            Prepare(w);
+            if (op == kStaticRead)
+                QVERIFY(Operate(w, kStaticWrite, bench));  // a record to find
+            bench.SetIni(strIni);
+            const bool bOk = Operate(w, Op(op), bench);
+            ++m_nCases;
+            QCOMPARE(bOk, Expected(Op(op), fault) == Expect::Succeed);
+            for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
+                QVERIFY(w.findChild<QAction*>(p)->isEnabled());
+            QVERIFY(!w.Config()->Ctrl()->IsOpen());
+            if (bOk && op == kImageWrite) {
+                bench.Close();
+                QCOMPARE(bench.Flash().left(image.size()), image);  // a reported success is a good chip
+            }
+            // The same window on a healthy bench: the next operation succeeds.
+            bench.SetIni("[faults]\n");
+            QVERIFY(Operate(w, Op(op), bench));
+        }
+    }
+
+    void unplugSweep()
+    {
+        const QByteArray image = RandomBytes(0x1800, 42);
+        int64_t nTransfers = 0;
+        {
+            BenchFixture healthy;
+            QCOMPARE(healthy.Open(9), 0);
+            const int64_t nStart = healthy.Stats().nUsbTransfers;
+            BaseWorker worker;
+            worker.pSpiCtrl = &healthy.Ctrl();
+            worker.bSeqId = true;
+            worker.nSeqId = 77;
+            auto* p = new uint8_t[size_t(image.size())];
+            memcpy(p, image.constData(), size_t(image.size()));
+            worker.SetImage(p, image.size());
+            worker.nEraseBytes = image.size();
+            worker.OnWrite();
+            healthy.Close();
+            nTransfers = healthy.Stats().nUsbTransfers - nStart + 3;  // and the three of opening
+        }
+        int nSucceeded = 0;
+        for (int64_t n = 1; n <= nTransfers + 1; ++n) {
+            BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
+            bool bOk = false;
+            if (bench.Open(9) == 0) {
+                BaseWorker worker;
+                worker.pSpiCtrl = &bench.Ctrl();
+                worker.bSeqId = true;
+                worker.nSeqId = 77;
+                auto* p = new uint8_t[size_t(image.size())];
+                memcpy(p, image.constData(), size_t(image.size()));
+                worker.SetImage(p, image.size());
+                worker.nEraseBytes = image.size();
+                QObject::connect(&worker, &BaseWorker::finish, [&](int, bool b) { bOk = b; });
+                worker.OnWrite();
+            }
+            bench.Close();
+            ++m_nCases;
+            if (bOk) {
+                ++nSucceeded;
+                QCOMPARE(bench.Flash().left(image.size()), image);
+                QCOMPARE(bench.Security().mid(28, 4), QByteArray::fromHex("0000004d"));
+            }
+        }
+        qInfo("unplug sweep: %lld transfer counts, %d complete writes", (long long)(nTransfers + 1), nSucceeded);
+        QVERIFY(nSucceeded >= 1);  // unplugging after the last transfer leaves a good chip
+    }
+
+    void cleanupTestCase() { qInfo("fault cases run: %d", m_nCases); }
+};
+
+QTEST_MAIN(TestFaults)
+#include "test_faults.moc"
