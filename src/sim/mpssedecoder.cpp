@@ -45,8 +45,10 @@ size_t MpsseDecoder::CommandLength(size_t nAt) const
     if (IsShiftCommand(op)) {
         const bool bBits = op & 0x02;
         const bool bOut = op & 0x10;
-        if (bBits)
-            return nHave >= 2 ? (bOut ? 3 : 2) : 0;
+        if (bBits) {
+            const size_t nNeed = bOut ? 3 : 2;  // opcode, bit count, and the data byte when clocking out
+            return nHave >= nNeed ? nNeed : 0;
+        }
         if (nHave < 3)
             return 0;
         const size_t nLen = size_t(p[1] | (p[2] << 8)) + 1;
