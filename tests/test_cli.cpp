@@ -21,6 +21,9 @@ class TestCli : public QObject {
     Result Run(const QStringList& args, const QString& strBench)
     {
         QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", P("state"));
+        p.setProcessEnvironment(env);
         p.setWorkingDirectory(m_dir.path());
         p.start(XQPROG_PATH, QStringList{"--simulate=" + strBench, "-q"} + args);
         p.waitForFinished(120000);
@@ -59,6 +62,14 @@ private slots:
         QVERIFY(r.strOut.contains("]: 下一个序列号: 10\n"));
         QCOMPARE(Slurp(strBench + "/flash.bin").mid(0x1000, image.size()), image);
         QCOMPARE(Slurp(strBench + "/security.bin").mid(28, 4), QByteArray::fromHex("00000009"));
+
+        // The run log file keeps the command, the lines and the result.
+        const QByteArray logFile =
+            Slurp(P("state/xqprogrammer/logs/") + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
+        QVERIFY(logFile.contains(QString("]: xqprog --simulate=%1 -q write %2").arg(strBench, P("fw.bin")).toUtf8()));
+        QVERIFY(logFile.contains(QString("准备烧写%1文件").arg(P("fw.bin")).toUtf8()));
+        QVERIFY(logFile.contains("校验成功"));
+        QVERIFY(logFile.contains("结果: 成功, 接口: FT2232-LOC-1"));
 
         r = Run({"read", P("out.bin"), "--start", "1000", "--length", "70000", "--serial"}, strBench);
         QCOMPARE(r.nExit, 0);

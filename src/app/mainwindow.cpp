@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "messagebox.h"
+#include "runlogfile.h"
 #include "spiconfig.h"
 #include "tabwidgetinf.h"
 #include "ui_mainwindow.h"
@@ -38,6 +39,7 @@ MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::Main
     m_pProgressLayout->addWidget(m_pProgressBar);
     ui->statusbar->addPermanentWidget(m_pProgressBox);
 
+    m_runLog.SetEnabled(RunLogFile::EnabledBySettings());
     WireTabs();
     BuildLogMenu();
 
@@ -148,6 +150,13 @@ void MainWindow::SetLog(QString strLog)
     const QString strPrefix = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ");
     ui->teLog->append(strPrefix + strLog);
     ui->statusbar->showMessage(strLog, 5000);
+    m_runLog.Append(strPrefix + strLog);
+}
+
+// Lines for the log file only: which interface an operation used, and how it ended.
+void MainWindow::TraceOperation(const QString& strWhat)
+{
+    m_runLog.Append(QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ") + strWhat);
 }
 
 void MainWindow::SetProgress(int nVal)
@@ -182,6 +191,9 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
         pAction->setChecked(false);
         return;
     }
+    TraceOperation(QString("操作: %1 %2, 接口: %3")
+                       .arg(pAction->text(), ui->tabWidget->tabText(ui->tabWidget->currentIndex()).trimmed(),
+                            QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
     if (bWrite)
         pTab->Write();
@@ -210,6 +222,7 @@ void MainWindow::SpiReset(bool bPressed)
         ui->action_reset->setChecked(false);
         return;
     }
+    TraceOperation(QString("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
     const int nResult = m_pConfig->Ctrl()->SoftReset(false);
     if (nResult != 0)
@@ -221,6 +234,7 @@ void MainWindow::SpiReset(bool bPressed)
 
 void MainWindow::SpiFinish(int nOpt, bool bState)
 {
+    TraceOperation(QString("结果: %1").arg(bState ? "成功" : "失败"));
     SetWidgetsEnable(true);
     if (nOpt == kOptRead)
         ui->action_read->setChecked(false);

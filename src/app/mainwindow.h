@@ -2,6 +2,8 @@
 // status bar with the progress bar; it runs the write/read/reset protocol.
 #pragma once
 
+#include "runlogfile.h"
+
 #include <QMainWindow>
 
 class QAction;
@@ -53,6 +55,7 @@ private:
     void WireTabs();
     void BuildLogMenu();
     TabWidgetInf* CurrentTab() const;
+    void TraceOperation(const QString& strWhat);
 
     Ui::MainWindow* ui;
     QWidget* m_pProgressBox = nullptr;
@@ -63,6 +66,7 @@ private:
     QAction* m_pSelectAllAction = nullptr;
     QAction* m_pDeleteAllAction = nullptr;
     SpiConfig* m_pConfig = nullptr;
+    RunLogFile m_runLog;
 };
 
 // Progress chunk styles: operation start and success, failure.

@@ -4,6 +4,8 @@
 // chip or adapter, 2 bad usage or input.
 #include "cliprogress.h"
 
+#include <runlogfile.h>
+
 #include <baseworker.h>
 #include <deviceinfo.h>
 #include <ratetable.h>
@@ -48,6 +50,7 @@ const char* const kUsage =
 
 QMutex g_outputMutex;
 bool g_bQuiet = false;
+RunLogFile g_runLog;
 
 // One run-log line, with the window's time stamp (and the interface in gang runs).
 void PrintLog(const QString& strPrefix, const QString& strLine)
@@ -58,6 +61,7 @@ void PrintLog(const QString& strPrefix, const QString& strLine)
     const QString strStamp = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ");
     std::fprintf(stdout, "%s%s%s\n", qPrintable(strStamp), qPrintable(strPrefix), strLine.toUtf8().constData());
     std::fflush(stdout);
+    g_runLog.Append(strStamp + strPrefix + strLine);
 }
 
 int UsageError(const QString& strMessage)
@@ -139,6 +143,8 @@ public:
             ctrl.Close();
         }
         dSeconds = double(timer.elapsed()) / 1000.0;
+        g_runLog.Append(QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ") +
+                        QString("结果: %1, 接口: %2").arg(bOk ? "成功" : "失败", QString::fromUtf8(strInterface)));
     }
 };
 
@@ -298,6 +304,10 @@ int main(int argc, char* argv[])
         sim::UseSimulatedBench(opt.strBenchDir);
 
     const QString strCommand = args.takeFirst();
+    g_runLog.SetEnabled(RunLogFile::EnabledBySettings() && !qEnvironmentVariableIsSet("XQPROG_NO_LOG_FILE"));
+    if (strCommand != "list")
+        g_runLog.Append(QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ") +
+                        QString("xqprog %1").arg(app.arguments().mid(1).join(' ')));
     if (args.contains("--help") || args.contains("-h")) {
         std::fputs(kUsage, stdout);
         return kExitOk;

@@ -1,0 +1,25 @@
+// The run log on disk: every run-log line of the window and of xqprog is
+// also appended to a daily file under $XDG_STATE_HOME/xqprogrammer/logs/
+// (~/.local/state without it), so a station keeps a trace of what it
+// programmed. The setting "log_file" in XqProgrammer.ini turns it off.
+#pragma once
+
+#include <QMutex>
+#include <QString>
+
+class RunLogFile {
+public:
+    // The directory of the daily files.
+    static QString Directory();
+    // Whether the settings file allows it (default: on).
+    static bool EnabledBySettings();
+
+    void SetEnabled(bool bEnabled) { m_bEnabled = bEnabled; }
+    // Appends one stamped line to today's file; false when it cannot.
+    bool Append(const QString& strStampedLine);
+
+private:
+    QMutex m_mutex;
+    bool m_bEnabled = true;
+    bool m_bWarned = false;
+};
