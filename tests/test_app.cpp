@@ -332,5 +332,12 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestApp)
+// The test runs under the program's own application object, so that its
+// style-sheet loader can be exercised.
+int main(int argc, char* argv[])
+{
+    Application app(argc, argv);
+    TestApp test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_app.moc"

@@ -3,7 +3,9 @@
 //   xqprogrammer                 real adapters; the simulated bench when none is plugged in
 //   xqprogrammer --simulate[=DIR] the simulated bench (DIR: its directory)
 //   xqprogrammer --hardware      real adapters only
+//   --lang zh|en                 the language (default: English for an English locale, else Chinese)
 #include "application.h"
+#include "i18n.h"
 #include "mainwindow.h"
 
 #include <simbench.h>
@@ -27,6 +29,10 @@ bool AdapterPlugged()
 int main(int argc, char* argv[])
 {
     Application app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const QString strLang = TakeLanguageArgument(args);
+    if (!InstallTranslation(app, strLang))
+        qWarning("unknown language %s: use zh or en", qPrintable(strLang));
     // The resources live in a static library: register them explicitly.
     Q_INIT_RESOURCE(resources);
     app.setWindowIcon(QIcon(":/main/icon/xqprogrammer_48.png"));
@@ -35,7 +41,7 @@ int main(int argc, char* argv[])
     bool bSimulate = false;
     bool bHardware = false;
     QString strBenchDir;
-    for (const QString& strArg : app.arguments().mid(1)) {
+    for (const QString& strArg : args) {
         if (strArg == "--simulate") {
             bSimulate = true;
         } else if (strArg.startsWith("--simulate=")) {
@@ -47,18 +53,18 @@ int main(int argc, char* argv[])
     }
     if (!bSimulate && !bHardware && !AdapterPlugged()) {
         bSimulate = true;
-        strBenchNote = "未检测到USB适配器，使用模拟测试台";
+        strBenchNote = QCoreApplication::translate("main", "未检测到USB适配器，使用模拟测试台");
     }
     if (bSimulate) {
         const auto pBench = sim::UseSimulatedBench(strBenchDir);
         if (strBenchNote.isEmpty())
-            strBenchNote = "使用模拟测试台";
+            strBenchNote = QCoreApplication::translate("main", "使用模拟测试台");
         strBenchNote += ": " + pBench->Dir();
     }
 
     MainWindow window;
     if (bSimulate)
-        window.setWindowTitle(window.windowTitle() + " [模拟]");
+        window.setWindowTitle(window.windowTitle() + QCoreApplication::translate("main", " [模拟]"));
     app.LoadStyleSheet(":/qss/style.qss");
     window.show();
     if (!strBenchNote.isEmpty())

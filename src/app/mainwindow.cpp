@@ -23,11 +23,11 @@ const char* const kChunkFailure = "QProgressBar::chunk {background-color: #FF6E6
 MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
-    setWindowTitle(QString("XQ烧写工具 V%1").arg(kAppVersion));
+    setWindowTitle(tr("XQ烧写工具 V%1").arg(kAppVersion));
     m_pConfig = new SpiConfig(this);
 
     m_pProgressBox = new QWidget(this);
-    m_pProgressLabel = new QLabel("执行进度:", m_pProgressBox);
+    m_pProgressLabel = new QLabel(tr("执行进度:"), m_pProgressBox);
     m_pProgressBar = new QProgressBar(m_pProgressBox);
     m_pProgressBar->setRange(0, 100);
     m_pProgressBar->setValue(0);
@@ -73,9 +73,9 @@ void MainWindow::WireTabs()
 
 void MainWindow::BuildLogMenu()
 {
-    m_pCopyAction = new QAction("拷贝", ui->teLog);
-    m_pSelectAllAction = new QAction("全选", ui->teLog);
-    m_pDeleteAllAction = new QAction("全删", ui->teLog);
+    m_pCopyAction = new QAction(tr("拷贝"), ui->teLog);
+    m_pSelectAllAction = new QAction(tr("全选"), ui->teLog);
+    m_pDeleteAllAction = new QAction(tr("全删"), ui->teLog);
     m_pSelectAllAction->setShortcut(QKeySequence::SelectAll);
     m_pCopyAction->setShortcut(QKeySequence::Copy);
     m_pDeleteAllAction->setShortcut(QKeySequence(Qt::Key_Delete));
@@ -181,7 +181,7 @@ int MainWindow::CheckInterface()
 void MainWindow::StartOperation(QAction* pAction, bool bWrite)
 {
     if (CheckInterface() != 0) {
-        msgbox::Warning(this, "告警", "接口未打开\n请确认后重试");
+        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
         pAction->setChecked(false);
         return;
     }
@@ -191,7 +191,7 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
         pAction->setChecked(false);
         return;
     }
-    TraceOperation(QString("操作: %1 %2, 接口: %3")
+    TraceOperation(tr("操作: %1 %2, 接口: %3")
                        .arg(pAction->text(), ui->tabWidget->tabText(ui->tabWidget->currentIndex()).trimmed(),
                             QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
@@ -218,23 +218,23 @@ void MainWindow::SpiReset(bool bPressed)
     if (!bPressed)
         return;
     if (CheckInterface() != 0) {
-        msgbox::Warning(this, "告警", "接口未打开\n请确认后重试");
+        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
         ui->action_reset->setChecked(false);
         return;
     }
-    TraceOperation(QString("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));
+    TraceOperation(tr("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
     const int nResult = m_pConfig->Ctrl()->SoftReset(false);
     if (nResult != 0)
-        SetLog(QString("复位失败: %1").arg(nResult));
+        SetLog(tr("复位失败: %1").arg(nResult));
     else
-        SetLog("复位成功!");
+        SetLog(tr("复位成功!"));
     SpiFinish(kOptReset, nResult == 0);
 }
 
 void MainWindow::SpiFinish(int nOpt, bool bState)
 {
-    TraceOperation(QString("结果: %1").arg(bState ? "成功" : "失败"));
+    TraceOperation(tr("结果: %1").arg(bState ? tr("成功") : tr("失败")));
     SetWidgetsEnable(true);
     if (nOpt == kOptRead)
         ui->action_read->setChecked(false);

@@ -57,7 +57,7 @@ int SpiConfig::exec()
 
 void SpiConfig::ShowOpenError()
 {
-    msgbox::Critical(this, "错误", "接口打开失败\n请确认后重试");
+    msgbox::Critical(this, tr("错误"), tr("接口打开失败\n请确认后重试"));
 }
 
 void SpiConfig::InfChanged(int nIndex)

@@ -4,6 +4,7 @@
 // chip or adapter, 2 bad usage or input.
 #include "cliprogress.h"
 
+#include <i18n.h>
 #include <runlogfile.h>
 
 #include <baseworker.h>
@@ -35,7 +36,8 @@ constexpr int kExitUsage = 2;
 constexpr int32_t kStaticDefaultStart = 0x1FF000;
 
 const char* const kUsage =
-    "usage: xqprog [--simulate[=DIR]] [-i|--interface NAME]... [-r|--rate LABEL|INDEX] [-q|--quiet] COMMAND ...\n"
+    "usage: xqprog [--simulate[=DIR]] [-i|--interface NAME]... [-r|--rate LABEL|INDEX] [-q|--quiet] [--lang zh|en]\n"
+    "              COMMAND ...\n"
     "  list                                     one interface name per line\n"
     "  info                                     chip model and flash information\n"
     "  write IMAGE [--start HEX] [--erase whole|file|BYTES] [--protect] [--serial N|0xN]\n"
@@ -136,7 +138,7 @@ public:
         QList<QByteArray> names;
         ctrl.SelectAdapter(names, 0);
         if (ctrl.Open(strInterface, nRateIndex) != 0) {
-            Log("接口未打开\n请确认后重试");
+            Log(QCoreApplication::translate("xqprog", "接口未打开\n请确认后重试"));
             bOk = false;
         } else {
             bOk = run(ctrl, *this);
@@ -144,7 +146,7 @@ public:
         }
         dSeconds = double(timer.elapsed()) / 1000.0;
         g_runLog.Append(QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ") +
-                        QString("结果: %1, 接口: %2").arg(bOk ? "成功" : "失败", QString::fromUtf8(strInterface)));
+                        QCoreApplication::translate("xqprog", "结果: %1, 接口: %2").arg(bOk ? QCoreApplication::translate("xqprog", "成功") : QCoreApplication::translate("xqprog", "失败"), QString::fromUtf8(strInterface)));
     }
 };
 
@@ -268,6 +270,9 @@ int main(int argc, char* argv[])
 
     Options opt;
     QStringList args = app.arguments().mid(1);
+    const QString strLang = TakeLanguageArgument(args);
+    if (!InstallTranslation(app, strLang))
+        return UsageError(QString("unknown language: %1 (zh or en)").arg(strLang));
     while (!args.isEmpty() && args.first().startsWith('-')) {
         const QString strArg = args.takeFirst();
         if (strArg == "-h" || strArg == "--help") {
@@ -350,7 +355,7 @@ int main(int argc, char* argv[])
             if (bInfo)
                 std::fprintf(stdout, "%s\n", FlashInfoText(info).replace("\n\n", "\n").toUtf8().constData());
             else
-                job.Log("Flash 信息读取失败");
+                job.Log(QCoreApplication::translate("xqprog", "Flash 信息读取失败"));
             return bInfo;
         });
     }
@@ -360,7 +365,7 @@ int main(int argc, char* argv[])
             return UsageError(strError);
         return RunJobs(opt, targets, [](SpiFlashCtrl& ctrl, Job& job) {
             const int r = ctrl.SoftReset(false);
-            job.Log(r == 0 ? QString("复位成功!") : QString("复位失败: %1").arg(r));
+            job.Log(r == 0 ? QCoreApplication::translate("xqprog", "复位成功!") : QCoreApplication::translate("xqprog", "复位失败: %1").arg(r));
             return r == 0;
         });
     }
@@ -420,14 +425,14 @@ int main(int argc, char* argv[])
             worker.nStartAddr = nStart;
             worker.nEraseBytes = nEraseBytes;
             if (!image.isEmpty()) {
-                job.Log(QString("准备烧写%1文件").arg(strImage));
+                job.Log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(strImage));
                 auto* pData = new uint8_t[size_t(image.size())];
                 memcpy(pData, image.constData(), size_t(image.size()));
                 worker.SetImage(pData, image.size());
             }
             const bool bOk = RunImageWorker(worker, job, true);
             if (bOk && bSerial)
-                job.Log(QString("下一个序列号: %1").arg(worker.nSeqId));
+                job.Log(QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(worker.nSeqId));
             return bOk;
         });
     }
@@ -489,7 +494,7 @@ int main(int argc, char* argv[])
         const QString strBook = args.takeFirst();
         const int rc = pLayout->LoadXlsx(strBook);
         if (rc != 0)
-            return UsageError(QString("文件:%1, 错误码:%2 %3").arg(strBook).arg(rc).arg(pLayout->strError));
+            return UsageError(QCoreApplication::translate("xqprog", "文件:%1, 错误码:%2 %3").arg(strBook).arg(rc).arg(pLayout->strError));
         int32_t nStart = pLayout->config.start_address != 0xFFFFFFFF ? int32_t(pLayout->config.start_address & 0xFFFFFF)
                                                                      : kStaticDefaultStart;
         if (!ParseStart(args, nStart, nStart, strError))
@@ -513,7 +518,7 @@ int main(int argc, char* argv[])
             return UsageError(QString("bad total size: %1").arg(strTotal));
         if (nTotal < pLayout->nReadOnlyLength || nTotal < pLayout->nUsedLength || nTotal <= kStaticHeaderSize ||
             nTotal > 262143)
-            return UsageError("\"总大小\"设置错误，请重新设置");
+            return UsageError(QCoreApplication::translate("xqprog", "\"总大小\"设置错误，请重新设置"));
 
         if (strSub == "read") {
             const bool bGangless = targets.size() == 1;
@@ -535,7 +540,7 @@ int main(int argc, char* argv[])
                 QObject::connect(&worker, &Worker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
                 worker.OnRead();
                 if (bMismatch) {
-                    job.Log("显示数据异常，请查看导入配置是否正确");
+                    job.Log(QCoreApplication::translate("xqprog", "显示数据异常，请查看导入配置是否正确"));
                     return false;
                 }
                 for (const xlsx_sheet& sheet : pLayout->sheets)
@@ -562,7 +567,7 @@ int main(int argc, char* argv[])
         }
         QByteArray record = pLayout->GetStaticData(bCurrent);
         if (record.isEmpty())
-            return UsageError("写入参数错误");
+            return UsageError(QCoreApplication::translate("xqprog", "写入参数错误"));
         reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = uint32_t(nTotal);
         return RunJobs(opt, targets, [=](SpiFlashCtrl& ctrl, Job& job) {
             Worker worker;

@@ -42,14 +42,14 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     ui->setupUi(this);
     QSplitterHandle* pHandle = ui->splitter->handle(1);
     pHandle->setAttribute(Qt::WA_Hover, true);
-    pHandle->setToolTip("往下拖拉展开选项");
+    pHandle->setToolTip(tr("往下拖拉展开选项"));
     ui->splitter->setSizes({0, 1});
     connect(ui->splitter, &QSplitter::splitterMoved, this, &BaseOp::SplitterMove);
     connect(ui->pbSplitter, &QPushButton::clicked, this, &BaseOp::SplitterShow);
     m_strLastSaveDir = QCoreApplication::applicationDirPath();
 
     ui->cmbDownOptions->setView(new QListView(ui->cmbDownOptions));
-    ui->cmbDownOptions->addItems({"全擦除", "按文件大小擦除", "按指定大小擦除"});
+    ui->cmbDownOptions->addItems({tr("全擦除"), tr("按文件大小擦除"), tr("按指定大小擦除")});
     ui->cmbDownOptions->setCurrentIndex(kEraseByFile);
 
     const QString strRange = QString("1 ~ %1").arg(kMaxBytes);
@@ -59,7 +59,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     ui->editEraseBytes->setToolTip(strRange);
     ui->editEraseBytes->hide();
     ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
-    ui->editStartAddr->setToolTip("建议为4K的整数倍");
+    ui->editStartAddr->setToolTip(tr("建议为4K的整数倍"));
 
     m_pDecValidator = new QRegularExpressionValidator(QRegularExpression("^[0-9]{1,10}$"), this);
     m_pHexValidator = new QRegularExpressionValidator(QRegularExpression("^0[x|X][A-Fa-f0-9]{1,8}$"), this);
@@ -172,13 +172,13 @@ void BaseOp::Write()
     m_pWorker->bProtect = ui->chkProtect->isChecked();
 
     auto askEraseOnly = [this] {
-        return msgbox::Question(this, "请确认", "当前未选择文件\n确定仅擦除FLAHS？") == QMessageBox::Yes;
+        return msgbox::Question(this, tr("请确认"), tr("当前未选择文件\n确定仅擦除FLAHS？")) == QMessageBox::Yes;
     };
     int32_t nErase = 0;
     switch (nMode) {
     case kEraseByFile:
         if (nImageSize == 0) {
-            msgbox::Warning(this, "告警", "请选择一个文件进行烧写");
+            msgbox::Warning(this, tr("告警"), tr("请选择一个文件进行烧写"));
             emit finish(kOptWrite, true);
             return;
         }
@@ -188,7 +188,7 @@ void BaseOp::Write()
         bool bOk = false;
         nErase = ui->editEraseBytes->text().toInt(&bOk, 10);
         if (!bOk || nErase <= 0 || nErase < nImageSize) {
-            msgbox::Warning(this, "告警", "请输入正确擦除大小");
+            msgbox::Warning(this, tr("告警"), tr("请输入正确擦除大小"));
             emit finish(kOptWrite, true);
             return;
         }
@@ -210,8 +210,8 @@ void BaseOp::Write()
         return;
     }
     if (nImageSize > kMaxBytes) {
-        msgbox::Warning(this, "告警", "烧写文件大小大于Flash容量");
-        emit log(QString("烧写文件%1大于Flash容量").arg(strImage));
+        msgbox::Warning(this, tr("告警"), tr("烧写文件大小大于Flash容量"));
+        emit log(tr("烧写文件%1大于Flash容量").arg(strImage));
         emit finish(kOptWrite, true);
         return;
     }
@@ -231,12 +231,12 @@ void BaseOp::Write()
                            file.read(reinterpret_cast<char*>(pData), nImageSize) == nImageSize;
         if (!bRead) {
             delete[] pData;
-            msgbox::Warning(this, "告警", QString("无法读取镜像文件\n%1").arg(strImage));
-            emit log(QString("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
+            msgbox::Warning(this, tr("告警"), tr("无法读取镜像文件\n%1").arg(strImage));
+            emit log(tr("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
             emit finish(kOptWrite, true);
             return;
         }
-        emit log(QString("准备烧写%1文件").arg(strImage));
+        emit log(tr("准备烧写%1文件").arg(strImage));
         m_pWorker->SetImage(pData, int32_t(nImageSize));
     }
     emit startWrite();
@@ -249,14 +249,14 @@ void BaseOp::Read()
     if (ui->radioReadByte->isChecked()) {
         nLength = ui->editReadBytes->text().toInt();
         if (nLength <= 0) {
-            msgbox::Warning(this, "告警", "请正确填写读取大小");
+            msgbox::Warning(this, tr("告警"), tr("请正确填写读取大小"));
             emit finish(kOptRead, true);
             return;
         }
     }
     const QString strRoot = m_pFileModel->rootPath();
     const QString strDir = strRoot.isEmpty() ? m_strLastSaveDir : strRoot;
-    const QString strFile = msgbox::SaveFileName(this, "保存成BIN文件", strDir, "二进制文件 (*.bin)");
+    const QString strFile = msgbox::SaveFileName(this, tr("保存成BIN文件"), strDir, tr("二进制文件 (*.bin)"));
     if (strFile.isEmpty()) {
         emit finish(kOptRead, true);
         return;
@@ -266,7 +266,7 @@ void BaseOp::Read()
     m_pWorker->nReadBytes = nLength;
     m_pWorker->nStartAddr = nStart;
     m_pWorker->strSaveFile = strFile;
-    emit log(QString("准备读取Flash并保存到:%1").arg(strFile));
+    emit log(tr("准备读取Flash并保存到:%1").arg(strFile));
     emit startRead();
 }
 
@@ -281,13 +281,13 @@ void BaseOp::SplitterMove(int pos, int index)
         return;
     QSplitterHandle* pHandle = ui->splitter->handle(1);
     if (pos < kOptionHeight) {
-        pHandle->setToolTip("往下拖拉展开选项");
+        pHandle->setToolTip(tr("往下拖拉展开选项"));
         ui->pbSplitter->setText("∨");
-        ui->pbSplitter->setToolTip("展开选项");
+        ui->pbSplitter->setToolTip(tr("展开选项"));
     } else {
-        pHandle->setToolTip("往上拖拉隐藏选项");
+        pHandle->setToolTip(tr("往上拖拉隐藏选项"));
         ui->pbSplitter->setText("∧");
-        ui->pbSplitter->setToolTip("隐藏选项");
+        ui->pbSplitter->setToolTip(tr("隐藏选项"));
     }
 }
 
@@ -296,11 +296,11 @@ void BaseOp::SplitterShow()
     if (ui->splitter->sizes().value(0) < kOptionHeight) {
         ui->splitter->setSizes({kOptionHeight, kDirHeight});
         ui->pbSplitter->setText("∧");
-        ui->pbSplitter->setToolTip("隐藏选项");
+        ui->pbSplitter->setToolTip(tr("隐藏选项"));
     } else {
         ui->splitter->setSizes({0, 1});
         ui->pbSplitter->setText("∨");
-        ui->pbSplitter->setToolTip("展开选项");
+        ui->pbSplitter->setToolTip(tr("展开选项"));
     }
 }
 
@@ -313,7 +313,7 @@ void BaseOp::ReadSelect(QAbstractButton* btn)
 
 void BaseOp::SelectDir()
 {
-    const QString strDir = msgbox::ExistingDirectory(this, "打开BIN文件所在目录", m_pFileModel->rootPath());
+    const QString strDir = msgbox::ExistingDirectory(this, tr("打开BIN文件所在目录"), m_pFileModel->rootPath());
     if (!strDir.isEmpty() && QFileInfo::exists(strDir)) {
         ui->editUrl->setText(strDir);
         GotoDir();
@@ -330,7 +330,7 @@ void BaseOp::GotoDir()
         ShowDirectory(strPath);
         return;
     }
-    msgbox::Warning(this, "告警", "指定路径不存在\n请重新指定路径");
+    msgbox::Warning(this, tr("告警"), tr("指定路径不存在\n请重新指定路径"));
     ui->editUrl->setFocus();
     ui->editUrl->selectAll();
 }
@@ -352,22 +352,22 @@ void BaseOp::Transform(bool bChecked)
             nValue = 0;
         ui->editSeq->setValidator(m_pHexValidator);
         ui->editSeq->setText(QString("0x%1").arg(nValue, 8, 16, QChar('0')).toUpper().replace("0X", "0x"));
-        ui->editSeq->setToolTip("请输入十六进制数");
+        ui->editSeq->setToolTip(tr("请输入十六进制数"));
         ui->pbTransform->setText("[10]");
-        ui->pbTransform->setToolTip("转为十进制");
+        ui->pbTransform->setToolTip(tr("转为十进制"));
         ui->labelTransform->setText("HEX");
-        ui->labelTransform->setToolTip("当前为十六进制显示");
+        ui->labelTransform->setToolTip(tr("当前为十六进制显示"));
     } else {
         uint nValue = strText.toUInt(&bOk, 16);
         if (!bOk)
             nValue = 0;
         ui->editSeq->setValidator(m_pDecValidator);
         ui->editSeq->setText(QString("%1").arg(nValue, 8, 10, QChar('0')));
-        ui->editSeq->setToolTip("请输入十进制数");
+        ui->editSeq->setToolTip(tr("请输入十进制数"));
         ui->pbTransform->setText("[16]");
-        ui->pbTransform->setToolTip("转为十六进制");
+        ui->pbTransform->setToolTip(tr("转为十六进制"));
         ui->labelTransform->setText("DEC");
-        ui->labelTransform->setToolTip("当前为十进制显示");
+        ui->labelTransform->setToolTip(tr("当前为十进制显示"));
     }
 }
 

@@ -51,26 +51,23 @@ void BaseWorker::SerialRecord(uint32_t nValue, uint8_t record[16])
     record[15] = uint8_t(nValue);
 }
 
-QString BaseWorker::SeqLine(const char* pPrefix, uint32_t nValue) const
+QString BaseWorker::SeqLine(const QString& strPrefix, uint32_t nValue) const
 {
-    return QString("%1 DEC: %2 HEX: 0x%3")
-        .arg(QString::fromUtf8(pPrefix))
-        .arg(nValue, 8, 10, QChar('0'))
-        .arg(nValue, 8, 16, QChar('0'))
-        .toUpper();
+    // The numbers part in upper case ("HEX: 0X0000000A"), the prefix as translated.
+    return strPrefix + QString(" DEC: %1 HEX: 0x%2").arg(nValue, 8, 10, QChar('0')).arg(nValue, 8, 16, QChar('0')).toUpper();
 }
 
 QString BaseWorker::ErrorLine(int rc)
 {
     switch (rc) {
     case xq::kOk: return QString();
-    case xq::kErrFileAccess: return "文件访问失败";
-    case xq::kErrFileOpen: return "文件打开错误";
+    case xq::kErrFileAccess: return tr("文件访问失败");
+    case xq::kErrFileOpen: return tr("文件打开错误");
     case xq::kErrFlashBusyTimeout:
-    case xq::kErrFlashBusyAtStart: return QString("发生超时 %1").arg(rc);
-    case xq::kErrRepairFailed: return "校验失败";
-    case xq::kErrEncryptedReadBack: return "SPI 异常";
-    default: return QString("未知错误 %1").arg(rc);
+    case xq::kErrFlashBusyAtStart: return tr("发生超时 %1").arg(rc);
+    case xq::kErrRepairFailed: return tr("校验失败");
+    case xq::kErrEncryptedReadBack: return tr("SPI 异常");
+    default: return tr("未知错误 %1").arg(rc);
     }
 }
 
@@ -93,22 +90,22 @@ int BaseWorker::RunWrite()
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     const bool bImage = pFileData && nFileSize > 0;
 
-    emit log(QString("执行复位 %1!").arg(ctrl.SoftReset(false) == 0 ? "成功" : "失败"));
+    emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(false) == 0 ? tr("成功") : tr("失败")));
 
     FlashInfo info;
     const bool bInfoOk = ctrl.ReadFlashInfo(&info) == 0 && info.nTotalSize >= kMinFlashSize &&
                          info.nTotalSize <= kMaxFlashSize;
     if (!bInfoOk) {
-        emit log("Flash 信息读取失败");
+        emit log(tr("Flash 信息读取失败"));
     } else if (bImage && int64_t(nStartAddr) + nFileSize > int64_t(info.nTotalSize)) {
         // The flash ignores the high address bits: an image that does not
         // fit would wrap around and overwrite its own head.
-        emit log("烧写文件大小大于Flash容量");
+        emit log(tr("烧写文件大小大于Flash容量"));
         return kStopped;
     }
 
     const int nEraseSpan = bImage ? 24 : 99;
-    emit log("正在擦除");
+    emit log(tr("正在擦除"));
     emit progress(1);
     ctrl.EnterFlashMode();
     ctrl.ClearChipRegisters();
@@ -123,22 +120,22 @@ int BaseWorker::RunWrite()
                              [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
     if (rc != 0)
         return rc;
-    emit log("擦除完成");
+    emit log(tr("擦除完成"));
     emit progress(nEraseSpan + 1);
 
     if (bImage) {
         const bool bEncrypted = IsEncryptedImage(pFileData, nFileSize);
         if (bEncrypted) {
-            emit log("正在加密烧写镜像...");
+            emit log(tr("正在加密烧写镜像..."));
             rc = ctrl.ProgramFlashEncrypted(nStartAddr, pFileData, nFileSize, false,
                                             [&](int p) { emit progress(75 * p / 100 + 25); });
         } else {
-            emit log("正在烧写镜像...");
+            emit log(tr("正在烧写镜像..."));
             ctrl.SetMode(1);
             rc = ctrl.ProgramFlash(nStartAddr, pFileData, nFileSize, false,
                                    [&](int p) { emit progress(65 * p / 100 + 25); });
         }
-        emit log(QString("烧写%1").arg(rc == 0 ? "成功" : "失败"));
+        emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
         if (rc != 0)
             return rc;
 
@@ -146,17 +143,17 @@ int BaseWorker::RunWrite()
             emit progress(99);
         } else {
             emit progress(89);
-            emit log("正在校验...");
+            emit log(tr("正在校验..."));
             rc = ctrl.VerifyFlash(pFileData, nFileSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
             if (rc != 0) {
-                emit log("校验失败，请重新烧写");
+                emit log(tr("校验失败，请重新烧写"));
                 return rc;
             }
-            emit log("校验成功");
+            emit log(tr("校验成功"));
         }
         if (bProtect) {
             ctrl.WriteStatus(kProtectAll);
-            emit log("FLASH已写保护");
+            emit log(tr("FLASH已写保护"));
         }
     }
 
@@ -167,15 +164,15 @@ int BaseWorker::RunWrite()
         if (rc == 0)
             rc = ctrl.ProgramSecurity(kSerialOffset, record, kSerialLength);
         if (rc != 0) {
-            emit log("序列号写入失败");
+            emit log(tr("序列号写入失败"));
         } else {
-            emit log(SeqLine("写入序列号:", nSeqId));
+            emit log(SeqLine(tr("写入序列号:"), nSeqId));
             ++nSeqId;
             emit seqId(nSeqId);
         }
     }
 
-    emit log(QString("执行复位 %1!").arg(ctrl.SoftReset(true) == 0 ? "成功" : "失败"));
+    emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(true) == 0 ? tr("成功") : tr("失败")));
     emit progress(100);
     return rc;
 }
@@ -183,7 +180,7 @@ int BaseWorker::RunWrite()
 void BaseWorker::OnRead()
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    emit log("开始读取Flash");
+    emit log(tr("开始读取Flash"));
     emit progress(1);
 
     int32_t nLength = nReadBytes;
@@ -192,7 +189,7 @@ void BaseWorker::OnRead()
     if (nInfo != 0 && nInfo != xq::kErrFlashBusyAtStart) {
         // No flash answers behind the chip, or the adapter failed: reading
         // would save a file of zeros and call it a success.
-        emit log("Flash 信息读取失败，Flash无应答");
+        emit log(tr("Flash 信息读取失败，Flash无应答"));
         ReportError(nInfo);
         emit finish(0, false);
         return;
@@ -201,14 +198,14 @@ void BaseWorker::OnRead()
         // Whole chip: from the start address to the end of the flash.
         const int64_t nLeft = int64_t(info.nTotalSize) - nStartAddr;
         if (nInfo != 0 || info.nTotalSize < kMinFlashSize || info.nTotalSize > kMaxFlashSize || nLeft <= 0) {
-            emit log("Flash 信息读取失败，无法确定整片读取的长度");
+            emit log(tr("Flash 信息读取失败，无法确定整片读取的长度"));
             emit finish(0, false);
             return;
         }
         nLength = int32_t(nLeft);
     }
     if (nLength <= 0 || nStartAddr < 0) {
-        emit log(QString("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
+        emit log(tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
         emit finish(0, false);
         return;
     }
@@ -218,7 +215,7 @@ void BaseWorker::OnRead()
     bool bOk = false;
     if (rc == 0) {
         emit progress(96);
-        emit log("完成读取Flash，准备存储成文件");
+        emit log(tr("完成读取Flash，准备存储成文件"));
         // Written to a temporary file that replaces the target only when
         // complete: a failed save never destroys an earlier file.
         QSaveFile file(strSaveFile);
@@ -227,7 +224,7 @@ void BaseWorker::OnRead()
             rc = xq::kErrFileAccess;
         } else {
             emit progress(100);
-            emit log("文件存储成功");
+            emit log(tr("文件存储成功"));
             bOk = true;
         }
     }
@@ -238,7 +235,7 @@ void BaseWorker::OnRead()
             nSeqId = (uint32_t(record[12]) << 24) | (uint32_t(record[13]) << 16) | (uint32_t(record[14]) << 8) |
                      record[15];
             emit seqId(nSeqId);
-            emit log(SeqLine("当前序列号:", nSeqId));
+            emit log(SeqLine(tr("当前序列号:"), nSeqId));
         } else {
             bOk = false;
         }

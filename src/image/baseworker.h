@@ -52,7 +52,7 @@ private:
     int RunWrite();
     void ReportError(int rc);
     void FreeImage();
-    QString SeqLine(const char* pPrefix, uint32_t nValue) const;
+    QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
 };
 
 // Flash sizes the write sequence accepts as a valid identification.

@@ -72,8 +72,9 @@ QVariant FileSysModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation == Qt::Horizontal) {
         if (role == Qt::DisplayRole && section >= 0 && section <= 3) {
-            static const char* const texts[] = {"名称", "大小", "类型", "修改日期"};
-            return QString::fromUtf8(texts[section]);
+            static const char* const texts[] = {QT_TR_NOOP("名称"), QT_TR_NOOP("大小"), QT_TR_NOOP("类型"),
+                                                QT_TR_NOOP("修改日期")};
+            return tr(texts[section]);
         }
         if (role == Qt::TextAlignmentRole)
             return int(Qt::AlignCenter);

@@ -27,7 +27,7 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     ui->setupUi(this);
     ui->chkLock->hide();
     ui->cmbStorage->setView(new QListView(ui->cmbStorage));
-    ui->cmbStorage->addItems({"普通存储", "加密存储"});
+    ui->cmbStorage->addItems({tr("普通存储"), tr("加密存储")});
     ui->cmbStorage->setCurrentIndex(0);
     m_strLastDir = QCoreApplication::applicationDirPath();
 
@@ -41,7 +41,7 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     ui->editTotal->setValidator(new QIntValidator(1, kMaxTotal, this));
     ui->editTotal->setToolTip(QString("1 ~ %1").arg(kMaxTotal));
     ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
-    ui->editStartAddr->setToolTip("建议为4K的整数倍");
+    ui->editStartAddr->setToolTip(tr("建议为4K的整数倍"));
 
     m_pWorker = new Worker;
     m_pThread = new QThread;
@@ -123,7 +123,7 @@ bool StaticData::TotalSizeOk(int nTotal)
 
 void StaticData::RejectTotal()
 {
-    msgbox::Warning(this, "设置错误", "\"总大小\"设置错误，请重新设置");
+    msgbox::Warning(this, tr("设置错误"), tr("\"总大小\"设置错误，请重新设置"));
     ui->editTotal->setFocus();
     ui->editTotal->selectAll();
 }
@@ -134,7 +134,7 @@ void StaticData::Write()
     const int nStart = ui->editStartAddr->text().toInt(nullptr, 16);
     if (!TotalSizeOk(nTotal)) {
         RejectTotal();
-        emit log("写入参数错误");
+        emit log(tr("写入参数错误"));
         emit finish(kOptWrite, true);
         return;
     }
@@ -143,7 +143,7 @@ void StaticData::Write()
         ui->tabXlsx->TakeTableValues();
     QByteArray record = ui->tabXlsx->GetStaticData(bCurrent);
     if (record.isEmpty()) {
-        emit log("写入参数错误");
+        emit log(tr("写入参数错误"));
         emit finish(kOptWrite, true);
         return;
     }
@@ -161,7 +161,7 @@ void StaticData::Read()
     const int nTotal = ui->editTotal->text().toInt();
     if (!TotalSizeOk(nTotal)) {
         RejectTotal();
-        emit log("设置错误");
+        emit log(tr("设置错误"));
         emit finish(kOptRead, true);
         return;
     }
@@ -172,46 +172,46 @@ void StaticData::Read()
 
 void StaticData::ImportXlsx()
 {
-    const QString strFile = msgbox::OpenFileName(this, "打开Excel文件", m_strLastDir, "Excel(*.xlsx)");
+    const QString strFile = msgbox::OpenFileName(this, tr("打开Excel文件"), m_strLastDir, "Excel(*.xlsx)");
     if (strFile.isEmpty())
         return;
     m_strLastDir = QFileInfo(strFile).absolutePath();
     const int rc = ui->tabXlsx->LoadXlsx(strFile);
     if (rc != 0) {
-        msgbox::Critical(this, "打开文件错误", QString("文件:%1, 错误码:%2").arg(strFile).arg(rc));
+        msgbox::Critical(this, tr("打开文件错误"), tr("文件:%1, 错误码:%2").arg(strFile).arg(rc));
         return;
     }
     SaveSettings();
     ShowLayout();
     emit progress(0);
-    emit log("成功打开Excel文件!");
+    emit log(tr("成功打开Excel文件!"));
 }
 
 void StaticData::ExportTemplateFile()
 {
-    const QString strFile = msgbox::SaveFileName(this, "导出模板", m_strLastDir, "Excel(*.xlsx)");
+    const QString strFile = msgbox::SaveFileName(this, tr("导出模板"), m_strLastDir, "Excel(*.xlsx)");
     if (strFile.isEmpty())
         return;
     QString strError;
     if (!ExportTemplate(strFile, strError)) {
-        msgbox::Critical(this, "导出失败", strError);
+        msgbox::Critical(this, tr("导出失败"), strError);
         return;
     }
-    emit log(QString("模板已导出到:%1").arg(strFile));
+    emit log(tr("模板已导出到:%1").arg(strFile));
 }
 
 void StaticData::SaveExcel()
 {
-    const QString strFile = msgbox::SaveFileName(this, "保存Excel", m_strLastDir, "Excel(*.xlsx)");
+    const QString strFile = msgbox::SaveFileName(this, tr("保存Excel"), m_strLastDir, "Excel(*.xlsx)");
     if (strFile.isEmpty())
         return;
     ui->tabXlsx->TakeTableValues();
     QString strError;
     if (!SaveLayoutWorkbook(ui->tabXlsx->Layout(), strFile, strError)) {
-        msgbox::Critical(this, "保存失败", strError);
+        msgbox::Critical(this, tr("保存失败"), strError);
         return;
     }
-    emit log(QString("Excel已保存到:%1").arg(strFile));
+    emit log(tr("Excel已保存到:%1").arg(strFile));
 }
 
 void StaticData::LoadSettings()

@@ -2,6 +2,7 @@
 
 #include <xlsxdocument.h>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -222,7 +223,7 @@ int StaticLayout::ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out)
             } else if (bOk) {
                 // A count that does not fit its 16-bit field would make the
                 // item's bytes disagree with the used length: no bytes then.
-                cells.strToolTip = QString("数量%1超出范围(0~65535)，按0字节处理").arg(nCount);
+                cells.strToolTip = QCoreApplication::translate("StaticLayout", "数量%1超出范围(0~65535)，按0字节处理").arg(nCount);
             }
         }
         out.nBytes += nBytes;

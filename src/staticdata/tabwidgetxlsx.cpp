@@ -58,7 +58,7 @@ void TabWidgetXlsx::BuildTables()
         auto* pTable = new QTableWidget(pPage);
         pTable->setObjectName(sheet.strName);
         pTable->setColumnCount(kColCount);
-        pTable->setHorizontalHeaderLabels({"数据名称", "数据类型", "字节总长", "默认值", "只读", "设备数值"});
+        pTable->setHorizontalHeaderLabels({tr("数据名称"), tr("数据类型"), tr("字节总长"), tr("默认值"), tr("只读"), tr("设备数值")});
         pTable->setRowCount(sheet.items.size());
         pTable->setAlternatingRowColors(true);
         for (int r = 0; r < sheet.items.size(); ++r) {
@@ -110,7 +110,7 @@ void TabWidgetXlsx::TakeTableValues()
 void TabWidgetXlsx::SetStaticData(const static_data_hdr* pFlashData)
 {
     if (m_layout.SetStaticData(pFlashData) == 1) {
-        msgbox::Warning(this, "告警", "显示数据异常，\n请查看导入配置是否正确");
+        msgbox::Warning(this, tr("告警"), tr("显示数据异常，\n请查看导入配置是否正确"));
         return;
     }
     ShowDeviceValues();

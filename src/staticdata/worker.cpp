@@ -32,15 +32,15 @@ void Worker::SetRecord(const QByteArray& record)
 void Worker::OnWrite()
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    emit log("查找静态数据标识...");
+    emit log(tr("查找静态数据标识..."));
     emit progress(10);
     int32_t nOffset = 0;
     ctrl.SearchHeader(nStartAddr, nTotalSize, &nOffset);
     if (nOffset == -1) {
-        emit log("未找到静态数据标识!");
-        emit log(QString("准备写入%1静态数据...").arg(bCurrent ? "当前" : "默认"));
+        emit log(tr("未找到静态数据标识!"));
+        emit log(tr("准备写入%1静态数据...").arg(bCurrent ? tr("当前") : tr("默认")));
     } else {
-        emit log("找到静态数据标识");
+        emit log(tr("找到静态数据标识"));
     }
     const int32_t nUsed = int32_t(pStaticData->nUsedLength);
     const int32_t nWriteOffset = RecordWriteOffset(nOffset, nUsed);
@@ -49,13 +49,13 @@ void Worker::OnWrite()
     if (bProtected)
         ctrl.WriteStatus(kStatusTopHalfOpen);
     emit progress(30);
-    emit log("擦除原有静态数据...");
+    emit log(tr("擦除原有静态数据..."));
     int rc = ctrl.EraseFlash(nStartAddr & int32_t(0xFFFFF000), int32_t(pStaticData->nTotalSize),
                              [this](int p) { emit progress(30 + p * 40 / 100); });
     if (rc == 0) {
-        emit log("擦除完成");
+        emit log(tr("擦除完成"));
         emit progress(70);
-        emit log("写入静态数据...");
+        emit log(tr("写入静态数据..."));
         rc = ctrl.ProgramFlash(nStartAddr + nWriteOffset, reinterpret_cast<const uint8_t*>(pStaticData),
                                nUsed + kStaticHeaderSize, true, [this](int p) { emit progress(70 + p * 30 / 100); });
     }
@@ -69,7 +69,7 @@ void Worker::OnWrite()
         std::vector<uint8_t> readBack(size_t(nRecord), 0);
         rc = ctrl.ReadFlashData(readBack.data(), nRecord, nStartAddr + nWriteOffset);
         if (rc == 0 && readBack != expected) {
-            emit log("校验失败");
+            emit log(tr("校验失败"));
             rc = xq::kErrRepairFailed;
         }
     }
@@ -77,14 +77,14 @@ void Worker::OnWrite()
     if (rc == 0) {
         if (bProtected)
             ctrl.WriteStatus(kStatusAllProtected);
-        emit log("写入完成");
+        emit log(tr("写入完成"));
         ctrl.SoftReset(false);
         emit progress(100);
         bOk = true;
     } else if (rc == xq::kErrFlashBusyTimeout || rc == xq::kErrFlashBusyAtStart) {
-        emit log(QString("发生超时 %1").arg(rc));
+        emit log(tr("发生超时 %1").arg(rc));
     } else if (rc != xq::kErrRepairFailed) {
-        emit log(QString("未知错误 %1").arg(rc));
+        emit log(tr("未知错误 %1").arg(rc));
     }
     FreeRecord();
     emit finish(1, bOk);
@@ -93,7 +93,7 @@ void Worker::OnWrite()
 void Worker::OnRead()
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    emit log("查找静态数据标识...");
+    emit log(tr("查找静态数据标识..."));
     emit progress(10);
     const int nCapacity = qMax(nTotalSize, 0) + kStaticHeaderSize;
     std::vector<uint8_t> buffer(size_t(nCapacity), 0);
@@ -105,13 +105,13 @@ void Worker::OnRead()
     } else if (nOffset == -1) {
         emit progress(40);
         QThread::msleep(ulong(nNotFoundPauseMs));
-        emit log("未找到静态数据标识!");
+        emit log(tr("未找到静态数据标识!"));
         emit progress(80);
     } else {
-        emit log(QString("找到静态数据标识 %1").arg(nOffset));
+        emit log(tr("找到静态数据标识 %1").arg(nOffset));
         emit progress(40);
         emit send(reinterpret_cast<const static_data_hdr*>(buffer.data()));
-        emit log("刷新当前数据");
+        emit log(tr("刷新当前数据"));
         emit progress(80);
         bOk = true;
     }

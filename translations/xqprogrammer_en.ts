@@ -1,0 +1,1057 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>BaseOp</name>
+    <message>
+        <location filename="../forms/baseop.ui" line="6" />
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="19" />
+        <source>起始地址:</source>
+        <translation>Start address:</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="22" />
+        <location filename="../forms/baseop.ui" line="37" />
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="24" />
+        <source>填入十六进制数</source>
+        <translation>hexadecimal</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="27" />
+        <source>(填入十六进制数)</source>
+        <translation>(hexadecimal)</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="28" />
+        <source>写入序列号:</source>
+        <translation>Write serial number:</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="31" />
+        <source>DEC</source>
+        <translation>DEC</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="35" />
+        <source>[16]</source>
+        <translation>[16]</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="36" />
+        <source>读取字节数:</source>
+        <translation>Bytes to read:</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="38" />
+        <source>整片读取</source>
+        <translation>Whole chip</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="39" />
+        <source>烧写选项:</source>
+        <translation>Erase:</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="44" />
+        <source>4KBytes整数倍</source>
+        <translation>multiple of 4 KiB</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="49" />
+        <source>写保护</source>
+        <translation>Write protect</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="50" />
+        <source>通过Flash状态寄存器实现写保护</source>
+        <translation>Write-protect the flash through its status register</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="63" />
+        <source>∨</source>
+        <translation>∨</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="63" />
+        <location filename="../src/image/baseop.cpp" line="286" />
+        <location filename="../src/image/baseop.cpp" line="303" />
+        <source>展开选项</source>
+        <translation>Show options</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="66" />
+        <source>↑</source>
+        <translation>↑</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="66" />
+        <source>上一层目录</source>
+        <translation>Parent folder</translation>
+    </message>
+    <message>
+        <location filename="../forms/baseop.ui" line="71" />
+        <source>打开文件夹</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="45" />
+        <location filename="../src/image/baseop.cpp" line="284" />
+        <source>往下拖拉展开选项</source>
+        <translation>Drag down to show the options</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="52" />
+        <source>全擦除</source>
+        <translation>Erase whole chip</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="52" />
+        <source>按文件大小擦除</source>
+        <translation>Erase by file size</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="52" />
+        <source>按指定大小擦除</source>
+        <translation>Erase a given size</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="62" />
+        <source>建议为4K的整数倍</source>
+        <translation>A multiple of 4K is advised</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="175" />
+        <source>请确认</source>
+        <translation>Please confirm</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="175" />
+        <source>当前未选择文件
+确定仅擦除FLAHS？</source>
+        <translation>No file is selected.
+Only erase the flash?</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="181" />
+        <location filename="../src/image/baseop.cpp" line="191" />
+        <location filename="../src/image/baseop.cpp" line="213" />
+        <location filename="../src/image/baseop.cpp" line="234" />
+        <location filename="../src/image/baseop.cpp" line="252" />
+        <location filename="../src/image/baseop.cpp" line="333" />
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="181" />
+        <source>请选择一个文件进行烧写</source>
+        <translation>Choose a file to program</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="191" />
+        <source>请输入正确擦除大小</source>
+        <translation>Enter a correct erase size</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="213" />
+        <source>烧写文件大小大于Flash容量</source>
+        <translation>The image is larger than the flash</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="214" />
+        <source>烧写文件%1大于Flash容量</source>
+        <translation>The image %1 is larger than the flash</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="234" />
+        <source>无法读取镜像文件
+%1</source>
+        <translation>Cannot read the image file
+%1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="235" />
+        <source>读取镜像文件%1失败: %2</source>
+        <translation>Reading the image file %1 failed: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="239" />
+        <source>准备烧写%1文件</source>
+        <translation>Preparing to program %1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="252" />
+        <source>请正确填写读取大小</source>
+        <translation>Enter a correct read size</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="259" />
+        <source>保存成BIN文件</source>
+        <translation>Save as BIN file</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="259" />
+        <source>二进制文件 (*.bin)</source>
+        <translation>Binary files (*.bin)</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="269" />
+        <source>准备读取Flash并保存到:%1</source>
+        <translation>Reading the flash into: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="288" />
+        <source>往上拖拉隐藏选项</source>
+        <translation>Drag up to hide the options</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="290" />
+        <location filename="../src/image/baseop.cpp" line="299" />
+        <source>隐藏选项</source>
+        <translation>Hide options</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="316" />
+        <source>打开BIN文件所在目录</source>
+        <translation>Open the folder of the BIN file</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="333" />
+        <source>指定路径不存在
+请重新指定路径</source>
+        <translation>The path does not exist.
+Please give another path.</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="355" />
+        <source>请输入十六进制数</source>
+        <translation>Enter a hexadecimal number</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="357" />
+        <source>转为十进制</source>
+        <translation>Show in decimal</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="359" />
+        <source>当前为十六进制显示</source>
+        <translation>Shown in hexadecimal</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="366" />
+        <source>请输入十进制数</source>
+        <translation>Enter a decimal number</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="368" />
+        <source>转为十六进制</source>
+        <translation>Show in hexadecimal</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="370" />
+        <source>当前为十进制显示</source>
+        <translation>Shown in decimal</translation>
+    </message>
+</context>
+<context>
+    <name>BaseWorker</name>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="67" />
+        <source>文件访问失败</source>
+        <translation>File access failed</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="68" />
+        <source>文件打开错误</source>
+        <translation>File open error</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="70" />
+        <source>发生超时 %1</source>
+        <translation>Time-out %1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="71" />
+        <source>校验失败</source>
+        <translation>Verification failed</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="72" />
+        <source>SPI 异常</source>
+        <translation>SPI error</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="73" />
+        <source>未知错误 %1</source>
+        <translation>Unknown error %1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="96" />
+        <location filename="../src/image/baseworker.cpp" line="178" />
+        <source>执行复位 %1!</source>
+        <translation>Reset %1!</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="96" />
+        <location filename="../src/image/baseworker.cpp" line="141" />
+        <location filename="../src/image/baseworker.cpp" line="178" />
+        <source>成功</source>
+        <translation>succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="96" />
+        <location filename="../src/image/baseworker.cpp" line="141" />
+        <location filename="../src/image/baseworker.cpp" line="178" />
+        <source>失败</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="102" />
+        <source>Flash 信息读取失败</source>
+        <translation>Reading the flash information failed</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="106" />
+        <source>烧写文件大小大于Flash容量</source>
+        <translation>The image is larger than the flash</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="111" />
+        <source>正在擦除</source>
+        <translation>Erasing</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="126" />
+        <source>擦除完成</source>
+        <translation>Erase done</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="132" />
+        <source>正在加密烧写镜像...</source>
+        <translation>Programming the image with encryption...</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="136" />
+        <source>正在烧写镜像...</source>
+        <translation>Programming the image...</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="141" />
+        <source>烧写%1</source>
+        <translation>Programming %1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="149" />
+        <source>正在校验...</source>
+        <translation>Verifying...</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="152" />
+        <source>校验失败，请重新烧写</source>
+        <translation>Verification failed, program again</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="155" />
+        <source>校验成功</source>
+        <translation>Verification succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="159" />
+        <source>FLASH已写保护</source>
+        <translation>Flash write-protected</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="170" />
+        <source>序列号写入失败</source>
+        <translation>Writing the serial number failed</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="172" />
+        <source>写入序列号:</source>
+        <translation>Write serial number:</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="186" />
+        <source>开始读取Flash</source>
+        <translation>Reading the flash</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="195" />
+        <source>Flash 信息读取失败，Flash无应答</source>
+        <translation>Reading the flash information failed: the flash does not answer</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="204" />
+        <source>Flash 信息读取失败，无法确定整片读取的长度</source>
+        <translation>Reading the flash information failed: the length of a whole-chip read is unknown</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="211" />
+        <source>读取范围无效: 起始地址 0x%1, 长度 %2</source>
+        <translation>Invalid read range: start 0x%1, length %2</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="221" />
+        <source>完成读取Flash，准备存储成文件</source>
+        <translation>Flash read, saving the file</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="230" />
+        <source>文件存储成功</source>
+        <translation>File saved</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="241" />
+        <source>当前序列号:</source>
+        <translation>Current serial number:</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceInfo</name>
+    <message>
+        <location filename="../src/chip/deviceinfo.cpp" line="11" />
+        <source>未知</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
+        <location filename="../src/chip/deviceinfo.cpp" line="16" />
+        <source>厂商ID   : %1		设备ID   : %2</source>
+        <translation>Maker ID  : %1		Device ID : %2</translation>
+    </message>
+    <message>
+        <location filename="../src/chip/deviceinfo.cpp" line="22" />
+        <source>页大小	 : %1 Bytes	总大小	 : %2MBytes</source>
+        <translation>Page size	 : %1 Bytes	Total size	 : %2MBytes</translation>
+    </message>
+    <message>
+        <location filename="../src/chip/deviceinfo.cpp" line="26" />
+        <source>页大小	 : %1 Bytes	总大小	 : %2 KBytes</source>
+        <translation>Page size	 : %1 Bytes	Total size	 : %2 KBytes</translation>
+    </message>
+    <message>
+        <location filename="../src/chip/deviceinfo.cpp" line="29" />
+        <source>序列号	 : %1-%2-%3-%4</source>
+        <translation>Unique ID	 : %1-%2-%3-%4</translation>
+    </message>
+</context>
+<context>
+    <name>FileSysModel</name>
+    <message>
+        <location filename="../src/image/filesysmodel.cpp" line="75" />
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location filename="../src/image/filesysmodel.cpp" line="75" />
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <location filename="../src/image/filesysmodel.cpp" line="75" />
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location filename="../src/image/filesysmodel.cpp" line="76" />
+        <source>修改日期</source>
+        <translation>Date modified</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="6" />
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="21" />
+        <source> 镜像操作</source>
+        <translation> Image</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="24" />
+        <source>静态数据</source>
+        <translation>Static data</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="36" />
+        <source>toolBar</source>
+        <translation>toolBar</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="51" />
+        <source> 运行日志</source>
+        <translation> Run log</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="70" />
+        <location filename="../forms/mainwindow.ui" line="71" />
+        <source>配置</source>
+        <translation>Configure</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="76" />
+        <source>烧写</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="77" />
+        <source>烧写Flash</source>
+        <translation>Write the flash</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="82" />
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="83" />
+        <source>读取Flash</source>
+        <translation>Read the flash</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="89" />
+        <source>日志</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="90" />
+        <source>查看/关闭日志</source>
+        <translation>Show/hide the log</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="95" />
+        <source>复位</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="96" />
+        <source>芯片软复位</source>
+        <translation>Soft-reset the chip</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="26" />
+        <source>XQ烧写工具 V%1</source>
+        <translation>XQ Programmer V%1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="30" />
+        <source>执行进度:</source>
+        <translation>Progress:</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="76" />
+        <source>拷贝</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="77" />
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="78" />
+        <source>全删</source>
+        <translation>Delete all</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="184" />
+        <location filename="../src/app/mainwindow.cpp" line="221" />
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="184" />
+        <location filename="../src/app/mainwindow.cpp" line="221" />
+        <source>接口未打开
+请确认后重试</source>
+        <translation>The interface is not open.
+Check it and try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="194" />
+        <source>操作: %1 %2, 接口: %3</source>
+        <translation>Operation: %1 %2, interface: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="225" />
+        <source>操作: 复位, 接口: %1</source>
+        <translation>Operation: reset, interface: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="229" />
+        <source>复位失败: %1</source>
+        <translation>Reset failed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="231" />
+        <source>复位成功!</source>
+        <translation>Reset succeeded!</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="237" />
+        <source>结果: %1</source>
+        <translation>Result: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="237" />
+        <source>成功</source>
+        <translation>succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="237" />
+        <source>失败</source>
+        <translation>failed</translation>
+    </message>
+</context>
+<context>
+    <name>SpiConfig</name>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="6" />
+        <source>接口配置</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="17" />
+        <source>接口选择:</source>
+        <translation>Interface:</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="22" />
+        <source>刷新接口</source>
+        <translation>Refresh the interfaces</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="27" />
+        <source>接口速率:</source>
+        <translation>Clock rate:</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="43" />
+        <source>刷新MCU、FLASH等信息</source>
+        <translation>Read the MCU and flash information</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="44" />
+        <source>获取设备信息</source>
+        <translation>Read device information</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="49" />
+        <source>设备信息</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="55" />
+        <source>MCU:</source>
+        <translation>MCU:</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="57" />
+        <source>FLASH信息:</source>
+        <translation>Flash:</translation>
+    </message>
+    <message>
+        <location filename="../src/app/spiconfig.cpp" line="60" />
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <location filename="../src/app/spiconfig.cpp" line="60" />
+        <source>接口打开失败
+请确认后重试</source>
+        <translation>The interface cannot be opened.
+Check it and try again.</translation>
+    </message>
+</context>
+<context>
+    <name>StaticData</name>
+    <message>
+        <location filename="../forms/staticdata.ui" line="6" />
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="24" />
+        <source>写入位置</source>
+        <translation>Location</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="26" />
+        <source>存储:</source>
+        <translation>Storage:</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="28" />
+        <source>占用(Byte):</source>
+        <translation>Used (bytes):</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="30" />
+        <source>起始地址:0x</source>
+        <translation>Start address: 0x</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="31" />
+        <source>1FF000</source>
+        <translation>1FF000</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="32" />
+        <source>总大小(Byte):</source>
+        <translation>Total size (bytes):</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="34" />
+        <source>只读(Byte):</source>
+        <translation>Read-only (bytes):</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="36" />
+        <source>上锁</source>
+        <translation>Lock</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="42" />
+        <source>写入数据</source>
+        <translation>Values to write</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="44" />
+        <source>默认值</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="45" />
+        <source>当前值</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="51" />
+        <source>导入配置</source>
+        <translation>Import layout</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="57" />
+        <source>导出文件</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="66" />
+        <location filename="../src/staticdata/staticdata.cpp" line="192" />
+        <source>导出模板</source>
+        <translation>Export template</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="67" />
+        <location filename="../src/staticdata/staticdata.cpp" line="205" />
+        <source>保存Excel</source>
+        <translation>Save workbook</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="67" />
+        <source>保存Excel文件</source>
+        <translation>Save as an Excel workbook</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="30" />
+        <source>普通存储</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="30" />
+        <source>加密存储</source>
+        <translation>Encrypted</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="44" />
+        <source>建议为4K的整数倍</source>
+        <translation>A multiple of 4K is advised</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="126" />
+        <location filename="../src/staticdata/staticdata.cpp" line="164" />
+        <source>设置错误</source>
+        <translation>Setting error</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="126" />
+        <source>"总大小"设置错误，请重新设置</source>
+        <translation>"Total size" is wrong, please set it again</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="137" />
+        <location filename="../src/staticdata/staticdata.cpp" line="146" />
+        <source>写入参数错误</source>
+        <translation>Bad write parameters</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="175" />
+        <source>打开Excel文件</source>
+        <translation>Open an Excel workbook</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="181" />
+        <source>打开文件错误</source>
+        <translation>File open error</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="181" />
+        <source>文件:%1, 错误码:%2</source>
+        <translation>File: %1, error code: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="187" />
+        <source>成功打开Excel文件!</source>
+        <translation>Workbook opened!</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="197" />
+        <source>导出失败</source>
+        <translation>Export failed</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="200" />
+        <source>模板已导出到:%1</source>
+        <translation>Template exported to: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="211" />
+        <source>保存失败</source>
+        <translation>Saving failed</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="214" />
+        <source>Excel已保存到:%1</source>
+        <translation>Workbook saved to: %1</translation>
+    </message>
+</context>
+<context>
+    <name>StaticLayout</name>
+    <message>
+        <location filename="../src/staticdata/staticlayout.cpp" line="226" />
+        <source>数量%1超出范围(0~65535)，按0字节处理</source>
+        <translation>Count %1 is outside 0..65535: the item takes no bytes</translation>
+    </message>
+</context>
+<context>
+    <name>TabWidgetXlsx</name>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
+        <source>数据名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
+        <source>数据类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
+        <source>字节总长</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
+        <source>默认值</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
+        <source>只读</source>
+        <translation>Read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
+        <source>设备数值</source>
+        <translation>Device value</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="113" />
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="113" />
+        <source>显示数据异常，
+请查看导入配置是否正确</source>
+        <translation>The data does not match,
+check that the imported layout is right</translation>
+    </message>
+</context>
+<context>
+    <name>Worker</name>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="35" />
+        <location filename="../src/staticdata/worker.cpp" line="96" />
+        <source>查找静态数据标识...</source>
+        <translation>Searching for the static data mark...</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="40" />
+        <location filename="../src/staticdata/worker.cpp" line="108" />
+        <source>未找到静态数据标识!</source>
+        <translation>Static data mark not found!</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="41" />
+        <source>准备写入%1静态数据...</source>
+        <translation>Writing %1 static data...</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="41" />
+        <source>当前</source>
+        <translation>current</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="41" />
+        <source>默认</source>
+        <translation>default</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="43" />
+        <source>找到静态数据标识</source>
+        <translation>Static data mark found</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="52" />
+        <source>擦除原有静态数据...</source>
+        <translation>Erasing the old static data...</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="56" />
+        <source>擦除完成</source>
+        <translation>Erase done</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="58" />
+        <source>写入静态数据...</source>
+        <translation>Writing static data...</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="72" />
+        <source>校验失败</source>
+        <translation>Verification failed</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="80" />
+        <source>写入完成</source>
+        <translation>Write done</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="85" />
+        <source>发生超时 %1</source>
+        <translation>Time-out %1</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="87" />
+        <source>未知错误 %1</source>
+        <translation>Unknown error %1</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="111" />
+        <source>找到静态数据标识 %1</source>
+        <translation>Static data mark found at %1</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="114" />
+        <source>刷新当前数据</source>
+        <translation>Current data refreshed</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <location filename="../src/app/main.cpp" line="50" />
+        <source>未检测到USB适配器，使用模拟测试台</source>
+        <translation>No USB adapter found, using the simulated bench</translation>
+    </message>
+    <message>
+        <location filename="../src/app/main.cpp" line="55" />
+        <source>使用模拟测试台</source>
+        <translation>Using the simulated bench</translation>
+    </message>
+    <message>
+        <location filename="../src/app/main.cpp" line="61" />
+        <source> [模拟]</source>
+        <translation> [simulated]</translation>
+    </message>
+</context>
+<context>
+    <name>xqprog</name>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="139" />
+        <source>接口未打开
+请确认后重试</source>
+        <translation>The interface is not open.
+Check it and try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="147" />
+        <source>结果: %1, 接口: %2</source>
+        <translation>Result: %1, interface: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="147" />
+        <source>成功</source>
+        <translation>succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="147" />
+        <source>失败</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="353" />
+        <source>Flash 信息读取失败</source>
+        <translation>Reading the flash information failed</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="363" />
+        <source>复位成功!</source>
+        <translation>Reset succeeded!</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="363" />
+        <source>复位失败: %1</source>
+        <translation>Reset failed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="423" />
+        <source>准备烧写%1文件</source>
+        <translation>Preparing to program %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="430" />
+        <source>下一个序列号: %1</source>
+        <translation>Next serial number: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="492" />
+        <source>文件:%1, 错误码:%2 %3</source>
+        <translation>File: %1, error code: %2 %3</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="516" />
+        <source>"总大小"设置错误，请重新设置</source>
+        <translation>"Total size" is wrong, please set it again</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="538" />
+        <source>显示数据异常，请查看导入配置是否正确</source>
+        <translation>The data does not match, check that the imported layout is right</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="565" />
+        <source>写入参数错误</source>
+        <translation>Bad write parameters</translation>
+    </message>
+</context>
+</TS>
