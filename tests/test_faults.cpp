@@ -184,39 +184,34 @@ private slots:
     void unplugSweep()
     {
         const QByteArray image = RandomBytes(0x1800, 42);
-        int64_t nTransfers = 0;
-        {
-            BenchFixture healthy;
-            QCOMPARE(healthy.Open(9), 0);
-            const int64_t nStart = healthy.Stats().nUsbTransfers;
+        // One image write with serial number 77; true when it reported success.
+        auto write = [&image](SpiFlashCtrl& ctrl) {
             BaseWorker worker;
-            worker.pSpiCtrl = &healthy.Ctrl();
+            worker.pSpiCtrl = &ctrl;
             worker.bSeqId = true;
             worker.nSeqId = 77;
             auto* p = new uint8_t[size_t(image.size())];
             memcpy(p, image.constData(), size_t(image.size()));
             worker.SetImage(p, image.size());
             worker.nEraseBytes = image.size();
+            bool bOk = false;
+            QObject::connect(&worker, &BaseWorker::finish, [&bOk](int, bool b) { bOk = b; });
             worker.OnWrite();
+            return bOk;
+        };
+        int64_t nTransfers = 0;
+        {
+            BenchFixture healthy;
+            QCOMPARE(healthy.Open(9), 0);
+            const int64_t nStart = healthy.Stats().nUsbTransfers;
+            QVERIFY(write(healthy.Ctrl()));
             healthy.Close();
             nTransfers = healthy.Stats().nUsbTransfers - nStart + 3;  // and the three of opening
         }
         int nSucceeded = 0;
         for (int64_t n = 1; n <= nTransfers + 1; ++n) {
             BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
-            bool bOk = false;
-            if (bench.Open(9) == 0) {
-                BaseWorker worker;
-                worker.pSpiCtrl = &bench.Ctrl();
-                worker.bSeqId = true;
-                worker.nSeqId = 77;
-                auto* p = new uint8_t[size_t(image.size())];
-                memcpy(p, image.constData(), size_t(image.size()));
-                worker.SetImage(p, image.size());
-                worker.nEraseBytes = image.size();
-                QObject::connect(&worker, &BaseWorker::finish, [&](int, bool b) { bOk = b; });
-                worker.OnWrite();
-            }
+            const bool bOk = bench.Open(9) == 0 && write(bench.Ctrl());
             bench.Close();
             ++m_nCases;
             if (bOk) {

@@ -15,6 +15,11 @@ TabWidgetXlsx::TabWidgetXlsx(QWidget* pParent) : QTabWidget(pParent)
 void TabWidgetXlsx::ClearXlsx()
 {
     m_layout.ClearXlsx();
+    RemovePages();
+}
+
+void TabWidgetXlsx::RemovePages()
+{
     for (QTableWidget* pTable : m_tables)
         pTable->clear();
     m_tables.clear();
@@ -41,14 +46,7 @@ int TabWidgetXlsx::LoadXlsx(const QString& strPath)
 void TabWidgetXlsx::BuildTables()
 {
     const QSignalBlocker block(this);
-    for (QTableWidget* pTable : m_tables)
-        pTable->clear();
-    m_tables.clear();
-    for (int i = count() - 1; i >= 0; --i) {
-        QWidget* pPage = widget(i);
-        removeTab(i);
-        delete pPage;
-    }
+    RemovePages();
     for (const xlsx_sheet& sheet : m_layout.sheets) {
         auto* pPage = new QWidget;
         pPage->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);

@@ -29,6 +29,7 @@ public slots:
 
 private:
     void BuildTables();
+    void RemovePages();  // every tab page and table, the last first
 
     StaticLayout m_layout;
     QList<QTableWidget*> m_tables;
