@@ -206,6 +206,22 @@ private slots:
         QVERIFY(r != 0);
     }
 
+    void pageProgramsLearnToWaitOnTheAdapter()
+    {
+        BenchFixture bench;
+        const QByteArray image = RandomBytes(0x20000, 9);
+        QCOMPARE(bench.Open(9), 0);
+        auto& c = bench.Ctrl();
+        QCOMPARE(c.EraseFlash(0, image.size()), 0);
+        QCOMPARE(c.ProgramFlash(0, U8(image), 0x10000, false), 0);  // learns the program time
+        const int64_t nTrips = bench.Stats().nRoundTrips;
+        QCOMPARE(c.ProgramFlash(0x10000, U8(image) + 0x10000, 0x10000, false), 0);
+        const double dPerPage = double(bench.Stats().nRoundTrips - nTrips) / 256;
+        // The mode query and, mostly, a single status poll per page.
+        QVERIFY2(dPerPage < 2.5, qPrintable(QString::number(dPerPage)));
+        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), 0);
+    }
+
     void searchHeaderOnTheBench()
     {
         BenchFixture bench;

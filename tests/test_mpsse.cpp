@@ -219,6 +219,30 @@ private slots:
         mpsse::Close(pCtx);
     }
 
+    void idleClocksWithoutAFrame()
+    {
+        void* pCtx = OpenAt(30000000);
+        auto& s = *m_pBackend->pScript;
+        s.writes.clear();
+        QCOMPARE(mpsse::Idle(pCtx, 100), 0);  // 100 us at 30 MHz: 375 bytes of clocks
+        s.replies = {0x00};
+        const uint8_t rdsr = 0x05;
+        uint8_t status;
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &rdsr, 1);
+        mpsse::FastRead(pCtx, &status, 1);
+        // AN_108 3.4.x: 0x8F clocks n x 8 bits with no data; CS stays high before it.
+        const Bytes& w = s.writes.at(0);
+        QCOMPARE(Bytes(w.begin(), w.begin() + 6), (Bytes{0x8F, 0x76, 0x01, 0x80, 0x00, 0x0B}));
+        mpsse::Close(pCtx);
+        m_pBackend->pScript->nChipType = mpsse::kChipFt2232D;
+        pCtx = OpenAt(6000000);
+        s.writes.clear();
+        QCOMPARE(mpsse::Idle(pCtx, 100), 0);  // not an FT2232D command: nothing queued
+        mpsse::Close(pCtx);
+        QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x00, 0x00}}));
+    }
+
     void shortReplyTimesOut()
     {
         void* pCtx = OpenAt(6000000);

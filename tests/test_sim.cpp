@@ -95,6 +95,13 @@ private slots:
         dec.Feed(fast.data(), fast.size());
         QCOMPARE(dec.SckHz(), 30000000u);
         QCOMPARE(dec.TakeSpiNs(), int64_t(4 * 8 * 1000 / 30));  // 4 bytes at 30 MHz
+        const Bytes idle{0x8F, 0x76, 0x01};  // 375 bytes of clocks, no data, no frame
+        const size_t nFrames = slave.frames.size();
+        const uint64_t nBytes = dec.SpiBytes();
+        dec.Feed(idle.data(), idle.size());
+        QCOMPARE(dec.TakeSpiNs(), int64_t(100000));
+        QCOMPARE(dec.SpiBytes(), nBytes);
+        QCOMPARE(slave.frames.size(), nFrames);
         sim::MpsseDecoder ft2232d(&slave, false);
         const Bytes div5{0x8A};
         ft2232d.Feed(div5.data(), 1);

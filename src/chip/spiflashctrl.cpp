@@ -157,6 +157,7 @@ int SpiFlashCtrl::Open(const QByteArray& strName, int nRateIndex)
     if (strName.isEmpty() || nRateIndex < 0 || nRateIndex >= xq::kRateCount || !m_pAdapter)
         return xq::kErrBadArgument;
     const int r = m_pAdapter->Open(strName, xq::kRateTable[nRateIndex].nHz);
+    m_nProgramIdleUs = 0;  // a new link may lead to another chip: learn again
     if (r == 0)
         m_bLinkOpen = true;
     return r;
@@ -316,14 +317,18 @@ bool SpiFlashCtrl::WaitReady(uint8_t nMask)
 {
     const int64_t nStartMs = m_msClock();
     m_nPollError = 0;
+    m_nLastPolls = 0;
     if (ReadMode() == 0)
         SetMode(1);
     uint8_t nStatus = 0;
     uint8_t nMasked = 0;
+    if (m_nIdleBeforePollUs > 0)
+        m_pAdapter->Idle(m_nIdleBeforePollUs);  // the first poll then leaves the adapter later
     for (;;) {
         std::this_thread::yield();
         uint8_t nReply = 0;
         const int nPoll = SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0);
+        ++m_nLastPolls;
         const bool bPolled = nPoll == 0;
         if (bPolled)
             nStatus = nReply;
@@ -347,12 +352,34 @@ int SpiFlashCtrl::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const
     SendCmd(flash::kWriteDisable, 0, 0, nullptr, 0);
     if (r != 0)
         return r;
+    // A page program keeps the flash busy for a fairly fixed time: before
+    // the first status poll the adapter waits on its own side, so the poll
+    // is clocked about when the flash is done instead of costing round trips.
+    const bool bPaced = nCmd == flash::kPageProgram || nCmd == flash::kSecurityProgram;
+    m_nIdleBeforePollUs = bPaced ? m_nProgramIdleUs : 0;
     const bool bBusy = WaitReady(kStatusBusy);
+    m_nIdleBeforePollUs = 0;
+    if (bPaced)
+        LearnProgramIdle();
     // The adapter sends write-only frames with the next read: a failure to
     // deliver this command shows up first in the status poll.
     if (m_nPollError != 0 && m_nPollError != xq::kErrNotOpen)
         return m_nPollError;
     return bBusy ? xq::kErrFlashBusyTimeout : 0;
+}
+
+void SpiFlashCtrl::LearnProgramIdle()
+{
+    // Implementation note: one poll means the wait may have been longer
+    // than needed, so it shrinks a little; every extra poll means it was
+    // too short, so it grows more. It settles just above the program time.
+    constexpr uint32_t kShrinkUs = 5;
+    constexpr uint32_t kGrowUs = 25;
+    constexpr uint32_t kMaxIdleUs = 3000;
+    if (m_nLastPolls <= 1)
+        m_nProgramIdleUs = m_nProgramIdleUs > kShrinkUs ? m_nProgramIdleUs - kShrinkUs : 0;
+    else
+        m_nProgramIdleUs = std::min(kMaxIdleUs, m_nProgramIdleUs + kGrowUs * uint32_t(m_nLastPolls - 1));
 }
 
 void SpiFlashCtrl::SwapWords(uint8_t* pBuffer, int nLength)

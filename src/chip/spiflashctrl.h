@@ -105,6 +105,7 @@ private:
     int ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress);
     int RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize);
     uint32_t ReadIdWord();
+    void LearnProgramIdle();
     int SendLinkReset();
     int SendModeSet(uint8_t nMode);
     int SendControl();
@@ -115,5 +116,8 @@ private:
     uint32_t m_nCurrentMode = 1;
     uint8_t m_cmdBuffer[kCmdBufferSize] = {};
     int m_nPollError = 0;  // the adapter's code when the last WaitReady could not poll
+    int m_nLastPolls = 0;  // status polls the last WaitReady sent
+    uint32_t m_nProgramIdleUs = 0;     // learned wait before the first poll after a page program
+    uint32_t m_nIdleBeforePollUs = 0;  // the wait WaitReady asks the adapter for, once
     MsClock m_msClock;
 };

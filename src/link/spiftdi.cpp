@@ -143,3 +143,8 @@ int SpiFtdi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen)
     mpsse::Stop(m_pContext);
     return r;
 }
+
+int SpiFtdi::Idle(uint32_t nMicroseconds)
+{
+    return m_pContext ? mpsse::Idle(m_pContext, nMicroseconds) : -1;
+}

@@ -43,6 +43,7 @@ public:
     void Close() override;
     int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) override;
     int WriteOnly(const uint8_t* pTx, int nLen) override;
+    int Idle(uint32_t nMicroseconds) override;
 
     bool IsOpen() const { return m_pContext != nullptr; }
     const QMap<QByteArray, DeviceRecord>& DeviceMap() const { return m_deviceMap; }

@@ -16,5 +16,12 @@ public:
     virtual void Close() = 0;
     virtual int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) = 0;
     virtual int WriteOnly(const uint8_t* pTx, int nLen) = 0;
+    // Lets the adapter wait about nMicroseconds on its side before the next
+    // frame (timing only, never a frame). Adapters that cannot do nothing.
+    virtual int Idle(uint32_t nMicroseconds)
+    {
+        (void)nMicroseconds;
+        return 0;
+    }
     virtual ~SpiInterface() = default;
 };

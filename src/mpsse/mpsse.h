@@ -84,6 +84,10 @@ int Stop(void* pContext);
 int FastWrite(void* pContext, const uint8_t* pData, int nLength);
 int FastRead(void* pContext, uint8_t* pBuffer, int nLength);
 int Close(void* pContext);
+// Lets the engine wait about nMicroseconds on its own side (SCK clocked with
+// chip select high, no data), so that the next frame starts later without a
+// USB round trip. Queued like a write; 0 or a Result code. FT2232D: no wait.
+int Idle(void* pContext, uint32_t nMicroseconds);
 
 // The SCK the engine really runs for a request (the nearest rate at or below it).
 uint32_t ActualClockHz(uint32_t nChipType, uint32_t nRequestedHz);

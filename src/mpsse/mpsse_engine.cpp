@@ -120,6 +120,7 @@ int MpsseEngine::Initialise(uint32_t nClockHz)
     m_queue.push_back(op::kSetDivisor);
     m_queue.push_back(uint8_t(nDivisor & 0xFF));
     m_queue.push_back(uint8_t(nDivisor >> 8));
+    m_nSckHz = ActualClockHz(m_pTransport->ChipType(), nClockHz);
     SetLowPins(kPinsIdle, pin::kOutputs);
     return Flush();
 }
@@ -132,7 +133,26 @@ int MpsseEngine::SetClock(uint32_t nClockHz)
     m_queue.push_back(op::kSetDivisor);
     m_queue.push_back(uint8_t(nDivisor & 0xFF));
     m_queue.push_back(uint8_t(nDivisor >> 8));
+    m_nSckHz = ActualClockHz(m_pTransport->ChipType(), nClockHz);
     return Flush();
+}
+
+int MpsseEngine::Idle(uint32_t nMicroseconds)
+{
+    if (m_nStickyError != kOk)
+        return m_nStickyError;
+    if (m_pTransport->ChipType() == kChipFt2232D || nMicroseconds == 0)
+        return kOk;  // the clock-only command is an H-chip command
+    // Chip select stays high: the clock runs, the chip sees no frame.
+    SetLowPins(kPinsIdle, pin::kOutputs);
+    uint64_t nBytes = uint64_t(nMicroseconds) * m_nSckHz / 8000000u;
+    while (nBytes > 0) {
+        const uint32_t nChunk = uint32_t(std::min<uint64_t>(nBytes, kMaxChunk));
+        m_queue.push_back(op::kClockBytesNoData);
+        AppendLength(m_queue, int(nChunk));
+        nBytes -= nChunk;
+    }
+    return AfterQueued();
 }
 
 int MpsseEngine::Start()

@@ -30,6 +30,7 @@ constexpr uint8_t kDivBy5Off = 0x8A;       // H chips only: 60 MHz base clock
 constexpr uint8_t kDivBy5On = 0x8B;
 constexpr uint8_t kThreePhaseOff = 0x8D;
 constexpr uint8_t kAdaptiveOff = 0x97;
+constexpr uint8_t kClockBytesNoData = 0x8F;  // len-1 (LE16): clock n x 8 bits, no data (H chips)
 constexpr uint8_t kBadCommandEcho = 0xFA;  // the engine's answer to an unknown opcode
 constexpr uint8_t kSyncProbe = 0xAA;       // an invalid opcode used to synchronise
 }  // namespace op
@@ -57,6 +58,7 @@ public:
     int Stop();
     int Write(const uint8_t* pData, int nLength);
     int Read(uint8_t* pBuffer, int nLength);
+    int Idle(uint32_t nMicroseconds);
     // Sends what is queued, puts every pin back to input and releases the transport.
     int Close();
 
@@ -74,6 +76,7 @@ private:
     std::vector<uint8_t> m_queue;
     bool m_bBatching;
     int m_nStickyError = kOk;
+    uint32_t m_nSckHz = 0;  // the SCK the engine runs at
     int m_nPinValue = -1;      // last value sent with kSetBitsLow, -1 before the first
     int m_nPinDirection = -1;
 };

@@ -31,10 +31,18 @@ int64_t MpsseDecoder::TakeSpiNs()
     return n;
 }
 
-void MpsseDecoder::Clock(size_t nBytes)
+void MpsseDecoder::Clock(size_t nBytes, bool bData)
 {
-    m_nSpiBytes += nBytes;
-    m_dSpiNs += double(nBytes) * 8.0 * 1e9 / double(SckHz());
+    if (bData)
+        m_nSpiBytes += nBytes;
+    const double dNs = double(nBytes) * 8.0 * 1e9 / double(SckHz());
+    m_dSpiNs += dNs;
+    if (m_observer) {
+        m_dObservedNs += dNs;
+        const auto nWhole = int64_t(m_dObservedNs);
+        m_dObservedNs -= double(nWhole);
+        m_observer(nWhole);
+    }
 }
 
 size_t MpsseDecoder::CommandLength(size_t nAt) const
@@ -56,8 +64,10 @@ size_t MpsseDecoder::CommandLength(size_t nAt) const
         return nHave >= nTotal ? nTotal : 0;
     }
     switch (op) {
-    case 0x80: case 0x82: case 0x86:
+    case 0x80: case 0x82: case 0x86: case 0x8F:
         return nHave >= 3 ? 3 : 0;
+    case 0x8E:
+        return nHave >= 2 ? 2 : 0;
     default:
         return 1;  // single-byte commands, and unknown opcodes (answered with 0xFA)
     }
@@ -118,6 +128,8 @@ void MpsseDecoder::Execute(const uint8_t* pCmd)
     case 0x80: SetLowByte(pCmd[1], pCmd[2]); break;
     case 0x82: break;  // high byte pins are not wired on the bench
     case 0x86: m_nDivisor = uint16_t(pCmd[1] | (pCmd[2] << 8)); break;
+    case 0x8E: Clock(1, false); break;                                     // n bits, no data: under a byte
+    case 0x8F: Clock(size_t(pCmd[1] | (pCmd[2] << 8)) + 1, false); break;  // n x 8 bits, no data
     case 0x8A: if (m_bHighSpeedChip) m_bDivBy5 = false; else { m_replies.push_back(0xFA); m_replies.push_back(op); ++m_nBadCommands; } break;
     case 0x8B: if (m_bHighSpeedChip) m_bDivBy5 = true; else { m_replies.push_back(0xFA); m_replies.push_back(op); ++m_nBadCommands; } break;
     case 0x81: m_replies.push_back(m_bSelected ? 0x00 : kCsPin); break;  // read low byte pins

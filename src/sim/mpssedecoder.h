@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace sim {
@@ -24,9 +25,12 @@ public:
 
     std::deque<uint8_t>& Replies() { return m_replies; }
     uint32_t SckHz() const;
-    uint64_t SpiBytes() const { return m_nSpiBytes; }
+    uint64_t SpiBytes() const { return m_nSpiBytes; }  // data bytes clocked (idle clocks left out)
     // Nanoseconds of SCK clocking since the last call.
     int64_t TakeSpiNs();
+    // Called as clocking goes on, with the nanoseconds just clocked, so that
+    // the devices on the wire see time pass inside one USB write.
+    void SetClockObserver(std::function<void(int64_t)> observer) { m_observer = std::move(observer); }
     bool ChipSelected() const { return m_bSelected; }
     uint16_t Divisor() const { return m_nDivisor; }
     bool DivideBy5() const { return m_bDivBy5; }
@@ -37,7 +41,8 @@ private:
     size_t CommandLength(size_t nAt) const;
     void Execute(const uint8_t* pCmd);
     void SetLowByte(uint8_t nValue, uint8_t nDirection);
-    void Clock(size_t nBytes);
+    // Advances the SPI time by nBytes at the SCK; bData: bytes that cross the wire.
+    void Clock(size_t nBytes, bool bData = true);
 
     SpiSlave* m_pSlave;
     bool m_bHighSpeedChip;
@@ -48,6 +53,8 @@ private:
     std::deque<uint8_t> m_replies;
     uint64_t m_nSpiBytes = 0;
     double m_dSpiNs = 0;
+    double m_dObservedNs = 0;
+    std::function<void(int64_t)> m_observer;
     int m_nBadCommands = 0;
 };
 
