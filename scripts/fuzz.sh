@@ -12,14 +12,14 @@ targets=(stylesheet xlsx mpsse staticrecord)
 if [ $# -ge 1 ]; then
   work=$(mktemp -d)
   cp -r "$root/fuzz/corpus/$1/." "$work/"
-  exec "$root/build-fuzz/fuzz/fuzz_$1" -max_total_time="${2:-600}" -max_len=65536 "$work" "$root/fuzz/corpus/$1"
+  exec "$root/build-fuzz/fuzz/fuzz_$1" -max_total_time="${2:-600}" -timeout=20 -max_len=65536 "$work" "$root/fuzz/corpus/$1"
 fi
 for t in "${targets[@]}"; do
   echo "== fuzz_$t"
   work=$(mktemp -d)
   cp -r "$root/fuzz/corpus/$t/." "$work/"
   log="$work.log"
-  if ! "$root/build-fuzz/fuzz/fuzz_$t" -max_total_time="${FUZZ_SECONDS:-30}" -max_len=65536 "$work" > "$log" 2>&1; then
+  if ! "$root/build-fuzz/fuzz/fuzz_$t" -max_total_time="${FUZZ_SECONDS:-30}" -timeout=20 -max_len=65536 "$work" > "$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz_$t FAILED"
     exit 1

@@ -86,6 +86,23 @@ private slots:
         QCOMPARE(ExpandStyleSheet(raw), expanded);
     }
 
+    void nestedVariablesCannotExplode()
+    {
+        // Each value uses the next variable ten times: 10^9 characters unbounded.
+        QByteArray raw;
+        const QByteArray names = "abcdefghi";
+        for (int i = 0; i < names.size(); ++i) {
+            const QByteArray next = i + 1 < names.size() ? "$" + names.mid(i + 1, 1) + "_" : QByteArray("x");
+            raw += "$" + names.mid(i, 1) + "_ = " + next.repeated(10) + ";";
+        }
+        raw += "q{$a_}";
+        QElapsedTimer timer;
+        timer.start();
+        const QString strText = ExpandStyleSheet(raw);
+        QVERIFY(strText.size() <= 2 * kMaxStyleSheetChars + raw.size());
+        QVERIFY(timer.elapsed() < 20000);
+    }
+
     void shippedStyleSheetUsesEveryVariable()
     {
         QFile file(":/qss/style.qss");

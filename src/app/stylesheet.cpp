@@ -44,12 +44,29 @@ QString ExpandStyleSheet(const QByteArray& raw)
         strText.remove(0, s + 1);
     }
 
-    // Substitution in definition order. The search goes on after each
-    // inserted value, so a value that contains its own name cannot loop.
+    // Substitution in definition order, one pass over the text per name;
+    // the search goes on after each inserted value, so a value that
+    // contains its own name cannot loop. Values that hold later names
+    // multiply the text at each step (ten uses of ten uses...), so the
+    // expansion stops at a size and an amount of work no real sheet reaches.
+    qint64 nWork = 0;
     for (const QString& strName : names) {
+        nWork += strText.size();
+        if (strText.size() > kMaxStyleSheetChars || nWork > 64 * qint64(kMaxStyleSheetChars))
+            break;
         const QString strValue = values.value(strName);
-        for (int nAt = strText.indexOf(strName); nAt >= 0; nAt = strText.indexOf(strName, nAt + strValue.size()))
-            strText.replace(nAt, strName.size(), strValue);
+        QString strOut;
+        strOut.reserve(strText.size());
+        int nFrom = 0;
+        for (int nAt = strText.indexOf(strName); nAt >= 0; nAt = strText.indexOf(strName, nAt + strName.size())) {
+            strOut += strText.midRef(nFrom, nAt - nFrom);
+            strOut += strValue;
+            nFrom = nAt + strName.size();
+            if (strOut.size() > kMaxStyleSheetChars)
+                break;
+        }
+        strOut += strText.midRef(nFrom);
+        strText = strOut;
     }
     return strText;
 }
