@@ -110,6 +110,16 @@ private slots:
         const QString strExpanded = ExpandStyleSheet(file.readAll());
         QVERIFY(!strExpanded.contains('$'));
         QVERIFY(strExpanded.contains("QProgressBar::chunk {\n    background-color:  #05B8CC;"));
+        // Every image the sheet names is compiled in (a missing one draws nothing, silently).
+        QRegularExpression urlPattern("url\\(([^)]+)\\)");
+        int nUrls = 0;
+        for (auto it = urlPattern.globalMatch(strExpanded); it.hasNext(); ++nUrls) {
+            const QString strPath = it.next().captured(1);
+            QVERIFY2(QFile::exists(strPath), qPrintable(strPath));
+            QVERIFY2(!QImage(strPath).isNull(), qPrintable(strPath));
+        }
+        QVERIFY(nUrls >= 3);
+        QVERIFY(strExpanded.contains("QComboBox::down-arrow"));
         auto* pApp = static_cast<Application*>(qApp);
         QCOMPARE(pApp->LoadStyleSheet("/nonexistent/style.qss"), -1);
     }
@@ -145,9 +155,15 @@ private slots:
                     .match(LogText(w))
                     .hasMatch());
         QCOMPARE(w.statusBar()->currentMessage(), QString("复位成功!"));
+        // A file name that looks like markup is logged as typed, on a line of its own.
+        QVERIFY(QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, "镜像: x<b>y.bin  &amp;")));
+        const QStringList lines = LogText(w).split('\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[1].endsWith("]: 镜像: x<b>y.bin  &amp;"), qPrintable(lines[1]));
         for (int v : {55, 101, -1})
             QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, v));
         QCOMPARE(w.ProgressBar()->value(), 55);
+        QCOMPARE(w.findChild<QLabel*>("labelProgressPercent")->text(), QString("55%"));
         QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, 100));
         QCOMPARE(w.ProgressBar()->value(), 100);
         QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, 0));

@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QResizeEvent>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QSettings>
 
 const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
@@ -32,11 +34,24 @@ MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::Main
     m_pProgressBar->setRange(0, 100);
     m_pProgressBar->setValue(0);
     m_pProgressBar->setFixedSize(250, 10);
+    // A 10 px bar is too thin for legible text: the percentage stands beside it.
+    m_pProgressBar->setTextVisible(false);
+    m_pProgressPercent = new QLabel(m_pProgressBox);
+    m_pProgressPercent->setObjectName("labelProgressPercent");
+    m_pProgressPercent->setMinimumWidth(m_pProgressPercent->fontMetrics().horizontalAdvance("100%") + 4);
+    m_pProgressPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_pProgressPercent->setText("0%");
+    connect(m_pProgressBar, &QProgressBar::valueChanged, m_pProgressPercent,
+            [this](int nVal) { m_pProgressPercent->setText(QString("%1%").arg(nVal)); });
+    m_pProgressLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     m_pProgressLayout = new QHBoxLayout(m_pProgressBox);
     m_pProgressLayout->setContentsMargins(0, 0, 6, 0);
     m_pProgressLayout->setSpacing(2);
+    // The stretch keeps the label next to its bar however wide the box grows.
+    m_pProgressLayout->addStretch(1);
     m_pProgressLayout->addWidget(m_pProgressLabel);
     m_pProgressLayout->addWidget(m_pProgressBar);
+    m_pProgressLayout->addWidget(m_pProgressPercent);
     ui->statusbar->addPermanentWidget(m_pProgressBox);
 
     m_runLog.SetEnabled(RunLogFile::EnabledBySettings());
@@ -148,9 +163,22 @@ void MainWindow::SetLog(QString strLog)
     if (strLog.isEmpty())
         return;
     const QString strPrefix = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ");
-    ui->teLog->append(strPrefix + strLog);
+    AppendPlainLogLine(strPrefix + strLog);
     ui->statusbar->showMessage(strLog, 5000);
     m_runLog.Append(strPrefix + strLog);
+}
+
+// Log lines are plain text: a file name such as "x<b>y.bin" must show as typed, never as markup.
+void MainWindow::AppendPlainLogLine(const QString& strLine)
+{
+    QTextCursor cursor(ui->teLog->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!ui->teLog->document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(strLine);
+    ui->teLog->ensureCursorVisible();
+    if (QScrollBar* pBar = ui->teLog->verticalScrollBar())
+        pBar->setValue(pBar->maximum());
 }
 
 // Lines for the log file only: which interface an operation used, and how it ended.

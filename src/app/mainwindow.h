@@ -56,11 +56,13 @@ private:
     void BuildLogMenu();
     TabWidgetInf* CurrentTab() const;
     void TraceOperation(const QString& strWhat);
+    void AppendPlainLogLine(const QString& strLine);
 
     Ui::MainWindow* ui;
     QWidget* m_pProgressBox = nullptr;
     QLabel* m_pProgressLabel = nullptr;
     QProgressBar* m_pProgressBar = nullptr;
+    QLabel* m_pProgressPercent = nullptr;
     QHBoxLayout* m_pProgressLayout = nullptr;
     QAction* m_pCopyAction = nullptr;
     QAction* m_pSelectAllAction = nullptr;
