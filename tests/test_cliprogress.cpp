@@ -1,0 +1,95 @@
+// The command line's progress bar and the log lines printed around it, on a
+// pseudo-terminal: a line never lands inside the bar, the bar never steps back.
+#include <cliprogress.h>
+
+#include <QtTest>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// A stream in memory; its text is read back after a flush.
+struct MemStream {
+    char* pBuf = nullptr;
+    size_t nSize = 0;
+    std::FILE* pFile = open_memstream(&pBuf, &nSize);
+    ~MemStream()
+    {
+        std::fclose(pFile);
+        std::free(pBuf);
+    }
+    QByteArray Text()
+    {
+        std::fflush(pFile);
+        return QByteArray(pBuf, int(nSize));
+    }
+};
+}  // namespace
+
+class TestCliProgress : public QObject {
+    Q_OBJECT
+
+    int m_nTerminal = -1;
+
+private slots:
+    void initTestCase()
+    {
+        const int nMaster = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(nMaster >= 0);
+        QVERIFY(grantpt(nMaster) == 0 && unlockpt(nMaster) == 0);
+        m_nTerminal = open(ptsname(nMaster), O_RDWR | O_NOCTTY);
+        QVERIFY(m_nTerminal >= 0);
+    }
+
+    void linesStepAroundTheBar()
+    {
+        MemStream bar, out;
+        CliProgress progress(true, bar.pFile, m_nTerminal);
+        progress.Set(25);
+        const QByteArray strDrawn25 = "\r[##########                              ]  25%";
+        QCOMPARE(bar.Text(), strDrawn25);
+
+        CliProgress::PrintLine(out.pFile, "[time]: 擦除完成");
+        QCOMPARE(out.Text(), QByteArray("[time]: 擦除完成\n"));
+        // Erased (carriage return, erase line), then drawn again after the line.
+        QCOMPARE(bar.Text(), strDrawn25 + "\r\033[K" + strDrawn25);
+
+        progress.Set(90);
+        const QByteArray strAfter90 = bar.Text();
+        progress.Set(89);
+        progress.Set(90);
+        QCOMPARE(bar.Text(), strAfter90);  // never backwards, no redraw for the same value
+        QVERIFY(strAfter90.endsWith("]  90%"));
+
+        progress.Done();
+        QVERIFY(bar.Text().endsWith("\n"));
+        const QByteArray strDone = bar.Text();
+        CliProgress::PrintLine(out.pFile, "结果");
+        QCOMPARE(bar.Text(), strDone);  // no bar left to redraw
+
+        progress.Set(10);  // a new operation starts a new bar
+        QVERIFY(bar.Text().endsWith("]  10%"));
+    }
+
+    void noBarWithoutTerminalOrWhenQuiet()
+    {
+        MemStream bar, out;
+        const int nFile = open("/dev/null", O_WRONLY);
+        QVERIFY(nFile >= 0);
+        CliProgress notTerminal(true, bar.pFile, nFile);
+        notTerminal.Set(50);
+        CliProgress quiet(false, bar.pFile, m_nTerminal);
+        quiet.Set(50);
+        CliProgress::PrintLine(out.pFile, "line");
+        notTerminal.Done();
+        quiet.Done();
+        close(nFile);
+        QVERIFY(bar.Text().isEmpty());
+        QCOMPARE(out.Text(), QByteArray("line\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliProgress)
+#include "test_cliprogress.moc"
