@@ -71,7 +71,7 @@ private slots:
         QVERIFY(logFile.contains("校验成功"));
         QVERIFY(logFile.contains("结果: 成功, 接口: FT2232-LOC-1"));
 
-        r = Run({"read", P("out.bin"), "--start", "1000", "--length", "70000", "--serial"}, strBench);
+        r = Run({"read", P("out.bin"), "--start=1000", "--length=70000", "--serial"}, strBench);
         QCOMPARE(r.nExit, 0);
         QCOMPARE(Slurp(P("out.bin")), image);
         QVERIFY(r.strOut.endsWith("serial: 9\n"));
@@ -92,15 +92,62 @@ private slots:
         QCOMPARE(Run({"read", P("x.bin")}, strBench).nExit, 2);  // neither --length nor --all
         QCOMPARE(Run({"erase", "--size", "abc"}, strBench).nExit, 2);
         QCOMPARE(Run({"-i", "NOPE", "reset"}, strBench).nExit, 2);
-        const Result r = Run({"--rate", "7MHz", "reset"}, strBench);
+        Result r = Run({"--rate", "7MHz", "reset"}, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY(r.strErr.contains("unknown rate"));
+        QVERIFY(r.strErr.contains("unknown rate: 7MHz (one of 1KHz, 4KHz, 1MHz, 2MHz, 5MHz, 6MHz, 10MHz, 12MHz, "
+                                  "15MHz, 30MHz, 60MHz, or the index 0 to 10)"));
+        r = Run({"read", P("x.bin"), "--length"}, strBench);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY(r.strErr.contains("Missing value after '--length'"));
+        r = Run({"write", P("x.bin"), "--whole"}, strBench);  // an option of another command
+        QCOMPARE(r.nExit, 2);
+        QVERIFY(r.strErr.contains("Unknown option 'whole'"));
+        QCOMPARE(Run({"reset", "extra"}, strBench).nExit, 2);
         QDir().mkpath(P("nf"));
         QFile ini(P("nf/bench.ini"));
         ini.open(QIODevice::WriteOnly);
         ini.write("[faults]\nno_flash=true\n");
         ini.close();
         QCOMPARE(Run({"reset"}, P("nf")).nExit, 1);
+    }
+
+    void optionsBeforeOrAfterTheCommand()
+    {
+        const QString strBench = P("opts");
+        Result r = Run({"-V"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        QCOMPARE(r.strOut, QString("xqprog 3.0.0\n"));
+        QCOMPARE(Run({"--version"}, strBench).strOut, QString("xqprog 3.0.0\n"));
+        r = Run({"--help"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        QVERIFY(r.strOut.startsWith("Usage: xqprog [options] COMMAND ...\n"));
+        QVERIFY(r.strOut.contains("static template FILE"));
+        QVERIFY(r.strOut.contains("15MHz, 30MHz, 60MHz"));
+        r = Run({"erase", "--help"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        QVERIFY(r.strOut.startsWith("Usage: xqprog [options] erase [--start HEX] (--whole | --size BYTES)\n"));
+        QVERIFY(r.strOut.contains("--whole"));
+        // Global options after the command, "--name=value" and "--name value".
+        r = Run({"reset", "--interface=FT2232-LOC-1", "-r", "30MHz"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        QVERIFY(r.strOut.endsWith("]: 复位成功!\n"));
+        // A command option before the command.
+        QCOMPARE(Run({"--start", "1000", "erase", "--size=4096"}, strBench).nExit, 0);
+        QCOMPARE(Run({"--serial", "read", P("s.bin"), "--length", "16"}, strBench).nExit, 0);
+        QCOMPARE(Slurp(P("s.bin")).size(), 16);
+    }
+
+    void windowInfoOptions()
+    {
+        QProcess p;
+        p.start(XQPROGRAMMER_PATH, {"--version"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("xqprogrammer 3.0.0\n"));
+        p.start(XQPROGRAMMER_PATH, {"--help"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardOutput().startsWith("Usage: xqprogrammer [--simulate[=DIR]]"));
     }
 
     void staticCommands()

@@ -14,7 +14,37 @@
 #include <QIcon>
 #include <QMetaObject>
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
+
+const char* const kUsage =
+    "Usage: xqprogrammer [--simulate[=DIR]] [--hardware] [--lang zh|en]\n"
+    "The programming tool's window for XQ6130, XQ6230 and XQ6030 chips.\n\n"
+    "  --simulate[=DIR]  use the simulated bench (DIR: its directory)\n"
+    "  --hardware        real adapters only\n"
+    "  --lang zh|en      the language (default: English for an English locale, else Chinese)\n"
+    "  -h, --help        show this help\n"
+    "  -V, --version     show the version\n"
+    "Standard Qt options (-platform, -style, ...) are accepted too.\n";
+
+// Answers --help and --version before a window (and a display) is needed;
+// true when the program should end.
+bool AnswerInfoOption(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
+            std::printf("xqprogrammer %s\n", kAppVersion);
+            return true;
+        }
+    }
+    return false;
+}
 
 // Whether any supported adapter answers on USB.
 bool AdapterPlugged()
@@ -28,6 +58,8 @@ bool AdapterPlugged()
 
 int main(int argc, char* argv[])
 {
+    if (AnswerInfoOption(argc, argv))
+        return 0;
     Application app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const QString strLang = TakeLanguageArgument(args);

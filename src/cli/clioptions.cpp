@@ -1,0 +1,218 @@
+#include "clioptions.h"
+
+#include <ratetable.h>
+
+#include <QCoreApplication>
+#include <QSet>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kEpilogue =
+    "\n-i all (or -i several times) runs write, erase, read, reset and static write on every named adapter at once.\n"
+    "Exit codes: 0 success, 1 the operation failed on the chip or adapter, 2 bad usage or input.\n";
+
+QList<QCommandLineOption> GlobalOptions()
+{
+    return {
+        {{"h", "help"}, "Show this help (after a command: the command's help)."},
+        {{"V", "version"}, "Show the version."},
+        {"simulate", "Use the simulated bench instead of USB adapters; --simulate=DIR: the bench directory."},
+        {{"i", "interface"}, "The adapter to use; several times, or \"all\", for a gang run (default: the first listed).",
+         "NAME"},
+        {{"r", "rate"}, QString("The SPI clock: %1, or the index 0 to %2 (default %3).")
+                            .arg(RateLabels())
+                            .arg(xq::kRateCount - 1)
+                            .arg(xq::kRateTable[xq::kDefaultRateIndex].pLabel),
+         "LABEL|INDEX"},
+        {{"q", "quiet"}, "No progress bar."},
+        {"lang", "The language of the log lines: zh or en.", "zh|en"},
+    };
+}
+
+// Whether each option name takes a value: 1 always, 0 never, -1 it depends on
+// the command (such a name takes a value only when a number follows).
+QHash<QString, int> ValueKinds()
+{
+    QHash<QString, int> kinds;
+    auto add = [&kinds](const QList<QCommandLineOption>& options) {
+        for (const QCommandLineOption& option : options)
+            for (const QString& strName : option.names()) {
+                const int nKind = option.valueName().isEmpty() ? 0 : 1;
+                const auto it = kinds.constFind(strName);
+                kinds[strName] = it == kinds.constEnd() || *it == nKind ? nKind : -1;
+            }
+    };
+    add(GlobalOptions());
+    for (const CliCommand& command : CliCommands())
+        add(command.pOptions());
+    return kinds;
+}
+
+// The words that name the command ("write", or "static" and its sub-command),
+// found before the parser knows which options the command has.
+QStringList CommandWords(const QStringList& args)
+{
+    const QHash<QString, int> kinds = ValueKinds();
+    QStringList words;
+    for (int i = 1; i < args.size() && words.size() < 2; ++i) {
+        const QString& strArg = args[i];
+        if (strArg == "--") {
+            words += args.mid(i + 1, 2 - words.size());
+            break;
+        }
+        if (!strArg.startsWith('-') || strArg == "-") {
+            words << strArg;
+            if (words.first() != "static")
+                break;
+            continue;
+        }
+        if (strArg.contains('='))
+            continue;
+        const QString strName = strArg.startsWith("--") ? strArg.mid(2) : strArg.mid(1);
+        const int nKind = kinds.value(strName, 0);
+        int64_t nUnused = 0;
+        if (i + 1 < args.size() && (nKind == 1 || (nKind == -1 && ParseNumber(args[i + 1], nUnused))))
+            ++i;
+    }
+    return words;
+}
+
+const CliCommand* FindCommand(const QStringList& words)
+{
+    for (const CliCommand& command : CliCommands()) {
+        const QStringList name = QString(command.pName).split(' ');
+        if (words.mid(0, name.size()) == name)
+            return &command;
+    }
+    return nullptr;
+}
+
+QString CommandTable()
+{
+    QString strTable = "Commands:";
+    for (const CliCommand& command : CliCommands()) {
+        const QString strLine = QString("%1 %2").arg(command.pName, command.pSynopsis).trimmed();
+        strTable += QString("\n  %1\n      %2").arg(strLine, command.pSummary);
+    }
+    return strTable;
+}
+
+void PrintHelp(QCommandLineParser& parser, const CliCommand* pCommand)
+{
+    QString strUsage = "Usage: xqprog [options] COMMAND ...\n";
+    if (pCommand) {
+        strUsage = QString("Usage: xqprog [options] %1 %2\n").arg(pCommand->pName, pCommand->pSynopsis);
+        parser.setApplicationDescription(pCommand->pSummary);
+    } else {
+        parser.setApplicationDescription("Programs XQ6130, XQ6230 and XQ6030 chips through FTDI MPSSE adapters.\n\n" +
+                                         CommandTable());
+    }
+    // The parser's own usage line names the program by the path it was started with.
+    const QString strHelp = parser.helpText();
+    std::fputs((strUsage + strHelp.mid(strHelp.indexOf('\n') + 1)).toUtf8().constData(), stdout);
+    std::fputs(kEpilogue, stdout);
+}
+
+// Reads the options that every command shares; false after a usage error.
+bool ReadGlobals(const QCommandLineParser& parser, CliGlobals& globals)
+{
+    globals.bSimulate = parser.isSet("simulate");
+    globals.interfaces = parser.values("interface");
+    globals.bQuiet = parser.isSet("quiet");
+    globals.nRateIndex = xq::kDefaultRateIndex;
+    if (parser.isSet("rate")) {
+        const QString strRate = parser.value("rate");
+        bool bIndex = false;
+        globals.nRateIndex = strRate.toInt(&bIndex);
+        if (!bIndex) {
+            globals.nRateIndex = -1;
+            for (int i = 0; i < xq::kRateCount; ++i)
+                if (strRate.compare(xq::kRateTable[i].pLabel, Qt::CaseInsensitive) == 0)
+                    globals.nRateIndex = i;
+        }
+        if (globals.nRateIndex < 0 || globals.nRateIndex >= xq::kRateCount) {
+            UsageError(QString("unknown rate: %1 (one of %2, or the index 0 to %3)")
+                           .arg(strRate, RateLabels())
+                           .arg(xq::kRateCount - 1));
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& parser)
+{
+    CliParse result;
+    // "--simulate=DIR" carries an optional value, which the parser does not
+    // know: keep the directory and leave the plain flag.
+    QStringList args = arguments;
+    for (QString& strArg : args)
+        if (strArg.startsWith("--simulate=")) {
+            result.globals.strBenchDir = strArg.mid(int(strlen("--simulate=")));
+            strArg = "--simulate";
+        }
+
+    const QStringList words = CommandWords(args);
+    result.pCommand = FindCommand(words);
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.addOptions(GlobalOptions());
+    if (result.pCommand)
+        parser.addOptions(result.pCommand->pOptions());
+    const bool bParsed = parser.parse(args);
+    if (bParsed && parser.isSet("help")) {
+        PrintHelp(parser, result.pCommand);
+        result.nExit = kExitOk;
+    } else if (bParsed && parser.isSet("version")) {
+        std::fprintf(stdout, "xqprog %s\n", qPrintable(QCoreApplication::applicationVersion()));
+        result.nExit = kExitOk;
+    } else if (!bParsed) {
+        result.nExit = UsageError(QString("%1\nTry 'xqprog %2--help'.")
+                                      .arg(parser.errorText(), result.pCommand ? QString(result.pCommand->pName) + " " : QString()));
+    } else if (words.isEmpty()) {
+        result.nExit = UsageError("no command\nTry 'xqprog --help'.");
+    } else if (!result.pCommand) {
+        result.nExit = UsageError(QString("unknown command: %1\nTry 'xqprog --help'.").arg(words.join(' ')));
+    } else if (!ReadGlobals(parser, result.globals)) {
+        result.nExit = kExitUsage;
+    } else {
+        result.args = parser.positionalArguments().mid(QString(result.pCommand->pName).count(' ') + 1);
+    }
+    return result;
+}
+
+bool ParseHex(const QString& strText, int64_t& nValue)
+{
+    bool bOk = false;
+    QString strDigits = strText.trimmed();
+    if (strDigits.startsWith("0x", Qt::CaseInsensitive))
+        strDigits = strDigits.mid(2);
+    nValue = strDigits.toLongLong(&bOk, 16);
+    return bOk;
+}
+
+bool ParseNumber(const QString& strText, int64_t& nValue)
+{
+    if (strText.trimmed().startsWith("0x", Qt::CaseInsensitive))
+        return ParseHex(strText, nValue);
+    bool bOk = false;
+    nValue = strText.trimmed().toLongLong(&bOk, 10);
+    return bOk;
+}
+
+int UsageError(const QString& strMessage)
+{
+    std::fprintf(stderr, "xqprog: %s\n", strMessage.toUtf8().constData());
+    return kExitUsage;
+}
+
+QString RateLabels()
+{
+    QStringList labels;
+    for (const xq::RateEntry& rate : xq::kRateTable)
+        labels << rate.pLabel;
+    return labels.join(", ");
+}

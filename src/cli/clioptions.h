@@ -1,0 +1,74 @@
+// The command line of xqprog: the options every command takes, the commands
+// with their own options, and the parse of both through QCommandLineParser.
+// Options may stand before or after the command; "--name=value" and
+// "--name value" are the same.
+#pragma once
+
+#include <QByteArray>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+class CliOutput;
+
+// Exit codes of xqprog.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // the operation failed on the chip or adapter
+constexpr int kExitUsage = 2;   // bad usage or input
+
+// The options that apply to every command.
+struct CliGlobals {
+    bool bSimulate = false;
+    QString strBenchDir;
+    QStringList interfaces;
+    int nRateIndex = 0;
+    bool bQuiet = false;
+};
+
+// What one command runs with.
+struct CliContext {
+    const QCommandLineParser& parser;
+    QStringList args;  // the positional arguments after the command's words
+    CliGlobals globals;
+    CliOutput& out;
+    QList<QByteArray> names;    // every adapter found
+    QList<QByteArray> targets;  // the adapters the command runs on
+};
+
+struct CliCommand {
+    const char* pName;      // "write", "static read"
+    const char* pSynopsis;  // its arguments, for the help
+    const char* pSummary;
+    QList<QCommandLineOption> (*pOptions)();
+    int (*pRun)(CliContext&);
+    int nArgs;       // how many positional arguments it takes
+    bool bAdapters;  // whether it needs the adapter list and a target
+};
+
+// Every command, in the order the help lists them.
+const QList<CliCommand>& CliCommands();
+
+// The result of reading the command line.
+struct CliParse {
+    const CliCommand* pCommand = nullptr;
+    QStringList args;  // positional arguments after the command's words
+    CliGlobals globals;
+    int nExit = -1;  // >= 0: stop with this exit code (help, version, usage error)
+};
+
+// Reads the command line (the program name first) into pParser, which must
+// outlive the result.
+CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& parser);
+
+// A decimal number, or hexadecimal with a 0x prefix.
+bool ParseNumber(const QString& strText, int64_t& nValue);
+// A hexadecimal number with or without the 0x prefix.
+bool ParseHex(const QString& strText, int64_t& nValue);
+// Prints "xqprog: MESSAGE" on standard error and returns kExitUsage.
+int UsageError(const QString& strMessage);
+// The rate labels, for the help and the error of an unknown rate.
+QString RateLabels();

@@ -1,0 +1,167 @@
+// static write, static read and static template: the static data tab's
+// operations on the command line.
+#include "clirunner.h"
+#include "commands.h"
+
+#include <spiflashctrl.h>
+#include <staticlayout.h>
+#include <workbookexport.h>
+#include <worker.h>
+
+#include <QCoreApplication>
+
+#include <memory>
+
+namespace {
+
+constexpr int32_t kStaticDefaultStart = 0x1FF000;
+
+// The workbook, its flash area (--start, --total) and the adapter.
+struct StaticArea {
+    std::shared_ptr<StaticLayout> pLayout = std::make_shared<StaticLayout>();
+    int32_t nStart = kStaticDefaultStart;
+    int32_t nTotal = 0;
+};
+
+// Loads the workbook and reads --start and --total; an exit code, or -1 to go on.
+int ReadArea(const CliContext& ctx, StaticArea& area)
+{
+    const QString strBook = ctx.args.first();
+    const int rc = area.pLayout->LoadXlsx(strBook);
+    if (rc != 0)
+        return UsageError(QCoreApplication::translate("xqprog", "文件:%1, 错误码:%2 %3")
+                              .arg(strBook)
+                              .arg(rc)
+                              .arg(area.pLayout->strError));
+    const StaticLayout& layout = *area.pLayout;
+    if (layout.config.start_address != 0xFFFFFFFF)
+        area.nStart = int32_t(layout.config.start_address & 0xFFFFFF);
+    if (ctx.parser.isSet("start")) {
+        int64_t n = 0;
+        const QString strValue = ctx.parser.value("start");
+        if (!ParseHex(strValue, n) || n < 0 || n > 0xFFFFFF)
+            return UsageError(QString("bad start address: %1").arg(strValue));
+        area.nStart = int32_t(n);
+    }
+    int64_t nTotal = (layout.nUsedLength + 23) & ~3;
+    const QString strTotal = ctx.parser.value("total");
+    if (ctx.parser.isSet("total") && !ParseNumber(strTotal, nTotal))
+        return UsageError(QString("bad total size: %1").arg(strTotal));
+    if (nTotal < layout.nReadOnlyLength || nTotal < layout.nUsedLength || nTotal <= kStaticHeaderSize ||
+        nTotal > 262143)
+        return UsageError(QCoreApplication::translate("xqprog", "\"总大小\"设置错误，请重新设置"));
+    area.nTotal = int32_t(nTotal);
+    return -1;
+}
+
+// The values read from the chip, one line per item: sheet, item, name, value.
+QString ValueLines(const StaticLayout& layout)
+{
+    QString strLines;
+    for (const xlsx_sheet& sheet : layout.sheets)
+        for (const xlsx_item& item : sheet.items) {
+            const int nZero = item.currentText.indexOf('\0');
+            const QByteArray value = nZero < 0 ? item.currentText : item.currentText.left(nZero);
+            strLines += QString("%1\t%2\t%3\t%4\n")
+                            .arg(sheet.strName, item.strName, item.cells.strDisplayName, QString::fromUtf8(value));
+        }
+    return strLines;
+}
+
+const QCommandLineOption kStart("start", "The flash address of the record (hexadecimal; default the workbook's, else 1FF000).",
+                                "HEX");
+const QCommandLineOption kTotal("total", "The record's total size in bytes (default: its used length + 20, rounded up to 4).",
+                                "BYTES");
+
+}  // namespace
+
+QList<QCommandLineOption> StaticWriteOptions()
+{
+    return {kStart,
+            kTotal,
+            {"values", "Write the default values or the current ones (default: default).", "default|current"},
+            {"set", "Set an item's current value; may be repeated.", "NAME=VALUE"}};
+}
+
+QList<QCommandLineOption> StaticReadOptions()
+{
+    return {kStart, kTotal};
+}
+
+int CmdStaticTemplate(CliContext& ctx)
+{
+    QString strError;
+    if (!ExportTemplate(ctx.args.first(), strError))
+        return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
+    return kExitOk;
+}
+
+int CmdStaticRead(CliContext& ctx)
+{
+    StaticArea area;
+    const int nExit = ReadArea(ctx, area);
+    if (nExit >= 0)
+        return nExit;
+    if (ctx.targets.size() != 1)
+        return UsageError("static read runs on one interface");
+    return RunJobs(ctx, ctx.targets, [&area](SpiFlashCtrl& ctrl, Job& job) {
+        Worker worker;
+        worker.pSpiCtrl = &ctrl;
+        worker.nStartAddr = area.nStart;
+        worker.nTotalSize = area.nTotal;
+        worker.nNotFoundPauseMs = 0;
+        job.Attach(&worker);
+        bool bOk = false;
+        bool bMismatch = false;
+        StaticLayout& layout = *area.pLayout;
+        QObject::connect(&worker, &Worker::send, &worker, [&](const static_data_hdr* p) {
+            bMismatch = layout.SetStaticData(p) == 1;
+            layout.ShowDeviceValues();
+        }, Qt::DirectConnection);
+        QObject::connect(&worker, &Worker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
+        worker.OnRead();
+        if (bMismatch) {
+            job.Log(QCoreApplication::translate("xqprog", "显示数据异常，请查看导入配置是否正确"));
+            return false;
+        }
+        job.Print(ValueLines(layout));
+        return bOk;
+    });
+}
+
+int CmdStaticWrite(CliContext& ctx)
+{
+    StaticArea area;
+    const int nExit = ReadArea(ctx, area);
+    if (nExit >= 0)
+        return nExit;
+    StaticLayout& layout = *area.pLayout;
+    const QString strValues = ctx.parser.isSet("values") ? ctx.parser.value("values") : QString("default");
+    if (strValues != "default" && strValues != "current")
+        return UsageError(QString("bad --values: %1").arg(strValues));
+    const bool bCurrent = strValues == "current";
+    for (const QString& strSet : ctx.parser.values("set")) {
+        const int nEq = strSet.indexOf('=');
+        xlsx_item* pItem = nEq > 0 ? layout.FindItem(strSet.left(nEq)) : nullptr;
+        if (!pItem)
+            return UsageError(QString("no item named %1").arg(strSet.left(nEq)));
+        layout.TakeValue(*pItem, strSet.mid(nEq + 1));
+    }
+    QByteArray record = layout.GetStaticData(bCurrent);
+    if (record.isEmpty())
+        return UsageError(QCoreApplication::translate("xqprog", "写入参数错误"));
+    reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = uint32_t(area.nTotal);
+    return RunJobs(ctx, ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
+        Worker worker;
+        worker.pSpiCtrl = &ctrl;
+        worker.nStartAddr = area.nStart;
+        worker.nTotalSize = area.nTotal;
+        worker.bCurrent = bCurrent ? 1 : 0;
+        worker.SetRecord(record);
+        job.Attach(&worker);
+        bool bOk = false;
+        QObject::connect(&worker, &Worker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
+        worker.OnWrite();
+        return bOk;
+    });
+}

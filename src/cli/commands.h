@@ -1,0 +1,30 @@
+// The commands of xqprog, one function each, with the options each takes.
+#pragma once
+
+#include "clioptions.h"
+
+// list, info, reset
+int CmdList(CliContext& ctx);
+int CmdInfo(CliContext& ctx);
+int CmdReset(CliContext& ctx);
+
+// write, erase, read
+QList<QCommandLineOption> WriteOptions();
+QList<QCommandLineOption> EraseOptions();
+QList<QCommandLineOption> ReadOptions();
+int CmdWrite(CliContext& ctx);
+int CmdErase(CliContext& ctx);
+int CmdRead(CliContext& ctx);
+
+// static write, static read, static template
+QList<QCommandLineOption> StaticWriteOptions();
+QList<QCommandLineOption> StaticReadOptions();
+int CmdStaticWrite(CliContext& ctx);
+int CmdStaticRead(CliContext& ctx);
+int CmdStaticTemplate(CliContext& ctx);
+
+// No options of its own.
+inline QList<QCommandLineOption> NoOptions()
+{
+    return {};
+}
