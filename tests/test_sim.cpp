@@ -339,6 +339,49 @@ private slots:
         QVERIFY(strError.contains("chip/model"));
     }
 
+    void timingKeys()
+    {
+        QTemporaryDir dir;
+        const QString strIni = dir.path() + "/bench.ini";
+        // A new bench directory's file carries every figure, with the typical values.
+        sim::BenchConfig config;
+        QVERIFY(sim::SaveBenchConfig(strIni, config));
+        QSettings written(strIni, QSettings::IniFormat);
+        QCOMPARE(written.value("timing/page_program_us").toInt(), 700);
+        QCOMPARE(written.value("timing/erase64k_ms").toInt(), 150);
+        QCOMPARE(written.value("timing/chip_erase_ms").toInt(), 3000);
+
+        QFile f(strIni);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write("[timing]\npage_program_us=400\nerase4k_ms=45\nerase32k_ms=0.5\nchip_erase_ms=5000\n");
+        f.close();
+        QString strError;
+        sim::BenchConfig loaded;
+        QVERIFY2(sim::LoadBenchConfig(strIni, loaded, strError), qPrintable(strError));
+        QCOMPARE(loaded.timing.nPageProgramUs, int64_t(400));
+        QCOMPARE(loaded.timing.nSectorEraseUs, int64_t(45000));
+        QCOMPARE(loaded.timing.nBlock32EraseUs, int64_t(500));
+        QCOMPARE(loaded.timing.nChipEraseUs, int64_t(5000000));
+        QCOMPARE(loaded.timing.nBlock64EraseUs, sim::FlashTiming().nBlock64EraseUs);  // absent: default
+        for (const char* pBad : {"erase64k_ms=-1", "page_program_us=fast", "chip_erase_ms=1e12"}) {
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(QByteArray("[timing]\n") + pBad + "\n");
+            f.close();
+            QVERIFY(!sim::LoadBenchConfig(strIni, loaded, strError));
+            QVERIFY2(strError.contains(QString(pBad).section('=', 0, 0)), qPrintable(strError));
+        }
+
+        // The session's flash runs on the figures: a sector erase of 45 ms.
+        BenchFixture bench("[timing]\nerase4k_ms=45\npage_program_us=3000\n");
+        QCOMPARE(bench.Open(), 0);
+        const int64_t nBusyBefore = bench.Stats().nFlashBusyUs;
+        QCOMPARE(bench.Ctrl().EraseFlash(0x1000, 0x1000), 0);
+        const uint8_t data[4] = {1, 2, 3, 4};
+        QCOMPARE(bench.Ctrl().ProgramFlash(0x1000, data, 4, false), 0);
+        bench.Close();
+        QCOMPARE(bench.Stats().nFlashBusyUs - nBusyBefore, int64_t(45000 + 3000));
+    }
+
     void unplugFault()
     {
         BenchFixture bench("[faults]\nunplug_after_transfers=5\n");

@@ -50,6 +50,24 @@ bool ParseSectors(const QVariant& value, std::set<uint32_t>& sectors)
     return true;
 }
 
+// The [timing] keys: each sets one busy time of the flash, in the unit its name ends with.
+struct TimingKey {
+    const char* pKey;
+    int64_t FlashTiming::*pField;
+    int64_t nUsPerUnit;
+};
+const TimingKey kTimingKeys[] = {
+    {"timing/page_program_us", &FlashTiming::nPageProgramUs, 1},
+    {"timing/erase4k_ms", &FlashTiming::nSectorEraseUs, 1000},
+    {"timing/erase32k_ms", &FlashTiming::nBlock32EraseUs, 1000},
+    {"timing/erase64k_ms", &FlashTiming::nBlock64EraseUs, 1000},
+    {"timing/chip_erase_ms", &FlashTiming::nChipEraseUs, 1000},
+    {"timing/status_write_ms", &FlashTiming::nStatusWriteUs, 1000},
+    {"timing/security_erase_ms", &FlashTiming::nSecurityEraseUs, 1000},
+    {"timing/security_program_us", &FlashTiming::nSecurityProgramUs, 1},
+};
+constexpr int64_t kLongestBusyUs = 600 * int64_t(1000000);  // ten minutes: beyond any real part
+
 QString HexByte(uint8_t n)
 {
     return QString("%1").arg(n, 2, 16, QChar('0')).toUpper();
@@ -104,6 +122,17 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
     config.bUsbHighSpeed = strSpeed == "high";
     if (!ParseBool(ini.value("timing/realtime"), false, config.bRealtime))
         return fail("timing/realtime");
+    for (const TimingKey& key : kTimingKeys) {
+        const QVariant value = ini.value(key.pKey);
+        if (!value.isValid())
+            continue;
+        // Decimal figures are accepted ("0.4" ms); the flash counts whole microseconds.
+        const double dUnits = value.toString().trimmed().toDouble(&bOk);
+        const double dUs = dUnits * double(key.nUsPerUnit);
+        if (!bOk || !(dUs >= 0) || dUs > double(kLongestBusyUs))
+            return fail(key.pKey);
+        config.timing.*key.pField = int64_t(dUs + 0.5);
+    }
 
     config.nUnplugAfterTransfers = ini.value("faults/unplug_after_transfers", 0).toInt(&bOk);
     if (!bOk || config.nUnplugAfterTransfers < 0)
@@ -138,6 +167,13 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
     ini.setValue("flash/status2", HexByte(config.nStatus2));
     ini.setValue("usb/speed", config.bUsbHighSpeed ? "high" : "full");
     ini.setValue("timing/realtime", config.bRealtime);
+    for (const TimingKey& key : kTimingKeys) {
+        const int64_t nUs = config.timing.*key.pField;
+        if (nUs % key.nUsPerUnit == 0)
+            ini.setValue(key.pKey, qint64(nUs / key.nUsPerUnit));
+        else
+            ini.setValue(key.pKey, double(nUs) / double(key.nUsPerUnit));
+    }
     ini.setValue("faults/unplug_after_transfers", config.nUnplugAfterTransfers);
     ini.setValue("faults/stuck_busy", config.bStuckBusy);
     ini.setValue("faults/no_flash", config.bNoFlash);

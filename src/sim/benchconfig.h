@@ -19,6 +19,7 @@ struct BenchConfig {
     uint8_t nStatus2 = 0;
     bool bUsbHighSpeed = true;
     bool bRealtime = false;
+    FlashTiming timing;
     int nUnplugAfterTransfers = 0;  // 0: never
     bool bStuckBusy = false;
     bool bNoFlash = false;

@@ -80,6 +80,7 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
     faults.weakSectors = p->m_config.weakSectors;
     faults.deadSectors = p->m_config.deadSectors;
     p->m_pFlash->SetFaults(faults);
+    p->m_pFlash->SetTiming(p->m_config.timing);
 
     p->m_pChip = std::make_unique<XqChip>(p->m_config.model, p->m_pFlash.get());
     p->m_pChip->SetModeStuck(p->m_config.bModeStuck);

@@ -24,7 +24,9 @@ struct FlashIdentity {
     uint32_t Size() const { return 1u << (nCapacity & 31); }
 };
 
-// Typical busy times in microseconds (W25Q16JV datasheet, AC characteristics).
+// Busy times in microseconds. The defaults are the W25Q16JV datasheet's
+// typical figures (AC characteristics); bench.ini's [timing] keys change them
+// so that a user can model their own part.
 struct FlashTiming {
     int64_t nPageProgramUs = 700;
     int64_t nSectorEraseUs = 30000;
@@ -34,6 +36,21 @@ struct FlashTiming {
     int64_t nStatusWriteUs = 10000;
     int64_t nSecurityEraseUs = 30000;
     int64_t nSecurityProgramUs = 700;
+
+    // The same datasheet's maximum figures.
+    static FlashTiming DatasheetMaximum()
+    {
+        FlashTiming t;
+        t.nPageProgramUs = 3000;
+        t.nSectorEraseUs = 400000;
+        t.nBlock32EraseUs = 1600000;
+        t.nBlock64EraseUs = 2000000;
+        t.nChipEraseUs = 25000000;
+        t.nStatusWriteUs = 15000;
+        t.nSecurityEraseUs = 400000;
+        t.nSecurityProgramUs = 3000;
+        return t;
+    }
 };
 
 struct FlashFaults {
@@ -70,6 +87,8 @@ public:
     uint8_t Status2() const { return m_nStatus2; }
     void SetStatus(uint8_t nStatus1, uint8_t nStatus2);
     void SetFaults(const FlashFaults& faults) { m_faults = faults; }
+    void SetTiming(const FlashTiming& timing) { m_timing = timing; }
+    const FlashTiming& Timing() const { return m_timing; }
     const FlashIdentity& Identity() const { return m_id; }
     bool IsBusy() const;
     int64_t BusyTimeUs() const { return m_nBusyTotalUs; }
