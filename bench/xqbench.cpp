@@ -1,13 +1,23 @@
 // xqbench: speed of the whole stack (worker sequences, SpiFlashCtrl, SpiFtdi,
-// the adapter library) on the simulated bench, against the physical bound.
+// the adapter library) on the simulated bench, against two bounds.
 //
 // For each scenario it prints
-//   NAME ratio=R virtual_ms=V bound_ms=B usb_transfers=T round_trips=N cpu_ms=C
+//   NAME ratio=R virtual_ms=V bound_ms=B job_ratio=J job_bound_ms=JB
+//        usb_transfers=T round_trips=N cpu_ms=C
 // V is the bench's virtual time of the run. B is the flash's own busy time
 // for the commands the sequence issues plus the SPI clocking time of every
 // byte that must cross the wire (status and mode polls left out) at the real
-// SCK. R = V / B. C is the host CPU time of the run.
+// SCK; R = V / B. JB is the least time the job itself needs given what the
+// flash held before: the erase time of the sectors that must be erased (in
+// the largest aligned units that hold only such sectors), the page program
+// time of the pages that must change, the clocking of the bytes of those
+// commands, and the read of the whole range that proves the result; J = V / JB.
+// C is the host CPU time of the run.
+//
+// Usage: xqbench [--times typ|max] [NAME-PREFIX]. With --times max the flash
+// runs on the datasheet's maximum busy times (names end in "-tmax").
 #include <baseworker.h>
+#include <benchconfig.h>
 #include <ratetable.h>
 #include <mpsse.h>
 #include <simbench.h>
@@ -20,25 +30,49 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <random>
 
 namespace {
 
+constexpr int32_t kFlashSize = 2 * 1024 * 1024;
+constexpr int32_t kPage = 256;
+constexpr int32_t kSector = 4096;
+
+using Bytes = std::vector<uint8_t>;
+
+// What a scenario asks of the flash: the range that it writes (or reads), the
+// image that must end up there, and how the job must be done.
+enum class JobKind { Plain, Encrypted, Read };
+
 struct Scenario {
     const char* pName;
     int nRateIndex;
     bool bHighSpeed;
-    std::function<bool(SpiFlashCtrl&)> run;
+    JobKind kind;
+    int32_t nStart;
+    Bytes prior;  // the flash before the run (empty: erased)
+    Bytes image;  // what the range holds afterwards (for a read: what it holds)
+    std::function<bool(SpiFlashCtrl&, const Scenario&)> run;
+    bool bNoBatchToo;  // also run with write batching off
+    int32_t nCheckLength = 0;  // without an image: the bytes the job reads back
 };
 
-std::vector<uint8_t> RandomImage(size_t n, bool bEncrypted)
+Bytes RandomBytes(size_t n, uint32_t nSeed)
 {
-    std::mt19937 rng(12345);
-    std::vector<uint8_t> data(n);
+    std::mt19937 rng(nSeed);
+    Bytes data(n);
     for (auto& b : data)
         b = uint8_t(rng());
+    return data;
+}
+
+// A plain image never carries the encryption marker; an encrypted one does.
+Bytes RandomImage(size_t n, bool bEncrypted, uint32_t nSeed = 12345)
+{
+    Bytes data = RandomBytes(n, nSeed);
     if (bEncrypted)
         data[0x2FB0] = 2;
     else if (n > 0x2FB0)
@@ -46,22 +80,22 @@ std::vector<uint8_t> RandomImage(size_t n, bool bEncrypted)
     return data;
 }
 
-bool WriteImage(SpiFlashCtrl& ctrl, size_t nSize, bool bEncrypted)
+bool WriteImage(SpiFlashCtrl& ctrl, const Scenario& sc)
 {
     BaseWorker worker;
     worker.pSpiCtrl = &ctrl;
-    const std::vector<uint8_t> image = RandomImage(nSize, bEncrypted);
-    auto* pData = new uint8_t[nSize];
-    std::copy(image.begin(), image.end(), pData);
-    worker.SetImage(pData, int32_t(nSize));
-    worker.nEraseBytes = int32_t(nSize);
+    auto* pData = new uint8_t[sc.image.size()];
+    std::copy(sc.image.begin(), sc.image.end(), pData);
+    worker.SetImage(pData, int32_t(sc.image.size()));
+    worker.nStartAddr = sc.nStart;
+    worker.nEraseBytes = int32_t(sc.image.size());
     bool bOk = false;
     QObject::connect(&worker, &BaseWorker::finish, [&](int, bool b) { bOk = b; });
     worker.OnWrite();
     return bOk;
 }
 
-bool ReadWhole(SpiFlashCtrl& ctrl, const QString& strFile)
+bool ReadWhole(SpiFlashCtrl& ctrl, const Scenario&, const QString& strFile)
 {
     BaseWorker worker;
     worker.pSpiCtrl = &ctrl;
@@ -73,12 +107,25 @@ bool ReadWhole(SpiFlashCtrl& ctrl, const QString& strFile)
     return bOk;
 }
 
-bool StaticWriteRead(SpiFlashCtrl& ctrl)
+// The static record of the sample workbook takes its used length, the
+// header and its checksum, rounded to whole words.
+int StaticTotal(const StaticLayout& layout)
+{
+    return (layout.nUsedLength + 23) & ~3;
+}
+
+int SampleStaticTotal()
+{
+    StaticLayout layout;
+    return layout.LoadXlsx(XQ_SAMPLE_WORKBOOK) == 0 ? StaticTotal(layout) : 0;
+}
+
+bool StaticWriteRead(SpiFlashCtrl& ctrl, const Scenario&)
 {
     StaticLayout layout;
     if (layout.LoadXlsx(XQ_SAMPLE_WORKBOOK) != 0)
         return false;
-    const int nTotal = (layout.nUsedLength + 23) & ~3;
+    const int nTotal = StaticTotal(layout);
     QByteArray record = layout.GetStaticData(false);
     reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = uint32_t(nTotal);
     Worker worker;
@@ -96,18 +143,113 @@ bool StaticWriteRead(SpiFlashCtrl& ctrl)
     return bWritten && bOk;
 }
 
+// The least erase time of a run of sectors [nFrom, nTo) that must all be
+// erased, with the aligned units a flash offers (as EraseFlash chooses them).
+int64_t RunEraseUs(int32_t nFrom, int32_t nTo, const sim::FlashTiming& t, int64_t& nCommands)
+{
+    int64_t nUs = 0;
+    for (int32_t nAt = nFrom; nAt < nTo;) {
+        int32_t nUnit = kSector;
+        int64_t nUnitUs = t.nSectorEraseUs;
+        if (nAt % 0x10000 == 0 && nTo - nAt >= 0x10000) {
+            nUnit = 0x10000;
+            nUnitUs = t.nBlock64EraseUs;
+        } else if (nAt % 0x8000 == 0 && nTo - nAt >= 0x8000) {
+            nUnit = 0x8000;
+            nUnitUs = t.nBlock32EraseUs;
+        }
+        nUs += nUnitUs;
+        ++nCommands;
+        nAt += nUnit;
+    }
+    return nUs;
+}
+
+// The job bound of a plain write (or a read, where nothing changes): from
+// the flash before and after, which sectors need an erase (some bit goes
+// from 0 to 1), which pages then need a program, and the read of the range.
+double PlainJobBoundMs(const Bytes& before, const Bytes& after, int32_t nRangeLength, const sim::FlashTiming& t,
+                       double dSckHz)
+{
+    std::vector<bool> erase(size_t(kFlashSize / kSector), false);
+    for (int32_t i = 0; i < kFlashSize; ++i) {
+        if ((before[size_t(i)] & after[size_t(i)]) != after[size_t(i)])
+            erase[size_t(i / kSector)] = true;
+    }
+    int64_t nBusyUs = 0;
+    int64_t nEraseCommands = 0;
+    for (int32_t s = 0; s < kFlashSize / kSector;) {
+        if (!erase[size_t(s)]) {
+            ++s;
+            continue;
+        }
+        int32_t e = s;
+        while (e < kFlashSize / kSector && erase[size_t(e)])
+            ++e;
+        nBusyUs += RunEraseUs(s * kSector, e * kSector, t, nEraseCommands);
+        s = e;
+    }
+    int64_t nPages = 0;
+    const Bytes erased(kPage, 0xFF);
+    for (int32_t p = 0; p < kFlashSize; p += kPage) {
+        const uint8_t* pBase = erase[size_t(p / kSector)] ? erased.data() : before.data() + p;
+        if (std::memcmp(pBase, after.data() + p, kPage) != 0)
+            ++nPages;
+    }
+    nBusyUs += nPages * t.nPageProgramUs;
+    // Write enable, command, address, data, write disable; the read of the range.
+    const int64_t nBytes = nPages * (1 + 4 + kPage + 1) + nEraseCommands * (1 + 4 + 1) + 4 + nRangeLength;
+    return double(nBusyUs) / 1000.0 + double(nBytes) * 8.0 / dSckHz * 1000.0;
+}
+
+// An encrypted image needs the chip's zero pass (programmed on erased flash,
+// read back as the key), an erase, the data pass and the read-back.
+double EncryptedJobBoundMs(const Bytes& before, int32_t nStart, int32_t nLength, const sim::FlashTiming& t,
+                           double dSckHz)
+{
+    const int32_t nFrom = nStart & ~(kSector - 1);
+    const int32_t nTo = (nStart + nLength + kSector - 1) & ~(kSector - 1);
+    int64_t nCommands = 0;
+    int64_t nBusyUs = 0;
+    const Bytes erased(kSector, 0xFF);
+    for (int32_t s = nFrom; s < nTo; s += kSector) {
+        if (std::memcmp(before.data() + s, erased.data(), kSector) != 0)
+            nBusyUs += RunEraseUs(s, s + kSector, t, nCommands);
+    }
+    nBusyUs += RunEraseUs(nFrom, nTo, t, nCommands);
+    const int64_t nPages = 2 * ((int64_t(nLength) + kPage - 1) / kPage);
+    nBusyUs += nPages * t.nPageProgramUs;
+    const int64_t nBytes = nPages * (1 + 4 + kPage + 1) + nCommands * (1 + 4 + 1) + 2 * (5 + int64_t(nLength));
+    return double(nBusyUs) / 1000.0 + double(nBytes) * 8.0 / dSckHz * 1000.0;
+}
+
 double CpuMs()
 {
     return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
 }
 
-void RunScenario(const Scenario& sc, bool bBatching)
+Bytes ReadFile(const QString& strPath)
+{
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    return Bytes(data.begin(), data.end());
+}
+
+void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& timing, const char* pSuffix)
 {
     QTemporaryDir dir;
-    QFile ini(dir.filePath("bench.ini"));
-    ini.open(QIODevice::WriteOnly);
-    ini.write(sc.bHighSpeed ? "[usb]\nspeed=high\n" : "[usb]\nspeed=full\n");
-    ini.close();
+    sim::BenchConfig config;
+    config.bUsbHighSpeed = sc.bHighSpeed;
+    config.timing = timing;
+    sim::SaveBenchConfig(dir.filePath("bench.ini"), config);
+    const Bytes before = sc.prior.empty() ? Bytes(size_t(kFlashSize), 0xFF) : sc.prior;
+    QFile flash(dir.filePath("flash.bin"));
+    flash.open(QIODevice::WriteOnly);
+    flash.write(reinterpret_cast<const char*>(before.data()), qint64(before.size()));
+    flash.close();
+
     mpsse::SetWriteBatching(bBatching);
     auto pBench = sim::UseSimulatedBench(dir.path());
     SpiFlashCtrl ctrl;
@@ -117,47 +259,91 @@ void RunScenario(const Scenario& sc, bool bBatching)
     ctrl.SetMsClock([pStats] { return pStats->VirtualMs(); });
     const double dCpuStart = CpuMs();
     bool bOk = ctrl.Open(names.value(0), sc.nRateIndex) == 0;
-    const sim::BenchStats before = *pStats;
-    bOk = bOk && sc.run(ctrl);
+    const sim::BenchStats startStats = *pStats;
+    bOk = bOk && sc.run(ctrl, sc);
     ctrl.Close();
     const double dCpu = CpuMs() - dCpuStart;
+    mpsse::SetBackend(nullptr);
+
+    // A write must leave exactly the image in its range and nothing else changed.
+    const Bytes after = ReadFile(dir.filePath("flash.bin"));
+    if (after.size() != before.size()) {
+        bOk = false;
+    } else if (sc.kind == JobKind::Plain || sc.kind == JobKind::Read) {
+        Bytes expected = before;
+        std::copy(sc.image.begin(), sc.image.end(), expected.begin() + sc.nStart);
+        bOk = bOk && (sc.image.empty() || after == expected);
+    }
+
     const sim::BenchStats& s = *pStats;
     const double dSckHz = mpsse::ActualClockHz(mpsse::kChipFt2232H, xq::kRateTable[sc.nRateIndex].nHz);
-    const double dVirtualMs = double(s.nHostNs - before.nHostNs) / 1e6;
-    const int64_t nWireBytes = (s.nSpiBytes - before.nSpiBytes) - (s.nPollBytes - before.nPollBytes);
-    const double dBoundMs = double(s.nFlashBusyUs - before.nFlashBusyUs) / 1000.0 + double(nWireBytes) * 8.0 / dSckHz * 1000.0;
-    std::printf("%s%s ratio=%.3f virtual_ms=%.1f bound_ms=%.1f usb_transfers=%lld round_trips=%lld cpu_ms=%.0f%s\n",
-                sc.pName, bBatching ? "" : "-nobatch", dVirtualMs / dBoundMs, dVirtualMs, dBoundMs,
-                (long long)(s.nUsbTransfers - before.nUsbTransfers), (long long)(s.nRoundTrips - before.nRoundTrips),
-                dCpu, bOk ? "" : " FAILED");
+    const double dVirtualMs = double(s.nHostNs - startStats.nHostNs) / 1e6;
+    const int64_t nWireBytes = (s.nSpiBytes - startStats.nSpiBytes) - (s.nPollBytes - startStats.nPollBytes);
+    const double dBoundMs =
+        double(s.nFlashBusyUs - startStats.nFlashBusyUs) / 1000.0 + double(nWireBytes) * 8.0 / dSckHz * 1000.0;
+    double dJobMs = 0;
+    if (after.size() == before.size()) {
+        dJobMs = sc.kind == JobKind::Encrypted
+                     ? EncryptedJobBoundMs(before, sc.nStart, int32_t(sc.image.size()), timing, dSckHz)
+                     : PlainJobBoundMs(before, after, sc.image.empty() ? sc.nCheckLength : int32_t(sc.image.size()),
+                                       timing, dSckHz);
+    }
+    std::printf("%s%s%s ratio=%.3f virtual_ms=%.1f bound_ms=%.1f job_ratio=%.3f job_bound_ms=%.1f "
+                "usb_transfers=%lld round_trips=%lld cpu_ms=%.0f%s\n",
+                sc.pName, bBatching ? "" : "-nobatch", pSuffix, dVirtualMs / dBoundMs, dVirtualMs, dBoundMs,
+                dJobMs > 0 ? dVirtualMs / dJobMs : 0.0, dJobMs, (long long)(s.nUsbTransfers - startStats.nUsbTransfers),
+                (long long)(s.nRoundTrips - startStats.nRoundTrips), dCpu, bOk ? "" : " FAILED");
     std::fflush(stdout);
-    mpsse::SetBackend(nullptr);
 }
 
 }  // namespace
 
-
-
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString strOnly = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    QString strOnly;
+    sim::FlashTiming timing;
+    const char* pSuffix = "";
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--times" && i + 1 < args.size()) {
+            const QString strTimes = args[++i];
+            if (strTimes == "max") {
+                timing = sim::FlashTiming::DatasheetMaximum();
+                pSuffix = "-tmax";
+            } else if (strTimes != "typ") {
+                std::fprintf(stderr, "xqbench: --times takes typ or max\n");
+                return 2;
+            }
+        } else if (args[i].startsWith("-")) {
+            std::fprintf(stderr, "usage: xqbench [--times typ|max] [NAME-PREFIX]\n");
+            return 2;
+        } else {
+            strOnly = args[i];
+        }
+    }
+
     QTemporaryDir out;
+    const QString strReadFile = out.filePath("read.bin");
+    const Bytes random2m = RandomImage(kFlashSize, false);
+    Bytes halfBlank = RandomImage(kFlashSize / 2, false);
+    halfBlank.resize(size_t(kFlashSize), 0xFF);
     const std::vector<Scenario> scenarios = {
-        {"write2m-hs30", 9, true, [](SpiFlashCtrl& c) { return WriteImage(c, 2 * 1024 * 1024, false); }},
-        {"write2m-fs6", 5, false, [](SpiFlashCtrl& c) { return WriteImage(c, 2 * 1024 * 1024, false); }},
-        {"read2m-hs30", 9, true, [&](SpiFlashCtrl& c) { return ReadWhole(c, out.filePath("read.bin")); }},
-        {"encrypted1m-hs30", 9, true, [](SpiFlashCtrl& c) { return WriteImage(c, 1024 * 1024, true); }},
-        {"static-hs30", 9, true, [](SpiFlashCtrl& c) { return StaticWriteRead(c); }},
+        {"write2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, WriteImage, true},
+        {"write2m-fs6", 5, false, JobKind::Plain, 0, {}, random2m, WriteImage, true},
+        {"write2m-halfblank-hs30", 9, true, JobKind::Plain, 0, {}, halfBlank, WriteImage, false},
+        {"read2m-hs30", 9, true, JobKind::Read, 0, random2m, random2m,
+         [&](SpiFlashCtrl& c, const Scenario& sc) { return ReadWhole(c, sc, strReadFile); }, false},
+        {"encrypted1m-hs30", 9, true, JobKind::Encrypted, 0, {}, RandomImage(kFlashSize / 2, true), WriteImage,
+         true},
+        {"static-hs30", 9, true, JobKind::Plain, 0x1FF000, {}, {}, StaticWriteRead, true, SampleStaticTotal()},
     };
     for (const Scenario& sc : scenarios) {
         if (!strOnly.isEmpty() && !QString(sc.pName).startsWith(strOnly))
             continue;
-        RunScenario(sc, true);
-        const bool bWrite = QString(sc.pName).startsWith("write") || QString(sc.pName).startsWith("encrypted") ||
-                            QString(sc.pName).startsWith("static");
-        if (bWrite)
-            RunScenario(sc, false);
+        RunScenario(sc, true, timing, pSuffix);
+        if (sc.bNoBatchToo)
+            RunScenario(sc, false, timing, pSuffix);
     }
     return 0;
 }
