@@ -289,6 +289,28 @@ private slots:
         QVERIFY(bench.Stats().VirtualUs() > 0);
     }
 
+    void bareFlashBenchPutsTheFlashOnTheAdapterPins()
+    {
+        BenchFixture bench("[chip]\nmodel=none\n");
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        QCOMPARE(ftdi.Enumerate(names), 1);
+        QCOMPARE(ftdi.Open(names.first(), 30000000), 0);
+        // Flash commands reach the flash as they are: no mode frames, no pass-through.
+        uint8_t id[4] = {0x9F, 0, 0, 0};
+        QCOMPARE(ftdi.WriteRead(id, 3, id, 1), 0);
+        QCOMPARE(Bytes(id, id + 3), (Bytes{0xEF, 0x40, 0x15}));
+        const uint8_t wren = 0x06;
+        QCOMPARE(ftdi.WriteOnly(&wren, 1), 0);
+        const uint8_t program[] = {0x02, 0x00, 0x01, 0x00, 0x12, 0x34};
+        QCOMPARE(ftdi.WriteOnly(program, sizeof program), 0);
+        ftdi.Close();
+        const QByteArray flash = bench.Flash();
+        QCOMPARE(flash.mid(0x100, 3), QByteArray("\x12\x34\xFF", 3));
+        QSettings ini(bench.Dir() + "/bench.ini", QSettings::IniFormat);
+        QCOMPARE(ini.value("chip/model").toString(), QString("none"));
+    }
+
     void persistenceLockAndWrongSizes()
     {
         BenchFixture bench;

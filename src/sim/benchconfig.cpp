@@ -87,8 +87,9 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
         return false;
     };
 
-    const QString strModel = ini.value("chip/model", ChipModelName(config.model)).toString();
-    if (!ChipModelFromName(strModel.toStdString(), config.model))
+    const QString strModel = ini.value("chip/model", ChipModelName(config.model)).toString().trimmed();
+    config.bBareFlash = strModel.compare("none", Qt::CaseInsensitive) == 0;
+    if (!config.bBareFlash && !ChipModelFromName(strModel.toStdString(), config.model))
         return fail("chip/model");
 
     const QString strJedec = ini.value("flash/jedec", "EF4015").toString().trimmed();
@@ -157,7 +158,7 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
 bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
 {
     QSettings ini(strPath, QSettings::IniFormat);
-    ini.setValue("chip/model", ChipModelName(config.model));
+    ini.setValue("chip/model", config.bBareFlash ? "none" : ChipModelName(config.model));
     ini.setValue("flash/jedec", HexByte(config.flash.nManufacturer) + HexByte(config.flash.nMemoryType) +
                                     HexByte(config.flash.nCapacity));
     ini.setValue("flash/device_id", HexByte(config.flash.nDeviceId));

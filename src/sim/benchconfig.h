@@ -14,6 +14,9 @@ namespace sim {
 
 struct BenchConfig {
     ChipModel model = ChipModel::XQ6230;
+    // "[chip] model=none": the flash sits directly on the adapter's SPI pins
+    // (a flash chip clipped to the adapter), with no XQ slave port in between.
+    bool bBareFlash = false;
     FlashIdentity flash;
     uint8_t nStatus1 = 0;
     uint8_t nStatus2 = 0;

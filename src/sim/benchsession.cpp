@@ -89,6 +89,13 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
     return p;
 }
 
+SpiSlave& BenchSession::Wire()
+{
+    if (m_config.bBareFlash)
+        return *m_pFlash;
+    return *m_pChip;
+}
+
 bool BenchSession::Save(QString& strError)
 {
     if (!SaveFileAtomically(m_strDir + "/flash.bin", m_pFlash->Array(), strError) ||

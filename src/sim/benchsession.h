@@ -23,6 +23,9 @@ public:
 
     SpiNorFlash& Flash() { return *m_pFlash; }
     XqChip& Chip() { return *m_pChip; }
+    // What the adapter's SPI pins reach: the XQ chip's slave port, or the
+    // flash itself on a bare-flash bench.
+    SpiSlave& Wire();
     const BenchConfig& Config() const { return m_config; }
     BenchStats& Stats() { return *m_pStats; }
     // Writes flash.bin, security.bin and the status registers.

@@ -29,7 +29,7 @@ class SimTransport : public mpsse::Transport {
 public:
     explicit SimTransport(std::unique_ptr<BenchSession> pSession)
         : m_pSession(std::move(pSession)),
-          m_decoder(&m_pSession->Chip(), true),
+          m_decoder(&m_pSession->Wire(), true),
           m_usb(m_pSession->Config().bUsbHighSpeed ? kHighSpeed : kFullSpeed),
           m_wallStart(std::chrono::steady_clock::now()),
           m_nHostStartNs(m_pSession->Stats().nHostNs),
