@@ -189,6 +189,68 @@ private slots:
         QCOMPARE(StaticLayout::RenderValue(dbl, "浮点数"), QString("1.5 -2000"));
     }
 
+    // Value texts read exactly as C's strtoul on a 32-bit unsigned long and
+    // as strtod: the expected values come from the C library itself.
+    void numberTextsAsTheCLibrary()
+    {
+        const struct {
+            const char* pText;
+            int nBase;
+            bool bBeyond32Bits;  // a 32-bit strtoul saturates where the host's does not
+        } ints[] = {{"\t-5", 10, false},  {"\n+7", 10, false},      {"\v\f\r9", 10, false},  {"-\t5", 10, false},
+                    {"+-3", 10, false},   {"--3", 10, false},       {"-0", 10, false},        {"12abc", 10, false},
+                    {"abc", 10, false},   {"0x1F", 16, false},      {"-0x10", 16, false},     {"0x", 16, false},
+                    {"0xg", 16, false},   {"1f", 16, false},        {"101", 2, false},        {"102", 2, false},
+                    {"0b1", 2, false},    {"4294967295", 10, false}, {"-4294967295", 10, false},
+                    {"4294967296", 10, true}, {"-4294967296", 10, true}, {"99999999999999999999999", 10, true},
+                    {"-18446744073709551615", 10, true}, {"100000000", 16, true}};
+        for (const auto& c : ints) {
+            const ValueFormat fmt = c.nBase == 16 ? kFmtHex : c.nBase == 2 ? kFmtYesNo : kFmtUnsigned;
+            const char* pFormats[] = {"是/否", "十进制正整数", "十进制数", "十六进制数"};
+            xlsx_item item;
+            item.nShift = 2;
+            item.nCount = 1;
+            item.defaultText = c.pText;
+            StaticLayout::ParseValues(item, QString::fromUtf8(pFormats[fmt]));
+            const uint32_t nExpected = c.bBeyond32Bits ? 0xFFFFFFFFu : uint32_t(strtoul(c.pText, nullptr, c.nBase));
+            uint32_t nGot = 0;
+            memcpy(&nGot, item.defaults.constData(), 4);
+            QVERIFY2(nGot == nExpected, qPrintable(QString("%1 (base %2): %3, strtoul %4")
+                                                       .arg(QString(c.pText).toHtmlEscaped())
+                                                       .arg(c.nBase)
+                                                       .arg(nGot, 0, 16)
+                                                       .arg(nExpected, 0, 16)));
+        }
+
+        const char* doubles[] = {"1e", "1.5e+", "inf", "-Infinity", "nan", "0x1p3", "-0x1.8p-1", "1e999", "-1e999",
+                                 "1e-400", ".5", "5.", "1,5", "abc", "\t2.25", "+.e1"};
+        for (const char* pText : doubles) {
+            xlsx_item item;
+            item.nShift = 3;
+            item.nCount = 1;
+            item.defaultText = pText;
+            StaticLayout::ParseValues(item, "浮点数");
+            const double d = strtod(pText, nullptr);
+            QVERIFY2(item.defaults == QByteArray(reinterpret_cast<const char*>(&d), 8), pText);
+        }
+
+        // The floating point format on a type narrower than a double: count
+        // doubles are made and the item keeps its count << shift bytes of them.
+        const double pair[2] = {1.1, 2.5};
+        const QByteArray doubleBytes(reinterpret_cast<const char*>(pair), 16);
+        xlsx_item words;
+        words.nShift = 2;
+        words.nCount = 2;
+        words.defaultText = "1.1 2.5";
+        StaticLayout::ParseValues(words, "浮点数");
+        QCOMPARE(words.defaults, doubleBytes.left(8));
+        xlsx_item bytes;
+        bytes.nCount = 3;
+        bytes.defaultText = "1.1 2.5 3";
+        StaticLayout::ParseValues(bytes, "浮点数");
+        QCOMPARE(bytes.defaults, doubleBytes.left(3));
+    }
+
     void loadResults()
     {
         StaticLayout layout;

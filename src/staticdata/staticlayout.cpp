@@ -5,10 +5,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <cctype>
 #include <cerrno>
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
-#include <locale>
-#include <sstream>
 
 namespace {
 
@@ -32,37 +33,43 @@ QString CellText(const xlsx::Worksheet& sheet, int nRow, int nColumn)
     return v.toString();
 }
 
-// strtoul as on a 32-bit unsigned long: a leading minus wraps modulo 2^32,
-// out of range gives 0xFFFFFFFF, text that is not a number gives 0.
-uint32_t ParseUnsigned(const QByteArray& piece, int nBase)
+// The "C" locale for number texts: Qt sets the process locale from the
+// environment, and a decimal comma must not change what a workbook means.
+locale_t CLocale()
 {
-    const char* p = piece.constData();
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    bool bNegative = false;
-    if (*p == '+' || *p == '-') {
-        bNegative = *p == '-';
-        ++p;
-    }
-    if (*p == '+' || *p == '-')
-        return 0;  // a second sign is not a number
-    errno = 0;
-    char* pEnd = nullptr;
-    const unsigned long long n = std::strtoull(p, &pEnd, nBase);
-    if (pEnd == p)
-        return 0;
-    if (errno == ERANGE || n > 0xFFFFFFFFull)
-        return 0xFFFFFFFFu;
-    return bNegative ? uint32_t(0u - uint32_t(n)) : uint32_t(n);
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c;
 }
 
+// strtoul as on a 32-bit unsigned long: leading white space, an optional
+// sign, a "0x" prefix in base 16; a leading minus wraps modulo 2^32, a
+// magnitude beyond 32 bits gives 0xFFFFFFFF, text that is not a number 0.
+uint32_t ParseUnsigned(const QByteArray& piece, int nBase)
+{
+    const char* pText = piece.constData();
+    errno = 0;
+    char* pEnd = nullptr;
+    const unsigned long long n = strtoull_l(pText, &pEnd, nBase, CLocale());
+    if (pEnd == pText)
+        return 0;
+    const char* p = pText;
+    while (isspace_l(static_cast<unsigned char>(*p), CLocale()))
+        ++p;
+    const bool bNegative = *p == '-';
+    // strtoull negates the magnitude it read; undo that to judge its range.
+    const unsigned long long nMagnitude = bNegative ? 0ull - n : n;
+    if (errno == ERANGE || nMagnitude > 0xFFFFFFFFull)
+        return 0xFFFFFFFFu;
+    return bNegative ? uint32_t(0u - uint32_t(nMagnitude)) : uint32_t(nMagnitude);
+}
+
+// strtod: "1e" reads as 1, inf, nan and hex floats are numbers, an overflow
+// gives infinity, text that is not a number 0.
 double ParseDouble(const QByteArray& piece)
 {
-    std::istringstream in(piece.toStdString());
-    in.imbue(std::locale::classic());
-    double d = 0;
-    in >> d;
-    return in.fail() ? 0.0 : d;
+    char* pEnd = nullptr;
+    const double d = strtod_l(piece.constData(), &pEnd, CLocale());
+    return pEnd == piece.constData() ? 0.0 : d;
 }
 
 // The value texts of an item: separated by spaces, up to the first zero byte.
@@ -78,22 +85,33 @@ QList<QByteArray> Pieces(QByteArray text)
     return out;
 }
 
+// The floating point format makes count doubles whatever the item's type;
+// the item keeps the first count << shift bytes of them.
+QByteArray ParseDoubles(const QByteArray& text, const xlsx_item& item)
+{
+    QByteArray doubles(int(item.nCount) * int(sizeof(double)), 0);
+    const QList<QByteArray> pieces = Pieces(text);
+    for (int i = 0; i < item.nCount && i < pieces.size(); ++i) {
+        const double d = ParseDouble(pieces[i]);
+        std::memcpy(doubles.data() + i * int(sizeof d), &d, sizeof d);
+    }
+    doubles.truncate(item.ByteSize());
+    return doubles;
+}
+
 QByteArray ParseNumbers(const QByteArray& text, const xlsx_item& item, ValueFormat fmt)
 {
+    if (fmt == kFmtFloat)
+        return ParseDoubles(text, item);
     const int nElement = 1 << item.nShift;
     QByteArray bytes(item.ByteSize(), 0);
     const QList<QByteArray> pieces = Pieces(text);
+    static const int bases[] = {2, 10, 10, 16};
     for (int i = 0; i < item.nCount && i < pieces.size(); ++i) {
         char* pOut = bytes.data() + (i << item.nShift);
-        if (fmt == kFmtFloat) {
-            const double d = ParseDouble(pieces[i]);
-            std::memcpy(pOut, &d, size_t(qMin(nElement, 8)));
-        } else {
-            static const int bases[] = {2, 10, 10, 16};
-            const uint32_t v = ParseUnsigned(pieces[i], bases[fmt]);
-            for (int b = 0; b < qMin(nElement, 4); ++b)
-                pOut[b] = char(v >> (8 * b));
-        }
+        const uint32_t v = ParseUnsigned(pieces[i], bases[fmt]);
+        for (int b = 0; b < qMin(nElement, 4); ++b)
+            pOut[b] = char(v >> (8 * b));
     }
     return bytes;
 }
