@@ -349,7 +349,56 @@ private slots:
         auto lol = HandBook("<sheetData/>");
         lol.append({"xl/sharedStrings.xml", laughs + "<sst " + kNs + "><si><t>&f;</t></si></sst>"});
         WriteZip(P("lol.xlsx"), lol);
-        QVERIFY(!doc.Open(P("lol.xlsx")));
+        QVERIFY(doc.Open(P("lol.xlsx")));
+        QVERIFY(!doc.Sheet("S"));
+        QVERIFY(doc.ErrorString().contains("shared strings"));
+    }
+
+    // A workbook whose texts are missing or over the size cap does not load
+    // as a layout of empty cells: -3 with the reason.
+    void sharedStringsMissingOrTooLarge()
+    {
+        const QByteArray sheet = "<dimension ref=\"A1:I2\"/><sheetData><row r=\"1\"><c r=\"I1\"><v>9</v></c></row>"
+                                 "<row r=\"2\"><c r=\"B2\" t=\"s\"><v>0</v></c><c r=\"D2\" t=\"inlineStr\"><is><t>uint8_t</t></is></c>"
+                                 "<c r=\"E2\"><v>1</v></c></row></sheetData>";
+        const QByteArray shared = "<si><t>ver</t></si>";
+        auto declared = [](QList<QPair<QString, QByteArray>> parts) {
+            parts[1].second.replace("</Relationships>",
+                                    "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+                                    "2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>");
+            return parts;
+        };
+        StaticLayout layout;
+        WriteZip(P("ss-ok.xlsx"), declared(HandBook(sheet, shared)));
+        QCOMPARE(layout.LoadXlsx(P("ss-ok.xlsx")), 0);
+        QCOMPARE(layout.sheets[0].items[0].strName, QString("ver"));
+
+        WriteZip(P("ss-declared-missing.xlsx"), declared(HandBook(sheet)));
+        QCOMPARE(layout.LoadXlsx(P("ss-declared-missing.xlsx")), -3);
+        QVERIFY2(layout.strError.contains("shared strings") && layout.strError.contains("missing"),
+                 qPrintable(layout.strError));
+
+        WriteZip(P("ss-undeclared-missing.xlsx"), HandBook(sheet));
+        QCOMPARE(layout.LoadXlsx(P("ss-undeclared-missing.xlsx")), -3);
+        QVERIFY2(layout.strError.contains("B2"), qPrintable(layout.strError));
+
+        auto big = HandBook(sheet, shared);
+        big.last().second += QByteArray(80 * 1024 * 1024, ' ');
+        WriteZip(P("ss-big.xlsx"), big);
+        QCOMPARE(layout.LoadXlsx(P("ss-big.xlsx")), -3);
+        QVERIFY2(layout.strError.contains("too large"), qPrintable(layout.strError));
+
+        // The configuration sheet fails the same way instead of being skipped.
+        auto config = HandBook("<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>");
+        config[0].second.replace("name=\"S\"", "name=\"xq_config\"");
+        WriteZip(P("ss-config.xlsx"), config);
+        QCOMPARE(layout.LoadXlsx(P("ss-config.xlsx")), -3);
+
+        // Through the tab: the critical box carries the reason.
+        StaticData tab;
+        Import(tab, P("ss-big.xlsx"));
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes[0].contains("-3") && m_boxes[0].contains("too large"), qPrintable(m_boxes[0]));
     }
 
     void recordOnTheBench()

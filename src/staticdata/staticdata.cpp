@@ -178,7 +178,9 @@ void StaticData::ImportXlsx()
     m_strLastDir = QFileInfo(strFile).absolutePath();
     const int rc = ui->tabXlsx->LoadXlsx(strFile);
     if (rc != 0) {
-        msgbox::Critical(this, tr("打开文件错误"), tr("文件:%1, 错误码:%2").arg(strFile).arg(rc));
+        const QString strReason = ui->tabXlsx->Layout().strError;
+        msgbox::Critical(this, tr("打开文件错误"),
+                         tr("文件:%1, 错误码:%2").arg(strFile).arg(rc) + (strReason.isEmpty() ? "" : "\n" + strReason));
         return;
     }
     SaveSettings();

@@ -172,12 +172,19 @@ int StaticLayout::LoadXlsx(const QString& strPath)
     int nResult = -1;
     for (const QString& strName : names) {
         const xlsx::Worksheet* pSheet = doc.Sheet(strName);
+        if (!pSheet) {
+            // A sheet that cannot be read (malformed, or its texts missing)
+            // must not load as a sheet of empty cells.
+            strError = QString("sheet %1: %2").arg(strName, doc.ErrorString());
+            nResult = -3;
+            break;
+        }
         if (strName == kConfigSheet) {
             ParseConfigSheet(pSheet);
             continue;
         }
-        if (!pSheet || pSheet->Dimension().nLastColumn != kDataColumns) {
-            strError = pSheet ? QString("sheet %1 does not end in column I").arg(strName) : doc.ErrorString();
+        if (pSheet->Dimension().nLastColumn != kDataColumns) {
+            strError = QString("sheet %1 does not end in column I").arg(strName);
             nResult = -3;
             break;
         }

@@ -147,13 +147,21 @@ bool Document::Open(const QString& strPath)
     m_sheetNames.clear();
     m_sheetParts.clear();
     m_sharedStrings.clear();
+    m_strSharedStringsPart.clear();
+    m_strSharedStringsError.clear();
     m_sheets.clear();
     m_nBytesRead = 0;
     if (!m_pZip->open(QuaZip::mdUnzip)) {
         m_strError = QString("%1 is not a readable .xlsx file").arg(strPath);
         return false;
     }
-    return ParseWorkbook() && ParseSharedStrings();
+    if (!ParseWorkbook())
+        return false;
+    // The sheet list stands without the strings; every sheet read then fails
+    // with the reason, so the caller can name the sheet and the cause.
+    if (!ParseSharedStrings())
+        m_strSharedStringsError = m_strError;
+    return true;
 }
 
 bool Document::ParseWorkbook()
@@ -177,7 +185,10 @@ bool Document::ParseWorkbook()
             const QXmlStreamAttributes a = relXml.attributes();
             QString strTarget = a.value("Target").toString();
             strTarget = strTarget.startsWith('/') ? strTarget.mid(1) : QDir::cleanPath("xl/" + strTarget);
-            relations.insert(a.value("Id").toString(), {strTarget, a.value("Type").toString().endsWith("/worksheet")});
+            const QString strType = a.value("Type").toString();
+            if (strType.endsWith("/sharedStrings"))
+                m_strSharedStringsPart = strTarget;
+            relations.insert(a.value("Id").toString(), {strTarget, strType.endsWith("/worksheet")});
         }
     }
     if (relXml.hasError()) {
@@ -208,10 +219,17 @@ bool Document::ParseWorkbook()
 
 bool Document::ParseSharedStrings()
 {
+    // A workbook with inline strings only (openpyxl) has no such part; one
+    // that names the part in its relationships, or holds it under the usual
+    // name, must have it whole: empty text in its place would be a lie.
+    const bool bDeclared = !m_strSharedStringsPart.isEmpty();
+    const QString strPart = bDeclared ? m_strSharedStringsPart : QString("xl/sharedStrings.xml");
+    if (!bDeclared && !m_pZip->setCurrentFile(strPart, QuaZip::csInsensitive))
+        return true;
     QByteArray data;
-    if (!ReadEntry("xl/sharedStrings.xml", data)) {
-        m_strError.clear();
-        return true;  // inline strings only (openpyxl) or no strings at all
+    if (!ReadEntry(strPart, data)) {
+        m_strError = QString("shared strings: %1").arg(m_strError);
+        return false;
     }
     QXmlStreamReader xml(data);
     xml.setEntityExpansionLimit(kEntityLimit);
@@ -236,6 +254,10 @@ const Worksheet* Document::Sheet(const QString& strName)
 {
     if (!m_pZip || !m_sheetParts.contains(strName))
         return nullptr;
+    if (!m_strSharedStringsError.isEmpty()) {
+        m_strError = m_strSharedStringsError;
+        return nullptr;
+    }
     auto it = m_sheets.find(strName);
     if (it != m_sheets.end())
         return it->get();
@@ -320,8 +342,12 @@ bool Document::ParseSheet(const QByteArray& data, Worksheet& sheet)
                 if (strType == "s") {
                     bool bOk = false;
                     const int n = strValue.toInt(&bOk);
-                    if (bOk && n >= 0 && n < m_sharedStrings.size())
-                        value = m_sharedStrings[n];
+                    if (!bOk || n < 0 || n >= m_sharedStrings.size()) {
+                        m_strError = QString("cell %1 names shared string %2, which the workbook does not hold")
+                                         .arg(a.value("r").toString(), strValue);
+                        return false;
+                    }
+                    value = m_sharedStrings[n];
                 } else if (strType == "b") {
                     value = strValue.trimmed() == "1" || strValue.trimmed().toLower() == "true";
                 } else if (strType == "str" || strType == "e" || strType == "d") {

@@ -46,7 +46,8 @@ public:
     bool Open(const QString& strPath);
     QString ErrorString() const { return m_strError; }
     QStringList SheetNames() const { return m_sheetNames; }
-    // The worksheet, read on first use; null when it is missing or malformed.
+    // The worksheet, read on first use; null when it is missing or malformed,
+    // or when the workbook's shared strings are missing or too large.
     const Worksheet* Sheet(const QString& strName);
 
     static constexpr qint64 kMaxEntryBytes = 64 * 1024 * 1024;
@@ -64,6 +65,8 @@ private:
     QStringList m_sheetNames;
     QMap<QString, QString> m_sheetParts;  // sheet name -> zip entry
     QStringList m_sharedStrings;
+    QString m_strSharedStringsPart;   // as the workbook's relationships name it; empty: not named
+    QString m_strSharedStringsError;  // why the shared strings could not be read; empty: they could
     QHash<QString, std::shared_ptr<Worksheet>> m_sheets;
     qint64 m_nBytesRead = 0;
 };
