@@ -195,7 +195,15 @@ private slots:
         QCOMPARE(m_boxes, QStringList{"请输入正确擦除大小"});
         Child<QLineEdit>(tab, "editEraseBytes")->setText("0");
         QVERIFY(!Operate(tab, true).bStarted);
+        // Text the validator only holds as intermediate input is refused too.
+        Child<QLineEdit>(tab, "editEraseBytes")->setText("9999999");
+        QVERIFY(!Operate(tab, true).bStarted);
+        QCOMPARE(m_boxes.last(), QString("请输入正确擦除大小"));
         Child<QLineEdit>(tab, "editEraseBytes")->setText("8192");
+        Child<QLineEdit>(tab, "editStartAddr")->setText("");
+        QVERIFY(!Operate(tab, true).bStarted);
+        QCOMPARE(m_boxes.last(), QString("请正确填写起始地址"));
+        Child<QLineEdit>(tab, "editStartAddr")->setText("0");
         run = Operate(tab, true);
         QVERIFY(run.bStarted && run.bState);
         QCOMPARE(tab.Worker()->nEraseBytes, 8192);
@@ -404,10 +412,18 @@ private slots:
         QVERIFY(!run.bState);
         QCOMPARE(ReadFile(strKept), QByteArray("earlier contents"));
 
-        Child<QLineEdit>(tab, "editReadBytes")->setText("0");
+        for (const char* pBad : {"0", "9999999"}) {
+            Child<QLineEdit>(tab, "editReadBytes")->setText(pBad);
+            run = Operate(tab, false);
+            QVERIFY(!run.bStarted && run.bState);
+            QCOMPARE(m_boxes.last(), QString("请正确填写读取大小"));
+        }
+        Child<QLineEdit>(tab, "editReadBytes")->setText("16");
+        Child<QLineEdit>(tab, "editStartAddr")->setText("");
         run = Operate(tab, false);
         QVERIFY(!run.bStarted && run.bState);
-        QCOMPARE(m_boxes.last(), QString("请正确填写读取大小"));
+        QCOMPARE(m_boxes.last(), QString("请正确填写起始地址"));
+        Child<QLineEdit>(tab, "editStartAddr")->setText("0");
         Child<QLineEdit>(tab, "editReadBytes")->setText("16");
         m_saveAnswer.clear();  // the save dialog cancelled
         run = Operate(tab, false);

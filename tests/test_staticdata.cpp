@@ -419,7 +419,21 @@ private slots:
         Import(tab, Book("bench.xlsx", {{1, "ver", "版本", "uint16_t", 2, "十进制数", "1 2"}}));
         QCOMPARE(QSettings("XqProgrammer.ini", QSettings::IniFormat).value("StaticData/xlsx").toString(), P("bench.xlsx"));
         QCOMPARE(tab.findChild<QLineEdit*>("editTotal")->text(), QString("24"));
+        // Only acceptable input passes: a total beyond the box's 1 ~ 262143
+        // and an empty start address are refused before the worker starts.
+        tab.findChild<QLineEdit*>("editTotal")->setText("999999");
+        tab.Write();
+        tab.Read();
+        QCOMPARE(m_boxes.mid(1), (QStringList{"设置错误|\"总大小\"设置错误，请重新设置", "设置错误|\"总大小\"设置错误，请重新设置"}));
         tab.findChild<QLineEdit*>("editTotal")->setText("4092");
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("");
+        tab.Write();
+        tab.Read();
+        QCOMPARE(m_boxes.mid(3), (QStringList{"设置错误|\"起始地址\"设置错误，请重新设置", "设置错误|\"起始地址\"设置错误，请重新设置"}));
+        QCOMPARE(finished.size(), 5);
+        for (const auto& f : finished)
+            QVERIFY(f[1].toBool());
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1FF000");
         // Current values typed into the table.
         tab.Xlsx()->Tables()[0]->item(0, kColDevice)->setText("7 -3");
         finished.clear();

@@ -258,6 +258,11 @@ Please give another path.</translation>
         <source>当前为十进制显示</source>
         <translation>Shown in decimal</translation>
     </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="1" />
+        <source>请正确填写起始地址</source>
+        <translation>Enter a correct start address</translation>
+    </message>
 </context>
 <context>
     <name>BaseWorker</name>
@@ -831,6 +836,11 @@ Check it and try again.</translation>
         <location filename="../src/staticdata/staticdata.cpp" line="214" />
         <source>Excel已保存到:%1</source>
         <translation>Workbook saved to: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="1" />
+        <source>&quot;起始地址&quot;设置错误，请重新设置</source>
+        <translation>&quot;Start address&quot; is wrong, please set it again</translation>
     </message>
 </context>
 <context>

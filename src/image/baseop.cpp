@@ -155,6 +155,17 @@ void BaseOp::winStateChanged(Qt::WindowStates state)
     Q_UNUSED(state);
 }
 
+bool BaseOp::StartAddressAccepted(int nOpt)
+{
+    // Only text the validator accepts whole: an empty or half-typed box
+    // must not quietly become address 0.
+    if (ui->editStartAddr->hasAcceptableInput())
+        return true;
+    msgbox::Warning(this, tr("告警"), tr("请正确填写起始地址"));
+    emit finish(nOpt, true);
+    return false;
+}
+
 int32_t BaseOp::StartAddress() const
 {
     bool bOk = false;
@@ -168,6 +179,8 @@ void BaseOp::Write()
     const QString strImage = m_pFileModel->strCheckedPath;
     const QFileInfo imageInfo(strImage);
     const qint64 nImageSize = (!strImage.isEmpty() && imageInfo.isFile()) ? imageInfo.size() : 0;
+    if (!StartAddressAccepted(kOptWrite))
+        return;
     const int32_t nStart = StartAddress();
     m_pWorker->bProtect = ui->chkProtect->isChecked();
 
@@ -187,7 +200,7 @@ void BaseOp::Write()
     case kEraseBySize: {
         bool bOk = false;
         nErase = ui->editEraseBytes->text().toInt(&bOk, 10);
-        if (!bOk || nErase <= 0 || nErase < nImageSize) {
+        if (!bOk || !ui->editEraseBytes->hasAcceptableInput() || nErase <= 0 || nErase < nImageSize) {
             msgbox::Warning(this, tr("告警"), tr("请输入正确擦除大小"));
             emit finish(kOptWrite, true);
             return;
@@ -244,11 +257,14 @@ void BaseOp::Write()
 
 void BaseOp::Read()
 {
+    if (!StartAddressAccepted(kOptRead))
+        return;
     const int32_t nStart = StartAddress();
     int32_t nLength = -1;
     if (ui->radioReadByte->isChecked()) {
+        // 9999999 fits the box's seven characters but not its 1 ~ 2097152.
         nLength = ui->editReadBytes->text().toInt();
-        if (nLength <= 0) {
+        if (!ui->editReadBytes->hasAcceptableInput() || nLength <= 0) {
             msgbox::Warning(this, tr("告警"), tr("请正确填写读取大小"));
             emit finish(kOptRead, true);
             return;

@@ -56,6 +56,8 @@ public:
 
 private:
     void SetUpBrowser();
+    // False (after the warning and finish) when the start address box does not hold acceptable input.
+    bool StartAddressAccepted(int nOpt);
     int32_t StartAddress() const;
 
     Ui::BaseOp* ui;

@@ -128,12 +128,28 @@ void StaticData::RejectTotal()
     ui->editTotal->selectAll();
 }
 
+bool StaticData::StartAddressOk()
+{
+    // An empty box must not quietly become address 0.
+    if (ui->editStartAddr->hasAcceptableInput())
+        return true;
+    msgbox::Warning(this, tr("设置错误"), tr("\"起始地址\"设置错误，请重新设置"));
+    ui->editStartAddr->setFocus();
+    ui->editStartAddr->selectAll();
+    return false;
+}
+
 void StaticData::Write()
 {
     const int nTotal = ui->editTotal->text().toInt();
     const int nStart = ui->editStartAddr->text().toInt(nullptr, 16);
-    if (!TotalSizeOk(nTotal)) {
+    if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(nTotal)) {
         RejectTotal();
+        emit log(tr("写入参数错误"));
+        emit finish(kOptWrite, true);
+        return;
+    }
+    if (!StartAddressOk()) {
         emit log(tr("写入参数错误"));
         emit finish(kOptWrite, true);
         return;
@@ -159,8 +175,13 @@ void StaticData::Read()
 {
     const int nStart = ui->editStartAddr->text().toInt(nullptr, 16);
     const int nTotal = ui->editTotal->text().toInt();
-    if (!TotalSizeOk(nTotal)) {
+    if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(nTotal)) {
         RejectTotal();
+        emit log(tr("设置错误"));
+        emit finish(kOptRead, true);
+        return;
+    }
+    if (!StartAddressOk()) {
         emit log(tr("设置错误"));
         emit finish(kOptRead, true);
         return;

@@ -46,6 +46,8 @@ private:
     void ShowLayout();
     bool TotalSizeOk(int nTotal);
     void RejectTotal();
+    // False (after the warning) when the start address box does not hold acceptable input.
+    bool StartAddressOk();
 
     Ui::StaticData* ui;
     QMenu* m_pExportMenu = nullptr;
