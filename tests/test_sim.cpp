@@ -212,6 +212,43 @@ private slots:
         QCOMPARE(rig.At(0x1FF000), uint8_t(0xFF));
     }
 
+    // A block erase is refused when any sector of the block is protected,
+    // wherever in the block that sector lies.
+    void blockEraseRespectsEverySectorOfTheBlock_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<uint>("sector");  // the one protected 4 KiB sector
+        QTest::newRow("top sector (0x44)") << 0x44 << 0x1FF000u;
+        QTest::newRow("bottom sector (0x64)") << 0x64 << 0x000000u;
+    }
+    void blockEraseRespectsEverySectorOfTheBlock()
+    {
+        QFETCH(int, status);
+        QFETCH(uint, sector);
+        FlashRig rig;
+        const uint32_t nBlock64 = sector & ~0xFFFFu, nBlock32 = sector & ~0x7FFFu;
+        const uint32_t nNeighbour = sector == 0 ? 0x1000 : sector - 0x1000;
+        for (uint32_t a : {sector, nNeighbour, nBlock32 == sector ? nBlock32 + 0x4000 : nBlock32})
+            rig.Program(a, {0x00});
+        rig.flash.SetStatus(uint8_t(status), 0);
+        QVERIFY(rig.flash.IsProtected(sector) && rig.flash.IsProtected(sector + 0xFFF));
+        QVERIFY(!rig.flash.IsProtected(nNeighbour) && !rig.flash.IsProtected(nNeighbour + 0xFFF));
+        // The erase address is the block's start, or an address inside it.
+        for (uint32_t a : {nBlock64, nBlock64 + 0x2345})
+            rig.Erase(0xD8, a);
+        for (uint32_t a : {nBlock32, nBlock32 + 0x7FFF})
+            rig.Erase(0x52, a);
+        QCOMPARE(rig.At(sector), uint8_t(0x00));
+        QCOMPARE(rig.At(nNeighbour), uint8_t(0x00));  // the whole block stays, not only the protected part
+        rig.Erase(0x20, sector);
+        QCOMPARE(rig.At(sector), uint8_t(0x00));
+        rig.Erase(0x20, nNeighbour);  // an unprotected sector beside it erases
+        QCOMPARE(rig.At(nNeighbour), uint8_t(0xFF));
+        rig.flash.SetStatus(0, 0);
+        rig.Erase(0xD8, nBlock64);
+        QCOMPARE(rig.At(sector), uint8_t(0xFF));
+    }
+
     void securityRegisters()
     {
         FlashRig rig;

@@ -53,13 +53,12 @@ void SpiNorFlash::StartBusy(int64_t nUs)
     m_nBusyTotalUs += nUs;
 }
 
-bool SpiNorFlash::IsProtected(uint32_t nAddress) const
+std::pair<uint32_t, uint32_t> SpiNorFlash::ProtectedRange() const
 {
     const uint32_t nSize = uint32_t(m_array.size());
     const int nBp = (m_nStatus1 & status1::kBpMask) >> 2;
     if (nBp == 0)
-        return false;
-    const bool bBottom = m_nStatus1 & status1::kTb;
+        return {0, 0};
     uint32_t nProtected;
     if (nBp == 7) {
         nProtected = nSize;
@@ -70,8 +69,23 @@ bool SpiNorFlash::IsProtected(uint32_t nAddress) const
         // 64 KiB granularity on a 2 MiB part: 1/32, 1/16, 1/8, 1/4, 1/2, all
         nProtected = nBp >= 6 ? nSize : nSize >> (6 - nBp);
     }
-    nAddress &= nSize - 1;
-    return bBottom ? nAddress < nProtected : nAddress >= nSize - nProtected;
+    nProtected = std::min(nProtected, nSize);
+    if (m_nStatus1 & status1::kTb)
+        return {0, nProtected};
+    return {nSize - nProtected, nSize};
+}
+
+bool SpiNorFlash::IsProtected(uint32_t nAddress) const
+{
+    return IsRangeProtected(nAddress, 1);
+}
+
+bool SpiNorFlash::IsRangeProtected(uint32_t nAddress, uint32_t nLength) const
+{
+    const auto range = ProtectedRange();
+    const uint64_t nFrom = nAddress & (uint32_t(m_array.size()) - 1);
+    const uint64_t nTo = nFrom + nLength;
+    return nLength > 0 && nFrom < range.second && range.first < nTo;
 }
 
 void SpiNorFlash::Select()
@@ -263,7 +277,9 @@ void SpiNorFlash::ProgramPage(uint32_t nAddress, const std::vector<uint8_t>& dat
 void SpiNorFlash::EraseRange(uint32_t nBase, uint32_t nSize, int64_t nBusyUs)
 {
     nBase &= uint32_t(m_array.size()) - 1;
-    if (IsProtected(nBase) || IsProtected(nBase + nSize - 1)) {
+    // The datasheet ignores an erase whose unit holds any protected byte:
+    // with the top 4 KiB protected, a 64 KiB erase of the last block does nothing.
+    if (IsRangeProtected(nBase, nSize)) {
         StartBusy(nBusyUs);
         return;
     }

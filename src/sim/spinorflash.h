@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -94,12 +95,15 @@ public:
     int64_t BusyTimeUs() const { return m_nBusyTotalUs; }
     // Whether the byte at the address is write-protected by BP/TB/SEC.
     bool IsProtected(uint32_t nAddress) const;
+    // Whether any byte of the range is write-protected.
+    bool IsRangeProtected(uint32_t nAddress, uint32_t nLength) const;
 
 private:
     void Execute();  // runs a buffered write-type command at chip-select high
     void ProgramPage(uint32_t nAddress, const std::vector<uint8_t>& data);
     void EraseRange(uint32_t nBase, uint32_t nSize, int64_t nBusyUs);
     void StartBusy(int64_t nUs);
+    std::pair<uint32_t, uint32_t> ProtectedRange() const;  // [first, end) of the protected bytes
     uint8_t ReadByte(uint32_t nAddress) const { return m_array[nAddress & (m_array.size() - 1)]; }
 
     FlashIdentity m_id;
