@@ -86,6 +86,38 @@ class TestStaticData : public QObject {
         QMetaObject::invokeMethod(&tab, "ImportXlsx");
     }
 
+    struct Run {
+        QStringList logs;
+        bool bFinished = false;
+        bool bState = false;
+        bool bStarted = false;
+    };
+    // Runs the tab's write or read to its end.
+    Run Operate(StaticData& tab, bool bWrite)
+    {
+        Run run;
+        QSignalSpy started(&tab, bWrite ? &StaticData::startWrite : &StaticData::startRead);
+        QSignalSpy finished(&tab, &StaticData::finish);
+        auto c = connect(&tab, &StaticData::log, [&run](const QString& s) { run.logs << s; });
+        bWrite ? tab.Write() : tab.Read();
+        run.bStarted = !started.isEmpty();
+        if (finished.isEmpty())
+            finished.wait(30000);
+        disconnect(c);
+        run.bFinished = !finished.isEmpty();
+        run.bState = run.bFinished && finished.last()[1].toBool();
+        return run;
+    }
+
+    // The record of the tab's layout as it lies in flash (words swapped).
+    static QByteArray FlashRecord(StaticData& tab, bool bCurrent, uint32_t nTotal)
+    {
+        QByteArray record = tab.Xlsx()->GetStaticData(bCurrent);
+        reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = nTotal;
+        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(record.data()), record.size());
+        return record;
+    }
+
     // One data sheet with the given item rows (after the heading).
     QString Book(const QString& strName, const Rows& items, const Rows& config = Rows())
     {
@@ -506,6 +538,69 @@ private slots:
         QVERIFY(finished.wait(30000));
         QVERIFY(!finished.last()[1].toBool());
         QCOMPARE(logs.last()[0].toString(), QString("发生超时 -258"));
+    }
+
+    // An area that starts inside a sector: every sector it covers is erased,
+    // so the new record never lands on the old one's unerased bytes.
+    void unalignedAreaErasesEverySectorItCovers()
+    {
+        BenchFixture bench;
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        Import(tab, Book("u.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4"}}));
+        tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1FE800");
+        tab.findChild<QLineEdit*>("editTotal")->setText("4092");
+        // An earlier record at area offset 0x900: in the sector after the start's.
+        QByteArray flash = bench.FillPattern();
+        const QByteArray old = FlashRecord(tab, false, 4092);
+        flash.replace(0x1FE800 + 0x900, old.size(), old);
+        bench.WriteFlash(flash);
+        QCOMPARE(bench.Open(9), 0);
+        const Run run = Operate(tab, true);
+        QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
+        QVERIFY(run.logs.contains("找到静态数据标识"));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FE000, 0x2000}});
+        QByteArray expected(0x2000, char(0xFF));
+        expected.replace(0x800 + 0x904, old.size(), old);
+        QCOMPARE(bench.Flash().mid(0x1FE000, 0x2000), expected);
+    }
+
+    // The erase may not run past the end of the flash, where it would go on
+    // at address 0; an area named above the flash size wraps as a whole.
+    void areaMustEndInsideTheFlash()
+    {
+        BenchFixture bench;
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        Import(tab, Book("end.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4"}}));
+        tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);
+        const QByteArray pattern = bench.FillPattern();
+        QCOMPARE(bench.Open(9), 0);
+        tab.findChild<QLineEdit*>("editTotal")->setText("262143");  // erases 0x40000
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1C1000");
+        Run run = Operate(tab, true);
+        QVERIFY(run.bFinished && !run.bState);
+        QVERIFY2(run.logs.last().startsWith("静态数据区超出Flash容量"), qPrintable(run.logs.last()));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {});
+
+        QCOMPARE(bench.Open(9), 0);
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1C0000");  // ends exactly at the end
+        run = Operate(tab, true);
+        QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
+        tab.findChild<QLineEdit*>("editTotal")->setText("4092");
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("3FF000");  // 0x1FF000 on a 2 MiB flash
+        run = Operate(tab, true);
+        QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1C0000, 0x40000}});
+        QByteArray expected(0x40000, char(0xFF));
+        const QByteArray record = FlashRecord(tab, false, 4092);
+        expected.replace(0, record.size(), FlashRecord(tab, false, 262143));
+        expected.replace(0x3F000, record.size(), record);
+        QCOMPARE(bench.Flash().mid(0x1C0000), expected);
     }
 
     void defaultWorkbookTemplateAndSaveRoundTrip()

@@ -8,6 +8,12 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+// The flash sizes of the chip family (256 KiB to 2 MiB).
+constexpr uint32_t kSmallestFlash = 0x40000;
+constexpr uint32_t kLargestFlash = 0x200000;
+}  // namespace
+
 Worker::Worker(QObject* pParent) : QObject(pParent) {}
 
 Worker::~Worker()
@@ -29,6 +35,24 @@ void Worker::SetRecord(const QByteArray& record)
     pStaticData = reinterpret_cast<static_data_hdr*>(pBytes);
 }
 
+bool Worker::AreaInsideFlash(SpiFlashCtrl& ctrl, int32_t nEraseStart, int64_t nEraseLength)
+{
+    // The flash ignores the address bits above its size: an erase that runs
+    // past the end would go on at address 0, over the firmware. An area
+    // named above the flash's size wraps as a whole and stays usable.
+    FlashInfo info;
+    if (ctrl.ReadFlashInfo(&info) != 0 || info.nTotalSize < kSmallestFlash || info.nTotalSize > kLargestFlash)
+        return true;  // no size to go by: the read-back after the write decides
+    const int64_t nFrom = nEraseStart & int64_t(info.nTotalSize - 1);
+    if (nFrom + nEraseLength <= int64_t(info.nTotalSize))
+        return true;
+    emit log(tr("静态数据区超出Flash容量: 0x%1 + %2 字节, Flash %3 字节")
+                 .arg(nEraseStart, 0, 16)
+                 .arg(nEraseLength)
+                 .arg(info.nTotalSize));
+    return false;
+}
+
 void Worker::OnWrite()
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
@@ -45,12 +69,26 @@ void Worker::OnWrite()
     const int32_t nUsed = int32_t(pStaticData->nUsedLength);
     const int32_t nWriteOffset = RecordWriteOffset(nOffset, nUsed);
 
+    // Every sector the area touches is erased, the whole area aligned
+    // outward (and the new record's place, which may reach past a small
+    // area): a sector left out could hold the old record, which the new one
+    // would then be programmed over.
+    const int nRecord = nUsed + kStaticHeaderSize;
+    const int64_t nAreaEnd = int64_t(nStartAddr) + qMax<int64_t>(pStaticData->nTotalSize, int64_t(nWriteOffset) + nRecord);
+    const int32_t nEraseStart = nStartAddr & ~int32_t(kStaticSector - 1);
+    const int64_t nEraseEnd = (nAreaEnd + kStaticSector - 1) & ~int64_t(kStaticSector - 1);
+    if (!AreaInsideFlash(ctrl, nEraseStart, nEraseEnd - nEraseStart)) {
+        FreeRecord();
+        emit finish(1, false);
+        return;
+    }
+
     const bool bProtected = ctrl.ReadProtectBit() != 0;
     if (bProtected)
         ctrl.WriteStatus(kStatusTopHalfOpen);
     emit progress(30);
     emit log(tr("擦除原有静态数据..."));
-    int rc = ctrl.EraseFlash(nStartAddr & int32_t(0xFFFFF000), int32_t(pStaticData->nTotalSize),
+    int rc = ctrl.EraseFlash(nEraseStart, int32_t(nEraseEnd - nEraseStart),
                              [this](int p) { emit progress(30 + p * 40 / 100); });
     if (rc == 0) {
         emit log(tr("擦除完成"));
@@ -62,7 +100,6 @@ void Worker::OnWrite()
     if (rc == 0) {
         // Read the record back: a flash that did not take it (no flash
         // answering, a dead sector, a lost adapter) must not pass as written.
-        const int nRecord = nUsed + kStaticHeaderSize;
         std::vector<uint8_t> expected(reinterpret_cast<const uint8_t*>(pStaticData),
                                       reinterpret_cast<const uint8_t*>(pStaticData) + nRecord);
         SpiFlashCtrl::SwapWords(expected.data(), nRecord);

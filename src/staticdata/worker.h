@@ -39,6 +39,8 @@ public slots:
 
 private:
     void FreeRecord();
+    // False (and says so) when the erase would run past the end of the flash.
+    bool AreaInsideFlash(SpiFlashCtrl& ctrl, int32_t nEraseStart, int64_t nEraseLength);
 };
 
 constexpr uint8_t kStatusTopHalfOpen = 0xB4;  // protects the lower half only

@@ -56,6 +56,32 @@ void BenchFixture::WriteFlash(const QByteArray& data)
     file.write(data);
 }
 
+const QByteArray& BenchFixture::FillPattern(int nSize, uint32_t nSeed)
+{
+    m_pattern = RandomBytes(nSize, nSeed);
+    WriteFlash(m_pattern);
+    return m_pattern;
+}
+
+QString BenchFixture::ChangedOutside(const QVector<Range>& written) const
+{
+    const QByteArray after = Flash();
+    if (after.size() != m_pattern.size())
+        return QString("flash.bin holds %1 bytes, the pattern %2").arg(after.size()).arg(m_pattern.size());
+    QVector<bool> inside(after.size(), false);
+    for (const Range& r : written)
+        for (qint64 a = qMax<qint64>(r.nStart, 0); a < r.nStart + r.nLength && a < after.size(); ++a)
+            inside[int(a)] = true;
+    for (int a = 0; a < after.size(); ++a) {
+        if (!inside[a] && after[a] != m_pattern[a])
+            return QString("byte 0x%1 outside the written ranges changed from %2 to %3")
+                .arg(a, 0, 16)
+                .arg(uint8_t(m_pattern[a]), 2, 16, QChar('0'))
+                .arg(uint8_t(after[a]), 2, 16, QChar('0'));
+    }
+    return QString();
+}
+
 QByteArray RandomBytes(int n, uint32_t nSeed)
 {
     QByteArray data(n, 0);
