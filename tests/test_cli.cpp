@@ -155,8 +155,13 @@ private slots:
         const QString strBench = P("static");
         Result r = Run({"static", "template", P("t.xlsx")}, strBench);
         QCOMPARE(r.nExit, 0);
-        r = Run({"static", "write", P("t.xlsx"), "--values", "current", "--set", "count=42", "--set", "name=bench"},
-                strBench);
+        // Current values for only some items: refused, naming the others, unless forced.
+        const QStringList current{"static", "write", P("t.xlsx"), "--values", "current", "--set", "count=42", "--set", "name=bench"};
+        r = Run(current, strBench);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains("no value given for enable, offset, version, gain"), qPrintable(r.strErr));
+        QVERIFY(!QFile::exists(strBench + "/flash.bin"));  // refused before any adapter was opened
+        r = Run(current + QStringList{"--force"}, strBench);
         QCOMPARE(r.nExit, 0);
         QVERIFY(r.strOut.contains("准备写入当前静态数据..."));
         r = Run({"static", "read", P("t.xlsx")}, strBench);
@@ -164,6 +169,20 @@ private slots:
         QVERIFY(r.strOut.contains("Sheet1\tcount\t计数\t42\n"));
         QVERIFY(r.strOut.contains("Sheet1\tname\t名称\tbench\n"));
         QVERIFY(r.strOut.contains("Sheet1\toffset\t偏移\t-5 12\n"));  // from the defaults
+        // Reads that show nothing fail: an area without a record, a layout of another length.
+        r = Run({"static", "read", P("t.xlsx"), "--start", "1000"}, strBench);
+        QCOMPARE(r.nExit, 1);
+        QVERIFY(r.strOut.contains("未找到静态数据标识!"));
+        QVERIFY(!r.strOut.contains("Sheet1\t"));
+        r = Run({"static", "write", P("t.xlsx"), "--values", "current", "--set", "enable=1", "--set", "count=1",
+                 "--set", "offset=1", "--set", "version=1", "--set", "gain=1", "--set", "name=x"},
+                strBench);
+        QCOMPARE(r.nExit, 0);  // every item given: no --force needed
+        // The template's 34 data bytes: a search length of 53 finds the record but cannot copy it.
+        r = Run({"static", "read", P("t.xlsx"), "--total", "53"}, strBench);
+        QCOMPARE(r.nExit, 1);
+        QVERIFY(r.strOut.contains("显示数据异常，请查看导入配置是否正确"));
+        QCOMPARE(Run({"static", "read", P("t.xlsx"), "--total", "54"}, strBench).nExit, 0);
         QCOMPARE(Run({"static", "write", P("t.xlsx"), "--set", "nosuch=1"}, strBench).nExit, 2);
         QCOMPARE(Run({"static", "write", P("t.xlsx"), "--total", "8"}, strBench).nExit, 2);
     }

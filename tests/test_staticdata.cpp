@@ -508,7 +508,7 @@ private slots:
         tab.Read();
         QVERIFY(finished.wait(10000));
         QCOMPARE(m_boxes.last(), QString("告警|显示数据异常，\n请查看导入配置是否正确"));
-        QVERIFY(finished.last()[1].toBool());
+        QVERIFY(!finished.last()[1].toBool());  // nothing was shown: the read failed
     }
 
     void protectedFlashAndTimeouts()
@@ -601,6 +601,41 @@ private slots:
         expected.replace(0, record.size(), FlashRecord(tab, false, 262143));
         expected.replace(0x3F000, record.size(), record);
         QCOMPARE(bench.Flash().mid(0x1C0000), expected);
+    }
+
+    // A read ends in success only when it showed a record in the loaded layout.
+    void readsThatShowNothingFail()
+    {
+        BenchFixture bench;
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        QCOMPARE(bench.Open(9), 0);
+        auto* pTotal = tab.findChild<QLineEdit*>("editTotal");
+        pTotal->setText("4092");
+        Run run = Operate(tab, false);  // an erased area
+        QVERIFY(run.bStarted && run.bFinished && !run.bState);
+        QCOMPARE(run.logs.last(), QString("未找到静态数据标识!"));
+
+        Import(tab, Book("r.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4"}}));
+        pTotal->setText("4092");
+        QVERIFY(Operate(tab, true).bState);
+        run = Operate(tab, false);
+        QVERIFY(run.bState);
+        QCOMPARE(run.logs.last(), QString("刷新当前数据"));
+        // Searched with a length the record does not fit in: found, not copied.
+        pTotal->setText("23");
+        run = Operate(tab, false);
+        QVERIFY(run.bStarted && !run.bState);
+        QCOMPARE(run.logs.last(), QString("显示数据异常，请查看导入配置是否正确"));
+        pTotal->setText("24");
+        QVERIFY(Operate(tab, false).bState);
+
+        StaticData empty;  // nothing loaded
+        empty.SetFlashCtrl(&bench.Ctrl());
+        empty.findChild<QLineEdit*>("editTotal")->setText("4092");
+        run = Operate(empty, false);
+        QVERIFY(run.bStarted && run.bFinished && !run.bState);
+        QCOMPARE(run.logs.last(), QString("未导入配置，无法显示数据"));
     }
 
     void defaultWorkbookTemplateAndSaveRoundTrip()

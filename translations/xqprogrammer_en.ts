@@ -975,6 +975,18 @@ check that the imported layout is right</translation>
         <source>刷新当前数据</source>
         <translation>Current data refreshed</translation>
     </message>
+    <message>
+        <source>未导入配置，无法显示数据</source>
+        <translation>No layout loaded: the data cannot be shown</translation>
+    </message>
+    <message>
+        <source>显示数据异常，请查看导入配置是否正确</source>
+        <translation>The data cannot be shown: check that the imported layout is right</translation>
+    </message>
+    <message>
+        <source>静态数据区超出Flash容量: 0x%1 + %2 字节, Flash %3 字节</source>
+        <translation>The static data area runs past the end of the flash: 0x%1 + %2 bytes, flash %3 bytes</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

@@ -80,7 +80,9 @@ QList<QCommandLineOption> StaticWriteOptions()
     return {kStart,
             kTotal,
             {"values", "Write the default values or the current ones (default: default).", "default|current"},
-            {"set", "Set an item's current value; may be repeated.", "NAME=VALUE"}};
+            {"set", "Set an item's current value; may be repeated.", "NAME=VALUE"},
+            {"force", "With --values current: write although some items got no value from --set "
+                      "(they keep their default values)."}};
 }
 
 QList<QCommandLineOption> StaticReadOptions()
@@ -105,26 +107,23 @@ int CmdStaticRead(CliContext& ctx)
     if (ctx.targets.size() != 1)
         return UsageError("static read runs on one interface");
     return RunJobs(ctx, ctx.targets, [&area](SpiFlashCtrl& ctrl, Job& job) {
+        StaticLayout& layout = *area.pLayout;
         Worker worker;
         worker.pSpiCtrl = &ctrl;
         worker.nStartAddr = area.nStart;
         worker.nTotalSize = area.nTotal;
+        worker.nLayoutLength = layout.nUsedLength;
         worker.nNotFoundPauseMs = 0;
         job.Attach(&worker);
         bool bOk = false;
-        bool bMismatch = false;
-        StaticLayout& layout = *area.pLayout;
-        QObject::connect(&worker, &Worker::send, &worker, [&](const static_data_hdr* p) {
-            bMismatch = layout.SetStaticData(p) == 1;
-            layout.ShowDeviceValues();
+        QObject::connect(&worker, &Worker::send, &worker, [&layout](const static_data_hdr* p) {
+            if (layout.SetStaticData(p) == 0)
+                layout.ShowDeviceValues();
         }, Qt::DirectConnection);
         QObject::connect(&worker, &Worker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
         worker.OnRead();
-        if (bMismatch) {
-            job.Log(QCoreApplication::translate("xqprog", "显示数据异常，请查看导入配置是否正确"));
-            return false;
-        }
-        job.Print(ValueLines(layout));
+        if (bOk)
+            job.Print(ValueLines(layout));
         return bOk;
     });
 }
@@ -140,12 +139,27 @@ int CmdStaticWrite(CliContext& ctx)
     if (strValues != "default" && strValues != "current")
         return UsageError(QString("bad --values: %1").arg(strValues));
     const bool bCurrent = strValues == "current";
+    QList<const xlsx_item*> given;
     for (const QString& strSet : ctx.parser.values("set")) {
         const int nEq = strSet.indexOf('=');
         xlsx_item* pItem = nEq > 0 ? layout.FindItem(strSet.left(nEq)) : nullptr;
         if (!pItem)
             return UsageError(QString("no item named %1").arg(strSet.left(nEq)));
         layout.TakeValue(*pItem, strSet.mid(nEq + 1));
+        given << pItem;
+    }
+    if (bCurrent && !ctx.parser.isSet("force")) {
+        // Current values come only from --set here: an item left out would
+        // be written with a value nobody chose for this chip.
+        QStringList missing;
+        for (const xlsx_sheet& sheet : layout.sheets)
+            for (const xlsx_item& item : sheet.items)
+                if (item.ByteSize() > 0 && !given.contains(&item))
+                    missing << item.strName;
+        if (!missing.isEmpty())
+            return UsageError(QString("--values current: no value given for %1 (give them with --set, or --force "
+                                      "to write their default values)")
+                                  .arg(missing.join(", ")));
     }
     QByteArray record = layout.GetStaticData(bCurrent);
     if (record.isEmpty())

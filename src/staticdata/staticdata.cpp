@@ -188,6 +188,7 @@ void StaticData::Read()
     }
     m_pWorker->nStartAddr = nStart;
     m_pWorker->nTotalSize = nTotal;
+    m_pWorker->nLayoutLength = ui->tabXlsx->Layout().nUsedLength;
     emit startRead();
 }
 

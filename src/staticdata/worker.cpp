@@ -136,9 +136,10 @@ void Worker::OnRead()
     std::vector<uint8_t> buffer(size_t(nCapacity), 0);
     int32_t nOffset = 0;
     const int rc = ctrl.SearchHeader(nStartAddr, nTotalSize, &nOffset, buffer.data(), nCapacity);
+    const auto* pFound = reinterpret_cast<const static_data_hdr*>(buffer.data());
     bool bOk = false;
     if (rc != 0) {
-        bOk = false;
+        emit log(tr("未知错误 %1").arg(rc));
     } else if (nOffset == -1) {
         emit progress(40);
         QThread::msleep(ulong(nNotFoundPauseMs));
@@ -147,10 +148,21 @@ void Worker::OnRead()
     } else {
         emit log(tr("找到静态数据标识 %1").arg(nOffset));
         emit progress(40);
-        emit send(reinterpret_cast<const static_data_hdr*>(buffer.data()));
-        emit log(tr("刷新当前数据"));
+        if (nLayoutLength <= 0) {
+            // Nothing to show the values in: the read has not delivered them.
+            emit log(tr("未导入配置，无法显示数据"));
+        } else {
+            emit send(pFound);
+            // A record too long to be copied leaves the buffer zero, so its
+            // used length differs from the layout's as well.
+            if (pFound->nUsedLength != uint32_t(nLayoutLength)) {
+                emit log(tr("显示数据异常，请查看导入配置是否正确"));
+            } else {
+                emit log(tr("刷新当前数据"));
+                bOk = true;
+            }
+        }
         emit progress(80);
-        bOk = true;
     }
     emit progress(100);
     emit finish(0, bOk);

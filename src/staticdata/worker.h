@@ -21,6 +21,9 @@ public:
     int bCurrent = 0;
     SpiFlashCtrl* pSpiCtrl = nullptr;
     static_data_hdr* pStaticData = nullptr;  // owned from the hand-over until OnWrite ends
+    // Used length of the layout the read record is shown in (0: none loaded);
+    // a read succeeds only with a record of that length.
+    int nLayoutLength = 0;
 
     // Hands a record over (a copy of the bytes; the worker frees it).
     void SetRecord(const QByteArray& record);
