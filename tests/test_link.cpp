@@ -127,6 +127,56 @@ private slots:
         QCOMPARE(w[6], uint8_t(0x9F));  // sent before anything was received
     }
 
+    void transferSendsTheSameFramesInOneRoundTrip()
+    {
+        Add(0x6010, 33);
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        ftdi.Enumerate(names);
+        auto& s = *m_pBackend->pScript;
+        const uint8_t we = 0x06, query[5] = {0xFE, 0, 0, 0, 0}, rdsr = 0x05;
+        // One by one: two round trips.
+        ftdi.Open("FT2232-LOC-33", 30000000);
+        s.writes.clear();
+        s.replies = {0x01, 0x03};
+        uint8_t mode = 0, status = 0;
+        QCOMPARE(ftdi.WriteOnly(&we, 1), 0);
+        QCOMPARE(ftdi.WriteRead(&mode, 1, query, 5), 0);
+        QCOMPARE(ftdi.Idle(100), 0);
+        QCOMPARE(ftdi.WriteRead(&status, 1, &rdsr, 1), 0);
+        ftdi.Close();
+        QCOMPARE(s.writes.size(), size_t(3));  // two round trips, then the close
+        std::vector<uint8_t> oneByOne = s.writes[0];
+        QCOMPARE(oneByOne.back(), uint8_t(0x87));
+        oneByOne.pop_back();  // the send-immediate that ended the first round trip
+        oneByOne.insert(oneByOne.end(), s.writes[1].begin(), s.writes[1].end());
+
+        // As one transfer: the same bytes on the wire, one round trip, the same replies.
+        ftdi.Open("FT2232-LOC-33", 30000000);
+        s.writes.clear();
+        s.replies = {0x01, 0x03};
+        uint8_t mode2 = 0, status2 = 0;
+        SpiFrame frames[3];
+        frames[0].pTx = &we;
+        frames[0].nTxLen = 1;
+        frames[1].pTx = query;
+        frames[1].nTxLen = 5;
+        frames[1].pRx = &mode2;
+        frames[1].nRxLen = 1;
+        frames[2].pTx = &rdsr;
+        frames[2].nTxLen = 1;
+        frames[2].pRx = &status2;
+        frames[2].nRxLen = 1;
+        frames[2].nIdleBeforeUs = 100;
+        QCOMPARE(ftdi.Transfer(frames, 3), 0);
+        QCOMPARE(s.writes.size(), size_t(1));
+        QCOMPARE(s.writes[0], oneByOne);
+        QCOMPARE(mode2, uint8_t(0x01));
+        QCOMPARE(status2, uint8_t(0x03));
+        // A lost reply fails the transfer.
+        QCOMPARE(ftdi.Transfer(frames, 3), int(mpsse::kErrReadTimeout));
+    }
+
     void transferFailureStillEndsTheFrame()
     {
         Add(0x6010, 33);

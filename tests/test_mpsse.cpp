@@ -144,6 +144,44 @@ private slots:
         QCOMPARE(s.writes.back(), (Bytes{0x80, 0x08, 0x0B, 0x80, 0x00, 0x00}));  // the last Stop, then pins to input
     }
 
+    void deferredReadsShareOneRoundTrip()
+    {
+        void* pCtx = OpenAt(6000000);
+        auto& s = *m_pBackend->pScript;
+        s.writes.clear();
+        const uint8_t query[] = {0xFE, 0, 0, 0, 0}, rdsr = 0x05;
+        uint8_t mode = 0, status = 0;
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, query, 5);
+        QCOMPARE(mpsse::FastReadLater(pCtx, &mode, 1), 0);
+        mpsse::Stop(pCtx);
+        QVERIFY(s.writes.empty());  // the first read waits in the queue
+        s.replies = {0x01, 0x02};
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &rdsr, 1);
+        QCOMPARE(mpsse::FastRead(pCtx, &status, 1), 0);
+        mpsse::Stop(pCtx);
+        QCOMPARE(mode, uint8_t(0x01));
+        QCOMPARE(status, uint8_t(0x02));
+        const Bytes expected = Concat({
+            {0x80, 0x00, 0x0B, 0x11, 0x04, 0x00, 0xFE, 0x00, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x80, 0x08, 0x0B},
+            {0x80, 0x00, 0x0B, 0x11, 0x00, 0x00, 0x05, 0x20, 0x00, 0x00, 0x87},
+        });
+        QCOMPARE(s.writes, std::vector<Bytes>{expected});
+        QCOMPARE(s.nTransfers, 3 + 2);  // open: three; then one write and one read
+
+        // A queued read also arrives when the queue goes out for another reason.
+        s.replies = {0x07};
+        QCOMPARE(mpsse::FastReadLater(pCtx, &status, 1), 0);
+        QCOMPARE(mpsse::SetClock(pCtx, 30000000), 0);
+        QCOMPARE(status, uint8_t(0x07));
+        // A reply that never comes fails the call that sent the queue, and sticks.
+        QCOMPARE(mpsse::FastReadLater(pCtx, &status, 1), 0);
+        QCOMPARE(mpsse::FastRead(pCtx, &mode, 1), int(mpsse::kErrReadTimeout));
+        QCOMPARE(mpsse::FastReadLater(pCtx, &status, 1), int(mpsse::kErrReadTimeout));
+        mpsse::Close(pCtx);
+    }
+
     void withoutBatchingEveryCallIsATransfer()
     {
         mpsse::SetWriteBatching(false);

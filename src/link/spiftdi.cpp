@@ -148,3 +148,34 @@ int SpiFtdi::Idle(uint32_t nMicroseconds)
 {
     return m_pContext ? mpsse::Idle(m_pContext, nMicroseconds) : -1;
 }
+
+int SpiFtdi::Transfer(const SpiFrame* pFrames, int nCount)
+{
+    if (!m_pContext || !pFrames || nCount < 0)
+        return -1;
+    int nLastRead = -1;
+    for (int i = 0; i < nCount; ++i) {
+        if (!pFrames[i].pTx || pFrames[i].nTxLen < 1)
+            return -1;
+        if (pFrames[i].pRx)
+            nLastRead = i;
+    }
+    // Every read but the last only joins the queue; the last one sends the
+    // whole queue and collects all replies.
+    for (int i = 0; i < nCount; ++i) {
+        const SpiFrame& f = pFrames[i];
+        int r = f.nIdleBeforeUs > 0 ? mpsse::Idle(m_pContext, f.nIdleBeforeUs) : 0;
+        if (r == 0)
+            r = mpsse::Start(m_pContext);
+        if (r == 0)
+            r = mpsse::FastWrite(m_pContext, f.pTx, f.nTxLen);
+        if (r == 0 && f.pRx) {
+            r = i == nLastRead ? mpsse::FastRead(m_pContext, f.pRx, f.nRxLen)
+                               : mpsse::FastReadLater(m_pContext, f.pRx, f.nRxLen);
+        }
+        mpsse::Stop(m_pContext);
+        if (r != 0)
+            return r;
+    }
+    return 0;
+}

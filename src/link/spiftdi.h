@@ -44,6 +44,8 @@ public:
     int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) override;
     int WriteOnly(const uint8_t* pTx, int nLen) override;
     int Idle(uint32_t nMicroseconds) override;
+    // All replies of the frames come back in one USB round trip.
+    int Transfer(const SpiFrame* pFrames, int nCount) override;
 
     bool IsOpen() const { return m_pContext != nullptr; }
     const QMap<QByteArray, DeviceRecord>& DeviceMap() const { return m_deviceMap; }

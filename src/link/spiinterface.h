@@ -7,6 +7,16 @@
 
 #include <cstdint>
 
+// One chip-select period of SpiInterface::Transfer: bytes out, then, when
+// pRx is set, nRxLen bytes in.
+struct SpiFrame {
+    const uint8_t* pTx = nullptr;
+    int nTxLen = 0;
+    uint8_t* pRx = nullptr;
+    int nRxLen = 0;
+    uint32_t nIdleBeforeUs = 0;  // Idle(nIdleBeforeUs) before the frame, when not 0
+};
+
 class SpiInterface {
 public:
     virtual int Init(QList<QByteArray>& names, const QByteArray& strLibPath) = 0;
@@ -21,6 +31,21 @@ public:
     virtual int Idle(uint32_t nMicroseconds)
     {
         (void)nMicroseconds;
+        return 0;
+    }
+    // Sends the frames in order, the chip sees exactly what WriteOnly and
+    // WriteRead would send one by one; an adapter that can queue replies
+    // does it in one exchange. Returns the first failure, or 0.
+    virtual int Transfer(const SpiFrame* pFrames, int nCount)
+    {
+        for (int i = 0; i < nCount; ++i) {
+            const SpiFrame& f = pFrames[i];
+            int r = f.nIdleBeforeUs > 0 ? Idle(f.nIdleBeforeUs) : 0;
+            if (r == 0)
+                r = f.pRx ? WriteRead(f.pRx, f.nRxLen, f.pTx, f.nTxLen) : WriteOnly(f.pTx, f.nTxLen);
+            if (r != 0)
+                return r;
+        }
         return 0;
     }
     virtual ~SpiInterface() = default;

@@ -126,6 +126,11 @@ int FastRead(void* pContext, uint8_t* pBuffer, int nLength)
     return pContext ? Engine(pContext)->Read(pBuffer, nLength) : int(kErrBadArgument);
 }
 
+int FastReadLater(void* pContext, uint8_t* pBuffer, int nLength)
+{
+    return pContext ? Engine(pContext)->ReadLater(pBuffer, nLength) : int(kErrBadArgument);
+}
+
 int Idle(void* pContext, uint32_t nMicroseconds)
 {
     return pContext ? Engine(pContext)->Idle(nMicroseconds) : int(kErrBadArgument);

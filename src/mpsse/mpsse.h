@@ -83,6 +83,11 @@ int Start(void* pContext);
 int Stop(void* pContext);
 int FastWrite(void* pContext, const uint8_t* pData, int nLength);
 int FastRead(void* pContext, uint8_t* pBuffer, int nLength);
+// Like FastRead, but the read only joins the queue: its bytes land in pBuffer
+// when the queue is next sent (the next FastRead, SetClock, Close or a full
+// queue), so several frames with replies cost one USB round trip. pBuffer
+// must stay valid until then; a failure shows up at that call.
+int FastReadLater(void* pContext, uint8_t* pBuffer, int nLength);
 int Close(void* pContext);
 // Lets the engine wait about nMicroseconds on its own side (SCK clocked with
 // chip select high, no data), so that the next frame starts later without a

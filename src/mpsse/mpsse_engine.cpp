@@ -57,6 +57,8 @@ int MpsseEngine::Fail(int nCode)
     if (m_nStickyError == kOk) {
         m_nStickyError = nCode;
         m_queue.clear();
+        m_pendingReads.clear();
+        m_nPendingBytes = 0;
         if (m_pTransport)
             m_pTransport->Purge();
     }
@@ -69,9 +71,33 @@ int MpsseEngine::Flush()
         return m_nStickyError;
     if (m_queue.empty())
         return kOk;
-    const int r = m_pTransport->Write(m_queue.data(), int(m_queue.size()));
+    if (m_nPendingBytes > 0)
+        m_queue.push_back(op::kSendImmediate);
+    int r = m_pTransport->Write(m_queue.data(), int(m_queue.size()));
     m_queue.clear();
-    return r == kOk ? kOk : Fail(r);
+    if (r != kOk)
+        return Fail(r);
+    if (m_nPendingBytes == 0)
+        return kOk;
+    // One reply holds the bytes of every read in the queue, in order.
+    std::vector<PendingRead> reads;
+    reads.swap(m_pendingReads);
+    const int nTotal = m_nPendingBytes;
+    m_nPendingBytes = 0;
+    if (reads.size() == 1) {
+        r = m_pTransport->Read(reads[0].pBuffer, nTotal, kReadTimeoutMs);
+        return r == kOk ? kOk : Fail(r);
+    }
+    std::vector<uint8_t> reply(static_cast<size_t>(nTotal));
+    r = m_pTransport->Read(reply.data(), nTotal, kReadTimeoutMs);
+    if (r != kOk)
+        return Fail(r);
+    const uint8_t* pFrom = reply.data();
+    for (const PendingRead& read : reads) {
+        std::copy(pFrom, pFrom + read.nLength, read.pBuffer);
+        pFrom += read.nLength;
+    }
+    return kOk;
 }
 
 int MpsseEngine::AfterQueued()
@@ -192,26 +218,31 @@ int MpsseEngine::Write(const uint8_t* pData, int nLength)
 
 int MpsseEngine::Read(uint8_t* pBuffer, int nLength)
 {
+    // All read commands and SEND_IMMEDIATE travel in the same USB write as
+    // whatever is queued before them; the reply is then collected whole.
+    if (pBuffer && nLength == 0 && m_nStickyError == kOk)
+        return kOk;
+    const int r = ReadLater(pBuffer, nLength);
+    return r == kOk ? Flush() : r;
+}
+
+int MpsseEngine::ReadLater(uint8_t* pBuffer, int nLength)
+{
     if (!pBuffer || nLength < 0)
         return kErrBadArgument;
     if (m_nStickyError != kOk)
         return m_nStickyError;
     if (nLength == 0)
         return kOk;
-    // All read commands and SEND_IMMEDIATE travel in the same USB write as
-    // whatever is queued before them; the reply is then collected whole.
     for (int nDone = 0; nDone < nLength;) {
         const int nChunk = std::min(nLength - nDone, kMaxChunk);
         m_queue.push_back(op::kBytesInPos);
         AppendLength(m_queue, nChunk);
         nDone += nChunk;
     }
-    m_queue.push_back(op::kSendImmediate);
-    int r = Flush();
-    if (r != kOk)
-        return r;
-    r = m_pTransport->Read(pBuffer, nLength, kReadTimeoutMs);
-    return r == kOk ? kOk : Fail(r);
+    m_pendingReads.push_back({pBuffer, nLength});
+    m_nPendingBytes += nLength;
+    return AfterQueued();
 }
 
 int MpsseEngine::Close()

@@ -58,6 +58,9 @@ public:
     int Stop();
     int Write(const uint8_t* pData, int nLength);
     int Read(uint8_t* pBuffer, int nLength);
+    // Queues a read whose bytes land in pBuffer when the queue is next sent
+    // (by Read, SetClock, Close or a full queue); pBuffer must live until then.
+    int ReadLater(uint8_t* pBuffer, int nLength);
     int Idle(uint32_t nMicroseconds);
     // Sends what is queued, puts every pin back to input and releases the transport.
     int Close();
@@ -68,12 +71,18 @@ public:
 
 private:
     int SetLowPins(uint8_t nValue, uint8_t nDirection);
-    int Flush();
+    int Flush();  // sends the queue and collects the replies of the reads in it
     int Fail(int nCode);
     int AfterQueued();  // sends at once when batching is off or the queue is full
 
     std::unique_ptr<Transport> m_pTransport;
     std::vector<uint8_t> m_queue;
+    struct PendingRead {
+        uint8_t* pBuffer;
+        int nLength;
+    };
+    std::vector<PendingRead> m_pendingReads;  // reads in the queue, in order
+    int m_nPendingBytes = 0;
     bool m_bBatching;
     int m_nStickyError = kOk;
     uint32_t m_nSckHz = 0;  // the SCK the engine runs at
