@@ -4,6 +4,7 @@
 #include "recordingtransport.h"
 
 #include <application.h>
+#include <i18n.h>
 #include <mainwindow.h>
 #include <messagebox.h>
 #include <spiconfig.h>
@@ -362,6 +363,16 @@ private slots:
         QCOMPARE(SpiConfig::ModelName(0xABCD0001, 2097152, true), QString("XQ6030"));
         QCOMPARE(SpiConfig::ModelName(0xABCD0001, 0, false), QString("XQ6030"));
         QCOMPARE(SpiConfig::ModelName(0x12345678, 0, true), QString("未知"));
+    }
+
+    // Last: it installs Qt's own Chinese texts into the application for good.
+    void qtOwnTextsFollowTheLanguage()
+    {
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
+        QVERIFY(!InstallTranslation(*qApp, "fr"));
+        QVERIFY(InstallTranslation(*qApp, "zh"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QString("文件名称(&N)："));
     }
 };
 

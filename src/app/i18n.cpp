@@ -1,6 +1,7 @@
 #include "i18n.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -21,6 +22,17 @@ QString TakeLanguageArgument(QStringList& args)
     return QString();
 }
 
+// Qt's own texts (message box buttons, file dialogs) in the program's language.
+// They come with the system's Qt translations; without them Qt stays English.
+static void LoadQtTexts(QCoreApplication& app, const QString& strLocale)
+{
+    auto* pTranslator = new QTranslator(&app);
+    if (pTranslator->load("qtbase_" + strLocale, QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(pTranslator);
+    else
+        delete pTranslator;
+}
+
 static bool LoadEnglish(QCoreApplication& app)
 {
     Q_INIT_RESOURCE(translations);
@@ -32,13 +44,14 @@ static bool LoadEnglish(QCoreApplication& app)
 
 bool InstallTranslation(QCoreApplication& app, const QString& strLang)
 {
-    if (strLang == "zh")
-        return true;
     if (strLang == "en")
         return LoadEnglish(app);
-    if (!strLang.isEmpty())
+    if (!strLang.isEmpty() && strLang != "zh")
         return false;
-    if (QLocale::system().language() == QLocale::English)
+    if (strLang.isEmpty() && QLocale::system().language() == QLocale::English) {
         LoadEnglish(app);
+        return true;
+    }
+    LoadQtTexts(app, "zh_CN");
     return true;
 }
