@@ -22,17 +22,6 @@ QString TakeLanguageArgument(QStringList& args)
     return QString();
 }
 
-// Qt's own texts (message box buttons, file dialogs) in the program's language.
-// They come with the system's Qt translations; without them Qt stays English.
-static void LoadQtTexts(QCoreApplication& app, const QString& strLocale)
-{
-    auto* pTranslator = new QTranslator(&app);
-    if (pTranslator->load("qtbase_" + strLocale, QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(pTranslator);
-    else
-        delete pTranslator;
-}
-
 static bool LoadEnglish(QCoreApplication& app)
 {
     Q_INIT_RESOURCE(translations);
@@ -44,14 +33,25 @@ static bool LoadEnglish(QCoreApplication& app)
 
 bool InstallTranslation(QCoreApplication& app, const QString& strLang)
 {
+    if (strLang == "zh")
+        return true;
     if (strLang == "en")
         return LoadEnglish(app);
-    if (!strLang.isEmpty() && strLang != "zh")
+    if (!strLang.isEmpty())
         return false;
-    if (strLang.isEmpty() && QLocale::system().language() == QLocale::English) {
+    if (QLocale::system().language() == QLocale::English)
         LoadEnglish(app);
-        return true;
-    }
-    LoadQtTexts(app, "zh_CN");
     return true;
+}
+
+bool InstallQtTranslation(QCoreApplication& app, const QString& strLang)
+{
+    const bool bChinese = strLang == "zh" || (strLang.isEmpty() && QLocale::system().language() != QLocale::English);
+    if (!bChinese)
+        return true;  // Qt's own texts are English already
+    auto* pTranslator = new QTranslator(&app);
+    if (pTranslator->load("qtbase_zh_CN", QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        return app.installTranslator(pTranslator);
+    delete pTranslator;
+    return false;
 }

@@ -65,6 +65,8 @@ int main(int argc, char* argv[])
     const QString strLang = TakeLanguageArgument(args);
     if (!InstallTranslation(app, strLang))
         qWarning("unknown language %s: use zh or en", qPrintable(strLang));
+    else if (!InstallQtTranslation(app, strLang))
+        qWarning("Qt's Chinese texts are missing (package qttranslations5-l10n): dialogs stay English");
     // The resources live in a static library: register them explicitly.
     Q_INIT_RESOURCE(resources);
     app.setWindowIcon(QIcon(":/main/icon/xqprogrammer_48.png"));
