@@ -398,6 +398,34 @@ private slots:
         QVERIFY(strError.contains("chip/model"));
     }
 
+    // A new bench directory's bench.ini carries every key the README lists, readable as text.
+    void newBenchFileHasEveryDocumentedKey()
+    {
+        QFile readme(XQ_SOURCE_DIR "/README.md");
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString strReadme = QString::fromUtf8(readme.readAll());
+        const QString strTable = strReadme.mid(strReadme.indexOf("`bench.ini` keys:"));
+        QStringList keys;
+        QRegularExpression row("^\\| `\\[(\\w+)\\] ([^|]+)\\|", QRegularExpression::MultilineOption);
+        for (auto it = row.globalMatch(strTable); it.hasNext();) {
+            const auto match = it.next();
+            for (QString strName : match.captured(2).split(','))
+                keys << match.captured(1) + "/" + strName.remove('`').trimmed();
+        }
+        QVERIFY(keys.size() >= 20);
+        QVERIFY(keys.contains("bench/adapters"));
+
+        QTemporaryDir dir;
+        const QString strIni = dir.path() + "/bench.ini";
+        QVERIFY(sim::SaveBenchConfig(strIni, sim::BenchConfig()));
+        QSettings written(strIni, QSettings::IniFormat);
+        for (const QString& strKey : keys)
+            QVERIFY2(written.contains(strKey), qPrintable(strKey));
+        QFile text(strIni);
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QVERIFY(QRegularExpression("\\nuid=[0-9A-F]{32}\\n").match(QString::fromLatin1(text.readAll())).hasMatch());
+    }
+
     void timingKeys()
     {
         QTemporaryDir dir;

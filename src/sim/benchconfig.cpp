@@ -162,8 +162,9 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
     ini.setValue("flash/jedec", HexByte(config.flash.nManufacturer) + HexByte(config.flash.nMemoryType) +
                                     HexByte(config.flash.nCapacity));
     ini.setValue("flash/device_id", HexByte(config.flash.nDeviceId));
+    // A string, not a QByteArray, so that the file holds the 32 digits and not "@ByteArray(...)".
     ini.setValue("flash/uid",
-                 QByteArray(reinterpret_cast<const char*>(config.flash.uid), 16).toHex().toUpper());
+                 QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(config.flash.uid), 16).toHex().toUpper()));
     ini.setValue("flash/status1", HexByte(config.nStatus1));
     ini.setValue("flash/status2", HexByte(config.nStatus2));
     ini.setValue("usb/speed", config.bUsbHighSpeed ? "high" : "full");
@@ -181,6 +182,7 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
     ini.setValue("faults/mode_stuck", config.bModeStuck);
     ini.setValue("faults/weak_sectors", "");
     ini.setValue("faults/dead_sectors", "");
+    ini.setValue("bench/adapters", config.nAdapters);
     ini.sync();
     return ini.status() == QSettings::NoError;
 }
