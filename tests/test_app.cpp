@@ -122,7 +122,7 @@ private slots:
         QVERIFY(nUrls >= 3);
         QVERIFY(strExpanded.contains("QComboBox::down-arrow"));
         auto* pApp = static_cast<Application*>(qApp);
-        QCOMPARE(pApp->LoadStyleSheet("/nonexistent/style.qss"), -1);
+        QCOMPARE(pApp->LoadStyleSheet("/nonexistent/style.qss"), xq::kErrStyleSheetOpen);
     }
 
     void windowLayout()
@@ -149,9 +149,9 @@ private slots:
     void logAndProgress()
     {
         MainWindow w;
-        QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, QString()));
+        QVERIFY(QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, QString())));
         QVERIFY(LogText(w).isEmpty());
-        QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, "复位成功!"));
+        QVERIFY(QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, "复位成功!")));
         QVERIFY(QRegularExpression("^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]: 复位成功!$")
                     .match(LogText(w))
                     .hasMatch());
@@ -162,12 +162,12 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines[1].endsWith("]: 镜像: x<b>y.bin  &amp;"), qPrintable(lines[1]));
         for (int v : {55, 101, -1})
-            QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, v));
+            QVERIFY(QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, v)));
         QCOMPARE(w.ProgressBar()->value(), 55);
         QCOMPARE(w.findChild<QLabel*>("labelProgressPercent")->text(), QString("55%"));
-        QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, 100));
+        QVERIFY(QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, 100)));
         QCOMPARE(w.ProgressBar()->value(), 100);
-        QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, 0));
+        QVERIFY(QMetaObject::invokeMethod(&w, "SetProgress", Q_ARG(int, 0)));
         QCOMPARE(w.ProgressBar()->value(), 0);
     }
 
@@ -245,7 +245,7 @@ private slots:
             QVERIFY(!Action(w, p)->isEnabled());
         QVERIFY(Action(w, "action_log")->isEnabled());
         QVERIFY(w.Config()->Ctrl()->IsOpen());
-        QMetaObject::invokeMethod(&w, "SpiFinish", Q_ARG(int, 1), Q_ARG(bool, false));
+        QVERIFY(QMetaObject::invokeMethod(&w, "SpiFinish", Q_ARG(int, xq::kOptWrite), Q_ARG(bool, false)));
         QVERIFY(!pWrite->isChecked());
         QVERIFY(Action(w, "action_write")->isEnabled());
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
@@ -253,7 +253,7 @@ private slots:
         pWrite->trigger();
         QVERIFY(w.ProgressBar()->styleSheet().contains("#05B8CC"));
         Action(w, "action_read")->setChecked(true);
-        QMetaObject::invokeMethod(&w, "SpiFinish", Q_ARG(int, 7), Q_ARG(bool, true));
+        QVERIFY(QMetaObject::invokeMethod(&w, "SpiFinish", Q_ARG(int, 7), Q_ARG(bool, true)));
         QVERIFY(Action(w, "action_read")->isChecked());  // an unknown code unchecks nothing
         QVERIFY(Action(w, "action_config")->isEnabled());
         QVERIFY(!w.Config()->Ctrl()->IsOpen());
@@ -298,7 +298,7 @@ private slots:
         QVERIFY(!dlg.InterfacesFound());
         QCOMPARE(dlg.findChild<QComboBox*>("cmbInfSel")->count(), 0);
         QCOMPARE(dlg.RateIndex(), 5);
-        QMetaObject::invokeMethod(&dlg, "InfChanged", Q_ARG(int, 0));
+        QVERIFY(QMetaObject::invokeMethod(&dlg, "InfChanged", Q_ARG(int, 0)));
         QVERIFY(pEmpty->opens.empty());
         dlg.findChild<QPushButton*>("pbRefreshInfo")->click();
         QCOMPARE(m_boxes.size(), 1);
@@ -313,7 +313,7 @@ private slots:
         QCOMPARE(dlg.InterfaceName(), QByteArray("FT2232-LOC-33"));
         QVERIFY(dlg.Ctrl()->IsOpen());
         const size_t nOpens = pEmpty->opens.size();
-        QMetaObject::invokeMethod(&dlg, "InfChanged", Q_ARG(int, 0));
+        QVERIFY(QMetaObject::invokeMethod(&dlg, "InfChanged", Q_ARG(int, 0)));
         QCOMPARE(pEmpty->opens.size(), nOpens);
         mpsse::SetBackend(nullptr);
     }

@@ -41,7 +41,7 @@ private slots:
         m_pCtrl->SetAdapter(m_pSpi);
         m_nFakeMs = 0;
         m_pCtrl->SetMsClock([this] { return m_nFakeMs++; });  // one millisecond per look
-        QCOMPARE(m_pCtrl->Open("SCRIPTED-LOC-1", 5), 0);
+        QCOMPARE(m_pCtrl->Open("SCRIPTED-LOC-1", 5), xq::kOk);
         QCOMPARE(m_pSpi->nOpenHz, 6000000u);
         m_pSpi->frames.clear();
     }
@@ -51,17 +51,17 @@ private slots:
     {
         m_pCtrl->Close();
         uint8_t b = 0;
-        QCOMPARE(m_pCtrl->MemWrite(0, nullptr, 1), -1);
-        QCOMPARE(m_pCtrl->MemWrite(0, &b, 1), -2);
-        QCOMPARE(m_pCtrl->MemRead(&b, 0, 0), -1);
-        QCOMPARE(m_pCtrl->MemRead(&b, 1, 0), -2);
-        QCOMPARE(m_pCtrl->SendCmdRead(&b, 1, 0x05, 0, 5), -1);
-        QCOMPARE(m_pCtrl->ReadMode(), -1);
-        QCOMPARE(m_pCtrl->SetMode(4), -1);
-        QCOMPARE(m_pCtrl->SetMode(1), -2);
+        QCOMPARE(m_pCtrl->MemWrite(0, nullptr, 1), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->MemWrite(0, &b, 1), xq::kErrNotOpen);
+        QCOMPARE(m_pCtrl->MemRead(&b, 0, 0), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->MemRead(&b, 1, 0), xq::kErrNotOpen);
+        QCOMPARE(m_pCtrl->SendCmdRead(&b, 1, 0x05, 0, 5), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->ReadMode(), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->SetMode(4), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->SetMode(1), xq::kErrNotOpen);
         QVERIFY(!m_pCtrl->WaitReady(0x01));  // sees status 0
-        QCOMPARE(m_pCtrl->ReadChipId(), -2);
-        QCOMPARE(m_pCtrl->ClearChipRegisters(), -1);
+        QCOMPARE(m_pCtrl->ReadChipId(), xq::kErrNotOpen);
+        QCOMPARE(m_pCtrl->ClearChipRegisters(), xq::kErrBadArgument);
         QVERIFY(m_pSpi->frames.empty());
     }
 
@@ -70,13 +70,13 @@ private slots:
         std::vector<uint8_t> data(64508);
         for (size_t i = 0; i < data.size(); ++i)
             data[i] = uint8_t(i);
-        QCOMPARE(m_pCtrl->MemWrite(0x20000000, data.data(), 64508), 0);
+        QCOMPARE(m_pCtrl->MemWrite(0x20000000, data.data(), 64508), xq::kOk);
         QCOMPARE(m_pSpi->frames.size(), size_t(2));
         QCOMPARE(m_pSpi->frames[0].tx.size(), size_t(64512));
         QCOMPARE(Bytes(m_pSpi->frames[0].tx.begin(), m_pSpi->frames[0].tx.begin() + 5), (Bytes{0x02, 0x20, 0, 0, 0}));
         QCOMPARE(m_pSpi->frames[1].tx, (Bytes{0x02, 0x20, 0x00, 0xFB, 0xFB, uint8_t(64507 & 0xFF)}));
         m_pSpi->frames.clear();
-        QCOMPARE(m_pCtrl->MemWrite(0x1000, nullptr, 0), 0);
+        QCOMPARE(m_pCtrl->MemWrite(0x1000, nullptr, 0), xq::kOk);
         QCOMPARE(m_pSpi->frames[0].tx, (Bytes{0x02, 0, 0, 0x10, 0}));
 
         m_pSpi->frames.clear();
@@ -88,17 +88,17 @@ private slots:
             return true;
         };
         uint32_t nWord = 0;
-        QCOMPARE(m_pCtrl->MemRead(reinterpret_cast<uint8_t*>(&nWord), 4, 0x1A107018), 0);
+        QCOMPARE(m_pCtrl->MemRead(reinterpret_cast<uint8_t*>(&nWord), 4, 0x1A107018), xq::kOk);
         QCOMPARE(m_pSpi->frames[0].tx, (Bytes{0x0B, 0x1A, 0x10, 0x70, 0x18}));
         QCOMPARE(m_pSpi->frames[0].nRx, 8);
         QCOMPARE(nWord, 0x12345678u);
         uint8_t one = 0;
-        QCOMPARE(m_pCtrl->MemRead(&one, 1, 0), 0);
+        QCOMPARE(m_pCtrl->MemRead(&one, 1, 0), xq::kOk);
         QCOMPARE(one, uint8_t(0x12));  // one byte is not swapped
 
         m_pSpi->frames.clear();
         std::vector<uint8_t> big(64509);
-        QCOMPARE(m_pCtrl->MemRead(big.data(), 64509, 0x100), 0);
+        QCOMPARE(m_pCtrl->MemRead(big.data(), 64509, 0x100), xq::kOk);
         QCOMPARE(m_pSpi->frames.size(), size_t(2));
         QCOMPARE(m_pSpi->frames[0].nRx, 64512);
         QCOMPARE(m_pSpi->frames[1].tx, (Bytes{0x0B, 0x00, 0x00, 0xFC, 0xFC}));  // 0x100 + 64508
@@ -108,25 +108,25 @@ private slots:
     void commandFrames()
     {
         const uint8_t d[2] = {0xD0, 0xD1};
-        QCOMPARE(m_pCtrl->SendCmd(0x02, 0x012345, 0, d, 2), 0);
+        QCOMPARE(m_pCtrl->SendCmd(0x02, 0x012345, 0, d, 2), xq::kOk);
         QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0x02, 0x01, 0x23, 0x45, 0xD0, 0xD1}));
-        QCOMPARE(m_pCtrl->SendCmd(0x44, 0x012345, 4, nullptr, 0), 0);
+        QCOMPARE(m_pCtrl->SendCmd(0x44, 0x012345, 4, nullptr, 0), xq::kOk);
         QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0x44, 0x01, 0x23, 0x45, 0x00}));
         uint8_t b[4];
-        QCOMPARE(m_pCtrl->SendCmdRead(b, 4, 0x4B, 0, 4), 0);
+        QCOMPARE(m_pCtrl->SendCmdRead(b, 4, 0x4B, 0, 4), xq::kOk);
         QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0x4B, 0, 0, 0, 0}));
         const size_t nFrames = m_pSpi->frames.size();
         std::vector<uint8_t> tooLong(508);
-        QCOMPARE(m_pCtrl->SendCmd(0x42, 0, 4, tooLong.data(), 508), -1);  // 513 bytes
+        QCOMPARE(m_pCtrl->SendCmd(0x42, 0, 4, tooLong.data(), 508), xq::kErrBadArgument);  // 513 bytes
         QCOMPARE(m_pSpi->frames.size(), nFrames);
-        QCOMPARE(m_pCtrl->SendCmd(0x42, 0, 3, tooLong.data(), 508), 0);   // exactly 512
+        QCOMPARE(m_pCtrl->SendCmd(0x42, 0, 3, tooLong.data(), 508), xq::kOk);   // exactly 512
     }
 
     void readModeValues()
     {
         m_pSpi->modeAnswers = {0xFF, 0x05, 2};
         QCOMPARE(m_pCtrl->ReadMode(), 0);
-        QCOMPARE(m_pCtrl->ReadMode(), -1);
+        QCOMPARE(m_pCtrl->ReadMode(), xq::kErrBadArgument);
         QCOMPARE(m_pCtrl->CurrentMode(), 0u);  // unchanged by the bad answer
         QCOMPARE(m_pCtrl->ReadMode(), 2);
         QCOMPARE(m_pSpi->frames[0].tx, (Bytes{0xFE, 0, 0, 0, 0}));
@@ -136,7 +136,7 @@ private slots:
     {
         m_pSpi->bModeFollowsSet = false;
         m_pSpi->nMode = 2;
-        QCOMPARE(m_pCtrl->SetMode(1), -3);
+        QCOMPARE(m_pCtrl->SetMode(1), xq::kErrModeChange);
         QCOMPARE(m_pSpi->Count({0xFF, 0, 0, 0, 1}), 20);
         QCOMPARE(m_pSpi->Count({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 9);
         QCOMPARE(m_pSpi->Count({0x11, 0x1F}), 0);
@@ -145,12 +145,12 @@ private slots:
     void setModeZeroAlwaysSendsTheControlFrame()
     {
         m_pSpi->nMode = 0;
-        QCOMPARE(m_pCtrl->SetMode(0), 0);
+        QCOMPARE(m_pCtrl->SetMode(0), xq::kOk);
         QCOMPARE(m_pSpi->Count({0xFF, 0, 0, 0, 0}), 0);
         QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0x11, 0x1F}));
         m_pSpi->frames.clear();
         m_pSpi->nMode = 1;
-        QCOMPARE(m_pCtrl->SetMode(0), 0);
+        QCOMPARE(m_pCtrl->SetMode(0), xq::kOk);
         QCOMPARE(m_pSpi->Count({0xFF, 0, 0, 0, 0}), 1);
     }
 
@@ -163,11 +163,11 @@ private slots:
         QVERIFY(!m_pCtrl->WaitReady(0x01));
         m_pSpi->nStatus = 0x01;
         m_pSpi->frames.clear();
-        QCOMPARE(m_pCtrl->SendCmdWE(0x20, 0x1000, 3, nullptr, 0), 258);
+        QCOMPARE(m_pCtrl->SendCmdWE(0x20, 0x1000, 3, nullptr, 0), xq::kErrFlashBusyTimeout);
         QCOMPARE(m_pSpi->frames[0].tx, Bytes{0x06});
         QCOMPARE(m_pSpi->frames[1].tx, Addr3(0x20, 0x1000));
         QCOMPARE(m_pSpi->frames[2].tx, Bytes{0x04});
-        QCOMPARE(m_pCtrl->EraseFlash(0, 4096), -258);  // busy before it starts
+        QCOMPARE(m_pCtrl->EraseFlash(0, 4096), xq::kErrFlashBusyAtStart);  // busy before it starts
     }
 
     void waitReadySwitchesModeZeroToOne()
@@ -202,7 +202,7 @@ private slots:
         QFETCH(int, count);
         QFETCH(std::vector<Bytes>, frames);
         std::vector<int> percents;
-        QCOMPARE(m_pCtrl->EraseFlash(start, count, [&](int p) { percents.push_back(p); }), 0);
+        QCOMPARE(m_pCtrl->EraseFlash(start, count, [&](int p) { percents.push_back(p); }), xq::kOk);
         QCOMPARE(EraseAndProgramFrames(), frames);
         if (count > 0) {
             QCOMPARE(percents.back(), 100);
@@ -210,7 +210,7 @@ private slots:
         } else {
             QVERIFY(percents.empty());
         }
-        if (count == -1) {  // 06 60 04
+        if (count == xq::kWholeChip) {  // 06 60 04
             const auto it = std::find_if(m_pSpi->frames.begin(), m_pSpi->frames.end(),
                                          [](const Frame& f) { return f.tx == Bytes{0x60}; });
             QCOMPARE((it - 1)->tx, Bytes{0x06});
@@ -220,7 +220,7 @@ private slots:
 
     void eraseZeroIsRefused()
     {
-        QCOMPARE(m_pCtrl->EraseFlash(0, 0), -1);
+        QCOMPARE(m_pCtrl->EraseFlash(0, 0), xq::kErrBadArgument);
         QVERIFY(m_pSpi->frames.empty());
     }
 
@@ -228,7 +228,7 @@ private slots:
     {
         std::vector<uint8_t> data(0x20, 0xAB);
         std::vector<int> percents;
-        QCOMPARE(m_pCtrl->ProgramFlash(0x1F0, data.data(), 0x20, false, [&](int p) { percents.push_back(p); }), 0);
+        QCOMPARE(m_pCtrl->ProgramFlash(0x1F0, data.data(), 0x20, false, [&](int p) { percents.push_back(p); }), xq::kOk);
         const auto programs = m_pSpi->With(0x02);
         QCOMPARE(programs.size(), size_t(2));
         QCOMPARE(programs[0].tx.size(), size_t(4 + 0x10));
@@ -238,10 +238,10 @@ private slots:
 
         m_pSpi->frames.clear();
         const uint8_t eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-        QCOMPARE(m_pCtrl->ProgramFlash(0, eight, 8, true), 0);
+        QCOMPARE(m_pCtrl->ProgramFlash(0, eight, 8, true), xq::kOk);
         QCOMPARE(m_pSpi->With(0x02)[0].tx, (Bytes{0x02, 0, 0, 0, 4, 3, 2, 1, 8, 7, 6, 5}));
-        QCOMPARE(m_pCtrl->ProgramFlash(-1, eight, 8, false), -1);
-        QCOMPARE(m_pCtrl->ProgramFlash(0, eight, 0, false), -1);
+        QCOMPARE(m_pCtrl->ProgramFlash(-1, eight, 8, false), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->ProgramFlash(0, eight, 0, false), xq::kErrBadArgument);
     }
 
     void flashInfo()
@@ -254,7 +254,7 @@ private slots:
                 rx[i] = uint8_t(0xA0 + i);
             return true;
         };
-        QCOMPARE(m_pCtrl->ReadFlashInfo(&info), 0);
+        QCOMPARE(m_pCtrl->ReadFlashInfo(&info), xq::kOk);
         QCOMPARE(info.nManufacturerId, uint8_t(0xEF));
         QCOMPARE(info.nDeviceId, uint8_t(0x14));
         QCOMPARE(info.nMemoryType, uint8_t(0x40));
@@ -265,35 +265,35 @@ private slots:
         QCOMPARE(m_pSpi->With(0x90)[0].tx, (Bytes{0x90, 0, 0, 0}));
         QCOMPARE(m_pSpi->With(0x4B)[0].tx, (Bytes{0x4B, 0, 0, 0, 0}));
         m_pSpi->manufacturer = {0xC8, 0x14};
-        QCOMPARE(m_pCtrl->ReadFlashInfo(&info), 0);
+        QCOMPARE(m_pCtrl->ReadFlashInfo(&info), xq::kOk);
         QCOMPARE(info.nTotalSize, 0u);
-        QCOMPARE(m_pCtrl->ReadFlashInfo(nullptr), -1);
+        QCOMPARE(m_pCtrl->ReadFlashInfo(nullptr), xq::kErrBadArgument);
     }
 
     void securityRegisterRanges()
     {
         uint8_t buf[16];
-        QCOMPARE(m_pCtrl->ReadSecurity(buf, 16, 16), 0);
+        QCOMPARE(m_pCtrl->ReadSecurity(buf, 16, 16), xq::kOk);
         const auto reads = m_pSpi->With(0x48);
         QCOMPARE(reads.size(), size_t(1));
         QCOMPARE(reads[0].tx, (Bytes{0x48, 0, 0, 0x10}));
         QCOMPARE(reads[0].nRx, 17);
 
         m_pSpi->frames.clear();
-        QCOMPARE(m_pCtrl->EraseSecurity(0, 256), 0);
+        QCOMPARE(m_pCtrl->EraseSecurity(0, 256), xq::kOk);
         QCOMPARE(m_pSpi->With(0x44).size(), size_t(1));
         m_pSpi->frames.clear();
-        QCOMPARE(m_pCtrl->EraseSecurity(0, 512), 0);
+        QCOMPARE(m_pCtrl->EraseSecurity(0, 512), xq::kOk);
         QCOMPARE(m_pSpi->With(0x44)[1].tx, Addr3(0x44, 0x100));
-        QCOMPARE(m_pCtrl->EraseSecurity(300, 300), -1);
-        QCOMPARE(m_pCtrl->EraseSecurity(-1, 10), -1);
-        QCOMPARE(m_pCtrl->ProgramSecurity(0, nullptr, 1), -1);
-        QCOMPARE(m_pCtrl->ReadSecurity(buf, 16, 500), -1);
+        QCOMPARE(m_pCtrl->EraseSecurity(300, 300), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->EraseSecurity(-1, 10), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->ProgramSecurity(0, nullptr, 1), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->ReadSecurity(buf, 16, 500), xq::kErrBadArgument);
 
         m_pSpi->frames.clear();
         uint8_t rec[16] = {};
         rec[15] = 9;
-        QCOMPARE(m_pCtrl->ProgramSecurity(250, rec, 16), 0);
+        QCOMPARE(m_pCtrl->ProgramSecurity(250, rec, 16), xq::kOk);
         const auto programs = m_pSpi->With(0x42);
         QCOMPARE(programs.size(), size_t(2));  // split at the page boundary
         QCOMPARE(programs[0].tx.size(), size_t(4 + 6));
@@ -322,7 +322,7 @@ private slots:
         // so the repair fails, but its frames show what it does.
         std::vector<uint8_t> image(0x1000, 0x5A);
         m_pSpi->memory.assign(0x3000, 0x11);
-        QCOMPARE(m_pCtrl->VerifyFlash(image.data(), 0x1000, 0x800), 323);
+        QCOMPARE(m_pCtrl->VerifyFlash(image.data(), 0x1000, 0x800), xq::kErrRepairFailed);
         // The first piece ends at the sector boundary 0x1000: the sector at 0 is
         // read whole, erased, and programmed back whole, its bytes below 0x800 included.
         QCOMPARE(EraseAndProgramFrames().front(), Addr3(0x20, 0x0000));
@@ -348,23 +348,23 @@ private slots:
         area[4] = 20;
         QCOMPARE(SpiFlashCtrl::ScanMagic(area.data(), 21), 0);
         area[4] = 21;  // equal to the length: not accepted
-        QCOMPARE(SpiFlashCtrl::ScanMagic(area.data(), 21), -1);
-        QCOMPARE(SpiFlashCtrl::ScanMagic(area.data(), 20), -1);
+        QCOMPARE(SpiFlashCtrl::ScanMagic(area.data(), 21), xq::kNotFound);
+        QCOMPARE(SpiFlashCtrl::ScanMagic(area.data(), 20), xq::kNotFound);
         Bytes late(40, 0);
         late[4] = 'X';
         late[5] = 'Q';
         late[8] = 5;
         QCOMPARE(SpiFlashCtrl::ScanMagic(late.data(), 25), 4);
-        QCOMPARE(SpiFlashCtrl::ScanMagic(late.data(), 24), -1);  // 4 + 21 > 24
+        QCOMPARE(SpiFlashCtrl::ScanMagic(late.data(), 24), xq::kNotFound);  // 4 + 21 > 24
     }
 
     void searchHeaderReadsWholeSectors()
     {
         int32_t nOffset = 7;
-        QCOMPARE(m_pCtrl->SearchHeader(0x1FF000, 100, &nOffset), 0);
+        QCOMPARE(m_pCtrl->SearchHeader(0x1FF000, 100, &nOffset), xq::kOk);
         QCOMPARE(int(m_pSpi->With(0x03).size()), 16);
-        QCOMPARE(nOffset, -1);
-        QCOMPARE(m_pCtrl->SearchHeader(0x1FF000, 0, &nOffset), -1);
+        QCOMPARE(nOffset, xq::kNotFound);
+        QCOMPARE(m_pCtrl->SearchHeader(0x1FF000, 0, &nOffset), xq::kErrBadArgument);
     }
 
     void searchHeaderNeverCopiesOutside_data()
@@ -395,7 +395,7 @@ private slots:
         std::copy(rec.begin(), rec.end(), m_pSpi->memory.begin() + 0x1000 + 8);
         std::vector<uint8_t> out(size_t(capacity) + 16, 0xEE);
         int32_t nOffset = -9;
-        QCOMPARE(m_pCtrl->SearchHeader(0x1000, 4096, &nOffset, out.data(), capacity), 0);
+        QCOMPARE(m_pCtrl->SearchHeader(0x1000, 4096, &nOffset, out.data(), capacity), xq::kOk);
         QCOMPARE(nOffset, 8);
         QCOMPARE(out[0] == 'X', copied);
         QCOMPARE(out[size_t(capacity)], uint8_t(0xEE));
@@ -410,7 +410,7 @@ private slots:
             m_pSpi->modeAnswers.insert(m_pSpi->modeAnswers.end(), {0, 0, 1});
         m_pSpi->modeAnswers.push_back(0);
         m_pSpi->nMode = 1;
-        QCOMPARE(m_pCtrl->SoftReset(false), 0);
+        QCOMPARE(m_pCtrl->SoftReset(false), xq::kOk);
         QCOMPARE(m_pSpi->Count({0xFF, 0, 0, 0, 1}), 12);
         QCOMPARE(m_pSpi->Count({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 12);
         QCOMPARE(m_pSpi->frames.back().tx, (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
@@ -419,23 +419,23 @@ private slots:
     void softResetOutcomes()
     {
         m_pSpi->jedec = {0, 0, 0};
-        QCOMPARE(m_pCtrl->SoftReset(false), -1);  // no flash answering
+        QCOMPARE(m_pCtrl->SoftReset(false), xq::kErrBadArgument);  // no flash answering
         m_pSpi->jedec = {0xEF, 0x40, 0x15};
         m_pSpi->frames.clear();
-        QCOMPARE(m_pCtrl->SoftReset(true), 0);
+        QCOMPARE(m_pCtrl->SoftReset(true), xq::kOk);
         QCOMPARE(m_pSpi->With(0x35).size(), size_t(1));
         QCOMPARE(m_pSpi->With(0x31)[0].tx, (Bytes{0x31, 0x02}));
         m_pSpi->bModeFollowsSet = false;
         m_pSpi->nMode = 2;
-        QCOMPARE(m_pCtrl->SoftReset(false), -3);
+        QCOMPARE(m_pCtrl->SoftReset(false), xq::kErrModeChange);
         m_pCtrl->Close();
-        QCOMPARE(m_pCtrl->SoftReset(false), -2);
+        QCOMPARE(m_pCtrl->SoftReset(false), xq::kErrNotOpen);
     }
 
     void encryptedImageTooSmall()
     {
         std::vector<uint8_t> image(0x3000, 0x22);
-        QCOMPARE(m_pCtrl->ProgramFlashEncrypted(0, image.data(), 0x3000, false), -3);
+        QCOMPARE(m_pCtrl->ProgramFlashEncrypted(0, image.data(), 0x3000, false), xq::kErrModeChange);
         // zero pass, read-back of the key and the erase happened first
         QCOMPARE(int(m_pSpi->With(0x02).size()), 48);
         QCOMPARE(m_pSpi->With(0x0B).size(), size_t(1 + 1));  // first piece 256, then the rest

@@ -30,15 +30,15 @@ private slots:
         QFETCH(uint, id);
         QFETCH(uint, size);
         BenchFixture bench(ini);
-        QCOMPARE(bench.Open(5), 0);
+        QCOMPARE(bench.Open(5), xq::kOk);
         QCOMPARE(uint32_t(bench.Ctrl().ReadChipId()), id);
         QCOMPARE(bench.Ctrl().CurrentMode(), 1u);  // back in mode 1 after the memory read
         FlashInfo info;
-        QCOMPARE(bench.Ctrl().ReadFlashInfo(&info), 0);
+        QCOMPARE(bench.Ctrl().ReadFlashInfo(&info), xq::kOk);
         QCOMPARE(info.nTotalSize, size);
         QCOMPARE(info.nManufacturerId, uint8_t(0xEF));
-        QCOMPARE(bench.Ctrl().ClearChipRegisters(), 0);
-        QCOMPARE(bench.Ctrl().SoftReset(false), 0);
+        QCOMPARE(bench.Ctrl().ClearChipRegisters(), xq::kOk);
+        QCOMPARE(bench.Ctrl().SoftReset(false), xq::kOk);
     }
 
     void eraseProgramVerifyAtAnUnalignedStart()
@@ -48,15 +48,15 @@ private slots:
         bench.WriteFlash(before);
         const QByteArray image = RandomBytes(70000, 2);
         const int32_t nStart = 0x10800;
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
         const int32_t nSpan = image.size() + (nStart & 0xFFF);
-        QCOMPARE(c.EraseFlash(nStart & ~0xFFF, nSpan), 0);
-        QCOMPARE(c.SetMode(1), 0);
-        QCOMPARE(c.ProgramFlash(nStart, U8(image), image.size(), false), 0);
-        QCOMPARE(c.VerifyFlash(U8(image), image.size(), nStart), 0);
+        QCOMPARE(c.EraseFlash(nStart & ~0xFFF, nSpan), xq::kOk);
+        QCOMPARE(c.SetMode(1), xq::kOk);
+        QCOMPARE(c.ProgramFlash(nStart, U8(image), image.size(), false), xq::kOk);
+        QCOMPARE(c.VerifyFlash(U8(image), image.size(), nStart), xq::kOk);
         QByteArray back(image.size(), 0);
-        QCOMPARE(c.ReadFlashData(reinterpret_cast<uint8_t*>(back.data()), back.size(), nStart), 0);
+        QCOMPARE(c.ReadFlashData(reinterpret_cast<uint8_t*>(back.data()), back.size(), nStart), xq::kOk);
         QCOMPARE(back, image);
         bench.Close();
         const QByteArray after = bench.Flash();
@@ -72,9 +72,9 @@ private slots:
         const QByteArray before = RandomBytes(2 * 1024 * 1024, 3);
         bench.WriteFlash(before);
         const QByteArray image = RandomBytes(0x2000, 4);
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         // Not programmed at all: every piece differs and is repaired.
-        QCOMPARE(bench.Ctrl().VerifyFlash(U8(image), image.size(), 0x3800), 0);
+        QCOMPARE(bench.Ctrl().VerifyFlash(U8(image), image.size(), 0x3800), xq::kOk);
         bench.Close();
         const QByteArray after = bench.Flash();
         QCOMPARE(after.mid(0x3800, 0x2000), image);
@@ -86,16 +86,16 @@ private slots:
     {
         BenchFixture bench("[faults]\nweak_sectors=2000\ndead_sectors=6000\n");
         const QByteArray image = RandomBytes(0x8000, 5);
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
-        QCOMPARE(c.EraseFlash(0, image.size()), 0);
-        QCOMPARE(c.ProgramFlash(0, U8(image), 0x6000, false), 0);
+        QCOMPARE(c.EraseFlash(0, image.size()), xq::kOk);
+        QCOMPARE(c.ProgramFlash(0, U8(image), 0x6000, false), xq::kOk);
         QByteArray raw(0x1000, 0);
         c.ReadFlashData(reinterpret_cast<uint8_t*>(raw.data()), 0x1000, 0x2000);
         QVERIFY(raw != image.mid(0x2000, 0x1000));  // the weak program left bits set
-        QCOMPARE(c.VerifyFlash(U8(image), 0x6000, 0), 0);
-        QCOMPARE(c.ProgramFlash(0x6000, U8(image) + 0x6000, 0x2000, false), 0);
-        QCOMPARE(c.VerifyFlash(U8(image), 0x8000, 0), 323);
+        QCOMPARE(c.VerifyFlash(U8(image), 0x6000, 0), xq::kOk);
+        QCOMPARE(c.ProgramFlash(0x6000, U8(image) + 0x6000, 0x2000, false), xq::kOk);
+        QCOMPARE(c.VerifyFlash(U8(image), 0x8000, 0), xq::kErrRepairFailed);
         bench.Close();
         QCOMPARE(bench.Flash().left(0x6000), image.left(0x6000));
     }
@@ -116,11 +116,11 @@ private slots:
             const char magic[4] = {0x6F, 0x70, 0x00, 0x00};
             image.replace(0, 4, magic, 4);
         }
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
-        QCOMPARE(c.EraseFlash(0, image.size()), 0);
+        QCOMPARE(c.EraseFlash(0, image.size()), xq::kOk);
         int nLast = -1;
-        QCOMPARE(c.ProgramFlashEncrypted(0, U8(image), image.size(), false, [&](int p) { nLast = p; }), 0);
+        QCOMPARE(c.ProgramFlashEncrypted(0, U8(image), image.size(), false, [&](int p) { nLast = p; }), xq::kOk);
         QCOMPARE(nLast, 100);
         QCOMPARE(c.CurrentMode(), 1u);
         bench.Close();
@@ -137,14 +137,14 @@ private slots:
     void securityRegisterRoundTrip()
     {
         BenchFixture bench;
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
         uint8_t rec[16] = {};
         rec[15] = 9;
-        QCOMPARE(c.EraseSecurity(0, 256), 0);
-        QCOMPARE(c.ProgramSecurity(16, rec, 16), 0);
+        QCOMPARE(c.EraseSecurity(0, 256), xq::kOk);
+        QCOMPARE(c.ProgramSecurity(16, rec, 16), xq::kOk);
         uint8_t back[16];
-        QCOMPARE(c.ReadSecurity(back, 16, 16), 0);
+        QCOMPARE(c.ReadSecurity(back, 16, 16), xq::kOk);
         QCOMPARE(QByteArray(reinterpret_cast<char*>(back), 16), QByteArray(reinterpret_cast<char*>(rec), 16));
         bench.Close();
         QCOMPARE(bench.Security().mid(16, 16), QByteArray(reinterpret_cast<char*>(rec), 16));
@@ -155,48 +155,48 @@ private slots:
     {
         BenchFixture bench;
         const QByteArray image = RandomBytes(0x1000, 7);
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
-        QCOMPARE(c.WriteStatus(0x9C), 0);
+        QCOMPARE(c.WriteStatus(0x9C), xq::kOk);
         QCOMPARE(c.ReadProtectBit(), 0x80);
-        QCOMPARE(c.EraseFlash(0, 0x1000), 0);
-        QCOMPARE(c.ProgramFlash(0, U8(image), image.size(), false), 0);
-        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), 323);
-        QCOMPARE(c.ClearStatus(), 0);
+        QCOMPARE(c.EraseFlash(0, 0x1000), xq::kOk);
+        QCOMPARE(c.ProgramFlash(0, U8(image), image.size(), false), xq::kOk);
+        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), xq::kErrRepairFailed);
+        QCOMPARE(c.ClearStatus(), xq::kOk);
         QCOMPARE(c.ReadProtectBit(), 0);
-        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), 0);
+        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), xq::kOk);
     }
 
     void stuckBusyTimesOut()
     {
         BenchFixture bench("[faults]\nstuck_busy=true\n");
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
         const int64_t nStart = bench.Stats().VirtualMs();
         QVERIFY(c.WaitReady(0x01));
         QVERIFY(bench.Stats().VirtualMs() - nStart > 6000);
-        QCOMPARE(c.SendCmdWE(0x20, 0, 3, nullptr, 0), 258);
-        QCOMPARE(c.EraseFlash(0, 4096), -258);
-        QCOMPARE(c.SoftReset(false), -258);
+        QCOMPARE(c.SendCmdWE(0x20, 0, 3, nullptr, 0), xq::kErrFlashBusyTimeout);
+        QCOMPARE(c.EraseFlash(0, 4096), xq::kErrFlashBusyAtStart);
+        QCOMPARE(c.SoftReset(false), xq::kErrFlashBusyAtStart);
     }
 
     void noFlashAndStuckMode()
     {
         BenchFixture noFlash("[faults]\nno_flash=true\n");
-        QCOMPARE(noFlash.Open(), 0);
-        QCOMPARE(noFlash.Ctrl().SoftReset(false), -1);
+        QCOMPARE(noFlash.Open(), xq::kOk);
+        QCOMPARE(noFlash.Ctrl().SoftReset(false), xq::kErrBadArgument);
         noFlash.Close();
         BenchFixture stuck("[faults]\nmode_stuck=true\n");
-        QCOMPARE(stuck.Open(), 0);
-        QCOMPARE(stuck.Ctrl().SetMode(2), -3);
-        QCOMPARE(stuck.Ctrl().SetMode(1), 0);  // it stays in mode 1
+        QCOMPARE(stuck.Open(), xq::kOk);
+        QCOMPARE(stuck.Ctrl().SetMode(2), xq::kErrModeChange);
+        QCOMPARE(stuck.Ctrl().SetMode(1), xq::kOk);  // it stays in mode 1
     }
 
     void unplugMidProgramFails()
     {
         BenchFixture bench("[faults]\nunplug_after_transfers=40\n");
         const QByteArray image = RandomBytes(0x4000, 8);
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
         int r = c.EraseFlash(0, image.size());
         if (r == 0)
@@ -210,16 +210,16 @@ private slots:
     {
         BenchFixture bench;
         const QByteArray image = RandomBytes(0x20000, 9);
-        QCOMPARE(bench.Open(9), 0);
+        QCOMPARE(bench.Open(9), xq::kOk);
         auto& c = bench.Ctrl();
-        QCOMPARE(c.EraseFlash(0, image.size()), 0);
-        QCOMPARE(c.ProgramFlash(0, U8(image), 0x10000, false), 0);  // learns the program time
+        QCOMPARE(c.EraseFlash(0, image.size()), xq::kOk);
+        QCOMPARE(c.ProgramFlash(0, U8(image), 0x10000, false), xq::kOk);  // learns the program time
         const int64_t nTrips = bench.Stats().nRoundTrips;
-        QCOMPARE(c.ProgramFlash(0x10000, U8(image) + 0x10000, 0x10000, false), 0);
+        QCOMPARE(c.ProgramFlash(0x10000, U8(image) + 0x10000, 0x10000, false), xq::kOk);
         const double dPerPage = double(bench.Stats().nRoundTrips - nTrips) / 256;
         // The mode query and, mostly, a single status poll per page.
         QVERIFY2(dPerPage < 2.5, qPrintable(QString::number(dPerPage)));
-        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), 0);
+        QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), xq::kOk);
     }
 
     void searchHeaderOnTheBench()
@@ -236,10 +236,10 @@ private slots:
         QByteArray flash(2 * 1024 * 1024, char(0xFF));
         flash.replace(0x1FF008, 32, rec);
         bench.WriteFlash(flash);
-        QCOMPARE(bench.Open(), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
         int32_t nOffset = -5;
         QByteArray out(4096, 0);
-        QCOMPARE(bench.Ctrl().SearchHeader(0x1FF000, 4096, &nOffset, reinterpret_cast<uint8_t*>(out.data()), 4096), 0);
+        QCOMPARE(bench.Ctrl().SearchHeader(0x1FF000, 4096, &nOffset, reinterpret_cast<uint8_t*>(out.data()), 4096), xq::kOk);
         QCOMPARE(nOffset, 8);
         QCOMPARE(out.left(2), QByteArray("XQ"));
         int32_t nReadUsed;

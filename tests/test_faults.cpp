@@ -121,7 +121,7 @@ class TestFaults : public QObject {
     {
         auto* pStatic = w.findChild<StaticData*>();
         m_strFileAnswer = P("layout.xlsx");
-        QMetaObject::invokeMethod(pStatic, "ImportXlsx");
+        QVERIFY(QMetaObject::invokeMethod(pStatic, "ImportXlsx"));
         QVERIFY(!pStatic->Xlsx()->Tables().isEmpty());
     }
 
@@ -202,7 +202,7 @@ private slots:
         int64_t nTransfers = 0;
         {
             BenchFixture healthy;
-            QCOMPARE(healthy.Open(9), 0);
+            QCOMPARE(healthy.Open(9), xq::kOk);
             const int64_t nStart = healthy.Stats().nUsbTransfers;
             QVERIFY(write(healthy.Ctrl()));
             healthy.Close();

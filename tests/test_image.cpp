@@ -94,7 +94,7 @@ class TestImage : public QObject {
     void SetupTab(BaseOp& tab, BenchFixture& bench)
     {
         tab.SetFlashCtrl(&bench.Ctrl());
-        QCOMPARE(bench.Open(9), 0);
+        QCOMPARE(bench.Open(9), xq::kOk);
     }
 
 private slots:
@@ -160,13 +160,13 @@ private slots:
         Run run = Operate(tab, true);
         QVERIFY(!run.bStarted);
         QCOMPARE(m_boxes, QStringList{"当前未选择文件\n确定仅擦除FLAHS？"});
-        QCOMPARE(run.nOpt, 1);
+        QCOMPARE(run.nOpt, xq::kOptWrite);
         QVERIFY(run.bState);
         // Answered Yes: an erase-only run, progress over the erase, no protection.
         m_answer = QMessageBox::Yes;
         run = Operate(tab, true);
         QVERIFY(run.bStarted && run.bState);
-        QCOMPARE(tab.Worker()->nEraseBytes, -1);
+        QCOMPARE(tab.Worker()->nEraseBytes, xq::kWholeChip);
         QVERIFY(!run.Has("正在烧写镜像..."));
         bench.Close();
         QCOMPARE(bench.Flash(), QByteArray(2 * 1024 * 1024, char(0xFF)));
@@ -222,7 +222,7 @@ private slots:
         const Run run = Operate(tab, true);
         QVERIFY(!run.bStarted);
         QCOMPARE(m_boxes, QStringList{"请选择一个文件进行烧写"});
-        QCOMPARE(run.nOpt, 1);
+        QCOMPARE(run.nOpt, xq::kOptWrite);
         QVERIFY(run.bState);
         QCOMPARE(bench.Stats().nUsbTransfers, nTransfers);
     }
@@ -261,11 +261,11 @@ private slots:
 
         BenchFixture dead("[faults]\ndead_sectors=2000\n");
         tab.SetFlashCtrl(&dead.Ctrl());
-        QCOMPARE(dead.Open(9), 0);
+        QCOMPARE(dead.Open(9), xq::kOk);
         Check(tab, m_files.filePath("weak.bin"));
         run = Operate(tab, true);
         QVERIFY(!run.bState);
-        QCOMPARE(run.nOpt, 1);
+        QCOMPARE(run.nOpt, xq::kOptWrite);
         QCOMPARE(run.logs.mid(run.logs.size() - 2), (QStringList{"校验失败，请重新烧写", "校验失败"}));
         QCOMPARE(run.logs.count("执行复位 成功!"), 1);  // no final reset
     }
@@ -304,11 +304,11 @@ private slots:
                  QString("9C"));
         // A protected flash cannot be programmed directly, but the next write
         // clears the protection before it erases and so still succeeds.
-        QCOMPARE(bench.Open(9), 0);
+        QCOMPARE(bench.Open(9), xq::kOk);
         const QByteArray other = RandomBytes(256, 99);
-        QCOMPARE(bench.Ctrl().EraseFlash(0, 4096), 0);
-        QCOMPARE(bench.Ctrl().ProgramFlash(0, reinterpret_cast<const uint8_t*>(other.constData()), 256, false), 0);
-        QCOMPARE(bench.Ctrl().VerifyFlash(reinterpret_cast<const uint8_t*>(other.constData()), 256, 0), 323);
+        QCOMPARE(bench.Ctrl().EraseFlash(0, 4096), xq::kOk);
+        QCOMPARE(bench.Ctrl().ProgramFlash(0, reinterpret_cast<const uint8_t*>(other.constData()), 256, false), xq::kOk);
+        QCOMPARE(bench.Ctrl().VerifyFlash(reinterpret_cast<const uint8_t*>(other.constData()), 256, 0), xq::kErrRepairFailed);
         Check(tab, m_files.filePath("p.bin"));  // a reload of the directory drops the mark
         run = Operate(tab, true);
         QVERIFY(run.bState);
@@ -332,7 +332,7 @@ private slots:
         // An image that fits the flash but not from its start address.
         BenchFixture bench;
         tab.SetFlashCtrl(&bench.Ctrl());
-        QCOMPARE(bench.Open(9), 0);
+        QCOMPARE(bench.Open(9), xq::kOk);
         Child<QLineEdit>(tab, "editStartAddr")->setText("1F0000");
         WriteFile(m_files.filePath("tail.bin"), RandomBytes(0x11000, 18));
         Check(tab, m_files.filePath("tail.bin"));
@@ -342,7 +342,7 @@ private slots:
 
         BenchFixture unknown("[flash]\njedec=EF4016\n");  // 4 MiB: outside the family's sizes
         tab.SetFlashCtrl(&unknown.Ctrl());
-        QCOMPARE(unknown.Open(9), 0);
+        QCOMPARE(unknown.Open(9), xq::kOk);
         Child<QLineEdit>(tab, "editStartAddr")->setText("0");
         WriteFile(m_files.filePath("small.bin"), RandomBytes(0x1000, 19));
         Check(tab, m_files.filePath("small.bin"));
@@ -399,14 +399,14 @@ private slots:
         m_saveAnswer = m_files.filePath("no-such-dir/out.bin");
         Run run = Operate(tab, false);
         QVERIFY(!run.bState);
-        QCOMPARE(run.nOpt, 0);
+        QCOMPARE(run.nOpt, xq::kOptRead);
         QCOMPARE(run.logs.last(), QString("文件访问失败"));
 
         const QString strKept = m_files.filePath("kept.bin");
         WriteFile(strKept, "earlier contents");
         BenchFixture unplug("[faults]\nunplug_after_transfers=6\n");
         tab.SetFlashCtrl(&unplug.Ctrl());
-        QCOMPARE(unplug.Open(9), 0);
+        QCOMPARE(unplug.Open(9), xq::kOk);
         m_saveAnswer = strKept;
         run = Operate(tab, false);
         QVERIFY(!run.bState);
@@ -479,10 +479,10 @@ private slots:
         // The path box: a file's path shows its directory; a missing path warns.
         auto* pUrl = Child<QLineEdit>(tab, "editUrl");
         pUrl->setText(dir.filePath("a.bin"));
-        QMetaObject::invokeMethod(&tab, "GotoDir");
+        QVERIFY(QMetaObject::invokeMethod(&tab, "GotoDir"));
         QCOMPARE(pUrl->text(), dir.path());
         pUrl->setText(dir.filePath("missing"));
-        QMetaObject::invokeMethod(&tab, "GotoDir");
+        QVERIFY(QMetaObject::invokeMethod(&tab, "GotoDir"));
         QCOMPARE(m_boxes, QStringList{"指定路径不存在\n请重新指定路径"});
         QCOMPARE(pUrl->selectedText(), dir.filePath("missing"));
         QCOMPARE(pModel->rootPath(), dir.path());

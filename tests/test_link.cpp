@@ -74,22 +74,22 @@ private slots:
         QList<QByteArray> names;
         ftdi.Enumerate(names);
 
-        QCOMPARE(ftdi.Open("FT2232-LOC-33", 100000), 0);
+        QCOMPARE(ftdi.Open("FT2232-LOC-33", 100000), xq::kOk);
         QCOMPARE(m_pBackend->opens.back().nChannel, 2);
         QCOMPARE(OpenedDivisor(), 299);  // 100 kHz
 
         m_pBackend->pScript->writes.clear();
-        QCOMPARE(ftdi.Open("0x6011-LOC-17", 50000), 0);  // below the range: 30 MHz
+        QCOMPARE(ftdi.Open("0x6011-LOC-17", 50000), xq::kOk);  // below the range: 30 MHz
         QCOMPARE(m_pBackend->opens.back().nChannel, 0);
         QCOMPARE(OpenedDivisor(), 0);
 
         m_pBackend->pScript->writes.clear();
-        QCOMPARE(ftdi.Open("FT2232-LOC-33", 99999), 0);
+        QCOMPARE(ftdi.Open("FT2232-LOC-33", 99999), xq::kOk);
         QCOMPARE(OpenedDivisor(), 0);
 
-        QCOMPARE(ftdi.Open("FT2232-LOC-99", 6000000), -1);
+        QCOMPARE(ftdi.Open("FT2232-LOC-99", 6000000), xq::kErrBadArgument);
         QVERIFY(!ftdi.IsOpen());  // the open device was closed first
-        QCOMPARE(ftdi.Open("", 6000000), -1);
+        QCOMPARE(ftdi.Open("", 6000000), xq::kErrBadArgument);
     }
 
     void argumentRules()
@@ -98,16 +98,16 @@ private slots:
         SpiFtdi ftdi;
         QList<QByteArray> names;
         ftdi.Enumerate(names);
-        QCOMPARE(ftdi.SetClock(99999), -1);
-        QCOMPARE(ftdi.SetClock(60000001), -1);
-        QCOMPARE(ftdi.SetClock(100000), -2);
+        QCOMPARE(ftdi.SetClock(99999), xq::kErrBadArgument);
+        QCOMPARE(ftdi.SetClock(60000001), xq::kErrBadArgument);
+        QCOMPARE(ftdi.SetClock(100000), xq::kErrNotOpen);
         uint8_t b = 0x9F;
-        QCOMPARE(ftdi.WriteOnly(&b, 1), -1);  // closed
-        QCOMPARE(ftdi.Open("FT2232-LOC-33", 6000000), 0);
+        QCOMPARE(ftdi.WriteOnly(&b, 1), xq::kErrBadArgument);  // closed
+        QCOMPARE(ftdi.Open("FT2232-LOC-33", 6000000), xq::kOk);
         const size_t nWrites = m_pBackend->pScript->writes.size();
-        QCOMPARE(ftdi.WriteOnly(&b, 0), -1);
-        QCOMPARE(ftdi.WriteRead(nullptr, 1, &b, 1), -1);
-        QCOMPARE(ftdi.WriteRead(&b, 1, nullptr, 1), -1);
+        QCOMPARE(ftdi.WriteOnly(&b, 0), xq::kErrBadArgument);
+        QCOMPARE(ftdi.WriteRead(nullptr, 1, &b, 1), xq::kErrBadArgument);
+        QCOMPARE(ftdi.WriteRead(&b, 1, nullptr, 1), xq::kErrBadArgument);
         ftdi.Close();
         QCOMPARE(m_pBackend->pScript->writes.size(), nWrites + 1);  // only the close
     }
@@ -121,7 +121,7 @@ private slots:
         ftdi.Open("FT2232-LOC-33", 6000000);
         m_pBackend->pScript->replies = {0xEF, 0x40, 0x15};
         uint8_t buf[3] = {0x9F, 0, 0};
-        QCOMPARE(ftdi.WriteRead(buf, 3, buf, 1), 0);
+        QCOMPARE(ftdi.WriteRead(buf, 3, buf, 1), xq::kOk);
         QCOMPARE(buf[2], uint8_t(0x15));
         const auto& w = m_pBackend->pScript->writes.back();
         QCOMPARE(w[6], uint8_t(0x9F));  // sent before anything was received
@@ -197,7 +197,7 @@ private slots:
         QCOMPARE(ftdi.Enumerate(names), 0);
         QCOMPARE(names, QList<QByteArray>{"kept"});  // untouched on r <= 0
         QVERIFY(ftdi.DeviceMap().isEmpty());
-        QCOMPARE(ftdi.Open("kept", 6000000), -1);
+        QCOMPARE(ftdi.Open("kept", 6000000), xq::kErrBadArgument);
         m_pBackend->enumerateResult = -4;
         QCOMPARE(ftdi.Enumerate(names), -4);
     }
@@ -210,7 +210,7 @@ private slots:
         const int r = ftdi.Enumerate(names);
         if (r <= 0) {
             QVERIFY(names.isEmpty());
-            QCOMPARE(ftdi.Open("FT2232-LOC-33", 6000000), -1);
+            QCOMPARE(ftdi.Open("FT2232-LOC-33", 6000000), xq::kErrBadArgument);
         }
     }
 
@@ -219,14 +219,14 @@ private slots:
         Add(0x6010, 33);
         SpiFlashCtrl ctrl;
         QList<QByteArray> names;
-        QCOMPARE(ctrl.RefreshAdapters(names), -1);  // no adapter yet
-        QCOMPARE(ctrl.SelectAdapter(names, 1), -1);  // no such kind
+        QCOMPARE(ctrl.RefreshAdapters(names), xq::kErrBadArgument);  // no adapter yet
+        QCOMPARE(ctrl.SelectAdapter(names, 1), xq::kErrBadArgument);  // no such kind
         QCOMPARE(ctrl.SelectAdapter(names, 0), 1);
         QCOMPARE(names, QList<QByteArray>{"FT2232-LOC-33"});
-        QCOMPARE(ctrl.Open("FT2232-LOC-33", 11), -1);
-        QCOMPARE(ctrl.Open("FT2232-LOC-33", -1), -1);
+        QCOMPARE(ctrl.Open("FT2232-LOC-33", 11), xq::kErrBadArgument);
+        QCOMPARE(ctrl.Open("FT2232-LOC-33", -1), xq::kErrBadArgument);
         QVERIFY(!ctrl.IsOpen());
-        QCOMPARE(ctrl.Open("FT2232-LOC-33", 0), 0);
+        QCOMPARE(ctrl.Open("FT2232-LOC-33", 0), xq::kOk);
         QCOMPARE(OpenedDivisor(), 299);  // rate index 0 runs at 100 kHz
         QVERIFY(ctrl.IsOpen());
         QCOMPARE(ctrl.RefreshAdapters(names), 1);

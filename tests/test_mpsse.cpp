@@ -106,7 +106,7 @@ private slots:
     {
         void* pCtx = OpenAt(6000000);
         m_pBackend->pScript->writes.clear();
-        QCOMPARE(mpsse::SetClock(pCtx, 30000000), 0);
+        QCOMPARE(mpsse::SetClock(pCtx, 30000000), xq::kOk);
         QCOMPARE(m_pBackend->pScript->writes, (std::vector<Bytes>{{0x86, 0x00, 0x00}}));
         mpsse::Close(pCtx);
     }

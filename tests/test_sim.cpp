@@ -316,9 +316,9 @@ private slots:
         SpiFtdi ftdi;
         QList<QByteArray> names;
         QCOMPARE(ftdi.Enumerate(names), 1);
-        QCOMPARE(ftdi.Open(names.first(), 6000000), 0);
+        QCOMPARE(ftdi.Open(names.first(), 6000000), xq::kOk);
         uint8_t id[3] = {0x9F, 0, 0};
-        QCOMPARE(ftdi.WriteRead(id, 3, id, 1), 0);
+        QCOMPARE(ftdi.WriteRead(id, 3, id, 1), xq::kOk);
         QCOMPARE(Bytes(id, id + 3), (Bytes{0xEF, 0x40, 0x15}));
         ftdi.Close();
         QCOMPARE(bench.Flash().size(), 2 * 1024 * 1024);
@@ -351,24 +351,24 @@ private slots:
     void persistenceLockAndWrongSizes()
     {
         BenchFixture bench;
-        QCOMPARE(bench.Open(), 0);
-        QCOMPARE(bench.Ctrl().WriteStatus(0x9C), 0);
+        QCOMPARE(bench.Open(), xq::kOk);
+        QCOMPARE(bench.Ctrl().WriteStatus(0x9C), xq::kOk);
         // A second open of the same bench is refused while the first holds it.
         SpiFtdi second;
         QList<QByteArray> names;
         second.Enumerate(names);
-        QCOMPARE(second.Open(names.first(), 6000000), -1);
+        QCOMPARE(second.Open(names.first(), 6000000), xq::kErrBadArgument);
         QVERIFY(bench.Backend().LastError().contains("in use"));
         bench.Close();
         QSettings ini(bench.Dir() + "/bench.ini", QSettings::IniFormat);
         QCOMPARE(ini.value("flash/status1").toString(), QString("9C"));
-        QCOMPARE(second.Open(names.first(), 6000000), 0);
+        QCOMPARE(second.Open(names.first(), 6000000), xq::kOk);
         second.Close();
 
         QByteArray flash = bench.Flash();
         flash.chop(1);
         bench.WriteFlash(flash);
-        QCOMPARE(bench.Open(), -1);
+        QCOMPARE(bench.Open(), xq::kErrBadArgument);
         QVERIFY(bench.Backend().LastError().contains("exactly 2097152"));
         QCOMPARE(bench.Flash().size(), 2 * 1024 * 1024 - 1);  // never padded or cut
     }
@@ -472,13 +472,13 @@ private slots:
     void unplugFault()
     {
         BenchFixture bench("[faults]\nunplug_after_transfers=5\n");
-        QCOMPARE(bench.Open(), 0);  // probe, echo and set-up: three transfers
+        QCOMPARE(bench.Open(), xq::kOk);  // probe, echo and set-up: three transfers
         FlashInfo info;
         bench.Ctrl().ReadFlashInfo(&info);
         uint8_t id[3];
         QVERIFY(bench.Ctrl().SendCmdRead(id, 3, 0x9F, 0, 0) != 0);
         bench.Close();
-        QCOMPARE(bench.Open(), 0);  // plugged in again
+        QCOMPARE(bench.Open(), xq::kOk);  // plugged in again
     }
 
     void gangBenchHasOneDirectoryPerAdapter()
@@ -488,7 +488,7 @@ private slots:
         SpiFtdi ftdi;
         QCOMPARE(ftdi.Enumerate(names), 3);
         QCOMPARE(names, (QList<QByteArray>{"FT2232-LOC-1", "FT2232-LOC-2", "FT2232-LOC-3"}));
-        QCOMPARE(ftdi.Open("FT2232-LOC-3", 6000000), 0);
+        QCOMPARE(ftdi.Open("FT2232-LOC-3", 6000000), xq::kOk);
         ftdi.Close();
         QVERIFY(QFile::exists(bench.Dir() + "/adapter-3/flash.bin"));
         QVERIFY(!QFile::exists(bench.Dir() + "/adapter-1/flash.bin"));

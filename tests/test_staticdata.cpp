@@ -83,7 +83,7 @@ class TestStaticData : public QObject {
     void Import(StaticData& tab, const QString& strPath)
     {
         m_fileAnswer = strPath;
-        QMetaObject::invokeMethod(&tab, "ImportXlsx");
+        QVERIFY(QMetaObject::invokeMethod(&tab, "ImportXlsx"));
     }
 
     struct Run {
@@ -286,19 +286,19 @@ private slots:
     void loadResults()
     {
         StaticLayout layout;
-        QCOMPARE(layout.LoadXlsx(P("missing.xlsx")), -1);
+        QCOMPARE(layout.LoadXlsx(P("missing.xlsx")), xq::kErrWorkbookUnreadable);
         // Only xq_config: -1, but the location is read.
-        QCOMPARE(layout.LoadXlsx(WriteBook(P("cfg.xlsx"), {{"xq_config", {{"start_address", "2000"}}}})), -1);
+        QCOMPARE(layout.LoadXlsx(WriteBook(P("cfg.xlsx"), {{"xq_config", {{"start_address", "2000"}}}})), xq::kErrWorkbookUnreadable);
         QCOMPARE(layout.config.start_address, 0x2000u);
         // A sheet ending in column H stops the import; the sheet before stays.
         Rows good{kHead, {1, "a", "a", "uint8_t", 1, "十进制数", "5", QVariant(), "d"}};
         Rows eight{{"n", "name", "display", "type", "count", "format", "default", "ro"}};
-        QCOMPARE(layout.LoadXlsx(WriteBook(P("h.xlsx"), {{"A", good}, {"B", eight}, {"C", good}})), -3);
+        QCOMPARE(layout.LoadXlsx(WriteBook(P("h.xlsx"), {{"A", good}, {"B", eight}, {"C", good}})), xq::kErrWorkbookBadSheet);
         QCOMPARE(layout.sheets.size(), 1);
         // XQ_CONFIG is a data sheet; an empty B row ends a sheet.
         Rows gap{kHead, {1, "a", "a", "uint8_t", 1, "十进制数", "5"}, {2, QVariant(), "x"},
                  {3, "c", "c", "uint8_t", 1, "十进制数", "6", QVariant(), "i"}};
-        QCOMPARE(layout.LoadXlsx(WriteBook(P("gap.xlsx"), {{"XQ_CONFIG", gap}})), 0);
+        QCOMPARE(layout.LoadXlsx(WriteBook(P("gap.xlsx"), {{"XQ_CONFIG", gap}})), xq::kOk);
         QCOMPARE(layout.sheets[0].strName, QString("XQ_CONFIG"));
         QCOMPARE(layout.sheets[0].items.size(), 1);
         // A config key missing from a later workbook keeps its earlier value.
@@ -361,7 +361,7 @@ private slots:
         cut.close();
         QVERIFY(!doc.Open(P("cut.xlsx")));
         StaticLayout layout;
-        QCOMPARE(layout.LoadXlsx(P("cut.xlsx")), -1);
+        QCOMPARE(layout.LoadXlsx(P("cut.xlsx")), xq::kErrWorkbookUnreadable);
 
         // A zip bomb: 80 MiB of zeros in one sheet entry stops at the cap.
         auto bomb = HandBook("<sheetData/>");
@@ -402,29 +402,29 @@ private slots:
         };
         StaticLayout layout;
         WriteZip(P("ss-ok.xlsx"), declared(HandBook(sheet, shared)));
-        QCOMPARE(layout.LoadXlsx(P("ss-ok.xlsx")), 0);
+        QCOMPARE(layout.LoadXlsx(P("ss-ok.xlsx")), xq::kOk);
         QCOMPARE(layout.sheets[0].items[0].strName, QString("ver"));
 
         WriteZip(P("ss-declared-missing.xlsx"), declared(HandBook(sheet)));
-        QCOMPARE(layout.LoadXlsx(P("ss-declared-missing.xlsx")), -3);
+        QCOMPARE(layout.LoadXlsx(P("ss-declared-missing.xlsx")), xq::kErrWorkbookBadSheet);
         QVERIFY2(layout.strError.contains("shared strings") && layout.strError.contains("missing"),
                  qPrintable(layout.strError));
 
         WriteZip(P("ss-undeclared-missing.xlsx"), HandBook(sheet));
-        QCOMPARE(layout.LoadXlsx(P("ss-undeclared-missing.xlsx")), -3);
+        QCOMPARE(layout.LoadXlsx(P("ss-undeclared-missing.xlsx")), xq::kErrWorkbookBadSheet);
         QVERIFY2(layout.strError.contains("B2"), qPrintable(layout.strError));
 
         auto big = HandBook(sheet, shared);
         big.last().second += QByteArray(80 * 1024 * 1024, ' ');
         WriteZip(P("ss-big.xlsx"), big);
-        QCOMPARE(layout.LoadXlsx(P("ss-big.xlsx")), -3);
+        QCOMPARE(layout.LoadXlsx(P("ss-big.xlsx")), xq::kErrWorkbookBadSheet);
         QVERIFY2(layout.strError.contains("too large"), qPrintable(layout.strError));
 
         // The configuration sheet fails the same way instead of being skipped.
         auto config = HandBook("<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>");
         config[0].second.replace("name=\"S\"", "name=\"xq_config\"");
         WriteZip(P("ss-config.xlsx"), config);
-        QCOMPARE(layout.LoadXlsx(P("ss-config.xlsx")), -3);
+        QCOMPARE(layout.LoadXlsx(P("ss-config.xlsx")), xq::kErrWorkbookBadSheet);
 
         // Through the tab: the critical box carries the reason.
         StaticData tab;
@@ -438,7 +438,7 @@ private slots:
         BenchFixture bench;
         StaticData tab;
         tab.SetFlashCtrl(&bench.Ctrl());
-        QCOMPARE(bench.Open(9), 0);
+        QCOMPARE(bench.Open(9), xq::kOk);
         QCOMPARE(tab.findChild<QLineEdit*>("editTotal")->text(), QString("20"));
         // Nothing loaded: the size test refuses the write.
         QSignalSpy finished(&tab, &StaticData::finish);
@@ -492,7 +492,7 @@ private slots:
         QCOMPARE(area.left(4), QByteArray(4, char(0xFF)));
 
         // Read back into the device values.
-        QCOMPARE(bench.Open(9), 0);
+        QCOMPARE(bench.Open(9), xq::kOk);
         tab.Xlsx()->Tables()[0]->item(0, kColDevice)->setText(QString());
         finished.clear();
         logs.clear();
@@ -516,7 +516,7 @@ private slots:
         BenchFixture bench("[flash]\nstatus1=9C\n");
         StaticData tab;
         tab.SetFlashCtrl(&bench.Ctrl());
-        QCOMPARE(bench.Open(9), 0);
+        QCOMPARE(bench.Open(9), xq::kOk);
         Import(tab, Book("p.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4"}}));
         tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);
         QSignalSpy finished(&tab, &StaticData::finish);
@@ -531,7 +531,7 @@ private slots:
 
         BenchFixture busy("[faults]\nstuck_busy=true\n");
         tab.SetFlashCtrl(&busy.Ctrl());
-        QCOMPARE(busy.Open(9), 0);
+        QCOMPARE(busy.Open(9), xq::kOk);
         QSignalSpy logs(&tab, &StaticData::log);
         finished.clear();
         tab.Write();
@@ -642,14 +642,14 @@ private slots:
     {
         const QString strDefault = QStringLiteral(XQ_SAMPLE_WORKBOOK);
         StaticLayout sample;
-        QCOMPARE(sample.LoadXlsx(strDefault), 0);
+        QCOMPARE(sample.LoadXlsx(strDefault), xq::kOk);
         QCOMPARE(sample.config.start_address, 0x1FF000u);
         QVERIFY(sample.nUsedLength > 0);
 
         QString strError;
         QVERIFY(ExportTemplate(P("template.xlsx"), strError));
         StaticLayout tmpl;
-        QCOMPARE(tmpl.LoadXlsx(P("template.xlsx")), 0);
+        QCOMPARE(tmpl.LoadXlsx(P("template.xlsx")), xq::kOk);
         QCOMPARE(tmpl.sheets[0].items.size(), 6);
         QVERIFY(tmpl.nUsedLength > 0);
 
@@ -659,7 +659,7 @@ private slots:
         sample.TakeValue(*pItem, "100 -100");
         QVERIFY(SaveLayoutWorkbook(sample, P("saved.xlsx"), strError));
         StaticLayout saved;
-        QCOMPARE(saved.LoadXlsx(P("saved.xlsx")), 0);
+        QCOMPARE(saved.LoadXlsx(P("saved.xlsx")), xq::kOk);
         QCOMPARE(saved.nUsedLength, sample.nUsedLength);
         QCOMPARE(saved.nReadOnlyLength, sample.nReadOnlyLength);
         QCOMPARE(saved.FindItem("trim")->defaults, QByteArray::fromHex("64009cff"));

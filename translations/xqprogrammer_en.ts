@@ -267,36 +267,6 @@ Please give another path.</translation>
 <context>
     <name>BaseWorker</name>
     <message>
-        <location filename="../src/image/baseworker.cpp" line="67" />
-        <source>文件访问失败</source>
-        <translation>File access failed</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="68" />
-        <source>文件打开错误</source>
-        <translation>File open error</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="70" />
-        <source>发生超时 %1</source>
-        <translation>Time-out %1</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="71" />
-        <source>校验失败</source>
-        <translation>Verification failed</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="72" />
-        <source>SPI 异常</source>
-        <translation>SPI error</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="73" />
-        <source>未知错误 %1</source>
-        <translation>Unknown error %1</translation>
-    </message>
-    <message>
         <location filename="../src/image/baseworker.cpp" line="96" />
         <location filename="../src/image/baseworker.cpp" line="178" />
         <source>执行复位 %1!</source>
@@ -614,6 +584,39 @@ Check it and try again.</translation>
         <location filename="../src/app/mainwindow.cpp" line="237" />
         <source>失败</source>
         <translation>failed</translation>
+    </message>
+</context>
+<context>
+    <name>Result</name>
+    <message>
+        <location filename="../src/core/results.cpp" line="12" />
+        <source>文件访问失败</source>
+        <translation>File access failed</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="13" />
+        <source>文件打开错误</source>
+        <translation>File open error</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="15" />
+        <source>发生超时 %1</source>
+        <translation>Time-out %1</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="16" />
+        <source>校验失败</source>
+        <translation>Verification failed</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="17" />
+        <source>SPI 异常</source>
+        <translation>SPI error</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="18" />
+        <source>未知错误 %1</source>
+        <translation>Unknown error %1</translation>
     </message>
 </context>
 <context>
@@ -946,24 +949,9 @@ check that the imported layout is right</translation>
         <translation>Writing static data...</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/worker.cpp" line="72" />
-        <source>校验失败</source>
-        <translation>Verification failed</translation>
-    </message>
-    <message>
         <location filename="../src/staticdata/worker.cpp" line="80" />
         <source>写入完成</source>
         <translation>Write done</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="85" />
-        <source>发生超时 %1</source>
-        <translation>Time-out %1</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="87" />
-        <source>未知错误 %1</source>
-        <translation>Unknown error %1</translation>
     </message>
     <message>
         <location filename="../src/staticdata/worker.cpp" line="111" />

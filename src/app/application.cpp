@@ -2,6 +2,8 @@
 
 #include "stylesheet.h"
 
+#include <results.h>
+
 #include <QDebug>
 #include <QFile>
 
@@ -17,7 +19,7 @@ int Application::LoadStyleSheet(const QString& strPath)
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly)) {
         qDebug("Open failed");
-        return -1;
+        return xq::kErrStyleSheetOpen;
     }
     setStyleSheet(ExpandStyleSheet(file.readAll()));
     file.close();

@@ -257,18 +257,18 @@ void MainWindow::SpiReset(bool bPressed)
         SetLog(tr("复位失败: %1").arg(nResult));
     else
         SetLog(tr("复位成功!"));
-    SpiFinish(kOptReset, nResult == 0);
+    SpiFinish(xq::kOptReset, nResult == 0);
 }
 
 void MainWindow::SpiFinish(int nOpt, bool bState)
 {
     TraceOperation(tr("结果: %1").arg(bState ? tr("成功") : tr("失败")));
     SetWidgetsEnable(true);
-    if (nOpt == kOptRead)
+    if (nOpt == xq::kOptRead)
         ui->action_read->setChecked(false);
-    else if (nOpt == kOptWrite)
+    else if (nOpt == xq::kOptWrite)
         ui->action_write->setChecked(false);
-    else if (nOpt == kOptReset)
+    else if (nOpt == xq::kOptReset)
         ui->action_reset->setChecked(false);
     m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
     m_pConfig->Ctrl()->Close();

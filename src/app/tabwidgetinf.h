@@ -3,6 +3,8 @@
 // asks, keeps its own settings, and reports through finish/log/progress.
 #pragma once
 
+#include <results.h>
+
 #include <QWidget>
 
 class SpiFlashCtrl;
@@ -30,7 +32,3 @@ signals:
     void progress(int);
 };
 
-// Operation codes of finish().
-constexpr int kOptRead = 0;
-constexpr int kOptWrite = 1;
-constexpr int kOptReset = 2;

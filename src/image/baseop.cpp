@@ -179,7 +179,7 @@ void BaseOp::Write()
     const QString strImage = m_pFileModel->strCheckedPath;
     const QFileInfo imageInfo(strImage);
     const qint64 nImageSize = (!strImage.isEmpty() && imageInfo.isFile()) ? imageInfo.size() : 0;
-    if (!StartAddressAccepted(kOptWrite))
+    if (!StartAddressAccepted(xq::kOptWrite))
         return;
     const int32_t nStart = StartAddress();
     m_pWorker->bProtect = ui->chkProtect->isChecked();
@@ -192,7 +192,7 @@ void BaseOp::Write()
     case kEraseByFile:
         if (nImageSize == 0) {
             msgbox::Warning(this, tr("告警"), tr("请选择一个文件进行烧写"));
-            emit finish(kOptWrite, true);
+            emit finish(xq::kOptWrite, true);
             return;
         }
         nErase = int32_t(nImageSize);
@@ -202,30 +202,30 @@ void BaseOp::Write()
         nErase = ui->editEraseBytes->text().toInt(&bOk, 10);
         if (!bOk || !ui->editEraseBytes->hasAcceptableInput() || nErase <= 0 || nErase < nImageSize) {
             msgbox::Warning(this, tr("告警"), tr("请输入正确擦除大小"));
-            emit finish(kOptWrite, true);
+            emit finish(xq::kOptWrite, true);
             return;
         }
         if (nImageSize == 0 && !askEraseOnly()) {
-            emit finish(kOptWrite, true);
+            emit finish(xq::kOptWrite, true);
             return;
         }
         break;
     }
     case kEraseWhole:
         if (nImageSize == 0 && !askEraseOnly()) {
-            emit finish(kOptWrite, true);
+            emit finish(xq::kOptWrite, true);
             return;
         }
-        nErase = -1;
+        nErase = xq::kWholeChip;
         break;
     default:
-        emit finish(kOptWrite, true);
+        emit finish(xq::kOptWrite, true);
         return;
     }
     if (nImageSize > kMaxBytes) {
         msgbox::Warning(this, tr("告警"), tr("烧写文件大小大于Flash容量"));
         emit log(tr("烧写文件%1大于Flash容量").arg(strImage));
-        emit finish(kOptWrite, true);
+        emit finish(xq::kOptWrite, true);
         return;
     }
 
@@ -246,7 +246,7 @@ void BaseOp::Write()
             delete[] pData;
             msgbox::Warning(this, tr("告警"), tr("无法读取镜像文件\n%1").arg(strImage));
             emit log(tr("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
-            emit finish(kOptWrite, true);
+            emit finish(xq::kOptWrite, true);
             return;
         }
         emit log(tr("准备烧写%1文件").arg(strImage));
@@ -257,16 +257,16 @@ void BaseOp::Write()
 
 void BaseOp::Read()
 {
-    if (!StartAddressAccepted(kOptRead))
+    if (!StartAddressAccepted(xq::kOptRead))
         return;
     const int32_t nStart = StartAddress();
-    int32_t nLength = -1;
+    int32_t nLength = xq::kWholeChip;
     if (ui->radioReadByte->isChecked()) {
         // 9999999 fits the box's seven characters but not its 1 ~ 2097152.
         nLength = ui->editReadBytes->text().toInt();
         if (!ui->editReadBytes->hasAcceptableInput() || nLength <= 0) {
             msgbox::Warning(this, tr("告警"), tr("请正确填写读取大小"));
-            emit finish(kOptRead, true);
+            emit finish(xq::kOptRead, true);
             return;
         }
     }
@@ -274,7 +274,7 @@ void BaseOp::Read()
     const QString strDir = strRoot.isEmpty() ? m_strLastSaveDir : strRoot;
     const QString strFile = msgbox::SaveFileName(this, tr("保存成BIN文件"), strDir, tr("二进制文件 (*.bin)"));
     if (strFile.isEmpty()) {
-        emit finish(kOptRead, true);
+        emit finish(xq::kOptRead, true);
         return;
     }
     m_strLastSaveDir = QFileInfo(strFile).absolutePath();

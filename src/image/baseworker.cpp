@@ -1,6 +1,6 @@
 #include "baseworker.h"
 
-#include <resultcodes.h>
+#include <results.h>
 #include <spiflashctrl.h>
 
 #include <QSaveFile>
@@ -57,24 +57,10 @@ QString BaseWorker::SeqLine(const QString& strPrefix, uint32_t nValue) const
     return strPrefix + QString(" DEC: %1 HEX: 0x%2").arg(nValue, 8, 10, QChar('0')).arg(nValue, 8, 16, QChar('0')).toUpper();
 }
 
-QString BaseWorker::ErrorLine(int rc)
-{
-    switch (rc) {
-    case xq::kOk: return QString();
-    case xq::kErrFileAccess: return tr("文件访问失败");
-    case xq::kErrFileOpen: return tr("文件打开错误");
-    case xq::kErrFlashBusyTimeout:
-    case xq::kErrFlashBusyAtStart: return tr("发生超时 %1").arg(rc);
-    case xq::kErrRepairFailed: return tr("校验失败");
-    case xq::kErrEncryptedReadBack: return tr("SPI 异常");
-    default: return tr("未知错误 %1").arg(rc);
-    }
-}
-
 void BaseWorker::ReportError(int rc)
 {
     if (rc != xq::kOk && rc != kStopped)
-        emit log(ErrorLine(rc));
+        emit log(xq::ResultText(rc));
 }
 
 void BaseWorker::OnWrite()
@@ -82,7 +68,7 @@ void BaseWorker::OnWrite()
     const int rc = RunWrite();
     ReportError(rc);
     FreeImage();
-    emit finish(1, rc == 0);
+    emit finish(xq::kOptWrite, rc == 0);
 }
 
 int BaseWorker::RunWrite()
@@ -191,22 +177,22 @@ void BaseWorker::OnRead()
         // would save a file of zeros and call it a success.
         emit log(tr("Flash 信息读取失败，Flash无应答"));
         ReportError(nInfo);
-        emit finish(0, false);
+        emit finish(xq::kOptRead, false);
         return;
     }
-    if (nLength == -1) {
+    if (nLength == xq::kWholeChip) {
         // Whole chip: from the start address to the end of the flash.
         const int64_t nLeft = int64_t(info.nTotalSize) - nStartAddr;
         if (nInfo != 0 || info.nTotalSize < kMinFlashSize || info.nTotalSize > kMaxFlashSize || nLeft <= 0) {
             emit log(tr("Flash 信息读取失败，无法确定整片读取的长度"));
-            emit finish(0, false);
+            emit finish(xq::kOptRead, false);
             return;
         }
         nLength = int32_t(nLeft);
     }
     if (nLength <= 0 || nStartAddr < 0) {
         emit log(tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
-        emit finish(0, false);
+        emit finish(xq::kOptRead, false);
         return;
     }
 
@@ -241,5 +227,5 @@ void BaseWorker::OnRead()
         }
     }
     ReportError(rc);
-    emit finish(0, bOk);
+    emit finish(xq::kOptRead, bOk);
 }

@@ -35,8 +35,6 @@ public:
     static bool IsEncryptedImage(const uint8_t* pData, int32_t nSize);
     // The 16-byte serial number record stored at security-register offset 16.
     static void SerialRecord(uint32_t nSeqId, uint8_t record[16]);
-    // The one log line for a result code ("" for success).
-    static QString ErrorLine(int rc);
 
 signals:
     void finish(int nOpt, bool bState);

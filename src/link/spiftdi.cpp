@@ -1,5 +1,7 @@
 #include "spiftdi.h"
 
+#include <results.h>
+
 #include <QDebug>
 
 #include <cstdio>
@@ -91,7 +93,7 @@ int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
 {
     Close();
     if (strName.isEmpty() || m_deviceMap.isEmpty() || !m_deviceMap.contains(strName))
-        return -1;
+        return xq::kErrBadArgument;
     const DeviceRecord& rec = m_deviceMap[strName];
     const auto it = AdapterTypeMap().find(RecordU32(rec, kOffProduct));
     const int nChannel = it != AdapterTypeMap().end() ? it->second.nChannel : 0;
@@ -100,7 +102,7 @@ int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
                                        RecordU32(rec, kOffSubLocation));
     if (!m_pContext) {
         qDebug("can not open");
-        return -1;
+        return xq::kErrBadArgument;
     }
     return 0;
 }
@@ -108,9 +110,9 @@ int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
 int SpiFtdi::SetClock(uint32_t nHz)
 {
     if (nHz < kSpiMinClockHz || nHz > kSpiMaxClockHz)
-        return -1;
+        return xq::kErrBadArgument;
     if (!m_pContext)
-        return -2;
+        return xq::kErrNotOpen;
     return mpsse::SetClock(m_pContext, nHz);
 }
 
@@ -125,7 +127,7 @@ void SpiFtdi::Close()
 int SpiFtdi::WriteOnly(const uint8_t* pTx, int nLen)
 {
     if (!m_pContext || !pTx || nLen < 1)
-        return -1;
+        return xq::kErrBadArgument;
     mpsse::Start(m_pContext);
     const int r = mpsse::FastWrite(m_pContext, pTx, nLen);
     mpsse::Stop(m_pContext);
@@ -135,7 +137,7 @@ int SpiFtdi::WriteOnly(const uint8_t* pTx, int nLen)
 int SpiFtdi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen)
 {
     if (!m_pContext || !pTx || nTxLen < 1 || !pRx)
-        return -1;
+        return xq::kErrBadArgument;
     mpsse::Start(m_pContext);
     int r = mpsse::FastWrite(m_pContext, pTx, nTxLen);
     if (r == 0)
@@ -146,17 +148,17 @@ int SpiFtdi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen)
 
 int SpiFtdi::Idle(uint32_t nMicroseconds)
 {
-    return m_pContext ? mpsse::Idle(m_pContext, nMicroseconds) : -1;
+    return m_pContext ? mpsse::Idle(m_pContext, nMicroseconds) : xq::kErrBadArgument;
 }
 
 int SpiFtdi::Transfer(const SpiFrame* pFrames, int nCount)
 {
     if (!m_pContext || !pFrames || nCount < 0)
-        return -1;
+        return xq::kErrBadArgument;
     int nLastRead = -1;
     for (int i = 0; i < nCount; ++i) {
         if (!pFrames[i].pTx || pFrames[i].nTxLen < 1)
-            return -1;
+            return xq::kErrBadArgument;
         if (pFrames[i].pRx)
             nLastRead = i;
     }

@@ -14,6 +14,8 @@
 // context, so every later call returns it until the context is closed.
 #pragma once
 
+#include <results.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -55,15 +57,15 @@ enum ChipType : uint32_t {
     kChipFt232H = 4,
 };
 
-// Result codes of the library. They stay clear of the controller's own codes
-// (-1..-4, ±258, 323) so that a log line always tells which layer failed.
+// Result codes of the library, under the names the library uses (results.h
+// says what each means).
 enum Result : int {
-    kOk = 0,
-    kErrBadArgument = 1001,    // null pointer, negative length or closed context
-    kErrUsbWrite = 1002,       // the USB write failed (device gone, pipe error)
-    kErrUsbRead = 1003,        // the USB read failed
-    kErrReadTimeout = 1004,    // the adapter did not deliver the reply in time
-    kErrBadCommand = 1005,     // the engine rejected a command (0xFA answer)
+    kOk = xq::kOk,
+    kErrBadArgument = xq::kErrAdapterArgument,
+    kErrUsbWrite = xq::kErrUsbWrite,
+    kErrUsbRead = xq::kErrUsbRead,
+    kErrReadTimeout = xq::kErrUsbReadTimeout,
+    kErrBadCommand = xq::kErrAdapterBadCommand,
 };
 
 // Lists the attached adapters whose vendor/product pair is in pTable. Returns

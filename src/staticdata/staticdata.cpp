@@ -146,12 +146,12 @@ void StaticData::Write()
     if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(nTotal)) {
         RejectTotal();
         emit log(tr("写入参数错误"));
-        emit finish(kOptWrite, true);
+        emit finish(xq::kOptWrite, true);
         return;
     }
     if (!StartAddressOk()) {
         emit log(tr("写入参数错误"));
-        emit finish(kOptWrite, true);
+        emit finish(xq::kOptWrite, true);
         return;
     }
     const bool bCurrent = ui->radioCurrent->isChecked();
@@ -160,7 +160,7 @@ void StaticData::Write()
     QByteArray record = ui->tabXlsx->GetStaticData(bCurrent);
     if (record.isEmpty()) {
         emit log(tr("写入参数错误"));
-        emit finish(kOptWrite, true);
+        emit finish(xq::kOptWrite, true);
         return;
     }
     m_pWorker->nStartAddr = nStart;
@@ -178,12 +178,12 @@ void StaticData::Read()
     if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(nTotal)) {
         RejectTotal();
         emit log(tr("设置错误"));
-        emit finish(kOptRead, true);
+        emit finish(xq::kOptRead, true);
         return;
     }
     if (!StartAddressOk()) {
         emit log(tr("设置错误"));
-        emit finish(kOptRead, true);
+        emit finish(xq::kOptRead, true);
         return;
     }
     m_pWorker->nStartAddr = nStart;

@@ -1,5 +1,6 @@
 #include "staticlayout.h"
 
+#include <results.h>
 #include <xlsxdocument.h>
 
 #include <QCoreApplication>
@@ -157,26 +158,26 @@ int StaticLayout::LoadXlsx(const QString& strPath)
     strError.clear();
     if (!QFileInfo(strPath).isFile()) {
         strError = QString("%1: no such file").arg(strPath);
-        return -1;
+        return xq::kErrWorkbookUnreadable;
     }
     xlsx::Document doc;
     if (!doc.Open(strPath)) {
         strError = doc.ErrorString();
-        return -1;
+        return xq::kErrWorkbookUnreadable;
     }
     const QStringList names = doc.SheetNames();
     if (!names.isEmpty()) {
         ClearXlsx();
         strWorkbook = strPath;
     }
-    int nResult = -1;
+    int nResult = xq::kErrWorkbookUnreadable;
     for (const QString& strName : names) {
         const xlsx::Worksheet* pSheet = doc.Sheet(strName);
         if (!pSheet) {
             // A sheet that cannot be read (malformed, or its texts missing)
             // must not load as a sheet of empty cells.
             strError = QString("sheet %1: %2").arg(strName, doc.ErrorString());
-            nResult = -3;
+            nResult = xq::kErrWorkbookBadSheet;
             break;
         }
         if (strName == kConfigSheet) {
@@ -185,7 +186,7 @@ int StaticLayout::LoadXlsx(const QString& strPath)
         }
         if (pSheet->Dimension().nLastColumn != kDataColumns) {
             strError = QString("sheet %1 does not end in column I").arg(strName);
-            nResult = -3;
+            nResult = xq::kErrWorkbookBadSheet;
             break;
         }
         xlsx_sheet sheet;
@@ -384,19 +385,19 @@ QByteArray StaticLayout::GetStaticData(bool bCurrent) const
 int StaticLayout::SetStaticData(const static_data_hdr* pFlashData)
 {
     if (nUsedLength <= 0 || !pFlashData)
-        return 2;
+        return xq::kErrRecordNoLayout;
     if (pFlashData->nUsedLength != uint32_t(nUsedLength))
-        return 1;
+        return xq::kErrRecordLengthMismatch;
     const char* pData = reinterpret_cast<const char*>(pFlashData) + kStaticHeaderSize;
     int nAt = 0;
     for (xlsx_sheet& sheet : sheets) {
         for (xlsx_item& item : sheet.items) {
             const int nSize = item.ByteSize();
             if (nAt + nSize > nUsedLength)
-                return 0;
+                return xq::kOk;
             item.current = QByteArray(pData + nAt, nSize);
             nAt += nSize;
         }
     }
-    return 0;
+    return xq::kOk;
 }

@@ -7,6 +7,8 @@
 
 #include "staticrecord.h"
 
+#include <results.h>
+
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -63,16 +65,17 @@ bool ShiftFromTypeName(const QString& strType, uint8_t& nShift);
 
 class StaticLayout {
 public:
-    // 0 imported; -1 no such file, no sheets, or no data sheet accepted;
-    // -3 a data sheet whose used range does not end in column I.
+    // kOk imported; kErrWorkbookUnreadable no such file, no sheets, or no
+    // data sheet accepted; kErrWorkbookBadSheet a sheet that cannot be read,
+    // or a data sheet whose used range does not end in column I.
     int LoadXlsx(const QString& strPath);
     void ClearXlsx();
 
     // A newly built record (used length + 20 bytes, total size 0), or empty.
     QByteArray GetStaticData(bool bCurrent) const;
-    // Loads a record read from flash into the current bytes: 0 done, 1 its
-    // used length differs from the layout's (nothing changed), 2 nothing
-    // loaded. ShowDeviceValues then turns them into texts.
+    // Loads a record read from flash into the current bytes: kOk done,
+    // kErrRecordLengthMismatch its used length differs from the layout's
+    // (nothing changed), kErrRecordNoLayout nothing loaded. ShowDeviceValues then turns them into texts.
     int SetStaticData(const static_data_hdr* pFlashData);
     // Turns every item's current bytes into its current text.
     void ShowDeviceValues();

@@ -36,7 +36,7 @@ int TabWidgetXlsx::LoadXlsx(const QString& strPath)
     const int nSheetsBefore = m_layout.sheets.size();
     const int nResult = m_layout.LoadXlsx(strPath);
     // The layout was replaced when the workbook listed any sheet.
-    if (nResult == 0 || nResult == -3 || m_layout.strWorkbook != strBefore || m_layout.sheets.size() != nSheetsBefore)
+    if (nResult == 0 || nResult == xq::kErrWorkbookBadSheet || m_layout.strWorkbook != strBefore || m_layout.sheets.size() != nSheetsBefore)
         BuildTables();
     if (nResult == 0)
         resizeColumn();
@@ -107,7 +107,7 @@ void TabWidgetXlsx::TakeTableValues()
 
 void TabWidgetXlsx::SetStaticData(const static_data_hdr* pFlashData)
 {
-    if (m_layout.SetStaticData(pFlashData) == 1) {
+    if (m_layout.SetStaticData(pFlashData) == xq::kErrRecordLengthMismatch) {
         msgbox::Warning(this, tr("告警"), tr("显示数据异常，\n请查看导入配置是否正确"));
         return;
     }

@@ -1,6 +1,6 @@
 #include "worker.h"
 
-#include <resultcodes.h>
+#include <results.h>
 #include <spiflashctrl.h>
 
 #include <QThread>
@@ -60,7 +60,7 @@ void Worker::OnWrite()
     emit progress(10);
     int32_t nOffset = 0;
     ctrl.SearchHeader(nStartAddr, nTotalSize, &nOffset);
-    if (nOffset == -1) {
+    if (nOffset == xq::kNotFound) {
         emit log(tr("未找到静态数据标识!"));
         emit log(tr("准备写入%1静态数据...").arg(bCurrent ? tr("当前") : tr("默认")));
     } else {
@@ -79,7 +79,7 @@ void Worker::OnWrite()
     const int64_t nEraseEnd = (nAreaEnd + kStaticSector - 1) & ~int64_t(kStaticSector - 1);
     if (!AreaInsideFlash(ctrl, nEraseStart, nEraseEnd - nEraseStart)) {
         FreeRecord();
-        emit finish(1, false);
+        emit finish(xq::kOptWrite, false);
         return;
     }
 
@@ -105,10 +105,8 @@ void Worker::OnWrite()
         SpiFlashCtrl::SwapWords(expected.data(), nRecord);
         std::vector<uint8_t> readBack(size_t(nRecord), 0);
         rc = ctrl.ReadFlashData(readBack.data(), nRecord, nStartAddr + nWriteOffset);
-        if (rc == 0 && readBack != expected) {
-            emit log(tr("校验失败"));
+        if (rc == 0 && readBack != expected)
             rc = xq::kErrRepairFailed;
-        }
     }
     bool bOk = false;
     if (rc == 0) {
@@ -118,13 +116,11 @@ void Worker::OnWrite()
         ctrl.SoftReset(false);
         emit progress(100);
         bOk = true;
-    } else if (rc == xq::kErrFlashBusyTimeout || rc == xq::kErrFlashBusyAtStart) {
-        emit log(tr("发生超时 %1").arg(rc));
-    } else if (rc != xq::kErrRepairFailed) {
-        emit log(tr("未知错误 %1").arg(rc));
+    } else {
+        emit log(xq::ResultText(rc));
     }
     FreeRecord();
-    emit finish(1, bOk);
+    emit finish(xq::kOptWrite, bOk);
 }
 
 void Worker::OnRead()
@@ -139,8 +135,8 @@ void Worker::OnRead()
     const auto* pFound = reinterpret_cast<const static_data_hdr*>(buffer.data());
     bool bOk = false;
     if (rc != 0) {
-        emit log(tr("未知错误 %1").arg(rc));
-    } else if (nOffset == -1) {
+        emit log(xq::ResultText(rc));
+    } else if (nOffset == xq::kNotFound) {
         emit progress(40);
         QThread::msleep(ulong(nNotFoundPauseMs));
         emit log(tr("未找到静态数据标识!"));
@@ -165,5 +161,5 @@ void Worker::OnRead()
         emit progress(80);
     }
     emit progress(100);
-    emit finish(0, bOk);
+    emit finish(xq::kOptRead, bOk);
 }

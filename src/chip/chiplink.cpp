@@ -1,0 +1,317 @@
+#include "chiplink.h"
+
+#include "chipdefs.h"
+#include "ratetable.h"
+
+#include <spiftdi.h>
+
+#include <QDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace flash = xq::flash;
+namespace port = xq::port;
+
+namespace {
+
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+ChipLink::ChipLink() : m_msClock(SteadyMs) {}
+
+ChipLink::~ChipLink()
+{
+    if (m_pAdapter) {
+        m_pAdapter->Close();
+        delete m_pAdapter;
+    }
+}
+
+// ---------------------------------------------------------------- adapter
+
+int ChipLink::SelectAdapter(QList<QByteArray>& names, int nKind)
+{
+    if (nKind != m_nAdapterKind && m_pAdapter) {
+        m_pAdapter->Close();
+        delete m_pAdapter;
+        m_pAdapter = nullptr;
+    }
+    // The FTDI adapter ignores the library path; it is kept for adapters that load one.
+    const QByteArray strLibPath = QDir::currentPath().left(249).toUtf8() + "/libspi/libftdi.dll";
+    if (nKind == 0)
+        SetAdapter(new SpiFtdi);
+    if (!m_pAdapter)
+        return xq::kErrBadArgument;
+    m_nAdapterKind = nKind;
+    names.clear();
+    return m_pAdapter->Init(names, strLibPath);
+}
+
+void ChipLink::SetAdapter(SpiInterface* pAdapter)
+{
+    if (m_pAdapter) {
+        m_pAdapter->Close();
+        delete m_pAdapter;
+    }
+    m_pAdapter = pAdapter;
+    m_bLinkOpen = false;
+}
+
+int ChipLink::RefreshAdapters(QList<QByteArray>& names)
+{
+    if (!m_pAdapter)
+        return xq::kErrBadArgument;
+    m_pAdapter->Close();
+    m_bLinkOpen = false;
+    names.clear();
+    return m_pAdapter->Enumerate(names);
+}
+
+// ---------------------------------------------------------------- link and frames
+
+int ChipLink::Open(const QByteArray& strName, int nRateIndex)
+{
+    if (strName.isEmpty() || nRateIndex < 0 || nRateIndex >= xq::kRateCount || !m_pAdapter)
+        return xq::kErrBadArgument;
+    const int r = m_pAdapter->Open(strName, xq::kRateTable[nRateIndex].nHz);
+    m_nProgramIdleUs = 0;  // a new link may lead to another chip: learn again
+    if (r == 0)
+        m_bLinkOpen = true;
+    return r;
+}
+
+void ChipLink::Close()
+{
+    if (m_pAdapter) {
+        m_pAdapter->Close();
+        m_bLinkOpen = false;
+    }
+}
+
+int ChipLink::MemWrite(uint32_t nAddress, const uint8_t* pData, int nLength)
+{
+    if ((!pData && nLength > 0) || nLength < 0)
+        return xq::kErrBadArgument;
+    if (!m_bLinkOpen)
+        return xq::kErrNotOpen;
+    uint8_t frame[kMemFrameSize];
+    int nDone = 0;
+    int r = 0;
+    do {
+        const int nChunk = std::min(nLength - nDone, kMemWriteChunk);
+        const uint32_t nAt = nAddress + uint32_t(nDone);
+        frame[0] = port::kMemWrite;
+        frame[1] = uint8_t(nAt >> 24);
+        frame[2] = uint8_t(nAt >> 16);
+        frame[3] = uint8_t(nAt >> 8);
+        frame[4] = uint8_t(nAt);
+        if (nChunk > 0)
+            std::memcpy(frame + port::kMemHeaderSize, pData + nDone, size_t(nChunk));
+        r = m_pAdapter->WriteOnly(frame, nChunk + port::kMemHeaderSize);
+        nDone += nChunk;
+    } while (r == 0 && nDone < nLength);
+    return r;
+}
+
+int ChipLink::MemRead(uint8_t* pBuffer, int nLength, uint32_t nAddress)
+{
+    if (!pBuffer || nLength < 1)
+        return xq::kErrBadArgument;
+    if (!m_bLinkOpen)
+        return xq::kErrNotOpen;
+    uint8_t rx[kMemFrameSize];
+    int nDone = 0;
+    int r = 0;
+    while (nDone < nLength) {
+        const int nChunk = std::min(nLength - nDone, kMemReadChunk);
+        const uint32_t nAt = nAddress + uint32_t(nDone);
+        const uint8_t header[port::kMemHeaderSize] = {port::kMemRead, uint8_t(nAt >> 24), uint8_t(nAt >> 16),
+                                                      uint8_t(nAt >> 8), uint8_t(nAt)};
+        r = m_pAdapter->WriteRead(rx, nChunk + port::kMemReadDiscard, header, port::kMemHeaderSize);
+        if (r != 0)
+            break;
+        std::memcpy(pBuffer + nDone, rx + port::kMemReadDiscard, size_t(nChunk));
+        nDone += nChunk;
+    }
+    if (r == 0 && nLength != 1)
+        SwapWords(pBuffer, nLength);
+    return r;
+}
+
+int ChipLink::SendCmd(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen)
+{
+    if ((!pData && nDataLen > 0) || nDataLen < 0 || nAddrLen < 0)
+        return xq::kErrBadArgument;
+    if (!m_bLinkOpen)
+        return xq::kErrNotOpen;
+    const int n = nCmd == flash::kPageProgram ? 3 : std::min(nAddrLen, 4);
+    if (1 + n + nDataLen > kCmdBufferSize)
+        return xq::kErrBadArgument;  // would not fit the command buffer
+    std::memset(m_cmdBuffer, 0, sizeof m_cmdBuffer);
+    m_cmdBuffer[0] = nCmd;
+    m_cmdBuffer[1] = uint8_t(nAddress >> 16);
+    m_cmdBuffer[2] = uint8_t(nAddress >> 8);
+    m_cmdBuffer[3] = uint8_t(nAddress);
+    if (nDataLen > 0)
+        std::memcpy(m_cmdBuffer + 1 + n, pData, size_t(nDataLen));
+    return m_pAdapter->WriteOnly(m_cmdBuffer, 1 + n + nDataLen);
+}
+
+int ChipLink::SendCmdRead(uint8_t* pBuffer, int nReadLen, uint8_t nCmd, uint32_t nAddress, int nAddrLen)
+{
+    if (!pBuffer || nReadLen < 1 || nAddrLen > 4 || nAddrLen < 0)
+        return xq::kErrBadArgument;
+    if (!m_bLinkOpen)
+        return xq::kErrNotOpen;
+    std::memset(m_cmdBuffer, 0, sizeof m_cmdBuffer);
+    m_cmdBuffer[0] = nCmd;
+    m_cmdBuffer[1] = uint8_t(nAddress >> 16);
+    m_cmdBuffer[2] = uint8_t(nAddress >> 8);
+    m_cmdBuffer[3] = uint8_t(nAddress);
+    return m_pAdapter->WriteRead(pBuffer, nReadLen, m_cmdBuffer, 1 + nAddrLen);
+}
+
+int ChipLink::SendLinkReset()
+{
+    const uint8_t nFill = port::kLinkResetFill;
+    return SendCmd(port::kModeSet, port::kLinkResetAddress, 3, &nFill, 1);
+}
+
+int ChipLink::SendModeSet(uint8_t nMode)
+{
+    return SendCmd(port::kModeSet, 0, 3, &nMode, 1);
+}
+
+int ChipLink::SendControl()
+{
+    const uint8_t nArg = port::kControlArg;
+    return SendCmd(port::kControl, 0, 0, &nArg, 1);
+}
+
+int ChipLink::ReadMode()
+{
+    if (!m_bLinkOpen)
+        return xq::kErrBadArgument;
+    uint8_t nValue = 0;
+    uint8_t nReply = 0;
+    if (SendCmdRead(&nReply, 1, port::kModeQuery, 0, 4) == 0)
+        nValue = nReply;
+    if (nValue <= port::kModeEncrypted) {
+        m_nCurrentMode = nValue;
+        return nValue;
+    }
+    if (nValue == port::kModeAnswerIdle) {
+        m_nCurrentMode = port::kModeMemory;
+        return int(port::kModeMemory);
+    }
+    return xq::kErrBadArgument;
+}
+
+int ChipLink::SetMode(uint32_t nMode)
+{
+    if (nMode > port::kModeHighest)
+        return xq::kErrBadArgument;
+    if (!m_bLinkOpen)
+        return xq::kErrNotOpen;
+    if (ReadMode() != int(nMode)) {
+        bool bDone = false;
+        for (int k = 1; k <= kModeSetAttempts && !bDone; ++k) {
+            SendModeSet(uint8_t(nMode));
+            bDone = ReadMode() == int(nMode);
+            if (!bDone && k >= kLinkResetFrom && k <= kLinkResetTo)
+                SendLinkReset();
+        }
+        if (!bDone)
+            return xq::kErrModeChange;
+    }
+    if (nMode == port::kModeMemory)
+        SendControl();
+    m_nCurrentMode = nMode;
+    return xq::kOk;
+}
+
+bool ChipLink::WaitReady(uint8_t nMask)
+{
+    const int64_t nStartMs = m_msClock();
+    m_nPollError = 0;
+    m_nLastPolls = 0;
+    if (ReadMode() == int(port::kModeMemory))
+        SetMode(port::kModeFlash);
+    uint8_t nStatus = 0;
+    uint8_t nMasked = 0;
+    if (m_nIdleBeforePollUs > 0)
+        m_pAdapter->Idle(m_nIdleBeforePollUs);  // the first poll then leaves the adapter later
+    for (;;) {
+        std::this_thread::yield();
+        uint8_t nReply = 0;
+        const int nPoll = SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0);
+        ++m_nLastPolls;
+        const bool bPolled = nPoll == 0;
+        if (bPolled)
+            nStatus = nReply;
+        else
+            m_nPollError = nPoll;
+        nMasked = nStatus & nMask;
+        const int64_t nElapsed = m_msClock() - nStartMs;
+        // A failed poll keeps the last status. The adapter keeps a transfer
+        // error until the link is closed, so no later poll can succeed:
+        // waiting out the time limit would only stall the station.
+        if (nMasked == 0 || nElapsed > kBusyLimitMs || !bPolled)
+            break;
+    }
+    return nMasked != 0;
+}
+
+int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen)
+{
+    SendCmd(flash::kWriteEnable, 0, 0, nullptr, 0);
+    const int r = SendCmd(nCmd, nAddress, nAddrLen, pData, nDataLen);
+    SendCmd(flash::kWriteDisable, 0, 0, nullptr, 0);
+    if (r != 0)
+        return r;
+    // A page program keeps the flash busy for a fairly fixed time: before
+    // the first status poll the adapter waits on its own side, so the poll
+    // is clocked about when the flash is done instead of costing round trips.
+    const bool bPaced = nCmd == flash::kPageProgram || nCmd == flash::kSecurityProgram;
+    m_nIdleBeforePollUs = bPaced ? m_nProgramIdleUs : 0;
+    const bool bBusy = WaitReady(flash::kStatusBusy);
+    m_nIdleBeforePollUs = 0;
+    if (bPaced)
+        LearnProgramIdle();
+    // The adapter sends write-only frames with the next read: a failure to
+    // deliver this command shows up first in the status poll.
+    if (m_nPollError != 0 && m_nPollError != xq::kErrNotOpen)
+        return m_nPollError;
+    return bBusy ? xq::kErrFlashBusyTimeout : xq::kOk;
+}
+
+void ChipLink::LearnProgramIdle()
+{
+    // Implementation note: one poll means the wait may have been longer
+    // than needed, so it shrinks a little; every extra poll means it was
+    // too short, so it grows more. It settles just above the program time.
+    constexpr uint32_t kShrinkUs = 5;
+    constexpr uint32_t kGrowUs = 25;
+    constexpr uint32_t kMaxIdleUs = 3000;
+    if (m_nLastPolls <= 1)
+        m_nProgramIdleUs = m_nProgramIdleUs > kShrinkUs ? m_nProgramIdleUs - kShrinkUs : 0;
+    else
+        m_nProgramIdleUs = std::min(kMaxIdleUs, m_nProgramIdleUs + kGrowUs * uint32_t(m_nLastPolls - 1));
+}
+
+void ChipLink::SwapWords(uint8_t* pBuffer, int nLength)
+{
+    if (!pBuffer || nLength <= 0)
+        return;
+    for (int nAt = 0; nAt < nLength; nAt += 4)
+        std::reverse(pBuffer + nAt, pBuffer + std::min(nAt + 4, nLength));
+}

@@ -1,0 +1,88 @@
+// ChipLink: the frames of the chip's slave port over one SPI adapter. It owns
+// the adapter, opens and closes the link, sends memory frames (mode 0) and
+// flash command frames (mode 1 and 2), queries and switches the link mode,
+// and polls the flash's status until it is no longer busy.
+//
+// Not re-entrant: one caller at a time.
+#pragma once
+
+#include <results.h>
+#include <spiinterface.h>
+
+#include <QByteArray>
+#include <QList>
+
+#include <cstdint>
+#include <functional>
+
+class ChipLink {
+public:
+    // Milliseconds from a monotonic clock; WaitReady's time limit runs on it.
+    using MsClock = std::function<int64_t()>;
+
+    static constexpr int kMemFrameSize = 64512;  // 0xFC00 bytes each way
+    static constexpr int kMemWriteChunk = kMemFrameSize - 5;  // opcode and address, then data
+    static constexpr int kMemReadChunk = kMemFrameSize - 4;   // the port's lead-in bytes, then data
+    static constexpr int kCmdBufferSize = 512;
+    static constexpr int kBusyLimitMs = 6000;
+    // SetMode sends the mode-set frame up to kModeSetAttempts times; the
+    // attempts from kLinkResetFrom to kLinkResetTo are each followed by a
+    // link reset, which frees a port stuck in a half-received frame.
+    static constexpr int kModeSetAttempts = 20;
+    static constexpr int kLinkResetFrom = 11;
+    static constexpr int kLinkResetTo = 19;
+
+    ChipLink();
+    ~ChipLink();
+    ChipLink(const ChipLink&) = delete;
+    ChipLink& operator=(const ChipLink&) = delete;
+
+    // Adapter selection and enumeration.
+    int SelectAdapter(QList<QByteArray>& names, int nKind);
+    int RefreshAdapters(QList<QByteArray>& names);
+    // Replaces the adapter (tests use a scripted one); takes ownership.
+    void SetAdapter(SpiInterface* pAdapter);
+    SpiInterface* Adapter() const { return m_pAdapter; }
+    void SetMsClock(MsClock clock) { m_msClock = std::move(clock); }
+
+    int Open(const QByteArray& strName, int nRateIndex);
+    void Close();
+    bool IsOpen() const { return m_bLinkOpen; }
+
+    // Frames.
+    int MemWrite(uint32_t nAddress, const uint8_t* pData, int nLength);
+    int MemRead(uint8_t* pBuffer, int nLength, uint32_t nAddress);
+    int SendCmd(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen);
+    int SendCmdRead(uint8_t* pBuffer, int nReadLen, uint8_t nCmd, uint32_t nAddress, int nAddrLen);
+    int SendLinkReset();
+    int SendModeSet(uint8_t nMode);
+    int SendControl();
+
+    // Link modes.
+    int ReadMode();
+    int SetMode(uint32_t nMode);
+    uint32_t CurrentMode() const { return m_nCurrentMode; }
+
+    // Polls the status register until (status & nMask) is 0 or the busy
+    // limit passes; true while still busy.
+    bool WaitReady(uint8_t nMask);
+    // Write enable, the command, write disable, then waits while busy.
+    int SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen);
+
+    // Reverses every 4-byte group: words travel most significant byte first.
+    static void SwapWords(uint8_t* pBuffer, int nLength);
+
+private:
+    void LearnProgramIdle();
+
+    SpiInterface* m_pAdapter = nullptr;
+    bool m_bLinkOpen = false;
+    int m_nAdapterKind = 0;
+    uint32_t m_nCurrentMode = 1;
+    uint8_t m_cmdBuffer[kCmdBufferSize] = {};
+    int m_nPollError = 0;  // the adapter's code when the last WaitReady could not poll
+    int m_nLastPolls = 0;  // status polls the last WaitReady sent
+    uint32_t m_nProgramIdleUs = 0;     // learned wait before the first poll after a page program
+    uint32_t m_nIdleBeforePollUs = 0;  // the wait WaitReady asks the adapter for, once
+    MsClock m_msClock;
+};

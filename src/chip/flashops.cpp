@@ -1,0 +1,495 @@
+#include "flashops.h"
+
+#include "chipdefs.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace flash = xq::flash;
+using xq::LoadLe32;
+
+namespace {
+
+constexpr int32_t kVerifyChunk = 61440;
+
+// Encrypted image layout.
+constexpr int32_t kPlainHead = 0x3000;          // always written in link mode 1
+constexpr int32_t kSecondRegion = 0x7000;       // present when the image starts with kSecondRegionMagic
+constexpr uint32_t kSecondRegionMagic = 0x0000706F;
+constexpr int32_t kSecondRegionPlainTail = 80;  // last bytes of the second region, written in mode 1
+constexpr int32_t kPlainTailOffset = 0x2FB0;    // their offset from the second region's own offset
+// Encrypted programming runs two passes over the image (zeros, then data):
+// each is half of its progress.
+constexpr int64_t kEncryptedPasses = 2;
+
+// Static data record header: "XQ", total size at 4, used length at 8.
+constexpr int kHeaderSize = 20;
+constexpr int kHeaderTotalAt = 4;
+constexpr int kHeaderUsedAt = 8;
+
+void Report(const ProgressFn& progress, int64_t nPercent)
+{
+    if (progress)
+        progress(int(std::min<int64_t>(nPercent, 100)));
+}
+
+// The first progress value of an operation over n bytes: 1 when n is a
+// multiple of 100, else 0.
+int64_t InitialPercent(int64_t n)
+{
+    return n > 0 ? (n / 100 * 100) / n : 0;
+}
+
+int32_t FirstPagePiece(int32_t nStart, int32_t nCount)
+{
+    return std::min(flash::kPageSize - (nStart & 0xFF), nCount);
+}
+
+bool SecurityRangeOk(int32_t nAddress, int32_t nCount)
+{
+    return nAddress >= 0 && nAddress < flash::kSecurityAreaSize && nCount > 0 &&
+           int64_t(nAddress) + nCount <= flash::kSecurityAreaSize;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- identification
+
+int FlashOps::ReadFlashInfo(FlashInfo* pInfo)
+{
+    if (!pInfo)
+        return xq::kErrBadArgument;
+    if (!m_link.IsOpen())
+        return xq::kErrNotOpen;
+    *pInfo = FlashInfo();
+    if (m_link.ReadMode() == int(xq::port::kModeMemory))
+        m_link.SetMode(xq::port::kModeFlash);
+    // A failed transfer leaves its fields 0 and is reported: zeros from an
+    // adapter that is gone must not pass for a flash identification.
+    int nFailed = 0;
+    auto note = [&nFailed](int r) {
+        if (r != 0 && nFailed == 0)
+            nFailed = r;
+        return r == 0;
+    };
+    uint8_t reply[16] = {};
+    if (note(m_link.SendCmdRead(reply, 3, flash::kManufacturerId, 0, 3))) {
+        pInfo->nManufacturerId = reply[0];
+        pInfo->nDeviceId = reply[1];
+    }
+    uint8_t jedec[3] = {};
+    if (note(m_link.SendCmdRead(jedec, 3, flash::kJedecId, 0, 0))) {
+        pInfo->nMemoryType = jedec[1];
+        pInfo->nCapacity = jedec[2];
+    }
+    if (note(m_link.SendCmdRead(reply, 16, flash::kUniqueId, 0, 4))) {
+        ChipLink::SwapWords(reply, 16);
+        std::memcpy(pInfo->uniqueId, reply, 16);
+    }
+    pInfo->nPageSize = flash::kPageSize;
+    pInfo->nSectorSize = flash::kSectorSize;
+    pInfo->nTotalSize = jedec[0] == pInfo->nManufacturerId ? 1u << (pInfo->nCapacity & 31) : 0;
+    const bool bBusy = m_link.WaitReady(flash::kStatusBusy);
+    if (nFailed != 0)
+        return nFailed;
+    // No flash answering: the identification reads all zero (or all ones).
+    const bool bSilent = (jedec[0] == 0 && jedec[1] == 0 && jedec[2] == 0) ||
+                         (jedec[0] == 0xFF && jedec[1] == 0xFF && jedec[2] == 0xFF);
+    if (bSilent)
+        return xq::kErrBadArgument;
+    return bBusy ? xq::kErrFlashBusyAtStart : 0;
+}
+
+// ---------------------------------------------------------------- erase, program, verify, read
+
+int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progress)
+{
+    if (nCount == 0)
+        return xq::kErrBadArgument;
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return xq::kErrFlashBusyAtStart;
+    if (nCount == -1)
+        return m_link.SendCmdWE(flash::kChipErase, 0, 0, nullptr, 0);
+    if (nCount < 0)
+        return 0;
+    Report(progress, InitialPercent(nCount));
+
+    const int64_t nTotal = (int64_t(nCount) + flash::kSectorSize - 1) / flash::kSectorSize * flash::kSectorSize;
+    const uint32_t nBase = uint32_t(nStart) & ~uint32_t(flash::kSectorSize - 1);
+    // A flash erases the whole aligned unit that contains the address, so a
+    // block erase is used only where the block starts; elsewhere 4 KiB
+    // sectors. Exactly [start rounded down, + count rounded up) is erased.
+    int64_t nOffset = 0;
+    while (nOffset < nTotal) {
+        const uint32_t nAt = nBase + uint32_t(nOffset);
+        const int64_t nLeft = nTotal - nOffset;
+        uint8_t nCmd = flash::kSectorErase;
+        int32_t nUnit = flash::kSectorSize;
+        if (nAt % flash::kBlock64Size == 0 && nLeft >= flash::kBlock64Size) {
+            nCmd = flash::kBlock64Erase;
+            nUnit = flash::kBlock64Size;
+        } else if (nAt % flash::kBlock32Size == 0 && nLeft >= flash::kBlock32Size) {
+            nCmd = flash::kBlock32Erase;
+            nUnit = flash::kBlock32Size;
+        }
+        const int r = m_link.SendCmdWE(nCmd, nAt, 3, nullptr, 0);
+        if (r != 0)
+            return r;
+        nOffset += nUnit;
+        Report(progress, nOffset * 100 / nTotal);
+    }
+    return 0;
+}
+
+int FlashOps::ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress)
+{
+    int32_t nDone = 0;
+    int32_t nPiece = FirstPagePiece(nStart, nCount);
+    while (nDone < nCount) {
+        const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + nDone), 3, pData + nDone, nPiece);
+        if (r != 0)
+            return r;
+        nDone += nPiece;
+        Report(progress, int64_t(nDone) * 100 / nCount);
+        nPiece = std::min(nCount - nDone, flash::kPageSize);
+    }
+    return 0;
+}
+
+int FlashOps::ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSwap,
+                           const ProgressFn& progress)
+{
+    if (!pData || nCount <= 0 || nStart < 0)
+        return xq::kErrBadArgument;
+    std::vector<uint8_t> swapped;
+    if (bSwap && nCount > 1) {
+        swapped.assign(pData, pData + nCount);
+        ChipLink::SwapWords(swapped.data(), nCount);
+        pData = swapped.data();
+    }
+    Report(progress, InitialPercent(nCount));
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return xq::kErrFlashBusyAtStart;
+    return ProgramPages(nStart, pData, nCount, progress);
+}
+
+int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
+                                    const ProgressFn& progress)
+{
+    if (!pImage || nCount < 1 || nStart < 0)
+        return xq::kErrBadArgument;
+    std::vector<uint8_t> swapped;
+    if (bSwap && nCount > 1) {
+        swapped.assign(pImage, pImage + nCount);
+        ChipLink::SwapWords(swapped.data(), nCount);
+        pImage = swapped.data();
+    }
+    const int64_t nSpan = kEncryptedPasses * int64_t(nCount);
+    Report(progress, InitialPercent(nSpan));
+
+    m_link.SetMode(xq::port::kModeFlash);
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return xq::kErrFlashBusyAtStart;
+    const int32_t nT = (nCount >= 4 && LoadLe32(pImage) == kSecondRegionMagic) ? kSecondRegion : 0;
+    m_link.SetMode(xq::port::kModeEncrypted);
+
+    // Zero pass: what the flash returns for zeros programmed in mode 2 is the key.
+    const std::vector<uint8_t> zeros(flash::kPageSize, 0);
+    for (int32_t p = 0; p < nCount; p += flash::kPageSize) {
+        m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + p), 3, zeros.data(), flash::kPageSize);
+        Report(progress, (int64_t(p) + flash::kPageSize) * 100 / nSpan);
+    }
+    std::vector<uint8_t> key(size_t(nCount), 0);
+    int r = FastReadFlash(key.data(), nCount, nStart);
+    if (r != 0)
+        return r;
+    EraseFlash(nStart, nCount);
+
+    int64_t nProgrammed = nCount;
+    auto programRange = [&](int32_t nFrom, int32_t nTo, bool bPageAligned) {
+        int32_t nDone = nFrom;
+        int32_t nPiece = bPageAligned ? FirstPagePiece(nStart, nTo - nFrom) : std::min(nTo - nFrom, flash::kPageSize);
+        while (nDone < nTo) {
+            const int rc = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + nDone), 3, pImage + nDone, nPiece);
+            if (rc != 0)
+                return rc;
+            nDone += nPiece;
+            nProgrammed += nPiece;
+            Report(progress, nProgrammed * 100 / nSpan);
+            nPiece = std::min(nTo - nDone, flash::kPageSize);
+        }
+        return 0;
+    };
+
+    // Second region, in mode 2 (never past the end of the image).
+    if (nT != 0 && int64_t(nStart) + nCount > kPlainHead) {
+        r = programRange(kPlainHead, std::min(kPlainHead + nT - kSecondRegionPlainTail, nCount), true);
+        if (r != 0)
+            return r;
+    }
+    // The rest of the image, in mode 2.
+    if (int64_t(nCount) - (kPlainHead + nT) <= 0)
+        return xq::kErrModeChange;
+    r = programRange(kPlainHead + nT, nCount, false);
+    if (r != 0)
+        return r;
+    // The head, and the second region's tail, in mode 1.
+    m_link.SetMode(xq::port::kModeFlash);
+    r = programRange(0, kPlainHead, false);
+    if (r != 0)
+        return r;
+    if (nT != 0) {
+        const int32_t nTail = nT + kPlainTailOffset;
+        r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + nTail), 3, pImage + nTail, kSecondRegionPlainTail);
+        if (r != 0)
+            return r;
+        nProgrammed += kSecondRegionPlainTail;
+        Report(progress, nProgrammed * 100 / nSpan);
+    }
+
+    std::vector<uint8_t> readBack(size_t(nCount), 0);
+    r = FastReadFlash(readBack.data(), nCount, nStart);
+    if (r != 0)
+        return r;
+    for (int32_t i = 0; i + 4 <= nCount; i += 4) {
+        const uint32_t nD = LoadLe32(pImage + i);
+        const uint32_t nR = LoadLe32(readBack.data() + i);
+        const uint32_t nK = LoadLe32(key.data() + i);
+        if (nD != nR && nR != (nD ^ nK))
+            return xq::kErrEncryptedReadBack;
+    }
+    return 0;
+}
+
+int FlashOps::RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize)
+{
+    const int32_t nSector = nAddress & ~(flash::kSectorSize - 1);
+    if (nAddress == nSector && nSize == flash::kSectorSize) {
+        int r = EraseFlash(nAddress, nSize);
+        if (r == 0)
+            r = ProgramFlash(nAddress, pImage, nSize, false);
+        if (r != 0)
+            return r;
+        std::vector<uint8_t> check(static_cast<size_t>(nSize));
+        r = m_link.SendCmdRead(check.data(), nSize, flash::kRead, uint32_t(nAddress), 3);
+        if (r != 0)
+            return r;
+        return std::memcmp(check.data(), pImage, size_t(nSize)) == 0 ? 0 : xq::kErrRepairFailed;
+    }
+    // The piece covers part of a sector: keep the sector's other bytes, read
+    // before the erase, and put them back with the piece.
+    std::vector<uint8_t> sector(flash::kSectorSize);
+    int r = m_link.SendCmdRead(sector.data(), flash::kSectorSize, flash::kRead, uint32_t(nSector), 3);
+    if (r != 0)
+        return r;
+    std::memcpy(sector.data() + (nAddress - nSector), pImage, size_t(nSize));
+    r = EraseFlash(nSector, flash::kSectorSize);
+    if (r == 0)
+        r = ProgramFlash(nSector, sector.data(), flash::kSectorSize, false);
+    if (r != 0)
+        return r;
+    std::vector<uint8_t> check(flash::kSectorSize);
+    r = m_link.SendCmdRead(check.data(), flash::kSectorSize, flash::kRead, uint32_t(nSector), 3);
+    if (r != 0)
+        return r;
+    return check == sector ? 0 : xq::kErrRepairFailed;
+}
+
+int FlashOps::VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress)
+{
+    if (!pImage || nCount <= 0 || nStart < 0)
+        return xq::kErrBadArgument;
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return xq::kErrFlashBusyAtStart;
+    Report(progress, InitialPercent(nCount));
+    m_link.SetMode(xq::port::kModeFlash);
+
+    std::vector<uint8_t> work(kVerifyChunk);
+    int32_t nDone = 0;
+    int32_t nChunk = std::min(kVerifyChunk - (nStart & 0xEFFF), nCount);
+    while (nDone < nCount) {
+        const int nReadRc = m_link.SendCmdRead(work.data(), nChunk, flash::kRead, uint32_t(nStart + nDone), 3);
+        // Pieces never cross a sector boundary, so a repair stays inside its piece.
+        for (int32_t o = 0; o < nChunk;) {
+            const int32_t nAddress = nStart + nDone + o;
+            const int32_t nSize = std::min(nChunk - o, flash::kSectorSize - (nAddress & (flash::kSectorSize - 1)));
+            const uint8_t* pExpected = pImage + nDone + o;
+            if (std::memcmp(work.data() + o, pExpected, size_t(nSize)) == 0) {
+                if (nReadRc != 0)
+                    return nReadRc;
+            } else {
+                const int r = RepairPiece(pExpected, nAddress, nSize);
+                if (r != 0)
+                    return r;
+            }
+            o += nSize;
+        }
+        nDone += nChunk;
+        Report(progress, int64_t(nDone) * 100 / nCount);
+        nChunk = std::min(nCount - nDone, kVerifyChunk);
+    }
+    return 0;
+}
+
+int FlashOps::ReadFlashPieces(uint8_t* pBuffer, int32_t nCount, int32_t nStart, bool bFast,
+                              const ProgressFn& progress)
+{
+    if (!pBuffer || nCount <= 0 || nStart < 0)
+        return xq::kErrBadArgument;
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return xq::kErrFlashBusyAtStart;
+    Report(progress, InitialPercent(nCount));
+    int32_t nDone = 0;
+    int32_t nPiece = FirstPagePiece(nStart, nCount);
+    while (nDone < nCount) {
+        const int r = bFast ? m_link.SendCmdRead(pBuffer + nDone, nPiece, flash::kFastRead, uint32_t(nStart + nDone), 4)
+                            : m_link.SendCmdRead(pBuffer + nDone, nPiece, flash::kRead, uint32_t(nStart + nDone), 3);
+        if (r != 0)
+            return r;
+        nDone += nPiece;
+        Report(progress, int64_t(nDone) * 100 / nCount);
+        nPiece = std::min(nCount - nDone, ChipLink::kMemFrameSize);
+    }
+    return 0;
+}
+
+int FlashOps::ReadFlashData(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress)
+{
+    return ReadFlashPieces(pBuffer, nCount, nStart, false, progress);
+}
+
+int FlashOps::FastReadFlash(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress)
+{
+    return ReadFlashPieces(pBuffer, nCount, nStart, true, progress);
+}
+
+// ---------------------------------------------------------------- status and security registers
+
+int FlashOps::ReadProtectBit()
+{
+    m_link.WaitReady(flash::kStatusBusy);
+    uint8_t nStatus = 0;
+    m_link.SendCmdRead(&nStatus, 1, flash::kReadStatus, 0, 0);
+    return nStatus & flash::kProtectBit;
+}
+
+int FlashOps::WriteStatus(uint8_t nValue)
+{
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return xq::kErrFlashBusyAtStart;
+    m_link.SendCmdWE(flash::kWriteStatus, 0, 0, &nValue, 1);
+    return 0;
+}
+
+int FlashOps::ClearStatus()
+{
+    return WriteStatus(0);
+}
+
+int FlashOps::EraseSecurity(int32_t nAddress, int32_t nCount)
+{
+    if (!SecurityRangeOk(nAddress, nCount))
+        return xq::kErrBadArgument;
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return xq::kErrFlashBusyAtStart;
+    int32_t nDone = 0;
+    int32_t nPiece = FirstPagePiece(nAddress, nCount);
+    int r = 0;
+    while (nDone < nCount) {
+        r = m_link.SendCmdWE(flash::kSecurityErase, uint32_t(nAddress + nDone), 3, nullptr, 0);
+        if (r != 0)
+            return r;
+        nDone += nPiece;
+        nPiece = std::min(nCount - nDone, flash::kPageSize);
+    }
+    return r;
+}
+
+int FlashOps::ProgramSecurity(int32_t nAddress, const uint8_t* pData, int32_t nCount)
+{
+    if (!pData || !SecurityRangeOk(nAddress, nCount))
+        return xq::kErrBadArgument;
+    int32_t nDone = 0;
+    int32_t nPiece = FirstPagePiece(nAddress, nCount);
+    while (nDone < nCount) {
+        const int r = m_link.SendCmdWE(flash::kSecurityProgram, uint32_t(nAddress + nDone), 3, pData + nDone, nPiece);
+        if (r != 0)
+            return r;
+        nDone += nPiece;
+        nPiece = std::min(nCount - nDone, flash::kPageSize);
+    }
+    return 0;
+}
+
+int FlashOps::ReadSecurity(uint8_t* pBuffer, int32_t nCount, int32_t nAddress)
+{
+    if (!pBuffer || !SecurityRangeOk(nAddress, nCount))
+        return xq::kErrBadArgument;
+    m_link.WaitReady(flash::kStatusBusy);
+    uint8_t scratch[260];
+    int32_t nDone = 0;
+    int32_t nPiece = FirstPagePiece(nAddress, nCount);
+    while (nDone < nCount) {
+        // The first byte after the address is a dummy byte.
+        const int r = m_link.SendCmdRead(scratch, nPiece + 1, flash::kSecurityRead, uint32_t(nAddress + nDone), 3);
+        if (r != 0)
+            return r;
+        std::memcpy(pBuffer + nDone, scratch + 1, size_t(nPiece));
+        nDone += nPiece;
+        nPiece = std::min(nCount - nDone, flash::kPageSize);
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------- static data header
+
+int FlashOps::ScanMagic(const uint8_t* pBuffer, int nLength)
+{
+    if (!pBuffer || nLength <= kHeaderSize)
+        return xq::kNotFound;
+    for (int p = 0; p + kHeaderSize + 1 <= nLength; p += 4) {
+        if (pBuffer[p] != 'X' || pBuffer[p + 1] != 'Q')
+            continue;
+        int32_t nTotal;
+        std::memcpy(&nTotal, pBuffer + p + kHeaderTotalAt, sizeof nTotal);
+        if (nTotal > 0 && nTotal < nLength)
+            return p;
+    }
+    return xq::kNotFound;
+}
+
+int FlashOps::SearchHeader(int32_t nStart, int32_t nLength, int32_t* pOffset, uint8_t* pRecord,
+                           int32_t nRecordCapacity)
+{
+    if (nLength <= 0)
+        return xq::kErrBadArgument;
+    if (!m_link.IsOpen())
+        return xq::kErrNotOpen;
+    const int64_t nArea = (int64_t(nLength) + flash::kSectorSize - 1) / flash::kSectorSize * flash::kSectorSize;
+    if (nArea > INT32_MAX) {
+        if (pOffset)
+            *pOffset = xq::kNotFound;
+        return 0;
+    }
+    std::vector<uint8_t> area(size_t(nArea), 0);
+    m_link.SetMode(xq::port::kModeFlash);
+    for (int64_t nAt = 0; nAt < nArea; nAt += flash::kPageSize) {
+        const int nPiece = int(std::min<int64_t>(nArea - nAt, flash::kPageSize));
+        m_link.SendCmdRead(area.data() + nAt, nPiece, flash::kRead, uint32_t(nStart + nAt), 3);
+    }
+    ChipLink::SwapWords(area.data(), int(nArea));
+    const int nOffset = ScanMagic(area.data(), int(nArea));
+    if (pOffset)
+        *pOffset = nOffset;
+    if (pRecord && nOffset >= 0) {
+        int32_t nUsed;
+        std::memcpy(&nUsed, area.data() + nOffset + kHeaderUsedAt, sizeof nUsed);
+        // The used length comes from flash: copy only a record that lies
+        // inside the area read and fits the caller's buffer.
+        const int64_t nRecord = int64_t(nUsed) + kHeaderSize;
+        if (nUsed >= 0 && nRecord <= nLength && nOffset + nRecord <= nArea && nRecord <= nRecordCapacity)
+            std::memcpy(pRecord, area.data() + nOffset, size_t(nRecord));
+    }
+    return 0;
+}

@@ -1,0 +1,64 @@
+// FlashOps: the serial NOR flash operations, sent through the chip's flash
+// pass-through (link mode 1, and mode 2 for encrypted programming):
+// identification, erase, program (plain and encrypted), verify with repair,
+// reads, the status register, the security registers and the static data
+// header search.
+#pragma once
+
+#include "chiplink.h"
+
+#include <cstdint>
+#include <functional>
+
+// Progress of a long operation: one percent 0..100; may be empty.
+using ProgressFn = std::function<void(int)>;
+
+struct FlashInfo {
+    uint8_t nManufacturerId = 0;
+    uint8_t nDeviceId = 0;
+    uint8_t nMemoryType = 0;
+    uint8_t nCapacity = 0;
+    uint32_t nPageSize = 0;
+    uint32_t nSectorSize = 0;
+    uint32_t nTotalSize = 0;
+    uint32_t uniqueId[4] = {0, 0, 0, 0};
+};
+
+class FlashOps {
+public:
+    explicit FlashOps(ChipLink& link) : m_link(link) {}
+
+    int ReadFlashInfo(FlashInfo* pInfo);
+    // nCount kWholeChip erases the whole chip.
+    int EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progress = {});
+    int ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSwap, const ProgressFn& progress = {});
+    int ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
+                              const ProgressFn& progress = {});
+    int VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
+    int ReadFlashData(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
+    int FastReadFlash(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
+
+    // Status register.
+    int ReadProtectBit();
+    int WriteStatus(uint8_t nValue);
+    int ClearStatus();
+
+    // Security registers (512 bytes).
+    int EraseSecurity(int32_t nAddress, int32_t nCount);
+    int ProgramSecurity(int32_t nAddress, const uint8_t* pData, int32_t nCount);
+    int ReadSecurity(uint8_t* pBuffer, int32_t nCount, int32_t nAddress);
+
+    // Static data header search over [nStart, nStart + nLength rounded up to
+    // a sector): *pOffset is the record's offset or kNotFound.
+    int SearchHeader(int32_t nStart, int32_t nLength, int32_t* pOffset, uint8_t* pRecord = nullptr,
+                     int32_t nRecordCapacity = 0);
+    // The offset of the first "XQ" header with a plausible total, or kNotFound.
+    static int ScanMagic(const uint8_t* pBuffer, int nLength);
+
+private:
+    int ReadFlashPieces(uint8_t* pBuffer, int32_t nCount, int32_t nStart, bool bFast, const ProgressFn& progress);
+    int ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress);
+    int RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize);
+
+    ChipLink& m_link;
+};

@@ -1,0 +1,22 @@
+#include "results.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+namespace xq {
+
+QString ResultText(int nResult)
+{
+    switch (nResult) {
+    case kOk: return QString();
+    case kErrFileAccess: return QCoreApplication::translate("Result", "文件访问失败");
+    case kErrFileOpen: return QCoreApplication::translate("Result", "文件打开错误");
+    case kErrFlashBusyTimeout:
+    case kErrFlashBusyAtStart: return QCoreApplication::translate("Result", "发生超时 %1").arg(nResult);
+    case kErrRepairFailed: return QCoreApplication::translate("Result", "校验失败");
+    case kErrEncryptedReadBack: return QCoreApplication::translate("Result", "SPI 异常");
+    default: return QCoreApplication::translate("Result", "未知错误 %1").arg(nResult);
+    }
+}
+
+}  // namespace xq

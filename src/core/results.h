@@ -1,0 +1,58 @@
+// Named results of every layer: the adapter library, the link, the chip,
+// files and the static data workbook, plus the operation kinds the tabs and
+// workers report. Results are plain ints, 0 for success; a code that no
+// layer names here is passed through unchanged (ResultText calls it unknown).
+//
+// This header needs nothing but the compiler, so that the adapter library,
+// which does not use Qt, takes its codes from here too.
+#pragma once
+
+class QString;
+
+namespace xq {
+
+constexpr int kOk = 0;  // success
+
+// ---- link (SpiFtdi) and chip (SpiFlashCtrl)
+constexpr int kErrBadArgument = -1;         // bad argument, no adapter, link closed, or unknown chip/flash answer
+constexpr int kErrNotOpen = -2;             // the link is not open
+constexpr int kErrModeChange = -3;          // a link mode change did not take effect; image too small to encrypt
+constexpr int kErrEncryptedReadBack = -4;   // encrypted programming read back an unexpected word
+constexpr int kErrFlashBusyTimeout = 258;   // the flash was still busy 6000 ms after a write-type command
+constexpr int kErrFlashBusyAtStart = -258;  // the flash was busy or write-enabled before an operation
+constexpr int kErrRepairFailed = 323;       // a rewritten 4 KiB block (or a static record) still differs
+
+// ---- adapter library (mpsse). Clear of the codes above, so that a log line
+// always tells which layer failed.
+constexpr int kErrAdapterArgument = 1001;   // null pointer, negative length or closed context
+constexpr int kErrUsbWrite = 1002;          // the USB write failed (device gone, pipe error)
+constexpr int kErrUsbRead = 1003;           // the USB read failed
+constexpr int kErrUsbReadTimeout = 1004;    // the adapter did not deliver the reply in time
+constexpr int kErrAdapterBadCommand = 1005; // the engine rejected a command (0xFA answer)
+
+// ---- files
+constexpr int kErrFileAccess = 5;        // an output file could not be written
+constexpr int kErrFileOpen = 110;        // an input file could not be opened
+constexpr int kErrStyleSheetOpen = -1;   // the style sheet could not be opened
+
+// ---- static data workbook and record. These overlap the chip's values but
+// never travel with them: only the static data tab and xqprog see them.
+constexpr int kErrWorkbookUnreadable = -1;    // no such file, not a workbook, or no data sheet
+constexpr int kErrWorkbookBadSheet = -3;    // a sheet cannot be read, or a data sheet does not end in column I
+constexpr int kErrRecordLengthMismatch = 1;   // the record's used length differs from the layout's
+constexpr int kErrRecordNoLayout = 2;         // no layout loaded, or no record given
+
+// ---- request markers
+constexpr int kWholeChip = -1;  // an erase count or read length meaning the whole flash
+constexpr int kNotFound = -1;   // the static data header search found no record
+
+// ---- operation kinds (nOpt of finish(nOpt, bState))
+constexpr int kOptRead = 0;
+constexpr int kOptWrite = 1;
+constexpr int kOptReset = 2;
+
+// The log line for a result: "" for success, the specific line of the codes
+// that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest.
+QString ResultText(int nResult);
+
+}  // namespace xq
