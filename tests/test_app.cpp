@@ -19,7 +19,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextFrame>
 #include <QToolBar>
 #include <QtTest>
 
@@ -339,11 +341,15 @@ private slots:
         QVERIFY(dlg.InterfacesFound());
         dlg.findChild<QPushButton*>("pbRefreshInfo")->click();
         QCOMPARE(dlg.findChild<QLabel*>("lblMcu")->text(), model);
-        const QStringList lines = dlg.findChild<QLabel*>("lblFlashInfo")->text().split("\n\n");
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0], QString("厂商ID   : EF\t\t设备ID   : 14"));
-        QCOMPARE(lines[1], sizeLine);
-        QCOMPARE(lines[2], QString("序列号\t : 0A1B2C3D-00000001-DEADBEEF-12345678"));
+        // The lines are shown as a table: each label beside its value, in a row per line.
+        QTextDocument shown;
+        shown.setHtml(dlg.findChild<QLabel*>("lblFlashInfo")->text());
+        auto squash = [](QString strText) {
+            return strText.remove(QRegularExpression("[\\s:\\x{00A0}]"));
+        };
+        QCOMPARE(squash(shown.toPlainText()),
+                 squash("厂商ID : EF 设备ID : 14" + sizeLine + "序列号 : 0A1B2C3D-00000001-DEADBEEF-12345678"));
+        QCOMPARE(shown.rootFrame()->childFrames().size(), 1);  // one table
         QVERIFY(!dlg.Ctrl()->IsOpen());
     }
 
