@@ -174,6 +174,18 @@ int FlashOps::ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount,
     return ProgramPages(nStart, pData, nCount, progress);
 }
 
+// One encrypted programming run: the image (already in flash byte order),
+// where it goes, and the progress over both passes.
+struct FlashOps::EncryptedJob {
+    int32_t nStart;
+    const uint8_t* pImage;
+    int32_t nCount;
+    int32_t nSecond;  // kSecondRegion when the image has one, else 0
+    const ProgressFn& progress;
+    int64_t nSpan;        // both passes, in bytes
+    int64_t nProgrammed;  // bytes of both passes done
+};
+
 int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
                                     const ProgressFn& progress)
 {
@@ -185,81 +197,105 @@ int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32
         ChipLink::SwapWords(swapped.data(), nCount);
         pImage = swapped.data();
     }
-    const int64_t nSpan = kEncryptedPasses * int64_t(nCount);
-    Report(progress, InitialPercent(nSpan));
+    EncryptedJob job{nStart, pImage, nCount, 0, progress, kEncryptedPasses * int64_t(nCount), 0};
+    Report(progress, InitialPercent(job.nSpan));
 
     m_link.SetMode(xq::port::kModeFlash);
     if (m_link.WaitReady(flash::kStatusBusyOrWel))
         return xq::kErrFlashBusyAtStart;
-    const int32_t nT = (nCount >= 4 && LoadLe32(pImage) == kSecondRegionMagic) ? kSecondRegion : 0;
+    job.nSecond = (nCount >= 4 && LoadLe32(pImage) == kSecondRegionMagic) ? kSecondRegion : 0;
     m_link.SetMode(xq::port::kModeEncrypted);
 
+    std::vector<uint8_t> key(size_t(nCount), 0);
+    int r = ReadEncryptionKey(job, key);
+    if (r == 0)
+        r = ProgramEncryptedImage(job);
+    if (r == 0)
+        r = CheckEncryptedReadBack(job, key);
+    return r;
+}
+
+int FlashOps::ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key)
+{
     // Zero pass: what the flash returns for zeros programmed in mode 2 is the key.
     const std::vector<uint8_t> zeros(flash::kPageSize, 0);
-    for (int32_t p = 0; p < nCount; p += flash::kPageSize) {
-        m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + p), 3, zeros.data(), flash::kPageSize);
-        Report(progress, (int64_t(p) + flash::kPageSize) * 100 / nSpan);
+    for (int32_t p = 0; p < job.nCount; p += flash::kPageSize) {
+        m_link.SendCmdWE(flash::kPageProgram, uint32_t(job.nStart + p), 3, zeros.data(), flash::kPageSize);
+        Report(job.progress, (int64_t(p) + flash::kPageSize) * 100 / job.nSpan);
     }
-    std::vector<uint8_t> key(size_t(nCount), 0);
-    int r = FastReadFlash(key.data(), nCount, nStart);
+    job.nProgrammed = job.nCount;
+    const int r = FastReadFlash(key.data(), job.nCount, job.nStart);
     if (r != 0)
         return r;
-    EraseFlash(nStart, nCount);
+    EraseFlash(job.nStart, job.nCount);
+    return xq::kOk;
+}
 
-    int64_t nProgrammed = nCount;
-    auto programRange = [&](int32_t nFrom, int32_t nTo, bool bPageAligned) {
-        int32_t nDone = nFrom;
-        int32_t nPiece = bPageAligned ? FirstPagePiece(nStart, nTo - nFrom) : std::min(nTo - nFrom, flash::kPageSize);
-        while (nDone < nTo) {
-            const int rc = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + nDone), 3, pImage + nDone, nPiece);
-            if (rc != 0)
-                return rc;
-            nDone += nPiece;
-            nProgrammed += nPiece;
-            Report(progress, nProgrammed * 100 / nSpan);
-            nPiece = std::min(nTo - nDone, flash::kPageSize);
-        }
-        return 0;
-    };
-
+int FlashOps::ProgramEncryptedImage(EncryptedJob& job)
+{
+    const int32_t nCount = job.nCount;
     // Second region, in mode 2 (never past the end of the image).
-    if (nT != 0 && int64_t(nStart) + nCount > kPlainHead) {
-        r = programRange(kPlainHead, std::min(kPlainHead + nT - kSecondRegionPlainTail, nCount), true);
+    if (job.nSecond != 0 && int64_t(job.nStart) + nCount > kPlainHead) {
+        const int r = ProgramEncryptedRange(
+            job, kPlainHead, std::min(kPlainHead + job.nSecond - kSecondRegionPlainTail, nCount), true);
         if (r != 0)
             return r;
     }
     // The rest of the image, in mode 2.
-    if (int64_t(nCount) - (kPlainHead + nT) <= 0)
+    if (int64_t(nCount) - (kPlainHead + job.nSecond) <= 0)
         return xq::kErrModeChange;
-    r = programRange(kPlainHead + nT, nCount, false);
+    int r = ProgramEncryptedRange(job, kPlainHead + job.nSecond, nCount, false);
     if (r != 0)
         return r;
     // The head, and the second region's tail, in mode 1.
     m_link.SetMode(xq::port::kModeFlash);
-    r = programRange(0, kPlainHead, false);
+    r = ProgramEncryptedRange(job, 0, kPlainHead, false);
+    if (r != 0 || job.nSecond == 0)
+        return r;
+    const int32_t nTail = job.nSecond + kPlainTailOffset;
+    r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(job.nStart + nTail), 3, job.pImage + nTail,
+                         kSecondRegionPlainTail);
     if (r != 0)
         return r;
-    if (nT != 0) {
-        const int32_t nTail = nT + kPlainTailOffset;
-        r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + nTail), 3, pImage + nTail, kSecondRegionPlainTail);
+    job.nProgrammed += kSecondRegionPlainTail;
+    Report(job.progress, job.nProgrammed * 100 / job.nSpan);
+    return xq::kOk;
+}
+
+int FlashOps::ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo, bool bPageAligned)
+{
+    int32_t nDone = nFrom;
+    int32_t nPiece =
+        bPageAligned ? FirstPagePiece(job.nStart, nTo - nFrom) : std::min(nTo - nFrom, flash::kPageSize);
+    while (nDone < nTo) {
+        const int r =
+            m_link.SendCmdWE(flash::kPageProgram, uint32_t(job.nStart + nDone), 3, job.pImage + nDone, nPiece);
         if (r != 0)
             return r;
-        nProgrammed += kSecondRegionPlainTail;
-        Report(progress, nProgrammed * 100 / nSpan);
+        nDone += nPiece;
+        job.nProgrammed += nPiece;
+        Report(job.progress, job.nProgrammed * 100 / job.nSpan);
+        nPiece = std::min(nTo - nDone, flash::kPageSize);
     }
+    return xq::kOk;
+}
 
-    std::vector<uint8_t> readBack(size_t(nCount), 0);
-    r = FastReadFlash(readBack.data(), nCount, nStart);
+int FlashOps::CheckEncryptedReadBack(const EncryptedJob& job, const std::vector<uint8_t>& key)
+{
+    // Every word reads back either as the image's word (plain parts) or as
+    // the image's word XOR the key (encrypted parts).
+    std::vector<uint8_t> readBack(size_t(job.nCount), 0);
+    const int r = FastReadFlash(readBack.data(), job.nCount, job.nStart);
     if (r != 0)
         return r;
-    for (int32_t i = 0; i + 4 <= nCount; i += 4) {
-        const uint32_t nD = LoadLe32(pImage + i);
+    for (int32_t i = 0; i + 4 <= job.nCount; i += 4) {
+        const uint32_t nD = LoadLe32(job.pImage + i);
         const uint32_t nR = LoadLe32(readBack.data() + i);
         const uint32_t nK = LoadLe32(key.data() + i);
         if (nD != nR && nR != (nD ^ nK))
             return xq::kErrEncryptedReadBack;
     }
-    return 0;
+    return xq::kOk;
 }
 
 int FlashOps::RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize)

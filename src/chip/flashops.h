@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 // Progress of a long operation: one percent 0..100; may be empty.
 using ProgressFn = std::function<void(int)>;
@@ -59,6 +60,13 @@ private:
     int ReadFlashPieces(uint8_t* pBuffer, int32_t nCount, int32_t nStart, bool bFast, const ProgressFn& progress);
     int ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress);
     int RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize);
+
+    // The phases of ProgramFlashEncrypted.
+    struct EncryptedJob;
+    int ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key);
+    int ProgramEncryptedImage(EncryptedJob& job);
+    int ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo, bool bPageAligned);
+    int CheckEncryptedReadBack(const EncryptedJob& job, const std::vector<uint8_t>& key);
 
     ChipLink& m_link;
 };
