@@ -8,6 +8,7 @@
 #include <mainwindow.h>
 #include <messagebox.h>
 #include <spiconfig.h>
+#include <staticdata.h>
 #include <stylesheet.h>
 #include <tabwidgetinf.h>
 
@@ -380,6 +381,32 @@ private slots:
         QVERIFY(InstallQtTranslation(*qApp, "zh"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
         QCOMPARE(QCoreApplication::translate("QFileDialog", "File &name:"), QString("文件名称(&N)："));
+    }
+
+    // Last as well: English for good. The longer English texts must fit where the Chinese ones do.
+    void englishTextsFit()
+    {
+        QVERIFY(InstallTranslation(*qApp, "en"));
+        MainWindow w;
+        w.resize(820, 640);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* pPanel = w.findChild<StaticData*>()->findChild<QWidget*>("widgetCtrl");
+        w.findChild<QTabWidget*>("tabWidget")->setCurrentWidget(w.findChild<StaticData*>());
+        QCoreApplication::processEvents();
+        for (QLabel* pLabel : pPanel->findChildren<QLabel*>())
+            QVERIFY2(pLabel->width() >= pLabel->sizeHint().width(), qPrintable(pLabel->text()));
+        QVERIFY(pPanel->findChild<QLabel*>("lblStartAddr")->text().startsWith("Start address"));
+
+        BenchFixture bench;
+        SpiConfig dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const QSize sizeBefore = dlg.size();
+        dlg.findChild<QPushButton*>("pbRefreshInfo")->click();
+        QCoreApplication::processEvents();
+        QVERIFY(dlg.findChild<QLabel*>("lblFlashInfo")->text().contains("Unique ID"));
+        QCOMPARE(dlg.size(), sizeBefore);  // room was there from the start
     }
 };
 

@@ -123,7 +123,11 @@ void TabWidgetXlsx::resizeColumn(int nTabIdx)
     QHeaderView* pHeader = m_tables[i]->horizontalHeader();
     pHeader->resizeSection(kColType, 80);
     pHeader->resizeSection(kColBytes, 80);
-    pHeader->resizeSection(kColReadOnly, 60);
+    // 60 pixels, or what the header's translated text needs ("Read-only" is wider than "只读").
+    const QString strReadOnly = m_tables[i]->horizontalHeaderItem(kColReadOnly)
+                                    ? m_tables[i]->horizontalHeaderItem(kColReadOnly)->text()
+                                    : QString();
+    pHeader->resizeSection(kColReadOnly, qMax(60, pHeader->fontMetrics().horizontalAdvance(strReadOnly) + 16));
     pHeader->setSectionResizeMode(kColDevice, QHeaderView::Stretch);
     const int nWidth = pHeader->sectionSize(kColDevice);
     pHeader->setSectionResizeMode(kColDevice, QHeaderView::Interactive);
