@@ -87,6 +87,17 @@ void MpsseDecoder::Feed(const uint8_t* pData, size_t n)
     m_pending.erase(m_pending.begin(), m_pending.begin() + long(nAt));
 }
 
+size_t MpsseDecoder::TakeReplies(uint8_t* pOut, size_t n)
+{
+    n = n < m_replies.size() ? n : m_replies.size();
+    for (size_t i = 0; i < n; ++i) {
+        pOut[i] = m_replies.front();
+        m_replies.pop_front();
+    }
+    m_nImmediate = m_nImmediate > n ? m_nImmediate - n : 0;
+    return n;
+}
+
 void MpsseDecoder::SetLowByte(uint8_t nValue, uint8_t nDirection)
 {
     // CS asserted means driven low; an input pin floats high (pulled up).
@@ -134,7 +145,8 @@ void MpsseDecoder::Execute(const uint8_t* pCmd)
     case 0x8B: if (m_bHighSpeedChip) m_bDivBy5 = true; else { m_replies.push_back(0xFA); m_replies.push_back(op); ++m_nBadCommands; } break;
     case 0x81: m_replies.push_back(m_bSelected ? 0x00 : kCsPin); break;  // read low byte pins
     case 0x83: m_replies.push_back(0xFF); break;                           // read high byte pins
-    case 0x84: case 0x85: case 0x87: case 0x8C: case 0x8D: case 0x96: case 0x97:
+    case 0x87: m_nImmediate = m_replies.size(); break;  // send immediate
+    case 0x84: case 0x85: case 0x8C: case 0x8D: case 0x96: case 0x97:
         break;
     default:
         m_replies.push_back(0xFA);

@@ -24,6 +24,12 @@ public:
     void Feed(const uint8_t* pData, size_t n);
 
     std::deque<uint8_t>& Replies() { return m_replies; }
+    // Reply bytes at the front of Replies() that a SEND_IMMEDIATE told the
+    // engine to send at once; the rest waits for a full USB packet or the
+    // chip's latency timer.
+    size_t ImmediateReplies() const { return m_nImmediate < m_replies.size() ? m_nImmediate : m_replies.size(); }
+    // Moves n bytes (at most what is queued) from the front of Replies() to pOut.
+    size_t TakeReplies(uint8_t* pOut, size_t n);
     uint32_t SckHz() const;
     uint64_t SpiBytes() const { return m_nSpiBytes; }  // data bytes clocked (idle clocks left out)
     // Nanoseconds of SCK clocking since the last call.
@@ -51,6 +57,7 @@ private:
     bool m_bSelected = false;
     std::vector<uint8_t> m_pending;
     std::deque<uint8_t> m_replies;
+    size_t m_nImmediate = 0;
     uint64_t m_nSpiBytes = 0;
     double m_dSpiNs = 0;
     double m_dObservedNs = 0;

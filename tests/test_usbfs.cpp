@@ -1,0 +1,288 @@
+// libftdi1 and libusb under test: FTDI adapters emulated at the kernel's
+// usbfs interface (tests/usbfs), driven by the production backend and by
+// xqprog, with no seam above libftdi1. Runs under umockdev-wrapper.
+#include "benchfixture.h"
+
+#include <ftdiusbfs.h>
+#include <mpsse.h>
+#include <spiftdi.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QtTest>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The channel the program opens on a two-channel H chip ("FT2232" selector 2).
+constexpr int kXqChannelFt2232H = 1;
+
+struct Result {
+    int nExit = -1;
+    QString strOut;
+};
+
+Result RunXqprog(const QStringList& args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(XQPROG_PATH, QStringList{"--lang", "en"} + args);
+    p.waitForFinished(240000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAll())};
+}
+
+QByteArray Slurp(const QString& strPath)
+{
+    QFile f(strPath);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// Index of the first vendor request matching, or -1.
+int Find(const std::vector<usbfs::ControlRequest>& log, uint8_t nRequest, int nValue = -1, size_t nFrom = 0)
+{
+    for (size_t i = nFrom; i < log.size(); ++i) {
+        if (log[i].nRequestType == 0x40 && log[i].nRequest == nRequest && (nValue < 0 || log[i].nValue == nValue))
+            return int(i);
+    }
+    return -1;
+}
+
+// Without CAP_DAC_OVERRIDE even root obeys a node's mode bits, as an
+// operator outside the udev rule's group does.
+class NoFileOverride {
+public:
+    NoFileOverride()
+    {
+        m_header.version = _LINUX_CAPABILITY_VERSION_3;
+        m_bOk = syscall(SYS_capget, &m_header, m_saved) == 0;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_bOk = m_bOk && syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~NoFileOverride()
+    {
+        if (m_bOk)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+
+private:
+    __user_cap_header_struct m_header{};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_bOk = false;
+};
+
+// Captures what is written to standard error while it lives.
+class StderrCapture {
+public:
+    StderrCapture()
+    {
+        std::fflush(stderr);
+        m_nSaved = dup(2);
+        m_file.open();
+        dup2(m_file.handle(), 2);
+    }
+    QString Text()
+    {
+        std::fflush(stderr);
+        dup2(m_nSaved, 2);
+        close(m_nSaved);
+        m_file.seek(0);
+        return QString::fromUtf8(m_file.readAll());
+    }
+
+private:
+    QTemporaryFile m_file;
+    int m_nSaved = -1;
+};
+
+}  // namespace
+
+class TestUsbfs : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    // An FT2232H at bus 2, port 1 (FT2232-LOC-33) carrying an XQ bench.
+    QString XqBench(usbfs::Emulator& emulator)
+    {
+        const QString strDir = m_dir.filePath(QString("bench-%1").arg(++m_nBenches));
+        usbfs::DeviceSpec spec;
+        spec.strBenchDir = strDir;
+        spec.nBenchChannel = kXqChannelFt2232H;
+        QString strError;
+        if (!emulator.AddDevice(spec, strError))
+            qWarning("%s", qPrintable(strError));
+        return strDir;
+    }
+    int m_nBenches = 0;
+
+private slots:
+    void initTestCase()
+    {
+#ifdef XQ_SANITIZED
+        QSKIP("skipped in the sanitizer build: umockdev's preload library would load ahead of the ASan runtime");
+#endif
+        if (!usbfs::UnderPreload())
+            QSKIP("needs umockdev's preload library: run it through umockdev-wrapper");
+        QVERIFY(m_dir.isValid());
+    }
+
+    void namesComeFromTheBusAndPortPath()
+    {
+        usbfs::Emulator emulator;
+        QString strError;
+        usbfs::DeviceSpec spec;  // bus 2, port 1
+        QVERIFY(emulator.AddDevice(spec, strError));
+        spec.chip = usbfs::FtdiChip::FT232H;
+        spec.nBus = 1;
+        spec.ports = {4, 2};  // behind a hub
+        QVERIFY(emulator.AddDevice(spec, strError));
+        spec.chip = usbfs::FtdiChip::FT2232D;
+        spec.nBus = 17;  // a bus number past one hexadecimal digit
+        spec.ports = {1, 4};
+        QVERIFY(emulator.AddDevice(spec, strError));
+
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        QCOMPARE(ftdi.Enumerate(names), 3);
+        std::sort(names.begin(), names.end());
+        QCOMPARE(names, (QList<QByteArray>{"FT2232-LOC-17.260", "FT2232-LOC-33", "FT232H-LOC-322"}));
+        QVERIFY(emulator.UnknownIoctls(0).empty());
+    }
+
+    void openDetachesTheSerialDriverAndSetsTheChipUp()
+    {
+        usbfs::Emulator emulator;
+        XqBench(emulator);
+        QVERIFY(emulator.DriverBound(0, kXqChannelFt2232H));
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        QCOMPARE(ftdi.Enumerate(names), 1);
+        QCOMPARE(ftdi.Open("FT2232-LOC-33", 30000000), 0);
+        QVERIFY(!emulator.DriverBound(0, kXqChannelFt2232H));
+        QVERIFY(emulator.Claimed(0, kXqChannelFt2232H));
+        QVERIFY(emulator.DriverBound(0, 1 - kXqChannelFt2232H));  // the other channel stays a serial port
+
+        // The chip answers through the real stack: the XQ link-mode query.
+        uint8_t mode[5] = {0xFE, 0, 0, 0, 0};
+        QCOMPARE(ftdi.WriteRead(mode, 1, mode, 5), 0);
+
+        const std::vector<usbfs::ControlRequest> log = emulator.ControlLog(0);
+        for (const usbfs::ControlRequest& r : log) {
+            if (r.nRequestType == 0x40)
+                QCOMPARE(r.nIndex & 0xFF, kXqChannelFt2232H + 1);  // every vendor request addresses our channel
+        }
+        // Reset, then purge both directions, a short latency timer, and the
+        // MPSSE entered from a reset bit mode, all before the first MPSSE byte.
+        const int nReset = Find(log, usbfs::sio::kReset, 0);
+        const int nPurgeRx = Find(log, usbfs::sio::kReset, 1, size_t(nReset + 1));
+        const int nPurgeTx = Find(log, usbfs::sio::kReset, 2, size_t(nReset + 1));
+        const int nLatency = Find(log, usbfs::sio::kSetLatency);
+        const int nBitReset = Find(log, usbfs::sio::kSetBitMode, usbfs::sio::kBitModeReset << 8);
+        const int nMpsse = Find(log, usbfs::sio::kSetBitMode, usbfs::sio::kBitModeMpsse << 8);
+        QVERIFY(nReset == Find(log, usbfs::sio::kReset));
+        QVERIFY(nPurgeRx > nReset && nPurgeTx > nReset);
+        QVERIFY(nLatency >= 0 && log[size_t(nLatency)].nValue >= 1 && log[size_t(nLatency)].nValue <= 16);
+        QVERIFY(nBitReset >= 0 && nMpsse == nBitReset + 1);
+        QVERIFY(std::max({nPurgeRx, nPurgeTx, nLatency}) < nMpsse);
+        QCOMPARE(log[size_t(nMpsse)].nBulkBefore, int64_t(0));
+
+        ftdi.Close();
+        const std::vector<usbfs::ControlRequest> after = emulator.ControlLog(0);
+        QCOMPARE(after.back().nRequest, usbfs::sio::kSetBitMode);  // the MPSSE is left on close
+        QCOMPARE(after.back().nValue, uint16_t(usbfs::sio::kBitModeReset << 8));
+        QVERIFY(!emulator.Claimed(0, kXqChannelFt2232H));
+        QVERIFY(emulator.UnknownIoctls(0).empty());
+    }
+
+    void imageWriteAndVerifyAt30MHz()
+    {
+        usbfs::Emulator emulator;
+        const QString strBench = XqBench(emulator);
+        const QByteArray image = RandomBytes(256 * 1024 + 100, 17);
+        const QString strImage = m_dir.filePath("image.bin");
+        QFile f(strImage);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(image) == image.size());
+        f.close();
+
+        const Result r = RunXqprog({"-i", "FT2232-LOC-33", "-r", "30MHz", "write", strImage});
+        QVERIFY2(r.nExit == 0, qPrintable(r.strOut));
+        QVERIFY(r.strOut.contains("Verification succeeded"));
+        QString strError;
+        QVERIFY2(emulator.CloseBench(0, strError), qPrintable(strError));
+        QCOMPARE(Slurp(strBench + "/flash.bin").left(image.size()), image);
+        // Programmed and read back through the emulated endpoints.
+        const usbfs::Traffic t = emulator.TrafficOf(0);
+        QVERIFY(t.bench.nSpiBytes >= 2 * image.size());
+        QVERIFY(t.bench.nBytesIn >= image.size());
+    }
+
+    void permissionDeniedOnTheDeviceNode()
+    {
+        usbfs::Emulator emulator;
+        XqBench(emulator);
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        QCOMPARE(ftdi.Enumerate(names), 1);  // listed: sysfs is readable
+        QVERIFY(QFile::setPermissions(QString::fromStdString(emulator.DevNodeFile(0)), QFileDevice::Permissions()));
+        QString strErr;
+        {
+            NoFileOverride noOverride;
+            StderrCapture capture;
+            QCOMPARE(ftdi.Open("FT2232-LOC-33", 30000000), -1);
+            strErr = capture.Text();
+        }
+        QVERIFY2(strErr.contains("no permission to open the USB adapter"), qPrintable(strErr));
+        QVERIFY(strErr.contains("60-xqprogrammer.rules") && strErr.contains("plugdev"));
+        QVERIFY(emulator.DriverBound(0, kXqChannelFt2232H));  // nothing was touched
+    }
+
+    void deviceVanishingMidTransfer()
+    {
+        usbfs::Emulator emulator;
+        XqBench(emulator);
+        usbfs::Faults faults;
+        faults.nVanishAfterTransfers = 400;  // well into the erase and program
+        emulator.SetFaults(0, faults);
+        const QString strImage = m_dir.filePath("vanish.bin");
+        QFile f(strImage);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(RandomBytes(128 * 1024, 5)) > 0);
+        f.close();
+
+        const Result r = RunXqprog({"-i", "FT2232-LOC-33", "-r", "30MHz", "write", strImage});
+        QVERIFY2(r.nExit != 0, qPrintable(r.strOut));
+        QVERIFY2(r.strOut.contains(QRegularExpression("error 100[23]")), qPrintable(r.strOut));
+        QVERIFY(!r.strOut.contains("Programming succeeded"));
+        QVERIFY(!r.strOut.contains("Verification succeeded"));
+    }
+
+    void replyThatNeverComesTimesOut()
+    {
+        usbfs::Emulator emulator;
+        XqBench(emulator);
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        QCOMPARE(ftdi.Enumerate(names), 1);
+        QCOMPARE(ftdi.Open("FT2232-LOC-33", 30000000), 0);
+        usbfs::Faults faults;
+        faults.bMute = true;
+        emulator.SetFaults(0, faults);
+        uint8_t id[3] = {0x9F, 0, 0};
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(ftdi.WriteRead(id, 3, id, 1), int(mpsse::kErrReadTimeout));
+        QVERIFY(timer.elapsed() < 20000);
+        QVERIFY(emulator.TrafficOf(0).nEmptyInTransfers > 0);  // the chip kept sending status packets
+        ftdi.Close();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUsbfs)
+#include "test_usbfs.moc"
