@@ -25,7 +25,7 @@ public:
     }
     int SetClock(uint32_t) override { return 0; }
     int Open(const QByteArray&, uint32_t) override { return 0; }
-    void Close() override {}
+    int Close() override { return 0; }
     int WriteOnly(const uint8_t*, int) override { return 0; }
     int WriteRead(uint8_t* pRx, int nRx, const uint8_t* pTx, int nTx) override
     {

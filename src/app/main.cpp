@@ -1,18 +1,16 @@
 // xqprogrammer: the programming tool's window.
 //
-//   xqprogrammer                 real adapters; the simulated bench when none is plugged in
+//   xqprogrammer                 real adapters only (never a simulated chip by surprise)
 //   xqprogrammer --simulate[=DIR] the simulated bench (DIR: its directory)
-//   xqprogrammer --hardware      real adapters only
+//   xqprogrammer --hardware      the same as no option, kept for scripts that pass it
 //   --lang zh|en                 the language (default: English for an English locale, else Chinese)
 #include "application.h"
 #include "i18n.h"
 #include "mainwindow.h"
 
 #include <simbench.h>
-#include <spiftdi.h>
 
 #include <QIcon>
-#include <QMetaObject>
 
 #include <cstdio>
 #include <cstring>
@@ -23,7 +21,7 @@ const char* const kUsage =
     "Usage: xqprogrammer [--simulate[=DIR]] [--hardware] [--lang zh|en]\n"
     "The programming tool's window for XQ6130, XQ6230 and XQ6030 chips.\n\n"
     "  --simulate[=DIR]  use the simulated bench (DIR: its directory)\n"
-    "  --hardware        real adapters only\n"
+    "  --hardware        real adapters only (the default)\n"
     "  --lang zh|en      the language (default: English for an English locale, else Chinese)\n"
     "  -h, --help        show this help\n"
     "  -V, --version     show the version\n"
@@ -46,14 +44,6 @@ bool AnswerInfoOption(int argc, char* argv[])
     return false;
 }
 
-// Whether any supported adapter answers on USB.
-bool AdapterPlugged()
-{
-    SpiFtdi probe;
-    QList<QByteArray> names;
-    return probe.Enumerate(names) > 0;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -71,9 +61,7 @@ int main(int argc, char* argv[])
     Q_INIT_RESOURCE(resources);
     app.setWindowIcon(QIcon(":/main/icon/xqprogrammer_48.png"));
 
-    QString strBenchNote;
     bool bSimulate = false;
-    bool bHardware = false;
     QString strBenchDir;
     for (const QString& strArg : args) {
         if (strArg == "--simulate") {
@@ -81,27 +69,15 @@ int main(int argc, char* argv[])
         } else if (strArg.startsWith("--simulate=")) {
             bSimulate = true;
             strBenchDir = strArg.mid(int(strlen("--simulate=")));
-        } else if (strArg == "--hardware") {
-            bHardware = true;
         }
     }
-    if (!bSimulate && !bHardware && !AdapterPlugged()) {
-        bSimulate = true;
-        strBenchNote = QCoreApplication::translate("main", "未检测到USB适配器，使用模拟测试台");
-    }
-    if (bSimulate) {
-        const auto pBench = sim::UseSimulatedBench(strBenchDir);
-        if (strBenchNote.isEmpty())
-            strBenchNote = QCoreApplication::translate("main", "使用模拟测试台");
-        strBenchNote += ": " + pBench->Dir();
-    }
+    if (bSimulate)
+        strBenchDir = sim::UseSimulatedBench(strBenchDir)->Dir();  // the default when none was given
 
     MainWindow window;
     if (bSimulate)
-        window.setWindowTitle(window.windowTitle() + QCoreApplication::translate("main", " [模拟]"));
+        window.ShowSimulatedBench(strBenchDir);
     app.LoadStyleSheet(":/qss/style.qss");
     window.show();
-    if (!strBenchNote.isEmpty())
-        QMetaObject::invokeMethod(&window, "SetLog", Qt::QueuedConnection, Q_ARG(QString, strBenchNote));
     return app.exec();
 }

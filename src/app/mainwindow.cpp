@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QSettings>
+#include <QTimer>
 
 const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
 const char* const kChunkFailure = "QProgressBar::chunk {background-color: #FF6E6E;}";
@@ -57,6 +58,9 @@ MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::Main
     m_runLog.SetEnabled(RunLogFile::EnabledBySettings());
     WireTabs();
     BuildLogMenu();
+    if (!m_pConfig->InterfacesFound())
+        SetLog(tr("未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、"
+                  "当前用户是否属于plugdev组（加入后需重新登录）"));
 
     connect(ui->action_config, &QAction::triggered, m_pConfig, &SpiConfig::exec);
     connect(ui->action_read, &QAction::triggered, this, &MainWindow::SpiRead);
@@ -67,8 +71,34 @@ MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::Main
 
 MainWindow::~MainWindow()
 {
+    if (m_bBusy) {
+        // Only reached when the program ends without the close question
+        // (for instance the session ends): the chip is left as it is.
+        m_bStopRequested = true;
+        TraceOperation(tr("程序退出时操作仍在进行: 已在当前Flash命令完成后停止，芯片上的数据可能不完整"));
+    }
+    StopWorkers();
     delete m_pConfig;
     delete ui;
+}
+
+// Joins every tab's worker thread: after this nothing uses the controller.
+void MainWindow::StopWorkers()
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        if (auto* pTab = qobject_cast<TabWidgetInf*>(ui->tabWidget->widget(i)))
+            pTab->StopWorker();
+    }
+}
+
+void MainWindow::ShowSimulatedBench(const QString& strDir)
+{
+    auto* pLabel = new QLabel(tr("模拟测试台：不会烧写真实芯片"), ui->statusbar);
+    pLabel->setObjectName("lblBench");
+    pLabel->setToolTip(strDir);
+    ui->statusbar->addPermanentWidget(pLabel);
+    setWindowTitle(windowTitle() + tr(" [模拟]"));
+    SetLog(tr("使用模拟测试台: %1").arg(strDir));
 }
 
 void MainWindow::WireTabs()
@@ -132,8 +162,29 @@ void MainWindow::SaveSettings()
     settings.setValue("log_check", ui->action_log->isChecked());
 }
 
+bool MainWindow::AskStopAndQuit()
+{
+    return msgbox::Question(this, tr("请确认"),
+                            tr("操作正在进行中。\n等待: 操作结束后再关闭窗口。\n"
+                               "停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。"),
+                            QMessageBox::Abort | QMessageBox::Cancel,
+                            {{QMessageBox::Abort, tr("停止并退出")}, {QMessageBox::Cancel, tr("等待")}}) ==
+           QMessageBox::Abort;
+}
+
 void MainWindow::closeEvent(QCloseEvent* pEvent)
 {
+    if (m_bBusy) {
+        // The window closes only once the worker has finished: the close
+        // comes back from SpiFinish when the operator chose to stop.
+        pEvent->ignore();
+        if (!m_bQuitWhenDone && AskStopAndQuit()) {
+            m_bQuitWhenDone = true;
+            m_bStopRequested = true;
+            SetLog(tr("正在停止: 当前Flash命令完成后停止操作并退出"));
+        }
+        return;
+    }
     SaveSettings();
     for (int i = 0; i < ui->tabWidget->count(); ++i) {
         if (auto* pTab = qobject_cast<TabWidgetInf*>(ui->tabWidget->widget(i)))
@@ -223,6 +274,8 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
                        .arg(pAction->text(), ui->tabWidget->tabText(ui->tabWidget->currentIndex()).trimmed(),
                             QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
+    m_bStopRequested = false;
+    m_bBusy = true;
     if (bWrite)
         pTab->Write();
     else
@@ -263,6 +316,7 @@ void MainWindow::SpiReset(bool bPressed)
 void MainWindow::SpiFinish(int nOpt, bool bState)
 {
     TraceOperation(tr("结果: %1").arg(bState ? tr("成功") : tr("失败")));
+    m_bBusy = false;
     SetWidgetsEnable(true);
     if (nOpt == xq::kOptRead)
         ui->action_read->setChecked(false);
@@ -272,6 +326,8 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         ui->action_reset->setChecked(false);
     m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
     m_pConfig->Ctrl()->Close();
+    if (m_bQuitWhenDone)
+        QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void MainWindow::SetWidgetsEnable(bool bEnable)

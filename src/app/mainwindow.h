@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <atomic>
+
 class QAction;
 class QHBoxLayout;
 class QLabel;
@@ -26,6 +28,11 @@ public:
 
     SpiConfig* Config() const { return m_pConfig; }
     QProgressBar* ProgressBar() const { return m_pProgressBar; }
+    // Marks the window as running on the simulated bench in DIR: a permanent
+    // status bar label, a title suffix and a log line.
+    void ShowSimulatedBench(const QString& strDir);
+    // Whether an operation runs (from its start until its finish).
+    bool Busy() const { return m_bBusy; }
 
 signals:
     void winStateChange(Qt::WindowStates state);
@@ -57,6 +64,8 @@ private:
     TabWidgetInf* CurrentTab() const;
     void TraceOperation(const QString& strWhat);
     void AppendPlainLogLine(const QString& strLine);
+    bool AskStopAndQuit();
+    void StopWorkers();
 
     Ui::MainWindow* ui;
     QWidget* m_pProgressBox = nullptr;
@@ -67,8 +76,14 @@ private:
     QAction* m_pCopyAction = nullptr;
     QAction* m_pSelectAllAction = nullptr;
     QAction* m_pDeleteAllAction = nullptr;
+    // Owns the controller that the tabs' worker threads use: the destructor
+    // joins those threads before it deletes the dialog.
     SpiConfig* m_pConfig = nullptr;
     RunLogFile m_runLog;
+    bool m_bBusy = false;
+    bool m_bQuitWhenDone = false;  // the operator chose to stop and quit
+    // Set to end the running operation after its current flash command.
+    std::atomic<bool> m_bStopRequested{false};
 };
 
 // Progress chunk styles: operation start and success, failure.

@@ -1,5 +1,6 @@
 #include "messagebox.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 
 namespace msgbox {
@@ -12,11 +13,16 @@ Handler& CurrentHandler()
 }
 
 QMessageBox::StandardButton Show(QWidget* pParent, QMessageBox::Icon icon, const QString& strTitle,
-                                 const QString& strText, QMessageBox::StandardButtons buttons)
+                                 const QString& strText, QMessageBox::StandardButtons buttons,
+                                 const QMap<QMessageBox::StandardButton, QString>& buttonTexts = {})
 {
     if (CurrentHandler())
         return CurrentHandler()(icon, strTitle, strText, buttons);
     QMessageBox box(icon, strTitle, strText, buttons, pParent);
+    for (auto it = buttonTexts.cbegin(); it != buttonTexts.cend(); ++it) {
+        if (QAbstractButton* pButton = box.button(it.key()))
+            pButton->setText(it.value());
+    }
     return QMessageBox::StandardButton(box.exec());
 }
 }  // namespace
@@ -37,9 +43,10 @@ QMessageBox::StandardButton Critical(QWidget* pParent, const QString& strTitle, 
 }
 
 QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, const QString& strText,
-                                     QMessageBox::StandardButtons buttons)
+                                     QMessageBox::StandardButtons buttons,
+                                     const QMap<QMessageBox::StandardButton, QString>& buttonTexts)
 {
-    return Show(pParent, QMessageBox::Question, strTitle, strText, buttons);
+    return Show(pParent, QMessageBox::Question, strTitle, strText, buttons, buttonTexts);
 }
 
 namespace {

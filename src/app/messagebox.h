@@ -2,6 +2,7 @@
 // can answer them instead of blocking on a modal dialog.
 #pragma once
 
+#include <QMap>
 #include <QMessageBox>
 
 #include <functional>
@@ -17,7 +18,8 @@ void SetHandler(Handler handler);
 QMessageBox::StandardButton Warning(QWidget* pParent, const QString& strTitle, const QString& strText);
 QMessageBox::StandardButton Critical(QWidget* pParent, const QString& strTitle, const QString& strText);
 QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, const QString& strText,
-                                     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No);
+                                     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
+                                     const QMap<QMessageBox::StandardButton, QString>& buttonTexts = {});
 
 // File dialogs, answered the same way in tests (an empty answer is a cancel).
 using FileHandler = std::function<QString(const QString& strCaption, const QString& strDir)>;

@@ -20,6 +20,10 @@ public:
     virtual void Read() = 0;
     virtual void LoadSettings() = 0;
     virtual void SaveSettings() = 0;
+    // Ends the tab's worker thread once its running operation has returned,
+    // and waits for it. The window calls it before the controller goes;
+    // calling it again does nothing.
+    virtual void StopWorker() {}
 
 public slots:
     virtual void winStateChanged(Qt::WindowStates state) = 0;

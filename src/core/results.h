@@ -29,6 +29,7 @@ constexpr int kErrUsbWrite = 1002;          // the USB write failed (device gone
 constexpr int kErrUsbRead = 1003;           // the USB read failed
 constexpr int kErrUsbReadTimeout = 1004;    // the adapter did not deliver the reply in time
 constexpr int kErrAdapterBadCommand = 1005; // the engine rejected a command (0xFA answer)
+constexpr int kErrAdapterClose = 1006;      // the adapter was not released cleanly (the simulated bench could not save)
 
 // ---- files
 constexpr int kErrFileAccess = 5;        // an output file could not be written

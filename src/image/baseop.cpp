@@ -95,10 +95,18 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
 
 BaseOp::~BaseOp()
 {
+    StopWorker();
+    delete ui;
+}
+
+void BaseOp::StopWorker()
+{
+    if (!m_pThread)
+        return;
     m_pThread->quit();
     m_pThread->wait();
     m_pThread->deleteLater();
-    delete ui;
+    m_pThread = nullptr;
 }
 
 void BaseOp::SetUpBrowser()

@@ -31,6 +31,7 @@ public:
     void Read() override;
     void LoadSettings() override;
     void SaveSettings() override;
+    void StopWorker() override;
 
     BaseWorker* Worker() const { return m_pWorker; }
     FileSysModel* FileModel() const { return m_pFileModel; }

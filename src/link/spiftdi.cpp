@@ -116,12 +116,18 @@ int SpiFtdi::SetClock(uint32_t nHz)
     return mpsse::SetClock(m_pContext, nHz);
 }
 
-void SpiFtdi::Close()
+int SpiFtdi::Close()
 {
-    if (m_pContext) {
-        mpsse::Close(m_pContext);
-        m_pContext = nullptr;
-    }
+    if (!m_pContext)
+        return 0;
+    const int r = mpsse::Close(m_pContext);
+    m_pContext = nullptr;
+    return r;
+}
+
+QString SpiFtdi::ErrorText() const
+{
+    return QString::fromStdString(mpsse::LastErrorText());
 }
 
 int SpiFtdi::WriteOnly(const uint8_t* pTx, int nLen)

@@ -40,7 +40,8 @@ public:
     int Enumerate(QList<QByteArray>& names) override;
     int SetClock(uint32_t nHz) override;
     int Open(const QByteArray& strName, uint32_t nHz) override;
-    void Close() override;
+    int Close() override;
+    QString ErrorText() const override;
     int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) override;
     int WriteOnly(const uint8_t* pTx, int nLen) override;
     int Idle(uint32_t nMicroseconds) override;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 #include <cstdint>
 
@@ -23,7 +24,9 @@ public:
     virtual int Enumerate(QList<QByteArray>& names) = 0;
     virtual int SetClock(uint32_t nHz) = 0;
     virtual int Open(const QByteArray& strName, uint32_t nHz) = 0;
-    virtual void Close() = 0;
+    // 0, or a code when the adapter could not be released cleanly (a deferred
+    // frame failed, or the simulated bench could not save its chip).
+    virtual int Close() = 0;
     virtual int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) = 0;
     virtual int WriteOnly(const uint8_t* pTx, int nLen) = 0;
     // Lets the adapter wait about nMicroseconds on its side before the next
@@ -48,5 +51,7 @@ public:
         }
         return 0;
     }
+    // The adapter's own text about its last failure on this thread, if any.
+    virtual QString ErrorText() const { return QString(); }
     virtual ~SpiInterface() = default;
 };

@@ -15,6 +15,7 @@ namespace {
 std::mutex g_backendMutex;
 std::shared_ptr<Backend> g_pBackend;
 std::atomic<bool> g_bBatching{true};
+thread_local std::string g_strErrorText;
 
 MpsseEngine* Engine(void* pContext)
 {
@@ -136,10 +137,21 @@ int Idle(void* pContext, uint32_t nMicroseconds)
     return pContext ? Engine(pContext)->Idle(nMicroseconds) : int(kErrBadArgument);
 }
 
+void SetErrorText(const std::string& strText)
+{
+    g_strErrorText = strText;
+}
+
+std::string LastErrorText()
+{
+    return g_strErrorText;
+}
+
 int Close(void* pContext)
 {
     if (!pContext)
         return kErrBadArgument;
+    g_strErrorText.clear();
     const int r = Engine(pContext)->Close();
     delete Engine(pContext);
     return r;

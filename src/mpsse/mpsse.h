@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace mpsse {
 
@@ -66,6 +67,7 @@ enum Result : int {
     kErrUsbRead = xq::kErrUsbRead,
     kErrReadTimeout = xq::kErrUsbReadTimeout,
     kErrBadCommand = xq::kErrAdapterBadCommand,
+    kErrClose = xq::kErrAdapterClose,
 };
 
 // Lists the attached adapters whose vendor/product pair is in pTable. Returns
@@ -91,6 +93,9 @@ int FastRead(void* pContext, uint8_t* pBuffer, int nLength);
 // must stay valid until then; a failure shows up at that call.
 int FastReadLater(void* pContext, uint8_t* pBuffer, int nLength);
 int Close(void* pContext);
+// What the library knows about the last failure on the calling thread, for
+// a log line next to the code (empty when it has nothing to add).
+std::string LastErrorText();
 // Lets the engine wait about nMicroseconds on its own side (SCK clocked with
 // chip select high, no data), so that the next frame starts later without a
 // USB round trip. Queued like a write; 0 or a Result code. FT2232D: no wait.

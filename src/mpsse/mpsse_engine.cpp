@@ -254,7 +254,10 @@ int MpsseEngine::Close()
         SetLowPins(0x00, 0x00);  // every pin back to input
         r = Flush();
     }
+    const int nReleased = m_pTransport->Close();
     m_pTransport.reset();
+    if (r == kOk)
+        r = nReleased;
     return r;
 }
 

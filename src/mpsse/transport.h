@@ -21,7 +21,13 @@ public:
     // Drops whatever the adapter still holds in either direction.
     virtual void Purge() = 0;
     virtual uint32_t ChipType() const = 0;
+    // Releases the device before the transport is destroyed: 0, or a Result
+    // code (with SetErrorText) when that fails; the simulated bench saves here.
+    virtual int Close() { return kOk; }
 };
+
+// Leaves a text for LastErrorText on the calling thread.
+void SetErrorText(const std::string& strText);
 
 // What a backend reports for one attached adapter.
 struct AdapterEntry {

@@ -5,7 +5,56 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace sim {
+
+namespace {
+
+// Whether nobody holds the lock file any more. Its holder keeps an flock()
+// on it for as long as it lives (QLockFile does), so a lock file that can be
+// flock()ed is left over; one that cannot be opened is judged held.
+bool LockHolderGone(const QString& strPath)
+{
+    const int fd = ::open(QFile::encodeName(strPath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool bGone = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return bGone;
+}
+
+}  // namespace
+
+bool TakeBenchLock(QLockFile& lock, const QString& strDir, QString& strError)
+{
+    // No age limit: a lock is stale only when the process that took it is gone,
+    // so a crashed program never blocks the bench, and a long run keeps it.
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0))
+        return true;
+    if (lock.error() == QLockFile::PermissionError) {
+        strError = QString("%1: the bench directory is read-only: bench.lock cannot be created, "
+                           "and the simulated chip could not be saved")
+                       .arg(strDir);
+        return false;
+    }
+    const QString strPath = strDir + "/bench.lock";
+    qint64 nPid = 0;
+    QString strHost, strApp;
+    // QLockFile itself takes over a lock naming a process that is gone; an
+    // empty or unparsable one (a holder killed between creating and writing
+    // it, a damaged disk) it keeps forever.
+    if (lock.error() == QLockFile::LockFailedError && !lock.getLockInfo(&nPid, &strHost, &strApp)) {
+        QLockFile removal(strPath + ".rmlock");  // two programs must not remove each other's new lock
+        if (removal.tryLock(0) && LockHolderGone(strPath) && QFile::remove(strPath) && lock.tryLock(0))
+            return true;
+    }
+    strError = QString("%1: the bench is in use by another program").arg(strDir);
+    return false;
+}
 
 bool LoadExactFile(const QString& strPath, std::vector<uint8_t>& data, QString& strError)
 {
@@ -33,7 +82,7 @@ bool SaveFileAtomically(const QString& strPath, const std::vector<uint8_t>& data
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) != qint64(data.size()) ||
         !file.commit()) {
-        strError = QString("%1: %2").arg(strPath, file.errorString());
+        strError = QString("cannot save %1: %2").arg(strPath, file.errorString());
         return false;
     }
     return true;
@@ -53,12 +102,17 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
     }
     std::unique_ptr<BenchSession> p(new BenchSession(strDir, std::move(pStats)));
     p->m_pLock = std::make_unique<QLockFile>(strDir + "/bench.lock");
-    // No age limit: a lock is stale only when the process that took it is gone,
-    // so a crashed program never blocks the bench, and a long run keeps it.
-    p->m_pLock->setStaleLockTime(0);
-    if (!p->m_pLock->tryLock(0)) {
-        strError = QString("%1: the bench is in use by another program").arg(strDir);
+    if (!TakeBenchLock(*p->m_pLock, strDir, strError))
         return nullptr;
+
+    // The chip is saved when the session ends: a file that cannot be
+    // replaced then is refused now, before any operation runs.
+    for (const char* pName : {"bench.ini", "flash.bin", "security.bin"}) {
+        const QFileInfo file(strDir + "/" + pName);
+        if (file.exists() && !file.isWritable()) {
+            strError = QString("cannot save %1: the file is read-only").arg(file.filePath());
+            return nullptr;
+        }
     }
 
     const QString strIni = strDir + "/bench.ini";
@@ -108,11 +162,21 @@ bool BenchSession::Save(QString& strError)
     return true;
 }
 
+bool BenchSession::Close(QString& strError)
+{
+    if (m_bClosed)
+        return true;
+    m_bClosed = true;
+    // A session that did not load completely must never overwrite the files.
+    const bool bSaved = !m_bLoaded || Save(strError);
+    m_pLock->unlock();
+    return bSaved;
+}
+
 BenchSession::~BenchSession()
 {
     QString strError;
-    // A session that did not load completely must never overwrite the files.
-    if (m_bLoaded && !Save(strError))
+    if (!Close(strError))
         qWarning("simulated bench: %s", qPrintable(strError));
 }
 

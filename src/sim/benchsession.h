@@ -30,6 +30,9 @@ public:
     BenchStats& Stats() { return *m_pStats; }
     // Writes flash.bin, security.bin and the status registers.
     bool Save(QString& strError);
+    // Ends the session: saves, then releases the lock. False with a message
+    // naming the file and the reason when the chip could not be saved.
+    bool Close(QString& strError);
 
 private:
     BenchSession(const QString& strDir, std::shared_ptr<BenchStats> pStats);
@@ -41,7 +44,12 @@ private:
     std::unique_ptr<SpiNorFlash> m_pFlash;
     std::unique_ptr<XqChip> m_pChip;
     bool m_bLoaded = false;
+    bool m_bClosed = false;
 };
+
+// Takes the bench lock; a lock whose holder is gone (also an empty or
+// unparsable one) is taken over. False with a message otherwise.
+bool TakeBenchLock(QLockFile& lock, const QString& strDir, QString& strError);
 
 // Reads a file that must hold exactly nSize bytes; creates it erased (0xFF) when absent.
 bool LoadExactFile(const QString& strPath, std::vector<uint8_t>& data, QString& strError);

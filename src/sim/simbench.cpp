@@ -87,6 +87,19 @@ public:
     }
 
     void Purge() override { m_decoder.Replies().clear(); }
+
+    // Saves the chip and unlocks the bench: a chip that could not be saved
+    // fails the close, so the operation never passes as stored.
+    int Close() override
+    {
+        UpdateCounters();
+        QString strError;
+        if (m_pSession->Close(strError))
+            return mpsse::kOk;
+        qWarning("simulated bench: %s", qPrintable(strError));
+        mpsse::SetErrorText(("simulated bench: " + strError).toStdString());
+        return mpsse::kErrClose;
+    }
     uint32_t ChipType() const override { return mpsse::kChipFt2232H; }
 
 private:

@@ -66,10 +66,21 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
 
 StaticData::~StaticData()
 {
-    m_pThread->quit();
-    m_pThread->wait();
-    m_pThread->deleteLater();
+    StopWorker();
     delete ui;
+}
+
+void StaticData::StopWorker()
+{
+    if (!m_pThread)
+        return;
+    m_pThread->quit();
+    // The worker's send waits for this (the GUI) thread: a record it hands
+    // over while we wait is dropped, which releases the worker.
+    while (!m_pThread->wait(20))
+        QCoreApplication::removePostedEvents(ui->tabXlsx, QEvent::MetaCall);
+    m_pThread->deleteLater();
+    m_pThread = nullptr;
 }
 
 TabWidgetXlsx* StaticData::Xlsx() const

@@ -28,6 +28,7 @@ public:
     void Read() override;
     void LoadSettings() override;
     void SaveSettings() override;
+    void StopWorker() override;
 
     TabWidgetXlsx* Xlsx() const;
     Worker* GetWorker() const { return m_pWorker; }

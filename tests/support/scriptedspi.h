@@ -41,7 +41,7 @@ public:
         nOpenHz = nHz;
         return 0;
     }
-    void Close() override {}
+    int Close() override { return 0; }
     int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) override;
     int WriteOnly(const uint8_t* pTx, int nLen) override;
 
