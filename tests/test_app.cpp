@@ -294,6 +294,41 @@ private slots:
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
     }
 
+    void startWithoutAdapterSaysWhatToCheck()
+    {
+        // Without --simulate the real adapters are the only ones: none
+        // plugged in means an empty list and a hint, never the bench.
+        auto pEmpty = std::make_shared<RecordingBackend>();
+        mpsse::SetBackend(pEmpty);
+        MainWindow w;
+        QVERIFY(!w.Config()->InterfacesFound());
+        QCOMPARE(w.Config()->findChild<QComboBox*>("cmbInfSel")->count(), 0);
+        const QString strLog = LogText(w);
+        QVERIFY(strLog.contains("未找到USB适配器"));
+        for (const char* pHint : {"USB线缆", "udev", "plugdev"})
+            QVERIFY2(strLog.contains(pHint), pHint);
+        QVERIFY(!w.findChild<QLabel*>("lblBench"));
+        QVERIFY(!w.windowTitle().contains("模拟"));
+        mpsse::SetBackend(nullptr);
+    }
+
+    void benchIsMarkedInTheStatusBar()
+    {
+        BenchFixture bench;
+        MainWindow w;
+        QVERIFY(!LogText(w).contains("未找到USB适配器"));
+        w.ShowSimulatedBench(bench.Dir());
+        auto* pLabel = w.statusBar()->findChild<QLabel*>("lblBench");
+        QVERIFY(pLabel);
+        QCOMPARE(pLabel->text(), QString("模拟测试台：不会烧写真实芯片"));
+        QVERIFY(w.windowTitle().endsWith(" [模拟]"));
+        QVERIFY(LogText(w).contains(bench.Dir()));
+        // A status message must not push the marker away.
+        QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, "复位成功!"));
+        w.show();
+        QVERIFY(pLabel->isVisible());
+    }
+
     void dialogWithoutAdapters()
     {
         auto pEmpty = std::make_shared<RecordingBackend>();

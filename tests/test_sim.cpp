@@ -1,6 +1,7 @@
 // The simulated bench: MPSSE decoding, the flash model against datasheet
 // behaviour, the chip's slave port, persistence and faults.
 #include "benchfixture.h"
+#include "tmpfsmount.h"
 
 #include <benchconfig.h>
 #include <benchsession.h>
@@ -11,6 +12,10 @@
 
 #include <QFile>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using Bytes = std::vector<uint8_t>;
 
@@ -346,6 +351,59 @@ private slots:
         QCOMPARE(flash.mid(0x100, 3), QByteArray("\x12\x34\xFF", 3));
         QSettings ini(bench.Dir() + "/bench.ini", QSettings::IniFormat);
         QCOMPARE(ini.value("chip/model").toString(), QString("none"));
+    }
+
+    void leftoverLockFilesAreTakenOver()
+    {
+        BenchFixture bench;
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        ftdi.Enumerate(names);
+        const QString strLock = bench.Dir() + "/bench.lock";
+        for (const QByteArray& content : {QByteArray(), QByteArray("\x01\xFEnot a lock\n")}) {
+            QFile file(strLock);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(content);
+            file.close();
+            QCOMPARE(ftdi.Open(names.first(), 6000000), 0);
+            QCOMPARE(ftdi.Close(), 0);
+            QVERIFY(!QFile::exists(strLock));
+        }
+        // An empty lock whose holder still lives (it keeps an flock on it) stays.
+        QFile held(strLock);
+        QVERIFY(held.open(QIODevice::WriteOnly));
+        QCOMPARE(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+        QCOMPARE(ftdi.Open(names.first(), 6000000), -1);
+        QVERIFY(bench.Backend().LastError().contains("in use"));
+    }
+
+    void benchThatCannotSaveSaysSo()
+    {
+        {
+            TmpfsMount readOnly(64, true);
+            if (!readOnly.Mounted())
+                QSKIP(qPrintable(readOnly.Why()));
+            auto pBench = sim::UseSimulatedBench(readOnly.Path());
+            SpiFtdi ftdi;
+            QList<QByteArray> names;
+            ftdi.Enumerate(names);
+            QCOMPARE(ftdi.Open(names.first(), 6000000), -1);
+            QVERIFY2(pBench->LastError().contains("read-only"), qPrintable(pBench->LastError()));
+        }
+        // Room for the 2 MiB flash, not for the copy that replaces it.
+        TmpfsMount full(3 * 1024);
+        auto pBench = sim::UseSimulatedBench(full.Path());
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        ftdi.Enumerate(names);
+        QCOMPARE(ftdi.Open(names.first(), 6000000), 0);
+        QCOMPARE(ftdi.Close(), int(mpsse::kErrClose));
+        QVERIFY2(ftdi.ErrorText().contains(full.Path() + "/flash.bin") &&
+                     ftdi.ErrorText().contains("No space left on device"),
+                 qPrintable(ftdi.ErrorText()));
+        // The lock went with the session: the next open is not refused as "in use".
+        QVERIFY(!QFile::exists(full.Path() + "/bench.lock"));
+        mpsse::SetBackend(nullptr);
     }
 
     void persistenceLockAndWrongSizes()

@@ -79,9 +79,19 @@ bool LoadExactFile(const QString& strPath, std::vector<uint8_t>& data, QString& 
 bool SaveFileAtomically(const QString& strPath, const std::vector<uint8_t>& data, QString& strError)
 {
     QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) != qint64(data.size()) ||
-        !file.commit()) {
+    const auto* pBytes = reinterpret_cast<const char*>(data.data());
+    const auto nSize = qint64(data.size());
+    qint64 nDone = 0;
+    // A full disk first shows as a short write without a reason; the next
+    // write then fails with it ("No space left on device").
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        for (qint64 n = 0; nDone < nSize; nDone += n) {
+            n = file.write(pBytes + nDone, nSize - nDone);
+            if (n <= 0)
+                break;
+        }
+    }
+    if (nDone != nSize || !file.commit()) {
         strError = QString("cannot save %1: %2").arg(strPath, file.errorString());
         return false;
     }
