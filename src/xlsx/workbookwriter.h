@@ -1,4 +1,4 @@
-// Writes simple workbooks (text, numbers, booleans) with libxlsxwriter.
+// Writes simple workbooks (text, numbers, booleans) as .xlsx files.
 #pragma once
 
 #include <QList>
