@@ -73,7 +73,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: xq-screenshots OUTDIR zh|en\n");
         return 2;
     }
-    const QString strOut = args[1];
+    const QString strOut = QDir(args[1]).absolutePath();
     const QString strLang = args[2];
     if (!InstallTranslation(app, strLang) || !InstallQtTranslation(app, strLang))
         return 2;
@@ -104,7 +104,7 @@ int main(int argc, char* argv[])
 
     BenchFixture bench;
     MainWindow w;
-    w.setWindowTitle(w.windowTitle() + QCoreApplication::translate("main", " [模拟]"));
+    w.ShowSimulatedBench(bench.Dir());
     app.LoadStyleSheet(":/qss/style.qss");
     w.show();
     w.resize(900, 660);
