@@ -4,8 +4,11 @@
 #include "recordingtransport.h"
 
 #include <application.h>
+#include <baseop.h>
+#include <filesysmodel.h>
 #include <i18n.h>
 #include <mainwindow.h>
+#include <runlogfile.h>
 #include <messagebox.h>
 #include <spiconfig.h>
 #include <staticdata.h>
@@ -49,6 +52,7 @@ class TestApp : public QObject {
 
     QTemporaryDir m_cwd;
     QList<BoxRecord> m_boxes;
+    QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 
     QString LogText(MainWindow& w) { return w.findChild<QTextEdit*>("teLog")->toPlainText(); }
     QAction* Action(MainWindow& w, const char* pName) { return w.findChild<QAction*>(pName); }
@@ -60,12 +64,13 @@ private slots:
         QDir::setCurrent(m_cwd.path());
         msgbox::SetHandler([this](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
             m_boxes.append({t, s});
-            return QMessageBox::Ok;
+            return m_answer;
         });
     }
     void init()
     {
         m_boxes.clear();
+        m_answer = QMessageBox::Ok;
         QFile::remove("XqProgrammer.ini");
     }
 
@@ -292,6 +297,69 @@ private slots:
         Action(w, "action_reset")->trigger();
         QVERIFY(LogText(w).endsWith("复位失败: -1"));
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
+    }
+
+    // Starts a 1 MiB image write on the window's image tab; the bench runs
+    // in real time, so the write lasts long enough to be interrupted.
+    void StartLongWrite(MainWindow& w, const QString& strImage)
+    {
+        QFile file(strImage);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(RandomBytes(1024 * 1024, 16));
+        file.close();
+        auto* pTab = w.findChild<BaseOp*>("tabBaseOp");
+        pTab->ShowDirectory(QFileInfo(strImage).absolutePath());
+        FileSysModel* pModel = pTab->FileModel();
+        QTRY_VERIFY(pModel->mapFileCheck.contains(QFileInfo(strImage).fileName()));
+        QVERIFY(pModel->setData(pModel->index(strImage), Qt::Checked, Qt::CheckStateRole));
+        Action(w, "action_write")->trigger();
+        QVERIFY(w.Busy());
+        QTRY_VERIFY_WITH_TIMEOUT(LogText(w).contains("正在烧写镜像..."), 30000);
+    }
+
+    void closeWhileWritingWaitsOrStops()
+    {
+        BenchFixture bench("[timing]\nrealtime=true\n");
+        QTemporaryDir files;
+        auto pWindow = std::make_unique<MainWindow>();
+        pWindow->show();
+        StartLongWrite(*pWindow, files.filePath("fw.bin"));
+
+        m_answer = QMessageBox::Cancel;  // wait
+        QVERIFY(!pWindow->close());
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY(m_boxes[0].strText.contains("操作正在进行中"));
+        QVERIFY(pWindow->isVisible() && pWindow->Busy());
+
+        m_answer = QMessageBox::Abort;  // stop after the current flash command, then quit
+        QVERIFY(!pWindow->close());
+        QTRY_VERIFY_WITH_TIMEOUT(!pWindow->isVisible(), 30000);
+        QVERIFY(!pWindow->Busy());
+        const QString strLog = LogText(*pWindow);
+        QVERIFY2(strLog.contains("已中断") && strLog.contains("芯片上的数据不完整，请重新烧写"), qPrintable(strLog));
+        QVERIFY(!strLog.contains("校验成功"));
+        pWindow.reset();
+        // The bench saved what the chip holds and let go of its lock.
+        QVERIFY(!QFile::exists(bench.Dir() + "/bench.lock"));
+        const QByteArray flash = bench.Flash();
+        const QByteArray image = RandomBytes(1024 * 1024, 16);
+        QCOMPARE(flash.left(256), image.left(256));
+        QCOMPARE(flash.mid(1024 * 1024 - 256, 256), QByteArray(256, char(0xFF)));
+    }
+
+    void windowDestroyedWhileWritingJoinsFirst()
+    {
+        BenchFixture bench("[timing]\nrealtime=true\n");
+        QTemporaryDir files;
+        auto pWindow = std::make_unique<MainWindow>();
+        StartLongWrite(*pWindow, files.filePath("fw.bin"));
+        // No close question (the session ends, say): the worker is stopped
+        // and joined before the controller goes, and the file log says so.
+        pWindow.reset();
+        QVERIFY(!QFile::exists(bench.Dir() + "/bench.lock"));
+        QFile log(RunLogFile::Directory() + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains("程序退出时操作仍在进行"));
     }
 
     void startWithoutAdapterSaysWhatToCheck()

@@ -28,6 +28,7 @@ MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::Main
     ui->setupUi(this);
     setWindowTitle(tr("XQ烧写工具 V%1").arg(kAppVersion));
     m_pConfig = new SpiConfig(this);
+    m_pConfig->Ctrl()->SetStopFlag(&m_bStopRequested);
 
     m_pProgressBox = new QWidget(this);
     m_pProgressLabel = new QLabel(tr("执行进度:"), m_pProgressBox);
@@ -108,6 +109,8 @@ void MainWindow::WireTabs()
         if (!pTab)
             continue;
         pTab->SetFlashCtrl(m_pConfig->Ctrl());
+        connect(pTab, &TabWidgetInf::startWrite, this, [this] { m_bWorkerStarted = true; });
+        connect(pTab, &TabWidgetInf::startRead, this, [this] { m_bWorkerStarted = true; });
         connect(pTab, &TabWidgetInf::finish, this, &MainWindow::SpiFinish);
         connect(pTab, &TabWidgetInf::log, this, &MainWindow::SetLog);
         connect(pTab, &TabWidgetInf::progress, this, &MainWindow::SetProgress);
@@ -315,7 +318,19 @@ void MainWindow::SpiReset(bool bPressed)
 
 void MainWindow::SpiFinish(int nOpt, bool bState)
 {
-    TraceOperation(tr("结果: %1").arg(bState ? tr("成功") : tr("失败")));
+    // The link closes first: a simulated bench that cannot save its chip
+    // fails the operation, with the file and the reason.
+    SpiFlashCtrl* pCtrl = m_pConfig->Ctrl();
+    const int nClosed = pCtrl->Close();
+    const QString strWhy = pCtrl->AdapterErrorText();
+    if (nClosed != xq::kOk && (bState || !strWhy.isEmpty())) {
+        SetLog(tr("接口关闭失败: %1").arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy));
+        bState = false;
+    }
+    // A tab that refused its input never started its worker: nothing ran.
+    const bool bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
+    TraceOperation(tr("结果: %1").arg(!bRan ? tr("未执行") : bState ? tr("成功") : tr("失败")));
+    m_bWorkerStarted = false;
     m_bBusy = false;
     SetWidgetsEnable(true);
     if (nOpt == xq::kOptRead)
@@ -325,7 +340,6 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     else if (nOpt == xq::kOptReset)
         ui->action_reset->setChecked(false);
     m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
-    m_pConfig->Ctrl()->Close();
     if (m_bQuitWhenDone)
         QTimer::singleShot(0, this, [this] { close(); });
 }

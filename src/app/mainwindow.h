@@ -81,6 +81,7 @@ private:
     SpiConfig* m_pConfig = nullptr;
     RunLogFile m_runLog;
     bool m_bBusy = false;
+    bool m_bWorkerStarted = false;  // the current tab handed the operation to its worker
     bool m_bQuitWhenDone = false;  // the operator chose to stop and quit
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};

@@ -89,12 +89,12 @@ int ChipLink::Open(const QByteArray& strName, int nRateIndex)
     return r;
 }
 
-void ChipLink::Close()
+int ChipLink::Close()
 {
-    if (m_pAdapter) {
-        m_pAdapter->Close();
-        m_bLinkOpen = false;
-    }
+    if (!m_pAdapter)
+        return xq::kOk;
+    m_bLinkOpen = false;
+    return m_pAdapter->Close();
 }
 
 int ChipLink::MemWrite(uint32_t nAddress, const uint8_t* pData, int nLength)
@@ -273,6 +273,8 @@ bool ChipLink::WaitReady(uint8_t nMask)
 
 int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen)
 {
+    if (StopRequested())
+        return xq::kErrStopped;
     SendCmd(flash::kWriteEnable, 0, 0, nullptr, 0);
     const int r = SendCmd(nCmd, nAddress, nAddrLen, pData, nDataLen);
     SendCmd(flash::kWriteDisable, 0, 0, nullptr, 0);

@@ -11,7 +11,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -46,8 +48,18 @@ public:
     void SetMsClock(MsClock clock) { m_msClock = std::move(clock); }
 
     int Open(const QByteArray& strName, int nRateIndex);
-    void Close();
+    // 0, or the adapter's code when it could not be released cleanly (then
+    // AdapterErrorText says why: the simulated bench could not save, say).
+    int Close();
     bool IsOpen() const { return m_bLinkOpen; }
+    QString AdapterErrorText() const { return m_pAdapter ? m_pAdapter->ErrorText() : QString(); }
+
+    // A flag another thread (or a signal handler) sets to stop the running
+    // operation at its next safe point: no write-type flash command starts
+    // after it is set (the one in progress completes, busy wait included),
+    // and reads end before their next piece. Null: never stopped.
+    void SetStopFlag(const std::atomic<bool>* pStop) { m_pStop = pStop; }
+    bool StopRequested() const { return m_pStop && m_pStop->load(); }
 
     // Frames.
     int MemWrite(uint32_t nAddress, const uint8_t* pData, int nLength);
@@ -85,4 +97,5 @@ private:
     uint32_t m_nProgramIdleUs = 0;     // learned wait before the first poll after a page program
     uint32_t m_nIdleBeforePollUs = 0;  // the wait WaitReady asks the adapter for, once
     MsClock m_msClock;
+    const std::atomic<bool>* m_pStop = nullptr;
 };

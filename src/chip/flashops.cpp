@@ -345,6 +345,8 @@ int FlashOps::VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart,
     int32_t nDone = 0;
     int32_t nChunk = std::min(kVerifyChunk - (nStart & 0xEFFF), nCount);
     while (nDone < nCount) {
+        if (m_link.StopRequested())
+            return xq::kErrStopped;
         const int nReadRc = m_link.SendCmdRead(work.data(), nChunk, flash::kRead, uint32_t(nStart + nDone), 3);
         // Pieces never cross a sector boundary, so a repair stays inside its piece.
         for (int32_t o = 0; o < nChunk;) {
@@ -379,6 +381,8 @@ int FlashOps::ReadFlashPieces(uint8_t* pBuffer, int32_t nCount, int32_t nStart, 
     int32_t nDone = 0;
     int32_t nPiece = FirstPagePiece(nStart, nCount);
     while (nDone < nCount) {
+        if (m_link.StopRequested())
+            return xq::kErrStopped;
         const int r = bFast ? m_link.SendCmdRead(pBuffer + nDone, nPiece, flash::kFastRead, uint32_t(nStart + nDone), 4)
                             : m_link.SendCmdRead(pBuffer + nDone, nPiece, flash::kRead, uint32_t(nStart + nDone), 3);
         if (r != 0)

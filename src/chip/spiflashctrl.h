@@ -42,8 +42,11 @@ public:
 
     // Link and frames.
     int Open(const QByteArray& strName, int nRateIndex) { return m_link.Open(strName, nRateIndex); }
-    void Close() { m_link.Close(); }
+    int Close() { return m_link.Close(); }
     bool IsOpen() const { return m_link.IsOpen(); }
+    QString AdapterErrorText() const { return m_link.AdapterErrorText(); }
+    void SetStopFlag(const std::atomic<bool>* pStop) { m_link.SetStopFlag(pStop); }
+    bool StopRequested() const { return m_link.StopRequested(); }
     int MemWrite(uint32_t nAddress, const uint8_t* pData, int nLength)
     {
         return m_link.MemWrite(nAddress, pData, nLength);

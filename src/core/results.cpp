@@ -14,6 +14,7 @@ QString ResultText(int nResult)
     case kErrFlashBusyTimeout:
     case kErrFlashBusyAtStart: return QCoreApplication::translate("Result", "发生超时 %1").arg(nResult);
     case kErrRepairFailed: return QCoreApplication::translate("Result", "校验失败");
+    case kErrStopped: return QCoreApplication::translate("Result", "已中断");
     case kErrEncryptedReadBack: return QCoreApplication::translate("Result", "SPI 异常");
     default: return QCoreApplication::translate("Result", "未知错误 %1").arg(nResult);
     }

@@ -31,6 +31,9 @@ constexpr int kErrUsbReadTimeout = 1004;    // the adapter did not deliver the r
 constexpr int kErrAdapterBadCommand = 1005; // the engine rejected a command (0xFA answer)
 constexpr int kErrAdapterClose = 1006;      // the adapter was not released cleanly (the simulated bench could not save)
 
+// ---- operations
+constexpr int kErrStopped = 2001;  // stopped on request (window closed, signal) after the flash command in progress
+
 // ---- files
 constexpr int kErrFileAccess = 5;        // an output file could not be written
 constexpr int kErrFileOpen = 110;        // an input file could not be opened

@@ -65,8 +65,11 @@ void BaseWorker::ReportError(int rc)
 
 void BaseWorker::OnWrite()
 {
+    m_bFlashChanged = false;
     const int rc = RunWrite();
     ReportError(rc);
+    if (rc == xq::kErrStopped)
+        emit log(m_bFlashChanged ? tr("芯片上的数据不完整，请重新烧写") : tr("芯片未被改动"));
     FreeImage();
     emit finish(xq::kOptWrite, rc == 0);
 }
@@ -102,6 +105,7 @@ int BaseWorker::RunWrite()
     // it covers the sector offset as well: the whole image lies in erased flash.
     const int32_t nSectorOffset = nStartAddr & 0xFFF;
     const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + nSectorOffset : nEraseBytes;
+    m_bFlashChanged = true;
     int rc = ctrl.EraseFlash(nStartAddr & ~0xFFF, nEraseCount,
                              [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
     if (rc != 0)

@@ -51,6 +51,8 @@ private:
     void ReportError(int rc);
     void FreeImage();
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
+
+    bool m_bFlashChanged = false;  // the write has begun to erase
 };
 
 // Flash sizes the write sequence accepts as a valid identification.

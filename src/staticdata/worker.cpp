@@ -118,6 +118,8 @@ void Worker::OnWrite()
         bOk = true;
     } else {
         emit log(xq::ResultText(rc));
+        if (rc == xq::kErrStopped)
+            emit log(tr("静态数据区的数据不完整，请重新写入"));
     }
     FreeRecord();
     emit finish(xq::kOptWrite, bOk);
