@@ -269,6 +269,92 @@ const Worksheet* Document::Sheet(const QString& strName)
     return pSheet.get();
 }
 
+namespace {
+
+// The <dimension ref="A1:I20"> of a sheet; false when absent or a single cell.
+bool ReadDimension(const QXmlStreamReader& xml, CellRange& declared)
+{
+    const QStringList parts = xml.attributes().value("ref").toString().split(':');
+    int r1, c1, r2, c2;
+    if (parts.size() != 2 || !ParseCellRef(parts[0], r1, c1) || !ParseCellRef(parts[1], r2, c2) ||
+        (r1 == r2 && c1 == c2))
+        return false;
+    declared = {qMin(r1, r2), qMin(c1, c2), qMax(r1, r2), qMax(c1, c2)};
+    return true;
+}
+
+// What a <c> element holds before its type is applied.
+struct RawCell {
+    QString strType;
+    QString strValue;
+    bool bHasValue = false;
+    QString strInline;
+    bool bInline = false;
+};
+
+// Reads the children of the current <c> element up to its end.
+void ReadCellContent(QXmlStreamReader& xml, RawCell& cell)
+{
+    int nDepth = 1;
+    while (nDepth > 0 && !xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (IsMain(xml, "v")) {
+                cell.strValue = xml.readElementText();
+                cell.bHasValue = true;
+            } else if (IsMain(xml, "is")) {
+                cell.strInline = ReadRichText(xml);
+                cell.bInline = true;
+            } else {
+                ++nDepth;
+            }
+        } else if (xml.isEndElement()) {
+            --nDepth;
+        }
+    }
+}
+
+void Widen(CellRange& box, int nRow, int nColumn)
+{
+    if (box.nFirstRow == 0) {
+        box = {nRow, nColumn, nRow, nColumn};
+        return;
+    }
+    box.nFirstRow = qMin(box.nFirstRow, nRow);
+    box.nFirstColumn = qMin(box.nFirstColumn, nColumn);
+    box.nLastRow = qMax(box.nLastRow, nRow);
+    box.nLastColumn = qMax(box.nLastColumn, nColumn);
+}
+
+// The cell's value by its type; false for a shared string the workbook
+// does not hold.
+bool CellValue(const RawCell& cell, const QStringList& sharedStrings, QVariant& value)
+{
+    if (cell.strType == "inlineStr") {
+        if (cell.bInline)
+            value = cell.strInline;
+        return true;
+    }
+    if (!cell.bHasValue)
+        return true;
+    if (cell.strType == "s") {
+        bool bOk = false;
+        const int n = cell.strValue.toInt(&bOk);
+        if (!bOk || n < 0 || n >= sharedStrings.size())
+            return false;
+        value = sharedStrings[n];
+    } else if (cell.strType == "b") {
+        value = cell.strValue.trimmed() == "1" || cell.strValue.trimmed().toLower() == "true";
+    } else if (cell.strType == "str" || cell.strType == "e" || cell.strType == "d") {
+        value = cell.strValue;
+    } else {
+        value = NumberValue(cell.strValue);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool Document::ParseSheet(const QByteArray& data, Worksheet& sheet)
 {
     QXmlStreamReader xml(data);
@@ -284,13 +370,7 @@ bool Document::ParseSheet(const QByteArray& data, Worksheet& sheet)
         if (!xml.isStartElement())
             continue;
         if (IsMain(xml, "dimension")) {
-            const QStringList parts = xml.attributes().value("ref").toString().split(':');
-            int r1, c1, r2, c2;
-            if (parts.size() == 2 && ParseCellRef(parts[0], r1, c1) && ParseCellRef(parts[1], r2, c2) &&
-                (r1 != r2 || c1 != c2)) {
-                declared = {qMin(r1, r2), qMin(c1, c2), qMax(r1, r2), qMax(c1, c2)};
-                bDeclared = true;
-            }
+            bDeclared = ReadDimension(xml, declared) || bDeclared;
         } else if (IsMain(xml, "row")) {
             bool bOk = false;
             const int r = xml.attributes().value("r").toInt(&bOk);
@@ -312,60 +392,18 @@ bool Document::ParseSheet(const QByteArray& data, Worksheet& sheet)
             }
             if (nColumn > kMaxColumns)
                 continue;
-            const QString strType = a.value("t").toString();
-            QString strValue;
-            bool bHasValue = false;
-            QString strInline;
-            bool bInline = false;
-            int nDepth = 1;
-            while (nDepth > 0 && !xml.atEnd()) {
-                xml.readNext();
-                if (xml.isStartElement()) {
-                    if (IsMain(xml, "v")) {
-                        strValue = xml.readElementText();
-                        bHasValue = true;
-                    } else if (IsMain(xml, "is")) {
-                        strInline = ReadRichText(xml);
-                        bInline = true;
-                    } else {
-                        ++nDepth;
-                    }
-                } else if (xml.isEndElement()) {
-                    --nDepth;
-                }
-            }
+            RawCell cell;
+            cell.strType = a.value("t").toString();
+            ReadCellContent(xml, cell);
             QVariant value;
-            if (strType == "inlineStr") {
-                if (bInline)
-                    value = strInline;
-            } else if (bHasValue) {
-                if (strType == "s") {
-                    bool bOk = false;
-                    const int n = strValue.toInt(&bOk);
-                    if (!bOk || n < 0 || n >= m_sharedStrings.size()) {
-                        m_strError = QString("cell %1 names shared string %2, which the workbook does not hold")
-                                         .arg(a.value("r").toString(), strValue);
-                        return false;
-                    }
-                    value = m_sharedStrings[n];
-                } else if (strType == "b") {
-                    value = strValue.trimmed() == "1" || strValue.trimmed().toLower() == "true";
-                } else if (strType == "str" || strType == "e" || strType == "d") {
-                    value = strValue;
-                } else {
-                    value = NumberValue(strValue);
-                }
+            if (!CellValue(cell, m_sharedStrings, value)) {
+                m_strError = QString("cell %1 names shared string %2, which the workbook does not hold")
+                                 .arg(a.value("r").toString(), cell.strValue);
+                return false;
             }
             if (value.isValid()) {
                 sheet.m_cells.insert(Key(nRow, nColumn), value);
-                if (box.nFirstRow == 0) {
-                    box = {nRow, nColumn, nRow, nColumn};
-                } else {
-                    box.nFirstRow = qMin(box.nFirstRow, nRow);
-                    box.nFirstColumn = qMin(box.nFirstColumn, nColumn);
-                    box.nLastRow = qMax(box.nLastRow, nRow);
-                    box.nLastColumn = qMax(box.nLastColumn, nColumn);
-                }
+                Widen(box, nRow, nColumn);
             }
         }
     }
