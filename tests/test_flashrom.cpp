@@ -72,7 +72,7 @@ private slots:
     void initTestCase()
     {
 #ifdef XQ_SANITIZED
-        QSKIP("skipped in the sanitizer build: umockdev's preload library would load ahead of the ASan runtime");
+        QSKIP("skipped in the sanitizer build: umockdev's preload library cannot load ahead of the ASan runtime");
 #endif
         if (!usbfs::UnderPreload())
             QSKIP("needs umockdev's preload library: run it through umockdev-wrapper");

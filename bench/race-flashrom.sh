@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Race: the same random 2 MiB image written and verified by flashrom
+# (ft2232_spi, bare flash on channel A) and by xqprog (XQ chip on the
+# channel it opens), each through an emulated FT2232H at 30 MHz SCK with the
+# bench in real time. Prints both wall times, their ratio, and what each
+# side sent over USB per 256-byte page (from the emulation's counters).
+# Wall times include the emulation's own cost per USB transfer (umockdev
+# hands every ioctl to another thread); the bench clock is what the model
+# of the adapter, the USB link and the flash says the same traffic takes.
+#
+# Usage: bench/race-flashrom.sh [--programmed]
+#   --programmed  both chips start with other random contents (so both erase);
+#                 by default both start erased, as from the reel.
+# BUILD_DIR selects the build (default: build/).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+run="$build/tests/usbfs/xq-usbfs-run"
+xqprog="$build/src/app/xqprog"
+flashrom=$(PATH="$PATH:/usr/sbin:/sbin" command -v flashrom || true)
+for tool in "$run" "$xqprog"; do
+    [ -x "$tool" ] || { echo "missing $tool: build the project first" >&2; exit 1; }
+done
+[ -n "$flashrom" ] || { echo "flashrom is not installed (scripts/packages.txt)" >&2; exit 1; }
+command -v umockdev-wrapper >/dev/null || { echo "umockdev is not installed" >&2; exit 1; }
+
+start_state=erased
+[ "${1:-}" = "--programmed" ] && start_state=programmed
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+size=$((2 * 1024 * 1024))
+pages=$((size / 256))
+head -c "$size" /dev/urandom >"$work/image.bin"
+
+# bench DIR MODEL: a real-time bench with the start contents.
+bench() {
+    mkdir -p "$1"
+    printf '[chip]\nmodel=%s\n[timing]\nrealtime=true\n' "$2" >"$1/bench.ini"
+    if [ "$start_state" = programmed ]; then
+        head -c "$size" /dev/urandom >"$1/flash.bin"
+    else
+        head -c "$size" /dev/zero | tr '\0' '\377' >"$1/flash.bin"
+    fi
+}
+
+# race NAME CHANNEL BENCH -- CMD...: runs one side, prints its line.
+race() {
+    local name=$1 channel=$2 dir=$3
+    shift 4
+    local t0 t1
+    t0=$(date +%s.%N)
+    if ! (cd "$work" && umockdev-wrapper "$run" --bench "$dir" --channel "$channel" \
+            --traffic "$dir/traffic.txt" -- "$@") >"$dir/log.txt" 2>&1; then
+        echo "$name failed:" >&2
+        tail -20 "$dir/log.txt" >&2
+        exit 1
+    fi
+    t1=$(date +%s.%N)
+    cmp -s "$dir/flash.bin" "$work/image.bin" || { echo "$name: flash.bin differs from the image" >&2; exit 1; }
+    # shellcheck disable=SC1090
+    . "$dir/traffic.txt"
+    wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
+    awk -v n="$name" -v w="$wall" -v v="$virtual_ms" -v f="$flash_busy_ms" -v p="$pages" \
+        -v o="$out_transfers" -v i="$in_transfers" -v e="$empty_in_transfers" -v bo="$bytes_out" -v bi="$bytes_in" \
+        'BEGIN { printf "%-9s wall_s=%.2f virtual_s=%.2f flash_busy_s=%.2f | per page: out=%.2f in=%.2f (empty %.2f) bytes_out=%.0f bytes_in=%.0f\n",
+                 n, w, v / 1000, f / 1000, o / p, i / p, e / p, bo / p, bi / p }'
+    eval "${name}_wall=$wall ${name}_virtual=$virtual_ms"
+}
+
+echo "2 MiB random image, chips start $start_state, FT2232H at 30 MHz, bench in real time"
+bench "$work/flashrom" none
+race flashrom A "$work/flashrom" -- "$flashrom" -p ft2232_spi:type=2232H,port=A -w "$work/image.bin"
+bench "$work/xqprog" XQ6230
+race xqprog B "$work/xqprog" -- "$xqprog" --lang en -i FT2232-LOC-33 -r 30MHz write "$work/image.bin"
+awk -v a="$flashrom_wall" -v b="$xqprog_wall" -v va="$flashrom_virtual" -v vb="$xqprog_virtual" \
+    'BEGIN { printf "ratio flashrom/xqprog = %.2f (wall), %.2f (bench clock)\n", a / b, va / vb }'
