@@ -109,13 +109,16 @@ class TestUsbfs : public QObject {
 
     QTemporaryDir m_dir;
 
-    // An FT2232H at bus 2, port 1 (FT2232-LOC-33) carrying an XQ bench.
-    QString XqBench(usbfs::Emulator& emulator)
+    // An adapter at bus 2, port 1 (FT2232-LOC-33) carrying an XQ bench on
+    // the channel the program opens.
+    QString XqBench(usbfs::Emulator& emulator, usbfs::FtdiChip chip = usbfs::FtdiChip::FT2232H,
+                    int nChannel = kXqChannelFt2232H)
     {
         const QString strDir = m_dir.filePath(QString("bench-%1").arg(++m_nBenches));
         usbfs::DeviceSpec spec;
+        spec.chip = chip;
         spec.strBenchDir = strDir;
-        spec.nBenchChannel = kXqChannelFt2232H;
+        spec.nBenchChannel = nChannel;
         QString strError;
         if (!emulator.AddDevice(spec, strError))
             qWarning("%s", qPrintable(strError));
@@ -202,17 +205,31 @@ private slots:
         QVERIFY(emulator.UnknownIoctls(0).empty());
     }
 
+    void imageWriteAndVerifyAt30MHz_data()
+    {
+        QTest::addColumn<int>("nChip");
+        QTest::addColumn<int>("nChannel");
+        QTest::addColumn<QString>("strName");
+        QTest::addColumn<int>("nSize");
+        QTest::newRow("FT2232H") << int(usbfs::FtdiChip::FT2232H) << kXqChannelFt2232H << "FT2232-LOC-33" << 256 * 1024 + 100;
+        QTest::newRow("FT232H") << int(usbfs::FtdiChip::FT232H) << 0 << "FT232H-LOC-33" << 64 * 1024;
+    }
+
     void imageWriteAndVerifyAt30MHz()
     {
+        QFETCH(int, nChip);
+        QFETCH(int, nChannel);
+        QFETCH(QString, strName);
+        QFETCH(int, nSize);
         usbfs::Emulator emulator;
-        const QString strBench = XqBench(emulator);
-        const QByteArray image = RandomBytes(256 * 1024 + 100, 17);
+        const QString strBench = XqBench(emulator, usbfs::FtdiChip(nChip), nChannel);
+        const QByteArray image = RandomBytes(nSize, 17);
         const QString strImage = m_dir.filePath("image.bin");
         QFile f(strImage);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(image) == image.size());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(image) == image.size());
         f.close();
 
-        const Result r = RunXqprog({"-i", "FT2232-LOC-33", "-r", "30MHz", "write", strImage});
+        const Result r = RunXqprog({"-i", strName, "-r", "30MHz", "write", strImage});
         QVERIFY2(r.nExit == 0, qPrintable(r.strOut));
         QVERIFY(r.strOut.contains("Verification succeeded"));
         QString strError;

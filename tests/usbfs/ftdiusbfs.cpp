@@ -240,16 +240,15 @@ public:
 private:
     sim::BenchStats& Stats() { return m_pStats ? *m_pStats : m_ownStats; }
 
-    // Ties the host's virtual clock to the wall: in real time the wall waits
-    // for the clock; otherwise the clock never lags the wall, so a client
-    // that sleeps (a poll delay) sees the flash's busy time pass.
+    // The host's clock never lags the wall, so that a client that sleeps (a
+    // poll delay) sees the flash's busy time pass; in real time the wall
+    // also waits for the clock (Pace).
     void FollowWall()
     {
         const int64_t nWallNs =
             std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - m_wallStart)
                 .count();
-        if (!m_bRealtime)
-            Stats().nHostNs = std::max(Stats().nHostNs, nWallNs);
+        Stats().nHostNs = std::max(Stats().nHostNs, nWallNs);
     }
 
     void Pace()
