@@ -29,9 +29,12 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
     if (strLine.isEmpty())
         return;
     QMutexLocker lock(&m_mutex);
-    const QString strStamped = Stamp() + strPrefix + strLine;
-    CliProgress::PrintLine(stdout, strStamped.toUtf8().constData());
-    m_runLog.Append(strStamped);
+    const QString strStamp = Stamp();
+    for (const QString& strPart : strLine.split('\n')) {
+        const QString strStamped = strStamp + strPrefix + strPart;
+        CliProgress::PrintLine(stdout, strStamped.toUtf8().constData());
+        m_runLog.Append(strStamped);
+    }
 }
 
 void CliOutput::Print(const QString& strText)
@@ -78,17 +81,31 @@ void Job::Execute(const JobFn& fn, int nRateIndex)
     SpiFlashCtrl ctrl;
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
+    ctrl.SetStopFlag(&StopFlag());
     if (ctrl.Open(m_strInterface, nRateIndex) != 0) {
         Log(QCoreApplication::translate("xqprog", "接口未打开\n请确认后重试"));
         m_bOk = false;
     } else {
         m_bOk = fn(ctrl, *this);
-        ctrl.Close();
+        // A simulated bench saves its chip here: a save that fails fails the job.
+        const int nClosed = ctrl.Close();
+        const QString strWhy = ctrl.AdapterErrorText();
+        if (nClosed != xq::kOk && (m_bOk || !strWhy.isEmpty())) {
+            Log(QCoreApplication::translate("xqprog", "接口关闭失败: %1")
+                    .arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy));
+            m_bOk = false;
+        }
     }
     m_dSeconds = double(timer.elapsed()) / 1000.0;
     m_out.Record(QCoreApplication::translate("xqprog", "结果: %1, 接口: %2")
                      .arg(m_bOk ? QCoreApplication::translate("xqprog", "成功") : QCoreApplication::translate("xqprog", "失败"),
                           QString::fromUtf8(m_strInterface)));
+}
+
+std::atomic<bool>& StopFlag()
+{
+    static std::atomic<bool> bStop{false};
+    return bStop;
 }
 
 int RunJobs(CliContext& ctx, const QList<QByteArray>& targets, const JobFn& fn)

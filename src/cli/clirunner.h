@@ -11,6 +11,7 @@
 #include <QMutex>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 class BaseWorker;
@@ -20,7 +21,8 @@ class SpiFlashCtrl;
 // Standard output and the run log file, shared by the jobs of a gang run.
 class CliOutput {
 public:
-    // One log line, stamped, on standard output and in the run log file.
+    // One log message, stamped, on standard output and in the run log file;
+    // every line of a message of several lines carries the stamp and prefix.
     void Log(const QString& strPrefix, const QString& strLine);
     // Text as it is, on standard output.
     void Print(const QString& strText);
@@ -71,6 +73,10 @@ private:
 // Runs fn on every target (at once when there are several), prints a summary
 // table for a gang run, and returns the exit code.
 int RunJobs(CliContext& ctx, const QList<QByteArray>& targets, const JobFn& fn);
+
+// Set (by SIGINT or SIGTERM) to stop every job after its current flash
+// command; every job's controller watches it.
+std::atomic<bool>& StopFlag();
 
 // Runs a BaseWorker's write or read and returns whether it succeeded.
 bool RunImageWorker(BaseWorker& worker, Job& job, bool bWrite);

@@ -1,6 +1,7 @@
 // write, erase and read: the image tab's operations on the command line.
 #include "clirunner.h"
 #include "commands.h"
+#include "serialcounter.h"
 
 #include <baseworker.h>
 #include <spiflashctrl.h>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -31,17 +33,46 @@ bool ReadStart(const CliContext& ctx, int32_t nDefault, int32_t& nStart)
     return true;
 }
 
+// The image, read whole; refused by its size before it is read.
 QByteArray ReadImage(const QString& strPath, QString& strError)
 {
-    QFile file(strPath);
-    if (!QFileInfo(strPath).isFile() || !file.open(QIODevice::ReadOnly)) {
+    const QFileInfo info(strPath);
+    if (!info.isFile()) {
         strError = QString("cannot read image %1").arg(strPath);
         return QByteArray();
     }
-    const QByteArray data = file.readAll();
-    if (data.size() != file.size() || data.isEmpty())
+    if (info.size() > qint64(kMaxFlashSize)) {
+        strError = QCoreApplication::translate("xqprog", "烧写文件大小大于Flash容量") +
+                   QString(": %1 (%2 bytes)").arg(strPath).arg(info.size());
+        return QByteArray();
+    }
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        strError = QString("cannot read image %1: %2").arg(strPath, file.errorString());
+        return QByteArray();
+    }
+    const QByteArray data = file.read(qint64(kMaxFlashSize) + 1);
+    if (data.size() != file.size() || data.isEmpty() || data.size() > qint64(kMaxFlashSize))
         strError = QString("cannot read image %1 whole").arg(strPath);
     return data;
+}
+
+// Whether a read may save into strFile: its directory exists and takes a
+// new file, and an existing file there can be replaced. Checked before the
+// chip is touched.
+bool OutputWritable(const QString& strFile, QString& strError)
+{
+    const QFileInfo info(strFile);
+    const QFileInfo dir(info.absolutePath());
+    if (!dir.isDir())
+        strError = QString("cannot save %1: the directory %2 does not exist").arg(strFile, dir.filePath());
+    else if (!dir.isWritable())
+        strError = QString("cannot save %1: the directory %2 is not writable").arg(strFile, dir.filePath());
+    else if (info.isDir())
+        strError = QString("cannot save %1: it is a directory").arg(strFile);
+    else if (info.exists() && !info.isWritable())
+        strError = QString("cannot save %1: the file is not writable").arg(strFile);
+    return strError.isEmpty();
 }
 
 // The erase count of a write or erase: -1 the whole chip, else a byte count
@@ -68,30 +99,34 @@ struct ImageJob {
     int32_t nEraseBytes = 0;
     bool bProtect = false;
     bool bSerial = false;
-    uint32_t nSerial = 0;
+    std::shared_ptr<SerialCounter> pSerials = std::make_shared<SerialCounter>();
 };
 
 int RunImageWrite(CliContext& ctx, const ImageJob& request)
 {
-    return RunJobs(ctx, ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
+    const int nExit = RunJobs(ctx, ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
         BaseWorker worker;
         worker.pSpiCtrl = &ctrl;
         worker.bProtect = request.bProtect;
         worker.bSeqId = request.bSerial;
-        worker.nSeqId = request.nSerial;
         worker.nStartAddr = request.nStart;
         worker.nEraseBytes = request.nEraseBytes;
+        worker.takeSerial = [&request, &job](uint32_t& nSerial) {
+            QString strError;
+            if (request.pSerials->Take(nSerial, strError))
+                return true;
+            job.Log(strError);
+            return false;
+        };
         if (!request.image.isEmpty()) {
             job.Log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(request.strImage));
-            auto* pData = new uint8_t[size_t(request.image.size())];
-            memcpy(pData, request.image.constData(), size_t(request.image.size()));
-            worker.SetImage(pData, request.image.size());
+            worker.SetSharedImage(request.image);  // one copy for every adapter
         }
-        const bool bOk = RunImageWorker(worker, job, true);
-        if (bOk && request.bSerial)
-            job.Log(QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(worker.nSeqId));
-        return bOk;
+        return RunImageWorker(worker, job, true);
     });
+    if (request.bSerial)
+        ctx.out.Log(QString(), QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(request.pSerials->Next()));
+    return nExit;
 }
 
 }  // namespace
@@ -102,7 +137,10 @@ QList<QCommandLineOption> WriteOptions()
             {"erase", "What to erase first: whole, file (the image's size, the default) or a byte count.",
              "whole|file|BYTES"},
             {"protect", "Write-protect the flash afterwards."},
-            {"serial", "Stamp this serial number (decimal or 0x hexadecimal); the next one is printed.", "N"}};
+            {"serial", "Stamp serial numbers from this one on (decimal or 0x hexadecimal), one per chip; the next "
+                       "free one is printed.", "N"},
+            {"serial-file", "Take the serial numbers from this counter file (one decimal number, the next free one; "
+                            "a missing file starts at --serial or 1), shared by every xqprog on this PC.", "FILE"}};
 }
 
 QList<QCommandLineOption> EraseOptions()
@@ -132,14 +170,15 @@ int CmdWrite(CliContext& ctx)
     if (!EraseBytes(strErase, request.image.size(), true, request.nEraseBytes))
         return kExitUsage;
     request.bProtect = ctx.parser.isSet("protect");
-    request.bSerial = ctx.parser.isSet("serial");
-    if (request.bSerial) {
+    request.bSerial = ctx.parser.isSet("serial") || ctx.parser.isSet("serial-file");
+    int64_t nFirst = 1;
+    if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");
-        int64_t nValue = 0;
-        if (!ParseNumber(strSerial, nValue) || nValue < 0 || nValue > 0xFFFFFFFFll)
+        if (!ParseNumber(strSerial, nFirst) || nFirst < 0 || nFirst > 0xFFFFFFFFll)
             return UsageError(QString("bad serial number: %1").arg(strSerial));
-        request.nSerial = uint32_t(nValue);
     }
+    if (request.bSerial && !request.pSerials->Init(ctx.parser.value("serial-file"), uint32_t(nFirst), strError))
+        return UsageError(strError);
     return RunImageWrite(ctx, request);
 }
 
@@ -171,6 +210,9 @@ int CmdRead(CliContext& ctx)
     const bool bSerial = ctx.parser.isSet("serial");
     const QString strFile = ctx.args.first();
     const bool bGang = ctx.targets.size() > 1;
+    QString strError;
+    if (!OutputWritable(strFile, strError))
+        return UsageError(strError);
     return RunJobs(ctx, ctx.targets, [=](SpiFlashCtrl& ctrl, Job& job) {
         BaseWorker worker;
         worker.pSpiCtrl = &ctrl;

@@ -13,7 +13,11 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 
 const QList<CliCommand>& CliCommands()
 {
@@ -42,6 +46,48 @@ const QList<CliCommand>& CliCommands()
 
 namespace {
 
+std::atomic<int> g_nSignal{0};
+
+// SIGINT/SIGTERM: the jobs stop after their current flash command and close
+// their adapters (a simulated bench saves and unlocks); a second signal ends
+// the program at once.
+void OnStopSignal(int nSignal)
+{
+    if (g_nSignal.exchange(nSignal) != 0) {
+        std::signal(nSignal, SIG_DFL);
+        std::raise(nSignal);
+        return;
+    }
+    StopFlag() = true;
+}
+
+void InstallSignalHandlers()
+{
+    // A closed output (xqprog ... | head -1) must never abort a chip operation.
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// The exit code after the command: 128 + the signal when one stopped it, 1
+// when standard output could not take what was written.
+int FinalExitCode(CliOutput& out, int nExit)
+{
+    if (const int nSignal = g_nSignal.load()) {
+        out.Log(QString(), QCoreApplication::translate("xqprog", "已中断"));
+        nExit = 128 + nSignal;
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "xqprog: cannot write standard output: %s\n", std::strerror(errno));
+        if (nExit == kExitOk)
+            nExit = kExitFailed;
+    }
+    return nExit;
+}
+
 // The adapters a command runs on: the first listed by default, every one with
 // "-i all"; an exit code, or -1 to go on.
 int ChooseTargets(CliContext& ctx)
@@ -50,7 +96,8 @@ int ChooseTargets(CliContext& ctx)
         ctx.targets = ctx.names;
     } else {
         for (const QString& strName : ctx.globals.interfaces)
-            ctx.targets << strName.toUtf8();
+            if (!ctx.targets.contains(strName.toUtf8()))  // an interface named twice runs once
+                ctx.targets << strName.toUtf8();
         if (ctx.targets.isEmpty() && !ctx.names.isEmpty())
             ctx.targets << ctx.names.first();
     }
@@ -94,8 +141,11 @@ int main(int argc, char* argv[])
     const CliCommand& command = *parse.pCommand;
     if (!ArgumentsFit(command, parse.args))
         return kExitUsage;
-    if (parse.globals.bSimulate)
-        sim::UseSimulatedBench(parse.globals.strBenchDir);
+    if (parse.globals.bSimulate) {
+        const QString strDir = sim::UseSimulatedBench(parse.globals.strBenchDir)->Dir();
+        std::fprintf(stderr, "xqprog: simulated bench %s: no real chip is programmed\n", qPrintable(strDir));
+    }
+    InstallSignalHandlers();
 
     CliOutput out;
     out.RunLog().SetEnabled(RunLogFile::EnabledBySettings() && !qEnvironmentVariableIsSet("XQPROG_NO_LOG_FILE"));
@@ -103,18 +153,18 @@ int main(int argc, char* argv[])
     if (QString(command.pName) != "list")
         out.Record(QString("xqprog %1").arg(app.arguments().mid(1).join(' ')));
     if (!command.bAdapters)
-        return command.pRun(ctx);
+        return FinalExitCode(out, command.pRun(ctx));
 
     SpiFlashCtrl lister;
     const bool bListed = lister.SelectAdapter(ctx.names, 0) >= 0;
     if (QString(command.pName) == "list") {
         const int nExit = command.pRun(ctx);
-        return bListed ? nExit : kExitFailed;
+        return FinalExitCode(out, bListed ? nExit : kExitFailed);
     }
     const int nExit = ChooseTargets(ctx);
     if (nExit >= 0)
         return nExit;
     if (ctx.targets.isEmpty())
         return (std::fprintf(stderr, "xqprog: no interface found\n"), kExitFailed);
-    return command.pRun(ctx);
+    return FinalExitCode(out, command.pRun(ctx));
 }

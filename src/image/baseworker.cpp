@@ -30,9 +30,20 @@ void BaseWorker::SetImage(uint8_t* pData, int32_t nSize)
     nFileSize = nSize;
 }
 
+void BaseWorker::SetSharedImage(const QByteArray& image)
+{
+    FreeImage();
+    m_sharedImage = image;
+    // The sequence never writes into the image: it only programs and compares it.
+    pFileData = reinterpret_cast<uint8_t*>(const_cast<char*>(m_sharedImage.constData()));
+    nFileSize = int32_t(m_sharedImage.size());
+}
+
 void BaseWorker::FreeImage()
 {
-    delete[] pFileData;
+    if (m_sharedImage.isNull())
+        delete[] pFileData;
+    m_sharedImage = QByteArray();
     pFileData = nullptr;
 }
 
@@ -147,7 +158,10 @@ int BaseWorker::RunWrite()
         }
     }
 
-    if (bSeqId) {
+    if (bSeqId && takeSerial && !takeSerial(nSeqId)) {
+        emit log(tr("序列号写入失败"));
+        rc = xq::kErrFileAccess;
+    } else if (bSeqId) {
         uint8_t record[kSerialLength];
         SerialRecord(nSeqId, record);
         rc = ctrl.EraseSecurity(kSerialEraseOffset, kSerialEraseLength);

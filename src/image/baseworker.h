@@ -4,10 +4,12 @@
 // command-line programmer runs the very same sequences.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 class SpiFlashCtrl;
 
@@ -31,6 +33,12 @@ public:
 
     // Hands an image over (the worker frees it).
     void SetImage(uint8_t* pData, int32_t nSize);
+    // Uses an image that several workers share (no copy; the worker only reads it).
+    void SetSharedImage(const QByteArray& image);
+    // When set, the serial number to stamp is taken from it at the moment of
+    // stamping (one counter shared by several adapters): false when no
+    // number can be had, then nothing is stamped.
+    std::function<bool(uint32_t& nSerial)> takeSerial;
     // Whether an image asks for encrypted programming.
     static bool IsEncryptedImage(const uint8_t* pData, int32_t nSize);
     // The 16-byte serial number record stored at security-register offset 16.
@@ -53,6 +61,7 @@ private:
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
 
     bool m_bFlashChanged = false;  // the write has begun to erase
+    QByteArray m_sharedImage;      // keeps a shared image alive while pFileData points into it
 };
 
 // Flash sizes the write sequence accepts as a valid identification.

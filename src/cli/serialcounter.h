@@ -1,0 +1,31 @@
+// The serial numbers of an xqprog write: taken one at a time, at the moment
+// each chip is stamped, from one counter that the run's adapters share, so
+// they stay unique and consecutive even when an adapter fails. With a
+// counter file the counter is shared by successive runs and by every xqprog
+// process on this PC as well.
+#pragma once
+
+#include <QMutex>
+#include <QString>
+
+#include <cstdint>
+
+class SerialCounter {
+public:
+    // Counts from nFirst; with strFile, from the number the file holds (one
+    // decimal number, the next free one), or from nFirst when it is missing.
+    // False with a message when the file cannot be read or holds no number.
+    bool Init(const QString& strFile, uint32_t nFirst, QString& strError);
+    // The next number. With a file, the file is advanced under its lock
+    // (and replaced atomically) before the number is handed out.
+    bool Take(uint32_t& nSerial, QString& strError);
+    // The next free number (2^32 once every number is taken).
+    uint64_t Next();
+
+private:
+    bool ReadFile(uint64_t& nValue, QString& strError) const;
+
+    QMutex m_mutex;
+    QString m_strFile;
+    uint64_t m_nNext = 1;
+};
