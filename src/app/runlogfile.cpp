@@ -6,6 +6,10 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 QString RunLogFile::Directory()
 {
     QString strState = qEnvironmentVariable("XDG_STATE_HOME");
@@ -26,13 +30,31 @@ bool RunLogFile::Append(const QString& strStampedLine)
         return true;
     QMutexLocker lock(&m_mutex);
     const QString strDir = Directory();
-    QFile file(strDir + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
-    if (!QDir().mkpath(strDir) || !file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+    const QString strPath = strDir + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log";
+    // Opened without waiting (a FIFO without a reader would block the
+    // program) and used only when it is a regular file.
+    int fd = -1;
+    if (QDir().mkpath(strDir))
+        fd = ::open(QFile::encodeName(strPath).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    struct stat info = {};
+    const bool bRegular = fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!bRegular) {
+        if (fd >= 0)
+            ::close(fd);
         if (!m_bWarned)
-            qWarning("run log file %s cannot be written", qPrintable(file.fileName()));
+            qWarning("run log file %s cannot be written%s", qPrintable(strPath),
+                     fd >= 0 ? ": it is not a regular file" : "");
         m_bWarned = true;
         return false;
     }
-    file.write(strStampedLine.toUtf8() + '\n');
-    return true;
+    // Every line of a message of several lines carries the stamp.
+    const int nStampEnd = strStampedLine.startsWith('[') ? strStampedLine.indexOf("]: ") : -1;
+    const QString strStamp = nStampEnd > 0 ? strStampedLine.left(nStampEnd + 3) : QString();
+    const QStringList parts = strStampedLine.split('\n');
+    QByteArray line = parts.first().toUtf8() + '\n';
+    for (int i = 1; i < parts.size(); ++i)
+        line += (strStamp + parts[i]).toUtf8() + '\n';
+    const bool bWritten = ::write(fd, line.constData(), size_t(line.size())) == line.size();
+    ::close(fd);
+    return bWritten;
 }

@@ -15,7 +15,9 @@ public:
     static bool EnabledBySettings();
 
     void SetEnabled(bool bEnabled) { m_bEnabled = bEnabled; }
-    // Appends one stamped line to today's file; false when it cannot.
+    // Appends one stamped line to today's file (each line of a text of
+    // several lines with the stamp); false when it cannot, also when the
+    // file is not a regular file (a FIFO or a device is never waited on).
     bool Append(const QString& strStampedLine);
 
 private:

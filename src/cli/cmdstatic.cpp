@@ -9,6 +9,9 @@
 #include <worker.h>
 
 #include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <cstdio>
 
 #include <memory>
 
@@ -66,6 +69,62 @@ QString ValueLines(const StaticLayout& layout)
                             .arg(sheet.strName, item.strName, item.cells.strDisplayName, QString::fromUtf8(value));
         }
     return strLines;
+}
+
+// Cuts a UTF-8 text to at most nBytes, at a whole character.
+QByteArray CutUtf8(const QByteArray& text, int nBytes)
+{
+    if (text.size() <= nBytes)
+        return text;
+    int n = nBytes;
+    while (n > 0 && (uchar(text[n]) & 0xC0) == 0x80)  // a continuation byte: back to its lead byte
+        --n;
+    return text.left(n);
+}
+
+// Whether one piece of a numeric value is a number of the item's format.
+bool NumberFits(const QString& strPiece, ValueFormat fmt)
+{
+    bool bOk = false;
+    switch (fmt) {
+    case kFmtYesNo: return strPiece == "0" || strPiece == "1";
+    case kFmtUnsigned: strPiece.toULongLong(&bOk, 10); return bOk;
+    case kFmtDecimal: strPiece.toLongLong(&bOk, 10); return bOk;
+    case kFmtHex:
+        (strPiece.startsWith("0x", Qt::CaseInsensitive) ? strPiece.mid(2) : strPiece).toULongLong(&bOk, 16);
+        return bOk;
+    case kFmtFloat: strPiece.toDouble(&bOk); return bOk;
+    default: return true;
+    }
+}
+
+// Checks a --set value against its item: numbers for a numeric item (at most
+// as many as it holds), a string cut to the item's size with a warning.
+// False after a usage error.
+bool CheckSetValue(const xlsx_item& item, QString& strValue)
+{
+    const ValueFormat fmt = FormatFromName(item.cells.format.toString());
+    if (fmt == kFmtString) {
+        const QByteArray text = strValue.toUtf8();
+        const QByteArray cut = CutUtf8(text, item.ByteSize());
+        if (cut.size() != text.size()) {
+            strValue = QString::fromUtf8(cut);
+            std::fprintf(stderr, "xqprog: warning: --set %s: the value is cut to %d bytes: %s\n",
+                         item.strName.toUtf8().constData(), item.ByteSize(), cut.constData());
+        }
+        return true;
+    }
+    if (fmt == kFmtUnknown)
+        return true;
+    const QStringList pieces = strValue.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+    for (const QString& strPiece : pieces)
+        if (!NumberFits(strPiece, fmt))
+            return UsageError(QString("--set %1: %2 is not a value of the item's format (%3)")
+                                  .arg(item.strName, strPiece, item.cells.format.toString())),
+                   false;
+    if (pieces.isEmpty() || pieces.size() > item.nCount)
+        return UsageError(QString("--set %1: give 1 to %2 values").arg(item.strName).arg(item.nCount)), false;
+    return true;
 }
 
 const QCommandLineOption kStart("start", "The flash address of the record (hexadecimal; default the workbook's, else 1FF000).",
@@ -145,7 +204,10 @@ int CmdStaticWrite(CliContext& ctx)
         xlsx_item* pItem = nEq > 0 ? layout.FindItem(strSet.left(nEq)) : nullptr;
         if (!pItem)
             return UsageError(QString("no item named %1").arg(strSet.left(nEq)));
-        layout.TakeValue(*pItem, strSet.mid(nEq + 1));
+        QString strValue = strSet.mid(nEq + 1);
+        if (!CheckSetValue(*pItem, strValue))
+            return kExitUsage;
+        layout.TakeValue(*pItem, strValue);
         given << pItem;
     }
     if (bCurrent && !ctx.parser.isSet("force")) {
