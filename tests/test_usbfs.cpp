@@ -129,11 +129,8 @@ class TestUsbfs : public QObject {
 private slots:
     void initTestCase()
     {
-#ifdef XQ_SANITIZED
-        QSKIP("skipped in the sanitizer build: umockdev's preload library cannot load ahead of the ASan runtime");
-#endif
-        if (!usbfs::UnderPreload())
-            QSKIP("needs umockdev's preload library: run it through umockdev-wrapper");
+        if (const char* pWhy = usbfs::Unavailable())
+            QSKIP(pWhy);
         QVERIFY(m_dir.isValid());
     }
 
@@ -275,7 +272,7 @@ private slots:
 
         const Result r = RunXqprog({"-i", "FT2232-LOC-33", "-r", "30MHz", "write", strImage});
         QVERIFY2(r.nExit != 0, qPrintable(r.strOut));
-        QVERIFY2(r.strOut.contains(QRegularExpression("error 100[23]")), qPrintable(r.strOut));
+        QVERIFY2(r.strOut.contains(QRegularExpression("\\b100[23]\\b")), qPrintable(r.strOut));
         QVERIFY(!r.strOut.contains("Programming succeeded"));
         QVERIFY(!r.strOut.contains("Verification succeeded"));
     }

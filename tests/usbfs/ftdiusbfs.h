@@ -82,6 +82,16 @@ struct Faults {
 // Whether this process runs with umockdev's preload library (umockdev-wrapper).
 bool UnderPreload();
 
+// Why an emulated-USB test cannot run in this process; null when it can.
+inline const char* Unavailable()
+{
+#ifdef XQ_SANITIZED
+    return "skipped in the sanitizer build: umockdev's preload library cannot load ahead of the ASan runtime";
+#else
+    return UnderPreload() ? nullptr : "needs umockdev's preload library: run it through umockdev-wrapper";
+#endif
+}
+
 class Emulator {
 public:
     Emulator();
