@@ -2,6 +2,7 @@
 // style-sheet loader, headless on the simulated bench.
 #include "benchfixture.h"
 #include "recordingtransport.h"
+#include "tmpfsmount.h"
 
 #include <application.h>
 #include <baseop.h>
@@ -360,6 +361,38 @@ private slots:
         QFile log(RunLogFile::Directory() + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(log.readAll()).contains("程序退出时操作仍在进行"));
+    }
+
+    QString TodayLog()
+    {
+        QFile log(RunLogFile::Directory() + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
+        log.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(log.readAll());
+    }
+
+    void refusedOperationIsNotRunAndFailedSaveFails()
+    {
+        {
+            BenchFixture bench;
+            MainWindow w;
+            const int nBefore = TodayLog().count("结果: 未执行");
+            Action(w, "action_write")->trigger();  // no image checked: the tab refuses
+            QVERIFY(!w.Busy());
+            QCOMPARE(TodayLog().count("结果: 未执行"), nBefore + 1);
+        }
+        TmpfsMount full(3 * 1024);
+        if (!full.Mounted())
+            QSKIP(qPrintable(full.Why()));
+        sim::UseSimulatedBench(full.Path());
+        MainWindow w;
+        Action(w, "action_reset")->trigger();  // the chip resets, the bench cannot keep it
+        QVERIFY(LogText(w).contains("复位成功!"));
+        QVERIFY2(LogText(w).contains("接口关闭失败") && LogText(w).contains(full.Path() + "/flash.bin") &&
+                     LogText(w).contains("No space left on device"),
+                 qPrintable(LogText(w)));
+        QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
+        QVERIFY(TodayLog().endsWith("结果: 失败\n"));
+        mpsse::SetBackend(nullptr);
     }
 
     void startWithoutAdapterSaysWhatToCheck()

@@ -386,6 +386,14 @@ Please give another path.</translation>
         <source>当前序列号:</source>
         <translation>Current serial number:</translation>
     </message>
+    <message>
+        <source>芯片上的数据不完整，请重新烧写</source>
+        <translation>The chip holds incomplete data: program it again</translation>
+    </message>
+    <message>
+        <source>芯片未被改动</source>
+        <translation>The chip was not changed</translation>
+    </message>
 </context>
 <context>
     <name>DeviceInfo</name>
@@ -585,6 +593,58 @@ Check it and try again.</translation>
         <source>失败</source>
         <translation>failed</translation>
     </message>
+    <message>
+        <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
+        <translation>No USB adapter found: check that the USB cable is connected, that the udev rule 60-xqprogrammer.rules is installed, and that the user is in the plugdev group (log in again after joining it)</translation>
+    </message>
+    <message>
+        <source>程序退出时操作仍在进行: 已在当前Flash命令完成后停止，芯片上的数据可能不完整</source>
+        <translation>The program ended while an operation was running: it was stopped after the current flash command; the chip may hold incomplete data</translation>
+    </message>
+    <message>
+        <source>模拟测试台：不会烧写真实芯片</source>
+        <translation>Simulated bench: no real chip is programmed</translation>
+    </message>
+    <message>
+        <source> [模拟]</source>
+        <translation> [simulated]</translation>
+    </message>
+    <message>
+        <source>使用模拟测试台: %1</source>
+        <translation>Using the simulated bench: %1</translation>
+    </message>
+    <message>
+        <source>请确认</source>
+        <translation>Please confirm</translation>
+    </message>
+    <message>
+        <source>操作正在进行中。
+等待: 操作结束后再关闭窗口。
+停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。</source>
+        <translation>An operation is running.
+Wait: close the window when it has finished.
+Stop and quit: stop the operation after the current flash command and quit; the chip may hold incomplete data.</translation>
+    </message>
+    <message>
+        <source>停止并退出</source>
+        <translation>Stop and quit</translation>
+    </message>
+    <message>
+        <source>等待</source>
+        <translation>Wait</translation>
+    </message>
+    <message>
+        <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
+        <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
+    </message>
+    <message>
+        <source>接口关闭失败: %1</source>
+        <translation>The interface could not be closed: %1</translation>
+    </message>
+    <message>
+        <source>未执行</source>
+        <translation>not run</translation>
+    </message>
 </context>
 <context>
     <name>Result</name>
@@ -617,6 +677,10 @@ Check it and try again.</translation>
         <location filename="../src/core/results.cpp" line="18" />
         <source>未知错误 %1</source>
         <translation>Unknown error %1</translation>
+    </message>
+    <message>
+        <source>已中断</source>
+        <translation>interrupted</translation>
     </message>
 </context>
 <context>
@@ -975,23 +1039,9 @@ check that the imported layout is right</translation>
         <source>静态数据区超出Flash容量: 0x%1 + %2 字节, Flash %3 字节</source>
         <translation>The static data area runs past the end of the flash: 0x%1 + %2 bytes, flash %3 bytes</translation>
     </message>
-</context>
-<context>
-    <name>main</name>
     <message>
-        <location filename="../src/app/main.cpp" line="50" />
-        <source>未检测到USB适配器，使用模拟测试台</source>
-        <translation>No USB adapter found, using the simulated bench</translation>
-    </message>
-    <message>
-        <location filename="../src/app/main.cpp" line="55" />
-        <source>使用模拟测试台</source>
-        <translation>Using the simulated bench</translation>
-    </message>
-    <message>
-        <location filename="../src/app/main.cpp" line="61" />
-        <source> [模拟]</source>
-        <translation> [simulated]</translation>
+        <source>静态数据区的数据不完整，请重新写入</source>
+        <translation>The static data area holds incomplete data: write it again</translation>
     </message>
 </context>
 <context>
@@ -1062,6 +1112,18 @@ Check it and try again.</translation>
         <location filename="../src/cli/xqprog.cpp" line="565" />
         <source>写入参数错误</source>
         <translation>Bad write parameters</translation>
+    </message>
+    <message>
+        <source>已中断</source>
+        <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>接口关闭失败: %1</source>
+        <translation>The interface could not be closed: %1</translation>
+    </message>
+    <message>
+        <source>烧写文件大小大于Flash容量</source>
+        <translation>The image is larger than the flash</translation>
     </message>
 </context>
 </TS>
