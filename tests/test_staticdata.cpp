@@ -16,7 +16,10 @@
 #include <quazip.h>
 #include <quazipfile.h>
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -76,6 +79,7 @@ class TestStaticData : public QObject {
     QStringList m_boxes;
 
     QString m_fileAnswer;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;  // to questions
 
     QString P(const QString& s) { return m_dir.filePath(s); }
 
@@ -134,13 +138,17 @@ private slots:
     void initTestCase()
     {
         QDir::setCurrent(m_dir.path());
-        msgbox::SetHandler([this](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
+        msgbox::SetHandler([this](QMessageBox::Icon icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
             m_boxes << t + "|" + s;
-            return QMessageBox::Ok;
+            return icon == QMessageBox::Question ? m_answer : QMessageBox::Ok;
         });
         msgbox::SetFileHandler([this](const QString&, const QString&) { return m_fileAnswer; });
     }
-    void init() { m_boxes.clear(); }
+    void init()
+    {
+        m_boxes.clear();
+        m_answer = QMessageBox::Yes;
+    }
 
     void crcVectors()
     {
@@ -638,6 +646,150 @@ private slots:
         QCOMPARE(run.logs.last(), QString("未导入配置，无法显示数据"));
     }
 
+    // A failed import leaves nothing to write with and is not loaded at the next start.
+    void failedImportClearsItsFieldsAndIsNotRemembered()
+    {
+        QFile::remove("XqProgrammer.ini");
+        const QString strGood = Book("good.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4", "只读"}},
+                                     {{"start_address", "1fe000"}});
+        Rows eight{{"n", "name", "display", "type", "count", "format", "default", "ro"}};
+        const QString strBad = WriteBook(P("bad-h.xlsx"), {{"xq_config", {{"start_address", "3000"}}}, {"Sheet1", eight}});
+        {
+            StaticData tab;
+            tab.LoadSettings();
+            Import(tab, strGood);
+            QCOMPARE(tab.findChild<QLineEdit*>("editStartAddr")->text(), QString("1FE000"));
+            Import(tab, strBad);
+            QVERIFY(m_boxes.last().startsWith("打开文件错误|文件:" + strBad + ", 错误码:-3"));
+            for (const char* pName : {"editUsed", "editTotal", "editStartAddr", "editReadonly"})
+                QVERIFY2(tab.findChild<QLineEdit*>(pName)->text().isEmpty(), pName);
+            const Run run = Operate(tab, true);
+            QVERIFY(!run.bStarted && run.bState);
+            QCOMPARE(run.logs, QStringList{"写入参数错误"});
+            tab.SaveSettings();  // as the window does when it closes
+        }
+        QCOMPARE(QSettings("XqProgrammer.ini", QSettings::IniFormat).value("StaticData/xlsx").toString(), strGood);
+        StaticData next;
+        next.LoadSettings();
+        QCOMPARE(next.Xlsx()->Layout().strWorkbook, strGood);
+        QCOMPARE(next.findChild<QLineEdit*>("editUsed")->text(), QString("4"));
+    }
+
+    // "保存Excel" and "导出模板": the shown location, the extension, the reason of a failure.
+    void savedWorkbookCarriesWhatTheTabShows()
+    {
+        StaticData tab;
+        Import(tab, Book("shown.xlsx",
+                         {{1, "a", "甲", "uint8_t", 2, "十进制数", "1 2"}, {2, "b", "乙", "uint16_t", 1, "十六进制数", "0x10"}},
+                         {{"start_address", "1ff000"}, {"storage", "normal"}}));
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1FE800");
+        tab.findChild<QComboBox*>("cmbStorage")->setCurrentIndex(1);
+        tab.findChild<QCheckBox*>("chkLock")->setChecked(true);
+        tab.Xlsx()->Tables()[0]->item(0, kColDevice)->setText("7 8");  // row 1 stays empty
+        m_fileAnswer = P("saved-shown");
+        QMetaObject::invokeMethod(&tab, "SaveExcel");
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+        StaticLayout saved;
+        QCOMPARE(saved.LoadXlsx(P("saved-shown.xlsx")), 0);
+        QCOMPARE(saved.config.start_address, 0x1FE800u);
+        QCOMPARE(int(saved.config.storage), 1);
+        QCOMPARE(int(saved.config.otp), 1);
+        QCOMPARE(saved.FindItem("a")->cells.strDefault, QString("7 8"));
+        QCOMPARE(saved.FindItem("b")->cells.strDefault, QString("0x10"));  // an empty device value keeps the default
+
+        m_fileAnswer = P("tmpl");
+        QMetaObject::invokeMethod(&tab, "ExportTemplateFile");
+        QVERIFY(QFileInfo(P("tmpl.xlsx")).isFile());
+        m_fileAnswer = P("named.XLSX");  // an extension of its own stays
+        QMetaObject::invokeMethod(&tab, "ExportTemplateFile");
+        QVERIFY(QFileInfo(P("named.XLSX")).isFile() && !QFileInfo(P("named.XLSX.xlsx")).exists());
+
+        m_fileAnswer = P("no-such-dir/x.xlsx");
+        QMetaObject::invokeMethod(&tab, "SaveExcel");
+        QCOMPARE(m_boxes, QStringList{"保存失败|无法保存文件:" + m_fileAnswer + "\n原因: 文件夹不存在"});
+    }
+
+    // "当前值" with device values left empty asks first, naming the items.
+    void emptyCurrentValuesAskBeforeWriting()
+    {
+        BenchFixture bench;
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        Import(tab, Book("ask.xlsx", {{1, "fw", "固件版本", "uint8_t", 2, "十进制数", "1 2", "只读"},
+                                      {2, "gain", "增益", "uint8_t", 2, "十进制数", "3 4"},
+                                      {3, "none", "无字节", "int32_t", 1, "十进制数", "5"}}));
+        bench.FillPattern();
+        QCOMPARE(bench.Open(9), 0);
+        tab.Xlsx()->Tables()[0]->item(1, kColDevice)->setText("9 9");
+        m_answer = QMessageBox::No;
+        Run run = Operate(tab, true);
+        QVERIFY(!run.bStarted && run.bState);
+        QCOMPARE(m_boxes, QStringList{"请确认|以下项目没有设备数值，将写入0:\n固件版本\n确定写入当前值？"});
+        tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);  // default values: no question
+        m_boxes.clear();
+        QVERIFY(Operate(tab, true).bState);
+        QVERIFY(m_boxes.isEmpty());
+        tab.findChild<QRadioButton*>("radioCurrent")->setChecked(true);
+        m_answer = QMessageBox::Yes;
+        run = Operate(tab, true);
+        QVERIFY(run.bStarted && run.bState);
+        QCOMPARE(m_boxes.size(), 1);
+        bench.Close();
+        QByteArray rec = bench.Flash().mid(0x1FF004, 24);
+        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 24);
+        QCOMPARE(rec.mid(20), QByteArray::fromHex("00000909"));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
+    }
+
+    // A device value that is not a number is marked in its cell; the write
+    // still reads it as the workbook rules say.
+    void nonNumericDeviceValueIsMarked()
+    {
+        StaticData tab;
+        Import(tab, Book("mark.xlsx", {{1, "n", "n", "uint8_t", 3, "十进制数", "1"},
+                                       {2, "h", "h", "uint8_t", 1, "十六进制数", "1"},
+                                       {3, "s", "s", "string", 4, "字符串", "ab"}}));
+        QTableWidget* pTable = tab.Xlsx()->Tables()[0];
+        QTableWidgetItem* pCell = pTable->item(0, kColDevice);
+        const QBrush plain = pCell->background();
+        pCell->setText("7 x3 12abc");
+        QVERIFY(pCell->background() != plain);
+        QVERIFY2(pCell->toolTip().contains("\"x3\""), qPrintable(pCell->toolTip()));
+        pTable->item(1, kColDevice)->setText("0x1F");
+        QCOMPARE(pTable->item(1, kColDevice)->background(), plain);
+        pTable->item(2, kColDevice)->setText("any text");  // a string is never a bad number
+        QCOMPARE(pTable->item(2, kColDevice)->background(), plain);
+        tab.Xlsx()->TakeTableValues();
+        QCOMPARE(tab.Xlsx()->GetStaticData(true).mid(20, 3), QByteArray::fromHex("07000c"));
+        pCell->setText("7 3 12");
+        QCOMPARE(pCell->background(), plain);
+        QVERIFY(pCell->toolTip().isEmpty());
+    }
+
+    // The device value column reaches the table's right edge at the first
+    // show; the lock box appears without moving the buttons.
+    void deviceColumnFillsTheTableAndTheLockBoxMovesNothing()
+    {
+        QFile::remove("XqProgrammer.ini");
+        QSettings("XqProgrammer.ini", QSettings::IniFormat)
+            .setValue("StaticData/xlsx", Book("wide.xlsx", {{1, "a", "a", "uint8_t", 1, "十进制数", "1"}}));
+        StaticData tab;
+        tab.LoadSettings();  // before the window shows, as at start-up
+        tab.resize(1000, 500);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        QTableWidget* pTable = tab.Xlsx()->Tables()[0];
+        QHeaderView* pHeader = pTable->horizontalHeader();
+        QTRY_COMPARE(pHeader->sectionViewportPosition(kColDevice) + pHeader->sectionSize(kColDevice),
+                     pTable->viewport()->width());
+        auto* pImport = tab.findChild<QPushButton*>("pbImport");
+        const QPoint at = pImport->mapTo(&tab, QPoint(0, 0));
+        tab.findChild<QComboBox*>("cmbStorage")->setCurrentIndex(1);
+        QVERIFY(tab.findChild<QCheckBox*>("chkLock")->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(pImport->mapTo(&tab, QPoint(0, 0)), at);
+    }
+
     void defaultWorkbookTemplateAndSaveRoundTrip()
     {
         const QString strDefault = QStringLiteral(XQ_SAMPLE_WORKBOOK);
@@ -657,7 +809,7 @@ private slots:
         xlsx_item* pItem = sample.FindItem("trim");
         QVERIFY(pItem);
         sample.TakeValue(*pItem, "100 -100");
-        QVERIFY(SaveLayoutWorkbook(sample, P("saved.xlsx"), strError));
+        QVERIFY(SaveLayoutWorkbook(sample, sample.config, P("saved.xlsx"), strError));
         StaticLayout saved;
         QCOMPARE(saved.LoadXlsx(P("saved.xlsx")), xq::kOk);
         QCOMPARE(saved.nUsedLength, sample.nUsedLength);

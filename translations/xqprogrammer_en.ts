@@ -909,6 +909,48 @@ Check it and try again.</translation>
         <source>&quot;起始地址&quot;设置错误，请重新设置</source>
         <translation>&quot;Start address&quot; is wrong, please set it again</translation>
     </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source> 等%1项</source>
+        <translation> and more, %1 items in all</translation>
+    </message>
+    <message>
+        <source>以下项目没有设备数值，将写入0:
+%1
+确定写入当前值？</source>
+        <translation>These items have no device value and will be written as 0:
+%1
+Write the current values?</translation>
+    </message>
+    <message>
+        <source>文件夹不存在</source>
+        <translation>The folder does not exist</translation>
+    </message>
+    <message>
+        <source>没有写入权限</source>
+        <translation>No permission to write there</translation>
+    </message>
+    <message>
+        <source>同名文件夹已存在</source>
+        <translation>A folder of that name exists</translation>
+    </message>
+    <message>
+        <source>文件无法写入，可能已被其他程序打开</source>
+        <translation>The file cannot be written; another program may have it open</translation>
+    </message>
+    <message>
+        <source>无法保存文件:%1
+原因: %2</source>
+        <translation>Cannot save the file: %1
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>保存%1失败: %2</source>
+        <translation>Saving %1 failed: %2</translation>
+    </message>
 </context>
 <context>
     <name>StaticLayout</name>
@@ -961,6 +1003,10 @@ Check it and try again.</translation>
 请查看导入配置是否正确</source>
         <translation>The data does not match,
 check that the imported layout is right</translation>
+    </message>
+    <message>
+        <source>"%1"不是有效的数值: 写入时只取其开头的数字，没有数字则写入0</source>
+        <translation>"%1" is not a valid number: only its leading digits are written, 0 when it has none</translation>
     </message>
 </context>
 <context>

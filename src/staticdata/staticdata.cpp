@@ -26,6 +26,11 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
 {
     ui->setupUi(this);
     ui->chkLock->hide();
+    // It keeps its room beside the storage box while hidden: showing it
+    // moves nothing.
+    QSizePolicy lockPolicy = ui->chkLock->sizePolicy();
+    lockPolicy.setRetainSizeWhenHidden(true);
+    ui->chkLock->setSizePolicy(lockPolicy);
     ui->cmbStorage->setView(new QListView(ui->cmbStorage));
     ui->cmbStorage->addItems({tr("普通存储"), tr("加密存储")});
     ui->cmbStorage->setCurrentIndex(0);
@@ -166,6 +171,10 @@ void StaticData::Write()
         return;
     }
     const bool bCurrent = ui->radioCurrent->isChecked();
+    if (bCurrent && !EmptyCurrentValuesAccepted()) {
+        emit finish(kOptWrite, true);
+        return;
+    }
     if (bCurrent)
         ui->tabXlsx->TakeTableValues();
     QByteArray record = ui->tabXlsx->GetStaticData(bCurrent);
@@ -203,6 +212,19 @@ void StaticData::Read()
     emit startRead();
 }
 
+bool StaticData::EmptyCurrentValuesAccepted()
+{
+    const QStringList empty = ui->tabXlsx->ItemsWithoutDeviceValue();
+    if (empty.isEmpty())
+        return true;
+    constexpr int kNamesShown = 12;
+    QString strNames = QStringList(empty.mid(0, kNamesShown)).join(tr("、"));
+    if (empty.size() > kNamesShown)
+        strNames += tr(" 等%1项").arg(empty.size());
+    return msgbox::Question(this, tr("请确认"),
+                            tr("以下项目没有设备数值，将写入0:\n%1\n确定写入当前值？").arg(strNames)) == QMessageBox::Yes;
+}
+
 void StaticData::ImportXlsx()
 {
     const QString strFile = msgbox::OpenFileName(this, tr("打开Excel文件"), m_strLastDir, "Excel(*.xlsx)");
@@ -211,25 +233,59 @@ void StaticData::ImportXlsx()
     m_strLastDir = QFileInfo(strFile).absolutePath();
     const int rc = ui->tabXlsx->LoadXlsx(strFile);
     if (rc != 0) {
+        // What is left of the layout is not what the workbook says: nothing
+        // may be written from it until a workbook loads.
+        ui->editUsed->clear();
+        ui->editTotal->clear();
+        ui->editStartAddr->clear();
+        ui->editReadonly->clear();
         const QString strReason = ui->tabXlsx->Layout().strError;
         msgbox::Critical(this, tr("打开文件错误"),
                          tr("文件:%1, 错误码:%2").arg(strFile).arg(rc) + (strReason.isEmpty() ? "" : "\n" + strReason));
         return;
     }
+    m_strWorkbook = strFile;
     SaveSettings();
     ShowLayout();
     emit progress(0);
     emit log(tr("成功打开Excel文件!"));
 }
 
+QString StaticData::AskXlsxName(const QString& strCaption)
+{
+    QString strFile = msgbox::SaveFileName(this, strCaption, m_strLastDir, "Excel(*.xlsx)");
+    if (!strFile.isEmpty() && QFileInfo(strFile).suffix().isEmpty())
+        strFile += ".xlsx";
+    return strFile;
+}
+
+void StaticData::ReportSaveFailure(const QString& strFile, const QString& strError)
+{
+    // The writer's own text is English and technical: the box says what the
+    // operator can act on, the log keeps the writer's text.
+    const QFileInfo info(strFile);
+    const QFileInfo dir(info.absolutePath());
+    QString strReason;
+    if (!dir.isDir())
+        strReason = tr("文件夹不存在");
+    else if (!dir.isWritable() || (info.exists() && !info.isWritable()))
+        strReason = tr("没有写入权限");
+    else if (info.isDir())
+        strReason = tr("同名文件夹已存在");
+    else
+        strReason = tr("文件无法写入，可能已被其他程序打开");
+    msgbox::Critical(this, tr("保存失败"), tr("无法保存文件:%1\n原因: %2").arg(strFile, strReason));
+    emit log(tr("保存%1失败: %2").arg(strFile, strError));
+}
+
 void StaticData::ExportTemplateFile()
 {
-    const QString strFile = msgbox::SaveFileName(this, tr("导出模板"), m_strLastDir, "Excel(*.xlsx)");
+    const QString strFile = AskXlsxName(tr("导出模板"));
     if (strFile.isEmpty())
         return;
     QString strError;
     if (!ExportTemplate(strFile, strError)) {
-        msgbox::Critical(this, tr("导出失败"), strError);
+        ReportSaveFailure(strFile, strError);
         return;
     }
     emit log(tr("模板已导出到:%1").arg(strFile));
@@ -237,13 +293,20 @@ void StaticData::ExportTemplateFile()
 
 void StaticData::SaveExcel()
 {
-    const QString strFile = msgbox::SaveFileName(this, tr("保存Excel"), m_strLastDir, "Excel(*.xlsx)");
+    // The start address saved is the one the tab shows and writes with.
+    if (!StartAddressOk())
+        return;
+    const QString strFile = AskXlsxName(tr("保存Excel"));
     if (strFile.isEmpty())
         return;
     ui->tabXlsx->TakeTableValues();
+    xlsx_config config = ui->tabXlsx->Layout().config;
+    config.start_address = ui->editStartAddr->text().toUInt(nullptr, 16);
+    config.storage = uint8_t(ui->cmbStorage->currentIndex());
+    config.otp = ui->chkLock->isChecked() ? 1 : 0;
     QString strError;
-    if (!SaveLayoutWorkbook(ui->tabXlsx->Layout(), strFile, strError)) {
-        msgbox::Critical(this, tr("保存失败"), strError);
+    if (!SaveLayoutWorkbook(ui->tabXlsx->Layout(), config, strFile, strError)) {
+        ReportSaveFailure(strFile, strError);
         return;
     }
     emit log(tr("Excel已保存到:%1").arg(strFile));
@@ -257,12 +320,15 @@ void StaticData::LoadSettings()
         strPath = m_strLastDir + kDefaultWorkbook;
     if (ui->tabXlsx->LoadXlsx(strPath) == 0) {
         m_strLastDir = QFileInfo(strPath).absolutePath();
+        m_strWorkbook = strPath;
         ShowLayout();
     }
 }
 
 void StaticData::SaveSettings()
 {
+    // Only a workbook that loaded is remembered: one that failed would fail
+    // again at every start.
     QSettings settings(kSettingsFile, QSettings::IniFormat);
-    settings.setValue("StaticData/xlsx", ui->tabXlsx->Layout().strWorkbook);
+    settings.setValue("StaticData/xlsx", m_strWorkbook);
 }

@@ -49,6 +49,13 @@ private:
     void RejectTotal();
     // False (after the warning) when the start address box does not hold acceptable input.
     bool StartAddressOk();
+    // With current values: true when every item has a device value, or the
+    // operator agrees to write the empty ones as zeros.
+    bool EmptyCurrentValuesAccepted();
+    // A save dialog's answer with ".xlsx" added when it has no extension.
+    QString AskXlsxName(const QString& strCaption);
+    // Shows why a workbook could not be written.
+    void ReportSaveFailure(const QString& strFile, const QString& strError);
 
     Ui::StaticData* ui;
     QMenu* m_pExportMenu = nullptr;
@@ -56,6 +63,7 @@ private:
     QThread* m_pThread = nullptr;
     Worker* m_pWorker = nullptr;
     QString m_strLastDir;
+    QString m_strWorkbook;  // the last workbook that loaded, remembered for the next start
 };
 
 // The layout shipped with the program, under its directory.

@@ -401,3 +401,22 @@ int StaticLayout::SetStaticData(const static_data_hdr* pFlashData)
     }
     return xq::kOk;
 }
+
+QString StaticLayout::FirstNonNumber(const QString& strText, const QString& strFormat)
+{
+    const ValueFormat fmt = FormatFromName(strFormat);
+    if (fmt == kFmtString || fmt == kFmtUnknown)
+        return QString();
+    static const int bases[] = {2, 10, 10, 16};
+    for (const QByteArray& piece : Pieces(strText.toUtf8())) {
+        char* pEnd = nullptr;
+        errno = 0;
+        if (fmt == kFmtFloat)
+            strtod_l(piece.constData(), &pEnd, CLocale());
+        else
+            strtoull_l(piece.constData(), &pEnd, bases[fmt], CLocale());
+        if (pEnd != piece.constData() + piece.size())
+            return QString::fromUtf8(piece);
+    }
+    return QString();
+}

@@ -86,6 +86,10 @@ public:
 
     static void ParseValues(xlsx_item& item, const QString& strFormat);
     static QString RenderValue(const xlsx_item& item, const QString& strFormat);
+    // The first space-separated piece of a value text that is not wholly a
+    // number of the format (which then reads it as 0 or its leading digits);
+    // empty when every piece is one, and for texts and unknown formats.
+    static QString FirstNonNumber(const QString& strText, const QString& strFormat);
 
     QVector<xlsx_sheet> sheets;  // every accepted data sheet, in tab order (also those without items)
     xlsx_config config;

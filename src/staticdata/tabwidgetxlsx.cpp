@@ -3,6 +3,7 @@
 #include <messagebox.h>
 
 #include <QHeaderView>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -59,6 +60,8 @@ void TabWidgetXlsx::BuildTables()
         pTable->setHorizontalHeaderLabels({tr("数据名称"), tr("数据类型"), tr("字节总长"), tr("默认值"), tr("只读"), tr("设备数值")});
         pTable->setRowCount(sheet.items.size());
         pTable->setAlternatingRowColors(true);
+        // The device values fill the rest of the view from the first show on.
+        pTable->horizontalHeader()->setStretchLastSection(true);
         for (int r = 0; r < sheet.items.size(); ++r) {
             const LayoutCells& c = sheet.items[r].cells;
             auto* pName = new QTableWidgetItem(c.strDisplayName);
@@ -73,6 +76,7 @@ void TabWidgetXlsx::BuildTables()
             pDevice->setData(Qt::UserRole, c.format);
             pTable->setItem(r, kColDevice, pDevice);
         }
+        connect(pTable, &QTableWidget::itemChanged, this, &TabWidgetXlsx::CheckDeviceCell);
         pLayout->addWidget(pTable);
         addTab(pPage, QString("%1(%2)").arg(sheet.strName).arg(sheet.nBytes));
         m_tables.append(pTable);
@@ -120,6 +124,7 @@ void TabWidgetXlsx::resizeColumn(int nTabIdx)
     const int i = currentIndex();
     if (m_tables.isEmpty() || i < 0 || i >= m_tables.size())
         return;
+    // The device value column is the last one and stretches over the rest.
     QHeaderView* pHeader = m_tables[i]->horizontalHeader();
     pHeader->resizeSection(kColType, 80);
     pHeader->resizeSection(kColBytes, 80);
@@ -128,8 +133,36 @@ void TabWidgetXlsx::resizeColumn(int nTabIdx)
                                     ? m_tables[i]->horizontalHeaderItem(kColReadOnly)->text()
                                     : QString();
     pHeader->resizeSection(kColReadOnly, qMax(60, pHeader->fontMetrics().horizontalAdvance(strReadOnly) + 16));
-    pHeader->setSectionResizeMode(kColDevice, QHeaderView::Stretch);
-    const int nWidth = pHeader->sectionSize(kColDevice);
-    pHeader->setSectionResizeMode(kColDevice, QHeaderView::Interactive);
-    pHeader->resizeSection(kColDevice, nWidth);
+}
+
+void TabWidgetXlsx::CheckDeviceCell(QTableWidgetItem* pCell)
+{
+    if (!pCell || pCell->column() != kColDevice)
+        return;
+    const QString strBad = StaticLayout::FirstNonNumber(pCell->text(), pCell->data(Qt::UserRole).toString());
+    const QSignalBlocker block(pCell->tableWidget());
+    if (strBad.isEmpty()) {
+        pCell->setData(Qt::BackgroundRole, QVariant());
+        pCell->setData(Qt::ForegroundRole, QVariant());
+        pCell->setToolTip(QString());
+        return;
+    }
+    pCell->setBackground(QColor(0xFF, 0xD6, 0xD6));
+    pCell->setForeground(QColor(0xA0, 0x00, 0x00));
+    pCell->setToolTip(tr("\"%1\"不是有效的数值: 写入时只取其开头的数字，没有数字则写入0").arg(strBad));
+}
+
+QStringList TabWidgetXlsx::ItemsWithoutDeviceValue() const
+{
+    QStringList names;
+    for (int t = 0; t < m_tables.size() && t < m_layout.sheets.size(); ++t) {
+        const QTableWidget* pTable = m_tables[t];
+        const xlsx_sheet& sheet = m_layout.sheets[t];
+        for (int r = 0; r < pTable->rowCount() && r < sheet.items.size(); ++r) {
+            const xlsx_item& item = sheet.items[r];
+            if (item.ByteSize() > 0 && pTable->item(r, kColDevice)->text().trimmed().isEmpty())
+                names << (item.cells.strDisplayName.isEmpty() ? item.strName : item.cells.strDisplayName);
+        }
+    }
+    return names;
 }

@@ -7,6 +7,7 @@
 #include <QTabWidget>
 
 class QTableWidget;
+class QTableWidgetItem;
 
 class TabWidgetXlsx : public QTabWidget {
     Q_OBJECT
@@ -20,12 +21,19 @@ public:
     void TakeTableValues();
     QByteArray GetStaticData(bool bCurrent) const { return m_layout.GetStaticData(bCurrent); }
 
+    // Display names of the items with bytes whose device value cell is empty.
+    QStringList ItemsWithoutDeviceValue() const;
+
     StaticLayout& Layout() { return m_layout; }
     const QList<QTableWidget*>& Tables() const { return m_tables; }
 
 public slots:
     void SetStaticData(const static_data_hdr* pFlashData);
     void resizeColumn(int nTabIdx = 0);
+
+private slots:
+    // Marks a device value cell whose text is not a number of its format.
+    void CheckDeviceCell(QTableWidgetItem* pCell);
 
 private:
     void BuildTables();

@@ -35,9 +35,10 @@ bool ExportTemplate(const QString& strPath, QString& strError)
     return xlsx::WriteWorkbook(strPath, {ConfigSheet(xlsx_config()), data}, strError);
 }
 
-bool SaveLayoutWorkbook(const StaticLayout& layout, const QString& strPath, QString& strError)
+bool SaveLayoutWorkbook(const StaticLayout& layout, const xlsx_config& config, const QString& strPath,
+                        QString& strError)
 {
-    QList<xlsx::SheetData> sheets{ConfigSheet(layout.config)};
+    QList<xlsx::SheetData> sheets{ConfigSheet(config)};
     for (const xlsx_sheet& sheet : layout.sheets) {
         xlsx::SheetData data;
         data.strName = sheet.strName;
@@ -45,12 +46,12 @@ bool SaveLayoutWorkbook(const StaticLayout& layout, const QString& strPath, QStr
         int nIndex = 1;
         for (const xlsx_item& item : sheet.items) {
             const LayoutCells& c = item.cells;
-            // The device value, where the item has one, becomes the default.
-            const QString strValue = !item.currentText.isNull()
-                                         ? QString::fromUtf8(item.currentText.left(item.currentText.indexOf('\0') < 0
-                                                                                       ? item.currentText.size()
-                                                                                       : item.currentText.indexOf('\0')))
-                                         : c.strDefault;
+            // The device value, where the item has one, becomes the default;
+            // an empty device cell keeps the workbook's default.
+            const int nZero = item.currentText.indexOf('\0');
+            QString strValue = QString::fromUtf8(nZero < 0 ? item.currentText : item.currentText.left(nZero));
+            if (strValue.isEmpty())
+                strValue = c.strDefault;
             data.rows.append({nIndex++, item.strName, c.strDisplayName, c.strType, int(item.nCount), c.format,
                               strValue.isEmpty() ? QVariant() : QVariant(strValue),
                               c.strReadOnly.isEmpty() ? QVariant() : QVariant(c.strReadOnly),

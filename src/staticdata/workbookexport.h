@@ -6,6 +6,9 @@
 #include <QString>
 
 class StaticLayout;
+struct xlsx_config;
 
 bool ExportTemplate(const QString& strPath, QString& strError);
-bool SaveLayoutWorkbook(const StaticLayout& layout, const QString& strPath, QString& strError);
+// The layout with the given location in its "xq_config" sheet.
+bool SaveLayoutWorkbook(const StaticLayout& layout, const xlsx_config& config, const QString& strPath,
+                        QString& strError);
