@@ -63,10 +63,6 @@ private:
     bool m_bFlashChanged = false;  // the write has begun to erase
     QByteArray m_sharedImage;      // keeps a shared image alive while pFileData points into it
 };
-
-// Flash sizes the write sequence accepts as a valid identification.
-constexpr uint32_t kMinFlashSize = 0x40000;
-constexpr uint32_t kMaxFlashSize = 0x200000;
 // Security register offsets of the serial number record.
 constexpr int32_t kSerialEraseOffset = 0;
 constexpr int32_t kSerialEraseLength = 256;

@@ -172,7 +172,7 @@ void StaticData::Write()
     }
     const bool bCurrent = ui->radioCurrent->isChecked();
     if (bCurrent && !EmptyCurrentValuesAccepted()) {
-        emit finish(kOptWrite, true);
+        emit finish(xq::kOptWrite, true);
         return;
     }
     if (bCurrent)

@@ -8,12 +8,6 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-// The flash sizes of the chip family (256 KiB to 2 MiB).
-constexpr uint32_t kSmallestFlash = 0x40000;
-constexpr uint32_t kLargestFlash = 0x200000;
-}  // namespace
-
 Worker::Worker(QObject* pParent) : QObject(pParent) {}
 
 Worker::~Worker()
@@ -41,7 +35,7 @@ bool Worker::AreaInsideFlash(SpiFlashCtrl& ctrl, int32_t nEraseStart, int64_t nE
     // past the end would go on at address 0, over the firmware. An area
     // named above the flash's size wraps as a whole and stays usable.
     FlashInfo info;
-    if (ctrl.ReadFlashInfo(&info) != 0 || info.nTotalSize < kSmallestFlash || info.nTotalSize > kLargestFlash)
+    if (ctrl.ReadFlashInfo(&info) != 0 || info.nTotalSize < kMinFlashSize || info.nTotalSize > kMaxFlashSize)
         return true;  // no size to go by: the read-back after the write decides
     const int64_t nFrom = nEraseStart & int64_t(info.nTotalSize - 1);
     if (nFrom + nEraseLength <= int64_t(info.nTotalSize))
