@@ -165,6 +165,9 @@ int main(int argc, char* argv[])
     if (nExit >= 0)
         return nExit;
     if (ctx.targets.isEmpty())
-        return (std::fprintf(stderr, "xqprog: no interface found\n"), kExitFailed);
+        return (std::fprintf(stderr, "xqprog: no interface found: check the USB cable, the udev rule "
+                                     "60-xqprogrammer.rules and that you are in the plugdev group "
+                                     "(--simulate uses the simulated bench)\n"),
+                kExitFailed);
     return FinalExitCode(out, command.pRun(ctx));
 }
