@@ -2,7 +2,9 @@
 // written out by hand from FTDI AN_108 (not produced by our encoder).
 #include "recordingtransport.h"
 
+#include <adapters.h>
 #include <location.h>
+#include <readloop.h>
 #include <mpsse.h>
 
 #include <QtTest>
@@ -78,8 +80,12 @@ private slots:
         QTest::newRow("6M H") << 6000000u << uint(mpsse::kChipFt2232H) << InitBytes(0x04, 0x00);
         QTest::newRow("30M H") << 30000000u << uint(mpsse::kChipFt232H) << InitBytes(0x00, 0x00);
         QTest::newRow("60M runs at 30M") << 60000000u << uint(mpsse::kChipFt2232H) << InitBytes(0x00, 0x00);
+        // AN_108 section 6: 0x8A, 0x97 and 0x8D are H-chip commands; the
+        // FT2232D gets loopback off, the divisor of its 12 MHz base and the pins.
         QTest::newRow("6M on FT2232D") << 6000000u << uint(mpsse::kChipFt2232D)
-                                       << Bytes{0x97, 0x8D, 0x85, 0x86, 0x00, 0x00, 0x80, 0x08, 0x0B};
+                                       << Bytes{0x85, 0x86, 0x00, 0x00, 0x80, 0x08, 0x0B};
+        QTest::newRow("1M on FT2232D") << 1000000u << uint(mpsse::kChipFt2232D)
+                                       << Bytes{0x85, 0x86, 0x05, 0x00, 0x80, 0x08, 0x0B};
         QTest::newRow("5M on H rounds down to 5M") << 5000000u << uint(mpsse::kChipFt2232H) << InitBytes(0x05, 0x00);
         QTest::newRow("7M on H runs at 6M") << 7000000u << uint(mpsse::kChipFt2232H) << InitBytes(0x04, 0x00);
     }
@@ -273,12 +279,155 @@ private slots:
         const Bytes& w = s.writes.at(0);
         QCOMPARE(Bytes(w.begin(), w.begin() + 6), (Bytes{0x8F, 0x76, 0x01, 0x80, 0x00, 0x0B}));
         mpsse::Close(pCtx);
+        // The FT2232D has no 0x8F: 100 us at 6 MHz are 75 zero bytes clocked
+        // out with CS high (0x11, length 74).
         m_pBackend->pScript->nChipType = mpsse::kChipFt2232D;
         pCtx = OpenAt(6000000);
         s.writes.clear();
-        QCOMPARE(mpsse::Idle(pCtx, 100), 0);  // not an FT2232D command: nothing queued
+        QCOMPARE(mpsse::Idle(pCtx, 100), 0);
         mpsse::Close(pCtx);
-        QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x00, 0x00}}));
+        Bytes expected{0x11, 0x4A, 0x00};
+        expected.insert(expected.end(), 75, 0x00);
+        expected.insert(expected.end(), {0x80, 0x00, 0x00});
+        QCOMPARE(s.writes, std::vector<Bytes>{expected});
+    }
+
+    void readDeadlineGrowsWithTheBytesClocked()
+    {
+        // 100 kHz: a 64 KiB read needs 5243 ms of clocking on top of the margin.
+        void* pCtx = OpenAt(100000);
+        auto& s = *m_pBackend->pScript;
+        std::vector<uint8_t> rx(65536);
+        s.replies.assign(rx.size(), 0x00);
+        QCOMPARE(mpsse::FastRead(pCtx, rx.data(), int(rx.size())), 0);
+        QCOMPARE(s.readTimeouts.back(), 2000 + 5243);
+        // Bytes queued before the read count too: a 256-byte page program and
+        // a 1-byte status read at 100 kHz: (4 + 256 + 1 + 1) * 80 us = 20.96 ms.
+        Bytes page(260, 0x5A);
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, page.data(), int(page.size()));
+        mpsse::Stop(pCtx);
+        const uint8_t rdsr = 0x05;
+        uint8_t status;
+        s.replies = {0x00};
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &rdsr, 1);
+        QCOMPARE(mpsse::FastRead(pCtx, &status, 1), 0);
+        QCOMPARE(s.readTimeouts.back(), 2000 + 21);
+        // The count starts again after each reply.
+        s.replies = {0x00};
+        QCOMPARE(mpsse::FastRead(pCtx, &status, 1), 0);
+        QCOMPARE(s.readTimeouts.back(), 2000 + 1);
+        mpsse::Close(pCtx);
+    }
+
+    void closeAfterAnErrorRaisesChipSelect()
+    {
+        void* pCtx = OpenAt(6000000);  // transfers 1..3
+        auto& s = *m_pBackend->pScript;
+        s.nFailOnTransfer = 5;  // the read of the reply
+        const uint8_t rdsr = 0x05;
+        uint8_t status;
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &rdsr, 1);
+        QCOMPARE(mpsse::FastRead(pCtx, &status, 1), int(mpsse::kErrUsbRead));
+        s.writes.clear();
+        QCOMPARE(mpsse::Close(pCtx), int(mpsse::kErrUsbRead));  // the first error stays the result
+        QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x08, 0x0B, 0x80, 0x00, 0x00}}));
+    }
+
+    void bufferedBoardsEnableTheirBuffers()
+    {
+        // JTAGkey: ADBUS4 low as an output (the buffer's active-low OE), the
+        // high byte 0x0C/0x0F (nTRST/nSRST drivers off), held in every frame.
+        auto& s = *m_pBackend->pScript;
+        s.nChipType = mpsse::kChipFt2232D;
+        s.pBoard = mpsse::FindBoard(0x0403, 0xCFF8, "Amontec JTAGkey");
+        QVERIFY(s.pBoard);
+        void* pCtx = OpenAt(6000000);
+        QCOMPARE(s.writes.at(1), (Bytes{0x85, 0x86, 0x00, 0x00, 0x80, 0x08, 0x1B, 0x82, 0x0C, 0x0F}));
+        s.writes.clear();
+        const uint8_t we = 0x06;
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &we, 1);
+        mpsse::Stop(pCtx);
+        mpsse::Close(pCtx);
+        QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x00, 0x1B, 0x11, 0x00, 0x00, 0x06, 0x80, 0x08, 0x1B, 0x80, 0x00,
+                                                0x00, 0x82, 0x00, 0x00}}));
+    }
+
+    // The USB read loop with a stub read call: each step of `steps` is what
+    // one call returns (bytes, or a negative libusb code), and each call
+    // lets 1 ms pass on the stub clock.
+    void readLoop_data()
+    {
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<int>("want");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("received");
+        QTest::newRow("whole reply at once") << QList<int>{8} << 8 << 10 << int(mpsse::kOk) << 8;
+        QTest::newRow("packets with only the status bytes, then data")
+            << QList<int>{0, 0, 0, 8} << 8 << 10 << int(mpsse::kOk) << 8;
+        QTest::newRow("short reads add up") << QList<int>{3, 0, 2, 3} << 8 << 10 << int(mpsse::kOk) << 8;
+        QTest::newRow("nothing within the deadline") << QList<int>{0} << 8 << 5 << int(mpsse::kErrReadTimeout) << 0;
+        QTest::newRow("half a reply, then silence") << QList<int>{4, 0} << 8 << 5 << int(mpsse::kErrReadTimeout) << 4;
+        QTest::newRow("device gone") << QList<int>{2, -4} << 8 << 10 << int(mpsse::kErrUsbRead) << 2;
+    }
+    void readLoop()
+    {
+        QFETCH(QList<int>, steps);
+        QFETCH(int, want);
+        QFETCH(int, timeoutMs);
+        QFETCH(int, result);
+        QFETCH(int, received);
+        int64_t nNow = 1000;
+        int nCall = 0;
+        uint8_t nNext = 0;
+        const mpsse::ReadCall read = [&](uint8_t* p, int nMax) {
+            // The last step repeats: a silent adapter stays silent.
+            const int n = steps.at(std::min(nCall++, int(steps.size()) - 1));
+            ++nNow;
+            if (n < 0)
+                return n;
+            const int nGive = std::min(n, nMax);
+            for (int i = 0; i < nGive; ++i)
+                p[i] = nNext++;
+            return nGive;
+        };
+        std::vector<uint8_t> buf(size_t(want), 0xEE);
+        const mpsse::ReadOutcome out = mpsse::ReadFully(read, buf.data(), want, timeoutMs, [&] { return nNow; });
+        QCOMPARE(out.nResult, result);
+        QCOMPARE(out.nReceived, received);
+        for (int i = 0; i < received; ++i)
+            QCOMPARE(buf[size_t(i)], uint8_t(i));  // in order, nothing lost between calls
+        if (result == mpsse::kErrUsbRead)
+            QCOMPARE(out.nLibCode, -4);
+        if (result == mpsse::kErrReadTimeout)
+            QVERIFY(nNow - 1000 > timeoutMs);  // gave up only after the deadline
+    }
+
+    void boardsAndChannels()
+    {
+        using mpsse::ChannelForSelector;
+        using mpsse::FindBoard;
+        // Boards sharing the FT2232H id are told apart by the product string.
+        QVERIFY(!FindBoard(0x0403, 0x6010, "Dual RS232-HS"));
+        QVERIFY(FindBoard(0x0403, 0x6010, "Bus Blaster v2"));
+        QVERIFY(FindBoard(0x0403, 0x8878, ""));
+        QVERIFY(FindBoard(0x15BA, 0x0004, "Olimex OpenOCD JTAG TINY"));
+        QVERIFY(!FindBoard(0x15BA, 0x0005, ""));
+        // Selector 2 is B where there are two MPSSE channels, else A.
+        QCOMPARE(ChannelForSelector(mpsse::kChipFt2232H, nullptr, 2), 2);
+        QCOMPARE(ChannelForSelector(mpsse::kChipFt4232H, nullptr, 2), 2);
+        QCOMPARE(ChannelForSelector(mpsse::kChipFt2232D, nullptr, 2), 1);
+        QCOMPARE(ChannelForSelector(mpsse::kChipFt232H, nullptr, 2), 1);
+        QCOMPARE(ChannelForSelector(mpsse::kChipFt2232H, nullptr, 0), 1);
+        QCOMPARE(ChannelForSelector(mpsse::kChipFt4232H, nullptr, 3), 0);  // C: a UART only
+        // A buffered board opens the channel its buffer is on.
+        QCOMPARE(ChannelForSelector(mpsse::kChipFt2232H, FindBoard(0x0403, 0x6010, "Bus Blaster v2"), 2), 1);
+        QCOMPARE(mpsse::ChipTypeFromBcd(0x0500), uint32_t(mpsse::kChipFt2232D));
+        QCOMPARE(mpsse::ChipTypeFromBcd(0x0900), uint32_t(mpsse::kChipFt232H));
     }
 
     void shortReplyTimesOut()

@@ -72,7 +72,7 @@ private slots:
     void decoderPlaysFramesAndAnswers()
     {
         EchoSlave slave;
-        sim::MpsseDecoder dec(&slave, true);
+        sim::MpsseDecoder dec(&slave, mpsse::kChipFt2232H);
         // AN_108: 0x80 low byte (CS low), 0x11 two bytes out, 0x20 one byte
         // in, 0x31 one byte in and out, 0x80 (CS high), 0x87, then 0xAB.
         const Bytes stream{0x80, 0x00, 0x0B, 0x11, 0x01, 0x00, 0x9F, 0x00, 0x20, 0x00, 0x00,
@@ -91,7 +91,7 @@ private slots:
     void decoderClock()
     {
         EchoSlave slave;
-        sim::MpsseDecoder dec(&slave, true);
+        sim::MpsseDecoder dec(&slave, mpsse::kChipFt2232H);
         QCOMPARE(dec.SckHz(), 6000000u);  // divide-by-5 on, divisor 0: 12 MHz / 2
         const Bytes setup{0x8A, 0x86, 0x04, 0x00};
         dec.Feed(setup.data(), setup.size());
@@ -107,10 +107,135 @@ private slots:
         QCOMPARE(dec.TakeSpiNs(), int64_t(100000));
         QCOMPARE(dec.SpiBytes(), nBytes);
         QCOMPARE(slave.frames.size(), nFrames);
-        sim::MpsseDecoder ft2232d(&slave, false);
-        const Bytes div5{0x8A};
-        ft2232d.Feed(div5.data(), 1);
-        QCOMPARE(ft2232d.Replies().size(), size_t(2));  // not a command on the FT2232D
+    }
+
+    void decoderOpcodeSetsPerGeneration()
+    {
+        // FTDI AN_108 section 6: the H-chip commands are answered like unknown
+        // ones on the FT2232D, and their argument bytes then run as commands.
+        EchoSlave slave;
+        sim::MpsseDecoder d(&slave, mpsse::kChipFt2232D);
+        const Bytes stream{0x8A, 0x97, 0x8D, 0x8F, 0x00, 0x00, 0x85, 0x87};
+        d.Feed(stream.data(), stream.size());
+        const Bytes replies(d.Replies().begin(), d.Replies().end());
+        QCOMPARE(replies, (Bytes{0xFA, 0x8A, 0xFA, 0x97, 0xFA, 0x8D, 0xFA, 0x8F, 0xFA, 0x00, 0xFA, 0x00}));
+        QCOMPARE(d.SckHz(), 6000000u);  // 12 MHz base, whatever was asked
+        sim::MpsseDecoder h(&slave, mpsse::kChipFt2232H);
+        h.Feed(stream.data(), stream.size());
+        QVERIFY(h.Replies().empty());
+        const Bytes driveZero{0x9E, 0x00, 0x00};  // open-drain outputs: FT232H only
+        h.Feed(driveZero.data(), driveZero.size());
+        QCOMPARE(h.Replies().size(), size_t(2 + 2 * 2));  // 0x9E, then its two argument bytes
+        sim::MpsseDecoder ft232h(&slave, mpsse::kChipFt232H);
+        ft232h.Feed(driveZero.data(), driveZero.size());
+        QVERIFY(ft232h.Replies().empty());
+    }
+
+    void decoderPassesTheWireOnlyThroughAnOpenGate()
+    {
+        // A buffer enabled by ADBUS4 driven low: with ADBUS4 an input the
+        // chip sees no CS and no clock, and MISO floats high.
+        EchoSlave slave;
+        sim::MpsseDecoder d(&slave, mpsse::kChipFt2232D, sim::BoardGate{0x10, 0x00, 0, 0});
+        const Bytes unbuffered{0x80, 0x00, 0x0B, 0x31, 0x00, 0x00, 0x9F, 0x80, 0x08, 0x0B};
+        d.Feed(unbuffered.data(), unbuffered.size());
+        QVERIFY(slave.frames.empty());
+        QCOMPARE(d.Replies().front(), uint8_t(0xFF));
+        d.Replies().clear();
+        const Bytes enabled{0x80, 0x08, 0x1B, 0x80, 0x00, 0x1B, 0x31, 0x00, 0x00, 0x9F, 0x80, 0x08, 0x1B};
+        d.Feed(enabled.data(), enabled.size());
+        QCOMPARE(slave.frames, std::vector<Bytes>{{0x9F}});
+        QCOMPARE(d.Replies().front(), uint8_t(0x10));
+        // Disabling the buffer mid-frame ends the frame.
+        const Bytes cut{0x80, 0x00, 0x1B, 0x80, 0x10, 0x1B};
+        d.Feed(cut.data(), cut.size());
+        QVERIFY(!slave.bSelected);
+        QVERIFY(!d.ChipSelected());
+        // A gate in the high byte (ACBUS) works the same way.
+        EchoSlave high;
+        sim::MpsseDecoder g(&high, mpsse::kChipFt2232H, sim::BoardGate{0, 0, 0x01, 0x01});
+        const Bytes frame{0x82, 0x01, 0x01, 0x80, 0x00, 0x0B, 0x11, 0x00, 0x00, 0x06, 0x80, 0x08, 0x0B};
+        g.Feed(frame.data(), frame.size());
+        QCOMPARE(high.frames, std::vector<Bytes>{{0x06}});
+    }
+
+    void benchAdapterModels()
+    {
+        // Each model lists under the name the adapter link gives its product id.
+        const QList<QPair<QString, QByteArray>> models = {
+            {"FT2232H", "FT2232-LOC-1"},   {"FT2232D", "FT2232-LOC-1"},  {"FT232H", "FT232H-LOC-1"},
+            {"FT4232H", "0x6011-LOC-1"},   {"BusBlaster", "0x8878-LOC-1"}, {"Turtelizer", "0xBDC8-LOC-1"},
+            {"JTAGkey", "0xCFF8-LOC-1"},   {"TIAO", "0x8A98-LOC-1"},     {"OlimexOCD", "0x3-LOC-1"},
+            {"OlimexTiny", "0x4-LOC-1"},
+        };
+        QCOMPARE(int(sim::AdapterModels().size()), models.size());
+        for (const auto& m : models) {
+            BenchFixture bench("[adapter]\nmodel=" + m.first + "\n");
+            QCOMPARE(bench.names, QList<QByteArray>{m.second});
+            const sim::AdapterModel& model = bench.Backend().Model(1);
+            QCOMPARE(QString(model.pName), m.first);
+            QCOMPARE(model.bHighSpeed, model.nBcdDevice != 0x0500);  // the FT2232C/D is full speed only
+        }
+        QTemporaryDir dir;
+        QFile f(dir.path() + "/bench.ini");
+        f.open(QIODevice::WriteOnly);
+        f.write("[adapter]\nmodel=FT2232X\n");
+        f.close();
+        sim::BenchConfig config;
+        QString strError;
+        QVERIFY(!sim::LoadBenchConfig(f.fileName(), config, strError));
+        QVERIFY2(strError.contains("adapter/model") && strError.contains("OlimexTiny"), qPrintable(strError));
+    }
+
+    void benchBoardsNeedTheirBufferEnabled()
+    {
+        // The bench's JTAGkey at the transport: the four SPI pins alone do not
+        // reach the chip; with ADBUS4 driven low the JEDEC id comes back.
+        BenchFixture bench("[adapter]\nmodel=JTAGkey\n");
+        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 0);
+        QVERIFY(t);
+        QVERIFY(t->Board());
+        const Bytes plain{0x80, 0x08, 0x0B, 0x80, 0x00, 0x0B, 0x11, 0x00, 0x00, 0x9F, 0x20, 0x02, 0x00, 0x80, 0x08, 0x0B, 0x87};
+        QCOMPARE(t->Write(plain.data(), int(plain.size())), 0);
+        uint8_t id[3] = {};
+        QCOMPARE(t->Read(id, 3, 1000), 0);
+        QCOMPARE(Bytes(id, id + 3), (Bytes{0xFF, 0xFF, 0xFF}));
+        Bytes buffered = plain;
+        buffered[2] = buffered[5] = buffered[15] = 0x1B;
+        QCOMPARE(t->Write(buffered.data(), int(buffered.size())), 0);
+        QCOMPARE(t->Read(id, 3, 1000), 0);
+        QCOMPARE(Bytes(id, id + 3), (Bytes{0xEF, 0x40, 0x15}));
+    }
+
+    void benchChargesTheReadDeadlineOnItsClock()
+    {
+        // 64 KiB at 100 kHz take 5.24 s of clocking: a 2 s deadline fails,
+        // a deadline scaled with the bytes holds.
+        BenchFixture bench;
+        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 2);
+        QVERIFY(t);
+        const Bytes read64k{0x8A, 0x86, 0x2B, 0x01, 0x80, 0x00, 0x0B, 0x11, 0x03, 0x00, 0x03, 0x00, 0x00, 0x00,
+                            0x20, 0xFF, 0xFF, 0x80, 0x08, 0x0B, 0x87};
+        std::vector<uint8_t> rx(65536);
+        QCOMPARE(t->Write(read64k.data(), int(read64k.size())), 0);
+        QCOMPARE(t->Read(rx.data(), int(rx.size()), 2000 + 5300), 0);
+        QCOMPARE(t->Write(read64k.data(), int(read64k.size())), 0);
+        const int64_t nBefore = bench.Stats().nHostNs;
+        QCOMPARE(t->Read(rx.data(), int(rx.size()), 2000), int(mpsse::kErrReadTimeout));
+        QCOMPARE(bench.Stats().nHostNs - nBefore, int64_t(2000) * 1000000);  // the host waited the deadline out
+    }
+
+    void benchChannels()
+    {
+        // The FT2232D has the MPSSE on A only: the FT2232 type's selector 2
+        // opens A there, and B on the FT2232H, where the bench wires the chip.
+        for (const QString& strModel : {QString("FT2232D"), QString("FT2232H")}) {
+            BenchFixture bench("[adapter]\nmodel=" + strModel + "\n");
+            QCOMPARE(bench.Open(5), 0);
+            QCOMPARE(uint32_t(bench.Ctrl().ReadChipId()), 0x58516230u);
+        }
+        BenchFixture ft4232("[adapter]\nmodel=FT4232H\n");
+        QVERIFY(!ft4232.Backend().Open(1, 0, 3));  // C has no MPSSE
     }
 
     void flashIdentification()

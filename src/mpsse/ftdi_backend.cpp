@@ -2,10 +2,15 @@
 //
 // Enumeration asks libftdi for every vendor/product pair of the caller's
 // table and names each device by its USB bus and port path (location.h).
-// Opening detaches the kernel serial driver (libftdi's default), resets and
-// purges the device, sets a short latency timer and switches the channel to
-// the MPSSE; the library then synchronises and configures the engine.
+// Opening finds the chip generation (bcdDevice) and the board (ids and
+// product string), picks the channel the selector means for them
+// (adapters.h), detaches the kernel serial driver (libftdi's default),
+// resets and purges the device, sets a short latency timer and switches the
+// channel to the MPSSE; the library then synchronises and configures the
+// engine.
+#include "adapters.h"
 #include "location.h"
+#include "readloop.h"
 #include "transport.h"
 
 #include <ftdi.h>
@@ -22,24 +27,14 @@ namespace {
 constexpr int kLatencyMs = 2;
 constexpr unsigned kChunkSize = 65536;
 
-uint32_t ChipTypeFromBcd(uint16_t nBcd)
+// The USB product string, empty when it cannot be read (no permission yet:
+// the open that follows reports that).
+std::string ProductString(ftdi_context* pCtx, libusb_device* pDev)
 {
-    switch (nBcd) {
-    case 0x0700: return kChipFt2232H;
-    case 0x0800: return kChipFt4232H;
-    case 0x0900: return kChipFt232H;
-    case 0x0500: return kChipFt2232D;
-    default: return kChipFt2232H;
-    }
-}
-
-uint32_t ChannelCount(uint32_t nChipType)
-{
-    switch (nChipType) {
-    case kChipFt4232H: return 4;
-    case kChipFt232H: return 1;
-    default: return 2;
-    }
+    char strProduct[128] = {};
+    if (ftdi_usb_get_strings(pCtx, pDev, nullptr, 0, strProduct, sizeof strProduct, nullptr, 0) < 0)
+        return std::string();
+    return std::string(strProduct);
 }
 
 Location DeviceLocation(libusb_device* pDev)
@@ -67,7 +62,10 @@ void PrintAccessHint()
 
 class FtdiTransport : public Transport {
 public:
-    FtdiTransport(ftdi_context* pCtx, uint32_t nChipType) : m_pCtx(pCtx), m_nChipType(nChipType) {}
+    FtdiTransport(ftdi_context* pCtx, uint32_t nChipType, const BoardPins* pBoard)
+        : m_pCtx(pCtx), m_nChipType(nChipType), m_pBoard(pBoard)
+    {
+    }
     ~FtdiTransport() override
     {
         ftdi_set_bitmode(m_pCtx, 0, BITMODE_RESET);
@@ -89,28 +87,25 @@ public:
 
     int Read(uint8_t* pBuffer, int n, int nTimeoutMs) override
     {
-        // ftdi_read_data may return fewer bytes than asked, even none (a USB
-        // packet that holds only the two modem status bytes): loop until the
-        // reply is complete or our own deadline passes.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
-        int nDone = 0;
-        while (nDone < n) {
-            const int r = ftdi_read_data(m_pCtx, pBuffer + nDone, n - nDone);
-            if (r < 0)
-                return kErrUsbRead;
-            nDone += r;
-            if (nDone < n && std::chrono::steady_clock::now() > deadline)
-                return kErrReadTimeout;
-        }
-        return kOk;
+        const ReadOutcome out = ReadFully([this](uint8_t* p, int nMax) { return ftdi_read_data(m_pCtx, p, nMax); },
+                                          pBuffer, n, nTimeoutMs, SteadyMs);
+        return out.nResult;
     }
 
     void Purge() override { ftdi_tcioflush(m_pCtx); }
     uint32_t ChipType() const override { return m_nChipType; }
+    const BoardPins* Board() const override { return m_pBoard; }
 
 private:
+    static int64_t SteadyMs()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
     ftdi_context* m_pCtx;
     uint32_t m_nChipType;
+    const BoardPins* m_pBoard;
 };
 
 class FtdiBackend : public Backend {
@@ -138,7 +133,8 @@ public:
                 e.nVendor = pId->nVendor;
                 e.nProduct = pId->nProduct;
                 e.nChipType = ChipTypeFromBcd(desc.bcdDevice);
-                e.nChannels = ChannelCount(e.nChipType);
+                e.nChannels = uint32_t(ChannelCount(e.nChipType));
+                e.strProduct = ProductString(pCtx, p->dev);
                 const Location loc = DeviceLocation(p->dev);
                 e.nLocation = loc.nLocation;
                 e.nSubLocation = loc.nSubLocation;
@@ -151,18 +147,14 @@ public:
         return entries.empty() ? nResult : int(entries.size());
     }
 
-    std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel) override
+    std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) override
     {
         ftdi_context* pCtx = ftdi_new();
         if (!pCtx)
             return nullptr;
-        // The interface must be chosen before the device is opened.
-        if (ftdi_set_interface(pCtx, ftdi_interface(nChannel)) < 0) {
-            ftdi_free(pCtx);
-            return nullptr;
-        }
         libusb_device* pFound = nullptr;
         uint32_t nChipType = kChipFt2232H;
+        const BoardPins* pBoard = nullptr;
         std::vector<ftdi_device_list*> lists;
         for (const DeviceId& id : m_ids) {
             ftdi_device_list* pList = nullptr;
@@ -175,17 +167,21 @@ public:
                     libusb_device_descriptor desc{};
                     libusb_get_device_descriptor(p->dev, &desc);
                     nChipType = ChipTypeFromBcd(desc.bcdDevice);
+                    pBoard = FindBoard(desc.idVendor, desc.idProduct, ProductString(pCtx, p->dev));
                     pFound = p->dev;
                 }
             }
         }
         std::unique_ptr<Transport> pTransport;
-        if (pFound) {
+        // The interface must be chosen before the device is opened.
+        const int nChannel = ChannelForSelector(nChipType, pBoard, nSelector);
+        if (pFound && nChannel >= 1 && nChannel <= ChannelCount(nChipType) &&
+            ftdi_set_interface(pCtx, ftdi_interface(nChannel)) == 0) {
             const int r = ftdi_usb_open_dev(pCtx, pFound);
             if (r == -8 || r == -4)
                 PrintAccessHint();
             if (r == 0 && Configure(pCtx))
-                pTransport = std::make_unique<FtdiTransport>(pCtx, nChipType);
+                pTransport = std::make_unique<FtdiTransport>(pCtx, nChipType, pBoard);
             else if (r == 0)
                 ftdi_usb_close(pCtx);
         }

@@ -1,12 +1,14 @@
 #include "mpsse_engine.h"
 
+#include "adapters.h"
+
 #include <algorithm>
 
 namespace mpsse {
 
 namespace {
 constexpr uint8_t kPinsIdle = pin::kCs;  // CS high, SK low, MOSI low
-constexpr uint8_t kPinsSelected = 0x00;  // CS asserted
+constexpr uint8_t kBoardLowPins = 0xF0;  // ADBUS4..7: the board's, not the SPI engine's
 
 void AppendLength(std::vector<uint8_t>& q, int nLength)
 {
@@ -19,7 +21,7 @@ uint32_t BaseClockHz(uint32_t nChipType)
 {
     // H chips run the engine from 60 MHz once divide-by-5 is off; the
     // FT2232D has a fixed 12 MHz base (FTDI AN_108, section 3.8).
-    return nChipType == kChipFt2232D ? 12000000u : 60000000u;
+    return IsHighSpeedChip(nChipType) ? 60000000u : 12000000u;
 }
 }  // namespace
 
@@ -45,6 +47,21 @@ MpsseEngine::MpsseEngine(std::unique_ptr<Transport> pTransport, bool bBatching)
     : m_pTransport(std::move(pTransport)), m_bBatching(bBatching)
 {
     m_queue.reserve(kQueueLimit + 16);
+    if (m_pTransport) {
+        m_nChipType = m_pTransport->ChipType();
+        m_pBoard = m_pTransport->Board();
+    }
+    const uint8_t nBoardValue = m_pBoard ? uint8_t(m_pBoard->nLowValue & kBoardLowPins) : 0;
+    const uint8_t nBoardDirection = m_pBoard ? uint8_t(m_pBoard->nLowDirection & kBoardLowPins) : 0;
+    m_nIdlePins = kPinsIdle | nBoardValue;
+    m_nSelectedPins = nBoardValue;
+    m_nDirection = pin::kOutputs | nBoardDirection;
+}
+
+int MpsseEngine::ReadDeadlineMs(uint64_t nClockBytes) const
+{
+    const uint64_t nSck = std::max<uint32_t>(m_nSckHz, 1);
+    return int(std::min<uint64_t>(kReadMarginMs + (nClockBytes * 8 * 1000 + nSck - 1) / nSck, INT32_MAX));
 }
 
 MpsseEngine::~MpsseEngine()
@@ -84,12 +101,14 @@ int MpsseEngine::Flush()
     reads.swap(m_pendingReads);
     const int nTotal = m_nPendingBytes;
     m_nPendingBytes = 0;
+    const int nDeadlineMs = ReadDeadlineMs(m_nClockBytes);
+    m_nClockBytes = 0;
     if (reads.size() == 1) {
-        r = m_pTransport->Read(reads[0].pBuffer, nTotal, kReadTimeoutMs);
+        r = m_pTransport->Read(reads[0].pBuffer, nTotal, nDeadlineMs);
         return r == kOk ? kOk : Fail(r);
     }
     std::vector<uint8_t> reply(static_cast<size_t>(nTotal));
-    r = m_pTransport->Read(reply.data(), nTotal, kReadTimeoutMs);
+    r = m_pTransport->Read(reply.data(), nTotal, nDeadlineMs);
     if (r != kOk)
         return Fail(r);
     const uint8_t* pFrom = reply.data();
@@ -107,15 +126,14 @@ int MpsseEngine::AfterQueued()
     return kOk;
 }
 
-int MpsseEngine::SetLowPins(uint8_t nValue, uint8_t nDirection)
+int MpsseEngine::SetLowPins(uint8_t nValue)
 {
-    if (m_nPinValue == nValue && m_nPinDirection == nDirection)
+    if (m_nPinValue == nValue)
         return kOk;
     m_queue.push_back(op::kSetBitsLow);
     m_queue.push_back(nValue);
-    m_queue.push_back(nDirection);
+    m_queue.push_back(m_nDirection);
     m_nPinValue = nValue;
-    m_nPinDirection = nDirection;
     return kOk;
 }
 
@@ -131,23 +149,29 @@ int MpsseEngine::Initialise(uint32_t nClockHz)
     if (r != kOk)
         return Fail(r);
     uint8_t echo[2] = {0, 0};
-    r = m_pTransport->Read(echo, 2, kReadTimeoutMs);
+    r = m_pTransport->Read(echo, 2, kReadMarginMs);
     if (r != kOk)
         return Fail(r);
     if (echo[0] != op::kBadCommandEcho || echo[1] != op::kSyncProbe)
         return Fail(kErrBadCommand);
 
-    if (m_pTransport->ChipType() != kChipFt2232D)
+    if (IsHighSpeedChip(m_nChipType)) {
         m_queue.push_back(op::kDivBy5Off);
-    m_queue.push_back(op::kAdaptiveOff);
-    m_queue.push_back(op::kThreePhaseOff);
+        m_queue.push_back(op::kAdaptiveOff);
+        m_queue.push_back(op::kThreePhaseOff);
+    }
     m_queue.push_back(op::kLoopbackOff);
-    const uint16_t nDivisor = ClockDivisor(m_pTransport->ChipType(), nClockHz);
+    const uint16_t nDivisor = ClockDivisor(m_nChipType, nClockHz);
     m_queue.push_back(op::kSetDivisor);
     m_queue.push_back(uint8_t(nDivisor & 0xFF));
     m_queue.push_back(uint8_t(nDivisor >> 8));
-    m_nSckHz = ActualClockHz(m_pTransport->ChipType(), nClockHz);
-    SetLowPins(kPinsIdle, pin::kOutputs);
+    m_nSckHz = ActualClockHz(m_nChipType, nClockHz);
+    SetLowPins(m_nIdlePins);
+    if (m_pBoard && m_pBoard->nHighDirection) {
+        m_queue.push_back(op::kSetBitsHigh);
+        m_queue.push_back(m_pBoard->nHighValue);
+        m_queue.push_back(m_pBoard->nHighDirection);
+    }
     return Flush();
 }
 
@@ -155,11 +179,11 @@ int MpsseEngine::SetClock(uint32_t nClockHz)
 {
     if (m_nStickyError != kOk)
         return m_nStickyError;
-    const uint16_t nDivisor = ClockDivisor(m_pTransport->ChipType(), nClockHz);
+    const uint16_t nDivisor = ClockDivisor(m_nChipType, nClockHz);
     m_queue.push_back(op::kSetDivisor);
     m_queue.push_back(uint8_t(nDivisor & 0xFF));
     m_queue.push_back(uint8_t(nDivisor >> 8));
-    m_nSckHz = ActualClockHz(m_pTransport->ChipType(), nClockHz);
+    m_nSckHz = ActualClockHz(m_nChipType, nClockHz);
     return Flush();
 }
 
@@ -167,25 +191,36 @@ int MpsseEngine::Idle(uint32_t nMicroseconds)
 {
     if (m_nStickyError != kOk)
         return m_nStickyError;
-    if (m_pTransport->ChipType() == kChipFt2232D || nMicroseconds == 0)
-        return kOk;  // the clock-only command is an H-chip command
     // Chip select stays high: the clock runs, the chip sees no frame.
-    SetLowPins(kPinsIdle, pin::kOutputs);
+    SetLowPins(m_nIdlePins);
     uint64_t nBytes = uint64_t(nMicroseconds) * m_nSckHz / 8000000u;
+    m_nClockBytes += nBytes;
     while (nBytes > 0) {
         const uint32_t nChunk = uint32_t(std::min<uint64_t>(nBytes, kMaxChunk));
-        m_queue.push_back(op::kClockBytesNoData);
-        AppendLength(m_queue, int(nChunk));
+        if (IsHighSpeedChip(m_nChipType)) {
+            m_queue.push_back(op::kClockBytesNoData);
+            AppendLength(m_queue, int(nChunk));
+        } else {
+            // The FT2232C/D has no clocks without data: clock out zeros with
+            // CS high instead, which costs the bytes on USB but no command
+            // the chip does not know.
+            m_queue.push_back(op::kBytesOutNeg);
+            AppendLength(m_queue, int(nChunk));
+            m_queue.insert(m_queue.end(), nChunk, 0x00);
+        }
         nBytes -= nChunk;
+        const int r = AfterQueued();
+        if (r != kOk)
+            return r;
     }
-    return AfterQueued();
+    return kOk;
 }
 
 int MpsseEngine::Start()
 {
     if (m_nStickyError != kOk)
         return m_nStickyError;
-    SetLowPins(kPinsSelected, pin::kOutputs);
+    SetLowPins(m_nSelectedPins);
     return AfterQueued();
 }
 
@@ -193,7 +228,7 @@ int MpsseEngine::Stop()
 {
     if (m_nStickyError != kOk)
         return m_nStickyError;
-    SetLowPins(kPinsIdle, pin::kOutputs);
+    SetLowPins(m_nIdlePins);
     return AfterQueued();
 }
 
@@ -208,6 +243,7 @@ int MpsseEngine::Write(const uint8_t* pData, int nLength)
         m_queue.push_back(op::kBytesOutNeg);
         AppendLength(m_queue, nChunk);
         m_queue.insert(m_queue.end(), pData + nDone, pData + nDone + nChunk);
+        m_nClockBytes += uint64_t(nChunk);
         nDone += nChunk;
         const int r = AfterQueued();
         if (r != kOk)
@@ -242,6 +278,7 @@ int MpsseEngine::ReadLater(uint8_t* pBuffer, int nLength)
     }
     m_pendingReads.push_back({pBuffer, nLength});
     m_nPendingBytes += nLength;
+    m_nClockBytes += uint64_t(nLength);
     return AfterQueued();
 }
 
@@ -249,11 +286,29 @@ int MpsseEngine::Close()
 {
     if (!m_pTransport)
         return kOk;
-    int r = m_nStickyError;
-    if (r == kOk) {
-        SetLowPins(0x00, 0x00);  // every pin back to input
-        r = Flush();
+    // Chip select goes high first, then every pin back to input, in one
+    // write with whatever is still queued (reads in it are collected). After
+    // a transfer error the queue is gone and CS may still be low from the
+    // frame that failed: CS is raised all the same, and the first error
+    // stays the result (this last write fails too when the device is gone).
+    const int nError = m_nStickyError;
+    if (nError != kOk)
+        m_nPinValue = -1;
+    SetLowPins(m_nIdlePins);
+    m_queue.push_back(op::kSetBitsLow);
+    m_queue.push_back(0x00);
+    m_queue.push_back(0x00);
+    if (m_pBoard && m_pBoard->nHighDirection) {
+        m_queue.push_back(op::kSetBitsHigh);
+        m_queue.push_back(0x00);
+        m_queue.push_back(0x00);
     }
+    int r = nError;
+    if (nError == kOk)
+        r = Flush();
+    else
+        m_pTransport->Write(m_queue.data(), int(m_queue.size()));
+    m_queue.clear();
     const int nReleased = m_pTransport->Close();
     m_pTransport.reset();
     if (r == kOk)

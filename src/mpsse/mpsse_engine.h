@@ -7,6 +7,12 @@
 //   ADBUS1 DO   MOSI, output
 //   ADBUS2 DI   MISO, input
 //   ADBUS3 CS   chip select, output, idle high (active low)
+// On a buffered board the board's own pins (ADBUS4..7, ACBUS0..7: its buffer
+// enables) are held at the board's values while the adapter is open.
+//
+// The FT2232C/D gets only the commands of its generation: no divide-by-5,
+// adaptive or three-phase clock commands and no clocks without data; any of
+// those would be answered with 0xFA and shift every later reply.
 #pragma once
 
 #include "transport.h"
@@ -67,10 +73,14 @@ public:
 
     static constexpr int kQueueLimit = 65536 + 4096;  // flush before the queue grows past this
     static constexpr int kMaxChunk = 65536;            // longest single MPSSE data command
-    static constexpr int kReadTimeoutMs = 2000;
+    // A reply may take as long as the engine needs to clock every byte queued
+    // before it, plus this margin for USB and the host.
+    static constexpr int kReadMarginMs = 2000;
+    // The deadline for a reply once nClockBytes bytes were clocked since the last one.
+    int ReadDeadlineMs(uint64_t nClockBytes) const;
 
 private:
-    int SetLowPins(uint8_t nValue, uint8_t nDirection);
+    int SetLowPins(uint8_t nValue);
     int Flush();  // sends the queue and collects the replies of the reads in it
     int Fail(int nCode);
     int AfterQueued();  // sends at once when batching is off or the queue is full
@@ -86,8 +96,13 @@ private:
     bool m_bBatching;
     int m_nStickyError = kOk;
     uint32_t m_nSckHz = 0;  // the SCK the engine runs at
-    int m_nPinValue = -1;      // last value sent with kSetBitsLow, -1 before the first
-    int m_nPinDirection = -1;
+    uint32_t m_nChipType = kChipFt2232H;
+    const BoardPins* m_pBoard = nullptr;
+    uint8_t m_nIdlePins = 0;       // low byte with CS high, the board's pins set
+    uint8_t m_nSelectedPins = 0;   // the same with CS low
+    uint8_t m_nDirection = 0;      // low byte direction
+    uint64_t m_nClockBytes = 0;    // bytes the engine clocks before the next reply
+    int m_nPinValue = -1;          // last value sent with kSetBitsLow, -1 before the first
 };
 
 }  // namespace mpsse

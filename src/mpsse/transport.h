@@ -7,9 +7,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace mpsse {
+
+struct BoardPins;
 
 class Transport {
 public:
@@ -24,6 +27,8 @@ public:
     // Releases the device before the transport is destroyed: 0, or a Result
     // code (with SetErrorText) when that fails; the simulated bench saves here.
     virtual int Close() { return kOk; }
+    // The buffered board the chip sits on (adapters.h), null for a plain chip.
+    virtual const BoardPins* Board() const { return nullptr; }
 };
 
 // Leaves a text for LastErrorText on the calling thread.
@@ -38,6 +43,7 @@ struct AdapterEntry {
     uint32_t nLocation = 0;
     uint32_t nSubLocation = 0;
     bool bNeedsSubLocation = false;
+    std::string strProduct;  // the USB product string
 };
 
 class Backend {
@@ -46,9 +52,10 @@ public:
     // Adapters whose vendor/product pair is in pTable: 0 or more entries, or a
     // negative code when the bus cannot be read at all.
     virtual int Enumerate(const DeviceId* pTable, std::vector<AdapterEntry>& entries) = 0;
-    // Opens the adapter at the location, with the MPSSE enabled and its
-    // buffers purged; null when it cannot.
-    virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel) = 0;
+    // Opens the adapter at the location on the channel that the selector
+    // means for it (ChannelForSelector in adapters.h), with the MPSSE enabled
+    // and its buffers purged; null when it cannot.
+    virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) = 0;
 };
 
 // The backend the library uses (the libftdi1 one unless replaced).

@@ -87,6 +87,17 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
         return false;
     };
 
+    const QString strAdapter = ini.value("adapter/model", config.pAdapter->pName).toString();
+    config.pAdapter = FindAdapterModel(strAdapter);
+    if (!config.pAdapter) {
+        config.pAdapter = &DefaultAdapterModel();
+        QStringList names;
+        for (const AdapterModel& model : AdapterModels())
+            names << model.pName;
+        strError = QString("%1: bad value for adapter/model (one of %2)").arg(strPath, names.join(", "));
+        return false;
+    }
+
     const QString strModel = ini.value("chip/model", ChipModelName(config.model)).toString().trimmed();
     config.bBareFlash = strModel.compare("none", Qt::CaseInsensitive) == 0;
     if (!config.bBareFlash && !ChipModelFromName(strModel.toStdString(), config.model))
@@ -117,7 +128,8 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
     if (!ParseHexByte(ini.value("flash/status2", "00").toString(), config.nStatus2))
         return fail("flash/status2");
 
-    const QString strSpeed = ini.value("usb/speed", "high").toString().trimmed().toLower();
+    const QString strSpeed =
+        ini.value("usb/speed", config.pAdapter->bHighSpeed ? "high" : "full").toString().trimmed().toLower();
     if (strSpeed != "high" && strSpeed != "full")
         return fail("usb/speed");
     config.bUsbHighSpeed = strSpeed == "high";
@@ -158,6 +170,7 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
 bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
 {
     QSettings ini(strPath, QSettings::IniFormat);
+    ini.setValue("adapter/model", config.pAdapter->pName);
     ini.setValue("chip/model", config.bBareFlash ? "none" : ChipModelName(config.model));
     ini.setValue("flash/jedec", HexByte(config.flash.nManufacturer) + HexByte(config.flash.nMemoryType) +
                                     HexByte(config.flash.nCapacity));
@@ -167,7 +180,6 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
                  QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(config.flash.uid), 16).toHex().toUpper()));
     ini.setValue("flash/status1", HexByte(config.nStatus1));
     ini.setValue("flash/status2", HexByte(config.nStatus2));
-    ini.setValue("usb/speed", config.bUsbHighSpeed ? "high" : "full");
     ini.setValue("timing/realtime", config.bRealtime);
     for (const TimingKey& key : kTimingKeys) {
         const int64_t nUs = config.timing.*key.pField;

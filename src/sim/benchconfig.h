@@ -3,6 +3,7 @@
 // defaults below, and a new bench directory gets a file with all of them.
 #pragma once
 
+#include "adaptermodel.h"
 #include "spinorflash.h"
 #include "xqchip.h"
 
@@ -13,6 +14,7 @@
 namespace sim {
 
 struct BenchConfig {
+    const AdapterModel* pAdapter = &DefaultAdapterModel();  // [adapter] model
     ChipModel model = ChipModel::XQ6230;
     // "[chip] model=none": the flash sits directly on the adapter's SPI pins
     // (a flash chip clipped to the adapter), with no XQ slave port in between.
@@ -20,7 +22,7 @@ struct BenchConfig {
     FlashIdentity flash;
     uint8_t nStatus1 = 0;
     uint8_t nStatus2 = 0;
-    bool bUsbHighSpeed = true;
+    bool bUsbHighSpeed = true;  // [usb] speed, by default the adapter model's
     bool bRealtime = false;
     FlashTiming timing;
     int nUnplugAfterTransfers = 0;  // 0: never

@@ -1,5 +1,6 @@
 #include "mpssedecoder.h"
 
+
 namespace sim {
 
 namespace {
@@ -13,14 +14,21 @@ bool IsShiftCommand(uint8_t op)
 }
 }  // namespace
 
-MpsseDecoder::MpsseDecoder(SpiSlave* pSlave, bool bHighSpeedChip)
-    : m_pSlave(pSlave), m_bHighSpeedChip(bHighSpeedChip), m_bDivBy5(bHighSpeedChip)
+MpsseDecoder::MpsseDecoder(SpiSlave* pSlave, uint32_t nChipType, const BoardGate& gate)
+    : m_pSlave(pSlave), m_nChipType(nChipType), m_gate(gate), m_bDivBy5(true)
 {
+}
+
+bool MpsseDecoder::GateOpen() const
+{
+    return m_gate.Open(m_nLowValue, m_nLowDirection, m_nHighValue, m_nHighDirection);
 }
 
 uint32_t MpsseDecoder::SckHz() const
 {
-    const uint32_t nBase = (m_bHighSpeedChip && !m_bDivBy5) ? 60000000u : 12000000u;
+    // H chips start with divide-by-5 on, which gives the fixed 12 MHz of the
+    // FT2232D (where the commands that switch it are unknown).
+    const uint32_t nBase = m_bDivBy5 ? 12000000u : 60000000u;
     return nBase / 2 / (1u + m_nDivisor);
 }
 
@@ -50,6 +58,8 @@ size_t MpsseDecoder::CommandLength(size_t nAt) const
     const size_t nHave = m_pending.size() - nAt;
     const uint8_t* p = m_pending.data() + nAt;
     const uint8_t op = p[0];
+    if (!EngineKnowsOpcode(m_nChipType, op))
+        return 1;  // answered with 0xFA; its argument bytes run as commands
     if (IsShiftCommand(op)) {
         const bool bBits = op & 0x02;
         const bool bOut = op & 0x10;
@@ -64,7 +74,8 @@ size_t MpsseDecoder::CommandLength(size_t nAt) const
         return nHave >= nTotal ? nTotal : 0;
     }
     switch (op) {
-    case 0x80: case 0x82: case 0x86: case 0x8F:
+    case 0x80: case 0x82: case 0x86: case 0x8F: case 0x9C: case 0x9D: case 0x9E:
+    case 0x4A: case 0x4B: case 0x4E: case 0x4F: case 0x6A: case 0x6B: case 0x6E: case 0x6F:  // TMS: length, data
         return nHave >= 3 ? 3 : 0;
     case 0x8E:
         return nHave >= 2 ? 2 : 0;
@@ -98,15 +109,22 @@ size_t MpsseDecoder::TakeReplies(uint8_t* pOut, size_t n)
     return n;
 }
 
-void MpsseDecoder::SetLowByte(uint8_t nValue, uint8_t nDirection)
+void MpsseDecoder::UpdateSelect()
 {
     // CS asserted means driven low; an input pin floats high (pulled up).
-    const bool bSelected = (nDirection & kCsPin) && !(nValue & kCsPin);
+    const bool bSelected = GateOpen() && (m_nLowDirection & kCsPin) && !(m_nLowValue & kCsPin);
     if (bSelected && !m_bSelected)
         m_pSlave->Select();
     else if (!bSelected && m_bSelected)
         m_pSlave->Deselect();
     m_bSelected = bSelected;
+}
+
+void MpsseDecoder::BadCommand(uint8_t nOpcode)
+{
+    m_replies.push_back(0xFA);
+    m_replies.push_back(nOpcode);
+    ++m_nBadCommands;
 }
 
 void MpsseDecoder::Execute(const uint8_t* pCmd)
@@ -135,24 +153,31 @@ void MpsseDecoder::Execute(const uint8_t* pCmd)
         Clock(nLen);
         return;
     }
+    if (!EngineKnowsOpcode(m_nChipType, op)) {
+        BadCommand(op);
+        return;
+    }
     switch (op) {
-    case 0x80: SetLowByte(pCmd[1], pCmd[2]); break;
-    case 0x82: break;  // high byte pins are not wired on the bench
+    case 0x80:
+        m_nLowValue = pCmd[1];
+        m_nLowDirection = pCmd[2];
+        UpdateSelect();
+        break;
+    case 0x82:
+        m_nHighValue = pCmd[1];
+        m_nHighDirection = pCmd[2];
+        UpdateSelect();
+        break;
+    case 0x81: m_replies.push_back(uint8_t((m_nLowValue & m_nLowDirection) | ~m_nLowDirection)); break;
+    case 0x83: m_replies.push_back(uint8_t((m_nHighValue & m_nHighDirection) | ~m_nHighDirection)); break;
     case 0x86: m_nDivisor = uint16_t(pCmd[1] | (pCmd[2] << 8)); break;
+    case 0x8A: m_bDivBy5 = false; break;
+    case 0x8B: m_bDivBy5 = true; break;
     case 0x8E: Clock(1, false); break;                                     // n bits, no data: under a byte
     case 0x8F: Clock(size_t(pCmd[1] | (pCmd[2] << 8)) + 1, false); break;  // n x 8 bits, no data
-    case 0x8A: if (m_bHighSpeedChip) m_bDivBy5 = false; else { m_replies.push_back(0xFA); m_replies.push_back(op); ++m_nBadCommands; } break;
-    case 0x8B: if (m_bHighSpeedChip) m_bDivBy5 = true; else { m_replies.push_back(0xFA); m_replies.push_back(op); ++m_nBadCommands; } break;
-    case 0x81: m_replies.push_back(m_bSelected ? 0x00 : kCsPin); break;  // read low byte pins
-    case 0x83: m_replies.push_back(0xFF); break;                           // read high byte pins
     case 0x87: m_nImmediate = m_replies.size(); break;  // send immediate
-    case 0x84: case 0x85: case 0x8C: case 0x8D: case 0x96: case 0x97:
-        break;
     default:
-        m_replies.push_back(0xFA);
-        m_replies.push_back(op);
-        ++m_nBadCommands;
-        break;
+        break;  // loopback, send immediate, clock phases, waits on I/O: no effect on the wire here
     }
 }
 

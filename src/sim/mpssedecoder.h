@@ -3,8 +3,13 @@
 // delimit frames, data shifting commands exchange bytes, clock commands set
 // the SCK, and unknown opcodes are answered with 0xFA and the opcode, as the
 // engine does. Replies are queued in the order the engine would return them.
+//
+// The engine is that of one chip generation (commands the generation lacks are
+// answered like unknown ones), on one board: SK, DO and CS reach the slave
+// only while the board's buffer gate is open (adaptermodel.h).
 #pragma once
 
+#include "adaptermodel.h"
 #include "spislave.h"
 
 #include <cstddef>
@@ -17,7 +22,9 @@ namespace sim {
 
 class MpsseDecoder {
 public:
-    MpsseDecoder(SpiSlave* pSlave, bool bHighSpeedChip);
+    MpsseDecoder(SpiSlave* pSlave, uint32_t nChipType, const BoardGate& gate = BoardGate());
+    // The chip type is a ChipType of mpsse.h, never a flag.
+    MpsseDecoder(SpiSlave* pSlave, bool bHighSpeed, const BoardGate& gate = BoardGate()) = delete;
 
     // Feeds bytes as the USB host sends them; a command cut between two
     // writes is completed by the next one.
@@ -38,6 +45,7 @@ public:
     // the devices on the wire see time pass inside one USB write.
     void SetClockObserver(std::function<void(int64_t)> observer) { m_observer = std::move(observer); }
     bool ChipSelected() const { return m_bSelected; }
+    bool GateOpen() const;
     uint16_t Divisor() const { return m_nDivisor; }
     bool DivideBy5() const { return m_bDivBy5; }
     int BadCommands() const { return m_nBadCommands; }
@@ -46,13 +54,21 @@ private:
     // Length of the command at nAt in m_pending, or 0 if it is incomplete.
     size_t CommandLength(size_t nAt) const;
     void Execute(const uint8_t* pCmd);
-    void SetLowByte(uint8_t nValue, uint8_t nDirection);
+    // Applies the pins after a change of either byte: a frame starts when CS
+    // is driven low through an open gate and ends when either goes away.
+    void UpdateSelect();
+    void BadCommand(uint8_t nOpcode);
     // Advances the SPI time by nBytes at the SCK; bData: bytes that cross the wire.
     void Clock(size_t nBytes, bool bData = true);
 
     SpiSlave* m_pSlave;
-    bool m_bHighSpeedChip;
+    uint32_t m_nChipType;
+    BoardGate m_gate;
     bool m_bDivBy5;
+    uint8_t m_nLowValue = 0;
+    uint8_t m_nLowDirection = 0;  // every pin an input after reset
+    uint8_t m_nHighValue = 0;
+    uint8_t m_nHighDirection = 0;
     uint16_t m_nDivisor = 0;
     bool m_bSelected = false;
     std::vector<uint8_t> m_pending;

@@ -3,6 +3,8 @@
 #include "benchsession.h"
 #include "mpssedecoder.h"
 
+#include <adapters.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -25,11 +27,21 @@ struct UsbTiming {
 constexpr UsbTiming kHighSpeed{125000, 25};
 constexpr UsbTiming kFullSpeed{1000000, 1000};
 
+// What the engine sees on a channel that no chip is wired to.
+struct NoSlave : SpiSlave {
+    void Select() override {}
+    uint8_t Exchange(uint8_t) override { return 0xFF; }
+    void Deselect() override {}
+};
+
 class SimTransport : public mpsse::Transport {
 public:
-    explicit SimTransport(std::unique_ptr<BenchSession> pSession)
+    SimTransport(std::unique_ptr<BenchSession> pSession, int nChannel, const mpsse::BoardPins* pBoard)
         : m_pSession(std::move(pSession)),
-          m_decoder(&m_pSession->Wire(), true),
+          m_pBoard(pBoard),
+          m_model(*m_pSession->Config().pAdapter),
+          m_decoder(nChannel == m_model.nWiredChannel ? &m_pSession->Wire() : static_cast<SpiSlave*>(&m_noSlave),
+                    m_model.ChipType(), m_model.gate),
           m_usb(m_pSession->Config().bUsbHighSpeed ? kHighSpeed : kFullSpeed),
           m_wallStart(std::chrono::steady_clock::now()),
           m_nHostStartNs(m_pSession->Stats().nHostNs),
@@ -70,8 +82,11 @@ public:
         CountTransfer();
         ++s.nRoundTrips;
         std::deque<uint8_t>& replies = m_decoder.Replies();
-        if (int(replies.size()) < n) {
-            s.nHostNs += int64_t(nTimeoutMs) * 1000000;
+        // The reply is complete once the engine has clocked it; a deadline
+        // that passes before that fails here as it would on the wire.
+        const int64_t nTimeoutNs = int64_t(nTimeoutMs) * 1000000;
+        if (int(replies.size()) < n || s.nEngineNs - s.nHostNs > nTimeoutNs) {
+            s.nHostNs += nTimeoutNs;
             replies.clear();
             return mpsse::kErrReadTimeout;
         }
@@ -100,7 +115,8 @@ public:
         mpsse::SetErrorText(("simulated bench: " + strError).toStdString());
         return mpsse::kErrClose;
     }
-    uint32_t ChipType() const override { return mpsse::kChipFt2232H; }
+    uint32_t ChipType() const override { return m_model.ChipType(); }
+    const mpsse::BoardPins* Board() const override { return m_pBoard; }
 
 private:
     BenchStats& Stats() { return m_pSession->Stats(); }
@@ -146,6 +162,9 @@ private:
     }
 
     std::unique_ptr<BenchSession> m_pSession;
+    const mpsse::BoardPins* m_pBoard;
+    const AdapterModel& m_model;
+    NoSlave m_noSlave;
     MpsseDecoder m_decoder;
     UsbTiming m_usb;
     std::chrono::steady_clock::time_point m_wallStart;
@@ -189,31 +208,42 @@ QString SimBackend::LastError() const
     return m_strLastError;
 }
 
+const AdapterModel& SimBackend::Model(int nAdapter) const
+{
+    BenchConfig config;
+    QString strError;
+    const QString strIni = AdapterDir(nAdapter) + "/bench.ini";
+    if (QFileInfo::exists(strIni) && LoadBenchConfig(strIni, config, strError))
+        return *config.pAdapter;
+    return DefaultAdapterModel();
+}
+
 int SimBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& entries)
 {
     entries.clear();
-    bool bListed = false;
-    for (const mpsse::DeviceId* p = pTable; p && (p->nVendor || p->nProduct); ++p)
-        bListed = bListed || (p->nVendor == 0x0403 && p->nProduct == kProductId);
-    if (!bListed)
-        return 0;
     const int nCount = AdapterCount();
     for (int k = 1; k <= nCount; ++k) {
+        const AdapterModel& model = Model(k);
+        bool bListed = false;
+        for (const mpsse::DeviceId* p = pTable; p && (p->nVendor || p->nProduct); ++p)
+            bListed = bListed || (p->nVendor == model.nVendor && p->nProduct == model.nProduct);
+        if (!bListed)
+            continue;
         mpsse::AdapterEntry e;
-        e.nVendor = 0x0403;
-        e.nProduct = kProductId;
-        e.nChipType = mpsse::kChipFt2232H;
-        e.nChannels = 2;
+        e.nVendor = model.nVendor;
+        e.nProduct = model.nProduct;
+        e.nChipType = model.ChipType();
+        e.nChannels = uint32_t(model.Interfaces());
+        e.strProduct = model.pProduct;
         e.nLocation = uint32_t(k);
         entries.push_back(e);
     }
-    return nCount;
+    return int(entries.size());
 }
 
-std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel)
+std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector)
 {
     Q_UNUSED(nSubLocation);
-    Q_UNUSED(nChannel);
     const int nAdapter = int(nLocation);
     if (nAdapter < 1 || nAdapter > AdapterCount())
         return nullptr;
@@ -225,7 +255,12 @@ std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t 
         m_strLastError = strError;
         return nullptr;
     }
-    return std::make_unique<SimTransport>(std::move(pSession));
+    const AdapterModel& model = *pSession->Config().pAdapter;
+    const mpsse::BoardPins* pBoard = mpsse::FindBoard(model.nVendor, model.nProduct, model.pProduct);
+    const int nChannel = mpsse::ChannelForSelector(model.ChipType(), pBoard, nSelector);
+    if (nChannel < 1 || nChannel > model.Interfaces())
+        return nullptr;
+    return std::make_unique<SimTransport>(std::move(pSession), nChannel, pBoard);
 }
 
 QString DefaultBenchDir()

@@ -8,6 +8,7 @@
 // second process (or a second open) away from a bench that is in use.
 #pragma once
 
+#include "adaptermodel.h"
 #include "benchstats.h"
 
 #include <transport.h>
@@ -25,7 +26,7 @@ public:
     explicit SimBackend(const QString& strDir);
 
     int Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& entries) override;
-    std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel) override;
+    std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) override;
 
     const QString& Dir() const { return m_strDir; }
     int AdapterCount() const;
@@ -36,7 +37,8 @@ public:
     // The reason the last Open failed, for messages.
     QString LastError() const;
 
-    static constexpr uint32_t kProductId = 0x6010;  // the bench's adapters are FT2232H
+    // The adapter kind adapter K plays ([adapter] model of its bench.ini).
+    const AdapterModel& Model(int nAdapter) const;
 
 private:
     QString m_strDir;

@@ -15,7 +15,7 @@ int RecordingTransport::Write(const uint8_t* pData, int n)
 
 int RecordingTransport::Read(uint8_t* pBuffer, int n, int nTimeoutMs)
 {
-    (void)nTimeoutMs;
+    m_p->readTimeouts.push_back(nTimeoutMs);
     ++m_p->nTransfers;
     if (m_p->nFailOnTransfer == m_p->nTransfers)
         return mpsse::kErrUsbRead;

@@ -17,6 +17,8 @@ struct TransportScript {
     bool bAnswerSync = true;   // answer the 0xAA synchronisation probe by itself
     int nPurges = 0;
     uint32_t nChipType = mpsse::kChipFt2232H;
+    const mpsse::BoardPins* pBoard = nullptr;
+    std::vector<int> readTimeouts;  // the deadline of every read, in ms
 };
 
 class RecordingTransport : public mpsse::Transport {
@@ -26,6 +28,7 @@ public:
     int Read(uint8_t* pBuffer, int n, int nTimeoutMs) override;
     void Purge() override { ++m_p->nPurges; }
     uint32_t ChipType() const override { return m_p->nChipType; }
+    const mpsse::BoardPins* Board() const override { return m_p->pBoard; }
 
 private:
     std::shared_ptr<TransportScript> m_p;

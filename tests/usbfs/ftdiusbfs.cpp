@@ -1,5 +1,6 @@
 #include "ftdiusbfs.h"
 
+#include <adapters.h>
 #include <benchsession.h>
 #include <mpssedecoder.h>
 #include <spislave.h>
@@ -275,7 +276,7 @@ private:
         if (nChannel == m_spec.nBenchChannel && m_pSession)
             pWire = &m_pSession->Wire();
         Channel& ch = m_channels[size_t(nChannel)];
-        ch.pEngine = std::make_unique<sim::MpsseDecoder>(pWire, m_traits.bHighSpeed);
+        ch.pEngine = std::make_unique<sim::MpsseDecoder>(pWire, mpsse::ChipTypeFromBcd(m_traits.nBcd));
         sim::BenchStats* pStats = &Stats();
         ch.pEngine->SetClockObserver([pStats](int64_t nNs) { pStats->nEngineNs += nNs; });
     }

@@ -1,0 +1,82 @@
+#include "adaptermodel.h"
+
+#include <adapters.h>
+
+namespace sim {
+
+namespace {
+
+// ADBUS4 low: the active-low output enable of the boards' JTAG buffer.
+constexpr BoardGate kAdbus4Low{0x10, 0x00, 0x00, 0x00};
+
+}  // namespace
+
+uint32_t AdapterModel::ChipType() const
+{
+    return mpsse::ChipTypeFromBcd(nBcdDevice);
+}
+
+int AdapterModel::Interfaces() const
+{
+    return mpsse::ChannelCount(ChipType());
+}
+
+const std::vector<AdapterModel>& AdapterModels()
+{
+    // Product strings: FTDI's defaults for the plain chips; the boards' own
+    // EEPROM strings as OpenOCD's interface files match them (device_desc).
+    // The plain FT2232H carries the chip on channel B, where the FT2232 type
+    // (selector 2) opens it; every other adapter on channel A.
+    static const std::vector<AdapterModel> models = {
+        {"FT2232H", 0x0403, 0x6010, 0x0700, "FTDI", "Dual RS232-HS", true, 2, {}},
+        {"FT2232D", 0x0403, 0x6010, 0x0500, "FTDI", "Dual RS232", false, 1, {}},
+        {"FT232H", 0x0403, 0x6014, 0x0900, "FTDI", "Single RS232-HS", true, 1, {}},
+        {"FT4232H", 0x0403, 0x6011, 0x0800, "FTDI", "Quad RS232-HS", true, 1, {}},
+        {"BusBlaster", 0x0403, 0x8878, 0x0700, "Dangerous Prototypes", "Bus Blaster v2", true, 1, kAdbus4Low},
+        {"Turtelizer", 0x0403, 0xBDC8, 0x0500, "egnite", "Turtelizer JTAG/RS232 Adapter", false, 1, kAdbus4Low},
+        {"JTAGkey", 0x0403, 0xCFF8, 0x0500, "Amontec", "Amontec JTAGkey", false, 1, kAdbus4Low},
+        {"TIAO", 0x0403, 0x8A98, 0x0700, "TIAO", "TIAO USB Multi-Protocol Adapter", true, 1, {}},
+        {"OlimexOCD", 0x15BA, 0x0003, 0x0500, "Olimex", "Olimex OpenOCD JTAG", false, 1, kAdbus4Low},
+        {"OlimexTiny", 0x15BA, 0x0004, 0x0500, "Olimex", "Olimex OpenOCD JTAG TINY", false, 1, kAdbus4Low},
+    };
+    return models;
+}
+
+const AdapterModel* FindAdapterModel(const QString& strName)
+{
+    for (const AdapterModel& model : AdapterModels())
+        if (strName.trimmed().compare(model.pName, Qt::CaseInsensitive) == 0)
+            return &model;
+    return nullptr;
+}
+
+const AdapterModel& DefaultAdapterModel()
+{
+    return AdapterModels().front();
+}
+
+bool EngineKnowsOpcode(uint32_t nChipType, uint8_t nOpcode)
+{
+    if (nOpcode < 0x80) {
+        // Data shifting (bit 4 out, bit 5 in, bit 6 clear) and TMS commands:
+        // every generation.
+        const bool bShift = (nOpcode & 0x40) == 0 && (nOpcode & 0x30) != 0;
+        const bool bTms = (nOpcode & 0xDA) == 0x4A;  // 0x4A 0x4B 0x4E 0x4F 0x6A 0x6B 0x6E 0x6F
+        return bShift || bTms;
+    }
+    if (nOpcode <= 0x89)
+        return true;  // pins, loopback, divisor, send immediate, wait on I/O
+    if (nChipType == mpsse::kChipFt2232D)
+        return false;
+    switch (nOpcode) {
+    case 0x8A: case 0x8B: case 0x8C: case 0x8D: case 0x8E: case 0x8F:
+    case 0x94: case 0x95: case 0x96: case 0x97: case 0x9C: case 0x9D:
+        return true;
+    case 0x9E:
+        return nChipType == mpsse::kChipFt232H;
+    default:
+        return false;
+    }
+}
+
+}  // namespace sim
