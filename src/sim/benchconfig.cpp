@@ -180,6 +180,7 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
                  QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(config.flash.uid), 16).toHex().toUpper()));
     ini.setValue("flash/status1", HexByte(config.nStatus1));
     ini.setValue("flash/status2", HexByte(config.nStatus2));
+    ini.setValue("usb/speed", config.bUsbHighSpeed ? "high" : "full");
     ini.setValue("timing/realtime", config.bRealtime);
     for (const TimingKey& key : kTimingKeys) {
         const int64_t nUs = config.timing.*key.pField;
