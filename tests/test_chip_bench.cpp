@@ -206,13 +206,20 @@ private slots:
         QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
         QCOMPARE(c.WriteStatus(0x9C), xq::kOk);
-        QCOMPARE(c.ReadProtectBit(), 0x80);
+        QCOMPARE(c.ReadProtectBit(), 0x9C);  // every protection bit counts, not only bit 7
+        uint8_t nStatus = 0;
+        QCOMPARE(c.ReadStatus(&nStatus), xq::kOk);
+        QCOMPARE(nStatus, uint8_t(0x9C));
         QCOMPARE(c.EraseFlash(0, 0x1000), xq::kOk);
         QCOMPARE(c.ProgramFlash(0, U8(image), image.size(), false), xq::kOk);
         QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), xq::kErrRepairFailed);
         QCOMPARE(c.ClearStatus(), xq::kOk);
         QCOMPARE(c.ReadProtectBit(), 0);
         QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), xq::kOk);
+        QCOMPARE(c.WriteStatus(0x1C), xq::kOk);
+        QCOMPARE(c.ReadProtectBit(), 0x1C);
+        c.Close();
+        QCOMPARE(c.WriteStatus(0x9C), xq::kErrNotOpen);  // the command's own result, not 0
     }
 
     void stuckBusyTimesOut()

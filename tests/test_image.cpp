@@ -6,6 +6,7 @@
 #include <filesortproxymodel.h>
 #include <filesysmodel.h>
 #include <messagebox.h>
+#include <xqchip.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -243,6 +244,72 @@ private slots:
         QVERIFY(run.progress.contains(99));
         QVERIFY(BaseWorker::IsEncryptedImage(reinterpret_cast<const uint8_t*>(image.constData()), 0x3001));
         QVERIFY(!BaseWorker::IsEncryptedImage(reinterpret_cast<const uint8_t*>(image.constData()), 0x3000));
+    }
+
+    // An encrypted write is proven by reading the whole range back in the
+    // plain link mode: the plain parts must hold the image, the encrypted
+    // parts the image combined with the chip's key, whatever the image bytes
+    // over a bad sector are; a link mode that does not change fails it.
+    void encryptedImagesAreCheckedWhole_data()
+    {
+        QTest::addColumn<QString>("strIni");
+        QTest::addColumn<int>("nStart");
+        QTest::addColumn<int>("nSize");
+        QTest::addColumn<int>("nPadding");  // the image bytes over 0x4000..0x4FFF; -1 random
+        QTest::addColumn<bool>("bSecondRegion");
+        QTest::addColumn<bool>("bOk");
+        QTest::newRow("healthy") << "" << 0 << 0x5000 << -1 << false << true;
+        QTest::newRow("mode stuck") << "[faults]\nmode_stuck=true\n" << 0 << 0x5000 << -1 << false << false;
+        QTest::newRow("dead sector, FF padding") << "[faults]\ndead_sectors=4000\n" << 0 << 0x5000 << 0xFF << false << false;
+        QTest::newRow("dead sector, 00 padding") << "[faults]\ndead_sectors=4000\n" << 0 << 0x5000 << 0x00 << false << false;
+        QTest::newRow("dead sector in the plain head") << "[faults]\ndead_sectors=1000\n" << 0 << 0x5000 << -1 << false << false;
+        QTest::newRow("weak sector, FF padding") << "[faults]\nweak_sectors=4000\n" << 0 << 0x5000 << 0xFF << false << false;
+        QTest::newRow("start 0x800") << "" << 0x800 << 0x5000 << -1 << false << true;
+        QTest::newRow("start 0x880, odd size") << "" << 0x880 << 0x5123 << -1 << false << true;
+        QTest::newRow("second region at 0x1000") << "" << 0x1000 << 0xB000 << -1 << true << true;
+    }
+    void encryptedImagesAreCheckedWhole()
+    {
+        QFETCH(QString, strIni);
+        QFETCH(int, nStart);
+        QFETCH(int, nSize);
+        QFETCH(int, nPadding);
+        QFETCH(bool, bSecondRegion);
+        QFETCH(bool, bOk);
+        BenchFixture bench(strIni);
+        bench.FillPattern();
+        BaseOp tab;
+        SetupTab(tab, bench);
+        QByteArray image = RandomBytes(nSize, 23);
+        image[0x2FB0] = 2;
+        if (nPadding >= 0)
+            image.replace(0x4000, 0x1000, QByteArray(0x1000, char(nPadding)));
+        const int nSecond = bSecondRegion ? 0x7000 : 0;
+        if (bSecondRegion)
+            image.replace(0, 4, QByteArray::fromHex("6f700000"));
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("enc.bin"), image);
+        Check(tab, dir.filePath("enc.bin"));
+        Child<QLineEdit>(tab, "editStartAddr")->setText(QString::number(nStart, 16));
+        const Run run = Operate(tab, true);
+        QVERIFY(run.Has("正在加密烧写镜像..."));
+        QVERIFY2(run.bState == bOk, qPrintable(run.logs.join('\n')));
+        QVERIFY(run.Has(bOk ? "烧写成功" : "烧写失败"));
+        bench.Close();
+        const int nEraseStart = nStart & ~0xFFF;
+        const int nEraseEnd = (nStart + nSize + 0xFFF) & ~0xFFF;
+        XQ_VERIFY_FLASH_KEPT(bench, {{nEraseStart, nEraseEnd - nEraseStart}});
+        if (!bOk)
+            return;
+        const sim::XqChip chip(sim::ChipModel::XQ6230, nullptr);
+        const QByteArray flash = bench.Flash();
+        for (int i = 0; i < nSize; ++i) {
+            const bool bPlain = i < 0x3000 || (nSecond && i >= nSecond + 0x2FB0 && i < nSecond + 0x3000);
+            const uint8_t nExpected = uint8_t(image[i]) ^ (bPlain ? 0 : chip.KeyByte(uint32_t(nStart + i)));
+            QVERIFY2(uint8_t(flash[nStart + i]) == nExpected, qPrintable(QString("image byte 0x%1").arg(i, 0, 16)));
+        }
+        QCOMPARE(flash.mid(nEraseStart, nStart - nEraseStart), QByteArray(nStart - nEraseStart, char(0xFF)));
+        QCOMPARE(flash.mid(nStart + nSize, nEraseEnd - nStart - nSize), QByteArray(nEraseEnd - nStart - nSize, char(0xFF)));
     }
 
     void verifyRepairAndDeadSector()

@@ -682,6 +682,11 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <source>已中断</source>
         <translation>interrupted</translation>
     </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="1" />
+        <source>链路模式切换失败 %1</source>
+        <translation>Link mode change failed %1</translation>
+    </message>
 </context>
 <context>
     <name>SpiConfig</name>

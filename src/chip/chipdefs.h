@@ -34,7 +34,9 @@ constexpr uint8_t kBlock64Erase = 0xD8;
 constexpr uint8_t kStatusBusy = 0x01;
 constexpr uint8_t kStatusBusyOrWel = 0x03;  // busy, or the write enable latch still set
 constexpr uint8_t kStatus2QuadEnable = 0x02;
-constexpr uint8_t kProtectBit = 0x80;
+constexpr uint8_t kProtectBit = 0x80;        // status register protect (SRP0)
+constexpr uint8_t kBlockProtectBits = 0x1C;  // BP2..BP0: any of them protects part of the array
+constexpr uint8_t kProtectBits = kProtectBit | kBlockProtectBits;
 
 // Geometry.
 constexpr int32_t kPageSize = 256;

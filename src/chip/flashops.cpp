@@ -22,6 +22,9 @@ constexpr int32_t kPlainTailOffset = 0x2FB0;    // their offset from the second 
 // Encrypted programming runs two passes over the image (zeros, then data):
 // each is half of its progress.
 constexpr int64_t kEncryptedPasses = 2;
+// A key page shorter than this (a range's first or last few bytes) is too
+// short to tell a stuck page from a key.
+constexpr int32_t kKeyCheckMinBytes = 16;
 
 // Static data record header: "XQ", total size at 4, used length at 8.
 constexpr int kHeaderSize = 20;
@@ -44,6 +47,20 @@ int64_t InitialPercent(int64_t n)
 int32_t FirstPagePiece(int32_t nStart, int32_t nCount)
 {
     return std::min(flash::kPageSize - (nStart & 0xFF), nCount);
+}
+
+// The writer programs the record with its words swapped, and SwapWords
+// reverses a final group of 1 to 3 bytes within itself; the search swapped
+// the area in whole words, which reversed that group together with the bytes
+// after it. Take the record's last bytes from where that put them, so a read
+// gives back exactly what was written whatever the record's length.
+void UnswapRecordTail(uint8_t* pRecord, int64_t nRecord, const uint8_t* pSwappedArea)
+{
+    const int nTail = int(nRecord % 4);
+    if (nTail == 0)
+        return;
+    const int64_t nGroup = nRecord - nTail;
+    std::memcpy(pRecord + nGroup, pSwappedArea + nGroup + 4 - nTail, size_t(nTail));
 }
 
 bool SecurityRangeOk(int32_t nAddress, int32_t nCount)
@@ -204,10 +221,17 @@ int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32
     if (m_link.WaitReady(flash::kStatusBusyOrWel))
         return xq::kErrFlashBusyAtStart;
     job.nSecond = (nCount >= 4 && LoadLe32(pImage) == kSecondRegionMagic) ? kSecondRegion : 0;
-    m_link.SetMode(xq::port::kModeEncrypted);
+    // Every mode change is checked: a link left in the wrong mode would
+    // store the image plain where it must be encrypted, or the reverse.
+    if (m_link.SetMode(xq::port::kModeEncrypted) != 0)
+        return xq::kErrModeChange;
 
     std::vector<uint8_t> key(size_t(nCount), 0);
     int r = ReadEncryptionKey(job, key);
+    if (r == 0 && int64_t(nCount) - (kPlainHead + job.nSecond) <= 0)
+        r = xq::kErrModeChange;  // the image is too small to hold its encrypted part
+    if (r == 0 && !KeyLooksStored(nStart, key))
+        r = xq::kErrEncryptedReadBack;
     if (r == 0)
         r = ProgramEncryptedImage(job);
     if (r == 0)
@@ -217,18 +241,42 @@ int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32
 
 int FlashOps::ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key)
 {
-    // Zero pass: what the flash returns for zeros programmed in mode 2 is the key.
+    // Zero pass: what the flash returns for zeros programmed in mode 2 is the
+    // key. The pages are the whole flash pages that hold the range, so a
+    // start inside a page still gets a key for every byte.
     const std::vector<uint8_t> zeros(flash::kPageSize, 0);
-    for (int32_t p = 0; p < job.nCount; p += flash::kPageSize) {
-        m_link.SendCmdWE(flash::kPageProgram, uint32_t(job.nStart + p), 3, zeros.data(), flash::kPageSize);
-        Report(job.progress, (int64_t(p) + flash::kPageSize) * 100 / job.nSpan);
+    const int32_t nFirstPage = job.nStart & ~(flash::kPageSize - 1);
+    for (int64_t nPage = nFirstPage; nPage < int64_t(job.nStart) + job.nCount; nPage += flash::kPageSize) {
+        const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nPage), 3, zeros.data(), flash::kPageSize);
+        if (r != 0)
+            return r;
+        Report(job.progress, (nPage - nFirstPage + flash::kPageSize) * 100 / job.nSpan);
     }
     job.nProgrammed = job.nCount;
     const int r = FastReadFlash(key.data(), job.nCount, job.nStart);
     if (r != 0)
         return r;
-    EraseFlash(job.nStart, job.nCount);
-    return xq::kOk;
+    // The erase covers every sector the range touches, also when the start
+    // lies inside a sector.
+    const int32_t nSectorOffset = job.nStart & (flash::kSectorSize - 1);
+    return EraseFlash(job.nStart - nSectorOffset, job.nCount + nSectorOffset);
+}
+
+bool FlashOps::KeyLooksStored(int32_t nStart, const std::vector<uint8_t>& key)
+{
+    // A key page that reads all erased means the zeros never reached the
+    // flash (a dead sector); all zero, that the chip stored them plain.
+    // Either way the read-back could not tell a bad write from a good one.
+    const int32_t nCount = int32_t(key.size());
+    for (int32_t nAt = 0; nAt < nCount;) {
+        const int32_t nPiece = FirstPagePiece(nStart + nAt, nCount - nAt);
+        const uint8_t* p = key.data() + nAt;
+        if (nPiece >= kKeyCheckMinBytes && (p[0] == 0xFF || p[0] == 0x00) &&
+            std::all_of(p, p + nPiece, [p](uint8_t b) { return b == p[0]; }))
+            return false;
+        nAt += nPiece;
+    }
+    return true;
 }
 
 int FlashOps::ProgramEncryptedImage(EncryptedJob& job)
@@ -236,37 +284,30 @@ int FlashOps::ProgramEncryptedImage(EncryptedJob& job)
     const int32_t nCount = job.nCount;
     // Second region, in mode 2 (never past the end of the image).
     if (job.nSecond != 0 && int64_t(job.nStart) + nCount > kPlainHead) {
-        const int r = ProgramEncryptedRange(
-            job, kPlainHead, std::min(kPlainHead + job.nSecond - kSecondRegionPlainTail, nCount), true);
+        const int r =
+            ProgramEncryptedRange(job, kPlainHead, std::min(kPlainHead + job.nSecond - kSecondRegionPlainTail, nCount));
         if (r != 0)
             return r;
     }
     // The rest of the image, in mode 2.
-    if (int64_t(nCount) - (kPlainHead + job.nSecond) <= 0)
-        return xq::kErrModeChange;
-    int r = ProgramEncryptedRange(job, kPlainHead + job.nSecond, nCount, false);
+    int r = ProgramEncryptedRange(job, kPlainHead + job.nSecond, nCount);
     if (r != 0)
         return r;
     // The head, and the second region's tail, in mode 1.
-    m_link.SetMode(xq::port::kModeFlash);
-    r = ProgramEncryptedRange(job, 0, kPlainHead, false);
+    if (m_link.SetMode(xq::port::kModeFlash) != 0)
+        return xq::kErrModeChange;
+    r = ProgramEncryptedRange(job, 0, kPlainHead);
     if (r != 0 || job.nSecond == 0)
         return r;
     const int32_t nTail = job.nSecond + kPlainTailOffset;
-    r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(job.nStart + nTail), 3, job.pImage + nTail,
-                         kSecondRegionPlainTail);
-    if (r != 0)
-        return r;
-    job.nProgrammed += kSecondRegionPlainTail;
-    Report(job.progress, job.nProgrammed * 100 / job.nSpan);
-    return xq::kOk;
+    return ProgramEncryptedRange(job, nTail, nTail + kSecondRegionPlainTail);
 }
 
-int FlashOps::ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo, bool bPageAligned)
+int FlashOps::ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo)
 {
+    // Page by page from any start: a piece never crosses a page boundary.
     int32_t nDone = nFrom;
-    int32_t nPiece =
-        bPageAligned ? FirstPagePiece(job.nStart, nTo - nFrom) : std::min(nTo - nFrom, flash::kPageSize);
+    int32_t nPiece = FirstPagePiece(job.nStart + nFrom, nTo - nFrom);
     while (nDone < nTo) {
         const int r =
             m_link.SendCmdWE(flash::kPageProgram, uint32_t(job.nStart + nDone), 3, job.pImage + nDone, nPiece);
@@ -282,17 +323,20 @@ int FlashOps::ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nT
 
 int FlashOps::CheckEncryptedReadBack(const EncryptedJob& job, const std::vector<uint8_t>& key)
 {
-    // Every word reads back either as the image's word (plain parts) or as
-    // the image's word XOR the key (encrypted parts).
+    // What the flash must hold, read in the plain link mode: the parts
+    // programmed in mode 1 as the image, the parts programmed in mode 2 as
+    // the image XOR the key. Every byte counts, so a dead or weak sector
+    // fails whatever the image holds there.
     std::vector<uint8_t> readBack(size_t(job.nCount), 0);
     const int r = FastReadFlash(readBack.data(), job.nCount, job.nStart);
     if (r != 0)
         return r;
-    for (int32_t i = 0; i + 4 <= job.nCount; i += 4) {
-        const uint32_t nD = LoadLe32(job.pImage + i);
-        const uint32_t nR = LoadLe32(readBack.data() + i);
-        const uint32_t nK = LoadLe32(key.data() + i);
-        if (nD != nR && nR != (nD ^ nK))
+    const int32_t nPlainTail = job.nSecond + kPlainTailOffset;
+    for (int32_t i = 0; i < job.nCount; ++i) {
+        const bool bPlain =
+            i < kPlainHead || (job.nSecond != 0 && i >= nPlainTail && i < nPlainTail + kSecondRegionPlainTail);
+        const uint8_t nExpected = bPlain ? job.pImage[i] : uint8_t(job.pImage[i] ^ key[size_t(i)]);
+        if (readBack[size_t(i)] != nExpected)
             return xq::kErrEncryptedReadBack;
     }
     return xq::kOk;
@@ -411,15 +455,22 @@ int FlashOps::ReadProtectBit()
     m_link.WaitReady(flash::kStatusBusy);
     uint8_t nStatus = 0;
     m_link.SendCmdRead(&nStatus, 1, flash::kReadStatus, 0, 0);
-    return nStatus & flash::kProtectBit;
+    return nStatus & flash::kProtectBits;
+}
+
+int FlashOps::ReadStatus(uint8_t* pStatus)
+{
+    if (!pStatus)
+        return xq::kErrBadArgument;
+    m_link.WaitReady(flash::kStatusBusy);
+    return m_link.SendCmdRead(pStatus, 1, flash::kReadStatus, 0, 0);
 }
 
 int FlashOps::WriteStatus(uint8_t nValue)
 {
     if (m_link.WaitReady(flash::kStatusBusyOrWel))
         return xq::kErrFlashBusyAtStart;
-    m_link.SendCmdWE(flash::kWriteStatus, 0, 0, &nValue, 1);
-    return 0;
+    return m_link.SendCmdWE(flash::kWriteStatus, 0, 0, &nValue, 1);
 }
 
 int FlashOps::ClearStatus()
@@ -528,8 +579,10 @@ int FlashOps::SearchHeader(int32_t nStart, int32_t nLength, int32_t* pOffset, ui
         // The used length comes from flash: copy only a record that lies
         // inside the area read and fits the caller's buffer.
         const int64_t nRecord = int64_t(nUsed) + kHeaderSize;
-        if (nUsed >= 0 && nRecord <= nLength && nOffset + nRecord <= nArea && nRecord <= nRecordCapacity)
+        if (nUsed >= 0 && nRecord <= nLength && nOffset + nRecord <= nArea && nRecord <= nRecordCapacity) {
             std::memcpy(pRecord, area.data() + nOffset, size_t(nRecord));
+            UnswapRecordTail(pRecord, nRecord, area.data() + nOffset);
+        }
     }
     return 0;
 }

@@ -44,8 +44,10 @@ public:
     int ReadFlashData(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
     int FastReadFlash(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
 
-    // Status register.
+    // Status register. ReadProtectBit gives the protection bits that are set
+    // (the status register protect bit and the block-protect bits).
     int ReadProtectBit();
+    int ReadStatus(uint8_t* pStatus);
     int WriteStatus(uint8_t nValue);
     int ClearStatus();
 
@@ -70,7 +72,8 @@ private:
     struct EncryptedJob;
     int ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key);
     int ProgramEncryptedImage(EncryptedJob& job);
-    int ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo, bool bPageAligned);
+    int ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo);
+    static bool KeyLooksStored(int32_t nStart, const std::vector<uint8_t>& key);
     int CheckEncryptedReadBack(const EncryptedJob& job, const std::vector<uint8_t>& key);
 
     ChipLink& m_link;

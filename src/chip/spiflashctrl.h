@@ -100,6 +100,7 @@ public:
         return m_flash.FastReadFlash(pBuffer, nCount, nStart, progress);
     }
     int ReadProtectBit() { return m_flash.ReadProtectBit(); }
+    int ReadStatus(uint8_t* pStatus) { return m_flash.ReadStatus(pStatus); }
     int WriteStatus(uint8_t nValue) { return m_flash.WriteStatus(nValue); }
     int ClearStatus() { return m_flash.ClearStatus(); }
     int EraseSecurity(int32_t nAddress, int32_t nCount) { return m_flash.EraseSecurity(nAddress, nCount); }
