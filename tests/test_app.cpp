@@ -392,6 +392,8 @@ private slots:
                  qPrintable(LogText(w)));
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
         QVERIFY(TodayLog().endsWith("结果: 失败\n"));
+        // The operation's lines carry the interface in the file.
+        QVERIFY(TodayLog().contains("]: [FT2232-LOC-1] 复位成功!\n"));
         mpsse::SetBackend(nullptr);
     }
 

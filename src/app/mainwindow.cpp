@@ -219,7 +219,7 @@ void MainWindow::SetLog(QString strLog)
     const QString strPrefix = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ");
     AppendPlainLogLine(strPrefix + strLog);
     ui->statusbar->showMessage(strLog, 5000);
-    m_runLog.Append(strPrefix + strLog);
+    m_runLog.Append(strPrefix + m_strLogInterface, strLog);
 }
 
 // Log lines are plain text: a file name such as "x<b>y.bin" must show as typed, never as markup.
@@ -279,6 +279,7 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
     SetWidgetsEnable(false);
     m_bStopRequested = false;
     m_bBusy = true;
+    m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
     if (bWrite)
         pTab->Write();
     else
@@ -308,6 +309,7 @@ void MainWindow::SpiReset(bool bPressed)
     }
     TraceOperation(tr("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
+    m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
     const int nResult = m_pConfig->Ctrl()->SoftReset(false);
     if (nResult != 0)
         SetLog(tr("复位失败: %1").arg(nResult));
@@ -332,6 +334,7 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     TraceOperation(tr("结果: %1").arg(!bRan ? tr("未执行") : bState ? tr("成功") : tr("失败")));
     m_bWorkerStarted = false;
     m_bBusy = false;
+    m_strLogInterface.clear();
     SetWidgetsEnable(true);
     if (nOpt == xq::kOptRead)
         ui->action_read->setChecked(false);

@@ -82,6 +82,7 @@ private:
     RunLogFile m_runLog;
     bool m_bBusy = false;
     bool m_bWorkerStarted = false;  // the current tab handed the operation to its worker
+    QString m_strLogInterface;      // "[interface] " on the file's lines of a running operation
     bool m_bQuitWhenDone = false;  // the operator chose to stop and quit
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};

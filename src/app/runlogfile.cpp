@@ -26,8 +26,19 @@ bool RunLogFile::EnabledBySettings()
 
 bool RunLogFile::Append(const QString& strStampedLine)
 {
+    // The stamp of the first line goes before every further line as well.
+    const int nStampEnd = strStampedLine.startsWith('[') ? strStampedLine.indexOf("]: ") : -1;
+    const int nPrefix = nStampEnd > 0 ? nStampEnd + 3 : 0;
+    return Append(strStampedLine.left(nPrefix), strStampedLine.mid(nPrefix));
+}
+
+bool RunLogFile::Append(const QString& strPrefix, const QString& strText)
+{
     if (!m_bEnabled)
         return true;
+    QByteArray lines;
+    for (const QString& strPart : strText.split('\n'))
+        lines += (strPrefix + strPart).toUtf8() + '\n';
     QMutexLocker lock(&m_mutex);
     const QString strDir = Directory();
     const QString strPath = strDir + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log";
@@ -47,14 +58,7 @@ bool RunLogFile::Append(const QString& strStampedLine)
         m_bWarned = true;
         return false;
     }
-    // Every line of a message of several lines carries the stamp.
-    const int nStampEnd = strStampedLine.startsWith('[') ? strStampedLine.indexOf("]: ") : -1;
-    const QString strStamp = nStampEnd > 0 ? strStampedLine.left(nStampEnd + 3) : QString();
-    const QStringList parts = strStampedLine.split('\n');
-    QByteArray line = parts.first().toUtf8() + '\n';
-    for (int i = 1; i < parts.size(); ++i)
-        line += (strStamp + parts[i]).toUtf8() + '\n';
-    const bool bWritten = ::write(fd, line.constData(), size_t(line.size())) == line.size();
+    const bool bWritten = ::write(fd, lines.constData(), size_t(lines.size())) == lines.size();
     ::close(fd);
     return bWritten;
 }

@@ -19,6 +19,8 @@ public:
     // several lines with the stamp); false when it cannot, also when the
     // file is not a regular file (a FIFO or a device is never waited on).
     bool Append(const QString& strStampedLine);
+    // The same with every line of strText after strPrefix (stamp, interface).
+    bool Append(const QString& strPrefix, const QString& strText);
 
 private:
     QMutex m_mutex;
