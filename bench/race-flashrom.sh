@@ -44,13 +44,13 @@ bench() {
     fi
 }
 
-# race NAME CHANNEL BENCH -- CMD...: runs one side, prints its line.
+# race NAME CHANNEL BENCH -- CMD...: runs one side (CHANNEL empty: the board's), prints its line.
 race() {
     local name=$1 channel=$2 dir=$3
     shift 4
     local t0 t1
     t0=$(date +%s.%N)
-    if ! (cd "$work" && umockdev-wrapper "$run" --bench "$dir" --channel "$channel" \
+    if ! (cd "$work" && umockdev-wrapper "$run" --bench "$dir" ${channel:+--channel "$channel"} \
             --traffic "$dir/traffic.txt" -- "$@") >"$dir/log.txt" 2>&1; then
         echo "$name failed:" >&2
         tail -20 "$dir/log.txt" >&2
@@ -72,6 +72,6 @@ echo "2 MiB random image, chips start $start_state, FT2232H at 30 MHz, bench in 
 bench "$work/flashrom" none
 race flashrom A "$work/flashrom" -- "$flashrom" -p ft2232_spi:type=2232H,port=A -w "$work/image.bin"
 bench "$work/xqprog" XQ6230
-race xqprog B "$work/xqprog" -- "$xqprog" --lang en -i FT2232-LOC-33 -r 30MHz write "$work/image.bin"
+race xqprog "" "$work/xqprog" -- "$xqprog" --lang en -i FT2232-LOC-33 -r 30MHz write "$work/image.bin"
 awk -v a="$flashrom_wall" -v b="$xqprog_wall" -v va="$flashrom_virtual" -v vb="$xqprog_virtual" \
     'BEGIN { printf "ratio flashrom/xqprog = %.2f (wall), %.2f (bench clock)\n", a / b, va / vb }'

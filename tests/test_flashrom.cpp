@@ -42,7 +42,7 @@ class TestFlashrom : public QObject {
     QString m_strFlashrom;
     int m_nBenches = 0;
 
-    // A bare-flash bench holding the contents, behind an FT2232H at bus 2, port 1.
+    // A bare-flash bench holding the contents, on channel A of an FT2232H at bus 2, port 1.
     QString Bench(usbfs::Emulator& emulator, const QByteArray& contents)
     {
         const QString strDir = m_dir.filePath(QString("bench-%1").arg(++m_nBenches));
@@ -52,6 +52,7 @@ class TestFlashrom : public QObject {
         Spit(strDir + "/flash.bin", contents);
         usbfs::DeviceSpec spec;
         spec.strBenchDir = strDir;
+        spec.nBenchChannel = 0;  // flashrom's port=A
         QString strError;
         if (!emulator.AddDevice(spec, strError))
             qWarning("%s", qPrintable(strError));

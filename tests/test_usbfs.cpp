@@ -3,6 +3,7 @@
 // xqprog, with no seam above libftdi1. Runs under umockdev-wrapper.
 #include "benchfixture.h"
 
+#include <adaptermodel.h>
 #include <ftdiusbfs.h>
 #include <mpsse.h>
 #include <spiftdi.h>
@@ -20,8 +21,8 @@
 
 namespace {
 
-// The channel the program opens on a two-channel H chip ("FT2232" selector 2).
-constexpr int kXqChannelFt2232H = 1;
+// The channel (0 = A) the program opens on a plain FT2232H, where its bench wires the chip.
+const int kXqChannelFt2232H = sim::FindAdapterModel("FT2232H")->nWiredChannel - 1;
 
 struct Result {
     int nExit = -1;
@@ -109,16 +110,14 @@ class TestUsbfs : public QObject {
 
     QTemporaryDir m_dir;
 
-    // An adapter at bus 2, port 1 (FT2232-LOC-33) carrying an XQ bench on
-    // the channel the program opens.
-    QString XqBench(usbfs::Emulator& emulator, usbfs::FtdiChip chip = usbfs::FtdiChip::FT2232H,
-                    int nChannel = kXqChannelFt2232H)
+    // An adapter at bus 2, port 1 (LOC-33) carrying an XQ bench on the
+    // channel its board wires the chip to.
+    QString XqBench(usbfs::Emulator& emulator, const QString& strModel = "FT2232H")
     {
         const QString strDir = m_dir.filePath(QString("bench-%1").arg(++m_nBenches));
         usbfs::DeviceSpec spec;
-        spec.chip = chip;
+        spec.strModel = strModel;
         spec.strBenchDir = strDir;
-        spec.nBenchChannel = nChannel;
         QString strError;
         if (!emulator.AddDevice(spec, strError))
             qWarning("%s", qPrintable(strError));
@@ -140,11 +139,11 @@ private slots:
         QString strError;
         usbfs::DeviceSpec spec;  // bus 2, port 1
         QVERIFY(emulator.AddDevice(spec, strError));
-        spec.chip = usbfs::FtdiChip::FT232H;
+        spec.strModel = "FT232H";
         spec.nBus = 1;
         spec.ports = {4, 2};  // behind a hub
         QVERIFY(emulator.AddDevice(spec, strError));
-        spec.chip = usbfs::FtdiChip::FT2232D;
+        spec.strModel = "FT2232D";
         spec.nBus = 17;  // a bus number past one hexadecimal digit
         spec.ports = {1, 4};
         QVERIFY(emulator.AddDevice(spec, strError));
@@ -202,24 +201,28 @@ private slots:
         QVERIFY(emulator.UnknownIoctls(0).empty());
     }
 
-    void imageWriteAndVerifyAt30MHz_data()
+    void imageWriteAndVerifyThroughLibftdi_data()
     {
-        QTest::addColumn<int>("nChip");
-        QTest::addColumn<int>("nChannel");
-        QTest::addColumn<QString>("strName");
+        QTest::addColumn<QString>("strModel");
         QTest::addColumn<int>("nSize");
-        QTest::newRow("FT2232H") << int(usbfs::FtdiChip::FT2232H) << kXqChannelFt2232H << "FT2232-LOC-33" << 256 * 1024 + 100;
-        QTest::newRow("FT232H") << int(usbfs::FtdiChip::FT232H) << 0 << "FT232H-LOC-33" << 64 * 1024;
+        for (const sim::AdapterModel& model : sim::AdapterModels()) {
+            const bool bPlain = QByteArray(model.pName) == "FT2232H";
+            QTest::newRow(model.pName) << QString(model.pName) << (bPlain ? 256 * 1024 + 100 : 16 * 1024);
+        }
     }
 
-    void imageWriteAndVerifyAt30MHz()
+    // Every adapter model through libftdi1, asked for 30 MHz; the full-speed
+    // ones (FT2232D based) run 64-byte packets and 6 MHz SCK at most.
+    void imageWriteAndVerifyThroughLibftdi()
     {
-        QFETCH(int, nChip);
-        QFETCH(int, nChannel);
-        QFETCH(QString, strName);
+        QFETCH(QString, strModel);
         QFETCH(int, nSize);
         usbfs::Emulator emulator;
-        const QString strBench = XqBench(emulator, usbfs::FtdiChip(nChip), nChannel);
+        const QString strBench = XqBench(emulator, strModel);
+        SpiFtdi ftdi;
+        QList<QByteArray> names;
+        QCOMPARE(ftdi.Enumerate(names), 1);
+        const QString strName = QString::fromUtf8(names.first());
         const QByteArray image = RandomBytes(nSize, 17);
         const QString strImage = m_dir.filePath("image.bin");
         QFile f(strImage);

@@ -1,6 +1,5 @@
 #include "ftdiusbfs.h"
 
-#include <adapters.h>
 #include <benchsession.h>
 #include <mpssedecoder.h>
 #include <spislave.h>
@@ -40,23 +39,6 @@ constexpr UsbTiming kFullSpeed{1000000, 1000};
 
 constexpr uint8_t kModemStatus[2] = {0x32, 0x60};  // CTS/DSR pattern, transmitter empty
 constexpr uint8_t kDefaultLatencyMs = 16;            // the chip's latency timer after reset
-
-struct ChipTraits {
-    uint16_t nProduct;
-    uint16_t nBcd;
-    int nChannels;
-    bool bHighSpeed;
-    const char* pProduct;
-};
-
-ChipTraits Traits(FtdiChip chip)
-{
-    switch (chip) {
-    case FtdiChip::FT232H: return {0x6014, 0x0900, 1, true, "Single RS232-HS"};
-    case FtdiChip::FT2232D: return {0x6010, 0x0500, 2, false, "Dual RS232"};
-    default: return {0x6010, 0x0700, 2, true, "Dual RS232-HS"};
-    }
-}
 
 void Put16(Bytes& b, uint16_t n)
 {
@@ -160,15 +142,13 @@ usbdevfs_urb* UrbOf(const Urb& u)
 
 class Emulator::Device {
 public:
-    Device(const DeviceSpec& spec, std::string strDevNode)
-        : m_spec(spec), m_traits(Traits(spec.chip)), m_strDevNode(std::move(strDevNode)),
-          m_usb(m_traits.bHighSpeed ? kHighSpeed : kFullSpeed), m_nPacket(m_traits.bHighSpeed ? 512 : 64),
-          m_channels(size_t(m_traits.nChannels)), m_wallStart(std::chrono::steady_clock::now())
+    Device(const DeviceSpec& spec, const sim::AdapterModel& model, std::string strDevNode)
+        : m_spec(spec), m_model(model), m_strDevNode(std::move(strDevNode)),
+          m_usb(model.bHighSpeed ? kHighSpeed : kFullSpeed), m_nPacket(model.PacketSize()),
+          m_channels(size_t(model.Interfaces())), m_wallStart(std::chrono::steady_clock::now())
     {
-        if (!m_spec.strProduct.empty())
-            m_strProduct = m_spec.strProduct;
-        else
-            m_strProduct = m_traits.pProduct;
+        if (m_spec.nBenchChannel < 0)
+            m_spec.nBenchChannel = model.nWiredChannel - 1;
     }
 
     ~Device()
@@ -205,12 +185,12 @@ public:
 
     Bytes Descriptors() const
     {
-        Bytes b = DeviceDescriptor(0, 0x0403, m_traits.nProduct, m_traits.nBcd, true);
-        const Bytes c = FtdiConfiguration(m_traits.nChannels, uint16_t(m_nPacket));
+        Bytes b = DeviceDescriptor(0, m_model.nVendor, m_model.nProduct, m_model.nBcdDevice, true);
+        const Bytes c = FtdiConfiguration(m_model.Interfaces(), uint16_t(m_nPacket));
         b.insert(b.end(), c.begin(), c.end());
         return b;
     }
-    const ChipTraits& TraitsOf() const { return m_traits; }
+    const sim::AdapterModel& Model() const { return m_model; }
 
     static gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* pClient, gpointer pSelf)
     {
@@ -276,7 +256,9 @@ private:
         if (nChannel == m_spec.nBenchChannel && m_pSession)
             pWire = &m_pSession->Wire();
         Channel& ch = m_channels[size_t(nChannel)];
-        ch.pEngine = std::make_unique<sim::MpsseDecoder>(pWire, mpsse::ChipTypeFromBcd(m_traits.nBcd));
+        // The board's buffer sits in front of the wired channel only.
+        const sim::BoardGate gate = nChannel == m_spec.nBenchChannel ? m_model.gate : sim::BoardGate();
+        ch.pEngine = std::make_unique<sim::MpsseDecoder>(pWire, m_model.ChipType(), gate);
         sim::BenchStats* pStats = &Stats();
         ch.pEngine->SetClockObserver([pStats](int64_t nNs) { pStats->nEngineNs += nNs; });
     }
@@ -336,9 +318,9 @@ private:
             d = Descriptors();
             d.resize(18);
         } else if (nType == 2) {
-            d = FtdiConfiguration(m_traits.nChannels, uint16_t(m_nPacket));
+            d = FtdiConfiguration(m_model.Interfaces(), uint16_t(m_nPacket));
         } else if (nType == 3) {
-            const std::string strings[] = {"", "FTDI", m_strProduct, "XQ000001"};
+            const std::string strings[] = {"", m_model.pManufacturer, m_model.pProduct, "XQ000001"};
             if (nIndex == 0)
                 d = {4, 3, 0x09, 0x04};
             else if (nIndex < 4)
@@ -474,7 +456,7 @@ private:
             return TRUE;
         }
         case USBDEVFS_GET_SPEED:
-            return complete(m_traits.bHighSpeed ? 3 : 2, 0);  // USB_SPEED_HIGH, USB_SPEED_FULL
+            return complete(m_model.bHighSpeed ? 3 : 2, 0);  // USB_SPEED_HIGH, USB_SPEED_FULL
         case USBDEVFS_GETDRIVER: {
             UMockdevIoctlData* p = resolve(sizeof(usbdevfs_getdriver));
             auto* pDriver = reinterpret_cast<usbdevfs_getdriver*>(p->data);
@@ -666,8 +648,7 @@ private:
     }
 
     DeviceSpec m_spec;
-    ChipTraits m_traits;
-    std::string m_strProduct;
+    const sim::AdapterModel& m_model;
     std::string m_strDevNode;
     UsbTiming m_usb;
     int m_nPacket;
@@ -735,6 +716,11 @@ bool Emulator::AddDevice(const DeviceSpec& spec, QString& strError, int* pnIndex
         strError = "a device needs a bus and at least one port";
         return false;
     }
+    const sim::AdapterModel* pModel = sim::FindAdapterModel(spec.strModel);
+    if (!pModel) {
+        strError = QString("%1: not an adapter model of the bench").arg(spec.strModel);
+        return false;
+    }
     // Root hub and hubs on the way, each once.
     std::string strPath = "/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(spec.nBus);
     std::string strName = std::to_string(spec.nBus) + "-";
@@ -766,7 +752,7 @@ bool Emulator::AddDevice(const DeviceSpec& spec, QString& strError, int* pnIndex
     }
     const std::string strSysPath = hubs.back() + "/" + strName;
     const int nThisDevnum = nDevnum++;
-    auto pDevice = std::make_unique<Device>(spec, "/dev/bus/usb/" + Num3(spec.nBus) + "/" + Num3(nThisDevnum));
+    auto pDevice = std::make_unique<Device>(spec, *pModel, "/dev/bus/usb/" + Num3(spec.nBus) + "/" + Num3(nThisDevnum));
     if (!pDevice->OpenBench(strError))
         return false;
 
@@ -782,12 +768,16 @@ bool Emulator::AddDevice(const DeviceSpec& spec, QString& strError, int* pnIndex
         g_object_unref(pHandler);
         return false;
     }
-    const int nSpeed = pDevice->TraitsOf().bHighSpeed ? 480 : 12;
+    const sim::AdapterModel& model = pDevice->Model();
+    const int nSpeed = model.bHighSpeed ? 480 : 12;
     std::string strEntry = UsbEntry(strSysPath, spec.nBus, nThisDevnum, pDevice->Descriptors(), nSpeed);
-    strEntry += "E: PRODUCT=403/" + QString::number(pDevice->TraitsOf().nProduct, 16).toStdString() + "/" +
-                QString::number(pDevice->TraitsOf().nBcd, 16).toStdString() + "\n";
+    strEntry += QString("E: PRODUCT=%1/%2/%3\n")
+                    .arg(model.nVendor, 0, 16)
+                    .arg(model.nProduct, 0, 16)
+                    .arg(model.nBcdDevice, 0, 16)
+                    .toStdString();
     umockdev_testbed_add_from_string(d->pTestbed, strEntry.c_str(), nullptr);
-    for (int i = 0; i < pDevice->TraitsOf().nChannels; ++i) {
+    for (int i = 0; i < model.Interfaces(); ++i) {
         const std::string strInterface = "P: " + strSysPath + "/" + strName + ":1." + std::to_string(i) +
                                          "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: DRIVER=ftdi_sio\n" +
                                          "A: bInterfaceNumber=0" + std::to_string(i) + "\\n\n";

@@ -20,6 +20,7 @@
 // (umockdev-wrapper); child processes inherit the sandbox.
 #pragma once
 
+#include <adaptermodel.h>
 #include <benchstats.h>
 
 #include <QString>
@@ -31,17 +32,15 @@
 
 namespace usbfs {
 
-enum class FtdiChip { FT2232H, FT232H, FT2232D };
-
 struct DeviceSpec {
-    FtdiChip chip = FtdiChip::FT2232H;
+    QString strModel = "FT2232H";  // an adapter model of the bench ([adapter] model names)
     int nBus = 2;
     std::vector<int> ports{1};  // port path from the root hub; more than one means hubs
     // Bench directory of the chip on the SPI pins of channel nBenchChannel
-    // (0 = A): bench.ini, flash.bin, security.bin. Empty: nothing is wired.
+    // (0 = A; -1: the channel the model's board wires the chip to):
+    // bench.ini, flash.bin, security.bin. Empty: nothing is wired.
     QString strBenchDir;
-    int nBenchChannel = 0;
-    std::string strProduct;  // USB product string; empty: the chip's default
+    int nBenchChannel = -1;
 };
 
 // One control request as the device received it.

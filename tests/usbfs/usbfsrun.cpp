@@ -2,8 +2,8 @@
 // simulated bench behind it, then saves the bench and reports the USB
 // traffic the command caused.
 //
-//   umockdev-wrapper xq-usbfs-run --bench DIR [--chip FT2232H] [--bus 2 --ports 1]
-//       [--channel A] [--realtime] [--vanish-after N] [--traffic FILE] -- CMD ARGS...
+//   umockdev-wrapper xq-usbfs-run --bench DIR [--model FT2232H] [--bus 2 --ports 1]
+//       [--channel A|B] [--realtime] [--vanish-after N] [--traffic FILE] -- CMD ARGS...
 //
 // The exit code is the command's (125 when the emulation cannot start).
 #include "ftdiusbfs.h"
@@ -18,20 +18,6 @@
 namespace {
 
 constexpr int kExitSetupFailed = 125;
-
-bool ParseChip(const QString& strName, usbfs::FtdiChip& chip)
-{
-    const QString s = strName.toUpper();
-    if (s == "FT2232H")
-        chip = usbfs::FtdiChip::FT2232H;
-    else if (s == "FT232H")
-        chip = usbfs::FtdiChip::FT232H;
-    else if (s == "FT2232D")
-        chip = usbfs::FtdiChip::FT2232D;
-    else
-        return false;
-    return true;
-}
 
 QString TrafficText(const usbfs::Traffic& t)
 {
@@ -58,10 +44,10 @@ int main(int argc, char** argv)
     parser.setApplicationDescription("Runs a command against an emulated FTDI adapter carrying a simulated bench.");
     parser.addHelpOption();
     parser.addOption({"bench", "Bench directory behind the adapter.", "DIR"});
-    parser.addOption({"chip", "FT2232H (default), FT232H or FT2232D.", "CHIP", "FT2232H"});
+    parser.addOption({"model", "Adapter model, as [adapter] model of bench.ini.", "MODEL", "FT2232H"});
     parser.addOption({"bus", "USB bus number.", "N", "2"});
     parser.addOption({"ports", "Port path, dot separated.", "PATH", "1"});
-    parser.addOption({"channel", "Channel whose SPI pins reach the bench: A or B.", "CH", "A"});
+    parser.addOption({"channel", "Channel whose SPI pins reach the bench: A or B (default: the board's).", "CH"});
     parser.addOption({"realtime", "Wall time follows the bench's virtual clock."});
     parser.addOption({"vanish-after", "Unplug the adapter after N bulk transfers.", "N", "0"});
     parser.addOption({"traffic", "Write the USB traffic counters to FILE.", "FILE"});
@@ -74,7 +60,8 @@ int main(int argc, char** argv)
     }
     const QStringList command = parser.positionalArguments();
     usbfs::DeviceSpec spec;
-    bool bOk = ParseChip(parser.value("chip"), spec.chip);
+    spec.strModel = parser.value("model");
+    bool bOk = false;
     spec.nBus = parser.value("bus").toInt(&bOk);
     spec.ports.clear();
     for (const QString& strPort : parser.value("ports").split('.')) {
@@ -83,7 +70,8 @@ int main(int argc, char** argv)
         bOk = bOk && bPortOk;
     }
     spec.strBenchDir = parser.value("bench");
-    spec.nBenchChannel = parser.value("channel").toUpper() == "B" ? 1 : 0;
+    if (parser.isSet("channel"))
+        spec.nBenchChannel = parser.value("channel").toUpper() == "B" ? 1 : 0;
     const int nVanishAfter = parser.value("vanish-after").toInt();
     if (!bOk || command.isEmpty()) {
         std::fprintf(stderr, "xq-usbfs-run: bad arguments (see --help)\n");
