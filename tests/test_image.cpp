@@ -478,6 +478,9 @@ private slots:
         run = Operate(tab, false);
         QVERIFY(!run.bState);
         QCOMPARE(ReadFile(strKept), QByteArray("earlier contents"));
+        // The log line carries the adapter library's reason, not only the code.
+        QVERIFY2(run.logs.join('\n').contains(QRegularExpression("未知错误 100[23] \\(simulated bench: the adapter was unplugged\\)")),
+                 qPrintable(run.logs.join('\n')));
 
         for (const char* pBad : {"0", "9999999"}) {
             Child<QLineEdit>(tab, "editReadBytes")->setText(pBad);

@@ -4,6 +4,8 @@
 #include <spiflashctrl.h>
 #include <spiftdi.h>
 
+#include <results.h>
+
 #include <QtTest>
 
 class TestLink : public QObject {
@@ -33,6 +35,17 @@ class TestLink : public QObject {
     }
 
 private slots:
+    void resultTextKeepsTheLibraryCause()
+    {
+        // The adapter library's reason goes with its own codes only: a cause
+        // left from an earlier USB failure never decorates a chip result.
+        QCOMPARE(xq::ResultText(xq::kErrUsbWrite, "libftdi: usb bulk write failed (-1)"),
+                 QString("未知错误 1002 (libftdi: usb bulk write failed (-1))"));
+        QCOMPARE(xq::ResultText(xq::kErrUsbReadTimeout, ""), QString("未知错误 1004"));
+        QCOMPARE(xq::ResultText(xq::kErrFlashBusyTimeout, "stale"), QString("发生超时 258"));
+        QCOMPARE(xq::ResultText(xq::kOk, "stale"), QString());
+    }
+
     void init()
     {
         m_pBackend = std::make_shared<RecordingBackend>();

@@ -21,4 +21,14 @@ QString ResultText(int nResult)
     }
 }
 
+QString ResultText(int nResult, const QString& strCause)
+{
+    // The cause is kept per thread until the next close, so it is only added
+    // to a code of the layer that left it.
+    const bool bAdapterCode = nResult >= kErrAdapterArgument && nResult <= kErrAdapterClose;
+    if (!bAdapterCode || strCause.isEmpty())
+        return ResultText(nResult);
+    return QString("%1 (%2)").arg(ResultText(nResult), strCause);
+}
+
 }  // namespace xq

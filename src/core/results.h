@@ -58,5 +58,9 @@ constexpr int kOptReset = 2;
 // The log line for a result: "" for success, the specific line of the codes
 // that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest.
 QString ResultText(int nResult);
+// The same line with the adapter library's own reason after it (libftdi's or
+// libusb's error text, a bench file) when the code is one of that library's
+// and a reason is known: "未知错误 1002 (libusb: LIBUSB_ERROR_NO_DEVICE)".
+QString ResultText(int nResult, const QString& strCause);
 
 }  // namespace xq

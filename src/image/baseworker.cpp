@@ -71,7 +71,7 @@ QString BaseWorker::SeqLine(const QString& strPrefix, uint32_t nValue) const
 void BaseWorker::ReportError(int rc)
 {
     if (rc != xq::kOk && rc != kStopped)
-        emit log(xq::ResultText(rc));
+        emit log(xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
 }
 
 void BaseWorker::OnWrite()

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace mpsse {
@@ -78,8 +79,10 @@ public:
         int nDone = 0;
         while (nDone < n) {
             const int r = ftdi_write_data(m_pCtx, pData + nDone, n - nDone);
-            if (r <= 0)
+            if (r <= 0) {
+                SetErrorText(LibraryText(r));
                 return kErrUsbWrite;
+            }
             nDone += r;
         }
         return kOk;
@@ -89,6 +92,11 @@ public:
     {
         const ReadOutcome out = ReadFully([this](uint8_t* p, int nMax) { return ftdi_read_data(m_pCtx, p, nMax); },
                                           pBuffer, n, nTimeoutMs, SteadyMs);
+        if (out.nResult == kErrUsbRead)
+            SetErrorText(LibraryText(out.nLibCode));
+        else if (out.nResult == kErrReadTimeout)
+            SetErrorText("no reply within " + std::to_string(nTimeoutMs) + " ms: " + std::to_string(out.nReceived) +
+                         " of " + std::to_string(n) + " bytes");
         return out.nResult;
     }
 
@@ -97,6 +105,18 @@ public:
     const BoardPins* Board() const override { return m_pBoard; }
 
 private:
+    // libftdi's text for its last failure, with libusb's name for the code
+    // when the code is libusb's (libftdi passes those through on reads).
+    std::string LibraryText(int nCode) const
+    {
+        std::string strText = std::string("libftdi: ") + ftdi_get_error_string(m_pCtx);
+        if (nCode < 0 && nCode >= LIBUSB_ERROR_OTHER)
+            strText += std::string(" (") + libusb_error_name(nCode) + ")";
+        else
+            strText += " (" + std::to_string(nCode) + ")";
+        return strText;
+    }
+
     static int64_t SteadyMs()
     {
         return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -182,7 +202,9 @@ public:
                 PrintAccessHint();
             if (r == 0 && Configure(pCtx))
                 pTransport = std::make_unique<FtdiTransport>(pCtx, nChipType, pBoard);
-            else if (r == 0)
+            else
+                SetErrorText(std::string("libftdi: ") + ftdi_get_error_string(pCtx) + " (" + std::to_string(r) + ")");
+            if (r == 0 && !pTransport)
                 ftdi_usb_close(pCtx);
         }
         for (ftdi_device_list* pList : lists)

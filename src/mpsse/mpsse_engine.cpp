@@ -152,8 +152,10 @@ int MpsseEngine::Initialise(uint32_t nClockHz)
     r = m_pTransport->Read(echo, 2, kReadMarginMs);
     if (r != kOk)
         return Fail(r);
-    if (echo[0] != op::kBadCommandEcho || echo[1] != op::kSyncProbe)
+    if (echo[0] != op::kBadCommandEcho || echo[1] != op::kSyncProbe) {
+        SetErrorText("the MPSSE did not answer the synchronisation probe");
         return Fail(kErrBadCommand);
+    }
 
     if (IsHighSpeedChip(m_nChipType)) {
         m_queue.push_back(op::kDivBy5Off);

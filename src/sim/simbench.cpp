@@ -131,6 +131,7 @@ private:
     // attempt, so the virtual clock goes on (a time-out loop above ends).
     int FailTransfer(int nCode)
     {
+        mpsse::SetErrorText("simulated bench: the adapter was unplugged");
         Stats().nHostNs += m_usb.nPerTransferNs;
         Pace();
         return nCode;

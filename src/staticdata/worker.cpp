@@ -111,7 +111,7 @@ void Worker::OnWrite()
         emit progress(100);
         bOk = true;
     } else {
-        emit log(xq::ResultText(rc));
+        emit log(xq::ResultText(rc, ctrl.AdapterErrorText()));
         if (rc == xq::kErrStopped)
             emit log(tr("静态数据区的数据不完整，请重新写入"));
     }
@@ -131,7 +131,7 @@ void Worker::OnRead()
     const auto* pFound = reinterpret_cast<const static_data_hdr*>(buffer.data());
     bool bOk = false;
     if (rc != 0) {
-        emit log(xq::ResultText(rc));
+        emit log(xq::ResultText(rc, ctrl.AdapterErrorText()));
     } else if (nOffset == xq::kNotFound) {
         emit progress(40);
         QThread::msleep(ulong(nNotFoundPauseMs));
