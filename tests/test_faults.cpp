@@ -181,6 +181,47 @@ private slots:
         }
     }
 
+    // Erase-only runs at an unaligned start, the adapter going away after
+    // every possible transfer: a reported success is an erased range, never
+    // a dropped error, and the flash outside the range keeps its pattern.
+    void eraseOnlyUnplugSweep()
+    {
+        const int32_t nFrom = 0x11000, nLength = 0x3000;  // 0x2000 bytes from 0x11800, aligned outward
+        auto erase = [](SpiFlashCtrl& ctrl) {
+            BaseWorker worker;
+            worker.pSpiCtrl = &ctrl;
+            worker.nStartAddr = 0x11800;
+            worker.nEraseBytes = 0x2000;
+            bool bOk = false;
+            QObject::connect(&worker, &BaseWorker::finish, [&bOk](int, bool b) { bOk = b; });
+            worker.OnWrite();
+            return bOk;
+        };
+        const QString strChip = "[chip]\nmodel=XQ6130\n[flash]\njedec=EF4012\n";  // 256 KiB: a quick sweep
+        int64_t nTransfers = 0;
+        {
+            BenchFixture healthy(strChip);
+            QCOMPARE(healthy.Open(9), 0);
+            const int64_t nStart = healthy.Stats().nUsbTransfers;
+            QVERIFY(erase(healthy.Ctrl()));
+            healthy.Close();
+            nTransfers = healthy.Stats().nUsbTransfers - nStart + 3;
+        }
+        int nSucceeded = 0, nFailed = 0;
+        for (int64_t n = 1; n <= nTransfers + 1; ++n) {
+            BenchFixture bench(strChip + QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
+            bench.FillPattern(0x40000);
+            const bool bOk = bench.Open(9) == 0 && erase(bench.Ctrl());
+            bench.Close();
+            ++m_nCases;
+            bOk ? ++nSucceeded : ++nFailed;
+            if (bOk)
+                QVERIFY2(bench.Flash().mid(nFrom, nLength) == QByteArray(nLength, char(0xFF)), qPrintable(QString::number(n)));
+            XQ_VERIFY_FLASH_KEPT(bench, {{nFrom, nLength}});
+        }
+        QVERIFY(nSucceeded >= 1 && nFailed >= 1);
+    }
+
     void unplugSweep()
     {
         const QByteArray image = RandomBytes(0x1800, 42);

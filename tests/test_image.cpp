@@ -312,6 +312,63 @@ private slots:
         QCOMPARE(flash.mid(nStart + nSize, nEraseEnd - nStart - nSize), QByteArray(nEraseEnd - nStart - nSize, char(0xFF)));
     }
 
+    // A dead sector inside the encrypted part: the read-back check fails the
+    // run with its own code and line, and nothing reports success.
+    void encryptedImageOnABadFlash()
+    {
+        BenchFixture bench("[faults]\ndead_sectors=4000\n");
+        bench.FillPattern();
+        BaseOp tab;
+        SetupTab(tab, bench);
+        QByteArray image = RandomBytes(0x6000, 21);
+        image[0x2FB0] = 2;
+        WriteFile(m_files.filePath("enc-bad.bin"), image);
+        Check(tab, m_files.filePath("enc-bad.bin"));
+        const Run run = Operate(tab, true);
+        QVERIFY(run.bStarted && !run.bState);
+        QCOMPARE(run.logs.mid(run.logs.size() - 2), (QStringList{"烧写失败", "SPI 异常"}));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x6000}});
+    }
+
+    // The image that exactly fills the flash from its start address is
+    // written; one byte more is refused before anything is erased.
+    void imageSizeLimitBothSides_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("whole flash") << "0" << 0x80000 << true;
+        QTest::newRow("one byte more") << "0" << 0x80001 << false;
+        QTest::newRow("to the end from 0x7F000") << "7F000" << 0x1000 << true;
+        QTest::newRow("one past the end from 0x7F000") << "7F000" << 0x1001 << false;
+    }
+    void imageSizeLimitBothSides()
+    {
+        QFETCH(QString, start);
+        QFETCH(int, size);
+        QFETCH(bool, fits);
+        BenchFixture bench("[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n");  // 512 KiB
+        const QByteArray pattern = bench.FillPattern(0x80000);
+        BaseOp tab;
+        SetupTab(tab, bench);
+        const QByteArray image = RandomBytes(size, 22);
+        WriteFile(m_files.filePath("limit.bin"), image);
+        Check(tab, m_files.filePath("limit.bin"));
+        Child<QLineEdit>(tab, "editStartAddr")->setText(start);
+        const Run run = Operate(tab, true);
+        QCOMPARE(run.bState, fits);
+        QCOMPARE(run.Has("烧写文件大小大于Flash容量"), !fits);
+        bench.Close();
+        const int nStart = start.toInt(nullptr, 16);
+        if (fits) {
+            QCOMPARE(bench.Flash().mid(nStart), image);
+            XQ_VERIFY_FLASH_KEPT(bench, {{nStart, size}});
+        } else {
+            XQ_VERIFY_FLASH_KEPT(bench, {});
+        }
+    }
+
     void verifyRepairAndDeadSector()
     {
         BenchFixture weak("[faults]\nweak_sectors=1000\n");

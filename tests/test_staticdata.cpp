@@ -150,6 +150,16 @@ private slots:
         m_answer = QMessageBox::Yes;
     }
 
+    // The next record's place: 4 bytes on, back to 0 when it would leave the first sector.
+    void recordWriteOffsetWrapsAtTheSectorEnd()
+    {
+        QCOMPARE(RecordWriteOffset(-1, 4), 0);
+        QCOMPARE(RecordWriteOffset(0, 4), 4);
+        QCOMPARE(RecordWriteOffset(4, 4), 8);
+        QCOMPARE(RecordWriteOffset(4068, 4), 4072);  // 4072 + 24 ends exactly at 4096
+        QCOMPARE(RecordWriteOffset(4072, 4), 0);     // 4076 + 24 would not
+    }
+
     void crcVectors()
     {
         QCOMPARE(CalcCrc(reinterpret_cast<const uint8_t*>("abc"), 3), 0x99377231u);
