@@ -91,9 +91,24 @@ int BaseWorker::RunWrite()
     const bool bImage = pFileData && nFileSize > 0;
 
     emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(false) == 0 ? tr("成功") : tr("失败")));
+    int rc = CheckImageFits(bImage);
+    if (rc == xq::kOk)
+        rc = EraseForWrite(bImage ? 24 : 99);
+    if (rc == xq::kOk && bImage)
+        rc = ProgramImage();
+    if (rc != xq::kOk)
+        return rc;
+    if (bSeqId)
+        rc = WriteSerialNumber();
+    emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(true) == 0 ? tr("成功") : tr("失败")));
+    emit progress(100);
+    return rc;
+}
 
+int BaseWorker::CheckImageFits(bool bImage)
+{
     FlashInfo info;
-    const bool bInfoOk = ctrl.ReadFlashInfo(&info) == 0 && info.nTotalSize >= kMinFlashSize &&
+    const bool bInfoOk = pSpiCtrl->ReadFlashInfo(&info) == 0 && info.nTotalSize >= kMinFlashSize &&
                          info.nTotalSize <= kMaxFlashSize;
     if (!bInfoOk) {
         emit log(tr("Flash 信息读取失败"));
@@ -103,8 +118,12 @@ int BaseWorker::RunWrite()
         emit log(tr("烧写文件大小大于Flash容量"));
         return kStopped;
     }
+    return xq::kOk;
+}
 
-    const int nEraseSpan = bImage ? 24 : 99;
+int BaseWorker::EraseForWrite(int nEraseSpan)
+{
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
     emit log(tr("正在擦除"));
     emit progress(1);
     ctrl.EnterFlashMode();
@@ -117,67 +136,71 @@ int BaseWorker::RunWrite()
     const int32_t nSectorOffset = nStartAddr & 0xFFF;
     const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + nSectorOffset : nEraseBytes;
     m_bFlashChanged = true;
-    int rc = ctrl.EraseFlash(nStartAddr & ~0xFFF, nEraseCount,
-                             [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
+    const int rc = ctrl.EraseFlash(nStartAddr & ~0xFFF, nEraseCount,
+                                   [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
     if (rc != 0)
         return rc;
     emit log(tr("擦除完成"));
     emit progress(nEraseSpan + 1);
+    return xq::kOk;
+}
 
-    if (bImage) {
-        const bool bEncrypted = IsEncryptedImage(pFileData, nFileSize);
-        if (bEncrypted) {
-            emit log(tr("正在加密烧写镜像..."));
-            rc = ctrl.ProgramFlashEncrypted(nStartAddr, pFileData, nFileSize, false,
-                                            [&](int p) { emit progress(75 * p / 100 + 25); });
-        } else {
-            emit log(tr("正在烧写镜像..."));
-            ctrl.SetMode(1);
-            rc = ctrl.ProgramFlash(nStartAddr, pFileData, nFileSize, false,
-                                   [&](int p) { emit progress(65 * p / 100 + 25); });
-        }
-        emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
-        if (rc != 0)
-            return rc;
-
-        if (bEncrypted) {
-            emit progress(99);
-        } else {
-            emit progress(89);
-            emit log(tr("正在校验..."));
-            rc = ctrl.VerifyFlash(pFileData, nFileSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
-            if (rc != 0) {
-                emit log(tr("校验失败，请重新烧写"));
-                return rc;
-            }
-            emit log(tr("校验成功"));
-        }
-        if (bProtect) {
-            ctrl.WriteStatus(kProtectAll);
-            emit log(tr("FLASH已写保护"));
-        }
+int BaseWorker::ProgramImage()
+{
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
+    const bool bEncrypted = IsEncryptedImage(pFileData, nFileSize);
+    int rc;
+    if (bEncrypted) {
+        emit log(tr("正在加密烧写镜像..."));
+        rc = ctrl.ProgramFlashEncrypted(nStartAddr, pFileData, nFileSize, false,
+                                        [&](int p) { emit progress(75 * p / 100 + 25); });
+    } else {
+        emit log(tr("正在烧写镜像..."));
+        ctrl.SetMode(1);
+        rc = ctrl.ProgramFlash(nStartAddr, pFileData, nFileSize, false,
+                               [&](int p) { emit progress(65 * p / 100 + 25); });
     }
+    emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
+    if (rc != 0)
+        return rc;
 
-    if (bSeqId && takeSerial && !takeSerial(nSeqId)) {
-        emit log(tr("序列号写入失败"));
-        rc = xq::kErrFileAccess;
-    } else if (bSeqId) {
-        uint8_t record[kSerialLength];
-        SerialRecord(nSeqId, record);
-        rc = ctrl.EraseSecurity(kSerialEraseOffset, kSerialEraseLength);
-        if (rc == 0)
-            rc = ctrl.ProgramSecurity(kSerialOffset, record, kSerialLength);
+    if (bEncrypted) {
+        emit progress(99);
+    } else {
+        emit progress(89);
+        emit log(tr("正在校验..."));
+        rc = ctrl.VerifyFlash(pFileData, nFileSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
         if (rc != 0) {
-            emit log(tr("序列号写入失败"));
-        } else {
-            emit log(SeqLine(tr("写入序列号:"), nSeqId));
-            ++nSeqId;
-            emit seqId(nSeqId);
+            emit log(tr("校验失败，请重新烧写"));
+            return rc;
         }
+        emit log(tr("校验成功"));
     }
+    if (bProtect) {
+        ctrl.WriteStatus(kProtectAll);
+        emit log(tr("FLASH已写保护"));
+    }
+    return xq::kOk;
+}
 
-    emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(true) == 0 ? tr("成功") : tr("失败")));
-    emit progress(100);
+int BaseWorker::WriteSerialNumber()
+{
+    if (takeSerial && !takeSerial(nSeqId)) {
+        emit log(tr("序列号写入失败"));
+        return xq::kErrFileAccess;
+    }
+    uint8_t record[kSerialLength];
+    SerialRecord(nSeqId, record);
+    int rc = pSpiCtrl->EraseSecurity(kSerialEraseOffset, kSerialEraseLength);
+    if (rc == 0)
+        rc = pSpiCtrl->ProgramSecurity(kSerialOffset, record, kSerialLength);
+    if (rc != 0) {
+        emit log(tr("序列号写入失败"));
+    } else {
+        emit log(SeqLine(tr("写入序列号:"), nSeqId));
+        ++nSeqId;
+        emit seqId(nSeqId);
+    }
     return rc;
 }
 

@@ -55,7 +55,12 @@ public slots:
     void OnRead();
 
 private:
+    // The write and its phases; each returns a result code or kStopped.
     int RunWrite();
+    int CheckImageFits(bool bImage);
+    int EraseForWrite(int nEraseSpan);
+    int ProgramImage();
+    int WriteSerialNumber();
     void ReportError(int rc);
     void FreeImage();
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
