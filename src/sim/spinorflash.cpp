@@ -154,20 +154,11 @@ void SpiNorFlash::Deselect()
     m_frame.clear();
 }
 
-void SpiNorFlash::Execute()
-{
-    const uint8_t nCmd = m_frame[0];
-    const size_t n = m_frame.size();
-    const uint32_t nAddress =
-        n >= 4 ? (uint32_t(m_frame[1]) << 16) | (uint32_t(m_frame[2]) << 8) | m_frame[3] : 0;
+namespace {
 
+bool IsWriteType(uint8_t nCmd)
+{
     switch (nCmd) {
-    case cmd::kWriteEnable:
-        m_bWel = true;
-        return;
-    case cmd::kWriteDisable:
-        m_bWel = false;
-        return;
     case cmd::kWriteStatus:
     case cmd::kWriteStatus2:
     case cmd::kPageProgram:
@@ -178,16 +169,37 @@ void SpiNorFlash::Execute()
     case cmd::kChipErase2:
     case cmd::kSecurityErase:
     case cmd::kSecurityProgram:
-        break;
+        return true;
     default:
-        return;  // reads and unknown commands change nothing
+        return false;  // reads and unknown commands change nothing
     }
+}
 
+}  // namespace
+
+void SpiNorFlash::Execute()
+{
+    const uint8_t nCmd = m_frame[0];
+    if (nCmd == cmd::kWriteEnable) {
+        m_bWel = true;
+        return;
+    }
+    if (nCmd == cmd::kWriteDisable) {
+        m_bWel = false;
+        return;
+    }
     // Every write-type command needs the latch and clears it, done or not.
-    if (!m_bWel)
+    if (!IsWriteType(nCmd) || !m_bWel)
         return;
     m_bWel = false;
+    ExecuteWrite(nCmd);
+}
 
+void SpiNorFlash::ExecuteWrite(uint8_t nCmd)
+{
+    const size_t n = m_frame.size();
+    const uint32_t nAddress =
+        n >= 4 ? (uint32_t(m_frame[1]) << 16) | (uint32_t(m_frame[2]) << 8) | m_frame[3] : 0;
     switch (nCmd) {
     case cmd::kWriteStatus:
         if (n >= 2)
@@ -221,33 +233,42 @@ void SpiNorFlash::Execute()
         break;
     case cmd::kChipErase:
     case cmd::kChipErase2:
-        // The datasheet ignores a chip erase while any block is protected.
-        if ((m_nStatus1 & status1::kBpMask) == 0) {
-            std::fill(m_array.begin(), m_array.end(), 0xFF);
-            m_weakSpent.clear();
-        }
-        StartBusy(m_timing.nChipEraseUs);
+        EraseChip();
         break;
     case cmd::kSecurityErase:
-        if (n >= 4) {
-            const uint32_t nBase = (nAddress % kSecurityAreaSize) & ~(kPageSize - 1);
-            std::fill(m_security.begin() + nBase, m_security.begin() + nBase + kPageSize, 0xFF);
-            StartBusy(m_timing.nSecurityEraseUs);
-        }
-        break;
     case cmd::kSecurityProgram:
-        if (n >= 4) {
-            const uint32_t nBase = (nAddress % kSecurityAreaSize) & ~(kPageSize - 1);
-            for (size_t i = 4; i < n; ++i) {
-                const uint32_t nOffset = (nAddress + uint32_t(i - 4)) % kPageSize;
-                m_security[nBase + nOffset] &= m_frame[i];
-            }
-            StartBusy(m_timing.nSecurityProgramUs);
-        }
+        if (n >= 4)
+            WriteSecurityPage(nCmd, nAddress);
         break;
     default:
         break;
     }
+}
+
+void SpiNorFlash::EraseChip()
+{
+    // The datasheet ignores a chip erase while any block is protected.
+    if ((m_nStatus1 & status1::kBpMask) == 0) {
+        std::fill(m_array.begin(), m_array.end(), 0xFF);
+        m_weakSpent.clear();
+    }
+    StartBusy(m_timing.nChipEraseUs);
+}
+
+void SpiNorFlash::WriteSecurityPage(uint8_t nCmd, uint32_t nAddress)
+{
+    const uint32_t nBase = (nAddress % kSecurityAreaSize) & ~(kPageSize - 1);
+    if (nCmd == cmd::kSecurityErase) {
+        std::fill(m_security.begin() + nBase, m_security.begin() + nBase + kPageSize, 0xFF);
+        StartBusy(m_timing.nSecurityEraseUs);
+        return;
+    }
+    // Programming only clears bits and wraps inside the page.
+    for (size_t i = 4; i < m_frame.size(); ++i) {
+        const uint32_t nOffset = (nAddress + uint32_t(i - 4)) % kPageSize;
+        m_security[nBase + nOffset] &= m_frame[i];
+    }
+    StartBusy(m_timing.nSecurityProgramUs);
 }
 
 void SpiNorFlash::ProgramPage(uint32_t nAddress, const std::vector<uint8_t>& data)

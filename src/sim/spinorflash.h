@@ -100,6 +100,9 @@ public:
 
 private:
     void Execute();  // runs a buffered write-type command at chip-select high
+    void ExecuteWrite(uint8_t nCmd);  // one whose write enable latch was set
+    void EraseChip();
+    void WriteSecurityPage(uint8_t nCmd, uint32_t nAddress);
     void ProgramPage(uint32_t nAddress, const std::vector<uint8_t>& data);
     void EraseRange(uint32_t nBase, uint32_t nSize, int64_t nBusyUs);
     void StartBusy(int64_t nUs);
