@@ -75,34 +75,27 @@ QString HexByte(uint8_t n)
 
 }  // namespace
 
-bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strError)
+namespace {
+
+// Each section loader returns false with strKey naming the bad key.
+
+bool LoadChip(QSettings& ini, BenchConfig& config, QString& strKey)
 {
-    QSettings ini(strPath, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError) {
-        strError = QString("%1: cannot be read").arg(strPath);
-        return false;
-    }
-    auto fail = [&](const char* pKey) {
-        strError = QString("%1: bad value for %2").arg(strPath, pKey);
-        return false;
-    };
-
-    const QString strAdapter = ini.value("adapter/model", config.pAdapter->pName).toString();
-    config.pAdapter = FindAdapterModel(strAdapter);
-    if (!config.pAdapter) {
-        config.pAdapter = &DefaultAdapterModel();
-        QStringList names;
-        for (const AdapterModel& model : AdapterModels())
-            names << model.pName;
-        strError = QString("%1: bad value for adapter/model (one of %2)").arg(strPath, names.join(", "));
-        return false;
-    }
-
     const QString strModel = ini.value("chip/model", ChipModelName(config.model)).toString().trimmed();
     config.bBareFlash = strModel.compare("none", Qt::CaseInsensitive) == 0;
-    if (!config.bBareFlash && !ChipModelFromName(strModel.toStdString(), config.model))
-        return fail("chip/model");
+    if (!config.bBareFlash && !ChipModelFromName(strModel.toStdString(), config.model)) {
+        strKey = "chip/model";
+        return false;
+    }
+    return true;
+}
 
+bool LoadFlash(QSettings& ini, BenchConfig& config, QString& strKey)
+{
+    auto fail = [&strKey](const char* pKey) {
+        strKey = pKey;
+        return false;
+    };
     const QString strJedec = ini.value("flash/jedec", "EF4015").toString().trimmed();
     bool bOk = false;
     const uint nJedec = strJedec.toUInt(&bOk, 16);
@@ -127,7 +120,15 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
         return fail("flash/status1");
     if (!ParseHexByte(ini.value("flash/status2", "00").toString(), config.nStatus2))
         return fail("flash/status2");
+    return true;
+}
 
+bool LoadTiming(QSettings& ini, BenchConfig& config, QString& strKey)
+{
+    auto fail = [&strKey](const char* pKey) {
+        strKey = pKey;
+        return false;
+    };
     const QString strSpeed =
         ini.value("usb/speed", config.pAdapter->bHighSpeed ? "high" : "full").toString().trimmed().toLower();
     if (strSpeed != "high" && strSpeed != "full")
@@ -140,13 +141,23 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
         if (!value.isValid())
             continue;
         // Decimal figures are accepted ("0.4" ms); the flash counts whole microseconds.
+        bool bOk = false;
         const double dUnits = value.toString().trimmed().toDouble(&bOk);
         const double dUs = dUnits * double(key.nUsPerUnit);
         if (!bOk || !(dUs >= 0) || dUs > double(kLongestBusyUs))
             return fail(key.pKey);
         config.timing.*key.pField = int64_t(dUs + 0.5);
     }
+    return true;
+}
 
+bool LoadFaults(QSettings& ini, BenchConfig& config, QString& strKey)
+{
+    auto fail = [&strKey](const char* pKey) {
+        strKey = pKey;
+        return false;
+    };
+    bool bOk = false;
     config.nUnplugAfterTransfers = ini.value("faults/unplug_after_transfers", 0).toInt(&bOk);
     if (!bOk || config.nUnplugAfterTransfers < 0)
         return fail("faults/unplug_after_transfers");
@@ -160,11 +171,39 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
         return fail("faults/weak_sectors");
     if (!ParseSectors(ini.value("faults/dead_sectors"), config.deadSectors))
         return fail("faults/dead_sectors");
-
     config.nAdapters = ini.value("bench/adapters", 1).toInt(&bOk);
     if (!bOk || config.nAdapters < 1 || config.nAdapters > 64)
         return fail("bench/adapters (1 to 64)");
     return true;
+}
+
+}  // namespace
+
+bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strError)
+{
+    QSettings ini(strPath, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError) {
+        strError = QString("%1: cannot be read").arg(strPath);
+        return false;
+    }
+
+    const QString strAdapter = ini.value("adapter/model", config.pAdapter->pName).toString();
+    config.pAdapter = FindAdapterModel(strAdapter);
+    if (!config.pAdapter) {
+        config.pAdapter = &DefaultAdapterModel();
+        QStringList names;
+        for (const AdapterModel& model : AdapterModels())
+            names << model.pName;
+        strError = QString("%1: bad value for adapter/model (one of %2)").arg(strPath, names.join(", "));
+        return false;
+    }
+
+    QString strKey;
+    const bool bOk = LoadChip(ini, config, strKey) && LoadFlash(ini, config, strKey) &&
+                     LoadTiming(ini, config, strKey) && LoadFaults(ini, config, strKey);
+    if (!bOk)
+        strError = QString("%1: bad value for %2").arg(strPath, strKey);
+    return bOk;
 }
 
 bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
