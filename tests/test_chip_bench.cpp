@@ -179,6 +179,8 @@ private slots:
         if (marker) {
             QCOMPARE(flash.mid(0x9FB0, 80), image.mid(0x9FB0, 80));
             QVERIFY(flash.mid(0x3000, 0x100) != image.mid(0x3000, 0x100));
+        } else {
+            QVERIFY(flash.mid(0x9FB0, 80) != image.mid(0x9FB0, 80));  // no plain tail without the region
         }
     }
 

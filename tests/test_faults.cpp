@@ -68,6 +68,7 @@ class TestFaults : public QObject {
 
     QTemporaryDir m_dir;
     QString m_strFileAnswer;
+    QString m_strNewLog;  // what the last Operate added to the window's log
     int m_nCases = 0;
 
     QString P(const QString& s) { return m_dir.filePath(s); }
@@ -80,6 +81,8 @@ class TestFaults : public QObject {
         auto* pBase = w.findChild<BaseOp*>();
         auto* pStatic = w.findChild<StaticData*>();
         const QString strLogBefore = w.findChild<QTextEdit*>("teLog")->toPlainText();
+        m_strNewLog.clear();
+        const auto noteLog = [&] { m_strNewLog = w.findChild<QTextEdit*>("teLog")->toPlainText().mid(strLogBefore.size()); };
         if (op == kDeviceInfo) {
             w.Config()->findChild<QPushButton*>("pbRefreshInfo")->click();
             const bool bOk = !w.Config()->findChild<QLabel*>("lblFlashInfo")->text().isEmpty() &&
@@ -88,6 +91,7 @@ class TestFaults : public QObject {
         }
         if (op == kReset) {
             w.findChild<QAction*>("action_reset")->trigger();
+            noteLog();
             return w.findChild<QTextEdit*>("teLog")->toPlainText().endsWith("复位成功!");
         }
         TabWidgetInf* pTab = (op == kImageWrite || op == kImageRead) ? static_cast<TabWidgetInf*>(pBase) : pStatic;
@@ -113,7 +117,7 @@ class TestFaults : public QObject {
         if (finished.isEmpty())
             return false;
         QCoreApplication::processEvents();
-        Q_UNUSED(strLogBefore);
+        noteLog();
         return finished.last()[1].toBool();
     }
 
@@ -171,9 +175,19 @@ private slots:
             for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
                 QVERIFY(w.findChild<QAction*>(p)->isEnabled());
             QVERIFY(!w.Config()->Ctrl()->IsOpen());
-            if (bOk && op == kImageWrite) {
+            if (bOk && (op == kImageWrite || op == kImageRead)) {
                 bench.Close();
-                QCOMPARE(bench.Flash().left(image.size()), image);  // a reported success is a good chip
+                // A reported success is a good chip, or a file of what the chip holds.
+                if (op == kImageWrite) {
+                    QCOMPARE(bench.Flash().left(image.size()), image);
+                } else {
+                    QFile file(P("read.bin"));
+                    QVERIFY(file.open(QIODevice::ReadOnly));
+                    QCOMPARE(file.readAll(), bench.Flash().left(8192));
+                }
+            } else if (!bOk && op != kDeviceInfo) {
+                // A failure is never silent (the dialog shows its own).
+                QVERIFY2(!m_strNewLog.trimmed().isEmpty(), "a failed operation logged nothing");
             }
             // The same window on a healthy bench: the next operation succeeds.
             bench.SetIni("[faults]\n");
@@ -226,7 +240,8 @@ private slots:
     {
         const QByteArray image = RandomBytes(0x1800, 42);
         // One image write with serial number 77; true when it reported success.
-        auto write = [&image](SpiFlashCtrl& ctrl) {
+        // nNextSerial: the serial number the next write would use.
+        auto write = [&image](SpiFlashCtrl& ctrl, uint32_t& nNextSerial) {
             BaseWorker worker;
             worker.pSpiCtrl = &ctrl;
             worker.bSeqId = true;
@@ -238,6 +253,7 @@ private slots:
             bool bOk = false;
             QObject::connect(&worker, &BaseWorker::finish, [&bOk](int, bool b) { bOk = b; });
             worker.OnWrite();
+            nNextSerial = worker.nSeqId;
             return bOk;
         };
         int64_t nTransfers = 0;
@@ -245,20 +261,26 @@ private slots:
             BenchFixture healthy;
             QCOMPARE(healthy.Open(9), xq::kOk);
             const int64_t nStart = healthy.Stats().nUsbTransfers;
-            QVERIFY(write(healthy.Ctrl()));
+            uint32_t nNext = 0;
+            QVERIFY(write(healthy.Ctrl(), nNext));
+            QCOMPARE(nNext, 78u);
             healthy.Close();
             nTransfers = healthy.Stats().nUsbTransfers - nStart + 3;  // and the three of opening
         }
         int nSucceeded = 0;
         for (int64_t n = 1; n <= nTransfers + 1; ++n) {
             BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
-            const bool bOk = bench.Open(9) == 0 && write(bench.Ctrl());
+            uint32_t nNext = 77;
+            const bool bOk = bench.Open(9) == 0 && write(bench.Ctrl(), nNext);
             bench.Close();
             ++m_nCases;
             if (bOk) {
                 ++nSucceeded;
                 QCOMPARE(bench.Flash().left(image.size()), image);
                 QCOMPARE(bench.Security().mid(28, 4), QByteArray::fromHex("0000004d"));
+                QCOMPARE(nNext, 78u);
+            } else {
+                QCOMPARE(nNext, 77u);  // a failed write never uses up a serial number
             }
         }
         qInfo("unplug sweep: %lld transfer counts, %d complete writes", (long long)(nTransfers + 1), nSucceeded);

@@ -224,6 +224,8 @@ private slots:
         if (r <= 0) {
             QVERIFY(names.isEmpty());
             QCOMPARE(ftdi.Open("FT2232-LOC-33", 6000000), xq::kErrBadArgument);
+        } else {
+            QCOMPARE(names.size(), r);  // adapters attached to this machine: one name each
         }
     }
 
