@@ -126,7 +126,7 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
         return xq::kErrBadArgument;
     if (m_link.WaitReady(flash::kStatusBusyOrWel))
         return xq::kErrFlashBusyAtStart;
-    if (nCount == -1)
+    if (nCount == xq::kWholeChip)
         return m_link.SendCmdWE(flash::kChipErase, 0, 0, nullptr, 0);
     if (nCount < 0)
         return 0;
