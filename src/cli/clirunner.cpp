@@ -84,6 +84,9 @@ void Job::Execute(const JobFn& fn, int nRateIndex)
     ctrl.SetStopFlag(&StopFlag());
     if (ctrl.Open(m_strInterface, nRateIndex) != 0) {
         Log(QCoreApplication::translate("xqprog", "接口未打开\n请确认后重试"));
+        const QString strWhy = ctrl.AdapterErrorText();  // the adapter library's reason
+        if (!strWhy.isEmpty())
+            Log(strWhy);
         m_bOk = false;
     } else {
         m_bOk = fn(ctrl, *this);

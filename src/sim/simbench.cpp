@@ -252,6 +252,7 @@ std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t 
     std::unique_ptr<BenchSession> pSession = BenchSession::Open(AdapterDir(nAdapter), Stats(nAdapter), strError);
     if (!pSession) {
         qWarning("simulated bench: %s", qPrintable(strError));
+        mpsse::SetErrorText(("simulated bench: " + strError).toStdString());
         std::lock_guard<std::mutex> lock(m_mutex);
         m_strLastError = strError;
         return nullptr;
