@@ -5,6 +5,16 @@
 
 namespace sim {
 
+// Fixed timing model of the USB link (FTDI AN_232B-03 and typical host
+// controller figures): a bulk transfer costs 125 us plus 25 ns per byte at
+// high speed, 1 ms plus 1 us per byte at full speed.
+struct UsbTiming {
+    int64_t nPerTransferNs;
+    int64_t nPerByteNs;
+};
+constexpr UsbTiming kUsbHighSpeed{125000, 25};
+constexpr UsbTiming kUsbFullSpeed{1000000, 1000};
+
 // Two clocks: the host's (USB transfers, and waiting for replies) and the
 // adapter engine's (SPI clocking, which runs while the host goes on). The
 // flash lives on the engine's clock; a reply reaches the host no earlier

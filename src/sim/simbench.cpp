@@ -17,16 +17,6 @@ namespace sim {
 
 namespace {
 
-// Fixed timing model of the USB link (FTDI AN_232B-03 and typical host
-// controller figures): a bulk transfer costs 125 us plus 25 ns per byte at
-// high speed, 1 ms plus 1 us per byte at full speed.
-struct UsbTiming {
-    int64_t nPerTransferNs;
-    int64_t nPerByteNs;
-};
-constexpr UsbTiming kHighSpeed{125000, 25};
-constexpr UsbTiming kFullSpeed{1000000, 1000};
-
 // What the engine sees on a channel that no chip is wired to.
 struct NoSlave : SpiSlave {
     void Select() override {}
@@ -42,7 +32,7 @@ public:
           m_model(*m_pSession->Config().pAdapter),
           m_decoder(nChannel == m_model.nWiredChannel ? &m_pSession->Wire() : static_cast<SpiSlave*>(&m_noSlave),
                     m_model.ChipType(), m_model.gate),
-          m_usb(m_pSession->Config().bUsbHighSpeed ? kHighSpeed : kFullSpeed),
+          m_usb(m_pSession->Config().bUsbHighSpeed ? kUsbHighSpeed : kUsbFullSpeed),
           m_wallStart(std::chrono::steady_clock::now()),
           m_nHostStartNs(m_pSession->Stats().nHostNs),
           m_nBusyBase(m_pSession->Flash().BusyTimeUs()),

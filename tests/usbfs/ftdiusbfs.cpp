@@ -27,16 +27,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Bulk transfer costs of the bench's USB model (the same figures as the
-// simulated transport): 125 us + 25 ns a byte at high speed, 1 ms + 1 us a
-// byte at full speed.
-struct UsbTiming {
-    int64_t nPerTransferNs;
-    int64_t nPerByteNs;
-};
-constexpr UsbTiming kHighSpeed{125000, 25};
-constexpr UsbTiming kFullSpeed{1000000, 1000};
-
 constexpr uint8_t kModemStatus[2] = {0x32, 0x60};  // CTS/DSR pattern, transmitter empty
 constexpr uint8_t kDefaultLatencyMs = 16;            // the chip's latency timer after reset
 
@@ -144,7 +134,7 @@ class Emulator::Device {
 public:
     Device(const DeviceSpec& spec, const sim::AdapterModel& model, std::string strDevNode)
         : m_spec(spec), m_model(model), m_strDevNode(std::move(strDevNode)),
-          m_usb(model.bHighSpeed ? kHighSpeed : kFullSpeed), m_nPacket(model.PacketSize()),
+          m_usb(model.bHighSpeed ? sim::kUsbHighSpeed : sim::kUsbFullSpeed), m_nPacket(model.PacketSize()),
           m_channels(size_t(model.Interfaces())), m_wallStart(std::chrono::steady_clock::now())
     {
         if (m_spec.nBenchChannel < 0)
@@ -650,7 +640,7 @@ private:
     DeviceSpec m_spec;
     const sim::AdapterModel& m_model;
     std::string m_strDevNode;
-    UsbTiming m_usb;
+    sim::UsbTiming m_usb;
     int m_nPacket;
     std::vector<Channel> m_channels;
     std::chrono::steady_clock::time_point m_wallStart;
