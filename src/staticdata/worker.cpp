@@ -47,21 +47,54 @@ bool Worker::AreaInsideFlash(SpiFlashCtrl& ctrl, int32_t nEraseStart, int64_t nE
     return false;
 }
 
-void Worker::OnWrite()
+int32_t Worker::FindWriteOffset()
 {
-    SpiFlashCtrl& ctrl = *pSpiCtrl;
     emit log(tr("查找静态数据标识..."));
     emit progress(10);
     int32_t nOffset = 0;
-    ctrl.SearchHeader(nStartAddr, nTotalSize, &nOffset);
+    pSpiCtrl->SearchHeader(nStartAddr, nTotalSize, &nOffset);
     if (nOffset == xq::kNotFound) {
         emit log(tr("未找到静态数据标识!"));
         emit log(tr("准备写入%1静态数据...").arg(bCurrent ? tr("当前") : tr("默认")));
     } else {
         emit log(tr("找到静态数据标识"));
     }
+    return RecordWriteOffset(nOffset, int32_t(pStaticData->nUsedLength));
+}
+
+int Worker::WriteRecord(int32_t nEraseStart, int32_t nEraseLength, int32_t nWriteOffset)
+{
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
+    const int nRecord = int(pStaticData->nUsedLength) + kStaticHeaderSize;
+    emit progress(30);
+    emit log(tr("擦除原有静态数据..."));
+    int rc = ctrl.EraseFlash(nEraseStart, nEraseLength, [this](int p) { emit progress(30 + p * 40 / 100); });
+    if (rc != 0)
+        return rc;
+    emit log(tr("擦除完成"));
+    emit progress(70);
+    emit log(tr("写入静态数据..."));
+    rc = ctrl.ProgramFlash(nStartAddr + nWriteOffset, reinterpret_cast<const uint8_t*>(pStaticData), nRecord, true,
+                           [this](int p) { emit progress(70 + p * 30 / 100); });
+    if (rc != 0)
+        return rc;
+    // Read the record back: a flash that did not take it (no flash
+    // answering, a dead sector, a lost adapter) must not pass as written.
+    std::vector<uint8_t> expected(reinterpret_cast<const uint8_t*>(pStaticData),
+                                  reinterpret_cast<const uint8_t*>(pStaticData) + nRecord);
+    SpiFlashCtrl::SwapWords(expected.data(), nRecord);
+    std::vector<uint8_t> readBack(size_t(nRecord), 0);
+    rc = ctrl.ReadFlashData(readBack.data(), nRecord, nStartAddr + nWriteOffset);
+    if (rc == 0 && readBack != expected)
+        rc = xq::kErrRepairFailed;
+    return rc;
+}
+
+void Worker::OnWrite()
+{
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
     const int32_t nUsed = int32_t(pStaticData->nUsedLength);
-    const int32_t nWriteOffset = RecordWriteOffset(nOffset, nUsed);
+    const int32_t nWriteOffset = FindWriteOffset();
 
     // Every sector the area touches is erased, the whole area aligned
     // outward (and the new record's place, which may reach past a small
@@ -80,28 +113,7 @@ void Worker::OnWrite()
     const bool bProtected = ctrl.ReadProtectBit() != 0;
     if (bProtected)
         ctrl.WriteStatus(kStatusTopHalfOpen);
-    emit progress(30);
-    emit log(tr("擦除原有静态数据..."));
-    int rc = ctrl.EraseFlash(nEraseStart, int32_t(nEraseEnd - nEraseStart),
-                             [this](int p) { emit progress(30 + p * 40 / 100); });
-    if (rc == 0) {
-        emit log(tr("擦除完成"));
-        emit progress(70);
-        emit log(tr("写入静态数据..."));
-        rc = ctrl.ProgramFlash(nStartAddr + nWriteOffset, reinterpret_cast<const uint8_t*>(pStaticData),
-                               nUsed + kStaticHeaderSize, true, [this](int p) { emit progress(70 + p * 30 / 100); });
-    }
-    if (rc == 0) {
-        // Read the record back: a flash that did not take it (no flash
-        // answering, a dead sector, a lost adapter) must not pass as written.
-        std::vector<uint8_t> expected(reinterpret_cast<const uint8_t*>(pStaticData),
-                                      reinterpret_cast<const uint8_t*>(pStaticData) + nRecord);
-        SpiFlashCtrl::SwapWords(expected.data(), nRecord);
-        std::vector<uint8_t> readBack(size_t(nRecord), 0);
-        rc = ctrl.ReadFlashData(readBack.data(), nRecord, nStartAddr + nWriteOffset);
-        if (rc == 0 && readBack != expected)
-            rc = xq::kErrRepairFailed;
-    }
+    const int rc = WriteRecord(nEraseStart, int32_t(nEraseEnd - nEraseStart), nWriteOffset);
     bool bOk = false;
     if (rc == 0) {
         if (bProtected)

@@ -44,6 +44,9 @@ private:
     void FreeRecord();
     // False (and says so) when the erase would run past the end of the flash.
     bool AreaInsideFlash(SpiFlashCtrl& ctrl, int32_t nEraseStart, int64_t nEraseLength);
+    // The phases of OnWrite: where the record goes, then erase, program and read back.
+    int32_t FindWriteOffset();
+    int WriteRecord(int32_t nEraseStart, int32_t nEraseLength, int32_t nWriteOffset);
 };
 
 constexpr uint8_t kStatusTopHalfOpen = 0xB4;  // protects the lower half only
