@@ -98,7 +98,8 @@ int Close(void* pContext);
 std::string LastErrorText();
 // Lets the engine wait about nMicroseconds on its own side (SCK clocked with
 // chip select high, no data), so that the next frame starts later without a
-// USB round trip. Queued like a write; 0 or a Result code. FT2232D: no wait.
+// USB round trip. Queued like a write; 0 or a Result code. The FT2232D, which
+// has no clocks without data, clocks out zero bytes with chip select high.
 int Idle(void* pContext, uint32_t nMicroseconds);
 
 // The SCK the engine really runs for a request (the nearest rate at or below it).
