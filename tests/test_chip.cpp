@@ -185,6 +185,13 @@ private slots:
         QTest::newRow("aligned 0x19000") << 0 << 0x19000
                                          << std::vector<Bytes>{Addr3(0xD8, 0), Addr3(0x52, 0x10000), Addr3(0x20, 0x18000)};
         QTest::newRow("one byte at 0x1800") << 0x1800 << 1 << std::vector<Bytes>{Addr3(0x20, 0x1000)};
+        // Exactly one block: the largest unit, not two smaller ones.
+        QTest::newRow("exactly 64K") << 0x10000 << 0x10000 << std::vector<Bytes>{Addr3(0xD8, 0x10000)};
+        QTest::newRow("exactly 32K") << 0x8000 << 0x8000 << std::vector<Bytes>{Addr3(0x52, 0x8000)};
+        QTest::newRow("a sector short of 32K") << 0x8000 << 0x7000
+                                               << std::vector<Bytes>{Addr3(0x20, 0x8000), Addr3(0x20, 0x9000), Addr3(0x20, 0xA000),
+                                                                     Addr3(0x20, 0xB000), Addr3(0x20, 0xC000), Addr3(0x20, 0xD000),
+                                                                     Addr3(0x20, 0xE000)};
         // A block erase only where the block starts: nothing outside the range is erased.
         std::vector<Bytes> unaligned;
         for (uint32_t a = 0x1000; a < 0x8000; a += 0x1000)

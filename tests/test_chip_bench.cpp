@@ -133,6 +133,7 @@ private slots:
     void weakSectorIsRepairedDeadSectorFails()
     {
         BenchFixture bench("[faults]\nweak_sectors=2000\ndead_sectors=6000\n");
+        bench.FillPattern();
         const QByteArray image = RandomBytes(0x8000, 5);
         QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
@@ -146,6 +147,7 @@ private slots:
         QCOMPARE(c.VerifyFlash(U8(image), 0x8000, 0), xq::kErrRepairFailed);
         bench.Close();
         QCOMPARE(bench.Flash().left(0x6000), image.left(0x6000));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x8000}});
     }
 
     void encryptedProgramming_data()
@@ -158,6 +160,7 @@ private slots:
     {
         QFETCH(bool, marker);
         BenchFixture bench;
+        bench.FillPattern();
         QByteArray image = RandomBytes(0xC000, 6);
         image[0x2FB0] = 2;
         if (marker) {
@@ -172,6 +175,7 @@ private slots:
         QCOMPARE(nLast, 100);
         QCOMPARE(c.CurrentMode(), 1u);
         bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, image.size()}});
         const QByteArray flash = bench.Flash();
         QCOMPARE(flash.left(0x3000), image.left(0x3000));  // written in mode 1
         const int nEncrypted = marker ? 0xA000 : 0x3000;
@@ -204,6 +208,7 @@ private slots:
     void protectionMakesALaterProgramFail()
     {
         BenchFixture bench;
+        bench.FillPattern();
         const QByteArray image = RandomBytes(0x1000, 7);
         QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
@@ -215,6 +220,9 @@ private slots:
         QCOMPARE(c.EraseFlash(0, 0x1000), xq::kOk);
         QCOMPARE(c.ProgramFlash(0, U8(image), image.size(), false), xq::kOk);
         QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), xq::kErrRepairFailed);
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {});  // protected: neither the erase nor the programs took
+        QCOMPARE(bench.Open(), xq::kOk);
         QCOMPARE(c.ClearStatus(), xq::kOk);
         QCOMPARE(c.ReadProtectBit(), 0);
         QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), xq::kOk);
@@ -252,6 +260,7 @@ private slots:
     void unplugMidProgramFails()
     {
         BenchFixture bench("[faults]\nunplug_after_transfers=40\n");
+        bench.FillPattern();
         const QByteArray image = RandomBytes(0x4000, 8);
         QCOMPARE(bench.Open(), xq::kOk);
         auto& c = bench.Ctrl();
@@ -261,11 +270,34 @@ private slots:
         if (r == 0)
             r = c.VerifyFlash(U8(image), image.size(), 0);
         QVERIFY(r != 0);
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, image.size()}});
+    }
+
+    // The adapter goes away in the middle of a program: the program itself
+    // fails, not only a verify after it.
+    void programFailsWhereTheAdapterGoesAway()
+    {
+        const QByteArray image = RandomBytes(0x4000, 10);
+        int64_t nAfterErase = 0;
+        {
+            BenchFixture healthy;
+            QCOMPARE(healthy.Open(), xq::kOk);
+            QCOMPARE(healthy.Ctrl().EraseFlash(0, image.size()), xq::kOk);
+            nAfterErase = healthy.Stats().nUsbTransfers;
+        }
+        for (int64_t nMore : {2, 9, 30}) {
+            BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(nAfterErase + nMore));
+            QCOMPARE(bench.Open(), xq::kOk);
+            QCOMPARE(bench.Ctrl().EraseFlash(0, image.size()), xq::kOk);
+            QVERIFY(bench.Ctrl().ProgramFlash(0, U8(image), image.size(), false) != xq::kOk);
+        }
     }
 
     void pageProgramsLearnToWaitOnTheAdapter()
     {
         BenchFixture bench;
+        bench.FillPattern();
         const QByteArray image = RandomBytes(0x20000, 9);
         QCOMPARE(bench.Open(9), xq::kOk);
         auto& c = bench.Ctrl();
@@ -277,6 +309,8 @@ private slots:
         // The mode query and, mostly, a single status poll per page.
         QVERIFY2(dPerPage < 2.5, qPrintable(QString::number(dPerPage)));
         QCOMPARE(c.VerifyFlash(U8(image), image.size(), 0), xq::kOk);
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, image.size()}});
     }
 
     void searchHeaderOnTheBench()

@@ -124,7 +124,7 @@ private slots:
     {
         QFETCH(QString, start);
         BenchFixture bench;
-        bench.WriteFlash(QByteArray(2 * 1024 * 1024, 0));  // nothing erased yet
+        bench.FillPattern();  // nothing erased yet
         BaseOp tab;
         SetupTab(tab, bench);
         const QByteArray image = RandomBytes(0x11000, 11);
@@ -145,6 +145,12 @@ private slots:
         bench.Close();
         const int nStart = start.toInt(nullptr, 16);
         QCOMPARE(bench.Flash().mid(nStart, image.size()), image);
+        // The erase covers the sectors the image touches, aligned outward.
+        const int nEraseEnd = (nStart + image.size() + 0xFFF) & ~0xFFF;
+        QCOMPARE(bench.Flash().left(nStart), QByteArray(nStart, char(0xFF)));
+        QCOMPARE(bench.Flash().mid(nStart + image.size(), nEraseEnd - nStart - image.size()),
+                 QByteArray(nEraseEnd - nStart - image.size(), char(0xFF)));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, nEraseEnd}});
         QVERIFY(tab.Worker()->pFileData == nullptr);
     }
 
@@ -185,9 +191,11 @@ private slots:
     void eraseBySizeAndItsRefusals()
     {
         BenchFixture bench;
+        bench.FillPattern();
         BaseOp tab;
         SetupTab(tab, bench);
-        WriteFile(m_files.filePath("five.bin"), RandomBytes(5000, 13));
+        const QByteArray five = RandomBytes(5000, 13);
+        WriteFile(m_files.filePath("five.bin"), five);
         Check(tab, m_files.filePath("five.bin"));
         Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(kEraseBySize);
         Child<QLineEdit>(tab, "editEraseBytes")->setText("4096");
@@ -208,6 +216,9 @@ private slots:
         run = Operate(tab, true);
         QVERIFY(run.bStarted && run.bState);
         QCOMPARE(tab.Worker()->nEraseBytes, 8192);
+        bench.Close();
+        QCOMPARE(bench.Flash().left(0x2000), five + QByteArray(0x2000 - 5000, char(0xFF)));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x2000}});  // the refused requests touched nothing
     }
 
     void noFileCheckedIsRefused()
@@ -367,6 +378,26 @@ private slots:
         } else {
             XQ_VERIFY_FLASH_KEPT(bench, {});
         }
+    }
+
+    // The tab takes an image of the family's largest flash size and refuses
+    // one byte more before anything starts (the worker then compares with
+    // the flash it finds).
+    void tabImageSizeLimit()
+    {
+        BenchFixture bench("[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n");
+        BaseOp tab;
+        SetupTab(tab, bench);
+        WriteFile(m_files.filePath("max.bin"), QByteArray(0x200000, char(0x5A)));
+        Check(tab, m_files.filePath("max.bin"));
+        Run run = Operate(tab, true);
+        QVERIFY(run.bStarted && !run.bState);  // taken; too big for this 512 KiB flash
+        QVERIFY(m_boxes.isEmpty());
+        WriteFile(m_files.filePath("over.bin"), QByteArray(0x200001, char(0x5A)));
+        Check(tab, m_files.filePath("over.bin"));
+        run = Operate(tab, true);
+        QVERIFY(!run.bStarted);
+        QCOMPARE(m_boxes, QStringList{"烧写文件大小大于Flash容量"});
     }
 
     void verifyRepairAndDeadSector()
