@@ -84,14 +84,13 @@ bool WriteImage(SpiFlashCtrl& ctrl, const Scenario& sc)
 {
     BaseWorker worker;
     worker.pSpiCtrl = &ctrl;
-    auto* pData = new uint8_t[sc.image.size()];
-    std::copy(sc.image.begin(), sc.image.end(), pData);
-    worker.SetImage(pData, int32_t(sc.image.size()));
-    worker.nStartAddr = sc.nStart;
-    worker.nEraseBytes = int32_t(sc.image.size());
+    ImageWriteRequest request;
+    request.image = QByteArray(reinterpret_cast<const char*>(sc.image.data()), int(sc.image.size()));
+    request.nStart = sc.nStart;
+    request.nEraseBytes = int32_t(sc.image.size());
     bool bOk = false;
     QObject::connect(&worker, &BaseWorker::finish, [&](int, bool b) { bOk = b; });
-    worker.OnWrite();
+    worker.OnWrite(request);
     return bOk;
 }
 
@@ -99,19 +98,18 @@ bool ReadWhole(SpiFlashCtrl& ctrl, const Scenario&, const QString& strFile)
 {
     BaseWorker worker;
     worker.pSpiCtrl = &ctrl;
-    worker.nReadBytes = -1;
-    worker.strSaveFile = strFile;
+    ImageReadRequest request;
+    request.nLength = xq::kWholeChip;
+    request.strSaveFile = strFile;
     bool bOk = false;
     QObject::connect(&worker, &BaseWorker::finish, [&](int, bool b) { bOk = b; });
-    worker.OnRead();
+    worker.OnRead(request);
     return bOk;
 }
 
-// The static record of the sample workbook takes its used length, the
-// header and its checksum, rounded to whole words.
 int StaticTotal(const StaticLayout& layout)
 {
-    return (layout.nUsedLength + 23) & ~3;
+    return StaticRules::DefaultTotal(layout.nUsedLength);
 }
 
 int SampleStaticTotal()
@@ -125,21 +123,19 @@ bool StaticWriteRead(SpiFlashCtrl& ctrl, const Scenario&)
     StaticLayout layout;
     if (layout.LoadXlsx(XQ_SAMPLE_WORKBOOK) != 0)
         return false;
-    const int nTotal = StaticTotal(layout);
-    QByteArray record = layout.GetStaticData(false);
-    reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = uint32_t(nTotal);
+    StaticWriteRequest request;
+    request.nTotal = StaticTotal(layout);
+    request.record = layout.GetStaticData(false);
+    reinterpret_cast<static_data_hdr*>(request.record.data())->nTotalSize = uint32_t(request.nTotal);
     Worker worker;
     worker.pSpiCtrl = &ctrl;
-    worker.nStartAddr = 0x1FF000;
-    worker.nTotalSize = nTotal;
     worker.nNotFoundPauseMs = 0;
-    worker.SetRecord(record);
     bool bOk = false;
     QObject::connect(&worker, &Worker::finish, [&](int, bool b) { bOk = b; });
     QObject::connect(&worker, &Worker::send, [&](const static_data_hdr* p) { layout.SetStaticData(p); });
-    worker.OnWrite();
+    worker.OnWrite(request);
     const bool bWritten = bOk;
-    worker.OnRead();
+    worker.OnRead(StaticReadRequest{request.nStart, request.nTotal});
     return bWritten && bOk;
 }
 

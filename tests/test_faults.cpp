@@ -204,11 +204,12 @@ private slots:
         auto erase = [](SpiFlashCtrl& ctrl) {
             BaseWorker worker;
             worker.pSpiCtrl = &ctrl;
-            worker.nStartAddr = 0x11800;
-            worker.nEraseBytes = 0x2000;
+            ImageWriteRequest request;
+            request.nStart = 0x11800;
+            request.nEraseBytes = 0x2000;
             bool bOk = false;
             QObject::connect(&worker, &BaseWorker::finish, [&bOk](int, bool b) { bOk = b; });
-            worker.OnWrite();
+            worker.OnWrite(request);
             return bOk;
         };
         const QString strChip = "[chip]\nmodel=XQ6130\n[flash]\njedec=EF4012\n";  // 256 KiB: a quick sweep
@@ -244,16 +245,16 @@ private slots:
         auto write = [&image](SpiFlashCtrl& ctrl, uint32_t& nNextSerial) {
             BaseWorker worker;
             worker.pSpiCtrl = &ctrl;
-            worker.bSeqId = true;
-            worker.nSeqId = 77;
-            auto* p = new uint8_t[size_t(image.size())];
-            memcpy(p, image.constData(), size_t(image.size()));
-            worker.SetImage(p, image.size());
-            worker.nEraseBytes = image.size();
+            ImageWriteRequest request;
+            request.bSerial = true;
+            request.nSerial = 77;
+            request.image = image;
+            request.nEraseBytes = image.size();
             bool bOk = false;
             QObject::connect(&worker, &BaseWorker::finish, [&bOk](int, bool b) { bOk = b; });
-            worker.OnWrite();
-            nNextSerial = worker.nSeqId;
+            nNextSerial = request.nSerial;
+            QObject::connect(&worker, &BaseWorker::seqId, [&nNextSerial](uint n) { nNextSerial = n; });
+            worker.OnWrite(request);
             return bOk;
         };
         int64_t nTransfers = 0;

@@ -35,6 +35,7 @@ struct Run {
     QStringList logs;
     QList<int> progress;
     bool bStarted = false;
+    ImageWriteRequest write;  // the request a write handed to the worker
     int nOpt = -1;
     bool bState = false;
     bool Has(const QString& s) const { return logs.contains(s); }
@@ -54,7 +55,8 @@ class TestImage : public QObject {
     Run Operate(BaseOp& tab, bool bWrite)
     {
         Run run;
-        QSignalSpy started(&tab, bWrite ? &BaseOp::startWrite : &BaseOp::startRead);
+        QSignalSpy writes(&tab, &BaseOp::startImageWrite);
+        QSignalSpy reads(&tab, &BaseOp::startImageRead);
         QSignalSpy finished(&tab, &BaseOp::finish);
         auto c1 = connect(&tab, &BaseOp::log, [&](const QString& s) { run.logs << s; });
         auto c2 = connect(&tab, &BaseOp::progress, [&](int p) { run.progress << p; });
@@ -62,7 +64,9 @@ class TestImage : public QObject {
             tab.Write();
         else
             tab.Read();
-        run.bStarted = started.count() == 1;
+        run.bStarted = (bWrite ? writes.count() : reads.count()) == 1 && writes.count() + reads.count() == 1;
+        if (bWrite && run.bStarted)
+            run.write = writes[0][0].value<ImageWriteRequest>();
         if (finished.isEmpty())
             finished.wait(60000);
         QCoreApplication::processEvents();
@@ -151,7 +155,6 @@ private slots:
         QCOMPARE(bench.Flash().mid(nStart + image.size(), nEraseEnd - nStart - image.size()),
                  QByteArray(nEraseEnd - nStart - image.size(), char(0xFF)));
         XQ_VERIFY_FLASH_KEPT(bench, {{0, nEraseEnd}});
-        QVERIFY(tab.Worker()->pFileData == nullptr);
     }
 
     void wholeChipEraseWithAndWithoutImage()
@@ -173,7 +176,7 @@ private slots:
         m_answer = QMessageBox::Yes;
         run = Operate(tab, true);
         QVERIFY(run.bStarted && run.bState);
-        QCOMPARE(tab.Worker()->nEraseBytes, xq::kWholeChip);
+        QCOMPARE(run.write.nEraseBytes, xq::kWholeChip);
         QVERIFY(!run.Has("正在烧写镜像..."));
         bench.Close();
         QCOMPARE(bench.Flash(), QByteArray(2 * 1024 * 1024, char(0xFF)));
@@ -215,7 +218,7 @@ private slots:
         Child<QLineEdit>(tab, "editStartAddr")->setText("0");
         run = Operate(tab, true);
         QVERIFY(run.bStarted && run.bState);
-        QCOMPARE(tab.Worker()->nEraseBytes, 8192);
+        QCOMPARE(run.write.nEraseBytes, 8192);
         bench.Close();
         QCOMPARE(bench.Flash().left(0x2000), five + QByteArray(0x2000 - 5000, char(0xFF)));
         XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x2000}});  // the refused requests touched nothing

@@ -100,11 +100,12 @@ class TestStaticData : public QObject {
     Run Operate(StaticData& tab, bool bWrite)
     {
         Run run;
-        QSignalSpy started(&tab, bWrite ? &StaticData::startWrite : &StaticData::startRead);
+        QSignalSpy writes(&tab, &StaticData::startStaticWrite);
+        QSignalSpy reads(&tab, &StaticData::startStaticRead);
         QSignalSpy finished(&tab, &StaticData::finish);
         auto c = connect(&tab, &StaticData::log, [&run](const QString& s) { run.logs << s; });
         bWrite ? tab.Write() : tab.Read();
-        run.bStarted = !started.isEmpty();
+        run.bStarted = !(bWrite ? writes : reads).isEmpty();
         if (finished.isEmpty())
             finished.wait(30000);
         disconnect(c);

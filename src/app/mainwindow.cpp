@@ -8,6 +8,8 @@
 #include "ui_mainwindow.h"
 
 #include <spiflashctrl.h>
+#include <textrules.h>
+#include <tracefile.h>
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -57,6 +59,7 @@ MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::Main
     ui->statusbar->addPermanentWidget(m_pProgressBox);
 
     m_runLog.SetEnabled(RunLogFile::EnabledBySettings());
+    m_strTraceFile = QSettings(kSettingsFile, QSettings::IniFormat).value("trace_file").toString();
     WireTabs();
     BuildLogMenu();
     if (!m_pConfig->InterfacesFound())
@@ -114,6 +117,7 @@ void MainWindow::WireTabs()
         connect(pTab, &TabWidgetInf::finish, this, &MainWindow::SpiFinish);
         connect(pTab, &TabWidgetInf::log, this, &MainWindow::SetLog);
         connect(pTab, &TabWidgetInf::progress, this, &MainWindow::SetProgress);
+        connect(pTab, &TabWidgetInf::report, this, &MainWindow::RecordOperation);
         connect(this, &MainWindow::winStateChange, pTab, &TabWidgetInf::winStateChanged);
         pTab->LoadSettings();
     }
@@ -216,7 +220,7 @@ void MainWindow::SetLog(QString strLog)
 {
     if (strLog.isEmpty())
         return;
-    const QString strPrefix = QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ");
+    const QString strPrefix = xq::LogStamp();
     AppendPlainLogLine(strPrefix + strLog);
     ui->statusbar->showMessage(strLog, 5000);
     m_runLog.Append(strPrefix + m_strLogInterface, strLog);
@@ -238,7 +242,20 @@ void MainWindow::AppendPlainLogLine(const QString& strLine)
 // Lines for the log file only: which interface an operation used, and how it ended.
 void MainWindow::TraceOperation(const QString& strWhat)
 {
-    m_runLog.Append(QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ") + strWhat);
+    m_runLog.Append(xq::LogStamp() + strWhat);
+}
+
+// One row of the traceability file (trace_file in the settings) per chip operation.
+void MainWindow::RecordOperation(const OperationReport& report)
+{
+    if (m_strTraceFile.isEmpty())
+        return;
+    OperationReport row = report;
+    row.strInterface = QString::fromUtf8(m_pConfig->InterfaceName());
+    row.dSeconds = double(m_operationTimer.elapsed()) / 1000.0;
+    QString strError;
+    if (!TraceFile(m_strTraceFile).Append(row, strError))
+        SetLog(tr("追溯记录写入失败: %1").arg(strError));
 }
 
 void MainWindow::SetProgress(int nVal)
@@ -273,6 +290,7 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
         pAction->setChecked(false);
         return;
     }
+    m_operationTimer.start();
     TraceOperation(tr("操作: %1 %2, 接口: %3")
                        .arg(pAction->text(), ui->tabWidget->tabText(ui->tabWidget->currentIndex()).trimmed(),
                             QString::fromUtf8(m_pConfig->InterfaceName())));
@@ -310,11 +328,13 @@ void MainWindow::SpiReset(bool bPressed)
     TraceOperation(tr("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
+    m_operationTimer.start();
     const int nResult = m_pConfig->Ctrl()->SoftReset(false);
-    if (nResult != 0)
-        SetLog(tr("复位失败: %1").arg(nResult));
-    else
-        SetLog(tr("复位成功!"));
+    OperationReport report;
+    report.strOperation = "reset";
+    report.SetResult(nResult == 0, nResult, nResult == 0 ? tr("复位成功!") : tr("复位失败: %1").arg(nResult));
+    SetLog(report.strMessage);
+    RecordOperation(report);
     SpiFinish(xq::kOptReset, nResult == 0);
 }
 

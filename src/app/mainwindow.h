@@ -4,6 +4,9 @@
 
 #include "runlogfile.h"
 
+#include <operationreport.h>
+
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <atomic>
@@ -48,6 +51,7 @@ private slots:
     void SpiFinish(int nOpt, bool bState = true);
     void SetLog(QString strLog);
     void SetProgress(int nVal);
+    void RecordOperation(const OperationReport& report);
 
 protected:
     virtual void LoadSettings();
@@ -86,6 +90,8 @@ private:
     bool m_bQuitWhenDone = false;  // the operator chose to stop and quit
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};
+    QString m_strTraceFile;  // the traceability file, empty for none
+    QElapsedTimer m_operationTimer;
 };
 
 // Progress chunk styles: operation start and success, failure.

@@ -1,8 +1,11 @@
 // The contract of an operation tab of the main window: it receives the chip
 // controller, starts its write or read on a worker thread when the window
-// asks, keeps its own settings, and reports through finish/log/progress.
+// asks, keeps its own settings, and reports through finish/log/progress and,
+// for the traceability record, report. Each tab hands its worker a request
+// value with a signal of its own.
 #pragma once
 
+#include <operationreport.h>
 #include <results.h>
 
 #include <QWidget>
@@ -29,10 +32,14 @@ public slots:
     virtual void winStateChanged(Qt::WindowStates state) = 0;
 
 signals:
+    // The tab has handed a write or read to its worker (the request itself
+    // travels with a signal of the tab's own).
     void startWrite();
     void startRead();
     void finish(int nOpt, bool bState = true);
     void log(QString);
     void progress(int);
+    // What a chip operation did, just before its finish.
+    void report(const OperationReport& report);
 };
 

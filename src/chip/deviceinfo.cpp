@@ -31,3 +31,10 @@ QString FlashInfoText(const FlashInfo& info)
                                     hex(info.uniqueId[3], 8));
     return strIds + "\n\n" + strSize + "\n\n" + strUid;
 }
+
+void DescribeFlash(const FlashInfo& info, OperationReport& report)
+{
+    report.strJedec = JedecText(info.nManufacturerId, info.nMemoryType, info.nCapacity);
+    report.strUid = UniqueIdText(info.uniqueId);
+    report.nFlashSize = info.nTotalSize;
+}

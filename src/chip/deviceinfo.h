@@ -4,6 +4,8 @@
 
 #include "spiflashctrl.h"
 
+#include <operationreport.h>
+
 #include <QString>
 
 // The model name for an identification word; a flash below 1 MiB (read
@@ -11,3 +13,5 @@
 QString ChipModelName(uint32_t nChipId, uint32_t nTotalSize, bool bFlashInfoRead);
 // The three flash information lines, joined with blank lines.
 QString FlashInfoText(const FlashInfo& info);
+// Puts the flash's identification (JEDEC id, unique id, size) into a report.
+void DescribeFlash(const FlashInfo& info, OperationReport& report);

@@ -25,10 +25,6 @@ struct FlashInfo {
     uint32_t uniqueId[4] = {0, 0, 0, 0};
 };
 
-// Flash sizes of the chip family: a total size outside them is not a valid
-// identification.
-constexpr uint32_t kMinFlashSize = 0x40000;
-constexpr uint32_t kMaxFlashSize = 0x200000;
 
 class FlashOps {
 public:

@@ -1,6 +1,7 @@
 #include "clioptions.h"
 
 #include <ratetable.h>
+#include <textrules.h>
 
 #include <QCoreApplication>
 #include <QSet>
@@ -27,6 +28,8 @@ QList<QCommandLineOption> GlobalOptions()
                             .arg(xq::kRateTable[xq::kDefaultRateIndex].pLabel),
          "LABEL|INDEX"},
         {{"q", "quiet"}, "No progress bar."},
+        {"json", "After each operation one JSON object per adapter on standard output; log lines go to standard error."},
+        {"trace", "Append one CSV row per chip operation to FILE (flushed to disk).", "FILE"},
         {"lang", "The language of the log lines: zh or en.", "zh|en"},
     };
 }
@@ -73,7 +76,7 @@ QStringList CommandWords(const QStringList& args)
         const QString strName = strArg.startsWith("--") ? strArg.mid(2) : strArg.mid(1);
         const int nKind = kinds.value(strName, 0);
         int64_t nUnused = 0;
-        if (i + 1 < args.size() && (nKind == 1 || (nKind == -1 && ParseNumber(args[i + 1], nUnused))))
+        if (i + 1 < args.size() && (nKind == 1 || (nKind == -1 && xq::ParseNumber(args[i + 1], nUnused))))
             ++i;
     }
     return words;
@@ -121,6 +124,12 @@ bool ReadGlobals(const QCommandLineParser& parser, CliGlobals& globals)
     globals.bSimulate = parser.isSet("simulate");
     globals.interfaces = parser.values("interface");
     globals.bQuiet = parser.isSet("quiet");
+    globals.bJson = parser.isSet("json");
+    globals.strTrace = parser.value("trace");
+    if (parser.isSet("trace") && globals.strTrace.isEmpty()) {
+        UsageError("--trace needs a FILE");
+        return false;
+    }
     globals.nRateIndex = xq::kDefaultRateIndex;
     if (parser.isSet("rate")) {
         const QString strRate = parser.value("rate");
@@ -182,25 +191,6 @@ CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& pars
         result.args = parser.positionalArguments().mid(QString(result.pCommand->pName).count(' ') + 1);
     }
     return result;
-}
-
-bool ParseHex(const QString& strText, int64_t& nValue)
-{
-    bool bOk = false;
-    QString strDigits = strText.trimmed();
-    if (strDigits.startsWith("0x", Qt::CaseInsensitive))
-        strDigits = strDigits.mid(2);
-    nValue = strDigits.toLongLong(&bOk, 16);
-    return bOk;
-}
-
-bool ParseNumber(const QString& strText, int64_t& nValue)
-{
-    if (strText.trimmed().startsWith("0x", Qt::CaseInsensitive))
-        return ParseHex(strText, nValue);
-    bool bOk = false;
-    nValue = strText.trimmed().toLongLong(&bOk, 10);
-    return bOk;
 }
 
 int UsageError(const QString& strMessage)

@@ -27,6 +27,8 @@ struct CliGlobals {
     QStringList interfaces;
     int nRateIndex = 0;
     bool bQuiet = false;
+    bool bJson = false;  // one JSON object per adapter on standard output, log lines on standard error
+    QString strTrace;    // the traceability file, or empty
 };
 
 // What one command runs with.
@@ -64,10 +66,6 @@ struct CliParse {
 // outlive the result.
 CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& parser);
 
-// A decimal number, or hexadecimal with a 0x prefix.
-bool ParseNumber(const QString& strText, int64_t& nValue);
-// A hexadecimal number with or without the 0x prefix.
-bool ParseHex(const QString& strText, int64_t& nValue);
 // Prints "xqprog: MESSAGE" on standard error and returns kExitUsage.
 int UsageError(const QString& strMessage);
 // The rate labels, for the help and the error of an unknown rate.

@@ -3,36 +3,30 @@
 #include "cliprogress.h"
 
 #include <baseworker.h>
+#include <results.h>
 #include <spiflashctrl.h>
+#include <textrules.h>
 #include <worker.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QJsonDocument>
 #include <QThread>
 
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-namespace {
-
-QString Stamp()
-{
-    return QDateTime::currentDateTime().toString("[yyyy-MM-dd hh:mm:ss.zzz]: ");
-}
-
-}  // namespace
-
 void CliOutput::Log(const QString& strPrefix, const QString& strLine)
 {
     if (strLine.isEmpty())
         return;
     QMutexLocker lock(&m_mutex);
-    const QString strStamp = Stamp();
+    const QString strStamp = xq::LogStamp();
     for (const QString& strPart : strLine.split('\n')) {
         const QString strStamped = strStamp + strPrefix + strPart;
-        CliProgress::PrintLine(stdout, strStamped.toUtf8().constData());
+        CliProgress::PrintLine(m_bJson ? stderr : stdout, strStamped.toUtf8().constData());
         m_runLog.Append(strStamped);
     }
 }
@@ -40,19 +34,30 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
 void CliOutput::Print(const QString& strText)
 {
     QMutexLocker lock(&m_mutex);
-    std::fputs(strText.toUtf8().constData(), stdout);
+    std::FILE* pOut = m_bJson ? stderr : stdout;
+    std::fputs(strText.toUtf8().constData(), pOut);
+    std::fflush(pOut);
+}
+
+void CliOutput::PrintJson(const QJsonObject& json)
+{
+    QMutexLocker lock(&m_mutex);
+    std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).constData(), stdout);
+    std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
 void CliOutput::Record(const QString& strLine)
 {
-    m_runLog.Append(Stamp() + strLine);
+    m_runLog.Append(xq::LogStamp() + strLine);
 }
 
-Job::Job(CliOutput& out, const QByteArray& strInterface, bool bGang)
+Job::Job(CliOutput& out, const QByteArray& strInterface, bool bGang, const QString& strOperation)
     : m_out(out), m_strInterface(strInterface),
       m_strPrefix(bGang ? QString("[%1] ").arg(QString::fromUtf8(strInterface)) : QString())
 {
+    m_report.strOperation = strOperation;
+    m_report.strInterface = QString::fromUtf8(strInterface);
 }
 
 void Job::SetProgress(int nPercent)
@@ -65,16 +70,23 @@ void Job::Attach(QObject* pWorker)
 {
     auto onLog = [this](const QString& s) { Log(s); };
     auto onProgress = [this](int n) { SetProgress(n); };
+    auto onReport = [this](const OperationReport& report) {
+        const QString strInterface = m_report.strInterface;
+        m_report = report;
+        m_report.strInterface = strInterface;
+    };
     if (auto* p = qobject_cast<BaseWorker*>(pWorker)) {
         QObject::connect(p, &BaseWorker::log, p, onLog, Qt::DirectConnection);
         QObject::connect(p, &BaseWorker::progress, p, onProgress, Qt::DirectConnection);
+        QObject::connect(p, &BaseWorker::report, p, onReport, Qt::DirectConnection);
     } else if (auto* w = qobject_cast<Worker*>(pWorker)) {
         QObject::connect(w, &Worker::log, w, onLog, Qt::DirectConnection);
         QObject::connect(w, &Worker::progress, w, onProgress, Qt::DirectConnection);
+        QObject::connect(w, &Worker::report, w, onReport, Qt::DirectConnection);
     }
 }
 
-void Job::Execute(const JobFn& fn, int nRateIndex)
+void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
 {
     QElapsedTimer timer;
     timer.start();
@@ -82,11 +94,14 @@ void Job::Execute(const JobFn& fn, int nRateIndex)
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
     ctrl.SetStopFlag(&StopFlag());
-    if (ctrl.Open(m_strInterface, nRateIndex) != 0) {
-        Log(QCoreApplication::translate("xqprog", "接口未打开\n请确认后重试"));
+    const int nOpen = ctrl.Open(m_strInterface, nRateIndex);
+    if (nOpen != 0) {
+        const QString strLine = QCoreApplication::translate("xqprog", "接口未打开\n请确认后重试");
+        Log(strLine);
         const QString strWhy = ctrl.AdapterErrorText();  // the adapter library's reason
         if (!strWhy.isEmpty())
             Log(strWhy);
+        m_report.SetResult(false, nOpen, strWhy.isEmpty() ? strLine : strLine + "\n" + strWhy);
         m_bOk = false;
     } else {
         m_bOk = fn(ctrl, *this);
@@ -94,12 +109,39 @@ void Job::Execute(const JobFn& fn, int nRateIndex)
         const int nClosed = ctrl.Close();
         const QString strWhy = ctrl.AdapterErrorText();
         if (nClosed != xq::kOk && (m_bOk || !strWhy.isEmpty())) {
-            Log(QCoreApplication::translate("xqprog", "接口关闭失败: %1")
-                    .arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy));
+            const QString strLine = QCoreApplication::translate("xqprog", "接口关闭失败: %1")
+                                        .arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy);
+            Log(strLine);
+            if (m_bOk)
+                m_report.SetResult(false, nClosed, strLine);
             m_bOk = false;
         }
     }
-    m_dSeconds = double(timer.elapsed()) / 1000.0;
+    m_report.dSeconds = double(timer.elapsed()) / 1000.0;
+    Conclude(pTrace);
+}
+
+// The job's result, as the command saw it, is the one reported; the report
+// adds whether a failure was a refusal and the code.
+void Job::Conclude(const TraceFile* pTrace)
+{
+    if (m_bOk)
+        m_report.eResult = OperationReport::kResultOk;
+    else if (m_report.eResult == OperationReport::kResultOk)
+        m_report.eResult = OperationReport::kResultFailed;
+    if (pTrace) {
+        QString strError;
+        if (!pTrace->Append(m_report, strError)) {
+            Log(QCoreApplication::translate("xqprog", "追溯记录写入失败: %1").arg(strError));
+            m_bOk = false;
+        }
+    }
+    if (m_out.Json()) {
+        QJsonObject json = m_report.ToJson();
+        for (auto it = m_jsonExtra.constBegin(); it != m_jsonExtra.constEnd(); ++it)
+            json[it.key()] = it.value();
+        m_out.PrintJson(json);
+    }
     m_out.Record(QCoreApplication::translate("xqprog", "结果: %1, 接口: %2")
                      .arg(m_bOk ? QCoreApplication::translate("xqprog", "成功") : QCoreApplication::translate("xqprog", "失败"),
                           QString::fromUtf8(m_strInterface)));
@@ -111,24 +153,28 @@ std::atomic<bool>& StopFlag()
     return bStop;
 }
 
-int RunJobs(CliContext& ctx, const QList<QByteArray>& targets, const JobFn& fn)
+int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray>& targets, const JobFn& fn)
 {
     const bool bGang = targets.size() > 1;
     const int nRateIndex = ctx.globals.nRateIndex;
+    std::unique_ptr<TraceFile> pTrace;
+    if (!ctx.globals.strTrace.isEmpty())
+        pTrace = std::make_unique<TraceFile>(ctx.globals.strTrace);
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets)
-        jobs.push_back(std::make_unique<Job>(ctx.out, strName, bGang));
+        jobs.push_back(std::make_unique<Job>(ctx.out, strName, bGang, strOperation));
     if (!bGang) {
         CliProgress progress(!ctx.globals.bQuiet);
         jobs[0]->SetProgressBar(&progress);
-        jobs[0]->Execute(fn, nRateIndex);
+        jobs[0]->Execute(fn, nRateIndex, pTrace.get());
         progress.Done();
         return jobs[0]->Ok() ? kExitOk : kExitFailed;
     }
     std::vector<std::unique_ptr<QThread>> threads;
     for (auto& pJob : jobs) {
         Job* p = pJob.get();
-        threads.emplace_back(QThread::create([p, &fn, nRateIndex] { p->Execute(fn, nRateIndex); }));
+        const TraceFile* pTraceFile = pTrace.get();
+        threads.emplace_back(QThread::create([p, &fn, nRateIndex, pTraceFile] { p->Execute(fn, nRateIndex, pTraceFile); }));
         threads.back()->start();
     }
     for (auto& pThread : threads)
@@ -145,14 +191,11 @@ int RunJobs(CliContext& ctx, const QList<QByteArray>& targets, const JobFn& fn)
     return bAll ? kExitOk : kExitFailed;
 }
 
-bool RunImageWorker(BaseWorker& worker, Job& job, bool bWrite)
+bool RunImageWorker(BaseWorker& worker, Job& job, const std::function<void()>& start)
 {
     bool bOk = false;
     job.Attach(&worker);
     QObject::connect(&worker, &BaseWorker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
-    if (bWrite)
-        worker.OnWrite();
-    else
-        worker.OnRead();
+    start();
     return bOk;
 }

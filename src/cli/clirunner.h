@@ -1,31 +1,43 @@
 // How xqprog runs an operation: the output (log lines with the window's time
 // stamp, also into the run log file) and one job per adapter, each with its
 // own controller; several adapters run at once on threads of their own.
+// Every job ends with an OperationReport: printed as one JSON object with
+// --json, appended to the trace file with --trace.
 #pragma once
 
 #include "clioptions.h"
 
+#include <operationreport.h>
 #include <runlogfile.h>
+#include <tracefile.h>
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QString>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class BaseWorker;
 class QObject;
 class SpiFlashCtrl;
 
-// Standard output and the run log file, shared by the jobs of a gang run.
+// Standard output, standard error and the run log file, shared by the jobs
+// of a gang run. With --json standard output carries only the JSON objects.
 class CliOutput {
 public:
-    // One log message, stamped, on standard output and in the run log file;
-    // every line of a message of several lines carries the stamp and prefix.
+    void SetJson(bool bJson) { m_bJson = bJson; }
+    bool Json() const { return m_bJson; }
+    // One log message, stamped, on standard output (standard error with
+    // --json) and in the run log file; every line of a message of several
+    // lines carries the stamp and prefix.
     void Log(const QString& strPrefix, const QString& strLine);
-    // Text as it is, on standard output.
+    // Text as it is, on standard output (standard error with --json).
     void Print(const QString& strText);
+    // One JSON object on one line of standard output.
+    void PrintJson(const QJsonObject& json);
     // A stamped line in the run log file only.
     void Record(const QString& strLine);
     RunLogFile& RunLog() { return m_runLog; }
@@ -33,6 +45,7 @@ public:
 private:
     QMutex m_mutex;
     RunLogFile m_runLog;
+    bool m_bJson = false;
 };
 
 class CliProgress;
@@ -44,12 +57,13 @@ using JobFn = std::function<bool(SpiFlashCtrl&, Job&)>;
 // One adapter's run of a command.
 class Job {
 public:
-    Job(CliOutput& out, const QByteArray& strInterface, bool bGang);
+    Job(CliOutput& out, const QByteArray& strInterface, bool bGang, const QString& strOperation);
 
-    // Opens the adapter, runs fn on it, closes it and records the result.
-    void Execute(const JobFn& fn, int nRateIndex);
+    // Opens the adapter, runs fn on it, closes it, then reports the result
+    // (JSON, trace row) and records it in the run log file.
+    void Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace);
     bool Ok() const { return m_bOk; }
-    double Seconds() const { return m_dSeconds; }
+    double Seconds() const { return m_report.dSeconds; }
     void SetProgressBar(CliProgress* pProgress) { m_pProgress = pProgress; }
 
     const QByteArray& Interface() const { return m_strInterface; }
@@ -57,26 +71,34 @@ public:
     void Log(const QString& strLine) { m_out.Log(m_strPrefix, strLine); }
     void Print(const QString& strText) { m_out.Print(strText); }
     void SetProgress(int nPercent);
+    // What the operation did; the command and its worker fill it in.
+    OperationReport& Report() { return m_report; }
+    // Keys added to this job's JSON object.
+    QJsonObject& JsonExtra() { return m_jsonExtra; }
 
-    // Connects a worker's log and progress signals to this job.
+    // Connects a worker's log, progress and report signals to this job.
     void Attach(QObject* pWorker);
 
 private:
+    void Conclude(const TraceFile* pTrace);
+
     CliOutput& m_out;
     QByteArray m_strInterface;
     QString m_strPrefix;
     CliProgress* m_pProgress = nullptr;
     bool m_bOk = false;
-    double m_dSeconds = 0;
+    OperationReport m_report;
+    QJsonObject m_jsonExtra;
 };
 
 // Runs fn on every target (at once when there are several), prints a summary
 // table for a gang run, and returns the exit code.
-int RunJobs(CliContext& ctx, const QList<QByteArray>& targets, const JobFn& fn);
+int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray>& targets, const JobFn& fn);
 
 // Set (by SIGINT or SIGTERM) to stop every job after its current flash
 // command; every job's controller watches it.
 std::atomic<bool>& StopFlag();
 
-// Runs a BaseWorker's write or read and returns whether it succeeded.
-bool RunImageWorker(BaseWorker& worker, Job& job, bool bWrite);
+// Attaches a BaseWorker to the job, runs start (its write or read) and
+// returns whether it succeeded.
+bool RunImageWorker(BaseWorker& worker, Job& job, const std::function<void()>& start);

@@ -18,25 +18,34 @@ int CmdList(CliContext& ctx)
 
 int CmdInfo(CliContext& ctx)
 {
-    return RunJobs(ctx, ctx.targets.mid(0, 1), [](SpiFlashCtrl& ctrl, Job& job) {
+    return RunJobs(ctx, "info", ctx.targets.mid(0, 1), [](SpiFlashCtrl& ctrl, Job& job) {
         const auto nId = uint32_t(ctrl.ReadChipId());
         FlashInfo info;
-        const bool bInfo = ctrl.ReadFlashInfo(&info) == 0;
-        job.Print(QString("MCU: %1\n").arg(ChipModelName(nId, info.nTotalSize, bInfo)));
-        if (bInfo)
+        const int rc = ctrl.ReadFlashInfo(&info);
+        const bool bInfo = rc == 0;
+        OperationReport& report = job.Report();
+        report.strChip = ChipModelName(nId, info.nTotalSize, bInfo);
+        job.Print(QString("MCU: %1\n").arg(report.strChip));
+        if (bInfo) {
+            DescribeFlash(info, report);
             job.Print(FlashInfoText(info).replace("\n\n", "\n") + "\n");
-        else
-            job.Log(QCoreApplication::translate("xqprog", "Flash 信息读取失败"));
+            report.SetResult(true, rc, QString());
+        } else {
+            report.SetResult(false, rc, QCoreApplication::translate("xqprog", "Flash 信息读取失败"));
+            job.Log(report.strMessage);
+        }
         return bInfo;
     });
 }
 
 int CmdReset(CliContext& ctx)
 {
-    return RunJobs(ctx, ctx.targets, [](SpiFlashCtrl& ctrl, Job& job) {
+    return RunJobs(ctx, "reset", ctx.targets, [](SpiFlashCtrl& ctrl, Job& job) {
         const int r = ctrl.SoftReset(false);
-        job.Log(r == 0 ? QCoreApplication::translate("xqprog", "复位成功!")
-                       : QCoreApplication::translate("xqprog", "复位失败: %1").arg(r));
+        job.Report().SetResult(r == 0, r,
+                               r == 0 ? QCoreApplication::translate("xqprog", "复位成功!")
+                                      : QCoreApplication::translate("xqprog", "复位失败: %1").arg(r));
+        job.Log(job.Report().strMessage);
         return r == 0;
     });
 }

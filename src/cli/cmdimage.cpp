@@ -1,36 +1,33 @@
-// write, erase and read: the image tab's operations on the command line.
+// write, erase and read: the image tab's operations on the command line,
+// under the same rules (imagerequest.h).
 #include "clirunner.h"
 #include "commands.h"
 #include "serialcounter.h"
 
 #include <baseworker.h>
+#include <flashrules.h>
+#include <imagerequest.h>
 #include <spiflashctrl.h>
+#include <textrules.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
-#include <cstring>
-#include <memory>
-
 namespace {
 
 const QCommandLineOption kStart("start", "The flash address (hexadecimal, default 0).", "HEX");
 
-// The --start option, default nDefault; false after a usage error.
-bool ReadStart(const CliContext& ctx, int32_t nDefault, int32_t& nStart)
+// The --start option, default 0; false after a usage error.
+bool ReadStart(const CliContext& ctx, int32_t& nStart)
 {
-    nStart = nDefault;
+    nStart = 0;
     if (!ctx.parser.isSet("start"))
         return true;
-    const QString strValue = ctx.parser.value("start");
-    int64_t n = 0;
-    if (!ParseHex(strValue, n) || n < 0 || n > 0xFFFFFF) {
-        UsageError(QString("bad start address: %1").arg(strValue));
-        return false;
-    }
-    nStart = int32_t(n);
-    return true;
+    const QString strRefusal = ImageRules::StartAddress(ctx.parser.value("start"), nStart);
+    if (!strRefusal.isEmpty())
+        UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("start")));
+    return strRefusal.isEmpty();
 }
 
 // The image, read whole; refused by its size before it is read.
@@ -41,9 +38,9 @@ QByteArray ReadImage(const QString& strPath, QString& strError)
         strError = QString("cannot read image %1").arg(strPath);
         return QByteArray();
     }
-    if (info.size() > qint64(kMaxFlashSize)) {
-        strError = QCoreApplication::translate("xqprog", "烧写文件大小大于Flash容量") +
-                   QString(": %1 (%2 bytes)").arg(strPath).arg(info.size());
+    const QString strTooLarge = ImageRules::ImageSize(info.size());
+    if (!strTooLarge.isEmpty()) {
+        strError = strTooLarge + QString(": %1 (%2 bytes)").arg(strPath).arg(info.size());
         return QByteArray();
     }
     QFile file(strPath);
@@ -51,8 +48,8 @@ QByteArray ReadImage(const QString& strPath, QString& strError)
         strError = QString("cannot read image %1: %2").arg(strPath, file.errorString());
         return QByteArray();
     }
-    const QByteArray data = file.read(qint64(kMaxFlashSize) + 1);
-    if (data.size() != file.size() || data.isEmpty() || data.size() > qint64(kMaxFlashSize))
+    const QByteArray data = file.read(qint64(xq::kMaxFlashSize) + 1);
+    if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
         strError = QString("cannot read image %1 whole").arg(strPath);
     return data;
 }
@@ -75,57 +72,28 @@ bool OutputWritable(const QString& strFile, QString& strError)
     return strError.isEmpty();
 }
 
-// The erase count of a write or erase: -1 the whole chip, else a byte count
-// that covers the image; false after a usage error.
-bool EraseBytes(const QString& strErase, int nImageSize, bool bWrite, int32_t& nEraseBytes)
+// Runs a write (or an erase only) on every target. With pSerials the
+// serial numbers come from that counter, one per chip as it is stamped.
+int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCounter* pSerials)
 {
-    int64_t nValue = 0;
-    if (strErase == "whole")
-        nEraseBytes = -1;
-    else if (strErase == "file" && bWrite)
-        nEraseBytes = nImageSize;
-    else if (ParseNumber(strErase, nValue) && nValue > 0 && nValue <= 0x200000 && nValue >= nImageSize)
-        nEraseBytes = int32_t(nValue);
-    else
-        return UsageError(QString("bad erase size: %1").arg(strErase)), false;
-    return true;
-}
-
-// What an image write or erase-only run needs.
-struct ImageJob {
-    QByteArray image;
-    QString strImage;
-    int32_t nStart = 0;
-    int32_t nEraseBytes = 0;
-    bool bProtect = false;
-    bool bSerial = false;
-    std::shared_ptr<SerialCounter> pSerials = std::make_shared<SerialCounter>();
-};
-
-int RunImageWrite(CliContext& ctx, const ImageJob& request)
-{
-    const int nExit = RunJobs(ctx, ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
+    const QString strOperation = request.image.isEmpty() ? "erase" : "write";
+    const int nExit = RunJobs(ctx, strOperation, ctx.targets, [&request, pSerials](SpiFlashCtrl& ctrl, Job& job) {
         BaseWorker worker;
         worker.pSpiCtrl = &ctrl;
-        worker.bProtect = request.bProtect;
-        worker.bSeqId = request.bSerial;
-        worker.nStartAddr = request.nStart;
-        worker.nEraseBytes = request.nEraseBytes;
-        worker.takeSerial = [&request, &job](uint32_t& nSerial) {
-            QString strError;
-            if (request.pSerials->Take(nSerial, strError))
-                return true;
-            job.Log(strError);
-            return false;
-        };
-        if (!request.image.isEmpty()) {
+        if (pSerials)
+            worker.takeSerial = [pSerials, &job](uint32_t& nSerial) {
+                QString strError;
+                if (pSerials->Take(nSerial, strError))
+                    return true;
+                job.Log(strError);
+                return false;
+            };
+        if (!request.image.isEmpty())
             job.Log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(request.strImage));
-            worker.SetSharedImage(request.image);  // one copy for every adapter
-        }
-        return RunImageWorker(worker, job, true);
+        return RunImageWorker(worker, job, [&] { worker.OnWrite(request); });
     });
-    if (request.bSerial)
-        ctx.out.Log(QString(), QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(request.pSerials->Next()));
+    if (pSerials)
+        ctx.out.Log(QString(), QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(pSerials->Next()));
     return nExit;
 }
 
@@ -158,8 +126,8 @@ QList<QCommandLineOption> ReadOptions()
 
 int CmdWrite(CliContext& ctx)
 {
-    ImageJob request;
-    if (!ReadStart(ctx, 0, request.nStart))
+    ImageWriteRequest request;
+    if (!ReadStart(ctx, request.nStart))
         return kExitUsage;
     QString strError;
     request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
@@ -167,63 +135,71 @@ int CmdWrite(CliContext& ctx)
     if (!strError.isEmpty())
         return UsageError(strError);
     const QString strErase = ctx.parser.isSet("erase") ? ctx.parser.value("erase") : QString("file");
-    if (!EraseBytes(strErase, request.image.size(), true, request.nEraseBytes))
-        return kExitUsage;
+    const int nMode = strErase == "whole" ? kEraseWhole : strErase == "file" ? kEraseByFile : kEraseBySize;
+    const QString strRefusal = ImageRules::EraseCount(nMode, request.image.size(), strErase, request.nEraseBytes);
+    if (!strRefusal.isEmpty())
+        return UsageError(QString("%1: %2").arg(strRefusal, strErase));
     request.bProtect = ctx.parser.isSet("protect");
     request.bSerial = ctx.parser.isSet("serial") || ctx.parser.isSet("serial-file");
     int64_t nFirst = 1;
     if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");
-        if (!ParseNumber(strSerial, nFirst) || nFirst < 0 || nFirst > 0xFFFFFFFFll)
+        if (!xq::ParseNumber(strSerial, nFirst) || nFirst < 0 || nFirst > 0xFFFFFFFFll)
             return UsageError(QString("bad serial number: %1").arg(strSerial));
     }
-    if (request.bSerial && !request.pSerials->Init(ctx.parser.value("serial-file"), uint32_t(nFirst), strError))
+    if (!request.bSerial)
+        return RunImageWrite(ctx, request, nullptr);
+    SerialCounter serials;
+    if (!serials.Init(ctx.parser.value("serial-file"), uint32_t(nFirst), strError))
         return UsageError(strError);
-    return RunImageWrite(ctx, request);
+    return RunImageWrite(ctx, request, &serials);
 }
 
 int CmdErase(CliContext& ctx)
 {
-    ImageJob request;
-    if (!ReadStart(ctx, 0, request.nStart))
+    ImageWriteRequest request;
+    if (!ReadStart(ctx, request.nStart))
         return kExitUsage;
     const bool bWhole = ctx.parser.isSet("whole");
     if (bWhole == ctx.parser.isSet("size"))
         return UsageError("erase needs --whole or --size BYTES");
-    if (!EraseBytes(bWhole ? QString("whole") : ctx.parser.value("size"), 0, false, request.nEraseBytes))
-        return kExitUsage;
-    return RunImageWrite(ctx, request);
+    const QString strSize = ctx.parser.value("size");
+    const QString strRefusal =
+        ImageRules::EraseCount(bWhole ? kEraseWhole : kEraseBySize, 0, strSize, request.nEraseBytes);
+    if (!strRefusal.isEmpty())
+        return UsageError(QString("%1: %2").arg(strRefusal, strSize));
+    return RunImageWrite(ctx, request, nullptr);
 }
 
 int CmdRead(CliContext& ctx)
 {
-    int32_t nStart = 0;
-    if (!ReadStart(ctx, 0, nStart))
+    ImageReadRequest request;
+    if (!ReadStart(ctx, request.nStart))
         return kExitUsage;
     const bool bLength = ctx.parser.isSet("length");
     if (ctx.parser.isSet("all") == bLength)
         return UsageError("read needs --length BYTES or --all");
-    int64_t nLength = -1;
-    const QString strLength = ctx.parser.value("length");
-    if (bLength && (!ParseNumber(strLength, nLength) || nLength <= 0 || nLength > 0x200000))
-        return UsageError(QString("bad length: %1").arg(strLength));
-    const bool bSerial = ctx.parser.isSet("serial");
+    request.nLength = xq::kWholeChip;
+    if (bLength) {
+        const QString strRefusal = ImageRules::ReadLength(ctx.parser.value("length"), request.nLength);
+        if (!strRefusal.isEmpty())
+            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
+    }
+    request.bSerial = ctx.parser.isSet("serial");
     const QString strFile = ctx.args.first();
     const bool bGang = ctx.targets.size() > 1;
     QString strError;
     if (!OutputWritable(strFile, strError))
         return UsageError(strError);
-    return RunJobs(ctx, ctx.targets, [=](SpiFlashCtrl& ctrl, Job& job) {
+    return RunJobs(ctx, "read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
         BaseWorker worker;
         worker.pSpiCtrl = &ctrl;
-        worker.bSeqId = bSerial;
-        worker.nStartAddr = nStart;
-        worker.nReadBytes = int32_t(nLength);
+        ImageReadRequest own = request;
         // In a gang read every adapter writes its own file.
-        worker.strSaveFile = bGang ? strFile + "." + QString::fromUtf8(job.Interface()) : strFile;
-        const bool bOk = RunImageWorker(worker, job, false);
-        if (bOk && bSerial)
-            job.Print(QString("serial: %1\n").arg(worker.nSeqId));
+        own.strSaveFile = bGang ? strFile + "." + QString::fromUtf8(job.Interface()) : strFile;
+        const bool bOk = RunImageWorker(worker, job, [&] { worker.OnRead(own); });
+        if (bOk && request.bSerial)
+            job.Print(QString("serial: %1\n").arg(job.Report().nSerial));
         return bOk;
     });
 }

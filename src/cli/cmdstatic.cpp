@@ -1,60 +1,54 @@
 // static write, static read and static template: the static data tab's
-// operations on the command line.
+// operations on the command line, under the same rules (staticrequest.h).
 #include "clirunner.h"
 #include "commands.h"
 
+#include <imagerequest.h>
 #include <spiflashctrl.h>
 #include <staticlayout.h>
+#include <staticrequest.h>
+#include <textrules.h>
 #include <workbookexport.h>
 #include <worker.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <cstdio>
 
-#include <memory>
-
 namespace {
 
-constexpr int32_t kStaticDefaultStart = 0x1FF000;
-
-// The workbook, its flash area (--start, --total) and the adapter.
-struct StaticArea {
-    std::shared_ptr<StaticLayout> pLayout = std::make_shared<StaticLayout>();
-    int32_t nStart = kStaticDefaultStart;
-    int32_t nTotal = 0;
-};
-
-// Loads the workbook and reads --start and --total; an exit code, or -1 to go on.
-int ReadArea(const CliContext& ctx, StaticArea& area)
+// Loads the workbook; false after a usage error.
+bool LoadLayout(const CliContext& ctx, StaticLayout& layout)
 {
     const QString strBook = ctx.args.first();
-    const int rc = area.pLayout->LoadXlsx(strBook);
+    const int rc = layout.LoadXlsx(strBook);
     if (rc != 0)
-        return UsageError(QCoreApplication::translate("xqprog", "文件:%1, 错误码:%2 %3")
-                              .arg(strBook)
-                              .arg(rc)
-                              .arg(area.pLayout->strError));
-    const StaticLayout& layout = *area.pLayout;
-    if (layout.config.start_address != 0xFFFFFFFF)
-        area.nStart = int32_t(layout.config.start_address & 0xFFFFFF);
+        UsageError(QCoreApplication::translate("xqprog", "文件:%1, 错误码:%2 %3").arg(strBook).arg(rc).arg(layout.strError));
+    return rc == 0;
+}
+
+// The record's area from the workbook, --start and --total; false after a usage error.
+bool ReadArea(const CliContext& ctx, const StaticLayout& layout, int32_t& nStart, int32_t& nTotal)
+{
+    nStart = layout.config.start_address != 0xFFFFFFFF ? int32_t(layout.config.start_address & 0xFFFFFF)
+                                                       : kStaticDefaultStart;
     if (ctx.parser.isSet("start")) {
-        int64_t n = 0;
-        const QString strValue = ctx.parser.value("start");
-        if (!ParseHex(strValue, n) || n < 0 || n > 0xFFFFFF)
-            return UsageError(QString("bad start address: %1").arg(strValue));
-        area.nStart = int32_t(n);
+        const QString strRefusal = ImageRules::StartAddress(ctx.parser.value("start"), nStart);
+        if (!strRefusal.isEmpty())
+            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("start"))), false;
     }
-    int64_t nTotal = (layout.nUsedLength + 23) & ~3;
+    int64_t nValue = StaticRules::DefaultTotal(layout.nUsedLength);
     const QString strTotal = ctx.parser.value("total");
-    if (ctx.parser.isSet("total") && !ParseNumber(strTotal, nTotal))
-        return UsageError(QString("bad total size: %1").arg(strTotal));
-    if (nTotal < layout.nReadOnlyLength || nTotal < layout.nUsedLength || nTotal <= kStaticHeaderSize ||
-        nTotal > 262143)
-        return UsageError(QCoreApplication::translate("xqprog", "\"总大小\"设置错误，请重新设置"));
-    area.nTotal = int32_t(nTotal);
-    return -1;
+    if (ctx.parser.isSet("total") && !xq::ParseNumber(strTotal, nValue))
+        return UsageError(QString("bad total size: %1").arg(strTotal)), false;
+    const QString strRefusal = StaticRules::Total(nValue, layout.nReadOnlyLength, layout.nUsedLength);
+    if (!strRefusal.isEmpty())
+        return UsageError(strRefusal), false;
+    nTotal = int32_t(nValue);
+    return true;
 }
 
 // The values read from the chip, one line per item: sheet, item, name, value.
@@ -62,13 +56,24 @@ QString ValueLines(const StaticLayout& layout)
 {
     QString strLines;
     for (const xlsx_sheet& sheet : layout.sheets)
-        for (const xlsx_item& item : sheet.items) {
-            const int nZero = item.currentText.indexOf('\0');
-            const QByteArray value = nZero < 0 ? item.currentText : item.currentText.left(nZero);
+        for (const xlsx_item& item : sheet.items)
             strLines += QString("%1\t%2\t%3\t%4\n")
-                            .arg(sheet.strName, item.strName, item.cells.strDisplayName, QString::fromUtf8(value));
-        }
+                            .arg(sheet.strName, item.strName, item.cells.strDisplayName,
+                                 QString::fromUtf8(xq::CutAtNul(item.currentText)));
     return strLines;
+}
+
+// The same values as a JSON object: sheet name to item name to value.
+QJsonObject ValueObject(const StaticLayout& layout)
+{
+    QJsonObject values;
+    for (const xlsx_sheet& sheet : layout.sheets) {
+        QJsonObject items;
+        for (const xlsx_item& item : sheet.items)
+            items[item.strName] = QString::fromUtf8(xq::CutAtNul(item.currentText));
+        values[sheet.strName] = items;
+    }
+    return values;
 }
 
 // Cuts a UTF-8 text to at most nBytes, at a whole character.
@@ -159,19 +164,16 @@ int CmdStaticTemplate(CliContext& ctx)
 
 int CmdStaticRead(CliContext& ctx)
 {
-    StaticArea area;
-    const int nExit = ReadArea(ctx, area);
-    if (nExit >= 0)
-        return nExit;
+    StaticLayout layout;
+    StaticReadRequest request;
+    if (!LoadLayout(ctx, layout) || !ReadArea(ctx, layout, request.nStart, request.nTotal))
+        return kExitUsage;
     if (ctx.targets.size() != 1)
         return UsageError("static read runs on one interface");
-    return RunJobs(ctx, ctx.targets, [&area](SpiFlashCtrl& ctrl, Job& job) {
-        StaticLayout& layout = *area.pLayout;
+    request.nLayoutLength = layout.nUsedLength;
+    return RunJobs(ctx, "static read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
         Worker worker;
         worker.pSpiCtrl = &ctrl;
-        worker.nStartAddr = area.nStart;
-        worker.nTotalSize = area.nTotal;
-        worker.nLayoutLength = layout.nUsedLength;
         worker.nNotFoundPauseMs = 0;
         job.Attach(&worker);
         bool bOk = false;
@@ -180,24 +182,26 @@ int CmdStaticRead(CliContext& ctx)
                 layout.ShowDeviceValues();
         }, Qt::DirectConnection);
         QObject::connect(&worker, &Worker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
-        worker.OnRead();
-        if (bOk)
+        worker.OnRead(request);
+        job.Report().strFile = QFileInfo(ctx.args.first()).absoluteFilePath();
+        if (bOk) {
             job.Print(ValueLines(layout));
+            job.JsonExtra()["values"] = ValueObject(layout);
+        }
         return bOk;
     });
 }
 
 int CmdStaticWrite(CliContext& ctx)
 {
-    StaticArea area;
-    const int nExit = ReadArea(ctx, area);
-    if (nExit >= 0)
-        return nExit;
-    StaticLayout& layout = *area.pLayout;
+    StaticLayout layout;
+    StaticWriteRequest request;
+    if (!LoadLayout(ctx, layout) || !ReadArea(ctx, layout, request.nStart, request.nTotal))
+        return kExitUsage;
     const QString strValues = ctx.parser.isSet("values") ? ctx.parser.value("values") : QString("default");
     if (strValues != "default" && strValues != "current")
         return UsageError(QString("bad --values: %1").arg(strValues));
-    const bool bCurrent = strValues == "current";
+    request.bCurrent = strValues == "current";
     QList<const xlsx_item*> given;
     for (const QString& strSet : ctx.parser.values("set")) {
         const int nEq = strSet.indexOf('=');
@@ -210,7 +214,7 @@ int CmdStaticWrite(CliContext& ctx)
         layout.TakeValue(*pItem, strValue);
         given << pItem;
     }
-    if (bCurrent && !ctx.parser.isSet("force")) {
+    if (request.bCurrent && !ctx.parser.isSet("force")) {
         // Current values come only from --set here: an item left out would
         // be written with a value nobody chose for this chip.
         QStringList missing;
@@ -223,21 +227,18 @@ int CmdStaticWrite(CliContext& ctx)
                                       "to write their default values)")
                                   .arg(missing.join(", ")));
     }
-    QByteArray record = layout.GetStaticData(bCurrent);
-    if (record.isEmpty())
+    request.record = layout.GetStaticData(request.bCurrent);
+    if (request.record.isEmpty())
         return UsageError(QCoreApplication::translate("xqprog", "写入参数错误"));
-    reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = uint32_t(area.nTotal);
-    return RunJobs(ctx, ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
+    reinterpret_cast<static_data_hdr*>(request.record.data())->nTotalSize = uint32_t(request.nTotal);
+    request.strWorkbook = QFileInfo(ctx.args.first()).absoluteFilePath();
+    return RunJobs(ctx, "static write", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
         Worker worker;
         worker.pSpiCtrl = &ctrl;
-        worker.nStartAddr = area.nStart;
-        worker.nTotalSize = area.nTotal;
-        worker.bCurrent = bCurrent ? 1 : 0;
-        worker.SetRecord(record);
         job.Attach(&worker);
         bool bOk = false;
         QObject::connect(&worker, &Worker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
-        worker.OnWrite();
+        worker.OnWrite(request);
         return bOk;
     });
 }

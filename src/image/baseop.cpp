@@ -6,6 +6,7 @@
 #include "ui_baseop.h"
 
 #include <application.h>
+#include <flashrules.h>
 #include <messagebox.h>
 
 #include <QButtonGroup>
@@ -26,7 +27,6 @@
 namespace {
 constexpr int kOptionHeight = 130;
 constexpr int kDirHeight = 400;
-constexpr int kMaxBytes = 2097152;  // 0x200000: the largest flash of the family
 constexpr uint kSeqShownAsOne = 0xFFFFFFFFu;
 
 // The browser's default root: the user's download folder, or home without one.
@@ -52,10 +52,10 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     ui->cmbDownOptions->addItems({tr("全擦除"), tr("按文件大小擦除"), tr("按指定大小擦除")});
     ui->cmbDownOptions->setCurrentIndex(kEraseByFile);
 
-    const QString strRange = QString("1 ~ %1").arg(kMaxBytes);
-    ui->editReadBytes->setValidator(new QIntValidator(1, kMaxBytes, this));
+    const QString strRange = QString("1 ~ %1").arg(xq::kMaxFlashSize);
+    ui->editReadBytes->setValidator(new QIntValidator(1, int(xq::kMaxFlashSize), this));
     ui->editReadBytes->setToolTip(strRange);
-    ui->editEraseBytes->setValidator(new QIntValidator(1, kMaxBytes, this));
+    ui->editEraseBytes->setValidator(new QIntValidator(1, int(xq::kMaxFlashSize), this));
     ui->editEraseBytes->setToolTip(strRange);
     ui->editEraseBytes->hide();
     ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
@@ -83,8 +83,9 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     m_pWorker = new BaseWorker;
     m_pThread = new QThread;
     m_pWorker->moveToThread(m_pThread);
-    connect(this, &BaseOp::startWrite, m_pWorker, &BaseWorker::OnWrite);
-    connect(this, &BaseOp::startRead, m_pWorker, &BaseWorker::OnRead);
+    connect(this, &BaseOp::startImageWrite, m_pWorker, &BaseWorker::OnWrite);
+    connect(this, &BaseOp::startImageRead, m_pWorker, &BaseWorker::OnRead);
+    connect(m_pWorker, &BaseWorker::report, this, &BaseOp::report);
     connect(m_pWorker, &BaseWorker::finish, this, &BaseOp::finish);
     connect(m_pWorker, &BaseWorker::log, this, &BaseOp::log);
     connect(m_pWorker, &BaseWorker::progress, this, &BaseOp::progress);
@@ -189,77 +190,48 @@ void BaseOp::Write()
     const qint64 nImageSize = (!strImage.isEmpty() && imageInfo.isFile()) ? imageInfo.size() : 0;
     if (!StartAddressAccepted(xq::kOptWrite))
         return;
-    const int32_t nStart = StartAddress();
-    m_pWorker->bProtect = ui->chkProtect->isChecked();
+    ImageWriteRequest request;
+    request.nStart = StartAddress();
+    request.bProtect = ui->chkProtect->isChecked();
 
-    auto askEraseOnly = [this] {
-        return msgbox::Question(this, tr("请确认"), tr("当前未选择文件\n确定仅擦除FLAHS？")) == QMessageBox::Yes;
-    };
-    int32_t nErase = 0;
-    switch (nMode) {
-    case kEraseByFile:
-        if (nImageSize == 0) {
-            msgbox::Warning(this, tr("告警"), tr("请选择一个文件进行烧写"));
-            emit finish(xq::kOptWrite, true);
-            return;
-        }
-        nErase = int32_t(nImageSize);
-        break;
-    case kEraseBySize: {
-        bool bOk = false;
-        nErase = ui->editEraseBytes->text().toInt(&bOk, 10);
-        if (!bOk || !ui->editEraseBytes->hasAcceptableInput() || nErase <= 0 || nErase < nImageSize) {
-            msgbox::Warning(this, tr("告警"), tr("请输入正确擦除大小"));
-            emit finish(xq::kOptWrite, true);
-            return;
-        }
-        if (nImageSize == 0 && !askEraseOnly()) {
-            emit finish(xq::kOptWrite, true);
-            return;
-        }
-        break;
-    }
-    case kEraseWhole:
-        if (nImageSize == 0 && !askEraseOnly()) {
-            emit finish(xq::kOptWrite, true);
-            return;
-        }
-        nErase = xq::kWholeChip;
-        break;
-    default:
+    // The rule also refuses what the box's validator does not accept whole.
+    const QString strRefusal = ImageRules::EraseCount(nMode, nImageSize, ui->editEraseBytes->text(), request.nEraseBytes);
+    if (!strRefusal.isEmpty()) {
+        msgbox::Warning(this, tr("告警"), strRefusal);
         emit finish(xq::kOptWrite, true);
         return;
     }
-    if (nImageSize > kMaxBytes) {
-        msgbox::Warning(this, tr("告警"), tr("烧写文件大小大于Flash容量"));
+    if (nImageSize == 0 &&
+        msgbox::Question(this, tr("请确认"), tr("当前未选择文件\n确定仅擦除FLAHS？")) != QMessageBox::Yes) {
+        emit finish(xq::kOptWrite, true);
+        return;
+    }
+    const QString strTooLarge = ImageRules::ImageSize(nImageSize);
+    if (!strTooLarge.isEmpty()) {
+        msgbox::Warning(this, tr("告警"), strTooLarge);
         emit log(tr("烧写文件%1大于Flash容量").arg(strImage));
         emit finish(xq::kOptWrite, true);
         return;
     }
 
-    m_pWorker->bSeqId = ui->chkSeqId->isChecked();
-    m_pWorker->nSeqId = GetSeqId();
-    m_pWorker->nStartAddr = nStart;
-    m_pWorker->nEraseBytes = nErase;
-    m_pWorker->SetImage(nullptr, 0);
-
+    request.bSerial = ui->chkSeqId->isChecked();
+    request.nSerial = GetSeqId();
     if (nImageSize > 0) {
         // A checked image that cannot be read whole is refused here: it must
         // never turn into an erase-only run that reports success.
         QFile file(strImage);
-        auto* pData = new uint8_t[size_t(nImageSize)]();
-        const bool bRead = file.open(QIODevice::ReadOnly) &&
-                           file.read(reinterpret_cast<char*>(pData), nImageSize) == nImageSize;
-        if (!bRead) {
-            delete[] pData;
+        if (file.open(QIODevice::ReadOnly))
+            request.image = file.read(nImageSize);
+        if (request.image.size() != nImageSize) {
             msgbox::Warning(this, tr("告警"), tr("无法读取镜像文件\n%1").arg(strImage));
             emit log(tr("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
             emit finish(xq::kOptWrite, true);
             return;
         }
+        request.strImage = strImage;
         emit log(tr("准备烧写%1文件").arg(strImage));
-        m_pWorker->SetImage(pData, int32_t(nImageSize));
     }
+    emit startImageWrite(request);
     emit startWrite();
 }
 
@@ -267,13 +239,14 @@ void BaseOp::Read()
 {
     if (!StartAddressAccepted(xq::kOptRead))
         return;
-    const int32_t nStart = StartAddress();
-    int32_t nLength = xq::kWholeChip;
+    ImageReadRequest request;
+    request.nStart = StartAddress();
+    request.nLength = xq::kWholeChip;
     if (ui->radioReadByte->isChecked()) {
-        // 9999999 fits the box's seven characters but not its 1 ~ 2097152.
-        nLength = ui->editReadBytes->text().toInt();
-        if (!ui->editReadBytes->hasAcceptableInput() || nLength <= 0) {
-            msgbox::Warning(this, tr("告警"), tr("请正确填写读取大小"));
+        // 9999999 fits the box's seven characters but not the rule's 1 ~ 2097152.
+        const QString strRefusal = ImageRules::ReadLength(ui->editReadBytes->text(), request.nLength);
+        if (!strRefusal.isEmpty()) {
+            msgbox::Warning(this, tr("告警"), strRefusal);
             emit finish(xq::kOptRead, true);
             return;
         }
@@ -286,11 +259,10 @@ void BaseOp::Read()
         return;
     }
     m_strLastSaveDir = QFileInfo(strFile).absolutePath();
-    m_pWorker->bSeqId = ui->chkSeqId->isChecked();
-    m_pWorker->nReadBytes = nLength;
-    m_pWorker->nStartAddr = nStart;
-    m_pWorker->strSaveFile = strFile;
+    request.bSerial = ui->chkSeqId->isChecked();
+    request.strSaveFile = strFile;
     emit log(tr("准备读取Flash并保存到:%1").arg(strFile));
+    emit startImageRead(request);
     emit startRead();
 }
 

@@ -2,6 +2,7 @@
 // firmware browser whose checked file is the image a write programs.
 #pragma once
 
+#include <imagerequest.h>
 #include <tabwidgetinf.h>
 
 #include <QString>
@@ -38,6 +39,11 @@ public:
     // Shows a directory in the browser (as the path box does).
     void ShowDirectory(const QString& strDir);
 
+signals:
+    // The requests the tab hands to its worker.
+    void startImageWrite(const ImageWriteRequest& request);
+    void startImageRead(const ImageReadRequest& request);
+
 public slots:
     void winStateChanged(Qt::WindowStates state) override;
 
@@ -72,8 +78,3 @@ private:
     QThread* m_pThread = nullptr;
     QString m_strLastSaveDir;
 };
-
-// Erase modes of the write options.
-constexpr int kEraseWhole = 0;
-constexpr int kEraseByFile = 1;
-constexpr int kEraseBySize = 2;

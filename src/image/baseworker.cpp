@@ -1,11 +1,11 @@
 #include "baseworker.h"
 
+#include <deviceinfo.h>
+#include <flashrules.h>
 #include <results.h>
 #include <spiflashctrl.h>
 
 #include <QSaveFile>
-
-#include <vector>
 
 namespace {
 constexpr int32_t kEncryptedMinSize = 0x3000;   // an encrypted image is longer than this
@@ -14,37 +14,18 @@ constexpr uint8_t kEncryptedMarker = 2;
 constexpr uint8_t kProtectAll = 0x9C;
 // Stops a run before the chip is touched any further; already logged.
 constexpr int kStopped = -10000;
+
+const uint8_t* ImageBytes(const ImageWriteRequest& request)
+{
+    return reinterpret_cast<const uint8_t*>(request.image.constData());
+}
 }  // namespace
 
-BaseWorker::BaseWorker(QObject* pParent) : QObject(pParent) {}
-
-BaseWorker::~BaseWorker()
+BaseWorker::BaseWorker(QObject* pParent) : QObject(pParent)
 {
-    FreeImage();
-}
-
-void BaseWorker::SetImage(uint8_t* pData, int32_t nSize)
-{
-    FreeImage();
-    pFileData = pData;
-    nFileSize = nSize;
-}
-
-void BaseWorker::SetSharedImage(const QByteArray& image)
-{
-    FreeImage();
-    m_sharedImage = image;
-    // The sequence never writes into the image: it only programs and compares it.
-    pFileData = reinterpret_cast<uint8_t*>(const_cast<char*>(m_sharedImage.constData()));
-    nFileSize = int32_t(m_sharedImage.size());
-}
-
-void BaseWorker::FreeImage()
-{
-    if (m_sharedImage.isNull())
-        delete[] pFileData;
-    m_sharedImage = QByteArray();
-    pFileData = nullptr;
+    qRegisterMetaType<ImageWriteRequest>();
+    qRegisterMetaType<ImageReadRequest>();
+    qRegisterMetaType<OperationReport>();
 }
 
 bool BaseWorker::IsEncryptedImage(const uint8_t* pData, int32_t nSize)
@@ -74,54 +55,71 @@ void BaseWorker::ReportError(int rc)
         emit log(xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
 }
 
-void BaseWorker::OnWrite()
+void BaseWorker::OnWrite(const ImageWriteRequest& request)
 {
     m_bFlashChanged = false;
-    const int rc = RunWrite();
+    OperationReport record;
+    record.strOperation = request.image.isEmpty() ? "erase" : "write";
+    record.strImage = request.strImage;
+    record.nStart = request.nStart;
+    record.nSize = request.image.isEmpty() ? request.nEraseBytes : request.image.size();
+    if (!request.image.isEmpty())
+        record.SetData(request.image);
+    const int rc = RunWrite(request, record);
     ReportError(rc);
     if (rc == xq::kErrStopped)
         emit log(m_bFlashChanged ? tr("芯片上的数据不完整，请重新烧写") : tr("芯片未被改动"));
-    FreeImage();
+    if (record.eResult != OperationReport::kResultRefused)
+        record.SetResult(rc == 0, rc, rc == 0 ? record.strMessage : xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
+    emit report(record);
     emit finish(xq::kOptWrite, rc == 0);
 }
 
-int BaseWorker::RunWrite()
+int BaseWorker::RunWrite(const ImageWriteRequest& request, OperationReport& record)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    const bool bImage = pFileData && nFileSize > 0;
+    const bool bImage = !request.image.isEmpty();
 
     emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(false) == 0 ? tr("成功") : tr("失败")));
-    int rc = CheckImageFits(bImage);
+    int rc = CheckImageFits(request, record);
     if (rc == xq::kOk)
-        rc = EraseForWrite(bImage ? 24 : 99);
+        rc = EraseForWrite(request, record, bImage ? 24 : 99);
     if (rc == xq::kOk && bImage)
-        rc = ProgramImage();
+        rc = ProgramImage(request, record);
     if (rc != xq::kOk)
         return rc;
-    if (bSeqId)
-        rc = WriteSerialNumber();
+    if (request.bSerial)
+        rc = WriteSerialNumber(request, record);
     emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(true) == 0 ? tr("成功") : tr("失败")));
     emit progress(100);
     return rc;
 }
 
-int BaseWorker::CheckImageFits(bool bImage)
+// Reads the identification (with the flash's unique id for the record) and
+// refuses an image that would run past the end of the flash.
+int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport& record)
 {
     FlashInfo info;
-    const bool bInfoOk = pSpiCtrl->ReadFlashInfo(&info) == 0 && info.nTotalSize >= kMinFlashSize &&
-                         info.nTotalSize <= kMaxFlashSize;
+    const int nInfo = pSpiCtrl->ReadFlashInfo(&info);
+    if (nInfo == 0)
+        DescribeFlash(info, record);
+    const bool bInfoOk = nInfo == 0 && xq::FlashSizeKnown(info.nTotalSize);
     if (!bInfoOk) {
         emit log(tr("Flash 信息读取失败"));
-    } else if (bImage && int64_t(nStartAddr) + nFileSize > int64_t(info.nTotalSize)) {
+    } else if (!request.image.isEmpty() && !xq::RangeInFlash(request.nStart, request.image.size(), info.nTotalSize)) {
         // The flash ignores the high address bits: an image that does not
         // fit would wrap around and overwrite its own head.
-        emit log(tr("烧写文件大小大于Flash容量"));
+        const QString strLine = tr("烧写文件大小大于Flash容量");
+        emit log(strLine);
+        record.Refuse(xq::kErrBadArgument, strLine);
         return kStopped;
     }
+    if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
+        record.nSize = info.nTotalSize;
     return xq::kOk;
 }
 
-int BaseWorker::EraseForWrite(int nEraseSpan)
+int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     emit log(tr("正在擦除"));
@@ -133,140 +131,169 @@ int BaseWorker::EraseForWrite(int nEraseSpan)
 
     // The erase starts at the start address rounded down to its sector, so
     // it covers the sector offset as well: the whole image lies in erased flash.
-    const int32_t nSectorOffset = nStartAddr & 0xFFF;
-    const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + nSectorOffset : nEraseBytes;
+    const int32_t nStartAddr = request.nStart;
+    const int32_t nEraseBytes = request.nEraseBytes;
+    const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + xq::SectorOffset(nStartAddr) : nEraseBytes;
     m_bFlashChanged = true;
-    const int rc = ctrl.EraseFlash(nStartAddr & ~0xFFF, nEraseCount,
+    const int rc = ctrl.EraseFlash(xq::SectorBase(nStartAddr), nEraseCount,
                                    [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
     if (rc != 0)
         return rc;
-    emit log(tr("擦除完成"));
+    record.strMessage = tr("擦除完成");
+    emit log(record.strMessage);
     emit progress(nEraseSpan + 1);
     return xq::kOk;
 }
 
-int BaseWorker::ProgramImage()
+// Programs the image (plainly, or encrypted when it asks for it), verifies a
+// plain one with sector repair, and protects the flash when asked.
+int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& record)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    const bool bEncrypted = IsEncryptedImage(pFileData, nFileSize);
-    int rc;
+    const uint8_t* pData = ImageBytes(request);
+    const int32_t nSize = request.image.size();
+    const int32_t nStartAddr = request.nStart;
+    const bool bEncrypted = IsEncryptedImage(pData, nSize);
+    int rc = 0;
     if (bEncrypted) {
         emit log(tr("正在加密烧写镜像..."));
-        rc = ctrl.ProgramFlashEncrypted(nStartAddr, pFileData, nFileSize, false,
-                                        [&](int p) { emit progress(75 * p / 100 + 25); });
+        rc = ctrl.ProgramFlashEncrypted(nStartAddr, pData, nSize, false, [&](int p) { emit progress(75 * p / 100 + 25); });
     } else {
         emit log(tr("正在烧写镜像..."));
         ctrl.SetMode(1);
-        rc = ctrl.ProgramFlash(nStartAddr, pFileData, nFileSize, false,
-                               [&](int p) { emit progress(65 * p / 100 + 25); });
+        rc = ctrl.ProgramFlash(nStartAddr, pData, nSize, false, [&](int p) { emit progress(65 * p / 100 + 25); });
     }
     emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
     if (rc != 0)
         return rc;
-
     if (bEncrypted) {
         emit progress(99);
+        record.strMessage = tr("烧写成功");
     } else {
         emit progress(89);
         emit log(tr("正在校验..."));
-        rc = ctrl.VerifyFlash(pFileData, nFileSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
+        rc = ctrl.VerifyFlash(pData, nSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
         if (rc != 0) {
             emit log(tr("校验失败，请重新烧写"));
             return rc;
         }
-        emit log(tr("校验成功"));
+        record.strMessage = tr("校验成功");
+        emit log(record.strMessage);
     }
-    if (bProtect) {
+    if (request.bProtect) {
         ctrl.WriteStatus(kProtectAll);
         emit log(tr("FLASH已写保护"));
     }
     return xq::kOk;
 }
 
-int BaseWorker::WriteSerialNumber()
+// Stamps the request's serial number (or the counter's) into the security
+// registers and announces the next one.
+int BaseWorker::WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record)
 {
-    if (takeSerial && !takeSerial(nSeqId)) {
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
+    uint32_t nSerial = request.nSerial;
+    if (takeSerial && !takeSerial(nSerial)) {
         emit log(tr("序列号写入失败"));
         return xq::kErrFileAccess;
     }
-    uint8_t record[kSerialLength];
-    SerialRecord(nSeqId, record);
-    int rc = pSpiCtrl->EraseSecurity(kSerialEraseOffset, kSerialEraseLength);
+    uint8_t serial[kSerialLength];
+    SerialRecord(nSerial, serial);
+    int rc = ctrl.EraseSecurity(kSerialEraseOffset, kSerialEraseLength);
     if (rc == 0)
-        rc = pSpiCtrl->ProgramSecurity(kSerialOffset, record, kSerialLength);
+        rc = ctrl.ProgramSecurity(kSerialOffset, serial, kSerialLength);
     if (rc != 0) {
         emit log(tr("序列号写入失败"));
-    } else {
-        emit log(SeqLine(tr("写入序列号:"), nSeqId));
-        ++nSeqId;
-        emit seqId(nSeqId);
+        return rc;
     }
+    emit log(SeqLine(tr("写入序列号:"), nSerial));
+    record.bSerial = true;
+    record.nSerial = nSerial;
+    emit seqId(nSerial + 1);
     return rc;
 }
 
-void BaseWorker::OnRead()
+void BaseWorker::OnRead(const ImageReadRequest& request)
+{
+    OperationReport record;
+    record.strOperation = "read";
+    record.strFile = request.strSaveFile;
+    record.nStart = request.nStart;
+    const int rc = RunRead(request, record);
+    const bool bOk = rc == 0;
+    if (record.eResult != OperationReport::kResultRefused)
+        record.SetResult(bOk, rc, bOk || !record.strMessage.isEmpty() ? record.strMessage : xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
+    emit report(record);
+    emit finish(xq::kOptRead, bOk);
+}
+
+int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
+    const int32_t nStartAddr = request.nStart;
     emit log(tr("开始读取Flash"));
     emit progress(1);
 
-    int32_t nLength = nReadBytes;
+    int32_t nLength = request.nLength;
     FlashInfo info;
     const int nInfo = ctrl.ReadFlashInfo(&info);
+    if (nInfo == 0)
+        DescribeFlash(info, record);
     if (nInfo != 0 && nInfo != xq::kErrFlashBusyAtStart) {
         // No flash answers behind the chip, or the adapter failed: reading
         // would save a file of zeros and call it a success.
-        emit log(tr("Flash 信息读取失败，Flash无应答"));
+        record.strMessage = tr("Flash 信息读取失败，Flash无应答");
+        emit log(record.strMessage);
         ReportError(nInfo);
-        emit finish(xq::kOptRead, false);
-        return;
+        return nInfo;
     }
     if (nLength == xq::kWholeChip) {
         // Whole chip: from the start address to the end of the flash.
         const int64_t nLeft = int64_t(info.nTotalSize) - nStartAddr;
-        if (nInfo != 0 || info.nTotalSize < kMinFlashSize || info.nTotalSize > kMaxFlashSize || nLeft <= 0) {
-            emit log(tr("Flash 信息读取失败，无法确定整片读取的长度"));
-            emit finish(xq::kOptRead, false);
-            return;
+        if (nInfo != 0 || !xq::FlashSizeKnown(info.nTotalSize) || nLeft <= 0) {
+            record.strMessage = tr("Flash 信息读取失败，无法确定整片读取的长度");
+            emit log(record.strMessage);
+            return xq::kErrBadArgument;
         }
         nLength = int32_t(nLeft);
     }
+    record.nSize = nLength;
     if (nLength <= 0 || nStartAddr < 0) {
-        emit log(tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
-        emit finish(xq::kOptRead, false);
-        return;
+        record.Refuse(xq::kErrBadArgument, tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
+        emit log(record.strMessage);
+        return xq::kErrBadArgument;
     }
 
-    std::vector<uint8_t> buffer(size_t(nLength), 0);
-    int rc = ctrl.ReadFlashData(buffer.data(), nLength, nStartAddr, [&](int p) { emit progress(95 * p / 100 + 1); });
-    bool bOk = false;
+    QByteArray data(nLength, '\0');
+    int rc = ctrl.ReadFlashData(reinterpret_cast<uint8_t*>(data.data()), nLength, nStartAddr,
+                                [&](int p) { emit progress(95 * p / 100 + 1); });
     if (rc == 0) {
         emit progress(96);
         emit log(tr("完成读取Flash，准备存储成文件"));
         // Written to a temporary file that replaces the target only when
         // complete: a failed save never destroys an earlier file.
-        QSaveFile file(strSaveFile);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(reinterpret_cast<const char*>(buffer.data()), nLength) != nLength || !file.commit()) {
+        QSaveFile file(request.strSaveFile);
+        if (!file.open(QIODevice::WriteOnly) || file.write(data) != nLength || !file.commit()) {
             rc = xq::kErrFileAccess;
         } else {
             emit progress(100);
             emit log(tr("文件存储成功"));
-            bOk = true;
+            record.SetData(data);
         }
     }
-    if (bOk && bSeqId) {
-        uint8_t record[kSerialLength] = {};
-        rc = ctrl.ReadSecurity(record, kSerialLength, kSerialOffset);
+    if (rc == 0 && request.bSerial) {
+        uint8_t serial[kSerialLength] = {};
+        rc = ctrl.ReadSecurity(serial, kSerialLength, kSerialOffset);
         if (rc == 0) {
-            nSeqId = (uint32_t(record[12]) << 24) | (uint32_t(record[13]) << 16) | (uint32_t(record[14]) << 8) |
-                     record[15];
-            emit seqId(nSeqId);
-            emit log(SeqLine(tr("当前序列号:"), nSeqId));
-        } else {
-            bOk = false;
+            record.bSerial = true;
+            record.nSerial = (uint32_t(serial[12]) << 24) | (uint32_t(serial[13]) << 16) |
+                             (uint32_t(serial[14]) << 8) | serial[15];
+            emit seqId(record.nSerial);
+            emit log(SeqLine(tr("当前序列号:"), record.nSerial));
         }
     }
+    if (rc == 0)
+        record.strMessage = tr("文件存储成功");
     ReportError(rc);
-    emit finish(xq::kOptRead, bOk);
+    return rc;
 }

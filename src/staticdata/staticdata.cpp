@@ -18,9 +18,6 @@
 #include <QSettings>
 #include <QThread>
 
-namespace {
-constexpr int kMaxTotal = 262143;  // 0x3FFFF
-}
 
 StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::StaticData)
 {
@@ -43,16 +40,17 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     connect(ui->action_template, &QAction::triggered, this, &StaticData::ExportTemplateFile);
     connect(ui->action_save_xlsx, &QAction::triggered, this, &StaticData::SaveExcel);
 
-    ui->editTotal->setValidator(new QIntValidator(1, kMaxTotal, this));
-    ui->editTotal->setToolTip(QString("1 ~ %1").arg(kMaxTotal));
+    ui->editTotal->setValidator(new QIntValidator(1, kStaticMaxTotal, this));
+    ui->editTotal->setToolTip(QString("1 ~ %1").arg(kStaticMaxTotal));
     ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
     ui->editStartAddr->setToolTip(tr("建议为4K的整数倍"));
 
     m_pWorker = new Worker;
     m_pThread = new QThread;
     m_pWorker->moveToThread(m_pThread);
-    connect(this, &StaticData::startWrite, m_pWorker, &Worker::OnWrite);
-    connect(this, &StaticData::startRead, m_pWorker, &Worker::OnRead);
+    connect(this, &StaticData::startStaticWrite, m_pWorker, &Worker::OnWrite);
+    connect(this, &StaticData::startStaticRead, m_pWorker, &Worker::OnRead);
+    connect(m_pWorker, &Worker::report, this, &StaticData::report);
     connect(m_pWorker, &Worker::finish, this, &StaticData::finish);
     connect(m_pWorker, &Worker::log, this, &StaticData::log);
     connect(m_pWorker, &Worker::progress, this, &StaticData::progress);
@@ -63,7 +61,7 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
 
     ui->editReadonly->setText(QString::number(0));
     ui->editUsed->setText(QString::number(0));
-    ui->editTotal->setText(QString::number((0 + 23) & ~3));
+    ui->editTotal->setText(QString::number(StaticRules::DefaultTotal(0)));
     ui->editTotal->setFocus();
     ui->editTotal->selectAll();
     m_pThread->start(QThread::InheritPriority);
@@ -126,7 +124,7 @@ void StaticData::ShowLayout()
     SetLocal(layout.config);
     ui->editReadonly->setText(QString::number(layout.nReadOnlyLength));
     ui->editUsed->setText(QString::number(layout.nUsedLength));
-    ui->editTotal->setText(QString::number((layout.nUsedLength + 23) & ~3));
+    ui->editTotal->setText(QString::number(StaticRules::DefaultTotal(layout.nUsedLength)));
     ui->editTotal->setFocus();
     ui->editTotal->selectAll();
 }
@@ -134,7 +132,7 @@ void StaticData::ShowLayout()
 bool StaticData::TotalSizeOk(int nTotal)
 {
     const StaticLayout& layout = ui->tabXlsx->Layout();
-    return nTotal >= layout.nReadOnlyLength && nTotal >= layout.nUsedLength && nTotal > kStaticHeaderSize;
+    return StaticRules::Total(nTotal, layout.nReadOnlyLength, layout.nUsedLength).isEmpty();
 }
 
 void StaticData::RejectTotal()
@@ -157,9 +155,10 @@ bool StaticData::StartAddressOk()
 
 void StaticData::Write()
 {
-    const int nTotal = ui->editTotal->text().toInt();
-    const int nStart = ui->editStartAddr->text().toInt(nullptr, 16);
-    if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(nTotal)) {
+    StaticWriteRequest request;
+    request.nTotal = ui->editTotal->text().toInt();
+    request.nStart = ui->editStartAddr->text().toInt(nullptr, 16);
+    if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(request.nTotal)) {
         RejectTotal();
         emit log(tr("写入参数错误"));
         emit finish(xq::kOptWrite, true);
@@ -170,32 +169,31 @@ void StaticData::Write()
         emit finish(xq::kOptWrite, true);
         return;
     }
-    const bool bCurrent = ui->radioCurrent->isChecked();
-    if (bCurrent && !EmptyCurrentValuesAccepted()) {
+    request.bCurrent = ui->radioCurrent->isChecked();
+    if (request.bCurrent && !EmptyCurrentValuesAccepted()) {
         emit finish(xq::kOptWrite, true);
         return;
     }
-    if (bCurrent)
+    if (request.bCurrent)
         ui->tabXlsx->TakeTableValues();
-    QByteArray record = ui->tabXlsx->GetStaticData(bCurrent);
-    if (record.isEmpty()) {
+    request.record = ui->tabXlsx->GetStaticData(request.bCurrent);
+    if (request.record.isEmpty()) {
         emit log(tr("写入参数错误"));
         emit finish(xq::kOptWrite, true);
         return;
     }
-    m_pWorker->nStartAddr = nStart;
-    m_pWorker->nTotalSize = nTotal;
-    m_pWorker->bCurrent = bCurrent ? 1 : 0;
-    reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = uint32_t(nTotal);
-    m_pWorker->SetRecord(record);
+    reinterpret_cast<static_data_hdr*>(request.record.data())->nTotalSize = uint32_t(request.nTotal);
+    request.strWorkbook = ui->tabXlsx->Layout().strWorkbook;
+    emit startStaticWrite(request);
     emit startWrite();
 }
 
 void StaticData::Read()
 {
-    const int nStart = ui->editStartAddr->text().toInt(nullptr, 16);
-    const int nTotal = ui->editTotal->text().toInt();
-    if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(nTotal)) {
+    StaticReadRequest request;
+    request.nStart = ui->editStartAddr->text().toInt(nullptr, 16);
+    request.nTotal = ui->editTotal->text().toInt();
+    if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(request.nTotal)) {
         RejectTotal();
         emit log(tr("设置错误"));
         emit finish(xq::kOptRead, true);
@@ -206,9 +204,8 @@ void StaticData::Read()
         emit finish(xq::kOptRead, true);
         return;
     }
-    m_pWorker->nStartAddr = nStart;
-    m_pWorker->nTotalSize = nTotal;
-    m_pWorker->nLayoutLength = ui->tabXlsx->Layout().nUsedLength;
+    request.nLayoutLength = ui->tabXlsx->Layout().nUsedLength;
+    emit startStaticRead(request);
     emit startRead();
 }
 

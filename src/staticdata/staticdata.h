@@ -33,6 +33,11 @@ public:
     TabWidgetXlsx* Xlsx() const;
     Worker* GetWorker() const { return m_pWorker; }
 
+signals:
+    // The requests the tab hands to its worker.
+    void startStaticWrite(const StaticWriteRequest& request);
+    void startStaticRead(const StaticReadRequest& request);
+
 public slots:
     void winStateChanged(Qt::WindowStates state) override;
     void SetLocal(xlsx_config xlstCfg);

@@ -1,6 +1,7 @@
 #include "staticlayout.h"
 
 #include <results.h>
+#include <textrules.h>
 #include <xlsxdocument.h>
 
 #include <QCoreApplication>
@@ -74,13 +75,10 @@ double ParseDouble(const QByteArray& piece)
 }
 
 // The value texts of an item: separated by spaces, up to the first zero byte.
-QList<QByteArray> Pieces(QByteArray text)
+QList<QByteArray> Pieces(const QByteArray& text)
 {
-    const int nZero = text.indexOf('\0');
-    if (nZero >= 0)
-        text.truncate(nZero);
     QList<QByteArray> out;
-    for (const QByteArray& piece : text.split(' '))
+    for (const QByteArray& piece : xq::CutAtNul(text).split(' '))
         if (!piece.isEmpty())
             out.append(piece);
     return out;
@@ -295,9 +293,7 @@ QString StaticLayout::RenderValue(const xlsx_item& item, const QString& strForma
     const ValueFormat fmt = FormatFromName(strFormat);
     const int nElement = 1 << item.nShift;
     if (fmt == kFmtString) {
-        const QByteArray bytes = item.current.left(item.nCount);
-        const int nZero = bytes.indexOf('\0');
-        return QString::fromUtf8(nZero < 0 ? bytes : bytes.left(nZero));
+        return QString::fromUtf8(xq::CutAtNul(item.current.left(item.nCount)));
     }
     QStringList parts;
     for (int i = 0; i < item.nCount && (i + 1) * nElement <= item.current.size(); ++i) {

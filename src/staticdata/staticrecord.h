@@ -3,6 +3,8 @@
 // 0xF5F5F5F5, no reflection, no final XOR) over the data bytes.
 #pragma once
 
+#include <staticrequest.h>
+
 #include <cstdint>
 
 #pragma pack(push, 1)
@@ -18,7 +20,6 @@ struct static_data_hdr {
 static_assert(sizeof(static_data_hdr) == 20, "the record header is 20 bytes");
 
 constexpr uint16_t kStaticMagic = 0x5158;  // "XQ" read little-endian
-constexpr int kStaticHeaderSize = 20;
 constexpr uint32_t kCrcPolynomial = 0x04C11DB7;
 constexpr uint32_t kCrcInitial = 0xF5F5F5F5;
 constexpr int32_t kStaticSector = 4096;

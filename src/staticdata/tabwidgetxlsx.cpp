@@ -1,6 +1,7 @@
 #include "tabwidgetxlsx.h"
 
 #include <messagebox.h>
+#include <textrules.h>
 
 #include <QHeaderView>
 #include <QSignalBlocker>
@@ -93,8 +94,7 @@ void TabWidgetXlsx::ShowDeviceValues()
             const xlsx_item& item = sheet.items[r];
             if (item.nCount == 0 || item.current.isEmpty() || item.currentText.isNull())
                 continue;
-            const int nZero = item.currentText.indexOf('\0');
-            pTable->item(r, kColDevice)->setText(QString::fromUtf8(nZero < 0 ? item.currentText : item.currentText.left(nZero)));
+            pTable->item(r, kColDevice)->setText(QString::fromUtf8(xq::CutAtNul(item.currentText)));
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "staticlayout.h"
 
+#include <textrules.h>
 #include <workbookwriter.h>
 
 namespace {
@@ -48,8 +49,7 @@ bool SaveLayoutWorkbook(const StaticLayout& layout, const xlsx_config& config, c
             const LayoutCells& c = item.cells;
             // The device value, where the item has one, becomes the default;
             // an empty device cell keeps the workbook's default.
-            const int nZero = item.currentText.indexOf('\0');
-            QString strValue = QString::fromUtf8(nZero < 0 ? item.currentText : item.currentText.left(nZero));
+            QString strValue = QString::fromUtf8(xq::CutAtNul(item.currentText));
             if (strValue.isEmpty())
                 strValue = c.strDefault;
             data.rows.append({nIndex++, item.strName, c.strDisplayName, c.strType, int(item.nCount), c.format,

@@ -1,71 +1,68 @@
 #include "worker.h"
 
+#include <deviceinfo.h>
+#include <flashrules.h>
 #include <results.h>
 #include <spiflashctrl.h>
 
 #include <QThread>
 
-#include <cstring>
 #include <vector>
 
-Worker::Worker(QObject* pParent) : QObject(pParent) {}
+namespace {
+// Stops a write before the chip is touched; already logged and reported.
+constexpr int kRefused = -10000;
 
-Worker::~Worker()
+const static_data_hdr& RecordHeader(const StaticWriteRequest& request)
 {
-    FreeRecord();
+    return *reinterpret_cast<const static_data_hdr*>(request.record.constData());
+}
+}  // namespace
+
+Worker::Worker(QObject* pParent) : QObject(pParent)
+{
+    qRegisterMetaType<StaticWriteRequest>();
+    qRegisterMetaType<StaticReadRequest>();
+    qRegisterMetaType<OperationReport>();
 }
 
-void Worker::FreeRecord()
-{
-    delete[] reinterpret_cast<uint8_t*>(pStaticData);
-    pStaticData = nullptr;
-}
-
-void Worker::SetRecord(const QByteArray& record)
-{
-    FreeRecord();
-    auto* pBytes = new uint8_t[size_t(record.size())];
-    std::memcpy(pBytes, record.constData(), size_t(record.size()));
-    pStaticData = reinterpret_cast<static_data_hdr*>(pBytes);
-}
-
-bool Worker::AreaInsideFlash(SpiFlashCtrl& ctrl, int32_t nEraseStart, int64_t nEraseLength)
+QString Worker::AreaOutsideFlash(const FlashInfo* pInfo, int32_t nEraseStart, int64_t nEraseLength)
 {
     // The flash ignores the address bits above its size: an erase that runs
     // past the end would go on at address 0, over the firmware. An area
     // named above the flash's size wraps as a whole and stays usable.
-    FlashInfo info;
-    if (ctrl.ReadFlashInfo(&info) != 0 || info.nTotalSize < kMinFlashSize || info.nTotalSize > kMaxFlashSize)
-        return true;  // no size to go by: the read-back after the write decides
-    const int64_t nFrom = nEraseStart & int64_t(info.nTotalSize - 1);
-    if (nFrom + nEraseLength <= int64_t(info.nTotalSize))
-        return true;
-    emit log(tr("静态数据区超出Flash容量: 0x%1 + %2 字节, Flash %3 字节")
-                 .arg(nEraseStart, 0, 16)
-                 .arg(nEraseLength)
-                 .arg(info.nTotalSize));
-    return false;
+    if (!pInfo || !xq::FlashSizeKnown(pInfo->nTotalSize))
+        return QString();  // no size to go by: the read-back after the write decides
+    const int64_t nFrom = nEraseStart & int64_t(pInfo->nTotalSize - 1);
+    if (xq::RangeInFlash(nFrom, nEraseLength, pInfo->nTotalSize))
+        return QString();
+    return tr("静态数据区超出Flash容量: 0x%1 + %2 字节, Flash %3 字节")
+        .arg(nEraseStart, 0, 16)
+        .arg(nEraseLength)
+        .arg(pInfo->nTotalSize);
 }
 
-int32_t Worker::FindWriteOffset()
+int32_t Worker::FindWriteOffset(const StaticWriteRequest& request)
 {
     emit log(tr("查找静态数据标识..."));
     emit progress(10);
     int32_t nOffset = 0;
-    pSpiCtrl->SearchHeader(nStartAddr, nTotalSize, &nOffset);
+    pSpiCtrl->SearchHeader(request.nStart, request.nTotal, &nOffset);
     if (nOffset == xq::kNotFound) {
         emit log(tr("未找到静态数据标识!"));
-        emit log(tr("准备写入%1静态数据...").arg(bCurrent ? tr("当前") : tr("默认")));
+        emit log(tr("准备写入%1静态数据...").arg(request.bCurrent ? tr("当前") : tr("默认")));
     } else {
         emit log(tr("找到静态数据标识"));
     }
-    return RecordWriteOffset(nOffset, int32_t(pStaticData->nUsedLength));
+    return RecordWriteOffset(nOffset, int32_t(RecordHeader(request).nUsedLength));
 }
 
-int Worker::WriteRecord(int32_t nEraseStart, int32_t nEraseLength, int32_t nWriteOffset)
+int Worker::WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, int32_t nEraseLength,
+                        int32_t nWriteOffset)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    const int nRecord = int(pStaticData->nUsedLength) + kStaticHeaderSize;
+    const auto* pRecord = reinterpret_cast<const uint8_t*>(request.record.constData());
+    const int nRecord = int(RecordHeader(request).nUsedLength) + kStaticHeaderSize;
     emit progress(30);
     emit log(tr("擦除原有静态数据..."));
     int rc = ctrl.EraseFlash(nEraseStart, nEraseLength, [this](int p) { emit progress(30 + p * 40 / 100); });
@@ -74,100 +71,134 @@ int Worker::WriteRecord(int32_t nEraseStart, int32_t nEraseLength, int32_t nWrit
     emit log(tr("擦除完成"));
     emit progress(70);
     emit log(tr("写入静态数据..."));
-    rc = ctrl.ProgramFlash(nStartAddr + nWriteOffset, reinterpret_cast<const uint8_t*>(pStaticData), nRecord, true,
+    rc = ctrl.ProgramFlash(request.nStart + nWriteOffset, pRecord, nRecord, true,
                            [this](int p) { emit progress(70 + p * 30 / 100); });
     if (rc != 0)
         return rc;
     // Read the record back: a flash that did not take it (no flash
     // answering, a dead sector, a lost adapter) must not pass as written.
-    std::vector<uint8_t> expected(reinterpret_cast<const uint8_t*>(pStaticData),
-                                  reinterpret_cast<const uint8_t*>(pStaticData) + nRecord);
+    std::vector<uint8_t> expected(pRecord, pRecord + nRecord);
     SpiFlashCtrl::SwapWords(expected.data(), nRecord);
     std::vector<uint8_t> readBack(size_t(nRecord), 0);
-    rc = ctrl.ReadFlashData(readBack.data(), nRecord, nStartAddr + nWriteOffset);
+    rc = ctrl.ReadFlashData(readBack.data(), nRecord, request.nStart + nWriteOffset);
     if (rc == 0 && readBack != expected)
         rc = xq::kErrRepairFailed;
     return rc;
 }
 
-void Worker::OnWrite()
+void Worker::OnWrite(const StaticWriteRequest& request)
+{
+    OperationReport record;
+    record.strOperation = "static write";
+    record.strFile = request.strWorkbook;
+    record.nStart = request.nStart;
+    record.nSize = request.nTotal;
+    record.SetData(request.record);
+    // The identification, with the flash's unique id for the record.
+    FlashInfo info;
+    const bool bInfo = pSpiCtrl->ReadFlashInfo(&info) == 0;
+    if (bInfo)
+        DescribeFlash(info, record);
+
+    const int rc = RunWrite(request, bInfo ? &info : nullptr, record);
+    if (rc == 0) {
+        record.SetResult(true, rc, tr("写入完成"));
+    } else if (rc != kRefused) {  // a refusal is logged and reported already
+        record.SetResult(false, rc, xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
+        emit log(record.strMessage);
+        if (rc == xq::kErrStopped)
+            emit log(tr("静态数据区的数据不完整，请重新写入"));
+    }
+    emit report(record);
+    emit finish(xq::kOptWrite, rc == 0);
+}
+
+int Worker::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    const int32_t nUsed = int32_t(pStaticData->nUsedLength);
-    const int32_t nWriteOffset = FindWriteOffset();
+    const int32_t nStartAddr = request.nStart;
+    const static_data_hdr& header = RecordHeader(request);
+    const int32_t nWriteOffset = FindWriteOffset(request);
 
     // Every sector the area touches is erased, the whole area aligned
     // outward (and the new record's place, which may reach past a small
     // area): a sector left out could hold the old record, which the new one
     // would then be programmed over.
-    const int nRecord = nUsed + kStaticHeaderSize;
-    const int64_t nAreaEnd = int64_t(nStartAddr) + qMax<int64_t>(pStaticData->nTotalSize, int64_t(nWriteOffset) + nRecord);
-    const int32_t nEraseStart = nStartAddr & ~int32_t(kStaticSector - 1);
-    const int64_t nEraseEnd = (nAreaEnd + kStaticSector - 1) & ~int64_t(kStaticSector - 1);
-    if (!AreaInsideFlash(ctrl, nEraseStart, nEraseEnd - nEraseStart)) {
-        FreeRecord();
-        emit finish(xq::kOptWrite, false);
-        return;
+    const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
+    const int64_t nAreaEnd = int64_t(nStartAddr) + qMax<int64_t>(header.nTotalSize, int64_t(nWriteOffset) + nRecord);
+    const int32_t nEraseStart = xq::SectorBase(nStartAddr);
+    const int64_t nEraseEnd = (nAreaEnd + xq::kSectorSize - 1) & ~int64_t(xq::kSectorSize - 1);
+    const QString strOutside = AreaOutsideFlash(pInfo, nEraseStart, nEraseEnd - nEraseStart);
+    if (!strOutside.isEmpty()) {
+        emit log(strOutside);
+        record.Refuse(xq::kErrBadArgument, strOutside);
+        return kRefused;
     }
 
     const bool bProtected = ctrl.ReadProtectBit() != 0;
     if (bProtected)
         ctrl.WriteStatus(kStatusTopHalfOpen);
-    const int rc = WriteRecord(nEraseStart, int32_t(nEraseEnd - nEraseStart), nWriteOffset);
-    bool bOk = false;
+    const int rc = WriteRecord(request, nEraseStart, int32_t(nEraseEnd - nEraseStart), nWriteOffset);
     if (rc == 0) {
         if (bProtected)
             ctrl.WriteStatus(kStatusAllProtected);
         emit log(tr("写入完成"));
         ctrl.SoftReset(false);
         emit progress(100);
-        bOk = true;
-    } else {
-        emit log(xq::ResultText(rc, ctrl.AdapterErrorText()));
-        if (rc == xq::kErrStopped)
-            emit log(tr("静态数据区的数据不完整，请重新写入"));
     }
-    FreeRecord();
-    emit finish(xq::kOptWrite, bOk);
+    return rc;
 }
 
-void Worker::OnRead()
+void Worker::OnRead(const StaticReadRequest& request)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
+    OperationReport record;
+    record.strOperation = "static read";
+    record.nStart = request.nStart;
+    record.nSize = request.nTotal;
     emit log(tr("查找静态数据标识..."));
     emit progress(10);
-    const int nCapacity = qMax(nTotalSize, 0) + kStaticHeaderSize;
+    const int nCapacity = qMax(request.nTotal, 0) + kStaticHeaderSize;
     std::vector<uint8_t> buffer(size_t(nCapacity), 0);
     int32_t nOffset = 0;
-    const int rc = ctrl.SearchHeader(nStartAddr, nTotalSize, &nOffset, buffer.data(), nCapacity);
+    const int rc = ctrl.SearchHeader(request.nStart, request.nTotal, &nOffset, buffer.data(), nCapacity);
     const auto* pFound = reinterpret_cast<const static_data_hdr*>(buffer.data());
     bool bOk = false;
     if (rc != 0) {
-        emit log(xq::ResultText(rc, ctrl.AdapterErrorText()));
+        record.SetResult(false, rc, xq::ResultText(rc, ctrl.AdapterErrorText()));
+        emit log(record.strMessage);
     } else if (nOffset == xq::kNotFound) {
         emit progress(40);
         QThread::msleep(ulong(nNotFoundPauseMs));
-        emit log(tr("未找到静态数据标识!"));
+        record.SetResult(false, rc, tr("未找到静态数据标识!"));
+        emit log(record.strMessage);
         emit progress(80);
     } else {
         emit log(tr("找到静态数据标识 %1").arg(nOffset));
         emit progress(40);
-        if (nLayoutLength <= 0) {
+        if (request.nLayoutLength <= 0) {
             // Nothing to show the values in: the read has not delivered them.
-            emit log(tr("未导入配置，无法显示数据"));
+            record.SetResult(false, rc, tr("未导入配置，无法显示数据"));
+            emit log(record.strMessage);
         } else {
             emit send(pFound);
             // A record too long to be copied leaves the buffer zero, so its
             // used length differs from the layout's as well.
-            if (pFound->nUsedLength != uint32_t(nLayoutLength)) {
-                emit log(tr("显示数据异常，请查看导入配置是否正确"));
+            if (pFound->nUsedLength != uint32_t(request.nLayoutLength)) {
+                record.SetResult(false, rc, tr("显示数据异常，请查看导入配置是否正确"));
+                emit log(record.strMessage);
             } else {
-                emit log(tr("刷新当前数据"));
+                const int nRecord = kStaticHeaderSize + request.nLayoutLength;
+                if (nRecord <= nCapacity)
+                    record.SetData(QByteArray(reinterpret_cast<const char*>(buffer.data()), nRecord));
+                record.SetResult(true, rc, tr("刷新当前数据"));
+                emit log(record.strMessage);
                 bOk = true;
             }
         }
         emit progress(80);
     }
     emit progress(100);
+    emit report(record);
     emit finish(xq::kOptRead, bOk);
 }

@@ -1,0 +1,50 @@
+#include "imagerequest.h"
+
+#include "flashrules.h"
+#include "textrules.h"
+
+QString ImageRules::StartAddress(const QString& strHex, int32_t& nStart)
+{
+    int64_t n = 0;
+    if (!xq::ParseHex(strHex, n) || n < 0 || n > xq::kMaxStartAddress)
+        return tr("请正确填写起始地址");
+    nStart = int32_t(n);
+    return QString();
+}
+
+QString ImageRules::EraseCount(int nEraseMode, int64_t nImageSize, const QString& strBytes, int32_t& nEraseBytes)
+{
+    switch (nEraseMode) {
+    case kEraseWhole:
+        nEraseBytes = xq::kWholeChip;
+        return QString();
+    case kEraseByFile:
+        if (nImageSize <= 0)
+            return tr("请选择一个文件进行烧写");
+        nEraseBytes = int32_t(qMin<int64_t>(nImageSize, xq::kMaxFlashSize));
+        return QString();
+    case kEraseBySize: {
+        int64_t n = 0;
+        if (!xq::ParseNumber(strBytes, n) || n <= 0 || n > xq::kMaxFlashSize || n < nImageSize)
+            return tr("请输入正确擦除大小");
+        nEraseBytes = int32_t(n);
+        return QString();
+    }
+    default:
+        return tr("请输入正确擦除大小");
+    }
+}
+
+QString ImageRules::ImageSize(int64_t nImageSize)
+{
+    return nImageSize > xq::kMaxFlashSize ? tr("烧写文件大小大于Flash容量") : QString();
+}
+
+QString ImageRules::ReadLength(const QString& strBytes, int32_t& nLength)
+{
+    int64_t n = 0;
+    if (!xq::ParseNumber(strBytes, n) || n <= 0 || n > xq::kMaxFlashSize)
+        return tr("请正确填写读取大小");
+    nLength = int32_t(n);
+    return QString();
+}

@@ -1,0 +1,56 @@
+// An image write or read as a value: what the image tab or xqprog asks the
+// image worker to do, and the rules both apply before asking (erase choice,
+// sizes, the texts of a refusal). The image bytes are shared, not copied,
+// by every worker of a gang run.
+#pragma once
+
+#include "results.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QMetaType>
+#include <QString>
+
+#include <cstdint>
+
+// The erase choices of an image write, in the order the image tab offers them.
+constexpr int kEraseWhole = 0;
+constexpr int kEraseByFile = 1;
+constexpr int kEraseBySize = 2;
+
+struct ImageWriteRequest {
+    QByteArray image;           // empty: erase only
+    QString strImage;           // the image's path, for the log and the record
+    int32_t nStart = 0;
+    int32_t nEraseBytes = 0;    // xq::kWholeChip: the whole chip
+    bool bProtect = false;
+    bool bSerial = false;
+    uint32_t nSerial = 0;
+};
+Q_DECLARE_METATYPE(ImageWriteRequest)
+
+struct ImageReadRequest {
+    int32_t nStart = 0;
+    int32_t nLength = 0;        // xq::kWholeChip: from nStart to the end of the flash
+    QString strSaveFile;
+    bool bSerial = false;       // also read the stamped serial number
+};
+Q_DECLARE_METATYPE(ImageReadRequest)
+
+// The checks made before a request goes to the worker. Each returns an empty
+// string when the input is accepted, else the text that refuses it.
+class ImageRules {
+    Q_DECLARE_TR_FUNCTIONS(ImageRules)
+
+public:
+    // A start address: hexadecimal, 0 to 0xFFFFFF.
+    static QString StartAddress(const QString& strHex, int32_t& nStart);
+    // The erase count of a write for an erase choice: the whole chip, the
+    // image's size, or a given byte count (decimal, or 0x hexadecimal) that
+    // covers the image. nImageSize 0: erase only.
+    static QString EraseCount(int nEraseMode, int64_t nImageSize, const QString& strBytes, int32_t& nEraseBytes);
+    // An image larger than the family's largest flash.
+    static QString ImageSize(int64_t nImageSize);
+    // A read length: 1 to the largest flash (decimal, or 0x hexadecimal).
+    static QString ReadLength(const QString& strBytes, int32_t& nLength);
+};

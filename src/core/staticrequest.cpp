@@ -1,0 +1,8 @@
+#include "staticrequest.h"
+
+QString StaticRules::Total(int64_t nTotal, int nReadOnlyLength, int nUsedLength)
+{
+    if (nTotal < nReadOnlyLength || nTotal < nUsedLength || nTotal <= kStaticHeaderSize || nTotal > kStaticMaxTotal)
+        return tr("\"总大小\"设置错误，请重新设置");
+    return QString();
+}
