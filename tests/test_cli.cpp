@@ -2,7 +2,11 @@
 // and gang programming.
 #include "benchfixture.h"
 
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QSysInfo>
 #include <QtTest>
 
 namespace {
@@ -187,6 +191,122 @@ private slots:
         QCOMPARE(Run({"static", "write", P("t.xlsx"), "--total", "8"}, strBench).nExit, 2);
     }
 
+    // The JSON objects on standard output, one per line.
+    static QList<QJsonObject> JsonLines(const QString& strOut)
+    {
+        QList<QJsonObject> objects;
+        for (const QString& strLine : strOut.split('\n', Qt::SkipEmptyParts)) {
+            QJsonParseError error;
+            const QJsonDocument doc = QJsonDocument::fromJson(strLine.toUtf8(), &error);
+            if (error.error != QJsonParseError::NoError || !doc.isObject())
+                return {};  // standard output holds something else as well
+            objects << doc.object();
+        }
+        return objects;
+    }
+
+    static QString Sha256(const QByteArray& data)
+    {
+        return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+    }
+
+    // The rows of a trace file, split into fields (no field here is quoted).
+    QList<QStringList> TraceRows(const QString& strPath)
+    {
+        QList<QStringList> rows;
+        for (const QByteArray& line : Slurp(strPath).split('\n'))
+            if (!line.isEmpty())
+                rows << QString::fromUtf8(line).split(',');
+        return rows;
+    }
+
+    void jsonAndTraceOfEachOperation()
+    {
+        const QString strBench = P("json");
+        const QString strTrace = P("json-trace.csv");
+        const QByteArray image = RandomBytes(70000, 33);
+        QFile f(P("j.bin"));
+        f.open(QIODevice::WriteOnly);
+        f.write(image);
+        f.close();
+
+        Result r = Run({"--json", "--trace", strTrace, "info"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        QList<QJsonObject> json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["operation"].toString(), QString("info"));
+        QCOMPARE(json[0]["chip"].toString(), QString("XQ6230"));
+        QCOMPARE(json[0]["flash_size"].toInt(), 2 * 1024 * 1024);
+        const QString strJedec = json[0]["jedec"].toString();
+        const QString strUid = json[0]["uid"].toString();
+        QVERIFY(QRegularExpression("^EF[0-9A-F]{4}$").match(strJedec).hasMatch());
+        QCOMPARE(strUid, QString("58514245") + "4E434830" + "31323334" + "35363738");
+        QVERIFY(r.strErr.isEmpty() || !r.strErr.contains("{"));
+
+        r = Run({"write", P("j.bin"), "--json", "--serial=12", "--start", "2000", "--trace=" + strTrace}, strBench);
+        QCOMPARE(r.nExit, 0);
+        json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        const QJsonObject w = json[0];
+        QCOMPARE(w["interface"].toString(), QString("FT2232-LOC-1"));
+        QCOMPARE(w["result"].toString(), QString("ok"));
+        QCOMPARE(w["code"].toInt(-1), 0);
+        QCOMPARE(w["message"].toString(), QString("校验成功"));
+        QVERIFY(w["seconds"].toDouble(-1) >= 0);
+        QCOMPARE(w["image"].toString(), P("j.bin"));
+        QCOMPARE(w["sha256"].toString(), Sha256(image));
+        QCOMPARE(w["start"].toInt(), 0x2000);
+        QCOMPARE(w["size"].toInt(), image.size());
+        QCOMPARE(w["serial"].toInt(), 12);
+        QCOMPARE(w["uid"].toString(), strUid);
+        QVERIFY(r.strErr.contains("]: 写入序列号: DEC: 00000012"));  // the log lines go to standard error
+
+        r = Run({"--json", "read", P("j-out.bin"), "--start", "2000", "--length", "70000", "--serial"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["file"].toString(), P("j-out.bin"));
+        QCOMPARE(json[0]["sha256"].toString(), Sha256(image));
+        QCOMPARE(json[0]["serial"].toInt(), 12);
+
+        // Refused by the worker (the image would run past the end of the flash): nothing changed.
+        r = Run({"--json", "--trace", strTrace, "write", P("j.bin"), "--start", "1F0000"}, strBench);
+        QCOMPARE(r.nExit, 1);
+        json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["result"].toString(), QString("refused"));
+        QCOMPARE(json[0]["message"].toString(), QString("烧写文件大小大于Flash容量"));
+
+        // One row per chip operation, header first, appended.
+        const QList<QStringList> rows = TraceRows(strTrace);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[0].join(','), QString("time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size"));
+        QCOMPARE(rows[1][3], QString("info"));
+        const QStringList write = rows[2];
+        QCOMPARE(write.size(), 12);
+        QVERIFY(QDateTime::fromString(write[0], Qt::ISODateWithMs).isValid());
+        QCOMPARE(write[1], QSysInfo::machineHostName());
+        QCOMPARE(write.mid(2, 4), (QStringList{"FT2232-LOC-1", "write", "ok", "0"}));
+        QCOMPARE(write.mid(6), (QStringList{strJedec, strUid, "12", Sha256(image), "0x002000", "70000"}));
+        QCOMPARE(rows[3].mid(3, 2), (QStringList{"write", "refused"}));
+
+        // static read: the values as an object.
+        QCOMPARE(Run({"static", "template", P("jt.xlsx")}, strBench).nExit, 0);
+        QCOMPARE(Run({"static", "write", P("jt.xlsx")}, strBench).nExit, 0);
+        r = Run({"static", "read", P("jt.xlsx"), "--json"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["values"].toObject()["Sheet1"].toObject()["offset"].toString(), QString("-5 12"));
+        QVERIFY(r.strErr.contains("Sheet1\toffset"));
+
+        // A trace that cannot be written fails the run and says why.
+        QDir().mkpath(P("trace-dir"));
+        r = Run({"--trace", P("trace-dir"), "reset"}, strBench);
+        QCOMPARE(r.nExit, 1);
+        QVERIFY(r.strOut.contains("追溯记录写入失败: " + P("trace-dir")));
+    }
+
     void gangWriteWithOneDeadSector()
     {
         const QString strBench = P("gang");
@@ -204,7 +324,7 @@ private slots:
         f.open(QIODevice::WriteOnly);
         f.write(image);
         f.close();
-        const Result r = Run({"-i", "all", "write", P("gang.bin")}, strBench);
+        Result r = Run({"-i", "all", "write", P("gang.bin")}, strBench);
         QCOMPARE(r.nExit, 1);
         QVERIFY(r.strOut.contains("[FT2232-LOC-2] 校验失败，请重新烧写"));
         QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-1\\s+ok")));
@@ -212,6 +332,26 @@ private slots:
         QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-3\\s+ok")));
         QCOMPARE(Slurp(strBench + "/adapter-1/flash.bin").left(image.size()), image);
         QCOMPARE(Slurp(strBench + "/adapter-3/flash.bin").left(image.size()), image);
+
+        // The same run with --json and --trace: one object and one row per adapter.
+        r = Run({"-i", "all", "--json", "--trace", P("gang.csv"), "write", P("gang.bin")}, strBench);
+        QCOMPARE(r.nExit, 1);
+        const QList<QJsonObject> json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 3);
+        QMap<QString, QString> results;
+        for (const QJsonObject& o : json) {
+            results[o["interface"].toString()] = o["result"].toString();
+            QCOMPARE(o["sha256"].toString(), Sha256(image));
+        }
+        QCOMPARE(results, (QMap<QString, QString>{{"FT2232-LOC-1", "ok"}, {"FT2232-LOC-2", "failed"}, {"FT2232-LOC-3", "ok"}}));
+        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));  // the table too
+        const QList<QStringList> rows = TraceRows(P("gang.csv"));
+        QCOMPARE(rows.size(), 4);
+        QStringList traced;
+        for (const QStringList& row : rows.mid(1))
+            traced << row[2] + " " + row[4];
+        traced.sort();
+        QCOMPARE(traced, (QStringList{"FT2232-LOC-1 ok", "FT2232-LOC-2 failed", "FT2232-LOC-3 ok"}));
     }
 };
 

@@ -149,21 +149,6 @@ Only erase the flash?</translation>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="181" />
-        <source>请选择一个文件进行烧写</source>
-        <translation>Choose a file to program</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseop.cpp" line="191" />
-        <source>请输入正确擦除大小</source>
-        <translation>Enter a correct erase size</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseop.cpp" line="213" />
-        <source>烧写文件大小大于Flash容量</source>
-        <translation>The image is larger than the flash</translation>
-    </message>
-    <message>
         <location filename="../src/image/baseop.cpp" line="214" />
         <source>烧写文件%1大于Flash容量</source>
         <translation>The image %1 is larger than the flash</translation>
@@ -184,11 +169,6 @@ Only erase the flash?</translation>
         <location filename="../src/image/baseop.cpp" line="239" />
         <source>准备烧写%1文件</source>
         <translation>Preparing to program %1</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseop.cpp" line="252" />
-        <source>请正确填写读取大小</source>
-        <translation>Enter a correct read size</translation>
     </message>
     <message>
         <location filename="../src/image/baseop.cpp" line="259" />
@@ -644,6 +624,11 @@ Stop and quit: stop the operation after the current flash command and quit; the 
     <message>
         <source>未执行</source>
         <translation>not run</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>追溯记录写入失败: %1</source>
+        <translation>Could not write the trace record: %1</translation>
     </message>
 </context>
 <context>
@@ -1150,11 +1135,6 @@ Check it and try again.</translation>
         <translation>File: %1, error code: %2 %3</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="516" />
-        <source>"总大小"设置错误，请重新设置</source>
-        <translation>"Total size" is wrong, please set it again</translation>
-    </message>
-    <message>
         <location filename="../src/cli/xqprog.cpp" line="538" />
         <source>显示数据异常，请查看导入配置是否正确</source>
         <translation>The data does not match, check that the imported layout is right</translation>
@@ -1173,8 +1153,45 @@ Check it and try again.</translation>
         <translation>The interface could not be closed: %1</translation>
     </message>
     <message>
+        <location filename="../src/cli/clirunner.cpp" line="1" />
+        <source>追溯记录写入失败: %1</source>
+        <translation>Could not write the trace record: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ImageRules</name>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="1" />
+        <source>请正确填写起始地址</source>
+        <translation>Enter a correct start address</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="1" />
+        <source>请选择一个文件进行烧写</source>
+        <translation>Choose a file to program</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="1" />
+        <source>请输入正确擦除大小</source>
+        <translation>Enter a correct erase size</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="1" />
         <source>烧写文件大小大于Flash容量</source>
         <translation>The image is larger than the flash</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="1" />
+        <source>请正确填写读取大小</source>
+        <translation>Enter a correct read size</translation>
+    </message>
+</context>
+<context>
+    <name>StaticRules</name>
+    <message>
+        <location filename="../src/core/staticrequest.cpp" line="1" />
+        <source>"总大小"设置错误，请重新设置</source>
+        <translation>"Total size" is wrong, please set it again</translation>
     </message>
 </context>
 </TS>

@@ -148,6 +148,7 @@ int main(int argc, char* argv[])
     InstallSignalHandlers();
 
     CliOutput out;
+    out.SetJson(parse.globals.bJson);
     out.RunLog().SetEnabled(RunLogFile::EnabledBySettings() && !qEnvironmentVariableIsSet("XQPROG_NO_LOG_FILE"));
     CliContext ctx{parser, parse.args, parse.globals, out, {}, {}};
     if (QString(command.pName) != "list")
