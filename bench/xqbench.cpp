@@ -80,7 +80,7 @@ Bytes RandomImage(size_t n, bool bEncrypted, uint32_t nSeed = 12345)
     return data;
 }
 
-bool WriteImage(SpiFlashCtrl& ctrl, const Scenario& sc)
+bool WriteImage(SpiFlashCtrl& ctrl, const Scenario& sc, bool bSmart)
 {
     BaseWorker worker;
     worker.pSpiCtrl = &ctrl;
@@ -88,6 +88,7 @@ bool WriteImage(SpiFlashCtrl& ctrl, const Scenario& sc)
     request.image = QByteArray(reinterpret_cast<const char*>(sc.image.data()), int(sc.image.size()));
     request.nStart = sc.nStart;
     request.nEraseBytes = int32_t(sc.image.size());
+    request.bSmart = bSmart;
     bool bOk = false;
     QObject::connect(&worker, &BaseWorker::finish, [&](int, bool b) { bOk = b; });
     worker.OnWrite(request);
@@ -319,20 +320,26 @@ int main(int argc, char* argv[])
         }
     }
 
+    const auto plain = [](SpiFlashCtrl& c, const Scenario& sc) { return WriteImage(c, sc, false); };
+    const auto smart = [](SpiFlashCtrl& c, const Scenario& sc) { return WriteImage(c, sc, true); };
     QTemporaryDir out;
     const QString strReadFile = out.filePath("read.bin");
     const Bytes random2m = RandomImage(kFlashSize, false);
     Bytes halfBlank = RandomImage(kFlashSize / 2, false);
     halfBlank.resize(size_t(kFlashSize), 0xFF);
     const std::vector<Scenario> scenarios = {
-        {"write2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, WriteImage, true},
-        {"write2m-fs6", 5, false, JobKind::Plain, 0, {}, random2m, WriteImage, true},
-        {"write2m-halfblank-hs30", 9, true, JobKind::Plain, 0, {}, halfBlank, WriteImage, false},
+        {"write2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, plain, true},
+        {"write2m-fs6", 5, false, JobKind::Plain, 0, {}, random2m, plain, true},
+        {"write2m-halfblank-hs30", 9, true, JobKind::Plain, 0, {}, halfBlank, plain, false},
         {"read2m-hs30", 9, true, JobKind::Read, 0, random2m, random2m,
          [&](SpiFlashCtrl& c, const Scenario& sc) { return ReadWhole(c, sc, strReadFile); }, false},
-        {"encrypted1m-hs30", 9, true, JobKind::Encrypted, 0, {}, RandomImage(kFlashSize / 2, true), WriteImage,
+        {"encrypted1m-hs30", 9, true, JobKind::Encrypted, 0, {}, RandomImage(kFlashSize / 2, true), plain,
          true},
         {"static-hs30", 9, true, JobKind::Plain, 0x1FF000, {}, {}, StaticWriteRead, true, SampleStaticTotal()},
+        {"smart-blank2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, smart, false},
+        {"smart-same2m-hs30", 9, true, JobKind::Plain, 0, random2m, random2m, smart, false},
+        {"smart-changed2m-hs30", 9, true, JobKind::Plain, 0, RandomImage(kFlashSize, false, 777), random2m, smart,
+         false},
     };
     for (const Scenario& sc : scenarios) {
         if (!strOnly.isEmpty() && !QString(sc.pName).startsWith(strOnly))

@@ -247,6 +247,18 @@ Please give another path.</translation>
 <context>
     <name>BaseWorker</name>
     <message>
+        <source>加密镜像不能智能烧写，按文件大小擦除后烧写</source>
+        <translation>An encrypted image cannot be written smartly: it is erased by file size and programmed</translation>
+    </message>
+    <message>
+        <source>正在智能烧写...</source>
+        <translation>Smart write: reading the flash, then writing only what differs...</translation>
+    </message>
+    <message>
+        <source>擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区</source>
+        <translation>%1 sectors erased, %2 sectors programmed without an erase, %3 unchanged sectors skipped</translation>
+    </message>
+    <message>
         <location filename="../src/image/baseworker.cpp" line="96" />
         <location filename="../src/image/baseworker.cpp" line="178" />
         <source>执行复位 %1!</source>

@@ -83,7 +83,9 @@ int ChipLink::Open(const QByteArray& strName, int nRateIndex)
     if (strName.isEmpty() || nRateIndex < 0 || nRateIndex >= xq::kRateCount || !m_pAdapter)
         return xq::kErrBadArgument;
     const int r = m_pAdapter->Open(strName, xq::kRateTable[nRateIndex].nHz);
-    m_nProgramIdleUs = 0;  // a new link may lead to another chip: learn again
+    // A new link may lead to another chip: learn the waits again.
+    m_nProgramIdleNs = 0;
+    std::fill(std::begin(m_eraseIdleUs), std::end(m_eraseIdleUs), 0u);
     if (r == 0)
         m_bLinkOpen = true;
     return r;
@@ -201,10 +203,15 @@ int ChipLink::ReadMode()
 {
     if (!m_bLinkOpen)
         return xq::kErrBadArgument;
-    uint8_t nValue = 0;
     uint8_t nReply = 0;
-    if (SendCmdRead(&nReply, 1, port::kModeQuery, 0, 4) == 0)
-        nValue = nReply;
+    const int r = SendCmdRead(&nReply, 1, port::kModeQuery, 0, 4);
+    return TakeModeAnswer(r == 0 ? nReply : 0);  // a failed query reads as 0
+}
+
+// The mode a query's answer means; 0, 1 and 2 (and the idle answer, mode 0)
+// also become the current mode.
+int ChipLink::TakeModeAnswer(uint8_t nValue)
+{
     if (nValue <= port::kModeEncrypted) {
         m_nCurrentMode = nValue;
         return nValue;
@@ -244,14 +251,47 @@ bool ChipLink::WaitReady(uint8_t nMask)
     const int64_t nStartMs = m_msClock();
     m_nPollError = 0;
     m_nLastPolls = 0;
-    if (ReadMode() == int(port::kModeMemory))
-        SetMode(port::kModeFlash);
     uint8_t nStatus = 0;
     uint8_t nMasked = 0;
-    if (m_nIdleBeforePollUs > 0)
-        m_pAdapter->Idle(m_nIdleBeforePollUs);  // the first poll then leaves the adapter later
+    uint32_t nIdleLeftUs = m_nIdleBeforePollUs;
+    if (m_bLinkOpen) {
+        // The mode query and the first status poll (after the adapter's wait)
+        // go out together and cost one round trip: the chip sees the same
+        // frames in the same order as when they are sent one by one. A port
+        // that answers mode 0 passed that poll to no flash: then it is
+        // switched to mode 1 and polled again, its answer thrown away.
+        const uint8_t query[5] = {port::kModeQuery, 0, 0, 0, 0};
+        const uint8_t nPollCmd = flash::kReadStatus;
+        uint8_t nMode = 0;
+        uint8_t nReply = 0;
+        SpiFrame frames[2];
+        frames[0].pTx = query;
+        frames[0].nTxLen = 5;
+        frames[0].pRx = &nMode;
+        frames[0].nRxLen = 1;
+        frames[1].pTx = &nPollCmd;
+        frames[1].nTxLen = 1;
+        frames[1].pRx = &nReply;
+        frames[1].nRxLen = 1;
+        frames[1].nIdleBeforeUs = TakeIdle(nIdleLeftUs);  // the poll leaves the adapter later
+        const int r = m_pAdapter->Transfer(frames, 2);
+        if (TakeModeAnswer(r == 0 ? nMode : 0) == int(port::kModeMemory)) {
+            SetMode(port::kModeFlash);
+        } else {
+            ++m_nLastPolls;
+            if (r == 0)
+                nStatus = nReply;
+            else
+                m_nPollError = r;
+            nMasked = nStatus & nMask;
+            if (nMasked == 0 || r != 0)
+                return nMasked != 0;
+        }
+    }
     for (;;) {
         std::this_thread::yield();
+        if (nIdleLeftUs > 0)
+            m_pAdapter->Idle(TakeIdle(nIdleLeftUs));
         uint8_t nReply = 0;
         const int nPoll = SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0);
         ++m_nLastPolls;
@@ -271,6 +311,15 @@ bool ChipLink::WaitReady(uint8_t nMask)
     return nMasked != 0;
 }
 
+// A wait longer than the adapter's reply time-out allows is spread over
+// several polls.
+uint32_t ChipLink::TakeIdle(uint32_t& nIdleLeftUs)
+{
+    const uint32_t nUs = std::min(nIdleLeftUs, kMaxIdlePerPollUs);
+    nIdleLeftUs -= nUs;
+    return nUs;
+}
+
 int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen)
 {
     if (StopRequested())
@@ -280,15 +329,20 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
     SendCmd(flash::kWriteDisable, 0, 0, nullptr, 0);
     if (r != 0)
         return r;
-    // A page program keeps the flash busy for a fairly fixed time: before
-    // the first status poll the adapter waits on its own side, so the poll
-    // is clocked about when the flash is done instead of costing round trips.
-    const bool bPaced = nCmd == flash::kPageProgram || nCmd == flash::kSecurityProgram;
-    m_nIdleBeforePollUs = bPaced ? m_nProgramIdleUs : 0;
+    // Programs and erases keep the flash busy for a fairly fixed time of
+    // their kind: before the first status poll the adapter waits on its own
+    // side, so the poll is clocked about when the flash is done instead of
+    // costing round trips.
+    const bool bProgram = nCmd == flash::kPageProgram || nCmd == flash::kSecurityProgram;
+    uint32_t* pEraseIdle = LearnedEraseIdle(nCmd);
+    m_nIdleBeforePollUs = bProgram ? m_nProgramIdleNs / 1000 : pEraseIdle ? *pEraseIdle : 0;
+    const int64_t nStartMs = m_msClock();
     const bool bBusy = WaitReady(flash::kStatusBusy);
     m_nIdleBeforePollUs = 0;
-    if (bPaced)
+    if (bProgram)
         LearnProgramIdle();
+    else if (pEraseIdle && !bBusy && m_nPollError == 0)
+        LearnEraseIdle(*pEraseIdle, m_msClock() - nStartMs);
     // The adapter sends write-only frames with the next read: a failure to
     // deliver this command shows up first in the status poll.
     if (m_nPollError != 0 && m_nPollError != xq::kErrNotOpen)
@@ -296,18 +350,59 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
     return bBusy ? xq::kErrFlashBusyTimeout : xq::kOk;
 }
 
+int ChipLink::Transfer(const SpiFrame* pFrames, int nCount)
+{
+    if (!m_bLinkOpen)
+        return xq::kErrNotOpen;
+    return m_pAdapter->Transfer(pFrames, nCount);
+}
+
+uint32_t* ChipLink::LearnedEraseIdle(uint8_t nCmd)
+{
+    switch (nCmd) {
+    case flash::kSectorErase: return &m_eraseIdleUs[0];
+    case flash::kBlock32Erase: return &m_eraseIdleUs[1];
+    case flash::kBlock64Erase: return &m_eraseIdleUs[2];
+    case flash::kChipErase: return &m_eraseIdleUs[3];
+    case flash::kSecurityErase: return &m_eraseIdleUs[4];
+    default: return nullptr;
+    }
+}
+
 void ChipLink::LearnProgramIdle()
 {
     // Implementation note: one poll means the wait may have been longer
-    // than needed, so it shrinks a little; every extra poll means it was
-    // too short, so it grows more. It settles just above the program time.
-    constexpr uint32_t kShrinkUs = 5;
-    constexpr uint32_t kGrowUs = 25;
-    constexpr uint32_t kMaxIdleUs = 3000;
+    // than needed, so it shrinks a little; every extra poll means it was too
+    // short, so it grows more. It settles just above the program time, where
+    // one program in about kGrowNs / kShrinkNs needs a second poll (a round
+    // trip) and the wait is at most kGrowNs above the flash's own time: with
+    // a round trip T the steps cost about T * kShrinkNs / kGrowNs + kGrowNs / 2
+    // a program, least for kGrowNs near the square root of 2 * T * kShrinkNs.
+    constexpr uint32_t kShrinkNs = 100;
+    constexpr uint32_t kGrowNs = 12000;
+    constexpr uint32_t kMaxIdleNs = 3000000;
     if (m_nLastPolls <= 1)
-        m_nProgramIdleUs = m_nProgramIdleUs > kShrinkUs ? m_nProgramIdleUs - kShrinkUs : 0;
+        m_nProgramIdleNs = m_nProgramIdleNs > kShrinkNs ? m_nProgramIdleNs - kShrinkNs : 0;
     else
-        m_nProgramIdleUs = std::min(kMaxIdleUs, m_nProgramIdleUs + kGrowUs * uint32_t(m_nLastPolls - 1));
+        m_nProgramIdleNs = std::min(kMaxIdleNs, m_nProgramIdleNs + kGrowNs * uint32_t(m_nLastPolls - 1));
+}
+
+void ChipLink::LearnEraseIdle(uint32_t& nIdleUs, int64_t nWaitedMs)
+{
+    // Implementation note: an erase takes tens to thousands of milliseconds,
+    // so the wait is learned from the time the polling took (whole
+    // milliseconds): the flash was done shortly before the last poll, so
+    // the next wait ends a little before that. A single poll means the flash
+    // may have been done long before: the wait shrinks by a sixteenth. It
+    // never reaches the busy limit, whatever the flash does.
+    constexpr int64_t kMarginUs = 1500;
+    constexpr uint32_t kMaxIdleUs = (kBusyLimitMs - 1000) * 1000;
+    if (m_nLastPolls <= 1) {
+        nIdleUs -= nIdleUs / 16;
+        return;
+    }
+    const int64_t nBusyUs = nWaitedMs * 1000 - kMarginUs;
+    nIdleUs = uint32_t(std::clamp<int64_t>(nBusyUs, nIdleUs, kMaxIdleUs));
 }
 
 void ChipLink::SwapWords(uint8_t* pBuffer, int nLength)

@@ -27,6 +27,9 @@ public:
     static constexpr int kMemReadChunk = kMemFrameSize - 4;   // the port's lead-in bytes, then data
     static constexpr int kCmdBufferSize = 512;
     static constexpr int kBusyLimitMs = 6000;
+    // The longest wait the adapter is asked for before one poll: its reply
+    // must come well within the adapter library's read time-out.
+    static constexpr uint32_t kMaxIdlePerPollUs = 500000;
     // SetMode sends the mode-set frame up to kModeSetAttempts times; the
     // attempts from kLinkResetFrom to kLinkResetTo are each followed by a
     // link reset, which frees a port stuck in a half-received frame.
@@ -80,12 +83,20 @@ public:
     bool WaitReady(uint8_t nMask);
     // Write enable, the command, write disable, then waits while busy.
     int SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen);
+    // Sends raw frames through the adapter in one exchange (link closed: kErrNotOpen).
+    int Transfer(const SpiFrame* pFrames, int nCount);
+    // The learned wait before the first poll after a page program, in microseconds.
+    uint32_t ProgramIdleUs() const { return m_nProgramIdleNs / 1000; }
 
     // Reverses every 4-byte group: words travel most significant byte first.
     static void SwapWords(uint8_t* pBuffer, int nLength);
 
 private:
+    int TakeModeAnswer(uint8_t nValue);
+    static uint32_t TakeIdle(uint32_t& nIdleLeftUs);
+    uint32_t* LearnedEraseIdle(uint8_t nCmd);
     void LearnProgramIdle();
+    void LearnEraseIdle(uint32_t& nIdleUs, int64_t nWaitedMs);
 
     SpiInterface* m_pAdapter = nullptr;
     bool m_bLinkOpen = false;
@@ -94,7 +105,10 @@ private:
     uint8_t m_cmdBuffer[kCmdBufferSize] = {};
     int m_nPollError = 0;  // the adapter's code when the last WaitReady could not poll
     int m_nLastPolls = 0;  // status polls the last WaitReady sent
-    uint32_t m_nProgramIdleUs = 0;     // learned wait before the first poll after a page program
+    uint32_t m_nProgramIdleNs = 0;     // learned wait before the first poll after a page program
+    // Learned waits before the first poll after each kind of erase: 4 KiB,
+    // 32 KiB, 64 KiB, whole chip, security register.
+    uint32_t m_eraseIdleUs[5] = {0, 0, 0, 0, 0};
     uint32_t m_nIdleBeforePollUs = 0;  // the wait WaitReady asks the adapter for, once
     MsClock m_msClock;
     const std::atomic<bool>* m_pStop = nullptr;

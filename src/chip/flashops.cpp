@@ -159,14 +159,18 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
     return 0;
 }
 
-int FlashOps::ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress)
+int FlashOps::ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSkipBlank,
+                           const ProgressFn& progress)
 {
+    auto blank = [](const uint8_t* p, int32_t n) { return std::all_of(p, p + n, [](uint8_t b) { return b == 0xFF; }); };
     int32_t nDone = 0;
     int32_t nPiece = FirstPagePiece(nStart, nCount);
     while (nDone < nCount) {
-        const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + nDone), 3, pData + nDone, nPiece);
-        if (r != 0)
-            return r;
+        if (!bSkipBlank || !blank(pData + nDone, nPiece)) {
+            const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + nDone), 3, pData + nDone, nPiece);
+            if (r != 0)
+                return r;
+        }
         nDone += nPiece;
         Report(progress, int64_t(nDone) * 100 / nCount);
         nPiece = std::min(nCount - nDone, flash::kPageSize);
@@ -188,7 +192,17 @@ int FlashOps::ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount,
     Report(progress, InitialPercent(nCount));
     if (m_link.WaitReady(flash::kStatusBusyOrWel))
         return xq::kErrFlashBusyAtStart;
-    return ProgramPages(nStart, pData, nCount, progress);
+    return ProgramPages(nStart, pData, nCount, false, progress);
+}
+
+int FlashOps::ProgramFlashSkipBlank(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress)
+{
+    if (!pData || nCount <= 0 || nStart < 0)
+        return xq::kErrBadArgument;
+    Report(progress, InitialPercent(nCount));
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return xq::kErrFlashBusyAtStart;
+    return ProgramPages(nStart, pData, nCount, true, progress);
 }
 
 // One encrypted programming run: the image (already in flash byte order),

@@ -34,6 +34,10 @@ public:
     // nCount kWholeChip erases the whole chip.
     int EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progress = {});
     int ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSwap, const ProgressFn& progress = {});
+    // ProgramFlash without swapping that leaves out the pages whose bytes are
+    // all 0xFF: a program only clears bits, so 0xFF changes nothing, and on
+    // erased flash those pages already hold the image.
+    int ProgramFlashSkipBlank(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress = {});
     int ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
                               const ProgressFn& progress = {});
     int VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
@@ -61,7 +65,8 @@ public:
 
 private:
     int ReadFlashPieces(uint8_t* pBuffer, int32_t nCount, int32_t nStart, bool bFast, const ProgressFn& progress);
-    int ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress);
+    int ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSkipBlank,
+                     const ProgressFn& progress);
     int RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize);
 
     // The phases of ProgramFlashEncrypted.

@@ -5,7 +5,8 @@
 //                             encrypted), verify with repair, reads, status and security registers,
 //                             the static data header search;
 //   DeviceOps  (deviceops.h)  the chip itself: identification word, soft reset, flash mode entry,
-//                             register clearing.
+//                             register clearing;
+//   SmartWriter (smartwrite.h) a write that erases and programs only what differs.
 // Each method below forwards to the part that does the work.
 //
 // Not re-entrant: one caller at a time (the main window keeps its actions
@@ -15,6 +16,7 @@
 #include "chiplink.h"
 #include "deviceops.h"
 #include "flashops.h"
+#include "smartwrite.h"
 
 #include <results.h>
 
@@ -82,6 +84,10 @@ public:
     {
         return m_flash.ProgramFlash(nStart, pData, nCount, bSwap, progress);
     }
+    int ProgramFlashSkipBlank(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress = {})
+    {
+        return m_flash.ProgramFlashSkipBlank(nStart, pData, nCount, progress);
+    }
     int ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
                               const ProgressFn& progress = {})
     {
@@ -90,6 +96,12 @@ public:
     int VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress = {})
     {
         return m_flash.VerifyFlash(pImage, nCount, nStart, progress);
+    }
+    // Writes only what differs from what the flash holds (smartwrite.h).
+    int SmartWrite(int32_t nStart, const uint8_t* pImage, int32_t nCount, SmartWriteCounts* pCounts,
+                   const ProgressFn& progress = {})
+    {
+        return m_smart.Write(nStart, pImage, nCount, pCounts, progress);
     }
     int ReadFlashData(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress = {})
     {
@@ -137,4 +149,5 @@ private:
     ChipLink m_link;
     FlashOps m_flash{m_link};
     DeviceOps m_device{m_link};
+    SmartWriter m_smart{m_link, m_flash};
 };

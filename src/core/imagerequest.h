@@ -26,6 +26,9 @@ struct ImageWriteRequest {
     bool bProtect = false;
     bool bSerial = false;
     uint32_t nSerial = 0;
+    // Erase and program only what differs from the flash (SpiFlashCtrl::SmartWrite);
+    // needs an image, and an encrypted image is written the normal way.
+    bool bSmart = false;
 };
 Q_DECLARE_METATYPE(ImageWriteRequest)
 

@@ -82,10 +82,25 @@ int BaseWorker::RunWrite(const ImageWriteRequest& request, OperationReport& reco
 
     emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(false) == 0 ? tr("成功") : tr("失败")));
     int rc = CheckImageFits(request, record);
-    if (rc == xq::kOk)
-        rc = EraseForWrite(request, record, bImage ? 24 : 99);
-    if (rc == xq::kOk && bImage)
-        rc = ProgramImage(request, record);
+    const bool bSmart = request.bSmart && bImage && !IsEncryptedImage(ImageBytes(request), request.image.size());
+    if (bSmart) {
+        if (rc == xq::kOk)
+            rc = SmartWriteImage(request);
+    } else if (request.bSmart && bImage) {
+        // The chip's encrypted programming needs erased flash under the whole image.
+        emit log(tr("加密镜像不能智能烧写，按文件大小擦除后烧写"));
+        ImageWriteRequest byFile = request;
+        byFile.nEraseBytes = request.image.size();
+        if (rc == xq::kOk)
+            rc = EraseForWrite(byFile, record, 24);
+        if (rc == xq::kOk)
+            rc = ProgramImage(byFile, record);
+    } else {
+        if (rc == xq::kOk)
+            rc = EraseForWrite(request, record, bImage ? 24 : 99);
+        if (rc == xq::kOk && bImage)
+            rc = ProgramImage(request, record);
+    }
     if (rc != xq::kOk)
         return rc;
     if (request.bSerial)
@@ -119,15 +134,52 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
     return xq::kOk;
 }
 
-int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan)
+void BaseWorker::PrepareFlash()
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    emit log(tr("正在擦除"));
     emit progress(1);
     ctrl.EnterFlashMode();
     ctrl.ClearChipRegisters();
     if (ctrl.ReadProtectBit() != 0)
         ctrl.ClearStatus();
+}
+
+int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
+{
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
+    emit log(tr("正在智能烧写..."));
+    PrepareFlash();
+    SmartWriteCounts counts;
+    const int rc = ctrl.SmartWrite(request.nStart, ImageBytes(request), request.image.size(), &counts,
+                                   [&](int p) { emit progress(98 * p / 100 + 1); });
+    m_bFlashChanged = counts.nErased + counts.nProgrammed > 0;  // (what it was about to change, when stopped)
+    // The counts are known once the range has been read, also when a later step fails.
+    if (counts.nErased + counts.nProgrammed + counts.nSkipped > 0) {
+        emit log(tr("擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区")
+                     .arg(counts.nErased)
+                     .arg(counts.nProgrammed)
+                     .arg(counts.nSkipped));
+    }
+    if (rc == xq::kErrRepairFailed)
+        emit log(tr("校验失败，请重新烧写"));
+    else
+        emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
+    if (rc != 0)
+        return rc;
+    emit log(tr("校验成功"));
+    emit progress(99);
+    if (request.bProtect) {
+        ctrl.WriteStatus(kProtectAll);
+        emit log(tr("FLASH已写保护"));
+    }
+    return xq::kOk;
+}
+
+int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan)
+{
+    SpiFlashCtrl& ctrl = *pSpiCtrl;
+    emit log(tr("正在擦除"));
+    PrepareFlash();
 
     // The erase starts at the start address rounded down to its sector, so
     // it covers the sector offset as well: the whole image lies in erased flash.
@@ -161,7 +213,8 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
     } else {
         emit log(tr("正在烧写镜像..."));
         ctrl.SetMode(1);
-        rc = ctrl.ProgramFlash(nStartAddr, pData, nSize, false, [&](int p) { emit progress(65 * p / 100 + 25); });
+        // Pages of 0xFF are left as the erase left them; the verify reads them too.
+        rc = ctrl.ProgramFlashSkipBlank(nStartAddr, pData, nSize, [&](int p) { emit progress(65 * p / 100 + 25); });
     }
     emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
     if (rc != 0)

@@ -50,6 +50,8 @@ private:
     // The write and its phases; each returns a result code or kStopped.
     int RunWrite(const ImageWriteRequest& request, OperationReport& record);
     int CheckImageFits(const ImageWriteRequest& request, OperationReport& record);
+    void PrepareFlash();
+    int SmartWriteImage(const ImageWriteRequest& request);
     int EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan);
     int ProgramImage(const ImageWriteRequest& request, OperationReport& record);
     int WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record);

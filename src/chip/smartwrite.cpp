@@ -1,0 +1,265 @@
+#include "smartwrite.h"
+
+#include "chipdefs.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+using namespace xq;
+
+namespace {
+
+void Report(const ProgressFn& progress, int64_t nPercent)
+{
+    if (progress)
+        progress(int(std::clamp<int64_t>(nPercent, 0, 100)));
+}
+
+// The phases of a smart write share its progress: reading the range,
+// erasing, programming, verifying what was written.
+constexpr int kReadEnd = 20;
+constexpr int kEraseEnd = 40;
+constexpr int kProgramEnd = 85;
+
+}  // namespace
+
+SmartWritePlan SmartWritePlan::Make(int32_t nStart, const uint8_t* pImage, int32_t nCount, const uint8_t* pCurrent)
+{
+    SmartWritePlan plan;
+    plan.nBase = nStart & ~(flash::kSectorSize - 1);
+    const int64_t nEnd = (int64_t(nStart) + nCount + flash::kSectorSize - 1) & ~int64_t(flash::kSectorSize - 1);
+    const int32_t nSpan = int32_t(nEnd - plan.nBase);
+    const int nSectors = nSpan / flash::kSectorSize;
+    const int32_t nFrom = nStart - plan.nBase;  // the image's offset in the span
+    plan.target.assign(pCurrent, pCurrent + nSpan);
+    std::memcpy(plan.target.data() + nFrom, pImage, size_t(nCount));
+    plan.erase.assign(size_t(nSectors), false);
+    plan.touched.assign(size_t(nSectors), false);
+
+    for (int s = 0; s < nSectors; ++s) {
+        const int32_t nAt = s * flash::kSectorSize;
+        const uint8_t* pNow = pCurrent + nAt;
+        const uint8_t* pWant = plan.target.data() + nAt;
+        if (std::memcmp(pNow, pWant, flash::kSectorSize) == 0) {
+            ++plan.counts.nSkipped;
+            continue;
+        }
+        plan.touched[size_t(s)] = true;
+        // A program only clears bits: every byte that needs a bit set needs the erase.
+        bool bErase = false;
+        for (int32_t i = 0; i < flash::kSectorSize && !bErase; ++i)
+            bErase = (pNow[i] & pWant[i]) != pWant[i];
+        plan.erase[size_t(s)] = bErase;
+        ++(bErase ? plan.counts.nErased : plan.counts.nProgrammed);
+
+        // After the erase the sector reads 0xFF; otherwise it holds what was
+        // read. A page is programmed from its first to its last byte that
+        // differs from that, so a page that is all 0xFF after an erase, or
+        // already right, costs nothing. Outside the range the target equals
+        // what was read: without an erase nothing there is programmed, and
+        // after one those bytes are put back.
+        for (int32_t p = 0; p < flash::kSectorSize; p += flash::kPageSize) {
+            int32_t nFirst = -1;
+            int32_t nLast = -1;
+            for (int32_t i = p; i < p + flash::kPageSize; ++i) {
+                const uint8_t nBase = bErase ? 0xFF : pNow[i];
+                if (pWant[i] != nBase) {
+                    if (nFirst < 0)
+                        nFirst = i;
+                    nLast = i;
+                }
+            }
+            if (nFirst >= 0)
+                plan.pieces.push_back({plan.nBase + nAt + nFirst, nLast - nFirst + 1});
+        }
+    }
+    return plan;
+}
+
+std::vector<SmartWritePlan::Piece> SmartWritePlan::Runs(const std::vector<bool>& flags) const
+{
+    std::vector<Piece> runs;
+    for (size_t s = 0; s < flags.size();) {
+        if (!flags[s]) {
+            ++s;
+            continue;
+        }
+        size_t e = s;
+        while (e < flags.size() && flags[e])
+            ++e;
+        runs.push_back({nBase + int32_t(s) * flash::kSectorSize, int32_t(e - s) * flash::kSectorSize});
+        s = e;
+    }
+    return runs;
+}
+
+int SmartWriter::Write(int32_t nStart, const uint8_t* pImage, int32_t nCount, SmartWriteCounts* pCounts,
+                       const ProgressFn& progress)
+{
+    if (!pImage || nCount <= 0 || nStart < 0)
+        return kErrBadArgument;
+    if (!m_link.IsOpen())
+        return kErrNotOpen;
+    Report(progress, 0);
+    m_link.SetMode(port::kModeFlash);
+    if (m_link.WaitReady(flash::kStatusBusyOrWel))
+        return kErrFlashBusyAtStart;
+
+    // What the flash holds over the whole sectors of the range.
+    const int32_t nBase = nStart & ~(flash::kSectorSize - 1);
+    const int64_t nEnd = (int64_t(nStart) + nCount + flash::kSectorSize - 1) & ~int64_t(flash::kSectorSize - 1);
+    std::vector<uint8_t> current(size_t(nEnd - nBase));
+    int r = m_ops.FastReadFlash(current.data(), int32_t(current.size()), nBase,
+                                [&](int p) { Report(progress, kReadEnd * p / 100); });
+    if (r != 0)
+        return r;
+    const SmartWritePlan plan = SmartWritePlan::Make(nStart, pImage, nCount, current.data());
+    if (pCounts)
+        *pCounts = plan.counts;
+
+    // Erase only the sectors that need it, each run in the largest aligned units.
+    const std::vector<SmartWritePlan::Piece> eraseRuns = plan.Runs(plan.erase);
+    int64_t nErased = 0;
+    const int64_t nToErase = int64_t(plan.counts.nErased) * flash::kSectorSize;
+    for (const SmartWritePlan::Piece& run : eraseRuns) {
+        r = m_ops.EraseFlash(run.nAddress, run.nLength, [&](int p) {
+            Report(progress, kReadEnd + (kEraseEnd - kReadEnd) * (nErased + int64_t(run.nLength) * p / 100) / nToErase);
+        });
+        if (r != 0)
+            return r;
+        nErased += run.nLength;
+    }
+    Report(progress, kEraseEnd);
+
+    r = ProgramPieces(plan, [&](int p) { Report(progress, kEraseEnd + (kProgramEnd - kEraseEnd) * p / 100); });
+    if (r != 0)
+        return r;
+    Report(progress, kProgramEnd);
+
+    // Verify every sector written (the others were compared when read), with
+    // the usual repair: a sector that differs is erased and written again.
+    const std::vector<SmartWritePlan::Piece> verifyRuns = plan.Runs(plan.touched);
+    int64_t nVerified = 0;
+    int64_t nToVerify = 0;
+    for (const SmartWritePlan::Piece& run : verifyRuns)
+        nToVerify += run.nLength;
+    for (const SmartWritePlan::Piece& run : verifyRuns) {
+        r = m_ops.VerifyFlash(plan.target.data() + (run.nAddress - plan.nBase), run.nLength, run.nAddress,
+                              [&](int p) {
+                                  Report(progress, kProgramEnd + (100 - kProgramEnd) *
+                                                                     (nVerified + int64_t(run.nLength) * p / 100) /
+                                                                     nToVerify);
+                              });
+        if (r != 0)
+            return r;
+        nVerified += run.nLength;
+    }
+    Report(progress, 100);
+    return kOk;
+}
+
+int SmartWriter::ProgramPieces(const SmartWritePlan& plan, const ProgressFn& progress)
+{
+    // Implementation note: page programs go to the adapter in batches, each
+    // program (write enable, program, write disable) followed by a wait on
+    // the adapter's side and a status poll, so a batch costs one round trip
+    // instead of one per page. The wait is learned: it starts from what the
+    // link learned for single programs, doubles while polls find the flash
+    // still busy, then shrinks slowly while every poll finds it done and
+    // grows a little after a poll that did not. A flash ignores every
+    // command but the status read while it is busy, so a program sent after
+    // a poll that found it busy may not have happened: it is sent again in
+    // the next batch (programming the same bytes twice leaves them as they
+    // are). The verify afterwards reads everything written.
+    constexpr size_t kBatch = 32;
+    constexpr size_t kLearningBatch = 4;
+    constexpr uint32_t kSlowStartUs = 50;
+    constexpr uint32_t kShrinkUs = 1;
+    constexpr uint32_t kGrowUs = 10;
+    constexpr uint32_t kMaxIdleUs = 5000;  // above any page program time a datasheet gives
+
+    std::vector<size_t> pending(plan.pieces.size());
+    for (size_t i = 0; i < pending.size(); ++i)
+        pending[i] = i;
+    std::reverse(pending.begin(), pending.end());  // taken from the back
+    const size_t nTotal = pending.size();
+    if (nTotal == 0)
+        return kOk;
+    uint32_t nIdleUs = m_link.ProgramIdleUs();
+    bool bSettled = false;
+
+    const uint8_t nWriteEnable = flash::kWriteEnable;
+    const uint8_t nWriteDisable = flash::kWriteDisable;
+    const uint8_t nReadStatus = flash::kReadStatus;
+    std::vector<uint8_t> commands(kBatch * (4 + flash::kPageSize));
+    std::vector<uint8_t> statuses(kBatch);
+    std::vector<SpiFrame> frames(4 * kBatch);
+    std::vector<size_t> batch;
+    while (!pending.empty()) {
+        if (m_link.StopRequested())
+            return kErrStopped;
+        if (nIdleUs >= kMaxIdleUs)  // the adapter cannot wait (or the flash is odd): one at a time
+            return ProgramPiecesOneByOne(plan, pending, nTotal - pending.size(), progress);
+        batch.clear();
+        const size_t nWant = bSettled ? kBatch : kLearningBatch;
+        while (batch.size() < nWant && !pending.empty()) {
+            batch.push_back(pending.back());
+            pending.pop_back();
+        }
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const SmartWritePlan::Piece& piece = plan.pieces[batch[i]];
+            uint8_t* pCmd = commands.data() + i * (4 + flash::kPageSize);
+            pCmd[0] = flash::kPageProgram;
+            pCmd[1] = uint8_t(piece.nAddress >> 16);
+            pCmd[2] = uint8_t(piece.nAddress >> 8);
+            pCmd[3] = uint8_t(piece.nAddress);
+            std::memcpy(pCmd + 4, plan.target.data() + (piece.nAddress - plan.nBase), size_t(piece.nLength));
+            SpiFrame* f = frames.data() + 4 * i;
+            f[0] = SpiFrame{&nWriteEnable, 1, nullptr, 0, 0};
+            f[1] = SpiFrame{pCmd, 4 + piece.nLength, nullptr, 0, 0};
+            f[2] = SpiFrame{&nWriteDisable, 1, nullptr, 0, 0};
+            f[3] = SpiFrame{&nReadStatus, 1, &statuses[i], 1, nIdleUs};
+        }
+        const int r = m_link.Transfer(frames.data(), int(4 * batch.size()));
+        if (r != 0)
+            return r;
+
+        // A program is sure to have been taken when the poll before it found
+        // the flash done (the first of a batch follows a ready flash).
+        int nBusy = 0;
+        const size_t nBefore = pending.size();
+        for (size_t i = 0; i < batch.size(); ++i) {
+            if (i > 0 && (statuses[i - 1] & flash::kStatusBusy))
+                pending.push_back(batch[i]);
+            nBusy += (statuses[i] & flash::kStatusBusy) ? 1 : 0;
+        }
+        std::reverse(pending.begin() + long(nBefore), pending.end());  // next, in address order
+        if (nBusy == 0) {
+            bSettled = true;
+            nIdleUs = nIdleUs > kShrinkUs ? nIdleUs - kShrinkUs : 0;
+        } else {
+            nIdleUs = std::min(kMaxIdleUs, bSettled ? nIdleUs + kGrowUs : 2 * nIdleUs + kSlowStartUs);
+        }
+        if ((statuses[batch.size() - 1] & flash::kStatusBusy) && m_link.WaitReady(flash::kStatusBusy))
+            return kErrFlashBusyTimeout;
+        Report(progress, int64_t(nTotal - pending.size()) * 100 / int64_t(nTotal));
+    }
+    return kOk;
+}
+
+int SmartWriter::ProgramPiecesOneByOne(const SmartWritePlan& plan, std::vector<size_t>& pending, size_t nDone,
+                                       const ProgressFn& progress)
+{
+    const size_t nTotal = nDone + pending.size();
+    while (!pending.empty()) {
+        const SmartWritePlan::Piece& piece = plan.pieces[pending.back()];
+        const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(piece.nAddress), 3,
+                                       plan.target.data() + (piece.nAddress - plan.nBase), piece.nLength);
+        if (r != 0)
+            return r;
+        pending.pop_back();
+        Report(progress, int64_t(nTotal - pending.size()) * 100 / int64_t(nTotal));
+    }
+    return kOk;
+}
