@@ -307,6 +307,45 @@ private slots:
         QVERIFY(r.strOut.contains("追溯记录写入失败: " + P("trace-dir")));
     }
 
+    // Every operation whose range runs past the end of the flash (where the
+    // flash goes on at address 0) is refused before the chip is touched: a
+    // line naming the range and the flash size, exit 1; and at the edge it runs.
+    void rangesBeyondTheFlashExitOne()
+    {
+        const QString strBench = P("range");
+        QFile image(P("four.bin"));
+        image.open(QIODevice::WriteOnly);
+        image.write(RandomBytes(4096, 51));
+        image.close();
+        QCOMPARE(Run({"static", "template", P("r.xlsx")}, strBench).nExit, 0);
+        QCOMPARE(Run({"info"}, strBench).nExit, 0);  // a new bench, of 2 MiB
+        const QByteArray pattern = RandomBytes(2 * 1024 * 1024, 52);
+        QFile flash(strBench + "/flash.bin");
+        flash.open(QIODevice::WriteOnly);
+        flash.write(pattern);
+        flash.close();
+        const QList<QStringList> refused{{"erase", "--start", "1FF000", "--size", "8192"},
+                                         {"write", P("four.bin"), "--start", "1FF000", "--erase", "8192"},
+                                         {"write", P("four.bin"), "--start", "1FF800"},
+                                         {"erase", "--start", "300000", "--size", "4096"},
+                                         {"read", P("wrapped.bin"), "--start", "1FF000", "--length", "8192"},
+                                         {"read", P("wrapped.bin"), "--start", "200000", "--all"},
+                                         {"static", "write", P("r.xlsx"), "--total", "8192"},
+                                         {"static", "write", P("r.xlsx"), "--start", "3FF000"},
+                                         {"static", "read", P("r.xlsx"), "--start", "3FF000"}};
+        for (const QStringList& args : refused) {
+            const Result r = Run(args, strBench);
+            const QString strWhat = args.join(' ') + "\n" + r.strOut + r.strErr;
+            QVERIFY2(r.nExit == 1, qPrintable(strWhat));
+            QVERIFY2(r.strOut.contains("操作范围超出Flash容量"), qPrintable(strWhat));
+            QVERIFY2(Slurp(strBench + "/flash.bin") == pattern, qPrintable(strWhat));
+            QVERIFY(!QFile::exists(P("wrapped.bin")));
+        }
+        QCOMPARE(Run({"write", P("four.bin"), "--start", "1FF000"}, strBench).nExit, 0);
+        QCOMPARE(Run({"read", P("edge.bin"), "--start", "1FF000", "--length", "4096"}, strBench).nExit, 0);
+        QCOMPARE(Slurp(P("edge.bin")), Slurp(P("four.bin")));
+    }
+
     void gangWriteWithOneDeadSector()
     {
         const QString strBench = P("gang");

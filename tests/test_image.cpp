@@ -372,7 +372,7 @@ private slots:
         Child<QLineEdit>(tab, "editStartAddr")->setText(start);
         const Run run = Operate(tab, true);
         QCOMPARE(run.bState, fits);
-        QCOMPARE(run.Has("烧写文件大小大于Flash容量"), !fits);
+        QCOMPARE(!run.logs.filter("操作范围超出Flash容量").isEmpty(), !fits);
         bench.Close();
         const int nStart = start.toInt(nullptr, 16);
         if (fits) {
@@ -395,12 +395,68 @@ private slots:
         Check(tab, m_files.filePath("max.bin"));
         Run run = Operate(tab, true);
         QVERIFY(run.bStarted && !run.bState);  // taken; too big for this 512 KiB flash
-        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(m_boxes.size(), 1);  // the worker's refusal of the range
+        QVERIFY(m_boxes.takeFirst().startsWith("操作范围超出Flash容量"));
         WriteFile(m_files.filePath("over.bin"), QByteArray(0x200001, char(0x5A)));
         Check(tab, m_files.filePath("over.bin"));
         run = Operate(tab, true);
         QVERIFY(!run.bStarted);
         QCOMPARE(m_boxes, QStringList{"烧写文件大小大于Flash容量"});
+    }
+
+    // The adapter lost at each transfer around the protection step:
+    // "FLASH已写保护" and success only when the status register holds it.
+    void protectionLostAtEachTransfer()
+    {
+        const QByteArray image = RandomBytes(0x1000, 24);
+        int64_t nProtectFrom = -1;
+        int64_t nProtectTo = -1;
+        auto write = [&](BenchFixture& bench, int64_t nOpenedAt, QStringList& logs) {
+            BaseWorker worker;
+            worker.pSpiCtrl = &bench.Ctrl();
+            ImageWriteRequest request;
+            request.bProtect = true;
+            request.image = image;
+            request.nEraseBytes = image.size();
+            bool bOk = false;
+            QObject::connect(&worker, &BaseWorker::finish, [&bOk](int, bool b) { bOk = b; });
+            QObject::connect(&worker, &BaseWorker::log, [&](const QString& s) {
+                logs << s;
+                // Transfers counted as the unplug fault counts them: the three of opening first.
+                const int64_t n = bench.Stats().nUsbTransfers - nOpenedAt + 3;
+                if (s == "校验成功")
+                    nProtectFrom = n;
+                else if (s == "FLASH已写保护")
+                    nProtectTo = n;
+            });
+            worker.OnWrite(request);
+            return bOk;
+        };
+        {
+            BenchFixture healthy;
+            QCOMPARE(healthy.Open(9), 0);
+            QStringList logs;
+            QVERIFY(write(healthy, healthy.Stats().nUsbTransfers, logs));
+        }
+        QVERIFY(nProtectFrom > 0 && nProtectTo > nProtectFrom);
+        const int64_t nFrom = nProtectFrom, nTo = nProtectTo;
+        int nProtected = 0;
+        for (int64_t n = nFrom - 1; n <= nTo + 1; ++n) {
+            BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
+            QStringList logs;
+            QCOMPARE(bench.Open(9), 0);
+            const bool bOk = write(bench, bench.Stats().nUsbTransfers, logs);
+            bench.Close();
+            const QString strStatus =
+                QSettings(bench.Dir() + "/bench.ini", QSettings::IniFormat).value("flash/status1").toString();
+            const QString strWhat = QString("unplugged after %1: %2 / %3").arg(n).arg(strStatus, logs.join(' '));
+            if (logs.contains("FLASH已写保护")) {
+                ++nProtected;
+                QVERIFY2(strStatus == "9C", qPrintable(strWhat));
+            }
+            QVERIFY2(!bOk || logs.contains("FLASH已写保护"), qPrintable(strWhat));
+        }
+        QVERIFY(nProtected > 0);
     }
 
     void verifyRepairAndDeadSector()
@@ -482,7 +538,7 @@ private slots:
         Check(tab, m_files.filePath("big.bin"));
         Run run = Operate(tab, true);
         QVERIFY(!run.bState);
-        QVERIFY(run.Has("烧写文件大小大于Flash容量"));
+        QCOMPARE(run.logs.last(), QString("操作范围超出Flash容量: 0x000000 ~ 0x096000 (614400 字节), Flash容量 524288 字节"));
         QVERIFY(!run.Has("正在擦除"));
         small.Close();
         QCOMPARE(small.Flash(), QByteArray(512 * 1024, char(0xFF)));
@@ -496,7 +552,7 @@ private slots:
         Check(tab, m_files.filePath("tail.bin"));
         run = Operate(tab, true);
         QVERIFY(!run.bState);
-        QVERIFY(run.Has("烧写文件大小大于Flash容量"));
+        QVERIFY(run.logs.last().startsWith("操作范围超出Flash容量: 0x1F0000 ~ 0x201000"));
 
         BenchFixture unknown("[flash]\njedec=EF4016\n");  // 4 MiB: outside the family's sizes
         tab.SetFlashCtrl(&unknown.Ctrl());
@@ -545,7 +601,142 @@ private slots:
         Child<QLineEdit>(tab, "editStartAddr")->setText("200000");
         run = Operate(tab, false);
         QVERIFY(!run.bState);
-        QVERIFY(run.logs.last().startsWith("Flash 信息读取失败"));
+        QVERIFY(run.logs.last().startsWith("操作范围超出Flash容量"));
+    }
+
+    // The flash decodes only the address bits of its size: a range past its
+    // end would land on its first bytes. Every operation is refused before it
+    // erases, programs or reads, with a box, a line and a failed finish.
+    void rangesBeyondTheFlashAreRefused_data()
+    {
+        QTest::addColumn<bool>("bWrite");
+        QTest::addColumn<int>("nImage");  // image bytes, 0: none
+        QTest::addColumn<int>("nMode");   // erase mode
+        QTest::addColumn<QString>("strStart");
+        QTest::addColumn<QString>("strBytes");  // erase or read bytes
+        QTest::addColumn<bool>("bRuns");
+        QTest::newRow("erase 8 KiB at 1FF000") << true << 0 << kEraseBySize << "1FF000" << "8192" << false;
+        QTest::newRow("erase 4 KiB at 1FF000") << true << 0 << kEraseBySize << "1FF000" << "4096" << true;
+        QTest::newRow("erase at 300000") << true << 0 << kEraseBySize << "300000" << "4096" << false;
+        QTest::newRow("whole-chip erase only") << true << 0 << kEraseWhole << "0" << "" << true;
+        QTest::newRow("write, erase 8 KiB at 1FF000") << true << 4096 << kEraseBySize << "1FF000" << "8192" << false;
+        QTest::newRow("write 4 KiB at 1FF001") << true << 4096 << kEraseByFile << "1FF001" << "" << false;
+        QTest::newRow("write 4 KiB at 1FF000") << true << 4096 << kEraseByFile << "1FF000" << "" << true;
+        QTest::newRow("whole-chip erase, write at 1FF800") << true << 4096 << kEraseWhole << "1FF800" << "" << false;
+        QTest::newRow("encrypted at 1F0000") << true << 0x10001 << kEraseByFile << "1F0000" << "" << false;
+        QTest::newRow("read 8 KiB at 1FF000") << false << 0 << 0 << "1FF000" << "8192" << false;
+        QTest::newRow("read 4 KiB at 1FF000") << false << 0 << 0 << "1FF000" << "4096" << true;
+        QTest::newRow("read all at 200000") << false << 0 << 0 << "200000" << "" << false;
+    }
+    void rangesBeyondTheFlashAreRefused()
+    {
+        QFETCH(bool, bWrite);
+        QFETCH(int, nImage);
+        QFETCH(int, nMode);
+        QFETCH(QString, strStart);
+        QFETCH(QString, strBytes);
+        QFETCH(bool, bRuns);
+        BenchFixture bench;
+        const QByteArray pattern = bench.FillPattern();
+        BaseOp tab;
+        SetupTab(tab, bench);
+        QByteArray image = RandomBytes(nImage, 21);
+        if (nImage > 0x3000)
+            image[0x2FB0] = 2;  // encrypted
+        QTemporaryDir dir;
+        if (nImage > 0) {
+            WriteFile(dir.filePath("img.bin"), image);
+            Check(tab, dir.filePath("img.bin"));
+        } else {
+            tab.ShowDirectory(dir.path());
+        }
+        Child<QLineEdit>(tab, "editStartAddr")->setText(strStart);
+        Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(nMode);
+        Child<QLineEdit>(tab, "editEraseBytes")->setText(strBytes);
+        Child<QLineEdit>(tab, "editReadBytes")->setText(strBytes);
+        Child<QRadioButton>(tab, strBytes.isEmpty() ? "radioReadAll" : "radioReadByte")->setChecked(true);
+        m_saveAnswer = dir.filePath("read.bin");
+        const Run run = Operate(tab, bWrite);
+        QVERIFY(run.bStarted);
+        QCOMPARE(run.bState, bRuns);
+        bench.Close();
+        if (bRuns)
+            return;
+        QVERIFY2(run.logs.last().startsWith("操作范围超出Flash容量"), qPrintable(run.logs.join('\n')));
+        QCOMPARE(m_boxes.filter("操作范围超出Flash容量").size(), 1);
+        QCOMPARE(m_boxes.last(), run.logs.last());
+        QVERIFY(!run.Has("正在擦除"));
+        XQ_VERIFY_FLASH_KEPT(bench, {});
+        QVERIFY(!QFile::exists(m_saveAnswer));
+        QCOMPARE(bench.Flash(), pattern);
+    }
+
+    // Erase only: no flash answering is a failure, and a success means the
+    // range reads blank, whatever protection the status register held.
+    void eraseOnlyFailsWithoutFlashAndIsBlankChecked()
+    {
+        BenchFixture none("[faults]\nno_flash=true\n");
+        BaseOp tab;
+        SetupTab(tab, none);
+        tab.ShowDirectory(m_files.path());
+        Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(kEraseBySize);
+        Child<QLineEdit>(tab, "editEraseBytes")->setText("65536");
+        Run run = Operate(tab, true);
+        QVERIFY(run.bStarted && !run.bState);
+        QVERIFY(!run.Has("擦除完成"));
+
+        // Each block-protect bit (and the status register protect bit) is
+        // lifted before the erase; a whole-chip erase then erases everything.
+        for (const char* pStatus : {"04", "08", "10", "1C", "24", "80", "9C"}) {
+            BenchFixture bench(QString("[flash]\nstatus1=%1\n").arg(pStatus));
+            bench.FillPattern();
+            tab.SetFlashCtrl(&bench.Ctrl());
+            QCOMPARE(bench.Open(9), 0);
+            Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(kEraseWhole);
+            run = Operate(tab, true);
+            QVERIFY2(run.bState, qPrintable(QString(pStatus) + ": " + run.logs.join('\n')));
+            QVERIFY(run.Has("擦除完成"));
+            bench.Close();
+            QVERIFY2(bench.Flash() == QByteArray(2 * 1024 * 1024, char(0xFF)), pStatus);
+        }
+
+        // Unplugged after each of the last transfers of an erase-only run: a
+        // reported success always leaves the range blank.
+        auto erase = [](SpiFlashCtrl& ctrl) {
+            BaseWorker worker;
+            worker.pSpiCtrl = &ctrl;
+            ImageWriteRequest request;
+            request.nStart = 0x10000;
+            request.nEraseBytes = 0x8000;
+            bool bOk = false;
+            QObject::connect(&worker, &BaseWorker::finish, [&bOk](int, bool b) { bOk = b; });
+            worker.OnWrite(request);
+            return bOk;
+        };
+        int64_t nTransfers = 0;
+        {
+            BenchFixture healthy;
+            QCOMPARE(healthy.Open(9), 0);
+            const int64_t nOpened = healthy.Stats().nUsbTransfers;
+            QVERIFY(erase(healthy.Ctrl()));
+            nTransfers = healthy.Stats().nUsbTransfers - nOpened + 3;  // and the three of opening
+        }
+        // The last transfers: the erase, the blank check and the reset.
+        int nSucceeded = 0;
+        for (int64_t n = qMax<int64_t>(1, nTransfers - 24); n <= nTransfers + 1; ++n) {
+            BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
+            const QByteArray pattern = bench.FillPattern();
+            const bool bOk = bench.Open(9) == 0 && erase(bench.Ctrl());
+            bench.Close();
+            XQ_VERIFY_FLASH_KEPT(bench, {{0x10000, 0x8000}});
+            if (bOk) {
+                ++nSucceeded;
+                QVERIFY2(bench.Flash().mid(0x10000, 0x8000) == QByteArray(0x8000, char(0xFF)), qPrintable(QString::number(n)));
+            } else {
+                QVERIFY(n <= nTransfers);  // only a lost adapter fails it
+            }
+        }
+        QVERIFY(nSucceeded > 0);
     }
 
     void readFailuresKeepEarlierFiles()

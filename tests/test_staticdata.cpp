@@ -548,6 +548,21 @@ private slots:
         SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 24);
         QCOMPARE(rec.mid(20), QByteArray::fromHex("01020304"));
 
+        // A write that fails (the record does not stick) puts the protection
+        // back as well; so does one on a flash protected by block-protect bits alone.
+        for (const char* pStatus : {"9C", "1C"}) {
+            BenchFixture dead(QString("[flash]\nstatus1=%1\n[faults]\ndead_sectors=1ff000\n").arg(pStatus));
+            tab.SetFlashCtrl(&dead.Ctrl());
+            QCOMPARE(dead.Open(9), xq::kOk);
+            finished.clear();
+            tab.Write();
+            QVERIFY(finished.wait(10000));
+            QVERIFY(!finished.last()[1].toBool());
+            dead.Close();
+            QCOMPARE(QSettings(dead.Dir() + "/bench.ini", QSettings::IniFormat).value("flash/status1").toString(),
+                     QString(pStatus));
+        }
+
         BenchFixture busy("[faults]\nstuck_busy=true\n");
         tab.SetFlashCtrl(&busy.Ctrl());
         QCOMPARE(busy.Open(9), xq::kOk);
@@ -601,24 +616,40 @@ private slots:
         tab.findChild<QLineEdit*>("editStartAddr")->setText("1C1000");
         Run run = Operate(tab, true);
         QVERIFY(run.bFinished && !run.bState);
-        QVERIFY2(run.logs.last().startsWith("静态数据区超出Flash容量"), qPrintable(run.logs.last()));
+        const QString strRefusal = "操作范围超出Flash容量: 0x1C1000 ~ 0x201000 (262144 字节), Flash容量 2097152 字节";
+        QCOMPARE(run.logs.last(), strRefusal);
+        QCOMPARE(m_boxes.last(), "告警|" + strRefusal);
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {});
+
+        // An area named above the flash's size would land on its start
+        // modulo the size: refused too, for a write and for a read.
+        QCOMPARE(bench.Open(9), 0);
+        tab.findChild<QLineEdit*>("editTotal")->setText("4092");
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("3FF000");
+        for (bool bWrite : {true, false}) {
+            run = Operate(tab, bWrite);
+            QVERIFY(run.bStarted && !run.bState);
+            QVERIFY2(run.logs.last().startsWith("操作范围超出Flash容量: 0x3FF000 ~ 0x400000"), qPrintable(run.logs.last()));
+        }
+        // Searched in whole sectors: an area inside the last sector that the
+        // search would read past the end.
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1FF800");
+        tab.findChild<QLineEdit*>("editTotal")->setText("2000");
+        QVERIFY(!Operate(tab, true).bState);
         bench.Close();
         XQ_VERIFY_FLASH_KEPT(bench, {});
 
         QCOMPARE(bench.Open(9), 0);
+        tab.findChild<QLineEdit*>("editTotal")->setText("262143");
         tab.findChild<QLineEdit*>("editStartAddr")->setText("1C0000");  // ends exactly at the end
-        run = Operate(tab, true);
-        QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
-        tab.findChild<QLineEdit*>("editTotal")->setText("4092");
-        tab.findChild<QLineEdit*>("editStartAddr")->setText("3FF000");  // 0x1FF000 on a 2 MiB flash
         run = Operate(tab, true);
         QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
         bench.Close();
         XQ_VERIFY_FLASH_KEPT(bench, {{0x1C0000, 0x40000}});
         QByteArray expected(0x40000, char(0xFF));
-        const QByteArray record = FlashRecord(tab, false, 4092);
-        expected.replace(0, record.size(), FlashRecord(tab, false, 262143));
-        expected.replace(0x3F000, record.size(), record);
+        const QByteArray record = FlashRecord(tab, false, 262143);
+        expected.replace(0, record.size(), record);
         QCOMPARE(bench.Flash().mid(0x1C0000), expected);
     }
 

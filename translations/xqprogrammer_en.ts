@@ -386,6 +386,31 @@ Please give another path.</translation>
         <source>芯片未被改动</source>
         <translation>The chip was not changed</translation>
     </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>解除Flash写保护失败</source>
+        <translation>Could not lift the flash write protection</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>FLASH写保护设置失败</source>
+        <translation>Setting the flash write protection failed</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>正在检查擦除结果...</source>
+        <translation>Checking the erased range...</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>擦除检查成功</source>
+        <translation>Erased range is blank</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>擦除检查失败: 0x%1 处不是空白</source>
+        <translation>Erase check failed: 0x%1 is not blank</translation>
+    </message>
 </context>
 <context>
     <name>DeviceInfo</name>
@@ -953,6 +978,11 @@ Reason: %2</translation>
         <source>保存%1失败: %2</source>
         <translation>Saving %1 failed: %2</translation>
     </message>
+    <message>
+        <location filename="../src/staticdata/staticdata.cpp" line="1" />
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
 </context>
 <context>
     <name>StaticLayout</name>
@@ -1091,6 +1121,11 @@ check that the imported layout is right</translation>
         <source>静态数据区的数据不完整，请重新写入</source>
         <translation>The static data area holds incomplete data: write it again</translation>
     </message>
+    <message>
+        <location filename="../src/staticdata/worker.cpp" line="1" />
+        <source>FLASH写保护恢复失败</source>
+        <translation>Restoring the flash write protection failed</translation>
+    </message>
 </context>
 <context>
     <name>xqprog</name>
@@ -1204,6 +1239,14 @@ Check it and try again.</translation>
         <location filename="../src/core/staticrequest.cpp" line="1" />
         <source>"总大小"设置错误，请重新设置</source>
         <translation>"Total size" is wrong, please set it again</translation>
+    </message>
+</context>
+<context>
+    <name>FlashRange</name>
+    <message>
+        <location filename="../src/core/flashrange.cpp" line="1" />
+        <source>操作范围超出Flash容量: 0x%1 ~ 0x%2 (%3 字节), Flash容量 %4 字节</source>
+        <translation>Range beyond the flash: 0x%1 ~ 0x%2 (%3 bytes), flash size %4 bytes</translation>
     </message>
 </context>
 </TS>

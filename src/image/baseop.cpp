@@ -90,6 +90,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     connect(m_pWorker, &BaseWorker::log, this, &BaseOp::log);
     connect(m_pWorker, &BaseWorker::progress, this, &BaseOp::progress);
     connect(m_pWorker, &BaseWorker::seqId, this, &BaseOp::SetSeqId);
+    connect(m_pWorker, &BaseWorker::warning, this, &BaseOp::ShowWarning);
     connect(m_pThread, &QThread::finished, m_pWorker, &QObject::deleteLater);
     m_pThread->start(QThread::InheritPriority);
 }
@@ -264,6 +265,11 @@ void BaseOp::Read()
     emit log(tr("准备读取Flash并保存到:%1").arg(strFile));
     emit startImageRead(request);
     emit startRead();
+}
+
+void BaseOp::ShowWarning(const QString& strText)
+{
+    msgbox::Warning(this, tr("告警"), strText);
 }
 
 void BaseOp::SetDownOption(int nIndex)

@@ -57,6 +57,8 @@ private slots:
     void SetSeqEnable(bool bEnabled);
     void Transform(bool bChecked);
     void SetSeqId(uint nSeqId);
+    // A refusal of the worker, shown in a warning box.
+    void ShowWarning(const QString& strText);
 
 public:
     uint GetSeqId();

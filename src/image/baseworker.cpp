@@ -2,16 +2,22 @@
 
 #include <deviceinfo.h>
 #include <flashrules.h>
+#include <flashrange.h>
 #include <results.h>
 #include <spiflashctrl.h>
 
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
 constexpr int32_t kEncryptedMinSize = 0x3000;   // an encrypted image is longer than this
 constexpr int32_t kEncryptedMarkerAt = 0x2FB0;  // and carries this byte
 constexpr uint8_t kEncryptedMarker = 2;
 constexpr uint8_t kProtectAll = 0x9C;
+// An erase-only run spreads its progress over the erase up to this, and
+// over the blank check after it.
+constexpr int kEraseOnlySpan = 79;
 // Stops a run before the chip is touched any further; already logged.
 constexpr int kStopped = -10000;
 
@@ -97,7 +103,9 @@ int BaseWorker::RunWrite(const ImageWriteRequest& request, OperationReport& reco
             rc = ProgramImage(byFile, record);
     } else {
         if (rc == xq::kOk)
-            rc = EraseForWrite(request, record, bImage ? 24 : 99);
+            rc = EraseForWrite(request, record, bImage ? 24 : kEraseOnlySpan);
+        if (rc == xq::kOk && !bImage)
+            rc = BlankCheck(request);
         if (rc == xq::kOk && bImage)
             rc = ProgramImage(request, record);
     }
@@ -119,38 +127,76 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
     if (nInfo == 0)
         DescribeFlash(info, record);
     const bool bInfoOk = nInfo == 0 && xq::FlashSizeKnown(info.nTotalSize);
+    const bool bImage = !request.image.isEmpty();
+    m_nFlashSize = bInfoOk ? info.nTotalSize : 0;
     if (!bInfoOk) {
         emit log(tr("Flash 信息读取失败"));
-    } else if (!request.image.isEmpty() && !xq::RangeInFlash(request.nStart, request.image.size(), info.nTotalSize)) {
-        // The flash ignores the high address bits: an image that does not
-        // fit would wrap around and overwrite its own head.
-        const QString strLine = tr("烧写文件大小大于Flash容量");
-        emit log(strLine);
-        record.Refuse(xq::kErrBadArgument, strLine);
-        return kStopped;
+        // An image is verified against the flash afterwards; an erase alone
+        // has nothing to prove it took place without a flash that answers.
+        if (!bImage) {
+            record.Refuse(xq::kErrBadArgument, tr("Flash 信息读取失败"));
+            return kStopped;
+        }
+    } else if (bImage || request.nEraseBytes > 0) {
+        // The image and the given erase size, from the start address: the
+        // flash ignores the high address bits, so a range past its end
+        // would land on its first bytes.
+        const int64_t nLength = qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
+        if (!xq::FlashRangeFits(request.nStart, nLength, info.nTotalSize)) {
+            const QString strLine = xq::FlashRangeRefusal(request.nStart, nLength, info.nTotalSize);
+            emit log(strLine);
+            emit warning(strLine);
+            record.Refuse(xq::kErrBadArgument, strLine);
+            return kStopped;
+        }
     }
     if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
         record.nSize = info.nTotalSize;
     return xq::kOk;
 }
 
-void BaseWorker::PrepareFlash()
+int BaseWorker::PrepareFlash()
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     emit progress(1);
     ctrl.EnterFlashMode();
     ctrl.ClearChipRegisters();
-    if (ctrl.ReadProtectBit() != 0)
-        ctrl.ClearStatus();
+    // Any protection bit left set makes the flash ignore the erase and the
+    // programming of the sectors it protects.
+    if (ctrl.ReadProtectBit() == 0)
+        return xq::kOk;
+    const int rc = ctrl.ClearStatus();
+    if (rc == 0 && ctrl.ReadProtectBit() == 0)
+        return xq::kOk;
+    emit log(tr("解除Flash写保护失败"));
+    return rc != 0 ? rc : kStopped;
+}
+
+int BaseWorker::ProtectFlash()
+{
+    // The status register read back is the proof: the line only when the
+    // protection bits hold.
+    int rc = pSpiCtrl->WriteStatus(kProtectAll);
+    uint8_t nStatus = 0;
+    if (rc == 0)
+        rc = pSpiCtrl->ReadStatus(&nStatus);
+    if (rc != 0 || (nStatus & kProtectAll) != kProtectAll) {
+        emit log(tr("FLASH写保护设置失败"));
+        return rc != 0 ? rc : kStopped;
+    }
+    emit log(tr("FLASH已写保护"));
+    return xq::kOk;
 }
 
 int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     emit log(tr("正在智能烧写..."));
-    PrepareFlash();
+    int rc = PrepareFlash();
+    if (rc != 0)
+        return rc;
     SmartWriteCounts counts;
-    const int rc = ctrl.SmartWrite(request.nStart, ImageBytes(request), request.image.size(), &counts,
+    rc = ctrl.SmartWrite(request.nStart, ImageBytes(request), request.image.size(), &counts,
                                    [&](int p) { emit progress(98 * p / 100 + 1); });
     m_bFlashChanged = counts.nErased + counts.nProgrammed > 0;  // (what it was about to change, when stopped)
     // The counts are known once the range has been read, also when a later step fails.
@@ -168,18 +214,16 @@ int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
         return rc;
     emit log(tr("校验成功"));
     emit progress(99);
-    if (request.bProtect) {
-        ctrl.WriteStatus(kProtectAll);
-        emit log(tr("FLASH已写保护"));
-    }
-    return xq::kOk;
+    return request.bProtect ? ProtectFlash() : xq::kOk;
 }
 
 int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     emit log(tr("正在擦除"));
-    PrepareFlash();
+    int rc = PrepareFlash();
+    if (rc != 0)
+        return rc;
 
     // The erase starts at the start address rounded down to its sector, so
     // it covers the sector offset as well: the whole image lies in erased flash.
@@ -187,8 +231,7 @@ int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport&
     const int32_t nEraseBytes = request.nEraseBytes;
     const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + xq::SectorOffset(nStartAddr) : nEraseBytes;
     m_bFlashChanged = true;
-    const int rc = ctrl.EraseFlash(xq::SectorBase(nStartAddr), nEraseCount,
-                                   [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
+    rc = ctrl.EraseFlash(xq::SectorBase(nStartAddr), nEraseCount, [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
     if (rc != 0)
         return rc;
     record.strMessage = tr("擦除完成");
@@ -233,11 +276,33 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
         record.strMessage = tr("校验成功");
         emit log(record.strMessage);
     }
-    if (request.bProtect) {
-        ctrl.WriteStatus(kProtectAll);
-        emit log(tr("FLASH已写保护"));
-    }
+    if (request.bProtect)
+        return ProtectFlash();
     return xq::kOk;
+}
+
+int BaseWorker::BlankCheck(const ImageWriteRequest& request)
+{
+    // An erase alone is proven by reading the erased range back: every byte 0xFF.
+    const int32_t nStart = request.nEraseBytes > 0 ? xq::SectorBase(request.nStart) : 0;
+    const int64_t nLength =
+        request.nEraseBytes > 0
+            ? ((int64_t(request.nEraseBytes) + xq::SectorOffset(request.nStart) + 0xFFF) & ~int64_t(0xFFF))
+            : int64_t(m_nFlashSize);
+    emit log(tr("正在检查擦除结果..."));
+    std::vector<uint8_t> buffer(size_t(nLength), 0);
+    const int rc = pSpiCtrl->ReadFlashData(buffer.data(), int32_t(nLength), nStart, [&](int p) {
+        emit progress(kEraseOnlySpan + 1 + (99 - kEraseOnlySpan - 1) * p / 100);
+    });
+    if (rc != 0)
+        return rc;
+    const auto it = std::find_if(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0xFF; });
+    if (it == buffer.end()) {
+        emit log(tr("擦除检查成功"));
+        return xq::kOk;
+    }
+    emit log(tr("擦除检查失败: 0x%1 处不是空白").arg(QString::number(nStart + (it - buffer.begin()), 16).toUpper()));
+    return kStopped;
 }
 
 // Stamps the request's serial number (or the counter's) into the security
@@ -300,17 +365,26 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
         ReportError(nInfo);
         return nInfo;
     }
+    const bool bSizeKnown = nInfo == 0 && xq::FlashSizeKnown(info.nTotalSize);
     if (nLength == xq::kWholeChip) {
         // Whole chip: from the start address to the end of the flash.
-        const int64_t nLeft = int64_t(info.nTotalSize) - nStartAddr;
-        if (nInfo != 0 || !xq::FlashSizeKnown(info.nTotalSize) || nLeft <= 0) {
+        if (!bSizeKnown) {
             record.strMessage = tr("Flash 信息读取失败，无法确定整片读取的长度");
             emit log(record.strMessage);
             return xq::kErrBadArgument;
         }
-        nLength = int32_t(nLeft);
+        nLength = int32_t(qMax<int64_t>(int64_t(info.nTotalSize) - nStartAddr, 0));
     }
     record.nSize = nLength;
+    if (bSizeKnown && !xq::FlashRangeFits(nStartAddr, nLength, info.nTotalSize)) {
+        // The flash ignores the high address bits: past its end the read
+        // would go on at its first bytes.
+        const QString strLine = xq::FlashRangeRefusal(nStartAddr, nLength, info.nTotalSize);
+        emit log(strLine);
+        emit warning(strLine);
+        record.Refuse(xq::kErrBadArgument, strLine);
+        return kStopped;
+    }
     if (nLength <= 0 || nStartAddr < 0) {
         record.Refuse(xq::kErrBadArgument, tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
         emit log(record.strMessage);

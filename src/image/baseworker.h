@@ -41,6 +41,9 @@ signals:
     void seqId(uint);
     // Emitted just before finish: what the run did.
     void report(const OperationReport& report);
+    // A refusal the window shows in a warning box as well (the range of an
+    // operation outside the flash); the line also goes to log.
+    void warning(QString);
 
 public slots:
     void OnWrite(const ImageWriteRequest& request);
@@ -50,15 +53,20 @@ private:
     // The write and its phases; each returns a result code or kStopped.
     int RunWrite(const ImageWriteRequest& request, OperationReport& record);
     int CheckImageFits(const ImageWriteRequest& request, OperationReport& record);
-    void PrepareFlash();
+    // Flash mode, chip registers, protection lifted (and checked gone).
+    int PrepareFlash();
+    // Sets the protection and reads it back.
+    int ProtectFlash();
     int SmartWriteImage(const ImageWriteRequest& request);
     int EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan);
     int ProgramImage(const ImageWriteRequest& request, OperationReport& record);
     int WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record);
+    int BlankCheck(const ImageWriteRequest& request);
     int RunRead(const ImageReadRequest& request, OperationReport& record);
     void ReportError(int rc);
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
 
+    uint32_t m_nFlashSize = 0;  // from the write's identification; 0: not known
     bool m_bFlashChanged = false;  // the write has begun to erase
 };
 

@@ -54,6 +54,7 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     connect(m_pWorker, &Worker::finish, this, &StaticData::finish);
     connect(m_pWorker, &Worker::log, this, &StaticData::log);
     connect(m_pWorker, &Worker::progress, this, &StaticData::progress);
+    connect(m_pWorker, &Worker::warning, this, &StaticData::ShowWarning);
     connect(m_pWorker, &Worker::send, ui->tabXlsx, &TabWidgetXlsx::SetStaticData, Qt::BlockingQueuedConnection);
     connect(m_pThread, &QThread::finished, m_pWorker, &QObject::deleteLater);
     connect(ui->cmbStorage, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &StaticData::SetStorage);
@@ -328,4 +329,9 @@ void StaticData::SaveSettings()
     // again at every start.
     QSettings settings(kSettingsFile, QSettings::IniFormat);
     settings.setValue("StaticData/xlsx", m_strWorkbook);
+}
+
+void StaticData::ShowWarning(const QString& strText)
+{
+    msgbox::Warning(this, tr("告警"), strText);
 }

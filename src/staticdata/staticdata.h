@@ -43,6 +43,8 @@ public slots:
     void SetLocal(xlsx_config xlstCfg);
 
 private slots:
+    // A refusal of the worker, shown in a warning box.
+    void ShowWarning(const QString& strText);
     void ImportXlsx();
     void SetStorage(int index);
     void ExportTemplateFile();

@@ -2,6 +2,7 @@
 
 #include <deviceinfo.h>
 #include <flashrules.h>
+#include <flashrange.h>
 #include <results.h>
 #include <spiflashctrl.h>
 
@@ -26,20 +27,54 @@ Worker::Worker(QObject* pParent) : QObject(pParent)
     qRegisterMetaType<OperationReport>();
 }
 
-QString Worker::AreaOutsideFlash(const FlashInfo* pInfo, int32_t nEraseStart, int64_t nEraseLength)
+namespace {
+// Status register 1: the busy and write enable bits, which a write never sets
+// for good, and the protection bits compared after putting them back.
+constexpr uint8_t kStatusWriteBits = 0x03;
+constexpr uint8_t kProtectionBits = 0xFC;
+
+// The bytes the header search reads: the length rounded up to whole sectors.
+int64_t SearchedLength(int32_t nLength)
 {
-    // The flash ignores the address bits above its size: an erase that runs
-    // past the end would go on at address 0, over the firmware. An area
-    // named above the flash's size wraps as a whole and stays usable.
+    return (int64_t(qMax(nLength, 1)) + xq::kSectorSize - 1) / xq::kSectorSize * xq::kSectorSize;
+}
+}  // namespace
+
+QString Worker::AreaOutsideFlash(const FlashInfo* pInfo, int64_t nStart, int64_t nLength)
+{
+    // The flash ignores the address bits above its size: a range past its
+    // end lands on its first bytes, over the firmware.
     if (!pInfo || !xq::FlashSizeKnown(pInfo->nTotalSize))
         return QString();  // no size to go by: the read-back after the write decides
-    const int64_t nFrom = nEraseStart & int64_t(pInfo->nTotalSize - 1);
-    if (xq::RangeInFlash(nFrom, nEraseLength, pInfo->nTotalSize))
+    if (xq::FlashRangeFits(nStart, nLength, pInfo->nTotalSize))
         return QString();
-    return tr("静态数据区超出Flash容量: 0x%1 + %2 字节, Flash %3 字节")
-        .arg(nEraseStart, 0, 16)
-        .arg(nEraseLength)
-        .arg(pInfo->nTotalSize);
+    const QString strLine = xq::FlashRangeRefusal(nStart, nLength, pInfo->nTotalSize);
+    emit warning(strLine);
+    return strLine;
+}
+
+int Worker::OpenProtection(int& rc)
+{
+    rc = xq::kOk;
+    if (pSpiCtrl->ReadProtectBit() == 0)
+        return -1;
+    uint8_t nStatus = 0;
+    rc = pSpiCtrl->ReadStatus(&nStatus);
+    if (rc == 0)
+        rc = pSpiCtrl->WriteStatus(kStatusTopHalfOpen);
+    return rc == 0 ? int(nStatus & ~kStatusWriteBits) : int(kStatusAllProtected);
+}
+
+bool Worker::RestoreProtection(int nStatus)
+{
+    if (nStatus < 0)
+        return true;
+    uint8_t nBack = 0;
+    if (pSpiCtrl->WriteStatus(uint8_t(nStatus)) == 0 && pSpiCtrl->ReadStatus(&nBack) == 0 &&
+        (nBack & kProtectionBits) == (nStatus & kProtectionBits))
+        return true;
+    emit log(tr("FLASH写保护恢复失败"));
+    return false;
 }
 
 int32_t Worker::FindWriteOffset(const StaticWriteRequest& request)
@@ -118,6 +153,13 @@ int Worker::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, 
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     const int32_t nStartAddr = request.nStart;
     const static_data_hdr& header = RecordHeader(request);
+    // The area as the search reads it (whole sectors) must lie inside the flash.
+    const QString strSearchOutside = AreaOutsideFlash(pInfo, nStartAddr, SearchedLength(request.nTotal));
+    if (!strSearchOutside.isEmpty()) {
+        emit log(strSearchOutside);
+        record.Refuse(xq::kErrBadArgument, strSearchOutside);
+        return kRefused;
+    }
     const int32_t nWriteOffset = FindWriteOffset(request);
 
     // Every sector the area touches is erased, the whole area aligned
@@ -135,13 +177,14 @@ int Worker::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, 
         return kRefused;
     }
 
-    const bool bProtected = ctrl.ReadProtectBit() != 0;
-    if (bProtected)
-        ctrl.WriteStatus(kStatusTopHalfOpen);
-    const int rc = WriteRecord(request, nEraseStart, int32_t(nEraseEnd - nEraseStart), nWriteOffset);
+    int rc = xq::kOk;
+    const int nProtection = OpenProtection(rc);
+    if (rc == 0)
+        rc = WriteRecord(request, nEraseStart, int32_t(nEraseEnd - nEraseStart), nWriteOffset);
+    // The protection comes back on every path, a failed write included.
+    if (!RestoreProtection(nProtection) && rc == 0)
+        rc = xq::kErrRepairFailed;
     if (rc == 0) {
-        if (bProtected)
-            ctrl.WriteStatus(kStatusAllProtected);
         emit log(tr("写入完成"));
         ctrl.SoftReset(false);
         emit progress(100);
@@ -158,6 +201,16 @@ void Worker::OnRead(const StaticReadRequest& request)
     record.nSize = request.nTotal;
     emit log(tr("查找静态数据标识..."));
     emit progress(10);
+    FlashInfo info;
+    const bool bInfo = ctrl.ReadFlashInfo(&info) == 0;
+    const QString strOutside = AreaOutsideFlash(bInfo ? &info : nullptr, request.nStart, SearchedLength(request.nTotal));
+    if (!strOutside.isEmpty()) {
+        emit log(strOutside);
+        record.Refuse(xq::kErrBadArgument, strOutside);
+        emit report(record);
+        emit finish(xq::kOptRead, false);
+        return;
+    }
     const int nCapacity = qMax(request.nTotal, 0) + kStaticHeaderSize;
     std::vector<uint8_t> buffer(size_t(nCapacity), 0);
     int32_t nOffset = 0;

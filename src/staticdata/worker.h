@@ -31,6 +31,9 @@ signals:
     void send(const static_data_hdr*);
     // Emitted just before finish: what the run did.
     void report(const OperationReport& report);
+    // A refusal the window shows in a warning box as well (the area outside
+    // the flash); the line also goes to log.
+    void warning(QString);
 
 public slots:
     void OnWrite(const StaticWriteRequest& request);
@@ -44,7 +47,13 @@ private:
     int WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, int32_t nEraseLength, int32_t nWriteOffset);
     // The refusal when the erase would run past the end of the flash of
     // pInfo (nullptr: the flash was not identified), else empty.
-    QString AreaOutsideFlash(const FlashInfo* pInfo, int32_t nEraseStart, int64_t nEraseLength);
+    // The refusal line (also sent as warning) when the range does not lie
+    // inside the flash; empty when it does or the flash size is not known.
+    QString AreaOutsideFlash(const FlashInfo* pInfo, int64_t nStart, int64_t nLength);
+    // Lifts the protection for the write: the status byte to put back, or -1 when none.
+    int OpenProtection(int& rc);
+    // Puts the status byte back and reads it back; false (and says so) when it does not hold.
+    bool RestoreProtection(int nStatus);
 };
 
 constexpr uint8_t kStatusTopHalfOpen = 0xB4;  // protects the lower half only
