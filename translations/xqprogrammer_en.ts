@@ -122,6 +122,11 @@
         <translation>Erase a given size</translation>
     </message>
     <message>
+        <location filename="../src/image/baseop.cpp" line="53" />
+        <source>智能烧写：只擦写有变化的扇区</source>
+        <translation>Smart write: erase and program only changed sectors</translation>
+    </message>
+    <message>
         <location filename="../src/image/baseop.cpp" line="62" />
         <source>建议为4K的整数倍</source>
         <translation>A multiple of 4K is advised</translation>

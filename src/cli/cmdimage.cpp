@@ -102,8 +102,10 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
 QList<QCommandLineOption> WriteOptions()
 {
     return {kStart,
-            {"erase", "What to erase first: whole, file (the image's size, the default) or a byte count.",
-             "whole|file|BYTES"},
+            {"erase",
+             "What to erase first: whole, file (the image's size, the default), a byte count, or smart (read "
+             "first; erase and program only the sectors that differ from the image).",
+             "whole|file|smart|BYTES"},
             {"protect", "Write-protect the flash afterwards."},
             {"serial", "Stamp serial numbers from this one on (decimal or 0x hexadecimal), one per chip; the next "
                        "free one is printed.", "N"},
@@ -135,11 +137,15 @@ int CmdWrite(CliContext& ctx)
     if (!strError.isEmpty())
         return UsageError(strError);
     const QString strErase = ctx.parser.isSet("erase") ? ctx.parser.value("erase") : QString("file");
-    const int nMode = strErase == "whole" ? kEraseWhole : strErase == "file" ? kEraseByFile : kEraseBySize;
+    const int nMode = strErase == "whole"   ? kEraseWhole
+                      : strErase == "file"  ? kEraseByFile
+                      : strErase == "smart" ? kEraseSmart
+                                            : kEraseBySize;
     const QString strRefusal = ImageRules::EraseCount(nMode, request.image.size(), strErase, request.nEraseBytes);
     if (!strRefusal.isEmpty())
         return UsageError(QString("%1: %2").arg(strRefusal, strErase));
     request.bProtect = ctx.parser.isSet("protect");
+    request.bSmart = nMode == kEraseSmart;
     request.bSerial = ctx.parser.isSet("serial") || ctx.parser.isSet("serial-file");
     int64_t nFirst = 1;
     if (ctx.parser.isSet("serial")) {

@@ -24,7 +24,7 @@ const QList<CliCommand>& CliCommands()
     static const QList<CliCommand> commands = {
         {"list", "", "One interface name per line.", NoOptions, CmdList, 0, true},
         {"info", "", "The chip model and the flash identification.", NoOptions, CmdInfo, 0, true},
-        {"write", "IMAGE [--start HEX] [--erase whole|file|BYTES] [--protect] [--serial N|0xN]",
+        {"write", "IMAGE [--start HEX] [--erase whole|file|smart|BYTES] [--protect] [--serial N|0xN]",
          "Erase, program, verify (with sector repair), optionally protect and stamp a serial number.", WriteOptions,
          CmdWrite, 1, true},
         {"erase", "[--start HEX] (--whole | --size BYTES)", "Erase the whole chip or a range.", EraseOptions, CmdErase,

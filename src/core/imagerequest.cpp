@@ -19,6 +19,7 @@ QString ImageRules::EraseCount(int nEraseMode, int64_t nImageSize, const QString
         nEraseBytes = xq::kWholeChip;
         return QString();
     case kEraseByFile:
+    case kEraseSmart:
         if (nImageSize <= 0)
             return tr("请选择一个文件进行烧写");
         nEraseBytes = int32_t(qMin<int64_t>(nImageSize, xq::kMaxFlashSize));

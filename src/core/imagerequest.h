@@ -17,6 +17,9 @@
 constexpr int kEraseWhole = 0;
 constexpr int kEraseByFile = 1;
 constexpr int kEraseBySize = 2;
+// Appended after the three above, so a stored choice keeps its meaning:
+// erase and program only the sectors that differ from the image.
+constexpr int kEraseSmart = 3;
 
 struct ImageWriteRequest {
     QByteArray image;           // empty: erase only

@@ -49,7 +49,8 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     m_strLastSaveDir = QCoreApplication::applicationDirPath();
 
     ui->cmbDownOptions->setView(new QListView(ui->cmbDownOptions));
-    ui->cmbDownOptions->addItems({tr("全擦除"), tr("按文件大小擦除"), tr("按指定大小擦除")});
+    ui->cmbDownOptions->addItems(
+        {tr("全擦除"), tr("按文件大小擦除"), tr("按指定大小擦除"), tr("智能烧写：只擦写有变化的扇区")});
     ui->cmbDownOptions->setCurrentIndex(kEraseByFile);
 
     const QString strRange = QString("1 ~ %1").arg(xq::kMaxFlashSize);
@@ -194,6 +195,7 @@ void BaseOp::Write()
     ImageWriteRequest request;
     request.nStart = StartAddress();
     request.bProtect = ui->chkProtect->isChecked();
+    request.bSmart = nMode == kEraseSmart;
 
     // The rule also refuses what the box's validator does not accept whole.
     const QString strRefusal = ImageRules::EraseCount(nMode, nImageSize, ui->editEraseBytes->text(), request.nEraseBytes);
