@@ -214,7 +214,10 @@ private slots:
         QCOMPARE(r.nExit, 1);
         QVERIFY(r.strOut.contains("显示数据异常，请查看导入配置是否正确"));
         QCOMPARE(Run({"static", "read", P("t.xlsx"), "--total", "54"}, strBench).nExit, 0);
-        QCOMPARE(Run({"static", "write", P("t.xlsx"), "--set", "nosuch=1"}, strBench).nExit, 2);
+        QCOMPARE(Run({"static", "write", P("t.xlsx"), "--values", "current", "--set", "nosuch=1"}, strBench).nExit, 2);
+        r = Run({"static", "write", P("t.xlsx"), "--set", "count=5"}, strBench);  // the defaults would drop it
+        QCOMPARE(r.nExit, 2);
+        QVERIFY(r.strErr.contains("--set gives current values: add --values current"));
         QCOMPARE(Run({"static", "write", P("t.xlsx"), "--total", "8"}, strBench).nExit, 2);
     }
 

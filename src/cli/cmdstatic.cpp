@@ -202,6 +202,9 @@ int CmdStaticWrite(CliContext& ctx)
     if (strValues != "default" && strValues != "current")
         return UsageError(QString("bad --values: %1").arg(strValues));
     request.bCurrent = strValues == "current";
+    // --set fills current values; with the default values written they would be dropped unseen.
+    if (!request.bCurrent && ctx.parser.isSet("set"))
+        return UsageError("--set gives current values: add --values current");
     QList<const xlsx_item*> given;
     for (const QString& strSet : ctx.parser.values("set")) {
         const int nEq = strSet.indexOf('=');

@@ -29,10 +29,4 @@ constexpr bool FlashSizeKnown(uint32_t nSize)
     return nSize >= kMinFlashSize && nSize <= kMaxFlashSize;
 }
 
-// Whether nLength bytes from nStart lie within a flash of nFlashSize bytes.
-constexpr bool RangeInFlash(int64_t nStart, int64_t nLength, int64_t nFlashSize)
-{
-    return nStart >= 0 && nLength >= 0 && nStart + nLength <= nFlashSize;
-}
-
 }  // namespace xq
