@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,6 +75,9 @@ bool TraceFile::Append(const OperationReport& report, QString& strError) const
         ::close(fd);
         return false;
     }
+    // Held until close: the jobs of a gang run and other processes append to one file, and
+    // only the first of them may see it empty and write the column names.
+    bOk = bOk && ::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0;
     QByteArray row = Row(report, QDateTime::currentDateTime(), QSysInfo::machineHostName());
     if (bOk && st.st_size == 0)
         row.prepend(Header());
