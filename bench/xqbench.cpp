@@ -136,7 +136,7 @@ bool StaticWriteRead(SpiFlashCtrl& ctrl, const Scenario&)
     QObject::connect(&worker, &Worker::send, [&](const static_data_hdr* p) { layout.SetStaticData(p); });
     worker.OnWrite(request);
     const bool bWritten = bOk;
-    worker.OnRead(StaticReadRequest{request.nStart, request.nTotal});
+    worker.OnRead(StaticReadRequest{request.nStart, request.nTotal, layout.nUsedLength});
     return bWritten && bOk;
 }
 
