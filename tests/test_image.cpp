@@ -462,6 +462,7 @@ private slots:
     void verifyRepairAndDeadSector()
     {
         BenchFixture weak("[faults]\nweak_sectors=1000\n");
+        weak.FillPattern();
         BaseOp tab;
         SetupTab(tab, weak);
         const QByteArray image = RandomBytes(0x3000, 15);
@@ -472,6 +473,7 @@ private slots:
         QVERIFY(run.Has("校验成功"));
         weak.Close();
         QCOMPARE(weak.Flash().left(0x3000), image);
+        XQ_VERIFY_FLASH_KEPT(weak, {{0, 0x3000}});  // the repair stays inside the image
 
         BenchFixture dead("[faults]\ndead_sectors=2000\n");
         tab.SetFlashCtrl(&dead.Ctrl());
@@ -487,6 +489,7 @@ private slots:
     void protectionAndSerialNumber()
     {
         BenchFixture bench;
+        bench.FillPattern();
         BaseOp tab;
         SetupTab(tab, bench);
         {
@@ -516,6 +519,8 @@ private slots:
         QCOMPARE(bench.Security().mid(16, 16), record);
         QCOMPARE(QSettings(bench.Dir() + "/bench.ini", QSettings::IniFormat).value("flash/status1").toString(),
                  QString("9C"));
+        QCOMPARE(bench.Flash().left(0x1000), image);
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x1000}});  // protection and serial number touch nothing else
         // A protected flash cannot be programmed directly, but the next write
         // clears the protection before it erases and so still succeeds.
         QCOMPARE(bench.Open(9), xq::kOk);
