@@ -3,6 +3,7 @@
 // a write, the static data tab with the template workbook, and the device
 // information dialog. scripts/screenshots.sh runs it for both languages.
 #include "benchfixture.h"
+#include "testfiles.h"
 
 #include <application.h>
 #include <baseop.h>
@@ -87,8 +88,7 @@ int main(int argc, char* argv[])
     for (const auto& [strName, nSize] : {std::pair<QString, int>{"xq6230_app_v2.4.1.bin", 0x48000},
                                          {"xq6230_app_v2.3.0.bin", 0x46000},
                                          {"xq6230_boot.bin", 0x8000}}) {
-        QFile f(QDir(strFirmware).filePath(strName));
-        if (!f.open(QIODevice::WriteOnly) || f.write(RandomBytes(nSize, uint32_t(nSize))) != nSize)
+        if (!WriteFile(QDir(strFirmware).filePath(strName), RandomBytes(nSize, uint32_t(nSize))))
             return 1;
     }
     const QString strWorkbook = dir.filePath("static_orbe.xlsx");

@@ -1,6 +1,7 @@
 // The main window, its operation protocol, the interface dialog and the
 // style-sheet loader, headless on the simulated bench.
 #include "benchfixture.h"
+#include "testfiles.h"
 #include "recordingtransport.h"
 #include "tmpfsmount.h"
 
@@ -115,9 +116,9 @@ private slots:
 
     void shippedStyleSheetUsesEveryVariable()
     {
-        QFile file(":/qss/style.qss");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString strExpanded = ExpandStyleSheet(file.readAll());
+        const QByteArray sheet = Slurp(":/qss/style.qss");
+        QVERIFY(!sheet.isEmpty());
+        const QString strExpanded = ExpandStyleSheet(sheet);
         QVERIFY(!strExpanded.contains('$'));
         QVERIFY(strExpanded.contains("QProgressBar::chunk {\n    background-color:  #05B8CC;"));
         // Every image the sheet names is compiled in (a missing one draws nothing, silently).
@@ -304,10 +305,7 @@ private slots:
     // in real time, so the write lasts long enough to be interrupted.
     void StartLongWrite(MainWindow& w, const QString& strImage)
     {
-        QFile file(strImage);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(RandomBytes(1024 * 1024, 16));
-        file.close();
+        QVERIFY(WriteFile(strImage, RandomBytes(1024 * 1024, 16)));
         auto* pTab = w.findChild<BaseOp*>("tabBaseOp");
         pTab->ShowDirectory(QFileInfo(strImage).absolutePath());
         FileSysModel* pModel = pTab->FileModel();
@@ -358,16 +356,12 @@ private slots:
         // and joined before the controller goes, and the file log says so.
         pWindow.reset();
         QVERIFY(!QFile::exists(bench.Dir() + "/bench.lock"));
-        QFile log(RunLogFile::Directory() + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(log.readAll()).contains("程序退出时操作仍在进行"));
+        QVERIFY(TodayLog().contains("程序退出时操作仍在进行"));
     }
 
     QString TodayLog()
     {
-        QFile log(RunLogFile::Directory() + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
-        log.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(log.readAll());
+        return QString::fromUtf8(Slurp(RunLogFile::Directory() + "/" + QDate::currentDate().toString("yyyy-MM-dd") + ".log"));
     }
 
     void refusedOperationIsNotRunAndFailedSaveFails()

@@ -1,6 +1,7 @@
 // xqprog end to end on the simulated bench: outputs, bench files, exit codes
 // and gang programming.
 #include "benchfixture.h"
+#include "testfiles.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>
@@ -36,22 +37,12 @@ class TestCli : public QObject {
 
     QString P(const QString& s) { return m_dir.filePath(s); }
 
-    static QByteArray Slurp(const QString& strPath)
-    {
-        QFile f(strPath);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
-
 private slots:
     void imageCommands()
     {
         const QString strBench = P("bench");
         const QByteArray image = RandomBytes(70000, 31);
-        QFile f(P("fw.bin"));
-        f.open(QIODevice::WriteOnly);
-        f.write(image);
-        f.close();
+        QVERIFY(WriteFile(P("fw.bin"), image));
 
         Result r = Run({"list"}, strBench);
         QCOMPARE(r.nExit, 0);
@@ -94,11 +85,7 @@ private slots:
     {
         const QString strBench = P("bench-smart");
         QByteArray image = RandomBytes(3 * 4096 + 100, 57);
-        auto writeImage = [&] {
-            QFile f(P("smart.bin"));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            QCOMPARE(f.write(image), qint64(image.size()));
-        };
+        auto writeImage = [&] { QVERIFY(WriteFile(P("smart.bin"), image)); };
         writeImage();
         Result r = Run({"write", P("smart.bin"), "--start", "2000", "--erase", "smart"}, strBench);
         QCOMPARE(r.nExit, 0);
@@ -135,10 +122,7 @@ private slots:
         QVERIFY(r.strErr.contains("Unknown option 'whole'"));
         QCOMPARE(Run({"reset", "extra"}, strBench).nExit, 2);
         QDir().mkpath(P("nf"));
-        QFile ini(P("nf/bench.ini"));
-        ini.open(QIODevice::WriteOnly);
-        ini.write("[faults]\nno_flash=true\n");
-        ini.close();
+        QVERIFY(WriteFile(P("nf/bench.ini"), "[faults]\nno_flash=true\n"));
         QCOMPARE(Run({"reset"}, P("nf")).nExit, 1);
     }
 
@@ -255,10 +239,7 @@ private slots:
         const QString strBench = P("json");
         const QString strTrace = P("json-trace.csv");
         const QByteArray image = RandomBytes(70000, 33);
-        QFile f(P("j.bin"));
-        f.open(QIODevice::WriteOnly);
-        f.write(image);
-        f.close();
+        QVERIFY(WriteFile(P("j.bin"), image));
 
         Result r = Run({"--json", "--trace", strTrace, "info"}, strBench);
         QCOMPARE(r.nExit, 0);
@@ -343,17 +324,11 @@ private slots:
     void rangesBeyondTheFlashExitOne()
     {
         const QString strBench = P("range");
-        QFile image(P("four.bin"));
-        image.open(QIODevice::WriteOnly);
-        image.write(RandomBytes(4096, 51));
-        image.close();
+        QVERIFY(WriteFile(P("four.bin"), RandomBytes(4096, 51)));
         QCOMPARE(Run({"static", "template", P("r.xlsx")}, strBench).nExit, 0);
         QCOMPARE(Run({"info"}, strBench).nExit, 0);  // a new bench, of 2 MiB
         const QByteArray pattern = RandomBytes(2 * 1024 * 1024, 52);
-        QFile flash(strBench + "/flash.bin");
-        flash.open(QIODevice::WriteOnly);
-        flash.write(pattern);
-        flash.close();
+        QVERIFY(WriteFile(strBench + "/flash.bin", pattern));
         const QList<QStringList> refused{{"erase", "--start", "1FF000", "--size", "8192"},
                                          {"write", P("four.bin"), "--start", "1FF000", "--erase", "8192"},
                                          {"write", P("four.bin"), "--start", "1FF800"},
@@ -380,19 +355,10 @@ private slots:
     {
         const QString strBench = P("gang");
         QDir().mkpath(strBench + "/adapter-2");
-        QFile top(strBench + "/bench.ini");
-        top.open(QIODevice::WriteOnly);
-        top.write("[bench]\nadapters=3\n");
-        top.close();
-        QFile dead(strBench + "/adapter-2/bench.ini");
-        dead.open(QIODevice::WriteOnly);
-        dead.write("[faults]\ndead_sectors=1000\n");
-        dead.close();
+        QVERIFY(WriteFile(strBench + "/bench.ini", "[bench]\nadapters=3\n"));
+        QVERIFY(WriteFile(strBench + "/adapter-2/bench.ini", "[faults]\ndead_sectors=1000\n"));
         const QByteArray image = RandomBytes(0x3000, 32);
-        QFile f(P("gang.bin"));
-        f.open(QIODevice::WriteOnly);
-        f.write(image);
-        f.close();
+        QVERIFY(WriteFile(P("gang.bin"), image));
         Result r = Run({"-i", "all", "write", P("gang.bin")}, strBench);
         QCOMPARE(r.nExit, 1);
         QVERIFY(r.strOut.contains("[FT2232-LOC-2] 校验失败，请重新烧写"));

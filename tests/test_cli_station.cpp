@@ -2,6 +2,7 @@
 // serial numbers across adapters and processes, a bench that cannot save,
 // input refused before the chip is touched, and the run log file.
 #include "benchfixture.h"
+#include "testfiles.h"
 #include "tmpfsmount.h"
 
 #include <QProcess>
@@ -17,20 +18,6 @@ struct Result {
     QString strOut;
     QString strErr;
 };
-
-QByteArray Slurp(const QString& strPath)
-{
-    QFile f(strPath);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-void WriteFile(const QString& strPath, const QByteArray& data)
-{
-    QFile f(strPath);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 // The 32-bit serial number stamped in a bench's security register.
 uint32_t StampedSerial(const QString& strBenchDir)
@@ -69,15 +56,15 @@ class TestCliStation : public QObject {
     QString Bench(const QString& strName, const QByteArray& ini)
     {
         QDir().mkpath(P(strName));
-        if (!ini.isEmpty())
-            WriteFile(P(strName + "/bench.ini"), ini);
+        if (!ini.isEmpty() && !WriteFile(P(strName + "/bench.ini"), ini))
+            QTest::qFail("bench.ini not written", __FILE__, __LINE__);
         return P(strName);
     }
 
     QString TodayLog() { return P("state/xqprogrammer/logs/") + QDate::currentDate().toString("yyyy-MM-dd") + ".log"; }
 
 private slots:
-    void initTestCase() { WriteFile(P("big.bin"), RandomBytes(1024 * 1024, 7)); }
+    void initTestCase() { QVERIFY(WriteFile(P("big.bin"), RandomBytes(1024 * 1024, 7))); }
 
     void signalStopsAfterTheCurrentFlashCommand_data()
     {
@@ -139,8 +126,8 @@ private slots:
         // Adapter 2 fails before its stamp: the others get 5 and 6, consecutively.
         const QString strBench = Bench("gang", "[bench]\nadapters=3\n");
         QDir().mkpath(strBench + "/adapter-2");
-        WriteFile(strBench + "/adapter-2/bench.ini", "[faults]\ndead_sectors=1000\n");
-        WriteFile(P("small.bin"), RandomBytes(0x3000, 8));
+        QVERIFY(WriteFile(strBench + "/adapter-2/bench.ini", "[faults]\ndead_sectors=1000\n"));
+        QVERIFY(WriteFile(P("small.bin"), RandomBytes(0x3000, 8)));
         const Result r = Run({"-i", "all", "write", P("small.bin"), "--serial", "5"}, strBench);
         QCOMPARE(r.nExit, 1);
         const QList<uint32_t> stamped{StampedSerial(strBench + "/adapter-1"), StampedSerial(strBench + "/adapter-3")};
@@ -166,7 +153,7 @@ private slots:
         for (const char* pName : {"par1", "par2"}) {
             benches << Bench(pName, "[bench]\nadapters=3\n");
         }
-        WriteFile(P("tiny.bin"), RandomBytes(0x1000, 9));
+        QVERIFY(WriteFile(P("tiny.bin"), RandomBytes(0x1000, 9)));
         // A missing counter file starts at --serial.
         QProcess a, b;
         Prepare(a, {"-i", "all", "write", P("tiny.bin"), "--serial-file", strCounter, "--serial", "100"}, benches[0]);
@@ -185,7 +172,7 @@ private slots:
         // The next run goes on from the file, whatever --serial says.
         QCOMPARE(Run({"write", P("tiny.bin"), "--serial-file", strCounter, "--serial", "1"}, P("par3")).nExit, 0);
         QCOMPARE(StampedSerial(P("par3")), 106u);
-        WriteFile(strCounter, "not a number\n");
+        QVERIFY(WriteFile(strCounter, "not a number\n"));
         QCOMPARE(Run({"write", P("tiny.bin"), "--serial-file", strCounter}, P("par3")).nExit, 2);
     }
 

@@ -6,6 +6,7 @@
 // bench must succeed. Then a sweep unplugs the adapter after every possible
 // USB transfer of one small image write.
 #include "benchfixture.h"
+#include "testfiles.h"
 
 #include <baseop.h>
 #include <baseworker.h>
@@ -137,10 +138,7 @@ private slots:
             return QMessageBox::Yes;
         });
         msgbox::SetFileHandler([this](const QString&, const QString&) { return m_strFileAnswer; });
-        QFile fw(P("fw.bin"));
-        fw.open(QIODevice::WriteOnly);
-        fw.write(RandomBytes(0x2000, 41));
-        fw.close();
+        QVERIFY(WriteFile(P("fw.bin"), RandomBytes(0x2000, 41)));
         QString strError;
         QVERIFY2(ExportTemplate(P("layout.xlsx"), strError), qPrintable(strError));
     }
@@ -181,9 +179,7 @@ private slots:
                 if (op == kImageWrite) {
                     QCOMPARE(bench.Flash().left(image.size()), image);
                 } else {
-                    QFile file(P("read.bin"));
-                    QVERIFY(file.open(QIODevice::ReadOnly));
-                    QCOMPARE(file.readAll(), bench.Flash().left(8192));
+                    QCOMPARE(Slurp(P("read.bin")), bench.Flash().left(8192));
                 }
             } else if (!bOk && op != kDeviceInfo) {
                 // A failure is never silent (the dialog shows its own).

@@ -3,6 +3,7 @@
 // libftdi1 code, with a bare W25Q16-class flash on channel A's SPI pins.
 // Runs under umockdev-wrapper.
 #include "benchfixture.h"
+#include "testfiles.h"
 
 #include <ftdiusbfs.h>
 
@@ -20,19 +21,6 @@ struct Result {
     QString strOut;
 };
 
-QByteArray Slurp(const QString& strPath)
-{
-    QFile f(strPath);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-bool Spit(const QString& strPath, const QByteArray& data)
-{
-    QFile f(strPath);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
 }  // namespace
 
 class TestFlashrom : public QObject {
@@ -48,8 +36,9 @@ class TestFlashrom : public QObject {
         const QString strDir = m_dir.filePath(QString("bench-%1").arg(++m_nBenches));
         QDir().mkpath(strDir);
         // Short erase times keep the test quick; the race uses the datasheet's.
-        Spit(strDir + "/bench.ini", "[chip]\nmodel=none\n[timing]\nerase4k_ms=1\nerase32k_ms=1\nerase64k_ms=1\n");
-        Spit(strDir + "/flash.bin", contents);
+        if (!WriteFile(strDir + "/bench.ini", "[chip]\nmodel=none\n[timing]\nerase4k_ms=1\nerase32k_ms=1\nerase64k_ms=1\n")
+            || !WriteFile(strDir + "/flash.bin", contents))
+            QTest::qFail("bench files not written", __FILE__, __LINE__);
         usbfs::DeviceSpec spec;
         spec.strBenchDir = strDir;
         spec.nBenchChannel = 0;  // flashrom's port=A
@@ -106,7 +95,7 @@ private slots:
         usbfs::Emulator emulator;
         const QString strBench = Bench(emulator, RandomBytes(kFlashSize, 22));
         const QByteArray image = RandomBytes(kFlashSize, 23);
-        QVERIFY(Spit(m_dir.filePath("image.bin"), image));
+        QVERIFY(WriteFile(m_dir.filePath("image.bin"), image));
 
         Result r = Flashrom({"-w", "image.bin"});
         QVERIFY2(r.nExit == 0, qPrintable(r.strOut));
@@ -122,7 +111,7 @@ private slots:
     {
         usbfs::Emulator emulator;
         Bench(emulator, RandomBytes(kFlashSize, 24));
-        QVERIFY(Spit(m_dir.filePath("vanish.bin"), RandomBytes(kFlashSize, 25)));
+        QVERIFY(WriteFile(m_dir.filePath("vanish.bin"), RandomBytes(kFlashSize, 25)));
         usbfs::Faults faults;
         faults.nVanishAfterTransfers = 3000;  // past the read of the old contents, into erase and write
         emulator.SetFaults(0, faults);

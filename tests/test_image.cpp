@@ -1,5 +1,6 @@
 // The image tab, its browser and its worker, headless on the simulated bench.
 #include "benchfixture.h"
+#include "testfiles.h"
 
 #include <baseop.h>
 #include <baseworker.h>
@@ -17,19 +18,6 @@
 #include <QtTest>
 
 namespace {
-void WriteFile(const QString& strPath, const QByteArray& data)
-{
-    QFile f(strPath);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
-QByteArray ReadFile(const QString& strPath)
-{
-    QFile f(strPath);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
 
 struct Run {
     QStringList logs;
@@ -133,7 +121,7 @@ private slots:
         SetupTab(tab, bench);
         const QByteArray image = RandomBytes(0x11000, 11);
         const QString strImage = m_files.filePath("fw.bin");
-        WriteFile(strImage, image);
+        QVERIFY(WriteFile(strImage, image));
         Check(tab, strImage);
         Child<QLineEdit>(tab, "editStartAddr")->setText(start);
         const Run run = Operate(tab, true);
@@ -183,7 +171,7 @@ private slots:
 
         bench.Open(9);
         const QByteArray image = RandomBytes(5000, 12);
-        WriteFile(m_files.filePath("whole.bin"), image);
+        QVERIFY(WriteFile(m_files.filePath("whole.bin"), image));
         Check(tab, m_files.filePath("whole.bin"));
         run = Operate(tab, true);
         QVERIFY(run.bState);
@@ -198,7 +186,7 @@ private slots:
         BaseOp tab;
         SetupTab(tab, bench);
         const QByteArray five = RandomBytes(5000, 13);
-        WriteFile(m_files.filePath("five.bin"), five);
+        QVERIFY(WriteFile(m_files.filePath("five.bin"), five));
         Check(tab, m_files.filePath("five.bin"));
         Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(kEraseBySize);
         Child<QLineEdit>(tab, "editEraseBytes")->setText("4096");
@@ -230,7 +218,7 @@ private slots:
         BaseOp tab;
         SetupTab(tab, bench);
         const QString strGone = m_files.filePath("gone.bin");
-        WriteFile(strGone, "abc");
+        QVERIFY(WriteFile(strGone, "abc"));
         Check(tab, strGone);
         QFile::remove(strGone);  // checked, then deleted: refused before the chip is touched
         const int64_t nTransfers = bench.Stats().nUsbTransfers;
@@ -249,7 +237,7 @@ private slots:
         SetupTab(tab, bench);
         QByteArray image = RandomBytes(0x3001, 14);
         image[0x2FB0] = 2;
-        WriteFile(m_files.filePath("enc.bin"), image);
+        QVERIFY(WriteFile(m_files.filePath("enc.bin"), image));
         Check(tab, m_files.filePath("enc.bin"));
         const Run run = Operate(tab, true);
         QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
@@ -302,7 +290,7 @@ private slots:
         if (bSecondRegion)
             image.replace(0, 4, QByteArray::fromHex("6f700000"));
         QTemporaryDir dir;
-        WriteFile(dir.filePath("enc.bin"), image);
+        QVERIFY(WriteFile(dir.filePath("enc.bin"), image));
         Check(tab, dir.filePath("enc.bin"));
         Child<QLineEdit>(tab, "editStartAddr")->setText(QString::number(nStart, 16));
         const Run run = Operate(tab, true);
@@ -336,7 +324,7 @@ private slots:
         SetupTab(tab, bench);
         QByteArray image = RandomBytes(0x6000, 21);
         image[0x2FB0] = 2;
-        WriteFile(m_files.filePath("enc-bad.bin"), image);
+        QVERIFY(WriteFile(m_files.filePath("enc-bad.bin"), image));
         Check(tab, m_files.filePath("enc-bad.bin"));
         const Run run = Operate(tab, true);
         QVERIFY(run.bStarted && !run.bState);
@@ -367,7 +355,7 @@ private slots:
         BaseOp tab;
         SetupTab(tab, bench);
         const QByteArray image = RandomBytes(size, 22);
-        WriteFile(m_files.filePath("limit.bin"), image);
+        QVERIFY(WriteFile(m_files.filePath("limit.bin"), image));
         Check(tab, m_files.filePath("limit.bin"));
         Child<QLineEdit>(tab, "editStartAddr")->setText(start);
         const Run run = Operate(tab, true);
@@ -391,13 +379,13 @@ private slots:
         BenchFixture bench("[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n");
         BaseOp tab;
         SetupTab(tab, bench);
-        WriteFile(m_files.filePath("max.bin"), QByteArray(0x200000, char(0x5A)));
+        QVERIFY(WriteFile(m_files.filePath("max.bin"), QByteArray(0x200000, char(0x5A))));
         Check(tab, m_files.filePath("max.bin"));
         Run run = Operate(tab, true);
         QVERIFY(run.bStarted && !run.bState);  // taken; too big for this 512 KiB flash
         QCOMPARE(m_boxes.size(), 1);  // the worker's refusal of the range
         QVERIFY(m_boxes.takeFirst().startsWith("操作范围超出Flash容量"));
-        WriteFile(m_files.filePath("over.bin"), QByteArray(0x200001, char(0x5A)));
+        QVERIFY(WriteFile(m_files.filePath("over.bin"), QByteArray(0x200001, char(0x5A))));
         Check(tab, m_files.filePath("over.bin"));
         run = Operate(tab, true);
         QVERIFY(!run.bStarted);
@@ -466,7 +454,7 @@ private slots:
         BaseOp tab;
         SetupTab(tab, weak);
         const QByteArray image = RandomBytes(0x3000, 15);
-        WriteFile(m_files.filePath("weak.bin"), image);
+        QVERIFY(WriteFile(m_files.filePath("weak.bin"), image));
         Check(tab, m_files.filePath("weak.bin"));
         Run run = Operate(tab, true);
         QVERIFY(run.bState);
@@ -503,7 +491,7 @@ private slots:
         tab.LoadSettings();
         QVERIFY(Child<QCheckBox>(tab, "chkProtect")->isChecked());
         const QByteArray image = RandomBytes(0x1000, 16);
-        WriteFile(m_files.filePath("p.bin"), image);
+        QVERIFY(WriteFile(m_files.filePath("p.bin"), image));
         Check(tab, m_files.filePath("p.bin"));
         Run run = Operate(tab, true);
         QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
@@ -539,7 +527,7 @@ private slots:
         BenchFixture small("[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n");
         BaseOp tab;
         SetupTab(tab, small);
-        WriteFile(m_files.filePath("big.bin"), RandomBytes(600 * 1024, 17));
+        QVERIFY(WriteFile(m_files.filePath("big.bin"), RandomBytes(600 * 1024, 17)));
         Check(tab, m_files.filePath("big.bin"));
         Run run = Operate(tab, true);
         QVERIFY(!run.bState);
@@ -553,7 +541,7 @@ private slots:
         tab.SetFlashCtrl(&bench.Ctrl());
         QCOMPARE(bench.Open(9), xq::kOk);
         Child<QLineEdit>(tab, "editStartAddr")->setText("1F0000");
-        WriteFile(m_files.filePath("tail.bin"), RandomBytes(0x11000, 18));
+        QVERIFY(WriteFile(m_files.filePath("tail.bin"), RandomBytes(0x11000, 18)));
         Check(tab, m_files.filePath("tail.bin"));
         run = Operate(tab, true);
         QVERIFY(!run.bState);
@@ -563,7 +551,7 @@ private slots:
         tab.SetFlashCtrl(&unknown.Ctrl());
         QCOMPARE(unknown.Open(9), xq::kOk);
         Child<QLineEdit>(tab, "editStartAddr")->setText("0");
-        WriteFile(m_files.filePath("small.bin"), RandomBytes(0x1000, 19));
+        QVERIFY(WriteFile(m_files.filePath("small.bin"), RandomBytes(0x1000, 19)));
         Check(tab, m_files.filePath("small.bin"));
         run = Operate(tab, true);
         QVERIFY(run.Has("Flash 信息读取失败"));
@@ -577,10 +565,7 @@ private slots:
         bench.WriteFlash(flash);
         QByteArray security(512, char(0xFF));
         security.replace(16, 16, QByteArray(12, 0) + QByteArray::fromHex("0000002A"));
-        QFile sec(bench.Dir() + "/security.bin");
-        sec.open(QIODevice::WriteOnly);
-        sec.write(security);
-        sec.close();
+        QVERIFY(WriteFile(bench.Dir() + "/security.bin", security));
         BaseOp tab;
         SetupTab(tab, bench);
         Child<QLineEdit>(tab, "editStartAddr")->setText("1000");
@@ -591,14 +576,14 @@ private slots:
         QCOMPARE(run.logs.first(), QString("准备读取Flash并保存到:%1").arg(m_saveAnswer));
         QCOMPARE(run.logs.mid(1), (QStringList{"开始读取Flash", "完成读取Flash，准备存储成文件", "文件存储成功"}));
         QCOMPARE(run.progress.last(), 100);
-        QCOMPARE(ReadFile(m_saveAnswer), flash.mid(0x1000, 70000));
+        QCOMPARE(Slurp(m_saveAnswer), flash.mid(0x1000, 70000));
 
         Child<QRadioButton>(tab, "radioReadAll")->setChecked(true);
         Child<QCheckBox>(tab, "chkSeqId")->setChecked(true);
         m_saveAnswer = m_files.filePath("all.bin");
         run = Operate(tab, false);
         QVERIFY(run.bState);
-        QCOMPARE(ReadFile(m_saveAnswer), flash.mid(0x1000));
+        QCOMPARE(Slurp(m_saveAnswer), flash.mid(0x1000));
         QVERIFY(run.Has("当前序列号: DEC: 00000042 HEX: 0X0000002A"));
         QCOMPARE(Child<QLineEdit>(tab, "editSeq")->text(), QString("00000042"));
 
@@ -650,7 +635,7 @@ private slots:
             image[0x2FB0] = 2;  // encrypted
         QTemporaryDir dir;
         if (nImage > 0) {
-            WriteFile(dir.filePath("img.bin"), image);
+            QVERIFY(WriteFile(dir.filePath("img.bin"), image));
             Check(tab, dir.filePath("img.bin"));
         } else {
             tab.ShowDirectory(dir.path());
@@ -757,14 +742,14 @@ private slots:
         QCOMPARE(run.logs.last(), QString("文件访问失败"));
 
         const QString strKept = m_files.filePath("kept.bin");
-        WriteFile(strKept, "earlier contents");
+        QVERIFY(WriteFile(strKept, "earlier contents"));
         BenchFixture unplug("[faults]\nunplug_after_transfers=6\n");
         tab.SetFlashCtrl(&unplug.Ctrl());
         QCOMPARE(unplug.Open(9), xq::kOk);
         m_saveAnswer = strKept;
         run = Operate(tab, false);
         QVERIFY(!run.bState);
-        QCOMPARE(ReadFile(strKept), QByteArray("earlier contents"));
+        QCOMPARE(Slurp(strKept), QByteArray("earlier contents"));
         // The log line carries the adapter library's reason, not only the code.
         QVERIFY2(run.logs.join('\n').contains(QRegularExpression("未知错误 100[23] \\(simulated bench: the adapter was unplugged\\)")),
                  qPrintable(run.logs.join('\n')));
@@ -790,9 +775,9 @@ private slots:
     void browserFilterChecksAndOrder()
     {
         QTemporaryDir dir;
-        WriteFile(dir.filePath("a.bin"), "a");
-        WriteFile(dir.filePath("B.BIN"), "b");
-        WriteFile(dir.filePath("c.txt"), "c");
+        QVERIFY(WriteFile(dir.filePath("a.bin"), "a"));
+        QVERIFY(WriteFile(dir.filePath("B.BIN"), "b"));
+        QVERIFY(WriteFile(dir.filePath("c.txt"), "c"));
         QDir(dir.path()).mkdir("sub");
         const QDateTime now = QDateTime::currentDateTime();
         auto age = [&](const QString& name, int nDays) {

@@ -1,6 +1,7 @@
 // The simulated bench: MPSSE decoding, the flash model against datasheet
 // behaviour, the chip's slave port, persistence and faults.
 #include "benchfixture.h"
+#include "testfiles.h"
 #include "tmpfsmount.h"
 
 #include <benchconfig.h>
@@ -177,13 +178,10 @@ private slots:
             QCOMPARE(model.bHighSpeed, model.nBcdDevice != 0x0500);  // the FT2232C/D is full speed only
         }
         QTemporaryDir dir;
-        QFile f(dir.path() + "/bench.ini");
-        f.open(QIODevice::WriteOnly);
-        f.write("[adapter]\nmodel=FT2232X\n");
-        f.close();
+        QVERIFY(WriteFile(dir.path() + "/bench.ini", "[adapter]\nmodel=FT2232X\n"));
         sim::BenchConfig config;
         QString strError;
-        QVERIFY(!sim::LoadBenchConfig(f.fileName(), config, strError));
+        QVERIFY(!sim::LoadBenchConfig(dir.path() + "/bench.ini", config, strError));
         QVERIFY2(strError.contains("adapter/model") && strError.contains("OlimexTiny"), qPrintable(strError));
     }
 
@@ -486,10 +484,7 @@ private slots:
         ftdi.Enumerate(names);
         const QString strLock = bench.Dir() + "/bench.lock";
         for (const QByteArray& content : {QByteArray(), QByteArray("\x01\xFEnot a lock\n")}) {
-            QFile file(strLock);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(content);
-            file.close();
+            QVERIFY(WriteFile(strLock, content));
             QCOMPARE(ftdi.Open(names.first(), 6000000), 0);
             QCOMPARE(ftdi.Close(), 0);
             QVERIFY(!QFile::exists(strLock));
@@ -559,14 +554,12 @@ private slots:
     void configKeys()
     {
         QTemporaryDir dir;
-        QFile f(dir.path() + "/bench.ini");
-        f.open(QIODevice::WriteOnly);
-        f.write("[chip]\nmodel=XQ6130\n[flash]\njedec=C84013\nuid=000102030405060708090A0B0C0D0E0F\n"
-                "[faults]\nweak_sectors=1000, 3000\ndead_sectors=5000\nunplug_after_transfers=7\n[usb]\nspeed=full\n");
-        f.close();
+        const QString strIni = dir.path() + "/bench.ini";
+        QVERIFY(WriteFile(strIni, "[chip]\nmodel=XQ6130\n[flash]\njedec=C84013\nuid=000102030405060708090A0B0C0D0E0F\n"
+                                  "[faults]\nweak_sectors=1000, 3000\ndead_sectors=5000\nunplug_after_transfers=7\n[usb]\nspeed=full\n"));
         sim::BenchConfig config;
         QString strError;
-        QVERIFY2(sim::LoadBenchConfig(f.fileName(), config, strError), qPrintable(strError));
+        QVERIFY2(sim::LoadBenchConfig(strIni, config, strError), qPrintable(strError));
         QCOMPARE(int(config.model), int(sim::ChipModel::XQ6130));
         QCOMPARE(config.flash.Size(), 512u * 1024);
         QCOMPARE(config.flash.uid[15], uint8_t(0x0F));
@@ -574,19 +567,16 @@ private slots:
         QCOMPARE(config.deadSectors, std::set<uint32_t>{0x5000});
         QCOMPARE(config.nUnplugAfterTransfers, 7);
         QVERIFY(!config.bUsbHighSpeed);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write("[chip]\nmodel=XQ9999\n");
-        f.close();
-        QVERIFY(!sim::LoadBenchConfig(f.fileName(), config, strError));
+        QVERIFY(WriteFile(strIni, "[chip]\nmodel=XQ9999\n"));
+        QVERIFY(!sim::LoadBenchConfig(strIni, config, strError));
         QVERIFY(strError.contains("chip/model"));
     }
 
     // A new bench directory's bench.ini carries every key the README lists, readable as text.
     void newBenchFileHasEveryDocumentedKey()
     {
-        QFile readme(XQ_SOURCE_DIR "/README.md");
-        QVERIFY(readme.open(QIODevice::ReadOnly));
-        const QString strReadme = QString::fromUtf8(readme.readAll());
+        const QString strReadme = QString::fromUtf8(Slurp(XQ_SOURCE_DIR "/README.md"));
+        QVERIFY(!strReadme.isEmpty());
         const QString strTable = strReadme.mid(strReadme.indexOf("`bench.ini` keys:"));
         QStringList keys;
         QRegularExpression row("^\\| `\\[(\\w+)\\] ([^|]+)\\|", QRegularExpression::MultilineOption);
@@ -604,9 +594,7 @@ private slots:
         QSettings written(strIni, QSettings::IniFormat);
         for (const QString& strKey : keys)
             QVERIFY2(written.contains(strKey), qPrintable(strKey));
-        QFile text(strIni);
-        QVERIFY(text.open(QIODevice::ReadOnly));
-        QVERIFY(QRegularExpression("\\nuid=[0-9A-F]{32}\\n").match(QString::fromLatin1(text.readAll())).hasMatch());
+        QVERIFY(QRegularExpression("\\nuid=[0-9A-F]{32}\\n").match(QString::fromLatin1(Slurp(strIni))).hasMatch());
     }
 
     void timingKeys()
@@ -621,10 +609,7 @@ private slots:
         QCOMPARE(written.value("timing/erase64k_ms").toInt(), 150);
         QCOMPARE(written.value("timing/chip_erase_ms").toInt(), 3000);
 
-        QFile f(strIni);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write("[timing]\npage_program_us=400\nerase4k_ms=45\nerase32k_ms=0.5\nchip_erase_ms=5000\n");
-        f.close();
+        QVERIFY(WriteFile(strIni, "[timing]\npage_program_us=400\nerase4k_ms=45\nerase32k_ms=0.5\nchip_erase_ms=5000\n"));
         QString strError;
         sim::BenchConfig loaded;
         QVERIFY2(sim::LoadBenchConfig(strIni, loaded, strError), qPrintable(strError));
@@ -634,9 +619,7 @@ private slots:
         QCOMPARE(loaded.timing.nChipEraseUs, int64_t(5000000));
         QCOMPARE(loaded.timing.nBlock64EraseUs, sim::FlashTiming().nBlock64EraseUs);  // absent: default
         for (const char* pBad : {"erase64k_ms=-1", "page_program_us=fast", "chip_erase_ms=1e12"}) {
-            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-            f.write(QByteArray("[timing]\n") + pBad + "\n");
-            f.close();
+            QVERIFY(WriteFile(strIni, QByteArray("[timing]\n") + pBad + "\n"));
             QVERIFY(!sim::LoadBenchConfig(strIni, loaded, strError));
             QVERIFY2(strError.contains(QString(pBad).section('=', 0, 0)), qPrintable(strError));
         }

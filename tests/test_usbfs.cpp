@@ -2,6 +2,7 @@
 // usbfs interface (tests/usbfs), driven by the production backend and by
 // xqprog, with no seam above libftdi1. Runs under umockdev-wrapper.
 #include "benchfixture.h"
+#include "testfiles.h"
 
 #include <adaptermodel.h>
 #include <ftdiusbfs.h>
@@ -36,13 +37,6 @@ Result RunXqprog(const QStringList& args)
     p.start(XQPROG_PATH, QStringList{"--lang", "en"} + args);
     p.waitForFinished(240000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAll())};
-}
-
-QByteArray Slurp(const QString& strPath)
-{
-    QFile f(strPath);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
 }
 
 // Index of the first vendor request matching, or -1.
@@ -225,9 +219,7 @@ private slots:
         const QString strName = QString::fromUtf8(names.first());
         const QByteArray image = RandomBytes(nSize, 17);
         const QString strImage = m_dir.filePath("image.bin");
-        QFile f(strImage);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(image) == image.size());
-        f.close();
+        QVERIFY(WriteFile(strImage, image));
 
         const Result r = RunXqprog({"-i", strName, "-r", "30MHz", "write", strImage});
         QVERIFY2(r.nExit == 0, qPrintable(r.strOut));
@@ -269,9 +261,7 @@ private slots:
         faults.nVanishAfterTransfers = 400;  // well into the erase and program
         emulator.SetFaults(0, faults);
         const QString strImage = m_dir.filePath("vanish.bin");
-        QFile f(strImage);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(RandomBytes(128 * 1024, 5)) > 0);
-        f.close();
+        QVERIFY(WriteFile(strImage, RandomBytes(128 * 1024, 5)));
 
         const Result r = RunXqprog({"-i", "FT2232-LOC-33", "-r", "30MHz", "write", strImage});
         QVERIFY2(r.nExit != 0, qPrintable(r.strOut));

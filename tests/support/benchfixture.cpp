@@ -1,6 +1,7 @@
 #include "benchfixture.h"
+#include "testfiles.h"
 
-#include <QFile>
+#include <QTest>
 
 BenchFixture::BenchFixture(const QString& strIni)
 {
@@ -22,9 +23,8 @@ void BenchFixture::SetIni(const QString& strIni)
 {
     if (strIni.isEmpty())
         return;
-    QFile file(m_dir.path() + "/bench.ini");
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(strIni.toUtf8());
+    if (!WriteFile(m_dir.path() + "/bench.ini", strIni.toUtf8()))
+        QTest::qFail("bench.ini not written", __FILE__, __LINE__);
 }
 
 int BenchFixture::Open(int nRateIndex)
@@ -32,28 +32,20 @@ int BenchFixture::Open(int nRateIndex)
     return names.isEmpty() ? -1 : m_pCtrl->Open(names.first(), nRateIndex);
 }
 
-static QByteArray ReadAll(const QString& strPath)
-{
-    QFile file(strPath);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
 QByteArray BenchFixture::Flash() const
 {
-    return ReadAll(m_dir.path() + "/flash.bin");
+    return Slurp(m_dir.path() + "/flash.bin");
 }
 
 QByteArray BenchFixture::Security() const
 {
-    return ReadAll(m_dir.path() + "/security.bin");
+    return Slurp(m_dir.path() + "/security.bin");
 }
 
 void BenchFixture::WriteFlash(const QByteArray& data)
 {
-    QFile file(m_dir.path() + "/flash.bin");
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(data);
+    if (!WriteFile(m_dir.path() + "/flash.bin", data))
+        QTest::qFail("flash.bin not written", __FILE__, __LINE__);
 }
 
 const QByteArray& BenchFixture::FillPattern(int nSize, uint32_t nSeed)
