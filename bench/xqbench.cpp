@@ -248,8 +248,8 @@ void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& tim
     flash.close();
 
     mpsse::SetWriteBatching(bBatching);
-    auto pBench = sim::UseSimulatedBench(dir.path());
-    SpiFlashCtrl ctrl;
+    auto pBench = sim::MakeSimulatedBench(dir.path());
+    SpiFlashCtrl ctrl(pBench);
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
     sim::BenchStats* pStats = pBench->Stats(1).get();
@@ -260,7 +260,6 @@ void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& tim
     bOk = bOk && sc.run(ctrl, sc);
     ctrl.Close();
     const double dCpu = CpuMs() - dCpuStart;
-    mpsse::SetBackend(nullptr);
 
     // A write must leave exactly the image in its range and nothing else changed.
     const Bytes after = ReadFile(dir.filePath("flash.bin"));

@@ -103,8 +103,7 @@ int main(int argc, char* argv[])
     msgbox::SetFileHandler([&strWorkbook](const QString&, const QString&) { return strWorkbook; });
 
     BenchFixture bench;
-    MainWindow w;
-    w.ShowSimulatedBench(bench.Dir());
+    MainWindow w(bench.BackendPtr());
     app.LoadStyleSheet(":/qss/style.qss");
     w.show();
     w.resize(900, 660);

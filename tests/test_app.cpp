@@ -227,8 +227,7 @@ private slots:
     void writeWithoutInterfaceWarns()
     {
         auto pEmpty = std::make_shared<RecordingBackend>();
-        mpsse::SetBackend(pEmpty);
-        MainWindow w;
+        MainWindow w(pEmpty);
         QAction* pWrite = Action(w, "action_write");
         pWrite->trigger();
         QCOMPARE(m_boxes.size(), 1);
@@ -237,13 +236,12 @@ private slots:
         QVERIFY(!pWrite->isChecked());
         for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
             QVERIFY(Action(w, p)->isEnabled());
-        mpsse::SetBackend(nullptr);
     }
 
     void busyStateAndFinish()
     {
         BenchFixture bench;
-        MainWindow w;
+        MainWindow w(bench.BackendPtr());
         auto* pTab = new PendingTab;
         auto* pTabs = w.findChild<QTabWidget*>("tabWidget");
         pTabs->addTab(pTab, "pending");
@@ -273,7 +271,7 @@ private slots:
     void resetOnTheBenchAndRateChanges()
     {
         BenchFixture bench;
-        MainWindow w;
+        MainWindow w(bench.BackendPtr());
         QAction* pReset = Action(w, "action_reset");
         auto spiNsPerByte = [&] {
             const auto before = bench.Stats();
@@ -295,7 +293,7 @@ private slots:
     void resetFailureIsLogged()
     {
         BenchFixture bench("[faults]\nno_flash=true\n");
-        MainWindow w;
+        MainWindow w(bench.BackendPtr());
         Action(w, "action_reset")->trigger();
         QVERIFY(LogText(w).endsWith("复位失败: -1"));
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
@@ -320,7 +318,7 @@ private slots:
     {
         BenchFixture bench("[timing]\nrealtime=true\n");
         QTemporaryDir files;
-        auto pWindow = std::make_unique<MainWindow>();
+        auto pWindow = std::make_unique<MainWindow>(bench.BackendPtr());
         pWindow->show();
         StartLongWrite(*pWindow, files.filePath("fw.bin"));
 
@@ -350,7 +348,7 @@ private slots:
     {
         BenchFixture bench("[timing]\nrealtime=true\n");
         QTemporaryDir files;
-        auto pWindow = std::make_unique<MainWindow>();
+        auto pWindow = std::make_unique<MainWindow>(bench.BackendPtr());
         StartLongWrite(*pWindow, files.filePath("fw.bin"));
         // No close question (the session ends, say): the worker is stopped
         // and joined before the controller goes, and the file log says so.
@@ -368,7 +366,7 @@ private slots:
     {
         {
             BenchFixture bench;
-            MainWindow w;
+            MainWindow w(bench.BackendPtr());
             const int nBefore = TodayLog().count("结果: 未执行");
             Action(w, "action_write")->trigger();  // no image checked: the tab refuses
             QVERIFY(!w.Busy());
@@ -377,8 +375,7 @@ private slots:
         TmpfsMount full(3 * 1024);
         if (!full.Mounted())
             QSKIP(qPrintable(full.Why()));
-        sim::UseSimulatedBench(full.Path());
-        MainWindow w;
+        MainWindow w(sim::MakeSimulatedBench(full.Path()));
         Action(w, "action_reset")->trigger();  // the chip resets, the bench cannot keep it
         QVERIFY(LogText(w).contains("复位成功!"));
         QVERIFY2(LogText(w).contains("接口关闭失败") && LogText(w).contains(full.Path() + "/flash.bin") &&
@@ -388,7 +385,6 @@ private slots:
         QVERIFY(TodayLog().endsWith("结果: 失败\n"));
         // The operation's lines carry the interface in the file.
         QVERIFY(TodayLog().contains("]: [FT2232-LOC-1] 复位成功!\n"));
-        mpsse::SetBackend(nullptr);
     }
 
     void startWithoutAdapterSaysWhatToCheck()
@@ -396,8 +392,7 @@ private slots:
         // Without --simulate the real adapters are the only ones: none
         // plugged in means an empty list and a hint, never the bench.
         auto pEmpty = std::make_shared<RecordingBackend>();
-        mpsse::SetBackend(pEmpty);
-        MainWindow w;
+        MainWindow w(pEmpty);
         QVERIFY(!w.Config()->InterfacesFound());
         QCOMPARE(w.Config()->findChild<QComboBox*>("cmbInfSel")->count(), 0);
         const QString strLog = LogText(w);
@@ -406,15 +401,13 @@ private slots:
             QVERIFY2(strLog.contains(pHint), pHint);
         QVERIFY(!w.findChild<QLabel*>("lblBench"));
         QVERIFY(!w.windowTitle().contains("模拟"));
-        mpsse::SetBackend(nullptr);
     }
 
     void benchIsMarkedInTheStatusBar()
     {
         BenchFixture bench;
-        MainWindow w;
+        MainWindow w(bench.BackendPtr());
         QVERIFY(!LogText(w).contains("未找到USB适配器"));
-        w.ShowSimulatedBench(bench.Dir());
         auto* pLabel = w.statusBar()->findChild<QLabel*>("lblBench");
         QVERIFY(pLabel);
         QCOMPARE(pLabel->text(), QString("模拟测试台：不会烧写真实芯片"));
@@ -429,8 +422,7 @@ private slots:
     void dialogWithoutAdapters()
     {
         auto pEmpty = std::make_shared<RecordingBackend>();
-        mpsse::SetBackend(pEmpty);
-        SpiConfig dlg;
+        SpiConfig dlg(pEmpty);
         QVERIFY(!dlg.InterfacesFound());
         QCOMPARE(dlg.findChild<QComboBox*>("cmbInfSel")->count(), 0);
         QCOMPARE(dlg.RateIndex(), 5);
@@ -451,7 +443,6 @@ private slots:
         const size_t nOpens = pEmpty->opens.size();
         QVERIFY(QMetaObject::invokeMethod(&dlg, "InfChanged", Q_ARG(int, 0)));
         QCOMPARE(pEmpty->opens.size(), nOpens);
-        mpsse::SetBackend(nullptr);
     }
 
     void dialogShowsModelAndFlash_data()
@@ -471,7 +462,7 @@ private slots:
         QFETCH(QString, model);
         QFETCH(QString, sizeLine);
         BenchFixture bench(ini + "[flash]\nuid=0A1B2C3D00000001DEADBEEF12345678\n");
-        SpiConfig dlg;
+        SpiConfig dlg(bench.BackendPtr());
         QVERIFY(dlg.InterfacesFound());
         dlg.findChild<QPushButton*>("pbRefreshInfo")->click();
         QCOMPARE(dlg.findChild<QLabel*>("lblMcu")->text(), model);
@@ -532,7 +523,7 @@ private slots:
         QVERIFY(pPanel->findChild<QLabel*>("lblStartAddr")->text().startsWith("Start address"));
 
         BenchFixture bench;
-        SpiConfig dlg;
+        SpiConfig dlg(bench.BackendPtr());
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         const QSize sizeBefore = dlg.size();

@@ -162,7 +162,7 @@ private slots:
         const QByteArray image = RandomBytes(0x2000, 41);
         {
             BenchFixture bench;
-            MainWindow w;
+            MainWindow w(bench.BackendPtr());
             Prepare(w);
             if (op == kStaticRead)
                 QVERIFY(Operate(w, kStaticWrite, bench));  // a record to find

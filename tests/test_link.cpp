@@ -49,9 +49,7 @@ private slots:
     void init()
     {
         m_pBackend = std::make_shared<RecordingBackend>();
-        mpsse::SetBackend(m_pBackend);
     }
-    void cleanup() { mpsse::SetBackend(nullptr); }
 
     void namesFollowTypeAndLocation()
     {
@@ -59,7 +57,7 @@ private slots:
         Add(0x6010, 33, 2, true);
         Add(0x6011, 33);
         Add(0x6014, 0x142);
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names{"stale"};
         QCOMPARE(ftdi.Enumerate(names), 4);
         QCOMPARE(names, (QList<QByteArray>{"FT2232-LOC-33", "FT2232-LOC-33.2", "0x6011-LOC-33", "FT232H-LOC-322"}));
@@ -70,7 +68,7 @@ private slots:
     {
         Add(0x6010, 33);
         Add(0x6010, 33, 9, false);  // sub-location dropped from the name and the record
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names;
         QCOMPARE(ftdi.Enumerate(names), 2);
         QCOMPARE(names.size(), 2);
@@ -83,7 +81,7 @@ private slots:
     {
         Add(0x6010, 33);
         Add(0x6011, 17);
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names;
         ftdi.Enumerate(names);
 
@@ -108,7 +106,7 @@ private slots:
     void argumentRules()
     {
         Add(0x6010, 33);
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names;
         ftdi.Enumerate(names);
         QCOMPARE(ftdi.SetClock(99999), xq::kErrBadArgument);
@@ -128,7 +126,7 @@ private slots:
     void writeReadSharesOneBuffer()
     {
         Add(0x6010, 33);
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names;
         ftdi.Enumerate(names);
         ftdi.Open("FT2232-LOC-33", 6000000);
@@ -143,7 +141,7 @@ private slots:
     void transferSendsTheSameFramesInOneRoundTrip()
     {
         Add(0x6010, 33);
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names;
         ftdi.Enumerate(names);
         auto& s = *m_pBackend->pScript;
@@ -193,7 +191,7 @@ private slots:
     void transferFailureStillEndsTheFrame()
     {
         Add(0x6010, 33);
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names;
         ftdi.Enumerate(names);
         ftdi.Open("FT2232-LOC-33", 6000000);
@@ -205,7 +203,7 @@ private slots:
     void noAdapterListsNothing()
     {
         m_pBackend->enumerateResult = 0;
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names{"kept"};
         QCOMPARE(ftdi.Enumerate(names), 0);
         QCOMPARE(names, QList<QByteArray>{"kept"});  // untouched on r <= 0
@@ -217,8 +215,8 @@ private slots:
 
     void realUsbWithoutAdapterDoesNotCrash()
     {
-        mpsse::SetBackend(nullptr);  // the libftdi1 backend
-        SpiFtdi ftdi;
+        Add(0x6010, 33);  // a scripted adapter that the real USB path must not see
+        SpiFtdi ftdi;  // no backend given: the libftdi1 backend
         QList<QByteArray> names;
         const int r = ftdi.Enumerate(names);
         if (r <= 0) {
@@ -232,7 +230,7 @@ private slots:
     void controllerAdapterSelection()
     {
         Add(0x6010, 33);
-        SpiFlashCtrl ctrl;
+        SpiFlashCtrl ctrl(m_pBackend);
         QList<QByteArray> names;
         QCOMPARE(ctrl.RefreshAdapters(names), xq::kErrBadArgument);  // no adapter yet
         QCOMPARE(ctrl.SelectAdapter(names, 1), xq::kErrBadArgument);  // no such kind

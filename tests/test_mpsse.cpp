@@ -35,7 +35,7 @@ class TestMpsse : public QObject {
 
     void* OpenAt(uint32_t nHz)
     {
-        return mpsse::MPSSE_PortPath(1, nHz, 2, 0, 33, 0);
+        return mpsse::MPSSE_PortPath(*m_pBackend, 1, nHz, 2, 0, 33, 0);
     }
 
 private slots:
@@ -47,10 +47,8 @@ private slots:
         e.nProduct = 0x6010;
         e.nLocation = 33;
         m_pBackend->entries.push_back(e);
-        mpsse::SetBackend(m_pBackend);
         mpsse::SetWriteBatching(true);
     }
-    void cleanup() { mpsse::SetBackend(nullptr); }
 
     void openSynchronisesAndConfigures()
     {
@@ -441,8 +439,8 @@ private slots:
 
     void rejectsBadArguments()
     {
-        QVERIFY(!mpsse::MPSSE_PortPath(2, 6000000, 2, 0, 33, 0));  // mode must be 1
-        QVERIFY(!mpsse::MPSSE_PortPath(1, 6000000, 2, 0, 99, 0));  // nothing at location 99
+        QVERIFY(!mpsse::MPSSE_PortPath(*m_pBackend, 2, 6000000, 2, 0, 33, 0));  // mode must be 1
+        QVERIFY(!mpsse::MPSSE_PortPath(*m_pBackend, 1, 6000000, 2, 0, 99, 0));  // nothing at location 99
         QCOMPARE(mpsse::FastWrite(nullptr, nullptr, 1), int(mpsse::kErrBadArgument));
         void* pCtx = OpenAt(6000000);
         QCOMPARE(mpsse::FastWrite(pCtx, nullptr, 1), int(mpsse::kErrBadArgument));
@@ -460,7 +458,7 @@ private slots:
         const mpsse::DeviceId table[] = {{0x0403, 0x6010, "x"}, {0, 0, nullptr}};
         int nCount = -7;
         mpsse::DevInfo* pList = nullptr;
-        QCOMPARE(mpsse::GetDevInfoAll(table, &nCount, &pList), 2);
+        QCOMPARE(mpsse::GetDevInfoAll(*m_pBackend, table, &nCount, &pList), 2);
         QVERIFY(pList && pList->pNext && !pList->pNext->pNext);
         const uint8_t* pRaw = reinterpret_cast<const uint8_t*>(pList->pNext);
         uint32_t v;

@@ -441,7 +441,7 @@ private slots:
     {
         BenchFixture bench;
         QCOMPARE(bench.names, QList<QByteArray>{"FT2232-LOC-1"});
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(bench.BackendPtr());
         QList<QByteArray> names;
         QCOMPARE(ftdi.Enumerate(names), 1);
         QCOMPARE(ftdi.Open(names.first(), 6000000), xq::kOk);
@@ -457,7 +457,7 @@ private slots:
     void bareFlashBenchPutsTheFlashOnTheAdapterPins()
     {
         BenchFixture bench("[chip]\nmodel=none\n");
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(bench.BackendPtr());
         QList<QByteArray> names;
         QCOMPARE(ftdi.Enumerate(names), 1);
         QCOMPARE(ftdi.Open(names.first(), 30000000), 0);
@@ -479,7 +479,7 @@ private slots:
     void leftoverLockFilesAreTakenOver()
     {
         BenchFixture bench;
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(bench.BackendPtr());
         QList<QByteArray> names;
         ftdi.Enumerate(names);
         const QString strLock = bench.Dir() + "/bench.lock";
@@ -503,8 +503,8 @@ private slots:
             TmpfsMount readOnly(64, true);
             if (!readOnly.Mounted())
                 QSKIP(qPrintable(readOnly.Why()));
-            auto pBench = sim::UseSimulatedBench(readOnly.Path());
-            SpiFtdi ftdi;
+            auto pBench = sim::MakeSimulatedBench(readOnly.Path());
+            SpiFtdi ftdi(pBench);
             QList<QByteArray> names;
             ftdi.Enumerate(names);
             QCOMPARE(ftdi.Open(names.first(), 6000000), -1);
@@ -512,8 +512,8 @@ private slots:
         }
         // Room for the 2 MiB flash, not for the copy that replaces it.
         TmpfsMount full(3 * 1024);
-        auto pBench = sim::UseSimulatedBench(full.Path());
-        SpiFtdi ftdi;
+        auto pBench = sim::MakeSimulatedBench(full.Path());
+        SpiFtdi ftdi(pBench);
         QList<QByteArray> names;
         ftdi.Enumerate(names);
         QCOMPARE(ftdi.Open(names.first(), 6000000), 0);
@@ -523,7 +523,6 @@ private slots:
                  qPrintable(ftdi.ErrorText()));
         // The lock went with the session: the next open is not refused as "in use".
         QVERIFY(!QFile::exists(full.Path() + "/bench.lock"));
-        mpsse::SetBackend(nullptr);
     }
 
     void persistenceLockAndWrongSizes()
@@ -532,7 +531,7 @@ private slots:
         QCOMPARE(bench.Open(), xq::kOk);
         QCOMPARE(bench.Ctrl().WriteStatus(0x9C), xq::kOk);
         // A second open of the same bench is refused while the first holds it.
-        SpiFtdi second;
+        SpiFtdi second(bench.BackendPtr());
         QList<QByteArray> names;
         second.Enumerate(names);
         QCOMPARE(second.Open(names.first(), 6000000), xq::kErrBadArgument);
@@ -651,7 +650,7 @@ private slots:
     {
         BenchFixture bench("[bench]\nadapters=3\n");
         QList<QByteArray> names;
-        SpiFtdi ftdi;
+        SpiFtdi ftdi(bench.BackendPtr());
         QCOMPARE(ftdi.Enumerate(names), 3);
         QCOMPARE(names, (QList<QByteArray>{"FT2232-LOC-1", "FT2232-LOC-2", "FT2232-LOC-3"}));
         QCOMPARE(ftdi.Open("FT2232-LOC-3", 6000000), xq::kOk);

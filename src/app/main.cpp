@@ -71,12 +71,8 @@ int main(int argc, char* argv[])
             strBenchDir = strArg.mid(int(strlen("--simulate=")));
         }
     }
-    if (bSimulate)
-        strBenchDir = sim::UseSimulatedBench(strBenchDir)->Dir();  // the default when none was given
-
-    MainWindow window;
-    if (bSimulate)
-        window.ShowSimulatedBench(strBenchDir);
+    // Without --simulate the window gets no backend: real adapters only.
+    MainWindow window(bSimulate ? sim::MakeSimulatedBench(strBenchDir) : nullptr);
     app.LoadStyleSheet(":/qss/style.qss");
     window.show();
     return app.exec();

@@ -7,6 +7,7 @@
 #include "tabwidgetinf.h"
 #include "ui_mainwindow.h"
 
+#include <simbench.h>
 #include <spiflashctrl.h>
 #include <textrules.h>
 #include <tracefile.h>
@@ -25,11 +26,15 @@
 const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
 const char* const kChunkFailure = "QProgressBar::chunk {background-color: #FF6E6E;}";
 
-MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParent)
+    : QMainWindow(pParent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
     setWindowTitle(tr("XQ烧写工具 V%1").arg(kAppVersion));
-    m_pConfig = new SpiConfig(this);
+    const sim::SimBackend* pBench = sim::AsSimulatedBench(pBackend.get());
+    const bool bBench = pBench != nullptr;
+    const QString strBenchDir = bBench ? pBench->Dir() : QString();
+    m_pConfig = new SpiConfig(std::move(pBackend), this);
     m_pConfig->Ctrl()->SetStopFlag(&m_bStopRequested);
 
     m_pProgressBox = new QWidget(this);
@@ -62,6 +67,8 @@ MainWindow::MainWindow(QWidget* pParent) : QMainWindow(pParent), ui(new Ui::Main
     m_strTraceFile = QSettings(kSettingsFile, QSettings::IniFormat).value("trace_file").toString();
     WireTabs();
     BuildLogMenu();
+    if (bBench)
+        ShowSimulatedBench(strBenchDir);
     if (!m_pConfig->InterfacesFound())
         SetLog(tr("未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、"
                   "当前用户是否属于plugdev组（加入后需重新登录）"));

@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 #include <atomic>
+#include <memory>
 
 class QAction;
 class QHBoxLayout;
@@ -21,19 +22,21 @@ class TabWidgetInf;
 namespace Ui {
 class MainWindow;
 }
+namespace mpsse {
+class Backend;
+}
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* pParent = nullptr);
+    // Operates the adapters of pBackend: null for real adapters only; a
+    // simulated bench (simbench.h) marks the window as simulated for good.
+    explicit MainWindow(std::shared_ptr<mpsse::Backend> pBackend = nullptr, QWidget* pParent = nullptr);
     ~MainWindow() override;
 
     SpiConfig* Config() const { return m_pConfig; }
     QProgressBar* ProgressBar() const { return m_pProgressBar; }
-    // Marks the window as running on the simulated bench in DIR: a permanent
-    // status bar label, a title suffix and a log line.
-    void ShowSimulatedBench(const QString& strDir);
     // Whether an operation runs (from its start until its finish).
     bool Busy() const { return m_bBusy; }
 
@@ -70,6 +73,9 @@ private:
     void AppendPlainLogLine(const QString& strLine);
     bool AskStopAndQuit();
     void StopWorkers();
+    // Marks the window as running on the simulated bench in DIR: a permanent
+    // status bar label, a title suffix and a log line.
+    void ShowSimulatedBench(const QString& strDir);
 
     Ui::MainWindow* ui;
     QWidget* m_pProgressBox = nullptr;

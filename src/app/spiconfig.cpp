@@ -37,7 +37,8 @@ QString FlashInfoTable(const QString& strText)
 
 }  // namespace
 
-SpiConfig::SpiConfig(QWidget* pParent) : QDialog(pParent), ui(new Ui::SpiConfig), m_pCtrl(new SpiFlashCtrl)
+SpiConfig::SpiConfig(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParent)
+    : QDialog(pParent), ui(new Ui::SpiConfig), m_pCtrl(new SpiFlashCtrl(std::move(pBackend)))
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);

@@ -7,8 +7,13 @@
 #include <QDialog>
 #include <QStringList>
 
+#include <memory>
+
 class SpiFlashCtrl;
 struct FlashInfo;
+namespace mpsse {
+class Backend;
+}
 
 namespace Ui {
 class SpiConfig;
@@ -18,7 +23,8 @@ class SpiConfig : public QDialog {
     Q_OBJECT
 
 public:
-    explicit SpiConfig(QWidget* pParent = nullptr);
+    // The controller lists and opens adapters on pBackend (null: real adapters).
+    explicit SpiConfig(std::shared_ptr<mpsse::Backend> pBackend = nullptr, QWidget* pParent = nullptr);
     ~SpiConfig() override;
 
     SpiFlashCtrl* Ctrl() const { return m_pCtrl; }

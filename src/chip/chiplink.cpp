@@ -26,7 +26,7 @@ int64_t SteadyMs()
 
 }  // namespace
 
-ChipLink::ChipLink() : m_msClock(SteadyMs) {}
+ChipLink::ChipLink(std::shared_ptr<mpsse::Backend> pBackend) : m_pBackend(std::move(pBackend)), m_msClock(SteadyMs) {}
 
 ChipLink::~ChipLink()
 {
@@ -48,7 +48,7 @@ int ChipLink::SelectAdapter(QList<QByteArray>& names, int nKind)
     // The FTDI adapter ignores the library path; it is kept for adapters that load one.
     const QByteArray strLibPath = QDir::currentPath().left(249).toUtf8() + "/libspi/libftdi.dll";
     if (nKind == 0)
-        SetAdapter(new SpiFtdi);
+        SetAdapter(new SpiFtdi(m_pBackend));
     if (!m_pAdapter)
         return xq::kErrBadArgument;
     m_nAdapterKind = nKind;

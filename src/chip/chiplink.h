@@ -16,6 +16,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+
+namespace mpsse {
+class Backend;
+}
 
 class ChipLink {
 public:
@@ -37,7 +42,9 @@ public:
     static constexpr int kLinkResetFrom = 11;
     static constexpr int kLinkResetTo = 19;
 
-    ChipLink();
+    // The FTDI adapter it selects lists and opens on pBackend (null: the
+    // libftdi1 backend, real adapters).
+    explicit ChipLink(std::shared_ptr<mpsse::Backend> pBackend = nullptr);
     ~ChipLink();
     ChipLink(const ChipLink&) = delete;
     ChipLink& operator=(const ChipLink&) = delete;
@@ -98,6 +105,7 @@ private:
     void LearnProgramIdle();
     void LearnEraseIdle(uint32_t& nIdleUs, int64_t nWaitedMs);
 
+    std::shared_ptr<mpsse::Backend> m_pBackend;
     SpiInterface* m_pAdapter = nullptr;
     bool m_bLinkOpen = false;
     int m_nAdapterKind = 0;

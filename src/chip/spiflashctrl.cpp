@@ -1,5 +1,5 @@
 #include "spiflashctrl.h"
 
-SpiFlashCtrl::SpiFlashCtrl() = default;
+SpiFlashCtrl::SpiFlashCtrl(std::shared_ptr<mpsse::Backend> pBackend) : m_link(std::move(pBackend)) {}
 
 SpiFlashCtrl::~SpiFlashCtrl() = default;

@@ -29,7 +29,9 @@ class SpiFlashCtrl {
 public:
     using MsClock = ChipLink::MsClock;
 
-    SpiFlashCtrl();
+    // Adapters are listed and opened on pBackend: null for real adapters
+    // (libftdi1), or the simulated bench (simbench.h).
+    explicit SpiFlashCtrl(std::shared_ptr<mpsse::Backend> pBackend = nullptr);
     virtual ~SpiFlashCtrl();
     SpiFlashCtrl(const SpiFlashCtrl&) = delete;
     SpiFlashCtrl& operator=(const SpiFlashCtrl&) = delete;

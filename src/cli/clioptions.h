@@ -12,8 +12,12 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 
 class CliOutput;
+namespace mpsse {
+class Backend;
+}
 
 // Exit codes of xqprog.
 constexpr int kExitOk = 0;
@@ -39,6 +43,9 @@ struct CliContext {
     CliOutput& out;
     QList<QByteArray> names;    // every adapter found
     QList<QByteArray> targets;  // the adapters the command runs on
+    // Where adapters are listed and opened: null for real adapters, or the
+    // simulated bench of --simulate.
+    std::shared_ptr<mpsse::Backend> pBackend;
 };
 
 struct CliCommand {

@@ -52,8 +52,9 @@ void CliOutput::Record(const QString& strLine)
     m_runLog.Append(xq::LogStamp() + strLine);
 }
 
-Job::Job(CliOutput& out, const QByteArray& strInterface, bool bGang, const QString& strOperation)
-    : m_out(out), m_strInterface(strInterface),
+Job::Job(CliOutput& out, std::shared_ptr<mpsse::Backend> pBackend, const QByteArray& strInterface, bool bGang,
+         const QString& strOperation)
+    : m_out(out), m_pBackend(std::move(pBackend)), m_strInterface(strInterface),
       m_strPrefix(bGang ? QString("[%1] ").arg(QString::fromUtf8(strInterface)) : QString())
 {
     m_report.strOperation = strOperation;
@@ -90,7 +91,7 @@ void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
 {
     QElapsedTimer timer;
     timer.start();
-    SpiFlashCtrl ctrl;
+    SpiFlashCtrl ctrl(m_pBackend);
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
     ctrl.SetStopFlag(&StopFlag());
@@ -162,7 +163,7 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
         pTrace = std::make_unique<TraceFile>(ctx.globals.strTrace);
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets)
-        jobs.push_back(std::make_unique<Job>(ctx.out, strName, bGang, strOperation));
+        jobs.push_back(std::make_unique<Job>(ctx.out, ctx.pBackend, strName, bGang, strOperation));
     if (!bGang) {
         CliProgress progress(!ctx.globals.bQuiet);
         jobs[0]->SetProgressBar(&progress);

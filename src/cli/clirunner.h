@@ -23,6 +23,9 @@
 class BaseWorker;
 class QObject;
 class SpiFlashCtrl;
+namespace mpsse {
+class Backend;
+}
 
 // Standard output, standard error and the run log file, shared by the jobs
 // of a gang run. With --json standard output carries only the JSON objects.
@@ -57,7 +60,9 @@ using JobFn = std::function<bool(SpiFlashCtrl&, Job&)>;
 // One adapter's run of a command.
 class Job {
 public:
-    Job(CliOutput& out, const QByteArray& strInterface, bool bGang, const QString& strOperation);
+    // The adapter strInterface is opened on pBackend (null: real adapters).
+    Job(CliOutput& out, std::shared_ptr<mpsse::Backend> pBackend, const QByteArray& strInterface, bool bGang,
+        const QString& strOperation);
 
     // Opens the adapter, runs fn on it, closes it, then reports the result
     // (JSON, trace row) and records it in the run log file.
@@ -83,6 +88,7 @@ private:
     void Conclude(const TraceFile* pTrace);
 
     CliOutput& m_out;
+    std::shared_ptr<mpsse::Backend> m_pBackend;
     QByteArray m_strInterface;
     QString m_strPrefix;
     CliProgress* m_pProgress = nullptr;

@@ -141,22 +141,23 @@ int main(int argc, char* argv[])
     const CliCommand& command = *parse.pCommand;
     if (!ArgumentsFit(command, parse.args))
         return kExitUsage;
-    if (parse.globals.bSimulate) {
-        const QString strDir = sim::UseSimulatedBench(parse.globals.strBenchDir)->Dir();
-        std::fprintf(stderr, "xqprog: simulated bench %s: no real chip is programmed\n", qPrintable(strDir));
-    }
     InstallSignalHandlers();
 
     CliOutput out;
     out.SetJson(parse.globals.bJson);
     out.RunLog().SetEnabled(RunLogFile::EnabledBySettings() && !qEnvironmentVariableIsSet("XQPROG_NO_LOG_FILE"));
-    CliContext ctx{parser, parse.args, parse.globals, out, {}, {}};
+    // Without --simulate no backend is given: real adapters only.
+    CliContext ctx{parser, parse.args, parse.globals, out, {}, {}, nullptr};
+    if (parse.globals.bSimulate)
+        ctx.pBackend = sim::MakeSimulatedBench(parse.globals.strBenchDir);
+    if (const sim::SimBackend* pBench = sim::AsSimulatedBench(ctx.pBackend.get()))
+        std::fprintf(stderr, "xqprog: simulated bench %s: no real chip is programmed\n", qPrintable(pBench->Dir()));
     if (QString(command.pName) != "list")
         out.Record(QString("xqprog %1").arg(app.arguments().mid(1).join(' ')));
     if (!command.bAdapters)
         return FinalExitCode(out, command.pRun(ctx));
 
-    SpiFlashCtrl lister;
+    SpiFlashCtrl lister(ctx.pBackend);
     const bool bListed = lister.SelectAdapter(ctx.names, 0) >= 0;
     if (QString(command.pName) == "list") {
         const int nExit = command.pRun(ctx);

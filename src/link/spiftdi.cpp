@@ -44,6 +44,11 @@ constexpr size_t kOffSubLocation = offsetof(mpsse::DevInfo, nSubLocation);
 constexpr size_t kOffNaming = offsetof(mpsse::DevInfo, nNaming);
 }  // namespace
 
+SpiFtdi::SpiFtdi(std::shared_ptr<mpsse::Backend> pBackend)
+    : m_pBackend(pBackend ? std::move(pBackend) : mpsse::HardwareBackend())
+{
+}
+
 SpiFtdi::~SpiFtdi()
 {
     Close();
@@ -61,7 +66,7 @@ int SpiFtdi::Enumerate(QList<QByteArray>& names)
     Close();
     int nCount = 0;
     mpsse::DevInfo* pList = nullptr;
-    const int r = mpsse::GetDevInfoAll(kSupportedDevices, &nCount, &pList);
+    const int r = mpsse::GetDevInfoAll(*m_pBackend, kSupportedDevices, &nCount, &pList);
     if (r <= 0)
         return r;
     names.clear();
@@ -98,7 +103,7 @@ int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
     const auto it = AdapterTypeMap().find(RecordU32(rec, kOffProduct));
     const int nChannel = it != AdapterTypeMap().end() ? it->second.nChannel : 0;
     const uint32_t nClock = (nHz >= kSpiMinClockHz && nHz <= kSpiMaxClockHz) ? nHz : kSpiFallbackClockHz;
-    m_pContext = mpsse::MPSSE_PortPath(1, nClock, nChannel, 0, RecordU32(rec, kOffLocation),
+    m_pContext = mpsse::MPSSE_PortPath(*m_pBackend, 1, nClock, nChannel, 0, RecordU32(rec, kOffLocation),
                                        RecordU32(rec, kOffSubLocation));
     if (!m_pContext) {
         qDebug("can not open");

@@ -1,15 +1,19 @@
 // The FTDI MPSSE adapter: enumerates the supported adapters through the
 // adapter library, names them by type and USB location, and opens one by name.
+// It lists and opens on the backend it was made with: the libftdi1 one
+// (real adapters) unless a simulated bench or a test's backend is given.
 #pragma once
 
 #include "spiinterface.h"
 
 #include <mpsse.h>
+#include <transport.h>
 
 #include <QMap>
 
 #include <array>
 #include <map>
+#include <memory>
 
 // Clock limits the adapter accepts, in Hz.
 constexpr uint32_t kSpiMinClockHz = 100000;
@@ -31,7 +35,8 @@ class SpiFtdi : public SpiInterface {
 public:
     using DeviceRecord = std::array<uint8_t, sizeof(mpsse::DevInfo)>;
 
-    SpiFtdi() = default;
+    // pBackend null: the libftdi1 backend. The link keeps the backend alive.
+    explicit SpiFtdi(std::shared_ptr<mpsse::Backend> pBackend = nullptr);
     ~SpiFtdi() override;
     SpiFtdi(const SpiFtdi&) = delete;
     SpiFtdi& operator=(const SpiFtdi&) = delete;
@@ -52,6 +57,7 @@ public:
     const QMap<QByteArray, DeviceRecord>& DeviceMap() const { return m_deviceMap; }
 
 private:
+    std::shared_ptr<mpsse::Backend> m_pBackend;
     void* m_pContext = nullptr;
     QMap<QByteArray, DeviceRecord> m_deviceMap;
 };

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -133,13 +134,18 @@ public:
     int Enumerate(const DeviceId* pTable, std::vector<AdapterEntry>& entries) override
     {
         entries.clear();
-        m_ids.clear();
+        std::vector<DeviceId> ids;
+        for (const DeviceId* pId = pTable; pId && (pId->nVendor || pId->nProduct); ++pId)
+            ids.push_back(*pId);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_ids = ids;
+        }
         ftdi_context* pCtx = ftdi_new();
         if (!pCtx)
             return -1;
         int nResult = 0;
-        for (const DeviceId* pId = pTable; pId && (pId->nVendor || pId->nProduct); ++pId) {
-            m_ids.push_back(*pId);
+        for (const DeviceId* pId = ids.data(); pId != ids.data() + ids.size(); ++pId) {
             ftdi_device_list* pList = nullptr;
             const int r = ftdi_usb_find_all(pCtx, &pList, int(pId->nVendor), int(pId->nProduct));
             if (r < 0) {
@@ -176,7 +182,12 @@ public:
         uint32_t nChipType = kChipFt2232H;
         const BoardPins* pBoard = nullptr;
         std::vector<ftdi_device_list*> lists;
-        for (const DeviceId& id : m_ids) {
+        std::vector<DeviceId> ids;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ids = m_ids;
+        }
+        for (const DeviceId& id : ids) {
             ftdi_device_list* pList = nullptr;
             if (ftdi_usb_find_all(pCtx, &pList, int(id.nVendor), int(id.nProduct)) <= 0)
                 continue;
@@ -225,6 +236,8 @@ private:
                ftdi_set_bitmode(pCtx, 0, BITMODE_MPSSE) == 0;
     }
 
+    // The one hardware backend serves every thread of a gang run.
+    std::mutex m_mutex;
     std::vector<DeviceId> m_ids;  // the table of the last enumeration
 };
 

@@ -5,15 +5,12 @@
 
 #include <atomic>
 #include <cstring>
-#include <mutex>
 
 namespace mpsse {
 
 std::unique_ptr<Backend> MakeFtdiBackend();  // ftdi_backend.cpp
 
 namespace {
-std::mutex g_backendMutex;
-std::shared_ptr<Backend> g_pBackend;
 std::atomic<bool> g_bBatching{true};
 thread_local std::string g_strErrorText;
 
@@ -23,18 +20,10 @@ MpsseEngine* Engine(void* pContext)
 }
 }  // namespace
 
-void SetBackend(std::shared_ptr<Backend> pBackend)
+const std::shared_ptr<Backend>& HardwareBackend()
 {
-    std::lock_guard<std::mutex> lock(g_backendMutex);
-    g_pBackend = std::move(pBackend);
-}
-
-std::shared_ptr<Backend> CurrentBackend()
-{
-    std::lock_guard<std::mutex> lock(g_backendMutex);
-    if (!g_pBackend)
-        g_pBackend = MakeFtdiBackend();
-    return g_pBackend;
+    static const std::shared_ptr<Backend> pHardware = MakeFtdiBackend();
+    return pHardware;
 }
 
 void SetWriteBatching(bool bEnabled)
@@ -49,13 +38,18 @@ bool WriteBatching()
 
 int GetDevInfoAll(const DeviceId* pTable, int* pnCount, DevInfo** ppList)
 {
+    return GetDevInfoAll(*HardwareBackend(), pTable, pnCount, ppList);
+}
+
+int GetDevInfoAll(Backend& backend, const DeviceId* pTable, int* pnCount, DevInfo** ppList)
+{
     if (pnCount)
         *pnCount = 0;
     if (!ppList || !pTable)
         return -1;
     *ppList = nullptr;
     std::vector<AdapterEntry> entries;
-    const int r = CurrentBackend()->Enumerate(pTable, entries);
+    const int r = backend.Enumerate(pTable, entries);
     if (r < 0)
         return r;
     DevInfo** ppTail = ppList;
@@ -89,9 +83,15 @@ void DevInfoRease(DevInfo* pList)
 void* MPSSE_PortPath(int nMode, uint32_t nClockHz, int nChannel, int nReserved, uint32_t nLocation,
                      uint32_t nSubLocation)
 {
+    return MPSSE_PortPath(*HardwareBackend(), nMode, nClockHz, nChannel, nReserved, nLocation, nSubLocation);
+}
+
+void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
+                     uint32_t nLocation, uint32_t nSubLocation)
+{
     if (nMode != 1 || nReserved != 0 || nChannel < 0 || nChannel > 4)
         return nullptr;
-    std::unique_ptr<Transport> pTransport = CurrentBackend()->Open(nLocation, nSubLocation, nChannel);
+    std::unique_ptr<Transport> pTransport = backend.Open(nLocation, nSubLocation, nChannel);
     if (!pTransport)
         return nullptr;
     auto* pEngine = new MpsseEngine(std::move(pTransport), g_bBatching);

@@ -82,6 +82,14 @@ void DevInfoRease(DevInfo* pList);
 // 1 A, 2 B, 3 C, 4 D); nReserved must be 0. Returns null on any failure.
 void* MPSSE_PortPath(int nMode, uint32_t nClockHz, int nChannel, int nReserved, uint32_t nLocation,
                      uint32_t nSubLocation);
+
+// The same two on the given backend (transport.h) instead of the libftdi1
+// one: the simulated bench, or a test's scripted adapters. The caller keeps
+// the backend alive as long as a context opened on it is open.
+class Backend;
+int GetDevInfoAll(Backend& backend, const DeviceId* pTable, int* pnCount, DevInfo** ppList);
+void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
+                     uint32_t nLocation, uint32_t nSubLocation);
 int SetClock(void* pContext, uint32_t nClockHz);
 int Start(void* pContext);
 int Stop(void* pContext);

@@ -58,8 +58,10 @@ public:
     virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) = 0;
 };
 
-// The backend the library uses (the libftdi1 one unless replaced).
-void SetBackend(std::shared_ptr<Backend> pBackend);
-std::shared_ptr<Backend> CurrentBackend();
+// The libftdi1 backend: real adapters on the USB bus. There is one per
+// process and nothing replaces it; the C-style GetDevInfoAll and
+// MPSSE_PortPath always use it, and another backend (the simulated bench, a
+// test's) is passed explicitly to the overloads in mpsse.h.
+const std::shared_ptr<Backend>& HardwareBackend();
 
 }  // namespace mpsse

@@ -260,11 +260,14 @@ QString DefaultBenchDir()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/xqprogrammer/bench";
 }
 
-std::shared_ptr<SimBackend> UseSimulatedBench(const QString& strDir)
+std::shared_ptr<SimBackend> MakeSimulatedBench(const QString& strDir)
 {
-    auto pBackend = std::make_shared<SimBackend>(strDir);
-    mpsse::SetBackend(pBackend);
-    return pBackend;
+    return std::make_shared<SimBackend>(strDir);
+}
+
+const SimBackend* AsSimulatedBench(const mpsse::Backend* pBackend)
+{
+    return dynamic_cast<const SimBackend*>(pBackend);
 }
 
 }  // namespace sim

@@ -1,5 +1,8 @@
 // The simulated bench: one or more simulated FTDI adapters, each with an XQ
-// chip and its SPI NOR flash, plugged into the adapter library as a backend.
+// chip and its SPI NOR flash, as an adapter library backend. It is handed to
+// whatever opens links (SpiFlashCtrl, SpiConfig, MainWindow, xqprog's jobs);
+// nothing installs it for the whole process, so benches in two directories
+// can be used side by side.
 //
 // Bench directory: flash.bin (the raw flash array, exactly the flash size),
 // security.bin (512 bytes) and bench.ini. With "[bench] adapters=N" (N > 1)
@@ -49,7 +52,10 @@ private:
 
 // The default bench directory: $XDG_DATA_HOME/xqprogrammer/bench.
 QString DefaultBenchDir();
-// Makes the adapter library list only the bench's adapters (DIR empty: the default).
-std::shared_ptr<SimBackend> UseSimulatedBench(const QString& strDir = QString());
+// A bench on DIR (empty: the default directory), to pass to what opens links.
+std::shared_ptr<SimBackend> MakeSimulatedBench(const QString& strDir = QString());
+// The bench behind a backend, or null for real hardware (and for a test's
+// scripted adapters): what the window and xqprog mark as simulated.
+const SimBackend* AsSimulatedBench(const mpsse::Backend* pBackend);
 
 }  // namespace sim

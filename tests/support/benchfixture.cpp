@@ -6,8 +6,8 @@
 BenchFixture::BenchFixture(const QString& strIni)
 {
     SetIni(strIni);
-    m_pBackend = sim::UseSimulatedBench(m_dir.path());
-    m_pCtrl = std::make_unique<SpiFlashCtrl>();
+    m_pBackend = sim::MakeSimulatedBench(m_dir.path());
+    m_pCtrl = std::make_unique<SpiFlashCtrl>(m_pBackend);
     m_pCtrl->SelectAdapter(names, 0);
     sim::BenchStats* pStats = m_pBackend->Stats(1).get();
     m_pCtrl->SetMsClock([pStats] { return pStats->VirtualMs(); });
@@ -16,7 +16,6 @@ BenchFixture::BenchFixture(const QString& strIni)
 BenchFixture::~BenchFixture()
 {
     m_pCtrl.reset();
-    mpsse::SetBackend(nullptr);
 }
 
 void BenchFixture::SetIni(const QString& strIni)

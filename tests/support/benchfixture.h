@@ -14,12 +14,15 @@
 
 class BenchFixture {
 public:
-    // Writes bench.ini from the given text (empty: defaults) and installs the bench.
+    // Writes bench.ini from the given text (empty: defaults) and makes the
+    // bench; Ctrl() lists and opens on it. Whatever else should reach this
+    // bench (a window, a dialog, an SpiFtdi) is given BackendPtr().
     explicit BenchFixture(const QString& strIni = QString());
     ~BenchFixture();
 
     QString Dir() const { return m_dir.path(); }
     sim::SimBackend& Backend() { return *m_pBackend; }
+    const std::shared_ptr<sim::SimBackend>& BackendPtr() const { return m_pBackend; }
     sim::BenchStats& Stats() { return *m_pBackend->Stats(1); }
     // A controller with the FTDI adapter selected, its WaitReady clock on the bench's virtual time.
     SpiFlashCtrl& Ctrl() { return *m_pCtrl; }
