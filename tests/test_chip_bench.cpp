@@ -4,6 +4,9 @@
 
 #include <QtTest>
 
+#include <functional>
+#include <thread>
+
 namespace {
 const uint8_t* U8(const QByteArray& a)
 {
@@ -336,6 +339,50 @@ private slots:
         int32_t nReadUsed;
         memcpy(&nReadUsed, out.data() + 8, 4);
         QCOMPARE(nReadUsed, 12);
+    }
+
+    // Two benches in one process, both open at once and programmed from two
+    // threads: each controller reaches only the bench it was made with.
+    void twoBenchesSideBySide()
+    {
+        BenchFixture big;                                                         // XQ6230, 2 MiB
+        BenchFixture small("[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n");  // 512 KiB
+        big.FillPattern();
+        small.FillPattern(512 * 1024, 7);
+        QCOMPARE(big.Open(), xq::kOk);
+        QCOMPARE(small.Open(), xq::kOk);
+        FlashInfo bigInfo, smallInfo;
+        QCOMPARE(big.Ctrl().ReadFlashInfo(&bigInfo), xq::kOk);
+        QCOMPARE(small.Ctrl().ReadFlashInfo(&smallInfo), xq::kOk);
+        QCOMPARE(bigInfo.nTotalSize, 2u * 1024 * 1024);
+        QCOMPARE(smallInfo.nTotalSize, 512u * 1024);
+
+        const int32_t nAt = 0x20000;
+        const QByteArray bigImage = RandomBytes(0x10000, 21);
+        const QByteArray smallImage = RandomBytes(0x10000, 22);
+        auto program = [nAt](SpiFlashCtrl& c, const QByteArray& image, int& r) {
+            r = c.EraseFlash(nAt, image.size());
+            if (r == xq::kOk)
+                r = c.SetMode(1);
+            if (r == xq::kOk)
+                r = c.ProgramFlash(nAt, U8(image), image.size(), false);
+            if (r == xq::kOk)
+                r = c.VerifyFlash(U8(image), image.size(), nAt);
+        };
+        int nBig = -1;
+        int nSmall = -1;
+        std::thread first(program, std::ref(big.Ctrl()), std::cref(bigImage), std::ref(nBig));
+        std::thread second(program, std::ref(small.Ctrl()), std::cref(smallImage), std::ref(nSmall));
+        first.join();
+        second.join();
+        QCOMPARE(nBig, xq::kOk);
+        QCOMPARE(nSmall, xq::kOk);
+        big.Close();
+        small.Close();
+        QCOMPARE(big.Flash().mid(nAt, bigImage.size()), bigImage);
+        QCOMPARE(small.Flash().mid(nAt, smallImage.size()), smallImage);
+        XQ_VERIFY_FLASH_KEPT(big, {{nAt, bigImage.size()}});
+        XQ_VERIFY_FLASH_KEPT(small, {{nAt, smallImage.size()}});
     }
 };
 

@@ -289,6 +289,41 @@ private slots:
         QVERIFY(emulator.TrafficOf(0).nEmptyInTransfers > 0);  // the chip kept sending status packets
         ftdi.Close();
     }
+
+    // Without a backend a controller (and xqprog without --simulate) reaches
+    // the real adapters through libftdi1, with a simulated bench in the same
+    // process untouched; with --simulate xqprog lists only the bench.
+    void noBackendMeansTheUsbAdapters()
+    {
+        usbfs::Emulator emulator;
+        const QString strHardware = XqBench(emulator);
+        BenchFixture bench;
+        bench.FillPattern();
+        SpiFlashCtrl hardware;
+        QList<QByteArray> names;
+        QCOMPARE(hardware.SelectAdapter(names, 0), 1);
+        QCOMPARE(names, QList<QByteArray>{"FT2232-LOC-33"});
+        QCOMPARE(bench.names, QList<QByteArray>{"FT2232-LOC-1"});
+        QCOMPARE(hardware.Open(names.first(), 9), xq::kOk);
+        const QByteArray image = RandomBytes(0x1000, 31);
+        QCOMPARE(hardware.VerifyFlash(reinterpret_cast<const uint8_t*>(image.constData()), image.size(), 0x1000),
+                 xq::kOk);  // programs what differs from the erased flash
+        QCOMPARE(hardware.Close(), xq::kOk);
+        QString strError;
+        QVERIFY2(emulator.CloseBench(0, strError), qPrintable(strError));
+        QCOMPARE(Slurp(strHardware + "/flash.bin").mid(0x1000, image.size()), image);
+        QCOMPARE(bench.Stats().nUsbTransfers, int64_t(0));
+        XQ_VERIFY_FLASH_KEPT(bench, {});
+
+        const Result real = RunXqprog({"list"});
+        QCOMPARE(real.nExit, 0);
+        QCOMPARE(real.strOut.trimmed(), QString("FT2232-LOC-33"));
+        const Result simulated = RunXqprog({"--simulate=" + bench.Dir(), "list"});
+        QCOMPARE(simulated.nExit, 0);
+        QVERIFY2(simulated.strOut.contains("simulated bench " + bench.Dir()), qPrintable(simulated.strOut));
+        QVERIFY2(simulated.strOut.contains("FT2232-LOC-1\n") && !simulated.strOut.contains("LOC-33"),
+                 qPrintable(simulated.strOut));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUsbfs)
