@@ -1,6 +1,7 @@
 // SpiFlashCtrl's frames, order, chunking and result codes, through a scripted adapter.
 #include "scriptedspi.h"
 
+#include <flashrules.h>
 #include <spiflashctrl.h>
 
 #include <QtTest>
@@ -46,6 +47,17 @@ private slots:
         m_pSpi->frames.clear();
     }
     void cleanup() { delete m_pCtrl; }
+
+    void sectorRules()
+    {
+        QCOMPARE(xq::SectorBase(0x12345), 0x12000);
+        QCOMPARE(xq::SectorOffset(0x12345), 0x345);
+        QCOMPARE(xq::SectorCeil(0), int64_t(0));
+        QCOMPARE(xq::SectorCeil(1), int64_t(0x1000));
+        QCOMPARE(xq::SectorCeil(0x1000), int64_t(0x1000));
+        QCOMPARE(xq::SectorCeil(0x1001), int64_t(0x2000));
+        QCOMPARE(xq::SectorCeil(int64_t(INT32_MAX) + 2), int64_t(0x80001000));  // no 32-bit wrap
+    }
 
     void argumentsBeforeLinkState()
     {

@@ -4,6 +4,8 @@
 // src/chip.
 #pragma once
 
+#include <flashrules.h>
+
 #include <cstdint>
 
 namespace xq {
@@ -40,7 +42,7 @@ constexpr uint8_t kProtectBits = kProtectBit | kBlockProtectBits;
 
 // Geometry.
 constexpr int32_t kPageSize = 256;
-constexpr int32_t kSectorSize = 4096;
+constexpr int32_t kSectorSize = xq::kSectorSize;  // the erase sector of the flash rules (flashrules.h)
 constexpr int32_t kBlock32Size = 0x8000;
 constexpr int32_t kBlock64Size = 0x10000;
 constexpr int32_t kSecurityAreaSize = 512;

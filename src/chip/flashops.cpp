@@ -132,8 +132,8 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
         return 0;
     Report(progress, InitialPercent(nCount));
 
-    const int64_t nTotal = (int64_t(nCount) + flash::kSectorSize - 1) / flash::kSectorSize * flash::kSectorSize;
-    const uint32_t nBase = uint32_t(nStart) & ~uint32_t(flash::kSectorSize - 1);
+    const int64_t nTotal = xq::SectorCeil(nCount);
+    const uint32_t nBase = uint32_t(xq::SectorBase(nStart));
     // A flash erases the whole aligned unit that contains the address, so a
     // block erase is used only where the block starts; elsewhere 4 KiB
     // sectors. Exactly [start rounded down, + count rounded up) is erased.
@@ -571,7 +571,7 @@ int FlashOps::SearchHeader(int32_t nStart, int32_t nLength, int32_t* pOffset, ui
         return xq::kErrBadArgument;
     if (!m_link.IsOpen())
         return xq::kErrNotOpen;
-    const int64_t nArea = (int64_t(nLength) + flash::kSectorSize - 1) / flash::kSectorSize * flash::kSectorSize;
+    const int64_t nArea = xq::SectorCeil(nLength);
     if (nArea > INT32_MAX) {
         if (pOffset)
             *pOffset = xq::kNotFound;

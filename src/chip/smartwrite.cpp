@@ -27,8 +27,8 @@ constexpr int kProgramEnd = 85;
 SmartWritePlan SmartWritePlan::Make(int32_t nStart, const uint8_t* pImage, int32_t nCount, const uint8_t* pCurrent)
 {
     SmartWritePlan plan;
-    plan.nBase = nStart & ~(flash::kSectorSize - 1);
-    const int64_t nEnd = (int64_t(nStart) + nCount + flash::kSectorSize - 1) & ~int64_t(flash::kSectorSize - 1);
+    plan.nBase = xq::SectorBase(nStart);
+    const int64_t nEnd = xq::SectorCeil(int64_t(nStart) + nCount);
     const int32_t nSpan = int32_t(nEnd - plan.nBase);
     const int nSectors = nSpan / flash::kSectorSize;
     const int32_t nFrom = nStart - plan.nBase;  // the image's offset in the span
@@ -107,8 +107,8 @@ int SmartWriter::Write(int32_t nStart, const uint8_t* pImage, int32_t nCount, Sm
         return kErrFlashBusyAtStart;
 
     // What the flash holds over the whole sectors of the range.
-    const int32_t nBase = nStart & ~(flash::kSectorSize - 1);
-    const int64_t nEnd = (int64_t(nStart) + nCount + flash::kSectorSize - 1) & ~int64_t(flash::kSectorSize - 1);
+    const int32_t nBase = xq::SectorBase(nStart);
+    const int64_t nEnd = xq::SectorCeil(int64_t(nStart) + nCount);
     std::vector<uint8_t> current(size_t(nEnd - nBase));
     int r = m_ops.FastReadFlash(current.data(), int32_t(current.size()), nBase,
                                 [&](int p) { Report(progress, kReadEnd * p / 100); });

@@ -22,6 +22,12 @@ constexpr int32_t SectorOffset(int32_t nAddress)
 {
     return nAddress & (kSectorSize - 1);
 }
+// The first sector boundary at or after nAddress (not negative): the end of
+// a range rounded up to whole sectors, or a length rounded up to them.
+constexpr int64_t SectorCeil(int64_t nAddress)
+{
+    return (nAddress + kSectorSize - 1) & ~int64_t(kSectorSize - 1);
+}
 
 // Whether a flash size read from the identification is one of the family's.
 constexpr bool FlashSizeKnown(uint32_t nSize)

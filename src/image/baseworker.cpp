@@ -287,7 +287,7 @@ int BaseWorker::BlankCheck(const ImageWriteRequest& request)
     const int32_t nStart = request.nEraseBytes > 0 ? xq::SectorBase(request.nStart) : 0;
     const int64_t nLength =
         request.nEraseBytes > 0
-            ? ((int64_t(request.nEraseBytes) + xq::SectorOffset(request.nStart) + 0xFFF) & ~int64_t(0xFFF))
+            ? xq::SectorCeil(int64_t(request.nEraseBytes) + xq::SectorOffset(request.nStart))
             : int64_t(m_nFlashSize);
     emit log(tr("正在检查擦除结果..."));
     std::vector<uint8_t> buffer(size_t(nLength), 0);

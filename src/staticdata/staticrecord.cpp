@@ -1,5 +1,7 @@
 #include "staticrecord.h"
 
+#include <flashrules.h>
+
 namespace {
 const uint32_t* CrcTable()
 {
@@ -32,7 +34,7 @@ uint32_t CalcCrc(const uint8_t* pData, int nCount)
 int32_t RecordWriteOffset(int32_t nFoundOffset, int32_t nUsedLength)
 {
     int64_t nOffset = nFoundOffset < 0 ? 0 : int64_t(nFoundOffset) + 4;
-    if (nOffset + nUsedLength + kStaticHeaderSize > kStaticSector)
+    if (nOffset + nUsedLength + kStaticHeaderSize > xq::kSectorSize)
         nOffset = 0;
     return int32_t(nOffset);
 }

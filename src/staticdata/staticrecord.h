@@ -22,11 +22,11 @@ static_assert(sizeof(static_data_hdr) == 20, "the record header is 20 bytes");
 constexpr uint16_t kStaticMagic = 0x5158;  // "XQ" read little-endian
 constexpr uint32_t kCrcPolynomial = 0x04C11DB7;
 constexpr uint32_t kCrcInitial = 0xF5F5F5F5;
-constexpr int32_t kStaticSector = 4096;
 
 void InitCrcTable(uint32_t nPolynomial, uint32_t table[256]);
 uint32_t CalcCrc(const uint8_t* pData, int nCount);
 
 // Where a new record goes in the area: 4 bytes after the one found at
-// nFoundOffset (-1: none), or back at 0 when it would leave the first sector.
+// nFoundOffset (-1: none), or back at 0 when it would leave the first
+// sector (xq::kSectorSize).
 int32_t RecordWriteOffset(int32_t nFoundOffset, int32_t nUsedLength);

@@ -36,7 +36,7 @@ constexpr uint8_t kProtectionBits = 0xFC;
 // The bytes the header search reads: the length rounded up to whole sectors.
 int64_t SearchedLength(int32_t nLength)
 {
-    return (int64_t(qMax(nLength, 1)) + xq::kSectorSize - 1) / xq::kSectorSize * xq::kSectorSize;
+    return xq::SectorCeil(qMax(nLength, 1));
 }
 }  // namespace
 
@@ -169,7 +169,7 @@ int Worker::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, 
     const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
     const int64_t nAreaEnd = int64_t(nStartAddr) + qMax<int64_t>(header.nTotalSize, int64_t(nWriteOffset) + nRecord);
     const int32_t nEraseStart = xq::SectorBase(nStartAddr);
-    const int64_t nEraseEnd = (nAreaEnd + xq::kSectorSize - 1) & ~int64_t(xq::kSectorSize - 1);
+    const int64_t nEraseEnd = xq::SectorCeil(nAreaEnd);
     const QString strOutside = AreaOutsideFlash(pInfo, nEraseStart, nEraseEnd - nEraseStart);
     if (!strOutside.isEmpty()) {
         emit log(strOutside);
