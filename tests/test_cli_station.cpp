@@ -80,6 +80,8 @@ private slots:
         QFETCH(QString, waitFor);
         QFETCH(int, exit);
         const QString strBench = Bench(QString("sig%1").arg(signal), "[timing]\nrealtime=true\n");
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
         QProcess p;
         Prepare(p, {"write", P("big.bin")}, strBench);
         p.start();
@@ -93,13 +95,15 @@ private slots:
         QVERIFY2(strOut.contains("已中断") && !strOut.contains("校验成功"), qPrintable(strOut));
         // The adapter was closed: the bench saved a consistent chip and let go of its lock.
         QVERIFY(!QFile::exists(strBench + "/bench.lock"));
-        QCOMPARE(Slurp(strBench + "/flash.bin").size(), 2 * 1024 * 1024);
+        XQ_VERIFY_FLASH_KEPT(flash, {{0, 1024 * 1024}});
         QCOMPARE(Run({"info"}, strBench).nExit, 0);
     }
 
     void closedOrFullOutputNeverAbortsTheChip()
     {
         const QString strBench = Bench("pipe", QByteArray());
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
         // Standard output into a pipe whose reader is gone at once.
         QProcess p;
         Prepare(p, {"write", P("big.bin")}, strBench);
@@ -110,6 +114,7 @@ private slots:
         QCOMPARE(p.exitCode(), 1);  // the output was lost, the chip was not (141: killed by SIGPIPE)
         QVERIFY(!QFile::exists(strBench + "/bench.lock"));
         QCOMPARE(Slurp(strBench + "/flash.bin").left(1024 * 1024), RandomBytes(1024 * 1024, 7));
+        XQ_VERIFY_FLASH_KEPT(flash, {{0, 1024 * 1024}});
         QVERIFY(Slurp(TodayLog()).contains("结果: 成功, 接口: FT2232-LOC-1"));
 
         QProcess full;
@@ -128,8 +133,11 @@ private slots:
         QDir().mkpath(strBench + "/adapter-2");
         QVERIFY(WriteFile(strBench + "/adapter-2/bench.ini", "[faults]\ndead_sectors=1000\n"));
         QVERIFY(WriteFile(P("small.bin"), RandomBytes(0x3000, 8)));
+        const QVector<FlashPattern> flashes = FillGangFlash(strBench, 3);
         const Result r = Run({"-i", "all", "write", P("small.bin"), "--serial", "5"}, strBench);
         QCOMPARE(r.nExit, 1);
+        for (const FlashPattern& flash : flashes)
+            XQ_VERIFY_FLASH_KEPT(flash, {{0, 0x3000}});
         const QList<uint32_t> stamped{StampedSerial(strBench + "/adapter-1"), StampedSerial(strBench + "/adapter-3")};
         QCOMPARE(QSet<uint32_t>(stamped.begin(), stamped.end()), (QSet<uint32_t>{5, 6}));
         for (int k : {1, 3})
@@ -154,6 +162,7 @@ private slots:
             benches << Bench(pName, "[bench]\nadapters=3\n");
         }
         QVERIFY(WriteFile(P("tiny.bin"), RandomBytes(0x1000, 9)));
+        const QVector<FlashPattern> flashes = FillGangFlash(benches[0], 3) + FillGangFlash(benches[1], 3);
         // A missing counter file starts at --serial.
         QProcess a, b;
         Prepare(a, {"-i", "all", "write", P("tiny.bin"), "--serial-file", strCounter, "--serial", "100"}, benches[0]);
@@ -168,6 +177,8 @@ private slots:
             for (int k = 1; k <= 3; ++k)
                 stamped << StampedSerial(strBench + QString("/adapter-%1").arg(k));
         QCOMPARE(stamped, (QSet<uint32_t>{100, 101, 102, 103, 104, 105}));
+        for (const FlashPattern& flash : flashes)
+            XQ_VERIFY_FLASH_KEPT(flash, {{0, 0x1000}});
         QCOMPARE(Slurp(strCounter).trimmed(), QByteArray("106"));
         // The next run goes on from the file, whatever --serial says.
         QCOMPARE(Run({"write", P("tiny.bin"), "--serial-file", strCounter, "--serial", "1"}, P("par3")).nExit, 0);
@@ -215,11 +226,14 @@ private slots:
         QCOMPARE(r.nExit, 2);
         QVERIFY(r.strErr.contains("--set count: abc"));
         QVERIFY(!QFile::exists(strBench + "/flash.bin"));
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
         const QString strLong = QString::fromUtf8("烧写工具名称测试x");  // 3 bytes a character: 16 bytes cut at 15
         r = Run({"static", "write", P("t.xlsx"), "--values", "current", "--force", "--set", "name=" + strLong}, strBench);
         QCOMPARE(r.nExit, 0);
         QVERIFY2(r.strErr.contains(QString::fromUtf8("warning: --set name: the value is cut to 16 bytes: 烧写工具名\n")),
                  qPrintable(r.strErr));
+        XQ_VERIFY_FLASH_KEPT(flash, {{0x1FF000, 0x1000}});
     }
 
     void runLogFileMustBeRegular()

@@ -451,6 +451,7 @@ private slots:
     void recordOnTheBench()
     {
         BenchFixture bench;
+        bench.FillPattern();
         StaticData tab;
         tab.SetFlashCtrl(&bench.Ctrl());
         QCOMPARE(bench.Open(9), xq::kOk);
@@ -505,6 +506,7 @@ private slots:
         QCOMPARE(rec.left(2), QByteArray("XQ"));
         QCOMPARE(rec.mid(20), QByteArray::fromHex("01000200"));
         QCOMPARE(area.left(4), QByteArray(4, char(0xFF)));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
 
         // Read back into the device values.
         QCOMPARE(bench.Open(9), xq::kOk);
@@ -524,11 +526,23 @@ private slots:
         QVERIFY(finished.wait(10000));
         QCOMPARE(m_boxes.last(), QString("告警|显示数据异常，\n请查看导入配置是否正确"));
         QVERIFY(!finished.last()[1].toBool());  // nothing was shown: the read failed
+
+        // An area at an unaligned start erases the sectors it covers, and
+        // only those: the record at 1FF000 stays.
+        Import(tab, Book("bench.xlsx", {{1, "ver", "版本", "uint16_t", 2, "十进制数", "1 2"}}));
+        tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1FDFC0");
+        tab.findChild<QLineEdit*>("editTotal")->setText("64");
+        QVERIFY(Operate(tab, true).bState);
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FD000, 0x1000}, {0x1FF000, 0x1000}});
+        QCOMPARE(bench.Flash().mid(0x1FF000, 4096), area);
     }
 
     void protectedFlashAndTimeouts()
     {
         BenchFixture bench("[flash]\nstatus1=9C\n");
+        bench.FillPattern();
         StaticData tab;
         tab.SetFlashCtrl(&bench.Ctrl());
         QCOMPARE(bench.Open(9), xq::kOk);
@@ -543,11 +557,13 @@ private slots:
         QByteArray rec = bench.Flash().mid(0x1FF000, 24);
         SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 24);
         QCOMPARE(rec.mid(20), QByteArray::fromHex("01020304"));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
 
         // A write that fails (the record does not stick) puts the protection
         // back as well; so does one on a flash protected by block-protect bits alone.
         for (const char* pStatus : {"9C", "1C"}) {
             BenchFixture dead(QString("[flash]\nstatus1=%1\n[faults]\ndead_sectors=1ff000\n").arg(pStatus));
+            dead.FillPattern();
             tab.SetFlashCtrl(&dead.Ctrl());
             QCOMPARE(dead.Open(9), xq::kOk);
             finished.clear();
@@ -557,6 +573,7 @@ private slots:
             dead.Close();
             QCOMPARE(QSettings(dead.Dir() + "/bench.ini", QSettings::IniFormat).value("flash/status1").toString(),
                      QString(pStatus));
+            XQ_VERIFY_FLASH_KEPT(dead, {{0x1FF000, 0x1000}});
         }
 
         BenchFixture busy("[faults]\nstuck_busy=true\n");
@@ -662,6 +679,9 @@ private slots:
         QVERIFY(run.bStarted && run.bFinished && !run.bState);
         QCOMPARE(run.logs.last(), QString("未找到静态数据标识!"));
 
+        bench.Close();
+        bench.FillPattern();
+        QCOMPARE(bench.Open(9), 0);
         Import(tab, Book("r.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4"}}));
         pTotal->setText("4092");
         QVERIFY(Operate(tab, true).bState);
@@ -682,6 +702,8 @@ private slots:
         run = Operate(empty, false);
         QVERIFY(run.bStarted && run.bFinished && !run.bState);
         QCOMPARE(run.logs.last(), QString("未导入配置，无法显示数据"));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
     }
 
     // A failed import leaves nothing to write with and is not loaded at the next start.
@@ -859,6 +881,7 @@ private slots:
         Import(tab, Book("trip.xlsx", items));
         tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);
         tab.findChild<QLineEdit*>("editTotal")->setText("4092");
+        bench.FillPattern();
         QCOMPARE(bench.Open(9), 0);
         for (int nWrite = 0; nWrite < 2; ++nWrite) {  // at area offsets 0 and 4
             const Run write = Operate(tab, true);
@@ -876,6 +899,8 @@ private slots:
         QVERIFY(Operate(tab, false).bState);
         QVERIFY(Operate(tab, true).bState);
         QCOMPARE(tab.Xlsx()->GetStaticData(true).mid(kStaticHeaderSize).toHex(' '), before.toHex(' '));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
     }
 
     void defaultWorkbookTemplateAndSaveRoundTrip()

@@ -2,6 +2,8 @@
 // through the real adapter link and adapter library.
 #pragma once
 
+#include "flashpattern.h"
+
 #include <simbench.h>
 #include <spiflashctrl.h>
 
@@ -34,33 +36,17 @@ public:
     void WriteFlash(const QByteArray& data);
     void SetIni(const QString& strIni);
 
-    // Guards the flash outside what a test writes or erases: FillPattern
-    // fills the whole flash (of nSize bytes) with pseudo-random bytes before
-    // the run; after it (link closed) ChangedOutside names the first byte
-    // outside the given ranges that no longer holds the pattern, or is empty.
-    struct Range {
-        qint64 nStart;
-        qint64 nLength;
-    };
-    const QByteArray& FillPattern(int nSize = kBenchFlashSize, uint32_t nSeed = 0x5EED);
-    QString ChangedOutside(const QVector<Range>& written) const;
-    const QByteArray& Pattern() const { return m_pattern; }
-    static constexpr int kBenchFlashSize = 2 * 1024 * 1024;
+    // The flash guard (flashpattern.h) on this bench's flash.bin.
+    const QByteArray& FillPattern(int nSize = FlashPattern::kBenchFlashSize, uint32_t nSeed = 0x5EED)
+    {
+        return m_pattern.Fill(Dir() + "/flash.bin", nSize, nSeed);
+    }
+    QString ChangedOutside(const QVector<FlashRange>& written) const { return m_pattern.ChangedOutside(written); }
     QList<QByteArray> names;
 
 private:
     QTemporaryDir m_dir;
     std::shared_ptr<sim::SimBackend> m_pBackend;
     std::unique_ptr<SpiFlashCtrl> m_pCtrl;
-    QByteArray m_pattern;
+    FlashPattern m_pattern;
 };
-
-// The flash outside the written ranges still holds the bench's pattern.
-#define XQ_VERIFY_FLASH_KEPT(bench, ...)                                  \
-    do {                                                                  \
-        const QString strChanged_ = (bench).ChangedOutside(__VA_ARGS__);  \
-        QVERIFY2(strChanged_.isEmpty(), qPrintable(strChanged_));         \
-    } while (false)
-
-// Deterministic pseudo-random bytes.
-QByteArray RandomBytes(int n, uint32_t nSeed);

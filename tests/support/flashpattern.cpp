@@ -1,0 +1,57 @@
+#include "flashpattern.h"
+#include "testfiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+const QByteArray& FlashPattern::Fill(const QString& strFlashFile, int nSize, uint32_t nSeed)
+{
+    m_strFile = strFlashFile;
+    m_pattern = RandomBytes(nSize, nSeed);
+    if (!QDir().mkpath(QFileInfo(strFlashFile).path()) || !WriteFile(strFlashFile, m_pattern))
+        QTest::qFail(qPrintable(strFlashFile + " not written"), __FILE__, __LINE__);
+    return m_pattern;
+}
+
+QString FlashPattern::ChangedOutside(const QVector<FlashRange>& written) const
+{
+    const QByteArray after = Slurp(m_strFile);
+    if (after.size() != m_pattern.size())
+        return QString("%1 holds %2 bytes, the pattern %3").arg(m_strFile).arg(after.size()).arg(m_pattern.size());
+    QVector<bool> inside(after.size(), false);
+    for (const FlashRange& r : written)
+        for (qint64 a = qMax<qint64>(r.nStart, 0); a < r.nStart + r.nLength && a < after.size(); ++a)
+            inside[int(a)] = true;
+    for (int a = 0; a < after.size(); ++a) {
+        if (!inside[a] && after[a] != m_pattern[a])
+            return QString("%1: byte 0x%2 outside the written ranges changed from %3 to %4")
+                .arg(m_strFile)
+                .arg(a, 0, 16)
+                .arg(uint8_t(m_pattern[a]), 2, 16, QChar('0'))
+                .arg(uint8_t(after[a]), 2, 16, QChar('0'));
+    }
+    return QString();
+}
+
+QVector<FlashPattern> FillGangFlash(const QString& strBenchDir, int nAdapters)
+{
+    QVector<FlashPattern> patterns(nAdapters);
+    for (int k = 0; k < nAdapters; ++k)
+        patterns[k].Fill(QString("%1/adapter-%2/flash.bin").arg(strBenchDir).arg(k + 1),
+                         FlashPattern::kBenchFlashSize, 0x5EED + uint32_t(k));
+    return patterns;
+}
+
+QByteArray RandomBytes(int n, uint32_t nSeed)
+{
+    QByteArray data(n, 0);
+    uint32_t x = nSeed * 2654435761u + 1;
+    for (int i = 0; i < n; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        data[i] = char(x >> 24);
+    }
+    return data;
+}
