@@ -299,6 +299,13 @@ private slots:
         const QString strHardware = XqBench(emulator);
         BenchFixture bench;
         bench.FillPattern();
+        // The adapter library's C-style listing is the libftdi1 one as well.
+        int nCount = 0;
+        mpsse::DevInfo* pList = nullptr;
+        QCOMPARE(mpsse::GetDevInfoAll(kSupportedDevices, &nCount, &pList), 1);
+        QVERIFY(pList && !pList->pNext);
+        QCOMPARE(pList->nLocation, 33u);
+        mpsse::DevInfoRease(pList);
         SpiFlashCtrl hardware;
         QList<QByteArray> names;
         QCOMPARE(hardware.SelectAdapter(names, 0), 1);

@@ -90,6 +90,7 @@ class Backend;
 int GetDevInfoAll(Backend& backend, const DeviceId* pTable, int* pnCount, DevInfo** ppList);
 void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
                      uint32_t nLocation, uint32_t nSubLocation);
+
 int SetClock(void* pContext, uint32_t nClockHz);
 int Start(void* pContext);
 int Stop(void* pContext);
