@@ -47,6 +47,8 @@ private slots:
         Result r = Run({"list"}, strBench);
         QCOMPARE(r.nExit, 0);
         QCOMPARE(r.strOut, QString("FT2232-LOC-1\n"));
+        QVERIFY2(r.strErr.contains(QString("xqprog: simulated bench %1: no real chip is programmed").arg(strBench)),
+                 qPrintable(r.strErr));
         r = Run({"info"}, strBench);
         QCOMPARE(r.nExit, 0);
         QVERIFY(r.strOut.startsWith("MCU: XQ6230\n厂商ID   : EF\t\t设备ID   : 14\n"));
