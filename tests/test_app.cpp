@@ -317,6 +317,7 @@ private slots:
     void closeWhileWritingWaitsOrStops()
     {
         BenchFixture bench("[timing]\nrealtime=true\n");
+        bench.FillPattern();
         QTemporaryDir files;
         auto pWindow = std::make_unique<MainWindow>(bench.BackendPtr());
         pWindow->show();
@@ -342,6 +343,7 @@ private slots:
         const QByteArray image = RandomBytes(1024 * 1024, 16);
         QCOMPARE(flash.left(256), image.left(256));
         QCOMPARE(flash.mid(1024 * 1024 - 256, 256), QByteArray(256, char(0xFF)));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 1024 * 1024}});
     }
 
     void windowDestroyedWhileWritingJoinsFirst()

@@ -56,8 +56,7 @@ private slots:
         // model: its chip generation's commands, its channel, its buffer pins.
         QFETCH(QString, model);
         BenchFixture bench("[adapter]\nmodel=" + model + "\n");
-        const QByteArray before = RandomBytes(2 * 1024 * 1024, 11);
-        bench.WriteFlash(before);
+        bench.FillPattern();
         const QByteArray image = RandomBytes(0x5000, 12);
         const int32_t nStart = 0x20000;
         QCOMPARE(bench.Open(9), 0);
@@ -71,10 +70,8 @@ private slots:
         QCOMPARE(c.ReadFlashData(reinterpret_cast<uint8_t*>(back.data()), back.size(), nStart), 0);
         QCOMPARE(back, image);
         bench.Close();
-        const QByteArray after = bench.Flash();
-        QCOMPARE(after.mid(nStart, image.size()), image);
-        QCOMPARE(after.left(nStart), before.left(nStart));
-        QCOMPARE(after.mid(nStart + image.size()), before.mid(nStart + image.size()));
+        QCOMPARE(bench.Flash().mid(nStart, image.size()), image);
+        XQ_VERIFY_FLASH_KEPT(bench, {{nStart, image.size()}});
         QCOMPARE(bench.Stats().nPollBytes > 0, true);
     }
 
@@ -95,8 +92,7 @@ private slots:
     void eraseProgramVerifyAtAnUnalignedStart()
     {
         BenchFixture bench;
-        QByteArray before = RandomBytes(2 * 1024 * 1024, 1);
-        bench.WriteFlash(before);
+        bench.FillPattern();
         const QByteArray image = RandomBytes(70000, 2);
         const int32_t nStart = 0x10800;
         QCOMPARE(bench.Open(), xq::kOk);
@@ -110,27 +106,22 @@ private slots:
         QCOMPARE(c.ReadFlashData(reinterpret_cast<uint8_t*>(back.data()), back.size(), nStart), xq::kOk);
         QCOMPARE(back, image);
         bench.Close();
-        const QByteArray after = bench.Flash();
-        QCOMPARE(after.mid(nStart, image.size()), image);
-        QCOMPARE(after.left(0x10000), before.left(0x10000));  // nothing below the range was touched
+        QCOMPARE(bench.Flash().mid(nStart, image.size()), image);
         const int nEnd = (nStart + image.size() + 0xFFF) & ~0xFFF;
-        QCOMPARE(after.mid(nEnd), before.mid(nEnd));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x10000, nEnd - 0x10000}});
     }
 
     void verifyRepairsAnUnalignedPieceWithoutTouchingNeighbours()
     {
         BenchFixture bench;
-        const QByteArray before = RandomBytes(2 * 1024 * 1024, 3);
-        bench.WriteFlash(before);
+        bench.FillPattern();
         const QByteArray image = RandomBytes(0x2000, 4);
         QCOMPARE(bench.Open(), xq::kOk);
         // Not programmed at all: every piece differs and is repaired.
         QCOMPARE(bench.Ctrl().VerifyFlash(U8(image), image.size(), 0x3800), xq::kOk);
         bench.Close();
-        const QByteArray after = bench.Flash();
-        QCOMPARE(after.mid(0x3800, 0x2000), image);
-        QCOMPARE(after.mid(0x3000, 0x800), before.mid(0x3000, 0x800));
-        QCOMPARE(after.mid(0x5800, 0x800), before.mid(0x5800, 0x800));
+        QCOMPARE(bench.Flash().mid(0x3800, 0x2000), image);
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x3800, 0x2000}});  // the sectors' other bytes put back
     }
 
     void weakSectorIsRepairedDeadSectorFails()
@@ -291,9 +282,12 @@ private slots:
         }
         for (int64_t nMore : {2, 9, 30}) {
             BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(nAfterErase + nMore));
+            bench.FillPattern();
             QCOMPARE(bench.Open(), xq::kOk);
             QCOMPARE(bench.Ctrl().EraseFlash(0, image.size()), xq::kOk);
             QVERIFY(bench.Ctrl().ProgramFlash(0, U8(image), image.size(), false) != xq::kOk);
+            bench.Close();
+            XQ_VERIFY_FLASH_KEPT(bench, {{0, image.size()}});
         }
     }
 

@@ -162,6 +162,7 @@ private slots:
         const QByteArray image = RandomBytes(0x2000, 41);
         {
             BenchFixture bench;
+            bench.FillPattern();
             MainWindow w(bench.BackendPtr());
             Prepare(w);
             if (op == kStaticRead)
@@ -173,8 +174,12 @@ private slots:
             for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
                 QVERIFY(w.findChild<QAction*>(p)->isEnabled());
             QVERIFY(!w.Config()->Ctrl()->IsOpen());
+            bench.Close();
+            // Whatever the result, the flash outside the operation's range is kept.
+            const QVector<FlashRange> written{{0, op == kImageWrite ? image.size() : 0},
+                                              {0x1FF000, op == kStaticWrite || op == kStaticRead ? 0x1000 : 0}};
+            XQ_VERIFY_FLASH_KEPT(bench, written);
             if (bOk && (op == kImageWrite || op == kImageRead)) {
-                bench.Close();
                 // A reported success is a good chip, or a file of what the chip holds.
                 if (op == kImageWrite) {
                     QCOMPARE(bench.Flash().left(image.size()), image);
@@ -253,9 +258,10 @@ private slots:
             worker.OnWrite(request);
             return bOk;
         };
+        const QString strFlash = "[flash]\njedec=EF4012\n";  // 256 KiB: a quick sweep
         int64_t nTransfers = 0;
         {
-            BenchFixture healthy;
+            BenchFixture healthy(strFlash);
             QCOMPARE(healthy.Open(9), xq::kOk);
             const int64_t nStart = healthy.Stats().nUsbTransfers;
             uint32_t nNext = 0;
@@ -266,10 +272,12 @@ private slots:
         }
         int nSucceeded = 0;
         for (int64_t n = 1; n <= nTransfers + 1; ++n) {
-            BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
+            BenchFixture bench(strFlash + QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
+            bench.FillPattern(0x40000);
             uint32_t nNext = 77;
             const bool bOk = bench.Open(9) == 0 && write(bench.Ctrl(), nNext);
             bench.Close();
+            XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x2000}});
             ++m_nCases;
             if (bOk) {
                 ++nSucceeded;

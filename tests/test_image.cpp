@@ -233,6 +233,7 @@ private slots:
     void encryptedImage()
     {
         BenchFixture bench;
+        bench.FillPattern();
         BaseOp tab;
         SetupTab(tab, bench);
         QByteArray image = RandomBytes(0x3001, 14);
@@ -246,6 +247,8 @@ private slots:
         QVERIFY(run.progress.contains(99));
         QVERIFY(BaseWorker::IsEncryptedImage(reinterpret_cast<const uint8_t*>(image.constData()), 0x3001));
         QVERIFY(!BaseWorker::IsEncryptedImage(reinterpret_cast<const uint8_t*>(image.constData()), 0x3000));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x4000}});
     }
 
     // An encrypted write is proven by reading the whole range back in the
@@ -377,6 +380,7 @@ private slots:
     void tabImageSizeLimit()
     {
         BenchFixture bench("[chip]\nmodel=XQ6130\n[flash]\njedec=EF4013\n");
+        bench.FillPattern(0x80000);
         BaseOp tab;
         SetupTab(tab, bench);
         QVERIFY(WriteFile(m_files.filePath("max.bin"), QByteArray(0x200000, char(0x5A))));
@@ -390,6 +394,8 @@ private slots:
         run = Operate(tab, true);
         QVERIFY(!run.bStarted);
         QCOMPARE(m_boxes, QStringList{"烧写文件大小大于Flash容量"});
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {});
     }
 
     // The adapter lost at each transfer around the protection step:
@@ -431,10 +437,12 @@ private slots:
         int nProtected = 0;
         for (int64_t n = nFrom - 1; n <= nTo + 1; ++n) {
             BenchFixture bench(QString("[faults]\nunplug_after_transfers=%1\n").arg(n));
+            bench.FillPattern();
             QStringList logs;
             QCOMPARE(bench.Open(9), 0);
             const bool bOk = write(bench, bench.Stats().nUsbTransfers, logs);
             bench.Close();
+            XQ_VERIFY_FLASH_KEPT(bench, {{0, image.size()}});
             const QString strStatus =
                 QSettings(bench.Dir() + "/bench.ini", QSettings::IniFormat).value("flash/status1").toString();
             const QString strWhat = QString("unplugged after %1: %2 / %3").arg(n).arg(strStatus, logs.join(' '));
@@ -464,6 +472,7 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(weak, {{0, 0x3000}});  // the repair stays inside the image
 
         BenchFixture dead("[faults]\ndead_sectors=2000\n");
+        dead.FillPattern();
         tab.SetFlashCtrl(&dead.Ctrl());
         QCOMPARE(dead.Open(9), xq::kOk);
         Check(tab, m_files.filePath("weak.bin"));
@@ -472,6 +481,8 @@ private slots:
         QCOMPARE(run.nOpt, xq::kOptWrite);
         QCOMPARE(run.logs.mid(run.logs.size() - 2), (QStringList{"校验失败，请重新烧写", "校验失败"}));
         QCOMPARE(run.logs.count("执行复位 成功!"), 1);  // no final reset
+        dead.Close();
+        XQ_VERIFY_FLASH_KEPT(dead, {{0, 0x3000}});
     }
 
     void protectionAndSerialNumber()
@@ -520,6 +531,8 @@ private slots:
         run = Operate(tab, true);
         QVERIFY(run.bState);
         QVERIFY2(run.Has("写入序列号: DEC: 00000010 HEX: 0X0000000A"), qPrintable(run.logs.join(QChar(10))));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x1000}});
     }
 
     void flashSizeChecks()
@@ -538,6 +551,7 @@ private slots:
 
         // An image that fits the flash but not from its start address.
         BenchFixture bench;
+        bench.FillPattern();
         tab.SetFlashCtrl(&bench.Ctrl());
         QCOMPARE(bench.Open(9), xq::kOk);
         Child<QLineEdit>(tab, "editStartAddr")->setText("1F0000");
@@ -546,8 +560,11 @@ private slots:
         run = Operate(tab, true);
         QVERIFY(!run.bState);
         QVERIFY(run.logs.last().startsWith("操作范围超出Flash容量: 0x1F0000 ~ 0x201000"));
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {});
 
         BenchFixture unknown("[flash]\njedec=EF4016\n");  // 4 MiB: outside the family's sizes
+        unknown.FillPattern(4 * 1024 * 1024);
         tab.SetFlashCtrl(&unknown.Ctrl());
         QCOMPARE(unknown.Open(9), xq::kOk);
         Child<QLineEdit>(tab, "editStartAddr")->setText("0");
@@ -556,6 +573,8 @@ private slots:
         run = Operate(tab, true);
         QVERIFY(run.Has("Flash 信息读取失败"));
         QVERIFY(run.bState);
+        unknown.Close();
+        XQ_VERIFY_FLASH_KEPT(unknown, {{0, 0x1000}});
     }
 
     void readRangeWholeChipAndSerial()

@@ -625,6 +625,7 @@ private slots:
 
         // The session's flash runs on the figures: a sector erase of 45 ms.
         BenchFixture bench("[timing]\nerase4k_ms=45\npage_program_us=3000\n");
+        bench.FillPattern();
         QCOMPARE(bench.Open(), 0);
         const int64_t nBusyBefore = bench.Stats().nFlashBusyUs;
         QCOMPARE(bench.Ctrl().EraseFlash(0x1000, 0x1000), 0);
@@ -632,6 +633,7 @@ private slots:
         QCOMPARE(bench.Ctrl().ProgramFlash(0x1000, data, 4, false), 0);
         bench.Close();
         QCOMPARE(bench.Stats().nFlashBusyUs - nBusyBefore, int64_t(45000 + 3000));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1000, 0x1000}});
     }
 
     void unplugFault()

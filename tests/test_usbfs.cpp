@@ -106,9 +106,12 @@ class TestUsbfs : public QObject {
 
     // An adapter at bus 2, port 1 (LOC-33) carrying an XQ bench on the
     // channel its board wires the chip to.
-    QString XqBench(usbfs::Emulator& emulator, const QString& strModel = "FT2232H")
+    // With pFlash, its flash holds the guard pattern.
+    QString XqBench(usbfs::Emulator& emulator, const QString& strModel = "FT2232H", FlashPattern* pFlash = nullptr)
     {
         const QString strDir = m_dir.filePath(QString("bench-%1").arg(++m_nBenches));
+        if (pFlash)
+            pFlash->Fill(strDir + "/flash.bin");
         usbfs::DeviceSpec spec;
         spec.strModel = strModel;
         spec.strBenchDir = strDir;
@@ -212,7 +215,8 @@ private slots:
         QFETCH(QString, strModel);
         QFETCH(int, nSize);
         usbfs::Emulator emulator;
-        const QString strBench = XqBench(emulator, strModel);
+        FlashPattern flash;
+        const QString strBench = XqBench(emulator, strModel, &flash);
         SpiFtdi ftdi;
         QList<QByteArray> names;
         QCOMPARE(ftdi.Enumerate(names), 1);
@@ -227,6 +231,7 @@ private slots:
         QString strError;
         QVERIFY2(emulator.CloseBench(0, strError), qPrintable(strError));
         QCOMPARE(Slurp(strBench + "/flash.bin").left(image.size()), image);
+        XQ_VERIFY_FLASH_KEPT(flash, {{0, (image.size() + 0xFFF) & ~0xFFF}});
         // Programmed and read back through the emulated endpoints.
         const usbfs::Traffic t = emulator.TrafficOf(0);
         QVERIFY(t.bench.nSpiBytes >= 2 * image.size());
@@ -256,7 +261,8 @@ private slots:
     void deviceVanishingMidTransfer()
     {
         usbfs::Emulator emulator;
-        XqBench(emulator);
+        FlashPattern flash;
+        XqBench(emulator, "FT2232H", &flash);
         usbfs::Faults faults;
         faults.nVanishAfterTransfers = 400;  // well into the erase and program
         emulator.SetFaults(0, faults);
@@ -268,6 +274,9 @@ private slots:
         QVERIFY2(r.strOut.contains(QRegularExpression("\\b100[23]\\b")), qPrintable(r.strOut));
         QVERIFY(!r.strOut.contains("Programming succeeded"));
         QVERIFY(!r.strOut.contains("Verification succeeded"));
+        QString strError;
+        QVERIFY2(emulator.CloseBench(0, strError), qPrintable(strError));
+        XQ_VERIFY_FLASH_KEPT(flash, {{0, 128 * 1024}});
     }
 
     void replyThatNeverComesTimesOut()

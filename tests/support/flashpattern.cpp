@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <algorithm>
+
 const QByteArray& FlashPattern::Fill(const QString& strFlashFile, int nSize, uint32_t nSeed)
 {
     m_strFile = strFlashFile;
@@ -19,17 +21,18 @@ QString FlashPattern::ChangedOutside(const QVector<FlashRange>& written) const
     const QByteArray after = Slurp(m_strFile);
     if (after.size() != m_pattern.size())
         return QString("%1 holds %2 bytes, the pattern %3").arg(m_strFile).arg(after.size()).arg(m_pattern.size());
-    QVector<bool> inside(after.size(), false);
-    for (const FlashRange& r : written)
-        for (qint64 a = qMax<qint64>(r.nStart, 0); a < r.nStart + r.nLength && a < after.size(); ++a)
-            inside[int(a)] = true;
     for (int a = 0; a < after.size(); ++a) {
-        if (!inside[a] && after[a] != m_pattern[a])
+        if (after.at(a) == m_pattern.at(a))
+            continue;
+        const bool bInside = std::any_of(written.begin(), written.end(), [a](const FlashRange& r) {
+            return a >= r.nStart && a < r.nStart + r.nLength;
+        });
+        if (!bInside)
             return QString("%1: byte 0x%2 outside the written ranges changed from %3 to %4")
                 .arg(m_strFile)
                 .arg(a, 0, 16)
-                .arg(uint8_t(m_pattern[a]), 2, 16, QChar('0'))
-                .arg(uint8_t(after[a]), 2, 16, QChar('0'));
+                .arg(uint8_t(m_pattern.at(a)), 2, 16, QChar('0'))
+                .arg(uint8_t(after.at(a)), 2, 16, QChar('0'));
     }
     return QString();
 }
@@ -46,12 +49,13 @@ QVector<FlashPattern> FillGangFlash(const QString& strBenchDir, int nAdapters)
 QByteArray RandomBytes(int n, uint32_t nSeed)
 {
     QByteArray data(n, 0);
+    char* pData = data.data();
     uint32_t x = nSeed * 2654435761u + 1;
     for (int i = 0; i < n; ++i) {
         x ^= x << 13;
         x ^= x >> 17;
         x ^= x << 5;
-        data[i] = char(x >> 24);
+        pData[i] = char(x >> 24);
     }
     return data;
 }
