@@ -16,15 +16,19 @@
 #include <staticdata.h>
 #include <stylesheet.h>
 #include <tabwidgetinf.h>
+#include <tracefile.h>
 
 #include <QAction>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDockWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextFrame>
@@ -299,16 +303,22 @@ private slots:
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
     }
 
-    // Starts a 1 MiB image write on the window's image tab; the bench runs
-    // in real time, so the write lasts long enough to be interrupted.
-    void StartLongWrite(MainWindow& w, const QString& strImage)
+    // Checks the image in the window's image tab.
+    void CheckImage(MainWindow& w, const QString& strImage)
     {
-        QVERIFY(WriteFile(strImage, RandomBytes(1024 * 1024, 16)));
         auto* pTab = w.findChild<BaseOp*>("tabBaseOp");
         pTab->ShowDirectory(QFileInfo(strImage).absolutePath());
         FileSysModel* pModel = pTab->FileModel();
         QTRY_VERIFY(pModel->mapFileCheck.contains(QFileInfo(strImage).fileName()));
         QVERIFY(pModel->setData(pModel->index(strImage), Qt::Checked, Qt::CheckStateRole));
+    }
+
+    // Starts a 1 MiB image write on the window's image tab; the bench runs
+    // in real time, so the write lasts long enough to be interrupted.
+    void StartLongWrite(MainWindow& w, const QString& strImage)
+    {
+        QVERIFY(WriteFile(strImage, RandomBytes(1024 * 1024, 16)));
+        CheckImage(w, strImage);
         Action(w, "action_write")->trigger();
         QVERIFY(w.Busy());
         QTRY_VERIFY_WITH_TIMEOUT(LogText(w).contains("正在烧写镜像..."), 30000);
@@ -403,6 +413,60 @@ private slots:
             QVERIFY2(strLog.contains(pHint), pHint);
         QVERIFY(!w.findChild<QLabel*>("lblBench"));
         QVERIFY(!w.windowTitle().contains("模拟"));
+    }
+
+    // trace_file in the settings: one CSV row per chip operation, whatever
+    // its result, under the column names written once; a row that cannot be
+    // written fails the operation.
+    void traceFileRowPerOperation()
+    {
+        const QString strTrace = m_cwd.filePath("trace.csv");
+        {
+            QSettings ini("XqProgrammer.ini", QSettings::IniFormat);
+            ini.setValue("trace_file", strTrace);
+            ini.setValue("BaseOp/chk_seq", true);
+            ini.setValue("BaseOp/seq_id", "00000009");
+        }
+        BenchFixture bench;
+        QTemporaryDir files;
+        const QByteArray image = RandomBytes(0x1800, 61);
+        QVERIFY(WriteFile(files.filePath("fw.bin"), image));
+        {
+            MainWindow w(bench.BackendPtr());
+            auto write = [&](const QString& strStart) {
+                w.findChild<BaseOp*>("tabBaseOp")->findChild<QLineEdit*>("editStartAddr")->setText(strStart);
+                CheckImage(w, files.filePath("fw.bin"));
+                Action(w, "action_write")->trigger();
+                QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 30000);
+            };
+            write("2000");
+            Action(w, "action_reset")->trigger();
+            write("1FF000");  // runs past the end of the flash: refused
+            bench.SetIni("[faults]\ndead_sectors=2000\n");
+            write("2000");  // fails its verify
+        }
+        const QList<QByteArray> lines = Slurp(strTrace).split('\n');
+        QCOMPARE(lines.size(), 6);  // the column names, four rows and the last line feed
+        QCOMPARE(lines[0] + '\n', TraceFile::Header());
+        const QString strUid = "58514245" "4E434830" "31323334" "35363738";
+        const QString strSha = QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex();
+        const QString strTime = QString(lines[1]).section(',', 0, 0);
+        QVERIFY2(QDateTime::fromString(strTime, Qt::ISODateWithMs).isValid(), qPrintable(strTime));
+        const QString strChip = "EF4015," + strUid;
+        QCOMPARE(QString(lines[1]).section(',', 1),
+                 QSysInfo::machineHostName() + ",FT2232-LOC-1,write,ok,0," + strChip + ",9," + strSha + ",0x002000,6144");
+        QCOMPARE(QString(lines[2]).section(',', 2, 5), QString("FT2232-LOC-1,reset,ok,0"));
+        QCOMPARE(QString(lines[3]).section(',', 3),
+                 QString("write,refused,%1,%2,,%3,0x1FF000,6144").arg(xq::kErrBadArgument).arg(strChip, strSha));
+        QCOMPARE(QString(lines[4]).section(',', 3),
+                 QString("write,failed,%1,%2,,%3,0x002000,6144").arg(xq::kErrRepairFailed).arg(strChip, strSha));
+
+        QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("trace_file", files.path());  // a directory
+        bench.SetIni("[faults]\n");
+        MainWindow w(bench.BackendPtr());
+        Action(w, "action_reset")->trigger();
+        QVERIFY(LogText(w).contains("追溯记录写入失败: " + files.path()));
+        QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
     }
 
     void benchIsMarkedInTheStatusBar()

@@ -261,8 +261,10 @@ void MainWindow::RecordOperation(const OperationReport& report)
     row.strInterface = QString::fromUtf8(m_pConfig->InterfaceName());
     row.dSeconds = double(m_operationTimer.elapsed()) / 1000.0;
     QString strError;
-    if (!TraceFile(m_strTraceFile).Append(row, strError))
+    if (!TraceFile(m_strTraceFile).Append(row, strError)) {
         SetLog(tr("追溯记录写入失败: %1").arg(strError));
+        m_bTraceFailed = true;
+    }
 }
 
 void MainWindow::SetProgress(int nVal)
@@ -356,6 +358,10 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         SetLog(tr("接口关闭失败: %1").arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy));
         bState = false;
     }
+    // An operation whose traceability row was lost is not a success.
+    if (m_bTraceFailed)
+        bState = false;
+    m_bTraceFailed = false;
     // A tab that refused its input never started its worker: nothing ran.
     const bool bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
     TraceOperation(tr("结果: %1").arg(!bRan ? tr("未执行") : bState ? tr("成功") : tr("失败")));

@@ -97,6 +97,7 @@ private:
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};
     QString m_strTraceFile;  // the traceability file, empty for none
+    bool m_bTraceFailed = false;  // the running operation's row is not on disk
     QElapsedTimer m_operationTimer;
 };
 
