@@ -387,8 +387,14 @@ private slots:
         TmpfsMount full(3 * 1024);
         if (!full.Mounted())
             QSKIP(qPrintable(full.Why()));
+        const QString strTrace = m_cwd.filePath("trace-unsaved.csv");
+        QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("trace_file", strTrace);
         MainWindow w(sim::MakeSimulatedBench(full.Path()));
+        QSettings("XqProgrammer.ini", QSettings::IniFormat).remove("trace_file");
         Action(w, "action_reset")->trigger();  // the chip resets, the bench cannot keep it
+        // The traceability row tells the same: the close failed the operation.
+        QCOMPARE(QString(Slurp(strTrace).split('\n').value(1)).section(',', 3, 5),
+                 QString("reset,failed,%1").arg(xq::kErrAdapterClose));
         QVERIFY(LogText(w).contains("复位成功!"));
         QVERIFY2(LogText(w).contains("接口关闭失败") && LogText(w).contains(full.Path() + "/flash.bin") &&
                      LogText(w).contains("No space left on device"),

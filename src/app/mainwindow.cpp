@@ -252,7 +252,8 @@ void MainWindow::TraceOperation(const QString& strWhat)
     m_runLog.Append(xq::LogStamp() + strWhat);
 }
 
-// One row of the traceability file (trace_file in the settings) per chip operation.
+// One row of the traceability file (trace_file in the settings) per chip
+// operation; kept until the operation finishes (WritePendingTraceRow).
 void MainWindow::RecordOperation(const OperationReport& report)
 {
     if (m_strTraceFile.isEmpty())
@@ -260,11 +261,21 @@ void MainWindow::RecordOperation(const OperationReport& report)
     OperationReport row = report;
     row.strInterface = QString::fromUtf8(m_pConfig->InterfaceName());
     row.dSeconds = double(m_operationTimer.elapsed()) / 1000.0;
+    m_pendingReport = row;
+}
+
+// Appends the running operation's row; false when it could not be written.
+bool MainWindow::WritePendingTraceRow()
+{
+    if (!m_pendingReport)
+        return true;
+    const OperationReport row = *m_pendingReport;
+    m_pendingReport.reset();
     QString strError;
-    if (!TraceFile(m_strTraceFile).Append(row, strError)) {
-        SetLog(tr("追溯记录写入失败: %1").arg(strError));
-        m_bTraceFailed = true;
-    }
+    if (TraceFile(m_strTraceFile).Append(row, strError))
+        return true;
+    SetLog(tr("追溯记录写入失败: %1").arg(strError));
+    return false;
 }
 
 void MainWindow::SetProgress(int nVal)
@@ -355,13 +366,15 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     const int nClosed = pCtrl->Close();
     const QString strWhy = pCtrl->AdapterErrorText();
     if (nClosed != xq::kOk && (bState || !strWhy.isEmpty())) {
-        SetLog(tr("接口关闭失败: %1").arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy));
+        const QString strLine = tr("接口关闭失败: %1").arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy);
+        SetLog(strLine);
+        if (bState && m_pendingReport)
+            m_pendingReport->SetResult(false, nClosed, strLine);
         bState = false;
     }
     // An operation whose traceability row was lost is not a success.
-    if (m_bTraceFailed)
+    if (!WritePendingTraceRow())
         bState = false;
-    m_bTraceFailed = false;
     // A tab that refused its input never started its worker: nothing ran.
     const bool bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
     TraceOperation(tr("结果: %1").arg(!bRan ? tr("未执行") : bState ? tr("成功") : tr("失败")));

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QHBoxLayout;
@@ -64,6 +65,7 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
+    bool WritePendingTraceRow();
     int CheckInterface();
     void StartOperation(QAction* pAction, bool bWrite);
     void WireTabs();
@@ -97,7 +99,9 @@ private:
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};
     QString m_strTraceFile;  // the traceability file, empty for none
-    bool m_bTraceFailed = false;  // the running operation's row is not on disk
+    // The running operation's traceability row, written once the link has
+    // closed, so that a close that fails is in the row too.
+    std::optional<OperationReport> m_pendingReport;
     QElapsedTimer m_operationTimer;
 };
 
