@@ -384,6 +384,9 @@ private slots:
             QVERIFY(!w.Busy());
             QCOMPARE(TodayLog().count("结果: 未执行"), nBefore + 1);
         }
+        // Each line of a text of several lines carries the stamp.
+        QVERIFY(RunLogFile().Append("[2026-01-02 03:04:05.006]: 接口未打开\n请确认后重试"));
+        QVERIFY(TodayLog().endsWith("[2026-01-02 03:04:05.006]: 接口未打开\n[2026-01-02 03:04:05.006]: 请确认后重试\n"));
         TmpfsMount full(3 * 1024);
         if (!full.Mounted())
             QSKIP(qPrintable(full.Why()));

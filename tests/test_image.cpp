@@ -199,14 +199,14 @@ private slots:
         Child<QLineEdit>(tab, "editEraseBytes")->setText("9999999");
         QVERIFY(!Operate(tab, true).bStarted);
         QCOMPARE(m_boxes.last(), QString("请输入正确擦除大小"));
-        Child<QLineEdit>(tab, "editEraseBytes")->setText("8192");
+        Child<QLineEdit>(tab, "editEraseBytes")->setText("5000");  // exactly the image's size
         Child<QLineEdit>(tab, "editStartAddr")->setText("");
         QVERIFY(!Operate(tab, true).bStarted);
         QCOMPARE(m_boxes.last(), QString("请正确填写起始地址"));
         Child<QLineEdit>(tab, "editStartAddr")->setText("0");
         run = Operate(tab, true);
         QVERIFY(run.bStarted && run.bState);
-        QCOMPARE(run.write.nEraseBytes, 8192);
+        QCOMPARE(run.write.nEraseBytes, 5000);  // the erase still covers whole sectors
         bench.Close();
         QCOMPARE(bench.Flash().left(0x2000), five + QByteArray(0x2000 - 5000, char(0xFF)));
         XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x2000}});  // the refused requests touched nothing
@@ -533,6 +533,19 @@ private slots:
         QVERIFY2(run.Has("写入序列号: DEC: 00000010 HEX: 0X0000000A"), qPrintable(run.logs.join(QChar(10))));
         bench.Close();
         XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x1000}});
+
+        // A flash whose status register is locked (SRP1) takes the image but
+        // not the protection: the status read back fails the write.
+        BenchFixture locked("[flash]\nstatus2=01\n");
+        locked.FillPattern();
+        SetupTab(tab, locked);
+        Check(tab, m_files.filePath("p.bin"));
+        run = Operate(tab, true);
+        QVERIFY(!run.bState);
+        QVERIFY(run.Has("FLASH写保护设置失败") && !run.Has("FLASH已写保护"));
+        QVERIFY(!run.Has("写入序列号: DEC: 00000011 HEX: 0X0000000B"));
+        locked.Close();
+        XQ_VERIFY_FLASH_KEPT(locked, {{0, 0x1000}});
     }
 
     void flashSizeChecks()

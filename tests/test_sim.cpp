@@ -340,6 +340,33 @@ private slots:
         QCOMPARE(rig.At(0x1FF000), uint8_t(0xFF));
     }
 
+    // The status registers ignore writes under SRP1, and under SRP0 while
+    // the board holds WP# low.
+    void statusRegisterLocks()
+    {
+        FlashRig rig;
+        auto writeStatus = [&rig](Bytes frame) {
+            rig.WriteEnable();
+            rig.Frame(frame);
+            rig.nNowUs += 20000;
+        };
+        writeStatus({0x01, 0x9C});
+        writeStatus({0x01, 0x00});  // WP# high: SRP0 alone locks nothing
+        QCOMPARE(rig.flash.Status1(), uint8_t(0x00));
+        sim::FlashFaults wp;
+        wp.bWpLow = true;
+        rig.flash.SetFaults(wp);
+        writeStatus({0x01, 0x9C});
+        writeStatus({0x01, 0x00});
+        QCOMPARE(rig.flash.Status1(), uint8_t(0x9C));
+        rig.flash.SetFaults(sim::FlashFaults());
+        rig.flash.SetStatus(0x00, 0x01);
+        writeStatus({0x01, 0x1C});
+        writeStatus({0x31, 0x02});
+        QCOMPARE(rig.flash.Status1(), uint8_t(0x00));
+        QCOMPARE(rig.flash.Status2(), uint8_t(0x01));
+    }
+
     // A block erase is refused when any sector of the block is protected,
     // wherever in the block that sector lies.
     void blockEraseRespectsEverySectorOfTheBlock_data()

@@ -575,6 +575,15 @@ private slots:
                      QString(pStatus));
             XQ_VERIFY_FLASH_KEPT(dead, {{0x1FF000, 0x1000}});
         }
+        // On a board that holds WP# low, opening the top half sets SRP0 and
+        // so locks the status register: the protection cannot be put back,
+        // and the write says so instead of passing.
+        BenchFixture wp("[flash]\nstatus1=1C\n[faults]\nwp_low=true\n");
+        tab.SetFlashCtrl(&wp.Ctrl());
+        QCOMPARE(wp.Open(9), xq::kOk);
+        const Run locked = Operate(tab, true);
+        QVERIFY(locked.bFinished && !locked.bState);
+        QVERIFY2(locked.logs.contains("FLASH写保护恢复失败"), qPrintable(locked.logs.join('\n')));
 
         BenchFixture busy("[faults]\nstuck_busy=true\n");
         tab.SetFlashCtrl(&busy.Ctrl());
@@ -612,6 +621,25 @@ private slots:
         QByteArray expected(0x2000, char(0xFF));
         expected.replace(0x800 + 0x904, old.size(), old);
         QCOMPARE(bench.Flash().mid(0x1FE000, 0x2000), expected);
+
+        // A smallest area ending at a sector's end: the second record goes
+        // 4 bytes further, into the next sector, which is erased as well.
+        BenchFixture small;
+        small.FillPattern();
+        tab.SetFlashCtrl(&small.Ctrl());
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1FEFE8");
+        tab.findChild<QLineEdit*>("editTotal")->setText("24");
+        QCOMPARE(small.Open(9), 0);
+        for (int i = 0; i < 2; ++i) {
+            const Run again = Operate(tab, true);
+            QVERIFY2(again.bState, qPrintable(again.logs.join('\n')));
+        }
+        small.Close();
+        XQ_VERIFY_FLASH_KEPT(small, {{0x1FE000, 0x2000}});
+        QByteArray erased(0x2000, char(0xFF));
+        const QByteArray record = FlashRecord(tab, false, 24);
+        erased.replace(0xFEC, record.size(), record);
+        QCOMPARE(small.Flash().mid(0x1FE000, 0x2000), erased);
     }
 
     // The erase may not run past the end of the flash, where it would go on

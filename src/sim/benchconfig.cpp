@@ -163,6 +163,8 @@ bool LoadFaults(QSettings& ini, BenchConfig& config, QString& strKey)
         return fail("faults/unplug_after_transfers");
     if (!ParseBool(ini.value("faults/stuck_busy"), false, config.bStuckBusy))
         return fail("faults/stuck_busy");
+    if (!ParseBool(ini.value("faults/wp_low"), false, config.bWpLow))
+        return fail("faults/wp_low");
     if (!ParseBool(ini.value("faults/no_flash"), false, config.bNoFlash))
         return fail("faults/no_flash");
     if (!ParseBool(ini.value("faults/mode_stuck"), false, config.bModeStuck))
@@ -230,6 +232,7 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
     }
     ini.setValue("faults/unplug_after_transfers", config.nUnplugAfterTransfers);
     ini.setValue("faults/stuck_busy", config.bStuckBusy);
+    ini.setValue("faults/wp_low", config.bWpLow);
     ini.setValue("faults/no_flash", config.bNoFlash);
     ini.setValue("faults/mode_stuck", config.bModeStuck);
     ini.setValue("faults/weak_sectors", "");

@@ -27,6 +27,7 @@ struct BenchConfig {
     FlashTiming timing;
     int nUnplugAfterTransfers = 0;  // 0: never
     bool bStuckBusy = false;
+    bool bWpLow = false;
     bool bNoFlash = false;
     bool bModeStuck = false;
     std::set<uint32_t> weakSectors;

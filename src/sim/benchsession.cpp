@@ -141,6 +141,7 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
     p->m_pFlash->SetStatus(p->m_config.nStatus1, p->m_config.nStatus2);
     FlashFaults faults;
     faults.bStuckBusy = p->m_config.bStuckBusy;
+    faults.bWpLow = p->m_config.bWpLow;
     faults.weakSectors = p->m_config.weakSectors;
     faults.deadSectors = p->m_config.deadSectors;
     p->m_pFlash->SetFaults(faults);

@@ -47,6 +47,11 @@ bool SpiNorFlash::IsBusy() const
     return m_faults.bStuckBusy || m_clock() < m_nBusyUntil;
 }
 
+bool SpiNorFlash::IsStatusLocked() const
+{
+    return (m_nStatus2 & kStatus2Srp1) || ((m_nStatus1 & status1::kSrp0) && m_faults.bWpLow);
+}
+
 void SpiNorFlash::StartBusy(int64_t nUs)
 {
     m_nBusyUntil = std::max(m_nBusyUntil, m_clock()) + nUs;
@@ -202,6 +207,8 @@ void SpiNorFlash::ExecuteWrite(uint8_t nCmd)
         n >= 4 ? (uint32_t(m_frame[1]) << 16) | (uint32_t(m_frame[2]) << 8) | m_frame[3] : 0;
     switch (nCmd) {
     case cmd::kWriteStatus:
+        if (IsStatusLocked())
+            break;
         if (n >= 2)
             m_nStatus1 = m_frame[1] & ~(status1::kBusy | status1::kWel);
         if (n >= 3)
@@ -209,6 +216,8 @@ void SpiNorFlash::ExecuteWrite(uint8_t nCmd)
         StartBusy(m_timing.nStatusWriteUs);
         break;
     case cmd::kWriteStatus2:
+        if (IsStatusLocked())
+            break;
         if (n >= 2)
             m_nStatus2 = m_frame[1];
         StartBusy(m_timing.nStatusWriteUs);

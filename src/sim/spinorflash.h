@@ -56,6 +56,7 @@ struct FlashTiming {
 
 struct FlashFaults {
     bool bStuckBusy = false;
+    bool bWpLow = false;  // the board holds WP# low
     std::set<uint32_t> weakSectors;  // sector base addresses
     std::set<uint32_t> deadSectors;
 };
@@ -68,6 +69,7 @@ constexpr uint8_t kTb = 0x20;
 constexpr uint8_t kSec = 0x40;
 constexpr uint8_t kSrp0 = 0x80;
 }  // namespace status1
+constexpr uint8_t kStatus2Srp1 = 0x01;
 constexpr uint8_t kStatus2QuadEnable = 0x02;
 
 constexpr uint32_t kSecurityAreaSize = 512;
@@ -92,6 +94,9 @@ public:
     const FlashTiming& Timing() const { return m_timing; }
     const FlashIdentity& Identity() const { return m_id; }
     bool IsBusy() const;
+    // Whether the status registers ignore writes: SRP1 set (power supply
+    // lock-down), or SRP0 set while WP# is low (hardware protection).
+    bool IsStatusLocked() const;
     int64_t BusyTimeUs() const { return m_nBusyTotalUs; }
     // Whether the byte at the address is write-protected by BP/TB/SEC.
     bool IsProtected(uint32_t nAddress) const;
