@@ -199,7 +199,7 @@ private slots:
         Child<QLineEdit>(tab, "editEraseBytes")->setText("9999999");
         QVERIFY(!Operate(tab, true).bStarted);
         QCOMPARE(m_boxes.last(), QString("请输入正确擦除大小"));
-        Child<QLineEdit>(tab, "editEraseBytes")->setText("5000");  // exactly the image's size
+        Child<QLineEdit>(tab, "editEraseBytes")->setText("05000");  // exactly the image's size, in decimal
         Child<QLineEdit>(tab, "editStartAddr")->setText("");
         QVERIFY(!Operate(tab, true).bStarted);
         QCOMPARE(m_boxes.last(), QString("请正确填写起始地址"));

@@ -332,6 +332,17 @@ private slots:
         s.writes.clear();
         QCOMPARE(mpsse::Close(pCtx), int(mpsse::kErrUsbRead));  // the first error stays the result
         QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x08, 0x0B, 0x80, 0x00, 0x00}}));
+
+        // Also when the transfer that failed was the one raising it.
+        mpsse::SetWriteBatching(false);
+        pCtx = OpenAt(6000000);
+        s.nFailOnTransfer = s.nTransfers + 3;  // the Start, the write, then the Stop
+        mpsse::Start(pCtx);
+        mpsse::FastWrite(pCtx, &rdsr, 1);
+        QCOMPARE(mpsse::Stop(pCtx), int(mpsse::kErrUsbWrite));
+        s.writes.clear();
+        QCOMPARE(mpsse::Close(pCtx), int(mpsse::kErrUsbWrite));
+        QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x08, 0x0B, 0x80, 0x00, 0x00}}));
     }
 
     void bufferedBoardsEnableTheirBuffers()
