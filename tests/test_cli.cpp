@@ -404,6 +404,7 @@ private slots:
         for (const QJsonObject& o : json) {
             results[o["interface"].toString()] = o["result"].toString();
             QCOMPARE(o["sha256"].toString(), Sha256(image));
+            QCOMPARE(o["start"], QJsonValue(0));
         }
         QCOMPARE(results, (QMap<QString, QString>{{"FT2232-LOC-1", "ok"}, {"FT2232-LOC-2", "failed"}, {"FT2232-LOC-3", "ok"}}));
         QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));  // the table too
@@ -414,6 +415,12 @@ private slots:
             traced << row[2] + " " + row[4];
         traced.sort();
         QCOMPARE(traced, (QStringList{"FT2232-LOC-1 ok", "FT2232-LOC-2 failed", "FT2232-LOC-3 ok"}));
+
+        // A gang read: each adapter saves its own file.
+        QCOMPARE(Run({"-i", "all", "read", P("gang-out.bin"), "--length", "0x3000"}, strBench).nExit, 0);
+        QCOMPARE(Slurp(P("gang-out.bin.FT2232-LOC-1")), image);
+        QCOMPARE(Slurp(P("gang-out.bin.FT2232-LOC-3")), image);
+        QCOMPARE(Slurp(P("gang-out.bin.FT2232-LOC-2")).size(), image.size());
     }
 };
 

@@ -183,6 +183,12 @@ private slots:
         // The next run goes on from the file, whatever --serial says.
         QCOMPARE(Run({"write", P("tiny.bin"), "--serial-file", strCounter, "--serial", "1"}, P("par3")).nExit, 0);
         QCOMPARE(StampedSerial(P("par3")), 106u);
+        // The last serial number is stamped, from --serial and from the file.
+        QCOMPARE(Run({"write", P("tiny.bin"), "--serial", "0xFFFFFFFF"}, P("par3")).nExit, 0);
+        QCOMPARE(StampedSerial(P("par3")), 0xFFFFFFFFu);
+        QVERIFY(WriteFile(strCounter, "4294967295\n"));
+        QCOMPARE(Run({"write", P("tiny.bin"), "--serial-file", strCounter}, P("par4")).nExit, 0);
+        QCOMPARE(StampedSerial(P("par4")), 0xFFFFFFFFu);
         QVERIFY(WriteFile(strCounter, "not a number\n"));
         QCOMPARE(Run({"write", P("tiny.bin"), "--serial-file", strCounter}, P("par3")).nExit, 2);
     }
