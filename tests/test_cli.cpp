@@ -122,6 +122,7 @@ private slots:
         QCOMPARE(r.nExit, 2);
         QVERIFY(r.strErr.contains("unknown rate: 7MHz (one of 1KHz, 4KHz, 1MHz, 2MHz, 5MHz, 6MHz, 10MHz, 12MHz, "
                                   "15MHz, 30MHz, 60MHz, or the index 0 to 10)"));
+        QCOMPARE(Run({"--rate", "11", "reset"}, strBench).nExit, 2);  // one past the last index
         r = Run({"read", P("x.bin"), "--length"}, strBench);
         QCOMPARE(r.nExit, 2);
         QVERIFY(r.strErr.contains("Missing value after '--length'"));
