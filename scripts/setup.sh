@@ -26,5 +26,11 @@ fi
 
 build_type=${BUILD_TYPE:-RelWithDebInfo}
 build_dir=${BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" ${CMAKE_EXTRA_ARGS:-} >/dev/null
+# A compiler cache, where one is installed, makes rebuilds of unchanged files
+# (a second build directory, the sanitizer build) quick; it is not required.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" "${launcher[@]}" ${CMAKE_EXTRA_ARGS:-} >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)"
