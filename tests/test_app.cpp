@@ -10,6 +10,8 @@
 #include <filesysmodel.h>
 #include <i18n.h>
 #include <mainwindow.h>
+#include <mnemonic.h>
+#include <resultpanel.h>
 #include <runlogfile.h>
 #include <messagebox.h>
 #include <spiconfig.h>
@@ -26,6 +28,12 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QTableView>
+#include <QToolButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QStatusBar>
 #include <QSysInfo>
@@ -60,6 +68,18 @@ class TestApp : public QObject {
     QList<BoxRecord> m_boxes;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
 
+    // The window opened with the saved size where the screen has room for
+    // it, else shrunk into the screen (the test screen is 800x600).
+    static void CheckOpenedAs(MainWindow& w, const QSize& saved)
+    {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(available.contains(w.frameGeometry()));
+        QCOMPARE(w.width(), qMin(saved.width(), available.width() - (w.frameGeometry().width() - w.width())));
+        if (saved.height() < available.height() - 40)
+            QCOMPARE(w.height(), saved.height());
+        else
+            QVERIFY(w.height() < saved.height());
+    }
     QString LogText(MainWindow& w) { return w.findChild<QTextEdit*>("teLog")->toPlainText(); }
     QAction* Action(MainWindow& w, const char* pName) { return w.findChild<QAction*>(pName); }
 
@@ -99,6 +119,47 @@ private slots:
         QFETCH(QByteArray, raw);
         QFETCH(QString, expanded);
         QCOMPARE(ExpandStyleSheet(raw), expanded);
+    }
+
+    void mnemonicPlacement_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("marked");
+        QTest::newRow("chinese, colon") << "起始地址:" << "A" << "起始地址(&A):";
+        QTest::newRow("chinese, colon inside") << "起始地址:0x" << "a" << "起始地址(&A):0x";
+        QTest::newRow("chinese, no colon") << "整片读取" << "W" << "整片读取(&W)";
+        QTest::newRow("word start first") << "Start address:0x" << "A" << "Start &address:0x";
+        QTest::newRow("inside a word") << "Lock" << "K" << "Loc&k";
+        QTest::newRow("marked already") << "&Erase:" << "X" << "&Erase:";
+        QTest::newRow("letter missing") << "Bytes to read:" << "N" << "Bytes to read(&N):";
+    }
+    void mnemonicPlacement()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, key);
+        QFETCH(QString, marked);
+        QCOMPARE(WithMnemonic(text, key[0]), marked);
+    }
+
+    // The saved or default place moved and shrunk into the screen's free area.
+    void fitIntoScreen_data()
+    {
+        QTest::addColumn<QRect>("wanted");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("fit");
+        QTest::newRow("default on 1024x600") << QRect(550, 170, 820, 640) << QRect(0, 0, 1024, 570) << QRect(204, 0, 820, 570);
+        QTest::newRow("fits already") << QRect(550, 170, 820, 640) << QRect(0, 0, 1920, 1050) << QRect(550, 170, 820, 640);
+        QTest::newRow("left of the screen") << QRect(-900, 100, 820, 640) << QRect(0, 0, 1920, 1050) << QRect(0, 100, 820, 640);
+        QTest::newRow("bigger than the screen") << QRect(10, 10, 3000, 2000) << QRect(0, 30, 1280, 690) << QRect(0, 30, 1280, 690);
+        QTest::newRow("second screen gone") << QRect(2500, 300, 820, 640) << QRect(0, 0, 1920, 1050) << QRect(1100, 300, 820, 640);
+    }
+    void fitIntoScreen()
+    {
+        QFETCH(QRect, wanted);
+        QFETCH(QRect, available);
+        QFETCH(QRect, fit);
+        QCOMPARE(MainWindow::FitIntoScreen(wanted, available), fit);
     }
 
     void nestedVariablesCannotExplode()
@@ -152,7 +213,30 @@ private slots:
         QStringList texts;
         for (QAction* a : pToolBar->actions())
             texts << (a->isSeparator() ? "|" : a->text());
-        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "复位", "|", "日志"}));
+        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "复位", "停止", "|", "日志"}));
+        // Every action has a key, named in its tooltip, and its button takes the keyboard focus.
+        for (QAction* a : pToolBar->actions()) {
+            if (a->isSeparator())
+                continue;
+            QVERIFY2(!a->shortcut().isEmpty(), qPrintable(a->text()));
+            if (a->objectName() != "action_stop")
+                QVERIFY2(a->toolTip().endsWith("(" + a->shortcut().toString(QKeySequence::NativeText) + ")"),
+                         qPrintable(a->toolTip()));
+            QCOMPARE(pToolBar->widgetForAction(a)->focusPolicy(), Qt::TabFocus);
+        }
+        QCOMPARE(Action(w, "action_stop")->shortcut(), QKeySequence(Qt::Key_Escape));
+        QVERIFY(!Action(w, "action_stop")->isEnabled());
+        // The option labels have a key and focus their field.
+        auto* pBase = w.findChild<BaseOp*>("tabBaseOp");
+        auto* pStart = pBase->findChild<QLabel*>("labelStartAddr");
+        QCOMPARE(pStart->text(), QString("起始地址(&A):"));
+        QCOMPARE(pStart->buddy(), pBase->findChild<QWidget*>("editStartAddr"));
+        QCOMPARE(pBase->findChild<QLabel*>("labelDownOptions")->buddy(), pBase->findChild<QWidget*>("cmbDownOptions"));
+        for (const char* pName : {"radioReadByte", "radioReadAll", "chkSeqId", "chkProtect"})
+            QVERIFY2(pBase->findChild<QAbstractButton*>(pName)->text().contains('&'), pName);
+        auto* pStatic = w.findChild<StaticData*>("tabStatic");
+        for (const char* pName : {"lblstorage", "lblStartAddr", "lblTotalSize"})
+            QVERIFY2(pStatic->findChild<QLabel*>(pName)->buddy(), pName);
         QStringList menu;
         for (QAction* a : w.findChild<QTextEdit*>("teLog")->actions())
             menu << a->text();
@@ -191,7 +275,7 @@ private slots:
         {
             MainWindow w;
             w.show();
-            QCOMPARE(w.size(), QSize(820, 640));
+            CheckOpenedAs(w, QSize(820, 640));
             QVERIFY(w.findChild<QDockWidget*>("dockWidget")->isVisible());
             QVERIFY(Action(w, "action_log")->isChecked());
             w.resize(900, 700);
@@ -205,7 +289,7 @@ private slots:
         QCOMPARE(ini.value("log_check").toBool(), false);
         MainWindow w2;
         w2.show();
-        QCOMPARE(w2.size(), QSize(900, 700));
+        CheckOpenedAs(w2, QSize(900, 700));
         QVERIFY(!w2.findChild<QDockWidget*>("dockWidget")->isVisible());
         Action(w2, "action_log")->trigger();  // checking it shows the dock again
         QVERIFY(w2.findChild<QDockWidget*>("dockWidget")->isVisible());
@@ -216,12 +300,14 @@ private slots:
         MainWindow w;
         w.show();
         QCoreApplication::processEvents();
-        QCOMPARE(w.ProgressBar()->width(), 246);  // showing at 820 pixels: 30 %
+        w.resize(700, w.height());
+        QCoreApplication::processEvents();
+        QCOMPARE(w.ProgressBar()->width(), 210);  // 30 % of the width
         QSignalSpy spy(&w, &MainWindow::winStateChange);
         w.resize(w.width() + 19, w.height());
         QCoreApplication::processEvents();
         QCOMPARE(spy.count(), 0);
-        QCOMPARE(w.ProgressBar()->width(), 246);
+        QCOMPARE(w.ProgressBar()->width(), 210);
         w.resize(1000, w.height() + 30);
         QCoreApplication::processEvents();
         QCOMPARE(spy.count(), 1);
@@ -322,6 +408,95 @@ private slots:
         Action(w, "action_write")->trigger();
         QVERIFY(w.Busy());
         QTRY_VERIFY_WITH_TIMEOUT(LogText(w).contains("正在烧写镜像..."), 30000);
+    }
+
+    // 停止 ends a write after its current flash command and keeps the window
+    // open; the log and the result panel say what the chip was left with.
+    void stopKeepsTheWindowOpen()
+    {
+        BenchFixture bench("[timing]\nrealtime=true\n");
+        QTemporaryDir files;
+        MainWindow w(bench.BackendPtr());
+        w.show();
+        QAction* pStop = Action(w, "action_stop");
+        QVERIFY(!pStop->isEnabled());
+        StartLongWrite(w, files.filePath("fw.bin"));
+        QVERIFY(pStop->isEnabled());
+        QCOMPARE(w.Results()->Verdict(), QString("进行中"));
+        pStop->trigger();
+        QVERIFY(!pStop->isEnabled());  // once is enough
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 30000);
+        QVERIFY(w.isVisible());
+        QVERIFY(m_boxes.isEmpty());
+        QVERIFY(!pStop->isEnabled());
+        for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
+            QVERIFY(Action(w, p)->isEnabled());
+        const QString strLog = LogText(w);
+        QVERIFY2(strLog.contains("正在停止") && strLog.contains("已中断"), qPrintable(strLog));
+        QVERIFY(!strLog.contains("校验成功"));
+        // The panel names the stop and the worker's word on the chip.
+        const QString strLast = strLog.section("]: ", -1);
+        QVERIFY2(strLast.contains("芯片"), qPrintable(strLast));
+        QCOMPARE(w.Results()->Verdict(), QString("失败"));
+        QCOMPARE(w.Results()->Reason(), "已中断: " + strLast);
+        QCOMPARE(w.Results()->Failed(), 1);
+        QVERIFY(!w.Config()->Ctrl()->IsOpen());
+        // The next operation runs in full.
+        Action(w, "action_reset")->trigger();
+        QCOMPARE(w.Results()->Verdict(), QString("成功"));
+    }
+
+    // After each operation: the verdict, its reason from the operation's
+    // report (no trace file needed), the time, and the counters.
+    void resultPanelAfterEachOperation()
+    {
+        BenchFixture bench;
+        QTemporaryDir files;
+        QVERIFY(WriteFile(files.filePath("fw.bin"), RandomBytes(0x1800, 62)));
+        MainWindow w(bench.BackendPtr());
+        ResultPanel* pPanel = w.Results();
+        QCOMPARE(pPanel->Verdict(), QString("就绪"));
+        Action(w, "action_reset")->trigger();
+        QCOMPARE(pPanel->Verdict(), QString("成功"));
+        QCOMPARE(pPanel->Reason(), QString("复位成功!"));
+        QVERIFY(QRegularExpression("^用时 \\d+\\.\\d 秒$").match(pPanel->findChild<QLabel*>("lblElapsed")->text()).hasMatch());
+
+        auto write = [&] {
+            CheckImage(w, files.filePath("fw.bin"));
+            w.findChild<BaseOp*>("tabBaseOp")->findChild<QLineEdit*>("editStartAddr")->setText("2000");
+            Action(w, "action_write")->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 30000);
+        };
+        write();
+        QCOMPARE(pPanel->Verdict(), QString("成功"));
+        QCOMPARE(pPanel->Reason(), QString("校验成功"));
+        bench.SetIni("[faults]\ndead_sectors=2000\n");
+        write();
+        QCOMPARE(pPanel->Verdict(), QString("失败"));
+        QCOMPARE(pPanel->Reason(), QString("校验失败: 修复失败，请更换芯片"));
+        QVERIFY(pPanel->findChild<QLabel*>("lblVerdict")->property("state") == "failed");
+        QCOMPARE(pPanel->findChild<QLabel*>("lblCounters")->text(), QString("通过 2   失败 1"));
+
+        // Refused before the chip: nothing ran, nothing counted.
+        w.findChild<BaseOp*>("tabBaseOp")->findChild<QLineEdit*>("editStartAddr")->setText("1FF000");
+        Action(w, "action_write")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 30000);
+        QCOMPARE(pPanel->Verdict(), QString("失败"));  // the worker refused the range
+        QVERIFY2(pPanel->Reason().startsWith("操作范围超出Flash容量"), qPrintable(pPanel->Reason()));
+        w.findChild<BaseOp*>("tabBaseOp")->FileModel()->setData(
+            w.findChild<BaseOp*>("tabBaseOp")->FileModel()->index(files.filePath("fw.bin")), Qt::Unchecked,
+            Qt::CheckStateRole);
+        Action(w, "action_write")->trigger();  // no file: the tab refuses
+        QCOMPARE(pPanel->Verdict(), QString("未执行"));
+        QCOMPARE(pPanel->Passed() + pPanel->Failed(), 4);
+
+        pPanel->SetJobName("XQ6230-A");
+        QVERIFY(pPanel->findChild<QLabel*>("lblJob")->isVisibleTo(pPanel));
+        QCOMPARE(pPanel->JobName(), QString("XQ6230-A"));
+        pPanel->findChild<QPushButton*>("pbResetCounters")->click();
+        QCOMPARE(pPanel->findChild<QLabel*>("lblCounters")->text(), QString("通过 0   失败 0"));
+        pPanel->SetJobName(QString());
+        QVERIFY(!pPanel->findChild<QLabel*>("lblJob")->isVisibleTo(pPanel));
     }
 
     void closeWhileWritingWaitsOrStops()
@@ -595,7 +770,7 @@ private slots:
         QCoreApplication::processEvents();
         for (QLabel* pLabel : pPanel->findChildren<QLabel*>())
             QVERIFY2(pLabel->width() >= pLabel->sizeHint().width(), qPrintable(pLabel->text()));
-        QVERIFY(pPanel->findChild<QLabel*>("lblStartAddr")->text().startsWith("Start address"));
+        QVERIFY(pPanel->findChild<QLabel*>("lblStartAddr")->text().remove('&').startsWith("Start address"));
 
         BenchFixture bench;
         SpiConfig dlg(bench.BackendPtr());

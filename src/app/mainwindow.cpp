@@ -2,6 +2,7 @@
 
 #include "application.h"
 #include "messagebox.h"
+#include "resultpanel.h"
 #include "runlogfile.h"
 #include "spiconfig.h"
 #include "tabwidgetinf.h"
@@ -18,6 +19,11 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QSettings>
@@ -61,7 +67,11 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     m_pProgressLayout->addWidget(m_pProgressLabel);
     m_pProgressLayout->addWidget(m_pProgressBar);
     m_pProgressLayout->addWidget(m_pProgressPercent);
+    // The box keeps to its contents: the status bar's message gets the rest.
+    m_pProgressBox->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     ui->statusbar->addPermanentWidget(m_pProgressBox);
+    m_pResultPanel = new ResultPanel(ui->centralwidget);
+    ui->verticalLayout->insertWidget(0, m_pResultPanel);
 
     m_runLog.SetEnabled(RunLogFile::EnabledBySettings());
     m_strTraceFile = QSettings(kSettingsFile, QSettings::IniFormat).value("trace_file").toString();
@@ -78,6 +88,28 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     connect(ui->action_write, &QAction::triggered, this, &MainWindow::SpiWrite);
     connect(ui->action_reset, &QAction::triggered, this, &MainWindow::SpiReset);
     connect(ui->action_log, &QAction::triggered, ui->dockWidget, &QDockWidget::setVisible);
+    connect(ui->action_stop, &QAction::triggered, this, &MainWindow::StopOperation);
+    SetUpKeyboard();
+}
+
+// Shortcuts on the toolbar's actions (named in their tooltips) and the
+// toolbar's buttons in the Tab order, so the station works without a mouse.
+void MainWindow::SetUpKeyboard()
+{
+    const QList<QPair<QAction*, QKeySequence>> keys = {{ui->action_config, QKeySequence(Qt::Key_F2)},
+                                                       {ui->action_read, QKeySequence(Qt::Key_F3)},
+                                                       {ui->action_write, QKeySequence(Qt::Key_F5)},
+                                                       {ui->action_reset, QKeySequence(Qt::Key_F6)},
+                                                       {ui->action_log, QKeySequence(Qt::Key_F9)}};
+    for (const auto& [pAction, key] : keys)
+        pAction->setShortcut(key);
+    for (QAction* pAction : ui->toolBar->actions()) {
+        if (pAction->isSeparator() || pAction->shortcut().isEmpty())
+            continue;
+        pAction->setToolTip(QString("%1 (%2)").arg(pAction->toolTip(), pAction->shortcut().toString(QKeySequence::NativeText)));
+        if (QWidget* pButton = ui->toolBar->widgetForAction(pAction))
+            pButton->setFocusPolicy(Qt::TabFocus);
+    }
 }
 
 MainWindow::~MainWindow()
@@ -153,6 +185,7 @@ void MainWindow::show()
 {
     LoadSettings();
     QMainWindow::show();
+    FitToScreen();  // again, now that the frame is known
     emit winStateChange(windowState());
 }
 
@@ -165,6 +198,42 @@ void MainWindow::LoadSettings()
     ui->action_log->setChecked(settings.value("log_check", true).toBool());
     move(pos);
     resize(size);
+    FitToScreen();
+}
+
+QRect MainWindow::FitIntoScreen(const QRect& wanted, const QRect& available)
+{
+    QRect fit(wanted.topLeft(), wanted.size().boundedTo(available.size()));
+    if (fit.right() > available.right())
+        fit.moveRight(available.right());
+    if (fit.bottom() > available.bottom())
+        fit.moveBottom(available.bottom());
+    if (fit.left() < available.left())
+        fit.moveLeft(available.left());
+    if (fit.top() < available.top())
+        fit.moveTop(available.top());
+    return fit;
+}
+
+// The saved (or default) place and size shrunk and moved into the free area
+// of the screen the window is on, frame included, so that the log, the
+// progress bar and the status bar are on the screen.
+void MainWindow::FitToScreen()
+{
+    QScreen* pScreen = QGuiApplication::screenAt(geometry().center());
+    if (!pScreen)
+        pScreen = QGuiApplication::primaryScreen();
+    if (!pScreen)
+        return;
+    // Before the window is shown its frame is unknown: reserve a title bar.
+    QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                   frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    if (!isVisible() && frame.isNull())
+        frame.setTop(style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    const QRect available = pScreen->availableGeometry() - frame;
+    const QRect fit = FitIntoScreen(geometry(), available);
+    if (fit != geometry())
+        setGeometry(fit);
 }
 
 void MainWindow::SaveSettings()
@@ -230,6 +299,7 @@ void MainWindow::SetLog(QString strLog)
     const QString strPrefix = xq::LogStamp();
     AppendPlainLogLine(strPrefix + strLog);
     ui->statusbar->showMessage(strLog, 5000);
+    m_strLastLine = strLog;
     m_runLog.Append(strPrefix + m_strLogInterface, strLog);
 }
 
@@ -256,8 +326,6 @@ void MainWindow::TraceOperation(const QString& strWhat)
 // operation; kept until the operation finishes (WritePendingTraceRow).
 void MainWindow::RecordOperation(const OperationReport& report)
 {
-    if (m_strTraceFile.isEmpty())
-        return;
     OperationReport row = report;
     row.strInterface = QString::fromUtf8(m_pConfig->InterfaceName());
     row.dSeconds = double(m_operationTimer.elapsed()) / 1000.0;
@@ -267,8 +335,10 @@ void MainWindow::RecordOperation(const OperationReport& report)
 // Appends the running operation's row; false when it could not be written.
 bool MainWindow::WritePendingTraceRow()
 {
-    if (!m_pendingReport)
+    if (!m_pendingReport || m_strTraceFile.isEmpty()) {
+        m_pendingReport.reset();
         return true;
+    }
     const OperationReport row = *m_pendingReport;
     m_pendingReport.reset();
     QString strError;
@@ -317,6 +387,10 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
     SetWidgetsEnable(false);
     m_bStopRequested = false;
     m_bBusy = true;
+    m_strLastLine.clear();
+    m_pendingReport.reset();
+    m_pResultPanel->ShowRunning();
+    ui->action_stop->setEnabled(true);
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
     if (bWrite)
         pTab->Write();
@@ -347,6 +421,8 @@ void MainWindow::SpiReset(bool bPressed)
     }
     TraceOperation(tr("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
+    m_pendingReport.reset();
+    m_strLastLine.clear();
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
     m_operationTimer.start();
     const int nResult = m_pConfig->Ctrl()->SoftReset(false);
@@ -373,13 +449,16 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         bState = false;
     }
     // An operation whose traceability row was lost is not a success.
+    const std::optional<OperationReport> report = m_pendingReport;
     if (!WritePendingTraceRow())
         bState = false;
     // A tab that refused its input never started its worker: nothing ran.
     const bool bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
+    ShowOutcome(bRan, bState, report);
     TraceOperation(tr("结果: %1").arg(!bRan ? tr("未执行") : bState ? tr("成功") : tr("失败")));
     m_bWorkerStarted = false;
     m_bBusy = false;
+    ui->action_stop->setEnabled(false);
     m_strLogInterface.clear();
     SetWidgetsEnable(true);
     if (nOpt == xq::kOptRead)
@@ -391,6 +470,35 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
     if (m_bQuitWhenDone)
         QTimer::singleShot(0, this, [this] { close(); });
+}
+
+// The result panel: the verdict and one line of reason, from the operation's
+// report; when the window's own end of it (closing the link, the trace row)
+// failed an operation the worker reported as a success, or no report came,
+// from the operation's last log line.
+void MainWindow::ShowOutcome(bool bRan, bool bState, const std::optional<OperationReport>& report)
+{
+    if (!bRan) {
+        m_pResultPanel->ShowNotRun();
+        return;
+    }
+    QString strReason = m_strLastLine;
+    if (report && (report->eResult == OperationReport::kResultOk) == bState) {
+        strReason = ResultPanel::ReasonLine(*report);
+        // A stop: the worker's last line says what the chip was left with.
+        if (report->nCode == xq::kErrStopped && !m_strLastLine.isEmpty() && m_strLastLine != strReason)
+            strReason = QString("%1: %2").arg(strReason, m_strLastLine);
+    }
+    m_pResultPanel->ShowResult(bState, strReason, double(m_operationTimer.elapsed()) / 1000.0);
+}
+
+void MainWindow::StopOperation()
+{
+    if (!m_bBusy || m_bStopRequested)
+        return;
+    m_bStopRequested = true;
+    ui->action_stop->setEnabled(false);
+    SetLog(tr("正在停止: 当前Flash命令完成后停止操作"));
 }
 
 void MainWindow::SetWidgetsEnable(bool bEnable)

@@ -17,6 +17,7 @@ class QAction;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
+class ResultPanel;
 class SpiConfig;
 class TabWidgetInf;
 
@@ -40,6 +41,11 @@ public:
     QProgressBar* ProgressBar() const { return m_pProgressBar; }
     // Whether an operation runs (from its start until its finish).
     bool Busy() const { return m_bBusy; }
+    // The large pass/fail of the last operation and the station's counters.
+    ResultPanel* Results() const { return m_pResultPanel; }
+    // The rectangle a window of geometry WANTED takes on a screen whose
+    // free area is AVAILABLE: shrunk to fit, then moved inside.
+    static QRect FitIntoScreen(const QRect& wanted, const QRect& available);
 
 signals:
     void winStateChange(Qt::WindowStates state);
@@ -55,6 +61,8 @@ private slots:
     void SpiFinish(int nOpt, bool bState = true);
     void SetLog(QString strLog);
     void SetProgress(int nVal);
+    // Ends the running operation after its current flash command; the window stays open.
+    void StopOperation();
     void RecordOperation(const OperationReport& report);
 
 protected:
@@ -70,6 +78,9 @@ private:
     void StartOperation(QAction* pAction, bool bWrite);
     void WireTabs();
     void BuildLogMenu();
+    void SetUpKeyboard();
+    void FitToScreen();
+    void ShowOutcome(bool bRan, bool bState, const std::optional<OperationReport>& report);
     TabWidgetInf* CurrentTab() const;
     void TraceOperation(const QString& strWhat);
     void AppendPlainLogLine(const QString& strLine);
@@ -85,6 +96,7 @@ private:
     QProgressBar* m_pProgressBar = nullptr;
     QLabel* m_pProgressPercent = nullptr;
     QHBoxLayout* m_pProgressLayout = nullptr;
+    ResultPanel* m_pResultPanel = nullptr;
     QAction* m_pCopyAction = nullptr;
     QAction* m_pSelectAllAction = nullptr;
     QAction* m_pDeleteAllAction = nullptr;
@@ -99,9 +111,11 @@ private:
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};
     QString m_strTraceFile;  // the traceability file, empty for none
-    // The running operation's traceability row, written once the link has
-    // closed, so that a close that fails is in the row too.
+    // The running operation's report: its result panel line and its
+    // traceability row, written once the link has closed, so that a close
+    // that fails is in the row too.
     std::optional<OperationReport> m_pendingReport;
+    QString m_strLastLine;  // the running operation's last log line
     QElapsedTimer m_operationTimer;
 };
 

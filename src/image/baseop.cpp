@@ -21,6 +21,7 @@
 #include <QIntValidator>
 #include <QListView>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSplitterHandle>
 #include <QStandardPaths>
@@ -48,6 +49,16 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     SetMnemonic(ui->radioReadAll, 'W');
     SetMnemonic(ui->chkSeqId, 'S');
     SetMnemonic(ui->chkProtect, 'P');
+    // On a small screen the options scroll rather than push the window's
+    // log and status bar off the screen.
+    auto* pOptionArea = new QScrollArea;
+    pOptionArea->setObjectName("scrollOption");
+    pOptionArea->setWidgetResizable(true);
+    pOptionArea->setFrameShape(QFrame::NoFrame);
+    pOptionArea->setMinimumHeight(0);
+    ui->splitter->replaceWidget(0, pOptionArea);
+    pOptionArea->setWidget(ui->widgetOption);
+    ui->widgetOption->show();
     QSplitterHandle* pHandle = ui->splitter->handle(1);
     pHandle->setAttribute(Qt::WA_Hover, true);
     pHandle->setToolTip(tr("往下拖拉展开选项"));

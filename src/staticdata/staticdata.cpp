@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScrollArea>
+#include <QStyle>
 #include <QIntValidator>
 #include <QListView>
 #include <QMenu>
@@ -31,6 +33,18 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     SetMnemonic(ui->radioCurrent, 'C');
     SetMnemonic(ui->pbImport, 'I');
     SetMnemonic(ui->pbExport, 'E');
+    // On a small screen the controls scroll (up and down only) rather than
+    // push the window's log and status bar off the screen.
+    auto* pCtrlArea = new QScrollArea(this);
+    pCtrlArea->setObjectName("scrollCtrl");
+    pCtrlArea->setWidgetResizable(true);
+    pCtrlArea->setFrameShape(QFrame::NoFrame);
+    pCtrlArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pCtrlArea->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    delete ui->horizontalLayout->replaceWidget(ui->widgetCtrl, pCtrlArea);
+    pCtrlArea->setWidget(ui->widgetCtrl);
+    pCtrlArea->setMinimumWidth(ui->widgetCtrl->minimumSizeHint().width() +
+                               pCtrlArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     ui->chkLock->hide();
     // It keeps its room beside the storage box while hidden: showing it
     // moves nothing.

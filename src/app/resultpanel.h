@@ -1,0 +1,57 @@
+// The station's result panel: after each operation a large 成功 / 失败 with
+// the reason in one line and the time it took, the job being run, and the
+// counts of passed and failed chips since the window opened.
+#pragma once
+
+#include <operationreport.h>
+
+#include <QFrame>
+
+class QLabel;
+class QPushButton;
+
+class ResultPanel : public QFrame {
+    Q_OBJECT
+
+public:
+    explicit ResultPanel(QWidget* pParent = nullptr);
+
+    // An operation has started: the panel says so until its result comes.
+    void ShowRunning();
+    // The operation ended: the verdict, its reason (from the operation's
+    // report, empty when it sent none) and the seconds it took. bCount adds
+    // it to the counters (false for an operation that never reached the chip).
+    void ShowResult(bool bPassed, const QString& strReason, double dSeconds, bool bCount = true);
+    // Nothing ran (input refused before the chip was touched).
+    void ShowNotRun();
+    // The production job whose chips are counted, shown above the counters
+    // (empty hides it).
+    void SetJobName(const QString& strName);
+    QString JobName() const;
+
+    int Passed() const { return m_nPassed; }
+    int Failed() const { return m_nFailed; }
+    QString Verdict() const;
+    QString Reason() const;
+
+    // The one line that says why an operation ended as it did: the report's
+    // message, and for a verify whose repair failed that the chip is to be
+    // replaced.
+    static QString ReasonLine(const OperationReport& report);
+
+public slots:
+    void ResetCounters();
+
+private:
+    void ShowVerdict(const QString& strText, const char* pState);
+    void ShowCounters();
+
+    QLabel* m_pVerdict = nullptr;
+    QLabel* m_pReason = nullptr;
+    QLabel* m_pElapsed = nullptr;
+    QLabel* m_pJob = nullptr;
+    QLabel* m_pCounters = nullptr;
+    QPushButton* m_pReset = nullptr;
+    int m_nPassed = 0;
+    int m_nFailed = 0;
+};
