@@ -106,7 +106,7 @@ int main(int argc, char* argv[])
     MainWindow w(bench.BackendPtr());
     app.LoadStyleSheet(":/qss/style.qss");
     w.show();
-    w.resize(900, 660);
+    w.resize(820, 640);  // the default size
     w.Config()->Ctrl()->SetMsClock([&bench] { return bench.Stats().VirtualMs(); });
 
     bool bOk = WriteImage(w, strFirmware, "xq6230_app_v2.4.1.bin");

@@ -19,6 +19,7 @@
 #include <stylesheet.h>
 #include <tabwidgetinf.h>
 #include <tracefile.h>
+#include <workbookexport.h>
 
 #include <QAction>
 #include <QComboBox>
@@ -196,6 +197,21 @@ private slots:
         }
         QVERIFY(nUrls >= 3);
         QVERIFY(strExpanded.contains("QComboBox::down-arrow"));
+        // Light text on the bench marker and the verdicts: a contrast of 4.5:1 at least.
+        auto luminance = [](const QColor& c) {
+            auto f = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * f(c.redF()) + 0.7152 * f(c.greenF()) + 0.0722 * f(c.blueF());
+        };
+        for (const char* pRule : {"QLabel#lblBench", "QLabel#lblVerdict[state=\"passed\"]", "QLabel#lblVerdict[state=\"failed\"]"}) {
+            const int nAt = strExpanded.indexOf(QString(pRule) + " {");
+            QVERIFY2(nAt >= 0, pRule);
+            const QString strRule = strExpanded.mid(nAt, strExpanded.indexOf('}', nAt) - nAt);
+            const QRegularExpression fore("[^-]color:\\s*(#[0-9A-Fa-f]{6})"), back("background-color:\\s*(#[0-9A-Fa-f]{6})");
+            const double a = luminance(QColor(fore.match(strRule).captured(1)));
+            const double b = luminance(QColor(back.match(strRule).captured(1)));
+            QVERIFY2(QColor(fore.match(strRule).captured(1)).isValid() && QColor(back.match(strRule).captured(1)).isValid(), pRule);
+            QVERIFY2((qMax(a, b) + 0.05) / (qMin(a, b) + 0.05) >= 4.5, pRule);
+        }
         auto* pApp = static_cast<Application*>(qApp);
         QCOMPARE(pApp->LoadStyleSheet("/nonexistent/style.qss"), xq::kErrStyleSheetOpen);
     }
@@ -653,17 +669,17 @@ private slots:
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
     }
 
-    void benchIsMarkedInTheStatusBar()
+    void benchIsMarkedAboveTheTabs()
     {
         BenchFixture bench;
         MainWindow w(bench.BackendPtr());
         QVERIFY(!LogText(w).contains("未找到USB适配器"));
-        auto* pLabel = w.statusBar()->findChild<QLabel*>("lblBench");
+        // On the result panel, where the operator looks: the status bar keeps its room for the log lines.
+        auto* pLabel = w.Results()->findChild<QLabel*>("lblBench");
         QVERIFY(pLabel);
         QCOMPARE(pLabel->text(), QString("模拟测试台：不会烧写真实芯片"));
         QVERIFY(w.windowTitle().endsWith(" [模拟]"));
         QVERIFY(LogText(w).contains(bench.Dir()));
-        // A status message must not push the marker away.
         QMetaObject::invokeMethod(&w, "SetLog", Q_ARG(QString, "复位成功!"));
         w.show();
         QVERIFY(pLabel->isVisible());
@@ -761,18 +777,63 @@ private slots:
     void englishTextsFit()
     {
         QVERIFY(InstallTranslation(*qApp, "en"));
-        MainWindow w;
-        w.resize(820, 640);
-        w.show();
+        static_cast<Application*>(qApp)->LoadStyleSheet(":/qss/style.qss");
+        BenchFixture bench;
+        MainWindow w(bench.BackendPtr());
+        w.show();  // the default size, as far as the 800x600 test screen has room
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.findChild<QAction*>("action_stop")->text(), QString("Stop"));
+        QCOMPARE(w.Results()->Verdict(), QString("Ready"));
+        // The image tab's options: every text whole, the serial number too.
+        auto* pBase = w.findChild<BaseOp*>("tabBaseOp");
+        QVERIFY(QMetaObject::invokeMethod(pBase, "SplitterShow"));  // the options pane open
+        QCoreApplication::processEvents();
+        auto* pOptions = pBase->findChild<QWidget*>("widgetOption");
+        for (QWidget* pWidget : pOptions->findChildren<QWidget*>()) {
+            if (pWidget->isVisible() && (qobject_cast<QLabel*>(pWidget) || qobject_cast<QAbstractButton*>(pWidget)))
+                QVERIFY2(pWidget->width() >= pWidget->sizeHint().width(), qPrintable(pWidget->objectName()));
+        }
+        auto* pSeq = pBase->findChild<QLineEdit*>("editSeq");
+        QVERIFY2(pSeq->fontMetrics().horizontalAdvance(pSeq->text()) + 16 <= pSeq->width(), qPrintable(pSeq->text()));
+        // The status bar: each result line whole, left of the progress label.
+        QLabel* pProgressLabel = nullptr;
+        for (QLabel* pLabel : w.statusBar()->findChildren<QLabel*>())
+            if (pLabel->text() == "Progress:")
+                pProgressLabel = pLabel;
+        QVERIFY(pProgressLabel);
+        const int nMessageRoom = pProgressLabel->mapTo(w.statusBar(), QPoint(0, 0)).x() - 8;
+        for (const QString& strLine : {QCoreApplication::translate("Result", "校验失败"),
+                                       QCoreApplication::translate("BaseWorker", "校验失败，请重新烧写"),
+                                       QCoreApplication::translate("BaseWorker", "芯片上的数据不完整，请重新烧写"),
+                                       QCoreApplication::translate("BaseWorker", "文件存储成功")})
+            QVERIFY2(w.statusBar()->fontMetrics().horizontalAdvance(strLine) <= nMessageRoom,
+                     qPrintable(QString("%1: %2 px").arg(strLine).arg(nMessageRoom)));
         auto* pPanel = w.findChild<StaticData*>()->findChild<QWidget*>("widgetCtrl");
         w.findChild<QTabWidget*>("tabWidget")->setCurrentWidget(w.findChild<StaticData*>());
         QCoreApplication::processEvents();
         for (QLabel* pLabel : pPanel->findChildren<QLabel*>())
             QVERIFY2(pLabel->width() >= pLabel->sizeHint().width(), qPrintable(pLabel->text()));
         QVERIFY(pPanel->findChild<QLabel*>("lblStartAddr")->text().remove('&').startsWith("Start address"));
+        // The table's headings whole, the device values' too.
+        QTemporaryDir books;
+        const QString strBook = books.filePath("layout.xlsx");
+        QString strError;
+        QVERIFY2(ExportTemplate(strBook, strError), qPrintable(strError));
+        msgbox::SetFileHandler([&strBook](const QString&, const QString&) { return strBook; });
+        QVERIFY(QMetaObject::invokeMethod(w.findChild<StaticData*>(), "ImportXlsx"));
+        msgbox::SetFileHandler(nullptr);
+        QCoreApplication::processEvents();
+        auto* pTable = w.findChild<StaticData*>()->findChild<QTableView*>();
+        QVERIFY(pTable && pTable->isVisible());
+        QHeaderView* pHeader = pTable->horizontalHeader();
+        QVERIFY(pHeader->count() >= 6);
+        for (int i = 0; i < pHeader->count(); ++i) {
+            const QString strHeading = pHeader->model()->headerData(i, Qt::Horizontal).toString();
+            QVERIFY2(pHeader->sectionSize(i) >= pHeader->fontMetrics().horizontalAdvance(strHeading) + 12, qPrintable(strHeading));
+            QVERIFY2(pHeader->sectionViewportPosition(i) + pHeader->sectionSize(i) <= pTable->viewport()->width(),
+                     qPrintable(strHeading));
+        }
 
-        BenchFixture bench;
         SpiConfig dlg(bench.BackendPtr());
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));

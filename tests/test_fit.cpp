@@ -66,7 +66,7 @@ private slots:
         QVERIFY2(OnScreen(pLog, available, strWhy), qPrintable(strWhy));
         QVERIFY2(pLog->height() >= 3 * pLog->fontMetrics().lineSpacing(), qPrintable(strWhy));  // lines, not a sliver
         QVERIFY2(OnScreen(w.ProgressBar(), available, strWhy), qPrintable(strWhy));
-        auto* pBench = w.statusBar()->findChild<QLabel*>("lblBench");
+        auto* pBench = w.findChild<QLabel*>("lblBench");
         QVERIFY2(OnScreen(pBench, available, strWhy), qPrintable(strWhy));
         QVERIFY2(pBench->width() >= pBench->sizeHint().width(), qPrintable(strWhy));  // not cut
         QVERIFY2(OnScreen(w.Results(), available, strWhy), qPrintable(strWhy));
@@ -103,7 +103,7 @@ private slots:
         QString strWhy;
         for (QWidget* pWidget : {static_cast<QWidget*>(w.findChild<QTextEdit*>("teLog")),
                                  static_cast<QWidget*>(w.ProgressBar()),
-                                 static_cast<QWidget*>(w.statusBar()->findChild<QLabel*>("lblBench"))})
+                                 static_cast<QWidget*>(w.findChild<QLabel*>("lblBench"))})
             QVERIFY2(OnScreen(pWidget, window, strWhy), qPrintable(strWhy));
     }
 };

@@ -248,6 +248,10 @@ Please give another path.</translation>
         <source>请正确填写起始地址</source>
         <translation>Enter a correct start address</translation>
     </message>
+    <message>
+        <source>%1 已存在，是否覆盖？</source>
+        <translation>%1 exists already. Replace it?</translation>
+    </message>
 </context>
 <context>
     <name>BaseWorker</name>
@@ -287,11 +291,6 @@ Please give another path.</translation>
         <location filename="../src/image/baseworker.cpp" line="102" />
         <source>Flash 信息读取失败</source>
         <translation>Reading the flash information failed</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="106" />
-        <source>烧写文件大小大于Flash容量</source>
-        <translation>The image is larger than the flash</translation>
     </message>
     <message>
         <location filename="../src/image/baseworker.cpp" line="111" />
@@ -415,6 +414,10 @@ Please give another path.</translation>
         <location filename="../src/image/baseworker.cpp" line="1" />
         <source>擦除检查失败: 0x%1 处不是空白</source>
         <translation>Erase check failed: 0x%1 is not blank</translation>
+    </message>
+    <message>
+        <source>烧写成功</source>
+        <translation>Programming succeeded</translation>
     </message>
 </context>
 <context>
@@ -672,6 +675,18 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <source>追溯记录写入失败: %1</source>
         <translation>Could not write the trace record: %1</translation>
     </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>当前Flash命令完成后停止操作</source>
+        <translation>Stop the operation after the current flash command</translation>
+    </message>
+    <message>
+        <source>正在停止: 当前Flash命令完成后停止操作</source>
+        <translation>Stopping: the operation stops after the current flash command</translation>
+    </message>
 </context>
 <context>
     <name>Result</name>
@@ -917,11 +932,6 @@ Check it and try again.</translation>
         <translation>Workbook opened!</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="197" />
-        <source>导出失败</source>
-        <translation>Export failed</translation>
-    </message>
-    <message>
         <location filename="../src/staticdata/staticdata.cpp" line="200" />
         <source>模板已导出到:%1</source>
         <translation>Template exported to: %1</translation>
@@ -987,6 +997,10 @@ Reason: %2</translation>
         <location filename="../src/staticdata/staticdata.cpp" line="1" />
         <source>告警</source>
         <translation>Warning</translation>
+    </message>
+    <message>
+        <source>请确认</source>
+        <translation>Please confirm</translation>
     </message>
 </context>
 <context>
@@ -1119,10 +1133,6 @@ check that the imported layout is right</translation>
         <translation>The data cannot be shown: check that the imported layout is right</translation>
     </message>
     <message>
-        <source>静态数据区超出Flash容量: 0x%1 + %2 字节, Flash %3 字节</source>
-        <translation>The static data area runs past the end of the flash: 0x%1 + %2 bytes, flash %3 bytes</translation>
-    </message>
-    <message>
         <source>静态数据区的数据不完整，请重新写入</source>
         <translation>The static data area holds incomplete data: write it again</translation>
     </message>
@@ -1187,11 +1197,6 @@ Check it and try again.</translation>
         <translation>File: %1, error code: %2 %3</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="538" />
-        <source>显示数据异常，请查看导入配置是否正确</source>
-        <translation>The data does not match, check that the imported layout is right</translation>
-    </message>
-    <message>
         <location filename="../src/cli/xqprog.cpp" line="565" />
         <source>写入参数错误</source>
         <translation>Bad write parameters</translation>
@@ -1252,6 +1257,53 @@ Check it and try again.</translation>
         <location filename="../src/core/flashrange.cpp" line="1" />
         <source>操作范围超出Flash容量: 0x%1 ~ 0x%2 (%3 字节), Flash容量 %4 字节</source>
         <translation>Range beyond the flash: 0x%1 ~ 0x%2 (%3 bytes), flash size %4 bytes</translation>
+    </message>
+</context>
+<context>
+    <name>ResultPanel</name>
+    <message>
+        <source>就绪</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>进行中</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>PASS</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>FAIL</translation>
+    </message>
+    <message>
+        <source>未执行</source>
+        <translation>Not run</translation>
+    </message>
+    <message>
+        <source>用时 %1 秒</source>
+        <translation>Took %1 s</translation>
+    </message>
+    <message>
+        <source>%1: 修复失败，请更换芯片</source>
+        <translation>%1: repair failed, replace the chip</translation>
+    </message>
+    <message>
+        <source>通过 %1   失败 %2</source>
+        <translation>Passed %1   Failed %2</translation>
+    </message>
+    <message>
+        <source>清零</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>通过和失败的计数清零</source>
+        <translation>Set the pass and fail counts to zero</translation>
+    </message>
+    <message>
+        <source>任务: %1</source>
+        <translation>Job: %1</translation>
     </message>
 </context>
 </TS>

@@ -136,10 +136,10 @@ void MainWindow::StopWorkers()
 
 void MainWindow::ShowSimulatedBench(const QString& strDir)
 {
-    auto* pLabel = new QLabel(tr("模拟测试台：不会烧写真实芯片"), ui->statusbar);
+    auto* pLabel = new QLabel(tr("模拟测试台：不会烧写真实芯片"));
     pLabel->setObjectName("lblBench");
     pLabel->setToolTip(strDir);
-    ui->statusbar->addPermanentWidget(pLabel);
+    m_pResultPanel->AddMarker(pLabel);
     setWindowTitle(windowTitle() + tr(" [模拟]"));
     SetLog(tr("使用模拟测试台: %1").arg(strDir));
 }
@@ -186,6 +186,8 @@ void MainWindow::show()
     LoadSettings();
     QMainWindow::show();
     FitToScreen();  // again, now that the frame is known
+    // The log takes a quarter of the height: the tabs keep room for their options.
+    resizeDocks({ui->dockWidget}, {qMax(100, height() / 4)}, Qt::Vertical);
     emit winStateChange(windowState());
 }
 

@@ -94,7 +94,10 @@ ResultPanel::ResultPanel(QWidget* pParent) : QFrame(pParent)
     pText->addWidget(m_pElapsed);
     auto* pCount = new QVBoxLayout;
     pCount->setSpacing(2);
-    pCount->addWidget(m_pJob, 0, Qt::AlignRight);
+    m_pMarkerRow = new QHBoxLayout;
+    m_pMarkerRow->addStretch(1);
+    m_pMarkerRow->addWidget(m_pJob);
+    pCount->addLayout(m_pMarkerRow);
     auto* pCountRow = new QHBoxLayout;
     pCountRow->addWidget(m_pCounters);
     pCountRow->addWidget(m_pReset);
@@ -149,6 +152,12 @@ void ResultPanel::SetJobName(const QString& strName)
     m_pJob->setText(strName.isEmpty() ? QString() : tr("任务: %1").arg(strName));
     m_pJob->setToolTip(strName);
     m_pJob->setVisible(!strName.isEmpty());
+}
+
+void ResultPanel::AddMarker(QWidget* pMarker)
+{
+    pMarker->setParent(this);
+    m_pMarkerRow->insertWidget(1, pMarker);
 }
 
 QString ResultPanel::JobName() const

@@ -28,6 +28,8 @@ public:
     // (empty hides it).
     void SetJobName(const QString& strName);
     QString JobName() const;
+    // A label that marks the station (the simulated bench), beside the job.
+    void AddMarker(QWidget* pMarker);
 
     int Passed() const { return m_nPassed; }
     int Failed() const { return m_nFailed; }
@@ -50,6 +52,7 @@ private:
     QLabel* m_pReason = nullptr;
     QLabel* m_pElapsed = nullptr;
     QLabel* m_pJob = nullptr;
+    class QHBoxLayout* m_pMarkerRow = nullptr;
     QLabel* m_pCounters = nullptr;
     QPushButton* m_pReset = nullptr;
     int m_nPassed = 0;

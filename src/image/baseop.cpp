@@ -55,10 +55,12 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     pOptionArea->setObjectName("scrollOption");
     pOptionArea->setWidgetResizable(true);
     pOptionArea->setFrameShape(QFrame::NoFrame);
-    pOptionArea->setMinimumHeight(0);
-    ui->splitter->replaceWidget(0, pOptionArea);
+    pOptionArea->setMinimumHeight(24);  // below its scroll bars' own minimum
+    ui->splitter->insertWidget(0, pOptionArea);
     pOptionArea->setWidget(ui->widgetOption);
-    ui->widgetOption->show();
+    // A window that grows or shrinks changes the browser; the options keep their height.
+    ui->splitter->setStretchFactor(0, 0);
+    ui->splitter->setStretchFactor(1, 1);
     QSplitterHandle* pHandle = ui->splitter->handle(1);
     pHandle->setAttribute(Qt::WA_Hover, true);
     pHandle->setToolTip(tr("往下拖拉展开选项"));
@@ -71,6 +73,11 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     ui->cmbDownOptions->addItems(
         {tr("全擦除"), tr("按文件大小擦除"), tr("按指定大小擦除"), tr("智能烧写：只擦写有变化的扇区")});
     ui->cmbDownOptions->setCurrentIndex(kEraseByFile);
+    // The longest choice (the smart write, long in English) shows whole in
+    // the list; the box itself may be narrower than it.
+    ui->cmbDownOptions->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ui->cmbDownOptions->setMinimumContentsLength(14);
+    ui->cmbDownOptions->view()->setMinimumWidth(ui->cmbDownOptions->view()->sizeHintForColumn(0) + 24);
 
     const QString strRange = QString("1 ~ %1").arg(xq::kMaxFlashSize);
     ui->editReadBytes->setValidator(new QIntValidator(1, int(xq::kMaxFlashSize), this));
@@ -302,6 +309,15 @@ void BaseOp::Read()
 void BaseOp::ShowWarning(const QString& strText)
 {
     msgbox::Warning(this, tr("告警"), strText);
+}
+
+void BaseOp::showEvent(QShowEvent* pEvent)
+{
+    // The serial number box shows a whole "0x00000000" in the font the
+    // style sheet gave it (known only once the tab is polished).
+    const QFontMetrics metrics = ui->editSeq->fontMetrics();
+    ui->editSeq->setMinimumWidth(metrics.horizontalAdvance("0x00000000") + 20);
+    TabWidgetInf::showEvent(pEvent);
 }
 
 void BaseOp::SetDownOption(int nIndex)

@@ -63,6 +63,9 @@ private slots:
 public:
     uint GetSeqId();
 
+protected:
+    void showEvent(QShowEvent* pEvent) override;
+
 private:
     void SetUpBrowser();
     // False (after the warning and finish) when the start address box does not hold acceptable input.

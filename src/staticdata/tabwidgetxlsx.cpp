@@ -124,15 +124,33 @@ void TabWidgetXlsx::resizeColumn(int nTabIdx)
     const int i = currentIndex();
     if (m_tables.isEmpty() || i < 0 || i >= m_tables.size())
         return;
-    // The device value column is the last one and stretches over the rest.
-    QHeaderView* pHeader = m_tables[i]->horizontalHeader();
-    pHeader->resizeSection(kColType, 80);
-    pHeader->resizeSection(kColBytes, 80);
-    // 60 pixels, or what the header's translated text needs ("Read-only" is wider than "只读").
-    const QString strReadOnly = m_tables[i]->horizontalHeaderItem(kColReadOnly)
-                                    ? m_tables[i]->horizontalHeaderItem(kColReadOnly)->text()
-                                    : QString();
-    pHeader->resizeSection(kColReadOnly, qMax(60, pHeader->fontMetrics().horizontalAdvance(strReadOnly) + 16));
+    // The device value column is the last one and stretches over the rest;
+    // the others take what their heading and cells need (the English
+    // headings are wider), within bounds, so that it keeps room for its own.
+    QTableWidget* pTable = m_tables[i];
+    QHeaderView* pHeader = pTable->horizontalHeader();
+    int nUsed = 0;
+    for (int nCol = kColName; nCol < kColDevice; ++nCol) {
+        pTable->resizeColumnToContents(nCol);
+        pHeader->resizeSection(nCol, qBound(48, pHeader->sectionSize(nCol) + 8, 140));
+        nUsed += pHeader->sectionSize(nCol);
+    }
+    // In a narrow table the name and default columns give way first.
+    const QString strDevice = pTable->horizontalHeaderItem(kColDevice) ? pTable->horizontalHeaderItem(kColDevice)->text() : QString();
+    int nExcess = nUsed + pHeader->fontMetrics().horizontalAdvance(strDevice) + 24 - pTable->viewport()->width();
+    for (int nCol : {kColName, kColDefault}) {
+        const int nGive = qMin(nExcess, pHeader->sectionSize(nCol) - 48);
+        if (nGive > 0) {
+            pHeader->resizeSection(nCol, pHeader->sectionSize(nCol) - nGive);
+            nExcess -= nGive;
+        }
+    }
+}
+
+void TabWidgetXlsx::resizeEvent(QResizeEvent* pEvent)
+{
+    QTabWidget::resizeEvent(pEvent);
+    resizeColumn();
 }
 
 void TabWidgetXlsx::CheckDeviceCell(QTableWidgetItem* pCell)

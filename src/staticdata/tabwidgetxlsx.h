@@ -31,6 +31,10 @@ public slots:
     void SetStaticData(const static_data_hdr* pFlashData);
     void resizeColumn(int nTabIdx = 0);
 
+protected:
+    // The columns follow the table's width.
+    void resizeEvent(QResizeEvent* pEvent) override;
+
 private slots:
     // Marks a device value cell whose text is not a number of its format.
     void CheckDeviceCell(QTableWidgetItem* pCell);
