@@ -16,8 +16,8 @@
 #include <ftdi.h>
 #include <libusb.h>
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
