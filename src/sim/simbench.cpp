@@ -61,6 +61,12 @@ public:
         s.nSpiNs += m_decoder.TakeSpiNs();
         UpdateCounters();
         Pace();
+        if (m_pSession->Flash().TakeTransferFault()) {
+            // [faults] fail_once: this transfer fails; the next one works.
+            m_decoder.Replies().clear();
+            mpsse::SetErrorText("simulated bench: a USB transfer failed (fail_once)");
+            return mpsse::kErrUsbWrite;
+        }
         return mpsse::kOk;
     }
 
