@@ -215,8 +215,10 @@ void SpiNorFlash::Execute()
         return;
     m_bWel = false;
     ExecuteWrite(nCmd);
-    if (m_bBusyOnceFrame)
+    if (m_bBusyOnceFrame) {
         StartBusy(kBusyOnceExtraUs);
+        m_nBusyOnceUntil = m_nBusyUntil;
+    }
 }
 
 void SpiNorFlash::ExecuteWrite(uint8_t nCmd)
