@@ -2,6 +2,7 @@
 // and gang programming.
 #include "benchfixture.h"
 #include "testfiles.h"
+#include "xqprogrunner.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>
@@ -10,30 +11,16 @@
 #include <QSysInfo>
 #include <QtTest>
 
-namespace {
-struct Result {
-    int nExit = -1;
-    QString strOut;
-    QString strErr;
-};
-}  // namespace
+using Result = XqprogResult;
 
 class TestCli : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
 
-    Result Run(const QStringList& args, const QString& strBench)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", P("state"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(m_dir.path());
-        p.start(XQPROG_PATH, QStringList{"--simulate=" + strBench, "-q"} + args);
-        p.waitForFinished(120000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
+    XqprogRunner m_xqprog{XQPROG_PATH, m_dir.path()};
+
+    Result Run(const QStringList& args, const QString& strBench) { return m_xqprog.Run(args, strBench); }
 
     QString P(const QString& s) { return m_dir.filePath(s); }
 

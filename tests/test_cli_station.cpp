@@ -4,6 +4,7 @@
 #include "benchfixture.h"
 #include "testfiles.h"
 #include "tmpfsmount.h"
+#include "xqprogrunner.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -13,11 +14,7 @@
 #include <sys/stat.h>
 
 namespace {
-struct Result {
-    int nExit = -1;
-    QString strOut;
-    QString strErr;
-};
+using Result = XqprogResult;
 
 // The 32-bit serial number stamped in a bench's security register.
 uint32_t StampedSerial(const QString& strBenchDir)
@@ -34,24 +31,10 @@ class TestCliStation : public QObject {
 
     QString P(const QString& s) { return m_dir.filePath(s); }
 
-    void Prepare(QProcess& p, const QStringList& args, const QString& strBench)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", P("state"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(m_dir.path());
-        p.setProgram(XQPROG_PATH);
-        p.setArguments(QStringList{"--simulate=" + strBench, "-q"} + args);
-    }
+    XqprogRunner m_xqprog{XQPROG_PATH, m_dir.path()};
 
-    Result Run(const QStringList& args, const QString& strBench)
-    {
-        QProcess p;
-        Prepare(p, args, strBench);
-        p.start();
-        p.waitForFinished(120000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
+    void Prepare(QProcess& p, const QStringList& args, const QString& strBench) { m_xqprog.Prepare(p, args, strBench); }
+    Result Run(const QStringList& args, const QString& strBench) { return m_xqprog.Run(args, strBench); }
 
     QString Bench(const QString& strName, const QByteArray& ini)
     {
