@@ -230,7 +230,7 @@ private slots:
         QCOMPARE(Run({"static", "template", P("t.xlsx")}, strBench).nExit, 0);
         r = Run({"static", "write", P("t.xlsx"), "--values", "current", "--force", "--set", "count=abc"}, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY(r.strErr.contains("--set count: abc"));
+        QVERIFY2(r.strErr.contains("--set count: \"abc\""), qPrintable(r.strErr));
         QVERIFY(!QFile::exists(strBench + "/flash.bin"));
         FlashPattern flash;
         flash.Fill(strBench + "/flash.bin");

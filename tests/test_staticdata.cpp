@@ -854,6 +854,78 @@ private slots:
         QVERIFY(pCell->toolTip().isEmpty());
     }
 
+    // One rule for a value text, wherever it comes from: the rows say what
+    // the cell and --set refuse; a workbook default that the rule refuses
+    // is written as the workbook reads it, with a warning naming the item.
+    void valueRuleIsOneForCellsSetAndDefaults_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusedPiece");  // empty: accepted
+        QTest::newRow("hex") << "uint8_t" << "十六进制数" << 2 << "0x1F 20" << "";
+        QTest::newRow("hex garbage") << "uint8_t" << "十六进制数" << 2 << "1F zz" << "zz";
+        QTest::newRow("hex too big") << "uint8_t" << "十六进制数" << 1 << "100" << "100";
+        QTest::newRow("hex bare prefix") << "uint16_t" << "十六进制数" << 1 << "0x" << "0x";
+        QTest::newRow("unsigned top") << "uint16_t" << "十进制正整数" << 1 << "65535" << "";
+        QTest::newRow("unsigned over") << "uint16_t" << "十进制正整数" << 1 << "65536" << "65536";
+        QTest::newRow("unsigned minus") << "uint32_t" << "十进制正整数" << 1 << "-5" << "-5";
+        QTest::newRow("unsigned 32 bits") << "uint32_t" << "十进制正整数" << 1 << "4294967295" << "";
+        QTest::newRow("decimal negative") << "uint8_t" << "十进制数" << 2 << "-128 255" << "";
+        QTest::newRow("decimal under") << "uint8_t" << "十进制数" << 1 << "-129" << "-129";
+        QTest::newRow("decimal tail") << "uint32_t" << "十进制数" << 1 << "12abc" << "12abc";
+        QTest::newRow("yes no") << "bool" << "是/否" << 2 << "0 1" << "";
+        QTest::newRow("yes no binary") << "bool" << "是/否" << 1 << "10" << "10";
+        QTest::newRow("float") << "double" << "浮点数" << 2 << "1.5 -2e3" << "";
+        QTest::newRow("float half exponent") << "double" << "浮点数" << 1 << "1e" << "1e";
+        QTest::newRow("too many") << "uint8_t" << "十进制数" << 2 << "1 2 3" << "3";
+        QTest::newRow("string") << "string" << "字符串" << 4 << "any text" << "";
+    }
+    void valueRuleIsOneForCellsSetAndDefaults()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, format);
+        QFETCH(int, count);
+        QFETCH(QString, text);
+        QFETCH(QString, refusedPiece);
+        const QString strBook = Book("rule.xlsx", {{1, "v", "value", type, count, format, text},
+                                                   {2, "w", "other", "uint8_t", 1, "十进制数", "1"}});
+        // The workbook default.
+        StaticLayout layout;
+        QCOMPARE(layout.LoadXlsx(strBook), 0);
+        const xlsx_item& item = layout.sheets[0].items[0];
+        const QString strRefusal = StaticLayout::ValueRefusal(item, text);
+        QCOMPARE(strRefusal.isEmpty(), refusedPiece.isEmpty());
+        if (!refusedPiece.isEmpty() && refusedPiece != "3")
+            QVERIFY2(strRefusal.contains("\"" + refusedPiece + "\""), qPrintable(strRefusal));
+        QCOMPARE(layout.warnings.size(), refusedPiece.isEmpty() ? 0 : 1);
+        if (!refusedPiece.isEmpty())
+            QVERIFY(layout.warnings[0].contains("v") && layout.warnings[0].contains(text));
+        // A value typed into the cell is written as the same bytes as the default.
+        StaticLayout typed;
+        QCOMPARE(typed.LoadXlsx(strBook), 0);
+        typed.TakeValue(typed.sheets[0].items[0], text);
+        QCOMPARE(typed.GetStaticData(true).mid(20), layout.GetStaticData(false).mid(20));
+
+        // The tab marks the cell and refuses to write it; --set refuses it too.
+        StaticData tab;
+        Import(tab, strBook);
+        QTableWidgetItem* pCell = tab.Xlsx()->Tables()[0]->item(0, kColDevice);
+        pCell->setText(text);
+        tab.Xlsx()->Tables()[0]->item(1, kColDevice)->setText("1");
+        QCOMPARE(pCell->toolTip().isEmpty(), refusedPiece.isEmpty());
+        tab.findChild<QRadioButton*>("radioCurrent")->setChecked(true);
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1FF000");
+        if (refusedPiece.isEmpty())
+            return;
+        m_boxes.clear();
+        const Run run = Operate(tab, true);
+        QVERIFY(!run.bStarted);
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes[0].contains("v: "), qPrintable(m_boxes[0]));
+    }
+
     // The device value column reaches the table's right edge at the first
     // show; the lock box appears without moving the buttons.
     void deviceColumnFillsTheTableAndTheLockBoxMovesNothing()

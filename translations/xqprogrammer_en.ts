@@ -1071,6 +1071,18 @@ Reason: %2</translation>
         <source>数量%1超出范围(0~65535)，按0字节处理</source>
         <translation>Count %1 is outside 0..65535: the item takes no bytes</translation>
     </message>
+    <message>
+        <source>"%1"不是%2类型%3格式的有效数值</source>
+        <translation>"%1" is not a valid number of type %2 in format %3</translation>
+    </message>
+    <message>
+        <source>给出%1个数值，最多%2个</source>
+        <translation>%1 values given, the item holds at most %2</translation>
+    </message>
+    <message>
+        <source>%1 的默认值 "%2" 按表格规则写入: %3</source>
+        <translation>The default value "%2" of %1 is written as the workbook reads it: %3</translation>
+    </message>
 </context>
 <context>
     <name>TabWidgetXlsx</name>
@@ -1117,8 +1129,8 @@ Reason: %2</translation>
 check that the imported layout is right</translation>
     </message>
     <message>
-        <source>"%1"不是有效的数值: 写入时只取其开头的数字，没有数字则写入0</source>
-        <translation>"%1" is not a valid number: only its leading digits are written, 0 when it has none</translation>
+        <source>%1: 请改正后再写入当前值</source>
+        <translation>%1: correct it before writing the current values</translation>
     </message>
 </context>
 <context>

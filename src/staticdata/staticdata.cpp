@@ -171,6 +171,17 @@ void StaticData::Write()
         return;
     }
     request.bCurrent = ui->radioCurrent->isChecked();
+    // A device value that does not read whole would be written as its
+    // leading digits, or as 0: refused where the operator typed it.
+    const QStringList refused = request.bCurrent ? ui->tabXlsx->RefusedDeviceValues() : QStringList();
+    if (!refused.isEmpty()) {
+        msgbox::Warning(this, tr("设置错误"), refused.join('\n'));
+        for (const QString& strLine : refused)
+            emit log(strLine);
+        emit log(tr("写入参数错误"));
+        emit finish(xq::kOptWrite, true);
+        return;
+    }
     if (request.bCurrent && !EmptyCurrentValuesAccepted()) {
         emit finish(xq::kOptWrite, true);
         return;
@@ -247,6 +258,8 @@ void StaticData::ImportXlsx()
     ShowLayout();
     emit progress(0);
     emit log(tr("成功打开Excel文件!"));
+    for (const QString& strWarning : ui->tabXlsx->Layout().warnings)
+        emit log(strWarning);
 }
 
 QString StaticData::AskXlsxName(const QString& strCaption)
