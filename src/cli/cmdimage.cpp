@@ -1,5 +1,5 @@
-// write, erase and read: the image tab's operations on the command line,
-// under the same rules (imagerequest.h).
+// write, erase, read, verify and blank: the image tab's operations on the
+// command line, under the same rules (imagerequest.h).
 #include "clirunner.h"
 #include "commands.h"
 #include "serialcounter.h"
@@ -97,7 +97,62 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
     return nExit;
 }
 
+// Runs a verify (or a blank check) on every target.
+int RunImageVerify(CliContext& ctx, const ImageVerifyRequest& request)
+{
+    return RunJobs(ctx, request.image.isEmpty() ? "blank" : "verify", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
+        BaseWorker worker;
+        worker.pSpiCtrl = &ctrl;
+        return RunImageWorker(worker, job, [&] { worker.OnVerify(request); });
+    });
+}
+
 }  // namespace
+
+QList<QCommandLineOption> VerifyOptions()
+{
+    return {kStart};
+}
+
+QList<QCommandLineOption> BlankOptions()
+{
+    return {kStart,
+            {"length", "Check this many bytes.", "BYTES"},
+            {"all", "Check from the start address to the end of the flash."}};
+}
+
+int CmdVerify(CliContext& ctx)
+{
+    ImageVerifyRequest request;
+    if (!ReadStart(ctx, request.nStart))
+        return kExitUsage;
+    QString strError;
+    request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
+    request.image = ReadImage(request.strImage, strError);
+    if (!strError.isEmpty())
+        return UsageError(strError);
+    const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
+    if (!strEncrypted.isEmpty())
+        return UsageError(strEncrypted);
+    return RunImageVerify(ctx, request);
+}
+
+int CmdBlank(CliContext& ctx)
+{
+    ImageVerifyRequest request;
+    if (!ReadStart(ctx, request.nStart))
+        return kExitUsage;
+    const bool bLength = ctx.parser.isSet("length");
+    if (ctx.parser.isSet("all") == bLength)
+        return UsageError("blank needs --length BYTES or --all");
+    request.nLength = xq::kWholeChip;
+    if (bLength) {
+        const QString strRefusal = ImageRules::BlankLength(ctx.parser.value("length"), request.nLength);
+        if (!strRefusal.isEmpty())
+            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
+    }
+    return RunImageVerify(ctx, request);
+}
 
 QList<QCommandLineOption> WriteOptions()
 {

@@ -49,3 +49,12 @@ QString ImageRules::ReadLength(const QString& strBytes, int32_t& nLength)
     nLength = int32_t(n);
     return QString();
 }
+
+QString ImageRules::BlankLength(const QString& strBytes, int32_t& nLength)
+{
+    int64_t n = 0;
+    if (!xq::ParseNumber(strBytes, n) || n <= 0 || n > xq::kMaxFlashSize)
+        return tr("请正确填写查空大小");
+    nLength = int32_t(n);
+    return QString();
+}

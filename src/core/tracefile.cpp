@@ -50,7 +50,7 @@ QByteArray TraceFile::Row(const OperationReport& report, const QDateTime& time, 
         report.strUid,
         report.bSerial ? QString::number(report.nSerial) : QString(),
         QString::fromLatin1(report.sha256),
-        report.nStart < 0 ? QString() : QString::asprintf("0x%06llX", static_cast<unsigned long long>(report.nStart)),
+        report.nStart < 0 ? QString() : AddressText(report.nStart),
         report.nSize < 0 ? QString() : QString::number(report.nSize),
     };
     QStringList quoted;
