@@ -7,6 +7,7 @@
 #include <baseworker.h>
 #include <flashrules.h>
 #include <imagerequest.h>
+#include <outputfile.h>
 #include <spiflashctrl.h>
 #include <textrules.h>
 
@@ -52,24 +53,6 @@ QByteArray ReadImage(const QString& strPath, QString& strError)
     if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
         strError = QString("cannot read image %1 whole").arg(strPath);
     return data;
-}
-
-// Whether a read may save into strFile: its directory exists and takes a
-// new file, and an existing file there can be replaced. Checked before the
-// chip is touched.
-bool OutputWritable(const QString& strFile, QString& strError)
-{
-    const QFileInfo info(strFile);
-    const QFileInfo dir(info.absolutePath());
-    if (!dir.isDir())
-        strError = QString("cannot save %1: the directory %2 does not exist").arg(strFile, dir.filePath());
-    else if (!dir.isWritable())
-        strError = QString("cannot save %1: the directory %2 is not writable").arg(strFile, dir.filePath());
-    else if (info.isDir())
-        strError = QString("cannot save %1: it is a directory").arg(strFile);
-    else if (info.exists() && !info.isWritable())
-        strError = QString("cannot save %1: the file is not writable").arg(strFile);
-    return strError.isEmpty();
 }
 
 // Runs a write (or an erase only) on every target. With pSerials the
@@ -249,9 +232,13 @@ int CmdRead(CliContext& ctx)
     request.bSerial = ctx.parser.isSet("serial");
     const QString strFile = ctx.args.first();
     const bool bGang = ctx.targets.size() > 1;
-    QString strError;
-    if (!OutputWritable(strFile, strError))
-        return UsageError(strError);
+    // Every file the read saves into is checked before any adapter opens.
+    for (const QByteArray& strName : ctx.targets) {
+        const QString strOut = bGang ? strFile + "." + QString::fromUtf8(strName) : strFile;
+        const QString strRefusal = xq::OutputRefusal(strOut);
+        if (!strRefusal.isEmpty())
+            return UsageError(xq::OutputRefusalLine(strOut, strRefusal));
+    }
     return RunJobs(ctx, "read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
         BaseWorker worker;
         worker.pSpiCtrl = &ctrl;

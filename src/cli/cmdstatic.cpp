@@ -4,6 +4,7 @@
 #include "commands.h"
 
 #include <imagerequest.h>
+#include <outputfile.h>
 #include <spiflashctrl.h>
 #include <staticlayout.h>
 #include <staticrequest.h>
@@ -129,6 +130,9 @@ QList<QCommandLineOption> StaticReadOptions()
 
 int CmdStaticTemplate(CliContext& ctx)
 {
+    const QString strRefusal = xq::OutputRefusal(ctx.args.first());
+    if (!strRefusal.isEmpty())
+        return UsageError(xq::OutputRefusalLine(ctx.args.first(), strRefusal));
     QString strError;
     if (!ExportTemplate(ctx.args.first(), strError))
         return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);

@@ -8,6 +8,7 @@
 #include <application.h>
 #include <flashrules.h>
 #include <messagebox.h>
+#include <outputfile.h>
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -263,6 +264,15 @@ void BaseOp::Read()
         return;
     }
     m_strLastSaveDir = QFileInfo(strFile).absolutePath();
+    // A path that cannot take the file is refused before the chip is read.
+    const QString strRefusal = xq::OutputRefusal(strFile);
+    if (!strRefusal.isEmpty()) {
+        const QString strLine = xq::OutputRefusalLine(strFile, strRefusal);
+        emit log(strLine);
+        msgbox::Warning(this, tr("告警"), strLine);
+        emit finish(xq::kOptRead, true);
+        return;
+    }
     request.bSerial = ui->chkSeqId->isChecked();
     request.strSaveFile = strFile;
     emit log(tr("准备读取Flash并保存到:%1").arg(strFile));
