@@ -7,6 +7,7 @@
 
 #include <application.h>
 #include <messagebox.h>
+#include <mnemonic.h>
 #include <outputfile.h>
 
 #include <QCoreApplication>
@@ -23,6 +24,14 @@
 StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::StaticData)
 {
     ui->setupUi(this);
+    SetMnemonic(ui->lblstorage, ui->cmbStorage, 'S');
+    SetMnemonic(ui->lblStartAddr, ui->editStartAddr, 'A');
+    SetMnemonic(ui->lblTotalSize, ui->editTotal, 'T');
+    SetMnemonic(ui->chkLock, 'K');
+    SetMnemonic(ui->radioDefault, 'D');
+    SetMnemonic(ui->radioCurrent, 'C');
+    SetMnemonic(ui->pbImport, 'I');
+    SetMnemonic(ui->pbExport, 'E');
     ui->chkLock->hide();
     // It keeps its room beside the storage box while hidden: showing it
     // moves nothing.
