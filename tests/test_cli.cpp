@@ -300,14 +300,14 @@ private slots:
         // One row per chip operation, header first, appended.
         const QList<QStringList> rows = TraceRows(strTrace);
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[0].join(','), QString("time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size"));
+        QCOMPARE(rows[0].join(','), QString("time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size,job,job_sha256"));
         QCOMPARE(rows[1][3], QString("info"));
         const QStringList write = rows[2];
-        QCOMPARE(write.size(), 12);
+        QCOMPARE(write.size(), 14);
         QVERIFY(QDateTime::fromString(write[0], Qt::ISODateWithMs).isValid());
         QCOMPARE(write[1], QSysInfo::machineHostName());
         QCOMPARE(write.mid(2, 4), (QStringList{"FT2232-LOC-1", "write", "ok", "0"}));
-        QCOMPARE(write.mid(6), (QStringList{strJedec, strUid, "12", Sha256(image), "0x002000", "70000"}));
+        QCOMPARE(write.mid(6), (QStringList{strJedec, strUid, "12", Sha256(image), "0x002000", "70000", "", ""}));
         QCOMPARE(rows[3].mid(3, 2), (QStringList{"write", "refused"}));
 
         // static read: the values as an object.

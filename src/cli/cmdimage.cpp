@@ -31,30 +31,6 @@ bool ReadStart(const CliContext& ctx, int32_t& nStart)
     return strRefusal.isEmpty();
 }
 
-// The image, read whole; refused by its size before it is read.
-QByteArray ReadImage(const QString& strPath, QString& strError)
-{
-    const QFileInfo info(strPath);
-    if (!info.isFile()) {
-        strError = QString("cannot read image %1").arg(strPath);
-        return QByteArray();
-    }
-    const QString strTooLarge = ImageRules::ImageSize(info.size());
-    if (!strTooLarge.isEmpty()) {
-        strError = strTooLarge + QString(": %1 (%2 bytes)").arg(strPath).arg(info.size());
-        return QByteArray();
-    }
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        strError = QString("cannot read image %1: %2").arg(strPath, file.errorString());
-        return QByteArray();
-    }
-    const QByteArray data = file.read(qint64(xq::kMaxFlashSize) + 1);
-    if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
-        strError = QString("cannot read image %1 whole").arg(strPath);
-    return data;
-}
-
 // Runs a write (or an erase only) on every target. With pSerials the
 // serial numbers come from that counter, one per chip as it is stamped.
 int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCounter* pSerials)
@@ -111,7 +87,7 @@ int CmdVerify(CliContext& ctx)
         return kExitUsage;
     QString strError;
     request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
-    request.image = ReadImage(request.strImage, strError);
+    strError = ImageRules::ReadImage(request.strImage, request.image);
     if (!strError.isEmpty())
         return UsageError(strError);
     const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
@@ -171,14 +147,11 @@ int CmdWrite(CliContext& ctx)
         return kExitUsage;
     QString strError;
     request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
-    request.image = ReadImage(request.strImage, strError);
+    strError = ImageRules::ReadImage(request.strImage, request.image);
     if (!strError.isEmpty())
         return UsageError(strError);
     const QString strErase = ctx.parser.isSet("erase") ? ctx.parser.value("erase") : QString("file");
-    const int nMode = strErase == "whole"   ? kEraseWhole
-                      : strErase == "file"  ? kEraseByFile
-                      : strErase == "smart" ? kEraseSmart
-                                            : kEraseBySize;
+    const int nMode = ImageRules::EraseMode(strErase);
     const QString strRefusal = ImageRules::EraseCount(nMode, request.image.size(), strErase, request.nEraseBytes);
     if (!strRefusal.isEmpty())
         return UsageError(QString("%1: %2").arg(strRefusal, strErase));
