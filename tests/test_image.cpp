@@ -17,6 +17,9 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace {
 
 struct Run {
@@ -804,11 +807,19 @@ private slots:
         BaseOp tab;
         SetupTab(tab, bench);
         Child<QLineEdit>(tab, "editReadBytes")->setText("16");
+        // A path that cannot take the file is refused before the chip is read.
         m_saveAnswer = m_files.filePath("no-such-dir/out.bin");
         Run run = Operate(tab, false);
-        QVERIFY(!run.bState);
-        QCOMPARE(run.nOpt, xq::kOptRead);
-        QCOMPARE(run.logs.last(), QString("文件访问失败"));
+        QVERIFY(!run.bStarted && run.bState);
+        QCOMPARE(m_boxes.last(), "无法保存文件:" + m_saveAnswer + ", 原因: 文件夹不存在");
+        // A character device is written in place, never replaced by a regular file.
+        const QString strDevice = m_files.filePath("read.null");
+        QCOMPARE(::mknod(QFile::encodeName(strDevice).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        m_saveAnswer = strDevice;
+        run = Operate(tab, false);
+        QVERIFY(run.bStarted && run.bState);
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(strDevice).constData(), &st) == 0 && S_ISCHR(st.st_mode));
 
         const QString strKept = m_files.filePath("kept.bin");
         QVERIFY(WriteFile(strKept, "earlier contents"));

@@ -252,6 +252,11 @@ Please give another path.</translation>
         <source>%1 已存在，是否覆盖？</source>
         <translation>%1 exists already. Replace it?</translation>
     </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="1" />
+        <source>请选择一个文件进行校验</source>
+        <translation>Choose a file to verify</translation>
+    </message>
 </context>
 <context>
     <name>BaseWorker</name>
@@ -418,6 +423,51 @@ Please give another path.</translation>
     <message>
         <source>烧写成功</source>
         <translation>Programming succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>加密镜像无法只校验: 芯片的加密密钥只能通过擦写芯片读出，请用烧写（烧写后按密钥逐字节校验）</source>
+        <translation>An encrypted image cannot be verified alone: the chip's encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>开始查空</source>
+        <translation>Blank check started</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>开始校验(不擦除、不烧写): %1</source>
+        <translation>Verify started (nothing is erased or programmed): %1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>正在查空...</source>
+        <translation>Checking that the range is blank...</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>0x%1 ~ 0x%2, %3 字节</source>
+        <translation>0x%1 ~ 0x%2, %3 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>查空成功: %1 全部为空白</source>
+        <translation>Blank check passed: %1 all blank</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>校验成功: 芯片与镜像一致 (%1)</source>
+        <translation>Verify passed: the chip holds the image (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
+        <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
+        <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
     </message>
 </context>
 <context>
@@ -687,6 +737,26 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <source>正在停止: 当前Flash命令完成后停止操作</source>
         <translation>Stopping: the operation stops after the current flash command</translation>
     </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>校验</source>
+        <translation>Verify</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
+        <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>查空</source>
+        <translation>Blank check</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
+        <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
+    </message>
 </context>
 <context>
     <name>Result</name>
@@ -728,6 +798,11 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <location filename="../src/core/results.cpp" line="1" />
         <source>链路模式切换失败 %1</source>
         <translation>Link mode change failed %1</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="1" />
+        <source>Flash内容不符</source>
+        <translation>The flash content does not match</translation>
     </message>
 </context>
 <context>
@@ -968,18 +1043,6 @@ Check it and try again.</translation>
 Write the current values?</translation>
     </message>
     <message>
-        <source>文件夹不存在</source>
-        <translation>The folder does not exist</translation>
-    </message>
-    <message>
-        <source>没有写入权限</source>
-        <translation>No permission to write there</translation>
-    </message>
-    <message>
-        <source>同名文件夹已存在</source>
-        <translation>A folder of that name exists</translation>
-    </message>
-    <message>
         <source>文件无法写入，可能已被其他程序打开</source>
         <translation>The file cannot be written; another program may have it open</translation>
     </message>
@@ -1010,33 +1073,64 @@ Reason: %2</translation>
         <source>数量%1超出范围(0~65535)，按0字节处理</source>
         <translation>Count %1 is outside 0..65535: the item takes no bytes</translation>
     </message>
+    <message>
+        <source>"%1"不是%2类型%3格式的有效数值</source>
+        <translation>"%1" is not a valid number of type %2 in format %3</translation>
+    </message>
+    <message>
+        <source>给出%1个数值，最多%2个</source>
+        <translation>%1 values given, the item holds at most %2</translation>
+    </message>
+    <message>
+        <source>%1 的默认值 "%2" 按表格规则写入: %3</source>
+        <translation>The default value "%2" of %1 is written as the workbook reads it: %3</translation>
+    </message>
+</context>
+<context>
+    <name>Workbook</name>
+    <message>
+        <source>数据名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>数据类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>默认值</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <source>只读</source>
+        <translation>Read-only</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>数值格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>描述</source>
+        <translation>Description</translation>
+    </message>
 </context>
 <context>
     <name>TabWidgetXlsx</name>
     <message>
         <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>数据名称</source>
-        <translation>Name</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>数据类型</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>字节总长</source>
         <translation>Bytes</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>默认值</source>
-        <translation>Defaults</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>只读</source>
-        <translation>Read-only</translation>
     </message>
     <message>
         <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
@@ -1056,8 +1150,8 @@ Reason: %2</translation>
 check that the imported layout is right</translation>
     </message>
     <message>
-        <source>"%1"不是有效的数值: 写入时只取其开头的数字，没有数字则写入0</source>
-        <translation>"%1" is not a valid number: only its leading digits are written, 0 when it has none</translation>
+        <source>%1: 请改正后再写入当前值</source>
+        <translation>%1: correct it before writing the current values</translation>
     </message>
 </context>
 <context>
@@ -1242,6 +1336,11 @@ Check it and try again.</translation>
         <source>请正确填写读取大小</source>
         <translation>Enter a correct read size</translation>
     </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="1" />
+        <source>请正确填写查空大小</source>
+        <translation>Enter a correct blank check size</translation>
+    </message>
 </context>
 <context>
     <name>StaticRules</name>
@@ -1290,6 +1389,10 @@ Check it and try again.</translation>
         <translation>%1: repair failed, replace the chip</translation>
     </message>
     <message>
+        <source>%1: 首个不同的地址 0x%2, 修复失败，请更换芯片</source>
+        <translation>%1: first differing address 0x%2, repair failed, replace the chip</translation>
+    </message>
+    <message>
         <source>通过 %1   失败 %2</source>
         <translation>Passed %1   Failed %2</translation>
     </message>
@@ -1304,6 +1407,92 @@ Check it and try again.</translation>
     <message>
         <source>任务: %1</source>
         <translation>Job: %1</translation>
+    </message>
+</context>
+<context>
+    <name>JobRules</name>
+    <message>
+        <source>任务文件的%1必须是true或false: %2</source>
+        <translation>The job file's %1 must be true or false: %2</translation>
+    </message>
+    <message>
+        <source>文件无法读取: %1</source>
+        <translation>Cannot read the file: %1</translation>
+    </message>
+    <message>
+        <source>任务文件格式错误: %1</source>
+        <translation>The job file is malformed: %1</translation>
+    </message>
+    <message>
+        <source>任务文件%1中有未知的项: %2</source>
+        <translation>The job file %1 has an unknown entry: %2</translation>
+    </message>
+    <message>
+        <source>任务文件的static/values必须是default或current: %1</source>
+        <translation>The job file's static/values must be default or current: %1</translation>
+    </message>
+    <message>
+        <source>任务文件无法写入: %1</source>
+        <translation>Cannot write the job file: %1</translation>
+    </message>
+    <message>
+        <source>文件已改变，与任务不符: %1
+任务中的SHA-256: %2
+文件的SHA-256: %3</source>
+        <translation>The file has changed and no longer matches the job: %1
+SHA-256 in the job: %2
+SHA-256 of the file: %3</translation>
+    </message>
+    <message>
+        <source>任务没有名称</source>
+        <translation>The job has no name</translation>
+    </message>
+    <message>
+        <source>任务的速率无效: %1</source>
+        <translation>The job's rate is not valid: %1</translation>
+    </message>
+    <message>
+        <source>任务没有烧写文件</source>
+        <translation>The job has no image to write</translation>
+    </message>
+    <message>
+        <source>任务的擦除方式无效: %1 (whole, file, smart, size)</source>
+        <translation>The job's erase mode is not valid: %1 (whole, file, smart, size)</translation>
+    </message>
+    <message>
+        <source>任务的序列号需要计数文件</source>
+        <translation>The job's serial numbers need a counter file</translation>
+    </message>
+    <message>
+        <source>任务的起始序列号无效: %1</source>
+        <translation>The job's first serial number is not valid: %1</translation>
+    </message>
+    <message>
+        <source>序列号计数文件不可写: %1</source>
+        <translation>The serial number counter file is not writable: %1</translation>
+    </message>
+    <message>
+        <source>任务的静态数据步骤没有工作簿</source>
+        <translation>The job's static data step has no workbook</translation>
+    </message>
+    <message>
+        <source>工作簿无法读取: %1 %2</source>
+        <translation>Cannot read the workbook: %1 %2</translation>
+    </message>
+    <message>
+        <source>任务的校验步骤在此版本中不可用</source>
+        <translation>The job's verify step is not available in this version</translation>
+    </message>
+    <message>
+        <source>任务: %1 (任务文件SHA-256: %2)</source>
+        <translation>Job: %1 (job file SHA-256: %2)</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFile</name>
+    <message>
+        <source>无法保存文件:%1, 原因: %2</source>
+        <translation>Cannot save the file: %1, reason: %2</translation>
     </message>
 </context>
 </TS>

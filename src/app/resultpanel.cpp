@@ -177,8 +177,12 @@ QString ResultPanel::Reason() const
 
 QString ResultPanel::ReasonLine(const OperationReport& report)
 {
-    if (report.eResult != OperationReport::kResultOk && report.nCode == xq::kErrRepairFailed)
+    if (report.eResult != OperationReport::kResultOk && report.nCode == xq::kErrRepairFailed) {
+        if (report.nFirstDifference >= 0)
+            return tr("%1: 首个不同的地址 0x%2, 修复失败，请更换芯片")
+                .arg(report.strMessage, QString::number(report.nFirstDifference, 16).toUpper());
         return tr("%1: 修复失败，请更换芯片").arg(report.strMessage);
+    }
     return report.strMessage;
 }
 

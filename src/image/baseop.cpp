@@ -9,6 +9,7 @@
 #include <flashrules.h>
 #include <messagebox.h>
 #include <mnemonic.h>
+#include <outputfile.h>
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -112,6 +113,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     m_pWorker->moveToThread(m_pThread);
     connect(this, &BaseOp::startImageWrite, m_pWorker, &BaseWorker::OnWrite);
     connect(this, &BaseOp::startImageRead, m_pWorker, &BaseWorker::OnRead);
+    connect(this, &BaseOp::startImageVerify, m_pWorker, &BaseWorker::OnVerify);
     connect(m_pWorker, &BaseWorker::report, this, &BaseOp::report);
     connect(m_pWorker, &BaseWorker::finish, this, &BaseOp::finish);
     connect(m_pWorker, &BaseWorker::log, this, &BaseOp::log);
@@ -299,11 +301,71 @@ void BaseOp::Read()
         return;
     }
     m_strLastSaveDir = QFileInfo(strFile).absolutePath();
+    // A path that cannot take the file is refused before the chip is read.
+    const QString strRefusal = xq::OutputRefusal(strFile);
+    if (!strRefusal.isEmpty()) {
+        const QString strLine = xq::OutputRefusalLine(strFile, strRefusal);
+        emit log(strLine);
+        msgbox::Warning(this, tr("告警"), strLine);
+        emit finish(xq::kOptRead, true);
+        return;
+    }
     request.bSerial = ui->chkSeqId->isChecked();
     request.strSaveFile = strFile;
     emit log(tr("准备读取Flash并保存到:%1").arg(strFile));
     emit startImageRead(request);
     emit startRead();
+}
+
+void BaseOp::Verify(bool bBlank)
+{
+    const int nOpt = xq::kOptVerify;
+    if (!StartAddressAccepted(nOpt))
+        return;
+    ImageVerifyRequest request;
+    request.nStart = StartAddress();
+    const QString strImage = m_pFileModel->strCheckedPath;
+    const QFileInfo imageInfo(strImage);
+    const qint64 nImageSize = (!strImage.isEmpty() && imageInfo.isFile()) ? imageInfo.size() : 0;
+    if (bBlank) {
+        int32_t nBytes = 0;
+        const QString strRefusal =
+            ImageRules::EraseCount(ui->cmbDownOptions->currentIndex(), nImageSize, ui->editEraseBytes->text(), nBytes);
+        if (!strRefusal.isEmpty())
+            return Refuse(nOpt, strRefusal);
+        // The whole-chip erase covers the flash from its first byte.
+        request.nLength = nBytes;
+        if (nBytes == xq::kWholeChip)
+            request.nStart = 0;
+        emit startImageVerify(request);
+        emit startRead();
+        return;
+    }
+    if (nImageSize == 0)
+        return Refuse(nOpt, tr("请选择一个文件进行校验"));
+    const QString strTooLarge = ImageRules::ImageSize(nImageSize);
+    if (!strTooLarge.isEmpty())
+        return Refuse(nOpt, strTooLarge);
+    QFile file(strImage);
+    if (file.open(QIODevice::ReadOnly))
+        request.image = file.read(nImageSize);
+    if (request.image.size() != nImageSize)
+        return Refuse(nOpt, tr("无法读取镜像文件\n%1").arg(strImage),
+                      tr("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
+    const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
+    if (!strEncrypted.isEmpty())
+        return Refuse(nOpt, strEncrypted, strEncrypted);
+    request.strImage = strImage;
+    emit startImageVerify(request);
+    emit startRead();
+}
+
+void BaseOp::Refuse(int nOpt, const QString& strText, const QString& strLog)
+{
+    msgbox::Warning(this, tr("告警"), strText);
+    if (!strLog.isEmpty())
+        emit log(strLog);
+    emit finish(nOpt, true);
 }
 
 void BaseOp::ShowWarning(const QString& strText)
