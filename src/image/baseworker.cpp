@@ -18,8 +18,6 @@ constexpr uint8_t kProtectAll = 0x9C;
 // An erase-only run spreads its progress over the erase up to this, and
 // over the blank check after it.
 constexpr int kEraseOnlySpan = 79;
-// Stops a run before the chip is touched any further; already logged.
-constexpr int kStopped = -10000;
 
 const uint8_t* ImageBytes(const ImageWriteRequest& request)
 {
@@ -58,7 +56,7 @@ QString BaseWorker::SeqLine(const QString& strPrefix, uint32_t nValue) const
 
 void BaseWorker::ReportError(int rc)
 {
-    if (rc != xq::kOk && rc != kStopped)
+    if (rc != xq::kOk && rc != xq::kErrEndedAndReported)
         emit log(xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
 }
 
@@ -136,7 +134,7 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
         // has nothing to prove it took place without a flash that answers.
         if (!bImage) {
             record.Refuse(xq::kErrBadArgument, tr("Flash 信息读取失败"));
-            return kStopped;
+            return xq::kErrEndedAndReported;
         }
     } else if (bImage || request.nEraseBytes > 0) {
         // The image and the given erase size, from the start address: the
@@ -148,7 +146,7 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
             emit log(strLine);
             emit warning(strLine);
             record.Refuse(xq::kErrBadArgument, strLine);
-            return kStopped;
+            return xq::kErrEndedAndReported;
         }
     }
     if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
@@ -170,7 +168,7 @@ int BaseWorker::PrepareFlash()
     if (rc == 0 && ctrl.ReadProtectBit() == 0)
         return xq::kOk;
     emit log(tr("解除Flash写保护失败"));
-    return rc != 0 ? rc : kStopped;
+    return rc != 0 ? rc : xq::kErrEndedAndReported;
 }
 
 int BaseWorker::ProtectFlash()
@@ -183,7 +181,7 @@ int BaseWorker::ProtectFlash()
         rc = pSpiCtrl->ReadStatus(&nStatus);
     if (rc != 0 || (nStatus & kProtectAll) != kProtectAll) {
         emit log(tr("FLASH写保护设置失败"));
-        return rc != 0 ? rc : kStopped;
+        return rc != 0 ? rc : xq::kErrEndedAndReported;
     }
     emit log(tr("FLASH已写保护"));
     return xq::kOk;
@@ -300,7 +298,7 @@ int BaseWorker::BlankCheck(const ImageWriteRequest& request)
     if (rc != xq::kErrMismatch)
         return rc;
     emit log(tr("擦除检查失败: 0x%1 处不是空白").arg(QString::number(compared.nFirstDifference, 16).toUpper()));
-    return kStopped;
+    return xq::kErrEndedAndReported;
 }
 
 // Stamps the request's serial number (or the counter's) into the security
@@ -381,7 +379,7 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
         emit log(strLine);
         emit warning(strLine);
         record.Refuse(xq::kErrBadArgument, strLine);
-        return kStopped;
+        return xq::kErrEndedAndReported;
     }
     if (nLength <= 0 || nStartAddr < 0) {
         record.Refuse(xq::kErrBadArgument, tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));

@@ -50,6 +50,11 @@ Location DeviceLocation(libusb_device* pDev)
     return LocationFromPortPath(libusb_get_bus_number(pDev), path);
 }
 
+// ftdi_usb_open_dev results that a device without access rights gives:
+// libusb_open failed, or the product string could not be read.
+constexpr int kFtdiOpenFailed = -4;
+constexpr int kFtdiNoDescription = -8;
+
 void PrintAccessHint()
 {
     // Once per process, also when the adapters of a gang run fail together.
@@ -210,7 +215,7 @@ public:
         if (pFound && nChannel >= 1 && nChannel <= ChannelCount(nChipType) &&
             ftdi_set_interface(pCtx, ftdi_interface(nChannel)) == 0) {
             const int r = ftdi_usb_open_dev(pCtx, pFound);
-            if (r == -8 || r == -4)
+            if (r == kFtdiOpenFailed || r == kFtdiNoDescription)
                 PrintAccessHint();
             if (r == 0 && Configure(pCtx))
                 pTransport = std::make_unique<FtdiTransport>(pCtx, nChipType, pBoard);

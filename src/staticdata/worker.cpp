@@ -11,8 +11,6 @@
 #include <vector>
 
 namespace {
-// Stops a write before the chip is touched; already logged and reported.
-constexpr int kRefused = -10000;
 
 const static_data_hdr& RecordHeader(const StaticWriteRequest& request)
 {
@@ -138,7 +136,7 @@ void Worker::OnWrite(const StaticWriteRequest& request)
     const int rc = RunWrite(request, bInfo ? &info : nullptr, record);
     if (rc == 0) {
         record.SetResult(true, rc, tr("写入完成"));
-    } else if (rc != kRefused) {  // a refusal is logged and reported already
+    } else if (rc != xq::kErrEndedAndReported) {  // a refusal is logged and reported already
         record.SetResult(false, rc, xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
         emit log(record.strMessage);
         if (rc == xq::kErrStopped)
@@ -158,7 +156,7 @@ int Worker::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, 
     if (!strSearchOutside.isEmpty()) {
         emit log(strSearchOutside);
         record.Refuse(xq::kErrBadArgument, strSearchOutside);
-        return kRefused;
+        return xq::kErrEndedAndReported;
     }
     const int32_t nWriteOffset = FindWriteOffset(request);
 
@@ -174,7 +172,7 @@ int Worker::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, 
     if (!strOutside.isEmpty()) {
         emit log(strOutside);
         record.Refuse(xq::kErrBadArgument, strOutside);
-        return kRefused;
+        return xq::kErrEndedAndReported;
     }
 
     int rc = xq::kOk;
