@@ -4,6 +4,8 @@
 // "--name value" are the same.
 #pragma once
 
+#include <spiinterface.h>
+
 #include <QByteArray>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -46,6 +48,7 @@ struct CliContext {
     // Where adapters are listed and opened: null for real adapters, or the
     // simulated bench of --simulate.
     std::shared_ptr<mpsse::Backend> pBackend;
+    QList<AdapterDescription> adapters;  // serial number, description and port path of each adapter found
 };
 
 struct CliCommand {

@@ -156,6 +156,7 @@ public:
         if (!m_pSession)
             return false;
         m_bRealtime = m_pSession->Config().bRealtime;
+        m_strBenchSerial = sim::AdapterSerial(m_pSession->Config(), 1).toStdString();
         m_nBusyBase = m_pSession->Flash().BusyTimeUs();
         return true;
     }
@@ -171,6 +172,15 @@ public:
         const bool bOk = m_pSession->Save(strError);
         m_pSession.reset();
         return bOk;
+    }
+
+    // What the serial number string descriptor carries: the spec's, else the
+    // bench's (read when it opens).
+    std::string Serial() const
+    {
+        if (!m_spec.strSerial.isEmpty())
+            return m_spec.strSerial.toStdString();
+        return m_strBenchSerial;
     }
 
     Bytes Descriptors() const
@@ -310,7 +320,7 @@ private:
         } else if (nType == 2) {
             d = FtdiConfiguration(m_model.Interfaces(), uint16_t(m_nPacket));
         } else if (nType == 3) {
-            const std::string strings[] = {"", m_model.pManufacturer, m_model.pProduct, "XQ000001"};
+            const std::string strings[] = {"", m_model.pManufacturer, m_model.pProduct, Serial()};
             if (nIndex == 0)
                 d = {4, 3, 0x09, 0x04};
             else if (nIndex < 4)
@@ -640,6 +650,7 @@ private:
     DeviceSpec m_spec;
     const sim::AdapterModel& m_model;
     std::string m_strDevNode;
+    std::string m_strBenchSerial = sim::DefaultAdapterSerial(1).toStdString();
     sim::UsbTiming m_usb;
     int m_nPacket;
     std::vector<Channel> m_channels;

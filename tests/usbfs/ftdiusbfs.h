@@ -41,6 +41,9 @@ struct DeviceSpec {
     // bench.ini, flash.bin, security.bin. Empty: nothing is wired.
     QString strBenchDir;
     int nBenchChannel = -1;
+    // The serial number string descriptor; empty: the bench's [adapter]
+    // serial, or the first simulated adapter's default (XQ000001).
+    QString strSerial;
 };
 
 // One control request as the device received it.
