@@ -456,6 +456,13 @@ private slots:
         }
         const QList<QByteArray> lines = Slurp(strTrace).split('\n');
         QCOMPARE(lines.size(), 6);  // the column names, four rows and the last line feed
+        // Start 0 and size 0 are values, not "none" (-1).
+        OperationReport atZero;
+        atZero.strOperation = "read";
+        atZero.nStart = 0;
+        atZero.nSize = 0;
+        QCOMPARE(QString(TraceFile::Row(atZero, QDateTime::currentDateTime(), "pc")).section(',', 10),
+                 QString("0x000000,0\n"));
         QCOMPARE(lines[0] + '\n', TraceFile::Header());
         const QString strUid = "58514245" "4E434830" "31323334" "35363738";
         const QString strSha = QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex();

@@ -2,6 +2,7 @@
 // and gang programming.
 #include "benchfixture.h"
 #include "testfiles.h"
+#include "xqprogrunner.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -11,30 +12,16 @@
 #include <QSysInfo>
 #include <QtTest>
 
-namespace {
-struct Result {
-    int nExit = -1;
-    QString strOut;
-    QString strErr;
-};
-}  // namespace
+using Result = XqprogResult;
 
 class TestCli : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
 
-    Result Run(const QStringList& args, const QString& strBench)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", P("state"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(m_dir.path());
-        p.start(XQPROG_PATH, QStringList{"--simulate=" + strBench, "-q"} + args);
-        p.waitForFinished(120000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
+    XqprogRunner m_xqprog{XQPROG_PATH, m_dir.path()};
+
+    Result Run(const QStringList& args, const QString& strBench) { return m_xqprog.Run(args, strBench); }
 
     QString P(const QString& s) { return m_dir.filePath(s); }
 
@@ -314,14 +301,14 @@ private slots:
         // One row per chip operation, header first, appended.
         const QList<QStringList> rows = TraceRows(strTrace);
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[0].join(','), QString("time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size"));
+        QCOMPARE(rows[0].join(','), QString("time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size,job,job_sha256"));
         QCOMPARE(rows[1][3], QString("info"));
         const QStringList write = rows[2];
-        QCOMPARE(write.size(), 12);
+        QCOMPARE(write.size(), 14);
         QVERIFY(QDateTime::fromString(write[0], Qt::ISODateWithMs).isValid());
         QCOMPARE(write[1], QSysInfo::machineHostName());
         QCOMPARE(write.mid(2, 4), (QStringList{"FT2232-LOC-1", "write", "ok", "0"}));
-        QCOMPARE(write.mid(6), (QStringList{strJedec, strUid, "12", Sha256(image), "0x002000", "70000"}));
+        QCOMPARE(write.mid(6), (QStringList{strJedec, strUid, "12", Sha256(image), "0x002000", "70000", "", ""}));
         QCOMPARE(rows[3].mid(3, 2), (QStringList{"write", "refused"}));
 
         // static read: the values as an object.

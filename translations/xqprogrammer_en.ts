@@ -1099,31 +1099,50 @@ Reason: %2</translation>
     </message>
 </context>
 <context>
-    <name>TabWidgetXlsx</name>
+    <name>Workbook</name>
     <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>数据名称</source>
         <translation>Name</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>数据类型</source>
         <translation>Type</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>字节总长</source>
-        <translation>Bytes</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>默认值</source>
         <translation>Defaults</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>只读</source>
         <translation>Read-only</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>数值格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>描述</source>
+        <translation>Description</translation>
+    </message>
+</context>
+<context>
+    <name>TabWidgetXlsx</name>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
+        <source>字节总长</source>
+        <translation>Bytes</translation>
     </message>
     <message>
         <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />

@@ -29,6 +29,12 @@ int CmdStaticWrite(CliContext& ctx);
 int CmdStaticRead(CliContext& ctx);
 int CmdStaticTemplate(CliContext& ctx);
 
+// job create, job show, run
+QList<QCommandLineOption> JobCreateOptions();
+int CmdJobCreate(CliContext& ctx);
+int CmdJobShow(CliContext& ctx);
+int CmdRun(CliContext& ctx);
+
 // No options of its own.
 inline QList<QCommandLineOption> NoOptions()
 {

@@ -46,6 +46,15 @@ const QList<CliCommand>& CliCommands()
          CmdStaticRead, 1, true},
         {"static template", "FILE", "Write an empty layout workbook to start from.", NoOptions, CmdStaticTemplate, 1,
          false},
+        {"job create",
+         "JOBFILE --image IMAGE [--name TEXT] [--start HEX] [--erase whole|file|smart|BYTES] [--protect] "
+         "[--serial-file FILE [--serial N]] [--static WORKBOOK [--static-start HEX] [--static-total BYTES] "
+         "[--static-values default|current]]",
+         "Write a production job (NAME.xqjob): the whole recipe, with the files' SHA-256.", JobCreateOptions,
+         CmdJobCreate, 1, false},
+        {"job show", "JOBFILE", "Print a job and whether it is ready to run.", NoOptions, CmdJobShow, 1, false},
+        {"run", "JOBFILE", "Check a job whole, then run its steps on every chosen adapter.", NoOptions, CmdRun, 1,
+         true},
     };
     return commands;
 }
@@ -159,7 +168,7 @@ int main(int argc, char* argv[])
     out.SetJson(parse.globals.bJson);
     out.RunLog().SetEnabled(RunLogFile::EnabledBySettings() && !qEnvironmentVariableIsSet("XQPROG_NO_LOG_FILE"));
     // Without --simulate no backend is given: real adapters only.
-    CliContext ctx{parser, parse.args, parse.globals, out, {}, {}, nullptr, {}};
+    CliContext ctx{parser, parse.args, parse.globals, out, {}, {}, nullptr, {}, {}, {}};
     if (parse.globals.bSimulate)
         ctx.pBackend = sim::MakeSimulatedBench(parse.globals.strBenchDir);
     if (const sim::SimBackend* pBench = sim::AsSimulatedBench(ctx.pBackend.get()))

@@ -83,6 +83,10 @@ QJsonObject OperationReport::ToJson() const
         json["jedec"] = Text(strJedec);
         json["uid"] = Text(strUid);
     }
+    if (!strJob.isEmpty()) {
+        json["job"] = strJob;
+        json["job_sha256"] = QString::fromLatin1(jobSha256);
+    }
     return json;
 }
 

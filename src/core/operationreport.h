@@ -40,6 +40,10 @@ struct OperationReport {
     int64_t nFirstDifference = -1;
     int64_t nDifferences = -1;
 
+    // The production job the operation was a step of; empty outside a job.
+    QString strJob;        // the job's name
+    QByteArray jobSha256;  // hexadecimal digest of the job file
+
     void SetResult(bool bOk, int nResultCode, const QString& strLine);
     // Refused before the chip was changed.
     void Refuse(int nResultCode, const QString& strLine);
@@ -48,7 +52,8 @@ struct OperationReport {
     // "ok", "failed" or "refused".
     QString ResultName() const;
     // The JSON object of xqprog --json: the keys every operation has and
-    // those of its kind, null where a value is unknown.
+    // those of its kind, null where a value is unknown; "job" and
+    // "job_sha256" in a job's run.
     QJsonObject ToJson() const;
 };
 Q_DECLARE_METATYPE(OperationReport)

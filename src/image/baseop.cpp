@@ -8,9 +8,12 @@
 #include <application.h>
 #include <flashrules.h>
 #include <messagebox.h>
+#include <mnemonic.h>
+#include <outputfile.h>
 
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -40,6 +43,12 @@ QString DownloadDir()
 BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
 {
     ui->setupUi(this);
+    SetMnemonic(ui->labelStartAddr, ui->editStartAddr, 'A');
+    SetMnemonic(ui->labelDownOptions, ui->cmbDownOptions, 'E');
+    SetMnemonic(ui->radioReadByte, 'B');
+    SetMnemonic(ui->radioReadAll, 'W');
+    SetMnemonic(ui->chkSeqId, 'S');
+    SetMnemonic(ui->chkProtect, 'P');
     QSplitterHandle* pHandle = ui->splitter->handle(1);
     pHandle->setAttribute(Qt::WA_Hover, true);
     pHandle->setToolTip(tr("往下拖拉展开选项"));
@@ -257,12 +266,32 @@ void BaseOp::Read()
     }
     const QString strRoot = m_pFileModel->rootPath();
     const QString strDir = strRoot.isEmpty() ? m_strLastSaveDir : strRoot;
-    const QString strFile = msgbox::SaveFileName(this, tr("保存成BIN文件"), strDir, tr("二进制文件 (*.bin)"));
+    // A name is offered; one typed without an extension gets ".bin", so the
+    // browser's filter shows the file.
+    const QString strOffer =
+        QDir(strDir).filePath(QString("readback_%1.bin").arg(QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss")));
+    QString strFile = msgbox::SaveFileName(this, tr("保存成BIN文件"), strOffer, tr("二进制文件 (*.bin)"));
+    if (!strFile.isEmpty() && QFileInfo(strFile).suffix().isEmpty()) {
+        strFile += ".bin";
+        // The dialog asked about the name as typed, not about this one.
+        if (QFileInfo::exists(strFile) &&
+            msgbox::Question(this, tr("请确认"), tr("%1 已存在，是否覆盖？").arg(strFile)) != QMessageBox::Yes)
+            strFile.clear();
+    }
     if (strFile.isEmpty()) {
         emit finish(xq::kOptRead, true);
         return;
     }
     m_strLastSaveDir = QFileInfo(strFile).absolutePath();
+    // A path that cannot take the file is refused before the chip is read.
+    const QString strRefusal = xq::OutputRefusal(strFile);
+    if (!strRefusal.isEmpty()) {
+        const QString strLine = xq::OutputRefusalLine(strFile, strRefusal);
+        emit log(strLine);
+        msgbox::Warning(this, tr("告警"), strLine);
+        emit finish(xq::kOptRead, true);
+        return;
+    }
     request.bSerial = ui->chkSeqId->isChecked();
     request.strSaveFile = strFile;
     emit log(tr("准备读取Flash并保存到:%1").arg(strFile));

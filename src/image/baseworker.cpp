@@ -3,10 +3,10 @@
 #include <deviceinfo.h>
 #include <flashrules.h>
 #include <flashrange.h>
+#include <outputfile.h>
 #include <results.h>
 #include <spiflashctrl.h>
 
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -395,10 +395,11 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
     if (rc == 0) {
         emit progress(96);
         emit log(tr("完成读取Flash，准备存储成文件"));
-        // Written to a temporary file that replaces the target only when
-        // complete: a failed save never destroys an earlier file.
-        QSaveFile file(request.strSaveFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) != nLength || !file.commit()) {
+        // A regular file is replaced only when complete (a failed save never
+        // destroys an earlier file); a pipe or a device is written in place.
+        QString strError;
+        if (!xq::SaveOutput(request.strSaveFile, data, strError)) {
+            emit log(strError);
             rc = xq::kErrFileAccess;
         } else {
             emit progress(100);

@@ -186,6 +186,8 @@ public:
     Bytes Descriptors() const
     {
         Bytes b = DeviceDescriptor(0, m_model.nVendor, m_model.nProduct, m_model.nBcdDevice, true);
+        if (!m_spec.bSerialString)
+            b[16] = 0;  // iSerialNumber
         const Bytes c = FtdiConfiguration(m_model.Interfaces(), uint16_t(m_nPacket));
         b.insert(b.end(), c.begin(), c.end());
         return b;
@@ -323,7 +325,7 @@ private:
             const std::string strings[] = {"", m_model.pManufacturer, m_model.pProduct, Serial()};
             if (nIndex == 0)
                 d = {4, 3, 0x09, 0x04};
-            else if (nIndex < 4)
+            else if (nIndex < 3 || (nIndex == 3 && m_spec.bSerialString))
                 d = StringDescriptor(strings[nIndex]);
             else
                 return -EPIPE;
