@@ -19,6 +19,7 @@
 #include <workbookexport.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,8 +28,12 @@
 #include <QtTest>
 
 namespace {
-enum Op { kImageWrite, kImageRead, kStaticWrite, kStaticRead, kDeviceInfo, kReset };
-const char* const kOpNames[] = {"image write", "image read", "static write", "static read", "device info", "reset"};
+enum Op { kImageWrite, kImageRead, kStaticWrite, kStaticRead, kDeviceInfo, kReset, kImageVerify, kBlankCheck };
+const char* const kOpNames[] = {"image write", "image read",  "static write", "static read",
+                                "device info", "reset",       "image verify", "blank check"};
+// The blank check's range (erase by size from the start address), erased before the campaign's runs.
+constexpr int kBlankAt = 0x1FE000;
+constexpr int kBlankSize = 0x1000;
 
 enum class Expect { Fail, Succeed };
 
@@ -95,11 +100,12 @@ class TestFaults : public QObject {
             noteLog();
             return w.findChild<QTextEdit*>("teLog")->toPlainText().endsWith("复位成功!");
         }
-        TabWidgetInf* pTab = (op == kImageWrite || op == kImageRead) ? static_cast<TabWidgetInf*>(pBase) : pStatic;
+        const bool bImageTab = op == kImageWrite || op == kImageRead || op == kImageVerify || op == kBlankCheck;
+        TabWidgetInf* pTab = bImageTab ? static_cast<TabWidgetInf*>(pBase) : pStatic;
         pTabs->setCurrentWidget(pTab);
         QSignalSpy finished(pTab, &TabWidgetInf::finish);
         const bool bWrite = op == kImageWrite || op == kStaticWrite;
-        if (op == kImageWrite) {
+        if (op == kImageWrite || op == kImageVerify) {
             pBase->ShowDirectory(m_dir.path());
             QElapsedTimer timer;
             timer.start();
@@ -111,7 +117,16 @@ class TestFaults : public QObject {
             pBase->findChild<QLineEdit*>("editReadBytes")->setText("8192");
             m_strFileAnswer = P("read.bin");
         }
-        w.findChild<QAction*>(bWrite ? "action_write" : "action_read")->trigger();
+        if (op == kBlankCheck) {
+            pBase->findChild<QLineEdit*>("editStartAddr")->setText(QString::number(kBlankAt, 16));
+            pBase->findChild<QComboBox*>("cmbDownOptions")->setCurrentIndex(kEraseBySize);
+            pBase->findChild<QLineEdit*>("editEraseBytes")->setText(QString::number(kBlankSize));
+        }
+        const char* pAction = op == kImageVerify ? "action_verify"
+                              : op == kBlankCheck ? "action_blank"
+                              : bWrite            ? "action_write"
+                                                  : "action_read";
+        w.findChild<QAction*>(pAction)->trigger();
         if (finished.isEmpty())
             finished.wait(60000);
         [&] { QVERIFY2(!finished.isEmpty(), "the operation never finished"); }();
@@ -147,7 +162,7 @@ private slots:
     {
         QTest::addColumn<int>("op");
         QTest::addColumn<QString>("fault");
-        for (int op = kImageWrite; op <= kReset; ++op)
+        for (int op = kImageWrite; op <= kBlankCheck; ++op)
             for (const Fault& f : kFaults)
                 QTest::newRow(qPrintable(QString("%1 / %2").arg(kOpNames[op], f.pName))) << op << QString(f.pName);
     }
@@ -162,11 +177,14 @@ private slots:
         const QByteArray image = RandomBytes(0x2000, 41);
         {
             BenchFixture bench;
-            bench.FillPattern();
+            QByteArray pattern = bench.FillPattern();
+            bench.WriteFlash(pattern.replace(kBlankAt, kBlankSize, QByteArray(kBlankSize, char(0xFF))));
             MainWindow w(bench.BackendPtr());
             Prepare(w);
             if (op == kStaticRead)
                 QVERIFY(Operate(w, kStaticWrite, bench));  // a record to find
+            if (op == kImageVerify)
+                QVERIFY(Operate(w, kImageWrite, bench));  // the image to compare with
             bench.SetIni(strIni);
             const bool bOk = Operate(w, Op(op), bench);
             ++m_nCases;
@@ -176,12 +194,15 @@ private slots:
             QVERIFY(!w.Config()->Ctrl()->IsOpen());
             bench.Close();
             // Whatever the result, the flash outside the operation's range is kept.
-            const QVector<FlashRange> written{{0, op == kImageWrite ? image.size() : 0},
-                                              {0x1FF000, op == kStaticWrite || op == kStaticRead ? 0x1000 : 0}};
+            const QVector<FlashRange> written{{0, op == kImageWrite || op == kImageVerify ? image.size() : 0},
+                                              {0x1FF000, op == kStaticWrite || op == kStaticRead ? 0x1000 : 0},
+                                              {kBlankAt, kBlankSize}};
             XQ_VERIFY_FLASH_KEPT(bench, written);
-            if (bOk && (op == kImageWrite || op == kImageRead)) {
+            if (bOk && op == kBlankCheck)
+                QCOMPARE(bench.Flash().mid(kBlankAt, kBlankSize), QByteArray(kBlankSize, char(0xFF)));
+            if (bOk && (op == kImageWrite || op == kImageRead || op == kImageVerify)) {
                 // A reported success is a good chip, or a file of what the chip holds.
-                if (op == kImageWrite) {
+                if (op != kImageRead) {
                     QCOMPARE(bench.Flash().left(image.size()), image);
                 } else {
                     QCOMPARE(Slurp(P("read.bin")), bench.Flash().left(8192));

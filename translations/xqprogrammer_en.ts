@@ -849,6 +849,20 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>The interface cannot be opened.
 Check it and try again.</translation>
     </message>
+    <message>
+        <location filename="../src/app/spiconfig.cpp" line="1" />
+        <source>序列号: %1
+描述: %2
+位置: %3</source>
+        <translation>Serial number: %1
+Description: %2
+Location: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/app/spiconfig.cpp" line="1" />
+        <source>无</source>
+        <translation>none</translation>
+    </message>
 </context>
 <context>
     <name>StaticData</name>

@@ -52,6 +52,8 @@ public:
     // Adapter selection and enumeration.
     int SelectAdapter(QList<QByteArray>& names, int nKind);
     int RefreshAdapters(QList<QByteArray>& names);
+    // Serial number, description and port path of the adapters last listed.
+    QList<AdapterDescription> Adapters() const { return m_pAdapter ? m_pAdapter->Adapters() : QList<AdapterDescription>(); }
     // Replaces the adapter (tests use a scripted one); takes ownership.
     void SetAdapter(SpiInterface* pAdapter);
     SpiInterface* Adapter() const { return m_pAdapter; }

@@ -39,6 +39,7 @@ public:
     // Adapter selection and enumeration.
     int SelectAdapter(QList<QByteArray>& names, int nKind) { return m_link.SelectAdapter(names, nKind); }
     int RefreshAdapters(QList<QByteArray>& names) { return m_link.RefreshAdapters(names); }
+    QList<AdapterDescription> Adapters() const { return m_link.Adapters(); }
     // Replaces the adapter (tests use a scripted one); takes ownership.
     void SetAdapter(SpiInterface* pAdapter) { m_link.SetAdapter(pAdapter); }
     SpiInterface* Adapter() const { return m_link.Adapter(); }

@@ -43,6 +43,7 @@ public:
 
     int Init(QList<QByteArray>& names, const QByteArray& strLibPath) override;
     int Enumerate(QList<QByteArray>& names) override;
+    QList<AdapterDescription> Adapters() const override { return m_adapters; }
     int SetClock(uint32_t nHz) override;
     int Open(const QByteArray& strName, uint32_t nHz) override;
     int Close() override;
@@ -60,4 +61,5 @@ private:
     std::shared_ptr<mpsse::Backend> m_pBackend;
     void* m_pContext = nullptr;
     QMap<QByteArray, DeviceRecord> m_deviceMap;
+    QList<AdapterDescription> m_adapters;
 };

@@ -18,10 +18,25 @@ struct SpiFrame {
     uint32_t nIdleBeforeUs = 0;  // Idle(nIdleBeforeUs) before the frame, when not 0
 };
 
+// What the adapter list shows of one interface besides its name.
+struct AdapterDescription {
+    QByteArray strName;       // the interface name: FT2232-LOC-33
+    QString strSerial;        // the serial number burnt into the adapter; empty when it has none
+    QString strDescription;   // the USB product string
+    QString strLocation;      // where it is plugged in: the USB bus and port path, "2-1"
+};
+
+// The interface that strKey names among adapters: an interface name, or the
+// serial number of exactly one adapter. Empty when none matches; strError
+// then says why (a serial number that several adapters carry is refused).
+QByteArray FindAdapter(const QList<AdapterDescription>& adapters, const QString& strKey, QString& strError);
+
 class SpiInterface {
 public:
     virtual int Init(QList<QByteArray>& names, const QByteArray& strLibPath) = 0;
     virtual int Enumerate(QList<QByteArray>& names) = 0;
+    // The adapters of the last Enumerate, in the same order.
+    virtual QList<AdapterDescription> Adapters() const { return {}; }
     virtual int SetClock(uint32_t nHz) = 0;
     virtual int Open(const QByteArray& strName, uint32_t nHz) = 0;
     // 0, or a code when the adapter could not be released cleanly (a deferred

@@ -63,6 +63,7 @@ int GetDevInfoAll(Backend& backend, const DeviceId* pTable, int* pnCount, DevInf
         pInfo->nSubLocation = e.nSubLocation;
         pInfo->nNaming = e.bNeedsSubLocation ? kNamingWithSubLocation : 0;
         pInfo->nChannels = uint8_t(e.nChannels);
+        pInfo->pStrings = new DevStrings{e.strSerial, e.strProduct, e.strPortPath};
         *ppTail = pInfo;
         ppTail = &pInfo->pNext;
     }
@@ -75,6 +76,7 @@ void DevInfoRease(DevInfo* pList)
 {
     while (pList) {
         DevInfo* pNext = pList->pNext;
+        delete pList->pStrings;
         delete pList;
         pList = pNext;
     }

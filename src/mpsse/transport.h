@@ -44,6 +44,8 @@ struct AdapterEntry {
     uint32_t nSubLocation = 0;
     bool bNeedsSubLocation = false;
     std::string strProduct;  // the USB product string
+    std::string strSerial;   // the USB serial number string, "" when there is none
+    std::string strPortPath; // bus and port path ("2-1"), or where a simulated adapter lives
 };
 
 class Backend {

@@ -230,6 +230,16 @@ const AdapterModel& SimBackend::Model(int nAdapter) const
     return DefaultAdapterModel();
 }
 
+QString SimBackend::Serial(int nAdapter) const
+{
+    BenchConfig config;
+    QString strError;
+    const QString strIni = AdapterDir(nAdapter) + "/bench.ini";
+    if (QFileInfo::exists(strIni) && LoadBenchConfig(strIni, config, strError))
+        return AdapterSerial(config, nAdapter);
+    return DefaultAdapterSerial(nAdapter);
+}
+
 int SimBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& entries)
 {
     entries.clear();
@@ -247,6 +257,8 @@ int SimBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::Adap
         e.nChipType = model.ChipType();
         e.nChannels = uint32_t(model.Interfaces());
         e.strProduct = model.pProduct;
+        e.strSerial = Serial(k).toStdString();
+        e.strPortPath = QString("bench-%1").arg(k).toStdString();
         e.nLocation = uint32_t(k);
         entries.push_back(e);
     }
