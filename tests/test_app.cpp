@@ -152,7 +152,7 @@ private slots:
         QStringList texts;
         for (QAction* a : pToolBar->actions())
             texts << (a->isSeparator() ? "|" : a->text());
-        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "复位", "|", "日志"}));
+        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "复位", "|", "打开任务", "关闭任务", "保存为任务", "|", "日志"}));
         QStringList menu;
         for (QAction* a : w.findChild<QTextEdit*>("teLog")->actions())
             menu << a->text();
@@ -463,12 +463,12 @@ private slots:
         QVERIFY2(QDateTime::fromString(strTime, Qt::ISODateWithMs).isValid(), qPrintable(strTime));
         const QString strChip = "EF4015," + strUid;
         QCOMPARE(QString(lines[1]).section(',', 1),
-                 QSysInfo::machineHostName() + ",FT2232-LOC-1,write,ok,0," + strChip + ",9," + strSha + ",0x002000,6144");
+                 QSysInfo::machineHostName() + ",FT2232-LOC-1,write,ok,0," + strChip + ",9," + strSha + ",0x002000,6144,,");
         QCOMPARE(QString(lines[2]).section(',', 2, 5), QString("FT2232-LOC-1,reset,ok,0"));
         QCOMPARE(QString(lines[3]).section(',', 3),
-                 QString("write,refused,%1,%2,,%3,0x1FF000,6144").arg(xq::kErrBadArgument).arg(strChip, strSha));
+                 QString("write,refused,%1,%2,,%3,0x1FF000,6144,,").arg(xq::kErrBadArgument).arg(strChip, strSha));
         QCOMPARE(QString(lines[4]).section(',', 3),
-                 QString("write,failed,%1,%2,,%3,0x002000,6144").arg(xq::kErrRepairFailed).arg(strChip, strSha));
+                 QString("write,failed,%1,%2,,%3,0x002000,6144,,").arg(xq::kErrRepairFailed).arg(strChip, strSha));
 
         QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("trace_file", files.path());  // a directory
         bench.SetIni("[faults]\n");

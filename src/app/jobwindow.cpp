@@ -101,7 +101,7 @@ void MainWindow::SaveAsJob()
     JobSpec spec;
     ui->tabBaseOp->JobSettings(spec);
     if (spec.strImage.isEmpty()) {
-        msgbox::Warning(this, tr("告警"), tr("请选择一个文件进行烧写"));
+        msgbox::Warning(this, tr("告警"), tr("请先勾选任务要烧写的文件"));
         return;
     }
     const QString strDir = QSettings(kSettingsFile, QSettings::IniFormat).value("job_dir").toString();
@@ -159,12 +159,9 @@ void MainWindow::RunJob()
     }
     SpiFlashCtrl* pCtrl = m_pConfig->Ctrl();
     if (pCtrl->IsOpen())
-        pCtrl->Close();
-    if (pCtrl->Open(m_pConfig->InterfaceName(), pPlan->nRateIndex) != 0) {
-        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
-        ui->action_write->setChecked(false);
+        pCtrl->Close();  // opened again at the job's rate
+    if (!OpenInterface(ui->action_write, pPlan->nRateIndex))
         return;
-    }
     m_pProgressBar->setStyleSheet(kChunkSuccess);
     m_operationTimer.start();
     const QString strInterface = QString::fromUtf8(m_pConfig->InterfaceName());

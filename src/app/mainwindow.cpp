@@ -301,21 +301,21 @@ TabWidgetInf* MainWindow::CurrentTab() const
     return qobject_cast<TabWidgetInf*>(ui->tabWidget->currentWidget());
 }
 
-int MainWindow::CheckInterface()
+bool MainWindow::OpenInterface(QAction* pAction, int nRateIndex)
 {
     SpiFlashCtrl* pCtrl = m_pConfig->Ctrl();
-    if (pCtrl->IsOpen())
-        return 0;
-    return pCtrl->Open(m_pConfig->InterfaceName(), m_pConfig->RateIndex());
+    if (pCtrl->IsOpen() ||
+        pCtrl->Open(m_pConfig->InterfaceName(), nRateIndex >= 0 ? nRateIndex : m_pConfig->RateIndex()) == 0)
+        return true;
+    msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
+    pAction->setChecked(false);
+    return false;
 }
 
 void MainWindow::StartOperation(QAction* pAction, bool bWrite)
 {
-    if (CheckInterface() != 0) {
-        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
-        pAction->setChecked(false);
+    if (!OpenInterface(pAction))
         return;
-    }
     m_pProgressBar->setStyleSheet(kChunkSuccess);
     TabWidgetInf* pTab = CurrentTab();
     if (!pTab) {
@@ -354,11 +354,8 @@ void MainWindow::SpiReset(bool bPressed)
 {
     if (!bPressed)
         return;
-    if (CheckInterface() != 0) {
-        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
-        ui->action_reset->setChecked(false);
+    if (!OpenInterface(ui->action_reset))
         return;
-    }
     TraceOperation(tr("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));

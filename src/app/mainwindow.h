@@ -79,7 +79,9 @@ protected:
 
 private:
     bool WritePendingTraceRow();
-    int CheckInterface();
+    // Opens the adapter unless it is open, at nRateIndex (-1: the dialog's
+    // rate); false after the warning, with pAction unchecked.
+    bool OpenInterface(QAction* pAction, int nRateIndex = -1);
     void StartOperation(QAction* pAction, bool bWrite);
     void WireTabs();
     void BuildLogMenu();
