@@ -92,7 +92,7 @@ class TestJob : public QObject {
         const QString strJob = strDir + "/" + strName + ".xqjob";
         const Result r = Xqprog({"job", "create", strJob, "--image", strDir + "/fw.bin", "--start", "3000", "--erase",
                                  "0x12000", "--protect", "--serial-file", strDir + "/serial.txt", "--serial", "500",
-                                 "--static", strDir + "/book.xlsx", "--description", "第一批, rev 3"});
+                                 "--static", strDir + "/book.xlsx", "--verify", "--description", "第一批, rev 3"});
         return r.nExit == 0 ? strJob : (qWarning("%s", qPrintable(r.strErr)), QString());
     }
 
@@ -165,7 +165,7 @@ private slots:
             {"serial without a counter file", [&] { setKey("serial/counter_file", ""); }, {"需要计数文件"}},
             {"static record past the flash", [&] { setKey("static/start", "1FFFF0"); }, {"操作范围超出Flash容量"}},
             {"static values neither", [&] { setKey("static/values", "some"); }, {"static/values"}},
-            {"verify step", [&] { setKey("verify/enabled", "true"); }, {"校验步骤", "不可用"}},
+            {"verify flag", [&] { setKey("verify/enabled", "1"); }, {"verify/enabled"}},
             {"no name", [&] { setKey("job/name", ""); }, {"任务没有名称"}},
             {"unknown rate", [&] { setKey("job/rate", "7MHz"); }, {"速率无效: 7MHz"}},
         };
@@ -192,7 +192,7 @@ private slots:
                  qPrintable(r.strOut));
         QVERIFY(r.strOut.contains("image: fw.bin\nimage sha256: " + Sha256(m_image) + "\nstart: 3000\nerase: size 0x12000\n"
                                   "protect: yes\nserial: counter file serial.txt, first 500\n"));
-        QVERIFY(r.strOut.endsWith("verify: no\nstatus: ready\n"));
+        QVERIFY(r.strOut.endsWith("verify: yes\nstatus: ready\n"));
         QCOMPARE(Xqprog({"job", "create", strJob, "--image", P("cli/fw.bin")}).nExit, 2);  // no silent replace
 
         const QString strBench = P("cli-bench");
@@ -201,10 +201,12 @@ private slots:
         r = Xqprog({"--json", "--trace", P("cli.csv"), "run", strJob}, strBench);
         QCOMPARE(r.nExit, 0);
         const QList<QJsonObject> json = JsonLines(r.strOut);
-        QCOMPARE(json.size(), 2);
+        QCOMPARE(json.size(), 3);
         QCOMPARE(json[0]["operation"].toString(), QString("write"));
         QCOMPARE(json[0]["serial"].toInt(), 500);
         QCOMPARE(json[1]["operation"].toString(), QString("static write"));
+        QCOMPARE(json[2]["operation"].toString(), QString("verify"));
+        QCOMPARE(json[2]["sha256"].toString(), Sha256(m_image));
         for (const QJsonObject& o : json) {
             QCOMPARE(o["result"].toString(), QString("ok"));
             QCOMPARE(o["job"].toString(), QString("board-a"));
@@ -214,9 +216,10 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(flash, {{0x3000, 0x15000}, {0x1FF000, 0x1000}});
         QCOMPARE(Slurp(P("cli/serial.txt")), QByteArray("501\n"));
         const QList<QStringList> rows = TraceRows(P("cli.csv"));
-        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[1].mid(2, 2), (QStringList{"write", "ok"}));
         QCOMPARE(rows[2].mid(2, 2), (QStringList{"static write", "ok"}));
+        QCOMPARE(rows[3].mid(2, 2), (QStringList{"verify", "ok"}));
         for (const QStringList& row : rows.mid(1))
             QCOMPARE(row.mid(11), (QStringList{"board-a", Sha256(Slurp(strJob))}));
 
@@ -258,9 +261,9 @@ private slots:
             if (o["operation"] == "write" && o["result"] == "ok")
                 serials << o["serial"].toInt();
         }
-        QCOMPARE(steps["FT2232-LOC-1"], (QStringList{"write ok", "static write ok"}));
+        QCOMPARE(steps["FT2232-LOC-1"], (QStringList{"write ok", "static write ok", "verify ok"}));
         QCOMPARE(steps["FT2232-LOC-2"], (QStringList{"write failed"}));
-        QCOMPARE(steps["FT2232-LOC-3"], (QStringList{"write ok", "static write ok"}));
+        QCOMPARE(steps["FT2232-LOC-3"], (QStringList{"write ok", "static write ok", "verify ok"}));
         std::sort(serials.begin(), serials.end());
         QCOMPARE(serials, (QList<int>{500, 501}));  // taken as chips are stamped: none for the failed one
         QCOMPARE(Slurp(P("gang/serial.txt")), QByteArray("502\n"));
@@ -351,7 +354,7 @@ private slots:
         QCOMPARE(bench.Flash(), Slurp(strCliBench + "/flash.bin"));
         QCOMPARE(bench.Security(), Slurp(strCliBench + "/security.bin"));
         QCOMPARE(TraceRows(P("same-win.csv")), TraceRows(P("same-cli.csv")));
-        QCOMPARE(TraceRows(P("same-win.csv")).size(), 3);
+        QCOMPARE(TraceRows(P("same-win.csv")).size(), 4);
 
         // Changed after opening: refused at 烧写, the adapter never opened.
         const sim::BenchStats before = bench.Stats();
@@ -364,7 +367,7 @@ private slots:
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY(m_boxes[0].contains("文件已改变"));
         QCOMPARE(bench.Stats().nUsbTransfers, before.nUsbTransfers);
-        QCOMPARE(TraceRows(P("same-win.csv")).size(), 3);
+        QCOMPARE(TraceRows(P("same-win.csv")).size(), 4);
     }
 };
 

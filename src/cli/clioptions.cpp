@@ -11,7 +11,7 @@
 namespace {
 
 const char* const kEpilogue =
-    "\n-i all (or -i several times) runs write, erase, read, reset, static write and run on every named adapter at once.\n"
+    "\n-i all (or -i several times) runs write, erase, read, verify, blank, reset, static write and run on every named adapter at once.\n"
     "Exit codes: 0 success, 1 the operation failed on the chip or adapter, 2 bad usage or input.\n";
 
 QList<QCommandLineOption> GlobalOptions()

@@ -16,6 +16,12 @@ int CmdWrite(CliContext& ctx);
 int CmdErase(CliContext& ctx);
 int CmdRead(CliContext& ctx);
 
+// verify, blank
+QList<QCommandLineOption> VerifyOptions();
+QList<QCommandLineOption> BlankOptions();
+int CmdVerify(CliContext& ctx);
+int CmdBlank(CliContext& ctx);
+
 // static write, static read, static template
 QList<QCommandLineOption> StaticWriteOptions();
 QList<QCommandLineOption> StaticReadOptions();

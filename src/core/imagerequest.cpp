@@ -63,6 +63,15 @@ QString ImageRules::ReadLength(const QString& strBytes, int32_t& nLength)
     return QString();
 }
 
+QString ImageRules::BlankLength(const QString& strBytes, int32_t& nLength)
+{
+    int64_t n = 0;
+    if (!xq::ParseNumber(strBytes, n) || n <= 0 || n > xq::kMaxFlashSize)
+        return tr("请正确填写查空大小");
+    nLength = int32_t(n);
+    return QString();
+}
+
 // The image, read whole; refused by its size before it is read.
 QString ImageRules::ReadImage(const QString& strPath, QByteArray& data)
 {

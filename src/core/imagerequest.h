@@ -43,6 +43,17 @@ struct ImageReadRequest {
 };
 Q_DECLARE_METATYPE(ImageReadRequest)
 
+// A verify (the flash compared with an image; nothing is erased or
+// programmed) or, without an image, a blank check (every byte of the range
+// reads 0xFF).
+struct ImageVerifyRequest {
+    QByteArray image;           // empty: blank check
+    QString strImage;           // the image's path, for the log and the record
+    int32_t nStart = 0;
+    int32_t nLength = 0;        // blank check: the byte count, or xq::kWholeChip (nStart to the end)
+};
+Q_DECLARE_METATYPE(ImageVerifyRequest)
+
 // The checks made before a request goes to the worker. Each returns an empty
 // string when the input is accepted, else the text that refuses it.
 class ImageRules {
@@ -67,4 +78,6 @@ public:
     static QString ReadImage(const QString& strPath, QByteArray& data);
     // A read length: 1 to the largest flash (decimal, or 0x hexadecimal).
     static QString ReadLength(const QString& strBytes, int32_t& nLength);
+    // A blank check length: 1 to the largest flash (decimal, or 0x hexadecimal).
+    static QString BlankLength(const QString& strBytes, int32_t& nLength);
 };

@@ -2,6 +2,7 @@
 
 #include "serialcounter.h"
 
+#include <baseworker.h>
 #include <flashrange.h>
 #include <flashrules.h>
 #include <ratetable.h>
@@ -289,8 +290,15 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
         if (!xq::FlashRangeFits(nStart, nTotal, xq::kMaxFlashSize))
             return (strError = xq::FlashRangeRefusal(nStart, nTotal, xq::kMaxFlashSize)), false;
     }
-    if (spec.bVerify)
-        return (strError = tr("任务的校验步骤在此版本中不可用")), false;
+    plan.bVerify = spec.bVerify;
+    if (spec.bVerify) {
+        strError = BaseWorker::VerifyRefusal(write.image);
+        if (!strError.isEmpty())
+            return false;
+        plan.verify.image = write.image;
+        plan.verify.strImage = write.strImage;
+        plan.verify.nStart = write.nStart;
+    }
     strError.clear();
     return true;
 }

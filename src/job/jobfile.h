@@ -41,7 +41,7 @@ struct JobSpec {
     QString strStaticTotal;    // empty: the layout's used length + the header
     bool bStaticCurrent = false;  // the workbook's current values rather than its defaults
 
-    bool bVerify = false;      // a verify-only step after the write
+    bool bVerify = false;      // a verify step (read and compare only) after the others
 };
 
 // A job checked whole and ready to run: the requests of its steps.
@@ -55,6 +55,8 @@ struct JobPlan {
     uint32_t nFirstSerial = 1;
     bool bStatic = false;
     StaticWriteRequest staticWrite;
+    bool bVerify = false;
+    ImageVerifyRequest verify;  // the image compared with the flash once every write is done
 
     // The first 8 hex digits of the image's SHA-256, as the window shows it.
     QString ImageShortHash() const { return QString::fromLatin1(spec.imageSha256.left(8)); }
