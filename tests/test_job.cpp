@@ -15,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -291,6 +292,8 @@ private slots:
         w.findChild<QAction*>("action_open_job")->trigger();
         QVERIFY(w.LoadedJob());
         QCOMPARE(w.windowTitle(), strTitle + " - 任务: station-7 [" + Sha256(m_image).left(8) + "]");
+        QCOMPARE(w.findChild<QLabel*>("lblJob")->text(), "任务: station-7 [" + Sha256(m_image).left(8) + "]");
+        QVERIFY(!w.findChild<QLabel*>("lblJob")->isHidden());
         QVERIFY(!pBaseOp->isEnabled() && !pStatic->isEnabled());
         QCOMPARE(pStart->text(), QString("3000"));
         QVERIFY(!w.findChild<QAction*>("action_read")->isEnabled());
@@ -301,6 +304,7 @@ private slots:
         w.findChild<QAction*>("action_close_job")->trigger();
         QVERIFY(!w.LoadedJob());
         QCOMPARE(w.windowTitle(), strTitle);
+        QVERIFY(w.findChild<QLabel*>("lblJob")->isHidden());
         QVERIFY(pBaseOp->isEnabled() && pStatic->isEnabled());
         QCOMPARE(pStart->text(), QString("A000"));
 

@@ -764,8 +764,8 @@ Stop and quit: stop the operation after the current flash command and quit; the 
     </message>
     <message>
         <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source> - 任务: %1 [%2]</source>
-        <translation> - Job: %1 [%2]</translation>
+        <source>任务: %1 [%2]</source>
+        <translation>Job: %1 [%2]</translation>
     </message>
     <message>
         <location filename="../src/app/jobwindow.cpp" line="1" />

@@ -19,9 +19,11 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProgressBar>
 #include <QSettings>
 #include <QThread>
+#include <QStatusBar>
 #include <QToolBar>
 
 void MainWindow::BuildJobActions()
@@ -41,6 +43,10 @@ void MainWindow::BuildJobActions()
     ui->toolBar->insertAction(ui->action_log, m_pSaveJobAction);
     ui->toolBar->insertSeparator(ui->action_log);
     m_pCloseJobAction->setEnabled(false);
+    m_pJobLabel = new QLabel(ui->statusbar);
+    m_pJobLabel->setObjectName("lblJob");
+    m_pJobLabel->hide();
+    ui->statusbar->insertPermanentWidget(0, m_pJobLabel);
     connect(m_pOpenJobAction, &QAction::triggered, this, &MainWindow::ChooseJob);
     connect(m_pCloseJobAction, &QAction::triggered, this, &MainWindow::CloseJob);
     connect(m_pSaveJobAction, &QAction::triggered, this, &MainWindow::SaveAsJob);
@@ -75,7 +81,11 @@ bool MainWindow::OpenJob(const QString& strPath)
     ui->tabStatic->ShowJob(plan);
     ui->tabBaseOp->setEnabled(false);
     ui->tabStatic->setEnabled(false);
-    setWindowTitle(m_strTitle + tr(" - 任务: %1 [%2]").arg(plan.spec.strName, plan.ImageShortHash()));
+    const QString strJob = tr("任务: %1 [%2]").arg(plan.spec.strName, plan.ImageShortHash());
+    setWindowTitle(m_strTitle + " - " + strJob);
+    m_pJobLabel->setText(strJob);
+    m_pJobLabel->setToolTip(plan.strPath);
+    m_pJobLabel->show();
     SetLog(tr("已打开任务: %1 (%2)").arg(plan.spec.strName, plan.strPath));
     SetWidgetsEnable(!m_bBusy);
     return true;
@@ -92,6 +102,7 @@ void MainWindow::CloseJob()
     ui->tabBaseOp->LoadSettings();
     ui->tabStatic->LoadSettings();
     setWindowTitle(m_strTitle);
+    m_pJobLabel->hide();
     SetLog(tr("已关闭任务: %1").arg(strName));
     SetWidgetsEnable(!m_bBusy);
 }

@@ -135,6 +135,7 @@ private:
     QAction* m_pOpenJobAction = nullptr;
     QAction* m_pCloseJobAction = nullptr;
     QAction* m_pSaveJobAction = nullptr;
+    QLabel* m_pJobLabel = nullptr;  // the loaded job in the status bar
     QThread* m_pJobThread = nullptr;  // the running job's steps
 };
 
