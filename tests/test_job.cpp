@@ -371,6 +371,18 @@ private slots:
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY(m_boxes[0].contains("文件已改变"));
         QCOMPARE(bench.Stats().nUsbTransfers, before.nUsbTransfers);
+
+        // The job file edited after opening: refused too, the window still shows the job it opened.
+        FlipByte(P("same/fw.bin"), 2);
+        {
+            QSettings ini(strJob, QSettings::IniFormat);
+            ini.setValue("image/start", "4000");
+        }
+        m_boxes.clear();
+        w.findChild<QAction*>("action_write")->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes[0].contains(strJob), qPrintable(m_boxes[0]));
+        QCOMPARE(bench.Stats().nUsbTransfers, before.nUsbTransfers);
         QCOMPARE(TraceRows(P("same-win.csv")).size(), 4);
     }
 };

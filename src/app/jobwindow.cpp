@@ -160,8 +160,13 @@ void MainWindow::RunJob()
     auto pSerials = std::make_shared<SerialCounter>();
     // Checked again whole before the adapter opens: a file changed since the
     // job was opened is refused here.
-    const bool bChecked = JobRules::Prepare(m_pJob->strPath, *pPlan, strError) &&
-                          (!pPlan->write.bSerial || pSerials->Init(pPlan->strCounterFile, pPlan->nFirstSerial, strError));
+    bool bChecked = JobRules::Prepare(m_pJob->strPath, *pPlan, strError);
+    // The job file itself must still be the one shown (its name and hash in the title).
+    if (bChecked && pPlan->jobSha256 != m_pJob->jobSha256) {
+        strError = JobRules::Changed(m_pJob->strPath, m_pJob->jobSha256, pPlan->jobSha256);
+        bChecked = false;
+    }
+    bChecked = bChecked && (!pPlan->write.bSerial || pSerials->Init(pPlan->strCounterFile, pPlan->nFirstSerial, strError));
     if (!bChecked) {
         SetLog(tr("任务被拒绝: %1").arg(strError));
         msgbox::Warning(this, tr("告警"), strError);

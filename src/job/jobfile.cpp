@@ -201,8 +201,7 @@ bool JobRules::Prepare(const QString& strPath, JobPlan& plan, QString& strError)
     return true;
 }
 
-// The refusal of a file that is not the one the job was made with.
-static QString Changed(const QString& strFile, const QByteArray& expected, const QByteArray& actual)
+QString JobRules::Changed(const QString& strFile, const QByteArray& expected, const QByteArray& actual)
 {
     return JobRules::tr("文件已改变，与任务不符: %1\n任务中的SHA-256: %2\n文件的SHA-256: %3")
         .arg(strFile, QString::fromLatin1(expected), QString::fromLatin1(actual));

@@ -84,6 +84,9 @@ public:
     // Checks a job as it is being made and fills in the files' SHA-256.
     static bool Complete(const QString& strPath, JobSpec& spec, QString& strError);
 
+    // The refusal of a file that is no longer the one a job was made (or
+    // opened) with, naming it and both SHA-256.
+    static QString Changed(const QString& strFile, const QByteArray& expected, const QByteArray& actual);
     // The job as "key: value" lines, for xqprog job show.
     static QString Describe(const JobSpec& spec, const QByteArray& jobSha256);
     // The rate index of a rate label ("6MHz", any case) or index; -1 when neither.
