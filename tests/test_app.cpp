@@ -152,7 +152,8 @@ private slots:
         QStringList texts;
         for (QAction* a : pToolBar->actions())
             texts << (a->isSeparator() ? "|" : a->text());
-        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "校验", "查空", "复位", "|", "日志"}));
+        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "校验", "查空", "复位", "|", "打开任务", "关闭任务",
+                                     "保存为任务", "|", "日志"}));
         QStringList menu;
         for (QAction* a : w.findChild<QTextEdit*>("teLog")->actions())
             menu << a->text();

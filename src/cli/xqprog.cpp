@@ -49,7 +49,7 @@ const QList<CliCommand>& CliCommands()
         {"job create",
          "JOBFILE --image IMAGE [--name TEXT] [--start HEX] [--erase whole|file|smart|BYTES] [--protect] "
          "[--serial-file FILE [--serial N]] [--static WORKBOOK [--static-start HEX] [--static-total BYTES] "
-         "[--static-values default|current]]",
+         "[--static-values default|current]] [--verify]",
          "Write a production job (NAME.xqjob): the whole recipe, with the files' SHA-256.", JobCreateOptions,
          CmdJobCreate, 1, false},
         {"job show", "JOBFILE", "Print a job and whether it is ready to run.", NoOptions, CmdJobShow, 1, false},
