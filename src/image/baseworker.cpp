@@ -55,6 +55,12 @@ QString BaseWorker::SeqLine(const QString& strPrefix, uint32_t nValue) const
     return strPrefix + QString(" DEC: %1 HEX: 0x%2").arg(nValue, 8, 10, QChar('0')).arg(nValue, 8, 16, QChar('0')).toUpper();
 }
 
+void BaseWorker::LogLoss(int rc, const xq::FlashLoss& loss)
+{
+    if (rc != xq::kOk && loss.Any())
+        emit log(xq::FlashLossText(loss));
+}
+
 void BaseWorker::ReportError(int rc)
 {
     if (rc != xq::kOk && rc != kStopped)
@@ -196,8 +202,11 @@ int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
     if (rc != 0)
         return rc;
     SmartWriteCounts counts;
-    rc = ctrl.SmartWrite(request.nStart, ImageBytes(request), request.image.size(), &counts,
-                                   [&](int p) { emit progress(98 * p / 100 + 1); });
+    xq::FlashLoss loss;
+    rc = ctrl.SmartWrite(
+        request.nStart, ImageBytes(request), request.image.size(), &counts,
+        [&](int p) { emit progress(98 * p / 100 + 1); }, &loss);
+    LogLoss(rc, loss);
     m_bFlashChanged = counts.nErased + counts.nProgrammed > 0;  // (what it was about to change, when stopped)
     // The counts are known once the range has been read, also when a later step fails.
     if (counts.nErased + counts.nProgrammed + counts.nSkipped > 0) {
@@ -225,13 +234,13 @@ int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport&
     if (rc != 0)
         return rc;
 
-    // The erase starts at the start address rounded down to its sector, so
-    // it covers the sector offset as well: the whole image lies in erased flash.
-    const int32_t nStartAddr = request.nStart;
-    const int32_t nEraseBytes = request.nEraseBytes;
-    const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + xq::SectorOffset(nStartAddr) : nEraseBytes;
+    // Exactly the requested bytes from the start address: the bytes outside
+    // them in the first and last sector are put back (EraseExact).
     m_bFlashChanged = true;
-    rc = ctrl.EraseFlash(xq::SectorBase(nStartAddr), nEraseCount, [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
+    xq::FlashLoss loss;
+    rc = ctrl.EraseExact(request.nStart, request.nEraseBytes, &loss,
+                         [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
+    LogLoss(rc, loss);
     if (rc != 0)
         return rc;
     record.strMessage = tr("擦除完成");
@@ -252,7 +261,10 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
     int rc = 0;
     if (bEncrypted) {
         emit log(tr("正在加密烧写镜像..."));
-        rc = ctrl.ProgramFlashEncrypted(nStartAddr, pData, nSize, false, [&](int p) { emit progress(75 * p / 100 + 25); });
+        xq::FlashLoss loss;
+        rc = ctrl.ProgramFlashEncrypted(
+            nStartAddr, pData, nSize, false, [&](int p) { emit progress(75 * p / 100 + 25); }, &loss);
+        LogLoss(rc, loss);
     } else {
         emit log(tr("正在烧写镜像..."));
         ctrl.SetMode(1);
@@ -268,7 +280,10 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
     } else {
         emit progress(89);
         emit log(tr("正在校验..."));
-        rc = ctrl.VerifyFlash(pData, nSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
+        xq::FlashLoss loss;
+        rc = ctrl.VerifyFlash(
+            pData, nSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); }, &loss);
+        LogLoss(rc, loss);
         if (rc != 0) {
             emit log(tr("校验失败，请重新烧写"));
             return rc;
@@ -284,11 +299,8 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
 int BaseWorker::BlankCheck(const ImageWriteRequest& request)
 {
     // An erase alone is proven by reading the erased range back: every byte 0xFF.
-    const int32_t nStart = request.nEraseBytes > 0 ? xq::SectorBase(request.nStart) : 0;
-    const int64_t nLength =
-        request.nEraseBytes > 0
-            ? xq::SectorCeil(int64_t(request.nEraseBytes) + xq::SectorOffset(request.nStart))
-            : int64_t(m_nFlashSize);
+    const int32_t nStart = request.nEraseBytes > 0 ? request.nStart : 0;
+    const int64_t nLength = request.nEraseBytes > 0 ? int64_t(request.nEraseBytes) : int64_t(m_nFlashSize);
     emit log(tr("正在检查擦除结果..."));
     std::vector<uint8_t> buffer(size_t(nLength), 0);
     const int rc = pSpiCtrl->ReadFlashData(buffer.data(), int32_t(nLength), nStart, [&](int p) {

@@ -5,6 +5,7 @@
 // request as a value and ends with a report of what it did.
 #pragma once
 
+#include <flashrange.h>
 #include <imagerequest.h>
 #include <operationreport.h>
 
@@ -64,6 +65,8 @@ private:
     int BlankCheck(const ImageWriteRequest& request);
     int RunRead(const ImageReadRequest& request, OperationReport& record);
     void ReportError(int rc);
+    // After a failure, the log line naming the bytes outside the request not put back.
+    void LogLoss(int rc, const xq::FlashLoss& loss);
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
 
     uint32_t m_nFlashSize = 0;  // from the write's identification; 0: not known
