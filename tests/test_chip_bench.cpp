@@ -373,6 +373,29 @@ private slots:
         QVERIFY(nLost > 0);
     }
 
+    // The erase waits are learned on the adapter's clock, the bench's virtual
+    // time (no clock set): after the first erases of a kind, each later one
+    // costs a few round trips (not one per poll through its whole busy
+    // time), and the same work costs the same virtual
+    // time again however busy the machine is.
+    void erasesLearnOnTheAdaptersClock()
+    {
+        int64_t nHostNs[2] = {0, 0};
+        for (int64_t& nHost : nHostNs) {
+            BenchFixture bench;
+            QCOMPARE(bench.Open(), xq::kOk);
+            for (int i = 0; i < 4; ++i)
+                QCOMPARE(bench.Ctrl().EraseFlash(i * 0x10000, 0x10000), xq::kOk);
+            const int64_t nTrips = bench.Stats().nRoundTrips;
+            for (int i = 4; i < 8; ++i)
+                QCOMPARE(bench.Ctrl().EraseFlash(i * 0x10000, 0x10000), xq::kOk);
+            QVERIFY2(bench.Stats().nRoundTrips - nTrips <= 4 * 8, qPrintable(QString::number(bench.Stats().nRoundTrips - nTrips)));
+            nHost = bench.Stats().nHostNs;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        QCOMPARE(nHostNs[0], nHostNs[1]);
+    }
+
     void pageProgramsLearnToWaitOnTheAdapter()
     {
         BenchFixture bench;

@@ -141,6 +141,9 @@ private slots:
         QCOMPARE(run.progress.first(), 1);
         QCOMPARE(run.progress.last(), 100);
         QVERIFY(run.progress.contains(25) && run.progress.contains(89));
+        // A signal only where the percentage changes (the steps report every page).
+        QVERIFY(std::adjacent_find(run.progress.begin(), run.progress.end()) == run.progress.end());
+        QVERIFY(run.progress.size() <= 101);
         bench.Close();
         const int nStart = start.toInt(nullptr, 16);
         QCOMPARE(bench.Flash().mid(nStart, image.size()), image);

@@ -24,7 +24,8 @@ class Backend;
 
 class ChipLink {
 public:
-    // Milliseconds from a monotonic clock; WaitReady's time limit runs on it.
+    // Milliseconds from a monotonic clock; WaitReady's time limit and the
+    // learned erase waits run on it. Default: the adapter's (ClockMs).
     using MsClock = std::function<int64_t()>;
 
     static constexpr int kMemFrameSize = 64512;  // 0xFC00 bytes each way

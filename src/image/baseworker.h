@@ -59,6 +59,11 @@ public slots:
     void OnVerify(const ImageVerifyRequest& request);
 
 private:
+    // Emits progress only when the percentage changes: the flash steps
+    // report every page, and each signal is an event queued to the window.
+    void Progress(int nPercent);
+    int m_nLastProgress = -1;
+
     // The write and its phases; each returns a result code or kStopped.
     int RunWrite(const ImageWriteRequest& request, OperationReport& record);
     int CheckImageFits(const ImageWriteRequest& request, OperationReport& record);
