@@ -63,9 +63,11 @@ Expect Expected(Op op, const QString& strFault)
         return op == kDeviceInfo ? Expect::Fail : Expect::Succeed;  // the model needs mode 0
     if (strFault == "dead sectors")
         return (op == kImageWrite || op == kStaticWrite) ? Expect::Fail : Expect::Succeed;
-    // Weak sectors: the image write repairs them; the static data write has
-    // no repair, so its read-back finds the record wrong and says so.
-    return op == kStaticWrite ? Expect::Fail : Expect::Succeed;
+    // Weak sectors: the image write repairs them. The static data area
+    // covers its sector in part: the first program there puts back the
+    // bytes outside the area, and the erase checks them and does it again,
+    // so the record after it is programmed whole.
+    return Expect::Succeed;
 }
 }  // namespace
 
@@ -222,14 +224,17 @@ private slots:
     // a dropped error, and the flash outside the range keeps its pattern.
     void eraseOnlyUnplugSweep()
     {
-        const int32_t nFrom = 0x11000, nLength = 0x3000;  // 0x2000 bytes from 0x11800, aligned outward
-        auto erase = [](SpiFlashCtrl& ctrl) {
+        const int32_t nFrom = 0x11800, nLength = 0x2000;  // the rest of the first and last sector is put back
+        QString strLog;
+        auto erase = [&strLog](SpiFlashCtrl& ctrl) {
             BaseWorker worker;
             worker.pSpiCtrl = &ctrl;
             ImageWriteRequest request;
             request.nStart = 0x11800;
             request.nEraseBytes = 0x2000;
             bool bOk = false;
+            strLog.clear();
+            QObject::connect(&worker, &BaseWorker::log, [&strLog](const QString& s) { strLog += s + '\n'; });
             QObject::connect(&worker, &BaseWorker::finish, [&bOk](int, bool b) { bOk = b; });
             worker.OnWrite(request);
             return bOk;
@@ -238,11 +243,11 @@ private slots:
         int64_t nTransfers = 0;
         {
             BenchFixture healthy(strChip);
+            healthy.FillPattern(0x40000);  // the bytes put back cost programs
             QCOMPARE(healthy.Open(9), 0);
-            const int64_t nStart = healthy.Stats().nUsbTransfers;
             QVERIFY(erase(healthy.Ctrl()));
             healthy.Close();
-            nTransfers = healthy.Stats().nUsbTransfers - nStart + 3;
+            nTransfers = healthy.Stats().nUsbTransfers + 3;  // the sweep counts from the session's start
         }
         int nSucceeded = 0, nFailed = 0;
         for (int64_t n = 1; n <= nTransfers + 1; ++n) {
@@ -254,7 +259,11 @@ private slots:
             bOk ? ++nSucceeded : ++nFailed;
             if (bOk)
                 QVERIFY2(bench.Flash().mid(nFrom, nLength) == QByteArray(nLength, char(0xFF)), qPrintable(QString::number(n)));
-            XQ_VERIFY_FLASH_KEPT(bench, {{nFrom, nLength}});
+            // Outside the range only what the log names as not put back may differ.
+            QVector<FlashRange> allowed = NamedLosses(strLog);
+            QVERIFY(!bOk || allowed.isEmpty());
+            allowed.push_back({nFrom, nLength});
+            XQ_VERIFY_FLASH_KEPT(bench, allowed);
         }
         QVERIFY(nSucceeded >= 1 && nFailed >= 1);
     }

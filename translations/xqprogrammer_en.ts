@@ -1473,6 +1473,16 @@ Check it and try again.</translation>
         <source>操作范围超出Flash容量: 0x%1 ~ 0x%2 (%3 字节), Flash容量 %4 字节</source>
         <translation>Range beyond the flash: 0x%1 ~ 0x%2 (%3 bytes), flash size %4 bytes</translation>
     </message>
+    <message>
+        <location filename="../src/core/flashrange.cpp" line="1" />
+        <source>字节</source>
+        <translation>bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/core/flashrange.cpp" line="1" />
+        <source>范围外的原有数据未能恢复，已丢失: %1</source>
+        <translation>Data outside the range not put back, lost: %1</translation>
+    </message>
 </context>
 <context>
     <name>JobRules</name>

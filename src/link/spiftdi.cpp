@@ -191,6 +191,11 @@ int SpiFtdi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen)
     return r;
 }
 
+int64_t SpiFtdi::ClockMs() const
+{
+    return mpsse::ClockMs(m_pContext);
+}
+
 int SpiFtdi::Idle(uint32_t nMicroseconds)
 {
     return m_pContext ? mpsse::Idle(m_pContext, nMicroseconds) : xq::kErrBadArgument;

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 // One chip-select period of SpiInterface::Transfer: bytes out, then, when
@@ -65,6 +66,15 @@ public:
                 return r;
         }
         return 0;
+    }
+    // Milliseconds on the adapter's clock: the wall for a real adapter, the
+    // model's virtual time on the simulated bench. Waits learned from it
+    // follow the flash, not the load of the machine.
+    virtual int64_t ClockMs() const
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     }
     // The adapter's own text about its last failure on this thread, if any.
     virtual QString ErrorText() const { return QString(); }

@@ -4,6 +4,7 @@
 #include "transport.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 
 namespace mpsse {
@@ -132,6 +133,22 @@ int FastRead(void* pContext, uint8_t* pBuffer, int nLength)
 int FastReadLater(void* pContext, uint8_t* pBuffer, int nLength)
 {
     return pContext ? Engine(pContext)->ReadLater(pBuffer, nLength) : int(kErrBadArgument);
+}
+
+int64_t MpsseEngine::WallMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int64_t Transport::ClockMs() const
+{
+    return MpsseEngine::WallMs();
+}
+
+int64_t ClockMs(void* pContext)
+{
+    return pContext ? Engine(pContext)->ClockMs() : MpsseEngine::WallMs();
 }
 
 int Idle(void* pContext, uint32_t nMicroseconds)

@@ -120,6 +120,10 @@ std::string LastErrorText();
 // has no clocks without data, clocks out zero bytes with chip select high.
 int Idle(void* pContext, uint32_t nMicroseconds);
 
+// Milliseconds on the adapter's clock (Transport::ClockMs); the wall when
+// pContext is null.
+int64_t ClockMs(void* pContext);
+
 // The SCK the engine really runs for a request (the nearest rate at or below it).
 uint32_t ActualClockHz(uint32_t nChipType, uint32_t nRequestedHz);
 

@@ -113,6 +113,7 @@ public:
     }
     uint32_t ChipType() const override { return m_model.ChipType(); }
     const mpsse::BoardPins* Board() const override { return m_pBoard; }
+    int64_t ClockMs() const override { return m_pSession->Stats().VirtualMs(); }
 
 private:
     BenchStats& Stats() { return m_pSession->Stats(); }

@@ -98,9 +98,13 @@ int Worker::WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, 
     const int nRecord = int(RecordHeader(request).nUsedLength) + kStaticHeaderSize;
     emit progress(30);
     emit log(tr("擦除原有静态数据..."));
-    int rc = ctrl.EraseFlash(nEraseStart, nEraseLength, [this](int p) { emit progress(30 + p * 40 / 100); });
-    if (rc != 0)
+    xq::FlashLoss loss;
+    int rc = ctrl.EraseExact(nEraseStart, nEraseLength, &loss, [this](int p) { emit progress(30 + p * 40 / 100); });
+    if (rc != 0) {
+        if (loss.Any())
+            emit log(xq::FlashLossText(loss));
         return rc;
+    }
     emit log(tr("擦除完成"));
     emit progress(70);
     emit log(tr("写入静态数据..."));
@@ -160,15 +164,17 @@ int Worker::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, 
     }
     const int32_t nWriteOffset = FindWriteOffset(request);
 
-    // Every sector the area touches is erased, the whole area aligned
-    // outward (and the new record's place, which may reach past a small
-    // area): a sector left out could hold the old record, which the new one
-    // would then be programmed over.
+    // The whole area is erased (and the new record's place, which may reach
+    // past a small area): a part left out could hold the old record, which
+    // the new one would then be programmed over. The bytes outside it in its
+    // first and last sector are put back (EraseExact); those sectors must
+    // lie inside the flash.
     const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
     const int64_t nAreaEnd = int64_t(nStartAddr) + qMax<int64_t>(header.nTotalSize, int64_t(nWriteOffset) + nRecord);
-    const int32_t nEraseStart = xq::SectorBase(nStartAddr);
-    const int64_t nEraseEnd = xq::SectorCeil(nAreaEnd);
-    const QString strOutside = AreaOutsideFlash(pInfo, nEraseStart, nEraseEnd - nEraseStart);
+    const int32_t nEraseStart = nStartAddr;
+    const int64_t nEraseEnd = nAreaEnd;
+    const QString strOutside =
+        AreaOutsideFlash(pInfo, xq::SectorBase(nEraseStart), xq::SectorCeil(nEraseEnd) - xq::SectorBase(nEraseStart));
     if (!strOutside.isEmpty()) {
         emit log(strOutside);
         record.Refuse(xq::kErrBadArgument, strOutside);
