@@ -543,6 +543,8 @@ void MainWindow::ShowOutcome(bool bRan, bool bState, const std::optional<Operati
         if (report->nCode == xq::kErrStopped && !m_strLastLine.isEmpty() && m_strLastLine != strReason)
             strReason = QString("%1: %2").arg(strReason, m_strLastLine);
     }
+    if (strReason.isEmpty())  // a report without a message line
+        strReason = m_strLastLine;
     m_pResultPanel->ShowResult(bState, strReason, double(m_operationTimer.elapsed()) / 1000.0);
 }
 

@@ -76,6 +76,7 @@ ResultPanel::ResultPanel(QWidget* pParent) : QFrame(pParent)
 
     m_pJob = new QLabel(this);
     m_pJob->setObjectName("lblJob");
+    m_pJob->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_pJob->hide();
     m_pCounters = new QLabel(this);
     m_pCounters->setObjectName("lblCounters");
@@ -91,12 +92,17 @@ ResultPanel::ResultPanel(QWidget* pParent) : QFrame(pParent)
     auto* pText = new QVBoxLayout;
     pText->setSpacing(2);
     pText->addWidget(m_pReason);
-    pText->addWidget(m_pElapsed);
+    // The time and the job share a line under the reason: the job's name
+    // never pushes the verdict or the counters aside.
+    auto* pTimeRow = new QHBoxLayout;
+    pTimeRow->addWidget(m_pElapsed);
+    pTimeRow->addSpacing(16);
+    pTimeRow->addWidget(m_pJob, 1);
+    pText->addLayout(pTimeRow);
     auto* pCount = new QVBoxLayout;
     pCount->setSpacing(2);
     m_pMarkerRow = new QHBoxLayout;
     m_pMarkerRow->addStretch(1);
-    m_pMarkerRow->addWidget(m_pJob);
     pCount->addLayout(m_pMarkerRow);
     auto* pCountRow = new QHBoxLayout;
     pCountRow->addWidget(m_pCounters);
@@ -157,7 +163,7 @@ void ResultPanel::SetJobName(const QString& strName)
 void ResultPanel::AddMarker(QWidget* pMarker)
 {
     pMarker->setParent(this);
-    m_pMarkerRow->insertWidget(1, pMarker);
+    m_pMarkerRow->addWidget(pMarker);
 }
 
 QString ResultPanel::JobName() const
