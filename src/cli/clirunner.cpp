@@ -159,8 +159,13 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     const bool bGang = targets.size() > 1;
     const int nRateIndex = ctx.globals.nRateIndex;
     std::unique_ptr<TraceFile> pTrace;
-    if (!ctx.globals.strTrace.isEmpty())
+    if (!ctx.globals.strTrace.isEmpty()) {
         pTrace = std::make_unique<TraceFile>(ctx.globals.strTrace);
+        // A trace that cannot take the rows is found before any chip is touched.
+        QString strError;
+        if (!pTrace->Check(strError))
+            return UsageError(QString("cannot use the trace file: %1").arg(strError));
+    }
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets)
         jobs.push_back(std::make_unique<Job>(ctx.out, ctx.pBackend, strName, bGang, strOperation));

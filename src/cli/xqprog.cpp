@@ -48,9 +48,9 @@ namespace {
 
 std::atomic<int> g_nSignal{0};
 
-// SIGINT/SIGTERM: the jobs stop after their current flash command and close
-// their adapters (a simulated bench saves and unlocks); a second signal ends
-// the program at once.
+// SIGINT/SIGTERM/SIGHUP (a closed terminal or ssh session): the jobs stop
+// after their current flash command and close their adapters (a simulated
+// bench saves and unlocks); a second signal ends the program at once.
 void OnStopSignal(int nSignal)
 {
     if (g_nSignal.exchange(nSignal) != 0) {
@@ -70,6 +70,7 @@ void InstallSignalHandlers()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 // The exit code after the command: 128 + the signal when one stopped it, 1

@@ -21,6 +21,18 @@ QString ResultText(int nResult)
     }
 }
 
+QString StopEnding(int nStopPoint)
+{
+    switch (nStopPoint) {
+    case kStopBeforeChange: return QCoreApplication::translate("Result", "已停止，芯片未被改动");
+    case kStopBeforeVerify: return QCoreApplication::translate("Result", "已停止，镜像已烧写但未校验完，请重新烧写");
+    case kStopBeforeProtect: return QCoreApplication::translate("Result", "已停止，镜像已校验，未设置写保护");
+    case kStopBeforeSerial: return QCoreApplication::translate("Result", "已停止，镜像已校验，序列号未写入");
+    case kStopBeforeEraseCheck: return QCoreApplication::translate("Result", "已停止，擦除已完成，未检查擦除结果");
+    default: return QCoreApplication::translate("Result", "已停止，芯片上的数据不完整，请重新烧写");
+    }
+}
+
 QString ResultText(int nResult, const QString& strCause)
 {
     // The cause is kept per thread until the next close, so it is only added

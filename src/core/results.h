@@ -55,6 +55,18 @@ constexpr int kOptRead = 0;
 constexpr int kOptWrite = 1;
 constexpr int kOptReset = 2;
 
+// Where an operation was when a stop (window closed, signal) ended it.
+enum StopPoint {
+    kStopBeforeChange,     // nothing on the chip was changed yet
+    kStopWhileChanging,    // erasing or programming: the range holds incomplete data
+    kStopBeforeVerify,     // programmed, the verify (with its repair) not finished
+    kStopBeforeProtect,    // verified, the write protection not set
+    kStopBeforeSerial,     // verified, the serial number not stamped
+    kStopBeforeEraseCheck  // erased, the erase not checked
+};
+// The line that says what a stop at that point left on the chip.
+QString StopEnding(int nStopPoint);
+
 // The log line for a result: "" for success, the specific line of the codes
 // that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest.
 QString ResultText(int nResult);

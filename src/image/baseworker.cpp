@@ -63,7 +63,7 @@ void BaseWorker::ReportError(int rc)
 
 void BaseWorker::OnWrite(const ImageWriteRequest& request)
 {
-    m_bFlashChanged = false;
+    m_nStopPoint = xq::kStopBeforeChange;
     OperationReport record;
     record.strOperation = request.image.isEmpty() ? "erase" : "write";
     record.strImage = request.strImage;
@@ -74,7 +74,7 @@ void BaseWorker::OnWrite(const ImageWriteRequest& request)
     const int rc = RunWrite(request, record);
     ReportError(rc);
     if (rc == xq::kErrStopped)
-        emit log(m_bFlashChanged ? tr("芯片上的数据不完整，请重新烧写") : tr("芯片未被改动"));
+        emit log(xq::StopEnding(m_nStopPoint));
     if (record.eResult != OperationReport::kResultRefused)
         record.SetResult(rc == 0, rc, rc == 0 ? record.strMessage : xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
     emit report(record);
@@ -91,7 +91,7 @@ int BaseWorker::RunWrite(const ImageWriteRequest& request, OperationReport& reco
     const bool bSmart = request.bSmart && bImage && !IsEncryptedImage(ImageBytes(request), request.image.size());
     if (bSmart) {
         if (rc == xq::kOk)
-            rc = SmartWriteImage(request);
+            rc = SmartWriteImage(request, record);
     } else if (request.bSmart && bImage) {
         // The chip's encrypted programming needs erased flash under the whole image.
         emit log(tr("加密镜像不能智能烧写，按文件大小擦除后烧写"));
@@ -168,7 +168,8 @@ int BaseWorker::PrepareFlash()
     const int rc = ctrl.ClearStatus();
     if (rc == 0 && ctrl.ReadProtectBit() == 0)
         return xq::kOk;
-    emit log(tr("解除Flash写保护失败"));
+    if (rc != xq::kErrStopped)
+        emit log(tr("解除Flash写保护失败"));
     return rc != 0 ? rc : kStopped;
 }
 
@@ -181,14 +182,15 @@ int BaseWorker::ProtectFlash()
     if (rc == 0)
         rc = pSpiCtrl->ReadStatus(&nStatus);
     if (rc != 0 || (nStatus & kProtectAll) != kProtectAll) {
-        emit log(tr("FLASH写保护设置失败"));
+        if (rc != xq::kErrStopped)
+            emit log(tr("FLASH写保护设置失败"));
         return rc != 0 ? rc : kStopped;
     }
     emit log(tr("FLASH已写保护"));
     return xq::kOk;
 }
 
-int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
+int BaseWorker::SmartWriteImage(const ImageWriteRequest& request, OperationReport& record)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     emit log(tr("正在智能烧写..."));
@@ -198,7 +200,8 @@ int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
     SmartWriteCounts counts;
     rc = ctrl.SmartWrite(request.nStart, ImageBytes(request), request.image.size(), &counts,
                                    [&](int p) { emit progress(98 * p / 100 + 1); });
-    m_bFlashChanged = counts.nErased + counts.nProgrammed > 0;  // (what it was about to change, when stopped)
+    if (counts.nErased + counts.nProgrammed > 0)  // (what it was about to change, when stopped)
+        m_nStopPoint = xq::kStopWhileChanging;
     // The counts are known once the range has been read, also when a later step fails.
     if (counts.nErased + counts.nProgrammed + counts.nSkipped > 0) {
         emit log(tr("擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区")
@@ -208,12 +211,14 @@ int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
     }
     if (rc == xq::kErrRepairFailed)
         emit log(tr("校验失败，请重新烧写"));
-    else
+    else if (rc != xq::kErrStopped)
         emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
     if (rc != 0)
         return rc;
-    emit log(tr("校验成功"));
+    record.strMessage = tr("校验成功");
+    emit log(record.strMessage);
     emit progress(99);
+    m_nStopPoint = xq::kStopBeforeProtect;
     return request.bProtect ? ProtectFlash() : xq::kOk;
 }
 
@@ -230,13 +235,18 @@ int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport&
     const int32_t nStartAddr = request.nStart;
     const int32_t nEraseBytes = request.nEraseBytes;
     const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + xq::SectorOffset(nStartAddr) : nEraseBytes;
-    m_bFlashChanged = true;
+    // A stop asked for while the flash was prepared ends the run here, with the chip unchanged.
+    if (ctrl.StopRequested())
+        return xq::kErrStopped;
+    m_nStopPoint = xq::kStopWhileChanging;
     rc = ctrl.EraseFlash(xq::SectorBase(nStartAddr), nEraseCount, [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
     if (rc != 0)
         return rc;
     record.strMessage = tr("擦除完成");
     emit log(record.strMessage);
     emit progress(nEraseSpan + 1);
+    if (request.image.isEmpty())
+        m_nStopPoint = xq::kStopBeforeEraseCheck;
     return xq::kOk;
 }
 
@@ -259,9 +269,11 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
         // Pages of 0xFF are left as the erase left them; the verify reads them too.
         rc = ctrl.ProgramFlashSkipBlank(nStartAddr, pData, nSize, [&](int p) { emit progress(65 * p / 100 + 25); });
     }
-    emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
+    if (rc != xq::kErrStopped)
+        emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
     if (rc != 0)
         return rc;
+    m_nStopPoint = bEncrypted ? xq::kStopBeforeProtect : xq::kStopBeforeVerify;
     if (bEncrypted) {
         emit progress(99);
         record.strMessage = tr("烧写成功");
@@ -270,11 +282,13 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
         emit log(tr("正在校验..."));
         rc = ctrl.VerifyFlash(pData, nSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
         if (rc != 0) {
-            emit log(tr("校验失败，请重新烧写"));
+            if (rc != xq::kErrStopped)
+                emit log(tr("校验失败，请重新烧写"));
             return rc;
         }
         record.strMessage = tr("校验成功");
         emit log(record.strMessage);
+        m_nStopPoint = xq::kStopBeforeProtect;
     }
     if (request.bProtect)
         return ProtectFlash();
@@ -310,6 +324,7 @@ int BaseWorker::BlankCheck(const ImageWriteRequest& request)
 int BaseWorker::WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
+    m_nStopPoint = xq::kStopBeforeSerial;
     uint32_t nSerial = request.nSerial;
     if (takeSerial && !takeSerial(nSerial)) {
         emit log(tr("序列号写入失败"));
@@ -321,8 +336,18 @@ int BaseWorker::WriteSerialNumber(const ImageWriteRequest& request, OperationRep
     if (rc == 0)
         rc = ctrl.ProgramSecurity(kSerialOffset, serial, kSerialLength);
     if (rc != 0) {
-        emit log(tr("序列号写入失败"));
-        return rc;
+        // The number was taken: its fate is said, never lost silently. A
+        // program that reported a failure may still have stored it.
+        uint8_t stored[kSerialLength] = {};
+        const bool bStored = rc != xq::kErrStopped && ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset) == 0 &&
+                             std::equal(stored, stored + kSerialLength, serial);
+        if (!bStored) {
+            if (rc != xq::kErrStopped)
+                emit log(tr("序列号写入失败"));
+            emit log(tr("序列号 %1 未写入").arg(nSerial));
+            return rc;
+        }
+        rc = xq::kOk;
     }
     emit log(SeqLine(tr("写入序列号:"), nSerial));
     record.bSerial = true;

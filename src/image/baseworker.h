@@ -57,7 +57,7 @@ private:
     int PrepareFlash();
     // Sets the protection and reads it back.
     int ProtectFlash();
-    int SmartWriteImage(const ImageWriteRequest& request);
+    int SmartWriteImage(const ImageWriteRequest& request, OperationReport& record);
     int EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan);
     int ProgramImage(const ImageWriteRequest& request, OperationReport& record);
     int WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record);
@@ -67,7 +67,7 @@ private:
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
 
     uint32_t m_nFlashSize = 0;  // from the write's identification; 0: not known
-    bool m_bFlashChanged = false;  // the write has begun to erase
+    int m_nStopPoint = 0;  // xq::StopPoint: what a stop now would leave on the chip
 };
 
 // Security register offsets of the serial number record.
