@@ -5,6 +5,8 @@
 #include "testfiles.h"
 #include "tmpfsmount.h"
 
+#include <workbookwriter.h>
+
 #include <QProcess>
 #include <QtTest>
 
@@ -179,6 +181,7 @@ private slots:
         p.start();
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitCode(), 1);  // the output was lost, the chip was not (141: killed by SIGPIPE)
+        QVERIFY(p.readAllStandardError().contains("cannot write standard output: Broken pipe"));
         QVERIFY(!QFile::exists(strBench + "/bench.lock"));
         QCOMPARE(Slurp(strBench + "/flash.bin").left(1024 * 1024), RandomBytes(1024 * 1024, 7));
         XQ_VERIFY_FLASH_KEPT(flash, {{0, 1024 * 1024}});
@@ -190,7 +193,7 @@ private slots:
         full.start();
         QVERIFY(full.waitForFinished(30000));
         QCOMPARE(full.exitCode(), 1);
-        QVERIFY(full.readAllStandardError().contains("cannot write standard output"));
+        QVERIFY(full.readAllStandardError().contains("cannot write standard output: No space left on device"));
     }
 
     void gangSerialNumbersAreUnique()
@@ -364,6 +367,33 @@ private slots:
         ::close(nSocket);
         QVERIFY(QFileInfo(P("out.dir")).isDir());
         XQ_VERIFY_FLASH_KEPT(flash, {});
+    }
+
+    // A workbook start address that does not read as hexadecimal would put
+    // the record (and its erase) at 0: refused, naming the cell's text,
+    // unless --start gives the address.
+    void unreadableWorkbookStartIsRefused()
+    {
+        const QString strBench = Bench("badstart", QByteArray());
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
+        const QVector<QVector<QVariant>> items{
+            {"序号", "名称", "数据名称", "数据类型", "数量", "数值格式", "默认值", "只读", "描述"},
+            {1, "gain", "增益", "uint8_t", 2, "十进制数", "3 4"}};
+        for (const QString& strText : {"1ff00O", "zzz", "", "-1000", "ffffffffff", "1000000"}) {
+            QString strError;
+            QVERIFY2(xlsx::WriteWorkbook(P("badstart.xlsx"),
+                                         {{"xq_config", {{"start_address", strText.isEmpty() ? QVariant() : strText}}},
+                                          {"Sheet1", items}},
+                                         strError),
+                     qPrintable(strError));
+            const Result r = Run({"static", "write", P("badstart.xlsx")}, strBench);
+            QCOMPARE(r.nExit, 2);
+            QVERIFY2(r.strErr.contains("the workbook's start address \"" + strText + "\""), qPrintable(r.strErr));
+            XQ_VERIFY_FLASH_KEPT(flash, {});
+        }
+        QCOMPARE(Run({"static", "write", P("badstart.xlsx"), "--start", "1FE000"}, strBench).nExit, 0);
+        XQ_VERIFY_FLASH_KEPT(flash, {{0x1FE000, 0x1000}});
     }
 
     void runLogFileMustBeRegular()

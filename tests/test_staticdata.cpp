@@ -838,6 +838,26 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
     }
 
+    // A workbook start address that does not read is shown as 0, but the
+    // write asks before putting the record there, naming the cell's text.
+    void unreadableWorkbookStartAsksBeforeWritingAtZero()
+    {
+        BenchFixture bench;
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        Import(tab, Book("zero.xlsx", {{1, "gain", "增益", "uint8_t", 2, "十进制数", "3 4"}}, {{"start_address", "1ff00O"}}));
+        QCOMPARE(tab.findChild<QLineEdit*>("editStartAddr")->text(), QString("0"));
+        bench.FillPattern();
+        QCOMPARE(bench.Open(9), 0);
+        m_answer = QMessageBox::No;
+        const Run run = Operate(tab, true);
+        QVERIFY(!run.bStarted && run.bState);
+        QVERIFY2(run.logs.contains("工作簿的起始地址\"1ff00O\"不是十六进制数，按 0 处理"), qPrintable(run.logs.join('\n')));
+        QCOMPARE(m_boxes, QStringList{"请确认|工作簿的起始地址\"1ff00O\"不是十六进制数，按 0 处理\n确定写入到地址 0x000000？"});
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {});
+    }
+
     // A device value that is not a number is marked in its cell; the write
     // still reads it as the workbook rules say.
     void nonNumericDeviceValueIsMarked()

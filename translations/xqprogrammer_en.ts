@@ -384,14 +384,6 @@ Please give another path.</translation>
         <translation>Current serial number:</translation>
     </message>
     <message>
-        <source>芯片上的数据不完整，请重新烧写</source>
-        <translation>The chip holds incomplete data: program it again</translation>
-    </message>
-    <message>
-        <source>芯片未被改动</source>
-        <translation>The chip was not changed</translation>
-    </message>
-    <message>
         <location filename="../src/image/baseworker.cpp" line="1" />
         <source>解除Flash写保护失败</source>
         <translation>Could not lift the flash write protection</translation>
@@ -415,6 +407,18 @@ Please give another path.</translation>
         <location filename="../src/image/baseworker.cpp" line="1" />
         <source>擦除检查失败: 0x%1 处不是空白</source>
         <translation>Erase check failed: 0x%1 is not blank</translation>
+    </message>
+    <message>
+        <source>序列号 %1 未写入</source>
+        <translation>Serial number %1 not stamped</translation>
+    </message>
+    <message>
+        <source>链路模式切换失败</source>
+        <translation>The link mode change failed</translation>
+    </message>
+    <message>
+        <source>加密镜像太小，没有加密部分: %1 字节</source>
+        <translation>The encrypted image is too small to hold its encrypted part: %1 bytes</translation>
     </message>
 </context>
 <context>
@@ -710,9 +714,28 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>interrupted</translation>
     </message>
     <message>
-        <location filename="../src/core/results.cpp" line="1" />
-        <source>链路模式切换失败 %1</source>
-        <translation>Link mode change failed %1</translation>
+        <source>已停止，芯片未被改动</source>
+        <translation>Stopped before the chip was changed</translation>
+    </message>
+    <message>
+        <source>已停止，镜像已烧写但未校验完，请重新烧写</source>
+        <translation>Stopped: the image was programmed but not verified, write it again</translation>
+    </message>
+    <message>
+        <source>已停止，镜像已校验，未设置写保护</source>
+        <translation>Stopped: image verified, write protection not set</translation>
+    </message>
+    <message>
+        <source>已停止，镜像已校验，序列号未写入</source>
+        <translation>Stopped: image verified, serial number not stamped</translation>
+    </message>
+    <message>
+        <source>已停止，擦除已完成，未检查擦除结果</source>
+        <translation>Stopped: erased, the erase not checked</translation>
+    </message>
+    <message>
+        <source>已停止，芯片上的数据不完整，请重新烧写</source>
+        <translation>Stopped while the chip was being changed: its data is incomplete, write it again</translation>
     </message>
 </context>
 <context>
@@ -958,18 +981,6 @@ Check it and try again.</translation>
 Write the current values?</translation>
     </message>
     <message>
-        <source>文件夹不存在</source>
-        <translation>The folder does not exist</translation>
-    </message>
-    <message>
-        <source>没有写入权限</source>
-        <translation>No permission to write there</translation>
-    </message>
-    <message>
-        <source>同名文件夹已存在</source>
-        <translation>A folder of that name exists</translation>
-    </message>
-    <message>
         <source>文件无法写入，可能已被其他程序打开</source>
         <translation>The file cannot be written; another program may have it open</translation>
     </message>
@@ -987,6 +998,14 @@ Reason: %2</translation>
         <location filename="../src/staticdata/staticdata.cpp" line="1" />
         <source>告警</source>
         <translation>Warning</translation>
+    </message>
+    <message>
+        <source>工作簿的起始地址&quot;%1&quot;不是十六进制数，按 0 处理</source>
+        <translation>The workbook's start address &quot;%1&quot; is not hexadecimal and is taken as 0</translation>
+    </message>
+    <message>
+        <source>确定写入到地址 0x000000？</source>
+        <translation>Write at address 0x000000?</translation>
     </message>
 </context>
 <context>
@@ -1252,6 +1271,29 @@ Check it and try again.</translation>
         <location filename="../src/core/flashrange.cpp" line="1" />
         <source>操作范围超出Flash容量: 0x%1 ~ 0x%2 (%3 字节), Flash容量 %4 字节</source>
         <translation>Range beyond the flash: 0x%1 ~ 0x%2 (%3 bytes), flash size %4 bytes</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFile</name>
+    <message>
+        <source>同名文件夹已存在</source>
+        <translation>A folder of that name exists</translation>
+    </message>
+    <message>
+        <source>不是普通文件、管道或字符设备</source>
+        <translation>Not a regular file, a pipe or a character device</translation>
+    </message>
+    <message>
+        <source>没有写入权限</source>
+        <translation>No permission to write</translation>
+    </message>
+    <message>
+        <source>文件夹不存在</source>
+        <translation>The folder does not exist</translation>
+    </message>
+    <message>
+        <source>无法保存文件:%1, 原因: %2</source>
+        <translation>Cannot save the file %1, because: %2</translation>
     </message>
 </context>
 </TS>

@@ -14,9 +14,19 @@
 #include <QJsonDocument>
 #include <QThread>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+// Keeps the reason of the first failed write to standard output: errno
+// right after the failing call, before anything else can change it.
+void CliOutput::NoteStdoutError()
+{
+    const int nErrno = errno;
+    if (m_nStdoutErrno == 0 && std::ferror(stdout))
+        m_nStdoutErrno = nErrno != 0 ? nErrno : EIO;
+}
 
 void CliOutput::Log(const QString& strPrefix, const QString& strLine)
 {
@@ -26,7 +36,10 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
     const QString strStamp = xq::LogStamp();
     for (const QString& strPart : strLine.split('\n')) {
         const QString strStamped = strStamp + strPrefix + strPart;
+        errno = 0;
         CliProgress::PrintLine(m_bJson ? stderr : stdout, strStamped.toUtf8().constData());
+        if (!m_bJson)
+            NoteStdoutError();
         m_runLog.Append(strStamped);
     }
 }
@@ -35,16 +48,32 @@ void CliOutput::Print(const QString& strText)
 {
     QMutexLocker lock(&m_mutex);
     std::FILE* pOut = m_bJson ? stderr : stdout;
+    errno = 0;
     std::fputs(strText.toUtf8().constData(), pOut);
     std::fflush(pOut);
+    if (!m_bJson)
+        NoteStdoutError();
+}
+
+void CliOutput::PrintJsonLine(const QByteArray& line)
+{
+    QMutexLocker lock(&m_mutex);
+    errno = 0;
+    std::fputs(line.constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    NoteStdoutError();
+    ++m_nJsonPrinted;
 }
 
 void CliOutput::PrintJson(const QJsonObject& json)
 {
-    QMutexLocker lock(&m_mutex);
-    std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    PrintJsonLine(QJsonDocument(json).toJson(QJsonDocument::Compact));
+}
+
+void CliOutput::PrintJson(const QJsonArray& json)
+{
+    PrintJsonLine(QJsonDocument(json).toJson(QJsonDocument::Compact));
 }
 
 void CliOutput::Record(const QString& strLine)
@@ -102,7 +131,8 @@ void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
         const QString strWhy = ctrl.AdapterErrorText();  // the adapter library's reason
         if (!strWhy.isEmpty())
             Log(strWhy);
-        m_report.SetResult(false, nOpen, strWhy.isEmpty() ? strLine : strLine + "\n" + strWhy);
+        // Nothing was sent to the chip: a refusal, not a failure.
+        m_report.Refuse(nOpen, strWhy.isEmpty() ? strLine : strLine + "\n" + strWhy);
         m_bOk = false;
     } else {
         m_bOk = fn(ctrl, *this);

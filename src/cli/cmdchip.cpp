@@ -6,9 +6,19 @@
 #include <spiflashctrl.h>
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 
 int CmdList(CliContext& ctx)
 {
+    if (ctx.out.Json()) {
+        // Objects, so that more facts of an adapter can be added as keys.
+        QJsonArray adapters;
+        for (const QByteArray& strName : ctx.names)
+            adapters.append(QJsonObject{{"name", QString::fromUtf8(strName)}});
+        ctx.out.PrintJson(adapters);
+        return kExitOk;
+    }
     QString strNames;
     for (const QByteArray& strName : ctx.names)
         strNames += QString::fromUtf8(strName) + "\n";

@@ -36,6 +36,16 @@ bool ReadArea(const CliContext& ctx, const StaticLayout& layout, int32_t& nStart
 {
     nStart = layout.config.start_address != 0xFFFFFFFF ? int32_t(layout.config.start_address & 0xFFFFFF)
                                                        : kStaticDefaultStart;
+    // A start cell that does not read as hexadecimal would put the record at 0.
+    if (layout.config.bStartUnreadable && !ctx.parser.isSet("start"))
+        return UsageError(QString("the workbook's start address \"%1\" is not hexadecimal: give --start")
+                              .arg(layout.config.strStartText)),
+               false;
+    if (layout.config.start_address != 0xFFFFFFFF && layout.config.start_address > 0xFFFFFF &&
+        !ctx.parser.isSet("start"))
+        return UsageError(QString("the workbook's start address \"%1\" is past 24 bits: give --start")
+                              .arg(layout.config.strStartText)),
+               false;
     if (ctx.parser.isSet("start")) {
         const QString strRefusal = ImageRules::StartAddress(ctx.parser.value("start"), nStart);
         if (!strRefusal.isEmpty())

@@ -68,7 +68,8 @@ enum StopPoint {
 QString StopEnding(int nStopPoint);
 
 // The log line for a result: "" for success, the specific line of the codes
-// that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest.
+// that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest
+// (-3 among them: it has more than one cause, which the caller logs before it).
 QString ResultText(int nResult);
 // The same line with the adapter library's own reason after it (libftdi's or
 // libusb's error text, a bench file) when the code is one of that library's

@@ -57,8 +57,13 @@ QString BaseWorker::SeqLine(const QString& strPrefix, uint32_t nValue) const
 
 void BaseWorker::ReportError(int rc)
 {
-    if (rc != xq::kOk && rc != kStopped)
-        emit log(xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
+    if (rc == xq::kOk || rc == kStopped)
+        return;
+    // -3 reads "未知错误 -3": the cause, where known, goes on its own line first.
+    // (An image too small to encrypt is refused before the chip is touched.)
+    if (rc == xq::kErrModeChange)
+        emit log(tr("链路模式切换失败"));
+    emit log(xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
 }
 
 void BaseWorker::OnWrite(const ImageWriteRequest& request)
@@ -149,6 +154,13 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
             record.Refuse(xq::kErrBadArgument, strLine);
             return kStopped;
         }
+    }
+    if (bImage && IsEncryptedImage(ImageBytes(request), request.image.size()) &&
+        FlashOps::EncryptedPartMissing(ImageBytes(request), request.image.size())) {
+        const QString strLine = tr("加密镜像太小，没有加密部分: %1 字节").arg(request.image.size());
+        emit log(strLine);
+        record.Refuse(xq::kErrModeChange, strLine);
+        return kStopped;
     }
     if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
         record.nSize = info.nTotalSize;

@@ -171,6 +171,16 @@ void StaticData::Write()
         emit finish(xq::kOptWrite, true);
         return;
     }
+    const xlsx_config& config = ui->tabXlsx->Layout().config;
+    if (config.bStartUnreadable && request.nStart == 0) {
+        // The workbook's start cell did not read: the 0 the tab shows was nobody's choice.
+        const QString strLine = tr("工作簿的起始地址\"%1\"不是十六进制数，按 0 处理").arg(config.strStartText);
+        emit log(strLine);
+        if (msgbox::Question(this, tr("请确认"), strLine + "\n" + tr("确定写入到地址 0x000000？")) != QMessageBox::Yes) {
+            emit finish(xq::kOptWrite, true);
+            return;
+        }
+    }
     request.bCurrent = ui->radioCurrent->isChecked();
     if (request.bCurrent && !EmptyCurrentValuesAccepted()) {
         emit finish(xq::kOptWrite, true);

@@ -209,6 +209,8 @@ void StaticLayout::ParseConfigSheet(const xlsx::Worksheet* pSheet)
             bool bOk = false;
             const uint nAddress = strValue.trimmed().toUInt(&bOk, 16);
             config.start_address = bOk ? nAddress : 0;
+            config.bStartUnreadable = !bOk;
+            config.strStartText = strValue;
         } else if (strKey == "storage") {
             if (strValue.compare("normal", Qt::CaseInsensitive) == 0)
                 config.storage = 0;
