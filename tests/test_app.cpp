@@ -19,6 +19,9 @@
 #include <tracefile.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDockWidget>
@@ -63,15 +66,21 @@ class TestApp : public QObject {
     QString LogText(MainWindow& w) { return w.findChild<QTextEdit*>("teLog")->toPlainText(); }
     QAction* Action(MainWindow& w, const char* pName) { return w.findChild<QAction*>(pName); }
 
+    // Boxes are recorded and answered with m_answer.
+    void AnswerBoxes()
+    {
+        msgbox::SetHandler([this](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
+            m_boxes.append({t, s});
+            return m_answer;
+        });
+    }
+
 private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(resources);
         QDir::setCurrent(m_cwd.path());
-        msgbox::SetHandler([this](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
-            m_boxes.append({t, s});
-            return m_answer;
-        });
+        AnswerBoxes();
     }
     void init()
     {
@@ -152,7 +161,7 @@ private slots:
         QStringList texts;
         for (QAction* a : pToolBar->actions())
             texts << (a->isSeparator() ? "|" : a->text());
-        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "复位", "|", "日志"}));
+        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "校验", "查空", "复位", "|", "日志"}));
         QStringList menu;
         for (QAction* a : w.findChild<QTextEdit*>("teLog")->actions())
             menu << a->text();
@@ -356,6 +365,61 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(bench, {{0, 1024 * 1024}});
     }
 
+    // Either answer to the close question closes the window once the write
+    // has ended; a question still open when it ends closes itself.
+    void closeQuestionFollowsTheOperation_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("answerAfterTheEnd");
+        QTest::addColumn<bool>("realBox");
+        QTest::newRow("等待 closes the window when the write ends") << int(QMessageBox::Cancel) << false << false;
+        QTest::newRow("停止并退出 after the write ended just closes") << int(QMessageBox::Abort) << true << false;
+        QTest::newRow("等待 after the write ended just closes") << int(QMessageBox::Cancel) << true << false;
+        QTest::newRow("the open box closes itself") << int(QMessageBox::NoButton) << false << true;
+    }
+    void closeQuestionFollowsTheOperation()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, answerAfterTheEnd);
+        QFETCH(bool, realBox);
+        BenchFixture bench("[timing]\nrealtime=true\n");
+        bench.FillPattern();
+        QTemporaryDir files;
+        auto pWindow = std::make_unique<MainWindow>(bench.BackendPtr());
+        MainWindow* pW = pWindow.get();
+        pWindow->show();
+        StartLongWrite(*pWindow, files.filePath("fw.bin"));
+        m_answer = QMessageBox::StandardButton(answer);
+        if (answerAfterTheEnd) {
+            // The operator answers only after the write has ended.
+            msgbox::SetHandler([this, pW](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
+                m_boxes.append({t, s});
+                QElapsedTimer timer;
+                timer.start();
+                while (pW->Busy() && timer.elapsed() < 60000)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                return m_answer;
+            });
+        } else if (realBox) {
+            msgbox::SetHandler(nullptr);
+            // Were the box never to close, this ends it rather than hang the test.
+            QTimer::singleShot(90000, [] {
+                if (QWidget* pModal = QApplication::activeModalWidget())
+                    pModal->close();
+            });
+        }
+        const bool bClosed = pWindow->close();
+        AnswerBoxes();
+        QCOMPARE(bClosed, answerAfterTheEnd || realBox);
+        QTRY_VERIFY_WITH_TIMEOUT(!pWindow->isVisible(), 60000);
+        QVERIFY(!pWindow->Busy());
+        const QString strLog = LogText(*pWindow);
+        QVERIFY2(strLog.contains("校验成功") && !strLog.contains("正在停止") && !strLog.contains("已中断"),
+                 qPrintable(strLog));
+        pWindow.reset();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 1024 * 1024}});
+    }
+
     void windowDestroyedWhileWritingJoinsFirst()
     {
         BenchFixture bench("[timing]\nrealtime=true\n");
@@ -456,6 +520,13 @@ private slots:
         }
         const QList<QByteArray> lines = Slurp(strTrace).split('\n');
         QCOMPARE(lines.size(), 6);  // the column names, four rows and the last line feed
+        // Start 0 and size 0 are values, not "none" (-1).
+        OperationReport atZero;
+        atZero.strOperation = "read";
+        atZero.nStart = 0;
+        atZero.nSize = 0;
+        QCOMPARE(QString(TraceFile::Row(atZero, QDateTime::currentDateTime(), "pc")).section(',', 10),
+                 QString("0x000000,0\n"));
         QCOMPARE(lines[0] + '\n', TraceFile::Header());
         const QString strUid = "58514245" "4E434830" "31323334" "35363738";
         const QString strSha = QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex();
@@ -476,6 +547,61 @@ private slots:
         Action(w, "action_reset")->trigger();
         QVERIFY(LogText(w).contains("追溯记录写入失败: " + files.path()));
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
+    }
+
+    // 校验 and 查空 beside 烧写: the checked image against the flash at the
+    // start address, and the range the chosen erase would erase; neither
+    // changes the chip, and both stand idle on a tab that cannot verify.
+    void verifyAndBlankFromTheToolbar()
+    {
+        BenchFixture bench;
+        QByteArray flash = bench.FillPattern();
+        flash.replace(0x1F0000, 0x10000, QByteArray(0x10000, char(0xFF)));
+        bench.WriteFlash(flash);
+        QTemporaryDir files;
+        QByteArray image = flash.mid(0x3000, 0x2000);
+        QVERIFY(WriteFile(files.filePath("same.bin"), image));
+        image[0x100] = char(~image[0x100]);
+        QVERIFY(WriteFile(files.filePath("differs.bin"), image));
+        MainWindow w(bench.BackendPtr());
+        auto* pTab = w.findChild<BaseOp*>("tabBaseOp");
+        auto* pStart = pTab->findChild<QLineEdit*>("editStartAddr");
+        pStart->setText("3000");
+        QAction* pVerify = Action(w, "action_verify");
+        QAction* pBlank = Action(w, "action_blank");
+        auto run = [&](QAction* pAction, const QString& strLast, bool bOk) {
+            pAction->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 30000);
+            QVERIFY(!pAction->isChecked());
+            QVERIFY2(LogText(w).endsWith(strLast), qPrintable(LogText(w).right(200)));
+            QVERIFY(w.ProgressBar()->styleSheet().contains(bOk ? "#05B8CC" : "#FF6E6E"));
+        };
+        pVerify->trigger();  // no image checked
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes[0].strText, QString("请选择一个文件进行校验"));
+        QVERIFY(!w.Busy() && pVerify->isEnabled());
+        CheckImage(w, files.filePath("same.bin"));
+        run(pVerify, "校验成功: 芯片与镜像一致 (0x3000 ~ 0x5000, 8192 字节)", true);
+        CheckImage(w, files.filePath("differs.bin"));
+        run(pVerify, "校验失败: 首个不同的地址 0x3100, 共 1 字节不同", false);
+
+        auto* pErase = pTab->findChild<QComboBox*>("cmbDownOptions");
+        pErase->setCurrentIndex(kEraseBySize);
+        pTab->findChild<QLineEdit*>("editEraseBytes")->setText("65536");
+        pStart->setText("1F0000");
+        run(pBlank, "查空成功: 0x1F0000 ~ 0x200000, 65536 字节 全部为空白", true);
+        pStart->setText("1EFFFF");
+        QVERIFY(flash[0x1EFFFF] != char(0xFF));
+        run(pBlank, "查空失败: 首个非空白地址 0x1EFFFF, 共 1 字节不是空白", false);
+        pErase->setCurrentIndex(kEraseWhole);  // the whole chip, whatever the start address
+        pBlank->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 30000);
+        QVERIFY(LogText(w).contains(QRegularExpression("查空失败: 首个非空白地址 0x[0-9A-F]+, 共 \\d+ 字节不是空白$")));
+        QVERIFY(bench.ChangedOutside({{0x1F0000, 0x10000}}).isEmpty());
+
+        w.findChild<QTabWidget*>("tabWidget")->setCurrentWidget(w.findChild<StaticData*>());
+        QVERIFY(!pVerify->isEnabled() && !pBlank->isEnabled());
+        QVERIFY(Action(w, "action_write")->isEnabled());
     }
 
     void benchIsMarkedInTheStatusBar()
@@ -596,6 +722,8 @@ private slots:
         for (QLabel* pLabel : pPanel->findChildren<QLabel*>())
             QVERIFY2(pLabel->width() >= pLabel->sizeHint().width(), qPrintable(pLabel->text()));
         QVERIFY(pPanel->findChild<QLabel*>("lblStartAddr")->text().startsWith("Start address"));
+        QCOMPARE(Action(w, "action_verify")->text(), QString("Verify"));
+        QCOMPARE(Action(w, "action_blank")->text(), QString("Blank check"));
 
         BenchFixture bench;
         SpiConfig dlg(bench.BackendPtr());

@@ -4,6 +4,7 @@
 #include "benchfixture.h"
 #include "testfiles.h"
 #include "tmpfsmount.h"
+#include "xqprogrunner.h"
 
 #include <workbookwriter.h>
 
@@ -20,11 +21,7 @@
 #include <unistd.h>
 
 namespace {
-struct Result {
-    int nExit = -1;
-    QString strOut;
-    QString strErr;
-};
+using Result = XqprogResult;
 
 // The 32-bit serial number stamped in a bench's security register.
 uint32_t StampedSerial(const QString& strBenchDir)
@@ -41,24 +38,10 @@ class TestCliStation : public QObject {
 
     QString P(const QString& s) { return m_dir.filePath(s); }
 
-    void Prepare(QProcess& p, const QStringList& args, const QString& strBench)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", P("state"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(m_dir.path());
-        p.setProgram(XQPROG_PATH);
-        p.setArguments(QStringList{"--simulate=" + strBench, "-q"} + args);
-    }
+    XqprogRunner m_xqprog{XQPROG_PATH, m_dir.path()};
 
-    Result Run(const QStringList& args, const QString& strBench)
-    {
-        QProcess p;
-        Prepare(p, args, strBench);
-        p.start();
-        p.waitForFinished(120000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
+    void Prepare(QProcess& p, const QStringList& args, const QString& strBench) { m_xqprog.Prepare(p, args, strBench); }
+    Result Run(const QStringList& args, const QString& strBench) { return m_xqprog.Run(args, strBench); }
 
     QString Bench(const QString& strName, const QByteArray& ini)
     {
@@ -300,7 +283,7 @@ private slots:
         QCOMPARE(Run({"static", "template", P("t.xlsx")}, strBench).nExit, 0);
         r = Run({"static", "write", P("t.xlsx"), "--values", "current", "--force", "--set", "count=abc"}, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY(r.strErr.contains("--set count: abc"));
+        QVERIFY2(r.strErr.contains("--set count: \"abc\""), qPrintable(r.strErr));
         QVERIFY(!QFile::exists(strBench + "/flash.bin"));
         FlashPattern flash;
         flash.Fill(strBench + "/flash.bin");
@@ -394,6 +377,33 @@ private slots:
         }
         QCOMPARE(Run({"static", "write", P("badstart.xlsx"), "--start", "1FE000"}, strBench).nExit, 0);
         XQ_VERIFY_FLASH_KEPT(flash, {{0x1FE000, 0x1000}});
+    }
+
+    // Input that would run on the wrong adapter, address, image or item is
+    // refused before any adapter opens.
+    void ambiguousInputRefused()
+    {
+        const QString strGang = Bench("ambiguous", "[bench]\nadapters=2\n");
+        const QVector<FlashPattern> flashes = FillGangFlash(strGang, 2);
+        QVERIFY(WriteFile(P("empty.bin"), QByteArray()));
+        const QVector<QVector<QVariant>> items{
+            {"序号", "名称", "数据名称", "数据类型", "数量", "数值格式", "默认值", "只读", "描述"},
+            {1, "gain", "增益", "uint8_t", 1, "十进制数", "3"}};
+        QString strError;
+        QVERIFY2(xlsx::WriteWorkbook(P("twice.xlsx"), {{"A", items}, {"B", items}}, strError), qPrintable(strError));
+        const QList<QPair<QStringList, QString>> rows{
+            {{"-i", "all", "info"}, "info runs on one interface"},
+            {{"-i", "all", "static", "read", P("twice.xlsx")}, "static read runs on one interface"},
+            {{"erase", "--start", "0x+10", "--size", "4096"}, "请正确填写起始地址: 0x+10"},
+            {{"write", P("empty.bin")}, "image " + P("empty.bin") + " is empty (0 bytes)"},
+            {{"static", "write", P("twice.xlsx"), "--values", "current", "--set", "gain=1"},
+             "--set gain: the name is on several sheets (A, B)"}};
+        for (const auto& row : rows) {
+            const Result r = Run(row.first, strGang);
+            QVERIFY2(r.nExit == 2 && r.strErr.contains(row.second), qPrintable(row.first.join(' ') + "\n" + r.strErr));
+        }
+        for (const FlashPattern& flash : flashes)
+            XQ_VERIFY_FLASH_KEPT(flash, {});
     }
 
     void runLogFileMustBeRegular()

@@ -41,6 +41,7 @@ class TestImage : public QObject {
     QStringList m_boxes;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     QString m_saveAnswer;
+    QString m_offered;  // the name the last file dialog offered
 
     // Runs the tab's write (or read) to its end.
     Run Operate(BaseOp& tab, bool bWrite)
@@ -101,7 +102,10 @@ private slots:
             m_boxes << s;
             return m_answer;
         });
-        msgbox::SetFileHandler([this](const QString&, const QString&) { return m_saveAnswer; });
+        msgbox::SetFileHandler([this](const QString&, const QString& strOffer) {
+            m_offered = strOffer;
+            return m_saveAnswer;
+        });
     }
     void init()
     {
@@ -627,6 +631,39 @@ private slots:
         run = Operate(tab, false);
         QVERIFY(!run.bState);
         QVERIFY(run.logs.last().startsWith("操作范围超出Flash容量"));
+    }
+
+    // The save dialog offers a name in the browser's folder; a name typed
+    // without an extension is saved with ".bin", and an existing file of
+    // that name is overwritten only when the operator agrees.
+    void readOffersANameAndAddsBin()
+    {
+        BenchFixture bench;
+        const QByteArray flash = RandomBytes(2 * 1024 * 1024, 23);
+        bench.WriteFlash(flash);
+        BaseOp tab;
+        SetupTab(tab, bench);
+        tab.ShowDirectory(m_files.path());
+        Child<QLineEdit>(tab, "editReadBytes")->setText("4096");
+        m_saveAnswer = m_files.filePath("readback");
+        Run run = Operate(tab, false);
+        QVERIFY(run.bState);
+        QVERIFY2(QRegularExpression("/readback_\\d{8}_\\d{6}\\.bin$").match(m_offered).hasMatch(), qPrintable(m_offered));
+        QCOMPARE(QFileInfo(m_offered).absolutePath(), QFileInfo(m_files.path()).absoluteFilePath());
+        QCOMPARE(Slurp(m_saveAnswer + ".bin"), flash.left(4096));
+        QVERIFY(!QFile::exists(m_saveAnswer));
+
+        m_boxes.clear();
+        m_answer = QMessageBox::No;  // keep the file of the first read
+        Child<QLineEdit>(tab, "editStartAddr")->setText("1000");
+        run = Operate(tab, false);
+        QVERIFY(!run.bStarted && run.bState);
+        QCOMPARE(m_boxes, QStringList{m_saveAnswer + ".bin 已存在，是否覆盖？"});
+        QCOMPARE(Slurp(m_saveAnswer + ".bin"), flash.left(4096));
+        m_answer = QMessageBox::Yes;
+        run = Operate(tab, false);
+        QVERIFY(run.bState);
+        QCOMPARE(Slurp(m_saveAnswer + ".bin"), flash.mid(0x1000, 4096));
     }
 
     // The flash decodes only the address bits of its size: a range past its

@@ -382,6 +382,11 @@ private slots:
         QTest::newRow("nothing within the deadline") << QList<int>{0} << 8 << 5 << int(mpsse::kErrReadTimeout) << 0;
         QTest::newRow("half a reply, then silence") << QList<int>{4, 0} << 8 << 5 << int(mpsse::kErrReadTimeout) << 4;
         QTest::newRow("device gone") << QList<int>{2, -4} << 8 << 10 << int(mpsse::kErrUsbRead) << 2;
+        // Each call takes 1 ms: the sixth ends past a 5 ms deadline, and what it brings still counts.
+        QTest::newRow("reply on the call that ends past the deadline")
+            << QList<int>{0, 0, 0, 0, 0, 8} << 8 << 5 << int(mpsse::kOk) << 8;
+        QTest::newRow("reply one call later") << QList<int>{0, 0, 0, 0, 0, 0, 8} << 8 << 5 << int(mpsse::kErrReadTimeout)
+                                              << 0;
     }
     void readLoop()
     {

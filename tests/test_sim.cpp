@@ -675,6 +675,74 @@ private slots:
         QCOMPARE(bench.Open(), xq::kOk);  // plugged in again
     }
 
+    // The one-shot faults each strike one command and leave the rest of the
+    // session working: stuck status bits and stuck bytes on the flash alone,
+    // fail_once and busy_once through the adapter link.
+    void oneShotFaults()
+    {
+        FlashRig rig;
+        sim::FlashFaults faults;
+        faults.nStatusStuckBits = 0x0108;  // BP1 of register 1, SRP1 of register 2
+        faults.stuckBytes = {0x1FF};
+        rig.flash.SetFaults(faults);
+        rig.WriteEnable();
+        rig.Frame({0x01, 0x1C, 0x03});
+        rig.nNowUs += 20000;
+        QCOMPARE(rig.flash.Status1(), uint8_t(0x14));
+        QCOMPARE(rig.flash.Status2(), uint8_t(0x02));
+        rig.WriteEnable();
+        rig.Frame({0x01, 0x00});
+        rig.nNowUs += 20000;
+        rig.Program(0x1FD, {0x11, 0x22, 0x33});
+        QCOMPARE(rig.At(0x1FD), uint8_t(0x11));
+        QCOMPARE(rig.At(0x1FE), uint8_t(0x22));
+        QCOMPARE(rig.At(0x1FF), uint8_t(0xFF));  // only this byte stays erased
+        // The second program of the page leaves it as well; an erase still works.
+        rig.Program(0x1FF, {0x00});
+        QCOMPARE(rig.At(0x1FF), uint8_t(0xFF));
+
+        // fail_once: the 2nd page program of a session fails and does not
+        // program. The adapter keeps a failed transfer until it is closed; in
+        // the next session the count starts again.
+        BenchFixture bench("[faults]\nfail_once=02@2, 44\nbusy_once=20\n");
+        QCOMPARE(bench.Open(), xq::kOk);
+        const uint8_t data[1] = {0x5A};
+        QCOMPARE(bench.Ctrl().ProgramFlash(0x1000, data, 1, false), 0);
+        QCOMPARE(bench.Ctrl().ProgramFlash(0x2000, data, 1, false), xq::kErrUsbWrite);
+        bench.Close();
+        QCOMPARE(bench.Open(), xq::kOk);
+        QCOMPARE(bench.Ctrl().ProgramFlash(0x3000, data, 1, false), 0);
+        QCOMPARE(bench.Ctrl().EraseSecurity(0, 256), xq::kErrUsbWrite);
+        bench.Close();
+        // busy_once: the first sector erase outlasts the wait, the next one does not.
+        QCOMPARE(bench.Open(), xq::kOk);
+        QVERIFY(bench.Ctrl().EraseFlash(0x8000, 0x1000) != 0);
+        QCOMPARE(bench.Ctrl().EraseFlash(0x9000, 0x1000), 0);
+        bench.Close();
+        const QByteArray flash = bench.Flash();
+        QCOMPARE(uint8_t(flash[0x1000]), uint8_t(0x5A));
+        QCOMPARE(uint8_t(flash[0x2000]), uint8_t(0xFF));
+        QCOMPARE(uint8_t(flash[0x3000]), uint8_t(0x5A));
+
+        QTemporaryDir dir;
+        const QString strIni = dir.path() + "/bench.ini";
+        sim::BenchConfig config;
+        QString strError;
+        QVERIFY(WriteFile(strIni, "[faults]\nfail_once=44 02@100\nstatus_stuck_bits=1C\nstuck_bytes=1FFFFF, 10\n"));
+        QVERIFY2(sim::LoadBenchConfig(strIni, config, strError), qPrintable(strError));
+        QCOMPARE(config.failOnce.size(), size_t(2));
+        QCOMPARE(int(config.failOnce.begin()->nOpcode), 0x02);
+        QCOMPARE(config.failOnce.begin()->nNth, 100);
+        QCOMPARE(config.nStatusStuckBits, uint16_t(0x1C));
+        QCOMPARE(config.stuckBytes, (std::set<uint32_t>{0x10, 0x1FFFFF}));
+        for (const char* pBad : {"fail_once=144", "fail_once=44@0", "busy_once=02@x", "status_stuck_bits=10000",
+                                 "stuck_bytes=zz"}) {
+            QVERIFY(WriteFile(strIni, QByteArray("[faults]\n") + pBad + "\n"));
+            QVERIFY2(!sim::LoadBenchConfig(strIni, config, strError), pBad);
+            QVERIFY2(strError.contains(QString(pBad).section('=', 0, 0)), pBad);
+        }
+    }
+
     void gangBenchHasOneDirectoryPerAdapter()
     {
         BenchFixture bench("[bench]\nadapters=3\n");

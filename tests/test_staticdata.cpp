@@ -24,7 +24,10 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QXmlStreamReader>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -39,6 +42,16 @@ QString WriteBook(const QString& strPath, const QList<xlsx::SheetData>& sheets)
     if (!xlsx::WriteWorkbook(strPath, sheets, strError))
         qWarning("%s", qPrintable(strError));
     return strPath;
+}
+
+// The flash keeps a record with each 32-bit word's bytes reversed, a last
+// short word reversed in itself: a model of that order written here, apart
+// from the program's own.
+QByteArray WordsReversed(QByteArray bytes)
+{
+    for (int i = 0; i < bytes.size(); i += 4)
+        std::reverse(bytes.begin() + i, bytes.begin() + std::min(i + 4, int(bytes.size())));
+    return bytes;
 }
 
 // A zip with the given entries, for hand-built workbooks.
@@ -123,8 +136,7 @@ class TestStaticData : public QObject {
     {
         QByteArray record = tab.Xlsx()->GetStaticData(bCurrent);
         reinterpret_cast<static_data_hdr*>(record.data())->nTotalSize = nTotal;
-        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(record.data()), record.size());
-        return record;
+        return WordsReversed(record);
     }
 
     // One data sheet with the given item rows (after the heading).
@@ -360,6 +372,43 @@ private slots:
         QVERIFY(doc.Open(P("dim.xlsx")));
         QCOMPARE(doc.Sheet("S")->Dimension().nLastColumn, 9);
         QCOMPARE(doc.Sheet("S")->Dimension().nLastRow, 4);
+
+        // Rows without "r" follow the row before them, the first one being row 1.
+        WriteZip(P("norow.xlsx"), HandBook("<sheetData><row><c><v>1</v></c><c><v>2</v></c></row><row><c><v>3</v></c></row>"
+                                           "<row r=\"5\"><c><v>4</v></c></row><row><c><v>5</v></c></row></sheetData>"));
+        QVERIFY(doc.Open(P("norow.xlsx")));
+        pSheet = doc.Sheet("S");
+        QVERIFY(pSheet);
+        const QList<QPair<QPair<int, int>, int>> cells{{{1, 1}, 1}, {{1, 2}, 2}, {{2, 1}, 3}, {{5, 1}, 4}, {{6, 1}, 5}};
+        for (const auto& cell : cells)
+            QCOMPARE(pSheet->Read(cell.first.first, cell.first.second), QVariant(qlonglong(cell.second)));
+        QVERIFY(!pSheet->Read(3, 1).isValid());
+    }
+
+    // The <dimension> the writer puts in each sheet, read as XML: other
+    // programs trust it instead of counting the cells.
+    void writtenDimensionCoversTheCells()
+    {
+        const QList<xlsx::SheetData> sheets{
+            {"Wide", {{1, 2}, {QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), 9}, {"x"}}},
+            {"Empty", {}},
+        };
+        WriteBook(P("dimension.xlsx"), sheets);
+        QuaZip zip(P("dimension.xlsx"));
+        QVERIFY(zip.open(QuaZip::mdUnzip));
+        const QStringList expected{"A1:I3", "A1"};
+        for (int i = 0; i < expected.size(); ++i) {
+            QVERIFY(zip.setCurrentFile(QString("xl/worksheets/sheet%1.xml").arg(i + 1)));
+            QuaZipFile f(&zip);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QXmlStreamReader xml(f.readAll());
+            QString strRef;
+            while (!xml.atEnd())
+                if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("dimension"))
+                    strRef = xml.attributes().value("ref").toString();
+            QVERIFY(!xml.hasError());
+            QCOMPARE(strRef, expected[i]);
+        }
     }
 
     void readerOnHostileFiles()
@@ -504,10 +553,9 @@ private slots:
         QVERIFY(!logs.contains(QVariantList{"准备写入默认静态数据..."}));
         bench.Close();
         const QByteArray area = bench.Flash().mid(0x1FF000, 4096);
-        QByteArray rec = area.mid(4, 24);
-        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 24);
-        QCOMPARE(rec.left(2), QByteArray("XQ"));
-        QCOMPARE(rec.mid(20), QByteArray::fromHex("01000200"));
+        const QByteArray rec = area.mid(4, 24);
+        QCOMPARE(rec.left(4), QByteArray::fromHex("00015158"));  // "XQ", version 1, words reversed
+        QCOMPARE(rec.mid(20), QByteArray::fromHex("00020001"));
         QCOMPARE(area.left(4), QByteArray(4, char(0xFF)));
         XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
 
@@ -557,9 +605,7 @@ private slots:
         QVERIFY(finished.last()[1].toBool());
         bench.Close();
         QCOMPARE(QSettings(bench.Dir() + "/bench.ini", QSettings::IniFormat).value("flash/status1").toString(), QString("9C"));
-        QByteArray rec = bench.Flash().mid(0x1FF000, 24);
-        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 24);
-        QCOMPARE(rec.mid(20), QByteArray::fromHex("01020304"));
+        QCOMPARE(bench.Flash().mid(0x1FF000 + 20, 4), QByteArray::fromHex("04030201"));
         XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
 
         // A write that fails (the record does not stick) puts the protection
@@ -737,8 +783,8 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
     }
 
-    // A failed import leaves nothing to write with and is not loaded at the next start.
-    void failedImportClearsItsFieldsAndIsNotRemembered()
+    // A failed import changes nothing in the tab and is not loaded at the next start.
+    void failedImportChangesNothingAndIsNotRemembered()
     {
         QFile::remove("XqProgrammer.ini");
         const QString strGood = Book("good.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4", "只读"}},
@@ -752,11 +798,11 @@ private slots:
             QCOMPARE(tab.findChild<QLineEdit*>("editStartAddr")->text(), QString("1FE000"));
             Import(tab, strBad);
             QVERIFY(m_boxes.last().startsWith("打开文件错误|文件:" + strBad + ", 错误码:-3"));
-            for (const char* pName : {"editUsed", "editTotal", "editStartAddr", "editReadonly"})
-                QVERIFY2(tab.findChild<QLineEdit*>(pName)->text().isEmpty(), pName);
-            const Run run = Operate(tab, true);
-            QVERIFY(!run.bStarted && run.bState);
-            QCOMPARE(run.logs, QStringList{"写入参数错误"});
+            QCOMPARE(tab.findChild<QLineEdit*>("editStartAddr")->text(), QString("1FE000"));
+            QCOMPARE(tab.findChild<QLineEdit*>("editUsed")->text(), QString("4"));
+            QVERIFY(!tab.findChild<QLineEdit*>("editTotal")->text().isEmpty());
+            QCOMPARE(tab.Xlsx()->Layout().strWorkbook, strGood);
+            QCOMPARE(tab.Xlsx()->Tables().size(), 1);
             tab.SaveSettings();  // as the window does when it closes
         }
         QCOMPARE(QSettings("XqProgrammer.ini", QSettings::IniFormat).value("StaticData/xlsx").toString(), strGood);
@@ -832,9 +878,7 @@ private slots:
         QVERIFY(run.bStarted && run.bState);
         QCOMPARE(m_boxes.size(), 1);
         bench.Close();
-        QByteArray rec = bench.Flash().mid(0x1FF004, 24);
-        SpiFlashCtrl::SwapWords(reinterpret_cast<uint8_t*>(rec.data()), 24);
-        QCOMPARE(rec.mid(20), QByteArray::fromHex("00000909"));
+        QCOMPARE(bench.Flash().mid(0x1FF004 + 20, 4), QByteArray::fromHex("09090000"));
         XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
     }
 
@@ -856,6 +900,35 @@ private slots:
         QCOMPARE(m_boxes, QStringList{"请确认|工作簿的起始地址\"1ff00O\"不是十六进制数，按 0 处理\n确定写入到地址 0x000000？"});
         bench.Close();
         XQ_VERIFY_FLASH_KEPT(bench, {});
+    }
+
+    // The question names at most 12 items; from the 13th it adds their count.
+    void emptyCurrentValuesListTwelveNames_data()
+    {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<QString>("tail");
+        QTest::newRow("12 items: all named") << 12 << "";
+        QTest::newRow("13 items: 12 named and the count") << 13 << " 等13项";
+    }
+    void emptyCurrentValuesListTwelveNames()
+    {
+        QFETCH(int, items);
+        QFETCH(QString, tail);
+        Rows rows;
+        QStringList names;
+        for (int i = 1; i <= items; ++i) {
+            rows.append({i, QString("v%1").arg(i), QString("项%1").arg(i), "uint8_t", 1, "十进制数", "1"});
+            names << QString("项%1").arg(i);
+        }
+        BenchFixture bench;
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        Import(tab, Book(QString("names%1.xlsx").arg(items), rows));
+        QCOMPARE(bench.Open(9), 0);
+        m_answer = QMessageBox::No;
+        QVERIFY(!Operate(tab, true).bStarted);
+        QCOMPARE(m_boxes, QStringList{"请确认|以下项目没有设备数值，将写入0:\n" + names.mid(0, 12).join("、") + tail +
+                                      "\n确定写入当前值？"});
     }
 
     // A device value that is not a number is marked in its cell; the write
@@ -881,6 +954,78 @@ private slots:
         pCell->setText("7 3 12");
         QCOMPARE(pCell->background(), plain);
         QVERIFY(pCell->toolTip().isEmpty());
+    }
+
+    // One rule for a value text, wherever it comes from: the rows say what
+    // the cell and --set refuse; a workbook default that the rule refuses
+    // is written as the workbook reads it, with a warning naming the item.
+    void valueRuleIsOneForCellsSetAndDefaults_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refusedPiece");  // empty: accepted
+        QTest::newRow("hex") << "uint8_t" << "十六进制数" << 2 << "0x1F 20" << "";
+        QTest::newRow("hex garbage") << "uint8_t" << "十六进制数" << 2 << "1F zz" << "zz";
+        QTest::newRow("hex too big") << "uint8_t" << "十六进制数" << 1 << "100" << "100";
+        QTest::newRow("hex bare prefix") << "uint16_t" << "十六进制数" << 1 << "0x" << "0x";
+        QTest::newRow("unsigned top") << "uint16_t" << "十进制正整数" << 1 << "65535" << "";
+        QTest::newRow("unsigned over") << "uint16_t" << "十进制正整数" << 1 << "65536" << "65536";
+        QTest::newRow("unsigned minus") << "uint32_t" << "十进制正整数" << 1 << "-5" << "-5";
+        QTest::newRow("unsigned 32 bits") << "uint32_t" << "十进制正整数" << 1 << "4294967295" << "";
+        QTest::newRow("decimal negative") << "uint8_t" << "十进制数" << 2 << "-128 255" << "";
+        QTest::newRow("decimal under") << "uint8_t" << "十进制数" << 1 << "-129" << "-129";
+        QTest::newRow("decimal tail") << "uint32_t" << "十进制数" << 1 << "12abc" << "12abc";
+        QTest::newRow("yes no") << "bool" << "是/否" << 2 << "0 1" << "";
+        QTest::newRow("yes no binary") << "bool" << "是/否" << 1 << "10" << "10";
+        QTest::newRow("float") << "double" << "浮点数" << 2 << "1.5 -2e3" << "";
+        QTest::newRow("float half exponent") << "double" << "浮点数" << 1 << "1e" << "1e";
+        QTest::newRow("too many") << "uint8_t" << "十进制数" << 2 << "1 2 3" << "3";
+        QTest::newRow("string") << "string" << "字符串" << 4 << "any text" << "";
+    }
+    void valueRuleIsOneForCellsSetAndDefaults()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, format);
+        QFETCH(int, count);
+        QFETCH(QString, text);
+        QFETCH(QString, refusedPiece);
+        const QString strBook = Book("rule.xlsx", {{1, "v", "value", type, count, format, text},
+                                                   {2, "w", "other", "uint8_t", 1, "十进制数", "1"}});
+        // The workbook default.
+        StaticLayout layout;
+        QCOMPARE(layout.LoadXlsx(strBook), 0);
+        const xlsx_item& item = layout.sheets[0].items[0];
+        const QString strRefusal = StaticLayout::ValueRefusal(item, text);
+        QCOMPARE(strRefusal.isEmpty(), refusedPiece.isEmpty());
+        if (!refusedPiece.isEmpty() && refusedPiece != "3")
+            QVERIFY2(strRefusal.contains("\"" + refusedPiece + "\""), qPrintable(strRefusal));
+        QCOMPARE(layout.warnings.size(), refusedPiece.isEmpty() ? 0 : 1);
+        if (!refusedPiece.isEmpty())
+            QVERIFY(layout.warnings[0].contains("v") && layout.warnings[0].contains(text));
+        // A value typed into the cell is written as the same bytes as the default.
+        StaticLayout typed;
+        QCOMPARE(typed.LoadXlsx(strBook), 0);
+        typed.TakeValue(typed.sheets[0].items[0], text);
+        QCOMPARE(typed.GetStaticData(true).mid(20), layout.GetStaticData(false).mid(20));
+
+        // The tab marks the cell and refuses to write it; --set refuses it too.
+        StaticData tab;
+        Import(tab, strBook);
+        QTableWidgetItem* pCell = tab.Xlsx()->Tables()[0]->item(0, kColDevice);
+        pCell->setText(text);
+        tab.Xlsx()->Tables()[0]->item(1, kColDevice)->setText("1");
+        QCOMPARE(pCell->toolTip().isEmpty(), refusedPiece.isEmpty());
+        tab.findChild<QRadioButton*>("radioCurrent")->setChecked(true);
+        tab.findChild<QLineEdit*>("editStartAddr")->setText("1FF000");
+        if (refusedPiece.isEmpty())
+            return;
+        m_boxes.clear();
+        const Run run = Operate(tab, true);
+        QVERIFY(!run.bStarted);
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes[0].contains("v: "), qPrintable(m_boxes[0]));
     }
 
     // The device value column reaches the table's right edge at the first

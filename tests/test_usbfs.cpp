@@ -3,6 +3,7 @@
 // xqprog, with no seam above libftdi1. Runs under umockdev-wrapper.
 #include "benchfixture.h"
 #include "testfiles.h"
+#include "xqprogrunner.h"
 
 #include <adaptermodel.h>
 #include <ftdiusbfs.h>
@@ -25,18 +26,15 @@ namespace {
 // The channel (0 = A) the program opens on a plain FT2232H, where its bench wires the chip.
 const int kXqChannelFt2232H = sim::FindAdapterModel("FT2232H")->nWiredChannel - 1;
 
-struct Result {
-    int nExit = -1;
-    QString strOut;
-};
+using Result = XqprogResult;
 
+// Real adapters (the emulated ones), English, standard error merged into the output.
 Result RunXqprog(const QStringList& args)
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(XQPROG_PATH, QStringList{"--lang", "en"} + args);
-    p.waitForFinished(240000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAll())};
+    XqprogRunner runner(XQPROG_PATH);
+    runner.SetLeadArgs({"--lang", "en"});
+    runner.SetMergedChannels(true);
+    return runner.Run(args);
 }
 
 // Index of the first vendor request matching, or -1.

@@ -248,6 +248,11 @@ Please give another path.</translation>
         <source>请正确填写起始地址</source>
         <translation>Enter a correct start address</translation>
     </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="1" />
+        <source>请选择一个文件进行校验</source>
+        <translation>Choose a file to verify</translation>
+    </message>
 </context>
 <context>
     <name>BaseWorker</name>
@@ -413,12 +418,61 @@ Please give another path.</translation>
         <translation>Serial number %1 not stamped</translation>
     </message>
     <message>
+        <source>序列号 %1 已在芯片上，但写入未正常结束</source>
+        <translation>Serial number %1 is on the chip, but its write did not end normally</translation>
+    </message>
+    <message>
         <source>链路模式切换失败</source>
         <translation>The link mode change failed</translation>
     </message>
     <message>
         <source>加密镜像太小，没有加密部分: %1 字节</source>
         <translation>The encrypted image is too small to hold its encrypted part: %1 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>加密镜像无法只校验: 芯片的加密密钥只能通过擦写芯片读出，请用烧写（烧写后按密钥逐字节校验）</source>
+        <translation>An encrypted image cannot be verified alone: the chip's encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>开始查空</source>
+        <translation>Blank check started</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>开始校验(不擦除、不烧写): %1</source>
+        <translation>Verify started (nothing is erased or programmed): %1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>正在查空...</source>
+        <translation>Checking that the range is blank...</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>0x%1 ~ 0x%2, %3 字节</source>
+        <translation>0x%1 ~ 0x%2, %3 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>查空成功: %1 全部为空白</source>
+        <translation>Blank check passed: %1 all blank</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>校验成功: 芯片与镜像一致 (%1)</source>
+        <translation>Verify passed: the chip holds the image (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
+        <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
+        <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
     </message>
 </context>
 <context>
@@ -676,6 +730,26 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <source>追溯记录写入失败: %1</source>
         <translation>Could not write the trace record: %1</translation>
     </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>校验</source>
+        <translation>Verify</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
+        <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>查空</source>
+        <translation>Blank check</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
+        <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
+    </message>
 </context>
 <context>
     <name>Result</name>
@@ -736,6 +810,11 @@ Stop and quit: stop the operation after the current flash command and quit; the 
     <message>
         <source>已停止，芯片上的数据不完整，请重新烧写</source>
         <translation>Stopped while the chip was being changed: its data is incomplete, write it again</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="1" />
+        <source>Flash内容不符</source>
+        <translation>The flash content does not match</translation>
     </message>
 </context>
 <context>
@@ -1015,33 +1094,64 @@ Reason: %2</translation>
         <source>数量%1超出范围(0~65535)，按0字节处理</source>
         <translation>Count %1 is outside 0..65535: the item takes no bytes</translation>
     </message>
+    <message>
+        <source>"%1"不是%2类型%3格式的有效数值</source>
+        <translation>"%1" is not a valid number of type %2 in format %3</translation>
+    </message>
+    <message>
+        <source>给出%1个数值，最多%2个</source>
+        <translation>%1 values given, the item holds at most %2</translation>
+    </message>
+    <message>
+        <source>%1 的默认值 "%2" 按表格规则写入: %3</source>
+        <translation>The default value "%2" of %1 is written as the workbook reads it: %3</translation>
+    </message>
+</context>
+<context>
+    <name>Workbook</name>
+    <message>
+        <source>数据名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>数据类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>默认值</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <source>只读</source>
+        <translation>Read-only</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>数值格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>描述</source>
+        <translation>Description</translation>
+    </message>
 </context>
 <context>
     <name>TabWidgetXlsx</name>
     <message>
         <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>数据名称</source>
-        <translation>Name</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>数据类型</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>字节总长</source>
         <translation>Bytes</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>默认值</source>
-        <translation>Defaults</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>只读</source>
-        <translation>Read-only</translation>
     </message>
     <message>
         <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
@@ -1061,8 +1171,8 @@ Reason: %2</translation>
 check that the imported layout is right</translation>
     </message>
     <message>
-        <source>"%1"不是有效的数值: 写入时只取其开头的数字，没有数字则写入0</source>
-        <translation>"%1" is not a valid number: only its leading digits are written, 0 when it has none</translation>
+        <source>%1: 请改正后再写入当前值</source>
+        <translation>%1: correct it before writing the current values</translation>
     </message>
 </context>
 <context>
@@ -1255,6 +1365,11 @@ Check it and try again.</translation>
         <location filename="../src/core/imagerequest.cpp" line="1" />
         <source>请正确填写读取大小</source>
         <translation>Enter a correct read size</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="1" />
+        <source>请正确填写查空大小</source>
+        <translation>Enter a correct blank check size</translation>
     </message>
 </context>
 <context>

@@ -67,6 +67,7 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     m_strTraceFile = QSettings(kSettingsFile, QSettings::IniFormat).value("trace_file").toString();
     WireTabs();
     BuildLogMenu();
+    AddVerifyActions();
     if (bBench)
         ShowSimulatedBench(strBenchDir);
     if (!m_pConfig->InterfacesFound())
@@ -149,6 +150,26 @@ void MainWindow::BuildLogMenu()
     connect(ui->dockWidget, &QDockWidget::visibilityChanged, ui->action_log, &QAction::setChecked);
 }
 
+void MainWindow::AddVerifyActions()
+{
+    m_pVerifyAction = new QAction(QIcon(":/main/icon/verify_flash_48.png"), tr("校验"), this);
+    m_pVerifyAction->setObjectName("action_verify");
+    m_pVerifyAction->setToolTip(tr("校验Flash: 与选中的镜像比较，不擦除、不烧写"));
+    m_pBlankAction = new QAction(QIcon(":/main/icon/blank_flash_48.png"), tr("查空"), this);
+    m_pBlankAction->setObjectName("action_blank");
+    m_pBlankAction->setToolTip(tr("查空: 擦除选项的范围是否全部为空白(0xFF)"));
+    for (QAction* pAction : {m_pVerifyAction, m_pBlankAction}) {
+        pAction->setCheckable(true);
+        ui->toolBar->insertAction(ui->action_reset, pAction);
+        connect(pAction, &QAction::triggered, this, [this, pAction](bool bPressed) {
+            if (bPressed)
+                StartOperation(pAction, false);
+        });
+    }
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, [this] { SetWidgetsEnable(!m_bBusy); });
+    SetWidgetsEnable(true);
+}
+
 void MainWindow::show()
 {
     LoadSettings();
@@ -188,15 +209,29 @@ bool MainWindow::AskStopAndQuit()
 
 void MainWindow::closeEvent(QCloseEvent* pEvent)
 {
-    if (m_bBusy) {
-        // The window closes only once the worker has finished: the close
-        // comes back from SpiFinish when the operator chose to stop.
-        pEvent->ignore();
-        if (!m_bQuitWhenDone && AskStopAndQuit()) {
+    if (m_bBusy && !m_bStopRequested && !m_bAsking) {
+        // Asked again after 等待: the operator may now choose to stop.
+        m_bAsking = true;
+        const bool bStop = AskStopAndQuit();
+        m_bAsking = false;
+        if (m_bBusy) {
+            // The window closes only once the worker has finished, after
+            // either answer: the close comes back from SpiFinish.
             m_bQuitWhenDone = true;
-            m_bStopRequested = true;
-            SetLog(tr("正在停止: 当前Flash命令完成后停止操作并退出"));
+            if (bStop) {
+                m_bStopRequested = true;
+                SetLog(tr("正在停止: 当前Flash命令完成后停止操作并退出"));
+            }
+            pEvent->ignore();
+            return;
         }
+        // The operation ended while the question was open (its box closed
+        // itself, or the answer came late): the window closes as asked.
+    } else if (m_bBusy) {
+        // Already stopping (or the question is open): close once it has ended.
+        if (!m_bAsking)
+            m_bQuitWhenDone = true;
+        pEvent->ignore();
         return;
     }
     SaveSettings();
@@ -318,7 +353,9 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
     m_bStopRequested = false;
     m_bBusy = true;
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
-    if (bWrite)
+    if (pAction == m_pVerifyAction || pAction == m_pBlankAction)
+        pTab->Verify(pAction == m_pBlankAction);
+    else if (bWrite)
         pTab->Write();
     else
         pTab->Read();
@@ -388,7 +425,15 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         ui->action_write->setChecked(false);
     else if (nOpt == xq::kOptReset)
         ui->action_reset->setChecked(false);
+    if (nOpt == xq::kOptVerify) {
+        m_pVerifyAction->setChecked(false);
+        m_pBlankAction->setChecked(false);
+    }
     m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
+    // The close question is moot once the operation has ended: its box
+    // closes, and closeEvent goes on to close the window.
+    if (m_bAsking)
+        msgbox::CloseQuestion();
     if (m_bQuitWhenDone)
         QTimer::singleShot(0, this, [this] { close(); });
 }
@@ -399,4 +444,8 @@ void MainWindow::SetWidgetsEnable(bool bEnable)
     ui->action_read->setEnabled(bEnable);
     ui->action_write->setEnabled(bEnable);
     ui->action_reset->setEnabled(bEnable);
+    const TabWidgetInf* pTab = CurrentTab();
+    for (QAction* pAction : {m_pVerifyAction, m_pBlankAction})
+        if (pAction)
+            pAction->setEnabled(bEnable && pTab && pTab->CanVerify());
 }

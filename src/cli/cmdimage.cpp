@@ -1,5 +1,5 @@
-// write, erase and read: the image tab's operations on the command line,
-// under the same rules (imagerequest.h).
+// write, erase, read, verify and blank: the image tab's operations on the
+// command line, under the same rules (imagerequest.h).
 #include "clirunner.h"
 #include "commands.h"
 #include "serialcounter.h"
@@ -31,30 +31,6 @@ bool ReadStart(const CliContext& ctx, int32_t& nStart)
     return strRefusal.isEmpty();
 }
 
-// The image, read whole; refused by its size before it is read.
-QByteArray ReadImage(const QString& strPath, QString& strError)
-{
-    const QFileInfo info(strPath);
-    if (!info.isFile()) {
-        strError = QString("cannot read image %1").arg(strPath);
-        return QByteArray();
-    }
-    const QString strTooLarge = ImageRules::ImageSize(info.size());
-    if (!strTooLarge.isEmpty()) {
-        strError = strTooLarge + QString(": %1 (%2 bytes)").arg(strPath).arg(info.size());
-        return QByteArray();
-    }
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        strError = QString("cannot read image %1: %2").arg(strPath, file.errorString());
-        return QByteArray();
-    }
-    const QByteArray data = file.read(qint64(xq::kMaxFlashSize) + 1);
-    if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
-        strError = QString("cannot read image %1 whole").arg(strPath);
-    return data;
-}
-
 // Runs a write (or an erase only) on every target. With pSerials the
 // serial numbers come from that counter, one per chip as it is stamped.
 int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCounter* pSerials)
@@ -80,7 +56,62 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
     return nExit;
 }
 
+// Runs a verify (or a blank check) on every target.
+int RunImageVerify(CliContext& ctx, const ImageVerifyRequest& request)
+{
+    return RunJobs(ctx, request.image.isEmpty() ? "blank" : "verify", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
+        BaseWorker worker;
+        worker.pSpiCtrl = &ctrl;
+        return RunImageWorker(worker, job, [&] { worker.OnVerify(request); });
+    });
+}
+
 }  // namespace
+
+QList<QCommandLineOption> VerifyOptions()
+{
+    return {kStart};
+}
+
+QList<QCommandLineOption> BlankOptions()
+{
+    return {kStart,
+            {"length", "Check this many bytes.", "BYTES"},
+            {"all", "Check from the start address to the end of the flash."}};
+}
+
+int CmdVerify(CliContext& ctx)
+{
+    ImageVerifyRequest request;
+    if (!ReadStart(ctx, request.nStart))
+        return kExitUsage;
+    QString strError;
+    request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
+    strError = ImageRules::ReadImage(request.strImage, request.image);
+    if (!strError.isEmpty())
+        return UsageError(strError);
+    const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
+    if (!strEncrypted.isEmpty())
+        return UsageError(strEncrypted);
+    return RunImageVerify(ctx, request);
+}
+
+int CmdBlank(CliContext& ctx)
+{
+    ImageVerifyRequest request;
+    if (!ReadStart(ctx, request.nStart))
+        return kExitUsage;
+    const bool bLength = ctx.parser.isSet("length");
+    if (ctx.parser.isSet("all") == bLength)
+        return UsageError("blank needs --length BYTES or --all");
+    request.nLength = xq::kWholeChip;
+    if (bLength) {
+        const QString strRefusal = ImageRules::BlankLength(ctx.parser.value("length"), request.nLength);
+        if (!strRefusal.isEmpty())
+            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
+    }
+    return RunImageVerify(ctx, request);
+}
 
 QList<QCommandLineOption> WriteOptions()
 {
@@ -116,14 +147,11 @@ int CmdWrite(CliContext& ctx)
         return kExitUsage;
     QString strError;
     request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
-    request.image = ReadImage(request.strImage, strError);
+    strError = ImageRules::ReadImage(request.strImage, request.image);
     if (!strError.isEmpty())
         return UsageError(strError);
     const QString strErase = ctx.parser.isSet("erase") ? ctx.parser.value("erase") : QString("file");
-    const int nMode = strErase == "whole"   ? kEraseWhole
-                      : strErase == "file"  ? kEraseByFile
-                      : strErase == "smart" ? kEraseSmart
-                                            : kEraseBySize;
+    const int nMode = ImageRules::EraseMode(strErase);
     const QString strRefusal = ImageRules::EraseCount(nMode, request.image.size(), strErase, request.nEraseBytes);
     if (!strRefusal.isEmpty())
         return UsageError(QString("%1: %2").arg(strRefusal, strErase));
@@ -139,7 +167,7 @@ int CmdWrite(CliContext& ctx)
     if (!request.bSerial)
         return RunImageWrite(ctx, request, nullptr);
     SerialCounter serials;
-    if (!serials.Init(ctx.parser.value("serial-file"), uint32_t(nFirst), ctx.targets.size(), strError))
+    if (!serials.Init(ctx.parser.value("serial-file"), uint32_t(nFirst), strError, ctx.targets.size()))
         return UsageError(strError);
     return RunImageWrite(ctx, request, &serials);
 }

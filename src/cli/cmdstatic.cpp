@@ -6,6 +6,7 @@
 #include <imagerequest.h>
 #include <outputfile.h>
 #include <spiflashctrl.h>
+#include <staticarea.h>
 #include <staticlayout.h>
 #include <staticrequest.h>
 #include <textrules.h>
@@ -28,37 +29,17 @@ bool LoadLayout(const CliContext& ctx, StaticLayout& layout)
     const int rc = layout.LoadXlsx(strBook);
     if (rc != 0)
         UsageError(QCoreApplication::translate("xqprog", "文件:%1, 错误码:%2 %3").arg(strBook).arg(rc).arg(layout.strError));
+    for (const QString& strWarning : layout.warnings)
+        std::fprintf(stderr, "xqprog: warning: %s\n", qPrintable(strWarning));
     return rc == 0;
 }
 
 // The record's area from the workbook, --start and --total; false after a usage error.
 bool ReadArea(const CliContext& ctx, const StaticLayout& layout, int32_t& nStart, int32_t& nTotal)
 {
-    nStart = layout.config.start_address != 0xFFFFFFFF ? int32_t(layout.config.start_address & 0xFFFFFF)
-                                                       : kStaticDefaultStart;
-    // A start cell that does not read as hexadecimal would put the record at 0.
-    if (layout.config.bStartUnreadable && !ctx.parser.isSet("start"))
-        return UsageError(QString("the workbook's start address \"%1\" is not hexadecimal: give --start")
-                              .arg(layout.config.strStartText)),
-               false;
-    if (layout.config.start_address != 0xFFFFFFFF && layout.config.start_address > 0xFFFFFF &&
-        !ctx.parser.isSet("start"))
-        return UsageError(QString("the workbook's start address \"%1\" is past 24 bits: give --start")
-                              .arg(layout.config.strStartText)),
-               false;
-    if (ctx.parser.isSet("start")) {
-        const QString strRefusal = ImageRules::StartAddress(ctx.parser.value("start"), nStart);
-        if (!strRefusal.isEmpty())
-            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("start"))), false;
-    }
-    int64_t nValue = StaticRules::DefaultTotal(layout.nUsedLength);
-    const QString strTotal = ctx.parser.value("total");
-    if (ctx.parser.isSet("total") && !xq::ParseNumber(strTotal, nValue))
-        return UsageError(QString("bad total size: %1").arg(strTotal)), false;
-    const QString strRefusal = StaticRules::Total(nValue, layout.nReadOnlyLength, layout.nUsedLength);
+    const QString strRefusal = StaticArea(layout, ctx.parser.value("start"), ctx.parser.value("total"), nStart, nTotal);
     if (!strRefusal.isEmpty())
         return UsageError(strRefusal), false;
-    nTotal = int32_t(nValue);
     return true;
 }
 
@@ -87,42 +68,16 @@ QJsonObject ValueObject(const StaticLayout& layout)
     return values;
 }
 
-// Cuts a UTF-8 text to at most nBytes, at a whole character.
-QByteArray CutUtf8(const QByteArray& text, int nBytes)
-{
-    if (text.size() <= nBytes)
-        return text;
-    int n = nBytes;
-    while (n > 0 && (uchar(text[n]) & 0xC0) == 0x80)  // a continuation byte: back to its lead byte
-        --n;
-    return text.left(n);
-}
-
-// Whether one piece of a numeric value is a number of the item's format.
-bool NumberFits(const QString& strPiece, ValueFormat fmt)
-{
-    bool bOk = false;
-    switch (fmt) {
-    case kFmtYesNo: return strPiece == "0" || strPiece == "1";
-    case kFmtUnsigned: strPiece.toULongLong(&bOk, 10); return bOk;
-    case kFmtDecimal: strPiece.toLongLong(&bOk, 10); return bOk;
-    case kFmtHex:
-        (strPiece.startsWith("0x", Qt::CaseInsensitive) ? strPiece.mid(2) : strPiece).toULongLong(&bOk, 16);
-        return bOk;
-    case kFmtFloat: strPiece.toDouble(&bOk); return bOk;
-    default: return true;
-    }
-}
-
-// Checks a --set value against its item: numbers for a numeric item (at most
-// as many as it holds), a string cut to the item's size with a warning.
-// False after a usage error.
+// Checks a --set value against its item (StaticLayout::ValueRefusal, the
+// rule of the static data tab's cells too): a string is cut to the item's
+// size with a warning; a numeric item needs 1 to nCount numbers that read
+// whole. False after a usage error.
 bool CheckSetValue(const xlsx_item& item, QString& strValue)
 {
     const ValueFormat fmt = FormatFromName(item.cells.format.toString());
     if (fmt == kFmtString) {
         const QByteArray text = strValue.toUtf8();
-        const QByteArray cut = CutUtf8(text, item.ByteSize());
+        const QByteArray cut = StaticLayout::CutText(item, text);
         if (cut.size() != text.size()) {
             strValue = QString::fromUtf8(cut);
             std::fprintf(stderr, "xqprog: warning: --set %s: the value is cut to %d bytes: %s\n",
@@ -132,13 +87,10 @@ bool CheckSetValue(const xlsx_item& item, QString& strValue)
     }
     if (fmt == kFmtUnknown)
         return true;
-    const QStringList pieces = strValue.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
-    for (const QString& strPiece : pieces)
-        if (!NumberFits(strPiece, fmt))
-            return UsageError(QString("--set %1: %2 is not a value of the item's format (%3)")
-                                  .arg(item.strName, strPiece, item.cells.format.toString())),
-                   false;
-    if (pieces.isEmpty() || pieces.size() > item.nCount)
+    const QString strRefusal = StaticLayout::ValueRefusal(item, strValue);
+    if (!strRefusal.isEmpty())
+        return UsageError(QString("--set %1: %2").arg(item.strName, strRefusal)), false;
+    if (strValue.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).isEmpty())
         return UsageError(QString("--set %1: give 1 to %2 values").arg(item.strName).arg(item.nCount)), false;
     return true;
 }
@@ -225,6 +177,15 @@ int CmdStaticWrite(CliContext& ctx)
         xlsx_item* pItem = nEq > 0 ? layout.FindItem(strSet.left(nEq)) : nullptr;
         if (!pItem)
             return UsageError(QString("no item named %1").arg(strSet.left(nEq)));
+        // An item name on several sheets does not say which item is meant.
+        QStringList sheetsWithName;
+        for (const xlsx_sheet& sheet : layout.sheets)
+            for (const xlsx_item& item : sheet.items)
+                if (item.strName == pItem->strName)
+                    sheetsWithName << sheet.strName;
+        if (sheetsWithName.size() > 1)
+            return UsageError(QString("--set %1: the name is on several sheets (%2)")
+                                  .arg(pItem->strName, sheetsWithName.join(", ")));
         QString strValue = strSet.mid(nEq + 1);
         if (!CheckSetValue(*pItem, strValue))
             return kExitUsage;
@@ -244,10 +205,9 @@ int CmdStaticWrite(CliContext& ctx)
                                       "to write their default values)")
                                   .arg(missing.join(", ")));
     }
-    request.record = layout.GetStaticData(request.bCurrent);
-    if (request.record.isEmpty())
-        return UsageError(QCoreApplication::translate("xqprog", "写入参数错误"));
-    reinterpret_cast<static_data_hdr*>(request.record.data())->nTotalSize = uint32_t(request.nTotal);
+    const QString strRefusal = StaticWriteOf(layout, request.bCurrent, request.nStart, request.nTotal, request);
+    if (!strRefusal.isEmpty())
+        return UsageError(strRefusal);
     request.strWorkbook = QFileInfo(ctx.args.first()).absoluteFilePath();
     return RunJobs(ctx, "static write", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
         Worker worker;

@@ -16,7 +16,7 @@ QString SerialCounter::NoneLeft() const
                                : QString("serial counter %1: no serial numbers left").arg(m_strFile);
 }
 
-bool SerialCounter::Init(const QString& strFile, uint32_t nFirst, int nNeeded, QString& strError)
+bool SerialCounter::Init(const QString& strFile, uint32_t nFirst, QString& strError, int nNeeded)
 {
     m_strFile = strFile;
     m_nNext = nFirst;

@@ -17,7 +17,7 @@ public:
     // Everything that could make a later Take fail is found here, before any
     // chip is touched: the file is locked once and written back (created when
     // missing), and nNeeded numbers must be left. False with a message.
-    bool Init(const QString& strFile, uint32_t nFirst, int nNeeded, QString& strError);
+    bool Init(const QString& strFile, uint32_t nFirst, QString& strError, int nNeeded = 1);
     // The next number. With a file, the file is advanced under its lock
     // (and replaced atomically) before the number is handed out.
     bool Take(uint32_t& nSerial, QString& strError);

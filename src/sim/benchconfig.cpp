@@ -50,6 +50,42 @@ bool ParseSectors(const QVariant& value, std::set<uint32_t>& sectors)
     return true;
 }
 
+// Addresses as they are, not rounded to their sector.
+bool ParseAddresses(const QVariant& value, std::set<uint32_t>& addresses)
+{
+    const QStringList parts =
+        value.toStringList().join(' ').split(QRegExp("[,\\s]+"), Qt::SkipEmptyParts);
+    for (const QString& strPart : parts) {
+        bool bOk = false;
+        const uint nAddress = strPart.toUInt(&bOk, 16);
+        if (!bOk)
+            return false;
+        addresses.insert(nAddress);
+    }
+    return true;
+}
+
+// Opcodes in hex, each with an optional "@N" (decimal, from 1): "44, 02@100".
+bool ParseOpcodes(const QVariant& value, std::set<OpcodeAt>& opcodes)
+{
+    const QStringList parts =
+        value.toStringList().join(' ').split(QRegExp("[,\\s]+"), Qt::SkipEmptyParts);
+    for (const QString& strPart : parts) {
+        const QStringList halves = strPart.split('@');
+        OpcodeAt at;
+        if (halves.size() > 2 || !ParseHexByte(halves[0], at.nOpcode) || halves[0].trimmed().size() > 2)
+            return false;
+        if (halves.size() == 2) {
+            bool bOk = false;
+            at.nNth = halves[1].toInt(&bOk, 10);
+            if (!bOk || at.nNth < 1)
+                return false;
+        }
+        opcodes.insert(at);
+    }
+    return true;
+}
+
 // The [timing] keys: each sets one busy time of the flash, in the unit its name ends with.
 struct TimingKey {
     const char* pKey;
@@ -173,6 +209,17 @@ bool LoadFaults(QSettings& ini, BenchConfig& config, QString& strKey)
         return fail("faults/weak_sectors");
     if (!ParseSectors(ini.value("faults/dead_sectors"), config.deadSectors))
         return fail("faults/dead_sectors");
+    if (!ParseOpcodes(ini.value("faults/fail_once"), config.failOnce))
+        return fail("faults/fail_once");
+    if (!ParseOpcodes(ini.value("faults/busy_once"), config.busyOnce))
+        return fail("faults/busy_once");
+    const QString strStuck = ini.value("faults/status_stuck_bits", "0").toString().trimmed();
+    const uint nStuck = strStuck.toUInt(&bOk, 16);
+    if (!bOk || nStuck > 0xFFFF)
+        return fail("faults/status_stuck_bits");
+    config.nStatusStuckBits = uint16_t(nStuck);
+    if (!ParseAddresses(ini.value("faults/stuck_bytes"), config.stuckBytes))
+        return fail("faults/stuck_bytes");
     config.nAdapters = ini.value("bench/adapters", 1).toInt(&bOk);
     if (!bOk || config.nAdapters < 1 || config.nAdapters > 64)
         return fail("bench/adapters (1 to 64)");
@@ -237,6 +284,10 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
     ini.setValue("faults/mode_stuck", config.bModeStuck);
     ini.setValue("faults/weak_sectors", "");
     ini.setValue("faults/dead_sectors", "");
+    ini.setValue("faults/fail_once", "");
+    ini.setValue("faults/busy_once", "");
+    ini.setValue("faults/status_stuck_bits", "00");
+    ini.setValue("faults/stuck_bytes", "");
     ini.setValue("bench/adapters", config.nAdapters);
     ini.sync();
     return ini.status() == QSettings::NoError;

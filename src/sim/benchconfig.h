@@ -32,6 +32,10 @@ struct BenchConfig {
     bool bModeStuck = false;
     std::set<uint32_t> weakSectors;
     std::set<uint32_t> deadSectors;
+    std::set<OpcodeAt> failOnce;
+    std::set<OpcodeAt> busyOnce;
+    uint16_t nStatusStuckBits = 0;
+    std::set<uint32_t> stuckBytes;
     int nAdapters = 1;  // [bench] adapters, read from the top directory only
 };
 

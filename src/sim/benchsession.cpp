@@ -144,6 +144,10 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
     faults.bWpLow = p->m_config.bWpLow;
     faults.weakSectors = p->m_config.weakSectors;
     faults.deadSectors = p->m_config.deadSectors;
+    faults.failOnce = p->m_config.failOnce;
+    faults.busyOnce = p->m_config.busyOnce;
+    faults.nStatusStuckBits = p->m_config.nStatusStuckBits;
+    faults.stuckBytes = p->m_config.stuckBytes;
     p->m_pFlash->SetFaults(faults);
     p->m_pFlash->SetTiming(p->m_config.timing);
 

@@ -61,6 +61,12 @@ public:
         s.nSpiNs += m_decoder.TakeSpiNs();
         UpdateCounters();
         Pace();
+        if (m_pSession->Flash().TakeTransferFault()) {
+            // [faults] fail_once: this transfer fails; the next one works.
+            m_decoder.Replies().clear();
+            mpsse::SetErrorText("simulated bench: a USB transfer failed (fail_once)");
+            return mpsse::kErrUsbWrite;
+        }
         return mpsse::kOk;
     }
 
@@ -143,11 +149,23 @@ private:
         m_nPollBase = nPolls;
     }
 
-    // With [timing] realtime=true, wall time follows the virtual clock.
+    // With [timing] realtime=true, wall time follows the virtual clock; so it
+    // does while a busy_once command keeps the flash busy, from its start.
     void Pace()
     {
-        if (!m_pSession->Config().bRealtime)
+        if (!m_pSession->Config().bRealtime) {
+            if (!m_pSession->Flash().InBusyOnce()) {
+                m_bPacing = false;
+                return;
+            }
+            if (!m_bPacing) {
+                m_bPacing = true;
+                m_paceWall = std::chrono::steady_clock::now();
+                m_nPaceHostNs = Stats().nHostNs;
+            }
+            std::this_thread::sleep_until(m_paceWall + std::chrono::nanoseconds(Stats().nHostNs - m_nPaceHostNs));
             return;
+        }
         const auto target = m_wallStart + std::chrono::nanoseconds(Stats().nHostNs - m_nHostStartNs);
         std::this_thread::sleep_until(target);
     }
@@ -163,6 +181,9 @@ private:
     int64_t m_nBusyBase;
     int64_t m_nPollBase;
     int m_nTransfers = 0;
+    bool m_bPacing = false;  // following a busy_once busy time in real time
+    std::chrono::steady_clock::time_point m_paceWall;
+    int64_t m_nPaceHostNs = 0;
 };
 
 }  // namespace

@@ -98,6 +98,14 @@ void SpiNorFlash::Select()
     m_frame.clear();
     m_nIndex = 0;
     m_bFrameIgnored = false;
+    m_bBusyOnceFrame = false;
+}
+
+bool SpiNorFlash::TakeTransferFault()
+{
+    const bool bFault = m_bTransferFault;
+    m_bTransferFault = false;
+    return bFault;
 }
 
 uint8_t SpiNorFlash::Exchange(uint8_t nMosi)
@@ -110,6 +118,15 @@ uint8_t SpiNorFlash::Exchange(uint8_t nMosi)
         m_frame.push_back(nMosi);
     const uint8_t nCmd = m_frame[0];
 
+    if (nIndex == 0) {
+        const OpcodeAt at{nCmd, ++m_opcodeCounts[nCmd]};
+        if (m_faults.failOnce.count(at))
+            m_bTransferFault = true;
+        m_bBusyOnceFrame = m_faults.busyOnce.count(at) > 0;
+    }
+    // A failed transfer's commands never reach the flash.
+    if (m_bTransferFault)
+        m_bFrameIgnored = true;
     // While busy the part only answers the status reads.
     if (nIndex == 0 && IsBusy() && nCmd != cmd::kReadStatus1 && nCmd != cmd::kReadStatus2)
         m_bFrameIgnored = true;
@@ -198,6 +215,10 @@ void SpiNorFlash::Execute()
         return;
     m_bWel = false;
     ExecuteWrite(nCmd);
+    if (m_bBusyOnceFrame) {
+        StartBusy(kBusyOnceExtraUs);
+        m_nBusyOnceUntil = m_nBusyUntil;
+    }
 }
 
 void SpiNorFlash::ExecuteWrite(uint8_t nCmd)
@@ -210,16 +231,16 @@ void SpiNorFlash::ExecuteWrite(uint8_t nCmd)
         if (IsStatusLocked())
             break;
         if (n >= 2)
-            m_nStatus1 = m_frame[1] & ~(status1::kBusy | status1::kWel);
+            m_nStatus1 = m_frame[1] & ~(status1::kBusy | status1::kWel) & ~uint8_t(m_faults.nStatusStuckBits);
         if (n >= 3)
-            m_nStatus2 = m_frame[2];
+            m_nStatus2 = m_frame[2] & ~uint8_t(m_faults.nStatusStuckBits >> 8);
         StartBusy(m_timing.nStatusWriteUs);
         break;
     case cmd::kWriteStatus2:
         if (IsStatusLocked())
             break;
         if (n >= 2)
-            m_nStatus2 = m_frame[1];
+            m_nStatus2 = m_frame[1] & ~uint8_t(m_faults.nStatusStuckBits >> 8);
         StartBusy(m_timing.nStatusWriteUs);
         break;
     case cmd::kPageProgram:
@@ -300,6 +321,8 @@ void SpiNorFlash::ProgramPage(uint32_t nAddress, const std::vector<uint8_t>& dat
         uint8_t nValue = data[i];
         if (bWeak && (nOffset % 64) == 0)
             nValue |= 0x01;
+        if (m_faults.stuckBytes.count(nPage + nOffset))
+            continue;
         m_array[nPage + nOffset] &= nValue;
     }
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -54,12 +55,31 @@ struct FlashTiming {
     }
 };
 
+// A command picked by its opcode and its count in the session: the N-th
+// command with that opcode (1: the first).
+struct OpcodeAt {
+    uint8_t nOpcode = 0;
+    int nNth = 1;
+    bool operator<(const OpcodeAt& o) const { return nOpcode != o.nOpcode ? nOpcode < o.nOpcode : nNth < o.nNth; }
+};
+
 struct FlashFaults {
     bool bStuckBusy = false;
     bool bWpLow = false;  // the board holds WP# low
     std::set<uint32_t> weakSectors;  // sector base addresses
     std::set<uint32_t> deadSectors;
+    // One-shot faults: each strikes one command and leaves later traffic alone.
+    std::set<OpcodeAt> failOnce;  // the USB transfer carrying the command fails; the flash never sees it
+    std::set<OpcodeAt> busyOnce;  // the command leaves the flash busy kBusyOnceExtraUs longer
+    uint16_t nStatusStuckBits = 0;  // status bits a status write cannot set (low byte: register 1)
+    std::set<uint32_t> stuckBytes;  // flash addresses whose byte never programs
 };
+
+// How much longer than its datasheet time a busy_once command keeps the flash
+// busy: beyond the 6 s any status wait of the program allows, so exactly one
+// wait runs out and the next one finds the flash ready. The bench follows
+// this time in real time too (a program may time its waits by the wall clock).
+constexpr int64_t kBusyOnceExtraUs = 7000000;
 
 namespace status1 {
 constexpr uint8_t kBusy = 0x01;
@@ -94,10 +114,15 @@ public:
     const FlashTiming& Timing() const { return m_timing; }
     const FlashIdentity& Identity() const { return m_id; }
     bool IsBusy() const;
+    // Whether a busy_once command's busy time is running.
+    bool InBusyOnce() const { return m_clock() < m_nBusyOnceUntil; }
     // Whether the status registers ignore writes: SRP1 set (power supply
     // lock-down), or SRP0 set while WP# is low (hardware protection).
     bool IsStatusLocked() const;
     int64_t BusyTimeUs() const { return m_nBusyTotalUs; }
+    // Whether a fail_once command came since the last call: the transfer
+    // carrying it fails, and the rest of that transfer never reaches the flash.
+    bool TakeTransferFault();
     // Whether the byte at the address is write-protected by BP/TB/SEC.
     bool IsProtected(uint32_t nAddress) const;
     // Whether any byte of the range is write-protected.
@@ -126,6 +151,10 @@ private:
     int64_t m_nBusyUntil = 0;
     int64_t m_nBusyTotalUs = 0;
     std::set<uint32_t> m_weakSpent;  // weak sectors whose bad first program already happened
+    std::map<uint8_t, int> m_opcodeCounts;  // commands seen in this session, by opcode
+    bool m_bTransferFault = false;
+    bool m_bBusyOnceFrame = false;  // the frame in progress is a busy_once command
+    int64_t m_nBusyOnceUntil = 0;
 
     // The frame in progress.
     std::vector<uint8_t> m_frame;

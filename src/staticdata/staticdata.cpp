@@ -7,6 +7,7 @@
 
 #include <application.h>
 #include <messagebox.h>
+#include <mnemonic.h>
 #include <outputfile.h>
 
 #include <QCoreApplication>
@@ -23,6 +24,14 @@
 StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::StaticData)
 {
     ui->setupUi(this);
+    SetMnemonic(ui->lblstorage, ui->cmbStorage, 'S');
+    SetMnemonic(ui->lblStartAddr, ui->editStartAddr, 'A');
+    SetMnemonic(ui->lblTotalSize, ui->editTotal, 'T');
+    SetMnemonic(ui->chkLock, 'K');
+    SetMnemonic(ui->radioDefault, 'D');
+    SetMnemonic(ui->radioCurrent, 'C');
+    SetMnemonic(ui->pbImport, 'I');
+    SetMnemonic(ui->pbExport, 'E');
     ui->chkLock->hide();
     // It keeps its room beside the storage box while hidden: showing it
     // moves nothing.
@@ -182,6 +191,17 @@ void StaticData::Write()
         }
     }
     request.bCurrent = ui->radioCurrent->isChecked();
+    // A device value that does not read whole would be written as its
+    // leading digits, or as 0: refused where the operator typed it.
+    const QStringList refused = request.bCurrent ? ui->tabXlsx->RefusedDeviceValues() : QStringList();
+    if (!refused.isEmpty()) {
+        msgbox::Warning(this, tr("设置错误"), refused.join('\n'));
+        for (const QString& strLine : refused)
+            emit log(strLine);
+        emit log(tr("写入参数错误"));
+        emit finish(xq::kOptWrite, true);
+        return;
+    }
     if (request.bCurrent && !EmptyCurrentValuesAccepted()) {
         emit finish(xq::kOptWrite, true);
         return;
@@ -242,12 +262,8 @@ void StaticData::ImportXlsx()
     m_strLastDir = QFileInfo(strFile).absolutePath();
     const int rc = ui->tabXlsx->LoadXlsx(strFile);
     if (rc != 0) {
-        // What is left of the layout is not what the workbook says: nothing
-        // may be written from it until a workbook loads.
-        ui->editUsed->clear();
-        ui->editTotal->clear();
-        ui->editStartAddr->clear();
-        ui->editReadonly->clear();
+        // The workbook was read aside: the tab still shows (and writes) the
+        // layout loaded before.
         const QString strReason = ui->tabXlsx->Layout().strError;
         msgbox::Critical(this, tr("打开文件错误"),
                          tr("文件:%1, 错误码:%2").arg(strFile).arg(rc) + (strReason.isEmpty() ? "" : "\n" + strReason));
@@ -258,6 +274,8 @@ void StaticData::ImportXlsx()
     ShowLayout();
     emit progress(0);
     emit log(tr("成功打开Excel文件!"));
+    for (const QString& strWarning : ui->tabXlsx->Layout().warnings)
+        emit log(strWarning);
 }
 
 QString StaticData::AskXlsxName(const QString& strCaption)

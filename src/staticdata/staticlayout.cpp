@@ -15,17 +15,7 @@
 
 namespace {
 
-constexpr int kDataColumns = 9;   // A..I
 constexpr int kConfigRows = 4;
-const char* const kConfigSheet = "xq_config";
-const char* const kReadOnlyMark = "只读";
-
-const struct {
-    const char* pName;
-    uint8_t nShift;
-} kTypes[] = {{"bool", 0}, {"uint8_t", 0}, {"uint16_t", 1}, {"uint32_t", 2}, {"double", 3}, {"string", 0}};
-
-const char* const kFormats[] = {"是/否", "十进制正整数", "十进制数", "十六进制数", "浮点数", "字符串"};
 
 QString CellText(const xlsx::Worksheet& sheet, int nRow, int nColumn)
 {
@@ -125,27 +115,9 @@ QByteArray PaddedText(const QByteArray& text, int nMinimum)
 
 }  // namespace
 
-ValueFormat FormatFromName(const QString& strName)
-{
-    for (int i = 0; i < int(sizeof kFormats / sizeof kFormats[0]); ++i)
-        if (strName == QString::fromUtf8(kFormats[i]))
-            return ValueFormat(i);
-    return kFmtUnknown;
-}
-
-bool ShiftFromTypeName(const QString& strType, uint8_t& nShift)
-{
-    for (const auto& t : kTypes) {
-        if (strType == QLatin1String(t.pName)) {
-            nShift = t.nShift;
-            return true;
-        }
-    }
-    return false;
-}
-
 void StaticLayout::ClearXlsx()
 {
+    warnings.clear();
     nUsedLength = 0;
     nReadOnlyLength = 0;
     sheets.clear();
@@ -178,11 +150,11 @@ int StaticLayout::LoadXlsx(const QString& strPath)
             nResult = xq::kErrWorkbookBadSheet;
             break;
         }
-        if (strName == kConfigSheet) {
+        if (strName == workbook::kConfigSheet) {
             ParseConfigSheet(pSheet);
             continue;
         }
-        if (pSheet->Dimension().nLastColumn != kDataColumns) {
+        if (pSheet->Dimension().nLastColumn != workbook::kColumnCount) {
             strError = QString("sheet %1 does not end in column I").arg(strName);
             nResult = xq::kErrWorkbookBadSheet;
             break;
@@ -205,18 +177,18 @@ void StaticLayout::ParseConfigSheet(const xlsx::Worksheet* pSheet)
     for (int r = 1; r <= nRows; ++r) {
         const QString strKey = CellText(*pSheet, r, 1).toLower();
         const QString strValue = CellText(*pSheet, r, 2);
-        if (strKey == "start_address") {
+        if (strKey == workbook::kKeyStart) {
             bool bOk = false;
             const uint nAddress = strValue.trimmed().toUInt(&bOk, 16);
             config.start_address = bOk ? nAddress : 0;
             config.bStartUnreadable = !bOk;
             config.strStartText = strValue;
-        } else if (strKey == "storage") {
-            if (strValue.compare("normal", Qt::CaseInsensitive) == 0)
+        } else if (strKey == workbook::kKeyStorage) {
+            if (strValue.compare(workbook::kStorageNormal, Qt::CaseInsensitive) == 0)
                 config.storage = 0;
-            else if (strValue.compare("security", Qt::CaseInsensitive) == 0)
+            else if (strValue.compare(workbook::kStorageSecurity, Qt::CaseInsensitive) == 0)
                 config.storage = 1;
-        } else if (strKey == "otp") {
+        } else if (strKey == workbook::kKeyOtp) {
             config.otp = strValue.compare("TRUE", Qt::CaseInsensitive) == 0 ? 1 : 0;
         }
     }
@@ -256,7 +228,7 @@ int StaticLayout::ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out)
         if (nBytes > 0)
             cells.strBytes = QString::number(nBytes);
         cells.strReadOnly = CellText(sheet, r, 8);
-        if (cells.strReadOnly == QString::fromUtf8(kReadOnlyMark)) {
+        if (cells.strReadOnly == workbook::ReadOnlyMark()) {
             item.bReadOnly = 1;
             nReadOnlyLength += nBytes;
         }
@@ -264,6 +236,10 @@ int StaticLayout::ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out)
         if (!cells.strDefault.isEmpty())
             item.defaultText = cells.strDefault.toUtf8();
         cells.format = sheet.Read(r, 6);
+        const QString strRefusal = ValueRefusal(item, cells.strDefault);
+        if (!strRefusal.isEmpty())
+            warnings << QCoreApplication::translate("StaticLayout", "%1 的默认值 \"%2\" 按表格规则写入: %3")
+                            .arg(strName, cells.strDefault, strRefusal);
         ParseValues(item, cells.format.toString());
         out.items.append(item);
     }
@@ -342,7 +318,10 @@ void StaticLayout::ShowDeviceValues()
 
 void StaticLayout::TakeValue(xlsx_item& item, const QString& strText)
 {
-    item.currentText = PaddedText(strText.toUtf8(), item.ByteSize());
+    QByteArray text = strText.toUtf8();
+    if (FormatFromName(item.cells.format.toString()) == kFmtString)
+        text = CutText(item, text);
+    item.currentText = PaddedText(text, item.ByteSize());
     item.current.clear();
     ParseValues(item, item.cells.format.toString());
 }
@@ -400,21 +379,63 @@ int StaticLayout::SetStaticData(const static_data_hdr* pFlashData)
     return xq::kOk;
 }
 
-QString StaticLayout::FirstNonNumber(const QString& strText, const QString& strFormat)
+namespace {
+
+// Whether one piece reads whole as a number of the format that fits an
+// element of nElement bytes (at most the 32 bits the parse stores).
+bool PieceFits(const QByteArray& piece, ValueFormat fmt, int nElement)
 {
-    const ValueFormat fmt = FormatFromName(strFormat);
-    if (fmt == kFmtString || fmt == kFmtUnknown)
-        return QString();
-    static const int bases[] = {2, 10, 10, 16};
-    for (const QByteArray& piece : Pieces(strText.toUtf8())) {
-        char* pEnd = nullptr;
-        errno = 0;
-        if (fmt == kFmtFloat)
-            strtod_l(piece.constData(), &pEnd, CLocale());
-        else
-            strtoull_l(piece.constData(), &pEnd, bases[fmt], CLocale());
-        if (pEnd != piece.constData() + piece.size())
-            return QString::fromUtf8(piece);
+    const char* pText = piece.constData();
+    const char* pEnd = pText + piece.size();
+    char* pStop = nullptr;
+    errno = 0;
+    if (fmt == kFmtYesNo)
+        return piece == "0" || piece == "1";
+    if (fmt == kFmtFloat) {
+        strtod_l(pText, &pStop, CLocale());
+        return pStop == pEnd;
     }
+    const int nBits = 8 * qMin(nElement, 4);
+    const unsigned long long nMax = (1ull << nBits) - 1;
+    if (fmt == kFmtDecimal) {
+        const long long n = strtoll_l(pText, &pStop, 10, CLocale());
+        const long long nMin = -(1ll << (nBits - 1));
+        return pStop == pEnd && errno != ERANGE && n >= nMin && (n < 0 || static_cast<unsigned long long>(n) <= nMax);
+    }
+    // Unsigned and hexadecimal: digits only (a hexadecimal one may start
+    // with 0x); strtoul would take a sign and wrap a minus around.
+    if (!isdigit_l(static_cast<unsigned char>(pText[0]), CLocale()))
+        return false;
+    const unsigned long long n = strtoull_l(pText, &pStop, fmt == kFmtHex ? 16 : 10, CLocale());
+    return pStop == pEnd && errno != ERANGE && n <= nMax;
+}
+
+}  // namespace
+
+QString StaticLayout::ValueRefusal(const xlsx_item& item, const QString& strText)
+{
+    const QString strFormat = item.cells.format.toString();
+    const ValueFormat fmt = FormatFromName(strFormat);
+    if (fmt == kFmtString || fmt == kFmtUnknown || item.nCount == 0)
+        return QString();
+    const QList<QByteArray> pieces = Pieces(strText.toUtf8());
+    for (const QByteArray& piece : pieces) {
+        if (!PieceFits(piece, fmt, 1 << item.nShift))
+            return QCoreApplication::translate("StaticLayout", "\"%1\"不是%2类型%3格式的有效数值")
+                .arg(QString::fromUtf8(piece), item.cells.strType, strFormat);
+    }
+    if (pieces.size() > item.nCount)
+        return QCoreApplication::translate("StaticLayout", "给出%1个数值，最多%2个").arg(pieces.size()).arg(item.nCount);
     return QString();
+}
+
+QByteArray StaticLayout::CutText(const xlsx_item& item, const QByteArray& text)
+{
+    const int nBytes = item.ByteSize();
+    if (text.size() <= nBytes)
+        return text;
+    int n = nBytes;
+    while (n > 0 && (uchar(text[n]) & 0xC0) == 0x80)  // a continuation byte: back to its lead byte
+        --n;
+    return text.left(n);
 }

@@ -6,11 +6,13 @@
 #pragma once
 
 #include "staticrecord.h"
+#include "workbookformat.h"
 
 #include <results.h>
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 
@@ -62,11 +64,8 @@ struct xlsx_sheet {
     int nBytes = 0;
 };
 
-// Value formats of column F, by index.
-enum ValueFormat { kFmtYesNo = 0, kFmtUnsigned, kFmtDecimal, kFmtHex, kFmtFloat, kFmtString, kFmtUnknown };
-ValueFormat FormatFromName(const QString& strName);
-// Element size shift of a type name; false when the name is not a type.
-bool ShiftFromTypeName(const QString& strType, uint8_t& nShift);
+using workbook::FormatFromName;
+using workbook::ShiftFromTypeName;
 
 class StaticLayout {
 public:
@@ -91,10 +90,23 @@ public:
 
     static void ParseValues(xlsx_item& item, const QString& strFormat);
     static QString RenderValue(const xlsx_item& item, const QString& strFormat);
-    // The first space-separated piece of a value text that is not wholly a
-    // number of the format (which then reads it as 0 or its leading digits);
-    // empty when every piece is one, and for texts and unknown formats.
-    static QString FirstNonNumber(const QString& strText, const QString& strFormat);
+    // The one rule for a value text an operator gives an item (the tab's
+    // device value cell, xqprog's --set) and for the workbook's defaults:
+    // why the text cannot be written as it stands, or empty when it can.
+    // A numeric item needs every space-separated piece to read whole as a
+    // number of its format ("是/否": 0 or 1; "十进制正整数" and "十六进制数":
+    // no sign) inside its element's range, and at most as many pieces as it
+    // holds. Texts and unknown formats are never refused (a text is cut, see
+    // CutText). What an operator types is refused with this reason; a
+    // workbook default is written as the workbook reads it, with a warning.
+    static QString ValueRefusal(const xlsx_item& item, const QString& strText);
+    // A text value as the item stores it: cut to its byte size at a whole
+    // UTF-8 character (a cut character would not read back).
+    static QByteArray CutText(const xlsx_item& item, const QByteArray& text);
+
+    // The warnings of the last import: defaults that do not read whole,
+    // naming the item and its text.
+    QStringList warnings;
 
     QVector<xlsx_sheet> sheets;  // every accepted data sheet, in tab order (also those without items)
     xlsx_config config;

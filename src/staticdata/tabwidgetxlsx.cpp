@@ -34,14 +34,17 @@ void TabWidgetXlsx::RemovePages()
 
 int TabWidgetXlsx::LoadXlsx(const QString& strPath)
 {
-    const QString strBefore = m_layout.strWorkbook;
-    const int nSheetsBefore = m_layout.sheets.size();
-    const int nResult = m_layout.LoadXlsx(strPath);
-    // The layout was replaced when the workbook listed any sheet.
-    if (nResult == 0 || nResult == xq::kErrWorkbookBadSheet || m_layout.strWorkbook != strBefore || m_layout.sheets.size() != nSheetsBefore)
-        BuildTables();
-    if (nResult == 0)
-        resizeColumn();
+    // Read aside first: a workbook that fails changes nothing shown; only
+    // its reason is kept (Layout().strError).
+    StaticLayout loaded;
+    const int nResult = loaded.LoadXlsx(strPath);
+    if (nResult != 0) {
+        m_layout.strError = loaded.strError;
+        return nResult;
+    }
+    m_layout = loaded;
+    BuildTables();
+    resizeColumn();
     return nResult;
 }
 
@@ -58,7 +61,9 @@ void TabWidgetXlsx::BuildTables()
         auto* pTable = new QTableWidget(pPage);
         pTable->setObjectName(sheet.strName);
         pTable->setColumnCount(kColCount);
-        pTable->setHorizontalHeaderLabels({tr("数据名称"), tr("数据类型"), tr("字节总长"), tr("默认值"), tr("只读"), tr("设备数值")});
+        pTable->setHorizontalHeaderLabels({workbook::ColumnHeading(workbook::kColDisplayName), workbook::ColumnHeading(workbook::kColType),
+                                           tr("字节总长"), workbook::ColumnHeading(workbook::kColDefault),
+                                           workbook::ColumnHeading(workbook::kColReadOnly), tr("设备数值")});
         pTable->setRowCount(sheet.items.size());
         pTable->setAlternatingRowColors(true);
         // The device values fill the rest of the view from the first show on.
@@ -135,13 +140,22 @@ void TabWidgetXlsx::resizeColumn(int nTabIdx)
     pHeader->resizeSection(kColReadOnly, qMax(60, pHeader->fontMetrics().horizontalAdvance(strReadOnly) + 16));
 }
 
+const xlsx_item* TabWidgetXlsx::ItemAt(const QTableWidget* pTable, int nRow) const
+{
+    const int t = m_tables.indexOf(const_cast<QTableWidget*>(pTable));
+    if (t < 0 || t >= m_layout.sheets.size() || nRow < 0 || nRow >= m_layout.sheets[t].items.size())
+        return nullptr;
+    return &m_layout.sheets[t].items[nRow];
+}
+
 void TabWidgetXlsx::CheckDeviceCell(QTableWidgetItem* pCell)
 {
     if (!pCell || pCell->column() != kColDevice)
         return;
-    const QString strBad = StaticLayout::FirstNonNumber(pCell->text(), pCell->data(Qt::UserRole).toString());
+    const xlsx_item* pItem = ItemAt(pCell->tableWidget(), pCell->row());
+    const QString strRefusal = pItem ? StaticLayout::ValueRefusal(*pItem, pCell->text()) : QString();
     const QSignalBlocker block(pCell->tableWidget());
-    if (strBad.isEmpty()) {
+    if (strRefusal.isEmpty()) {
         pCell->setData(Qt::BackgroundRole, QVariant());
         pCell->setData(Qt::ForegroundRole, QVariant());
         pCell->setToolTip(QString());
@@ -149,7 +163,22 @@ void TabWidgetXlsx::CheckDeviceCell(QTableWidgetItem* pCell)
     }
     pCell->setBackground(QColor(0xFF, 0xD6, 0xD6));
     pCell->setForeground(QColor(0xA0, 0x00, 0x00));
-    pCell->setToolTip(tr("\"%1\"不是有效的数值: 写入时只取其开头的数字，没有数字则写入0").arg(strBad));
+    pCell->setToolTip(tr("%1: 请改正后再写入当前值").arg(strRefusal));
+}
+
+QStringList TabWidgetXlsx::RefusedDeviceValues() const
+{
+    QStringList lines;
+    for (int t = 0; t < m_tables.size() && t < m_layout.sheets.size(); ++t) {
+        const QTableWidget* pTable = m_tables[t];
+        const xlsx_sheet& sheet = m_layout.sheets[t];
+        for (int r = 0; r < pTable->rowCount() && r < sheet.items.size(); ++r) {
+            const QString strRefusal = StaticLayout::ValueRefusal(sheet.items[r], pTable->item(r, kColDevice)->text());
+            if (!strRefusal.isEmpty())
+                lines << QString("%1: %2").arg(sheet.items[r].strName, strRefusal);
+        }
+    }
+    return lines;
 }
 
 QStringList TabWidgetXlsx::ItemsWithoutDeviceValue() const

@@ -23,6 +23,9 @@ public:
 
     // Display names of the items with bytes whose device value cell is empty.
     QStringList ItemsWithoutDeviceValue() const;
+    // The device value cells that cannot be written as they stand, one line
+    // each naming the item, its text and why (StaticLayout::ValueRefusal).
+    QStringList RefusedDeviceValues() const;
 
     StaticLayout& Layout() { return m_layout; }
     const QList<QTableWidget*>& Tables() const { return m_tables; }
@@ -37,6 +40,8 @@ private slots:
 
 private:
     void BuildTables();
+    // The layout's item of a table's row, or null.
+    const xlsx_item* ItemAt(const QTableWidget* pTable, int nRow) const;
     void RemovePages();  // every tab page and table, the last first
 
     StaticLayout m_layout;

@@ -1,0 +1,47 @@
+#include "xqprogrunner.h"
+
+#include <QProcessEnvironment>
+
+XqprogRunner::XqprogRunner(const QString& strProgram, const QString& strWorkDir)
+    : m_strProgram(strProgram), m_strWorkDir(strWorkDir)
+{
+}
+
+void XqprogRunner::Prepare(QProcess& p, const QStringList& args, const QString& strBench) const
+{
+    if (!m_strWorkDir.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", m_strWorkDir + "/state");
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(m_strWorkDir);
+    }
+    if (m_bMerged)
+        p.setProcessChannelMode(QProcess::MergedChannels);
+    p.setProgram(m_strProgram);
+    QStringList all = m_leadArgs;
+    if (!strBench.isEmpty())
+        all << "--simulate=" + strBench << "-q";
+    p.setArguments(all + args);
+}
+
+XqprogResult XqprogRunner::Run(const QStringList& args, const QString& strBench, int nTimeoutMs) const
+{
+    QProcess p;
+    Prepare(p, args, strBench);
+    p.start();
+    return Finish(p, nTimeoutMs);
+}
+
+XqprogResult XqprogRunner::Finish(QProcess& p, int nTimeoutMs)
+{
+    const bool bEnded = p.waitForFinished(nTimeoutMs);
+    if (!bEnded) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+    XqprogResult r;
+    r.nExit = bEnded && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.strOut = QString::fromUtf8(p.readAllStandardOutput());
+    r.strErr = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}

@@ -1,0 +1,40 @@
+// Runs the xqprog program for the tests that check it end to end: in a work
+// directory, with its own XDG_STATE_HOME (run logs, settings), and with the
+// exit code, standard output and standard error kept apart.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+struct XqprogResult {
+    int nExit = -1;  // -1 when the program crashed or did not end in time
+    QString strOut;
+    QString strErr;
+};
+
+class XqprogRunner {
+public:
+    // strProgram: the xqprog binary; strWorkDir: its working directory, whose
+    // "state" subdirectory becomes XDG_STATE_HOME (empty: the caller's).
+    explicit XqprogRunner(const QString& strProgram, const QString& strWorkDir = QString());
+
+    // Arguments put before each call's own (e.g. "--lang", "en").
+    void SetLeadArgs(const QStringList& args) { m_leadArgs = args; }
+    // Standard error into standard output, in the order written.
+    void SetMergedChannels(bool bMerged) { m_bMerged = bMerged; }
+
+    // Sets up (without starting) a run on a simulated bench, quiet; an
+    // empty bench directory runs on the real adapters.
+    void Prepare(QProcess& p, const QStringList& args, const QString& strBench = QString()) const;
+    // Runs to the end and collects what it wrote.
+    XqprogResult Run(const QStringList& args, const QString& strBench = QString(), int nTimeoutMs = 240000) const;
+    // What a started process ends with.
+    static XqprogResult Finish(QProcess& p, int nTimeoutMs = 240000);
+
+private:
+    QString m_strProgram;
+    QString m_strWorkDir;
+    QStringList m_leadArgs;
+    bool m_bMerged = false;
+};
