@@ -240,6 +240,7 @@ private slots:
     void writeWithoutInterfaceWarns()
     {
         auto pEmpty = std::make_shared<RecordingBackend>();
+        const int nLogged = TodayLog().count("接口未打开");
         MainWindow w(pEmpty);
         QAction* pWrite = Action(w, "action_write");
         pWrite->trigger();
@@ -247,6 +248,11 @@ private slots:
         QCOMPARE(m_boxes[0].strTitle, QString("告警"));
         QCOMPARE(m_boxes[0].strText, QString("接口未打开\n请确认后重试"));
         QVERIFY(!pWrite->isChecked());
+        // The refusal is in the log pane and the run log too, for reset as well.
+        Action(w, "action_reset")->trigger();
+        QCOMPARE(m_boxes.size(), 2);
+        QCOMPARE(LogText(w).count("接口未打开"), 2);
+        QCOMPARE(TodayLog().count("接口未打开"), nLogged + 2);
         for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
             QVERIFY(Action(w, p)->isEnabled());
     }
@@ -477,6 +483,7 @@ private slots:
         // Without --simulate the real adapters are the only ones: none
         // plugged in means an empty list and a hint, never the bench.
         auto pEmpty = std::make_shared<RecordingBackend>();
+        const int nLogged = TodayLog().count("接口未打开");
         MainWindow w(pEmpty);
         QVERIFY(!w.Config()->InterfacesFound());
         QCOMPARE(w.Config()->findChild<QComboBox*>("cmbInfSel")->count(), 0);

@@ -750,6 +750,10 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
         <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
     </message>
+    <message>
+        <source>操作: %1, 接口: %2</source>
+        <translation>Operation: %1, interface: %2</translation>
+    </message>
 </context>
 <context>
     <name>Result</name>

@@ -332,11 +332,22 @@ int MainWindow::CheckInterface()
     return pCtrl->Open(m_pConfig->InterfaceName(), m_pConfig->RateIndex());
 }
 
+// The adapter did not open (none selected, or it vanished): said in the log
+// pane and the run log as well as in the box, with the adapter's reason.
+void MainWindow::RefuseClosedInterface(QAction* pAction)
+{
+    const QString strLine = tr("接口未打开\n请确认后重试");
+    TraceOperation(tr("操作: %1, 接口: %2").arg(pAction->text(), QString::fromUtf8(m_pConfig->InterfaceName())));
+    SetLog(strLine);
+    SetLog(m_pConfig->Ctrl()->AdapterErrorText());
+    msgbox::Warning(this, tr("告警"), strLine);
+    pAction->setChecked(false);
+}
+
 void MainWindow::StartOperation(QAction* pAction, bool bWrite)
 {
     if (CheckInterface() != 0) {
-        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
-        pAction->setChecked(false);
+        RefuseClosedInterface(pAction);
         return;
     }
     m_pProgressBar->setStyleSheet(kChunkSuccess);
@@ -378,8 +389,7 @@ void MainWindow::SpiReset(bool bPressed)
     if (!bPressed)
         return;
     if (CheckInterface() != 0) {
-        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
-        ui->action_reset->setChecked(false);
+        RefuseClosedInterface(ui->action_reset);
         return;
     }
     TraceOperation(tr("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));

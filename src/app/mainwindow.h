@@ -78,6 +78,7 @@ private:
     void TraceOperation(const QString& strWhat);
     void AppendPlainLogLine(const QString& strLine);
     bool AskStopAndQuit();
+    void RefuseClosedInterface(QAction* pAction);
     void StopWorkers();
     // Marks the window as running on the simulated bench in DIR: a permanent
     // status bar label, a title suffix and a log line.
