@@ -1094,11 +1094,6 @@ Reason: %2</translation>
 <context>
     <name>StaticLayout</name>
     <message>
-        <location filename="../src/staticdata/staticlayout.cpp" line="226" />
-        <source>数量%1超出范围(0~65535)，按0字节处理</source>
-        <translation>Count %1 is outside 0..65535: the item takes no bytes</translation>
-    </message>
-    <message>
         <source>"%1"不是%2类型%3格式的有效数值</source>
         <translation>"%1" is not a valid number of type %2 in format %3</translation>
     </message>
