@@ -42,6 +42,7 @@ public:
     void Print(const QString& strText);
     // One JSON object (or array) on one line of standard output.
     void PrintJson(const QJsonObject& json);
+    // One JSON array on one line of standard output.
     void PrintJson(const QJsonArray& json);
     int JsonPrinted() const { return m_nJsonPrinted; }
     // The error of the first write to standard output that failed (0: none).
