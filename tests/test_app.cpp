@@ -22,6 +22,9 @@
 #include <workbookexport.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDockWidget>
@@ -84,15 +87,21 @@ class TestApp : public QObject {
     QString LogText(MainWindow& w) { return w.findChild<QTextEdit*>("teLog")->toPlainText(); }
     QAction* Action(MainWindow& w, const char* pName) { return w.findChild<QAction*>(pName); }
 
+    // Boxes are recorded and answered with m_answer.
+    void AnswerBoxes()
+    {
+        msgbox::SetHandler([this](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
+            m_boxes.append({t, s});
+            return m_answer;
+        });
+    }
+
 private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(resources);
         QDir::setCurrent(m_cwd.path());
-        msgbox::SetHandler([this](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
-            m_boxes.append({t, s});
-            return m_answer;
-        });
+        AnswerBoxes();
     }
     void init()
     {
@@ -336,6 +345,7 @@ private slots:
     void writeWithoutInterfaceWarns()
     {
         auto pEmpty = std::make_shared<RecordingBackend>();
+        const int nLogged = TodayLog().count("接口未打开");
         MainWindow w(pEmpty);
         QAction* pWrite = Action(w, "action_write");
         pWrite->trigger();
@@ -343,6 +353,11 @@ private slots:
         QCOMPARE(m_boxes[0].strTitle, QString("告警"));
         QCOMPARE(m_boxes[0].strText, QString("接口未打开\n请确认后重试"));
         QVERIFY(!pWrite->isChecked());
+        // The refusal is in the log pane and the run log too, for reset as well.
+        Action(w, "action_reset")->trigger();
+        QCOMPARE(m_boxes.size(), 2);
+        QCOMPARE(LogText(w).count("接口未打开"), 2);
+        QCOMPARE(TodayLog().count("接口未打开"), nLogged + 2);
         for (const char* p : {"action_config", "action_read", "action_write", "action_reset"})
             QVERIFY(Action(w, p)->isEnabled());
     }
@@ -550,6 +565,61 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(bench, {{0, 1024 * 1024}});
     }
 
+    // Either answer to the close question closes the window once the write
+    // has ended; a question still open when it ends closes itself.
+    void closeQuestionFollowsTheOperation_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("answerAfterTheEnd");
+        QTest::addColumn<bool>("realBox");
+        QTest::newRow("等待 closes the window when the write ends") << int(QMessageBox::Cancel) << false << false;
+        QTest::newRow("停止并退出 after the write ended just closes") << int(QMessageBox::Abort) << true << false;
+        QTest::newRow("等待 after the write ended just closes") << int(QMessageBox::Cancel) << true << false;
+        QTest::newRow("the open box closes itself") << int(QMessageBox::NoButton) << false << true;
+    }
+    void closeQuestionFollowsTheOperation()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, answerAfterTheEnd);
+        QFETCH(bool, realBox);
+        BenchFixture bench("[timing]\nrealtime=true\n");
+        bench.FillPattern();
+        QTemporaryDir files;
+        auto pWindow = std::make_unique<MainWindow>(bench.BackendPtr());
+        MainWindow* pW = pWindow.get();
+        pWindow->show();
+        StartLongWrite(*pWindow, files.filePath("fw.bin"));
+        m_answer = QMessageBox::StandardButton(answer);
+        if (answerAfterTheEnd) {
+            // The operator answers only after the write has ended.
+            msgbox::SetHandler([this, pW](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
+                m_boxes.append({t, s});
+                QElapsedTimer timer;
+                timer.start();
+                while (pW->Busy() && timer.elapsed() < 60000)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                return m_answer;
+            });
+        } else if (realBox) {
+            msgbox::SetHandler(nullptr);
+            // Were the box never to close, this ends it rather than hang the test.
+            QTimer::singleShot(90000, [] {
+                if (QWidget* pModal = QApplication::activeModalWidget())
+                    pModal->close();
+            });
+        }
+        const bool bClosed = pWindow->close();
+        AnswerBoxes();
+        QCOMPARE(bClosed, answerAfterTheEnd || realBox);
+        QTRY_VERIFY_WITH_TIMEOUT(!pWindow->isVisible(), 60000);
+        QVERIFY(!pWindow->Busy());
+        const QString strLog = LogText(*pWindow);
+        QVERIFY2(strLog.contains("校验成功") && !strLog.contains("正在停止") && !strLog.contains("已中断"),
+                 qPrintable(strLog));
+        pWindow.reset();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 1024 * 1024}});
+    }
+
     void windowDestroyedWhileWritingJoinsFirst()
     {
         BenchFixture bench("[timing]\nrealtime=true\n");
@@ -607,6 +677,7 @@ private slots:
         // Without --simulate the real adapters are the only ones: none
         // plugged in means an empty list and a hint, never the bench.
         auto pEmpty = std::make_shared<RecordingBackend>();
+        const int nLogged = TodayLog().count("接口未打开");
         MainWindow w(pEmpty);
         QVERIFY(!w.Config()->InterfacesFound());
         QCOMPARE(w.Config()->findChild<QComboBox*>("cmbInfSel")->count(), 0);

@@ -12,6 +12,8 @@
 #include <QSysInfo>
 #include <QtTest>
 
+#include <sys/file.h>
+
 using Result = XqprogResult;
 
 class TestCli : public QObject {
@@ -365,11 +367,75 @@ private slots:
         QCOMPARE(json[0]["values"].toObject()["Sheet1"].toObject()["offset"].toString(), QString("-5 12"));
         QVERIFY(r.strErr.contains("Sheet1\toffset"));
 
-        // A trace that cannot be written fails the run and says why.
+        // A trace that cannot be written is refused before the adapter opens, saying why.
         QDir().mkpath(P("trace-dir"));
         r = Run({"--trace", P("trace-dir"), "reset"}, strBench);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY(r.strErr.contains("cannot use the trace file: " + P("trace-dir")));
+    }
+
+    // With --json every run prints one object per operation and adapter,
+    // refusals before any adapter opened and a locked bench included.
+    void jsonOfRefusalsAndList()
+    {
+        const QString strBench = P("json-refused");
+        QVERIFY(WriteFile(P("jr.bin"), RandomBytes(0x2000, 3)));
+        QByteArray encrypted = RandomBytes(0x4000, 5);  // encrypted, with a second region it is too small for
+        encrypted.replace(0, 4, QByteArray::fromHex("6F700000"));
+        encrypted[0x2FB0] = 2;
+        QVERIFY(WriteFile(P("enc.bin"), encrypted));
+        QDir().mkpath(P("jr-dir"));
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
+        struct Row {
+            QStringList args;
+            QString strOperation;
+            QString strInterface;
+            int nExit;
+            QString strMessage;
+        };
+        const QString strLoc = "FT2232-LOC-1";
+        const QList<Row> rows{
+            {{"write", P("jr.bin"), "--erase", "4096"}, "write", strLoc, 2, "4096"},
+            {{"write", P("missing.bin")}, "write", strLoc, 2, "cannot read image " + P("missing.bin")},
+            {{"-i", "NOPE", "reset"}, "reset", "NOPE", 2, "no such interface or serial number: NOPE"},
+            {{"read", P("jr-dir"), "--length", "16"}, "read", strLoc, 2, "同名文件夹已存在"},
+            // An image too small to hold its encrypted part: refused before the chip is changed.
+            {{"write", P("enc.bin")}, "write", strLoc, 1, "加密镜像太小，没有加密部分: 16384 字节"}};
+        for (const Row& row : rows) {
+            const Result r = Run(QStringList{"--json"} + row.args, strBench);
+            const QString strWhat = row.args.join(' ') + "\n" + r.strOut + r.strErr;
+            QVERIFY2(r.nExit == row.nExit, qPrintable(strWhat));
+            const QList<QJsonObject> json = JsonLines(r.strOut);
+            QVERIFY2(json.size() == 1, qPrintable(strWhat));
+            QCOMPARE(json[0]["result"].toString(), QString("refused"));
+            QCOMPARE(json[0]["operation"].toString(), row.strOperation);
+            QCOMPARE(json[0]["interface"].toString(), row.strInterface);
+            QVERIFY2(json[0]["message"].toString().contains(row.strMessage), qPrintable(strWhat));
+            XQ_VERIFY_FLASH_KEPT(flash, {});
+        }
+        // A bench another process holds: refused, nothing changed.
+        QFile held(strBench + "/bench.lock");
+        QVERIFY(held.open(QIODevice::ReadWrite));
+        QCOMPARE(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+        Result r = Run({"--json", "reset"}, strBench);
         QCOMPARE(r.nExit, 1);
-        QVERIFY(r.strOut.contains("追溯记录写入失败: " + P("trace-dir")));
+        QList<QJsonObject> json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["result"].toString(), QString("refused"));
+        held.close();
+        // A smart write's success says how it ended, as a plain write's does.
+        r = Run({"--json", "write", P("jr.bin"), "--erase", "smart"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["message"].toString(), QString("校验成功"));
+        XQ_VERIFY_FLASH_KEPT(flash, {{0, 0x2000}});
+        r = Run({"--json", "list"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        const QJsonDocument list = QJsonDocument::fromJson(r.strOut.toUtf8());
+        QVERIFY2(list.isArray() && list.array().size() == 1 && r.strOut.count('\n') == 1, qPrintable(r.strOut));
+        QCOMPARE(list.array()[0].toObject()["name"].toString(), QString("FT2232-LOC-1"));
     }
 
     // verify and blank only read: the first difference and the count of

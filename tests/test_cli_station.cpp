@@ -6,6 +6,8 @@
 #include "tmpfsmount.h"
 #include "xqprogrunner.h"
 
+#include <workbookwriter.h>
+
 #include <QProcess>
 #include <QtTest>
 
@@ -54,24 +56,34 @@ class TestCliStation : public QObject {
 private slots:
     void initTestCase() { QVERIFY(WriteFile(P("big.bin"), RandomBytes(1024 * 1024, 7))); }
 
+    // A stop ends the run after the flash command in progress and says what
+    // the chip was left with; a serial number taken and not stamped is named.
     void signalStopsAfterTheCurrentFlashCommand_data()
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<QString>("waitFor");
         QTest::addColumn<int>("exit");
-        QTest::newRow("SIGTERM while erasing") << int(SIGTERM) << "正在擦除" << 143;
-        QTest::newRow("SIGINT while programming") << int(SIGINT) << "正在烧写镜像..." << 130;
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("SIGTERM while erasing") << int(SIGTERM) << "正在擦除" << 143 << "已停止，芯片上的数据不完整，请重新烧写";
+        QTest::newRow("SIGINT while programming") << int(SIGINT) << "正在烧写镜像..." << 130 << "已停止，芯片上的数据不完整，请重新烧写";
+        QTest::newRow("SIGTERM while verifying") << int(SIGTERM) << "正在校验..." << 143 << "已停止，镜像已烧写但未校验完，请重新烧写";
+        QTest::newRow("SIGHUP while stamping") << int(SIGHUP) << "校验成功" << 129 << "已停止，镜像已校验，序列号未写入";
     }
     void signalStopsAfterTheCurrentFlashCommand()
     {
         QFETCH(int, signal);
         QFETCH(QString, waitFor);
         QFETCH(int, exit);
-        const QString strBench = Bench(QString("sig%1").arg(signal), "[timing]\nrealtime=true\n");
+        QFETCH(QString, ending);
+        // The security register's erase takes 3 s: the signal lands in it.
+        const QString strBench = Bench(QString("sig-") + QString(QTest::currentDataTag()).replace(' ', '-'),
+                                       "[timing]\nrealtime=true\nsecurity_erase_ms=3000\n");
         FlashPattern flash;
         flash.Fill(strBench + "/flash.bin");
+        const QString strCounter = strBench + "/serial.txt";
+        QVERIFY(WriteFile(strCounter, "41\n"));
         QProcess p;
-        Prepare(p, {"write", P("big.bin")}, strBench);
+        Prepare(p, {"write", P("big.bin"), "--serial-file", strCounter}, strBench);
         p.start();
         QString strOut;
         QTRY_VERIFY_WITH_TIMEOUT((strOut += QString::fromUtf8(p.readAllStandardOutput())).contains(waitFor), 60000);
@@ -80,11 +92,63 @@ private slots:
         strOut += QString::fromUtf8(p.readAllStandardOutput());
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), exit);
-        QVERIFY2(strOut.contains("已中断") && !strOut.contains("校验成功"), qPrintable(strOut));
+        QVERIFY2(strOut.contains("已中断") && strOut.contains("]: " + ending + "\n"), qPrintable(strOut));
+        // A stop is no failure of the chip: no failure line is logged for it.
+        QVERIFY2(!strOut.contains("校验失败") && !strOut.contains("烧写失败"), qPrintable(strOut));
+        if (signal == SIGHUP) {
+            // The number was taken from the counter: it is named with its fate.
+            QVERIFY2(strOut.contains("]: 序列号 41 未写入\n"), qPrintable(strOut));
+            QCOMPARE(Slurp(strCounter).trimmed(), QByteArray("42"));
+        } else {
+            QVERIFY(!strOut.contains("校验成功"));
+            QCOMPARE(Slurp(strCounter).trimmed(), QByteArray("41"));
+        }
         // The adapter was closed: the bench saved a consistent chip and let go of its lock.
         QVERIFY(!QFile::exists(strBench + "/bench.lock"));
         XQ_VERIFY_FLASH_KEPT(flash, {{0, 1024 * 1024}});
+        QVERIFY(Slurp(TodayLog()).contains("结果: 失败, 接口: FT2232-LOC-1"));
         QCOMPARE(Run({"info"}, strBench).nExit, 0);
+    }
+
+    // What can make a write fail besides the chip is found before any
+    // adapter opens: the trace file, the serial counter file, numbers left.
+    void checksBeforeTheChip_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("why");
+        const QString strDir = m_dir.path();
+        QTest::newRow("trace a directory") << QStringList{"--trace", strDir} << "cannot use the trace file: " + strDir;
+        QTest::newRow("trace in a missing directory")
+            << QStringList{"--trace", strDir + "/nodir/t.csv"} << "cannot use the trace file: " + strDir + "/nodir/t.csv";
+        QTest::newRow("trace a FIFO") << QStringList{"--trace", strDir + "/trace.fifo"} << "trace.fifo";
+        QTest::newRow("trace /dev/full") << QStringList{"--trace", "/dev/full"} << "/dev/full: not a regular file";
+        QTest::newRow("serial file in a missing directory")
+            << QStringList{"--serial-file", strDir + "/nodir/serial.txt"} << "serial counter " + strDir + "/nodir/serial.txt";
+        QTest::newRow("serial file at its end")
+            << QStringList{"--serial-file", strDir + "/end.txt"} << "serial counter " + strDir + "/end.txt: no serial numbers left";
+        QTest::newRow("serial file one short of the gang")
+            << QStringList{"--serial-file", strDir + "/last.txt"} << "serial counter " + strDir + "/last.txt: no serial numbers left";
+        QTest::newRow("serial one short of the gang") << QStringList{"--serial", "0xFFFFFFFF"} << "xqprog: no serial numbers left";
+    }
+    void checksBeforeTheChip()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, why);
+        QVERIFY(WriteFile(P("end.txt"), "4294967296\n"));
+        QVERIFY(WriteFile(P("last.txt"), "4294967295\n"));
+        if (!QFile::exists(P("trace.fifo")))
+            QCOMPARE(::mkfifo(QFile::encodeName(P("trace.fifo")).constData(), 0644), 0);
+        QVERIFY(WriteFile(P("tiny.bin"), RandomBytes(0x1000, 9)));
+        const QString strBench = Bench("checks", "[bench]\nadapters=2\n");
+        const QVector<FlashPattern> flashes = FillGangFlash(strBench, 2);
+        const Result r = Run(QStringList{"-i", "all", "write", P("tiny.bin")} + args, strBench);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains(why), qPrintable(r.strErr));
+        QVERIFY2(!r.strOut.contains("正在擦除"), qPrintable(r.strOut));
+        for (const FlashPattern& flash : flashes)
+            XQ_VERIFY_FLASH_KEPT(flash, {});
+        QCOMPARE(Slurp(P("end.txt")), QByteArray("4294967296\n"));
+        QCOMPARE(Slurp(P("last.txt")), QByteArray("4294967295\n"));
     }
 
     void closedOrFullOutputNeverAbortsTheChip()
@@ -100,6 +164,7 @@ private slots:
         p.start();
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitCode(), 1);  // the output was lost, the chip was not (141: killed by SIGPIPE)
+        QVERIFY(p.readAllStandardError().contains("cannot write standard output: Broken pipe"));
         QVERIFY(!QFile::exists(strBench + "/bench.lock"));
         QCOMPARE(Slurp(strBench + "/flash.bin").left(1024 * 1024), RandomBytes(1024 * 1024, 7));
         XQ_VERIFY_FLASH_KEPT(flash, {{0, 1024 * 1024}});
@@ -111,7 +176,7 @@ private slots:
         full.start();
         QVERIFY(full.waitForFinished(30000));
         QCOMPARE(full.exitCode(), 1);
-        QVERIFY(full.readAllStandardError().contains("cannot write standard output"));
+        QVERIFY(full.readAllStandardError().contains("cannot write standard output: No space left on device"));
     }
 
     void gangSerialNumbersAreUnique()
@@ -285,6 +350,60 @@ private slots:
         ::close(nSocket);
         QVERIFY(QFileInfo(P("out.dir")).isDir());
         XQ_VERIFY_FLASH_KEPT(flash, {});
+    }
+
+    // A workbook start address that does not read as hexadecimal would put
+    // the record (and its erase) at 0: refused, naming the cell's text,
+    // unless --start gives the address.
+    void unreadableWorkbookStartIsRefused()
+    {
+        const QString strBench = Bench("badstart", QByteArray());
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
+        const QVector<QVector<QVariant>> items{
+            {"序号", "名称", "数据名称", "数据类型", "数量", "数值格式", "默认值", "只读", "描述"},
+            {1, "gain", "增益", "uint8_t", 2, "十进制数", "3 4"}};
+        for (const QString& strText : {"1ff00O", "zzz", "", "-1000", "ffffffffff", "1000000"}) {
+            QString strError;
+            QVERIFY2(xlsx::WriteWorkbook(P("badstart.xlsx"),
+                                         {{"xq_config", {{"start_address", strText.isEmpty() ? QVariant() : strText}}},
+                                          {"Sheet1", items}},
+                                         strError),
+                     qPrintable(strError));
+            const Result r = Run({"static", "write", P("badstart.xlsx")}, strBench);
+            QCOMPARE(r.nExit, 2);
+            QVERIFY2(r.strErr.contains("the workbook's start address \"" + strText + "\""), qPrintable(r.strErr));
+            XQ_VERIFY_FLASH_KEPT(flash, {});
+        }
+        QCOMPARE(Run({"static", "write", P("badstart.xlsx"), "--start", "1FE000"}, strBench).nExit, 0);
+        XQ_VERIFY_FLASH_KEPT(flash, {{0x1FE000, 0x1000}});
+    }
+
+    // Input that would run on the wrong adapter, address, image or item is
+    // refused before any adapter opens.
+    void ambiguousInputRefused()
+    {
+        const QString strGang = Bench("ambiguous", "[bench]\nadapters=2\n");
+        const QVector<FlashPattern> flashes = FillGangFlash(strGang, 2);
+        QVERIFY(WriteFile(P("empty.bin"), QByteArray()));
+        const QVector<QVector<QVariant>> items{
+            {"序号", "名称", "数据名称", "数据类型", "数量", "数值格式", "默认值", "只读", "描述"},
+            {1, "gain", "增益", "uint8_t", 1, "十进制数", "3"}};
+        QString strError;
+        QVERIFY2(xlsx::WriteWorkbook(P("twice.xlsx"), {{"A", items}, {"B", items}}, strError), qPrintable(strError));
+        const QList<QPair<QStringList, QString>> rows{
+            {{"-i", "all", "info"}, "info runs on one interface"},
+            {{"-i", "all", "static", "read", P("twice.xlsx")}, "static read runs on one interface"},
+            {{"erase", "--start", "0x+10", "--size", "4096"}, "请正确填写起始地址: 0x+10"},
+            {{"write", P("empty.bin")}, "image " + P("empty.bin") + " is empty (0 bytes)"},
+            {{"static", "write", P("twice.xlsx"), "--values", "current", "--set", "gain=1"},
+             "--set gain: the name is on several sheets (A, B)"}};
+        for (const auto& row : rows) {
+            const Result r = Run(row.first, strGang);
+            QVERIFY2(r.nExit == 2 && r.strErr.contains(row.second), qPrintable(row.first.join(' ') + "\n" + r.strErr));
+        }
+        for (const FlashPattern& flash : flashes)
+            XQ_VERIFY_FLASH_KEPT(flash, {});
     }
 
     void runLogFileMustBeRegular()

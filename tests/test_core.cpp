@@ -36,6 +36,8 @@ private slots:
         QTest::newRow("hex with prefix") << "0x1FF000" << true << true << 0x1FF000ll;
         QTest::newRow("hex letter O") << "1ff00O" << true << false << 0ll;
         QTest::newRow("hex empty") << "" << true << false << 0ll;
+        QTest::newRow("hex with a sign") << "0x+10" << true << false << 0ll;
+        QTest::newRow("hex negative") << "-1000" << true << false << 0ll;
     }
     void numberTexts()
     {

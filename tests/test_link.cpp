@@ -44,6 +44,7 @@ private slots:
         QCOMPARE(xq::ResultText(xq::kErrUsbReadTimeout, ""), QString("未知错误 1004"));
         QCOMPARE(xq::ResultText(xq::kErrFlashBusyTimeout, "stale"), QString("发生超时 258"));
         QCOMPARE(xq::ResultText(xq::kOk, "stale"), QString());
+        QCOMPARE(xq::ResultText(xq::kErrModeChange), QString("未知错误 -3"));  // more than one cause: logged before it
     }
 
     void init()

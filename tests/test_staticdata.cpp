@@ -216,7 +216,6 @@ private slots:
                                        {4, "neg", "n", "uint16_t", 1, "十进制数", "-1", "只读", QVariant()},
                                        {5, "bad", "b", "int32_t", 4, "十进制数", "7", QVariant(), QVariant()},
                                        {6, "ro", "r", "uint8_t", 1, "十进制数", "1", "只读 ", QVariant()},
-                                       {7, "big", "g", "uint32_t", 70000, "十进制数", "1", QVariant(), QVariant()},
                                        {8, "f", "f", "double", 2, "浮点数", "1.5  -2e3", QVariant(), QVariant()},
                                        {9, "ovf", "o", "uint32_t", 2, "十进制正整数", "99999999999 x", QVariant(), QVariant()}})),
                  0);
@@ -228,15 +227,19 @@ private slots:
         QCOMPARE(items[4].ByteSize(), 0);  // unknown type
         QCOMPARE(items[4].cells.strBytes, QString());
         QCOMPARE(int(items[5].bReadOnly), 0);  // "只读 " is not the mark
-        QCOMPARE(items[6].ByteSize(), 0);      // count beyond 16 bits: no bytes, said in the tool tip
-        QVERIFY(items[6].cells.strToolTip.contains("70000"));
         QCOMPARE(layout.nUsedLength, 8 + 8 + 3 + 2 + 1 + 16 + 8);
         QCOMPARE(layout.nReadOnlyLength, 2);
         double d[2];
-        memcpy(d, items[7].defaults.constData(), 16);
+        memcpy(d, items[6].defaults.constData(), 16);
         QCOMPARE(d[0], 1.5);
         QCOMPARE(d[1], -2000.0);
-        QCOMPARE(items[8].defaults, QByteArray::fromHex("ffffffff00000000"));
+        QCOMPARE(items[7].defaults, QByteArray::fromHex("ffffffff00000000"));
+        // A count beyond its 16-bit field cannot be laid out: refused, naming its row.
+        StaticLayout big;
+        QCOMPARE(big.LoadXlsx(Book("big.xlsx", {{1, "s", "s", "uint8_t", 1, "十进制数", "1"},
+                                                {2, "big", "g", "uint32_t", 70000, "十进制数", "1"}})),
+                 xq::kErrWorkbookBadSheet);
+        QCOMPARE(big.strError, QString("sheet Sheet1 row 3: count 70000 is outside 0..65535"));
         const QByteArray record = layout.GetStaticData(false);
         QCOMPARE(record.size(), layout.nUsedLength + 20);
 
@@ -251,8 +254,8 @@ private slots:
         str.nCount = 4;
         str.current = QByteArray::fromHex("61620063");
         QCOMPARE(StaticLayout::RenderValue(str, "字符串"), QString("ab"));
-        xlsx_item dbl = items[7];
-        dbl.current = items[7].defaults;
+        xlsx_item dbl = items[6];
+        dbl.current = items[6].defaults;
         QCOMPARE(StaticLayout::RenderValue(dbl, "浮点数"), QString("1.5 -2000"));
     }
 
@@ -788,8 +791,8 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
     }
 
-    // A failed import leaves nothing to write with and is not loaded at the next start.
-    void failedImportClearsItsFieldsAndIsNotRemembered()
+    // A failed import changes nothing in the tab and is not loaded at the next start.
+    void failedImportChangesNothingAndIsNotRemembered()
     {
         QFile::remove("XqProgrammer.ini");
         const QString strGood = Book("good.xlsx", {{1, "ver", "版本", "uint8_t", 4, "十进制数", "1 2 3 4", "只读"}},
@@ -803,11 +806,11 @@ private slots:
             QCOMPARE(tab.findChild<QLineEdit*>("editStartAddr")->text(), QString("1FE000"));
             Import(tab, strBad);
             QVERIFY(m_boxes.last().startsWith("打开文件错误|文件:" + strBad + ", 错误码:-3"));
-            for (const char* pName : {"editUsed", "editTotal", "editStartAddr", "editReadonly"})
-                QVERIFY2(tab.findChild<QLineEdit*>(pName)->text().isEmpty(), pName);
-            const Run run = Operate(tab, true);
-            QVERIFY(!run.bStarted && run.bState);
-            QCOMPARE(run.logs, QStringList{"写入参数错误"});
+            QCOMPARE(tab.findChild<QLineEdit*>("editStartAddr")->text(), QString("1FE000"));
+            QCOMPARE(tab.findChild<QLineEdit*>("editUsed")->text(), QString("4"));
+            QVERIFY(!tab.findChild<QLineEdit*>("editTotal")->text().isEmpty());
+            QCOMPARE(tab.Xlsx()->Layout().strWorkbook, strGood);
+            QCOMPARE(tab.Xlsx()->Tables().size(), 1);
             tab.SaveSettings();  // as the window does when it closes
         }
         QCOMPARE(QSettings("XqProgrammer.ini", QSettings::IniFormat).value("StaticData/xlsx").toString(), strGood);
@@ -885,6 +888,26 @@ private slots:
         bench.Close();
         QCOMPARE(bench.Flash().mid(0x1FF004 + 20, 4), QByteArray::fromHex("09090000"));
         XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
+    }
+
+    // A workbook start address that does not read is shown as 0, but the
+    // write asks before putting the record there, naming the cell's text.
+    void unreadableWorkbookStartAsksBeforeWritingAtZero()
+    {
+        BenchFixture bench;
+        StaticData tab;
+        tab.SetFlashCtrl(&bench.Ctrl());
+        Import(tab, Book("zero.xlsx", {{1, "gain", "增益", "uint8_t", 2, "十进制数", "3 4"}}, {{"start_address", "1ff00O"}}));
+        QCOMPARE(tab.findChild<QLineEdit*>("editStartAddr")->text(), QString("0"));
+        bench.FillPattern();
+        QCOMPARE(bench.Open(9), 0);
+        m_answer = QMessageBox::No;
+        const Run run = Operate(tab, true);
+        QVERIFY(!run.bStarted && run.bState);
+        QVERIFY2(run.logs.contains("工作簿的起始地址\"1ff00O\"不是十六进制数，按 0 处理"), qPrintable(run.logs.join('\n')));
+        QCOMPARE(m_boxes, QStringList{"请确认|工作簿的起始地址\"1ff00O\"不是十六进制数，按 0 处理\n确定写入到地址 0x000000？"});
+        bench.Close();
+        XQ_VERIFY_FLASH_KEPT(bench, {});
     }
 
     // The question names at most 12 items; from the 13th it adds their count.

@@ -388,14 +388,6 @@ Please give another path.</translation>
         <translation>Current serial number:</translation>
     </message>
     <message>
-        <source>芯片上的数据不完整，请重新烧写</source>
-        <translation>The chip holds incomplete data: program it again</translation>
-    </message>
-    <message>
-        <source>芯片未被改动</source>
-        <translation>The chip was not changed</translation>
-    </message>
-    <message>
         <location filename="../src/image/baseworker.cpp" line="1" />
         <source>解除Flash写保护失败</source>
         <translation>Could not lift the flash write protection</translation>
@@ -423,6 +415,22 @@ Please give another path.</translation>
     <message>
         <source>烧写成功</source>
         <translation>Programming succeeded</translation>
+    </message>
+    <message>
+        <source>序列号 %1 未写入</source>
+        <translation>Serial number %1 not stamped</translation>
+    </message>
+    <message>
+        <source>序列号 %1 已在芯片上，但写入未正常结束</source>
+        <translation>Serial number %1 is on the chip, but its write did not end normally</translation>
+    </message>
+    <message>
+        <source>链路模式切换失败</source>
+        <translation>The link mode change failed</translation>
+    </message>
+    <message>
+        <source>加密镜像太小，没有加密部分: %1 字节</source>
+        <translation>The encrypted image is too small to hold its encrypted part: %1 bytes</translation>
     </message>
     <message>
         <location filename="../src/image/baseworker.cpp" line="1" />
@@ -854,6 +862,10 @@ Workbook: %1</translation>
         <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
         <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
     </message>
+    <message>
+        <source>操作: %1, 接口: %2</source>
+        <translation>Operation: %1, interface: %2</translation>
+    </message>
 </context>
 <context>
     <name>Result</name>
@@ -892,9 +904,28 @@ Workbook: %1</translation>
         <translation>interrupted</translation>
     </message>
     <message>
-        <location filename="../src/core/results.cpp" line="1" />
-        <source>链路模式切换失败 %1</source>
-        <translation>Link mode change failed %1</translation>
+        <source>已停止，芯片未被改动</source>
+        <translation>Stopped before the chip was changed</translation>
+    </message>
+    <message>
+        <source>已停止，镜像已烧写但未校验完，请重新烧写</source>
+        <translation>Stopped: the image was programmed but not verified, write it again</translation>
+    </message>
+    <message>
+        <source>已停止，镜像已校验，未设置写保护</source>
+        <translation>Stopped: image verified, write protection not set</translation>
+    </message>
+    <message>
+        <source>已停止，镜像已校验，序列号未写入</source>
+        <translation>Stopped: image verified, serial number not stamped</translation>
+    </message>
+    <message>
+        <source>已停止，擦除已完成，未检查擦除结果</source>
+        <translation>Stopped: erased, the erase not checked</translation>
+    </message>
+    <message>
+        <source>已停止，芯片上的数据不完整，请重新烧写</source>
+        <translation>Stopped while the chip was being changed: its data is incomplete, write it again</translation>
     </message>
     <message>
         <location filename="../src/core/results.cpp" line="1" />
@@ -1176,14 +1207,17 @@ Reason: %2</translation>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
+    <message>
+        <source>工作簿的起始地址&quot;%1&quot;不是十六进制数，按 0 处理</source>
+        <translation>The workbook's start address &quot;%1&quot; is not hexadecimal and is taken as 0</translation>
+    </message>
+    <message>
+        <source>确定写入到地址 0x000000？</source>
+        <translation>Write at address 0x000000?</translation>
+    </message>
 </context>
 <context>
     <name>StaticLayout</name>
-    <message>
-        <location filename="../src/staticdata/staticlayout.cpp" line="226" />
-        <source>数量%1超出范围(0~65535)，按0字节处理</source>
-        <translation>Count %1 is outside 0..65535: the item takes no bytes</translation>
-    </message>
     <message>
         <source>"%1"不是%2类型%3格式的有效数值</source>
         <translation>"%1" is not a valid number of type %2 in format %3</translation>
@@ -1625,8 +1659,24 @@ SHA-256 of the file: %3</translation>
 <context>
     <name>OutputFile</name>
     <message>
+        <source>同名文件夹已存在</source>
+        <translation>A folder of that name exists</translation>
+    </message>
+    <message>
+        <source>不是普通文件、管道或字符设备</source>
+        <translation>Not a regular file, a pipe or a character device</translation>
+    </message>
+    <message>
+        <source>没有写入权限</source>
+        <translation>No permission to write</translation>
+    </message>
+    <message>
+        <source>文件夹不存在</source>
+        <translation>The folder does not exist</translation>
+    </message>
+    <message>
         <source>无法保存文件:%1, 原因: %2</source>
-        <translation>Cannot save the file: %1, reason: %2</translation>
+        <translation>Cannot save the file %1, because: %2</translation>
     </message>
 </context>
 </TS>

@@ -294,15 +294,29 @@ bool MainWindow::AskStopAndQuit()
 
 void MainWindow::closeEvent(QCloseEvent* pEvent)
 {
-    if (m_bBusy) {
-        // The window closes only once the worker has finished: the close
-        // comes back from SpiFinish when the operator chose to stop.
-        pEvent->ignore();
-        if (!m_bQuitWhenDone && AskStopAndQuit()) {
+    if (m_bBusy && !m_bStopRequested && !m_bAsking) {
+        // Asked again after 等待: the operator may now choose to stop.
+        m_bAsking = true;
+        const bool bStop = AskStopAndQuit();
+        m_bAsking = false;
+        if (m_bBusy) {
+            // The window closes only once the worker has finished, after
+            // either answer: the close comes back from SpiFinish.
             m_bQuitWhenDone = true;
-            m_bStopRequested = true;
-            SetLog(tr("正在停止: 当前Flash命令完成后停止操作并退出"));
+            if (bStop) {
+                m_bStopRequested = true;
+                SetLog(tr("正在停止: 当前Flash命令完成后停止操作并退出"));
+            }
+            pEvent->ignore();
+            return;
         }
+        // The operation ended while the question was open (its box closed
+        // itself, or the answer came late): the window closes as asked.
+    } else if (m_bBusy) {
+        // Already stopping (or the question is open): close once it has ended.
+        if (!m_bAsking)
+            m_bQuitWhenDone = true;
+        pEvent->ignore();
         return;
     }
     SaveSettings();
@@ -408,9 +422,20 @@ bool MainWindow::OpenInterface(QAction* pAction, int nRateIndex)
     if (pCtrl->IsOpen() ||
         pCtrl->Open(m_pConfig->InterfaceName(), nRateIndex >= 0 ? nRateIndex : m_pConfig->RateIndex()) == 0)
         return true;
-    msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
-    pAction->setChecked(false);
+    RefuseClosedInterface(pAction);
     return false;
+}
+
+// The adapter did not open (none selected, or it vanished): said in the log
+// pane and the run log as well as in the box, with the adapter's reason.
+void MainWindow::RefuseClosedInterface(QAction* pAction)
+{
+    const QString strLine = tr("接口未打开\n请确认后重试");
+    TraceOperation(tr("操作: %1, 接口: %2").arg(pAction->text(), QString::fromUtf8(m_pConfig->InterfaceName())));
+    SetLog(strLine);
+    SetLog(m_pConfig->Ctrl()->AdapterErrorText());
+    msgbox::Warning(this, tr("告警"), strLine);
+    pAction->setChecked(false);
 }
 
 void MainWindow::StartOperation(QAction* pAction, bool bWrite)
@@ -522,6 +547,10 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         m_pBlankAction->setChecked(false);
     }
     m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
+    // The close question is moot once the operation has ended: its box
+    // closes, and closeEvent goes on to close the window.
+    if (m_bAsking)
+        msgbox::CloseQuestion();
     if (m_bQuitWhenDone)
         QTimer::singleShot(0, this, [this] { close(); });
 }

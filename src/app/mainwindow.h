@@ -104,6 +104,7 @@ private:
     void TraceOperation(const QString& strWhat);
     void AppendPlainLogLine(const QString& strLine);
     bool AskStopAndQuit();
+    void RefuseClosedInterface(QAction* pAction);
     void StopWorkers();
     // Marks the window as running on the simulated bench in DIR: a permanent
     // status bar label, a title suffix and a log line.
@@ -132,7 +133,8 @@ private:
     bool m_bBusy = false;
     bool m_bWorkerStarted = false;  // the current tab handed the operation to its worker
     QString m_strLogInterface;      // "[interface] " on the file's lines of a running operation
-    bool m_bQuitWhenDone = false;  // the operator chose to stop and quit
+    bool m_bQuitWhenDone = false;  // the operator asked to close: the window closes when the operation ends
+    bool m_bAsking = false;        // the close question is open
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};
     QString m_strTraceFile;  // the traceability file, empty for none

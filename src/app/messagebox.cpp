@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QPointer>
 
 namespace msgbox {
 
@@ -10,6 +11,13 @@ Handler& CurrentHandler()
 {
     static Handler handler;
     return handler;
+}
+
+// The question box being shown, for CloseQuestion.
+QPointer<QMessageBox>& OpenQuestion()
+{
+    static QPointer<QMessageBox> pBox;
+    return pBox;
 }
 
 QMessageBox::StandardButton Show(QWidget* pParent, QMessageBox::Icon icon, const QString& strTitle,
@@ -23,9 +31,20 @@ QMessageBox::StandardButton Show(QWidget* pParent, QMessageBox::Icon icon, const
         if (QAbstractButton* pButton = box.button(it.key()))
             pButton->setText(it.value());
     }
-    return QMessageBox::StandardButton(box.exec());
+    QPointer<QMessageBox> pEarlier = OpenQuestion();
+    if (icon == QMessageBox::Question)
+        OpenQuestion() = &box;
+    const auto answer = QMessageBox::StandardButton(box.exec());
+    OpenQuestion() = pEarlier;
+    return answer;
 }
 }  // namespace
+
+void CloseQuestion()
+{
+    if (QMessageBox* pBox = OpenQuestion())
+        pBox->done(QMessageBox::Cancel);
+}
 
 void SetHandler(Handler handler)
 {

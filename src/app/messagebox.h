@@ -21,6 +21,10 @@ QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, 
                                      QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
                                      const QMap<QMessageBox::StandardButton, QString>& buttonTexts = {});
 
+// Closes the question box that is open (its answer then is Cancel); nothing
+// when none is, or when the test handler answers instead.
+void CloseQuestion();
+
 // File dialogs, answered the same way in tests (an empty answer is a cancel).
 using FileHandler = std::function<QString(const QString& strCaption, const QString& strDir)>;
 void SetFileHandler(FileHandler handler);

@@ -344,7 +344,7 @@ int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32
 
     std::vector<uint8_t> key(size_t(nCount), 0);
     int r = ReadEncryptionKey(job, key);
-    if (r == 0 && int64_t(nCount) - (kPlainHead + job.nSecond) <= 0)
+    if (r == 0 && EncryptedPartMissing(pImage, nCount))
         r = xq::kErrModeChange;  // the image is too small to hold its encrypted part
     if (r == 0 && !KeyLooksStored(nStart, key))
         r = xq::kErrEncryptedReadBack;
@@ -353,6 +353,12 @@ int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32
     if (r == 0)
         r = CheckEncryptedReadBack(job, key);
     return r;
+}
+
+bool FlashOps::EncryptedPartMissing(const uint8_t* pImage, int32_t nCount)
+{
+    const int32_t nSecond = (pImage && nCount >= 4 && LoadLe32(pImage) == kSecondRegionMagic) ? kSecondRegion : 0;
+    return int64_t(nCount) - (kPlainHead + nSecond) <= 0;
 }
 
 int FlashOps::ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key)

@@ -54,6 +54,9 @@ public:
     // all 0xFF: a program only clears bits, so 0xFF changes nothing, and on
     // erased flash those pages already hold the image.
     int ProgramFlashSkipBlank(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress = {});
+    // Whether an encrypted image is too small to hold its encrypted part
+    // (checked before the chip is touched; ProgramFlashEncrypted refuses it too).
+    static bool EncryptedPartMissing(const uint8_t* pImage, int32_t nCount);
     // The range's sectors are erased on the way (after the key is read), as
     // EraseExact does: *pLost (may be null) as there.
     int ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,

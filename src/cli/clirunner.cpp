@@ -14,9 +14,19 @@
 #include <QJsonDocument>
 #include <QThread>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+// Keeps the reason of the first failed write to standard output: errno
+// right after the failing call, before anything else can change it.
+void CliOutput::NoteStdoutError()
+{
+    const int nErrno = errno;
+    if (m_nStdoutErrno == 0 && std::ferror(stdout))
+        m_nStdoutErrno = nErrno != 0 ? nErrno : EIO;
+}
 
 void CliOutput::Log(const QString& strPrefix, const QString& strLine)
 {
@@ -26,7 +36,10 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
     const QString strStamp = xq::LogStamp();
     for (const QString& strPart : strLine.split('\n')) {
         const QString strStamped = strStamp + strPrefix + strPart;
+        errno = 0;
         CliProgress::PrintLine(m_bJson ? stderr : stdout, strStamped.toUtf8().constData());
+        if (!m_bJson)
+            NoteStdoutError();
         m_runLog.Append(strStamped);
     }
 }
@@ -35,24 +48,32 @@ void CliOutput::Print(const QString& strText)
 {
     QMutexLocker lock(&m_mutex);
     std::FILE* pOut = m_bJson ? stderr : stdout;
+    errno = 0;
     std::fputs(strText.toUtf8().constData(), pOut);
     std::fflush(pOut);
+    if (!m_bJson)
+        NoteStdoutError();
+}
+
+void CliOutput::PrintJsonLine(const QByteArray& line)
+{
+    QMutexLocker lock(&m_mutex);
+    errno = 0;
+    std::fputs(line.constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    NoteStdoutError();
+    ++m_nJsonPrinted;
 }
 
 void CliOutput::PrintJson(const QJsonObject& json)
 {
-    QMutexLocker lock(&m_mutex);
-    std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    PrintJsonLine(QJsonDocument(json).toJson(QJsonDocument::Compact));
 }
 
 void CliOutput::PrintJson(const QJsonArray& json)
 {
-    QMutexLocker lock(&m_mutex);
-    std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    PrintJsonLine(QJsonDocument(json).toJson(QJsonDocument::Compact));
 }
 
 void CliOutput::Record(const QString& strLine)
@@ -126,7 +147,8 @@ void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
         const QString strWhy = ctrl.AdapterErrorText();  // the adapter library's reason
         if (!strWhy.isEmpty())
             Log(strWhy);
-        m_report.SetResult(false, nOpen, strWhy.isEmpty() ? strLine : strLine + "\n" + strWhy);
+        // Nothing was sent to the chip: a refusal, not a failure.
+        m_report.Refuse(nOpen, strWhy.isEmpty() ? strLine : strLine + "\n" + strWhy);
         m_bOk = false;
     } else {
         m_bOk = fn(ctrl, *this);
@@ -189,8 +211,13 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     const bool bGang = targets.size() > 1;
     const int nRateIndex = ctx.globals.nRateIndex;
     std::unique_ptr<TraceFile> pTrace;
-    if (!ctx.globals.strTrace.isEmpty())
+    if (!ctx.globals.strTrace.isEmpty()) {
         pTrace = std::make_unique<TraceFile>(ctx.globals.strTrace);
+        // A trace that cannot take the rows is found before any chip is touched.
+        QString strError;
+        if (!pTrace->Check(strError))
+            return UsageError(QString("cannot use the trace file: %1").arg(strError));
+    }
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets) {
         jobs.push_back(std::make_unique<Job>(ctx.out, ctx.pBackend, strName, bGang, strOperation));

@@ -40,18 +40,26 @@ public:
     void Log(const QString& strPrefix, const QString& strLine);
     // Text as it is, on standard output (standard error with --json).
     void Print(const QString& strText);
-    // One JSON object on one line of standard output.
+    // One JSON object (or array) on one line of standard output.
     void PrintJson(const QJsonObject& json);
     // One JSON array on one line of standard output.
     void PrintJson(const QJsonArray& json);
+    int JsonPrinted() const { return m_nJsonPrinted; }
+    // The error of the first write to standard output that failed (0: none).
+    int StdoutErrno() const { return m_nStdoutErrno; }
     // A stamped line in the run log file only.
     void Record(const QString& strLine);
     RunLogFile& RunLog() { return m_runLog; }
 
 private:
     QMutex m_mutex;
+    void PrintJsonLine(const QByteArray& line);
+    void NoteStdoutError();
+
     RunLogFile m_runLog;
     bool m_bJson = false;
+    int m_nJsonPrinted = 0;
+    int m_nStdoutErrno = 0;
 };
 
 class CliProgress;

@@ -64,6 +64,8 @@ int CmdList(CliContext& ctx)
 
 int CmdInfo(CliContext& ctx)
 {
+    if (ctx.targets.size() != 1)
+        return UsageError("info runs on one interface");
     return RunJobs(ctx, "info", ctx.targets.mid(0, 1), [](SpiFlashCtrl& ctrl, Job& job) {
         const auto nId = uint32_t(ctrl.ReadChipId());
         FlashInfo info;

@@ -167,7 +167,7 @@ int CmdWrite(CliContext& ctx)
     if (!request.bSerial)
         return RunImageWrite(ctx, request, nullptr);
     SerialCounter serials;
-    if (!serials.Init(ctx.parser.value("serial-file"), uint32_t(nFirst), strError))
+    if (!serials.Init(ctx.parser.value("serial-file"), uint32_t(nFirst), strError, ctx.targets.size()))
         return UsageError(strError);
     return RunImageWrite(ctx, request, &serials);
 }

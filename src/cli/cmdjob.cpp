@@ -119,7 +119,7 @@ int CmdRun(CliContext& ctx)
     if (ctx.parser.isSet("rate") && ctx.globals.nRateIndex != plan.nRateIndex)
         return UsageError(QString("--rate: the job sets the rate (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
     SerialCounter serials;
-    if (plan.write.bSerial && !serials.Init(plan.strCounterFile, plan.nFirstSerial, strError))
+    if (plan.write.bSerial && !serials.Init(plan.strCounterFile, plan.nFirstSerial, strError, ctx.targets.size()))
         return UsageError(strError);
     ctx.globals.nRateIndex = plan.nRateIndex;
     ctx.strJob = plan.spec.strName;

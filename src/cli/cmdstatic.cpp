@@ -177,6 +177,15 @@ int CmdStaticWrite(CliContext& ctx)
         xlsx_item* pItem = nEq > 0 ? layout.FindItem(strSet.left(nEq)) : nullptr;
         if (!pItem)
             return UsageError(QString("no item named %1").arg(strSet.left(nEq)));
+        // An item name on several sheets does not say which item is meant.
+        QStringList sheetsWithName;
+        for (const xlsx_sheet& sheet : layout.sheets)
+            for (const xlsx_item& item : sheet.items)
+                if (item.strName == pItem->strName)
+                    sheetsWithName << sheet.strName;
+        if (sheetsWithName.size() > 1)
+            return UsageError(QString("--set %1: the name is on several sheets (%2)")
+                                  .arg(pItem->strName, sheetsWithName.join(", ")));
         QString strValue = strSet.mid(nEq + 1);
         if (!CheckSetValue(*pItem, strValue))
             return kExitUsage;

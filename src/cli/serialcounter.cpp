@@ -9,13 +9,38 @@ constexpr uint64_t kLastSerial = 0xFFFFFFFFu;
 constexpr int kLockWaitMs = 10000;  // another process holds the lock only while it writes
 }  // namespace
 
-bool SerialCounter::Init(const QString& strFile, uint32_t nFirst, QString& strError)
+QString SerialCounter::NoneLeft() const
+{
+    // The same words with and without a counter file.
+    return m_strFile.isEmpty() ? QString("no serial numbers left")
+                               : QString("serial counter %1: no serial numbers left").arg(m_strFile);
+}
+
+bool SerialCounter::Init(const QString& strFile, uint32_t nFirst, QString& strError, int nNeeded)
 {
     m_strFile = strFile;
     m_nNext = nFirst;
-    if (strFile.isEmpty() || !QFile::exists(strFile))
-        return true;
-    return ReadFile(m_nNext, strError);
+    if (!strFile.isEmpty()) {
+        QLockFile fileLock(m_strFile + ".lock");
+        fileLock.setStaleLockTime(0);  // stale only when its holder is gone
+        if (!fileLock.tryLock(kLockWaitMs)) {
+            strError = fileLock.error() == QLockFile::LockFailedError
+                           ? QString("serial counter %1: cannot take its lock").arg(m_strFile)
+                           : QString("serial counter %1: cannot create its lock file %1.lock").arg(m_strFile);
+            return false;
+        }
+        if (QFile::exists(strFile) && !ReadFile(m_nNext, strError))
+            return false;
+        // Written back as it is (created when missing): a file that cannot be
+        // replaced is found now, not after the first chip was programmed.
+        if (!WriteFile(m_nNext, strError))
+            return false;
+    }
+    if (m_nNext + uint64_t(qMax(nNeeded, 1)) - 1 > kLastSerial) {
+        strError = NoneLeft();
+        return false;
+    }
+    return true;
 }
 
 bool SerialCounter::ReadFile(uint64_t& nValue, QString& strError) const
@@ -28,8 +53,20 @@ bool SerialCounter::ReadFile(uint64_t& nValue, QString& strError) const
     bool bOk = false;
     const QByteArray text = file.read(64).trimmed();
     nValue = text.toULongLong(&bOk, 10);
-    if (!bOk || nValue > kLastSerial) {
-        strError = QString("serial counter %1 does not hold a decimal number up to %2").arg(m_strFile).arg(kLastSerial);
+    // One past the last number: every number was taken.
+    if (!bOk || nValue > kLastSerial + 1) {
+        strError = QString("serial counter %1 does not hold a decimal number up to %2").arg(m_strFile).arg(kLastSerial + 1);
+        return false;
+    }
+    return true;
+}
+
+bool SerialCounter::WriteFile(uint64_t nValue, QString& strError) const
+{
+    QSaveFile file(m_strFile);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray::number(qulonglong(nValue)) + '\n') < 0 ||
+        !file.commit()) {
+        strError = QString("serial counter %1: %2").arg(m_strFile, file.errorString());
         return false;
     }
     return true;
@@ -49,17 +86,13 @@ bool SerialCounter::Take(uint32_t& nSerial, QString& strError)
         if (QFile::exists(m_strFile) && !ReadFile(m_nNext, strError))
             return false;
         if (m_nNext > kLastSerial) {
-            strError = QString("serial counter %1: no numbers left").arg(m_strFile);
+            strError = NoneLeft();
             return false;
         }
-        QSaveFile file(m_strFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray::number(qulonglong(m_nNext + 1)) + '\n') < 0 ||
-            !file.commit()) {
-            strError = QString("serial counter %1: %2").arg(m_strFile, file.errorString());
+        if (!WriteFile(m_nNext + 1, strError))
             return false;
-        }
     } else if (m_nNext > kLastSerial) {
-        strError = "no serial numbers left";
+        strError = NoneLeft();
         return false;
     }
     nSerial = uint32_t(m_nNext++);

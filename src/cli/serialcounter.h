@@ -14,8 +14,10 @@ class SerialCounter {
 public:
     // Counts from nFirst; with strFile, from the number the file holds (one
     // decimal number, the next free one), or from nFirst when it is missing.
-    // False with a message when the file cannot be read or holds no number.
-    bool Init(const QString& strFile, uint32_t nFirst, QString& strError);
+    // Everything that could make a later Take fail is found here, before any
+    // chip is touched: the file is locked once and written back (created when
+    // missing), and nNeeded numbers must be left. False with a message.
+    bool Init(const QString& strFile, uint32_t nFirst, QString& strError, int nNeeded = 1);
     // The next number. With a file, the file is advanced under its lock
     // (and replaced atomically) before the number is handed out.
     bool Take(uint32_t& nSerial, QString& strError);
@@ -24,6 +26,9 @@ public:
 
 private:
     bool ReadFile(uint64_t& nValue, QString& strError) const;
+    // Stores nValue as the next free number, atomically.
+    bool WriteFile(uint64_t nValue, QString& strError) const;
+    QString NoneLeft() const;
 
     QMutex m_mutex;
     QString m_strFile;

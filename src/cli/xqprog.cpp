@@ -9,9 +9,13 @@
 
 #include <i18n.h>
 #include <simbench.h>
+#include <operationreport.h>
+#include <results.h>
 #include <spiflashctrl.h>
 
 #include <QCoreApplication>
+#include <QJsonObject>
+#include <QJsonValue>
 
 #include <atomic>
 #include <cerrno>
@@ -63,9 +67,9 @@ namespace {
 
 std::atomic<int> g_nSignal{0};
 
-// SIGINT/SIGTERM: the jobs stop after their current flash command and close
-// their adapters (a simulated bench saves and unlocks); a second signal ends
-// the program at once.
+// SIGINT/SIGTERM/SIGHUP (a closed terminal or ssh session): the jobs stop
+// after their current flash command and close their adapters (a simulated
+// bench saves and unlocks); a second signal ends the program at once.
 void OnStopSignal(int nSignal)
 {
     if (g_nSignal.exchange(nSignal) != 0) {
@@ -85,6 +89,7 @@ void InstallSignalHandlers()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 // The exit code after the command: 128 + the signal when one stopped it, 1
@@ -95,10 +100,40 @@ int FinalExitCode(CliOutput& out, int nExit)
         out.Log(QString(), QCoreApplication::translate("xqprog", "已中断"));
         nExit = 128 + nSignal;
     }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "xqprog: cannot write standard output: %s\n", std::strerror(errno));
+    errno = 0;
+    const bool bFlushed = std::fflush(stdout) == 0;
+    const int nFlushErrno = errno;
+    if (!bFlushed || std::ferror(stdout)) {
+        // The reason of the write that failed first, not whatever errno holds now.
+        const int nErrno = out.StdoutErrno() != 0 ? out.StdoutErrno() : nFlushErrno != 0 ? nFlushErrno : EIO;
+        std::fprintf(stderr, "xqprog: cannot write standard output: %s\n", std::strerror(nErrno));
         if (nExit == kExitOk)
             nExit = kExitFailed;
+    }
+    return nExit;
+}
+
+// With --json, a command refused before any adapter opened still prints
+// one object per operation and adapter: "refused", with the reason.
+int JsonRefusal(CliContext& ctx, const CliCommand& command, int nExit)
+{
+    if (nExit != kExitUsage || !ctx.out.Json() || ctx.out.JsonPrinted() > 0)
+        return nExit;
+    QList<QByteArray> names = ctx.targets;
+    if (names.isEmpty())
+        for (const QString& strName : ctx.globals.interfaces)
+            names << strName.toUtf8();
+    if (names.isEmpty())
+        names << QByteArray();
+    for (const QByteArray& strName : names) {
+        OperationReport report;
+        report.strOperation = command.pName;
+        report.strInterface = QString::fromUtf8(strName);
+        report.Refuse(xq::kErrBadArgument, LastUsageError());
+        QJsonObject json = report.ToJson();
+        if (strName.isEmpty())
+            json["interface"] = QJsonValue();
+        ctx.out.PrintJson(json);
     }
     return nExit;
 }
@@ -187,11 +222,11 @@ int main(int argc, char* argv[])
     }
     const int nExit = ChooseTargets(ctx);
     if (nExit >= 0)
-        return nExit;
+        return FinalExitCode(out, JsonRefusal(ctx, command, nExit));
     if (ctx.targets.isEmpty())
         return (std::fprintf(stderr, "xqprog: no interface found: check the USB cable, the udev rule "
                                      "60-xqprogrammer.rules and that you are in the plugdev group "
                                      "(--simulate uses the simulated bench)\n"),
                 kExitFailed);
-    return FinalExitCode(out, command.pRun(ctx));
+    return FinalExitCode(out, JsonRefusal(ctx, command, command.pRun(ctx)));
 }

@@ -92,7 +92,9 @@ QString ImageRules::ReadImage(const QString& strPath, QByteArray& data)
         return strError;
     }
     data = file.read(qint64(xq::kMaxFlashSize) + 1);
-    if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
+    if (data.isEmpty() && file.size() == 0)
+        strError = QString("image %1 is empty (0 bytes)").arg(strPath);
+    else if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
         strError = QString("cannot read image %1 whole").arg(strPath);
     return strError;
 }

@@ -17,8 +17,19 @@ QString ResultText(int nResult)
     case kErrStopped: return QCoreApplication::translate("Result", "已中断");
     case kErrMismatch: return QCoreApplication::translate("Result", "Flash内容不符");
     case kErrEncryptedReadBack: return QCoreApplication::translate("Result", "SPI 异常");
-    case kErrModeChange: return QCoreApplication::translate("Result", "链路模式切换失败 %1").arg(nResult);
     default: return QCoreApplication::translate("Result", "未知错误 %1").arg(nResult);
+    }
+}
+
+QString StopEnding(int nStopPoint)
+{
+    switch (nStopPoint) {
+    case kStopBeforeChange: return QCoreApplication::translate("Result", "已停止，芯片未被改动");
+    case kStopBeforeVerify: return QCoreApplication::translate("Result", "已停止，镜像已烧写但未校验完，请重新烧写");
+    case kStopBeforeProtect: return QCoreApplication::translate("Result", "已停止，镜像已校验，未设置写保护");
+    case kStopBeforeSerial: return QCoreApplication::translate("Result", "已停止，镜像已校验，序列号未写入");
+    case kStopBeforeEraseCheck: return QCoreApplication::translate("Result", "已停止，擦除已完成，未检查擦除结果");
+    default: return QCoreApplication::translate("Result", "已停止，芯片上的数据不完整，请重新烧写");
     }
 }
 

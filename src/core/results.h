@@ -61,8 +61,21 @@ constexpr int kOptWrite = 1;
 constexpr int kOptReset = 2;
 constexpr int kOptVerify = 3;  // a verify against an image, or a blank check
 
+// Where an operation was when a stop (window closed, signal) ended it.
+enum StopPoint {
+    kStopBeforeChange,     // nothing on the chip was changed yet
+    kStopWhileChanging,    // erasing or programming: the range holds incomplete data
+    kStopBeforeVerify,     // programmed, the verify (with its repair) not finished
+    kStopBeforeProtect,    // verified, the write protection not set
+    kStopBeforeSerial,     // verified, the serial number not stamped
+    kStopBeforeEraseCheck  // erased, the erase not checked
+};
+// The line that says what a stop at that point left on the chip.
+QString StopEnding(int nStopPoint);
+
 // The log line for a result: "" for success, the specific line of the codes
-// that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest.
+// that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest
+// (-3 among them: it has more than one cause, which the caller logs before it).
 QString ResultText(int nResult);
 // The same line with the adapter library's own reason after it (libftdi's or
 // libusb's error text, a bench file) when the code is one of that library's

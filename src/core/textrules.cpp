@@ -1,5 +1,7 @@
 #include "textrules.h"
 
+#include <cctype>
+
 namespace xq {
 
 QString LogStamp(const QDateTime& time)
@@ -19,6 +21,10 @@ bool ParseHex(const QString& strText, int64_t& nValue)
     QString strDigits = strText.trimmed();
     if (strDigits.startsWith("0x", Qt::CaseInsensitive))
         strDigits = strDigits.mid(2);
+    // Hexadecimal digits only: no sign ("0x+10", "-1000") and no spaces inside.
+    for (const QChar c : strDigits)
+        if (!isxdigit(c.unicode() < 128 ? int(c.unicode()) : 0))
+            return false;
     nValue = strDigits.toLongLong(&bOk, 16);
     return bOk;
 }

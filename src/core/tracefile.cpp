@@ -61,22 +61,41 @@ QByteArray TraceFile::Row(const OperationReport& report, const QDateTime& time, 
     return quoted.join(',').toUtf8() + '\n';
 }
 
-bool TraceFile::Append(const OperationReport& report, QString& strError) const
+// The file opened for appending, or -1 with the reason.
+int TraceFile::OpenForAppend(QString& strError) const
 {
     const QByteArray path = QFile::encodeName(m_strPath);
     // Non-blocking, so that a FIFO put in the file's place is refused instead of waited on.
     const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) {
         strError = QString("%1: %2").arg(m_strPath, ErrnoText());
-        return false;
+        return -1;
     }
     struct stat st {};
-    bool bOk = ::fstat(fd, &st) == 0;
-    if (bOk && !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         strError = QString("%1: not a regular file").arg(m_strPath);
         ::close(fd);
-        return false;
+        return -1;
     }
+    return fd;
+}
+
+bool TraceFile::Check(QString& strError) const
+{
+    const int fd = OpenForAppend(strError);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool TraceFile::Append(const OperationReport& report, QString& strError) const
+{
+    const int fd = OpenForAppend(strError);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool bOk = true;
     // Held until close: the jobs of a gang run and other processes append to one file, and
     // only the first of them may see it empty and write the column names.
     bOk = bOk && ::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0;

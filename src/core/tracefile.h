@@ -16,6 +16,9 @@ public:
     explicit TraceFile(const QString& strPath) : m_strPath(strPath) {}
 
     const QString& Path() const { return m_strPath; }
+    // Opens the file for appending (created when missing) and checks that it
+    // is a regular file, before any chip is touched; false with the reason.
+    bool Check(QString& strError) const;
     // Appends the row of one operation (after the column names when the file
     // is new or empty); false with the reason when it is not on disk.
     bool Append(const OperationReport& report, QString& strError) const;
@@ -25,5 +28,7 @@ public:
     static QByteArray Row(const OperationReport& report, const QDateTime& time, const QString& strHost);
 
 private:
+    int OpenForAppend(QString& strError) const;
+
     QString m_strPath;
 };

@@ -70,14 +70,19 @@ void BaseWorker::LogLoss(int rc, const xq::FlashLoss& loss)
 
 void BaseWorker::ReportError(int rc)
 {
-    if (rc != xq::kOk && rc != xq::kErrEndedAndReported)
-        emit log(xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
+    if (rc == xq::kOk || rc == xq::kErrEndedAndReported)
+        return;
+    // -3 reads "未知错误 -3": the cause, where known, goes on its own line first.
+    // (An image too small to encrypt is refused before the chip is touched.)
+    if (rc == xq::kErrModeChange)
+        emit log(tr("链路模式切换失败"));
+    emit log(xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
 }
 
 void BaseWorker::OnWrite(const ImageWriteRequest& request)
 {
     m_nLastProgress = -1;
-    m_bFlashChanged = false;
+    m_nStopPoint = xq::kStopBeforeChange;
     OperationReport record;
     record.strOperation = request.image.isEmpty() ? "erase" : "write";
     record.strImage = request.strImage;
@@ -88,7 +93,7 @@ void BaseWorker::OnWrite(const ImageWriteRequest& request)
     const int rc = RunWrite(request, record);
     ReportError(rc);
     if (rc == xq::kErrStopped)
-        emit log(m_bFlashChanged ? tr("芯片上的数据不完整，请重新烧写") : tr("芯片未被改动"));
+        emit log(xq::StopEnding(m_nStopPoint));
     if (record.eResult != OperationReport::kResultRefused)
         record.SetResult(rc == 0, rc, rc == 0 ? record.strMessage : xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
     emit report(record);
@@ -105,7 +110,7 @@ int BaseWorker::RunWrite(const ImageWriteRequest& request, OperationReport& reco
     const bool bSmart = request.bSmart && bImage && !IsEncryptedImage(ImageBytes(request), request.image.size());
     if (bSmart) {
         if (rc == xq::kOk)
-            rc = SmartWriteImage(request);
+            rc = SmartWriteImage(request, record);
     } else if (request.bSmart && bImage) {
         // The chip's encrypted programming needs erased flash under the whole image.
         emit log(tr("加密镜像不能智能烧写，按文件大小擦除后烧写"));
@@ -164,6 +169,13 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
             return xq::kErrEndedAndReported;
         }
     }
+    if (bImage && IsEncryptedImage(ImageBytes(request), request.image.size()) &&
+        FlashOps::EncryptedPartMissing(ImageBytes(request), request.image.size())) {
+        const QString strLine = tr("加密镜像太小，没有加密部分: %1 字节").arg(request.image.size());
+        emit log(strLine);
+        record.Refuse(xq::kErrModeChange, strLine);
+        return xq::kErrEndedAndReported;
+    }
     if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
         record.nSize = info.nTotalSize;
     return xq::kOk;
@@ -182,7 +194,8 @@ int BaseWorker::PrepareFlash()
     const int rc = ctrl.ClearStatus();
     if (rc == 0 && ctrl.ReadProtectBit() == 0)
         return xq::kOk;
-    emit log(tr("解除Flash写保护失败"));
+    if (rc != xq::kErrStopped)
+        emit log(tr("解除Flash写保护失败"));
     return rc != 0 ? rc : xq::kErrEndedAndReported;
 }
 
@@ -195,14 +208,15 @@ int BaseWorker::ProtectFlash()
     if (rc == 0)
         rc = pSpiCtrl->ReadStatus(&nStatus);
     if (rc != 0 || (nStatus & kProtectAll) != kProtectAll) {
-        emit log(tr("FLASH写保护设置失败"));
+        if (rc != xq::kErrStopped)
+            emit log(tr("FLASH写保护设置失败"));
         return rc != 0 ? rc : xq::kErrEndedAndReported;
     }
     emit log(tr("FLASH已写保护"));
     return xq::kOk;
 }
 
-int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
+int BaseWorker::SmartWriteImage(const ImageWriteRequest& request, OperationReport& record)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     emit log(tr("正在智能烧写..."));
@@ -215,7 +229,8 @@ int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
         request.nStart, ImageBytes(request), request.image.size(), &counts,
         [&](int p) { Progress(98 * p / 100 + 1); }, &loss);
     LogLoss(rc, loss);
-    m_bFlashChanged = counts.nErased + counts.nProgrammed > 0;  // (what it was about to change, when stopped)
+    if (counts.nErased + counts.nProgrammed > 0)  // (what it was about to change, when stopped)
+        m_nStopPoint = xq::kStopWhileChanging;
     // The counts are known once the range has been read, also when a later step fails.
     if (counts.nErased + counts.nProgrammed + counts.nSkipped > 0) {
         emit log(tr("擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区")
@@ -225,12 +240,14 @@ int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
     }
     if (rc == xq::kErrRepairFailed)
         emit log(tr("校验失败，请重新烧写"));
-    else
+    else if (rc != xq::kErrStopped)
         emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
     if (rc != 0)
         return rc;
-    emit log(tr("校验成功"));
+    record.strMessage = tr("校验成功");
+    emit log(record.strMessage);
     Progress(99);
+    m_nStopPoint = xq::kStopBeforeProtect;
     return request.bProtect ? ProtectFlash() : xq::kOk;
 }
 
@@ -244,7 +261,10 @@ int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport&
 
     // Exactly the requested bytes from the start address: the bytes outside
     // them in the first and last sector are put back (EraseExact).
-    m_bFlashChanged = true;
+    // A stop asked for while the flash was prepared ends the run here, with the chip unchanged.
+    if (ctrl.StopRequested())
+        return xq::kErrStopped;
+    m_nStopPoint = xq::kStopWhileChanging;
     xq::FlashLoss loss;
     rc = ctrl.EraseExact(request.nStart, request.nEraseBytes, &loss,
                          [&](int p) { Progress(nEraseSpan * p / 100 + 1); });
@@ -254,6 +274,8 @@ int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport&
     record.strMessage = tr("擦除完成");
     emit log(record.strMessage);
     Progress(nEraseSpan + 1);
+    if (request.image.isEmpty())
+        m_nStopPoint = xq::kStopBeforeEraseCheck;
     return xq::kOk;
 }
 
@@ -279,9 +301,11 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
         // Pages of 0xFF are left as the erase left them; the verify reads them too.
         rc = ctrl.ProgramFlashSkipBlank(nStartAddr, pData, nSize, [&](int p) { Progress(65 * p / 100 + 25); });
     }
-    emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
+    if (rc != xq::kErrStopped)
+        emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
     if (rc != 0)
         return rc;
+    m_nStopPoint = bEncrypted ? xq::kStopBeforeProtect : xq::kStopBeforeVerify;
     if (bEncrypted) {
         Progress(99);
         record.strMessage = tr("烧写成功");
@@ -293,11 +317,13 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
             pData, nSize, nStartAddr, [&](int p) { Progress(9 * p / 100 + 90); }, &loss);
         LogLoss(rc, loss);
         if (rc != 0) {
-            emit log(tr("校验失败，请重新烧写"));
+            if (rc != xq::kErrStopped)
+                emit log(tr("校验失败，请重新烧写"));
             return rc;
         }
         record.strMessage = tr("校验成功");
         emit log(record.strMessage);
+        m_nStopPoint = xq::kStopBeforeProtect;
     }
     if (request.bProtect)
         return ProtectFlash();
@@ -327,6 +353,7 @@ int BaseWorker::BlankCheck(const ImageWriteRequest& request)
 int BaseWorker::WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record)
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
+    m_nStopPoint = xq::kStopBeforeSerial;
     uint32_t nSerial = request.nSerial;
     if (takeSerial && !takeSerial(nSerial)) {
         emit log(tr("序列号写入失败"));
@@ -338,7 +365,21 @@ int BaseWorker::WriteSerialNumber(const ImageWriteRequest& request, OperationRep
     if (rc == 0)
         rc = ctrl.ProgramSecurity(kSerialOffset, serial, kSerialLength);
     if (rc != 0) {
-        emit log(tr("序列号写入失败"));
+        // The number was taken: its fate is said, never lost silently. A
+        // program that reported a failure may still have stored it.
+        uint8_t stored[kSerialLength] = {};
+        const bool bStored = rc != xq::kErrStopped && ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset) == 0 &&
+                             std::equal(stored, stored + kSerialLength, serial);
+        if (rc != xq::kErrStopped)
+            emit log(tr("序列号写入失败"));
+        if (bStored) {
+            // On the chip all the same: the report carries it, the run still failed.
+            emit log(tr("序列号 %1 已在芯片上，但写入未正常结束").arg(nSerial));
+            record.bSerial = true;
+            record.nSerial = nSerial;
+        } else {
+            emit log(tr("序列号 %1 未写入").arg(nSerial));
+        }
         return rc;
     }
     emit log(SeqLine(tr("写入序列号:"), nSerial));

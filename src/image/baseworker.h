@@ -64,14 +64,14 @@ private:
     void Progress(int nPercent);
     int m_nLastProgress = -1;
 
-    // The write and its phases; each returns a result code or kStopped.
+    // The write and its phases; each returns a result code or kErrEndedAndReported.
     int RunWrite(const ImageWriteRequest& request, OperationReport& record);
     int CheckImageFits(const ImageWriteRequest& request, OperationReport& record);
     // Flash mode, chip registers, protection lifted (and checked gone).
     int PrepareFlash();
     // Sets the protection and reads it back.
     int ProtectFlash();
-    int SmartWriteImage(const ImageWriteRequest& request);
+    int SmartWriteImage(const ImageWriteRequest& request, OperationReport& record);
     int EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan);
     int ProgramImage(const ImageWriteRequest& request, OperationReport& record);
     int WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record);
@@ -89,7 +89,7 @@ private:
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
 
     uint32_t m_nFlashSize = 0;  // from the write's identification; 0: not known
-    bool m_bFlashChanged = false;  // the write has begun to erase
+    int m_nStopPoint = 0;  // xq::StopPoint: what a stop now would leave on the chip
 };
 
 // Security register offsets of the serial number record.

@@ -12,6 +12,14 @@ QString StaticArea(const StaticLayout& layout, const QString& strStart, const QS
 {
     nStart = layout.config.start_address != 0xFFFFFFFF ? int32_t(layout.config.start_address & 0xFFFFFF)
                                                        : kStaticDefaultStart;
+    // A start cell that does not read as hexadecimal (or lies past 24 bits)
+    // would put the record at 0: only a start given here may replace it.
+    if (strStart.isEmpty() && layout.config.bStartUnreadable)
+        return QString("the workbook's start address \"%1\" is not hexadecimal: give --start")
+            .arg(layout.config.strStartText);
+    if (strStart.isEmpty() && layout.config.start_address != 0xFFFFFFFF && layout.config.start_address > 0xFFFFFF)
+        return QString("the workbook's start address \"%1\" is past 24 bits: give --start")
+            .arg(layout.config.strStartText);
     if (!strStart.isEmpty()) {
         const QString strRefusal = ImageRules::StartAddress(strStart, nStart);
         if (!strRefusal.isEmpty())

@@ -195,6 +195,16 @@ void StaticData::Write()
         emit finish(xq::kOptWrite, true);
         return;
     }
+    const xlsx_config& config = ui->tabXlsx->Layout().config;
+    if (config.bStartUnreadable && request.nStart == 0) {
+        // The workbook's start cell did not read: the 0 the tab shows was nobody's choice.
+        const QString strLine = tr("工作簿的起始地址\"%1\"不是十六进制数，按 0 处理").arg(config.strStartText);
+        emit log(strLine);
+        if (msgbox::Question(this, tr("请确认"), strLine + "\n" + tr("确定写入到地址 0x000000？")) != QMessageBox::Yes) {
+            emit finish(xq::kOptWrite, true);
+            return;
+        }
+    }
     request.bCurrent = ui->radioCurrent->isChecked();
     // A device value that does not read whole would be written as its
     // leading digits, or as 0: refused where the operator typed it.
@@ -267,12 +277,8 @@ void StaticData::ImportXlsx()
     m_strLastDir = QFileInfo(strFile).absolutePath();
     const int rc = ui->tabXlsx->LoadXlsx(strFile);
     if (rc != 0) {
-        // What is left of the layout is not what the workbook says: nothing
-        // may be written from it until a workbook loads.
-        ui->editUsed->clear();
-        ui->editTotal->clear();
-        ui->editStartAddr->clear();
-        ui->editReadonly->clear();
+        // The workbook was read aside: the tab still shows (and writes) the
+        // layout loaded before.
         const QString strReason = ui->tabXlsx->Layout().strError;
         msgbox::Critical(this, tr("打开文件错误"),
                          tr("文件:%1, 错误码:%2").arg(strFile).arg(rc) + (strReason.isEmpty() ? "" : "\n" + strReason));

@@ -161,7 +161,10 @@ int StaticLayout::LoadXlsx(const QString& strPath)
         }
         xlsx_sheet sheet;
         sheet.strName = strName;
-        ParseDataSheet(*pSheet, sheet);
+        if (ParseDataSheet(*pSheet, sheet) < 0) {
+            nResult = xq::kErrWorkbookBadSheet;
+            break;
+        }
         nUsedLength += sheet.nBytes;
         sheets.append(sheet);
         nResult = 0;
@@ -181,6 +184,8 @@ void StaticLayout::ParseConfigSheet(const xlsx::Worksheet* pSheet)
             bool bOk = false;
             const uint nAddress = strValue.trimmed().toUInt(&bOk, 16);
             config.start_address = bOk ? nAddress : 0;
+            config.bStartUnreadable = !bOk;
+            config.strStartText = strValue;
         } else if (strKey == workbook::kKeyStorage) {
             if (strValue.compare(workbook::kStorageNormal, Qt::CaseInsensitive) == 0)
                 config.storage = 0;
@@ -217,9 +222,10 @@ int StaticLayout::ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out)
                 item.nCount = uint16_t(nCount);
                 nBytes = item.ByteSize();
             } else if (bOk) {
-                // A count that does not fit its 16-bit field would make the
-                // item's bytes disagree with the used length: no bytes then.
-                cells.strToolTip = QCoreApplication::translate("StaticLayout", "数量%1超出范围(0~65535)，按0字节处理").arg(nCount);
+                // A count that does not fit its 16-bit field cannot be laid
+                // out: the workbook is refused, naming the row.
+                strError = QString("sheet %1 row %2: count %3 is outside 0..65535").arg(out.strName).arg(r).arg(nCount);
+                return -1;
             }
         }
         out.nBytes += nBytes;

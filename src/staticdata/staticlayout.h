@@ -24,6 +24,11 @@ struct xlsx_config {
     uint8_t storage = 0;              // 0 normal, 1 security
     uint8_t otp = 0;
     uint32_t start_address = 0xFFFFFFFF;  // 0xFFFFFFFF: not given
+    // The start address cell's text when it does not read as hexadecimal
+    // (start_address is then 0, as the tab shows it): nothing may be
+    // written there unasked.
+    bool bStartUnreadable = false;
+    QString strStartText;
 };
 Q_DECLARE_METATYPE(xlsx_config)
 

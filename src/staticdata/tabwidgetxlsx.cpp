@@ -34,14 +34,17 @@ void TabWidgetXlsx::RemovePages()
 
 int TabWidgetXlsx::LoadXlsx(const QString& strPath)
 {
-    const QString strBefore = m_layout.strWorkbook;
-    const int nSheetsBefore = m_layout.sheets.size();
-    const int nResult = m_layout.LoadXlsx(strPath);
-    // The layout was replaced when the workbook listed any sheet.
-    if (nResult == 0 || nResult == xq::kErrWorkbookBadSheet || m_layout.strWorkbook != strBefore || m_layout.sheets.size() != nSheetsBefore)
-        BuildTables();
-    if (nResult == 0)
-        resizeColumn();
+    // Read aside first: a workbook that fails changes nothing shown; only
+    // its reason is kept (Layout().strError).
+    StaticLayout loaded;
+    const int nResult = loaded.LoadXlsx(strPath);
+    if (nResult != 0) {
+        m_layout.strError = loaded.strError;
+        return nResult;
+    }
+    m_layout = loaded;
+    BuildTables();
+    resizeColumn();
     return nResult;
 }
 

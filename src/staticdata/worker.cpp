@@ -98,6 +98,9 @@ int Worker::WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, 
     const int nRecord = int(RecordHeader(request).nUsedLength) + kStaticHeaderSize;
     emit progress(30);
     emit log(tr("擦除原有静态数据..."));
+    if (ctrl.StopRequested())
+        return xq::kErrStopped;
+    m_bAreaChanged = true;
     xq::FlashLoss loss;
     int rc = ctrl.EraseExact(nEraseStart, nEraseLength, &loss, [this](int p) { emit progress(30 + p * 40 / 100); });
     if (rc != 0) {
@@ -125,6 +128,7 @@ int Worker::WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, 
 
 void Worker::OnWrite(const StaticWriteRequest& request)
 {
+    m_bAreaChanged = false;
     OperationReport record;
     record.strOperation = "static write";
     record.strFile = request.strWorkbook;
@@ -144,7 +148,7 @@ void Worker::OnWrite(const StaticWriteRequest& request)
         record.SetResult(false, rc, xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
         emit log(record.strMessage);
         if (rc == xq::kErrStopped)
-            emit log(tr("静态数据区的数据不完整，请重新写入"));
+            emit log(m_bAreaChanged ? tr("静态数据区的数据不完整，请重新写入") : xq::StopEnding(xq::kStopBeforeChange));
     }
     emit report(record);
     emit finish(xq::kOptWrite, rc == 0);

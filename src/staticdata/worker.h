@@ -45,6 +45,7 @@ private:
     int RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record);
     int32_t FindWriteOffset(const StaticWriteRequest& request);
     int WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, int32_t nEraseLength, int32_t nWriteOffset);
+    bool m_bAreaChanged = false;  // the write has begun to erase the area
     // The refusal when the erase would run past the end of the flash of
     // pInfo (nullptr: the flash was not identified), else empty.
     // The refusal line (also sent as warning) when the range does not lie
