@@ -152,7 +152,7 @@ private slots:
         QStringList texts;
         for (QAction* a : pToolBar->actions())
             texts << (a->isSeparator() ? "|" : a->text());
-        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "复位", "|", "日志"}));
+        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "校验", "查空", "复位", "|", "日志"}));
         QStringList menu;
         for (QAction* a : w.findChild<QTextEdit*>("teLog")->actions())
             menu << a->text();
@@ -488,6 +488,61 @@ private slots:
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));
     }
 
+    // 校验 and 查空 beside 烧写: the checked image against the flash at the
+    // start address, and the range the chosen erase would erase; neither
+    // changes the chip, and both stand idle on a tab that cannot verify.
+    void verifyAndBlankFromTheToolbar()
+    {
+        BenchFixture bench;
+        QByteArray flash = bench.FillPattern();
+        flash.replace(0x1F0000, 0x10000, QByteArray(0x10000, char(0xFF)));
+        bench.WriteFlash(flash);
+        QTemporaryDir files;
+        QByteArray image = flash.mid(0x3000, 0x2000);
+        QVERIFY(WriteFile(files.filePath("same.bin"), image));
+        image[0x100] = char(~image[0x100]);
+        QVERIFY(WriteFile(files.filePath("differs.bin"), image));
+        MainWindow w(bench.BackendPtr());
+        auto* pTab = w.findChild<BaseOp*>("tabBaseOp");
+        auto* pStart = pTab->findChild<QLineEdit*>("editStartAddr");
+        pStart->setText("3000");
+        QAction* pVerify = Action(w, "action_verify");
+        QAction* pBlank = Action(w, "action_blank");
+        auto run = [&](QAction* pAction, const QString& strLast, bool bOk) {
+            pAction->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 30000);
+            QVERIFY(!pAction->isChecked());
+            QVERIFY2(LogText(w).endsWith(strLast), qPrintable(LogText(w).right(200)));
+            QVERIFY(w.ProgressBar()->styleSheet().contains(bOk ? "#05B8CC" : "#FF6E6E"));
+        };
+        pVerify->trigger();  // no image checked
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(m_boxes[0].strText, QString("请选择一个文件进行校验"));
+        QVERIFY(!w.Busy() && pVerify->isEnabled());
+        CheckImage(w, files.filePath("same.bin"));
+        run(pVerify, "校验成功: 芯片与镜像一致 (0x3000 ~ 0x5000, 8192 字节)", true);
+        CheckImage(w, files.filePath("differs.bin"));
+        run(pVerify, "校验失败: 首个不同的地址 0x3100, 共 1 字节不同", false);
+
+        auto* pErase = pTab->findChild<QComboBox*>("cmbDownOptions");
+        pErase->setCurrentIndex(kEraseBySize);
+        pTab->findChild<QLineEdit*>("editEraseBytes")->setText("65536");
+        pStart->setText("1F0000");
+        run(pBlank, "查空成功: 0x1F0000 ~ 0x200000, 65536 字节 全部为空白", true);
+        pStart->setText("1EFFFF");
+        QVERIFY(flash[0x1EFFFF] != char(0xFF));
+        run(pBlank, "查空失败: 首个非空白地址 0x1EFFFF, 共 1 字节不是空白", false);
+        pErase->setCurrentIndex(kEraseWhole);  // the whole chip, whatever the start address
+        pBlank->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 30000);
+        QVERIFY(LogText(w).contains(QRegularExpression("查空失败: 首个非空白地址 0x[0-9A-F]+, 共 \\d+ 字节不是空白$")));
+        QVERIFY(bench.ChangedOutside({{0x1F0000, 0x10000}}).isEmpty());
+
+        w.findChild<QTabWidget*>("tabWidget")->setCurrentWidget(w.findChild<StaticData*>());
+        QVERIFY(!pVerify->isEnabled() && !pBlank->isEnabled());
+        QVERIFY(Action(w, "action_write")->isEnabled());
+    }
+
     void benchIsMarkedInTheStatusBar()
     {
         BenchFixture bench;
@@ -606,6 +661,8 @@ private slots:
         for (QLabel* pLabel : pPanel->findChildren<QLabel*>())
             QVERIFY2(pLabel->width() >= pLabel->sizeHint().width(), qPrintable(pLabel->text()));
         QVERIFY(pPanel->findChild<QLabel*>("lblStartAddr")->text().startsWith("Start address"));
+        QCOMPARE(Action(w, "action_verify")->text(), QString("Verify"));
+        QCOMPARE(Action(w, "action_blank")->text(), QString("Blank check"));
 
         BenchFixture bench;
         SpiConfig dlg(bench.BackendPtr());

@@ -312,14 +312,14 @@ private slots:
         // One row per chip operation, header first, appended.
         const QList<QStringList> rows = TraceRows(strTrace);
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[0].join(','), QString("time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size"));
+        QCOMPARE(rows[0].join(','), QString("time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size,job,job_sha256"));
         QCOMPARE(rows[1][3], QString("info"));
         const QStringList write = rows[2];
-        QCOMPARE(write.size(), 12);
+        QCOMPARE(write.size(), 14);
         QVERIFY(QDateTime::fromString(write[0], Qt::ISODateWithMs).isValid());
         QCOMPARE(write[1], QSysInfo::machineHostName());
         QCOMPARE(write.mid(2, 4), (QStringList{"FT2232-LOC-1", "write", "ok", "0"}));
-        QCOMPARE(write.mid(6), (QStringList{strJedec, strUid, "12", Sha256(image), "0x002000", "70000"}));
+        QCOMPARE(write.mid(6), (QStringList{strJedec, strUid, "12", Sha256(image), "0x002000", "70000", "", ""}));
         QCOMPARE(rows[3].mid(3, 2), (QStringList{"write", "refused"}));
 
         // static read: the values as an object.
@@ -340,6 +340,100 @@ private slots:
         QVERIFY(r.strOut.contains("追溯记录写入失败: " + P("trace-dir")));
     }
 
+    // verify and blank only read: the first difference and the count of
+    // differing bytes, exit 1 when the chip differs, and the flash is never
+    // repaired or erased. Whatever cannot be compared truly is not a success.
+    void verifyAndBlankOnlyRead()
+    {
+        const QString strBench = P("verify");
+        const QString strTrace = P("verify-trace.csv");
+        FlashPattern flash;
+        const QByteArray bytes = flash.Fill(strBench + "/flash.bin");
+        QByteArray image = bytes.mid(0x1000, 5000);
+        QVERIFY(WriteFile(P("same.bin"), image));
+        image[5] = char(~image[5]);
+        image[4000] = char(~image[4000]);
+        QVERIFY(WriteFile(P("differs.bin"), image));
+
+        Result r = Run({"verify", P("same.bin"), "--start", "1000"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        QVERIFY2(r.strOut.contains("]: 校验成功: 芯片与镜像一致 (0x1000 ~ 0x2388, 5000 字节)\n"), qPrintable(r.strOut));
+        r = Run({"--json", "--trace", strTrace, "verify", P("differs.bin"), "--start", "1000"}, strBench);
+        QCOMPARE(r.nExit, 1);
+        QVERIFY2(r.strErr.contains("]: 校验失败: 首个不同的地址 0x1005, 共 2 字节不同\n"), qPrintable(r.strErr));
+        QList<QJsonObject> json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["operation"].toString(), QString("verify"));
+        QCOMPARE(json[0]["result"].toString(), QString("failed"));
+        QCOMPARE(json[0]["first_difference"].toString(), QString("0x001005"));
+        QCOMPARE(json[0]["differences"].toInt(), 2);
+        QCOMPARE(json[0]["image"].toString(), P("differs.bin"));
+        QCOMPARE(json[0]["sha256"].toString(), Sha256(image));
+        QCOMPARE(json[0]["size"].toInt(), 5000);
+        QVERIFY(!json[0]["uid"].toString().isEmpty());
+        r = Run({"--lang", "en", "verify", P("differs.bin"), "--start=1000"}, strBench);
+        QCOMPARE(r.nExit, 1);
+        QVERIFY2(r.strOut.contains("]: Verify failed: first differing address 0x1005, 2 bytes differ\n"), qPrintable(r.strOut));
+        XQ_VERIFY_FLASH_KEPT(flash, {});  // nothing repaired
+
+        // Blank check: the pattern's first non-0xFF byte and their count.
+        const QByteArray head = bytes.mid(0x1000, 64);
+        const int nFirst = int(std::find_if(head.begin(), head.end(), [](char c) { return c != char(0xFF); }) - head.begin());
+        const int nBusy = int(std::count_if(head.begin(), head.end(), [](char c) { return c != char(0xFF); }));
+        r = Run({"--json", "--trace", strTrace, "blank", "--start", "1000", "--length", "64"}, strBench);
+        QCOMPARE(r.nExit, 1);
+        QVERIFY2(r.strErr.contains(QString("查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白")
+                                       .arg(QString::number(0x1000 + nFirst, 16).toUpper())
+                                       .arg(nBusy)),
+                 qPrintable(r.strErr));
+        json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["operation"].toString(), QString("blank"));
+        QCOMPARE(json[0]["differences"].toInt(), nBusy);
+        QVERIFY(!json[0].contains("image"));
+        QCOMPARE(Run({"erase", "--start", "1F0000", "--size", "0x10000"}, strBench).nExit, 0);
+        r = Run({"--json", "blank", "--start", "1F0000", "--all"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["result"].toString(), QString("ok"));
+        QCOMPARE(json[0]["size"].toInt(), 0x10000);
+        QCOMPARE(json[0]["first_difference"], QJsonValue());
+        QCOMPARE(json[0]["differences"].toInt(), 0);
+        r = Run({"--lang", "en", "blank", "--start", "1F0000", "--length", "0x100"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        QVERIFY2(r.strOut.contains("Blank check passed: 0x1F0000 ~ 0x1F0100, 256 bytes all blank"), qPrintable(r.strOut));
+        XQ_VERIFY_FLASH_KEPT(flash, {{0x1F0000, 0x10000}});
+        const QList<QStringList> rows = TraceRows(strTrace);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1].mid(3, 3), (QStringList{"verify", "failed", "2002"}));
+        QCOMPARE(rows[1].mid(9), (QStringList{Sha256(image), "0x001000", "5000"}));
+        QCOMPARE(rows[2].mid(3, 2), (QStringList{"blank", "failed"}));
+
+        // No flash answering: nothing to compare with, never a success.
+        QDir().mkpath(P("verify-nf"));
+        QVERIFY(WriteFile(P("verify-nf/bench.ini"), "[faults]\nno_flash=true\n"));
+        r = Run({"blank", "--all"}, P("verify-nf"));
+        QCOMPARE(r.nExit, 1);
+        QVERIFY(r.strOut.contains("Flash 信息读取失败，Flash无应答"));
+        QCOMPARE(Run({"verify", P("same.bin")}, P("verify-nf")).nExit, 1);
+
+        // Refused before the adapter opens: an encrypted image (its key shows
+        // only by writing), and blank's range options.
+        QByteArray encrypted = RandomBytes(0x3001, 9);
+        encrypted[0x2FB0] = 2;
+        QVERIFY(WriteFile(P("enc.bin"), encrypted));
+        const QString strFresh = P("verify-fresh");
+        r = Run({"verify", P("enc.bin")}, strFresh);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains("加密镜像无法只校验"), qPrintable(r.strErr));
+        r = Run({"--lang", "en", "verify", P("enc.bin")}, strFresh);
+        QVERIFY2(r.strErr.contains("An encrypted image cannot be verified alone"), qPrintable(r.strErr));
+        for (const QStringList& args : QList<QStringList>{{"blank"}, {"blank", "--all", "--length", "5"}, {"blank", "--length", "0"}})
+            QCOMPARE(Run(args, strFresh).nExit, 2);
+        QVERIFY(!QFile::exists(strFresh + "/flash.bin"));
+    }
+
     // Every operation whose range runs past the end of the flash (where the
     // flash goes on at address 0) is refused before the chip is touched: a
     // line naming the range and the flash size, exit 1; and at the edge it runs.
@@ -357,6 +451,9 @@ private slots:
                                          {"erase", "--start", "300000", "--size", "4096"},
                                          {"read", P("wrapped.bin"), "--start", "1FF000", "--length", "8192"},
                                          {"read", P("wrapped.bin"), "--start", "200000", "--all"},
+                                         {"verify", P("four.bin"), "--start", "1FF800"},
+                                         {"blank", "--start", "1FF000", "--length", "8192"},
+                                         {"blank", "--start", "200000", "--all"},
                                          {"static", "write", P("r.xlsx"), "--total", "8192"},
                                          {"static", "write", P("r.xlsx"), "--start", "3FF000"},
                                          {"static", "read", P("r.xlsx"), "--start", "3FF000"}};

@@ -11,8 +11,13 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 using Result = XqprogResult;
@@ -259,7 +264,7 @@ private slots:
         // A read whose output directory is missing never opens the adapter.
         r = Run({"read", P("nodir/out.bin"), "--length", "16"}, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY(r.strErr.contains("does not exist"));
+        QVERIFY(r.strErr.contains("无法保存文件:" + P("nodir/out.bin") + ", 原因: 文件夹不存在"));
         QVERIFY(!QFile::exists(strBench + "/flash.bin"));
 
         // --set: numbers for numeric items, strings cut at a whole character.
@@ -276,6 +281,63 @@ private slots:
         QVERIFY2(r.strErr.contains(QString::fromUtf8("warning: --set name: the value is cut to 16 bytes: 烧写工具名\n")),
                  qPrintable(r.strErr));
         XQ_VERIFY_FLASH_KEPT(flash, {{0x1FF000, 0x1000}});
+    }
+
+    // A FIFO or a character device is written in place, never replaced by a
+    // regular file; a directory or a socket is refused before the adapter opens.
+    void outputsThatAreNotRegularFiles()
+    {
+        const QString strBench = Bench("outputs", QByteArray());
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
+        const QByteArray fifo = QFile::encodeName(P("out.fifo"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0644), 0);
+        const QByteArray device = QFile::encodeName(P("out.null"));
+        QCOMPARE(::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);  // a null device of its own
+        auto kind = [](const QByteArray& path) {
+            struct stat st {};
+            return ::stat(path.constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+        };
+        for (const QStringList& args : {QStringList{"read", P("out.fifo"), "--length", "100"},
+                                        QStringList{"static", "template", P("out.fifo")}}) {
+            QProcess reader;
+            reader.start("cat", {P("out.fifo")});
+            QVERIFY(reader.waitForStarted());
+            const Result r = Run(args, strBench);
+            QVERIFY(reader.waitForFinished(30000));
+            QVERIFY2(r.nExit == 0, qPrintable(r.strOut + r.strErr));
+            QCOMPARE(kind(fifo), mode_t(S_IFIFO));
+            const QByteArray got = reader.readAllStandardOutput();
+            QCOMPARE(got.left(2), args[0] == "read" ? flash.Bytes().left(2) : QByteArray("PK"));
+            if (args[0] == "read")
+                QCOMPARE(got, flash.Bytes().left(100));
+        }
+        for (const QStringList& args :
+             {QStringList{"read", P("out.null"), "--all"}, QStringList{"static", "template", P("out.null")}}) {
+            QCOMPARE(Run(args, strBench).nExit, 0);
+            QCOMPARE(kind(device), mode_t(S_IFCHR));
+        }
+        // A directory and a socket: refused, naming the path and why; the adapter never opened.
+        QDir().mkpath(P("out.dir"));
+        const int nSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketPath = QFile::encodeName(P("out.sock"));
+        std::strncpy(address.sun_path, socketPath.constData(), sizeof(address.sun_path) - 1);
+        QCOMPARE(::bind(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        const QList<QPair<QStringList, QString>> refused{
+            {{"read", P("out.dir"), "--length", "16"}, P("out.dir") + ", 原因: 同名文件夹已存在"},
+            {{"static", "template", P("out.dir")}, P("out.dir") + ", 原因: 同名文件夹已存在"},
+            {{"read", P("out.sock"), "--length", "16"}, P("out.sock") + ", 原因: 不是普通文件、管道或字符设备"}};
+        for (const auto& row : refused) {
+            const Result r = Run(row.first, strBench);
+            QCOMPARE(r.nExit, 2);
+            QVERIFY2(r.strErr.contains("无法保存文件:" + row.second), qPrintable(r.strErr));
+            QVERIFY(!r.strOut.contains("开始读取Flash"));
+        }
+        ::close(nSocket);
+        QVERIFY(QFileInfo(P("out.dir")).isDir());
+        XQ_VERIFY_FLASH_KEPT(flash, {});
     }
 
     void runLogFileMustBeRegular()

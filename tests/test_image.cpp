@@ -19,6 +19,9 @@
 
 #include <atomic>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace {
 
 struct Run {
@@ -40,6 +43,7 @@ class TestImage : public QObject {
     QStringList m_boxes;
     QMessageBox::StandardButton m_answer = QMessageBox::Yes;
     QString m_saveAnswer;
+    QString m_offered;  // the name the last file dialog offered
 
     // Runs the tab's write (or read) to its end.
     Run Operate(BaseOp& tab, bool bWrite)
@@ -100,7 +104,10 @@ private slots:
             m_boxes << s;
             return m_answer;
         });
-        msgbox::SetFileHandler([this](const QString&, const QString&) { return m_saveAnswer; });
+        msgbox::SetFileHandler([this](const QString&, const QString& strOffer) {
+            m_offered = strOffer;
+            return m_saveAnswer;
+        });
     }
     void init()
     {
@@ -670,6 +677,39 @@ private slots:
         QVERIFY(run.logs.last().startsWith("操作范围超出Flash容量"));
     }
 
+    // The save dialog offers a name in the browser's folder; a name typed
+    // without an extension is saved with ".bin", and an existing file of
+    // that name is overwritten only when the operator agrees.
+    void readOffersANameAndAddsBin()
+    {
+        BenchFixture bench;
+        const QByteArray flash = RandomBytes(2 * 1024 * 1024, 23);
+        bench.WriteFlash(flash);
+        BaseOp tab;
+        SetupTab(tab, bench);
+        tab.ShowDirectory(m_files.path());
+        Child<QLineEdit>(tab, "editReadBytes")->setText("4096");
+        m_saveAnswer = m_files.filePath("readback");
+        Run run = Operate(tab, false);
+        QVERIFY(run.bState);
+        QVERIFY2(QRegularExpression("/readback_\\d{8}_\\d{6}\\.bin$").match(m_offered).hasMatch(), qPrintable(m_offered));
+        QCOMPARE(QFileInfo(m_offered).absolutePath(), QFileInfo(m_files.path()).absoluteFilePath());
+        QCOMPARE(Slurp(m_saveAnswer + ".bin"), flash.left(4096));
+        QVERIFY(!QFile::exists(m_saveAnswer));
+
+        m_boxes.clear();
+        m_answer = QMessageBox::No;  // keep the file of the first read
+        Child<QLineEdit>(tab, "editStartAddr")->setText("1000");
+        run = Operate(tab, false);
+        QVERIFY(!run.bStarted && run.bState);
+        QCOMPARE(m_boxes, QStringList{m_saveAnswer + ".bin 已存在，是否覆盖？"});
+        QCOMPARE(Slurp(m_saveAnswer + ".bin"), flash.left(4096));
+        m_answer = QMessageBox::Yes;
+        run = Operate(tab, false);
+        QVERIFY(run.bState);
+        QCOMPARE(Slurp(m_saveAnswer + ".bin"), flash.mid(0x1000, 4096));
+    }
+
     // The flash decodes only the address bits of its size: a range past its
     // end would land on its first bytes. Every operation is refused before it
     // erases, programs or reads, with a box, a line and a failed finish.
@@ -811,11 +851,19 @@ private slots:
         BaseOp tab;
         SetupTab(tab, bench);
         Child<QLineEdit>(tab, "editReadBytes")->setText("16");
+        // A path that cannot take the file is refused before the chip is read.
         m_saveAnswer = m_files.filePath("no-such-dir/out.bin");
         Run run = Operate(tab, false);
-        QVERIFY(!run.bState);
-        QCOMPARE(run.nOpt, xq::kOptRead);
-        QCOMPARE(run.logs.last(), QString("文件访问失败"));
+        QVERIFY(!run.bStarted && run.bState);
+        QCOMPARE(m_boxes.last(), "无法保存文件:" + m_saveAnswer + ", 原因: 文件夹不存在");
+        // A character device is written in place, never replaced by a regular file.
+        const QString strDevice = m_files.filePath("read.null");
+        QCOMPARE(::mknod(QFile::encodeName(strDevice).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        m_saveAnswer = strDevice;
+        run = Operate(tab, false);
+        QVERIFY(run.bStarted && run.bState);
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(strDevice).constData(), &st) == 0 && S_ISCHR(st.st_mode));
 
         const QString strKept = m_files.filePath("kept.bin");
         QVERIFY(WriteFile(strKept, "earlier contents"));

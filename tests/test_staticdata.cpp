@@ -29,6 +29,9 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace {
 using Rows = QVector<QVector<QVariant>>;
 const QVector<QVariant> kHead{"n", "name", "display", "type", "count", "format", "default", "ro", "desc"};
@@ -838,6 +841,12 @@ private slots:
         QMetaObject::invokeMethod(&tab, "ExportTemplateFile");
         QVERIFY(QFileInfo(P("named.XLSX")).isFile() && !QFileInfo(P("named.XLSX.xlsx")).exists());
 
+        // A character device is written in place, never replaced by a regular file.
+        m_fileAnswer = P("saved-device.xlsx");
+        QCOMPARE(::mknod(QFile::encodeName(m_fileAnswer).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        QMetaObject::invokeMethod(&tab, "SaveExcel");
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join('\n')));
+        QVERIFY(QFileInfo(m_fileAnswer).exists() && !QFileInfo(m_fileAnswer).isFile());
         m_fileAnswer = P("no-such-dir/x.xlsx");
         QMetaObject::invokeMethod(&tab, "SaveExcel");
         QCOMPARE(m_boxes, QStringList{"保存失败|无法保存文件:" + m_fileAnswer + "\n原因: 文件夹不存在"});

@@ -248,6 +248,11 @@ Please give another path.</translation>
         <source>请正确填写起始地址</source>
         <translation>Enter a correct start address</translation>
     </message>
+    <message>
+        <location filename="../src/image/baseop.cpp" line="1" />
+        <source>请选择一个文件进行校验</source>
+        <translation>Choose a file to verify</translation>
+    </message>
 </context>
 <context>
     <name>BaseWorker</name>
@@ -415,6 +420,51 @@ Please give another path.</translation>
         <location filename="../src/image/baseworker.cpp" line="1" />
         <source>擦除检查失败: 0x%1 处不是空白</source>
         <translation>Erase check failed: 0x%1 is not blank</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>加密镜像无法只校验: 芯片的加密密钥只能通过擦写芯片读出，请用烧写（烧写后按密钥逐字节校验）</source>
+        <translation>An encrypted image cannot be verified alone: the chip's encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>开始查空</source>
+        <translation>Blank check started</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>开始校验(不擦除、不烧写): %1</source>
+        <translation>Verify started (nothing is erased or programmed): %1</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>正在查空...</source>
+        <translation>Checking that the range is blank...</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>0x%1 ~ 0x%2, %3 字节</source>
+        <translation>0x%1 ~ 0x%2, %3 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>查空成功: %1 全部为空白</source>
+        <translation>Blank check passed: %1 all blank</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>校验成功: 芯片与镜像一致 (%1)</source>
+        <translation>Verify passed: the chip holds the image (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
+        <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
+    </message>
+    <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
+        <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
     </message>
 </context>
 <context>
@@ -672,6 +722,26 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <source>追溯记录写入失败: %1</source>
         <translation>Could not write the trace record: %1</translation>
     </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>校验</source>
+        <translation>Verify</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
+        <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>查空</source>
+        <translation>Blank check</translation>
+    </message>
+    <message>
+        <location filename="../src/app/mainwindow.cpp" line="1" />
+        <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
+        <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
+    </message>
 </context>
 <context>
     <name>Result</name>
@@ -713,6 +783,11 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <location filename="../src/core/results.cpp" line="1" />
         <source>链路模式切换失败 %1</source>
         <translation>Link mode change failed %1</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="1" />
+        <source>Flash内容不符</source>
+        <translation>The flash content does not match</translation>
     </message>
 </context>
 <context>
@@ -1010,31 +1085,50 @@ Reason: %2</translation>
     </message>
 </context>
 <context>
-    <name>TabWidgetXlsx</name>
+    <name>Workbook</name>
     <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>数据名称</source>
         <translation>Name</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>数据类型</source>
         <translation>Type</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>字节总长</source>
-        <translation>Bytes</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>默认值</source>
         <translation>Defaults</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
         <source>只读</source>
         <translation>Read-only</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>数值格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>描述</source>
+        <translation>Description</translation>
+    </message>
+</context>
+<context>
+    <name>TabWidgetXlsx</name>
+    <message>
+        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
+        <source>字节总长</source>
+        <translation>Bytes</translation>
     </message>
     <message>
         <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
@@ -1248,6 +1342,11 @@ Check it and try again.</translation>
         <location filename="../src/core/imagerequest.cpp" line="1" />
         <source>请正确填写读取大小</source>
         <translation>Enter a correct read size</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="1" />
+        <source>请正确填写查空大小</source>
+        <translation>Enter a correct blank check size</translation>
     </message>
 </context>
 <context>

@@ -67,6 +67,7 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     m_strTraceFile = QSettings(kSettingsFile, QSettings::IniFormat).value("trace_file").toString();
     WireTabs();
     BuildLogMenu();
+    AddVerifyActions();
     if (bBench)
         ShowSimulatedBench(strBenchDir);
     if (!m_pConfig->InterfacesFound())
@@ -147,6 +148,26 @@ void MainWindow::BuildLogMenu()
     ui->teLog->setContextMenuPolicy(Qt::ActionsContextMenu);
     ui->dockWidget->setVisible(true);
     connect(ui->dockWidget, &QDockWidget::visibilityChanged, ui->action_log, &QAction::setChecked);
+}
+
+void MainWindow::AddVerifyActions()
+{
+    m_pVerifyAction = new QAction(QIcon(":/main/icon/verify_flash_48.png"), tr("校验"), this);
+    m_pVerifyAction->setObjectName("action_verify");
+    m_pVerifyAction->setToolTip(tr("校验Flash: 与选中的镜像比较，不擦除、不烧写"));
+    m_pBlankAction = new QAction(QIcon(":/main/icon/blank_flash_48.png"), tr("查空"), this);
+    m_pBlankAction->setObjectName("action_blank");
+    m_pBlankAction->setToolTip(tr("查空: 擦除选项的范围是否全部为空白(0xFF)"));
+    for (QAction* pAction : {m_pVerifyAction, m_pBlankAction}) {
+        pAction->setCheckable(true);
+        ui->toolBar->insertAction(ui->action_reset, pAction);
+        connect(pAction, &QAction::triggered, this, [this, pAction](bool bPressed) {
+            if (bPressed)
+                StartOperation(pAction, false);
+        });
+    }
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, [this] { SetWidgetsEnable(!m_bBusy); });
+    SetWidgetsEnable(true);
 }
 
 void MainWindow::show()
@@ -318,7 +339,9 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
     m_bStopRequested = false;
     m_bBusy = true;
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
-    if (bWrite)
+    if (pAction == m_pVerifyAction || pAction == m_pBlankAction)
+        pTab->Verify(pAction == m_pBlankAction);
+    else if (bWrite)
         pTab->Write();
     else
         pTab->Read();
@@ -388,6 +411,10 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         ui->action_write->setChecked(false);
     else if (nOpt == xq::kOptReset)
         ui->action_reset->setChecked(false);
+    if (nOpt == xq::kOptVerify) {
+        m_pVerifyAction->setChecked(false);
+        m_pBlankAction->setChecked(false);
+    }
     m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
     if (m_bQuitWhenDone)
         QTimer::singleShot(0, this, [this] { close(); });
@@ -399,4 +426,8 @@ void MainWindow::SetWidgetsEnable(bool bEnable)
     ui->action_read->setEnabled(bEnable);
     ui->action_write->setEnabled(bEnable);
     ui->action_reset->setEnabled(bEnable);
+    const TabWidgetInf* pTab = CurrentTab();
+    for (QAction* pAction : {m_pVerifyAction, m_pBlankAction})
+        if (pAction)
+            pAction->setEnabled(bEnable && pTab && pTab->CanVerify());
 }

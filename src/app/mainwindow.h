@@ -37,6 +37,8 @@ public:
     ~MainWindow() override;
 
     SpiConfig* Config() const { return m_pConfig; }
+    QAction* VerifyAction() const { return m_pVerifyAction; }
+    QAction* BlankAction() const { return m_pBlankAction; }
     QProgressBar* ProgressBar() const { return m_pProgressBar; }
     // Whether an operation runs (from its start until its finish).
     bool Busy() const { return m_bBusy; }
@@ -70,6 +72,8 @@ private:
     void StartOperation(QAction* pAction, bool bWrite);
     void WireTabs();
     void BuildLogMenu();
+    // 校验 and 查空 beside 烧写, for a tab that can verify.
+    void AddVerifyActions();
     TabWidgetInf* CurrentTab() const;
     void TraceOperation(const QString& strWhat);
     void AppendPlainLogLine(const QString& strLine);
@@ -88,6 +92,8 @@ private:
     QAction* m_pCopyAction = nullptr;
     QAction* m_pSelectAllAction = nullptr;
     QAction* m_pDeleteAllAction = nullptr;
+    QAction* m_pVerifyAction = nullptr;
+    QAction* m_pBlankAction = nullptr;
     // Owns the controller that the tabs' worker threads use: the destructor
     // joins those threads before it deletes the dialog.
     SpiConfig* m_pConfig = nullptr;

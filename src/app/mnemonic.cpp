@@ -7,13 +7,22 @@ QString WithMnemonic(const QString& strText, QChar key)
 {
     if (strText.contains('&'))
         return strText;
-    const int nAt = strText.indexOf(key, 0, Qt::CaseInsensitive);
+    // The key at the start of a word, else anywhere in the text.
+    int nAt = -1;
+    for (int i = 0; i < strText.size() && nAt < 0; ++i) {
+        if (strText[i].toUpper() == key.toUpper() && (i == 0 || strText[i - 1] == ' '))
+            nAt = i;
+    }
+    if (nAt < 0)
+        nAt = strText.indexOf(key, 0, Qt::CaseInsensitive);
     if (nAt >= 0)
         return strText.left(nAt) + '&' + strText.mid(nAt);
-    // Before a closing colon, if there is one: "起始地址(&A):".
-    int nEnd = strText.size();
-    while (nEnd > 0 && (strText[nEnd - 1] == ':' || strText[nEnd - 1] == QChar(0xFF1A)))
-        --nEnd;
+    // Before the colon, if there is one: "起始地址(&A):0x".
+    int nColon = strText.indexOf(':');
+    const int nWide = strText.indexOf(QChar(0xFF1A));
+    if (nColon < 0 || (nWide >= 0 && nWide < nColon))
+        nColon = nWide;
+    const int nEnd = nColon < 0 ? strText.size() : nColon;
     return strText.left(nEnd) + QString("(&%1)").arg(key.toUpper()) + strText.mid(nEnd);
 }
 

@@ -1,7 +1,7 @@
-// Keyboard mnemonics for labels, check boxes, radio and push buttons whose
-// texts come from the translation: the key letter is marked where the text
-// has it ("&Start address:"), otherwise appended the Chinese way
-// ("起始地址(&A):"), so the texts themselves stay as they are.
+// Keyboard mnemonics for labels and buttons whose texts come from the
+// translation: the key letter is marked where the text has it
+// ("&Start address:"), otherwise added the Chinese way ("起始地址(&A):"), so
+// the texts themselves stay as they are.
 #pragma once
 
 #include <QChar>

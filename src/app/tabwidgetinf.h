@@ -21,6 +21,10 @@ public:
     virtual void SetFlashCtrl(SpiFlashCtrl* pCtrl) = 0;
     virtual void Write() = 0;
     virtual void Read() = 0;
+    // A verify against the tab's image (bBlank false) or a blank check of its
+    // erase range; only a tab whose CanVerify is true is asked.
+    virtual bool CanVerify() const { return false; }
+    virtual void Verify(bool bBlank) { Q_UNUSED(bBlank); }
     virtual void LoadSettings() = 0;
     virtual void SaveSettings() = 0;
     // Ends the tab's worker thread once its running operation has returned,
@@ -32,7 +36,7 @@ public slots:
     virtual void winStateChanged(Qt::WindowStates state) = 0;
 
 signals:
-    // The tab has handed a write or read to its worker (the request itself
+    // The tab has handed a write or read (a verify or blank check: a read) to its worker (the request itself
     // travels with a signal of the tab's own).
     void startWrite();
     void startRead();

@@ -20,4 +20,8 @@ constexpr RateEntry kRateTable[] = {
 constexpr int kRateCount = int(sizeof kRateTable / sizeof kRateTable[0]);
 constexpr int kDefaultRateIndex = 5;  // 6 MHz
 
+// The index of a rate named by its label ("6MHz", in any case) or by its
+// index ("5"); -1 when the text is neither.
+int RateIndexOf(const char* pText);
+
 }  // namespace xq

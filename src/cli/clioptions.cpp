@@ -11,7 +11,7 @@
 namespace {
 
 const char* const kEpilogue =
-    "\n-i all (or -i several times) runs write, erase, read, reset and static write on every named adapter at once.\n"
+    "\n-i all (or -i several times) runs write, erase, read, verify, blank, reset, static write and run on every named adapter at once.\n"
     "Exit codes: 0 success, 1 the operation failed on the chip or adapter, 2 bad usage or input.\n";
 
 QList<QCommandLineOption> GlobalOptions()
@@ -67,7 +67,7 @@ QStringList CommandWords(const QStringList& args)
         }
         if (!strArg.startsWith('-') || strArg == "-") {
             words << strArg;
-            if (words.first() != "static")
+            if (words.first() != "static" && words.first() != "job")
                 break;
             continue;
         }
@@ -133,15 +133,8 @@ bool ReadGlobals(const QCommandLineParser& parser, CliGlobals& globals)
     globals.nRateIndex = xq::kDefaultRateIndex;
     if (parser.isSet("rate")) {
         const QString strRate = parser.value("rate");
-        bool bIndex = false;
-        globals.nRateIndex = strRate.toInt(&bIndex);
-        if (!bIndex) {
-            globals.nRateIndex = -1;
-            for (int i = 0; i < xq::kRateCount; ++i)
-                if (strRate.compare(xq::kRateTable[i].pLabel, Qt::CaseInsensitive) == 0)
-                    globals.nRateIndex = i;
-        }
-        if (globals.nRateIndex < 0 || globals.nRateIndex >= xq::kRateCount) {
+        globals.nRateIndex = xq::RateIndexOf(strRate.toUtf8().constData());
+        if (globals.nRateIndex < 0) {
             UsageError(QString("unknown rate: %1 (one of %2, or the index 0 to %3)")
                            .arg(strRate, RateLabels())
                            .arg(xq::kRateCount - 1));

@@ -46,6 +46,10 @@ struct CliContext {
     // Where adapters are listed and opened: null for real adapters, or the
     // simulated bench of --simulate.
     std::shared_ptr<mpsse::Backend> pBackend;
+    // The production job being run, carried by every report: its name and
+    // the job file's SHA-256; empty outside a job.
+    QString strJob;
+    QByteArray jobSha256;
 };
 
 struct CliCommand {

@@ -61,6 +61,22 @@ Job::Job(CliOutput& out, std::shared_ptr<mpsse::Backend> pBackend, const QByteAr
     m_report.strInterface = QString::fromUtf8(strInterface);
 }
 
+void Job::SetProductionJob(const QString& strJob, const QByteArray& jobSha256)
+{
+    m_report.strJob = strJob;
+    m_report.jobSha256 = jobSha256;
+}
+
+void Job::AddStepReport(const OperationReport& report)
+{
+    if (m_bStepReported)
+        m_steps << m_report;
+    const QString strInterface = m_report.strInterface;
+    m_report = report;
+    m_report.strInterface = strInterface;
+    m_bStepReported = true;
+}
+
 void Job::SetProgress(int nPercent)
 {
     if (m_pProgress)
@@ -118,7 +134,8 @@ void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
             m_bOk = false;
         }
     }
-    m_report.dSeconds = double(timer.elapsed()) / 1000.0;
+    if (!m_bStepReported)  // the steps of a job timed themselves
+        m_report.dSeconds = double(timer.elapsed()) / 1000.0;
     Conclude(pTrace);
 }
 
@@ -130,18 +147,23 @@ void Job::Conclude(const TraceFile* pTrace)
         m_report.eResult = OperationReport::kResultOk;
     else if (m_report.eResult == OperationReport::kResultOk)
         m_report.eResult = OperationReport::kResultFailed;
-    if (pTrace) {
-        QString strError;
-        if (!pTrace->Append(m_report, strError)) {
-            Log(QCoreApplication::translate("xqprog", "追溯记录写入失败: %1").arg(strError));
-            m_bOk = false;
+    for (OperationReport& step : m_steps)
+        step.strInterface = m_report.strInterface;
+    const QList<OperationReport> reports = m_steps + QList<OperationReport>{m_report};
+    for (const OperationReport& report : reports) {
+        if (pTrace) {
+            QString strError;
+            if (!pTrace->Append(report, strError)) {
+                Log(QCoreApplication::translate("xqprog", "追溯记录写入失败: %1").arg(strError));
+                m_bOk = false;
+            }
         }
-    }
-    if (m_out.Json()) {
-        QJsonObject json = m_report.ToJson();
-        for (auto it = m_jsonExtra.constBegin(); it != m_jsonExtra.constEnd(); ++it)
-            json[it.key()] = it.value();
-        m_out.PrintJson(json);
+        if (m_out.Json()) {
+            QJsonObject json = report.ToJson();
+            for (auto it = m_jsonExtra.constBegin(); it != m_jsonExtra.constEnd(); ++it)
+                json[it.key()] = it.value();
+            m_out.PrintJson(json);
+        }
     }
     m_out.Record(QCoreApplication::translate("xqprog", "结果: %1, 接口: %2")
                      .arg(m_bOk ? QCoreApplication::translate("xqprog", "成功") : QCoreApplication::translate("xqprog", "失败"),
@@ -162,8 +184,11 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     if (!ctx.globals.strTrace.isEmpty())
         pTrace = std::make_unique<TraceFile>(ctx.globals.strTrace);
     std::vector<std::unique_ptr<Job>> jobs;
-    for (const QByteArray& strName : targets)
+    for (const QByteArray& strName : targets) {
         jobs.push_back(std::make_unique<Job>(ctx.out, ctx.pBackend, strName, bGang, strOperation));
+        if (!ctx.strJob.isEmpty())
+            jobs.back()->SetProductionJob(ctx.strJob, ctx.jobSha256);
+    }
     if (!bGang) {
         CliProgress progress(!ctx.globals.bQuiet);
         jobs[0]->SetProgressBar(&progress);

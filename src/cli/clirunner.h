@@ -63,6 +63,8 @@ public:
     // The adapter strInterface is opened on pBackend (null: real adapters).
     Job(CliOutput& out, std::shared_ptr<mpsse::Backend> pBackend, const QByteArray& strInterface, bool bGang,
         const QString& strOperation);
+    // Tags every report of this run as a step of the production job.
+    void SetProductionJob(const QString& strJob, const QByteArray& jobSha256);
 
     // Opens the adapter, runs fn on it, closes it, then reports the result
     // (JSON, trace row) and records it in the run log file.
@@ -80,6 +82,9 @@ public:
     OperationReport& Report() { return m_report; }
     // Keys added to this job's JSON object.
     QJsonObject& JsonExtra() { return m_jsonExtra; }
+    // A run of several steps (a production job): each step's report, in
+    // order; each gets its own JSON object and trace row.
+    void AddStepReport(const OperationReport& report);
 
     // Connects a worker's log, progress and report signals to this job.
     void Attach(QObject* pWorker);
@@ -94,6 +99,8 @@ private:
     CliProgress* m_pProgress = nullptr;
     bool m_bOk = false;
     OperationReport m_report;
+    QList<OperationReport> m_steps;  // the steps before the last, whose report is m_report
+    bool m_bStepReported = false;
     QJsonObject m_jsonExtra;
 };
 

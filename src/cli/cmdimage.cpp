@@ -1,5 +1,5 @@
-// write, erase and read: the image tab's operations on the command line,
-// under the same rules (imagerequest.h).
+// write, erase, read, verify and blank: the image tab's operations on the
+// command line, under the same rules (imagerequest.h).
 #include "clirunner.h"
 #include "commands.h"
 #include "serialcounter.h"
@@ -7,6 +7,7 @@
 #include <baseworker.h>
 #include <flashrules.h>
 #include <imagerequest.h>
+#include <outputfile.h>
 #include <spiflashctrl.h>
 #include <textrules.h>
 
@@ -28,48 +29,6 @@ bool ReadStart(const CliContext& ctx, int32_t& nStart)
     if (!strRefusal.isEmpty())
         UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("start")));
     return strRefusal.isEmpty();
-}
-
-// The image, read whole; refused by its size before it is read.
-QByteArray ReadImage(const QString& strPath, QString& strError)
-{
-    const QFileInfo info(strPath);
-    if (!info.isFile()) {
-        strError = QString("cannot read image %1").arg(strPath);
-        return QByteArray();
-    }
-    const QString strTooLarge = ImageRules::ImageSize(info.size());
-    if (!strTooLarge.isEmpty()) {
-        strError = strTooLarge + QString(": %1 (%2 bytes)").arg(strPath).arg(info.size());
-        return QByteArray();
-    }
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        strError = QString("cannot read image %1: %2").arg(strPath, file.errorString());
-        return QByteArray();
-    }
-    const QByteArray data = file.read(qint64(xq::kMaxFlashSize) + 1);
-    if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
-        strError = QString("cannot read image %1 whole").arg(strPath);
-    return data;
-}
-
-// Whether a read may save into strFile: its directory exists and takes a
-// new file, and an existing file there can be replaced. Checked before the
-// chip is touched.
-bool OutputWritable(const QString& strFile, QString& strError)
-{
-    const QFileInfo info(strFile);
-    const QFileInfo dir(info.absolutePath());
-    if (!dir.isDir())
-        strError = QString("cannot save %1: the directory %2 does not exist").arg(strFile, dir.filePath());
-    else if (!dir.isWritable())
-        strError = QString("cannot save %1: the directory %2 is not writable").arg(strFile, dir.filePath());
-    else if (info.isDir())
-        strError = QString("cannot save %1: it is a directory").arg(strFile);
-    else if (info.exists() && !info.isWritable())
-        strError = QString("cannot save %1: the file is not writable").arg(strFile);
-    return strError.isEmpty();
 }
 
 // Runs a write (or an erase only) on every target. With pSerials the
@@ -97,7 +56,62 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
     return nExit;
 }
 
+// Runs a verify (or a blank check) on every target.
+int RunImageVerify(CliContext& ctx, const ImageVerifyRequest& request)
+{
+    return RunJobs(ctx, request.image.isEmpty() ? "blank" : "verify", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
+        BaseWorker worker;
+        worker.pSpiCtrl = &ctrl;
+        return RunImageWorker(worker, job, [&] { worker.OnVerify(request); });
+    });
+}
+
 }  // namespace
+
+QList<QCommandLineOption> VerifyOptions()
+{
+    return {kStart};
+}
+
+QList<QCommandLineOption> BlankOptions()
+{
+    return {kStart,
+            {"length", "Check this many bytes.", "BYTES"},
+            {"all", "Check from the start address to the end of the flash."}};
+}
+
+int CmdVerify(CliContext& ctx)
+{
+    ImageVerifyRequest request;
+    if (!ReadStart(ctx, request.nStart))
+        return kExitUsage;
+    QString strError;
+    request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
+    strError = ImageRules::ReadImage(request.strImage, request.image);
+    if (!strError.isEmpty())
+        return UsageError(strError);
+    const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
+    if (!strEncrypted.isEmpty())
+        return UsageError(strEncrypted);
+    return RunImageVerify(ctx, request);
+}
+
+int CmdBlank(CliContext& ctx)
+{
+    ImageVerifyRequest request;
+    if (!ReadStart(ctx, request.nStart))
+        return kExitUsage;
+    const bool bLength = ctx.parser.isSet("length");
+    if (ctx.parser.isSet("all") == bLength)
+        return UsageError("blank needs --length BYTES or --all");
+    request.nLength = xq::kWholeChip;
+    if (bLength) {
+        const QString strRefusal = ImageRules::BlankLength(ctx.parser.value("length"), request.nLength);
+        if (!strRefusal.isEmpty())
+            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
+    }
+    return RunImageVerify(ctx, request);
+}
 
 QList<QCommandLineOption> WriteOptions()
 {
@@ -133,14 +147,11 @@ int CmdWrite(CliContext& ctx)
         return kExitUsage;
     QString strError;
     request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
-    request.image = ReadImage(request.strImage, strError);
+    strError = ImageRules::ReadImage(request.strImage, request.image);
     if (!strError.isEmpty())
         return UsageError(strError);
     const QString strErase = ctx.parser.isSet("erase") ? ctx.parser.value("erase") : QString("file");
-    const int nMode = strErase == "whole"   ? kEraseWhole
-                      : strErase == "file"  ? kEraseByFile
-                      : strErase == "smart" ? kEraseSmart
-                                            : kEraseBySize;
+    const int nMode = ImageRules::EraseMode(strErase);
     const QString strRefusal = ImageRules::EraseCount(nMode, request.image.size(), strErase, request.nEraseBytes);
     if (!strRefusal.isEmpty())
         return UsageError(QString("%1: %2").arg(strRefusal, strErase));
@@ -194,9 +205,13 @@ int CmdRead(CliContext& ctx)
     request.bSerial = ctx.parser.isSet("serial");
     const QString strFile = ctx.args.first();
     const bool bGang = ctx.targets.size() > 1;
-    QString strError;
-    if (!OutputWritable(strFile, strError))
-        return UsageError(strError);
+    // Every file the read saves into is checked before any adapter opens.
+    for (const QByteArray& strName : ctx.targets) {
+        const QString strOut = bGang ? strFile + "." + QString::fromUtf8(strName) : strFile;
+        const QString strRefusal = xq::OutputRefusal(strOut);
+        if (!strRefusal.isEmpty())
+            return UsageError(xq::OutputRefusalLine(strOut, strRefusal));
+    }
     return RunJobs(ctx, "read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
         BaseWorker worker;
         worker.pSpiCtrl = &ctrl;

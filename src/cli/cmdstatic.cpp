@@ -4,7 +4,9 @@
 #include "commands.h"
 
 #include <imagerequest.h>
+#include <outputfile.h>
 #include <spiflashctrl.h>
+#include <staticarea.h>
 #include <staticlayout.h>
 #include <staticrequest.h>
 #include <textrules.h>
@@ -35,21 +37,9 @@ bool LoadLayout(const CliContext& ctx, StaticLayout& layout)
 // The record's area from the workbook, --start and --total; false after a usage error.
 bool ReadArea(const CliContext& ctx, const StaticLayout& layout, int32_t& nStart, int32_t& nTotal)
 {
-    nStart = layout.config.start_address != 0xFFFFFFFF ? int32_t(layout.config.start_address & 0xFFFFFF)
-                                                       : kStaticDefaultStart;
-    if (ctx.parser.isSet("start")) {
-        const QString strRefusal = ImageRules::StartAddress(ctx.parser.value("start"), nStart);
-        if (!strRefusal.isEmpty())
-            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("start"))), false;
-    }
-    int64_t nValue = StaticRules::DefaultTotal(layout.nUsedLength);
-    const QString strTotal = ctx.parser.value("total");
-    if (ctx.parser.isSet("total") && !xq::ParseNumber(strTotal, nValue))
-        return UsageError(QString("bad total size: %1").arg(strTotal)), false;
-    const QString strRefusal = StaticRules::Total(nValue, layout.nReadOnlyLength, layout.nUsedLength);
+    const QString strRefusal = StaticArea(layout, ctx.parser.value("start"), ctx.parser.value("total"), nStart, nTotal);
     if (!strRefusal.isEmpty())
         return UsageError(strRefusal), false;
-    nTotal = int32_t(nValue);
     return true;
 }
 
@@ -129,6 +119,9 @@ QList<QCommandLineOption> StaticReadOptions()
 
 int CmdStaticTemplate(CliContext& ctx)
 {
+    const QString strRefusal = xq::OutputRefusal(ctx.args.first());
+    if (!strRefusal.isEmpty())
+        return UsageError(xq::OutputRefusalLine(ctx.args.first(), strRefusal));
     QString strError;
     if (!ExportTemplate(ctx.args.first(), strError))
         return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
@@ -203,10 +196,9 @@ int CmdStaticWrite(CliContext& ctx)
                                       "to write their default values)")
                                   .arg(missing.join(", ")));
     }
-    request.record = layout.GetStaticData(request.bCurrent);
-    if (request.record.isEmpty())
-        return UsageError(QCoreApplication::translate("xqprog", "写入参数错误"));
-    reinterpret_cast<static_data_hdr*>(request.record.data())->nTotalSize = uint32_t(request.nTotal);
+    const QString strRefusal = StaticWriteOf(layout, request.bCurrent, request.nStart, request.nTotal, request);
+    if (!strRefusal.isEmpty())
+        return UsageError(strRefusal);
     request.strWorkbook = QFileInfo(ctx.args.first()).absoluteFilePath();
     return RunJobs(ctx, "static write", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
         Worker worker;

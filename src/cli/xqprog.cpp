@@ -31,6 +31,11 @@ const QList<CliCommand>& CliCommands()
          0, true},
         {"read", "FILE [--start HEX] (--length BYTES | --all) [--serial]", "Read a flash range into a file.",
          ReadOptions, CmdRead, 1, true},
+        {"verify", "IMAGE [--start HEX]",
+         "Compare the flash with an image; erases and programs nothing. Exit 1 when they differ.", VerifyOptions,
+         CmdVerify, 1, true},
+        {"blank", "[--start HEX] (--length BYTES | --all)",
+         "Check that a flash range reads all 0xFF. Exit 1 when it does not.", BlankOptions, CmdBlank, 0, true},
         {"reset", "", "Soft-reset the chip.", NoOptions, CmdReset, 0, true},
         {"static write",
          "WORKBOOK [--start HEX] [--total BYTES] [--values default|current] [--set NAME=VALUE]...",
@@ -40,6 +45,15 @@ const QList<CliCommand>& CliCommands()
          CmdStaticRead, 1, true},
         {"static template", "FILE", "Write an empty layout workbook to start from.", NoOptions, CmdStaticTemplate, 1,
          false},
+        {"job create",
+         "JOBFILE --image IMAGE [--name TEXT] [--start HEX] [--erase whole|file|smart|BYTES] [--protect] "
+         "[--serial-file FILE [--serial N]] [--static WORKBOOK [--static-start HEX] [--static-total BYTES] "
+         "[--static-values default|current]]",
+         "Write a production job (NAME.xqjob): the whole recipe, with the files' SHA-256.", JobCreateOptions,
+         CmdJobCreate, 1, false},
+        {"job show", "JOBFILE", "Print a job and whether it is ready to run.", NoOptions, CmdJobShow, 1, false},
+        {"run", "JOBFILE", "Check a job whole, then run its steps on every chosen adapter.", NoOptions, CmdRun, 1,
+         true},
     };
     return commands;
 }
@@ -147,7 +161,7 @@ int main(int argc, char* argv[])
     out.SetJson(parse.globals.bJson);
     out.RunLog().SetEnabled(RunLogFile::EnabledBySettings() && !qEnvironmentVariableIsSet("XQPROG_NO_LOG_FILE"));
     // Without --simulate no backend is given: real adapters only.
-    CliContext ctx{parser, parse.args, parse.globals, out, {}, {}, nullptr};
+    CliContext ctx{parser, parse.args, parse.globals, out, {}, {}, nullptr, {}, {}};
     if (parse.globals.bSimulate)
         ctx.pBackend = sim::MakeSimulatedBench(parse.globals.strBenchDir);
     if (const sim::SimBackend* pBench = sim::AsSimulatedBench(ctx.pBackend.get()))

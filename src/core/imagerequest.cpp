@@ -3,6 +3,9 @@
 #include "flashrules.h"
 #include "textrules.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 QString ImageRules::StartAddress(const QString& strHex, int32_t& nStart)
 {
     int64_t n = 0;
@@ -36,6 +39,11 @@ QString ImageRules::EraseCount(int nEraseMode, int64_t nImageSize, const QString
     }
 }
 
+int ImageRules::EraseMode(const QString& strWord)
+{
+    return strWord == "whole" ? kEraseWhole : strWord == "file" ? kEraseByFile : strWord == "smart" ? kEraseSmart : kEraseBySize;
+}
+
 QString ImageRules::ImageSize(int64_t nImageSize)
 {
     return nImageSize > xq::kMaxFlashSize ? tr("烧写文件大小大于Flash容量") : QString();
@@ -48,4 +56,38 @@ QString ImageRules::ReadLength(const QString& strBytes, int32_t& nLength)
         return tr("请正确填写读取大小");
     nLength = int32_t(n);
     return QString();
+}
+
+QString ImageRules::BlankLength(const QString& strBytes, int32_t& nLength)
+{
+    int64_t n = 0;
+    if (!xq::ParseNumber(strBytes, n) || n <= 0 || n > xq::kMaxFlashSize)
+        return tr("请正确填写查空大小");
+    nLength = int32_t(n);
+    return QString();
+}
+
+// The image, read whole; refused by its size before it is read.
+QString ImageRules::ReadImage(const QString& strPath, QByteArray& data)
+{
+    QString strError;
+    const QFileInfo info(strPath);
+    if (!info.isFile()) {
+        strError = QString("cannot read image %1").arg(strPath);
+        return strError;
+    }
+    const QString strTooLarge = ImageRules::ImageSize(info.size());
+    if (!strTooLarge.isEmpty()) {
+        strError = strTooLarge + QString(": %1 (%2 bytes)").arg(strPath).arg(info.size());
+        return strError;
+    }
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        strError = QString("cannot read image %1: %2").arg(strPath, file.errorString());
+        return strError;
+    }
+    data = file.read(qint64(xq::kMaxFlashSize) + 1);
+    if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
+        strError = QString("cannot read image %1 whole").arg(strPath);
+    return strError;
 }

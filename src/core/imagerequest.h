@@ -43,6 +43,17 @@ struct ImageReadRequest {
 };
 Q_DECLARE_METATYPE(ImageReadRequest)
 
+// A verify (the flash compared with an image; nothing is erased or
+// programmed) or, without an image, a blank check (every byte of the range
+// reads 0xFF).
+struct ImageVerifyRequest {
+    QByteArray image;           // empty: blank check
+    QString strImage;           // the image's path, for the log and the record
+    int32_t nStart = 0;
+    int32_t nLength = 0;        // blank check: the byte count, or xq::kWholeChip (nStart to the end)
+};
+Q_DECLARE_METATYPE(ImageVerifyRequest)
+
 // The checks made before a request goes to the worker. Each returns an empty
 // string when the input is accepted, else the text that refuses it.
 class ImageRules {
@@ -55,8 +66,16 @@ public:
     // image's size, or a given byte count (decimal, or 0x hexadecimal) that
     // covers the image. nImageSize 0: erase only.
     static QString EraseCount(int nEraseMode, int64_t nImageSize, const QString& strBytes, int32_t& nEraseBytes);
+    // The erase choice a word names, as xqprog and job files write it:
+    // "whole", "file", "smart"; any other word is a byte count (kEraseBySize).
+    static int EraseMode(const QString& strWord);
     // An image larger than the family's largest flash.
     static QString ImageSize(int64_t nImageSize);
+    // Reads an image file whole into data; refused by its size before it
+    // is read. Empty when read, else the refusal naming the file.
+    static QString ReadImage(const QString& strPath, QByteArray& data);
     // A read length: 1 to the largest flash (decimal, or 0x hexadecimal).
     static QString ReadLength(const QString& strBytes, int32_t& nLength);
+    // A blank check length: 1 to the largest flash (decimal, or 0x hexadecimal).
+    static QString BlankLength(const QString& strBytes, int32_t& nLength);
 };

@@ -54,6 +54,7 @@ QJsonObject OperationReport::ToJson() const
     };
     const bool bWrite = strOperation == "write" || strOperation == "erase" || strOperation == "static write";
     const bool bRead = strOperation == "read" || strOperation == "static read";
+    const bool bCompare = strOperation == "verify" || strOperation == "blank";
     if (bWrite) {
         json["image"] = Text(strOperation == "static write" ? strFile : strImage);
         json["serial"] = bSerial ? QJsonValue(double(nSerial)) : QJsonValue();
@@ -63,7 +64,13 @@ QJsonObject OperationReport::ToJson() const
         if (strOperation == "read")
             json["serial"] = bSerial ? QJsonValue(double(nSerial)) : QJsonValue();
     }
-    if (bWrite || bRead) {
+    if (bCompare) {
+        if (strOperation == "verify")
+            json["image"] = Text(strImage);
+        json["first_difference"] = nFirstDifference < 0 ? QJsonValue() : QJsonValue(AddressText(nFirstDifference));
+        json["differences"] = Number(nDifferences);
+    }
+    if (bWrite || bRead || bCompare) {
         json["sha256"] = Text(QString::fromLatin1(sha256));
         json["start"] = Number(nStart);
         json["size"] = Number(nSize);
@@ -76,7 +83,16 @@ QJsonObject OperationReport::ToJson() const
         json["jedec"] = Text(strJedec);
         json["uid"] = Text(strUid);
     }
+    if (!strJob.isEmpty()) {
+        json["job"] = strJob;
+        json["job_sha256"] = QString::fromLatin1(jobSha256);
+    }
     return json;
+}
+
+QString AddressText(int64_t nAddress)
+{
+    return QString::asprintf("0x%06llX", static_cast<unsigned long long>(nAddress));
 }
 
 QString JedecText(uint8_t nManufacturer, uint8_t nMemoryType, uint8_t nCapacity)

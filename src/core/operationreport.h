@@ -14,7 +14,7 @@
 struct OperationReport {
     enum Result { kResultOk, kResultFailed, kResultRefused };
 
-    QString strOperation;  // "write", "erase", "read", "info", "reset", "static write", "static read"
+    QString strOperation;  // "write", "erase", "read", "verify", "blank", "info", "reset", "static write", "static read"
     QString strInterface;
     Result eResult = kResultFailed;
     int nCode = 0;        // the result code; 0 for success
@@ -35,6 +35,14 @@ struct OperationReport {
     int64_t nSize = -1;
     bool bSerial = false;  // whether a serial number was stamped (or read)
     uint32_t nSerial = 0;
+    // verify and blank: the first address that differs from the image (or
+    // is not 0xFF) and how many bytes do; -1 when the range was not compared.
+    int64_t nFirstDifference = -1;
+    int64_t nDifferences = -1;
+
+    // The production job the operation was a step of; empty outside a job.
+    QString strJob;        // the job's name
+    QByteArray jobSha256;  // hexadecimal digest of the job file
 
     void SetResult(bool bOk, int nResultCode, const QString& strLine);
     // Refused before the chip was changed.
@@ -44,11 +52,14 @@ struct OperationReport {
     // "ok", "failed" or "refused".
     QString ResultName() const;
     // The JSON object of xqprog --json: the keys every operation has and
-    // those of its kind, null where a value is unknown.
+    // those of its kind, null where a value is unknown; "job" and
+    // "job_sha256" in a job's run.
     QJsonObject ToJson() const;
 };
 Q_DECLARE_METATYPE(OperationReport)
 
+// A flash address as the trace and the JSON output show it: "0x002000".
+QString AddressText(int64_t nAddress);
 // The flash's identification as the trace and the JSON output show it.
 QString JedecText(uint8_t nManufacturer, uint8_t nMemoryType, uint8_t nCapacity);
 // The unique id's four words, in the flash's byte order, as 32 hex digits.

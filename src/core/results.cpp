@@ -15,6 +15,7 @@ QString ResultText(int nResult)
     case kErrFlashBusyAtStart: return QCoreApplication::translate("Result", "发生超时 %1").arg(nResult);
     case kErrRepairFailed: return QCoreApplication::translate("Result", "校验失败");
     case kErrStopped: return QCoreApplication::translate("Result", "已中断");
+    case kErrMismatch: return QCoreApplication::translate("Result", "Flash内容不符");
     case kErrEncryptedReadBack: return QCoreApplication::translate("Result", "SPI 异常");
     case kErrModeChange: return QCoreApplication::translate("Result", "链路模式切换失败 %1").arg(nResult);
     default: return QCoreApplication::translate("Result", "未知错误 %1").arg(nResult);

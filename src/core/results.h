@@ -33,6 +33,7 @@ constexpr int kErrAdapterClose = 1006;      // the adapter was not released clea
 
 // ---- operations
 constexpr int kErrStopped = 2001;  // stopped on request (window closed, signal) after the flash command in progress
+constexpr int kErrMismatch = 2002;  // the flash differs from the image (verify) or is not blank (blank check)
 
 // ---- files
 constexpr int kErrFileAccess = 5;        // an output file could not be written
@@ -54,6 +55,7 @@ constexpr int kNotFound = -1;   // the static data header search found no record
 constexpr int kOptRead = 0;
 constexpr int kOptWrite = 1;
 constexpr int kOptReset = 2;
+constexpr int kOptVerify = 3;  // a verify against an image, or a blank check
 
 // The log line for a result: "" for success, the specific line of the codes
 // that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest.

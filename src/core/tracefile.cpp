@@ -33,7 +33,7 @@ QString ErrnoText()
 
 QByteArray TraceFile::Header()
 {
-    return "time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size\n";
+    return "time,host,interface,operation,result,code,jedec,uid,serial,sha256,start,size,job,job_sha256\n";
 }
 
 QByteArray TraceFile::Row(const OperationReport& report, const QDateTime& time, const QString& strHost)
@@ -50,8 +50,10 @@ QByteArray TraceFile::Row(const OperationReport& report, const QDateTime& time, 
         report.strUid,
         report.bSerial ? QString::number(report.nSerial) : QString(),
         QString::fromLatin1(report.sha256),
-        report.nStart < 0 ? QString() : QString::asprintf("0x%06llX", static_cast<unsigned long long>(report.nStart)),
+        report.nStart < 0 ? QString() : AddressText(report.nStart),
         report.nSize < 0 ? QString() : QString::number(report.nSize),
+        report.strJob,
+        QString::fromLatin1(report.jobSha256),
     };
     QStringList quoted;
     for (const QString& strField : fields)

@@ -8,9 +8,12 @@
 #include <application.h>
 #include <flashrules.h>
 #include <messagebox.h>
+#include <mnemonic.h>
+#include <outputfile.h>
 
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -40,6 +43,12 @@ QString DownloadDir()
 BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
 {
     ui->setupUi(this);
+    SetMnemonic(ui->labelStartAddr, ui->editStartAddr, 'A');
+    SetMnemonic(ui->labelDownOptions, ui->cmbDownOptions, 'E');
+    SetMnemonic(ui->radioReadByte, 'B');
+    SetMnemonic(ui->radioReadAll, 'W');
+    SetMnemonic(ui->chkSeqId, 'S');
+    SetMnemonic(ui->chkProtect, 'P');
     QSplitterHandle* pHandle = ui->splitter->handle(1);
     pHandle->setAttribute(Qt::WA_Hover, true);
     pHandle->setToolTip(tr("往下拖拉展开选项"));
@@ -86,6 +95,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     m_pWorker->moveToThread(m_pThread);
     connect(this, &BaseOp::startImageWrite, m_pWorker, &BaseWorker::OnWrite);
     connect(this, &BaseOp::startImageRead, m_pWorker, &BaseWorker::OnRead);
+    connect(this, &BaseOp::startImageVerify, m_pWorker, &BaseWorker::OnVerify);
     connect(m_pWorker, &BaseWorker::report, this, &BaseOp::report);
     connect(m_pWorker, &BaseWorker::finish, this, &BaseOp::finish);
     connect(m_pWorker, &BaseWorker::log, this, &BaseOp::log);
@@ -256,17 +266,88 @@ void BaseOp::Read()
     }
     const QString strRoot = m_pFileModel->rootPath();
     const QString strDir = strRoot.isEmpty() ? m_strLastSaveDir : strRoot;
-    const QString strFile = msgbox::SaveFileName(this, tr("保存成BIN文件"), strDir, tr("二进制文件 (*.bin)"));
+    // A name is offered; one typed without an extension gets ".bin", so the
+    // browser's filter shows the file.
+    const QString strOffer =
+        QDir(strDir).filePath(QString("readback_%1.bin").arg(QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss")));
+    QString strFile = msgbox::SaveFileName(this, tr("保存成BIN文件"), strOffer, tr("二进制文件 (*.bin)"));
+    if (!strFile.isEmpty() && QFileInfo(strFile).suffix().isEmpty()) {
+        strFile += ".bin";
+        // The dialog asked about the name as typed, not about this one.
+        if (QFileInfo::exists(strFile) &&
+            msgbox::Question(this, tr("请确认"), tr("%1 已存在，是否覆盖？").arg(strFile)) != QMessageBox::Yes)
+            strFile.clear();
+    }
     if (strFile.isEmpty()) {
         emit finish(xq::kOptRead, true);
         return;
     }
     m_strLastSaveDir = QFileInfo(strFile).absolutePath();
+    // A path that cannot take the file is refused before the chip is read.
+    const QString strRefusal = xq::OutputRefusal(strFile);
+    if (!strRefusal.isEmpty()) {
+        const QString strLine = xq::OutputRefusalLine(strFile, strRefusal);
+        emit log(strLine);
+        msgbox::Warning(this, tr("告警"), strLine);
+        emit finish(xq::kOptRead, true);
+        return;
+    }
     request.bSerial = ui->chkSeqId->isChecked();
     request.strSaveFile = strFile;
     emit log(tr("准备读取Flash并保存到:%1").arg(strFile));
     emit startImageRead(request);
     emit startRead();
+}
+
+void BaseOp::Verify(bool bBlank)
+{
+    const int nOpt = xq::kOptVerify;
+    if (!StartAddressAccepted(nOpt))
+        return;
+    ImageVerifyRequest request;
+    request.nStart = StartAddress();
+    const QString strImage = m_pFileModel->strCheckedPath;
+    const QFileInfo imageInfo(strImage);
+    const qint64 nImageSize = (!strImage.isEmpty() && imageInfo.isFile()) ? imageInfo.size() : 0;
+    if (bBlank) {
+        int32_t nBytes = 0;
+        const QString strRefusal =
+            ImageRules::EraseCount(ui->cmbDownOptions->currentIndex(), nImageSize, ui->editEraseBytes->text(), nBytes);
+        if (!strRefusal.isEmpty())
+            return Refuse(nOpt, strRefusal);
+        // The whole-chip erase covers the flash from its first byte.
+        request.nLength = nBytes;
+        if (nBytes == xq::kWholeChip)
+            request.nStart = 0;
+        emit startImageVerify(request);
+        emit startRead();
+        return;
+    }
+    if (nImageSize == 0)
+        return Refuse(nOpt, tr("请选择一个文件进行校验"));
+    const QString strTooLarge = ImageRules::ImageSize(nImageSize);
+    if (!strTooLarge.isEmpty())
+        return Refuse(nOpt, strTooLarge);
+    QFile file(strImage);
+    if (file.open(QIODevice::ReadOnly))
+        request.image = file.read(nImageSize);
+    if (request.image.size() != nImageSize)
+        return Refuse(nOpt, tr("无法读取镜像文件\n%1").arg(strImage),
+                      tr("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
+    const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
+    if (!strEncrypted.isEmpty())
+        return Refuse(nOpt, strEncrypted, strEncrypted);
+    request.strImage = strImage;
+    emit startImageVerify(request);
+    emit startRead();
+}
+
+void BaseOp::Refuse(int nOpt, const QString& strText, const QString& strLog)
+{
+    msgbox::Warning(this, tr("告警"), strText);
+    if (!strLog.isEmpty())
+        emit log(strLog);
+    emit finish(nOpt, true);
 }
 
 void BaseOp::ShowWarning(const QString& strText)

@@ -30,6 +30,11 @@ public:
     void SetFlashCtrl(SpiFlashCtrl* pCtrl) override;
     void Write() override;
     void Read() override;
+    bool CanVerify() const override { return true; }
+    // Verify: the checked image against the flash at the start address.
+    // Blank check: the range the chosen erase would erase (the whole chip,
+    // the image's size or the given size from the start address).
+    void Verify(bool bBlank) override;
     void LoadSettings() override;
     void SaveSettings() override;
     void StopWorker() override;
@@ -43,6 +48,7 @@ signals:
     // The requests the tab hands to its worker.
     void startImageWrite(const ImageWriteRequest& request);
     void startImageRead(const ImageReadRequest& request);
+    void startImageVerify(const ImageVerifyRequest& request);
 
 public slots:
     void winStateChanged(Qt::WindowStates state) override;
@@ -57,6 +63,8 @@ private slots:
     void SetSeqEnable(bool bEnabled);
     void Transform(bool bChecked);
     void SetSeqId(uint nSeqId);
+    // Refuses with a warning box (and the log line, when given) and ends the operation.
+    void Refuse(int nOpt, const QString& strText, const QString& strLog = QString());
     // A refusal of the worker, shown in a warning box.
     void ShowWarning(const QString& strText);
 

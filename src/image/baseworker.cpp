@@ -3,10 +3,10 @@
 #include <deviceinfo.h>
 #include <flashrules.h>
 #include <flashrange.h>
+#include <outputfile.h>
 #include <results.h>
 #include <spiflashctrl.h>
 
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -31,6 +31,7 @@ BaseWorker::BaseWorker(QObject* pParent) : QObject(pParent)
 {
     qRegisterMetaType<ImageWriteRequest>();
     qRegisterMetaType<ImageReadRequest>();
+    qRegisterMetaType<ImageVerifyRequest>();
     qRegisterMetaType<OperationReport>();
 }
 
@@ -290,18 +291,15 @@ int BaseWorker::BlankCheck(const ImageWriteRequest& request)
             ? xq::SectorCeil(int64_t(request.nEraseBytes) + xq::SectorOffset(request.nStart))
             : int64_t(m_nFlashSize);
     emit log(tr("正在检查擦除结果..."));
-    std::vector<uint8_t> buffer(size_t(nLength), 0);
-    const int rc = pSpiCtrl->ReadFlashData(buffer.data(), int32_t(nLength), nStart, [&](int p) {
-        emit progress(kEraseOnlySpan + 1 + (99 - kEraseOnlySpan - 1) * p / 100);
-    });
-    if (rc != 0)
-        return rc;
-    const auto it = std::find_if(buffer.begin(), buffer.end(), [](uint8_t b) { return b != 0xFF; });
-    if (it == buffer.end()) {
+    OperationReport compared;
+    const int rc = CompareFlash(nStart, int32_t(nLength), nullptr, kEraseOnlySpan + 1, 99, compared);
+    if (rc == xq::kOk) {
         emit log(tr("擦除检查成功"));
         return xq::kOk;
     }
-    emit log(tr("擦除检查失败: 0x%1 处不是空白").arg(QString::number(nStart + (it - buffer.begin()), 16).toUpper()));
+    if (rc != xq::kErrMismatch)
+        return rc;
+    emit log(tr("擦除检查失败: 0x%1 处不是空白").arg(QString::number(compared.nFirstDifference, 16).toUpper()));
     return kStopped;
 }
 
@@ -397,10 +395,11 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
     if (rc == 0) {
         emit progress(96);
         emit log(tr("完成读取Flash，准备存储成文件"));
-        // Written to a temporary file that replaces the target only when
-        // complete: a failed save never destroys an earlier file.
-        QSaveFile file(request.strSaveFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) != nLength || !file.commit()) {
+        // A regular file is replaced only when complete (a failed save never
+        // destroys an earlier file); a pipe or a device is written in place.
+        QString strError;
+        if (!xq::SaveOutput(request.strSaveFile, data, strError)) {
+            emit log(strError);
             rc = xq::kErrFileAccess;
         } else {
             emit progress(100);
@@ -423,4 +422,115 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
         record.strMessage = tr("文件存储成功");
     ReportError(rc);
     return rc;
+}
+
+QString BaseWorker::VerifyRefusal(const QByteArray& image)
+{
+    if (!IsEncryptedImage(reinterpret_cast<const uint8_t*>(image.constData()), image.size()))
+        return QString();
+    // The chip encrypts with a key per address that only shows by programming
+    // zeros in the encrypted mode and reading them back, which erases the
+    // range; the encrypted write compares its read-back with that key.
+    return tr("加密镜像无法只校验: 芯片的加密密钥只能通过擦写芯片读出，请用烧写（烧写后按密钥逐字节校验）");
+}
+
+void BaseWorker::OnVerify(const ImageVerifyRequest& request)
+{
+    const bool bBlank = request.image.isEmpty();
+    OperationReport record;
+    record.strOperation = bBlank ? "blank" : "verify";
+    record.strImage = request.strImage;
+    record.nStart = request.nStart;
+    record.nSize = bBlank ? request.nLength : request.image.size();
+    if (!bBlank)
+        record.SetData(request.image);
+    const int rc = RunVerify(request, record);
+    if (record.eResult != OperationReport::kResultRefused)
+        record.SetResult(rc == 0, rc,
+                         rc == 0 || !record.strMessage.isEmpty() ? record.strMessage
+                                                                 : xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
+    emit report(record);
+    emit finish(xq::kOptVerify, rc == 0);
+}
+
+int BaseWorker::RunVerify(const ImageVerifyRequest& request, OperationReport& record)
+{
+    const bool bBlank = request.image.isEmpty();
+    const QString strEncrypted = VerifyRefusal(request.image);
+    if (!strEncrypted.isEmpty()) {
+        emit log(strEncrypted);
+        record.Refuse(xq::kErrBadArgument, strEncrypted);
+        return xq::kErrBadArgument;
+    }
+    emit log(bBlank ? tr("开始查空") : tr("开始校验(不擦除、不烧写): %1").arg(request.strImage));
+    emit progress(1);
+    FlashInfo info;
+    const int nInfo = pSpiCtrl->ReadFlashInfo(&info);
+    if (nInfo == 0)
+        DescribeFlash(info, record);
+    // A flash that does not identify itself may read all 0xFF (or all 0)
+    // whatever it holds: no comparison could be trusted.
+    if (nInfo != 0 || !xq::FlashSizeKnown(info.nTotalSize)) {
+        record.strMessage = tr("Flash 信息读取失败，Flash无应答");
+        emit log(record.strMessage);
+        ReportError(nInfo);
+        return nInfo != 0 ? nInfo : xq::kErrBadArgument;
+    }
+    int64_t nLength = bBlank ? request.nLength : request.image.size();
+    if (bBlank && nLength == xq::kWholeChip)
+        nLength = qMax<int64_t>(int64_t(info.nTotalSize) - request.nStart, 0);
+    record.nSize = nLength;
+    if (!xq::FlashRangeFits(request.nStart, nLength, info.nTotalSize) || nLength <= 0) {
+        const QString strLine = xq::FlashRangeRefusal(request.nStart, nLength, info.nTotalSize);
+        emit log(strLine);
+        emit warning(strLine);
+        record.Refuse(xq::kErrBadArgument, strLine);
+        return xq::kErrBadArgument;
+    }
+    emit log(bBlank ? tr("正在查空...") : tr("正在校验..."));
+    const auto* pExpected = bBlank ? nullptr : reinterpret_cast<const uint8_t*>(request.image.constData());
+    const int rc = CompareFlash(request.nStart, int32_t(nLength), pExpected, 2, 99, record);
+    const QString strRange = tr("0x%1 ~ 0x%2, %3 字节")
+                                 .arg(QString::number(request.nStart, 16).toUpper(),
+                                      QString::number(request.nStart + nLength, 16).toUpper())
+                                 .arg(nLength);
+    if (rc == xq::kOk)
+        record.strMessage = bBlank ? tr("查空成功: %1 全部为空白").arg(strRange) : tr("校验成功: 芯片与镜像一致 (%1)").arg(strRange);
+    else if (rc == xq::kErrMismatch)
+        record.strMessage =
+            bBlank ? tr("查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白")
+                         .arg(QString::number(record.nFirstDifference, 16).toUpper())
+                         .arg(record.nDifferences)
+                   : tr("校验失败: 首个不同的地址 0x%1, 共 %2 字节不同")
+                         .arg(QString::number(record.nFirstDifference, 16).toUpper())
+                         .arg(record.nDifferences);
+    else
+        record.strMessage = xq::ResultText(rc, pSpiCtrl->AdapterErrorText());
+    emit log(record.strMessage);
+    if (rc == xq::kOk)
+        emit progress(100);
+    return rc;
+}
+
+int BaseWorker::CompareFlash(int32_t nStart, int32_t nLength, const uint8_t* pExpected, int nFrom, int nTo,
+                             OperationReport& record)
+{
+    std::vector<uint8_t> buffer(size_t(nLength), 0);
+    const int rc = pSpiCtrl->ReadFlashData(buffer.data(), nLength, nStart,
+                                           [&](int p) { emit progress(nFrom + (nTo - nFrom) * p / 100); });
+    if (rc != 0)
+        return rc;
+    int64_t nFirst = -1;
+    int64_t nCount = 0;
+    for (int32_t i = 0; i < nLength; ++i) {
+        const uint8_t nWanted = pExpected ? pExpected[i] : uint8_t(0xFF);
+        if (buffer[size_t(i)] != nWanted) {
+            if (nFirst < 0)
+                nFirst = int64_t(nStart) + i;
+            ++nCount;
+        }
+    }
+    record.nFirstDifference = nFirst;
+    record.nDifferences = nCount;
+    return nCount == 0 ? xq::kOk : xq::kErrMismatch;
 }

@@ -1,6 +1,7 @@
 // The image tab's worker: runs an image write (reset, identify, erase,
 // program plain or encrypted, verify with repair, protect, serial number,
-// reset) or a flash read into a file, on its own thread. QtCore only, so the
+// reset), a flash read into a file, or a verify or blank check that only
+// reads, on its own thread. QtCore only, so the
 // command-line programmer runs the very same sequences. Each run takes its
 // request as a value and ends with a report of what it did.
 #pragma once
@@ -33,6 +34,9 @@ public:
     static bool IsEncryptedImage(const uint8_t* pData, int32_t nSize);
     // The 16-byte serial number record stored at security-register offset 16.
     static void SerialRecord(uint32_t nSeqId, uint8_t record[16]);
+    // Why an image cannot be verified without writing the chip (an encrypted
+    // one), or empty. Both front ends refuse with it before the adapter opens.
+    static QString VerifyRefusal(const QByteArray& image);
 
 signals:
     void finish(int nOpt, bool bState);
@@ -48,6 +52,10 @@ signals:
 public slots:
     void OnWrite(const ImageWriteRequest& request);
     void OnRead(const ImageReadRequest& request);
+    // Compares the flash with the request's image, or checks that its range
+    // is blank; erases and programs nothing. Reports "verify" or "blank" and
+    // finishes with xq::kOptVerify.
+    void OnVerify(const ImageVerifyRequest& request);
 
 private:
     // The write and its phases; each returns a result code or kStopped.
@@ -63,6 +71,12 @@ private:
     int WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record);
     int BlankCheck(const ImageWriteRequest& request);
     int RunRead(const ImageReadRequest& request, OperationReport& record);
+    int RunVerify(const ImageVerifyRequest& request, OperationReport& record);
+    // Reads nLength bytes from nStart and compares them with pExpected (null:
+    // 0xFF everywhere); the first differing address and the count go into
+    // record. Progress runs from nFrom to nTo.
+    int CompareFlash(int32_t nStart, int32_t nLength, const uint8_t* pExpected, int nFrom, int nTo,
+                     OperationReport& record);
     void ReportError(int rc);
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
 

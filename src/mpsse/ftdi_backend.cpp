@@ -16,6 +16,7 @@
 #include <ftdi.h>
 #include <libusb.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -51,10 +52,10 @@ Location DeviceLocation(libusb_device* pDev)
 
 void PrintAccessHint()
 {
-    static bool bShown = false;
-    if (bShown)
+    // Once per process, also when the adapters of a gang run fail together.
+    static std::atomic<bool> bShown{false};
+    if (bShown.exchange(true))
         return;
-    bShown = true;
     std::fprintf(stderr,
                  "xqprogrammer: no permission to open the USB adapter. Install the udev rule "
                  "packaging/60-xqprogrammer.rules into /etc/udev/rules.d/, run "

@@ -7,6 +7,8 @@
 
 #include <application.h>
 #include <messagebox.h>
+#include <mnemonic.h>
+#include <outputfile.h>
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -22,6 +24,14 @@
 StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::StaticData)
 {
     ui->setupUi(this);
+    SetMnemonic(ui->lblstorage, ui->cmbStorage, 'S');
+    SetMnemonic(ui->lblStartAddr, ui->editStartAddr, 'A');
+    SetMnemonic(ui->lblTotalSize, ui->editTotal, 'T');
+    SetMnemonic(ui->chkLock, 'K');
+    SetMnemonic(ui->radioDefault, 'D');
+    SetMnemonic(ui->radioCurrent, 'C');
+    SetMnemonic(ui->pbImport, 'I');
+    SetMnemonic(ui->pbExport, 'E');
     ui->chkLock->hide();
     // It keeps its room beside the storage box while hidden: showing it
     // moves nothing.
@@ -274,16 +284,8 @@ void StaticData::ReportSaveFailure(const QString& strFile, const QString& strErr
 {
     // The writer's own text is English and technical: the box says what the
     // operator can act on, the log keeps the writer's text.
-    const QFileInfo info(strFile);
-    const QFileInfo dir(info.absolutePath());
-    QString strReason;
-    if (!dir.isDir())
-        strReason = tr("文件夹不存在");
-    else if (!dir.isWritable() || (info.exists() && !info.isWritable()))
-        strReason = tr("没有写入权限");
-    else if (info.isDir())
-        strReason = tr("同名文件夹已存在");
-    else
+    QString strReason = xq::OutputRefusal(strFile);
+    if (strReason.isEmpty())
         strReason = tr("文件无法写入，可能已被其他程序打开");
     msgbox::Critical(this, tr("保存失败"), tr("无法保存文件:%1\n原因: %2").arg(strFile, strReason));
     emit log(tr("保存%1失败: %2").arg(strFile, strError));

@@ -15,17 +15,7 @@
 
 namespace {
 
-constexpr int kDataColumns = 9;   // A..I
 constexpr int kConfigRows = 4;
-const char* const kConfigSheet = "xq_config";
-const char* const kReadOnlyMark = "只读";
-
-const struct {
-    const char* pName;
-    uint8_t nShift;
-} kTypes[] = {{"bool", 0}, {"uint8_t", 0}, {"uint16_t", 1}, {"uint32_t", 2}, {"double", 3}, {"string", 0}};
-
-const char* const kFormats[] = {"是/否", "十进制正整数", "十进制数", "十六进制数", "浮点数", "字符串"};
 
 QString CellText(const xlsx::Worksheet& sheet, int nRow, int nColumn)
 {
@@ -125,25 +115,6 @@ QByteArray PaddedText(const QByteArray& text, int nMinimum)
 
 }  // namespace
 
-ValueFormat FormatFromName(const QString& strName)
-{
-    for (int i = 0; i < int(sizeof kFormats / sizeof kFormats[0]); ++i)
-        if (strName == QString::fromUtf8(kFormats[i]))
-            return ValueFormat(i);
-    return kFmtUnknown;
-}
-
-bool ShiftFromTypeName(const QString& strType, uint8_t& nShift)
-{
-    for (const auto& t : kTypes) {
-        if (strType == QLatin1String(t.pName)) {
-            nShift = t.nShift;
-            return true;
-        }
-    }
-    return false;
-}
-
 void StaticLayout::ClearXlsx()
 {
     warnings.clear();
@@ -179,11 +150,11 @@ int StaticLayout::LoadXlsx(const QString& strPath)
             nResult = xq::kErrWorkbookBadSheet;
             break;
         }
-        if (strName == kConfigSheet) {
+        if (strName == workbook::kConfigSheet) {
             ParseConfigSheet(pSheet);
             continue;
         }
-        if (pSheet->Dimension().nLastColumn != kDataColumns) {
+        if (pSheet->Dimension().nLastColumn != workbook::kColumnCount) {
             strError = QString("sheet %1 does not end in column I").arg(strName);
             nResult = xq::kErrWorkbookBadSheet;
             break;
@@ -206,16 +177,16 @@ void StaticLayout::ParseConfigSheet(const xlsx::Worksheet* pSheet)
     for (int r = 1; r <= nRows; ++r) {
         const QString strKey = CellText(*pSheet, r, 1).toLower();
         const QString strValue = CellText(*pSheet, r, 2);
-        if (strKey == "start_address") {
+        if (strKey == workbook::kKeyStart) {
             bool bOk = false;
             const uint nAddress = strValue.trimmed().toUInt(&bOk, 16);
             config.start_address = bOk ? nAddress : 0;
-        } else if (strKey == "storage") {
-            if (strValue.compare("normal", Qt::CaseInsensitive) == 0)
+        } else if (strKey == workbook::kKeyStorage) {
+            if (strValue.compare(workbook::kStorageNormal, Qt::CaseInsensitive) == 0)
                 config.storage = 0;
-            else if (strValue.compare("security", Qt::CaseInsensitive) == 0)
+            else if (strValue.compare(workbook::kStorageSecurity, Qt::CaseInsensitive) == 0)
                 config.storage = 1;
-        } else if (strKey == "otp") {
+        } else if (strKey == workbook::kKeyOtp) {
             config.otp = strValue.compare("TRUE", Qt::CaseInsensitive) == 0 ? 1 : 0;
         }
     }
@@ -255,7 +226,7 @@ int StaticLayout::ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out)
         if (nBytes > 0)
             cells.strBytes = QString::number(nBytes);
         cells.strReadOnly = CellText(sheet, r, 8);
-        if (cells.strReadOnly == QString::fromUtf8(kReadOnlyMark)) {
+        if (cells.strReadOnly == workbook::ReadOnlyMark()) {
             item.bReadOnly = 1;
             nReadOnlyLength += nBytes;
         }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "staticrecord.h"
+#include "workbookformat.h"
 
 #include <results.h>
 
@@ -58,11 +59,8 @@ struct xlsx_sheet {
     int nBytes = 0;
 };
 
-// Value formats of column F, by index.
-enum ValueFormat { kFmtYesNo = 0, kFmtUnsigned, kFmtDecimal, kFmtHex, kFmtFloat, kFmtString, kFmtUnknown };
-ValueFormat FormatFromName(const QString& strName);
-// Element size shift of a type name; false when the name is not a type.
-bool ShiftFromTypeName(const QString& strType, uint8_t& nShift);
+using workbook::FormatFromName;
+using workbook::ShiftFromTypeName;
 
 class StaticLayout {
 public:

@@ -58,7 +58,9 @@ void TabWidgetXlsx::BuildTables()
         auto* pTable = new QTableWidget(pPage);
         pTable->setObjectName(sheet.strName);
         pTable->setColumnCount(kColCount);
-        pTable->setHorizontalHeaderLabels({tr("数据名称"), tr("数据类型"), tr("字节总长"), tr("默认值"), tr("只读"), tr("设备数值")});
+        pTable->setHorizontalHeaderLabels({workbook::ColumnHeading(workbook::kColDisplayName), workbook::ColumnHeading(workbook::kColType),
+                                           tr("字节总长"), workbook::ColumnHeading(workbook::kColDefault),
+                                           workbook::ColumnHeading(workbook::kColReadOnly), tr("设备数值")});
         pTable->setRowCount(sheet.items.size());
         pTable->setAlternatingRowColors(true);
         // The device values fill the rest of the view from the first show on.

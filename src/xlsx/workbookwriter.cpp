@@ -1,11 +1,12 @@
 #include "workbookwriter.h"
 
+#include <outputfile.h>
+
 #include <quazip.h>
 #include <quazipfile.h>
 
 #include <QBuffer>
 #include <QHash>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
 
 // Implementation note: a workbook is a zip of a few XML parts (Office Open
@@ -292,12 +293,7 @@ bool WriteWorkbook(const QString& strPath, const QList<SheetData>& sheets, QStri
         strError = QString("%1: the workbook could not be assembled").arg(strPath);
         return false;
     }
-    QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(buffer.data()) != buffer.data().size() || !file.commit()) {
-        strError = QString("%1: %2").arg(strPath, file.errorString());
-        return false;
-    }
-    return true;
+    return xq::SaveOutput(strPath, buffer.data(), strError);
 }
 
 }  // namespace xlsx

@@ -1,0 +1,136 @@
+// job create, job show and run: production jobs on the command line. A job
+// is checked whole (jobfile.h) before any adapter opens, then its steps run
+// on every chosen adapter through the same code as the window's (jobrun.h).
+#include "clirunner.h"
+#include "commands.h"
+#include "serialcounter.h"
+
+#include <imagerequest.h>
+#include <jobfile.h>
+#include <jobrun.h>
+#include <ratetable.h>
+#include <spiflashctrl.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+QList<QCommandLineOption> JobCreateOptions()
+{
+    return {{"image", "The image to write (required); stored relative to the job file when it lies beside it.", "FILE"},
+            {"name", "The job's name (default: the job file's name without .xqjob).", "TEXT"},
+            {"description", "A free description.", "TEXT"},
+            {"start", "The flash address of the image (hexadecimal, default 0).", "HEX"},
+            {"erase", "What to erase first: whole, file (the default), smart, or a byte count.",
+             "whole|file|smart|BYTES"},
+            {"protect", "Write-protect the flash afterwards."},
+            {"serial-file", "Stamp serial numbers taken from this counter file.", "FILE"},
+            {"serial", "With --serial-file: the first number when the counter file is missing (default 1).", "N"},
+            {"static", "Also write the static data record laid out by this workbook.", "WORKBOOK"},
+            {"static-start", "The record's flash address (hexadecimal; default the workbook's, else 1FF000).", "HEX"},
+            {"static-total", "The record's total size in bytes (default: its used length + 20, rounded up to 4).",
+             "BYTES"},
+            {"static-values", "Write the workbook's default or current values (default: default).",
+             "default|current"},
+            {"force", "Replace an existing job file."}};
+}
+
+int CmdJobCreate(CliContext& ctx)
+{
+    const QCommandLineParser& p = ctx.parser;
+    const QString strPath = QFileInfo(ctx.args.first()).absoluteFilePath();
+    if (!strPath.endsWith(".xqjob"))
+        return UsageError(QString("a job file's name ends in .xqjob: %1").arg(ctx.args.first()));
+    if (QFileInfo::exists(strPath) && !p.isSet("force"))
+        return UsageError(QString("the job file exists: %1 (--force replaces it)").arg(strPath));
+    if (!p.isSet("image"))
+        return UsageError("job create needs --image FILE");
+    JobSpec spec;
+    spec.strName = p.isSet("name") ? p.value("name") : QFileInfo(strPath).completeBaseName();
+    spec.strDescription = p.value("description");
+    if (p.isSet("rate"))
+        spec.strRate = xq::kRateTable[ctx.globals.nRateIndex].pLabel;
+    spec.strImage = JobRules::StorePath(strPath, p.value("image"));
+    if (p.isSet("start"))
+        spec.strStart = p.value("start");
+    if (p.isSet("erase")) {
+        const QString strErase = p.value("erase");
+        const bool bSize = ImageRules::EraseMode(strErase) == kEraseBySize;
+        spec.strErase = bSize ? QString("size") : strErase;
+        spec.strEraseSize = bSize ? strErase : QString();
+    }
+    spec.bProtect = p.isSet("protect");
+    if (p.isSet("serial") && !p.isSet("serial-file"))
+        return UsageError("--serial needs --serial-file: a job takes its serial numbers from a counter file");
+    spec.bSerial = p.isSet("serial-file");
+    if (spec.bSerial) {
+        spec.strCounterFile = JobRules::StorePath(strPath, p.value("serial-file"));
+        if (p.isSet("serial"))
+            spec.strFirstSerial = p.value("serial");
+    }
+    spec.bStatic = p.isSet("static");
+    if (!spec.bStatic && (p.isSet("static-start") || p.isSet("static-total") || p.isSet("static-values")))
+        return UsageError("--static-start, --static-total and --static-values need --static WORKBOOK");
+    if (spec.bStatic) {
+        spec.strWorkbook = JobRules::StorePath(strPath, p.value("static"));
+        spec.strStaticStart = p.value("static-start");
+        spec.strStaticTotal = p.value("static-total");
+        const QString strValues = p.isSet("static-values") ? p.value("static-values") : QString("default");
+        if (strValues != "default" && strValues != "current")
+            return UsageError(QString("bad --static-values: %1").arg(strValues));
+        spec.bStaticCurrent = strValues == "current";
+    }
+    QString strError;
+    if (!JobRules::Complete(strPath, spec, strError))
+        return UsageError(strError);
+    if (!JobRules::Write(strPath, spec, strError))
+        return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
+    QByteArray jobSha256;
+    if (!JobRules::Read(strPath, spec, jobSha256, strError))
+        return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
+    ctx.out.Print(JobRules::Describe(spec, jobSha256));
+    return kExitOk;
+}
+
+int CmdJobShow(CliContext& ctx)
+{
+    JobSpec spec;
+    QByteArray jobSha256;
+    QString strError;
+    if (!JobRules::Read(ctx.args.first(), spec, jobSha256, strError))
+        return UsageError(strError);
+    ctx.out.Print(JobRules::Describe(spec, jobSha256));
+    JobPlan plan;
+    if (!JobRules::Prepare(ctx.args.first(), plan, strError)) {
+        ctx.out.Print("status: refused\n");
+        return UsageError(strError);
+    }
+    ctx.out.Print("status: ready\n");
+    return kExitOk;
+}
+
+int CmdRun(CliContext& ctx)
+{
+    JobPlan plan;
+    QString strError;
+    if (!JobRules::Prepare(ctx.args.first(), plan, strError))
+        return UsageError(strError);
+    if (ctx.parser.isSet("rate") && ctx.globals.nRateIndex != plan.nRateIndex)
+        return UsageError(QString("--rate: the job sets the rate (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
+    SerialCounter serials;
+    if (plan.write.bSerial && !serials.Init(plan.strCounterFile, plan.nFirstSerial, strError))
+        return UsageError(strError);
+    ctx.globals.nRateIndex = plan.nRateIndex;
+    ctx.strJob = plan.spec.strName;
+    ctx.jobSha256 = plan.jobSha256;
+    SerialCounter* pSerials = plan.write.bSerial ? &serials : nullptr;
+    const int nExit = RunJobs(ctx, "write", ctx.targets, [&plan, pSerials](SpiFlashCtrl& ctrl, Job& job) {
+        JobSink sink;
+        sink.log = [&job](const QString& s) { job.Log(s); };
+        sink.progress = [&job](int n) { job.SetProgress(n); };
+        sink.report = [&job](const OperationReport& report) { job.AddStepReport(report); };
+        return RunJobSteps(ctrl, plan, pSerials, sink);
+    });
+    if (pSerials)
+        ctx.out.Log(QString(), QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(pSerials->Next()));
+    return nExit;
+}
