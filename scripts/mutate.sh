@@ -55,9 +55,26 @@ if command -v ccache >/dev/null 2>&1; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     export CCACHE_BASEDIR="$scratch"
 fi
+# What the patches need built: the test programs they name, or everything
+# when one of them names none.
+targets=()
+for p in "${patches[@]}"; do
+    t=$(sed -n 's/^# tests: *//p' "$p" | head -1)
+    if [ -z "$t" ]; then
+        targets=()
+        break
+    fi
+    # shellcheck disable=SC2206
+    targets+=($t)
+done
+target_args=()
+if [ ${#targets[@]} -gt 0 ]; then
+    # shellcheck disable=SC2207
+    target_args=(--target $(printf '%s\n' "${targets[@]}" | sort -u))
+fi
 echo "mutate.sh: building the unchanged tree in $build" >&2
 cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null || exit 1
-if ! cmake --build "$build" --parallel "$jobs" >"$scratch/base-build.log" 2>&1; then
+if ! cmake --build "$build" --parallel "$jobs" "${target_args[@]}" >"$scratch/base-build.log" 2>&1; then
     echo "mutate.sh: the unchanged tree does not build (see $scratch/base-build.log)" >&2
     exit 1
 fi
@@ -89,7 +106,10 @@ for p in "${patches[@]}"; do
     else
         (cd "$build" && ctest -R "$regex" --timeout "$timeout" >"$scratch/$name.test.log" 2>&1)
         failed=$(sed -n 's/^[[:space:]]*[0-9]* - \([A-Za-z0-9_]*\) (.*/\1/p' "$scratch/$name.test.log" | paste -sd, -)
-        if grep -q '100% tests passed' "$scratch/$name.test.log"; then
+        if grep -q 'No tests were found' "$scratch/$name.test.log"; then
+            printf '%-15s %s  (no test named %s)\n' does-not-build "$name" "$tests"
+            skipped=$((skipped + 1))
+        elif grep -q '100% tests passed' "$scratch/$name.test.log"; then
             printf '%-15s %s\n' survived "$name"
             survived=$((survived + 1))
         else
