@@ -464,8 +464,8 @@ private slots:
         atZero.strOperation = "read";
         atZero.nStart = 0;
         atZero.nSize = 0;
-        QCOMPARE(QString(TraceFile::Row(atZero, QDateTime::currentDateTime(), "pc")).section(',', 10),
-                 QString("0x000000,0\n"));
+        QCOMPARE(QString(TraceFile::Row(atZero, QDateTime::currentDateTime(), "pc")).section(',', 10, 11),
+                 QString("0x000000,0"));
         QCOMPARE(lines[0] + '\n', TraceFile::Header());
         const QString strUid = "58514245" "4E434830" "31323334" "35363738";
         const QString strSha = QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex();
