@@ -12,9 +12,12 @@
 #   does-not-apply  NAME
 #   does-not-build  NAME
 #
-# and the kill rate over the patches that applied and built. A patch may name
-# the test programs that cover it in a leading line "# tests: test_a test_b";
-# without one the whole suite runs. The real tree is never changed.
+# and the kill rate over the patches that applied and built. A patch names
+# what covers it in a leading line "# tests: test_a test_b:fnA,fnB": whole
+# test programs (run by ctest) or chosen test functions of one (run directly,
+# much faster); without the line the whole suite runs. Each of these is run
+# once on the unchanged tree first: one that fails there cannot kill a
+# mutant and is reported. The real tree is never changed.
 #
 # Environment: MUTATE_DIR (scratch, default /tmp/xq-mutate-$USER), MUTATE_JOBS
 # (build jobs, default 2), MUTATE_TIMEOUT (seconds per test, default 300),
@@ -64,8 +67,7 @@ for p in "${patches[@]}"; do
         targets=()
         break
     fi
-    # shellcheck disable=SC2206
-    targets+=($t)
+    for w in $t; do targets+=("${w%%:*}"); done
 done
 target_args=()
 if [ ${#targets[@]} -gt 0 ]; then
@@ -80,41 +82,76 @@ if ! cmake --build "$build" --parallel "$jobs" "${target_args[@]}" >"$scratch/ba
 fi
 
 export QT_QPA_PLATFORM=offscreen
+declare -A baseline  # entry -> ok / failed, on the unchanged tree
+
+# Runs one entry of a "# tests:" line; true when it passes.
+run_entry() {
+    local entry=$1 log=$2 prog funcs
+    prog=${entry%%:*}
+    if [ "$prog" = "$entry" ]; then
+        (cd "$build" && ctest -R "^${prog}\$" --timeout "$timeout" >>"$log" 2>&1) || return 1
+        ! grep -q 'No tests were found' "$log"
+        return
+    fi
+    funcs=${entry#*:}
+    mkdir -p "$scratch/state/$prog"
+    # shellcheck disable=SC2086
+    (cd "$build/tests" && XDG_STATE_HOME="$scratch/state/$prog" timeout "$timeout" "./$prog" ${funcs//,/ } >>"$log" 2>&1)
+}
+
 killed=0
 survived=0
 skipped=0
 for p in "${patches[@]}"; do
     name=$(basename "$p" .patch)
     tests=$(sed -n 's/^# tests: *//p' "$p" | head -1)
+    [ -n "$tests" ] || tests=ALL
+    # The entries' results on the unchanged tree, once each.
+    for e in $tests; do
+        [ "$e" = ALL ] && continue
+        if [ -z "${baseline[$e]:-}" ]; then
+            if run_entry "$e" "$scratch/baseline.log"; then baseline[$e]=ok; else
+                baseline[$e]=failed
+                echo "mutate.sh: $e fails on the unchanged tree: it kills nothing" >&2
+            fi
+        fi
+    done
     if ! patch -p1 -d "$tree" --dry-run --silent <"$p" >/dev/null 2>&1; then
         printf '%-15s %s\n' does-not-apply "$name"
         skipped=$((skipped + 1))
         continue
     fi
     patch -p1 -d "$tree" --silent --no-backup-if-mismatch <"$p" >/dev/null
-    if [ -n "$tests" ]; then
-        # shellcheck disable=SC2086
-        built=$(cmake --build "$build" --parallel "$jobs" --target $tests >"$scratch/$name.build.log" 2>&1 && echo y)
-        regex="^($(echo "$tests" | tr ' ' '|'))\$"
-    else
+    log="$scratch/$name.test.log"
+    : >"$log"
+    if [ "$tests" = ALL ]; then
         built=$(cmake --build "$build" --parallel "$jobs" >"$scratch/$name.build.log" 2>&1 && echo y)
-        regex="."
+    else
+        # shellcheck disable=SC2046
+        built=$(cmake --build "$build" --parallel "$jobs" --target $(for e in $tests; do echo "${e%%:*}"; done | sort -u) \
+            >"$scratch/$name.build.log" 2>&1 && echo y)
     fi
     if [ "$built" != y ]; then
         printf '%-15s %s\n' does-not-build "$name"
         skipped=$((skipped + 1))
     else
-        (cd "$build" && ctest -R "$regex" --timeout "$timeout" >"$scratch/$name.test.log" 2>&1)
-        failed=$(sed -n 's/^[[:space:]]*[0-9]* - \([A-Za-z0-9_]*\) (.*/\1/p' "$scratch/$name.test.log" | paste -sd, -)
-        if grep -q 'No tests were found' "$scratch/$name.test.log"; then
-            printf '%-15s %s  (no test named %s)\n' does-not-build "$name" "$tests"
-            skipped=$((skipped + 1))
-        elif grep -q '100% tests passed' "$scratch/$name.test.log"; then
+        by=()
+        if [ "$tests" = ALL ]; then
+            (cd "$build" && ctest --timeout "$timeout" >"$log" 2>&1)
+            grep -q '100% tests passed' "$log" ||
+                by=("$(sed -n 's/^[[:space:]]*[0-9]* - \([A-Za-z0-9_]*\) (.*/\1/p' "$log" | paste -sd, -)")
+        else
+            for e in $tests; do
+                [ "${baseline[$e]}" = ok ] || continue
+                run_entry "$e" "$log" || by+=("$e")
+            done
+        fi
+        if [ ${#by[@]} -gt 0 ]; then
+            printf '%-15s %s  by %s\n' killed "$name" "$(IFS=' '; echo "${by[*]}")"
+            killed=$((killed + 1))
+        else
             printf '%-15s %s\n' survived "$name"
             survived=$((survived + 1))
-        else
-            printf '%-15s %s  by %s\n' killed "$name" "${failed:-?}"
-            killed=$((killed + 1))
         fi
     fi
     patch -p1 -R -d "$tree" --silent --no-backup-if-mismatch <"$p" >/dev/null
