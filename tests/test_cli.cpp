@@ -407,7 +407,7 @@ private slots:
         const QList<QStringList> rows = TraceRows(strTrace);
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[1].mid(3, 3), (QStringList{"verify", "failed", "2002"}));
-        QCOMPARE(rows[1].mid(9), (QStringList{Sha256(image), "0x001000", "5000"}));
+        QCOMPARE(rows[1].mid(9, 3), (QStringList{Sha256(image), "0x001000", "5000"}));
         QCOMPARE(rows[2].mid(3, 2), (QStringList{"blank", "failed"}));
 
         // No flash answering: nothing to compare with, never a success.

@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(TraceFile::Row(report, time, "station,3"),
                  QByteArray("2026-12-08T09:47:45.071+01:00,\"station,3\",FT2232-LOC-1,write,ok,0,EF4015,"
                             "00112233445566778899AABBCCDDEEFF,7,"
-                            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad,0x000000,3\n"));
+                            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad,0x000000,3,,\n"));  // no job
         const QJsonObject json = report.ToJson();
         QCOMPARE(json["start"].toDouble(), 0.0);  // start 0 is a value, not null
         QCOMPARE(json["serial"].toDouble(), 7.0);
@@ -150,7 +150,7 @@ private slots:
         QCOMPARE(refused.ToJson()["result"].toString(), QString("refused"));
         QVERIFY(refused.ToJson()["start"].isNull());
         QVERIFY(refused.ToJson()["serial"].isNull());
-        QVERIFY(TraceFile::Row(refused, QDateTime::currentDateTime(), "h").endsWith(",,\n"));  // no range
+        QVERIFY(TraceFile::Row(refused, QDateTime::currentDateTime(), "h").endsWith(",,,,\n"));  // no range, no job
     }
 
     void resultTexts()
