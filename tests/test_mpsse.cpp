@@ -570,6 +570,8 @@ private slots:
         QVERIFY(loc.bNeedsSubLocation);
         QCOMPARE(loc.nLocation, 3u);
         QCOMPARE(loc.nSubLocation, 0x0110u);
+        // Up to four ports are packed whole into the sub-location, one byte each.
+        QCOMPARE(mpsse::LocationFromPortPath(3, {1, 2, 3, 16}).nSubLocation, 0x01020310u);
         QVERIFY(mpsse::LocationFromPortPath(20, {1}).bNeedsSubLocation);
         QCOMPARE(mpsse::LocationFromPortPath(1, {1, 2, 3, 4, 5, 6, 7}).nLocation, 0x11234567u);
         QVERIFY(mpsse::LocationFromPortPath(1, {1, 2, 3, 4, 5, 6, 7, 1}).bNeedsSubLocation);
