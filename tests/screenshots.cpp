@@ -1,7 +1,7 @@
 // xq-screenshots OUTDIR zh|en: pictures of the window for the README, taken
 // headless on a simulated bench in a temporary directory: the image tab after
-// a write, the static data tab with the template workbook, and the device
-// information dialog. scripts/screenshots.sh runs it for both languages.
+// a write, the static data tab with the template workbook, the device
+// information dialog, and the window locked to a production job. scripts/screenshots.sh runs it for both languages.
 #include "benchfixture.h"
 #include "testfiles.h"
 
@@ -9,6 +9,7 @@
 #include <baseop.h>
 #include <filesysmodel.h>
 #include <i18n.h>
+#include <jobfile.h>
 #include <mainwindow.h>
 #include <messagebox.h>
 #include <spiconfig.h>
@@ -123,5 +124,23 @@ int main(int argc, char* argv[])
         pRefresh->click();
     bOk = Save(pConfig, QDir(strOut).filePath("info-" + strLang + ".png")) && bOk;
     pConfig->hide();
+
+    // The window locked to a production job, after running it once.
+    JobSpec spec;
+    spec.strName = "xq6230-app-2.4.1";
+    spec.strDescription = "Line 3";
+    spec.strImage = "firmware/xq6230_app_v2.4.1.bin";
+    spec.strStart = "0";
+    spec.strErase = "smart";
+    const QString strJob = dir.filePath("xq6230-app-2.4.1.xqjob");
+    if (!JobRules::Complete(strJob, spec, strError) || !JobRules::Write(strJob, spec, strError)) {
+        std::fprintf(stderr, "%s\n", qPrintable(strError));
+        return 1;
+    }
+    w.findChild<QTabWidget*>("tabWidget")->setCurrentWidget(w.findChild<BaseOp*>());
+    bOk = w.OpenJob(strJob) && bOk;
+    w.findChild<QAction*>("action_write")->trigger();
+    bOk = WaitFor([&w] { return !w.Busy(); }, 60000) && bOk;
+    bOk = Save(&w, QDir(strOut).filePath("job-" + strLang + ".png")) && bOk;
     return bOk ? 0 : 1;
 }

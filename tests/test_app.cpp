@@ -152,7 +152,8 @@ private slots:
         QStringList texts;
         for (QAction* a : pToolBar->actions())
             texts << (a->isSeparator() ? "|" : a->text());
-        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "校验", "查空", "复位", "|", "日志"}));
+        QCOMPARE(texts, (QStringList{"配置", "|", "读取", "烧写", "校验", "查空", "复位", "|", "打开任务", "关闭任务",
+                                     "保存为任务", "|", "日志"}));
         QStringList menu;
         for (QAction* a : w.findChild<QTextEdit*>("teLog")->actions())
             menu << a->text();
@@ -604,6 +605,12 @@ private slots:
         BenchFixture bench(ini + "[flash]\nuid=0A1B2C3D00000001DEADBEEF12345678\n");
         SpiConfig dlg(bench.BackendPtr());
         QVERIFY(dlg.InterfacesFound());
+        // The serial number beside the name; the name is what opens the adapter.
+        auto* pInf = dlg.findChild<QComboBox*>("cmbInfSel");
+        QCOMPARE(pInf->currentText(), QString("FT2232-LOC-1  [XQ000001]"));
+        QCOMPARE(dlg.InterfaceName(), QByteArray("FT2232-LOC-1"));
+        QCOMPARE(pInf->itemData(0, Qt::ToolTipRole).toString(),
+                 QString("序列号: XQ000001\n描述: Dual RS232-HS\n位置: bench-1"));
         dlg.findChild<QPushButton*>("pbRefreshInfo")->click();
         QCOMPARE(dlg.findChild<QLabel*>("lblMcu")->text(), model);
         // The lines are shown as a table: each label beside its value, in a row per line.
@@ -668,6 +675,8 @@ private slots:
         SpiConfig dlg(bench.BackendPtr());
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(dlg.findChild<QComboBox*>("cmbInfSel")->itemData(0, Qt::ToolTipRole).toString().startsWith(
+            "Serial number: XQ000001\nDescription: "));
         const QSize sizeBefore = dlg.size();
         dlg.findChild<QPushButton*>("pbRefreshInfo")->click();
         QCoreApplication::processEvents();

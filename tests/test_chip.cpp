@@ -157,6 +157,33 @@ private slots:
         QCOMPARE(m_pSpi->frames[0].tx, (Bytes{0xFE, 0, 0, 0, 0}));
     }
 
+    // A status poll never reaches a port known to be in mode 0: the chip
+    // identification and the register clearing leave it there, and the
+    // next wait queries the mode alone before it polls. A port last seen in
+    // mode 1 has its query and first poll sent together.
+    void noStatusPollInModeZero()
+    {
+        m_pSpi->nMode = 0;
+        QCOMPARE(m_pCtrl->ReadMode(), 0);
+        QVERIFY(m_pCtrl->ReadChipId() != xq::kErrNotOpen);
+        m_pCtrl->ClearChipRegisters();
+        FlashInfo info;
+        QCOMPARE(m_pCtrl->ReadFlashInfo(&info), xq::kOk);
+        QCOMPARE(m_pSpi->nPollsInModeZero, 0);
+        QCOMPARE(m_pSpi->nMode, uint8_t(1));
+        QVERIFY(!m_pSpi->With(0x05).empty());
+        m_pSpi->frames.clear();
+        QVERIFY(!m_pCtrl->WaitReady(0x01));
+        QCOMPARE(int(m_pSpi->frames.size()), 2);  // the query and the poll, one exchange
+        // Reset to mode 0 behind the link's back: the paired poll went to no
+        // flash, so the port is switched and polled again.
+        m_pSpi->nMode = 0;
+        m_pSpi->frames.clear();
+        QVERIFY(!m_pCtrl->WaitReady(0x01));
+        QCOMPARE(m_pSpi->nMode, uint8_t(1));
+        QCOMPARE(m_pSpi->frames.back().tx, Bytes{0x05});
+    }
+
     void setModeGivesUpAfterTwentyAttempts()
     {
         m_pSpi->bModeFollowsSet = false;

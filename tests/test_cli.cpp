@@ -5,6 +5,7 @@
 #include "xqprogrunner.h"
 
 #include <QCryptographicHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -33,7 +34,7 @@ private slots:
 
         Result r = Run({"list"}, strBench);
         QCOMPARE(r.nExit, 0);
-        QCOMPARE(r.strOut, QString("FT2232-LOC-1\n"));
+        QCOMPARE(r.strOut, QString("FT2232-LOC-1\tXQ000001\tDual RS232-HS\tbench-1\n"));
         QVERIFY2(r.strErr.contains(QString("xqprog: simulated bench %1: no real chip is programmed").arg(strBench)),
                  qPrintable(r.strErr));
         r = Run({"info"}, strBench);
@@ -225,6 +226,49 @@ private slots:
     }
 
     // The JSON objects on standard output, one per line.
+    // The adapter unplugged at points through writes and erases that cover
+    // their first and last sector only in part: each run fails, and every
+    // byte outside the request still holds what it held or lies in a range
+    // a log line names as not put back; some run names one.
+    void unplugKeepsOrNamesOutsideBytes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        const QString strImage = P("part.bin");
+        QTest::newRow("write") << QStringList{"write", strImage, "--start", "1800"} << 0x1800 << 0x2100;
+        QTest::newRow("smart write") << QStringList{"write", strImage, "--start", "1800", "--erase", "smart"} << 0x1800
+                                     << 0x2100;
+        QTest::newRow("erase") << QStringList{"erase", "--start", "1800", "--size", "8448"} << 0x1800 << 0x2100;
+        QTest::newRow("static write") << QStringList{"static", "write", P("part.xlsx"), "--start", "1FE800", "--total", "4092"}
+                                      << 0x1FE800 << 4092;
+    }
+    void unplugKeepsOrNamesOutsideBytes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, start);
+        QFETCH(int, length);
+        QVERIFY(WriteFile(P("part.bin"), RandomBytes(0x2100, 41)));
+        if (!QFile::exists(P("part.xlsx")))
+            QCOMPARE(Run({"static", "template", P("part.xlsx")}, P("part-template")).nExit, 0);
+        int nNamed = 0;
+        for (int nAfter = 20; nAfter <= 200; nAfter += 9) {
+            const QString strBench = P(QString("part-%1-%2").arg(QTest::currentDataTag()).arg(nAfter));
+            FlashPattern flash;
+            flash.Fill(strBench + "/flash.bin");
+            QVERIFY(WriteFile(strBench + "/bench.ini", QString("[faults]\nunplug_after_transfers=%1\n").arg(nAfter).toUtf8()));
+            const Result r = Run(args, strBench);
+            const QVector<FlashRange> lost = NamedLosses(r.strOut + r.strErr);
+            nNamed += lost.isEmpty() ? 0 : 1;
+            QVector<FlashRange> allowed = lost;
+            allowed.push_back({start, length});
+            const QString strChanged = flash.ChangedOutside(allowed);
+            QVERIFY2(strChanged.isEmpty(), qPrintable(QString("after %1 transfers: %2\n%3").arg(nAfter).arg(strChanged, r.strOut)));
+            QVERIFY(r.nExit != 0 || lost.isEmpty());
+        }
+        QVERIFY(nNamed > 0);
+    }
+
     static QList<QJsonObject> JsonLines(const QString& strOut)
     {
         QList<QJsonObject> objects;
@@ -478,10 +522,38 @@ private slots:
         QDir().mkpath(strBench + "/adapter-2");
         QVERIFY(WriteFile(strBench + "/bench.ini", "[bench]\nadapters=3\n"));
         QVERIFY(WriteFile(strBench + "/adapter-2/bench.ini", "[faults]\ndead_sectors=1000\n"));
+        QDir().mkpath(strBench + "/adapter-3");
+        QVERIFY(WriteFile(strBench + "/adapter-3/bench.ini", "[adapter]\nserial=FT7QX3\n"));
+        // Each adapter its serial number: adapter 3's from bench.ini, the others' from their index.
+        Result r = Run({"--json", "list"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        const QJsonArray list = QJsonDocument::fromJson(r.strOut.toUtf8()).array();
+        QCOMPARE(list.size(), 3);
+        QCOMPARE(list[1].toObject(), (QJsonObject{{"name", "FT2232-LOC-2"}, {"serial", "XQ000002"},
+                                                  {"description", "Dual RS232-HS"}, {"location", "bench-2"}}));
+        QCOMPARE(list[2].toObject()["serial"].toString(), QString("FT7QX3"));
+        // -i takes a serial number as well as a name.
+        r = Run({"--json", "-i", "FT7QX3", "-i", "XQ000001", "-i", "FT2232-LOC-3", "reset"}, strBench);
+        QCOMPARE(r.nExit, 0);
+        QStringList reset;
+        for (const QJsonObject& o : JsonLines(r.strOut))
+            reset << o["interface"].toString();
+        reset.sort();
+        QCOMPARE(reset, (QStringList{"FT2232-LOC-1", "FT2232-LOC-3"}));
+        r = Run({"-i", "FT7QX9", "reset"}, strBench);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains("no such interface or serial number: FT7QX9"), qPrintable(r.strErr));
+        QDir().mkpath(strBench + "/adapter-1");
+        QVERIFY(WriteFile(strBench + "/adapter-1/bench.ini", "[adapter]\nserial=FT7QX3\n"));  // a cloned EEPROM
+        r = Run({"-i", "FT7QX3", "reset"}, strBench);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains("serial number FT7QX3 is carried by several adapters: FT2232-LOC-1, FT2232-LOC-3"),
+                 qPrintable(r.strErr));
+        QVERIFY(WriteFile(strBench + "/adapter-1/bench.ini", "[adapter]\nserial=\n"));
         const QByteArray image = RandomBytes(0x3000, 32);
         QVERIFY(WriteFile(P("gang.bin"), image));
         const QVector<FlashPattern> flashes = FillGangFlash(strBench, 3);
-        Result r = Run({"-i", "all", "write", P("gang.bin")}, strBench);
+        r = Run({"-i", "all", "write", P("gang.bin")}, strBench);
         QCOMPARE(r.nExit, 1);
         QVERIFY(r.strOut.contains("[FT2232-LOC-2] 校验失败，请重新烧写"));
         QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-1\\s+ok")));

@@ -183,6 +183,15 @@ private slots:
         QString strError;
         QVERIFY(!sim::LoadBenchConfig(dir.path() + "/bench.ini", config, strError));
         QVERIFY2(strError.contains("adapter/model") && strError.contains("OlimexTiny"), qPrintable(strError));
+        // A serial number a USB string descriptor can carry, or none (then one from the index).
+        for (const QString& strSerial : {QString("FT 12"), QString("序列"), QString(33, 'A')}) {
+            QVERIFY(WriteFile(dir.path() + "/bench.ini", ("[adapter]\nserial=" + strSerial + "\n").toUtf8()));
+            QVERIFY2(!sim::LoadBenchConfig(dir.path() + "/bench.ini", config, strError), qPrintable(strSerial));
+            QVERIFY2(strError.contains("adapter/serial"), qPrintable(strError));
+        }
+        QVERIFY(WriteFile(dir.path() + "/bench.ini", "[adapter]\nserial=\n"));
+        QVERIFY(sim::LoadBenchConfig(dir.path() + "/bench.ini", config, strError));
+        QCOMPARE(sim::AdapterSerial(config, 12), QString("XQ000012"));
     }
 
     void benchBoardsNeedTheirBufferEnabled()

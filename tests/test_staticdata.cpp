@@ -650,8 +650,9 @@ private slots:
         QCOMPARE(logs.last()[0].toString(), QString("发生超时 -258"));
     }
 
-    // An area that starts inside a sector: every sector it covers is erased,
-    // so the new record never lands on the old one's unerased bytes.
+    // An area that starts inside a sector: all of it is erased, so the new
+    // record never lands on the old one's unerased bytes; the rest of its
+    // first and last sector is put back.
     void unalignedAreaErasesEverySectorItCovers()
     {
         BenchFixture bench;
@@ -671,15 +672,17 @@ private slots:
         QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
         QVERIFY(run.logs.contains("找到静态数据标识"));
         bench.Close();
-        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FE000, 0x2000}});
-        QByteArray expected(0x2000, char(0xFF));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FE800, 4092}});
+        QByteArray expected = flash.mid(0x1FE000, 0x2000);
+        expected.replace(0x800, 4092, QByteArray(4092, char(0xFF)));
         expected.replace(0x800 + 0x904, old.size(), old);
         QCOMPARE(bench.Flash().mid(0x1FE000, 0x2000), expected);
 
         // A smallest area ending at a sector's end: the second record goes
-        // 4 bytes further, into the next sector, which is erased as well.
+        // 4 bytes further, into the next sector, whose first bytes are
+        // erased as well.
         BenchFixture small;
-        small.FillPattern();
+        const QByteArray smallPattern = small.FillPattern();
         tab.SetFlashCtrl(&small.Ctrl());
         tab.findChild<QLineEdit*>("editStartAddr")->setText("1FEFE8");
         tab.findChild<QLineEdit*>("editTotal")->setText("24");
@@ -689,8 +692,9 @@ private slots:
             QVERIFY2(again.bState, qPrintable(again.logs.join('\n')));
         }
         small.Close();
-        XQ_VERIFY_FLASH_KEPT(small, {{0x1FE000, 0x2000}});
-        QByteArray erased(0x2000, char(0xFF));
+        XQ_VERIFY_FLASH_KEPT(small, {{0x1FEFE8, 28}});
+        QByteArray erased = smallPattern.mid(0x1FE000, 0x2000);
+        erased.replace(0xFE8, 28, QByteArray(28, char(0xFF)));
         const QByteArray record = FlashRecord(tab, false, 24);
         erased.replace(0xFEC, record.size(), record);
         QCOMPARE(small.Flash().mid(0x1FE000, 0x2000), erased);
@@ -741,8 +745,9 @@ private slots:
         run = Operate(tab, true);
         QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
         bench.Close();
-        XQ_VERIFY_FLASH_KEPT(bench, {{0x1C0000, 0x40000}});
-        QByteArray expected(0x40000, char(0xFF));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1C0000, 0x3FFFF}});  // the flash's last byte is outside the area
+        QByteArray expected(0x3FFFF, char(0xFF));
+        expected += pattern.right(1);
         const QByteArray record = FlashRecord(tab, false, 262143);
         expected.replace(0, record.size(), record);
         QCOMPARE(bench.Flash().mid(0x1C0000), expected);

@@ -133,14 +133,17 @@ private slots:
         usbfs::Emulator emulator;
         QString strError;
         usbfs::DeviceSpec spec;  // bus 2, port 1
+        spec.strSerial = "FT6Z4A01";
         QVERIFY(emulator.AddDevice(spec, strError));
         spec.strModel = "FT232H";
         spec.nBus = 1;
         spec.ports = {4, 2};  // behind a hub
+        spec.strSerial = "FT6Z4A02";
         QVERIFY(emulator.AddDevice(spec, strError));
         spec.strModel = "FT2232D";
         spec.nBus = 17;  // a bus number past one hexadecimal digit
         spec.ports = {1, 4};
+        spec.bSerialString = false;  // a blank EEPROM: listed without a serial number
         QVERIFY(emulator.AddDevice(spec, strError));
 
         SpiFtdi ftdi;
@@ -148,6 +151,16 @@ private slots:
         QCOMPARE(ftdi.Enumerate(names), 3);
         std::sort(names.begin(), names.end());
         QCOMPARE(names, (QList<QByteArray>{"FT2232-LOC-17.260", "FT2232-LOC-33", "FT232H-LOC-322"}));
+        // Serial number and description from the string descriptors (libftdi's
+        // ftdi_usb_get_strings), the port path as the kernel names the device.
+        QStringList described;
+        for (const AdapterDescription& a : ftdi.Adapters())
+            described << QStringList{QString::fromUtf8(a.strName), a.strSerial, a.strDescription, a.strLocation}.join('|');
+        described.sort();
+        const auto product = [](const char* pModel) { return QString(sim::FindAdapterModel(pModel)->pProduct); };
+        QCOMPARE(described, (QStringList{"FT2232-LOC-17.260||" + product("FT2232D") + "|17-1.4",
+                                         "FT2232-LOC-33|FT6Z4A01|" + product("FT2232H") + "|2-1",
+                                         "FT232H-LOC-322|FT6Z4A02|" + product("FT232H") + "|1-4.2"}));
         QVERIFY(emulator.UnknownIoctls(0).empty());
     }
 
@@ -329,13 +342,15 @@ private slots:
         QCOMPARE(bench.Stats().nUsbTransfers, int64_t(0));
         XQ_VERIFY_FLASH_KEPT(bench, {});
 
+        // The bench's [adapter] serial (its default here) through the string descriptor.
         const Result real = RunXqprog({"list"});
         QCOMPARE(real.nExit, 0);
-        QCOMPARE(real.strOut.trimmed(), QString("FT2232-LOC-33"));
+        QCOMPARE(real.strOut.trimmed(),
+                 "FT2232-LOC-33\tXQ000001\t" + QString(sim::FindAdapterModel("FT2232H")->pProduct) + "\t2-1");
         const Result simulated = RunXqprog({"--simulate=" + bench.Dir(), "list"});
         QCOMPARE(simulated.nExit, 0);
         QVERIFY2(simulated.strOut.contains("simulated bench " + bench.Dir()), qPrintable(simulated.strOut));
-        QVERIFY2(simulated.strOut.contains("FT2232-LOC-1\n") && !simulated.strOut.contains("LOC-33"),
+        QVERIFY2(simulated.strOut.contains("FT2232-LOC-1\tXQ000001\t") && !simulated.strOut.contains("LOC-33"),
                  qPrintable(simulated.strOut));
     }
 };

@@ -159,6 +159,8 @@ private slots:
         QCOMPARE(int(plan.pieces.size()), 1 + 16);  // after the erase every page of random bytes
         const QByteArray target(reinterpret_cast<const char*>(plan.target.data()), int(plan.target.size()));
         QCOMPARE(target.mid(0x2F80), current.mid(0x2F80));  // the tail outside the range is put back
+        // by the erase itself: no piece is programmed outside the range
+        QCOMPARE(plan.pieces.back().nAddress + plan.pieces.back().nLength, 0x2F80);
         QCOMPARE(plan.Runs(plan.touched).size(), size_t(1));
         QCOMPARE(plan.Runs(plan.touched)[0].nAddress, 0x1000);
         QCOMPARE(plan.Runs(plan.touched)[0].nLength, 0x2000);

@@ -723,6 +723,101 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>Could not write the trace record: %1</translation>
     </message>
     <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>打开任务</source>
+        <translation>Open job</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>打开生产任务：选项锁定为任务的设置</source>
+        <translation>Open a production job: the options are locked to the job's settings</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>关闭任务</source>
+        <translation>Close job</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>关闭任务，解除锁定</source>
+        <translation>Close the job and unlock the options</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>保存为任务</source>
+        <translation>Save as job</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>将当前设置保存为生产任务</source>
+        <translation>Save the current settings as a production job</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>任务文件 (*.xqjob)</source>
+        <translation>Job files (*.xqjob)</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>任务无法打开: %1</source>
+        <translation>Cannot open the job: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>任务: %1 [%2]</source>
+        <translation>Job: %1 [%2]</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>已打开任务: %1 (%2)</source>
+        <translation>Job opened: %1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>已关闭任务: %1</source>
+        <translation>Job closed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>请先勾选任务要烧写的文件</source>
+        <translation>First check the image the job writes</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>序列号计数文件</source>
+        <translation>Serial counter file</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>文本文件 (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>任务是否包含静态数据写入?
+工作簿: %1</source>
+        <translation>Should the job write the static data too?
+Workbook: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>任务无法保存: %1</source>
+        <translation>Cannot save the job: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>任务已保存: %1</source>
+        <translation>Job saved: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>任务被拒绝: %1</source>
+        <translation>Job refused: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/app/jobwindow.cpp" line="1" />
+        <source>操作: 任务 %1, 接口: %2</source>
+        <translation>Operation: job %1, interface: %2</translation>
         <location filename="../src/app/mainwindow.cpp" line="1" />
         <source>校验</source>
         <translation>Verify</translation>
@@ -848,6 +943,20 @@ Stop and quit: stop the operation after the current flash command and quit; the 
 请确认后重试</source>
         <translation>The interface cannot be opened.
 Check it and try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/app/spiconfig.cpp" line="1" />
+        <source>序列号: %1
+描述: %2
+位置: %3</source>
+        <translation>Serial number: %1
+Description: %2
+Location: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/app/spiconfig.cpp" line="1" />
+        <source>无</source>
+        <translation>none</translation>
     </message>
 </context>
 <context>
@@ -1363,6 +1472,108 @@ Check it and try again.</translation>
         <location filename="../src/core/flashrange.cpp" line="1" />
         <source>操作范围超出Flash容量: 0x%1 ~ 0x%2 (%3 字节), Flash容量 %4 字节</source>
         <translation>Range beyond the flash: 0x%1 ~ 0x%2 (%3 bytes), flash size %4 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/core/flashrange.cpp" line="1" />
+        <source>字节</source>
+        <translation>bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/core/flashrange.cpp" line="1" />
+        <source>范围外的原有数据未能恢复，已丢失: %1</source>
+        <translation>Data outside the range not put back, lost: %1</translation>
+    </message>
+</context>
+<context>
+    <name>JobRules</name>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务文件的%1必须是true或false: %2</source>
+        <translation>The job file's %1 must be true or false: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>文件无法读取: %1</source>
+        <translation>Cannot read the file: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务文件格式错误: %1</source>
+        <translation>The job file is malformed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务文件%1中有未知的项: %2</source>
+        <translation>The job file %1 holds an unknown key: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务文件的static/values必须是default或current: %1</source>
+        <translation>The job file's static/values must be default or current: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务文件无法写入: %1</source>
+        <translation>Cannot write the job file: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>文件已改变，与任务不符: %1
+任务中的SHA-256: %2
+文件的SHA-256: %3</source>
+        <translation>The file has changed and no longer matches the job: %1
+SHA-256 in the job: %2
+SHA-256 of the file: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务没有名称</source>
+        <translation>The job has no name</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务的速率无效: %1</source>
+        <translation>The job's rate is not valid: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务没有烧写文件</source>
+        <translation>The job has no image</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务的擦除方式无效: %1 (whole, file, smart, size)</source>
+        <translation>The job's erase choice is not valid: %1 (whole, file, smart, size)</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务的序列号需要计数文件</source>
+        <translation>The job's serial numbers need a counter file</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务的起始序列号无效: %1</source>
+        <translation>The job's first serial number is not valid: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>序列号计数文件不可写: %1</source>
+        <translation>The serial counter file cannot be written: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务的静态数据步骤没有工作簿</source>
+        <translation>The job's static data step has no workbook</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>工作簿无法读取: %1 %2</source>
+        <translation>Cannot read the workbook: %1 %2</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1" />
+        <source>任务: %1 (任务文件SHA-256: %2)</source>
+        <translation>Job: %1 (job file SHA-256: %2)</translation>
     </message>
 </context>
 </TS>

@@ -7,6 +7,7 @@
 #include "tabwidgetinf.h"
 #include "ui_mainwindow.h"
 
+#include <jobfile.h>
 #include <simbench.h>
 #include <spiflashctrl.h>
 #include <textrules.h>
@@ -21,6 +22,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QSettings>
+#include <QThread>
 #include <QTimer>
 
 const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
@@ -70,6 +72,7 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     AddVerifyActions();
     if (bBench)
         ShowSimulatedBench(strBenchDir);
+    BuildJobActions();
     if (!m_pConfig->InterfacesFound())
         SetLog(tr("未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、"
                   "当前用户是否属于plugdev组（加入后需重新登录）"));
@@ -97,6 +100,11 @@ MainWindow::~MainWindow()
 // Joins every tab's worker thread: after this nothing uses the controller.
 void MainWindow::StopWorkers()
 {
+    if (m_pJobThread) {
+        m_pJobThread->wait();
+        delete m_pJobThread;
+        m_pJobThread = nullptr;
+    }
     for (int i = 0; i < ui->tabWidget->count(); ++i) {
         if (auto* pTab = qobject_cast<TabWidgetInf*>(ui->tabWidget->widget(i)))
             pTab->StopWorker();
@@ -221,6 +229,8 @@ void MainWindow::closeEvent(QCloseEvent* pEvent)
         return;
     }
     SaveSettings();
+    if (m_pJob)
+        CloseJob();  // the tabs' own settings are saved, never the job's
     for (int i = 0; i < ui->tabWidget->count(); ++i) {
         if (auto* pTab = qobject_cast<TabWidgetInf*>(ui->tabWidget->widget(i)))
             pTab->SaveSettings();
@@ -282,21 +292,23 @@ void MainWindow::RecordOperation(const OperationReport& report)
     OperationReport row = report;
     row.strInterface = QString::fromUtf8(m_pConfig->InterfaceName());
     row.dSeconds = double(m_operationTimer.elapsed()) / 1000.0;
-    m_pendingReport = row;
+    m_pendingReports << row;
 }
 
-// Appends the running operation's row; false when it could not be written.
+// Appends the running operation's rows; false when one could not be written.
 bool MainWindow::WritePendingTraceRow()
 {
-    if (!m_pendingReport)
-        return true;
-    const OperationReport row = *m_pendingReport;
-    m_pendingReport.reset();
-    QString strError;
-    if (TraceFile(m_strTraceFile).Append(row, strError))
-        return true;
-    SetLog(tr("追溯记录写入失败: %1").arg(strError));
-    return false;
+    const QList<OperationReport> rows = m_pendingReports;
+    m_pendingReports.clear();
+    bool bAll = true;
+    for (const OperationReport& row : rows) {
+        QString strError;
+        if (!TraceFile(m_strTraceFile).Append(row, strError)) {
+            SetLog(tr("追溯记录写入失败: %1").arg(strError));
+            bAll = false;
+        }
+    }
+    return bAll;
 }
 
 void MainWindow::SetProgress(int nVal)
@@ -310,21 +322,21 @@ TabWidgetInf* MainWindow::CurrentTab() const
     return qobject_cast<TabWidgetInf*>(ui->tabWidget->currentWidget());
 }
 
-int MainWindow::CheckInterface()
+bool MainWindow::OpenInterface(QAction* pAction, int nRateIndex)
 {
     SpiFlashCtrl* pCtrl = m_pConfig->Ctrl();
-    if (pCtrl->IsOpen())
-        return 0;
-    return pCtrl->Open(m_pConfig->InterfaceName(), m_pConfig->RateIndex());
+    if (pCtrl->IsOpen() ||
+        pCtrl->Open(m_pConfig->InterfaceName(), nRateIndex >= 0 ? nRateIndex : m_pConfig->RateIndex()) == 0)
+        return true;
+    msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
+    pAction->setChecked(false);
+    return false;
 }
 
 void MainWindow::StartOperation(QAction* pAction, bool bWrite)
 {
-    if (CheckInterface() != 0) {
-        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
-        pAction->setChecked(false);
+    if (!OpenInterface(pAction))
         return;
-    }
     m_pProgressBar->setStyleSheet(kChunkSuccess);
     TabWidgetInf* pTab = CurrentTab();
     if (!pTab) {
@@ -349,7 +361,9 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
 
 void MainWindow::SpiWrite(bool bPressed)
 {
-    if (bPressed)
+    if (bPressed && m_pJob)
+        RunJob();
+    else if (bPressed)
         StartOperation(ui->action_write, true);
 }
 
@@ -363,11 +377,8 @@ void MainWindow::SpiReset(bool bPressed)
 {
     if (!bPressed)
         return;
-    if (CheckInterface() != 0) {
-        msgbox::Warning(this, tr("告警"), tr("接口未打开\n请确认后重试"));
-        ui->action_reset->setChecked(false);
+    if (!OpenInterface(ui->action_reset))
         return;
-    }
     TraceOperation(tr("操作: 复位, 接口: %1").arg(QString::fromUtf8(m_pConfig->InterfaceName())));
     SetWidgetsEnable(false);
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
@@ -391,8 +402,8 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     if (nClosed != xq::kOk && (bState || !strWhy.isEmpty())) {
         const QString strLine = tr("接口关闭失败: %1").arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy);
         SetLog(strLine);
-        if (bState && m_pendingReport)
-            m_pendingReport->SetResult(false, nClosed, strLine);
+        if (bState && !m_pendingReports.isEmpty())
+            m_pendingReports.last().SetResult(false, nClosed, strLine);
         bState = false;
     }
     // An operation whose traceability row was lost is not a success.
@@ -423,9 +434,14 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
 void MainWindow::SetWidgetsEnable(bool bEnable)
 {
     ui->action_config->setEnabled(bEnable);
-    ui->action_read->setEnabled(bEnable);
+    ui->action_read->setEnabled(bEnable && !m_pJob);  // a job only writes
     ui->action_write->setEnabled(bEnable);
     ui->action_reset->setEnabled(bEnable);
+    if (m_pOpenJobAction) {  // built after the other actions
+        m_pOpenJobAction->setEnabled(bEnable);
+        m_pCloseJobAction->setEnabled(bEnable && m_pJob);
+        m_pSaveJobAction->setEnabled(bEnable && !m_pJob);
+    }
     const TabWidgetInf* pTab = CurrentTab();
     for (QAction* pAction : {m_pVerifyAction, m_pBlankAction})
         if (pAction)

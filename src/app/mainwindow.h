@@ -13,7 +13,9 @@
 #include <memory>
 #include <optional>
 
+struct JobPlan;
 class QAction;
+class QThread;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
@@ -43,6 +45,15 @@ public:
     // Whether an operation runs (from its start until its finish).
     bool Busy() const { return m_bBusy; }
 
+    // Loads a production job (after checking it whole) and locks the
+    // options, the browser and the static data tab to it; 烧写 then runs the
+    // whole job. False, after a warning, when the job is refused.
+    bool OpenJob(const QString& strPath);
+    // Unlocks the window: the tabs show their own settings again.
+    void CloseJob();
+    // The loaded job, or null.
+    const JobPlan* LoadedJob() const { return m_pJob.get(); }
+
 signals:
     void winStateChange(Qt::WindowStates state);
 
@@ -58,6 +69,8 @@ private slots:
     void SetLog(QString strLog);
     void SetProgress(int nVal);
     void RecordOperation(const OperationReport& report);
+    void ChooseJob();
+    void SaveAsJob();
 
 protected:
     virtual void LoadSettings();
@@ -68,7 +81,9 @@ protected:
 
 private:
     bool WritePendingTraceRow();
-    int CheckInterface();
+    // Opens the adapter unless it is open, at nRateIndex (-1: the dialog's
+    // rate); false after the warning, with pAction unchecked.
+    bool OpenInterface(QAction* pAction, int nRateIndex = -1);
     void StartOperation(QAction* pAction, bool bWrite);
     void WireTabs();
     void BuildLogMenu();
@@ -82,6 +97,10 @@ private:
     // Marks the window as running on the simulated bench in DIR: a permanent
     // status bar label, a title suffix and a log line.
     void ShowSimulatedBench(const QString& strDir);
+    // The job's toolbar actions (open, close, save as job).
+    void BuildJobActions();
+    // Runs the loaded job on the chosen adapter, on a thread of its own.
+    void RunJob();
 
     Ui::MainWindow* ui;
     QWidget* m_pProgressBox = nullptr;
@@ -105,10 +124,19 @@ private:
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};
     QString m_strTraceFile;  // the traceability file, empty for none
-    // The running operation's traceability row, written once the link has
-    // closed, so that a close that fails is in the row too.
-    std::optional<OperationReport> m_pendingReport;
+    // The running operation's traceability rows (one per step of a job),
+    // written once the link has closed, so that a close that fails is in
+    // the last row too.
+    QList<OperationReport> m_pendingReports;
     QElapsedTimer m_operationTimer;
+    // The production job the window is locked to, or null.
+    std::unique_ptr<JobPlan> m_pJob;
+    QString m_strTitle;  // the title without the job
+    QAction* m_pOpenJobAction = nullptr;
+    QAction* m_pCloseJobAction = nullptr;
+    QAction* m_pSaveJobAction = nullptr;
+    QLabel* m_pJobLabel = nullptr;  // the loaded job in the status bar
+    QThread* m_pJobThread = nullptr;  // the running job's steps
 };
 
 // Progress chunk styles: operation start and success, failure.

@@ -47,8 +47,7 @@ SpiConfig::SpiConfig(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParent)
 
     QList<QByteArray> names;
     m_bInterfacesFound = m_pCtrl->SelectAdapter(names, 0) > 0;
-    for (const QByteArray& strName : names)
-        ui->cmbInfSel->addItem(QString::fromUtf8(strName));
+    FillInterfaces(names);
     if (ui->cmbInfSel->count() > 0)
         ui->cmbInfSel->setCurrentIndex(0);
 
@@ -80,7 +79,29 @@ SpiConfig::~SpiConfig()
 
 QByteArray SpiConfig::InterfaceName() const
 {
-    return ui->cmbInfSel->currentText().toUtf8();
+    return ui->cmbInfSel->currentData().toByteArray();
+}
+
+void SpiConfig::FillInterfaces(const QList<QByteArray>& names)
+{
+    // Each name with the serial number burnt into the adapter beside it, the
+    // description and the USB port in its tool tip; the item's data is the name.
+    const QList<AdapterDescription> adapters = m_pCtrl->Adapters();
+    for (const QByteArray& strName : names) {
+        QString strText = QString::fromUtf8(strName);
+        QString strTip;
+        for (const AdapterDescription& adapter : adapters) {
+            if (adapter.strName != strName)
+                continue;
+            if (!adapter.strSerial.isEmpty())
+                strText += QString("  [%1]").arg(adapter.strSerial);
+            strTip = tr("序列号: %1\n描述: %2\n位置: %3")
+                         .arg(adapter.strSerial.isEmpty() ? tr("无") : adapter.strSerial, adapter.strDescription,
+                              adapter.strLocation);
+        }
+        ui->cmbInfSel->addItem(strText, strName);
+        ui->cmbInfSel->setItemData(ui->cmbInfSel->count() - 1, strTip, Qt::ToolTipRole);
+    }
 }
 
 int SpiConfig::RateIndex() const
@@ -105,7 +126,7 @@ void SpiConfig::InfChanged(int nIndex)
         return;
     ui->lblMcu->clear();
     ui->lblFlashInfo->clear();
-    if (m_pCtrl->Open(ui->cmbInfSel->itemText(nIndex).toUtf8(), ui->cmbRateSel->currentIndex()) != 0)
+    if (m_pCtrl->Open(ui->cmbInfSel->itemData(nIndex).toByteArray(), ui->cmbRateSel->currentIndex()) != 0)
         ShowOpenError();
 }
 
@@ -115,12 +136,11 @@ void SpiConfig::RefreshInf()
     ui->cmbInfSel->clear();
     QList<QByteArray> names;
     m_pCtrl->RefreshAdapters(names);
-    for (const QByteArray& strName : names)
-        ui->cmbInfSel->addItem(QString::fromUtf8(strName));
+    FillInterfaces(names);
     if (ui->cmbInfSel->count() == 0)
         return;
     ui->cmbInfSel->setCurrentIndex(0);
-    m_pCtrl->Open(ui->cmbInfSel->itemText(0).toUtf8(), xq::kDefaultRateIndex);
+    m_pCtrl->Open(ui->cmbInfSel->itemData(0).toByteArray(), xq::kDefaultRateIndex);
     connect(ui->cmbInfSel, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SpiConfig::InfChanged);
 }
 

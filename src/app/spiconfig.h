@@ -47,6 +47,8 @@ private slots:
 
 private:
     void ShowOpenError();
+    // The interface list: each name with its serial number.
+    void FillInterfaces(const QList<QByteArray>& names);
 
     bool m_bInterfacesFound = false;
     Ui::SpiConfig* ui;

@@ -26,7 +26,13 @@ int64_t SteadyMs()
 
 }  // namespace
 
-ChipLink::ChipLink(std::shared_ptr<mpsse::Backend> pBackend) : m_pBackend(std::move(pBackend)), m_msClock(SteadyMs) {}
+// Unless a clock is set, the adapter's: the bench's virtual time on the
+// simulated bench, the wall on hardware, so the waits learned from it follow
+// the flash and not the load of the machine.
+ChipLink::ChipLink(std::shared_ptr<mpsse::Backend> pBackend)
+    : m_pBackend(std::move(pBackend)), m_msClock([this] { return m_pAdapter ? m_pAdapter->ClockMs() : SteadyMs(); })
+{
+}
 
 ChipLink::~ChipLink()
 {
@@ -254,11 +260,19 @@ bool ChipLink::WaitReady(uint8_t nMask)
     uint8_t nStatus = 0;
     uint8_t nMasked = 0;
     uint32_t nIdleLeftUs = m_nIdleBeforePollUs;
-    if (m_bLinkOpen) {
-        // The mode query and the first status poll (after the adapter's wait)
-        // go out together and cost one round trip: the chip sees the same
-        // frames in the same order as when they are sent one by one. A port
-        // that answers mode 0 passed that poll to no flash: then it is
+    if (m_bLinkOpen && m_nCurrentMode == port::kModeMemory) {
+        // Last seen in mode 0 (a device-information read, the register
+        // clearing): the mode query goes alone, so no status poll reaches a
+        // port that would pass it to no flash; a port still in mode 0 is
+        // switched to mode 1, then polled.
+        if (ReadMode() == int(port::kModeMemory))
+            SetMode(port::kModeFlash);
+    } else if (m_bLinkOpen) {
+        // Last seen in a flash mode: the mode query and the first status poll
+        // (after the adapter's wait) go out together and cost one round
+        // trip; the chip sees the same frames in the same order as when they
+        // are sent one by one. A port that answers mode 0 all the same (reset
+        // behind the link's back) passed that poll to no flash: then it is
         // switched to mode 1 and polled again, its answer thrown away.
         const uint8_t query[5] = {port::kModeQuery, 0, 0, 0, 0};
         const uint8_t nPollCmd = flash::kReadStatus;

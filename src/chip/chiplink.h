@@ -24,7 +24,8 @@ class Backend;
 
 class ChipLink {
 public:
-    // Milliseconds from a monotonic clock; WaitReady's time limit runs on it.
+    // Milliseconds from a monotonic clock; WaitReady's time limit and the
+    // learned erase waits run on it. Default: the adapter's (ClockMs).
     using MsClock = std::function<int64_t()>;
 
     static constexpr int kMemFrameSize = 64512;  // 0xFC00 bytes each way
@@ -52,6 +53,8 @@ public:
     // Adapter selection and enumeration.
     int SelectAdapter(QList<QByteArray>& names, int nKind);
     int RefreshAdapters(QList<QByteArray>& names);
+    // Serial number, description and port path of the adapters last listed.
+    QList<AdapterDescription> Adapters() const { return m_pAdapter ? m_pAdapter->Adapters() : QList<AdapterDescription>(); }
     // Replaces the adapter (tests use a scripted one); takes ownership.
     void SetAdapter(SpiInterface* pAdapter);
     SpiInterface* Adapter() const { return m_pAdapter; }
@@ -69,7 +72,10 @@ public:
     // after it is set (the one in progress completes, busy wait included),
     // and reads end before their next piece. Null: never stopped.
     void SetStopFlag(const std::atomic<bool>* pStop) { m_pStop = pStop; }
-    bool StopRequested() const { return m_pStop && m_pStop->load(); }
+    bool StopRequested() const { return m_nStopHolds == 0 && m_pStop && m_pStop->load(); }
+    // While held, a stop waits: the steps that put back bytes an erase took
+    // away run to their end. Holds nest.
+    void HoldStop(bool bHold) { m_nStopHolds += bHold ? 1 : -1; }
 
     // Frames.
     int MemWrite(uint32_t nAddress, const uint8_t* pData, int nLength);
@@ -120,4 +126,5 @@ private:
     uint32_t m_nIdleBeforePollUs = 0;  // the wait WaitReady asks the adapter for, once
     MsClock m_msClock;
     const std::atomic<bool>* m_pStop = nullptr;
+    int m_nStopHolds = 0;
 };

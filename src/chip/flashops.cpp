@@ -63,6 +63,17 @@ void UnswapRecordTail(uint8_t* pRecord, int64_t nRecord, const uint8_t* pSwapped
     std::memcpy(pRecord + nGroup, pSwappedArea + nGroup + 4 - nTail, size_t(nTail));
 }
 
+// The bytes of a sector outside [nFrom, nTo), the part of a range in it.
+xq::FlashLoss OutsideOf(int32_t nSector, int32_t nFrom, int32_t nTo)
+{
+    xq::FlashLoss loss;
+    if (nFrom > nSector)
+        loss.pieces[0] = {nSector, nFrom - nSector};
+    if (nTo < nSector + flash::kSectorSize)
+        loss.pieces[1] = {nTo, nSector + flash::kSectorSize - nTo};
+    return loss;
+}
+
 bool SecurityRangeOk(int32_t nAddress, int32_t nCount)
 {
     return nAddress >= 0 && nAddress < flash::kSecurityAreaSize && nCount > 0 &&
@@ -159,6 +170,94 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
     return 0;
 }
 
+int FlashOps::EraseSectorKeeping(int32_t nSector, int32_t nFrom, int32_t nTo, const uint8_t* pSector,
+                                 xq::FlashLoss* pLost)
+{
+    const xq::FlashLoss loss = OutsideOf(nSector, nFrom, nTo);
+    if (!loss.Any())
+        return EraseFlash(nSector, flash::kSectorSize);
+    if (m_link.StopRequested())
+        return xq::kErrStopped;
+    if (pLost)
+        *pLost = loss;  // until they are back
+    m_link.HoldStop(true);
+    std::vector<uint8_t> check(flash::kSectorSize);
+    int r = 0;
+    bool bKept = false;
+    for (int nAttempt = 0; nAttempt < 2 && r == 0 && !bKept; ++nAttempt) {
+        r = EraseFlash(nSector, flash::kSectorSize);
+        for (const xq::FlashLoss::Piece& piece : loss.pieces) {
+            if (r == 0 && piece.nLength > 0)
+                r = ProgramPages(piece.nAddress, pSector + (piece.nAddress - nSector), piece.nLength, true, {});
+        }
+        bKept = true;
+        for (const xq::FlashLoss::Piece& piece : loss.pieces) {
+            if (r == 0 && piece.nLength > 0) {
+                r = m_link.SendCmdRead(check.data(), piece.nLength, flash::kRead, uint32_t(piece.nAddress), 3);
+                bKept = bKept && std::memcmp(check.data(), pSector + (piece.nAddress - nSector), size_t(piece.nLength)) == 0;
+            }
+        }
+    }
+    m_link.HoldStop(false);
+    if (r != 0)
+        return r;
+    if (!bKept)
+        return xq::kErrRepairFailed;
+    if (pLost)
+        *pLost = xq::FlashLoss();
+    return xq::kOk;
+}
+
+int FlashOps::EraseExact(int32_t nStart, int32_t nCount, xq::FlashLoss* pLost, const ProgressFn& progress)
+{
+    if (pLost)
+        *pLost = xq::FlashLoss();
+    if (nCount < 0)
+        return EraseFlash(nStart, nCount, progress);
+    if (nCount == 0 || nStart < 0)
+        return xq::kErrBadArgument;
+    const int64_t nEnd = int64_t(nStart) + nCount;
+    const int32_t nFirst = xq::SectorBase(nStart);
+    const int64_t nTotal = xq::SectorCeil(nEnd) - nFirst;
+    Report(progress, InitialPercent(nTotal));
+    std::vector<uint8_t> sector(flash::kSectorSize);
+    // A sector the range covers only in part: what it holds, then the erase
+    // that puts back its bytes outside the range.
+    auto keepSector = [&](int32_t nSector) {
+        int r = FastReadFlash(sector.data(), flash::kSectorSize, nSector);
+        if (r == 0)
+            r = EraseSectorKeeping(nSector, int32_t(std::max<int64_t>(nStart, nSector)),
+                                   int32_t(std::min<int64_t>(nEnd, nSector + flash::kSectorSize)), sector.data(), pLost);
+        return r;
+    };
+    int64_t nFrom = nFirst;  // the first sector not yet erased
+    if (nStart != nFirst || nEnd < nFirst + flash::kSectorSize) {
+        const int r = keepSector(nFirst);
+        if (r != 0)
+            return r;
+        nFrom += flash::kSectorSize;
+        Report(progress, (nFrom - nFirst) * 100 / nTotal);
+    }
+    if (nFrom >= nEnd)
+        return xq::kOk;
+    const int64_t nTail = xq::SectorOffset(int32_t(nEnd)) != 0 ? xq::SectorBase(int32_t(nEnd)) : nEnd;
+    if (nTail > nFrom) {
+        const int64_t nDoneBefore = nFrom - nFirst;
+        const int r = EraseFlash(int32_t(nFrom), int32_t(nTail - nFrom), [&](int p) {
+            Report(progress, (nDoneBefore + (nTail - nFrom) * p / 100) * 100 / nTotal);
+        });
+        if (r != 0)
+            return r;
+    }
+    if (nTail < nEnd) {
+        const int r = keepSector(int32_t(nTail));
+        if (r != 0)
+            return r;
+    }
+    Report(progress, 100);
+    return xq::kOk;
+}
+
 int FlashOps::ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSkipBlank,
                            const ProgressFn& progress)
 {
@@ -215,11 +314,14 @@ struct FlashOps::EncryptedJob {
     const ProgressFn& progress;
     int64_t nSpan;        // both passes, in bytes
     int64_t nProgrammed;  // bytes of both passes done
+    xq::FlashLoss* pLost;
 };
 
 int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
-                                    const ProgressFn& progress)
+                                    const ProgressFn& progress, xq::FlashLoss* pLost)
 {
+    if (pLost)
+        *pLost = xq::FlashLoss();
     if (!pImage || nCount < 1 || nStart < 0)
         return xq::kErrBadArgument;
     std::vector<uint8_t> swapped;
@@ -228,7 +330,7 @@ int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32
         ChipLink::SwapWords(swapped.data(), nCount);
         pImage = swapped.data();
     }
-    EncryptedJob job{nStart, pImage, nCount, 0, progress, kEncryptedPasses * int64_t(nCount), 0};
+    EncryptedJob job{nStart, pImage, nCount, 0, progress, kEncryptedPasses * int64_t(nCount), 0, pLost};
     Report(progress, InitialPercent(job.nSpan));
 
     m_link.SetMode(xq::port::kModeFlash);
@@ -257,23 +359,76 @@ int FlashOps::ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key)
 {
     // Zero pass: what the flash returns for zeros programmed in mode 2 is the
     // key. The pages are the whole flash pages that hold the range, so a
-    // start inside a page still gets a key for every byte.
-    const std::vector<uint8_t> zeros(flash::kPageSize, 0);
-    const int32_t nFirstPage = job.nStart & ~(flash::kPageSize - 1);
-    for (int64_t nPage = nFirstPage; nPage < int64_t(job.nStart) + job.nCount; nPage += flash::kPageSize) {
-        const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nPage), 3, zeros.data(), flash::kPageSize);
+    // start inside a page still gets a key for every byte. Then the erase of
+    // every sector the range touches. A first or last sector the range
+    // covers only in part goes through all three steps on its own, its
+    // other bytes read before and put back after its erase, so the bytes of
+    // at most one such sector are held only in memory at a time.
+    const int64_t nEnd = int64_t(job.nStart) + job.nCount;
+    const int64_t nFirstEnd = int64_t(xq::SectorBase(job.nStart)) + flash::kSectorSize;
+    const bool bHeadPartial = xq::SectorOffset(job.nStart) != 0 || nEnd < nFirstEnd;
+    const int64_t nHeadEnd = bHeadPartial ? std::min(nFirstEnd, nEnd) : job.nStart;
+    const int64_t nTailStart =
+        std::max<int64_t>(nHeadEnd, xq::SectorOffset(int32_t(nEnd)) != 0 ? xq::SectorBase(int32_t(nEnd)) : nEnd);
+    const int64_t bounds[4] = {job.nStart, nHeadEnd, nTailStart, nEnd};
+    std::vector<uint8_t> sector(flash::kSectorSize);
+    for (int nPart = 0; nPart < 3; ++nPart) {
+        const int64_t nFrom = bounds[nPart];
+        const int64_t nTo = bounds[nPart + 1];
+        if (nTo <= nFrom)
+            continue;
+        const int32_t nSector = xq::SectorBase(int32_t(nFrom));
+        const bool bPartial = nFrom != nSector || nTo < nSector + flash::kSectorSize;
+        if (bPartial) {
+            const int r = FastReadFlash(sector.data(), flash::kSectorSize, nSector);
+            if (r != 0)
+                return r;
+            m_link.HoldStop(true);  // the zeros land on the sector's other bytes too
+        }
+        const int r = KeyAndErase(job, key, nFrom, nTo, bPartial ? sector.data() : nullptr);
+        if (bPartial)
+            m_link.HoldStop(false);
         if (r != 0)
             return r;
-        Report(job.progress, (nPage - nFirstPage + flash::kPageSize) * 100 / job.nSpan);
     }
     job.nProgrammed = job.nCount;
-    const int r = FastReadFlash(key.data(), job.nCount, job.nStart);
-    if (r != 0)
+    return xq::kOk;
+}
+
+int FlashOps::KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t nFrom, int64_t nTo,
+                          const uint8_t* pSector)
+{
+    const int32_t nSector = xq::SectorBase(int32_t(nFrom));
+    const int32_t nFirstPage = job.nStart & ~(flash::kPageSize - 1);
+    const std::vector<uint8_t> zeros(flash::kPageSize, 0);
+    auto lost = [&] {
+        if (pSector && job.pLost)
+            *job.pLost = OutsideOf(nSector, int32_t(nFrom), int32_t(nTo));
+    };
+    for (int64_t nPage = nFrom & ~(flash::kPageSize - 1); nPage < nTo; nPage += flash::kPageSize) {
+        const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nPage), 3, zeros.data(), flash::kPageSize);
+        if (r != 0) {
+            lost();
+            return r;
+        }
+        Report(job.progress, (nPage - nFirstPage + flash::kPageSize) * 100 / job.nSpan);
+    }
+    const int r = FastReadFlash(key.data() + (nFrom - job.nStart), int32_t(nTo - nFrom), int32_t(nFrom));
+    if (r != 0) {
+        lost();
         return r;
-    // The erase covers every sector the range touches, also when the start
-    // lies inside a sector.
-    const int32_t nSectorOffset = job.nStart & (flash::kSectorSize - 1);
-    return EraseFlash(job.nStart - nSectorOffset, job.nCount + nSectorOffset);
+    }
+    if (!pSector)
+        return EraseFlash(int32_t(nFrom), int32_t(nTo - nFrom));
+    // The bytes are put back plain, in mode 1.
+    if (m_link.SetMode(xq::port::kModeFlash) != 0) {
+        lost();
+        return xq::kErrModeChange;
+    }
+    const int rKeep = EraseSectorKeeping(nSector, int32_t(nFrom), int32_t(nTo), pSector, job.pLost);
+    if (rKeep != 0)
+        return rKeep;
+    return m_link.SetMode(xq::port::kModeEncrypted) != 0 ? xq::kErrModeChange : xq::kOk;
 }
 
 bool FlashOps::KeyLooksStored(int32_t nStart, const std::vector<uint8_t>& key)
@@ -356,42 +511,33 @@ int FlashOps::CheckEncryptedReadBack(const EncryptedJob& job, const std::vector<
     return xq::kOk;
 }
 
-int FlashOps::RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize)
+int FlashOps::RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize, xq::FlashLoss* pLost)
 {
-    const int32_t nSector = nAddress & ~(flash::kSectorSize - 1);
-    if (nAddress == nSector && nSize == flash::kSectorSize) {
-        int r = EraseFlash(nAddress, nSize);
-        if (r == 0)
-            r = ProgramFlash(nAddress, pImage, nSize, false);
-        if (r != 0)
-            return r;
-        std::vector<uint8_t> check(static_cast<size_t>(nSize));
-        r = m_link.SendCmdRead(check.data(), nSize, flash::kRead, uint32_t(nAddress), 3);
-        if (r != 0)
-            return r;
-        return std::memcmp(check.data(), pImage, size_t(nSize)) == 0 ? 0 : xq::kErrRepairFailed;
-    }
-    // The piece covers part of a sector: keep the sector's other bytes, read
-    // before the erase, and put them back with the piece.
+    // The sector's other bytes are read before the erase and put back after
+    // it; then the piece.
+    const int32_t nSector = xq::SectorBase(nAddress);
     std::vector<uint8_t> sector(flash::kSectorSize);
-    int r = m_link.SendCmdRead(sector.data(), flash::kSectorSize, flash::kRead, uint32_t(nSector), 3);
-    if (r != 0)
-        return r;
-    std::memcpy(sector.data() + (nAddress - nSector), pImage, size_t(nSize));
-    r = EraseFlash(nSector, flash::kSectorSize);
+    int r = 0;
+    if (nAddress != nSector || nSize != flash::kSectorSize)
+        r = m_link.SendCmdRead(sector.data(), flash::kSectorSize, flash::kRead, uint32_t(nSector), 3);
     if (r == 0)
-        r = ProgramFlash(nSector, sector.data(), flash::kSectorSize, false);
+        r = EraseSectorKeeping(nSector, nAddress, nAddress + nSize, sector.data(), pLost);
+    if (r == 0)
+        r = ProgramFlash(nAddress, pImage, nSize, false);
     if (r != 0)
         return r;
-    std::vector<uint8_t> check(flash::kSectorSize);
-    r = m_link.SendCmdRead(check.data(), flash::kSectorSize, flash::kRead, uint32_t(nSector), 3);
+    std::vector<uint8_t> check(static_cast<size_t>(nSize));
+    r = m_link.SendCmdRead(check.data(), nSize, flash::kRead, uint32_t(nAddress), 3);
     if (r != 0)
         return r;
-    return check == sector ? 0 : xq::kErrRepairFailed;
+    return std::memcmp(check.data(), pImage, size_t(nSize)) == 0 ? 0 : xq::kErrRepairFailed;
 }
 
-int FlashOps::VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress)
+int FlashOps::VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress,
+                          xq::FlashLoss* pLost)
 {
+    if (pLost)
+        *pLost = xq::FlashLoss();
     if (!pImage || nCount <= 0 || nStart < 0)
         return xq::kErrBadArgument;
     if (m_link.WaitReady(flash::kStatusBusyOrWel))
@@ -415,7 +561,7 @@ int FlashOps::VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart,
                 if (nReadRc != 0)
                     return nReadRc;
             } else {
-                const int r = RepairPiece(pExpected, nAddress, nSize);
+                const int r = RepairPiece(pExpected, nAddress, nSize, pLost);
                 if (r != 0)
                     return r;
             }

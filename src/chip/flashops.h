@@ -7,6 +7,8 @@
 
 #include "chiplink.h"
 
+#include <flashrange.h>
+
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -33,14 +35,34 @@ public:
     int ReadFlashInfo(FlashInfo* pInfo);
     // nCount kWholeChip erases the whole chip.
     int EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progress = {});
+    // Erases exactly [nStart, nStart + nCount) (kWholeChip: the whole chip).
+    // The sectors the range covers whole are erased in the largest aligned
+    // units; a first or last sector it covers only in part is read, erased,
+    // and its bytes outside the range programmed back and checked before
+    // anything else is erased, so the bytes of at most one sector are ever
+    // held only in memory. On failure *pLost (may be null) names the
+    // outside bytes not put back; none when the failure came before their
+    // sector's erase.
+    int EraseExact(int32_t nStart, int32_t nCount, xq::FlashLoss* pLost, const ProgressFn& progress = {});
+    // One sector erased with its bytes outside [nFrom, nTo) put back from
+    // pSector (what the whole sector held before), then checked; a sector
+    // that does not take them is erased and programmed once more. A stop
+    // waits until the bytes are back. *pLost as for EraseExact.
+    int EraseSectorKeeping(int32_t nSector, int32_t nFrom, int32_t nTo, const uint8_t* pSector, xq::FlashLoss* pLost);
     int ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSwap, const ProgressFn& progress = {});
     // ProgramFlash without swapping that leaves out the pages whose bytes are
     // all 0xFF: a program only clears bits, so 0xFF changes nothing, and on
     // erased flash those pages already hold the image.
     int ProgramFlashSkipBlank(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress = {});
+    // The range's sectors are erased on the way (after the key is read), as
+    // EraseExact does: *pLost (may be null) as there.
     int ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
-                              const ProgressFn& progress = {});
-    int VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
+                              const ProgressFn& progress = {}, xq::FlashLoss* pLost = nullptr);
+    // A piece that differs is repaired: its sector erased with its other
+    // bytes put back (EraseSectorKeeping; *pLost, may be null, as there),
+    // the piece programmed again and read back.
+    int VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress = {},
+                    xq::FlashLoss* pLost = nullptr);
     int ReadFlashData(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
     int FastReadFlash(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress = {});
 
@@ -67,11 +89,12 @@ private:
     int ReadFlashPieces(uint8_t* pBuffer, int32_t nCount, int32_t nStart, bool bFast, const ProgressFn& progress);
     int ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSkipBlank,
                      const ProgressFn& progress);
-    int RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize);
+    int RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize, xq::FlashLoss* pLost);
 
     // The phases of ProgramFlashEncrypted.
     struct EncryptedJob;
     int ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key);
+    int KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t nFrom, int64_t nTo, const uint8_t* pSector);
     int ProgramEncryptedImage(EncryptedJob& job);
     int ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo);
     static bool KeyLooksStored(int32_t nStart, const std::vector<uint8_t>& key);

@@ -53,17 +53,18 @@ SmartWritePlan SmartWritePlan::Make(int32_t nStart, const uint8_t* pImage, int32
         plan.erase[size_t(s)] = bErase;
         ++(bErase ? plan.counts.nErased : plan.counts.nProgrammed);
 
-        // After the erase the sector reads 0xFF; otherwise it holds what was
-        // read. A page is programmed from its first to its last byte that
-        // differs from that, so a page that is all 0xFF after an erase, or
-        // already right, costs nothing. Outside the range the target equals
-        // what was read: without an erase nothing there is programmed, and
-        // after one those bytes are put back.
+        // After the erase the sector reads 0xFF inside the range and what
+        // was read outside it (the erase puts those bytes back); without one
+        // it holds what was read. A page is programmed from its first to its
+        // last byte that differs from that, so a page that is all 0xFF after
+        // an erase, or already right, costs nothing, and outside the range
+        // nothing is programmed.
         for (int32_t p = 0; p < flash::kSectorSize; p += flash::kPageSize) {
             int32_t nFirst = -1;
             int32_t nLast = -1;
             for (int32_t i = p; i < p + flash::kPageSize; ++i) {
-                const uint8_t nBase = bErase ? 0xFF : pNow[i];
+                const bool bInside = nAt + i >= nFrom && nAt + i < nFrom + nCount;
+                const uint8_t nBase = bErase && bInside ? 0xFF : pNow[i];
                 if (pWant[i] != nBase) {
                     if (nFirst < 0)
                         nFirst = i;
@@ -95,8 +96,10 @@ std::vector<SmartWritePlan::Piece> SmartWritePlan::Runs(const std::vector<bool>&
 }
 
 int SmartWriter::Write(int32_t nStart, const uint8_t* pImage, int32_t nCount, SmartWriteCounts* pCounts,
-                       const ProgressFn& progress)
+                       const ProgressFn& progress, xq::FlashLoss* pLost)
 {
+    if (pLost)
+        *pLost = xq::FlashLoss();
     if (!pImage || nCount <= 0 || nStart < 0)
         return kErrBadArgument;
     if (!m_link.IsOpen())
@@ -118,18 +121,10 @@ int SmartWriter::Write(int32_t nStart, const uint8_t* pImage, int32_t nCount, Sm
     if (pCounts)
         *pCounts = plan.counts;
 
-    // Erase only the sectors that need it, each run in the largest aligned units.
-    const std::vector<SmartWritePlan::Piece> eraseRuns = plan.Runs(plan.erase);
-    int64_t nErased = 0;
-    const int64_t nToErase = int64_t(plan.counts.nErased) * flash::kSectorSize;
-    for (const SmartWritePlan::Piece& run : eraseRuns) {
-        r = m_ops.EraseFlash(run.nAddress, run.nLength, [&](int p) {
-            Report(progress, kReadEnd + (kEraseEnd - kReadEnd) * (nErased + int64_t(run.nLength) * p / 100) / nToErase);
-        });
-        if (r != 0)
-            return r;
-        nErased += run.nLength;
-    }
+    r = EraseSectors(plan, nStart, nCount, current.data(), pLost,
+                     [&](int p) { Report(progress, kReadEnd + (kEraseEnd - kReadEnd) * p / 100); });
+    if (r != 0)
+        return r;
     Report(progress, kEraseEnd);
 
     r = ProgramPieces(plan, [&](int p) { Report(progress, kEraseEnd + (kProgramEnd - kEraseEnd) * p / 100); });
@@ -145,18 +140,59 @@ int SmartWriter::Write(int32_t nStart, const uint8_t* pImage, int32_t nCount, Sm
     for (const SmartWritePlan::Piece& run : verifyRuns)
         nToVerify += run.nLength;
     for (const SmartWritePlan::Piece& run : verifyRuns) {
-        r = m_ops.VerifyFlash(plan.target.data() + (run.nAddress - plan.nBase), run.nLength, run.nAddress,
-                              [&](int p) {
-                                  Report(progress, kProgramEnd + (100 - kProgramEnd) *
-                                                                     (nVerified + int64_t(run.nLength) * p / 100) /
-                                                                     nToVerify);
-                              });
+        r = m_ops.VerifyFlash(
+            plan.target.data() + (run.nAddress - plan.nBase), run.nLength, run.nAddress,
+            [&](int p) {
+                Report(progress,
+                       kProgramEnd + (100 - kProgramEnd) * (nVerified + int64_t(run.nLength) * p / 100) / nToVerify);
+            },
+            pLost);
         if (r != 0)
             return r;
         nVerified += run.nLength;
     }
     Report(progress, 100);
     return kOk;
+}
+
+int SmartWriter::EraseSectors(const SmartWritePlan& plan, int32_t nStart, int32_t nCount, const uint8_t* pCurrent,
+                              xq::FlashLoss* pLost, const ProgressFn& progress)
+{
+    // A first or last sector with bytes outside the range is erased on its
+    // own, those bytes put back and checked before any other erase; the
+    // sectors between, which hold only the image, in runs of the largest
+    // aligned units.
+    const int nLast = int(plan.erase.size()) - 1;
+    const int64_t nEnd = int64_t(nStart) + nCount;
+    const bool bHead = plan.erase.front() && (nStart != plan.nBase || (nLast == 0 && xq::SectorOffset(int32_t(nEnd)) != 0));
+    const bool bTail = nLast > 0 && plan.erase.back() && xq::SectorOffset(int32_t(nEnd)) != 0;
+    std::vector<bool> runs = plan.erase;
+    runs.front() = runs.front() && !bHead;
+    runs.back() = runs.back() && !bTail;
+
+    const int64_t nToErase = int64_t(plan.counts.nErased) * flash::kSectorSize;
+    int64_t nErased = 0;
+    auto keep = [&](int s) {
+        const int32_t nSector = plan.nBase + s * flash::kSectorSize;
+        const int r = m_ops.EraseSectorKeeping(nSector, std::max(nStart, nSector),
+                                               int32_t(std::min<int64_t>(nEnd, nSector + flash::kSectorSize)),
+                                               pCurrent + (nSector - plan.nBase), pLost);
+        nErased += flash::kSectorSize;
+        Report(progress, nErased * 100 / nToErase);
+        return r;
+    };
+    int r = bHead ? keep(0) : kOk;
+    for (const SmartWritePlan::Piece& run : plan.Runs(runs)) {
+        if (r != 0)
+            return r;
+        r = m_ops.EraseFlash(run.nAddress, run.nLength, [&](int p) {
+            Report(progress, (nErased + int64_t(run.nLength) * p / 100) * 100 / nToErase);
+        });
+        nErased += run.nLength;
+    }
+    if (r == 0 && bTail)
+        r = keep(nLast);
+    return r;
 }
 
 int SmartWriter::ProgramPieces(const SmartWritePlan& plan, const ProgressFn& progress)

@@ -2,9 +2,10 @@
 // only the work the difference needs. The range is read first; a sector
 // that already holds the image is left alone, a sector that only needs bits
 // cleared (1 to 0) is programmed without an erase, and only the sectors
-// that need it are erased (aligned units, as EraseFlash chooses them). Bytes
-// of an erased sector outside the image's range are put back as they were
-// read. Only pages that differ from what the flash holds are programmed, and
+// that need it are erased (aligned units, as EraseFlash chooses them). A
+// first or last sector that holds bytes outside the image's range is erased
+// on its own, those bytes put back as they were read and checked before
+// anything else is erased (FlashOps::EraseSectorKeeping). Only pages that differ from what the flash holds are programmed, and
 // every sector written is verified with the usual repair.
 #pragma once
 
@@ -47,11 +48,15 @@ public:
     SmartWriter(ChipLink& link, FlashOps& ops) : m_link(link), m_ops(ops) {}
 
     // The image at nStart; 0 or the code of the step that failed (-1 for bad
-    // arguments, -258 for a busy flash, 323 when a repair failed).
+    // arguments, -258 for a busy flash, 323 when a repair failed). On
+    // failure *pLost (may be null) names the bytes outside the range that
+    // were not put back.
     int Write(int32_t nStart, const uint8_t* pImage, int32_t nCount, SmartWriteCounts* pCounts,
-              const ProgressFn& progress = {});
+              const ProgressFn& progress = {}, xq::FlashLoss* pLost = nullptr);
 
 private:
+    int EraseSectors(const SmartWritePlan& plan, int32_t nStart, int32_t nCount, const uint8_t* pCurrent,
+                     xq::FlashLoss* pLost, const ProgressFn& progress);
     int ProgramPieces(const SmartWritePlan& plan, const ProgressFn& progress);
     int ProgramPiecesOneByOne(const SmartWritePlan& plan, std::vector<size_t>& pending, size_t nDone,
                               const ProgressFn& progress);

@@ -39,6 +39,7 @@ public:
     // Adapter selection and enumeration.
     int SelectAdapter(QList<QByteArray>& names, int nKind) { return m_link.SelectAdapter(names, nKind); }
     int RefreshAdapters(QList<QByteArray>& names) { return m_link.RefreshAdapters(names); }
+    QList<AdapterDescription> Adapters() const { return m_link.Adapters(); }
     // Replaces the adapter (tests use a scripted one); takes ownership.
     void SetAdapter(SpiInterface* pAdapter) { m_link.SetAdapter(pAdapter); }
     SpiInterface* Adapter() const { return m_link.Adapter(); }
@@ -82,6 +83,10 @@ public:
     {
         return m_flash.EraseFlash(nStart, nCount, progress);
     }
+    int EraseExact(int32_t nStart, int32_t nCount, xq::FlashLoss* pLost, const ProgressFn& progress = {})
+    {
+        return m_flash.EraseExact(nStart, nCount, pLost, progress);
+    }
     int ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSwap, const ProgressFn& progress = {})
     {
         return m_flash.ProgramFlash(nStart, pData, nCount, bSwap, progress);
@@ -91,19 +96,20 @@ public:
         return m_flash.ProgramFlashSkipBlank(nStart, pData, nCount, progress);
     }
     int ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
-                              const ProgressFn& progress = {})
+                              const ProgressFn& progress = {}, xq::FlashLoss* pLost = nullptr)
     {
-        return m_flash.ProgramFlashEncrypted(nStart, pImage, nCount, bSwap, progress);
+        return m_flash.ProgramFlashEncrypted(nStart, pImage, nCount, bSwap, progress, pLost);
     }
-    int VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress = {})
+    int VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress = {},
+                    xq::FlashLoss* pLost = nullptr)
     {
-        return m_flash.VerifyFlash(pImage, nCount, nStart, progress);
+        return m_flash.VerifyFlash(pImage, nCount, nStart, progress, pLost);
     }
     // Writes only what differs from what the flash holds (smartwrite.h).
     int SmartWrite(int32_t nStart, const uint8_t* pImage, int32_t nCount, SmartWriteCounts* pCounts,
-                   const ProgressFn& progress = {})
+                   const ProgressFn& progress = {}, xq::FlashLoss* pLost = nullptr)
     {
-        return m_smart.Write(nStart, pImage, nCount, pCounts, progress);
+        return m_smart.Write(nStart, pImage, nCount, pCounts, progress, pLost);
     }
     int ReadFlashData(uint8_t* pBuffer, int32_t nCount, int32_t nStart, const ProgressFn& progress = {})
     {

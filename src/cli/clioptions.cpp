@@ -20,8 +20,10 @@ QList<QCommandLineOption> GlobalOptions()
         {{"h", "help"}, "Show this help (after a command: the command's help)."},
         {{"V", "version"}, "Show the version."},
         {"simulate", "Use the simulated bench instead of USB adapters; --simulate=DIR: the bench directory."},
-        {{"i", "interface"}, "The adapter to use; several times, or \"all\", for a gang run (default: the first listed).",
-         "NAME"},
+        {{"i", "interface"},
+         "The adapter to use, by name or serial number; several times, or \"all\", for a gang run (default: the "
+         "first listed).",
+         "NAME|SERIAL"},
         {{"r", "rate"}, QString("The SPI clock: %1, or the index 0 to %2 (default %3).")
                             .arg(RateLabels())
                             .arg(xq::kRateCount - 1)

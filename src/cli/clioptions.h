@@ -4,6 +4,8 @@
 // "--name value" are the same.
 #pragma once
 
+#include <spiinterface.h>
+
 #include <QByteArray>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -50,6 +52,7 @@ struct CliContext {
     // the job file's SHA-256; empty outside a job.
     QString strJob;
     QByteArray jobSha256;
+    QList<AdapterDescription> adapters;  // serial number, description and port path of each adapter found
 };
 
 struct CliCommand {

@@ -47,6 +47,14 @@ void CliOutput::PrintJson(const QJsonObject& json)
     std::fflush(stdout);
 }
 
+void CliOutput::PrintJson(const QJsonArray& json)
+{
+    QMutexLocker lock(&m_mutex);
+    std::fputs(QJsonDocument(json).toJson(QJsonDocument::Compact).constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 void CliOutput::Record(const QString& strLine)
 {
     m_runLog.Append(xq::LogStamp() + strLine);

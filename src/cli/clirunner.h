@@ -12,6 +12,7 @@
 #include <tracefile.h>
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QMutex>
 #include <QString>
@@ -41,6 +42,8 @@ public:
     void Print(const QString& strText);
     // One JSON object on one line of standard output.
     void PrintJson(const QJsonObject& json);
+    // One JSON array on one line of standard output.
+    void PrintJson(const QJsonArray& json);
     // A stamped line in the run log file only.
     void Record(const QString& strLine);
     RunLogFile& RunLog() { return m_runLog; }

@@ -31,6 +31,7 @@ QList<QCommandLineOption> JobCreateOptions()
              "BYTES"},
             {"static-values", "Write the workbook's default or current values (default: default).",
              "default|current"},
+            {"verify", "End with a verify step: the image read back and compared, nothing written."},
             {"force", "Replace an existing job file."}};
 }
 
@@ -79,6 +80,7 @@ int CmdJobCreate(CliContext& ctx)
             return UsageError(QString("bad --static-values: %1").arg(strValues));
         spec.bStaticCurrent = strValues == "current";
     }
+    spec.bVerify = p.isSet("verify");
     QString strError;
     if (!JobRules::Complete(strPath, spec, strError))
         return UsageError(strError);

@@ -22,7 +22,8 @@
 const QList<CliCommand>& CliCommands()
 {
     static const QList<CliCommand> commands = {
-        {"list", "", "One interface name per line.", NoOptions, CmdList, 0, true},
+        {"list", "", "One adapter per line: name, serial number, description and port path (tab-separated).",
+         NoOptions, CmdList, 0, true},
         {"info", "", "The chip model and the flash identification.", NoOptions, CmdInfo, 0, true},
         {"write", "IMAGE [--start HEX] [--erase whole|file|smart|BYTES] [--protect] [--serial N|0xN]",
          "Erase, program, verify (with sector repair), optionally protect and stamp a serial number.", WriteOptions,
@@ -48,7 +49,7 @@ const QList<CliCommand>& CliCommands()
         {"job create",
          "JOBFILE --image IMAGE [--name TEXT] [--start HEX] [--erase whole|file|smart|BYTES] [--protect] "
          "[--serial-file FILE [--serial N]] [--static WORKBOOK [--static-start HEX] [--static-total BYTES] "
-         "[--static-values default|current]]",
+         "[--static-values default|current]] [--verify]",
          "Write a production job (NAME.xqjob): the whole recipe, with the files' SHA-256.", JobCreateOptions,
          CmdJobCreate, 1, false},
         {"job show", "JOBFILE", "Print a job and whether it is ready to run.", NoOptions, CmdJobShow, 1, false},
@@ -103,21 +104,27 @@ int FinalExitCode(CliOutput& out, int nExit)
 }
 
 // The adapters a command runs on: the first listed by default, every one with
-// "-i all"; an exit code, or -1 to go on.
+// "-i all", else those named by -i (an interface name or a serial number);
+// an exit code, or -1 to go on.
 int ChooseTargets(CliContext& ctx)
 {
     if (ctx.globals.interfaces.contains("all")) {
         ctx.targets = ctx.names;
     } else {
-        for (const QString& strName : ctx.globals.interfaces)
-            if (!ctx.targets.contains(strName.toUtf8()))  // an interface named twice runs once
-                ctx.targets << strName.toUtf8();
+        // A name, or the serial number of one adapter.
+        for (const QString& strKey : ctx.globals.interfaces) {
+            QString strError;
+            QByteArray strName = strKey.toUtf8();
+            if (!ctx.names.contains(strName))
+                strName = FindAdapter(ctx.adapters, strKey, strError);
+            if (strName.isEmpty())
+                return UsageError(strError);
+            if (!ctx.targets.contains(strName))  // an interface named twice runs once
+                ctx.targets << strName;
+        }
         if (ctx.targets.isEmpty() && !ctx.names.isEmpty())
             ctx.targets << ctx.names.first();
     }
-    for (const QByteArray& strName : ctx.targets)
-        if (!ctx.names.contains(strName))
-            return UsageError(QString("no such interface: %1").arg(QString::fromUtf8(strName)));
     return -1;
 }
 
@@ -161,7 +168,7 @@ int main(int argc, char* argv[])
     out.SetJson(parse.globals.bJson);
     out.RunLog().SetEnabled(RunLogFile::EnabledBySettings() && !qEnvironmentVariableIsSet("XQPROG_NO_LOG_FILE"));
     // Without --simulate no backend is given: real adapters only.
-    CliContext ctx{parser, parse.args, parse.globals, out, {}, {}, nullptr, {}, {}};
+    CliContext ctx{parser, parse.args, parse.globals, out, {}, {}, nullptr, {}, {}, {}};
     if (parse.globals.bSimulate)
         ctx.pBackend = sim::MakeSimulatedBench(parse.globals.strBenchDir);
     if (const sim::SimBackend* pBench = sim::AsSimulatedBench(ctx.pBackend.get()))
@@ -173,6 +180,7 @@ int main(int argc, char* argv[])
 
     SpiFlashCtrl lister(ctx.pBackend);
     const bool bListed = lister.SelectAdapter(ctx.names, 0) >= 0;
+    ctx.adapters = lister.Adapters();
     if (QString(command.pName) == "list") {
         const int nExit = command.pRun(ctx);
         return FinalExitCode(out, bListed ? nExit : kExitFailed);

@@ -19,4 +19,21 @@ bool FlashRangeFits(int64_t nStart, int64_t nLength, uint32_t nFlashSize);
 // naming the range and the flash size.
 QString FlashRangeRefusal(int64_t nStart, int64_t nLength, uint32_t nFlashSize);
 
+// Bytes outside a requested range that an erase took away and did not put
+// back. An erase keeps the bytes of at most one partly covered sector in
+// memory at a time, so at most two pieces (before and after the range in
+// that sector) are ever lost; nLength 0: none.
+struct FlashLoss {
+    struct Piece {
+        int32_t nAddress = 0;
+        int32_t nLength = 0;
+    };
+    Piece pieces[2];
+    bool Any() const { return pieces[0].nLength > 0 || pieces[1].nLength > 0; }
+};
+
+// The log line naming the bytes a failed operation did not put back; empty
+// when none were lost.
+QString FlashLossText(const FlashLoss& loss);
+
 }  // namespace xq

@@ -44,6 +44,11 @@ int ImageRules::EraseMode(const QString& strWord)
     return strWord == "whole" ? kEraseWhole : strWord == "file" ? kEraseByFile : strWord == "smart" ? kEraseSmart : kEraseBySize;
 }
 
+QString ImageRules::EraseWord(int nEraseMode)
+{
+    return nEraseMode == kEraseWhole ? "whole" : nEraseMode == kEraseSmart ? "smart" : nEraseMode == kEraseBySize ? "size" : "file";
+}
+
 QString ImageRules::ImageSize(int64_t nImageSize)
 {
     return nImageSize > xq::kMaxFlashSize ? tr("烧写文件大小大于Flash容量") : QString();

@@ -69,6 +69,8 @@ public:
     // The erase choice a word names, as xqprog and job files write it:
     // "whole", "file", "smart"; any other word is a byte count (kEraseBySize).
     static int EraseMode(const QString& strWord);
+    // The word of an erase choice in a job file: "whole", "file", "size", "smart".
+    static QString EraseWord(int nEraseMode);
     // An image larger than the family's largest flash.
     static QString ImageSize(int64_t nImageSize);
     // Reads an image file whole into data; refused by its size before it

@@ -7,6 +7,7 @@
 
 #include <application.h>
 #include <flashrules.h>
+#include <jobfile.h>
 #include <messagebox.h>
 #include <mnemonic.h>
 #include <outputfile.h>
@@ -154,6 +155,11 @@ void BaseOp::SetUpBrowser()
     connect(pView, &QTableView::clicked, pView, QOverload<const QModelIndex&>::of(&QTableView::update));
     connect(m_pFileModel, &FileSysModel::uncheck, pView, &TableViewWithKeys::uncheckedUpdate);
     connect(m_pFileModel, &QFileSystemModel::directoryLoaded, ui->editUrl, &QLineEdit::setText);
+    // A job's image is checked once its directory has loaded (the load resets every check).
+    connect(m_pFileModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& strDir) {
+        if (!m_strJobImage.isEmpty() && QFileInfo(m_strJobImage).absolutePath() == strDir)
+            m_pFileModel->setData(m_pFileModel->index(m_strJobImage), Qt::Checked, Qt::CheckStateRole);
+    });
 }
 
 void BaseOp::ShowDirectory(const QString& strDir)
@@ -246,6 +252,33 @@ void BaseOp::Write()
     }
     emit startImageWrite(request);
     emit startWrite();
+}
+
+void BaseOp::JobSettings(JobSpec& spec) const
+{
+    spec.strImage = m_pFileModel->strCheckedPath.isEmpty() ? QString()
+                                                           : QFileInfo(m_pFileModel->strCheckedPath).absoluteFilePath();
+    spec.strStart = ui->editStartAddr->text();
+    spec.strErase = ImageRules::EraseWord(ui->cmbDownOptions->currentIndex());
+    spec.strEraseSize = spec.strErase == "size" ? ui->editEraseBytes->text() : QString();
+    spec.bProtect = ui->chkProtect->isChecked();
+    spec.bSerial = ui->chkSeqId->isChecked();
+    spec.strFirstSerial = QString::number(const_cast<BaseOp*>(this)->GetSeqId());
+}
+
+void BaseOp::ShowJob(const JobPlan& plan)
+{
+    const JobSpec& spec = plan.spec;
+    ui->editStartAddr->setText(spec.strStart);
+    ui->cmbDownOptions->setCurrentIndex(spec.strErase == "size" ? kEraseBySize : ImageRules::EraseMode(spec.strErase));
+    ui->editEraseBytes->setText(spec.strEraseSize);
+    ui->chkProtect->setChecked(spec.bProtect);
+    ui->chkProtect->setVisible(ui->chkProtect->isVisible() || spec.bProtect);
+    ui->chkSeqId->setChecked(spec.bSerial);
+    m_strJobImage = plan.write.strImage;
+    ShowDirectory(QFileInfo(m_strJobImage).absolutePath());
+    if (m_pFileModel->mapFileCheck.contains(QFileInfo(m_strJobImage).fileName()))
+        m_pFileModel->setData(m_pFileModel->index(m_strJobImage), Qt::Checked, Qt::CheckStateRole);
 }
 
 void BaseOp::Read()
@@ -474,6 +507,7 @@ uint BaseOp::GetSeqId()
 
 void BaseOp::LoadSettings()
 {
+    m_strJobImage.clear();
     QSettings settings(kSettingsFile, QSettings::IniFormat);
     settings.beginGroup("BaseOp");
     ui->editStartAddr->setText(settings.value("address", "0").toString());

@@ -8,6 +8,8 @@
 #include <QString>
 
 class BaseWorker;
+struct JobPlan;
+struct JobSpec;
 class FileSortProxyModel;
 class FileSysModel;
 class QAbstractButton;
@@ -43,6 +45,12 @@ public:
     FileSysModel* FileModel() const { return m_pFileModel; }
     // Shows a directory in the browser (as the path box does).
     void ShowDirectory(const QString& strDir);
+    // The write settings as a production job's image step: the checked
+    // image, start, erase, protection and serial numbering.
+    void JobSettings(JobSpec& spec) const;
+    // Shows a job's image step in the options and its image checked in the
+    // browser (the window locks the tab; LoadSettings brings the tab's own back).
+    void ShowJob(const JobPlan& plan);
 
 signals:
     // The requests the tab hands to its worker.
@@ -87,4 +95,5 @@ private:
     BaseWorker* m_pWorker = nullptr;
     QThread* m_pThread = nullptr;
     QString m_strLastSaveDir;
+    QString m_strJobImage;  // the image of the job shown, checked whenever its directory loads
 };

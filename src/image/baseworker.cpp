@@ -18,8 +18,6 @@ constexpr uint8_t kProtectAll = 0x9C;
 // An erase-only run spreads its progress over the erase up to this, and
 // over the blank check after it.
 constexpr int kEraseOnlySpan = 79;
-// Stops a run before the chip is touched any further; already logged.
-constexpr int kStopped = -10000;
 
 const uint8_t* ImageBytes(const ImageWriteRequest& request)
 {
@@ -56,14 +54,29 @@ QString BaseWorker::SeqLine(const QString& strPrefix, uint32_t nValue) const
     return strPrefix + QString(" DEC: %1 HEX: 0x%2").arg(nValue, 8, 10, QChar('0')).arg(nValue, 8, 16, QChar('0')).toUpper();
 }
 
+void BaseWorker::Progress(int nPercent)
+{
+    if (nPercent == m_nLastProgress)
+        return;
+    m_nLastProgress = nPercent;
+    emit progress(nPercent);
+}
+
+void BaseWorker::LogLoss(int rc, const xq::FlashLoss& loss)
+{
+    if (rc != xq::kOk && loss.Any())
+        emit log(xq::FlashLossText(loss));
+}
+
 void BaseWorker::ReportError(int rc)
 {
-    if (rc != xq::kOk && rc != kStopped)
+    if (rc != xq::kOk && rc != xq::kErrEndedAndReported)
         emit log(xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
 }
 
 void BaseWorker::OnWrite(const ImageWriteRequest& request)
 {
+    m_nLastProgress = -1;
     m_bFlashChanged = false;
     OperationReport record;
     record.strOperation = request.image.isEmpty() ? "erase" : "write";
@@ -115,7 +128,7 @@ int BaseWorker::RunWrite(const ImageWriteRequest& request, OperationReport& reco
     if (request.bSerial)
         rc = WriteSerialNumber(request, record);
     emit log(tr("执行复位 %1!").arg(ctrl.SoftReset(true) == 0 ? tr("成功") : tr("失败")));
-    emit progress(100);
+    Progress(100);
     return rc;
 }
 
@@ -136,7 +149,7 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
         // has nothing to prove it took place without a flash that answers.
         if (!bImage) {
             record.Refuse(xq::kErrBadArgument, tr("Flash 信息读取失败"));
-            return kStopped;
+            return xq::kErrEndedAndReported;
         }
     } else if (bImage || request.nEraseBytes > 0) {
         // The image and the given erase size, from the start address: the
@@ -148,7 +161,7 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
             emit log(strLine);
             emit warning(strLine);
             record.Refuse(xq::kErrBadArgument, strLine);
-            return kStopped;
+            return xq::kErrEndedAndReported;
         }
     }
     if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
@@ -159,7 +172,7 @@ int BaseWorker::CheckImageFits(const ImageWriteRequest& request, OperationReport
 int BaseWorker::PrepareFlash()
 {
     SpiFlashCtrl& ctrl = *pSpiCtrl;
-    emit progress(1);
+    Progress(1);
     ctrl.EnterFlashMode();
     ctrl.ClearChipRegisters();
     // Any protection bit left set makes the flash ignore the erase and the
@@ -170,7 +183,7 @@ int BaseWorker::PrepareFlash()
     if (rc == 0 && ctrl.ReadProtectBit() == 0)
         return xq::kOk;
     emit log(tr("解除Flash写保护失败"));
-    return rc != 0 ? rc : kStopped;
+    return rc != 0 ? rc : xq::kErrEndedAndReported;
 }
 
 int BaseWorker::ProtectFlash()
@@ -183,7 +196,7 @@ int BaseWorker::ProtectFlash()
         rc = pSpiCtrl->ReadStatus(&nStatus);
     if (rc != 0 || (nStatus & kProtectAll) != kProtectAll) {
         emit log(tr("FLASH写保护设置失败"));
-        return rc != 0 ? rc : kStopped;
+        return rc != 0 ? rc : xq::kErrEndedAndReported;
     }
     emit log(tr("FLASH已写保护"));
     return xq::kOk;
@@ -197,8 +210,11 @@ int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
     if (rc != 0)
         return rc;
     SmartWriteCounts counts;
-    rc = ctrl.SmartWrite(request.nStart, ImageBytes(request), request.image.size(), &counts,
-                                   [&](int p) { emit progress(98 * p / 100 + 1); });
+    xq::FlashLoss loss;
+    rc = ctrl.SmartWrite(
+        request.nStart, ImageBytes(request), request.image.size(), &counts,
+        [&](int p) { Progress(98 * p / 100 + 1); }, &loss);
+    LogLoss(rc, loss);
     m_bFlashChanged = counts.nErased + counts.nProgrammed > 0;  // (what it was about to change, when stopped)
     // The counts are known once the range has been read, also when a later step fails.
     if (counts.nErased + counts.nProgrammed + counts.nSkipped > 0) {
@@ -214,7 +230,7 @@ int BaseWorker::SmartWriteImage(const ImageWriteRequest& request)
     if (rc != 0)
         return rc;
     emit log(tr("校验成功"));
-    emit progress(99);
+    Progress(99);
     return request.bProtect ? ProtectFlash() : xq::kOk;
 }
 
@@ -226,18 +242,18 @@ int BaseWorker::EraseForWrite(const ImageWriteRequest& request, OperationReport&
     if (rc != 0)
         return rc;
 
-    // The erase starts at the start address rounded down to its sector, so
-    // it covers the sector offset as well: the whole image lies in erased flash.
-    const int32_t nStartAddr = request.nStart;
-    const int32_t nEraseBytes = request.nEraseBytes;
-    const int32_t nEraseCount = nEraseBytes > 0 ? nEraseBytes + xq::SectorOffset(nStartAddr) : nEraseBytes;
+    // Exactly the requested bytes from the start address: the bytes outside
+    // them in the first and last sector are put back (EraseExact).
     m_bFlashChanged = true;
-    rc = ctrl.EraseFlash(xq::SectorBase(nStartAddr), nEraseCount, [&](int p) { emit progress(nEraseSpan * p / 100 + 1); });
+    xq::FlashLoss loss;
+    rc = ctrl.EraseExact(request.nStart, request.nEraseBytes, &loss,
+                         [&](int p) { Progress(nEraseSpan * p / 100 + 1); });
+    LogLoss(rc, loss);
     if (rc != 0)
         return rc;
     record.strMessage = tr("擦除完成");
     emit log(record.strMessage);
-    emit progress(nEraseSpan + 1);
+    Progress(nEraseSpan + 1);
     return xq::kOk;
 }
 
@@ -253,23 +269,29 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
     int rc = 0;
     if (bEncrypted) {
         emit log(tr("正在加密烧写镜像..."));
-        rc = ctrl.ProgramFlashEncrypted(nStartAddr, pData, nSize, false, [&](int p) { emit progress(75 * p / 100 + 25); });
+        xq::FlashLoss loss;
+        rc = ctrl.ProgramFlashEncrypted(
+            nStartAddr, pData, nSize, false, [&](int p) { Progress(75 * p / 100 + 25); }, &loss);
+        LogLoss(rc, loss);
     } else {
         emit log(tr("正在烧写镜像..."));
         ctrl.SetMode(1);
         // Pages of 0xFF are left as the erase left them; the verify reads them too.
-        rc = ctrl.ProgramFlashSkipBlank(nStartAddr, pData, nSize, [&](int p) { emit progress(65 * p / 100 + 25); });
+        rc = ctrl.ProgramFlashSkipBlank(nStartAddr, pData, nSize, [&](int p) { Progress(65 * p / 100 + 25); });
     }
     emit log(tr("烧写%1").arg(rc == 0 ? tr("成功") : tr("失败")));
     if (rc != 0)
         return rc;
     if (bEncrypted) {
-        emit progress(99);
+        Progress(99);
         record.strMessage = tr("烧写成功");
     } else {
-        emit progress(89);
+        Progress(89);
         emit log(tr("正在校验..."));
-        rc = ctrl.VerifyFlash(pData, nSize, nStartAddr, [&](int p) { emit progress(9 * p / 100 + 90); });
+        xq::FlashLoss loss;
+        rc = ctrl.VerifyFlash(
+            pData, nSize, nStartAddr, [&](int p) { Progress(9 * p / 100 + 90); }, &loss);
+        LogLoss(rc, loss);
         if (rc != 0) {
             emit log(tr("校验失败，请重新烧写"));
             return rc;
@@ -285,11 +307,8 @@ int BaseWorker::ProgramImage(const ImageWriteRequest& request, OperationReport& 
 int BaseWorker::BlankCheck(const ImageWriteRequest& request)
 {
     // An erase alone is proven by reading the erased range back: every byte 0xFF.
-    const int32_t nStart = request.nEraseBytes > 0 ? xq::SectorBase(request.nStart) : 0;
-    const int64_t nLength =
-        request.nEraseBytes > 0
-            ? xq::SectorCeil(int64_t(request.nEraseBytes) + xq::SectorOffset(request.nStart))
-            : int64_t(m_nFlashSize);
+    const int32_t nStart = request.nEraseBytes > 0 ? request.nStart : 0;
+    const int64_t nLength = request.nEraseBytes > 0 ? int64_t(request.nEraseBytes) : int64_t(m_nFlashSize);
     emit log(tr("正在检查擦除结果..."));
     OperationReport compared;
     const int rc = CompareFlash(nStart, int32_t(nLength), nullptr, kEraseOnlySpan + 1, 99, compared);
@@ -300,7 +319,7 @@ int BaseWorker::BlankCheck(const ImageWriteRequest& request)
     if (rc != xq::kErrMismatch)
         return rc;
     emit log(tr("擦除检查失败: 0x%1 处不是空白").arg(QString::number(compared.nFirstDifference, 16).toUpper()));
-    return kStopped;
+    return xq::kErrEndedAndReported;
 }
 
 // Stamps the request's serial number (or the counter's) into the security
@@ -331,6 +350,7 @@ int BaseWorker::WriteSerialNumber(const ImageWriteRequest& request, OperationRep
 
 void BaseWorker::OnRead(const ImageReadRequest& request)
 {
+    m_nLastProgress = -1;
     OperationReport record;
     record.strOperation = "read";
     record.strFile = request.strSaveFile;
@@ -348,7 +368,7 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
     SpiFlashCtrl& ctrl = *pSpiCtrl;
     const int32_t nStartAddr = request.nStart;
     emit log(tr("开始读取Flash"));
-    emit progress(1);
+    Progress(1);
 
     int32_t nLength = request.nLength;
     FlashInfo info;
@@ -381,7 +401,7 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
         emit log(strLine);
         emit warning(strLine);
         record.Refuse(xq::kErrBadArgument, strLine);
-        return kStopped;
+        return xq::kErrEndedAndReported;
     }
     if (nLength <= 0 || nStartAddr < 0) {
         record.Refuse(xq::kErrBadArgument, tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
@@ -391,9 +411,9 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
 
     QByteArray data(nLength, '\0');
     int rc = ctrl.ReadFlashData(reinterpret_cast<uint8_t*>(data.data()), nLength, nStartAddr,
-                                [&](int p) { emit progress(95 * p / 100 + 1); });
+                                [&](int p) { Progress(95 * p / 100 + 1); });
     if (rc == 0) {
-        emit progress(96);
+        Progress(96);
         emit log(tr("完成读取Flash，准备存储成文件"));
         // A regular file is replaced only when complete (a failed save never
         // destroys an earlier file); a pipe or a device is written in place.
@@ -402,7 +422,7 @@ int BaseWorker::RunRead(const ImageReadRequest& request, OperationReport& record
             emit log(strError);
             rc = xq::kErrFileAccess;
         } else {
-            emit progress(100);
+            Progress(100);
             emit log(tr("文件存储成功"));
             record.SetData(data);
         }
@@ -436,6 +456,7 @@ QString BaseWorker::VerifyRefusal(const QByteArray& image)
 
 void BaseWorker::OnVerify(const ImageVerifyRequest& request)
 {
+    m_nLastProgress = -1;
     const bool bBlank = request.image.isEmpty();
     OperationReport record;
     record.strOperation = bBlank ? "blank" : "verify";
@@ -463,7 +484,7 @@ int BaseWorker::RunVerify(const ImageVerifyRequest& request, OperationReport& re
         return xq::kErrBadArgument;
     }
     emit log(bBlank ? tr("开始查空") : tr("开始校验(不擦除、不烧写): %1").arg(request.strImage));
-    emit progress(1);
+    Progress(1);
     FlashInfo info;
     const int nInfo = pSpiCtrl->ReadFlashInfo(&info);
     if (nInfo == 0)
@@ -508,7 +529,7 @@ int BaseWorker::RunVerify(const ImageVerifyRequest& request, OperationReport& re
         record.strMessage = xq::ResultText(rc, pSpiCtrl->AdapterErrorText());
     emit log(record.strMessage);
     if (rc == xq::kOk)
-        emit progress(100);
+        Progress(100);
     return rc;
 }
 
@@ -517,7 +538,7 @@ int BaseWorker::CompareFlash(int32_t nStart, int32_t nLength, const uint8_t* pEx
 {
     std::vector<uint8_t> buffer(size_t(nLength), 0);
     const int rc = pSpiCtrl->ReadFlashData(buffer.data(), nLength, nStart,
-                                           [&](int p) { emit progress(nFrom + (nTo - nFrom) * p / 100); });
+                                           [&](int p) { Progress(nFrom + (nTo - nFrom) * p / 100); });
     if (rc != 0)
         return rc;
     int64_t nFirst = -1;

@@ -6,6 +6,7 @@
 // request as a value and ends with a report of what it did.
 #pragma once
 
+#include <flashrange.h>
 #include <imagerequest.h>
 #include <operationreport.h>
 
@@ -58,6 +59,11 @@ public slots:
     void OnVerify(const ImageVerifyRequest& request);
 
 private:
+    // Emits progress only when the percentage changes: the flash steps
+    // report every page, and each signal is an event queued to the window.
+    void Progress(int nPercent);
+    int m_nLastProgress = -1;
+
     // The write and its phases; each returns a result code or kStopped.
     int RunWrite(const ImageWriteRequest& request, OperationReport& record);
     int CheckImageFits(const ImageWriteRequest& request, OperationReport& record);
@@ -78,6 +84,8 @@ private:
     int CompareFlash(int32_t nStart, int32_t nLength, const uint8_t* pExpected, int nFrom, int nTo,
                      OperationReport& record);
     void ReportError(int rc);
+    // After a failure, the log line naming the bytes outside the request not put back.
+    void LogLoss(int rc, const xq::FlashLoss& loss);
     QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
 
     uint32_t m_nFlashSize = 0;  // from the write's identification; 0: not known

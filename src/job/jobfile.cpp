@@ -2,6 +2,7 @@
 
 #include "serialcounter.h"
 
+#include <baseworker.h>
 #include <flashrange.h>
 #include <flashrules.h>
 #include <ratetable.h>
@@ -200,8 +201,7 @@ bool JobRules::Prepare(const QString& strPath, JobPlan& plan, QString& strError)
     return true;
 }
 
-// The refusal of a file that is not the one the job was made with.
-static QString Changed(const QString& strFile, const QByteArray& expected, const QByteArray& actual)
+QString JobRules::Changed(const QString& strFile, const QByteArray& expected, const QByteArray& actual)
 {
     return JobRules::tr("文件已改变，与任务不符: %1\n任务中的SHA-256: %2\n文件的SHA-256: %3")
         .arg(strFile, QString::fromLatin1(expected), QString::fromLatin1(actual));
@@ -289,8 +289,15 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
         if (!xq::FlashRangeFits(nStart, nTotal, xq::kMaxFlashSize))
             return (strError = xq::FlashRangeRefusal(nStart, nTotal, xq::kMaxFlashSize)), false;
     }
-    if (spec.bVerify)
-        return (strError = tr("任务的校验步骤在此版本中不可用")), false;
+    plan.bVerify = spec.bVerify;
+    if (spec.bVerify) {
+        strError = BaseWorker::VerifyRefusal(write.image);
+        if (!strError.isEmpty())
+            return false;
+        plan.verify.image = write.image;
+        plan.verify.strImage = write.strImage;
+        plan.verify.nStart = write.nStart;
+    }
     strError.clear();
     return true;
 }

@@ -41,7 +41,7 @@ struct JobSpec {
     QString strStaticTotal;    // empty: the layout's used length + the header
     bool bStaticCurrent = false;  // the workbook's current values rather than its defaults
 
-    bool bVerify = false;      // a verify-only step after the write
+    bool bVerify = false;      // a verify step (read and compare only) after the others
 };
 
 // A job checked whole and ready to run: the requests of its steps.
@@ -55,6 +55,8 @@ struct JobPlan {
     uint32_t nFirstSerial = 1;
     bool bStatic = false;
     StaticWriteRequest staticWrite;
+    bool bVerify = false;
+    ImageVerifyRequest verify;  // the image compared with the flash once every write is done
 
     // The first 8 hex digits of the image's SHA-256, as the window shows it.
     QString ImageShortHash() const { return QString::fromLatin1(spec.imageSha256.left(8)); }
@@ -82,6 +84,9 @@ public:
     // Checks a job as it is being made and fills in the files' SHA-256.
     static bool Complete(const QString& strPath, JobSpec& spec, QString& strError);
 
+    // The refusal of a file that is no longer the one a job was made (or
+    // opened) with, naming it and both SHA-256.
+    static QString Changed(const QString& strFile, const QByteArray& expected, const QByteArray& actual);
     // The job as "key: value" lines, for xqprog job show.
     static QString Describe(const JobSpec& spec, const QByteArray& jobSha256);
     // The rate index of a rate label ("6MHz", any case) or index; -1 when neither.

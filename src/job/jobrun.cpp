@@ -90,5 +90,18 @@ bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerial
         if (!EndStep(plan, sink, bOk, report, bReported, "static write", timer))
             return false;
     }
+    if (plan.bVerify) {
+        BaseWorker worker;
+        worker.pSpiCtrl = &ctrl;
+        bool bOk = false;
+        bool bReported = false;
+        OperationReport report;
+        Connect(worker, sink, bOk, report, bReported);
+        QElapsedTimer timer;
+        timer.start();
+        worker.OnVerify(plan.verify);
+        if (!EndStep(plan, sink, bOk, report, bReported, "verify", timer))
+            return false;
+    }
     return true;
 }

@@ -26,7 +26,8 @@ struct JobSink {
 void TagJobReport(OperationReport& report, const JobPlan& plan);
 
 // The image write (serial numbers taken from pSerials at the moment of
-// stamping, when the job stamps them), then the static data write. Stops
+// stamping, when the job stamps them), then the static data write, then
+// the verify that only reads the image back. Stops
 // at the first step that fails; true when every step succeeded. The
 // controller is open and stays so.
 bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerials, const JobSink& sink);

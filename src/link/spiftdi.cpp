@@ -3,6 +3,7 @@
 #include <results.h>
 
 #include <QDebug>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstring>
@@ -60,9 +61,32 @@ int SpiFtdi::Init(QList<QByteArray>& names, const QByteArray& strLibPath)
     return Enumerate(names);
 }
 
+QByteArray FindAdapter(const QList<AdapterDescription>& adapters, const QString& strKey, QString& strError)
+{
+    QStringList bySerial;
+    QByteArray strFound;
+    for (const AdapterDescription& adapter : adapters) {
+        if (QString::fromUtf8(adapter.strName) == strKey)
+            return adapter.strName;
+        if (!adapter.strSerial.isEmpty() && adapter.strSerial == strKey) {
+            bySerial << QString::fromUtf8(adapter.strName);
+            strFound = adapter.strName;
+        }
+    }
+    // Adapters with a cloned EEPROM share a serial number: it names none of them.
+    if (bySerial.size() > 1) {
+        strError = QString("serial number %1 is carried by several adapters: %2").arg(strKey, bySerial.join(", "));
+        return QByteArray();
+    }
+    if (bySerial.isEmpty())
+        strError = QString("no such interface or serial number: %1").arg(strKey);
+    return strFound;
+}
+
 int SpiFtdi::Enumerate(QList<QByteArray>& names)
 {
     m_deviceMap.clear();
+    m_adapters.clear();
     Close();
     int nCount = 0;
     mpsse::DevInfo* pList = nullptr;
@@ -73,6 +97,8 @@ int SpiFtdi::Enumerate(QList<QByteArray>& names)
     for (mpsse::DevInfo* p = pList; p; p = p->pNext) {
         DeviceRecord rec;
         std::memcpy(rec.data(), p, rec.size());
+        // The strings go with the list; the record keeps no pointer into it.
+        std::memset(rec.data() + offsetof(mpsse::DevInfo, pStrings), 0, sizeof p->pStrings);
         char strType[12];
         const auto it = AdapterTypeMap().find(p->nProduct);
         if (it != AdapterTypeMap().end())
@@ -89,6 +115,14 @@ int SpiFtdi::Enumerate(QList<QByteArray>& names)
         }
         m_deviceMap.insert(QByteArray(strName), rec);
         names.append(QByteArray(strName));
+        AdapterDescription adapter;
+        adapter.strName = QByteArray(strName);
+        if (const mpsse::DevStrings* pStrings = p->pStrings) {
+            adapter.strSerial = QString::fromStdString(pStrings->strSerial);
+            adapter.strDescription = QString::fromStdString(pStrings->strDescription);
+            adapter.strLocation = QString::fromStdString(pStrings->strPortPath);
+        }
+        m_adapters.append(adapter);
     }
     mpsse::DevInfoRease(pList);
     return r;
@@ -155,6 +189,11 @@ int SpiFtdi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen)
         r = mpsse::FastRead(m_pContext, pRx, nRxLen);
     mpsse::Stop(m_pContext);
     return r;
+}
+
+int64_t SpiFtdi::ClockMs() const
+{
+    return mpsse::ClockMs(m_pContext);
 }
 
 int SpiFtdi::Idle(uint32_t nMicroseconds)

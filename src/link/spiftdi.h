@@ -43,6 +43,7 @@ public:
 
     int Init(QList<QByteArray>& names, const QByteArray& strLibPath) override;
     int Enumerate(QList<QByteArray>& names) override;
+    QList<AdapterDescription> Adapters() const override { return m_adapters; }
     int SetClock(uint32_t nHz) override;
     int Open(const QByteArray& strName, uint32_t nHz) override;
     int Close() override;
@@ -50,6 +51,7 @@ public:
     int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) override;
     int WriteOnly(const uint8_t* pTx, int nLen) override;
     int Idle(uint32_t nMicroseconds) override;
+    int64_t ClockMs() const override;
     // All replies of the frames come back in one USB round trip.
     int Transfer(const SpiFrame* pFrames, int nCount) override;
 
@@ -60,4 +62,5 @@ private:
     std::shared_ptr<mpsse::Backend> m_pBackend;
     void* m_pContext = nullptr;
     QMap<QByteArray, DeviceRecord> m_deviceMap;
+    QList<AdapterDescription> m_adapters;
 };

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 // One chip-select period of SpiInterface::Transfer: bytes out, then, when
@@ -18,10 +19,25 @@ struct SpiFrame {
     uint32_t nIdleBeforeUs = 0;  // Idle(nIdleBeforeUs) before the frame, when not 0
 };
 
+// What the adapter list shows of one interface besides its name.
+struct AdapterDescription {
+    QByteArray strName;       // the interface name: FT2232-LOC-33
+    QString strSerial;        // the serial number burnt into the adapter; empty when it has none
+    QString strDescription;   // the USB product string
+    QString strLocation;      // where it is plugged in: the USB bus and port path, "2-1"
+};
+
+// The interface that strKey names among adapters: an interface name, or the
+// serial number of exactly one adapter. Empty when none matches; strError
+// then says why (a serial number that several adapters carry is refused).
+QByteArray FindAdapter(const QList<AdapterDescription>& adapters, const QString& strKey, QString& strError);
+
 class SpiInterface {
 public:
     virtual int Init(QList<QByteArray>& names, const QByteArray& strLibPath) = 0;
     virtual int Enumerate(QList<QByteArray>& names) = 0;
+    // The adapters of the last Enumerate, in the same order.
+    virtual QList<AdapterDescription> Adapters() const { return {}; }
     virtual int SetClock(uint32_t nHz) = 0;
     virtual int Open(const QByteArray& strName, uint32_t nHz) = 0;
     // 0, or a code when the adapter could not be released cleanly (a deferred
@@ -50,6 +66,15 @@ public:
                 return r;
         }
         return 0;
+    }
+    // Milliseconds on the adapter's clock: the wall for a real adapter, the
+    // model's virtual time on the simulated bench. Waits learned from it
+    // follow the flash, not the load of the machine.
+    virtual int64_t ClockMs() const
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     }
     // The adapter's own text about its last failure on this thread, if any.
     virtual QString ErrorText() const { return QString(); }

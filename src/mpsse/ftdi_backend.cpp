@@ -40,6 +40,33 @@ std::string ProductString(ftdi_context* pCtx, libusb_device* pDev)
     return std::string(strProduct);
 }
 
+// The product and serial number strings. libftdi fails the whole call when
+// one of them cannot be read (an adapter without a serial number), so the
+// product string is then asked for alone.
+void UsbStrings(ftdi_context* pCtx, libusb_device* pDev, std::string& strProduct, std::string& strSerial)
+{
+    char product[128] = {};
+    char serial[128] = {};
+    if (ftdi_usb_get_strings(pCtx, pDev, nullptr, 0, product, sizeof product, serial, sizeof serial) == 0) {
+        strProduct = product;
+        strSerial = serial;
+        return;
+    }
+    strProduct = ProductString(pCtx, pDev);
+    strSerial.clear();
+}
+
+// "2-1", "1-4.2": the bus and port path as the kernel names the device.
+std::string PortPath(libusb_device* pDev)
+{
+    uint8_t ports[8] = {};
+    const int nPorts = libusb_get_port_numbers(pDev, ports, sizeof ports);
+    std::string strPath = std::to_string(libusb_get_bus_number(pDev)) + "-";
+    for (int i = 0; i < nPorts; ++i)
+        strPath += (i ? "." : "") + std::to_string(ports[i]);
+    return strPath;
+}
+
 Location DeviceLocation(libusb_device* pDev)
 {
     uint8_t ports[8] = {};
@@ -49,6 +76,11 @@ Location DeviceLocation(libusb_device* pDev)
         path.push_back(ports[i]);
     return LocationFromPortPath(libusb_get_bus_number(pDev), path);
 }
+
+// ftdi_usb_open_dev results that a device without access rights gives:
+// libusb_open failed, or the product string could not be read.
+constexpr int kFtdiOpenFailed = -4;
+constexpr int kFtdiNoDescription = -8;
 
 void PrintAccessHint()
 {
@@ -161,7 +193,8 @@ public:
                 e.nProduct = pId->nProduct;
                 e.nChipType = ChipTypeFromBcd(desc.bcdDevice);
                 e.nChannels = uint32_t(ChannelCount(e.nChipType));
-                e.strProduct = ProductString(pCtx, p->dev);
+                UsbStrings(pCtx, p->dev, e.strProduct, e.strSerial);
+                e.strPortPath = PortPath(p->dev);
                 const Location loc = DeviceLocation(p->dev);
                 e.nLocation = loc.nLocation;
                 e.nSubLocation = loc.nSubLocation;
@@ -210,7 +243,7 @@ public:
         if (pFound && nChannel >= 1 && nChannel <= ChannelCount(nChipType) &&
             ftdi_set_interface(pCtx, ftdi_interface(nChannel)) == 0) {
             const int r = ftdi_usb_open_dev(pCtx, pFound);
-            if (r == -8 || r == -4)
+            if (r == kFtdiOpenFailed || r == kFtdiNoDescription)
                 PrintAccessHint();
             if (r == 0 && Configure(pCtx))
                 pTransport = std::make_unique<FtdiTransport>(pCtx, nChipType, pBoard);

@@ -4,6 +4,7 @@
 #include "transport.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 
 namespace mpsse {
@@ -63,6 +64,7 @@ int GetDevInfoAll(Backend& backend, const DeviceId* pTable, int* pnCount, DevInf
         pInfo->nSubLocation = e.nSubLocation;
         pInfo->nNaming = e.bNeedsSubLocation ? kNamingWithSubLocation : 0;
         pInfo->nChannels = uint8_t(e.nChannels);
+        pInfo->pStrings = new DevStrings{e.strSerial, e.strProduct, e.strPortPath};
         *ppTail = pInfo;
         ppTail = &pInfo->pNext;
     }
@@ -75,6 +77,7 @@ void DevInfoRease(DevInfo* pList)
 {
     while (pList) {
         DevInfo* pNext = pList->pNext;
+        delete pList->pStrings;
         delete pList;
         pList = pNext;
     }
@@ -130,6 +133,22 @@ int FastRead(void* pContext, uint8_t* pBuffer, int nLength)
 int FastReadLater(void* pContext, uint8_t* pBuffer, int nLength)
 {
     return pContext ? Engine(pContext)->ReadLater(pBuffer, nLength) : int(kErrBadArgument);
+}
+
+int64_t MpsseEngine::WallMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int64_t Transport::ClockMs() const
+{
+    return MpsseEngine::WallMs();
+}
+
+int64_t ClockMs(void* pContext)
+{
+    return pContext ? Engine(pContext)->ClockMs() : MpsseEngine::WallMs();
 }
 
 int Idle(void* pContext, uint32_t nMicroseconds)

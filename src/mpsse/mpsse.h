@@ -29,8 +29,16 @@ struct DeviceId {
     const char* pDescription;
 };
 
+// The USB strings and port path of one device record, owned by the record
+// (DevInfoRease frees them).
+struct DevStrings {
+    std::string strSerial;       // the serial number string ("" when the adapter has none or it cannot be read)
+    std::string strDescription;  // the product string
+    std::string strPortPath;     // where it is plugged in: bus and port path, "2-1", "1-4.2"
+};
+
 // One record of the device list returned by GetDevInfoAll (40 bytes on 64-bit
-// hosts; the fields at offsets 8, 12, 16, 20 and 32 are what callers read).
+// hosts; the fields at offsets 8, 12, 16, 20, 24 and 32 are what callers read).
 struct DevInfo {
     uint32_t nVendor;        // offset 0: USB vendor id
     uint32_t nChipType;      // offset 4: ChipType of the adapter
@@ -39,13 +47,14 @@ struct DevInfo {
     uint32_t nSubLocation;   // offset 16: sub-location number
     uint8_t nNaming;         // offset 20: above 4 when the name needs both numbers
     uint8_t nChannels;       // offset 21: MPSSE channels of the chip
-    uint8_t reserved[10];    // offset 22
+    uint8_t reserved[2];     // offset 22
+    DevStrings* pStrings;    // offset 24: serial number, description, port path
     DevInfo* pNext;          // offset 32: next record, null ends the list
 };
 static_assert(sizeof(void*) != 8 || sizeof(DevInfo) == 40, "device records are 40 bytes");
 static_assert(offsetof(DevInfo, nProduct) == 8 && offsetof(DevInfo, nLocation) == 12 &&
                   offsetof(DevInfo, nSubLocation) == 16 && offsetof(DevInfo, nNaming) == 20 &&
-                  (sizeof(void*) != 8 || offsetof(DevInfo, pNext) == 32),
+                  (sizeof(void*) != 8 || (offsetof(DevInfo, pStrings) == 24 && offsetof(DevInfo, pNext) == 32)),
               "device record field offsets");
 
 // The value of DevInfo::nNaming when the location number alone does not name the port.
@@ -110,6 +119,10 @@ std::string LastErrorText();
 // USB round trip. Queued like a write; 0 or a Result code. The FT2232D, which
 // has no clocks without data, clocks out zero bytes with chip select high.
 int Idle(void* pContext, uint32_t nMicroseconds);
+
+// Milliseconds on the adapter's clock (Transport::ClockMs); the wall when
+// pContext is null.
+int64_t ClockMs(void* pContext);
 
 // The SCK the engine really runs for a request (the nearest rate at or below it).
 uint32_t ActualClockHz(uint32_t nChipType, uint32_t nRequestedHz);

@@ -55,6 +55,8 @@ uint16_t ClockDivisor(uint32_t nChipType, uint32_t nRequestedHz);
 class MpsseEngine {
 public:
     MpsseEngine(std::unique_ptr<Transport> pTransport, bool bBatching);
+    int64_t ClockMs() const { return m_pTransport ? m_pTransport->ClockMs() : WallMs(); }
+    static int64_t WallMs();
     ~MpsseEngine();
 
     // Synchronises with the engine and sets up SPI mode 0 at the clock.

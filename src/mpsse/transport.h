@@ -29,6 +29,9 @@ public:
     virtual int Close() { return kOk; }
     // The buffered board the chip sits on (adapters.h), null for a plain chip.
     virtual const BoardPins* Board() const { return nullptr; }
+    // Milliseconds on the adapter's own clock: the wall (a monotonic clock)
+    // for a real adapter, the model's virtual time on the simulated bench.
+    virtual int64_t ClockMs() const;
 };
 
 // Leaves a text for LastErrorText on the calling thread.
@@ -44,6 +47,8 @@ struct AdapterEntry {
     uint32_t nSubLocation = 0;
     bool bNeedsSubLocation = false;
     std::string strProduct;  // the USB product string
+    std::string strSerial;   // the USB serial number string, "" when there is none
+    std::string strPortPath; // bus and port path ("2-1"), or where a simulated adapter lives
 };
 
 class Backend {

@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace sim {
 
 namespace {
@@ -247,6 +249,16 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
         return false;
     }
 
+    // A USB string descriptor holds at most 126 characters; FTDI's EEPROM far fewer.
+    config.strSerial = ini.value("adapter/serial").toString().trimmed();
+    const bool bSerialOk = config.strSerial.size() <= 32 &&
+                           std::all_of(config.strSerial.begin(), config.strSerial.end(),
+                                       [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7F; });
+    if (!bSerialOk) {
+        strError = QString("%1: bad value for adapter/serial (up to 32 printable ASCII characters)").arg(strPath);
+        return false;
+    }
+
     QString strKey;
     const bool bOk = LoadChip(ini, config, strKey) && LoadFlash(ini, config, strKey) &&
                      LoadTiming(ini, config, strKey) && LoadFaults(ini, config, strKey);
@@ -255,10 +267,16 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
     return bOk;
 }
 
+QString DefaultAdapterSerial(int nAdapter)
+{
+    return QString("XQ%1").arg(nAdapter, 6, 10, QChar('0'));
+}
+
 bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
 {
     QSettings ini(strPath, QSettings::IniFormat);
     ini.setValue("adapter/model", config.pAdapter->pName);
+    ini.setValue("adapter/serial", config.strSerial);
     ini.setValue("chip/model", config.bBareFlash ? "none" : ChipModelName(config.model));
     ini.setValue("flash/jedec", HexByte(config.flash.nManufacturer) + HexByte(config.flash.nMemoryType) +
                                     HexByte(config.flash.nCapacity));

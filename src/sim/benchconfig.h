@@ -15,6 +15,7 @@ namespace sim {
 
 struct BenchConfig {
     const AdapterModel* pAdapter = &DefaultAdapterModel();  // [adapter] model
+    QString strSerial;  // [adapter] serial: the USB serial number; empty: DefaultAdapterSerial of its index
     ChipModel model = ChipModel::XQ6230;
     // "[chip] model=none": the flash sits directly on the adapter's SPI pins
     // (a flash chip clipped to the adapter), with no XQ slave port in between.
@@ -38,6 +39,14 @@ struct BenchConfig {
     std::set<uint32_t> stuckBytes;
     int nAdapters = 1;  // [bench] adapters, read from the top directory only
 };
+
+// The serial number of adapter nAdapter (1, 2, ...) when bench.ini gives none: XQ000001.
+QString DefaultAdapterSerial(int nAdapter);
+// The serial number adapter nAdapter reports under config.
+inline QString AdapterSerial(const BenchConfig& config, int nAdapter)
+{
+    return config.strSerial.isEmpty() ? DefaultAdapterSerial(nAdapter) : config.strSerial;
+}
 
 // Reads the file; false with a message when a value cannot be understood.
 bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strError);

@@ -113,6 +113,7 @@ public:
     }
     uint32_t ChipType() const override { return m_model.ChipType(); }
     const mpsse::BoardPins* Board() const override { return m_pBoard; }
+    int64_t ClockMs() const override { return m_pSession->Stats().VirtualMs(); }
 
 private:
     BenchStats& Stats() { return m_pSession->Stats(); }
@@ -230,6 +231,16 @@ const AdapterModel& SimBackend::Model(int nAdapter) const
     return DefaultAdapterModel();
 }
 
+QString SimBackend::Serial(int nAdapter) const
+{
+    BenchConfig config;
+    QString strError;
+    const QString strIni = AdapterDir(nAdapter) + "/bench.ini";
+    if (QFileInfo::exists(strIni) && LoadBenchConfig(strIni, config, strError))
+        return AdapterSerial(config, nAdapter);
+    return DefaultAdapterSerial(nAdapter);
+}
+
 int SimBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& entries)
 {
     entries.clear();
@@ -247,6 +258,8 @@ int SimBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::Adap
         e.nChipType = model.ChipType();
         e.nChannels = uint32_t(model.Interfaces());
         e.strProduct = model.pProduct;
+        e.strSerial = Serial(k).toStdString();
+        e.strPortPath = QString("bench-%1").arg(k).toStdString();
         e.nLocation = uint32_t(k);
         entries.push_back(e);
     }

@@ -6,6 +6,7 @@
 #include "worker.h"
 
 #include <application.h>
+#include <jobfile.h>
 #include <messagebox.h>
 #include <mnemonic.h>
 #include <outputfile.h>
@@ -323,6 +324,26 @@ void StaticData::SaveExcel()
         return;
     }
     emit log(tr("Excel已保存到:%1").arg(strFile));
+}
+
+void StaticData::JobSettings(JobSpec& spec) const
+{
+    spec.strWorkbook = m_strWorkbook.isEmpty() ? QString() : QFileInfo(m_strWorkbook).absoluteFilePath();
+    spec.strStaticStart = ui->editStartAddr->text();
+    spec.strStaticTotal = ui->editTotal->text();
+    spec.bStaticCurrent = ui->radioCurrent->isChecked();
+}
+
+void StaticData::ShowJob(const JobPlan& plan)
+{
+    if (!plan.bStatic)
+        return;
+    if (ui->tabXlsx->LoadXlsx(plan.staticWrite.strWorkbook) == 0)
+        ShowLayout();
+    ui->editStartAddr->setText(QString::number(plan.staticWrite.nStart, 16).toUpper());
+    ui->editTotal->setText(QString::number(plan.staticWrite.nTotal));
+    ui->radioCurrent->setChecked(plan.staticWrite.bCurrent);
+    ui->radioDefault->setChecked(!plan.staticWrite.bCurrent);
 }
 
 void StaticData::LoadSettings()

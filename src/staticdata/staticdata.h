@@ -6,6 +6,8 @@
 
 #include <tabwidgetinf.h>
 
+struct JobPlan;
+struct JobSpec;
 class QMenu;
 class QThread;
 class SpiFlashCtrl;
@@ -32,6 +34,12 @@ public:
 
     TabWidgetXlsx* Xlsx() const;
     Worker* GetWorker() const { return m_pWorker; }
+    // The tab's workbook and area as a production job's static data step
+    // (the workbook that loaded, the start and total boxes, the values chosen).
+    void JobSettings(JobSpec& spec) const;
+    // Shows a job's static data step: its workbook and area (the window locks
+    // the tab; LoadSettings brings the tab's own back).
+    void ShowJob(const JobPlan& plan);
 
 signals:
     // The requests the tab hands to its worker.

@@ -11,8 +11,6 @@
 #include <vector>
 
 namespace {
-// Stops a write before the chip is touched; already logged and reported.
-constexpr int kRefused = -10000;
 
 const static_data_hdr& RecordHeader(const StaticWriteRequest& request)
 {
@@ -100,9 +98,13 @@ int Worker::WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, 
     const int nRecord = int(RecordHeader(request).nUsedLength) + kStaticHeaderSize;
     emit progress(30);
     emit log(tr("擦除原有静态数据..."));
-    int rc = ctrl.EraseFlash(nEraseStart, nEraseLength, [this](int p) { emit progress(30 + p * 40 / 100); });
-    if (rc != 0)
+    xq::FlashLoss loss;
+    int rc = ctrl.EraseExact(nEraseStart, nEraseLength, &loss, [this](int p) { emit progress(30 + p * 40 / 100); });
+    if (rc != 0) {
+        if (loss.Any())
+            emit log(xq::FlashLossText(loss));
         return rc;
+    }
     emit log(tr("擦除完成"));
     emit progress(70);
     emit log(tr("写入静态数据..."));
@@ -138,7 +140,7 @@ void Worker::OnWrite(const StaticWriteRequest& request)
     const int rc = RunWrite(request, bInfo ? &info : nullptr, record);
     if (rc == 0) {
         record.SetResult(true, rc, tr("写入完成"));
-    } else if (rc != kRefused) {  // a refusal is logged and reported already
+    } else if (rc != xq::kErrEndedAndReported) {  // a refusal is logged and reported already
         record.SetResult(false, rc, xq::ResultText(rc, pSpiCtrl->AdapterErrorText()));
         emit log(record.strMessage);
         if (rc == xq::kErrStopped)
@@ -158,23 +160,25 @@ int Worker::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, 
     if (!strSearchOutside.isEmpty()) {
         emit log(strSearchOutside);
         record.Refuse(xq::kErrBadArgument, strSearchOutside);
-        return kRefused;
+        return xq::kErrEndedAndReported;
     }
     const int32_t nWriteOffset = FindWriteOffset(request);
 
-    // Every sector the area touches is erased, the whole area aligned
-    // outward (and the new record's place, which may reach past a small
-    // area): a sector left out could hold the old record, which the new one
-    // would then be programmed over.
+    // The whole area is erased (and the new record's place, which may reach
+    // past a small area): a part left out could hold the old record, which
+    // the new one would then be programmed over. The bytes outside it in its
+    // first and last sector are put back (EraseExact); those sectors must
+    // lie inside the flash.
     const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
     const int64_t nAreaEnd = int64_t(nStartAddr) + qMax<int64_t>(header.nTotalSize, int64_t(nWriteOffset) + nRecord);
-    const int32_t nEraseStart = xq::SectorBase(nStartAddr);
-    const int64_t nEraseEnd = xq::SectorCeil(nAreaEnd);
-    const QString strOutside = AreaOutsideFlash(pInfo, nEraseStart, nEraseEnd - nEraseStart);
+    const int32_t nEraseStart = nStartAddr;
+    const int64_t nEraseEnd = nAreaEnd;
+    const QString strOutside =
+        AreaOutsideFlash(pInfo, xq::SectorBase(nEraseStart), xq::SectorCeil(nEraseEnd) - xq::SectorBase(nEraseStart));
     if (!strOutside.isEmpty()) {
         emit log(strOutside);
         record.Refuse(xq::kErrBadArgument, strOutside);
-        return kRefused;
+        return xq::kErrEndedAndReported;
     }
 
     int rc = xq::kOk;

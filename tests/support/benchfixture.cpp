@@ -8,9 +8,7 @@ BenchFixture::BenchFixture(const QString& strIni)
     SetIni(strIni);
     m_pBackend = sim::MakeSimulatedBench(m_dir.path());
     m_pCtrl = std::make_unique<SpiFlashCtrl>(m_pBackend);
-    m_pCtrl->SelectAdapter(names, 0);
-    sim::BenchStats* pStats = m_pBackend->Stats(1).get();
-    m_pCtrl->SetMsClock([pStats] { return pStats->VirtualMs(); });
+    m_pCtrl->SelectAdapter(names, 0);  // its clock: the adapter's, the bench's virtual time
 }
 
 BenchFixture::~BenchFixture()

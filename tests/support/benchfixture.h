@@ -26,7 +26,7 @@ public:
     sim::SimBackend& Backend() { return *m_pBackend; }
     const std::shared_ptr<sim::SimBackend>& BackendPtr() const { return m_pBackend; }
     sim::BenchStats& Stats() { return *m_pBackend->Stats(1); }
-    // A controller with the FTDI adapter selected, its WaitReady clock on the bench's virtual time.
+    // A controller with the FTDI adapter selected; its clock is the adapter's, the bench's virtual time.
     SpiFlashCtrl& Ctrl() { return *m_pCtrl; }
     // Opens the first interface at the rate index.
     int Open(int nRateIndex = 9);

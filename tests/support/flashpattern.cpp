@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -35,6 +36,23 @@ QString FlashPattern::ChangedOutside(const QVector<FlashRange>& written) const
                 .arg(uint8_t(after.at(a)), 2, 16, QChar('0'));
     }
     return QString();
+}
+
+QVector<FlashRange> NamedLosses(const QString& strLog)
+{
+    QVector<FlashRange> ranges;
+    static const QRegularExpression kRange("0x([0-9A-F]+) ~ 0x([0-9A-F]+)");
+    for (const QString& strLine : strLog.split('\n')) {
+        if (!strLine.contains(QString::fromUtf8("未能恢复")))
+            continue;
+        auto it = kRange.globalMatch(strLine);
+        while (it.hasNext()) {
+            const QRegularExpressionMatch m = it.next();
+            const qint64 nFrom = m.captured(1).toLongLong(nullptr, 16);
+            ranges.push_back({nFrom, m.captured(2).toLongLong(nullptr, 16) - nFrom});
+        }
+    }
+    return ranges;
 }
 
 QVector<FlashPattern> FillGangFlash(const QString& strBenchDir, int nAdapters)

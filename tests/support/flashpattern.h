@@ -41,5 +41,8 @@ QVector<FlashPattern> FillGangFlash(const QString& strBenchDir, int nAdapters);
         QVERIFY2(strChanged_.isEmpty(), qPrintable(strChanged_));         \
     } while (false)
 
+// The ranges a log's lines name as not put back (xq::FlashLossText).
+QVector<FlashRange> NamedLosses(const QString& strLog);
+
 // Deterministic pseudo-random bytes.
 QByteArray RandomBytes(int n, uint32_t nSeed);

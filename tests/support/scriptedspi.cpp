@@ -16,6 +16,8 @@ int ScriptedSpi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTx
     Frame f{Bytes(pTx, pTx + nTxLen), nRxLen};
     frames.push_back(f);
     std::fill(pRx, pRx + nRxLen, 0);
+    if (pTx[0] == 0x05 && nMode == 0)
+        ++nPollsInModeZero;
     if (hook && hook(f, pRx))
         return 0;
     const uint32_t nAddr = nTxLen >= 4 ? (uint32_t(pTx[1]) << 16) | (uint32_t(pTx[2]) << 8) | pTx[3] : 0;

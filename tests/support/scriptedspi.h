@@ -28,6 +28,7 @@ public:
     Bytes manufacturer{0xEF, 0x14};
     Bytes memory;                      // flash contents answered to 0x03/0x0B (empty: 0xFF)
     std::function<bool(const Frame&, uint8_t*)> hook;  // true when it answered
+    int nPollsInModeZero = 0;          // status polls sent while the port was in mode 0
 
     int Init(QList<QByteArray>& names, const QByteArray&) override { return Enumerate(names); }
     int Enumerate(QList<QByteArray>& names) override

@@ -156,6 +156,7 @@ public:
         if (!m_pSession)
             return false;
         m_bRealtime = m_pSession->Config().bRealtime;
+        m_strBenchSerial = sim::AdapterSerial(m_pSession->Config(), 1).toStdString();
         m_nBusyBase = m_pSession->Flash().BusyTimeUs();
         return true;
     }
@@ -173,9 +174,20 @@ public:
         return bOk;
     }
 
+    // What the serial number string descriptor carries: the spec's, else the
+    // bench's (read when it opens).
+    std::string Serial() const
+    {
+        if (!m_spec.strSerial.isEmpty())
+            return m_spec.strSerial.toStdString();
+        return m_strBenchSerial;
+    }
+
     Bytes Descriptors() const
     {
         Bytes b = DeviceDescriptor(0, m_model.nVendor, m_model.nProduct, m_model.nBcdDevice, true);
+        if (!m_spec.bSerialString)
+            b[16] = 0;  // iSerialNumber
         const Bytes c = FtdiConfiguration(m_model.Interfaces(), uint16_t(m_nPacket));
         b.insert(b.end(), c.begin(), c.end());
         return b;
@@ -310,10 +322,10 @@ private:
         } else if (nType == 2) {
             d = FtdiConfiguration(m_model.Interfaces(), uint16_t(m_nPacket));
         } else if (nType == 3) {
-            const std::string strings[] = {"", m_model.pManufacturer, m_model.pProduct, "XQ000001"};
+            const std::string strings[] = {"", m_model.pManufacturer, m_model.pProduct, Serial()};
             if (nIndex == 0)
                 d = {4, 3, 0x09, 0x04};
-            else if (nIndex < 4)
+            else if (nIndex < 3 || (nIndex == 3 && m_spec.bSerialString))
                 d = StringDescriptor(strings[nIndex]);
             else
                 return -EPIPE;
@@ -640,6 +652,7 @@ private:
     DeviceSpec m_spec;
     const sim::AdapterModel& m_model;
     std::string m_strDevNode;
+    std::string m_strBenchSerial = sim::DefaultAdapterSerial(1).toStdString();
     sim::UsbTiming m_usb;
     int m_nPacket;
     std::vector<Channel> m_channels;

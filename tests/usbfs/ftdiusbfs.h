@@ -41,6 +41,12 @@ struct DeviceSpec {
     // bench.ini, flash.bin, security.bin. Empty: nothing is wired.
     QString strBenchDir;
     int nBenchChannel = -1;
+    // The serial number string descriptor; empty: the bench's [adapter]
+    // serial, or the first simulated adapter's default (XQ000001).
+    QString strSerial;
+    // False: the device descriptor names no serial number string (an adapter
+    // with a blank EEPROM), and string 3 is not there.
+    bool bSerialString = true;
 };
 
 // One control request as the device received it.

@@ -1,0 +1,391 @@
+// Production jobs: the job file and its checks, xqprog job create/show/run
+// (one adapter and a gang), and the window locked to a job, which runs it
+// exactly as xqprog does.
+#include "benchfixture.h"
+#include "testfiles.h"
+
+#include <baseop.h>
+#include <filesysmodel.h>
+#include <jobfile.h>
+#include <mainwindow.h>
+#include <messagebox.h>
+#include <staticdata.h>
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSettings>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+struct Result {
+    int nExit = -1;
+    QString strOut;
+    QString strErr;
+};
+
+QString Sha256(const QByteArray& data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+}
+
+QList<QJsonObject> JsonLines(const QString& strOut)
+{
+    QList<QJsonObject> objects;
+    for (const QString& strLine : strOut.split('\n', Qt::SkipEmptyParts))
+        objects << QJsonDocument::fromJson(strLine.toUtf8()).object();
+    return objects;
+}
+
+// A trace file's rows without the time column (no field here is quoted).
+QList<QStringList> TraceRows(const QString& strPath)
+{
+    QList<QStringList> rows;
+    for (const QByteArray& line : Slurp(strPath).split('\n'))
+        if (!line.isEmpty())
+            rows << QString::fromUtf8(line).split(',').mid(1);
+    return rows;
+}
+
+void FlipByte(const QString& strPath, int nOffset)
+{
+    QByteArray data = Slurp(strPath);
+    data[nOffset] = char(data[nOffset] ^ 0x01);
+    QVERIFY(WriteFile(strPath, data));
+}
+}  // namespace
+
+class TestJob : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QByteArray m_image;
+    QList<QString> m_boxes;
+
+    QString P(const QString& s) { return m_dir.filePath(s); }
+
+    Result Xqprog(const QStringList& args, const QString& strBench = QString())
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", P("state"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(m_dir.path());
+        p.start(XQPROG_PATH, (strBench.isEmpty() ? QStringList() : QStringList{"--simulate=" + strBench, "-q"}) + args);
+        p.waitForFinished(120000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // A job in DIR of everything a job holds: image at 0x3000, erase by
+    // size, protection, serial numbers from a counter file, static data.
+    QString MakeJob(const QString& strDir, const QString& strName)
+    {
+        QDir().mkpath(strDir);
+        if (!WriteFile(strDir + "/fw.bin", m_image) || !QFile::copy(XQ_SAMPLE_WORKBOOK, strDir + "/book.xlsx"))
+            return QString();
+        const QString strJob = strDir + "/" + strName + ".xqjob";
+        const Result r = Xqprog({"job", "create", strJob, "--image", strDir + "/fw.bin", "--start", "3000", "--erase",
+                                 "0x12000", "--protect", "--serial-file", strDir + "/serial.txt", "--serial", "500",
+                                 "--static", strDir + "/book.xlsx", "--verify", "--description", "第一批, rev 3"});
+        return r.nExit == 0 ? strJob : (qWarning("%s", qPrintable(r.strErr)), QString());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(resources);
+        QDir::setCurrent(m_dir.path());
+        m_image = RandomBytes(70000, 77);
+        msgbox::SetHandler([this](QMessageBox::Icon, const QString&, const QString& strText, QMessageBox::StandardButtons) {
+            m_boxes << strText;
+            return QMessageBox::Yes;
+        });
+    }
+
+    // Everything a run needs is checked before an adapter opens; each row
+    // spoils one thing of a good job and names what the refusal must say.
+    void refusalsOfTheJobFile()
+    {
+        const QString strJob = MakeJob(P("lib"), "lib");
+        QVERIFY(!strJob.isEmpty());
+        JobPlan plan;
+        QString strError;
+        QVERIFY2(JobRules::Prepare(strJob, plan, strError), qPrintable(strError));
+        QCOMPARE(plan.spec.strImage, QString("fw.bin"));  // stored beside the job
+        QCOMPARE(plan.write.image, m_image);
+        QCOMPARE(plan.write.nStart, 0x3000);
+        QCOMPARE(plan.write.nEraseBytes, 0x12000);
+        QVERIFY(plan.write.bProtect && plan.write.bSerial && !plan.write.bSmart);
+        QCOMPARE(plan.nFirstSerial, 500u);
+        QCOMPARE(plan.spec.strDescription, QString("第一批, rev 3"));  // a comma survives the INI text
+        QVERIFY(plan.bStatic);
+        QCOMPARE(plan.staticWrite.nStart, kStaticDefaultStart);
+        QCOMPARE(plan.jobSha256, Sha256(Slurp(strJob)).toLatin1());
+        QCOMPARE(plan.ImageShortHash(), Sha256(m_image).left(8));
+
+        // The job with its files moved elsewhere still runs: the paths are relative.
+        QVERIFY(QDir().rename(P("lib"), P("lib-moved")));
+        QVERIFY2(JobRules::Prepare(P("lib-moved/lib.xqjob"), plan, strError), qPrintable(strError));
+        QCOMPARE(plan.write.strImage, P("lib-moved/fw.bin"));
+        QVERIFY(QDir().rename(P("lib-moved"), P("lib")));
+
+        const QString strSha = Sha256(m_image);
+        struct Row {
+            const char* pName;
+            std::function<void()> spoil;  // undone by the next row's fresh job
+            QStringList expected;
+        };
+        auto setKey = [&](const QString& strKey, const QString& strValue) {
+            QSettings ini(strJob, QSettings::IniFormat);
+            ini.setValue(strKey, strValue);
+        };
+        QByteArray changed = m_image;
+        changed[100] = char(changed[100] ^ 0x01);
+        const QVector<Row> rows{
+            {"image changed by one byte", [&] { FlipByte(P("lib/fw.bin"), 100); },
+             {"文件已改变", P("lib/fw.bin"), strSha, Sha256(changed)}},
+            {"image missing", [&] { QFile::remove(P("lib/fw.bin")); }, {"cannot read image", P("lib/fw.bin")}},
+            {"workbook changed", [&] { FlipByte(P("lib/book.xlsx"), 10); }, {"文件已改变", P("lib/book.xlsx")}},
+            {"misspelt key", [&] { setKey("image/protet", "true"); }, {"未知的项: image/protet"}},
+            {"flag not true or false", [&] { setKey("image/protect", "yes"); }, {"image/protect", "yes"}},
+            {"unknown erase word", [&] { setKey("image/erase", "clever"); }, {"擦除方式无效: clever"}},
+            {"erase smaller than the image", [&] { setKey("image/erase_size", "4096"); }, {"请输入正确擦除大小"}},
+            {"image past the end of the flash", [&] { setKey("image/start", "1F0000"); }, {"操作范围超出Flash容量"}},
+            {"bad start", [&] { setKey("image/start", "XYZ"); }, {"请正确填写起始地址"}},
+            {"counter holds no number", [&] { QVERIFY(WriteFile(P("lib/serial.txt"), "abc\n")); },
+             {"does not hold a decimal number"}},
+            {"counter in no directory", [&] { setKey("serial/counter_file", "nodir/serial.txt"); },
+             {"序列号计数文件不可写", P("lib/nodir/serial.txt")}},
+            {"serial without a counter file", [&] { setKey("serial/counter_file", ""); }, {"需要计数文件"}},
+            {"static record past the flash", [&] { setKey("static/start", "1FFFF0"); }, {"操作范围超出Flash容量"}},
+            {"static values neither", [&] { setKey("static/values", "some"); }, {"static/values"}},
+            {"verify flag", [&] { setKey("verify/enabled", "1"); }, {"verify/enabled"}},
+            {"no name", [&] { setKey("job/name", ""); }, {"任务没有名称"}},
+            {"unknown rate", [&] { setKey("job/rate", "7MHz"); }, {"速率无效: 7MHz"}},
+        };
+        for (const Row& row : rows) {
+            QVERIFY(QDir(P("lib")).removeRecursively());
+            QCOMPARE(MakeJob(P("lib"), "lib"), strJob);
+            row.spoil();
+            const bool bPrepared = JobRules::Prepare(strJob, plan, strError);
+            QVERIFY2(!bPrepared, row.pName);
+            for (const QString& strPart : row.expected)
+                QVERIFY2(strError.contains(strPart), qPrintable(QString("%1: %2").arg(row.pName, strError)));
+        }
+    }
+
+    // create, show and run on the bench; then one changed byte of the image
+    // refuses the run before the adapter opens.
+    void createShowRunRefuse()
+    {
+        const QString strJob = MakeJob(P("cli"), "board-a");
+        QVERIFY(!strJob.isEmpty());
+        Result r = Xqprog({"job", "show", strJob});
+        QCOMPARE(r.nExit, 0);
+        QVERIFY2(r.strOut.startsWith("name: board-a\ndescription: 第一批, rev 3\njob sha256: " + Sha256(Slurp(strJob))),
+                 qPrintable(r.strOut));
+        QVERIFY(r.strOut.contains("image: fw.bin\nimage sha256: " + Sha256(m_image) + "\nstart: 3000\nerase: size 0x12000\n"
+                                  "protect: yes\nserial: counter file serial.txt, first 500\n"));
+        QVERIFY(r.strOut.endsWith("verify: yes\nstatus: ready\n"));
+        QCOMPARE(Xqprog({"job", "create", strJob, "--image", P("cli/fw.bin")}).nExit, 2);  // no silent replace
+
+        const QString strBench = P("cli-bench");
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
+        r = Xqprog({"--json", "--trace", P("cli.csv"), "run", strJob}, strBench);
+        QCOMPARE(r.nExit, 0);
+        const QList<QJsonObject> json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 3);
+        QCOMPARE(json[0]["operation"].toString(), QString("write"));
+        QCOMPARE(json[0]["serial"].toInt(), 500);
+        QCOMPARE(json[1]["operation"].toString(), QString("static write"));
+        QCOMPARE(json[2]["operation"].toString(), QString("verify"));
+        QCOMPARE(json[2]["sha256"].toString(), Sha256(m_image));
+        for (const QJsonObject& o : json) {
+            QCOMPARE(o["result"].toString(), QString("ok"));
+            QCOMPARE(o["job"].toString(), QString("board-a"));
+            QCOMPARE(o["job_sha256"].toString(), Sha256(Slurp(strJob)));
+        }
+        QCOMPARE(Slurp(strBench + "/flash.bin").mid(0x3000, m_image.size()), m_image);
+        XQ_VERIFY_FLASH_KEPT(flash, {{0x3000, 0x15000}, {0x1FF000, 0x1000}});
+        QCOMPARE(Slurp(P("cli/serial.txt")), QByteArray("501\n"));
+        const QList<QStringList> rows = TraceRows(P("cli.csv"));
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[1].mid(2, 2), (QStringList{"write", "ok"}));
+        QCOMPARE(rows[2].mid(2, 2), (QStringList{"static write", "ok"}));
+        QCOMPARE(rows[3].mid(2, 2), (QStringList{"verify", "ok"}));
+        for (const QStringList& row : rows.mid(1))
+            QCOMPARE(row.mid(11), (QStringList{"board-a", Sha256(Slurp(strJob))}));
+
+        // A rate other than the job's is refused; the job's own is accepted.
+        QCOMPARE(Xqprog({"-r", "1MHz", "run", strJob}, strBench).nExit, 2);
+
+        // One changed byte: refused naming the file and both hashes, on a
+        // bench no adapter of which was ever opened (it would exist then).
+        FlipByte(P("cli/fw.bin"), 0);
+        r = Xqprog({"run", strJob}, P("cli-unopened"));
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains(P("cli/fw.bin")) && r.strErr.contains(Sha256(m_image)) &&
+                     r.strErr.contains(Sha256(Slurp(P("cli/fw.bin")))),
+                 qPrintable(r.strErr));
+        QVERIFY(!QFileInfo::exists(P("cli-unopened")));
+        QCOMPARE(Xqprog({"job", "show", strJob}).nExit, 2);
+        QCOMPARE(Slurp(P("cli/serial.txt")), QByteArray("501\n"));
+    }
+
+    // A gang run: one result per adapter, each with its own consecutive
+    // serial number; an adapter whose write fails stops before static data.
+    void gangRun()
+    {
+        const QString strJob = MakeJob(P("gang"), "gang");
+        QVERIFY(!strJob.isEmpty());
+        const QString strBench = P("gang-bench");
+        QDir().mkpath(strBench + "/adapter-2");
+        QVERIFY(WriteFile(strBench + "/bench.ini", "[bench]\nadapters=3\n"));
+        QVERIFY(WriteFile(strBench + "/adapter-2/bench.ini", "[faults]\ndead_sectors=4000\n"));
+        const Result r = Xqprog({"-i", "all", "--json", "run", strJob}, strBench);
+        QCOMPARE(r.nExit, 1);
+        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));
+        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-1\\s+ok")));
+        QMap<QString, QStringList> steps;
+        QList<int> serials;
+        for (const QJsonObject& o : JsonLines(r.strOut)) {
+            QCOMPARE(o["job"].toString(), QString("gang"));
+            steps[o["interface"].toString()] << o["operation"].toString() + " " + o["result"].toString();
+            if (o["operation"] == "write" && o["result"] == "ok")
+                serials << o["serial"].toInt();
+        }
+        QCOMPARE(steps["FT2232-LOC-1"], (QStringList{"write ok", "static write ok", "verify ok"}));
+        QCOMPARE(steps["FT2232-LOC-2"], (QStringList{"write failed"}));
+        QCOMPARE(steps["FT2232-LOC-3"], (QStringList{"write ok", "static write ok", "verify ok"}));
+        std::sort(serials.begin(), serials.end());
+        QCOMPARE(serials, (QList<int>{500, 501}));  // taken as chips are stamped: none for the failed one
+        QCOMPARE(Slurp(P("gang/serial.txt")), QByteArray("502\n"));
+        for (int n : {1, 3})
+            QCOMPARE(Slurp(strBench + QString("/adapter-%1/flash.bin").arg(n)).mid(0x3000, m_image.size()), m_image);
+    }
+
+    // Open locks the tabs to the job and shows it in the title; close gives
+    // the tabs their own settings back; save makes a job of the settings.
+    void windowLockedToAJob()
+    {
+        QFile::remove("XqProgrammer.ini");
+        const QString strJob = MakeJob(P("win"), "station-7");
+        QVERIFY(!strJob.isEmpty());
+        QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("StaticData/xlsx", P("win/book.xlsx"));
+        BenchFixture bench;
+        MainWindow w(bench.BackendPtr());
+        auto* pBaseOp = w.findChild<BaseOp*>("tabBaseOp");
+        auto* pStatic = w.findChild<StaticData*>("tabStatic");
+        auto* pStart = pBaseOp->findChild<QLineEdit*>("editStartAddr");
+        pStart->setText("A000");
+        const QString strTitle = w.windowTitle();
+        QString strAnswer = strJob;
+        msgbox::SetFileHandler([&strAnswer](const QString&, const QString&) { return strAnswer; });
+        w.findChild<QAction*>("action_open_job")->trigger();
+        QVERIFY(w.LoadedJob());
+        QCOMPARE(w.windowTitle(), strTitle + " - 任务: station-7 [" + Sha256(m_image).left(8) + "]");
+        QCOMPARE(w.findChild<QLabel*>("lblJob")->text(), "任务: station-7 [" + Sha256(m_image).left(8) + "]");
+        QVERIFY(!w.findChild<QLabel*>("lblJob")->isHidden());
+        QVERIFY(!pBaseOp->isEnabled() && !pStatic->isEnabled());
+        QCOMPARE(pStart->text(), QString("3000"));
+        QVERIFY(!w.findChild<QAction*>("action_read")->isEnabled());
+        QVERIFY(!w.findChild<QAction*>("action_save_job")->isEnabled());
+        QVERIFY(w.findChild<QAction*>("action_write")->isEnabled());
+        QTRY_COMPARE(pBaseOp->FileModel()->strCheckedPath, P("win/fw.bin"));
+
+        w.findChild<QAction*>("action_close_job")->trigger();
+        QVERIFY(!w.LoadedJob());
+        QCOMPARE(w.windowTitle(), strTitle);
+        QVERIFY(w.findChild<QLabel*>("lblJob")->isHidden());
+        QVERIFY(pBaseOp->isEnabled() && pStatic->isEnabled());
+        QCOMPARE(pStart->text(), QString("A000"));
+
+        // Saved from the settings shown: the checked image at A000, the
+        // static step included (the box is answered yes).
+        QTRY_VERIFY(pBaseOp->FileModel()->mapFileCheck.contains("fw.bin") || (pBaseOp->ShowDirectory(P("win")), false));
+        QVERIFY(pBaseOp->FileModel()->setData(pBaseOp->FileModel()->index(P("win/fw.bin")), Qt::Checked, Qt::CheckStateRole));
+        strAnswer = P("win/saved");
+        w.findChild<QAction*>("action_save_job")->trigger();
+        JobPlan plan;
+        QString strError;
+        QVERIFY2(JobRules::Prepare(P("win/saved.xqjob"), plan, strError), qPrintable(strError));
+        QCOMPARE(plan.spec.strName, QString("saved"));
+        QCOMPARE(plan.write.nStart, 0xA000);
+        QCOMPARE(plan.write.image, m_image);
+        QVERIFY(plan.bStatic);
+        QCOMPARE(plan.staticWrite.strWorkbook, P("win/book.xlsx"));
+
+        // A job that is refused leaves the window unlocked, with a warning.
+        FlipByte(P("win/fw.bin"), 1);
+        m_boxes.clear();
+        strAnswer = strJob;
+        w.findChild<QAction*>("action_open_job")->trigger();
+        QVERIFY(!w.LoadedJob());
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY(m_boxes[0].contains(P("win/fw.bin")));
+        msgbox::SetFileHandler(nullptr);
+    }
+
+    // The job xqprog runs and the window runs give the same flash, security
+    // register and trace row (all but the time); a file changed after the
+    // job was opened is refused before the adapter opens.
+    void windowRunsTheJobAsXqprogDoes()
+    {
+        const QString strJob = MakeJob(P("same"), "same");
+        QVERIFY(!strJob.isEmpty());
+        const QString strCliBench = P("same-cli");
+        QCOMPARE(Xqprog({"--trace", P("same-cli.csv"), "run", strJob}, strCliBench).nExit, 0);
+
+        QFile::remove(P("same/serial.txt"));  // the window starts from the same number
+        QFile::remove("XqProgrammer.ini");
+        QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("trace_file", P("same-win.csv"));
+        BenchFixture bench;
+        {
+            MainWindow w(bench.BackendPtr());
+            QVERIFY(w.OpenJob(strJob));
+            w.findChild<QAction*>("action_write")->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 60000);
+            QVERIFY(w.ProgressBar()->styleSheet().contains("#05B8CC"));
+        }
+        QCOMPARE(bench.Flash(), Slurp(strCliBench + "/flash.bin"));
+        QCOMPARE(bench.Security(), Slurp(strCliBench + "/security.bin"));
+        QCOMPARE(TraceRows(P("same-win.csv")), TraceRows(P("same-cli.csv")));
+        QCOMPARE(TraceRows(P("same-win.csv")).size(), 4);
+
+        // Changed after opening: refused at 烧写, the adapter never opened.
+        const sim::BenchStats before = bench.Stats();
+        MainWindow w(bench.BackendPtr());
+        QVERIFY(w.OpenJob(strJob));
+        FlipByte(P("same/fw.bin"), 2);
+        m_boxes.clear();
+        w.findChild<QAction*>("action_write")->trigger();
+        QVERIFY(!w.Busy());
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY(m_boxes[0].contains("文件已改变"));
+        QCOMPARE(bench.Stats().nUsbTransfers, before.nUsbTransfers);
+
+        // The job file edited after opening: refused too, the window still shows the job it opened.
+        FlipByte(P("same/fw.bin"), 2);
+        {
+            QSettings ini(strJob, QSettings::IniFormat);
+            ini.setValue("image/start", "4000");
+        }
+        m_boxes.clear();
+        w.findChild<QAction*>("action_write")->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes[0].contains(strJob), qPrintable(m_boxes[0]));
+        QCOMPARE(bench.Stats().nUsbTransfers, before.nUsbTransfers);
+        QCOMPARE(TraceRows(P("same-win.csv")).size(), 4);
+    }
+};
+
+QTEST_MAIN(TestJob)
+#include "test_job.moc"
