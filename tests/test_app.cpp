@@ -550,6 +550,9 @@ private slots:
 
         m_answer = QMessageBox::Abort;  // stop after the current flash command, then quit
         QVERIFY(!pWindow->close());
+        QVERIFY(pWindow->Busy());
+        QVERIFY(!pWindow->close());  // a third close while stopping asks nothing and changes nothing
+        QCOMPARE(m_boxes.size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(!pWindow->isVisible(), 30000);
         QVERIFY(!pWindow->Busy());
         const QString strLog = LogText(*pWindow);

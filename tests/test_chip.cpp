@@ -1,6 +1,7 @@
 // SpiFlashCtrl's frames, order, chunking and result codes, through a scripted adapter.
 #include "scriptedspi.h"
 
+#include <deviceinfo.h>
 #include <flashrules.h>
 #include <spiflashctrl.h>
 
@@ -35,6 +36,18 @@ class TestChip : public QObject {
     }
 
 private slots:
+    // The model from the identification word and the flash size: the XQ6030
+    // word with a flash of at most 1 MiB - 1 is an XQ6130.
+    void chipModelNames()
+    {
+        QCOMPARE(ChipModelName(kChipIdXq6230, 0, false), QString("XQ6230"));
+        QCOMPARE(ChipModelName(kChipIdXq6030, 512 * 1024, true), QString("XQ6130"));
+        QCOMPARE(ChipModelName(kChipIdXq6030, 1048575, true), QString("XQ6130"));
+        QCOMPARE(ChipModelName(kChipIdXq6030, 1048576, true), QString("XQ6030"));
+        QCOMPARE(ChipModelName(kChipIdXq6030, 512 * 1024, false), QString("XQ6030"));  // no size read
+        QVERIFY(ChipModelName(0x12345678, 0, false) != "XQ6230");
+    }
+
     void init()
     {
         m_pCtrl = new SpiFlashCtrl;

@@ -120,6 +120,18 @@ private slots:
         QCOMPARE(r.nExit, 2);
         QVERIFY(r.strErr.contains("Unknown option 'whole'"));
         QCOMPARE(Run({"reset", "extra"}, strBench).nExit, 2);
+        // A length or size of 0 is refused before the adapter opens (no bench
+        // files appear); 1 is the smallest that runs.
+        const QString strFresh = P("fresh-bench");
+        r = Run({"read", P("zero.bin"), "--length", "0"}, strFresh);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains("请正确填写读取大小: 0"), qPrintable(r.strErr));
+        r = Run({"erase", "--size", "0"}, strFresh);
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains("请输入正确擦除大小: 0"), qPrintable(r.strErr));
+        QVERIFY(!QFile::exists(P("zero.bin")) && !QFile::exists(strFresh + "/flash.bin"));
+        QCOMPARE(Run({"read", P("one.bin"), "--length", "1"}, strFresh).nExit, 0);
+        QCOMPARE(QFileInfo(P("one.bin")).size(), 1);
         QDir().mkpath(P("nf"));
         QVERIFY(WriteFile(P("nf/bench.ini"), "[faults]\nno_flash=true\n"));
         QCOMPARE(Run({"reset"}, P("nf")).nExit, 1);

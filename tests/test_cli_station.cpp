@@ -8,6 +8,7 @@
 
 #include <workbookwriter.h>
 
+#include <QLockFile>
 #include <QProcess>
 #include <QtTest>
 
@@ -205,6 +206,58 @@ private slots:
         const Result twice = Run({"-i", "FT2232-LOC-1", "-i", "FT2232-LOC-1", "reset"}, strBench);
         QCOMPARE(twice.nExit, 0);
         QCOMPARE(twice.strOut.count("复位成功!"), 1);
+    }
+
+    // A second signal while the first one waits for a long erase ends the
+    // program at once, killed by that signal: no "已中断", no close.
+    void secondSignalEndsAtOnce()
+    {
+        const QString strBench = Bench("sig2", "[timing]\nrealtime=true\nerase64k_ms=20000\n");
+        QProcess p;
+        Prepare(p, {"write", P("big.bin")}, strBench);
+        p.start();
+        QString strOut;
+        QTRY_VERIFY_WITH_TIMEOUT((strOut += QString::fromUtf8(p.readAllStandardOutput())).contains("正在擦除"), 60000);
+        ::kill(pid_t(p.processId()), SIGTERM);
+        QTest::qWait(300);
+        QCOMPARE(p.state(), QProcess::Running);  // the first one waits for the erase in progress
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(10000));  // well before the 20 s erase ends
+        strOut += QString::fromUtf8(p.readAllStandardOutput());
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(p.exitCode(), int(SIGINT));
+        QVERIFY2(!strOut.contains("已中断"), qPrintable(strOut));
+    }
+
+    // Process A waits for the counter's lock after its verify; meanwhile the
+    // holder (the test, as another station would) takes 200 to 202. A reads
+    // the file again under the lock: it stamps 203 and announces 204, and a
+    // second process goes on from there.
+    void serialFileReadAgainUnderItsLock()
+    {
+        const QString strCounter = P("turns.txt");
+        QVERIFY(WriteFile(strCounter, "200\n"));
+        QVERIFY(WriteFile(P("turn.bin"), RandomBytes(0x1000, 21)));
+        QLockFile holder(strCounter + ".lock");
+        QVERIFY(holder.tryLock(0));
+        QProcess a;
+        Prepare(a, {"write", P("turn.bin"), "--serial-file", strCounter}, Bench("turnA", {}));
+        a.start();
+        QString strOut;
+        QTRY_VERIFY_WITH_TIMEOUT((strOut += QString::fromUtf8(a.readAllStandardOutput())).contains("校验成功"), 30000);
+        QTest::qWait(300);  // A is at the lock now
+        QVERIFY(WriteFile(strCounter, "203\n"));
+        holder.unlock();
+        const Result ra = XqprogRunner::Finish(a);
+        strOut += ra.strOut;
+        QCOMPARE(ra.nExit, 0);
+        QCOMPARE(StampedSerial(P("turnA")), 203u);
+        QVERIFY2(strOut.contains("下一个序列号: 204\n"), qPrintable(strOut));
+        const Result rb = Run({"write", P("turn.bin"), "--serial-file", strCounter}, Bench("turnB", {}));
+        QCOMPARE(rb.nExit, 0);
+        QCOMPARE(StampedSerial(P("turnB")), 204u);
+        QVERIFY2(rb.strOut.contains("下一个序列号: 205\n"), qPrintable(rb.strOut));
+        QCOMPARE(Slurp(strCounter).trimmed(), QByteArray("205"));
     }
 
     void serialFileSharedByTwoProcesses()

@@ -17,6 +17,8 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <atomic>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -399,6 +401,48 @@ private slots:
         QCOMPARE(m_boxes, QStringList{"烧写文件大小大于Flash容量"});
         bench.Close();
         XQ_VERIFY_FLASH_KEPT(bench, {});
+    }
+
+    // A stopped write leaves nothing behind in its worker: the next write,
+    // stopped before it changes anything, says "芯片未被改动".
+    void secondWriteAfterAStoppedOne()
+    {
+        BenchFixture bench;
+        bench.FillPattern();
+        QCOMPARE(bench.Open(9), 0);
+        std::atomic<bool> stop{false};
+        bench.Ctrl().SetStopFlag(&stop);
+        BaseWorker worker;
+        worker.pSpiCtrl = &bench.Ctrl();
+        QStringList logs;
+        QString strStopAt;
+        QObject::connect(&worker, &BaseWorker::log, [&](const QString& s) {
+            logs << s;
+            if (s == strStopAt)
+                stop = true;
+        });
+        ImageWriteRequest request;
+        request.image = RandomBytes(0x3000, 77);
+        request.nEraseBytes = request.image.size();
+        strStopAt = "正在烧写镜像...";  // erased, nothing programmed yet
+        worker.OnWrite(request);
+        QVERIFY2(logs.contains("芯片上的数据不完整，请重新烧写"), qPrintable(logs.join('\n')));
+        bench.Close();
+        const QByteArray after = bench.Flash();
+        XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x3000}});
+
+        // The protection is on again; the smart write stops at its first flash command.
+        bench.SetIni("[flash]\nstatus1=9C\n");
+        QCOMPARE(bench.Open(9), 0);
+        stop = false;
+        logs.clear();
+        request.bSmart = true;
+        strStopAt = "正在智能烧写...";
+        worker.OnWrite(request);
+        QVERIFY2(logs.contains("芯片未被改动") && !logs.contains("芯片上的数据不完整，请重新烧写"),
+                 qPrintable(logs.join('\n')));
+        bench.Close();
+        QCOMPARE(bench.Flash(), after);
     }
 
     // The adapter lost at each transfer around the protection step:

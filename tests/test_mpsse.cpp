@@ -2,6 +2,7 @@
 // written out by hand from FTDI AN_108 (not produced by our encoder).
 #include "recordingtransport.h"
 
+#include <adaptermodel.h>
 #include <adapters.h>
 #include <location.h>
 #include <readloop.h>
@@ -421,6 +422,75 @@ private slots:
             QVERIFY(nNow - 1000 > timeoutMs);  // gave up only after the deadline
     }
 
+    // Every board's pins beside SK/DO/DI/CS against the sources the README
+    // cites: OpenOCD's layout_init (value, direction; high byte first), of
+    // which the library drives bits 4..7 of the low byte and the high byte.
+    // The bench plays each board with the gate its documentation gives: the
+    // library's pins open it, and flipping any one pin the gate names closes it.
+    void boardPinsMatchTheirSources_data()
+    {
+        QTest::addColumn<QString>("model");     // the bench's [adapter] model, empty: none
+        QTest::addColumn<int>("vendor");
+        QTest::addColumn<int>("product");
+        QTest::addColumn<QString>("productString");
+        QTest::addColumn<int>("initValue");     // OpenOCD layout_init; -1: the board has no buffer
+        QTest::addColumn<int>("initDirection");
+        QTest::newRow("Bus Blaster v2 8878") << "BusBlaster" << 0x0403 << 0x8878 << "" << 0x0C08 << 0x0F1B;
+        QTest::newRow("Bus Blaster v2 8879") << "" << 0x0403 << 0x8879 << "" << 0x0C08 << 0x0F1B;
+        QTest::newRow("Bus Blaster v2 6010") << "" << 0x0403 << 0x6010 << "Bus Blaster v2" << 0x0C08 << 0x0F1B;
+        QTest::newRow("JTAGkey") << "JTAGkey" << 0x0403 << 0xCFF8 << "" << 0x0C08 << 0x0F1B;
+        QTest::newRow("Turtelizer 2") << "Turtelizer" << 0x0403 << 0xBDC8 << "" << 0x0008 << 0x0C7B;
+        QTest::newRow("TIAO (SPI header, no buffer)") << "TIAO" << 0x0403 << 0x8A98 << "" << 0x0008 << 0x000B;
+        QTest::newRow("Olimex ARM-USB-OCD") << "OlimexOCD" << 0x15BA << 0x0003 << "" << 0x0C08 << 0x0F1B;
+        QTest::newRow("Olimex ARM-USB-TINY") << "OlimexTiny" << 0x15BA << 0x0004 << "" << 0x0808 << 0x0A1B;
+        QTest::newRow("FT2232H module") << "FT2232H" << 0x0403 << 0x6010 << "Dual RS232-HS" << -1 << -1;
+        QTest::newRow("FT232H module") << "FT232H" << 0x0403 << 0x6014 << "Single RS232-HS" << -1 << -1;
+        QTest::newRow("FT4232H module") << "FT4232H" << 0x0403 << 0x6011 << "Quad RS232-HS" << -1 << -1;
+    }
+    void boardPinsMatchTheirSources()
+    {
+        QFETCH(QString, model);
+        QFETCH(int, vendor);
+        QFETCH(int, product);
+        QFETCH(QString, productString);
+        QFETCH(int, initValue);
+        QFETCH(int, initDirection);
+        const mpsse::BoardPins* pBoard = mpsse::FindBoard(uint16_t(vendor), uint16_t(product), productString.toStdString());
+        const bool bBuffered = initValue >= 0 && (initDirection & 0xFFF0) != 0;
+        if (initValue < 0) {
+            QVERIFY(!pBoard);
+        } else {
+            QVERIFY(pBoard);
+            QCOMPARE(pBoard->nChannel, 1);
+            const QList<int> pins{pBoard->nLowValue, pBoard->nLowDirection, pBoard->nHighValue, pBoard->nHighDirection};
+            QCOMPARE(pins, (QList<int>{initValue & 0xF0, initDirection & 0xF0, initValue >> 8, initDirection >> 8}));
+        }
+        if (model.isEmpty())
+            return;
+        const sim::AdapterModel* pModel = sim::FindAdapterModel(model);
+        QVERIFY(pModel);
+        QCOMPARE(int(pModel->nVendor), vendor);
+        QCOMPARE(int(pModel->nProduct), product);
+        const sim::BoardGate& gate = pModel->gate;
+        QCOMPARE(gate.nLowMask != 0 || gate.nHighMask != 0, bBuffered);
+        const uint8_t nLowValue = (pBoard ? pBoard->nLowValue : 0) | 0x08;  // CS high between frames
+        const uint8_t nLowDir = (pBoard ? pBoard->nLowDirection : 0) | 0x0B;
+        const uint8_t nHighValue = pBoard ? pBoard->nHighValue : 0;
+        const uint8_t nHighDir = pBoard ? pBoard->nHighDirection : 0;
+        QVERIFY(gate.Open(nLowValue, nLowDir, nHighValue, nHighDir));
+        for (int bit = 0; bit < 8; ++bit) {
+            const uint8_t m = uint8_t(1u << bit);
+            if (gate.nLowMask & m) {
+                QVERIFY2(!gate.Open(nLowValue ^ m, nLowDir, nHighValue, nHighDir), qPrintable(QString("ADBUS%1").arg(bit)));
+                QVERIFY(!gate.Open(nLowValue, nLowDir & ~m, nHighValue, nHighDir));
+            }
+            if (gate.nHighMask & m) {
+                QVERIFY2(!gate.Open(nLowValue, nLowDir, nHighValue ^ m, nHighDir), qPrintable(QString("ACBUS%1").arg(bit)));
+                QVERIFY(!gate.Open(nLowValue, nLowDir, nHighValue, nHighDir & ~m));
+            }
+        }
+    }
+
     void boardsAndChannels()
     {
         using mpsse::ChannelForSelector;
@@ -500,6 +570,8 @@ private slots:
         QVERIFY(loc.bNeedsSubLocation);
         QCOMPARE(loc.nLocation, 3u);
         QCOMPARE(loc.nSubLocation, 0x0110u);
+        // Up to four ports are packed whole into the sub-location, one byte each.
+        QCOMPARE(mpsse::LocationFromPortPath(3, {1, 2, 3, 16}).nSubLocation, 0x01020310u);
         QVERIFY(mpsse::LocationFromPortPath(20, {1}).bNeedsSubLocation);
         QCOMPARE(mpsse::LocationFromPortPath(1, {1, 2, 3, 4, 5, 6, 7}).nLocation, 0x11234567u);
         QVERIFY(mpsse::LocationFromPortPath(1, {1, 2, 3, 4, 5, 6, 7, 1}).bNeedsSubLocation);

@@ -197,7 +197,8 @@ private slots:
     void benchBoardsNeedTheirBufferEnabled()
     {
         // The bench's JTAGkey at the transport: the four SPI pins alone do not
-        // reach the chip; with ADBUS4 driven low the JEDEC id comes back.
+        // reach the chip, nor do they with ADBUS4 low while the high byte
+        // leaves the reset drivers on; with both the JEDEC id comes back.
         BenchFixture bench("[adapter]\nmodel=JTAGkey\n");
         std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 0);
         QVERIFY(t);
@@ -209,6 +210,10 @@ private slots:
         QCOMPARE(Bytes(id, id + 3), (Bytes{0xFF, 0xFF, 0xFF}));
         Bytes buffered = plain;
         buffered[2] = buffered[5] = buffered[15] = 0x1B;
+        QCOMPARE(t->Write(buffered.data(), int(buffered.size())), 0);
+        QCOMPARE(t->Read(id, 3, 1000), 0);
+        QCOMPARE(Bytes(id, id + 3), (Bytes{0xFF, 0xFF, 0xFF}));
+        buffered.insert(buffered.begin(), {0x82, 0x0C, 0x0F});
         QCOMPARE(t->Write(buffered.data(), int(buffered.size())), 0);
         QCOMPARE(t->Read(id, 3, 1000), 0);
         QCOMPARE(Bytes(id, id + 3), (Bytes{0xEF, 0x40, 0x15}));

@@ -386,6 +386,11 @@ private slots:
         for (const auto& cell : cells)
             QCOMPARE(pSheet->Read(cell.first.first, cell.first.second), QVariant(qlonglong(cell.second)));
         QVERIFY(!pSheet->Read(3, 1).isValid());
+
+        // A reference to row 0 is no reference: the cell takes its place in its row.
+        WriteZip(P("row0.xlsx"), HandBook("<sheetData><row r=\"1\"><c r=\"A0\"><v>7</v></c></row></sheetData>"));
+        QVERIFY(doc.Open(P("row0.xlsx")));
+        QCOMPARE(doc.Sheet("S")->Read(1, 1), QVariant(qlonglong(7)));
     }
 
     // The <dimension> the writer puts in each sheet, read as XML: other

@@ -83,7 +83,7 @@ const BoardPins kBoards[] = {
     // 0x0808/0x0a1b drives ADBUS4 low like the ARM-USB-OCD; flashrom's
     // "arm-usb-tiny" leaves ADBUS4 an input, which works only where the #OE
     // line is pulled low on the board. Driving it low is right in both cases.
-    {"Olimex ARM-USB-TINY", 0x15BA, 0x0004, nullptr, 0x00, 0x10, 0x08, 0x08, 1},
+    {"Olimex ARM-USB-TINY", 0x15BA, 0x0004, nullptr, 0x00, 0x10, 0x08, 0x0A, 1},
 };
 
 }  // namespace

@@ -6,8 +6,19 @@ namespace sim {
 
 namespace {
 
-// ADBUS4 low: the active-low output enable of the boards' JTAG buffer.
-constexpr BoardGate kAdbus4Low{0x10, 0x00, 0x00, 0x00};
+// What each board needs before SK, DO and CS reach the chip, from the
+// boards' documentation as the README's adapter table lists it: ADBUS4 low,
+// the active-low output enable of the JTAG buffer, and the target reset
+// drivers switched off (a reset held asserted keeps the chip from answering).
+// LEDs gate nothing.
+// Bus Blaster, JTAGkey: ACBUS0/1 (nTRST/nSRST data) low, ACBUS2/3 (their drivers' enables) high.
+constexpr BoardGate kJtagkeyGate{0x10, 0x00, 0x0F, 0x0C};
+// Turtelizer 2: ADBUS5/6 (the nTRST/nSRST drivers) low as well; ACBUS2/3 are LEDs.
+constexpr BoardGate kTurtelizerGate{0x70, 0x00, 0x00, 0x00};
+// ARM-USB-OCD: ACBUS0/1 low, ACBUS2 high; ACBUS3 is the LED.
+constexpr BoardGate kOlimexOcdGate{0x10, 0x00, 0x07, 0x04};
+// ARM-USB-TINY: ACBUS1 (nSRST data) low, ACBUS3 (its driver's enable) high.
+constexpr BoardGate kOlimexTinyGate{0x10, 0x00, 0x0A, 0x08};
 
 }  // namespace
 
@@ -32,12 +43,12 @@ const std::vector<AdapterModel>& AdapterModels()
         {"FT2232D", 0x0403, 0x6010, 0x0500, "FTDI", "Dual RS232", false, 1, {}},
         {"FT232H", 0x0403, 0x6014, 0x0900, "FTDI", "Single RS232-HS", true, 1, {}},
         {"FT4232H", 0x0403, 0x6011, 0x0800, "FTDI", "Quad RS232-HS", true, 1, {}},
-        {"BusBlaster", 0x0403, 0x8878, 0x0700, "Dangerous Prototypes", "Bus Blaster v2", true, 1, kAdbus4Low},
-        {"Turtelizer", 0x0403, 0xBDC8, 0x0500, "egnite", "Turtelizer JTAG/RS232 Adapter", false, 1, kAdbus4Low},
-        {"JTAGkey", 0x0403, 0xCFF8, 0x0500, "Amontec", "Amontec JTAGkey", false, 1, kAdbus4Low},
+        {"BusBlaster", 0x0403, 0x8878, 0x0700, "Dangerous Prototypes", "Bus Blaster v2", true, 1, kJtagkeyGate},
+        {"Turtelizer", 0x0403, 0xBDC8, 0x0500, "egnite", "Turtelizer JTAG/RS232 Adapter", false, 1, kTurtelizerGate},
+        {"JTAGkey", 0x0403, 0xCFF8, 0x0500, "Amontec", "Amontec JTAGkey", false, 1, kJtagkeyGate},
         {"TIAO", 0x0403, 0x8A98, 0x0700, "TIAO", "TIAO USB Multi-Protocol Adapter", true, 1, {}},
-        {"OlimexOCD", 0x15BA, 0x0003, 0x0500, "Olimex", "Olimex OpenOCD JTAG", false, 1, kAdbus4Low},
-        {"OlimexTiny", 0x15BA, 0x0004, 0x0500, "Olimex", "Olimex OpenOCD JTAG TINY", false, 1, kAdbus4Low},
+        {"OlimexOCD", 0x15BA, 0x0003, 0x0500, "Olimex", "Olimex OpenOCD JTAG", false, 1, kOlimexOcdGate},
+        {"OlimexTiny", 0x15BA, 0x0004, 0x0500, "Olimex", "Olimex OpenOCD JTAG TINY", false, 1, kOlimexTinyGate},
     };
     return models;
 }
