@@ -426,7 +426,7 @@ private slots:
         request.nEraseBytes = request.image.size();
         strStopAt = "正在烧写镜像...";  // erased, nothing programmed yet
         worker.OnWrite(request);
-        QVERIFY2(logs.contains("芯片上的数据不完整，请重新烧写"), qPrintable(logs.join('\n')));
+        QVERIFY2(logs.contains("已停止，芯片上的数据不完整，请重新烧写"), qPrintable(logs.join('\n')));
         bench.Close();
         const QByteArray after = bench.Flash();
         XQ_VERIFY_FLASH_KEPT(bench, {{0, 0x3000}});
@@ -439,7 +439,7 @@ private slots:
         request.bSmart = true;
         strStopAt = "正在智能烧写...";
         worker.OnWrite(request);
-        QVERIFY2(logs.contains("芯片未被改动") && !logs.contains("芯片上的数据不完整，请重新烧写"),
+        QVERIFY2(logs.contains("已停止，芯片未被改动") && !logs.contains("已停止，芯片上的数据不完整，请重新烧写"),
                  qPrintable(logs.join('\n')));
         bench.Close();
         QCOMPARE(bench.Flash(), after);

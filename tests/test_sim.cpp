@@ -749,10 +749,14 @@ private slots:
         QCOMPARE(config.failOnce.begin()->nNth, 100);
         QCOMPARE(config.nStatusStuckBits, uint16_t(0x1C));
         QCOMPARE(config.stuckBytes, (std::set<uint32_t>{0x10, 0x1FFFFF}));
+        int nFile = 0;
         for (const char* pBad : {"fail_once=144", "fail_once=44@0", "busy_once=02@x", "status_stuck_bits=10000",
                                  "stuck_bytes=zz"}) {
-            QVERIFY(WriteFile(strIni, QByteArray("[faults]\n") + pBad + "\n"));
-            QVERIFY2(!sim::LoadBenchConfig(strIni, config, strError), pBad);
+            // A file of its own for each row: QSettings keeps what it read of
+            // a file whose size and time did not change.
+            const QString strBad = dir.path() + QString("/bad%1.ini").arg(++nFile);
+            QVERIFY(WriteFile(strBad, QByteArray("[faults]\n") + pBad + "\n"));
+            QVERIFY2(!sim::LoadBenchConfig(strBad, config, strError), pBad);
             QVERIFY2(strError.contains(QString(pBad).section('=', 0, 0)), pBad);
         }
     }
