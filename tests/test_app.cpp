@@ -892,6 +892,10 @@ private slots:
                  squash("厂商ID : EF 设备ID : 14" + sizeLine + "序列号 : 0A1B2C3D-00000001-DEADBEEF-12345678"));
         QCOMPARE(shown.rootFrame()->childFrames().size(), 1);  // one table
         QVERIFY(!dlg.Ctrl()->IsOpen());
+        // A refresh drops what the previous adapter said.
+        dlg.findChild<QPushButton*>("pbRefresh")->click();
+        QVERIFY(dlg.findChild<QLabel*>("lblMcu")->text().isEmpty());
+        QVERIFY(dlg.findChild<QLabel*>("lblFlashInfo")->text().isEmpty());
     }
 
     void flashInfoFormatting()

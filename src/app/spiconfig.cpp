@@ -134,13 +134,17 @@ void SpiConfig::RefreshInf()
 {
     disconnect(ui->cmbInfSel, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SpiConfig::InfChanged);
     ui->cmbInfSel->clear();
+    // What was read from the previous adapter does not describe the new list.
+    ui->lblMcu->clear();
+    ui->lblFlashInfo->clear();
     QList<QByteArray> names;
     m_pCtrl->RefreshAdapters(names);
     FillInterfaces(names);
-    if (ui->cmbInfSel->count() == 0)
-        return;
-    ui->cmbInfSel->setCurrentIndex(0);
-    m_pCtrl->Open(ui->cmbInfSel->itemData(0).toByteArray(), xq::kDefaultRateIndex);
+    if (ui->cmbInfSel->count() > 0) {
+        ui->cmbInfSel->setCurrentIndex(0);
+        m_pCtrl->Open(ui->cmbInfSel->itemData(0).toByteArray(), xq::kDefaultRateIndex);
+    }
+    // Also after a refresh that found nothing: the next one may find an adapter.
     connect(ui->cmbInfSel, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SpiConfig::InfChanged);
 }
 
