@@ -938,6 +938,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.findChild<QAction*>("action_stop")->text(), QString("Stop"));
         QCOMPARE(w.Results()->Verdict(), QString("Ready"));
+        // Every toolbar button shows its whole label ("Co…re" was cut).
+        for (QToolButton* pButton : w.findChild<QToolBar*>()->findChildren<QToolButton*>())
+            if (pButton->isVisible() && !pButton->text().isEmpty())
+                QVERIFY2(pButton->width() >= pButton->sizeHint().width(), qPrintable(pButton->text()));
         // The image tab's options: every text whole, the serial number too.
         auto* pBase = w.findChild<BaseOp*>("tabBaseOp");
         QVERIFY(QMetaObject::invokeMethod(pBase, "SplitterShow"));  // the options pane open
