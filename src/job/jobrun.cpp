@@ -47,61 +47,55 @@ bool EndStep(const JobPlan& plan, const JobSink& sink, bool bOk, OperationReport
     return bOk;
 }
 
+// Runs one step on a worker of type W (prepare sets it up, start runs it)
+// and hands its report on, tagged; whether the step succeeded.
+template <typename W, typename Prepare, typename Start>
+bool RunStep(SpiFlashCtrl& ctrl, const JobPlan& plan, const JobSink& sink, const QString& strOperation,
+             Prepare prepare, Start start)
+{
+    W worker;
+    worker.pSpiCtrl = &ctrl;
+    prepare(worker);
+    bool bOk = false;
+    bool bReported = false;
+    OperationReport report;
+    Connect(worker, sink, bOk, report, bReported);
+    QElapsedTimer timer;
+    timer.start();
+    start(worker);
+    return EndStep(plan, sink, bOk, report, bReported, strOperation, timer);
+}
+
 }  // namespace
 
 bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerials, const JobSink& sink)
 {
     if (sink.log)
         sink.log(JobRules::tr("任务: %1 (任务文件SHA-256: %2)").arg(plan.spec.strName, QString::fromLatin1(plan.jobSha256)));
-    {
-        BaseWorker worker;
-        worker.pSpiCtrl = &ctrl;
-        if (plan.write.bSerial && pSerials)
-            worker.takeSerial = [pSerials, &sink](uint32_t& nSerial) {
-                QString strError;
-                if (pSerials->Take(nSerial, strError))
-                    return true;
-                if (sink.log)
-                    sink.log(strError);
-                return false;
-            };
-        bool bOk = false;
-        bool bReported = false;
-        OperationReport report;
-        Connect(worker, sink, bOk, report, bReported);
-        if (sink.log)
-            sink.log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(plan.write.strImage));
-        QElapsedTimer timer;
-        timer.start();
-        worker.OnWrite(plan.write);
-        if (!EndStep(plan, sink, bOk, report, bReported, "write", timer))
-            return false;
-    }
-    if (plan.bStatic) {
-        Worker worker;
-        worker.pSpiCtrl = &ctrl;
-        bool bOk = false;
-        bool bReported = false;
-        OperationReport report;
-        Connect(worker, sink, bOk, report, bReported);
-        QElapsedTimer timer;
-        timer.start();
-        worker.OnWrite(plan.staticWrite);
-        if (!EndStep(plan, sink, bOk, report, bReported, "static write", timer))
-            return false;
-    }
-    if (plan.bVerify) {
-        BaseWorker worker;
-        worker.pSpiCtrl = &ctrl;
-        bool bOk = false;
-        bool bReported = false;
-        OperationReport report;
-        Connect(worker, sink, bOk, report, bReported);
-        QElapsedTimer timer;
-        timer.start();
-        worker.OnVerify(plan.verify);
-        if (!EndStep(plan, sink, bOk, report, bReported, "verify", timer))
-            return false;
-    }
+    auto none = [](auto&) {};
+    const bool bWritten = RunStep<BaseWorker>(
+        ctrl, plan, sink, "write",
+        [&](BaseWorker& worker) {
+            if (plan.write.bSerial && pSerials)
+                worker.takeSerial = [pSerials, &sink](uint32_t& nSerial) {
+                    QString strError;
+                    if (pSerials->Take(nSerial, strError))
+                        return true;
+                    if (sink.log)
+                        sink.log(strError);
+                    return false;
+                };
+            if (sink.log)
+                sink.log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(plan.write.strImage));
+        },
+        [&](BaseWorker& worker) { worker.OnWrite(plan.write); });
+    if (!bWritten)
+        return false;
+    if (plan.bStatic &&
+        !RunStep<Worker>(ctrl, plan, sink, "static write", none, [&](Worker& worker) { worker.OnWrite(plan.staticWrite); }))
+        return false;
+    if (plan.bVerify &&
+        !RunStep<BaseWorker>(ctrl, plan, sink, "verify", none, [&](BaseWorker& worker) { worker.OnVerify(plan.verify); }))
+        return false;
     return true;
 }
