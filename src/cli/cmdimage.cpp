@@ -80,16 +80,23 @@ QList<QCommandLineOption> BlankOptions()
             {"all", "Check from the start address to the end of the flash."}};
 }
 
+// The command's image, read whole (ImageRules::ReadImage); false after a usage error.
+static bool ReadImageArgument(const CliContext& ctx, QString& strImage, QByteArray& image)
+{
+    strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
+    const QString strError = ImageRules::ReadImage(strImage, image);
+    if (!strError.isEmpty())
+        UsageError(strError);
+    return strError.isEmpty();
+}
+
 int CmdVerify(CliContext& ctx)
 {
     ImageVerifyRequest request;
     if (!ReadStart(ctx, request.nStart))
         return kExitUsage;
-    QString strError;
-    request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
-    strError = ImageRules::ReadImage(request.strImage, request.image);
-    if (!strError.isEmpty())
-        return UsageError(strError);
+    if (!ReadImageArgument(ctx, request.strImage, request.image))
+        return kExitUsage;
     const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
     if (!strEncrypted.isEmpty())
         return UsageError(strEncrypted);
@@ -145,11 +152,9 @@ int CmdWrite(CliContext& ctx)
     ImageWriteRequest request;
     if (!ReadStart(ctx, request.nStart))
         return kExitUsage;
+    if (!ReadImageArgument(ctx, request.strImage, request.image))
+        return kExitUsage;
     QString strError;
-    request.strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
-    strError = ImageRules::ReadImage(request.strImage, request.image);
-    if (!strError.isEmpty())
-        return UsageError(strError);
     const QString strErase = ctx.parser.isSet("erase") ? ctx.parser.value("erase") : QString("file");
     const int nMode = ImageRules::EraseMode(strErase);
     const QString strRefusal = ImageRules::EraseCount(nMode, request.image.size(), strErase, request.nEraseBytes);
