@@ -1300,88 +1300,6 @@ check that the imported layout is right</translation>
     </message>
 </context>
 <context>
-    <name>Worker</name>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="35" />
-        <location filename="../src/staticdata/worker.cpp" line="96" />
-        <source>查找静态数据标识...</source>
-        <translation>Searching for the static data mark...</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="40" />
-        <location filename="../src/staticdata/worker.cpp" line="108" />
-        <source>未找到静态数据标识!</source>
-        <translation>Static data mark not found!</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="41" />
-        <source>准备写入%1静态数据...</source>
-        <translation>Writing %1 static data...</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="41" />
-        <source>当前</source>
-        <translation>current</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="41" />
-        <source>默认</source>
-        <translation>default</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="43" />
-        <source>找到静态数据标识</source>
-        <translation>Static data mark found</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="52" />
-        <source>擦除原有静态数据...</source>
-        <translation>Erasing the old static data...</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="56" />
-        <source>擦除完成</source>
-        <translation>Erase done</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="58" />
-        <source>写入静态数据...</source>
-        <translation>Writing static data...</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="80" />
-        <source>写入完成</source>
-        <translation>Write done</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="111" />
-        <source>找到静态数据标识 %1</source>
-        <translation>Static data mark found at %1</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="114" />
-        <source>刷新当前数据</source>
-        <translation>Current data refreshed</translation>
-    </message>
-    <message>
-        <source>未导入配置，无法显示数据</source>
-        <translation>No layout loaded: the data cannot be shown</translation>
-    </message>
-    <message>
-        <source>显示数据异常，请查看导入配置是否正确</source>
-        <translation>The data cannot be shown: check that the imported layout is right</translation>
-    </message>
-    <message>
-        <source>静态数据区的数据不完整，请重新写入</source>
-        <translation>The static data area holds incomplete data: write it again</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/worker.cpp" line="1" />
-        <source>FLASH写保护恢复失败</source>
-        <translation>Restoring the flash write protection failed</translation>
-    </message>
-</context>
-<context>
     <name>xqprog</name>
     <message>
         <location filename="../src/cli/xqprog.cpp" line="139" />
@@ -1677,6 +1595,79 @@ SHA-256 of the file: %3</translation>
     <message>
         <source>无法保存文件:%1, 原因: %2</source>
         <translation>Cannot save the file %1, because: %2</translation>
+    </message>
+</context>
+<context>
+    <name>StaticOperation</name>
+    <message>
+        <source>查找静态数据标识...</source>
+        <translation>Searching for the static data mark...</translation>
+    </message>
+    <message>
+        <source>未找到静态数据标识!</source>
+        <translation>Static data mark not found!</translation>
+    </message>
+</context>
+<context>
+    <name>StaticWrite</name>
+    <message>
+        <source>准备写入%1静态数据...</source>
+        <translation>Writing %1 static data...</translation>
+    </message>
+    <message>
+        <source>当前</source>
+        <translation>current</translation>
+    </message>
+    <message>
+        <source>默认</source>
+        <translation>default</translation>
+    </message>
+    <message>
+        <source>找到静态数据标识</source>
+        <translation>Static data mark found</translation>
+    </message>
+    <message>
+        <source>擦除原有静态数据...</source>
+        <translation>Erasing the old static data...</translation>
+    </message>
+    <message>
+        <source>擦除完成</source>
+        <translation>Erase done</translation>
+    </message>
+    <message>
+        <source>写入静态数据...</source>
+        <translation>Writing static data...</translation>
+    </message>
+    <message>
+        <source>写入完成</source>
+        <translation>Write done</translation>
+    </message>
+    <message>
+        <source>静态数据区的数据不完整，请重新写入</source>
+        <translation>The static data area holds incomplete data: write it again</translation>
+    </message>
+    <message>
+        <source>FLASH写保护恢复失败</source>
+        <translation>Restoring the flash write protection failed</translation>
+    </message>
+</context>
+<context>
+    <name>StaticRead</name>
+    <message>
+        <source>找到静态数据标识 %1</source>
+        <translation>Static data mark found at %1</translation>
+    </message>
+    <message>
+        <source>刷新当前数据</source>
+        <translation>Current data refreshed</translation>
+    </message>
+    <message>
+        <source>未导入配置，无法显示数据</source>
+        <translation>No layout loaded: the data cannot be shown</translation>
+    </message>
+    <message>
+        <source>显示数据异常，请查看导入配置是否正确</source>
+        <translation>The data cannot be shown: check that the imported layout is right</translation>
     </message>
 </context>
 </TS>

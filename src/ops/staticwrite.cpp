@@ -1,0 +1,170 @@
+#include "staticwrite.h"
+
+#include <deviceinfo.h>
+#include <flashrange.h>
+#include <flashrules.h>
+#include <results.h>
+#include <spiflashctrl.h>
+#include <staticrecord.h>
+
+#include <vector>
+
+namespace {
+
+const static_data_hdr& RecordHeader(const StaticWriteRequest& request)
+{
+    return *reinterpret_cast<const static_data_hdr*>(request.record.constData());
+}
+
+// Status register 1: the busy and write enable bits, which a write never sets
+// for good, and the protection bits compared after putting them back.
+constexpr uint8_t kStatusWriteBits = 0x03;
+constexpr uint8_t kProtectionBits = 0xFC;
+}  // namespace
+
+int StaticWrite::OpenProtection(int& rc)
+{
+    rc = xq::kOk;
+    if (m_ctrl.ReadProtectBit() == 0)
+        return -1;
+    uint8_t nStatus = 0;
+    rc = m_ctrl.ReadStatus(&nStatus);
+    if (rc == 0)
+        rc = m_ctrl.WriteStatus(kStatusTopHalfOpen);
+    return rc == 0 ? int(nStatus & ~kStatusWriteBits) : int(kStatusAllProtected);
+}
+
+bool StaticWrite::RestoreProtection(int nStatus)
+{
+    if (nStatus < 0)
+        return true;
+    uint8_t nBack = 0;
+    if (m_ctrl.WriteStatus(uint8_t(nStatus)) == 0 && m_ctrl.ReadStatus(&nBack) == 0 &&
+        (nBack & kProtectionBits) == (nStatus & kProtectionBits))
+        return true;
+    m_observer.Log(tr("FLASH写保护恢复失败"));
+    return false;
+}
+
+int32_t StaticWrite::FindWriteOffset(const StaticWriteRequest& request)
+{
+    m_observer.Log(SearchingLine());
+    m_observer.Progress(10);
+    int32_t nOffset = 0;
+    m_ctrl.SearchHeader(request.nStart, request.nTotal, &nOffset);
+    if (nOffset == xq::kNotFound) {
+        m_observer.Log(NotFoundLine());
+        m_observer.Log(tr("准备写入%1静态数据...").arg(request.bCurrent ? tr("当前") : tr("默认")));
+    } else {
+        m_observer.Log(tr("找到静态数据标识"));
+    }
+    return RecordWriteOffset(nOffset, int32_t(RecordHeader(request).nUsedLength));
+}
+
+int StaticWrite::WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, int32_t nEraseLength,
+                             int32_t nWriteOffset)
+{
+    const auto* pRecord = reinterpret_cast<const uint8_t*>(request.record.constData());
+    const int nRecord = int(RecordHeader(request).nUsedLength) + kStaticHeaderSize;
+    m_observer.Progress(30);
+    m_observer.Log(tr("擦除原有静态数据..."));
+    if (m_observer.StopRequested())
+        return xq::kErrStopped;
+    m_bAreaChanged = true;
+    xq::FlashLoss loss;
+    int rc = m_ctrl.EraseExact(nEraseStart, nEraseLength, &loss,
+                               [this](int p) { m_observer.Progress(30 + p * 40 / 100); });
+    if (rc != 0) {
+        if (loss.Any())
+            m_observer.Log(xq::FlashLossText(loss));
+        return rc;
+    }
+    m_observer.Log(tr("擦除完成"));
+    m_observer.Progress(70);
+    m_observer.Log(tr("写入静态数据..."));
+    rc = m_ctrl.ProgramFlash(request.nStart + nWriteOffset, pRecord, nRecord, true,
+                             [this](int p) { m_observer.Progress(70 + p * 30 / 100); });
+    if (rc != 0)
+        return rc;
+    // Read the record back: a flash that did not take it (no flash
+    // answering, a dead sector, a lost adapter) must not pass as written.
+    std::vector<uint8_t> expected(pRecord, pRecord + nRecord);
+    SpiFlashCtrl::SwapWords(expected.data(), nRecord);
+    std::vector<uint8_t> readBack(size_t(nRecord), 0);
+    rc = m_ctrl.ReadFlashData(readBack.data(), nRecord, request.nStart + nWriteOffset);
+    if (rc == 0 && readBack != expected)
+        rc = xq::kErrRepairFailed;
+    return rc;
+}
+
+int StaticWrite::Run(const StaticWriteRequest& request, OperationReport& record)
+{
+    m_bAreaChanged = false;
+    record.strOperation = "static write";
+    record.strFile = request.strWorkbook;
+    record.nStart = request.nStart;
+    record.nSize = request.nTotal;
+    record.SetData(request.record);
+    // The identification, with the flash's unique id for the record.
+    FlashInfo info;
+    const bool bInfo = m_ctrl.ReadFlashInfo(&info) == 0;
+    if (bInfo)
+        DescribeFlash(info, record);
+
+    const int rc = RunWrite(request, bInfo ? &info : nullptr, record);
+    if (rc == 0) {
+        record.SetResult(true, rc, tr("写入完成"));
+    } else if (rc != xq::kErrEndedAndReported) {  // a refusal is logged and reported already
+        record.SetResult(false, rc, xq::ResultText(rc, m_ctrl.AdapterErrorText()));
+        m_observer.Log(record.strMessage);
+        if (rc == xq::kErrStopped)
+            m_observer.Log(m_bAreaChanged ? tr("静态数据区的数据不完整，请重新写入")
+                                          : xq::StopEnding(xq::kStopBeforeChange));
+    }
+    return rc;
+}
+
+int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record)
+{
+    const int32_t nStartAddr = request.nStart;
+    const static_data_hdr& header = RecordHeader(request);
+    // The area as the search reads it (whole sectors) must lie inside the flash.
+    const QString strSearchOutside = AreaOutsideFlash(pInfo, nStartAddr, SearchedLength(request.nTotal));
+    if (!strSearchOutside.isEmpty()) {
+        m_observer.Log(strSearchOutside);
+        record.Refuse(xq::kErrBadArgument, strSearchOutside);
+        return xq::kErrEndedAndReported;
+    }
+    const int32_t nWriteOffset = FindWriteOffset(request);
+
+    // The whole area is erased (and the new record's place, which may reach
+    // past a small area): a part left out could hold the old record, which
+    // the new one would then be programmed over. The bytes outside it in its
+    // first and last sector are put back (EraseExact); those sectors must
+    // lie inside the flash.
+    const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
+    const int64_t nAreaEnd = int64_t(nStartAddr) + qMax<int64_t>(header.nTotalSize, int64_t(nWriteOffset) + nRecord);
+    const int32_t nEraseStart = nStartAddr;
+    const int64_t nEraseEnd = nAreaEnd;
+    const QString strOutside =
+        AreaOutsideFlash(pInfo, xq::SectorBase(nEraseStart), xq::SectorCeil(nEraseEnd) - xq::SectorBase(nEraseStart));
+    if (!strOutside.isEmpty()) {
+        m_observer.Log(strOutside);
+        record.Refuse(xq::kErrBadArgument, strOutside);
+        return xq::kErrEndedAndReported;
+    }
+
+    int rc = xq::kOk;
+    const int nProtection = OpenProtection(rc);
+    if (rc == 0)
+        rc = WriteRecord(request, nEraseStart, int32_t(nEraseEnd - nEraseStart), nWriteOffset);
+    // The protection comes back on every path, a failed write included.
+    if (!RestoreProtection(nProtection) && rc == 0)
+        rc = xq::kErrRepairFailed;
+    if (rc == 0) {
+        m_observer.Log(tr("写入完成"));
+        m_ctrl.SoftReset(false);
+        m_observer.Progress(100);
+    }
+    return rc;
+}

@@ -1,0 +1,40 @@
+// The static write: puts the record into its flash area, 4 bytes on from the
+// record found there (back at the area's start when it would leave the first
+// sector), with the protection lifted for the write and put back, and reads
+// it back. Steps: identify, check the area, find the old record, erase
+// exactly the area, program, read back, restore the protection.
+#pragma once
+
+#include "staticoperation.h"
+
+#include <operationreport.h>
+#include <staticrequest.h>
+
+constexpr uint8_t kStatusTopHalfOpen = 0xB4;  // protects the lower half only
+constexpr uint8_t kStatusAllProtected = 0x9C;
+
+class StaticWrite : public StaticOperation {
+    Q_DECLARE_TR_FUNCTIONS(StaticWrite)
+
+public:
+    using StaticOperation::StaticOperation;
+
+    // Runs the write and fills report with what it did. 0 when the record
+    // is written and read back; kErrEndedAndReported when the area was
+    // refused (the line logged, warned and in report), else the failure's
+    // code (logged).
+    int Run(const StaticWriteRequest& request, OperationReport& report);
+
+private:
+    // The phases of Run: where the record goes, whether the area fits,
+    // then erase, program and read back.
+    int RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record);
+    int32_t FindWriteOffset(const StaticWriteRequest& request);
+    int WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, int32_t nEraseLength, int32_t nWriteOffset);
+    // Lifts the protection for the write: the status byte to put back, or -1 when none.
+    int OpenProtection(int& rc);
+    // Puts the status byte back and reads it back; false (and says so) when it does not hold.
+    bool RestoreProtection(int nStatus);
+
+    bool m_bAreaChanged = false;  // the write has begun to erase the area
+};
