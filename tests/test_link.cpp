@@ -60,7 +60,8 @@ private slots:
         Add(0x6014, 0x142);
         SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names{"stale"};
-        QCOMPARE(ftdi.Enumerate(names), 4);
+        QCOMPARE(ftdi.Enumerate(names), xq::kOk);
+        QCOMPARE(names.size(), 4);
         QCOMPARE(names, (QList<QByteArray>{"FT2232-LOC-33", "FT2232-LOC-33.2", "0x6011-LOC-33", "FT232H-LOC-322"}));
         QCOMPARE(ftdi.DeviceMap().size(), 4);
     }
@@ -71,7 +72,8 @@ private slots:
         Add(0x6010, 33, 9, false);  // sub-location dropped from the name and the record
         SpiFtdi ftdi(m_pBackend);
         QList<QByteArray> names;
-        QCOMPARE(ftdi.Enumerate(names), 2);
+        QCOMPARE(ftdi.Enumerate(names), xq::kOk);
+        QCOMPARE(names.size(), 2);
         QCOMPARE(names.size(), 2);
         QCOMPARE(ftdi.DeviceMap().size(), 1);
         QVERIFY(ftdi.Open("FT2232-LOC-33", 6000000) == 0);
@@ -201,17 +203,45 @@ private slots:
         QVERIFY(ftdi.IsOpen());
     }
 
-    void noAdapterListsNothing()
+    // The library's count or libusb-style code never leaves the link: -4,
+    // libusb's LIBUSB_ERROR_NO_DEVICE, is also kErrEncryptedReadBack.
+    void enumerateNamesItsResult_data()
     {
-        m_pBackend->enumerateResult = 0;
+        QTest::addColumn<int>("nLibrary");  // what the backend answers; -99: its entries' count
+        QTest::addColumn<int>("nAdapters");
+        QTest::addColumn<int>("nResult");
+        QTest::addColumn<QList<QByteArray>>("names");
+        const QList<QByteArray> kept{"kept"};
+        QTest::newRow("none attached") << 0 << 0 << xq::kOk << QList<QByteArray>();
+        QTest::newRow("one attached") << -99 << 1 << xq::kOk << QList<QByteArray>{"FT2232-LOC-33"};
+        QTest::newRow("no device (-4)") << -4 << 0 << int(xq::kErrAdapterList) << kept;
+        QTest::newRow("bus unreadable (-1)") << -1 << 1 << int(xq::kErrAdapterList) << kept;
+        QTest::newRow("no memory (-11)") << -11 << 0 << int(xq::kErrAdapterList) << kept;
+    }
+    void enumerateNamesItsResult()
+    {
+        QFETCH(int, nLibrary);
+        QFETCH(int, nAdapters);
+        QFETCH(int, nResult);
+        QFETCH(QList<QByteArray>, names);
+        for (int i = 0; i < nAdapters; ++i)
+            Add(0x6010, 33);
+        if (nLibrary != -99)
+            m_pBackend->enumerateResult = nLibrary;
         SpiFtdi ftdi(m_pBackend);
-        QList<QByteArray> names{"kept"};
-        QCOMPARE(ftdi.Enumerate(names), 0);
-        QCOMPARE(names, QList<QByteArray>{"kept"});  // untouched on r <= 0
-        QVERIFY(ftdi.DeviceMap().isEmpty());
+        QList<QByteArray> listed{"kept"};
+        const int r = ftdi.Enumerate(listed);
+        QCOMPARE(r, nResult);
+        QVERIFY(r != xq::kErrEncryptedReadBack && r <= 0);  // never a chip result, never read as a count
+        QCOMPARE(listed, names);  // a failed listing leaves the names as they were
+        QCOMPARE(ftdi.DeviceMap().size(), nResult == xq::kOk ? names.size() : 0);
         QCOMPARE(ftdi.Open("kept", 6000000), xq::kErrBadArgument);
-        m_pBackend->enumerateResult = -4;
-        QCOMPARE(ftdi.Enumerate(names), -4);
+        // The controller passes the same result on, with the names it has.
+        SpiFlashCtrl ctrl(m_pBackend);
+        QList<QByteArray> ctrlNames{"old"};
+        QCOMPARE(ctrl.SelectAdapter(ctrlNames, 0), nResult);
+        QCOMPARE(ctrl.RefreshAdapters(ctrlNames), nResult);
+        QCOMPARE(ctrlNames.size(), nResult == xq::kOk ? names.size() : 0);
     }
 
     void realUsbWithoutAdapterDoesNotCrash()
@@ -220,12 +250,11 @@ private slots:
         SpiFtdi ftdi;  // no backend given: the libftdi1 backend
         QList<QByteArray> names;
         const int r = ftdi.Enumerate(names);
-        if (r <= 0) {
-            QVERIFY(names.isEmpty());
+        QVERIFY(r == xq::kOk || r == xq::kErrAdapterList);
+        if (names.isEmpty())
             QCOMPARE(ftdi.Open("FT2232-LOC-33", 6000000), xq::kErrBadArgument);
-        } else {
-            QCOMPARE(names.size(), r);  // adapters attached to this machine: one name each
-        }
+        else
+            QCOMPARE(ftdi.DeviceMap().size(), names.size());  // adapters attached to this machine: one name each
     }
 
     void controllerAdapterSelection()
@@ -235,7 +264,7 @@ private slots:
         QList<QByteArray> names;
         QCOMPARE(ctrl.RefreshAdapters(names), xq::kErrBadArgument);  // no adapter yet
         QCOMPARE(ctrl.SelectAdapter(names, 1), xq::kErrBadArgument);  // no such kind
-        QCOMPARE(ctrl.SelectAdapter(names, 0), 1);
+        QCOMPARE(ctrl.SelectAdapter(names, 0), xq::kOk);
         QCOMPARE(names, QList<QByteArray>{"FT2232-LOC-33"});
         QCOMPARE(ctrl.Open("FT2232-LOC-33", 11), xq::kErrBadArgument);
         QCOMPARE(ctrl.Open("FT2232-LOC-33", -1), xq::kErrBadArgument);
@@ -243,7 +272,8 @@ private slots:
         QCOMPARE(ctrl.Open("FT2232-LOC-33", 0), xq::kOk);
         QCOMPARE(OpenedDivisor(), 299);  // rate index 0 runs at 100 kHz
         QVERIFY(ctrl.IsOpen());
-        QCOMPARE(ctrl.RefreshAdapters(names), 1);
+        QCOMPARE(ctrl.RefreshAdapters(names), xq::kOk);
+        QCOMPARE(names.size(), 1);
         QVERIFY(!ctrl.IsOpen());
     }
 };

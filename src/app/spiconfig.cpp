@@ -46,7 +46,7 @@ SpiConfig::SpiConfig(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParent)
         m_rateLabels.append(rate.pLabel);
 
     QList<QByteArray> names;
-    m_bInterfacesFound = m_pCtrl->SelectAdapter(names, 0) > 0;
+    m_bInterfacesFound = m_pCtrl->SelectAdapter(names, 0) == xq::kOk && !names.isEmpty();
     FillInterfaces(names);
     if (ui->cmbInfSel->count() > 0)
         ui->cmbInfSel->setCurrentIndex(0);

@@ -51,6 +51,9 @@ public:
     ChipLink& operator=(const ChipLink&) = delete;
 
     // Adapter selection and enumeration.
+    // Both list the adapters into names: kOk (names empty when none is
+    // attached), xq::kErrAdapterList when the bus could not be read, or
+    // kErrBadArgument for an unknown kind or no adapter chosen yet.
     int SelectAdapter(QList<QByteArray>& names, int nKind);
     int RefreshAdapters(QList<QByteArray>& names);
     // Serial number, description and port path of the adapters last listed.

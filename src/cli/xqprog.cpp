@@ -214,7 +214,7 @@ int main(int argc, char* argv[])
         return FinalExitCode(out, command.pRun(ctx));
 
     SpiFlashCtrl lister(ctx.pBackend);
-    const bool bListed = lister.SelectAdapter(ctx.names, 0) >= 0;
+    const bool bListed = lister.SelectAdapter(ctx.names, 0) == xq::kOk;
     ctx.adapters = lister.Adapters();
     if (QString(command.pName) == "list") {
         const int nExit = command.pRun(ctx);

@@ -30,6 +30,10 @@ constexpr int kErrUsbRead = 1003;           // the USB read failed
 constexpr int kErrUsbReadTimeout = 1004;    // the adapter did not deliver the reply in time
 constexpr int kErrAdapterBadCommand = 1005; // the engine rejected a command (0xFA answer)
 constexpr int kErrAdapterClose = 1006;      // the adapter was not released cleanly (the simulated bench could not save)
+// The USB bus could not be read to list the adapters. Negative, unlike its
+// neighbours: where a listing used to return its count, a failure must not
+// pass a "0 or more were listed" test.
+constexpr int kErrAdapterList = -1007;
 
 // ---- operations
 constexpr int kErrStopped = 2001;  // stopped on request (window closed, signal) after the flash command in progress

@@ -90,9 +90,11 @@ int SpiFtdi::Enumerate(QList<QByteArray>& names)
     Close();
     int nCount = 0;
     mpsse::DevInfo* pList = nullptr;
-    const int r = mpsse::GetDevInfoAll(*m_pBackend, kSupportedDevices, &nCount, &pList);
-    if (r <= 0)
-        return r;
+    // The library's count, or a negative libusb-style code that says the
+    // bus could not be read; neither travels beyond this function.
+    const int nListed = mpsse::GetDevInfoAll(*m_pBackend, kSupportedDevices, &nCount, &pList);
+    if (nListed < 0)
+        return xq::kErrAdapterList;
     names.clear();
     for (mpsse::DevInfo* p = pList; p; p = p->pNext) {
         DeviceRecord rec;
@@ -125,7 +127,7 @@ int SpiFtdi::Enumerate(QList<QByteArray>& names)
         m_adapters.append(adapter);
     }
     mpsse::DevInfoRease(pList);
-    return r;
+    return xq::kOk;
 }
 
 int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)

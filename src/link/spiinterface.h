@@ -35,6 +35,9 @@ QByteArray FindAdapter(const QList<AdapterDescription>& adapters, const QString&
 class SpiInterface {
 public:
     virtual int Init(QList<QByteArray>& names, const QByteArray& strLibPath) = 0;
+    // Lists the attached adapters into names (empty when none is attached):
+    // kOk, or xq::kErrAdapterList when the bus could not be read (names then
+    // keeps what it held). The count is names.size().
     virtual int Enumerate(QList<QByteArray>& names) = 0;
     // The adapters of the last Enumerate, in the same order.
     virtual QList<AdapterDescription> Adapters() const { return {}; }

@@ -3,6 +3,7 @@
 // flash contents), with hooks to script odd answers.
 #pragma once
 
+#include <results.h>
 #include <spiinterface.h>
 
 #include <deque>
@@ -34,7 +35,7 @@ public:
     int Enumerate(QList<QByteArray>& names) override
     {
         names = {"SCRIPTED-LOC-1"};
-        return 1;
+        return xq::kOk;
     }
     int SetClock(uint32_t) override { return 0; }
     int Open(const QByteArray&, uint32_t nHz) override
