@@ -1107,26 +1107,10 @@ Location: %3</translation>
         <translation>Encrypted</translation>
     </message>
     <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="44" />
-        <source>建议为4K的整数倍</source>
-        <translation>A multiple of 4K is advised</translation>
-    </message>
-    <message>
         <location filename="../src/staticdata/staticdata.cpp" line="126" />
         <location filename="../src/staticdata/staticdata.cpp" line="164" />
         <source>设置错误</source>
         <translation>Setting error</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="126" />
-        <source>"总大小"设置错误，请重新设置</source>
-        <translation>"Total size" is wrong, please set it again</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="137" />
-        <location filename="../src/staticdata/staticdata.cpp" line="146" />
-        <source>写入参数错误</source>
-        <translation>Bad write parameters</translation>
     </message>
     <message>
         <location filename="../src/staticdata/staticdata.cpp" line="175" />
@@ -1354,15 +1338,6 @@ Check it and try again.</translation>
         <translation>File: %1, error code: %2 %3</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="565" />
-        <source>写入参数错误</source>
-        <translation>Bad write parameters</translation>
-    </message>
-    <message>
-        <source>已中断</source>
-        <translation>interrupted</translation>
-    </message>
-    <message>
         <source>接口关闭失败: %1</source>
         <translation>The interface could not be closed: %1</translation>
     </message>
@@ -1404,6 +1379,10 @@ Check it and try again.</translation>
         <source>请正确填写查空大小</source>
         <translation>Enter a correct blank check size</translation>
     </message>
+    <message>
+        <source>建议为4K的整数倍</source>
+        <translation>A multiple of 4K is advised</translation>
+    </message>
 </context>
 <context>
     <name>StaticRules</name>
@@ -1411,6 +1390,10 @@ Check it and try again.</translation>
         <location filename="../src/core/staticrequest.cpp" line="1" />
         <source>"总大小"设置错误，请重新设置</source>
         <translation>"Total size" is wrong, please set it again</translation>
+    </message>
+    <message>
+        <source>写入参数错误</source>
+        <translation>Bad write parameters</translation>
     </message>
 </context>
 <context>
@@ -1429,6 +1412,10 @@ Check it and try again.</translation>
         <location filename="../src/core/flashrange.cpp" line="1" />
         <source>范围外的原有数据未能恢复，已丢失: %1</source>
         <translation>Data outside the range not put back, lost: %1</translation>
+    </message>
+    <message>
+        <source>擦除完成</source>
+        <translation>Erase done</translation>
     </message>
 </context>
 <context>
@@ -1629,10 +1616,6 @@ SHA-256 of the file: %3</translation>
     <message>
         <source>擦除原有静态数据...</source>
         <translation>Erasing the old static data...</translation>
-    </message>
-    <message>
-        <source>擦除完成</source>
-        <translation>Erase done</translation>
     </message>
     <message>
         <source>写入静态数据...</source>

@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+QString ImageRules::StartAddressHint()
+{
+    return tr("建议为4K的整数倍");
+}
+
 QString ImageRules::StartAddress(const QString& strHex, int32_t& nStart)
 {
     int64_t n = 0;

@@ -42,4 +42,8 @@ public:
     // Empty when an area of nTotal bytes holds the layout's record, else the
     // text that refuses it.
     static QString Total(int64_t nTotal, int nReadOnlyLength, int nUsedLength);
+    // The refusal of a total size, also where the box does not read as a number.
+    static QString TotalRefusal();
+    // The line that ends a static write refused before it was asked for.
+    static QString WriteRefusedLine();
 };

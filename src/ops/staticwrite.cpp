@@ -79,7 +79,7 @@ int StaticWrite::WriteRecord(const StaticWriteRequest& request, int32_t nEraseSt
             m_observer.Log(xq::FlashLossText(loss));
         return rc;
     }
-    m_observer.Log(tr("擦除完成"));
+    m_observer.Log(xq::EraseDoneLine());
     m_observer.Progress(70);
     m_observer.Log(tr("写入静态数据..."));
     rc = m_ctrl.ProgramFlash(request.nStart + nWriteOffset, pRecord, nRecord, true,

@@ -5,7 +5,6 @@
 #include <imagerequest.h>
 #include <textrules.h>
 
-#include <QCoreApplication>
 
 QString StaticArea(const StaticLayout& layout, const QString& strStart, const QString& strTotal, int32_t& nStart,
                    int32_t& nTotal)
@@ -43,7 +42,7 @@ QString StaticWriteOf(const StaticLayout& layout, bool bCurrent, int32_t nStart,
     request.nTotal = nTotal;
     request.record = layout.GetStaticData(bCurrent);
     if (request.record.isEmpty())
-        return QCoreApplication::translate("xqprog", "写入参数错误");
+        return StaticRules::WriteRefusedLine();
     reinterpret_cast<static_data_hdr*>(request.record.data())->nTotalSize = uint32_t(nTotal);
     request.strWorkbook = layout.strWorkbook;
     return QString();

@@ -6,6 +6,7 @@
 #include "worker.h"
 
 #include <application.h>
+#include <imagerequest.h>
 #include <jobfile.h>
 #include <messagebox.h>
 #include <mnemonic.h>
@@ -68,7 +69,7 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     ui->editTotal->setValidator(new QIntValidator(1, kStaticMaxTotal, this));
     ui->editTotal->setToolTip(QString("1 ~ %1").arg(kStaticMaxTotal));
     ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
-    ui->editStartAddr->setToolTip(tr("建议为4K的整数倍"));
+    ui->editStartAddr->setToolTip(ImageRules::StartAddressHint());
 
     m_pWorker = new Worker;
     m_pThread = new QThread;
@@ -163,7 +164,7 @@ bool StaticData::TotalSizeOk(int nTotal)
 
 void StaticData::RejectTotal()
 {
-    msgbox::Warning(this, tr("设置错误"), tr("\"总大小\"设置错误，请重新设置"));
+    msgbox::Warning(this, tr("设置错误"), StaticRules::TotalRefusal());
     ui->editTotal->setFocus();
     ui->editTotal->selectAll();
 }
@@ -186,12 +187,12 @@ void StaticData::Write()
     request.nStart = ui->editStartAddr->text().toInt(nullptr, 16);
     if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(request.nTotal)) {
         RejectTotal();
-        emit log(tr("写入参数错误"));
+        emit log(StaticRules::WriteRefusedLine());
         emit finish(xq::kOptWrite, true);
         return;
     }
     if (!StartAddressOk()) {
-        emit log(tr("写入参数错误"));
+        emit log(StaticRules::WriteRefusedLine());
         emit finish(xq::kOptWrite, true);
         return;
     }
@@ -213,7 +214,7 @@ void StaticData::Write()
         msgbox::Warning(this, tr("设置错误"), refused.join('\n'));
         for (const QString& strLine : refused)
             emit log(strLine);
-        emit log(tr("写入参数错误"));
+        emit log(StaticRules::WriteRefusedLine());
         emit finish(xq::kOptWrite, true);
         return;
     }
@@ -225,7 +226,7 @@ void StaticData::Write()
         ui->tabXlsx->TakeTableValues();
     request.record = ui->tabXlsx->GetStaticData(request.bCurrent);
     if (request.record.isEmpty()) {
-        emit log(tr("写入参数错误"));
+        emit log(StaticRules::WriteRefusedLine());
         emit finish(xq::kOptWrite, true);
         return;
     }

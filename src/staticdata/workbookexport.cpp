@@ -14,11 +14,11 @@ bool ExportTemplate(const QString& strPath, QString& strError)
     data.strName = "Sheet1";
     data.rows = {HeadingRow(),
                  {1, "enable", "使能", "bool", 1, FormatName(kFmtYesNo), "1", QVariant(), "是/否: 0 或 1"},
-                 {2, "count", "计数", "uint8_t", 1, FormatName(kFmtUnsigned), "200", QVariant(), "十进制正整数"},
+                 {2, "count", "计数", "uint8_t", 1, FormatName(kFmtUnsigned), "200", QVariant(), FormatName(kFmtUnsigned)},
                  {3, "offset", "偏移", "uint16_t", 2, FormatName(kFmtDecimal), "-5 12", QVariant(), "十进制数，空格分隔多个值"},
                  {4, "version", "版本号", "uint32_t", 1, FormatName(kFmtHex), "0x00010002", ReadOnlyMark(), "十六进制数; 只读项"},
-                 {5, "gain", "增益", "double", 1, FormatName(kFmtFloat), "1.0025", QVariant(), "浮点数"},
-                 {6, "name", "名称", "string", 16, FormatName(kFmtString), "XQ-0001", QVariant(), "字符串，最长为数量字节"}};
+                 {5, "gain", "增益", "double", 1, FormatName(kFmtFloat), "1.0025", QVariant(), FormatName(kFmtFloat)},
+                 {6, "name", ColumnName(kColName), "string", 16, FormatName(kFmtString), "XQ-0001", QVariant(), "字符串，最长为数量字节"}};
     return xlsx::WriteWorkbook(strPath, {ConfigSheet(xlsx_config()), data}, strError);
 }
 
