@@ -247,8 +247,8 @@ void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& tim
     flash.write(reinterpret_cast<const char*>(before.data()), qint64(before.size()));
     flash.close();
 
-    mpsse::SetWriteBatching(bBatching);
     auto pBench = sim::MakeSimulatedBench(dir.path());
+    pBench->SetWriteBatching(bBatching);
     SpiFlashCtrl ctrl(pBench);
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);

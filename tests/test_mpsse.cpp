@@ -48,7 +48,6 @@ private slots:
         e.nProduct = 0x6010;
         e.nLocation = 33;
         m_pBackend->entries.push_back(e);
-        mpsse::SetWriteBatching(true);
     }
 
     void openSynchronisesAndConfigures()
@@ -189,7 +188,7 @@ private slots:
 
     void withoutBatchingEveryCallIsATransfer()
     {
-        mpsse::SetWriteBatching(false);
+        m_pBackend->SetWriteBatching(false);
         void* pCtx = OpenAt(6000000);
         auto& s = *m_pBackend->pScript;
         s.writes.clear();
@@ -335,7 +334,7 @@ private slots:
         QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x08, 0x0B, 0x80, 0x00, 0x00}}));
 
         // Also when the transfer that failed was the one raising it.
-        mpsse::SetWriteBatching(false);
+        m_pBackend->SetWriteBatching(false);
         pCtx = OpenAt(6000000);
         s.nFailOnTransfer = s.nTransfers + 3;  // the Start, the write, then the Stop
         mpsse::Start(pCtx);

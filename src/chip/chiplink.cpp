@@ -30,7 +30,8 @@ int64_t SteadyMs()
 // simulated bench, the wall on hardware, so the waits learned from it follow
 // the flash and not the load of the machine.
 ChipLink::ChipLink(std::shared_ptr<mpsse::Backend> pBackend)
-    : m_pBackend(std::move(pBackend)), m_msClock([this] { return m_pAdapter ? m_pAdapter->ClockMs() : SteadyMs(); })
+    : m_pBackend(pBackend ? std::move(pBackend) : std::shared_ptr<mpsse::Backend>(mpsse::MakeFtdiBackend())),
+      m_msClock([this] { return m_pAdapter ? m_pAdapter->ClockMs() : SteadyMs(); })
 {
 }
 

@@ -43,8 +43,8 @@ public:
     static constexpr int kLinkResetFrom = 11;
     static constexpr int kLinkResetTo = 19;
 
-    // The FTDI adapter it selects lists and opens on pBackend (null: the
-    // libftdi1 backend, real adapters).
+    // The FTDI adapter it selects lists and opens on pBackend (null: a
+    // libftdi1 backend of its own, real adapters).
     explicit ChipLink(std::shared_ptr<mpsse::Backend> pBackend = nullptr);
     ~ChipLink();
     ChipLink(const ChipLink&) = delete;

@@ -202,10 +202,13 @@ int main(int argc, char* argv[])
     CliOutput out;
     out.SetJson(parse.globals.bJson);
     out.RunLog().SetEnabled(RunLogFile::EnabledBySettings() && !qEnvironmentVariableIsSet("XQPROG_NO_LOG_FILE"));
-    // Without --simulate no backend is given: real adapters only.
+    // Without --simulate a libftdi1 backend: real adapters only. One backend
+    // for the run: the adapters of a gang share it.
     CliContext ctx{parser, parse.args, parse.globals, out, {}, {}, nullptr, {}, {}, {}};
     if (parse.globals.bSimulate)
         ctx.pBackend = sim::MakeSimulatedBench(parse.globals.strBenchDir);
+    else
+        ctx.pBackend = mpsse::MakeFtdiBackend();
     if (const sim::SimBackend* pBench = sim::AsSimulatedBench(ctx.pBackend.get()))
         std::fprintf(stderr, "xqprog: simulated bench %s: no real chip is programmed\n", qPrintable(pBench->Dir()));
     if (QString(command.pName) != "list")

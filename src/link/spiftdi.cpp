@@ -46,7 +46,7 @@ constexpr size_t kOffNaming = offsetof(mpsse::DevInfo, nNaming);
 }  // namespace
 
 SpiFtdi::SpiFtdi(std::shared_ptr<mpsse::Backend> pBackend)
-    : m_pBackend(pBackend ? std::move(pBackend) : mpsse::HardwareBackend())
+    : m_pBackend(pBackend ? std::move(pBackend) : std::shared_ptr<mpsse::Backend>(mpsse::MakeFtdiBackend()))
 {
 }
 

@@ -35,7 +35,7 @@ class SpiFtdi : public SpiInterface {
 public:
     using DeviceRecord = std::array<uint8_t, sizeof(mpsse::DevInfo)>;
 
-    // pBackend null: the libftdi1 backend. The link keeps the backend alive.
+    // pBackend null: a libftdi1 backend of its own. The link keeps the backend alive.
     explicit SpiFtdi(std::shared_ptr<mpsse::Backend> pBackend = nullptr);
     ~SpiFtdi() override;
     SpiFtdi(const SpiFtdi&) = delete;

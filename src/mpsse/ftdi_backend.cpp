@@ -82,10 +82,10 @@ Location DeviceLocation(libusb_device* pDev)
 constexpr int kFtdiOpenFailed = -4;
 constexpr int kFtdiNoDescription = -8;
 
-void PrintAccessHint()
+// Printed once per backend: the adapters of a gang run share one and may
+// fail together.
+void PrintAccessHint(std::atomic<bool>& bShown)
 {
-    // Once per process, also when the adapters of a gang run fail together.
-    static std::atomic<bool> bShown{false};
     if (bShown.exchange(true))
         return;
     std::fprintf(stderr,
@@ -244,7 +244,7 @@ public:
             ftdi_set_interface(pCtx, ftdi_interface(nChannel)) == 0) {
             const int r = ftdi_usb_open_dev(pCtx, pFound);
             if (r == kFtdiOpenFailed || r == kFtdiNoDescription)
-                PrintAccessHint();
+                PrintAccessHint(m_bHintShown);
             if (r == 0 && Configure(pCtx))
                 pTransport = std::make_unique<FtdiTransport>(pCtx, nChipType, pBoard);
             else
@@ -273,6 +273,7 @@ private:
     // The one hardware backend serves every thread of a gang run.
     std::mutex m_mutex;
     std::vector<DeviceId> m_ids;  // the table of the last enumeration
+    std::atomic<bool> m_bHintShown{false};  // the access hint was printed
 };
 
 }  // namespace

@@ -9,10 +9,7 @@
 
 namespace mpsse {
 
-std::unique_ptr<Backend> MakeFtdiBackend();  // ftdi_backend.cpp
-
 namespace {
-std::atomic<bool> g_bBatching{true};
 thread_local std::string g_strErrorText;
 
 MpsseEngine* Engine(void* pContext)
@@ -21,25 +18,10 @@ MpsseEngine* Engine(void* pContext)
 }
 }  // namespace
 
-const std::shared_ptr<Backend>& HardwareBackend()
-{
-    static const std::shared_ptr<Backend> pHardware = MakeFtdiBackend();
-    return pHardware;
-}
-
-void SetWriteBatching(bool bEnabled)
-{
-    g_bBatching = bEnabled;
-}
-
-bool WriteBatching()
-{
-    return g_bBatching;
-}
-
 int GetDevInfoAll(const DeviceId* pTable, int* pnCount, DevInfo** ppList)
 {
-    return GetDevInfoAll(*HardwareBackend(), pTable, pnCount, ppList);
+    const std::unique_ptr<Backend> pHardware = MakeFtdiBackend();
+    return GetDevInfoAll(*pHardware, pTable, pnCount, ppList);
 }
 
 int GetDevInfoAll(Backend& backend, const DeviceId* pTable, int* pnCount, DevInfo** ppList)
@@ -83,12 +65,6 @@ void DevInfoRease(DevInfo* pList)
     }
 }
 
-void* MPSSE_PortPath(int nMode, uint32_t nClockHz, int nChannel, int nReserved, uint32_t nLocation,
-                     uint32_t nSubLocation)
-{
-    return MPSSE_PortPath(*HardwareBackend(), nMode, nClockHz, nChannel, nReserved, nLocation, nSubLocation);
-}
-
 void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
                      uint32_t nLocation, uint32_t nSubLocation)
 {
@@ -97,7 +73,7 @@ void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChanne
     std::unique_ptr<Transport> pTransport = backend.Open(nLocation, nSubLocation, nChannel);
     if (!pTransport)
         return nullptr;
-    auto* pEngine = new MpsseEngine(std::move(pTransport), g_bBatching);
+    auto* pEngine = new MpsseEngine(std::move(pTransport), backend.WriteBatching());
     if (pEngine->Initialise(nClockHz) != kOk) {
         delete pEngine;
         return nullptr;

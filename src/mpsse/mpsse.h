@@ -79,24 +79,22 @@ enum Result : int {
     kErrClose = xq::kErrAdapterClose,
 };
 
-// Lists the attached adapters whose vendor/product pair is in pTable. Returns
-// the number of records (> 0, *ppList heads the list, release it with
-// DevInfoRease), 0 when none is attached, or a negative libusb-style code
-// (then *ppList stays null). *pnCount receives the count as well.
+// Lists the attached adapters whose vendor/product pair is in pTable on the
+// backend (transport.h: libftdi1, the simulated bench, a test's scripted
+// adapters). Returns the number of records (> 0, *ppList heads the list,
+// release it with DevInfoRease), 0 when none is attached, or a negative
+// libusb-style code (then *ppList stays null). *pnCount receives the count
+// as well. Without a backend: a libftdi1 one made for the call.
+class Backend;
+int GetDevInfoAll(Backend& backend, const DeviceId* pTable, int* pnCount, DevInfo** ppList);
 int GetDevInfoAll(const DeviceId* pTable, int* pnCount, DevInfo** ppList);
 void DevInfoRease(DevInfo* pList);
 
-// Opens the adapter at (nLocation, nSubLocation) for SPI mode 0 at nClockHz.
-// nMode must be 1 (SPI master); nChannel is the interface selector (0 any,
-// 1 A, 2 B, 3 C, 4 D); nReserved must be 0. Returns null on any failure.
-void* MPSSE_PortPath(int nMode, uint32_t nClockHz, int nChannel, int nReserved, uint32_t nLocation,
-                     uint32_t nSubLocation);
-
-// The same two on the given backend (transport.h) instead of the libftdi1
-// one: the simulated bench, or a test's scripted adapters. The caller keeps
-// the backend alive as long as a context opened on it is open.
-class Backend;
-int GetDevInfoAll(Backend& backend, const DeviceId* pTable, int* pnCount, DevInfo** ppList);
+// Opens the adapter at (nLocation, nSubLocation), as the backend listed it
+// last, for SPI mode 0 at nClockHz. nMode must be 1 (SPI master); nChannel is
+// the interface selector (0 any, 1 A, 2 B, 3 C, 4 D); nReserved must be 0.
+// Returns null on any failure. The caller keeps the backend alive as long
+// as the context is open.
 void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
                      uint32_t nLocation, uint32_t nSubLocation);
 
@@ -126,10 +124,5 @@ int64_t ClockMs(void* pContext);
 
 // The SCK the engine really runs for a request (the nearest rate at or below it).
 uint32_t ActualClockHz(uint32_t nChipType, uint32_t nRequestedHz);
-
-// Write batching is on by default; the speed benchmark switches it off to
-// measure what it buys. Affects contexts opened afterwards.
-void SetWriteBatching(bool bEnabled);
-bool WriteBatching();
 
 }  // namespace mpsse

@@ -5,6 +5,7 @@
 
 #include "mpsse.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -61,12 +62,20 @@ public:
     // means for it (ChannelForSelector in adapters.h), with the MPSSE enabled
     // and its buffers purged; null when it cannot.
     virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) = 0;
+
+    // Write batching is on by default; the speed benchmark switches it off
+    // to measure what it buys. Affects contexts opened on this backend
+    // afterwards.
+    void SetWriteBatching(bool bEnabled) { m_bBatching = bEnabled; }
+    bool WriteBatching() const { return m_bBatching; }
+
+private:
+    std::atomic<bool> m_bBatching{true};
 };
 
-// The libftdi1 backend: real adapters on the USB bus. There is one per
-// process and nothing replaces it; the C-style GetDevInfoAll and
-// MPSSE_PortPath always use it, and another backend (the simulated bench, a
-// test's) is passed explicitly to the overloads in mpsse.h.
-const std::shared_ptr<Backend>& HardwareBackend();
+// A libftdi1 backend: real adapters on the USB bus. The front ends make one
+// per run and hand it to every link (the threads of a gang share it); a link
+// made without one makes its own.
+std::unique_ptr<Backend> MakeFtdiBackend();
 
 }  // namespace mpsse
