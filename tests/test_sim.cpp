@@ -200,7 +200,8 @@ private slots:
         // reach the chip, nor do they with ADBUS4 low while the high byte
         // leaves the reset drivers on; with both the JEDEC id comes back.
         BenchFixture bench("[adapter]\nmodel=JTAGkey\n");
-        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 0);
+        std::string strError;
+        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 0, strError);
         QVERIFY(t);
         QVERIFY(t->Board());
         const Bytes plain{0x80, 0x08, 0x0B, 0x80, 0x00, 0x0B, 0x11, 0x00, 0x00, 0x9F, 0x20, 0x02, 0x00, 0x80, 0x08, 0x0B, 0x87};
@@ -224,7 +225,8 @@ private slots:
         // 64 KiB at 100 kHz take 5.24 s of clocking: a 2 s deadline fails,
         // a deadline scaled with the bytes holds.
         BenchFixture bench;
-        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 2);
+        std::string strError;
+        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 2, strError);
         QVERIFY(t);
         const Bytes read64k{0x8A, 0x86, 0x2B, 0x01, 0x80, 0x00, 0x0B, 0x11, 0x03, 0x00, 0x03, 0x00, 0x00, 0x00,
                             0x20, 0xFF, 0xFF, 0x80, 0x08, 0x0B, 0x87};
@@ -247,7 +249,8 @@ private slots:
             QCOMPARE(uint32_t(bench.Ctrl().ReadChipId()), 0x58516230u);
         }
         BenchFixture ft4232("[adapter]\nmodel=FT4232H\n");
-        QVERIFY(!ft4232.Backend().Open(1, 0, 3));  // C has no MPSSE
+        std::string strError;
+        QVERIFY(!ft4232.Backend().Open(1, 0, 3, strError));  // C has no MPSSE
     }
 
     void flashIdentification()
@@ -579,10 +582,14 @@ private slots:
         second.Enumerate(names);
         QCOMPARE(second.Open(names.first(), 6000000), xq::kErrBadArgument);
         QVERIFY(bench.Backend().LastError().contains("in use"));
+        // The reason is the refused link's; the open one on the same thread keeps none.
+        QVERIFY2(second.ErrorText().contains("in use"), qPrintable(second.ErrorText()));
+        QCOMPARE(bench.Ctrl().AdapterErrorText(), QString());
         bench.Close();
         QSettings ini(bench.Dir() + "/bench.ini", QSettings::IniFormat);
         QCOMPARE(ini.value("flash/status1").toString(), QString("9C"));
         QCOMPARE(second.Open(names.first(), 6000000), xq::kOk);
+        QCOMPARE(second.ErrorText(), QString());
         second.Close();
 
         QByteArray flash = bench.Flash();

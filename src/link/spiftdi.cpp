@@ -140,7 +140,7 @@ int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
     const int nChannel = it != AdapterTypeMap().end() ? it->second.nChannel : 0;
     const uint32_t nClock = (nHz >= kSpiMinClockHz && nHz <= kSpiMaxClockHz) ? nHz : kSpiFallbackClockHz;
     m_pContext = mpsse::MPSSE_PortPath(*m_pBackend, 1, nClock, nChannel, 0, RecordU32(rec, kOffLocation),
-                                       RecordU32(rec, kOffSubLocation));
+                                       RecordU32(rec, kOffSubLocation), &m_strErrorText);
     if (!m_pContext) {
         qDebug("can not open");
         return xq::kErrBadArgument;
@@ -161,14 +161,14 @@ int SpiFtdi::Close()
 {
     if (!m_pContext)
         return 0;
-    const int r = mpsse::Close(m_pContext);
+    const int r = mpsse::Close(m_pContext, &m_strErrorText);
     m_pContext = nullptr;
     return r;
 }
 
 QString SpiFtdi::ErrorText() const
 {
-    return QString::fromStdString(mpsse::LastErrorText());
+    return QString::fromStdString(m_pContext ? mpsse::ErrorText(m_pContext) : m_strErrorText);
 }
 
 int SpiFtdi::WriteOnly(const uint8_t* pTx, int nLen)

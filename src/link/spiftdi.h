@@ -61,6 +61,9 @@ public:
 private:
     std::shared_ptr<mpsse::Backend> m_pBackend;
     void* m_pContext = nullptr;
+    // The library's text on the last failed open or close; while the link
+    // is open, the context's own text says what failed.
+    std::string m_strErrorText;
     QMap<QByteArray, DeviceRecord> m_deviceMap;
     QList<AdapterDescription> m_adapters;
 };

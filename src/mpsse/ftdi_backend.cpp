@@ -207,7 +207,8 @@ public:
         return entries.empty() ? nResult : int(entries.size());
     }
 
-    std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) override
+    std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
+                                    std::string& strErrorText) override
     {
         ftdi_context* pCtx = ftdi_new();
         if (!pCtx)
@@ -248,7 +249,7 @@ public:
             if (r == 0 && Configure(pCtx))
                 pTransport = std::make_unique<FtdiTransport>(pCtx, nChipType, pBoard);
             else
-                SetErrorText(std::string("libftdi: ") + ftdi_get_error_string(pCtx) + " (" + std::to_string(r) + ")");
+                strErrorText = std::string("libftdi: ") + ftdi_get_error_string(pCtx) + " (" + std::to_string(r) + ")";
             if (r == 0 && !pTransport)
                 ftdi_usb_close(pCtx);
         }

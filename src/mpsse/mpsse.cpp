@@ -10,8 +10,6 @@
 namespace mpsse {
 
 namespace {
-thread_local std::string g_strErrorText;
-
 MpsseEngine* Engine(void* pContext)
 {
     return static_cast<MpsseEngine*>(pContext);
@@ -66,15 +64,20 @@ void DevInfoRease(DevInfo* pList)
 }
 
 void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
-                     uint32_t nLocation, uint32_t nSubLocation)
+                     uint32_t nLocation, uint32_t nSubLocation, std::string* pstrErrorText)
 {
+    std::string strErrorText;
+    if (!pstrErrorText)
+        pstrErrorText = &strErrorText;
+    pstrErrorText->clear();
     if (nMode != 1 || nReserved != 0 || nChannel < 0 || nChannel > 4)
         return nullptr;
-    std::unique_ptr<Transport> pTransport = backend.Open(nLocation, nSubLocation, nChannel);
+    std::unique_ptr<Transport> pTransport = backend.Open(nLocation, nSubLocation, nChannel, *pstrErrorText);
     if (!pTransport)
         return nullptr;
     auto* pEngine = new MpsseEngine(std::move(pTransport), backend.WriteBatching());
     if (pEngine->Initialise(nClockHz) != kOk) {
+        *pstrErrorText = pEngine->ErrorText();
         delete pEngine;
         return nullptr;
     }
@@ -132,22 +135,19 @@ int Idle(void* pContext, uint32_t nMicroseconds)
     return pContext ? Engine(pContext)->Idle(nMicroseconds) : int(kErrBadArgument);
 }
 
-void SetErrorText(const std::string& strText)
+std::string ErrorText(void* pContext)
 {
-    g_strErrorText = strText;
+    return pContext ? Engine(pContext)->ErrorText() : std::string();
 }
 
-std::string LastErrorText()
-{
-    return g_strErrorText;
-}
-
-int Close(void* pContext)
+int Close(void* pContext, std::string* pstrErrorText)
 {
     if (!pContext)
         return kErrBadArgument;
-    g_strErrorText.clear();
+    Engine(pContext)->ClearErrorText();
     const int r = Engine(pContext)->Close();
+    if (pstrErrorText)
+        *pstrErrorText = Engine(pContext)->ErrorText();
     delete Engine(pContext);
     return r;
 }

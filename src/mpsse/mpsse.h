@@ -93,10 +93,11 @@ void DevInfoRease(DevInfo* pList);
 // Opens the adapter at (nLocation, nSubLocation), as the backend listed it
 // last, for SPI mode 0 at nClockHz. nMode must be 1 (SPI master); nChannel is
 // the interface selector (0 any, 1 A, 2 B, 3 C, 4 D); nReserved must be 0.
-// Returns null on any failure. The caller keeps the backend alive as long
-// as the context is open.
+// Returns null on any failure, with *pstrErrorText (when given) saying why
+// where the library knows. The caller keeps the backend alive as long as the
+// context is open.
 void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
-                     uint32_t nLocation, uint32_t nSubLocation);
+                     uint32_t nLocation, uint32_t nSubLocation, std::string* pstrErrorText = nullptr);
 
 int SetClock(void* pContext, uint32_t nClockHz);
 int Start(void* pContext);
@@ -108,10 +109,12 @@ int FastRead(void* pContext, uint8_t* pBuffer, int nLength);
 // queue), so several frames with replies cost one USB round trip. pBuffer
 // must stay valid until then; a failure shows up at that call.
 int FastReadLater(void* pContext, uint8_t* pBuffer, int nLength);
-int Close(void* pContext);
-// What the library knows about the last failure on the calling thread, for
-// a log line next to the code (empty when it has nothing to add).
-std::string LastErrorText();
+// Releases the context; *pstrErrorText (when given) receives what the
+// library knows about a failure of the close itself ("" for none).
+int Close(void* pContext, std::string* pstrErrorText = nullptr);
+// What the library knows about the context's last failure, for a log line
+// next to the code (empty when it has nothing to add).
+std::string ErrorText(void* pContext);
 // Lets the engine wait about nMicroseconds on its own side (SCK clocked with
 // chip select high, no data), so that the next frame starts later without a
 // USB round trip. Queued like a write; 0 or a Result code. The FT2232D, which

@@ -153,7 +153,7 @@ int MpsseEngine::Initialise(uint32_t nClockHz)
     if (r != kOk)
         return Fail(r);
     if (echo[0] != op::kBadCommandEcho || echo[1] != op::kSyncProbe) {
-        SetErrorText("the MPSSE did not answer the synchronisation probe");
+        m_pTransport->SetErrorText("the MPSSE did not answer the synchronisation probe");
         return Fail(kErrBadCommand);
     }
 
@@ -312,6 +312,7 @@ int MpsseEngine::Close()
         m_pTransport->Write(m_queue.data(), int(m_queue.size()));
     m_queue.clear();
     const int nReleased = m_pTransport->Close();
+    m_strClosedErrorText = m_pTransport->ErrorText();
     m_pTransport.reset();
     if (r == kOk)
         r = nReleased;

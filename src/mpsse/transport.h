@@ -33,10 +33,16 @@ public:
     // Milliseconds on the adapter's own clock: the wall (a monotonic clock)
     // for a real adapter, the model's virtual time on the simulated bench.
     virtual int64_t ClockMs() const;
-};
 
-// Leaves a text for LastErrorText on the calling thread.
-void SetErrorText(const std::string& strText);
+    // What the transport knows about its last failure, for a log line next
+    // to the code (ErrorText in mpsse.h); empty when it has nothing to add.
+    // A transport serves one link on one thread at a time.
+    void SetErrorText(const std::string& strText) { m_strErrorText = strText; }
+    const std::string& ErrorText() const { return m_strErrorText; }
+
+private:
+    std::string m_strErrorText;
+};
 
 // What a backend reports for one attached adapter.
 struct AdapterEntry {
@@ -60,8 +66,10 @@ public:
     virtual int Enumerate(const DeviceId* pTable, std::vector<AdapterEntry>& entries) = 0;
     // Opens the adapter at the location on the channel that the selector
     // means for it (ChannelForSelector in adapters.h), with the MPSSE enabled
-    // and its buffers purged; null when it cannot.
-    virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) = 0;
+    // and its buffers purged; null when it cannot, with strErrorText saying
+    // why where the backend knows.
+    virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
+                                            std::string& strErrorText) = 0;
 
     // Write batching is on by default; the speed benchmark switches it off
     // to measure what it buys. Affects contexts opened on this backend

@@ -64,7 +64,7 @@ public:
         if (m_pSession->Flash().TakeTransferFault()) {
             // [faults] fail_once: this transfer fails; the next one works.
             m_decoder.Replies().clear();
-            mpsse::SetErrorText("simulated bench: a USB transfer failed (fail_once)");
+            SetErrorText("simulated bench: a USB transfer failed (fail_once)");
             return mpsse::kErrUsbWrite;
         }
         return mpsse::kOk;
@@ -108,7 +108,7 @@ public:
         if (m_pSession->Close(strError))
             return mpsse::kOk;
         qWarning("simulated bench: %s", qPrintable(strError));
-        mpsse::SetErrorText(("simulated bench: " + strError).toStdString());
+        SetErrorText(("simulated bench: " + strError).toStdString());
         return mpsse::kErrClose;
     }
     uint32_t ChipType() const override { return m_model.ChipType(); }
@@ -128,7 +128,7 @@ private:
     // attempt, so the virtual clock goes on (a time-out loop above ends).
     int FailTransfer(int nCode)
     {
-        mpsse::SetErrorText("simulated bench: the adapter was unplugged");
+        SetErrorText("simulated bench: the adapter was unplugged");
         Stats().nHostNs += m_usb.nPerTransferNs;
         Pace();
         return nCode;
@@ -266,7 +266,8 @@ int SimBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::Adap
     return int(entries.size());
 }
 
-std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector)
+std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
+                                                   std::string& strErrorText)
 {
     Q_UNUSED(nSubLocation);
     const int nAdapter = int(nLocation);
@@ -276,7 +277,7 @@ std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t 
     std::unique_ptr<BenchSession> pSession = BenchSession::Open(AdapterDir(nAdapter), Stats(nAdapter), strError);
     if (!pSession) {
         qWarning("simulated bench: %s", qPrintable(strError));
-        mpsse::SetErrorText(("simulated bench: " + strError).toStdString());
+        strErrorText = ("simulated bench: " + strError).toStdString();
         std::lock_guard<std::mutex> lock(m_mutex);
         m_strLastError = strError;
         return nullptr;

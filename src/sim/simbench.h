@@ -29,7 +29,8 @@ public:
     explicit SimBackend(const QString& strDir);
 
     int Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& entries) override;
-    std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) override;
+    std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
+                                           std::string& strErrorText) override;
 
     const QString& Dir() const { return m_strDir; }
     int AdapterCount() const;

@@ -35,8 +35,10 @@ int RecordingBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse
     return enumerateResult ? *enumerateResult : int(entries.size());
 }
 
-std::unique_ptr<mpsse::Transport> RecordingBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel)
+std::unique_ptr<mpsse::Transport> RecordingBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel,
+                                                         std::string& strErrorText)
 {
+    strErrorText.clear();
     opens.push_back({nLocation, nSubLocation, nChannel});
     for (const auto& e : entries)
         if (e.nLocation == nLocation)

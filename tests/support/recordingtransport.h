@@ -46,5 +46,6 @@ public:
     std::vector<OpenCall> opens;
 
     int Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& out) override;
-    std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel) override;
+    std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel,
+                                           std::string& strErrorText) override;
 };
