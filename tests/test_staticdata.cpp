@@ -1,13 +1,15 @@
 // Static data: the record and its checksum, the workbook reader on files from
-// several writers and on hostile ones, the layout, and the tab and worker on
-// the simulated bench.
+// several writers and on hostile ones, the layout, the static write and read
+// operations on their own, and the tab and worker on the simulated bench.
 #include "benchfixture.h"
 #include "testfiles.h"
 
 #include <messagebox.h>
 #include <staticdata.h>
 #include <staticlayout.h>
+#include <staticread.h>
 #include <staticrecord.h>
+#include <staticwrite.h>
 #include <tabwidgetxlsx.h>
 #include <workbookexport.h>
 #include <workbookwriter.h>
@@ -28,6 +30,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -52,6 +55,27 @@ QByteArray WordsReversed(QByteArray bytes)
     for (int i = 0; i < bytes.size(); i += 4)
         std::reverse(bytes.begin() + i, bytes.begin() + std::min(i + 4, int(bytes.size())));
     return bytes;
+}
+
+// What an operation reports, kept for the test; bStop answers its stop check.
+struct ObserverLog : OperationObserver {
+    QStringList lines;
+    QStringList warnings;
+    QVector<int> progress;
+    bool bStop = false;
+    void Log(const QString& strLine) override { lines << strLine; }
+    void Progress(int nPercent) override { progress << nPercent; }
+    bool StopRequested() const override { return bStop; }
+    void Warning(const QString& strText) override { warnings << strText; }
+};
+
+// A record of four data bytes with its header and checksum, as the program
+// hands it to the flash (in the host's order).
+QByteArray FourByteRecord(uint32_t nTotal, const QByteArray& data = QByteArray::fromHex("01020304"))
+{
+    static_data_hdr header{kStaticMagic, 1, nTotal, uint32_t(data.size()), 0,
+                           CalcCrc(reinterpret_cast<const uint8_t*>(data.constData()), int(data.size()))};
+    return QByteArray(reinterpret_cast<const char*>(&header), sizeof header) + data;
 }
 
 // A zip with the given entries, for hand-built workbooks.
@@ -506,6 +530,133 @@ private slots:
         Import(tab, P("ss-big.xlsx"));
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY2(m_boxes[0].contains("-3") && m_boxes[0].contains("too large"), qPrintable(m_boxes[0]));
+    }
+
+    // The static write and read on their own, without the tab or a thread:
+    // every line in order, the result, the report, the record handed on and
+    // the flash afterwards.
+    void staticOperationsReportEachStep_data()
+    {
+        QTest::addColumn<bool>("bWrite");
+        QTest::addColumn<bool>("bRecordThere");   // a record at the area's start beforehand
+        QTest::addColumn<int>("nStart");
+        QTest::addColumn<int>("nLayoutLength");   // the read's layout
+        QTest::addColumn<int>("nStop");           // 1: the operation's stop check, 2: the chip's stop flag
+        QTest::addColumn<int>("nResult");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<int>("nRecordAt");       // where the new record lies afterwards, -1: flash unchanged
+        const QString strSearch = "查找静态数据标识...";
+        const QString strNone = "未找到静态数据标识!";
+        const QStringList written{"擦除原有静态数据...", "擦除完成", "写入静态数据...", "写入完成"};
+        const QString strOutside = "操作范围超出Flash容量: 0x3FF000 ~ 0x400000 (4096 字节), Flash容量 2097152 字节";
+        const int kRefused = xq::kErrEndedAndReported;
+        QTest::newRow("write, none there") << true << false << 0x1FF000 << 0 << 0 << xq::kOk
+                                           << QStringList{strSearch, strNone, "准备写入默认静态数据..."} + written << 0;
+        QTest::newRow("write, one there") << true << true << 0x1FF000 << 0 << 0 << xq::kOk
+                                          << QStringList{strSearch, "找到静态数据标识"} + written << 4;
+        QTest::newRow("write, stopped before the erase")
+            << true << false << 0x1FF000 << 0 << 1 << xq::kErrStopped
+            << QStringList{strSearch, strNone, "准备写入默认静态数据...", "擦除原有静态数据...", "已中断",
+                           xq::StopEnding(xq::kStopBeforeChange)}
+            << -1;
+        QTest::newRow("write, stopped in the erase")
+            << true << false << 0x1FF000 << 0 << 2 << xq::kErrStopped
+            << QStringList{strSearch, strNone, "准备写入默认静态数据...", "擦除原有静态数据...", "已中断",
+                           "静态数据区的数据不完整，请重新写入"}
+            << -1;
+        QTest::newRow("write, area past the flash")
+            << true << false << 0x3FF000 << 0 << 0 << kRefused << QStringList{strOutside} << -1;
+        QTest::newRow("read, found") << false << true << 0x1FF000 << 4 << 0 << xq::kOk
+                                     << QStringList{strSearch, "找到静态数据标识 0", "刷新当前数据"} << -1;
+        QTest::newRow("read, none there") << false << false << 0x1FF000 << 4 << 0 << kRefused
+                                          << QStringList{strSearch, strNone} << -1;
+        QTest::newRow("read, no layout") << false << true << 0x1FF000 << 0 << 0 << kRefused
+                                         << QStringList{strSearch, "找到静态数据标识 0", "未导入配置，无法显示数据"} << -1;
+        QTest::newRow("read, another layout")
+            << false << true << 0x1FF000 << 8 << 0 << kRefused
+            << QStringList{strSearch, "找到静态数据标识 0", "显示数据异常，请查看导入配置是否正确"} << -1;
+        QTest::newRow("read, area past the flash")
+            << false << false << 0x3FF000 << 4 << 0 << kRefused << QStringList{strSearch, strOutside} << -1;
+    }
+    void staticOperationsReportEachStep()
+    {
+        QFETCH(bool, bWrite);
+        QFETCH(bool, bRecordThere);
+        QFETCH(int, nStart);
+        QFETCH(int, nLayoutLength);
+        QFETCH(int, nStop);
+        QFETCH(int, nResult);
+        QFETCH(QStringList, lines);
+        QFETCH(int, nRecordAt);
+        const int nTotal = 4092;
+        BenchFixture bench;
+        QByteArray flash = bench.FillPattern();
+        const QByteArray old = FourByteRecord(nTotal, QByteArray::fromHex("0A0B0C0D"));
+        if (bRecordThere) {
+            flash.replace(0x1FF000, old.size(), WordsReversed(old));
+            bench.WriteFlash(flash);
+        }
+        QCOMPARE(bench.Open(9), xq::kOk);
+        std::atomic<bool> bChipStop{nStop == 2};
+        bench.Ctrl().SetStopFlag(&bChipStop);
+        ObserverLog observer;
+        observer.bStop = nStop == 1;
+        OperationReport report;
+        int rc = 0;
+        QByteArray handedOn;
+        const QByteArray record = FourByteRecord(nTotal);
+        if (bWrite) {
+            StaticWriteRequest request;
+            request.record = record;
+            request.nStart = nStart;
+            request.nTotal = nTotal;
+            request.strWorkbook = "w.xlsx";
+            rc = StaticWrite(bench.Ctrl(), observer).Run(request, report);
+            QCOMPARE(report.strOperation, QString("static write"));
+            QCOMPARE(report.strFile, QString("w.xlsx"));
+        } else {
+            StaticRead read(bench.Ctrl(), observer);
+            read.nNotFoundPauseMs = 0;
+            read.onRecord = [&handedOn](const static_data_hdr* p) {
+                handedOn = QByteArray(reinterpret_cast<const char*>(p), kStaticHeaderSize + int(p->nUsedLength));
+            };
+            StaticReadRequest request;
+            request.nStart = nStart;
+            request.nTotal = nTotal;
+            request.nLayoutLength = nLayoutLength;
+            rc = read.Run(request, report);
+            QCOMPARE(report.strOperation, QString("static read"));
+            // The record is handed on whenever there is a layout to show it in.
+            QCOMPARE(handedOn, bRecordThere && nLayoutLength > 0 ? old : QByteArray());
+        }
+        QCOMPARE(rc, nResult);
+        QCOMPARE(observer.lines, lines);
+        QCOMPARE(report.nStart, int64_t(nStart));
+        QCOMPARE(report.nSize, int64_t(nTotal));
+        QCOMPARE(report.strMessage, nResult == xq::kErrStopped ? QString("已中断") : lines.last());
+        QCOMPARE(report.eResult, rc == xq::kOk ? OperationReport::kResultOk
+                                 : rc == xq::kErrEndedAndReported && !observer.warnings.isEmpty()
+                                     ? OperationReport::kResultRefused
+                                     : OperationReport::kResultFailed);
+        // A refused area is warned about once, with the line logged.
+        QCOMPARE(observer.warnings, observer.lines.last().startsWith("操作范围") ? QStringList{lines.last()} : QStringList());
+        // Progress only goes forward, and reaches the end of every run that went through.
+        QVERIFY(std::is_sorted(observer.progress.begin(), observer.progress.end()));
+        const bool bThrough = rc == xq::kOk || (!bWrite && observer.warnings.isEmpty());
+        QCOMPARE(!observer.progress.isEmpty() && observer.progress.last() == 100, bThrough);
+        if (!bWrite && rc == xq::kOk)
+            QCOMPARE(report.sha256, QCryptographicHash::hash(old, QCryptographicHash::Sha256).toHex());
+        bench.Close();
+        if (nRecordAt < 0) {
+            // Unchanged, the record put there beforehand included.
+            XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, bRecordThere ? int(old.size()) : 0}});
+            QCOMPARE(bench.Flash().mid(0x1FF000, old.size()), flash.mid(0x1FF000, old.size()));
+        } else {
+            XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
+            QByteArray area(nTotal, char(0xFF));
+            area.replace(nRecordAt, record.size(), WordsReversed(record));
+            QCOMPARE(bench.Flash().mid(0x1FF000, nTotal), area);
+        }
     }
 
     void recordOnTheBench()
