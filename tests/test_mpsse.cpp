@@ -198,6 +198,19 @@ private slots:
         mpsse::Stop(pCtx);
         QCOMPARE(s.writes, (std::vector<Bytes>{{0x80, 0x00, 0x0B}, {0x11, 0x00, 0x00, 0x06}, {0x80, 0x08, 0x0B}}));
         mpsse::Close(pCtx);
+
+        // The setting is that backend's: a context on another one still batches.
+        RecordingBackend other;
+        other.entries = m_pBackend->entries;
+        void* pOther = mpsse::MPSSE_PortPath(other, 1, 6000000, 2, 0, 33, 0);
+        QVERIFY(pOther);
+        other.pScript->writes.clear();
+        mpsse::Start(pOther);
+        mpsse::FastWrite(pOther, &we, 1);
+        mpsse::Stop(pOther);
+        QVERIFY(other.pScript->writes.empty());  // queued until something sends it
+        mpsse::Close(pOther);
+        QCOMPARE(other.pScript->writes.size(), size_t(1));
     }
 
     void framesAbove64KiBAreSplit()
