@@ -3,7 +3,6 @@
 #include "mpsse_engine.h"
 #include "transport.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
 
