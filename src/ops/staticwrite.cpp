@@ -20,13 +20,15 @@ const static_data_hdr& RecordHeader(const StaticWriteRequest& request)
 // for good, and the protection bits compared after putting them back.
 constexpr uint8_t kStatusWriteBits = 0x03;
 constexpr uint8_t kProtectionBits = 0xFC;
+// OpenProtection's answer when the flash was not protected: nothing to put back.
+constexpr int kNothingToRestore = -1;
 }  // namespace
 
 int StaticWrite::OpenProtection(int& rc)
 {
     rc = xq::kOk;
     if (m_ctrl.ReadProtectBit() == 0)
-        return -1;
+        return kNothingToRestore;
     uint8_t nStatus = 0;
     rc = m_ctrl.ReadStatus(&nStatus);
     if (rc == 0)
@@ -36,7 +38,7 @@ int StaticWrite::OpenProtection(int& rc)
 
 bool StaticWrite::RestoreProtection(int nStatus)
 {
-    if (nStatus < 0)
+    if (nStatus == kNothingToRestore)
         return true;
     uint8_t nBack = 0;
     if (m_ctrl.WriteStatus(uint8_t(nStatus)) == 0 && m_ctrl.ReadStatus(&nBack) == 0 &&

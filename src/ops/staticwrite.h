@@ -31,7 +31,8 @@ private:
     int RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record);
     int32_t FindWriteOffset(const StaticWriteRequest& request);
     int WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, int32_t nEraseLength, int32_t nWriteOffset);
-    // Lifts the protection for the write: the status byte to put back, or -1 when none.
+    // Lifts the protection for the write: the status byte to put back, or a
+    // negative value when there is none.
     int OpenProtection(int& rc);
     // Puts the status byte back and reads it back; false (and says so) when it does not hold.
     bool RestoreProtection(int nStatus);
