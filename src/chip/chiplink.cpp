@@ -364,6 +364,11 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
     return bBusy ? xq::kErrFlashBusyTimeout : xq::kOk;
 }
 
+bool ChipLink::StrictOrder() const
+{
+    return m_bStrictOrder || (m_pBackend && m_pBackend->StrictOrder());
+}
+
 int ChipLink::Transfer(const SpiFrame* pFrames, int nCount)
 {
     if (!m_bLinkOpen)

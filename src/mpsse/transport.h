@@ -61,6 +61,9 @@ public:
     // means for it (ChannelForSelector in adapters.h), with the MPSSE enabled
     // and its buffers purged; null when it cannot.
     virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector) = 0;
+    // Whether links on this backend send page programs strictly one by one
+    // (the simulated bench's [timing] strict_order); real adapters: no.
+    virtual bool StrictOrder() const { return false; }
 };
 
 // The libftdi1 backend: real adapters on the USB bus. There is one per
