@@ -140,6 +140,7 @@ void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
     ctrl.SetStopFlag(&StopFlag());
+    ctrl.SetStrictOrder(m_bStrictOrder);
     const int nOpen = ctrl.Open(m_strInterface, nRateIndex);
     if (nOpen != 0) {
         const QString strLine = QCoreApplication::translate("xqprog", "接口未打开\n请确认后重试");
@@ -221,6 +222,7 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets) {
         jobs.push_back(std::make_unique<Job>(ctx.out, ctx.pBackend, strName, bGang, strOperation));
+        jobs.back()->SetStrictOrder(ctx.globals.bStrictOrder);
         if (!ctx.strJob.isEmpty())
             jobs.back()->SetProductionJob(ctx.strJob, ctx.jobSha256);
     }

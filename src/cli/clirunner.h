@@ -83,6 +83,7 @@ public:
     bool Ok() const { return m_bOk; }
     double Seconds() const { return m_report.dSeconds; }
     void SetProgressBar(CliProgress* pProgress) { m_pProgress = pProgress; }
+    void SetStrictOrder(bool bStrict) { m_bStrictOrder = bStrict; }
 
     const QByteArray& Interface() const { return m_strInterface; }
     // A log line, with the interface in gang runs.
@@ -112,6 +113,7 @@ private:
     OperationReport m_report;
     QList<OperationReport> m_steps;  // the steps before the last, whose report is m_report
     bool m_bStepReported = false;
+    bool m_bStrictOrder = false;
     QJsonObject m_jsonExtra;
 };
 
