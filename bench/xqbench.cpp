@@ -340,6 +340,7 @@ int main(int argc, char* argv[])
     const std::vector<Scenario> scenarios = {
         {"write2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, plain, true},
         {"write2m-fs6", 5, false, JobKind::Plain, 0, {}, random2m, plain, true},
+        {"write2m-ft2232d6", 5, false, JobKind::Plain, 0, {}, random2m, plain, false, 0, "FT2232D"},
         {"write2m-halfblank-hs30", 9, true, JobKind::Plain, 0, {}, halfBlank, plain, false},
         {"read2m-hs30", 9, true, JobKind::Read, 0, random2m, random2m,
          [&](SpiFlashCtrl& c, const Scenario& sc) { return ReadWhole(c, sc, strReadFile); }, false},

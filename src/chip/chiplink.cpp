@@ -347,9 +347,13 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
     // their kind: before the first status poll the adapter waits on its own
     // side, so the poll is clocked about when the flash is done instead of
     // costing round trips.
+    // An adapter whose wait clocks zero bytes across USB (an FT2232D) sends
+    // tens of kilobytes for an erase's wait, and its engine starts clocking
+    // them only once they have arrived: polling the erase costs less there.
     const bool bProgram = nCmd == flash::kPageProgram || nCmd == flash::kSecurityProgram;
     uint32_t* pEraseIdle = LearnedEraseIdle(nCmd);
-    m_nIdleBeforePollUs = bProgram ? m_nProgramIdleNs / 1000 : pEraseIdle ? *pEraseIdle : 0;
+    const bool bWaitErase = pEraseIdle && !IdleCostsTransfer();
+    m_nIdleBeforePollUs = bProgram ? m_nProgramIdleNs / 1000 : bWaitErase ? *pEraseIdle : 0;
     const int64_t nStartMs = m_msClock();
     const bool bBusy = WaitReady(flash::kStatusBusy);
     m_nIdleBeforePollUs = 0;

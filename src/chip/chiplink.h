@@ -109,6 +109,9 @@ public:
     // --strict-order), or by the simulated bench's [timing] strict_order.
     void SetStrictOrder(bool bStrict) { m_bStrictOrder = bStrict; }
     bool StrictOrder() const;
+    // Whether the adapter's wait clocks bytes across USB (an FT2232D): then
+    // an erase is polled instead of waited out on the adapter's side.
+    bool IdleCostsTransfer() const { return m_pAdapter && m_pAdapter->IdleCostsTransfer(); }
 
     // Reverses every 4-byte group: words travel most significant byte first.
     static void SwapWords(uint8_t* pBuffer, int nLength);
