@@ -302,10 +302,18 @@ bool ChipLink::WaitReady(uint8_t nMask)
                 return nMasked != 0;
         }
     }
+    // Polls after the learned wait come closer than an eighth of the time
+    // polled so far (the adapter waits the rest on its side): a wait nothing
+    // was learned for yet (a link's first erase) costs a few dozen round
+    // trips instead of hundreds, and ends at most an eighth late.
+    const int64_t nPollingFromMs = m_msClock();
+    const bool bSpreadPolls = !IdleCostsTransfer();
     for (;;) {
         std::this_thread::yield();
         if (nIdleLeftUs > 0)
             m_pAdapter->Idle(TakeIdle(nIdleLeftUs));
+        else if (bSpreadPolls && m_nLastPolls > 0)
+            m_pAdapter->Idle(uint32_t(std::min<int64_t>((m_msClock() - nPollingFromMs) * 1000 / 8, kMaxIdlePerPollUs)));
         uint8_t nReply = 0;
         const int nPoll = SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0);
         ++m_nLastPolls;
