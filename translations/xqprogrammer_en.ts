@@ -127,11 +127,6 @@
         <translation>Smart write: erase and program only changed sectors</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="62" />
-        <source>建议为4K的整数倍</source>
-        <translation>A multiple of 4K is advised</translation>
-    </message>
-    <message>
         <location filename="../src/image/baseop.cpp" line="175" />
         <source>请确认</source>
         <translation>Please confirm</translation>
@@ -169,11 +164,6 @@ Only erase the flash?</translation>
         <location filename="../src/image/baseop.cpp" line="235" />
         <source>读取镜像文件%1失败: %2</source>
         <translation>Reading the image file %1 failed: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseop.cpp" line="239" />
-        <source>准备烧写%1文件</source>
-        <translation>Preparing to program %1</translation>
     </message>
     <message>
         <location filename="../src/image/baseop.cpp" line="259" />
@@ -242,11 +232,6 @@ Please give another path.</translation>
         <location filename="../src/image/baseop.cpp" line="370" />
         <source>当前为十进制显示</source>
         <translation>Shown in decimal</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseop.cpp" line="1" />
-        <source>请正确填写起始地址</source>
-        <translation>Enter a correct start address</translation>
     </message>
     <message>
         <source>%1 已存在，是否覆盖？</source>
@@ -1421,16 +1406,6 @@ Check it and try again.</translation>
         <translation>Reset failed: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="423" />
-        <source>准备烧写%1文件</source>
-        <translation>Preparing to program %1</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="430" />
-        <source>下一个序列号: %1</source>
-        <translation>Next serial number: %1</translation>
-    </message>
-    <message>
         <location filename="../src/cli/xqprog.cpp" line="492" />
         <source>文件:%1, 错误码:%2 %3</source>
         <translation>File: %1, error code: %2 %3</translation>
@@ -1439,10 +1414,6 @@ Check it and try again.</translation>
         <location filename="../src/cli/xqprog.cpp" line="565" />
         <source>写入参数错误</source>
         <translation>Bad write parameters</translation>
-    </message>
-    <message>
-        <source>已中断</source>
-        <translation>interrupted</translation>
     </message>
     <message>
         <source>接口关闭失败: %1</source>
@@ -1677,6 +1648,63 @@ SHA-256 of the file: %3</translation>
     <message>
         <source>无法保存文件:%1, 原因: %2</source>
         <translation>Cannot save the file %1, because: %2</translation>
+    </message>
+</context>
+<context>
+    <name>Texts</name>
+    <message>
+        <source>成功</source>
+        <translation>succeeded</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>未执行</source>
+        <translation>not run</translation>
+    </message>
+    <message>
+        <source>准备烧写%1文件</source>
+        <translation>Preparing to program %1</translation>
+    </message>
+    <message>
+        <source>下一个序列号: %1</source>
+        <translation>Next serial number: %1</translation>
+    </message>
+    <message>
+        <source>追溯记录写入失败: %1</source>
+        <translation>Could not write the trace record: %1</translation>
+    </message>
+    <message>
+        <source>接口未打开
+请确认后重试</source>
+        <translation>The interface is not open.
+Check it and try again.</translation>
+    </message>
+    <message>
+        <source>接口关闭失败: %1</source>
+        <translation>The interface could not be closed: %1</translation>
+    </message>
+    <message>
+        <source>复位成功!</source>
+        <translation>Reset succeeded!</translation>
+    </message>
+    <message>
+        <source>复位失败: %1</source>
+        <translation>Reset failed: %1</translation>
+    </message>
+    <message>
+        <source>Flash 信息读取失败</source>
+        <translation>Reading the flash information failed</translation>
+    </message>
+    <message>
+        <source>擦除完成</source>
+        <translation>Erase done</translation>
+    </message>
+    <message>
+        <source>建议为4K的整数倍</source>
+        <translation>A multiple of 4K is advised</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "serialcounter.h"
 
+#include <commontexts.h>
 #include <baseworker.h>
 #include <flashrules.h>
 #include <imagerequest.h>
@@ -48,11 +49,11 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
                 return false;
             };
         if (!request.image.isEmpty())
-            job.Log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(request.strImage));
+            job.Log(xq::PrepareWriteLine(request.strImage));
         return RunImageWorker(worker, job, [&] { worker.OnWrite(request); });
     });
     if (pSerials)
-        ctx.out.Log(QString(), QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(pSerials->Next()));
+        ctx.out.Log(QString(), xq::NextSerialLine(pSerials->Next()));
     return nExit;
 }
 

@@ -2,6 +2,7 @@
 
 #include "serialcounter.h"
 
+#include <commontexts.h>
 #include <baseworker.h>
 #include <worker.h>
 
@@ -86,7 +87,7 @@ bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerial
                     return false;
                 };
             if (sink.log)
-                sink.log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(plan.write.strImage));
+                sink.log(xq::PrepareWriteLine(plan.write.strImage));
         },
         [&](BaseWorker& worker) { worker.OnWrite(plan.write); });
     if (!bWritten)
