@@ -244,7 +244,7 @@ Please give another path.</translation>
     </message>
 </context>
 <context>
-    <name>BaseWorker</name>
+    <name>ImageOperation</name>
     <message>
         <source>加密镜像不能智能烧写，按文件大小擦除后烧写</source>
         <translation>An encrypted image cannot be written smartly: it is erased by file size and programmed</translation>
@@ -264,33 +264,9 @@ Please give another path.</translation>
         <translation>Reset %1!</translation>
     </message>
     <message>
-        <location filename="../src/image/baseworker.cpp" line="96" />
-        <location filename="../src/image/baseworker.cpp" line="141" />
-        <location filename="../src/image/baseworker.cpp" line="178" />
-        <source>成功</source>
-        <translation>succeeded</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="96" />
-        <location filename="../src/image/baseworker.cpp" line="141" />
-        <location filename="../src/image/baseworker.cpp" line="178" />
-        <source>失败</source>
-        <translation>failed</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="102" />
-        <source>Flash 信息读取失败</source>
-        <translation>Reading the flash information failed</translation>
-    </message>
-    <message>
         <location filename="../src/image/baseworker.cpp" line="111" />
         <source>正在擦除</source>
         <translation>Erasing</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="126" />
-        <source>擦除完成</source>
-        <translation>Erase done</translation>
     </message>
     <message>
         <location filename="../src/image/baseworker.cpp" line="132" />
