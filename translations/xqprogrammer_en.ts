@@ -595,14 +595,6 @@ Please give another path.</translation>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/app/mainwindow.cpp" line="184" />
-        <location filename="../src/app/mainwindow.cpp" line="221" />
-        <source>接口未打开
-请确认后重试</source>
-        <translation>The interface is not open.
-Check it and try again.</translation>
-    </message>
-    <message>
         <location filename="../src/app/mainwindow.cpp" line="194" />
         <source>操作: %1 %2, 接口: %3</source>
         <translation>Operation: %1 %2, interface: %3</translation>
@@ -611,31 +603,6 @@ Check it and try again.</translation>
         <location filename="../src/app/mainwindow.cpp" line="225" />
         <source>操作: 复位, 接口: %1</source>
         <translation>Operation: reset, interface: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="229" />
-        <source>复位失败: %1</source>
-        <translation>Reset failed: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="231" />
-        <source>复位成功!</source>
-        <translation>Reset succeeded!</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="237" />
-        <source>结果: %1</source>
-        <translation>Result: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="237" />
-        <source>成功</source>
-        <translation>succeeded</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="237" />
-        <source>失败</source>
-        <translation>failed</translation>
     </message>
     <message>
         <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
@@ -680,19 +647,6 @@ Stop and quit: stop the operation after the current flash command and quit; the 
     <message>
         <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
         <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
-    </message>
-    <message>
-        <source>接口关闭失败: %1</source>
-        <translation>The interface could not be closed: %1</translation>
-    </message>
-    <message>
-        <source>未执行</source>
-        <translation>not run</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="1" />
-        <source>追溯记录写入失败: %1</source>
-        <translation>Could not write the trace record: %1</translation>
     </message>
     <message>
         <source>停止</source>
@@ -1345,43 +1299,6 @@ check that the imported layout is right</translation>
 <context>
     <name>xqprog</name>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="139" />
-        <source>接口未打开
-请确认后重试</source>
-        <translation>The interface is not open.
-Check it and try again.</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="147" />
-        <source>结果: %1, 接口: %2</source>
-        <translation>Result: %1, interface: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="147" />
-        <source>成功</source>
-        <translation>succeeded</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="147" />
-        <source>失败</source>
-        <translation>failed</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="353" />
-        <source>Flash 信息读取失败</source>
-        <translation>Reading the flash information failed</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="363" />
-        <source>复位成功!</source>
-        <translation>Reset succeeded!</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="363" />
-        <source>复位失败: %1</source>
-        <translation>Reset failed: %1</translation>
-    </message>
-    <message>
         <location filename="../src/cli/xqprog.cpp" line="492" />
         <source>文件:%1, 错误码:%2 %3</source>
         <translation>File: %1, error code: %2 %3</translation>
@@ -1390,15 +1307,6 @@ Check it and try again.</translation>
         <location filename="../src/cli/xqprog.cpp" line="565" />
         <source>写入参数错误</source>
         <translation>Bad write parameters</translation>
-    </message>
-    <message>
-        <source>接口关闭失败: %1</source>
-        <translation>The interface could not be closed: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/clirunner.cpp" line="1" />
-        <source>追溯记录写入失败: %1</source>
-        <translation>Could not write the trace record: %1</translation>
     </message>
 </context>
 <context>
@@ -1681,6 +1589,17 @@ Check it and try again.</translation>
     <message>
         <source>建议为4K的整数倍</source>
         <translation>A multiple of 4K is advised</translation>
+    </message>
+</context>
+<context>
+    <name>Session</name>
+    <message>
+        <source>结果: %1</source>
+        <translation>Result: %1</translation>
+    </message>
+    <message>
+        <source>结果: %1, 接口: %2</source>
+        <translation>Result: %1, interface: %2</translation>
     </message>
 </context>
 </TS>

@@ -23,6 +23,7 @@
 
 class BaseWorker;
 class QObject;
+class Session;
 class SpiFlashCtrl;
 namespace mpsse {
 class Backend;
@@ -101,7 +102,7 @@ public:
     void Attach(QObject* pWorker);
 
 private:
-    void Conclude(const TraceFile* pTrace);
+    void Conclude(Session& session, const TraceFile* pTrace);
 
     CliOutput& m_out;
     std::shared_ptr<mpsse::Backend> m_pBackend;
