@@ -2,7 +2,6 @@
 
 #include "cliprogress.h"
 
-#include <baseworker.h>
 #include <results.h>
 #include <session.h>
 #include <spiflashctrl.h>
@@ -113,20 +112,19 @@ void Job::SetProgress(int nPercent)
         m_pProgress->Set(nPercent);
 }
 
+void Job::TakeReport(const OperationReport& report)
+{
+    const QString strInterface = m_report.strInterface;
+    m_report = report;
+    m_report.strInterface = strInterface;
+}
+
 void Job::Attach(QObject* pWorker)
 {
     auto onLog = [this](const QString& s) { Log(s); };
     auto onProgress = [this](int n) { SetProgress(n); };
-    auto onReport = [this](const OperationReport& report) {
-        const QString strInterface = m_report.strInterface;
-        m_report = report;
-        m_report.strInterface = strInterface;
-    };
-    if (auto* p = qobject_cast<BaseWorker*>(pWorker)) {
-        QObject::connect(p, &BaseWorker::log, p, onLog, Qt::DirectConnection);
-        QObject::connect(p, &BaseWorker::progress, p, onProgress, Qt::DirectConnection);
-        QObject::connect(p, &BaseWorker::report, p, onReport, Qt::DirectConnection);
-    } else if (auto* w = qobject_cast<Worker*>(pWorker)) {
+    auto onReport = [this](const OperationReport& report) { TakeReport(report); };
+    if (auto* w = qobject_cast<Worker*>(pWorker)) {
         QObject::connect(w, &Worker::log, w, onLog, Qt::DirectConnection);
         QObject::connect(w, &Worker::progress, w, onProgress, Qt::DirectConnection);
         QObject::connect(w, &Worker::report, w, onReport, Qt::DirectConnection);
@@ -226,11 +224,12 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     return bAll ? kExitOk : kExitFailed;
 }
 
-bool RunImageWorker(BaseWorker& worker, Job& job, const std::function<void()>& start)
+bool RunOperation(Job& job, const std::function<int(OperationObserver&, OperationReport&)>& run)
 {
-    bool bOk = false;
-    job.Attach(&worker);
-    QObject::connect(&worker, &BaseWorker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
-    start();
-    return bOk;
+    FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); },
+                              [&job](int nPercent) { job.SetProgress(nPercent); });
+    OperationReport report;
+    const int rc = run(observer, report);
+    job.TakeReport(report);
+    return rc == xq::kOk;
 }
