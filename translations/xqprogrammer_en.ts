@@ -1471,18 +1471,6 @@ SHA-256 of the file: %3</translation>
         <translation>Running</translation>
     </message>
     <message>
-        <source>成功</source>
-        <translation>PASS</translation>
-    </message>
-    <message>
-        <source>失败</source>
-        <translation>FAIL</translation>
-    </message>
-    <message>
-        <source>未执行</source>
-        <translation>Not run</translation>
-    </message>
-    <message>
         <source>用时 %1 秒</source>
         <translation>Took %1 s</translation>
     </message>
@@ -1589,6 +1577,21 @@ Check it and try again.</translation>
     <message>
         <source>建议为4K的整数倍</source>
         <translation>A multiple of 4K is advised</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <comment>verdict</comment>
+        <translation>PASS</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <comment>verdict</comment>
+        <translation>FAIL</translation>
+    </message>
+    <message>
+        <source>未执行</source>
+        <comment>verdict</comment>
+        <translation>Not run</translation>
     </message>
 </context>
 <context>

@@ -14,6 +14,17 @@ QString NotRunWord()
     return QCoreApplication::translate("Texts", "未执行");
 }
 
+QString VerdictWord(bool bPassed)
+{
+    return bPassed ? QCoreApplication::translate("Texts", "成功", "verdict")
+                   : QCoreApplication::translate("Texts", "失败", "verdict");
+}
+
+QString VerdictNotRunWord()
+{
+    return QCoreApplication::translate("Texts", "未执行", "verdict");
+}
+
 QString PrepareWriteLine(const QString& strImage)
 {
     return QCoreApplication::translate("Texts", "准备烧写%1文件").arg(strImage);

@@ -16,6 +16,10 @@ QString NotRunWord();
 QString PrepareWriteLine(const QString& strImage);
 // The serial number the counter gives next.
 QString NextSerialLine(uint64_t nNext);
+// The result panel's large verdict, the same words as a short mark
+// ("PASS", "FAIL" and "Not run" in English).
+QString VerdictWord(bool bPassed);
+QString VerdictNotRunWord();
 // A trace row that could not be written, with the reason.
 QString TraceRowLostLine(const QString& strError);
 // The adapter did not open.
