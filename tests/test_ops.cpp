@@ -2,10 +2,12 @@
 // controller both front ends use: an adapter that does not open is a
 // refusal and nothing runs; a close that fails fails a run that succeeded
 // (and says so in its report); a trace row not written is logged and fails
-// the run; and the run log's line of each ending.
+// the run; and the run log's line of each ending. Also the reset and the
+// device information, the operations that leave the flash as it is.
 #include "benchfixture.h"
 #include "testfiles.h"
 
+#include <chipops.h>
 #include <results.h>
 #include <session.h>
 #include <tracefile.h>
@@ -139,6 +141,44 @@ private slots:
         QCOMPARE(log.lines.size(), 2);
         for (const QString& strLine : log.lines)
             QVERIFY2(strLine.startsWith("追溯记录写入失败: ") && strLine.size() > 10, qPrintable(strLine));
+    }
+
+    void chipOperations_data()
+    {
+        QTest::addColumn<QString>("strIni");
+        QTest::addColumn<bool>("bFlash");  // a flash answers behind the chip
+        QTest::newRow("flash answers") << QString() << true;
+        QTest::newRow("no flash") << QString("[faults]\nno_flash=true\n") << false;
+    }
+
+    void chipOperations()
+    {
+        QFETCH(QString, strIni);
+        QFETCH(bool, bFlash);
+        BenchFixture bench(strIni);
+        QCOMPARE(bench.Open(), int(xq::kOk));
+        LogLines log;
+        OperationReport reset;
+        // The reset ends by reading the flash's identification: without a flash it fails, with its code.
+        const int nReset = Reset(bench.Ctrl(), log).Run(reset);
+        QCOMPARE(nReset == xq::kOk, bFlash);
+        QCOMPARE(reset.strOperation, QString("reset"));
+        QCOMPARE(int(reset.eResult), int(bFlash ? OperationReport::kResultOk : OperationReport::kResultFailed));
+        QCOMPARE(log.lines, QStringList{bFlash ? QString("复位成功!") : QString("复位失败: %1").arg(nReset)});
+        QCOMPARE(reset.strMessage, log.lines.value(0));
+
+        log.lines.clear();
+        OperationReport info;
+        QStringList shown;
+        const int rc = Info(bench.Ctrl(), log).Run(info, [&shown](const QString& strText) { shown << strText; });
+        QCOMPARE(rc == xq::kOk, bFlash);
+        QCOMPARE(int(info.eResult), int(bFlash ? OperationReport::kResultOk : OperationReport::kResultFailed));
+        // The model first, then the flash's lines; a flash that does not answer is said in the log.
+        QVERIFY2(shown.value(0).startsWith("MCU: XQ"), qPrintable(shown.value(0)));
+        QCOMPARE(shown.size(), bFlash ? 2 : 1);
+        QCOMPARE(info.strJedec.isEmpty(), !bFlash);
+        QCOMPARE(log.lines, bFlash ? QStringList() : QStringList{"Flash 信息读取失败"});
+        bench.Close();
     }
 
     void resultLine_data()
