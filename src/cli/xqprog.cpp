@@ -97,7 +97,7 @@ void InstallSignalHandlers()
 int FinalExitCode(CliOutput& out, int nExit)
 {
     if (const int nSignal = g_nSignal.load()) {
-        out.Log(QString(), QCoreApplication::translate("xqprog", "已中断"));
+        out.Log(QString(), xq::ResultText(xq::kErrStopped));
         nExit = 128 + nSignal;
     }
     errno = 0;
