@@ -14,8 +14,10 @@
 // commands, and the read of the whole range that proves the result; J = V / JB.
 // C is the host CPU time of the run.
 //
-// Usage: xqbench [--times typ|max] [NAME-PREFIX]. With --times max the flash
-// runs on the datasheet's maximum busy times (names end in "-tmax").
+// Usage: xqbench [--times typ|max] [--strict-order] [NAME-PREFIX]. With
+// --times max the flash runs on the datasheet's maximum busy times (names end
+// in "-tmax"); with --strict-order the bench asks for page programs strictly
+// one by one ([timing] strict_order; names end in "-strict").
 #include <baseworker.h>
 #include <benchconfig.h>
 #include <ratetable.h>
@@ -34,6 +36,7 @@
 #include <ctime>
 #include <functional>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -58,6 +61,7 @@ struct Scenario {
     std::function<bool(SpiFlashCtrl&, const Scenario&)> run;
     bool bNoBatchToo;  // also run with write batching off
     int32_t nCheckLength = 0;  // without an image: the bytes the job reads back
+    const char* pAdapter = nullptr;  // the bench's [adapter] model; null: the FT2232H
 };
 
 Bytes RandomBytes(size_t n, uint32_t nSeed)
@@ -234,12 +238,16 @@ Bytes ReadFile(const QString& strPath)
     return Bytes(data.begin(), data.end());
 }
 
-void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& timing, const char* pSuffix)
+void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& timing, bool bStrictOrder,
+                 const char* pSuffix)
 {
     QTemporaryDir dir;
     sim::BenchConfig config;
+    if (sc.pAdapter)
+        config.pAdapter = sim::FindAdapterModel(sc.pAdapter);
     config.bUsbHighSpeed = sc.bHighSpeed;
     config.timing = timing;
+    config.bStrictOrder = bStrictOrder;
     sim::SaveBenchConfig(dir.filePath("bench.ini"), config);
     const Bytes before = sc.prior.empty() ? Bytes(size_t(kFlashSize), 0xFF) : sc.prior;
     QFile flash(dir.filePath("flash.bin"));
@@ -272,7 +280,7 @@ void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& tim
     }
 
     const sim::BenchStats& s = *pStats;
-    const double dSckHz = mpsse::ActualClockHz(mpsse::kChipFt2232H, xq::kRateTable[sc.nRateIndex].nHz);
+    const double dSckHz = mpsse::ActualClockHz(config.pAdapter->ChipType(), xq::kRateTable[sc.nRateIndex].nHz);
     const double dVirtualMs = double(s.nHostNs - startStats.nHostNs) / 1e6;
     const int64_t nWireBytes = (s.nSpiBytes - startStats.nSpiBytes) - (s.nPollBytes - startStats.nPollBytes);
     const double dBoundMs =
@@ -300,6 +308,7 @@ int main(int argc, char* argv[])
     QString strOnly;
     sim::FlashTiming timing;
     const char* pSuffix = "";
+    bool bStrictOrder = false;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--times" && i + 1 < args.size()) {
@@ -311,8 +320,10 @@ int main(int argc, char* argv[])
                 std::fprintf(stderr, "xqbench: --times takes typ or max\n");
                 return 2;
             }
+        } else if (args[i] == "--strict-order") {
+            bStrictOrder = true;
         } else if (args[i].startsWith("-")) {
-            std::fprintf(stderr, "usage: xqbench [--times typ|max] [NAME-PREFIX]\n");
+            std::fprintf(stderr, "usage: xqbench [--times typ|max] [--strict-order] [NAME-PREFIX]\n");
             return 2;
         } else {
             strOnly = args[i];
@@ -329,6 +340,7 @@ int main(int argc, char* argv[])
     const std::vector<Scenario> scenarios = {
         {"write2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, plain, true},
         {"write2m-fs6", 5, false, JobKind::Plain, 0, {}, random2m, plain, true},
+        {"write2m-ft2232d6", 5, false, JobKind::Plain, 0, {}, random2m, plain, false, 0, "FT2232D"},
         {"write2m-halfblank-hs30", 9, true, JobKind::Plain, 0, {}, halfBlank, plain, false},
         {"read2m-hs30", 9, true, JobKind::Read, 0, random2m, random2m,
          [&](SpiFlashCtrl& c, const Scenario& sc) { return ReadWhole(c, sc, strReadFile); }, false},
@@ -343,9 +355,10 @@ int main(int argc, char* argv[])
     for (const Scenario& sc : scenarios) {
         if (!strOnly.isEmpty() && !QString(sc.pName).startsWith(strOnly))
             continue;
-        RunScenario(sc, true, timing, pSuffix);
+        const std::string strSuffix = std::string(bStrictOrder ? "-strict" : "") + pSuffix;
+        RunScenario(sc, true, timing, bStrictOrder, strSuffix.c_str());
         if (sc.bNoBatchToo)
-            RunScenario(sc, false, timing, pSuffix);
+            RunScenario(sc, false, timing, bStrictOrder, strSuffix.c_str());
     }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <application.h>
 #include <baseop.h>
 #include <filesysmodel.h>
+#include <commontexts.h>
 #include <i18n.h>
 #include <mainwindow.h>
 #include <mnemonic.h>
@@ -938,6 +939,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.findChild<QAction*>("action_stop")->text(), QString("Stop"));
         QCOMPARE(w.Results()->Verdict(), QString("Ready"));
+        // The panel's verdicts are short marks, unlike the same words inside a log line.
+        QCOMPARE(xq::VerdictWord(true), QString("PASS"));
+        QCOMPARE(xq::VerdictWord(false), QString("FAIL"));
+        QCOMPARE(xq::SucceededWord(true), QString("succeeded"));
         // Every toolbar button shows its whole label ("Co…re" was cut).
         for (QToolButton* pButton : w.findChild<QToolBar*>()->findChildren<QToolButton*>())
             if (pButton->isVisible() && !pButton->text().isEmpty())
@@ -961,9 +966,9 @@ private slots:
         QVERIFY(pProgressLabel);
         const int nMessageRoom = pProgressLabel->mapTo(w.statusBar(), QPoint(0, 0)).x() - 8;
         for (const QString& strLine : {QCoreApplication::translate("Result", "校验失败"),
-                                       QCoreApplication::translate("BaseWorker", "校验失败，请重新烧写"),
+                                       QCoreApplication::translate("ImageOperation", "校验失败，请重新烧写"),
                                        QCoreApplication::translate("BaseWorker", "芯片上的数据不完整，请重新烧写"),
-                                       QCoreApplication::translate("BaseWorker", "文件存储成功")})
+                                       QCoreApplication::translate("ImageOperation", "文件存储成功")})
             QVERIFY2(w.statusBar()->fontMetrics().horizontalAdvance(strLine) <= nMessageRoom,
                      qPrintable(QString("%1: %2 px").arg(strLine).arg(nMessageRoom)));
         auto* pPanel = w.findChild<StaticData*>()->findChild<QWidget*>("widgetCtrl");

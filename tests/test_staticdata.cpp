@@ -65,7 +65,7 @@ struct ObserverLog : OperationObserver {
     bool bStop = false;
     void Log(const QString& strLine) override { lines << strLine; }
     void Progress(int nPercent) override { progress << nPercent; }
-    bool StopRequested() const override { return bStop; }
+    bool StopRequested() override { return bStop; }
     void Warning(const QString& strText) override { warnings << strText; }
 };
 

@@ -279,7 +279,7 @@ private slots:
         FlashPattern flash;
         XqBench(emulator, "FT2232H", &flash);
         usbfs::Faults faults;
-        faults.nVanishAfterTransfers = 400;  // well into the erase and program
+        faults.nVanishAfterTransfers = 100;  // in the erase (about 250 transfers in all, the programs few)
         emulator.SetFaults(0, faults);
         const QString strImage = m_dir.filePath("vanish.bin");
         QVERIFY(WriteFile(strImage, RandomBytes(128 * 1024, 5)));

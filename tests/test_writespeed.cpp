@@ -118,6 +118,118 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(bench, {{0x20000, 0x3000}});
     }
 
+    void batchedProgramsLandExactlyOnce_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<bool>("mayFail");
+        QTest::addColumn<int>("programUs");
+        // A fresh link learns its wait: its first batches send programs to a
+        // busy flash, which ignores them, and those are sent again.
+        QTest::newRow("typical program time") << "" << 9 << false << 700;
+        QTest::newRow("full speed, 6 MHz") << "[usb]\nspeed=full\n" << 5 << false << 700;
+        QTest::newRow("longest program time") << "[timing]\npage_program_us=3000\n" << 9 << false << 3000;
+        QTest::newRow("a program fails on USB once") << "[faults]\nfail_once=02@40\n" << 9 << true << 700;
+        QTest::newRow("a write enable fails on USB once") << "[faults]\nfail_once=06@70\n" << 9 << true << 700;
+        QTest::newRow("a program outlasts every wait once") << "[faults]\nbusy_once=02@40\n" << 9 << true << 700;
+        QTest::newRow("strict order") << "[timing]\nstrict_order=true\n" << 9 << false << 700;
+    }
+    void batchedProgramsLandExactlyOnce()
+    {
+        // Every page ends up with exactly its bytes, each program taken once
+        // (the flash's busy time is that of one program per page), the
+        // progress only rises; a one-shot fault fails the write or leaves it
+        // exact, and the next session writes it whole. Nothing outside the
+        // range changes.
+        QFETCH(QString, ini);
+        QFETCH(int, rate);
+        QFETCH(bool, mayFail);
+        QFETCH(int, programUs);
+        BenchFixture bench(ini);
+        bench.FillPattern();
+        const int32_t nStart = 0x10040;  // unaligned: a short first and last page
+        const QByteArray image = RandomBytes(0x9100, 41);
+        const int nPages = (nStart + image.size() - 1) / 256 - nStart / 256 + 1;
+        for (int nSession = 0; nSession < 2; ++nSession) {
+            QCOMPARE(bench.Open(rate), xq::kOk);
+            QCOMPARE(bench.Ctrl().EraseFlash(nStart, image.size()), xq::kOk);
+            const int64_t nBusyBefore = bench.Stats().nFlashBusyUs;
+            std::vector<int> percents;
+            const int r = bench.Ctrl().ProgramFlash(nStart, U8(image), image.size(), false,
+                                                    [&](int p) { percents.push_back(p); });
+            const int64_t nBusy = bench.Stats().nFlashBusyUs - nBusyBefore;
+            QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+            if (r == xq::kOk) {
+                QCOMPARE(percents.back(), 100);
+                if (!mayFail)
+                    QCOMPARE(nBusy, int64_t(nPages) * programUs);
+                QCOMPARE(bench.Ctrl().VerifyFlash(U8(image), image.size(), nStart), xq::kOk);
+            } else {
+                QVERIFY2(mayFail && nSession == 0, qPrintable(QString("code %1").arg(r)));
+            }
+            bench.Close();
+            if (r == xq::kOk)
+                QCOMPARE(bench.Flash().mid(nStart, image.size()), image);
+            XQ_VERIFY_FLASH_KEPT(bench, {{0x10000, 0xA000}});
+            if (mayFail)
+                bench.SetIni("[faults]\n");  // a one-shot fault strikes again in each session
+        }
+    }
+
+    void fullSpeedChipPollsItsErases()
+    {
+        // An FT2232D has no clocks without data: a wait on its side would
+        // clock out tens of kilobytes of zeros per erase. Its erases are
+        // polled instead, and still leave the blocks erased.
+        BenchFixture bench("[adapter]\nmodel=FT2232D\n");
+        bench.FillPattern();
+        QCOMPARE(bench.Open(5), xq::kOk);
+        for (int32_t nAt : {0x40000, 0x50000, 0x60000}) {
+            const int64_t nOutBefore = bench.Stats().nBytesOut;
+            QCOMPARE(bench.Ctrl().EraseFlash(nAt, 0x10000), xq::kOk);
+            const int64_t nOut = bench.Stats().nBytesOut - nOutBefore;
+            QVERIFY2(nOut < 8192, qPrintable(QString("%1 bytes out for one erase").arg(nOut)));
+        }
+        bench.Close();
+        QCOMPARE(bench.Flash().mid(0x40000, 0x30000), QByteArray(0x30000, char(0xFF)));
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x40000, 0x30000}});
+    }
+
+    void strictOrderSendsThePagesOneByOne()
+    {
+        // Strict order: each page's write enable, program and write disable,
+        // then the mode query and its status poll, as a link without batches
+        // sends them. Batched: write enable, the latch poll, program, write
+        // disable and a poll after the wait for each page, one mode query at
+        // the end of the batch.
+        const QByteArray data = RandomBytes(0x300, 5);
+        for (const bool bStrict : {true, false}) {
+            SpiFlashCtrl ctrl;
+            auto* pSpi = new ScriptedSpi;
+            ctrl.SetAdapter(pSpi);
+            ctrl.SetStrictOrder(bStrict);
+            QCOMPARE(ctrl.Open("SCRIPTED-LOC-1", 9), xq::kOk);
+            QCOMPARE(ctrl.ProgramFlash(0x1000, U8(data), data.size(), false), xq::kOk);
+            Bytes order;
+            for (size_t i = 2; i < pSpi->frames.size(); ++i)  // after the ready check before the write
+                order.push_back(pSpi->frames[i].tx[0]);
+            const Bytes page = bStrict ? Bytes{0x06, 0x02, 0x04, 0xFE, 0x05} : Bytes{0x06, 0x05, 0x02, 0x04, 0x05};
+            Bytes expected;
+            for (int n = 0; n < 3; ++n)
+                expected.insert(expected.end(), page.begin(), page.end());
+            if (!bStrict)
+                expected.push_back(0xFE);
+            QCOMPARE(order, expected);
+            const auto programs = pSpi->With(0x02);
+            QCOMPARE(programs.size(), size_t(3));
+            for (int n = 0; n < 3; ++n) {
+                QCOMPARE(programs[size_t(n)].tx[2], uint8_t(0x10 + n));
+                QCOMPARE(Bytes(programs[size_t(n)].tx.begin() + 4, programs[size_t(n)].tx.end()),
+                         Bytes(U8(data) + n * 256, U8(data) + (n + 1) * 256));
+            }
+        }
+    }
+
     void longLearnedWaitsKeepTheirResult()
     {
         // The datasheet's longest block erase (2 s) and page program (3 ms):

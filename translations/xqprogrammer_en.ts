@@ -127,11 +127,6 @@
         <translation>Smart write: erase and program only changed sectors</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="62" />
-        <source>建议为4K的整数倍</source>
-        <translation>A multiple of 4K is advised</translation>
-    </message>
-    <message>
         <location filename="../src/image/baseop.cpp" line="175" />
         <source>请确认</source>
         <translation>Please confirm</translation>
@@ -169,11 +164,6 @@ Only erase the flash?</translation>
         <location filename="../src/image/baseop.cpp" line="235" />
         <source>读取镜像文件%1失败: %2</source>
         <translation>Reading the image file %1 failed: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseop.cpp" line="239" />
-        <source>准备烧写%1文件</source>
-        <translation>Preparing to program %1</translation>
     </message>
     <message>
         <location filename="../src/image/baseop.cpp" line="259" />
@@ -244,11 +234,6 @@ Please give another path.</translation>
         <translation>Shown in decimal</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="1" />
-        <source>请正确填写起始地址</source>
-        <translation>Enter a correct start address</translation>
-    </message>
-    <message>
         <source>%1 已存在，是否覆盖？</source>
         <translation>%1 exists already. Replace it?</translation>
     </message>
@@ -259,7 +244,7 @@ Please give another path.</translation>
     </message>
 </context>
 <context>
-    <name>BaseWorker</name>
+    <name>ImageOperation</name>
     <message>
         <source>加密镜像不能智能烧写，按文件大小擦除后烧写</source>
         <translation>An encrypted image cannot be written smartly: it is erased by file size and programmed</translation>
@@ -279,33 +264,9 @@ Please give another path.</translation>
         <translation>Reset %1!</translation>
     </message>
     <message>
-        <location filename="../src/image/baseworker.cpp" line="96" />
-        <location filename="../src/image/baseworker.cpp" line="141" />
-        <location filename="../src/image/baseworker.cpp" line="178" />
-        <source>成功</source>
-        <translation>succeeded</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="96" />
-        <location filename="../src/image/baseworker.cpp" line="141" />
-        <location filename="../src/image/baseworker.cpp" line="178" />
-        <source>失败</source>
-        <translation>failed</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="102" />
-        <source>Flash 信息读取失败</source>
-        <translation>Reading the flash information failed</translation>
-    </message>
-    <message>
         <location filename="../src/image/baseworker.cpp" line="111" />
         <source>正在擦除</source>
         <translation>Erasing</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="126" />
-        <source>擦除完成</source>
-        <translation>Erase done</translation>
     </message>
     <message>
         <location filename="../src/image/baseworker.cpp" line="132" />
@@ -634,14 +595,6 @@ Please give another path.</translation>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/app/mainwindow.cpp" line="184" />
-        <location filename="../src/app/mainwindow.cpp" line="221" />
-        <source>接口未打开
-请确认后重试</source>
-        <translation>The interface is not open.
-Check it and try again.</translation>
-    </message>
-    <message>
         <location filename="../src/app/mainwindow.cpp" line="194" />
         <source>操作: %1 %2, 接口: %3</source>
         <translation>Operation: %1 %2, interface: %3</translation>
@@ -650,31 +603,6 @@ Check it and try again.</translation>
         <location filename="../src/app/mainwindow.cpp" line="225" />
         <source>操作: 复位, 接口: %1</source>
         <translation>Operation: reset, interface: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="229" />
-        <source>复位失败: %1</source>
-        <translation>Reset failed: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="231" />
-        <source>复位成功!</source>
-        <translation>Reset succeeded!</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="237" />
-        <source>结果: %1</source>
-        <translation>Result: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="237" />
-        <source>成功</source>
-        <translation>succeeded</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="237" />
-        <source>失败</source>
-        <translation>failed</translation>
     </message>
     <message>
         <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
@@ -719,19 +647,6 @@ Stop and quit: stop the operation after the current flash command and quit; the 
     <message>
         <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
         <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
-    </message>
-    <message>
-        <source>接口关闭失败: %1</source>
-        <translation>The interface could not be closed: %1</translation>
-    </message>
-    <message>
-        <source>未执行</source>
-        <translation>not run</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="1" />
-        <source>追溯记录写入失败: %1</source>
-        <translation>Could not write the trace record: %1</translation>
     </message>
     <message>
         <source>停止</source>
@@ -1286,65 +1201,9 @@ check that the imported layout is right</translation>
 <context>
     <name>xqprog</name>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="139" />
-        <source>接口未打开
-请确认后重试</source>
-        <translation>The interface is not open.
-Check it and try again.</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="147" />
-        <source>结果: %1, 接口: %2</source>
-        <translation>Result: %1, interface: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="147" />
-        <source>成功</source>
-        <translation>succeeded</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="147" />
-        <source>失败</source>
-        <translation>failed</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="353" />
-        <source>Flash 信息读取失败</source>
-        <translation>Reading the flash information failed</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="363" />
-        <source>复位成功!</source>
-        <translation>Reset succeeded!</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="363" />
-        <source>复位失败: %1</source>
-        <translation>Reset failed: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="423" />
-        <source>准备烧写%1文件</source>
-        <translation>Preparing to program %1</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="430" />
-        <source>下一个序列号: %1</source>
-        <translation>Next serial number: %1</translation>
-    </message>
-    <message>
         <location filename="../src/cli/xqprog.cpp" line="492" />
         <source>文件:%1, 错误码:%2 %3</source>
         <translation>File: %1, error code: %2 %3</translation>
-    </message>
-    <message>
-        <source>接口关闭失败: %1</source>
-        <translation>The interface could not be closed: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/cli/clirunner.cpp" line="1" />
-        <source>追溯记录写入失败: %1</source>
-        <translation>Could not write the trace record: %1</translation>
     </message>
 </context>
 <context>
@@ -1379,10 +1238,6 @@ Check it and try again.</translation>
         <source>请正确填写查空大小</source>
         <translation>Enter a correct blank check size</translation>
     </message>
-    <message>
-        <source>建议为4K的整数倍</source>
-        <translation>A multiple of 4K is advised</translation>
-    </message>
 </context>
 <context>
     <name>StaticRules</name>
@@ -1412,10 +1267,6 @@ Check it and try again.</translation>
         <location filename="../src/core/flashrange.cpp" line="1" />
         <source>范围外的原有数据未能恢复，已丢失: %1</source>
         <translation>Data outside the range not put back, lost: %1</translation>
-    </message>
-    <message>
-        <source>擦除完成</source>
-        <translation>Erase done</translation>
     </message>
 </context>
 <context>
@@ -1519,18 +1370,6 @@ SHA-256 of the file: %3</translation>
     <message>
         <source>进行中</source>
         <translation>Running</translation>
-    </message>
-    <message>
-        <source>成功</source>
-        <translation>PASS</translation>
-    </message>
-    <message>
-        <source>失败</source>
-        <translation>FAIL</translation>
-    </message>
-    <message>
-        <source>未执行</source>
-        <translation>Not run</translation>
     </message>
     <message>
         <source>用时 %1 秒</source>
@@ -1651,6 +1490,89 @@ SHA-256 of the file: %3</translation>
     <message>
         <source>显示数据异常，请查看导入配置是否正确</source>
         <translation>The data cannot be shown: check that the imported layout is right</translation>
+    </message>
+</context>
+<context>
+    <name>Texts</name>
+    <message>
+        <source>成功</source>
+        <translation>succeeded</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>未执行</source>
+        <translation>not run</translation>
+    </message>
+    <message>
+        <source>准备烧写%1文件</source>
+        <translation>Preparing to program %1</translation>
+    </message>
+    <message>
+        <source>下一个序列号: %1</source>
+        <translation>Next serial number: %1</translation>
+    </message>
+    <message>
+        <source>追溯记录写入失败: %1</source>
+        <translation>Could not write the trace record: %1</translation>
+    </message>
+    <message>
+        <source>接口未打开
+请确认后重试</source>
+        <translation>The interface is not open.
+Check it and try again.</translation>
+    </message>
+    <message>
+        <source>接口关闭失败: %1</source>
+        <translation>The interface could not be closed: %1</translation>
+    </message>
+    <message>
+        <source>复位成功!</source>
+        <translation>Reset succeeded!</translation>
+    </message>
+    <message>
+        <source>复位失败: %1</source>
+        <translation>Reset failed: %1</translation>
+    </message>
+    <message>
+        <source>Flash 信息读取失败</source>
+        <translation>Reading the flash information failed</translation>
+    </message>
+    <message>
+        <source>擦除完成</source>
+        <translation>Erase done</translation>
+    </message>
+    <message>
+        <source>建议为4K的整数倍</source>
+        <translation>A multiple of 4K is advised</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <comment>verdict</comment>
+        <translation>PASS</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <comment>verdict</comment>
+        <translation>FAIL</translation>
+    </message>
+    <message>
+        <source>未执行</source>
+        <comment>verdict</comment>
+        <translation>Not run</translation>
+    </message>
+</context>
+<context>
+    <name>Session</name>
+    <message>
+        <source>结果: %1</source>
+        <translation>Result: %1</translation>
+    </message>
+    <message>
+        <source>结果: %1, 接口: %2</source>
+        <translation>Result: %1, interface: %2</translation>
     </message>
 </context>
 </TS>

@@ -34,6 +34,7 @@ constexpr uint8_t kBlock64Erase = 0xD8;
 
 // Status register bits.
 constexpr uint8_t kStatusBusy = 0x01;
+constexpr uint8_t kStatusWel = 0x02;        // the write enable latch
 constexpr uint8_t kStatusBusyOrWel = 0x03;  // busy, or the write enable latch still set
 constexpr uint8_t kStatus2QuadEnable = 0x02;
 constexpr uint8_t kProtectBit = 0x80;        // status register protect (SRP0)

@@ -303,10 +303,18 @@ bool ChipLink::WaitReady(uint8_t nMask)
                 return nMasked != 0;
         }
     }
+    // Polls after the learned wait come closer than an eighth of the time
+    // polled so far (the adapter waits the rest on its side): a wait nothing
+    // was learned for yet (a link's first erase) costs a few dozen round
+    // trips instead of hundreds, and ends at most an eighth late.
+    const int64_t nPollingFromMs = m_msClock();
+    const bool bSpreadPolls = !IdleCostsTransfer();
     for (;;) {
         std::this_thread::yield();
         if (nIdleLeftUs > 0)
             m_pAdapter->Idle(TakeIdle(nIdleLeftUs));
+        else if (bSpreadPolls && m_nLastPolls > 0)
+            m_pAdapter->Idle(uint32_t(std::min<int64_t>((m_msClock() - nPollingFromMs) * 1000 / 8, kMaxIdlePerPollUs)));
         uint8_t nReply = 0;
         const int nPoll = SendCmdRead(&nReply, 1, flash::kReadStatus, 0, 0);
         ++m_nLastPolls;
@@ -348,9 +356,13 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
     // their kind: before the first status poll the adapter waits on its own
     // side, so the poll is clocked about when the flash is done instead of
     // costing round trips.
+    // An adapter whose wait clocks zero bytes across USB (an FT2232D) sends
+    // tens of kilobytes for an erase's wait, and its engine starts clocking
+    // them only once they have arrived: polling the erase costs less there.
     const bool bProgram = nCmd == flash::kPageProgram || nCmd == flash::kSecurityProgram;
     uint32_t* pEraseIdle = LearnedEraseIdle(nCmd);
-    m_nIdleBeforePollUs = bProgram ? m_nProgramIdleNs / 1000 : pEraseIdle ? *pEraseIdle : 0;
+    const bool bWaitErase = pEraseIdle && !IdleCostsTransfer();
+    m_nIdleBeforePollUs = bProgram ? m_nProgramIdleNs / 1000 : bWaitErase ? *pEraseIdle : 0;
     const int64_t nStartMs = m_msClock();
     const bool bBusy = WaitReady(flash::kStatusBusy);
     m_nIdleBeforePollUs = 0;
@@ -363,6 +375,11 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
     if (m_nPollError != 0 && m_nPollError != xq::kErrNotOpen)
         return m_nPollError;
     return bBusy ? xq::kErrFlashBusyTimeout : xq::kOk;
+}
+
+bool ChipLink::StrictOrder() const
+{
+    return m_bStrictOrder || (m_pBackend && m_pBackend->StrictOrder());
 }
 
 int ChipLink::Transfer(const SpiFrame* pFrames, int nCount)

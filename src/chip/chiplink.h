@@ -103,6 +103,18 @@ public:
     int Transfer(const SpiFrame* pFrames, int nCount);
     // The learned wait before the first poll after a page program, in microseconds.
     uint32_t ProgramIdleUs() const { return m_nProgramIdleNs / 1000; }
+    // The answer of a mode query sent in a Transfer: 0, 1 or 2 (and the idle
+    // answer) become the current mode, as with ReadMode.
+    int TakeModeQueryAnswer(uint8_t nValue) { return TakeModeAnswer(nValue); }
+
+    // Strict order: every page program waits for its own status polls before
+    // the next one is sent (no batches). Set by the caller (xqprog
+    // --strict-order), or by the simulated bench's [timing] strict_order.
+    void SetStrictOrder(bool bStrict) { m_bStrictOrder = bStrict; }
+    bool StrictOrder() const;
+    // Whether the adapter's wait clocks bytes across USB (an FT2232D): then
+    // an erase is polled instead of waited out on the adapter's side.
+    bool IdleCostsTransfer() const { return m_pAdapter && m_pAdapter->IdleCostsTransfer(); }
 
     // Reverses every 4-byte group: words travel most significant byte first.
     static void SwapWords(uint8_t* pBuffer, int nLength);
@@ -128,6 +140,7 @@ private:
     uint32_t m_eraseIdleUs[5] = {0, 0, 0, 0, 0};
     uint32_t m_nIdleBeforePollUs = 0;  // the wait WaitReady asks the adapter for, once
     MsClock m_msClock;
+    bool m_bStrictOrder = false;
     const std::atomic<bool>* m_pStop = nullptr;
     int m_nStopHolds = 0;
 };

@@ -262,17 +262,156 @@ int FlashOps::ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount,
                            const ProgressFn& progress)
 {
     auto blank = [](const uint8_t* p, int32_t n) { return std::all_of(p, p + n, [](uint8_t b) { return b == 0xFF; }); };
+    std::vector<PageWrite> pages;
+    pages.reserve(size_t(nCount / flash::kPageSize + 2));
     int32_t nDone = 0;
     int32_t nPiece = FirstPagePiece(nStart, nCount);
     while (nDone < nCount) {
-        if (!bSkipBlank || !blank(pData + nDone, nPiece)) {
-            const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nStart + nDone), 3, pData + nDone, nPiece);
+        if (!bSkipBlank || !blank(pData + nDone, nPiece))
+            pages.push_back({uint32_t(nStart + nDone), pData + nDone, nPiece, nDone + nPiece});
+        nDone += nPiece;
+        nPiece = std::min(nCount - nDone, flash::kPageSize);
+    }
+    return ProgramPageList(pages, nCount, progress);
+}
+
+int FlashOps::ProgramPageList(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress)
+{
+    if (pages.empty()) {
+        Report(progress, 100);
+        return xq::kOk;
+    }
+    return m_link.StrictOrder() || pages.size() < 2 ? ProgramPagesInOrder(pages, nCount, progress)
+                                                     : ProgramPagesBatched(pages, progress);
+}
+
+int FlashOps::ProgramPagesInOrder(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress)
+{
+    for (const PageWrite& page : pages) {
+        const int r = m_link.SendCmdWE(flash::kPageProgram, page.nAddress, 3, page.pData, page.nLength);
+        if (r != 0)
+            return r;
+        Report(progress, int64_t(page.nEnd) * 100 / nCount);
+    }
+    return 0;
+}
+
+int FlashOps::ProgramPagesBatched(const std::vector<PageWrite>& pages, const ProgressFn& progress)
+{
+    // Implementation note: the page programs go to the adapter in batches,
+    // each program as write enable, a status poll, the program and write
+    // disable, then a wait on the adapter's side and a second status poll;
+    // the batch ends with a mode query. A batch costs one USB exchange
+    // instead of one per page. The wait is learned: it starts from what the
+    // link learned for single programs, doubles while the polls after it
+    // find the flash still busy, then shrinks slowly while every one finds
+    // it done and grows a little after one that did not.
+    //
+    // What keeps the bytes right: a flash that is busy ignores every command
+    // but the status read, the write enable too. The poll between a write
+    // enable and its program tells whether the program is taken: it is when
+    // that poll finds the flash done with the latch set (the latch can only
+    // have been set by that write enable, since a finished program clears
+    // it, and nothing reaches the flash between the poll and the program);
+    // found busy, the write enable was ignored, the latch stays clear until
+    // the program and the program is ignored too. Every program not taken
+    // is sent again in a later batch; the write disable after each program
+    // clears the latch whatever happened. A port found in mode 0 at the end
+    // of a batch (reset behind the link's back) passed the batch to no
+    // flash: it is switched back to the batch's mode and the whole batch sent again. The verify
+    // afterwards reads every byte written.
+    constexpr size_t kBatch = 64;
+    constexpr size_t kFramesPerPage = 5;
+    constexpr size_t kLearningBatch = 4;
+    constexpr uint32_t kSlowStartUs = 50;
+    constexpr uint32_t kShrinkUs = 1;
+    constexpr uint32_t kGrowUs = 10;
+    constexpr uint32_t kMaxIdleUs = 5000;  // above any page program time a datasheet gives
+
+    std::vector<size_t> pending(pages.size());
+    for (size_t i = 0; i < pending.size(); ++i)
+        pending[i] = pages.size() - 1 - i;  // taken from the back, in address order
+    const size_t nTotal = pending.size();
+    uint32_t nIdleUs = m_link.ProgramIdleUs();
+    bool bSettled = false;
+    const uint32_t nLinkMode = m_link.CurrentMode();  // 1, or 2 for an encrypted image
+    bool bNoLatch = false;
+
+    const uint8_t nWriteEnable = flash::kWriteEnable;
+    const uint8_t nWriteDisable = flash::kWriteDisable;
+    const uint8_t nReadStatus = flash::kReadStatus;
+    const uint8_t query[5] = {xq::port::kModeQuery, 0, 0, 0, 0};
+    std::vector<uint8_t> commands(kBatch * (4 + flash::kPageSize));
+    std::vector<uint8_t> statuses(kBatch);
+    std::vector<uint8_t> latches(kBatch);  // the polls between write enable and program
+    std::vector<SpiFrame> frames(kFramesPerPage * kBatch + 1);
+    std::vector<size_t> batch;
+    while (!pending.empty()) {
+        if (m_link.StopRequested())
+            return xq::kErrStopped;
+        // The adapter cannot wait, or the flash does not show its latch (the
+        // first program of a batch follows a flash known to be done, so its
+        // poll must find the latch set): one at a time.
+        if (nIdleUs >= kMaxIdleUs || bNoLatch) {
+            const PageWrite& page = pages[pending.back()];
+            const int r = m_link.SendCmdWE(flash::kPageProgram, page.nAddress, 3, page.pData, page.nLength);
             if (r != 0)
                 return r;
+            pending.pop_back();
+            Report(progress, int64_t(nTotal - pending.size()) * 100 / int64_t(nTotal));
+            continue;
         }
-        nDone += nPiece;
-        Report(progress, int64_t(nDone) * 100 / nCount);
-        nPiece = std::min(nCount - nDone, flash::kPageSize);
+        batch.clear();
+        const size_t nWant = bSettled ? kBatch : kLearningBatch;
+        while (batch.size() < nWant && !pending.empty()) {
+            batch.push_back(pending.back());
+            pending.pop_back();
+        }
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const PageWrite& page = pages[batch[i]];
+            uint8_t* pCmd = commands.data() + i * (4 + flash::kPageSize);
+            pCmd[0] = flash::kPageProgram;
+            pCmd[1] = uint8_t(page.nAddress >> 16);
+            pCmd[2] = uint8_t(page.nAddress >> 8);
+            pCmd[3] = uint8_t(page.nAddress);
+            std::memcpy(pCmd + 4, page.pData, size_t(page.nLength));
+            SpiFrame* f = frames.data() + kFramesPerPage * i;
+            f[0] = SpiFrame{&nWriteEnable, 1, nullptr, 0, 0};
+            f[1] = SpiFrame{&nReadStatus, 1, &latches[i], 1, 0};
+            f[2] = SpiFrame{pCmd, 4 + page.nLength, nullptr, 0, 0};
+            f[3] = SpiFrame{&nWriteDisable, 1, nullptr, 0, 0};
+            f[4] = SpiFrame{&nReadStatus, 1, &statuses[i], 1, nIdleUs};
+        }
+        uint8_t nMode = 0;
+        const size_t nFrames = kFramesPerPage * batch.size();
+        frames[nFrames] = SpiFrame{query, 5, &nMode, 1, 0};
+        const int r = m_link.Transfer(frames.data(), int(nFrames + 1));
+        if (r != 0)
+            return r;
+
+        const size_t nBefore = pending.size();
+        int nBusy = 0;
+        const bool bModeLost = m_link.TakeModeQueryAnswer(nMode) == int(xq::port::kModeMemory);
+        bNoLatch = !bModeLost && (latches[0] & flash::kStatusBusyOrWel) != flash::kStatusWel;
+        for (size_t i = 0; i < batch.size(); ++i) {
+            if (bModeLost || (latches[i] & flash::kStatusBusyOrWel) != flash::kStatusWel)
+                pending.push_back(batch[i]);
+            nBusy += (statuses[i] & flash::kStatusBusy) ? 1 : 0;
+        }
+        std::reverse(pending.begin() + long(nBefore), pending.end());  // next, in address order
+        if (bModeLost) {
+            if (m_link.SetMode(nLinkMode) != 0)
+                return xq::kErrModeChange;
+        } else if (nBusy == 0) {
+            bSettled = true;
+            nIdleUs = nIdleUs > kShrinkUs ? nIdleUs - kShrinkUs : 0;
+        } else {
+            nIdleUs = std::min(kMaxIdleUs, bSettled ? nIdleUs + kGrowUs : 2 * nIdleUs + kSlowStartUs);
+        }
+        // The next batch starts on a flash known to be done.
+        if ((bModeLost || (statuses[batch.size() - 1] & flash::kStatusBusy)) && m_link.WaitReady(flash::kStatusBusy))
+            return xq::kErrFlashBusyTimeout;
+        Report(progress, int64_t(nTotal - pending.size()) * 100 / int64_t(nTotal));
     }
     return 0;
 }
@@ -411,13 +550,18 @@ int FlashOps::KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t 
         if (pSector && job.pLost)
             *job.pLost = OutsideOf(nSector, int32_t(nFrom), int32_t(nTo));
     };
-    for (int64_t nPage = nFrom & ~(flash::kPageSize - 1); nPage < nTo; nPage += flash::kPageSize) {
-        const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(nPage), 3, zeros.data(), flash::kPageSize);
-        if (r != 0) {
-            lost();
-            return r;
-        }
-        Report(job.progress, (nPage - nFirstPage + flash::kPageSize) * 100 / job.nSpan);
+    std::vector<PageWrite> pages;
+    const int64_t nPagesFrom = nFrom & ~(flash::kPageSize - 1);
+    for (int64_t nPage = nPagesFrom; nPage < nTo; nPage += flash::kPageSize)
+        pages.push_back({uint32_t(nPage), zeros.data(), flash::kPageSize, int32_t(nPage - nPagesFrom + flash::kPageSize)});
+    const int64_t nSpanFrom = nPagesFrom - nFirstPage;
+    const int32_t nZeroBytes = pages.back().nEnd;
+    const int rZeros = ProgramPageList(pages, nZeroBytes, [&](int p) {
+        Report(job.progress, (nSpanFrom + int64_t(nZeroBytes) * p / 100) * 100 / job.nSpan);
+    });
+    if (rZeros != 0) {
+        lost();
+        return rZeros;
     }
     const int r = FastReadFlash(key.data() + (nFrom - job.nStart), int32_t(nTo - nFrom), int32_t(nFrom));
     if (r != 0) {
@@ -481,19 +625,24 @@ int FlashOps::ProgramEncryptedImage(EncryptedJob& job)
 int FlashOps::ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo)
 {
     // Page by page from any start: a piece never crosses a page boundary.
+    if (nTo <= nFrom)
+        return xq::kOk;
+    std::vector<PageWrite> pages;
     int32_t nDone = nFrom;
     int32_t nPiece = FirstPagePiece(job.nStart + nFrom, nTo - nFrom);
     while (nDone < nTo) {
-        const int r =
-            m_link.SendCmdWE(flash::kPageProgram, uint32_t(job.nStart + nDone), 3, job.pImage + nDone, nPiece);
-        if (r != 0)
-            return r;
+        pages.push_back({uint32_t(job.nStart + nDone), job.pImage + nDone, nPiece, nDone + nPiece - nFrom});
         nDone += nPiece;
-        job.nProgrammed += nPiece;
-        Report(job.progress, job.nProgrammed * 100 / job.nSpan);
         nPiece = std::min(nTo - nDone, flash::kPageSize);
     }
-    return xq::kOk;
+    const int64_t nBefore = job.nProgrammed;
+    const int32_t nBytes = nTo - nFrom;
+    const int r = ProgramPageList(pages, nBytes, [&](int p) {
+        Report(job.progress, (nBefore + int64_t(nBytes) * p / 100) * 100 / job.nSpan);
+    });
+    if (r == 0)
+        job.nProgrammed += nBytes;
+    return r;
 }
 
 int FlashOps::CheckEncryptedReadBack(const EncryptedJob& job, const std::vector<uint8_t>& key)

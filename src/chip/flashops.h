@@ -54,6 +54,17 @@ public:
     // all 0xFF: a program only clears bits, so 0xFF changes nothing, and on
     // erased flash those pages already hold the image.
     int ProgramFlashSkipBlank(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress = {});
+    // One page program: where, its bytes, and where its piece of the range ends.
+    struct PageWrite {
+        uint32_t nAddress;
+        const uint8_t* pData;
+        int32_t nLength;
+        int32_t nEnd;  // bytes of the range up to the end of this page, for the progress
+    };
+    // The pages in strict order (ChipLink::StrictOrder, or a single page),
+    // else in batches (the safety argument is in flashops.cpp). The progress
+    // runs over the pages' ends in a range of nCount bytes.
+    int ProgramPageList(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress);
     // Whether an encrypted image is too small to hold its encrypted part
     // (checked before the chip is touched; ProgramFlashEncrypted refuses it too).
     static bool EncryptedPartMissing(const uint8_t* pImage, int32_t nCount);
@@ -92,6 +103,8 @@ private:
     int ReadFlashPieces(uint8_t* pBuffer, int32_t nCount, int32_t nStart, bool bFast, const ProgressFn& progress);
     int ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSkipBlank,
                      const ProgressFn& progress);
+    int ProgramPagesInOrder(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress);
+    int ProgramPagesBatched(const std::vector<PageWrite>& pages, const ProgressFn& progress);
     int RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize, xq::FlashLoss* pLost);
 
     // The phases of ProgramFlashEncrypted.

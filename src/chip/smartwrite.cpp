@@ -197,105 +197,14 @@ int SmartWriter::EraseSectors(const SmartWritePlan& plan, int32_t nStart, int32_
 
 int SmartWriter::ProgramPieces(const SmartWritePlan& plan, const ProgressFn& progress)
 {
-    // Implementation note: page programs go to the adapter in batches, each
-    // program (write enable, program, write disable) followed by a wait on
-    // the adapter's side and a status poll, so a batch costs one round trip
-    // instead of one per page. The wait is learned: it starts from what the
-    // link learned for single programs, doubles while polls find the flash
-    // still busy, then shrinks slowly while every poll finds it done and
-    // grows a little after a poll that did not. A flash ignores every
-    // command but the status read while it is busy, so a program sent after
-    // a poll that found it busy may not have happened: it is sent again in
-    // the next batch (programming the same bytes twice leaves them as they
-    // are). The verify afterwards reads everything written.
-    constexpr size_t kBatch = 32;
-    constexpr size_t kLearningBatch = 4;
-    constexpr uint32_t kSlowStartUs = 50;
-    constexpr uint32_t kShrinkUs = 1;
-    constexpr uint32_t kGrowUs = 10;
-    constexpr uint32_t kMaxIdleUs = 5000;  // above any page program time a datasheet gives
-
-    std::vector<size_t> pending(plan.pieces.size());
-    for (size_t i = 0; i < pending.size(); ++i)
-        pending[i] = i;
-    std::reverse(pending.begin(), pending.end());  // taken from the back
-    const size_t nTotal = pending.size();
-    if (nTotal == 0)
-        return kOk;
-    uint32_t nIdleUs = m_link.ProgramIdleUs();
-    bool bSettled = false;
-
-    const uint8_t nWriteEnable = flash::kWriteEnable;
-    const uint8_t nWriteDisable = flash::kWriteDisable;
-    const uint8_t nReadStatus = flash::kReadStatus;
-    std::vector<uint8_t> commands(kBatch * (4 + flash::kPageSize));
-    std::vector<uint8_t> statuses(kBatch);
-    std::vector<SpiFrame> frames(4 * kBatch);
-    std::vector<size_t> batch;
-    while (!pending.empty()) {
-        if (m_link.StopRequested())
-            return kErrStopped;
-        if (nIdleUs >= kMaxIdleUs)  // the adapter cannot wait (or the flash is odd): one at a time
-            return ProgramPiecesOneByOne(plan, pending, nTotal - pending.size(), progress);
-        batch.clear();
-        const size_t nWant = bSettled ? kBatch : kLearningBatch;
-        while (batch.size() < nWant && !pending.empty()) {
-            batch.push_back(pending.back());
-            pending.pop_back();
-        }
-        for (size_t i = 0; i < batch.size(); ++i) {
-            const SmartWritePlan::Piece& piece = plan.pieces[batch[i]];
-            uint8_t* pCmd = commands.data() + i * (4 + flash::kPageSize);
-            pCmd[0] = flash::kPageProgram;
-            pCmd[1] = uint8_t(piece.nAddress >> 16);
-            pCmd[2] = uint8_t(piece.nAddress >> 8);
-            pCmd[3] = uint8_t(piece.nAddress);
-            std::memcpy(pCmd + 4, plan.target.data() + (piece.nAddress - plan.nBase), size_t(piece.nLength));
-            SpiFrame* f = frames.data() + 4 * i;
-            f[0] = SpiFrame{&nWriteEnable, 1, nullptr, 0, 0};
-            f[1] = SpiFrame{pCmd, 4 + piece.nLength, nullptr, 0, 0};
-            f[2] = SpiFrame{&nWriteDisable, 1, nullptr, 0, 0};
-            f[3] = SpiFrame{&nReadStatus, 1, &statuses[i], 1, nIdleUs};
-        }
-        const int r = m_link.Transfer(frames.data(), int(4 * batch.size()));
-        if (r != 0)
-            return r;
-
-        // A program is sure to have been taken when the poll before it found
-        // the flash done (the first of a batch follows a ready flash).
-        int nBusy = 0;
-        const size_t nBefore = pending.size();
-        for (size_t i = 0; i < batch.size(); ++i) {
-            if (i > 0 && (statuses[i - 1] & flash::kStatusBusy))
-                pending.push_back(batch[i]);
-            nBusy += (statuses[i] & flash::kStatusBusy) ? 1 : 0;
-        }
-        std::reverse(pending.begin() + long(nBefore), pending.end());  // next, in address order
-        if (nBusy == 0) {
-            bSettled = true;
-            nIdleUs = nIdleUs > kShrinkUs ? nIdleUs - kShrinkUs : 0;
-        } else {
-            nIdleUs = std::min(kMaxIdleUs, bSettled ? nIdleUs + kGrowUs : 2 * nIdleUs + kSlowStartUs);
-        }
-        if ((statuses[batch.size() - 1] & flash::kStatusBusy) && m_link.WaitReady(flash::kStatusBusy))
-            return kErrFlashBusyTimeout;
-        Report(progress, int64_t(nTotal - pending.size()) * 100 / int64_t(nTotal));
+    // The pieces go out as the plain write's pages do: in batches, or one by
+    // one in strict order (FlashOps::ProgramPageList).
+    std::vector<FlashOps::PageWrite> pages;
+    pages.reserve(plan.pieces.size());
+    for (size_t i = 0; i < plan.pieces.size(); ++i) {
+        const SmartWritePlan::Piece& piece = plan.pieces[i];
+        pages.push_back({uint32_t(piece.nAddress), plan.target.data() + (piece.nAddress - plan.nBase),
+                         piece.nLength, int32_t(i + 1)});
     }
-    return kOk;
-}
-
-int SmartWriter::ProgramPiecesOneByOne(const SmartWritePlan& plan, std::vector<size_t>& pending, size_t nDone,
-                                       const ProgressFn& progress)
-{
-    const size_t nTotal = nDone + pending.size();
-    while (!pending.empty()) {
-        const SmartWritePlan::Piece& piece = plan.pieces[pending.back()];
-        const int r = m_link.SendCmdWE(flash::kPageProgram, uint32_t(piece.nAddress), 3,
-                                       plan.target.data() + (piece.nAddress - plan.nBase), piece.nLength);
-        if (r != 0)
-            return r;
-        pending.pop_back();
-        Report(progress, int64_t(nTotal - pending.size()) * 100 / int64_t(nTotal));
-    }
-    return kOk;
+    return m_ops.ProgramPageList(pages, int32_t(pages.size()), progress);
 }

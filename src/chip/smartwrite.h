@@ -58,8 +58,6 @@ private:
     int EraseSectors(const SmartWritePlan& plan, int32_t nStart, int32_t nCount, const uint8_t* pCurrent,
                      xq::FlashLoss* pLost, const ProgressFn& progress);
     int ProgramPieces(const SmartWritePlan& plan, const ProgressFn& progress);
-    int ProgramPiecesOneByOne(const SmartWritePlan& plan, std::vector<size_t>& pending, size_t nDone,
-                              const ProgressFn& progress);
 
     ChipLink& m_link;
     FlashOps& m_ops;

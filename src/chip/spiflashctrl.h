@@ -44,6 +44,8 @@ public:
     void SetAdapter(SpiInterface* pAdapter) { m_link.SetAdapter(pAdapter); }
     SpiInterface* Adapter() const { return m_link.Adapter(); }
     void SetMsClock(MsClock clock) { m_link.SetMsClock(std::move(clock)); }
+    // Page programs strictly one by one (ChipLink::SetStrictOrder).
+    void SetStrictOrder(bool bStrict) { m_link.SetStrictOrder(bStrict); }
 
     // Link and frames.
     int Open(const QByteArray& strName, int nRateIndex) { return m_link.Open(strName, nRateIndex); }

@@ -33,6 +33,8 @@ QList<QCommandLineOption> GlobalOptions()
         {"json", "After each operation one JSON object per adapter on standard output; log lines go to standard error."},
         {"trace", "Append one CSV row per chip operation to FILE (flushed to disk).", "FILE"},
         {"lang", "The language of the log lines: zh or en.", "zh|en"},
+        {"strict-order", "Send page programs strictly one by one, each after the status poll of the one before "
+                         "(no batches; slower, mostly at full speed)."},
     };
 }
 
@@ -127,6 +129,7 @@ bool ReadGlobals(const QCommandLineParser& parser, CliGlobals& globals)
     globals.interfaces = parser.values("interface");
     globals.bQuiet = parser.isSet("quiet");
     globals.bJson = parser.isSet("json");
+    globals.bStrictOrder = parser.isSet("strict-order");
     globals.strTrace = parser.value("trace");
     if (parser.isSet("trace") && globals.strTrace.isEmpty()) {
         UsageError("--trace needs a FILE");

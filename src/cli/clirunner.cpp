@@ -2,8 +2,8 @@
 
 #include "cliprogress.h"
 
-#include <baseworker.h>
 #include <results.h>
+#include <session.h>
 #include <spiflashctrl.h>
 #include <textrules.h>
 #include <worker.h>
@@ -112,20 +112,19 @@ void Job::SetProgress(int nPercent)
         m_pProgress->Set(nPercent);
 }
 
+void Job::TakeReport(const OperationReport& report)
+{
+    const QString strInterface = m_report.strInterface;
+    m_report = report;
+    m_report.strInterface = strInterface;
+}
+
 void Job::Attach(QObject* pWorker)
 {
     auto onLog = [this](const QString& s) { Log(s); };
     auto onProgress = [this](int n) { SetProgress(n); };
-    auto onReport = [this](const OperationReport& report) {
-        const QString strInterface = m_report.strInterface;
-        m_report = report;
-        m_report.strInterface = strInterface;
-    };
-    if (auto* p = qobject_cast<BaseWorker*>(pWorker)) {
-        QObject::connect(p, &BaseWorker::log, p, onLog, Qt::DirectConnection);
-        QObject::connect(p, &BaseWorker::progress, p, onProgress, Qt::DirectConnection);
-        QObject::connect(p, &BaseWorker::report, p, onReport, Qt::DirectConnection);
-    } else if (auto* w = qobject_cast<Worker*>(pWorker)) {
+    auto onReport = [this](const OperationReport& report) { TakeReport(report); };
+    if (auto* w = qobject_cast<Worker*>(pWorker)) {
         QObject::connect(w, &Worker::log, w, onLog, Qt::DirectConnection);
         QObject::connect(w, &Worker::progress, w, onProgress, Qt::DirectConnection);
         QObject::connect(w, &Worker::report, w, onReport, Qt::DirectConnection);
@@ -140,38 +139,18 @@ void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
     ctrl.SetStopFlag(&StopFlag());
-    const int nOpen = ctrl.Open(m_strInterface, nRateIndex);
-    if (nOpen != 0) {
-        const QString strLine = QCoreApplication::translate("xqprog", "接口未打开\n请确认后重试");
-        Log(strLine);
-        const QString strWhy = ctrl.AdapterErrorText();  // the adapter library's reason
-        if (!strWhy.isEmpty())
-            Log(strWhy);
-        // Nothing was sent to the chip: a refusal, not a failure.
-        m_report.Refuse(nOpen, strWhy.isEmpty() ? strLine : strLine + "\n" + strWhy);
-        m_bOk = false;
-    } else {
-        m_bOk = fn(ctrl, *this);
-        // A simulated bench saves its chip here: a save that fails fails the job.
-        const int nClosed = ctrl.Close();
-        const QString strWhy = ctrl.AdapterErrorText();
-        if (nClosed != xq::kOk && (m_bOk || !strWhy.isEmpty())) {
-            const QString strLine = QCoreApplication::translate("xqprog", "接口关闭失败: %1")
-                                        .arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy);
-            Log(strLine);
-            if (m_bOk)
-                m_report.SetResult(false, nClosed, strLine);
-            m_bOk = false;
-        }
-    }
+    ctrl.SetStrictOrder(m_bStrictOrder);
+    FunctionObserver observer([this](const QString& strLine) { Log(strLine); });
+    Session session(ctrl, observer);
+    m_bOk = session.Run(m_strInterface, nRateIndex, [&] { return fn(ctrl, *this); }, m_report);
     if (!m_bStepReported)  // the steps of a job timed themselves
         m_report.dSeconds = double(timer.elapsed()) / 1000.0;
-    Conclude(pTrace);
+    Conclude(session, pTrace);
 }
 
 // The job's result, as the command saw it, is the one reported; the report
 // adds whether a failure was a refusal and the code.
-void Job::Conclude(const TraceFile* pTrace)
+void Job::Conclude(Session& session, const TraceFile* pTrace)
 {
     if (m_bOk)
         m_report.eResult = OperationReport::kResultOk;
@@ -180,24 +159,18 @@ void Job::Conclude(const TraceFile* pTrace)
     for (OperationReport& step : m_steps)
         step.strInterface = m_report.strInterface;
     const QList<OperationReport> reports = m_steps + QList<OperationReport>{m_report};
-    for (const OperationReport& report : reports) {
-        if (pTrace) {
-            QString strError;
-            if (!pTrace->Append(report, strError)) {
-                Log(QCoreApplication::translate("xqprog", "追溯记录写入失败: %1").arg(strError));
-                m_bOk = false;
-            }
-        }
-        if (m_out.Json()) {
+    if (!session.Trace(pTrace, reports))
+        m_bOk = false;
+    if (m_out.Json()) {
+        for (const OperationReport& report : reports) {
             QJsonObject json = report.ToJson();
             for (auto it = m_jsonExtra.constBegin(); it != m_jsonExtra.constEnd(); ++it)
                 json[it.key()] = it.value();
             m_out.PrintJson(json);
         }
     }
-    m_out.Record(QCoreApplication::translate("xqprog", "结果: %1, 接口: %2")
-                     .arg(m_bOk ? QCoreApplication::translate("xqprog", "成功") : QCoreApplication::translate("xqprog", "失败"),
-                          QString::fromUtf8(m_strInterface)));
+    m_out.Record(Session::ResultLine(m_bOk ? Session::Outcome::kOk : Session::Outcome::kFailed,
+                                     QString::fromUtf8(m_strInterface)));
 }
 
 std::atomic<bool>& StopFlag()
@@ -221,6 +194,7 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets) {
         jobs.push_back(std::make_unique<Job>(ctx.out, ctx.pBackend, strName, bGang, strOperation));
+        jobs.back()->SetStrictOrder(ctx.globals.bStrictOrder);
         if (!ctx.strJob.isEmpty())
             jobs.back()->SetProductionJob(ctx.strJob, ctx.jobSha256);
     }
@@ -252,11 +226,12 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     return bAll ? kExitOk : kExitFailed;
 }
 
-bool RunImageWorker(BaseWorker& worker, Job& job, const std::function<void()>& start)
+bool RunOperation(Job& job, const std::function<int(OperationObserver&, OperationReport&)>& run)
 {
-    bool bOk = false;
-    job.Attach(&worker);
-    QObject::connect(&worker, &BaseWorker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
-    start();
-    return bOk;
+    FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); },
+                              [&job](int nPercent) { job.SetProgress(nPercent); });
+    OperationReport report;
+    const int rc = run(observer, report);
+    job.TakeReport(report);
+    return rc == xq::kOk;
 }

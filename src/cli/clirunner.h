@@ -21,8 +21,9 @@
 #include <functional>
 #include <memory>
 
-class BaseWorker;
+class OperationObserver;
 class QObject;
+class Session;
 class SpiFlashCtrl;
 namespace mpsse {
 class Backend;
@@ -83,6 +84,7 @@ public:
     bool Ok() const { return m_bOk; }
     double Seconds() const { return m_report.dSeconds; }
     void SetProgressBar(CliProgress* pProgress) { m_pProgress = pProgress; }
+    void SetStrictOrder(bool bStrict) { m_bStrictOrder = bStrict; }
 
     const QByteArray& Interface() const { return m_strInterface; }
     // A log line, with the interface in gang runs.
@@ -96,12 +98,14 @@ public:
     // A run of several steps (a production job): each step's report, in
     // order; each gets its own JSON object and trace row.
     void AddStepReport(const OperationReport& report);
+    // The operation's report becomes the job's (the interface kept).
+    void TakeReport(const OperationReport& report);
 
-    // Connects a worker's log, progress and report signals to this job.
+    // Connects a static data worker's log, progress and report signals to this job.
     void Attach(QObject* pWorker);
 
 private:
-    void Conclude(const TraceFile* pTrace);
+    void Conclude(Session& session, const TraceFile* pTrace);
 
     CliOutput& m_out;
     std::shared_ptr<mpsse::Backend> m_pBackend;
@@ -112,6 +116,7 @@ private:
     OperationReport m_report;
     QList<OperationReport> m_steps;  // the steps before the last, whose report is m_report
     bool m_bStepReported = false;
+    bool m_bStrictOrder = false;
     QJsonObject m_jsonExtra;
 };
 
@@ -123,6 +128,7 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
 // command; every job's controller watches it.
 std::atomic<bool>& StopFlag();
 
-// Attaches a BaseWorker to the job, runs start (its write or read) and
-// returns whether it succeeded.
-bool RunImageWorker(BaseWorker& worker, Job& job, const std::function<void()>& start);
+// Runs an operation of src/ops with the job as its observer (its log lines
+// and progress); the operation's report becomes the job's. run returns the
+// result code; true when it is kOk.
+bool RunOperation(Job& job, const std::function<int(OperationObserver&, OperationReport&)>& run);

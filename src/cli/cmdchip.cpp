@@ -2,10 +2,11 @@
 #include "clirunner.h"
 #include "commands.h"
 
+#include <chipops.h>
 #include <deviceinfo.h>
+#include <session.h>
 #include <spiflashctrl.h>
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -67,33 +68,15 @@ int CmdInfo(CliContext& ctx)
     if (ctx.targets.size() != 1)
         return UsageError("info runs on one interface");
     return RunJobs(ctx, "info", ctx.targets.mid(0, 1), [](SpiFlashCtrl& ctrl, Job& job) {
-        const auto nId = uint32_t(ctrl.ReadChipId());
-        FlashInfo info;
-        const int rc = ctrl.ReadFlashInfo(&info);
-        const bool bInfo = rc == 0;
-        OperationReport& report = job.Report();
-        report.strChip = ChipModelName(nId, info.nTotalSize, bInfo);
-        job.Print(QString("MCU: %1\n").arg(report.strChip));
-        if (bInfo) {
-            DescribeFlash(info, report);
-            job.Print(FlashInfoText(info).replace("\n\n", "\n") + "\n");
-            report.SetResult(true, rc, QString());
-        } else {
-            report.SetResult(false, rc, QCoreApplication::translate("xqprog", "Flash 信息读取失败"));
-            job.Log(report.strMessage);
-        }
-        return bInfo;
+        FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); });
+        return Info(ctrl, observer).Run(job.Report(), [&job](const QString& strText) { job.Print(strText); }) == 0;
     });
 }
 
 int CmdReset(CliContext& ctx)
 {
     return RunJobs(ctx, "reset", ctx.targets, [](SpiFlashCtrl& ctrl, Job& job) {
-        const int r = ctrl.SoftReset(false);
-        job.Report().SetResult(r == 0, r,
-                               r == 0 ? QCoreApplication::translate("xqprog", "复位成功!")
-                                      : QCoreApplication::translate("xqprog", "复位失败: %1").arg(r));
-        job.Log(job.Report().strMessage);
-        return r == 0;
+        FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); });
+        return Reset(ctrl, observer).Run(job.Report()) == 0;
     });
 }

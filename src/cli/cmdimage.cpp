@@ -4,7 +4,8 @@
 #include "commands.h"
 #include "serialcounter.h"
 
-#include <baseworker.h>
+#include <commontexts.h>
+#include <imageops.h>
 #include <flashrules.h>
 #include <imagerequest.h>
 #include <outputfile.h>
@@ -37,22 +38,23 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
 {
     const QString strOperation = request.image.isEmpty() ? "erase" : "write";
     const int nExit = RunJobs(ctx, strOperation, ctx.targets, [&request, pSerials](SpiFlashCtrl& ctrl, Job& job) {
-        BaseWorker worker;
-        worker.pSpiCtrl = &ctrl;
-        if (pSerials)
-            worker.takeSerial = [pSerials, &job](uint32_t& nSerial) {
-                QString strError;
-                if (pSerials->Take(nSerial, strError))
-                    return true;
-                job.Log(strError);
-                return false;
-            };
         if (!request.image.isEmpty())
-            job.Log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(request.strImage));
-        return RunImageWorker(worker, job, [&] { worker.OnWrite(request); });
+            job.Log(xq::PrepareWriteLine(request.strImage));
+        return RunOperation(job, [&](OperationObserver& observer, OperationReport& report) {
+            ImageWrite write(ctrl, observer);
+            if (pSerials)
+                write.takeSerial = [pSerials, &job](uint32_t& nSerial) {
+                    QString strError;
+                    if (pSerials->Take(nSerial, strError))
+                        return true;
+                    job.Log(strError);
+                    return false;
+                };
+            return write.Run(request, report);
+        });
     });
     if (pSerials)
-        ctx.out.Log(QString(), QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(pSerials->Next()));
+        ctx.out.Log(QString(), xq::NextSerialLine(pSerials->Next()));
     return nExit;
 }
 
@@ -60,9 +62,9 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
 int RunImageVerify(CliContext& ctx, const ImageVerifyRequest& request)
 {
     return RunJobs(ctx, request.image.isEmpty() ? "blank" : "verify", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
-        BaseWorker worker;
-        worker.pSpiCtrl = &ctrl;
-        return RunImageWorker(worker, job, [&] { worker.OnVerify(request); });
+        return RunOperation(job, [&](OperationObserver& observer, OperationReport& report) {
+            return ImageVerify(ctrl, observer).Run(request, report);
+        });
     });
 }
 
@@ -97,7 +99,7 @@ int CmdVerify(CliContext& ctx)
         return kExitUsage;
     if (!ReadImageArgument(ctx, request.strImage, request.image))
         return kExitUsage;
-    const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
+    const QString strEncrypted = ImageOperation::VerifyRefusal(request.image);
     if (!strEncrypted.isEmpty())
         return UsageError(strEncrypted);
     return RunImageVerify(ctx, request);
@@ -218,12 +220,12 @@ int CmdRead(CliContext& ctx)
             return UsageError(xq::OutputRefusalLine(strOut, strRefusal));
     }
     return RunJobs(ctx, "read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
-        BaseWorker worker;
-        worker.pSpiCtrl = &ctrl;
         ImageReadRequest own = request;
         // In a gang read every adapter writes its own file.
         own.strSaveFile = bGang ? strFile + "." + QString::fromUtf8(job.Interface()) : strFile;
-        const bool bOk = RunImageWorker(worker, job, [&] { worker.OnRead(own); });
+        const bool bOk = RunOperation(job, [&](OperationObserver& observer, OperationReport& report) {
+            return ImageRead(ctrl, observer).Run(own, report);
+        });
         if (bOk && request.bSerial)
             job.Print(QString("serial: %1\n").arg(job.Report().nSerial));
         return bOk;

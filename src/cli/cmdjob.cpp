@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "serialcounter.h"
 
+#include <commontexts.h>
 #include <imagerequest.h>
 #include <jobfile.h>
 #include <jobrun.h>
@@ -133,6 +134,6 @@ int CmdRun(CliContext& ctx)
         return RunJobSteps(ctrl, plan, pSerials, sink);
     });
     if (pSerials)
-        ctx.out.Log(QString(), QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(pSerials->Next()));
+        ctx.out.Log(QString(), xq::NextSerialLine(pSerials->Next()));
     return nExit;
 }

@@ -42,9 +42,4 @@ QString FlashLossText(const FlashLoss& loss)
     return QCoreApplication::translate("FlashRange", "范围外的原有数据未能恢复，已丢失: %1").arg(pieces.join(", "));
 }
 
-QString EraseDoneLine()
-{
-    return QCoreApplication::translate("FlashRange", "擦除完成");
-}
-
 }  // namespace xq

@@ -36,7 +36,4 @@ struct FlashLoss {
 // when none were lost.
 QString FlashLossText(const FlashLoss& loss);
 
-// The line that says an erase is done.
-QString EraseDoneLine();
-
 }  // namespace xq

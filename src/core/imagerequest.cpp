@@ -6,16 +6,16 @@
 #include <QFile>
 #include <QFileInfo>
 
-QString ImageRules::StartAddressHint()
+QString ImageRules::BadStartAddress()
 {
-    return tr("建议为4K的整数倍");
+    return tr("请正确填写起始地址");
 }
 
 QString ImageRules::StartAddress(const QString& strHex, int32_t& nStart)
 {
     int64_t n = 0;
     if (!xq::ParseHex(strHex, n) || n < 0 || n > xq::kMaxStartAddress)
-        return tr("请正确填写起始地址");
+        return BadStartAddress();
     nStart = int32_t(n);
     return QString();
 }

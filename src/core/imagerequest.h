@@ -62,8 +62,8 @@ class ImageRules {
 public:
     // A start address: hexadecimal, 0 to 0xFFFFFF.
     static QString StartAddress(const QString& strHex, int32_t& nStart);
-    // The hint of a start address box: whole sectors are best.
-    static QString StartAddressHint();
+    // The refusal of a start address that does not read whole.
+    static QString BadStartAddress();
     // The erase count of a write for an erase choice: the whole chip, the
     // image's size, or a given byte count (decimal, or 0x hexadecimal) that
     // covers the image. nImageSize 0: erase only.

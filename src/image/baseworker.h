@@ -1,14 +1,11 @@
-// The image tab's worker: runs an image write (reset, identify, erase,
-// program plain or encrypted, verify with repair, protect, serial number,
-// reset), a flash read into a file, or a verify or blank check that only
-// reads, on its own thread. QtCore only, so the
-// command-line programmer runs the very same sequences. Each run takes its
-// request as a value and ends with a report of what it did.
+// The image tab's worker: runs one image operation of src/ops (a write, a
+// read into a file, a verify or blank check) on its own thread and turns
+// what the operation tells into its signals. Each run takes its request as
+// a value and ends with a report of what it did, then finish.
 #pragma once
 
-#include <flashrange.h>
-#include <imagerequest.h>
-#include <operationreport.h>
+#include <imageops.h>
+#include <operationobserver.h>
 
 #include <QObject>
 #include <QString>
@@ -17,9 +14,8 @@
 #include <functional>
 
 class SpiFlashCtrl;
-struct FlashInfo;
 
-class BaseWorker : public QObject {
+class BaseWorker : public QObject, private OperationObserver {
     Q_OBJECT
 
 public:
@@ -32,12 +28,13 @@ public:
     std::function<bool(uint32_t& nSerial)> takeSerial;
 
     // Whether an image asks for encrypted programming.
-    static bool IsEncryptedImage(const uint8_t* pData, int32_t nSize);
-    // The 16-byte serial number record stored at security-register offset 16.
-    static void SerialRecord(uint32_t nSeqId, uint8_t record[16]);
+    static bool IsEncryptedImage(const uint8_t* pData, int32_t nSize)
+    {
+        return ImageOperation::IsEncryptedImage(pData, nSize);
+    }
     // Why an image cannot be verified without writing the chip (an encrypted
     // one), or empty. Both front ends refuse with it before the adapter opens.
-    static QString VerifyRefusal(const QByteArray& image);
+    static QString VerifyRefusal(const QByteArray& image) { return ImageOperation::VerifyRefusal(image); }
 
 signals:
     void finish(int nOpt, bool bState);
@@ -59,41 +56,9 @@ public slots:
     void OnVerify(const ImageVerifyRequest& request);
 
 private:
-    // Emits progress only when the percentage changes: the flash steps
-    // report every page, and each signal is an event queued to the window.
-    void Progress(int nPercent);
-    int m_nLastProgress = -1;
-
-    // The write and its phases; each returns a result code or kErrEndedAndReported.
-    int RunWrite(const ImageWriteRequest& request, OperationReport& record);
-    int CheckImageFits(const ImageWriteRequest& request, OperationReport& record);
-    // Flash mode, chip registers, protection lifted (and checked gone).
-    int PrepareFlash();
-    // Sets the protection and reads it back.
-    int ProtectFlash();
-    int SmartWriteImage(const ImageWriteRequest& request, OperationReport& record);
-    int EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan);
-    int ProgramImage(const ImageWriteRequest& request, OperationReport& record);
-    int WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record);
-    int BlankCheck(const ImageWriteRequest& request);
-    int RunRead(const ImageReadRequest& request, OperationReport& record);
-    int RunVerify(const ImageVerifyRequest& request, OperationReport& record);
-    // Reads nLength bytes from nStart and compares them with pExpected (null:
-    // 0xFF everywhere); the first differing address and the count go into
-    // record. Progress runs from nFrom to nTo.
-    int CompareFlash(int32_t nStart, int32_t nLength, const uint8_t* pExpected, int nFrom, int nTo,
-                     OperationReport& record);
-    void ReportError(int rc);
-    // After a failure, the log line naming the bytes outside the request not put back.
-    void LogLoss(int rc, const xq::FlashLoss& loss);
-    QString SeqLine(const QString& strPrefix, uint32_t nValue) const;
-
-    uint32_t m_nFlashSize = 0;  // from the write's identification; 0: not known
-    int m_nStopPoint = 0;  // xq::StopPoint: what a stop now would leave on the chip
+    void Log(const QString& strLine) override { emit log(strLine); }
+    void Progress(int nPercent) override { emit progress(nPercent); }
+    bool StopRequested() override;
+    void Warning(const QString& strLine) override { emit warning(strLine); }
+    void SerialShown(uint32_t nSerial) override { emit seqId(nSerial); }
 };
-
-// Security register offsets of the serial number record.
-constexpr int32_t kSerialEraseOffset = 0;
-constexpr int32_t kSerialEraseLength = 256;
-constexpr int32_t kSerialOffset = 16;
-constexpr int32_t kSerialLength = 16;

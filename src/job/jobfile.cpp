@@ -2,7 +2,7 @@
 
 #include "serialcounter.h"
 
-#include <baseworker.h>
+#include <imageops.h>
 #include <flashrange.h>
 #include <flashrules.h>
 #include <ratetable.h>
@@ -291,7 +291,7 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
     }
     plan.bVerify = spec.bVerify;
     if (spec.bVerify) {
-        strError = BaseWorker::VerifyRefusal(write.image);
+        strError = ImageOperation::VerifyRefusal(write.image);
         if (!strError.isEmpty())
             return false;
         plan.verify.image = write.image;

@@ -2,7 +2,10 @@
 
 #include "serialcounter.h"
 
-#include <baseworker.h>
+#include <commontexts.h>
+#include <imageops.h>
+#include <results.h>
+#include <session.h>
 #include <worker.h>
 
 #include <QElapsedTimer>
@@ -66,6 +69,19 @@ bool RunStep(SpiFlashCtrl& ctrl, const JobPlan& plan, const JobSink& sink, const
     return EndStep(plan, sink, bOk, report, bReported, strOperation, timer);
 }
 
+// Runs one image step of src/ops (run starts it with the step's observer)
+// and hands its report on, tagged; whether the step succeeded.
+bool RunImageStep(const JobPlan& plan, const JobSink& sink, const QString& strOperation,
+                  const std::function<int(OperationObserver&, OperationReport&)>& run)
+{
+    FunctionObserver observer(sink.log ? sink.log : [](const QString&) {}, sink.progress);
+    QElapsedTimer timer;
+    timer.start();
+    OperationReport report;
+    const int rc = run(observer, report);
+    return EndStep(plan, sink, rc == xq::kOk, report, true, strOperation, timer);
+}
+
 }  // namespace
 
 bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerials, const JobSink& sink)
@@ -73,29 +89,30 @@ bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerial
     if (sink.log)
         sink.log(JobRules::tr("任务: %1 (任务文件SHA-256: %2)").arg(plan.spec.strName, QString::fromLatin1(plan.jobSha256)));
     auto none = [](auto&) {};
-    const bool bWritten = RunStep<BaseWorker>(
-        ctrl, plan, sink, "write",
-        [&](BaseWorker& worker) {
-            if (plan.write.bSerial && pSerials)
-                worker.takeSerial = [pSerials, &sink](uint32_t& nSerial) {
-                    QString strError;
-                    if (pSerials->Take(nSerial, strError))
-                        return true;
-                    if (sink.log)
-                        sink.log(strError);
-                    return false;
-                };
-            if (sink.log)
-                sink.log(QCoreApplication::translate("xqprog", "准备烧写%1文件").arg(plan.write.strImage));
-        },
-        [&](BaseWorker& worker) { worker.OnWrite(plan.write); });
+    if (sink.log)
+        sink.log(xq::PrepareWriteLine(plan.write.strImage));
+    const bool bWritten = RunImageStep(plan, sink, "write", [&](OperationObserver& observer, OperationReport& report) {
+        ImageWrite write(ctrl, observer);
+        if (plan.write.bSerial && pSerials)
+            write.takeSerial = [pSerials, &sink](uint32_t& nSerial) {
+                QString strError;
+                if (pSerials->Take(nSerial, strError))
+                    return true;
+                if (sink.log)
+                    sink.log(strError);
+                return false;
+            };
+        return write.Run(plan.write, report);
+    });
     if (!bWritten)
         return false;
     if (plan.bStatic &&
         !RunStep<Worker>(ctrl, plan, sink, "static write", none, [&](Worker& worker) { worker.OnWrite(plan.staticWrite); }))
         return false;
     if (plan.bVerify &&
-        !RunStep<BaseWorker>(ctrl, plan, sink, "verify", none, [&](BaseWorker& worker) { worker.OnVerify(plan.verify); }))
+        !RunImageStep(plan, sink, "verify", [&](OperationObserver& observer, OperationReport& report) {
+            return ImageVerify(ctrl, observer).Run(plan.verify, report);
+        }))
         return false;
     return true;
 }

@@ -1,5 +1,6 @@
 #include "spiftdi.h"
 
+#include <adapters.h>
 #include <results.h>
 
 #include <QDebug>
@@ -196,6 +197,11 @@ int SpiFtdi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen)
 int64_t SpiFtdi::ClockMs() const
 {
     return mpsse::ClockMs(m_pContext);
+}
+
+bool SpiFtdi::IdleCostsTransfer() const
+{
+    return m_pContext && !mpsse::IsHighSpeedChip(mpsse::ContextChipType(m_pContext));
 }
 
 int SpiFtdi::Idle(uint32_t nMicroseconds)

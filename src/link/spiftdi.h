@@ -51,6 +51,7 @@ public:
     int WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTxLen) override;
     int WriteOnly(const uint8_t* pTx, int nLen) override;
     int Idle(uint32_t nMicroseconds) override;
+    bool IdleCostsTransfer() const override;
     int64_t ClockMs() const override;
     // All replies of the frames come back in one USB round trip.
     int Transfer(const SpiFrame* pFrames, int nCount) override;

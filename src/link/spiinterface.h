@@ -55,6 +55,9 @@ public:
         (void)nMicroseconds;
         return 0;
     }
+    // Whether Idle costs bytes on USB (an engine without clocks that carry
+    // no data clocks out zero bytes instead). Adapters that cannot wait: no.
+    virtual bool IdleCostsTransfer() const { return false; }
     // Sends the frames in order, the chip sees exactly what WriteOnly and
     // WriteRead would send one by one; an adapter that can queue replies
     // does it in one exchange. Returns the first failure, or 0.

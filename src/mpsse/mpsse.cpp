@@ -129,6 +129,11 @@ int64_t ClockMs(void* pContext)
     return pContext ? Engine(pContext)->ClockMs() : MpsseEngine::WallMs();
 }
 
+uint32_t ContextChipType(void* pContext)
+{
+    return pContext ? Engine(pContext)->ChipType() : uint32_t(kChipFt2232H);
+}
+
 int Idle(void* pContext, uint32_t nMicroseconds)
 {
     return pContext ? Engine(pContext)->Idle(nMicroseconds) : int(kErrBadArgument);

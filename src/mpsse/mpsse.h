@@ -121,6 +121,9 @@ std::string ErrorText(void* pContext);
 // has no clocks without data, clocks out zero bytes with chip select high.
 int Idle(void* pContext, uint32_t nMicroseconds);
 
+// The chip type (ChipType) of the adapter the context opened.
+uint32_t ContextChipType(void* pContext);
+
 // Milliseconds on the adapter's clock (Transport::ClockMs); the wall when
 // pContext is null.
 int64_t ClockMs(void* pContext);

@@ -57,6 +57,7 @@ public:
     MpsseEngine(std::unique_ptr<Transport> pTransport, bool bBatching);
     int64_t ClockMs() const { return m_pTransport ? m_pTransport->ClockMs() : WallMs(); }
     static int64_t WallMs();
+    uint32_t ChipType() const { return m_nChipType; }
     ~MpsseEngine();
 
     // Synchronises with the engine and sets up SPI mode 0 at the clock.

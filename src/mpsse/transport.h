@@ -70,6 +70,9 @@ public:
     // why where the backend knows.
     virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
                                             std::string& strErrorText) = 0;
+    // Whether links on this backend send page programs strictly one by one
+    // (the simulated bench's [timing] strict_order); real adapters: no.
+    virtual bool StrictOrder() const { return false; }
 
     // Write batching is on by default; the speed benchmark switches it off
     // to measure what it buys. Affects contexts opened on this backend

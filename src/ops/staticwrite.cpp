@@ -1,5 +1,6 @@
 #include "staticwrite.h"
 
+#include <commontexts.h>
 #include <deviceinfo.h>
 #include <flashrange.h>
 #include <flashrules.h>
@@ -81,7 +82,7 @@ int StaticWrite::WriteRecord(const StaticWriteRequest& request, int32_t nEraseSt
             m_observer.Log(xq::FlashLossText(loss));
         return rc;
     }
-    m_observer.Log(xq::EraseDoneLine());
+    m_observer.Log(xq::EraseDoneText());
     m_observer.Progress(70);
     m_observer.Log(tr("写入静态数据..."));
     rc = m_ctrl.ProgramFlash(request.nStart + nWriteOffset, pRecord, nRecord, true,

@@ -174,6 +174,8 @@ bool LoadTiming(QSettings& ini, BenchConfig& config, QString& strKey)
     config.bUsbHighSpeed = strSpeed == "high";
     if (!ParseBool(ini.value("timing/realtime"), false, config.bRealtime))
         return fail("timing/realtime");
+    if (!ParseBool(ini.value("timing/strict_order"), false, config.bStrictOrder))
+        return fail("timing/strict_order");
     for (const TimingKey& key : kTimingKeys) {
         const QVariant value = ini.value(key.pKey);
         if (!value.isValid())
@@ -288,6 +290,7 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
     ini.setValue("flash/status2", HexByte(config.nStatus2));
     ini.setValue("usb/speed", config.bUsbHighSpeed ? "high" : "full");
     ini.setValue("timing/realtime", config.bRealtime);
+    ini.setValue("timing/strict_order", config.bStrictOrder);
     for (const TimingKey& key : kTimingKeys) {
         const int64_t nUs = config.timing.*key.pField;
         if (nUs % key.nUsPerUnit == 0)

@@ -25,6 +25,9 @@ struct BenchConfig {
     uint8_t nStatus2 = 0;
     bool bUsbHighSpeed = true;  // [usb] speed, by default the adapter model's
     bool bRealtime = false;
+    // [timing] strict_order: the programmer sends its page programs one by
+    // one, each after the poll of the one before (no batches).
+    bool bStrictOrder = false;
     FlashTiming timing;
     int nUnplugAfterTransfers = 0;  // 0: never
     bool bStuckBusy = false;

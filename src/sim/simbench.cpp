@@ -201,6 +201,14 @@ int SimBackend::AdapterCount() const
     return config.nAdapters;
 }
 
+bool SimBackend::StrictOrder() const
+{
+    BenchConfig config;
+    QString strError;
+    const QString strIni = m_strDir + "/bench.ini";
+    return QFileInfo::exists(strIni) && LoadBenchConfig(strIni, config, strError) && config.bStrictOrder;
+}
+
 QString SimBackend::AdapterDir(int nAdapter) const
 {
     return AdapterCount() > 1 ? QString("%1/adapter-%2").arg(m_strDir).arg(nAdapter) : m_strDir;

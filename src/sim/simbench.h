@@ -43,6 +43,8 @@ public:
 
     // The adapter kind adapter K plays ([adapter] model of its bench.ini).
     const AdapterModel& Model(int nAdapter) const;
+    // [timing] strict_order of the bench (its top directory's bench.ini).
+    bool StrictOrder() const override;
     // The serial number adapter nAdapter reports ([adapter] serial, or one from its index).
     QString Serial(int nAdapter) const;
 

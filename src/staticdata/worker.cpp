@@ -42,7 +42,7 @@ void Worker::Progress(int nPercent)
     emit progress(nPercent);
 }
 
-bool Worker::StopRequested() const
+bool Worker::StopRequested()
 {
     return pSpiCtrl && pSpiCtrl->StopRequested();
 }

@@ -41,6 +41,6 @@ public slots:
 private:
     void Log(const QString& strLine) override;
     void Progress(int nPercent) override;
-    bool StopRequested() const override;
+    bool StopRequested() override;
     void Warning(const QString& strText) override;
 };

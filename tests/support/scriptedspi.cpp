@@ -6,6 +6,9 @@ int ScriptedSpi::WriteOnly(const uint8_t* pTx, int nLen)
 {
     Frame f{Bytes(pTx, pTx + nLen), 0};
     frames.push_back(f);
+    // Write enable sets the latch; write disable and every write-type command clear it.
+    if (nLen > 0 && pTx[0] != 0xFE && pTx[0] != 0xFF)
+        bLatch = pTx[0] == 0x06;
     if (bModeFollowsSet && nLen == 5 && pTx[0] == 0xFF && pTx[1] == 0 && pTx[2] == 0 && pTx[3] == 0)
         nMode = pTx[4];
     return 0;
@@ -30,7 +33,7 @@ int ScriptedSpi::WriteRead(uint8_t* pRx, int nRxLen, const uint8_t* pTx, int nTx
             pRx[0] = nMode;
         }
         break;
-    case 0x05: pRx[0] = nStatus; break;
+    case 0x05: pRx[0] = uint8_t(nStatus | (bLatch ? 0x02 : 0)); break;
     case 0x9F: std::copy_n(jedec.begin(), std::min<int>(nRxLen, int(jedec.size())), pRx); break;
     case 0x90: std::copy_n(manufacturer.begin(), std::min<int>(nRxLen, 2), pRx); break;
     case 0x03:

@@ -25,6 +25,7 @@ public:
     bool bModeFollowsSet = true;
     std::deque<uint8_t> modeAnswers;   // answered before nMode while not empty
     uint8_t nStatus = 0;
+    bool bLatch = false;               // the write enable latch, answered in the status (0x02)
     Bytes jedec{0xEF, 0x40, 0x15};
     Bytes manufacturer{0xEF, 0x14};
     Bytes memory;                      // flash contents answered to 0x03/0x0B (empty: 0xFF)

@@ -208,6 +208,8 @@ public:
     std::mutex& Mutex() { return m_mutex; }
     Faults m_faults;
     bool m_bRealtime = false;
+    const int64_t* m_pSleptNs = nullptr;  // the client's sleeps so far (SetSleepCounter)
+    int64_t m_nSleptSeenNs = 0;
     std::vector<ControlRequest> m_controlLog;
     std::vector<unsigned long> m_unknownIoctls;
     const std::vector<Channel>& Channels() const { return m_channels; }
@@ -223,15 +225,19 @@ public:
 private:
     sim::BenchStats& Stats() { return m_pStats ? *m_pStats : m_ownStats; }
 
-    // The host's clock never lags the wall, so that a client that sleeps (a
-    // poll delay) sees the flash's busy time pass; in real time the wall
-    // also waits for the clock (Pace).
-    void FollowWall()
+    // The host's clock is the model's: USB transfers, the latency timer,
+    // the engine's clocking, and the time the client slept since the last
+    // transfer (a poll delay: the flash's busy time passes meanwhile). The
+    // wall between transfers (the emulation's own cost per ioctl, the load of
+    // the machine) never enters it, so the same traffic always takes the same
+    // time. In real time the wall waits for the clock (Pace).
+    void FollowSleeps()
     {
-        const int64_t nWallNs =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - m_wallStart)
-                .count();
-        Stats().nHostNs = std::max(Stats().nHostNs, nWallNs);
+        if (!m_pSleptNs)
+            return;
+        const int64_t nSlept = __atomic_load_n(m_pSleptNs, __ATOMIC_SEQ_CST);
+        Stats().nHostNs += std::max<int64_t>(0, nSlept - m_nSleptSeenNs);
+        m_nSleptSeenNs = nSlept;
     }
 
     void Pace()
@@ -352,7 +358,7 @@ private:
     {
         Channel& ch = m_channels[size_t(nChannel)];
         sim::BenchStats& s = Stats();
-        FollowWall();
+        FollowSleeps();
         ++m_traffic.nOutTransfers;
         ++s.nUsbTransfers;
         s.nHostNs += m_usb.nPerTransferNs + m_usb.nPerByteNs * n;
@@ -372,7 +378,7 @@ private:
     {
         Channel& ch = m_channels[size_t(nChannel)];
         sim::BenchStats& s = Stats();
-        FollowWall();
+        FollowSleeps();
         ++m_traffic.nInTransfers;
         ++s.nUsbTransfers;
         sim::MpsseDecoder* pEngine = ch.pEngine.get();
@@ -811,6 +817,14 @@ void Emulator::SetFaults(int nIndex, const Faults& faults)
     Device& dev = *d->devices.at(size_t(nIndex));
     std::lock_guard<std::mutex> lock(dev.Mutex());
     dev.m_faults = faults;
+}
+
+void Emulator::SetSleepCounter(int nIndex, const int64_t* pSleptNs)
+{
+    Device& dev = *d->devices.at(size_t(nIndex));
+    std::lock_guard<std::mutex> lock(dev.Mutex());
+    dev.m_pSleptNs = pSleptNs;
+    dev.m_nSleptSeenNs = pSleptNs ? __atomic_load_n(pSleptNs, __ATOMIC_SEQ_CST) : 0;
 }
 
 void Emulator::SetRealtime(int nIndex, bool bRealtime)

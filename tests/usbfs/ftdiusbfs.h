@@ -113,6 +113,10 @@ public:
 
     void SetFaults(int nIndex, const Faults& faults);
     void SetRealtime(int nIndex, bool bRealtime);
+    // The nanoseconds the client has slept so far (sleepcount.c adds to it):
+    // the host clock advances by them between transfers. Null: the client
+    // never sleeps. Must outlive the device's traffic.
+    void SetSleepCounter(int nIndex, const int64_t* pSleptNs);
     std::vector<ControlRequest> ControlLog(int nIndex) const;
     Traffic TrafficOf(int nIndex) const;
     // Whether channel nChannel (0 = A) still has the kernel's serial driver, and is claimed.

@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryFile>
 
 #include <cstdio>
 
@@ -90,7 +92,26 @@ int main(int argc, char** argv)
     faults.nVanishAfterTransfers = nVanishAfter;
     emulator.SetFaults(0, faults);
 
+    // The command's sleeps are counted (sleepcount.c) in a shared file: the
+    // bench clock advances by them, and by nothing else of the wall.
+    QTemporaryFile sleepFile;
+    int64_t* pSlept = nullptr;
+    if (sleepFile.open() && sleepFile.resize(sizeof(int64_t))) {
+        uchar* p = sleepFile.map(0, sizeof(int64_t));
+        pSlept = reinterpret_cast<int64_t*>(p);
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (pSlept) {
+        *pSlept = 0;
+        emulator.SetSleepCounter(0, pSlept);
+        const QString strPreload = env.value("LD_PRELOAD");
+        env.insert("LD_PRELOAD", strPreload.isEmpty() ? QString(XQ_SLEEPCOUNT_LIB)
+                                                      : strPreload + ":" + XQ_SLEEPCOUNT_LIB);
+        env.insert("XQ_USBFS_SLEEP_FILE", sleepFile.fileName());
+    }
+
     QProcess child;
+    child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.setInputChannelMode(QProcess::ForwardedInputChannel);
     child.start(command.first(), command.mid(1));
@@ -108,7 +129,9 @@ int main(int argc, char** argv)
     if (parser.isSet("traffic")) {
         QFile file(parser.value("traffic"));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(TrafficText(emulator.TrafficOf(0)).toUtf8()) < 0) {
+            file.write((TrafficText(emulator.TrafficOf(0)) +
+                        QString("slept_ms=%1\n").arg(pSlept ? *pSlept / 1000000 : 0))
+                           .toUtf8()) < 0) {
             std::fprintf(stderr, "xq-usbfs-run: cannot write %s\n", qPrintable(file.fileName()));
             return kExitSetupFailed;
         }

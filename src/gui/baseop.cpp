@@ -5,6 +5,7 @@
 #include "filesysmodel.h"
 #include "ui_baseop.h"
 
+#include <commontexts.h>
 #include <application.h>
 #include <flashrules.h>
 #include <jobfile.h>
@@ -88,7 +89,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     ui->editEraseBytes->setToolTip(strRange);
     ui->editEraseBytes->hide();
     ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
-    ui->editStartAddr->setToolTip(tr("建议为4K的整数倍"));
+    ui->editStartAddr->setToolTip(xq::StartAddressHint());
 
     m_pDecValidator = new QRegularExpressionValidator(QRegularExpression("^[0-9]{1,10}$"), this);
     m_pHexValidator = new QRegularExpressionValidator(QRegularExpression("^0[x|X][A-Fa-f0-9]{1,8}$"), this);
@@ -206,7 +207,7 @@ bool BaseOp::StartAddressAccepted(int nOpt)
     // must not quietly become address 0.
     if (ui->editStartAddr->hasAcceptableInput())
         return true;
-    msgbox::Warning(this, tr("告警"), tr("请正确填写起始地址"));
+    msgbox::Warning(this, tr("告警"), ImageRules::BadStartAddress());
     emit finish(nOpt, true);
     return false;
 }
@@ -266,7 +267,7 @@ void BaseOp::Write()
             return;
         }
         request.strImage = strImage;
-        emit log(tr("准备烧写%1文件").arg(strImage));
+        emit log(xq::PrepareWriteLine(strImage));
     }
     emit startImageWrite(request);
     emit startWrite();

@@ -6,7 +6,7 @@
 #include "worker.h"
 
 #include <application.h>
-#include <imagerequest.h>
+#include <commontexts.h>
 #include <jobfile.h>
 #include <messagebox.h>
 #include <mnemonic.h>
@@ -69,7 +69,7 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     ui->editTotal->setValidator(new QIntValidator(1, kStaticMaxTotal, this));
     ui->editTotal->setToolTip(QString("1 ~ %1").arg(kStaticMaxTotal));
     ui->editStartAddr->setValidator(new QRegularExpressionValidator(QRegularExpression("^[A-Fa-f0-9]{1,6}$"), this));
-    ui->editStartAddr->setToolTip(ImageRules::StartAddressHint());
+    ui->editStartAddr->setToolTip(xq::StartAddressHint());
 
     m_pWorker = new Worker;
     m_pThread = new QThread;

@@ -2,6 +2,7 @@
 
 #include "mnemonic.h"
 
+#include <commontexts.h>
 #include <results.h>
 
 #include <QHBoxLayout>
@@ -61,7 +62,7 @@ ResultPanel::ResultPanel(QWidget* pParent) : QFrame(pParent)
     bigFont.setPixelSize(28);
     bigFont.setBold(true);
     m_pVerdict->setFont(bigFont);
-    m_pVerdict->setMinimumWidth(QFontMetrics(bigFont).horizontalAdvance(tr("失败")) * 2 + 24);
+    m_pVerdict->setMinimumWidth(QFontMetrics(bigFont).horizontalAdvance(xq::VerdictWord(false)) * 2 + 24);
 
     auto* pReason = new ElidedLabel(this);
     pReason->setObjectName("lblReason");
@@ -138,7 +139,7 @@ void ResultPanel::ShowRunning()
 
 void ResultPanel::ShowResult(bool bPassed, const QString& strReason, double dSeconds, bool bCount)
 {
-    ShowVerdict(bPassed ? tr("成功") : tr("失败"), bPassed ? "passed" : "failed");
+    ShowVerdict(xq::VerdictWord(bPassed), bPassed ? "passed" : "failed");
     static_cast<ElidedLabel*>(m_pReason)->SetFullText(strReason);
     m_pElapsed->setText(tr("用时 %1 秒").arg(dSeconds, 0, 'f', 1));
     if (bCount)
@@ -148,7 +149,7 @@ void ResultPanel::ShowResult(bool bPassed, const QString& strReason, double dSec
 
 void ResultPanel::ShowNotRun()
 {
-    ShowVerdict(tr("未执行"), "idle");
+    ShowVerdict(xq::VerdictNotRunWord(), "idle");
     static_cast<ElidedLabel*>(m_pReason)->SetFullText(QString());
     m_pElapsed->clear();
 }

@@ -8,7 +8,11 @@
 #include "tabwidgetinf.h"
 #include "ui_mainwindow.h"
 
+#include <chipops.h>
+#include <commontexts.h>
 #include <jobfile.h>
+#include <results.h>
+#include <session.h>
 #include <simbench.h>
 #include <spiflashctrl.h>
 #include <textrules.h>
@@ -44,6 +48,8 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     const QString strBenchDir = bBench ? pBench->Dir() : QString();
     m_pConfig = new SpiConfig(std::move(pBackend), this);
     m_pConfig->Ctrl()->SetStopFlag(&m_bStopRequested);
+    m_pSessionLog = std::make_unique<FunctionObserver>([this](const QString& strLine) { SetLog(strLine); });
+    m_pSession = std::make_unique<Session>(*m_pConfig->Ctrl(), *m_pSessionLog);
 
     m_pProgressBox = new QWidget(this);
     m_pProgressLabel = new QLabel(tr("执行进度:"), m_pProgressBox);
@@ -388,21 +394,12 @@ void MainWindow::RecordOperation(const OperationReport& report)
 // Appends the running operation's rows; false when one could not be written.
 bool MainWindow::WritePendingTraceRow()
 {
-    if (m_strTraceFile.isEmpty()) {
-        m_pendingReports.clear();
-        return true;
-    }
     const QList<OperationReport> rows = m_pendingReports;
     m_pendingReports.clear();
-    bool bAll = true;
-    for (const OperationReport& row : rows) {
-        QString strError;
-        if (!TraceFile(m_strTraceFile).Append(row, strError)) {
-            SetLog(tr("追溯记录写入失败: %1").arg(strError));
-            bAll = false;
-        }
-    }
-    return bAll;
+    if (m_strTraceFile.isEmpty())
+        return true;
+    const TraceFile trace(m_strTraceFile);
+    return m_pSession->Trace(&trace, rows);
 }
 
 void MainWindow::SetProgress(int nVal)
@@ -418,9 +415,8 @@ TabWidgetInf* MainWindow::CurrentTab() const
 
 bool MainWindow::OpenInterface(QAction* pAction, int nRateIndex)
 {
-    SpiFlashCtrl* pCtrl = m_pConfig->Ctrl();
-    if (pCtrl->IsOpen() ||
-        pCtrl->Open(m_pConfig->InterfaceName(), nRateIndex >= 0 ? nRateIndex : m_pConfig->RateIndex()) == 0)
+    if (m_pSession->Open(m_pConfig->InterfaceName(), nRateIndex >= 0 ? nRateIndex : m_pConfig->RateIndex()) ==
+        xq::kOk)
         return true;
     RefuseClosedInterface(pAction);
     return false;
@@ -430,11 +426,9 @@ bool MainWindow::OpenInterface(QAction* pAction, int nRateIndex)
 // pane and the run log as well as in the box, with the adapter's reason.
 void MainWindow::RefuseClosedInterface(QAction* pAction)
 {
-    const QString strLine = tr("接口未打开\n请确认后重试");
     TraceOperation(tr("操作: %1, 接口: %2").arg(pAction->text(), QString::fromUtf8(m_pConfig->InterfaceName())));
-    SetLog(strLine);
-    SetLog(m_pConfig->Ctrl()->AdapterErrorText());
-    msgbox::Warning(this, tr("告警"), strLine);
+    m_pSession->Refuse();
+    msgbox::Warning(this, tr("告警"), xq::InterfaceNotOpenText());
     pAction->setChecked(false);
 }
 
@@ -494,11 +488,8 @@ void MainWindow::SpiReset(bool bPressed)
     m_strLastLine.clear();
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
     m_operationTimer.start();
-    const int nResult = m_pConfig->Ctrl()->SoftReset(false);
     OperationReport report;
-    report.strOperation = "reset";
-    report.SetResult(nResult == 0, nResult, nResult == 0 ? tr("复位成功!") : tr("复位失败: %1").arg(nResult));
-    SetLog(report.strMessage);
+    const int nResult = Reset(*m_pConfig->Ctrl(), *m_pSessionLog).Run(report);
     RecordOperation(report);
     SpiFinish(xq::kOptReset, nResult == 0);
 }
@@ -507,16 +498,7 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
 {
     // The link closes first: a simulated bench that cannot save its chip
     // fails the operation, with the file and the reason.
-    SpiFlashCtrl* pCtrl = m_pConfig->Ctrl();
-    const int nClosed = pCtrl->Close();
-    const QString strWhy = pCtrl->AdapterErrorText();
-    if (nClosed != xq::kOk && (bState || !strWhy.isEmpty())) {
-        const QString strLine = tr("接口关闭失败: %1").arg(strWhy.isEmpty() ? xq::ResultText(nClosed) : strWhy);
-        SetLog(strLine);
-        if (bState && !m_pendingReports.isEmpty())
-            m_pendingReports.last().SetResult(false, nClosed, strLine);
-        bState = false;
-    }
+    bState = m_pSession->Close(bState, m_pendingReports.isEmpty() ? nullptr : &m_pendingReports.last());
     // An operation whose traceability row was lost is not a success.
     // The panel's report: the first step that failed, else the last one.
     std::optional<OperationReport> report;
@@ -530,7 +512,9 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     // A tab that refused its input never started its worker: nothing ran.
     const bool bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
     ShowOutcome(bRan, bState, report);
-    TraceOperation(tr("结果: %1").arg(!bRan ? tr("未执行") : bState ? tr("成功") : tr("失败")));
+    TraceOperation(Session::ResultLine(!bRan     ? Session::Outcome::kNotRun
+                                       : bState ? Session::Outcome::kOk
+                                                : Session::Outcome::kFailed));
     m_bWorkerStarted = false;
     m_bBusy = false;
     ui->action_stop->setEnabled(false);

@@ -19,7 +19,9 @@ class QThread;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
+class FunctionObserver;
 class ResultPanel;
+class Session;
 class SpiConfig;
 class TabWidgetInf;
 
@@ -129,6 +131,10 @@ private:
     // Owns the controller that the tabs' worker threads use: the destructor
     // joins those threads before it deletes the dialog.
     SpiConfig* m_pConfig = nullptr;
+    // The set-up and wrap-up of every operation on the controller; its log
+    // lines go to the log pane.
+    std::unique_ptr<FunctionObserver> m_pSessionLog;
+    std::unique_ptr<Session> m_pSession;
     RunLogFile m_runLog;
     bool m_bBusy = false;
     bool m_bWorkerStarted = false;  // the current tab handed the operation to its worker

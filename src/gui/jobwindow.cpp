@@ -9,6 +9,7 @@
 #include "spiconfig.h"
 #include "ui_mainwindow.h"
 
+#include <commontexts.h>
 #include <baseop.h>
 #include <jobfile.h>
 #include <jobrun.h>
@@ -208,7 +209,7 @@ void MainWindow::RunJob()
         m_pJobThread->deleteLater();
         m_pJobThread = nullptr;
         if (pPlan->write.bSerial)
-            SetLog(QCoreApplication::translate("xqprog", "下一个序列号: %1").arg(pSerials->Next()));
+            SetLog(xq::NextSerialLine(pSerials->Next()));
         SpiFinish(xq::kOptWrite, *pOk);
     });
     m_pJobThread->start();

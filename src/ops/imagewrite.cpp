@@ -1,0 +1,331 @@
+// The image write: reset, identify and range check, erase, program plain,
+// encrypted or only the changed sectors, verify with sector repair,
+// protect, serial number, reset. Also the erase alone with its blank check.
+#include "imageops.h"
+
+#include <commontexts.h>
+#include <deviceinfo.h>
+#include <flashrules.h>
+#include <results.h>
+#include <spiflashctrl.h>
+
+#include <algorithm>
+
+namespace {
+constexpr uint8_t kProtectAll = 0x9C;
+// An erase-only run spreads its progress over the erase up to this, and
+// over the blank check after it.
+constexpr int kEraseOnlySpan = 79;
+
+const uint8_t* ImageBytes(const ImageWriteRequest& request)
+{
+    return reinterpret_cast<const uint8_t*>(request.image.constData());
+}
+}  // namespace
+
+int ImageWrite::Run(const ImageWriteRequest& request, OperationReport& record)
+{
+    m_nStopPoint = xq::kStopBeforeChange;
+    record.strOperation = request.image.isEmpty() ? "erase" : "write";
+    record.strImage = request.strImage;
+    record.nStart = request.nStart;
+    record.nSize = request.image.isEmpty() ? request.nEraseBytes : request.image.size();
+    if (!request.image.isEmpty())
+        record.SetData(request.image);
+    const int rc = RunWrite(request, record);
+    ReportError(rc);
+    if (rc == xq::kErrStopped)
+        Log(xq::StopEnding(m_nStopPoint));
+    if (record.eResult != OperationReport::kResultRefused)
+        record.SetResult(rc == 0, rc, rc == 0 ? record.strMessage : xq::ResultText(rc, m_ctrl.AdapterErrorText()));
+    return rc;
+}
+
+int ImageWrite::RunWrite(const ImageWriteRequest& request, OperationReport& record)
+{
+    SpiFlashCtrl& ctrl = m_ctrl;
+    const bool bImage = !request.image.isEmpty();
+
+    Log(tr("执行复位 %1!").arg(xq::SucceededWord(ctrl.SoftReset(false) == 0)));
+    int rc = CheckImageFits(request, record);
+    const bool bSmart = request.bSmart && bImage && !IsEncryptedImage(ImageBytes(request), request.image.size());
+    if (bSmart) {
+        if (rc == xq::kOk)
+            rc = SmartWriteImage(request, record);
+    } else if (request.bSmart && bImage) {
+        // The chip's encrypted programming needs erased flash under the whole image.
+        Log(tr("加密镜像不能智能烧写，按文件大小擦除后烧写"));
+        ImageWriteRequest byFile = request;
+        byFile.nEraseBytes = request.image.size();
+        if (rc == xq::kOk)
+            rc = EraseForWrite(byFile, record, 24);
+        if (rc == xq::kOk)
+            rc = ProgramImage(byFile, record);
+    } else {
+        if (rc == xq::kOk)
+            rc = EraseForWrite(request, record, bImage ? 24 : kEraseOnlySpan);
+        if (rc == xq::kOk && !bImage)
+            rc = BlankCheck(request);
+        if (rc == xq::kOk && bImage)
+            rc = ProgramImage(request, record);
+    }
+    if (rc != xq::kOk)
+        return rc;
+    if (request.bSerial)
+        rc = WriteSerialNumber(request, record);
+    Log(tr("执行复位 %1!").arg(xq::SucceededWord(ctrl.SoftReset(true) == 0)));
+    Progress(100);
+    return rc;
+}
+
+// Reads the identification (with the flash's unique id for the record) and
+// refuses an image that would run past the end of the flash.
+int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport& record)
+{
+    FlashInfo info;
+    const int nInfo = m_ctrl.ReadFlashInfo(&info);
+    if (nInfo == 0)
+        DescribeFlash(info, record);
+    const bool bInfoOk = nInfo == 0 && xq::FlashSizeKnown(info.nTotalSize);
+    const bool bImage = !request.image.isEmpty();
+    m_nFlashSize = bInfoOk ? info.nTotalSize : 0;
+    if (!bInfoOk) {
+        Log(xq::FlashInfoFailedText());
+        // An image is verified against the flash afterwards; an erase alone
+        // has nothing to prove it took place without a flash that answers.
+        if (!bImage) {
+            record.Refuse(xq::kErrBadArgument, xq::FlashInfoFailedText());
+            return xq::kErrEndedAndReported;
+        }
+    } else if (bImage || request.nEraseBytes > 0) {
+        // The image and the given erase size, from the start address: the
+        // flash ignores the high address bits, so a range past its end
+        // would land on its first bytes.
+        const int64_t nLength = qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
+        if (!xq::FlashRangeFits(request.nStart, nLength, info.nTotalSize)) {
+            const QString strLine = xq::FlashRangeRefusal(request.nStart, nLength, info.nTotalSize);
+            Log(strLine);
+            m_observer.Warning(strLine);
+            record.Refuse(xq::kErrBadArgument, strLine);
+            return xq::kErrEndedAndReported;
+        }
+    }
+    if (bImage && IsEncryptedImage(ImageBytes(request), request.image.size()) &&
+        FlashOps::EncryptedPartMissing(ImageBytes(request), request.image.size())) {
+        const QString strLine = tr("加密镜像太小，没有加密部分: %1 字节").arg(request.image.size());
+        Log(strLine);
+        record.Refuse(xq::kErrModeChange, strLine);
+        return xq::kErrEndedAndReported;
+    }
+    if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
+        record.nSize = info.nTotalSize;
+    return xq::kOk;
+}
+
+int ImageWrite::PrepareFlash()
+{
+    SpiFlashCtrl& ctrl = m_ctrl;
+    Progress(1);
+    ctrl.EnterFlashMode();
+    ctrl.ClearChipRegisters();
+    // Any protection bit left set makes the flash ignore the erase and the
+    // programming of the sectors it protects.
+    if (ctrl.ReadProtectBit() == 0)
+        return xq::kOk;
+    const int rc = ctrl.ClearStatus();
+    if (rc == 0 && ctrl.ReadProtectBit() == 0)
+        return xq::kOk;
+    if (rc != xq::kErrStopped)
+        Log(tr("解除Flash写保护失败"));
+    return rc != 0 ? rc : xq::kErrEndedAndReported;
+}
+
+int ImageWrite::ProtectFlash()
+{
+    // The status register read back is the proof: the line only when the
+    // protection bits hold.
+    int rc = m_ctrl.WriteStatus(kProtectAll);
+    uint8_t nStatus = 0;
+    if (rc == 0)
+        rc = m_ctrl.ReadStatus(&nStatus);
+    if (rc != 0 || (nStatus & kProtectAll) != kProtectAll) {
+        if (rc != xq::kErrStopped)
+            Log(tr("FLASH写保护设置失败"));
+        return rc != 0 ? rc : xq::kErrEndedAndReported;
+    }
+    Log(tr("FLASH已写保护"));
+    return xq::kOk;
+}
+
+int ImageWrite::SmartWriteImage(const ImageWriteRequest& request, OperationReport& record)
+{
+    SpiFlashCtrl& ctrl = m_ctrl;
+    Log(tr("正在智能烧写..."));
+    int rc = PrepareFlash();
+    if (rc != 0)
+        return rc;
+    SmartWriteCounts counts;
+    xq::FlashLoss loss;
+    rc = ctrl.SmartWrite(
+        request.nStart, ImageBytes(request), request.image.size(), &counts,
+        [&](int p) { Progress(98 * p / 100 + 1); }, &loss);
+    LogLoss(rc, loss);
+    if (counts.nErased + counts.nProgrammed > 0)  // (what it was about to change, when stopped)
+        m_nStopPoint = xq::kStopWhileChanging;
+    // The counts are known once the range has been read, also when a later step fails.
+    if (counts.nErased + counts.nProgrammed + counts.nSkipped > 0) {
+        Log(tr("擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区")
+                     .arg(counts.nErased)
+                     .arg(counts.nProgrammed)
+                     .arg(counts.nSkipped));
+    }
+    if (rc == xq::kErrRepairFailed)
+        Log(tr("校验失败，请重新烧写"));
+    else if (rc != xq::kErrStopped)
+        Log(tr("烧写%1").arg(xq::SucceededWord(rc == 0)));
+    if (rc != 0)
+        return rc;
+    record.strMessage = tr("校验成功");
+    Log(record.strMessage);
+    Progress(99);
+    m_nStopPoint = xq::kStopBeforeProtect;
+    return request.bProtect ? ProtectFlash() : xq::kOk;
+}
+
+int ImageWrite::EraseForWrite(const ImageWriteRequest& request, OperationReport& record, int nEraseSpan)
+{
+    SpiFlashCtrl& ctrl = m_ctrl;
+    Log(tr("正在擦除"));
+    int rc = PrepareFlash();
+    if (rc != 0)
+        return rc;
+
+    // Exactly the requested bytes from the start address: the bytes outside
+    // them in the first and last sector are put back (EraseExact).
+    // A stop asked for while the flash was prepared ends the run here, with the chip unchanged.
+    if (ctrl.StopRequested())
+        return xq::kErrStopped;
+    m_nStopPoint = xq::kStopWhileChanging;
+    xq::FlashLoss loss;
+    rc = ctrl.EraseExact(request.nStart, request.nEraseBytes, &loss,
+                         [&](int p) { Progress(nEraseSpan * p / 100 + 1); });
+    LogLoss(rc, loss);
+    if (rc != 0)
+        return rc;
+    record.strMessage = xq::EraseDoneText();
+    Log(record.strMessage);
+    Progress(nEraseSpan + 1);
+    if (request.image.isEmpty())
+        m_nStopPoint = xq::kStopBeforeEraseCheck;
+    return xq::kOk;
+}
+
+// Programs the image (plainly, or encrypted when it asks for it), verifies a
+// plain one with sector repair, and protects the flash when asked.
+int ImageWrite::ProgramImage(const ImageWriteRequest& request, OperationReport& record)
+{
+    SpiFlashCtrl& ctrl = m_ctrl;
+    const uint8_t* pData = ImageBytes(request);
+    const int32_t nSize = request.image.size();
+    const int32_t nStartAddr = request.nStart;
+    const bool bEncrypted = IsEncryptedImage(pData, nSize);
+    int rc = 0;
+    if (bEncrypted) {
+        Log(tr("正在加密烧写镜像..."));
+        xq::FlashLoss loss;
+        rc = ctrl.ProgramFlashEncrypted(
+            nStartAddr, pData, nSize, false, [&](int p) { Progress(75 * p / 100 + 25); }, &loss);
+        LogLoss(rc, loss);
+    } else {
+        Log(tr("正在烧写镜像..."));
+        ctrl.SetMode(1);
+        // Pages of 0xFF are left as the erase left them; the verify reads them too.
+        rc = ctrl.ProgramFlashSkipBlank(nStartAddr, pData, nSize, [&](int p) { Progress(65 * p / 100 + 25); });
+    }
+    if (rc != xq::kErrStopped)
+        Log(tr("烧写%1").arg(xq::SucceededWord(rc == 0)));
+    if (rc != 0)
+        return rc;
+    m_nStopPoint = bEncrypted ? xq::kStopBeforeProtect : xq::kStopBeforeVerify;
+    if (bEncrypted) {
+        Progress(99);
+        record.strMessage = tr("烧写成功");
+    } else {
+        Progress(89);
+        Log(VerifyingText());
+        xq::FlashLoss loss;
+        rc = ctrl.VerifyFlash(
+            pData, nSize, nStartAddr, [&](int p) { Progress(9 * p / 100 + 90); }, &loss);
+        LogLoss(rc, loss);
+        if (rc != 0) {
+            if (rc != xq::kErrStopped)
+                Log(tr("校验失败，请重新烧写"));
+            return rc;
+        }
+        record.strMessage = tr("校验成功");
+        Log(record.strMessage);
+        m_nStopPoint = xq::kStopBeforeProtect;
+    }
+    if (request.bProtect)
+        return ProtectFlash();
+    return xq::kOk;
+}
+
+int ImageWrite::BlankCheck(const ImageWriteRequest& request)
+{
+    // An erase alone is proven by reading the erased range back: every byte 0xFF.
+    const int32_t nStart = request.nEraseBytes > 0 ? request.nStart : 0;
+    const int64_t nLength = request.nEraseBytes > 0 ? int64_t(request.nEraseBytes) : int64_t(m_nFlashSize);
+    Log(tr("正在检查擦除结果..."));
+    OperationReport compared;
+    const int rc = CompareFlash(nStart, int32_t(nLength), nullptr, kEraseOnlySpan + 1, 99, compared);
+    if (rc == xq::kOk) {
+        Log(tr("擦除检查成功"));
+        return xq::kOk;
+    }
+    if (rc != xq::kErrMismatch)
+        return rc;
+    Log(tr("擦除检查失败: 0x%1 处不是空白").arg(QString::number(compared.nFirstDifference, 16).toUpper()));
+    return xq::kErrEndedAndReported;
+}
+
+// Stamps the request's serial number (or the counter's) into the security
+// registers and announces the next one.
+int ImageWrite::WriteSerialNumber(const ImageWriteRequest& request, OperationReport& record)
+{
+    SpiFlashCtrl& ctrl = m_ctrl;
+    m_nStopPoint = xq::kStopBeforeSerial;
+    uint32_t nSerial = request.nSerial;
+    if (takeSerial && !takeSerial(nSerial)) {
+        Log(tr("序列号写入失败"));
+        return xq::kErrFileAccess;
+    }
+    uint8_t serial[kSerialLength];
+    SerialRecord(nSerial, serial);
+    int rc = ctrl.EraseSecurity(kSerialEraseOffset, kSerialEraseLength);
+    if (rc == 0)
+        rc = ctrl.ProgramSecurity(kSerialOffset, serial, kSerialLength);
+    if (rc != 0) {
+        // The number was taken: its fate is said, never lost silently. A
+        // program that reported a failure may still have stored it.
+        uint8_t stored[kSerialLength] = {};
+        const bool bStored = rc != xq::kErrStopped && ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset) == 0 &&
+                             std::equal(stored, stored + kSerialLength, serial);
+        if (rc != xq::kErrStopped)
+            Log(tr("序列号写入失败"));
+        if (bStored) {
+            // On the chip all the same: the report carries it, the run still failed.
+            Log(tr("序列号 %1 已在芯片上，但写入未正常结束").arg(nSerial));
+            record.bSerial = true;
+            record.nSerial = nSerial;
+        } else {
+            Log(tr("序列号 %1 未写入").arg(nSerial));
+        }
+        return rc;
+    }
+    Log(SeqLine(tr("写入序列号:"), nSerial));
+    record.bSerial = true;
+    record.nSerial = nSerial;
+    m_observer.SerialShown(nSerial + 1);
+    return rc;
+}
