@@ -3,6 +3,7 @@
 // protect, serial number, reset. Also the erase alone with its blank check.
 #include "imageops.h"
 
+#include <chipdefs.h>
 #include <commontexts.h>
 #include <deviceinfo.h>
 #include <flashrules.h>
@@ -238,7 +239,7 @@ int ImageWrite::ProgramImage(const ImageWriteRequest& request, OperationReport& 
         LogLoss(rc, loss);
     } else {
         Log(tr("正在烧写镜像..."));
-        ctrl.SetMode(1);
+        ctrl.SetMode(xq::port::kModeFlash);
         // Pages of 0xFF are left as the erase left them; the verify reads them too.
         rc = ctrl.ProgramFlashSkipBlank(nStartAddr, pData, nSize, [&](int p) { Progress(65 * p / 100 + 25); });
     }
