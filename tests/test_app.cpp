@@ -965,10 +965,12 @@ private slots:
                 pProgressLabel = pLabel;
         QVERIFY(pProgressLabel);
         const int nMessageRoom = pProgressLabel->mapTo(w.statusBar(), QPoint(0, 0)).x() - 8;
-        for (const QString& strLine : {QCoreApplication::translate("Result", "校验失败"),
-                                       QCoreApplication::translate("ImageOperation", "校验失败，请重新烧写"),
-                                       QCoreApplication::translate("BaseWorker", "芯片上的数据不完整，请重新烧写"),
-                                       QCoreApplication::translate("ImageOperation", "文件存储成功")})
+        QStringList lines = {QCoreApplication::translate("Result", "校验失败"),
+                             QCoreApplication::translate("ImageOperation", "校验失败，请重新烧写"),
+                             QCoreApplication::translate("ImageOperation", "文件存储成功")};
+        for (int nPoint = xq::kStopBeforeChange; nPoint <= xq::kStopBeforeEraseCheck; ++nPoint)
+            lines << xq::StopEnding(nPoint);
+        for (const QString& strLine : lines)
             QVERIFY2(w.statusBar()->fontMetrics().horizontalAdvance(strLine) <= nMessageRoom,
                      qPrintable(QString("%1: %2 px").arg(strLine).arg(nMessageRoom)));
         auto* pPanel = w.findChild<StaticData*>()->findChild<QWidget*>("widgetCtrl");
