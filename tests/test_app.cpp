@@ -693,6 +693,19 @@ private slots:
         QVERIFY(!w.windowTitle().contains("模拟"));
     }
 
+    // [timing] strict_order in the settings turns batched page programs off
+    // for the window's adapter, real or simulated.
+    void strictOrderFromSettings()
+    {
+        for (const bool bStrict : {false, true}) {
+            QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("timing/strict_order", bStrict);
+            auto pEmpty = std::make_shared<RecordingBackend>();
+            MainWindow w(pEmpty);
+            QCOMPARE(w.Config()->Ctrl()->StrictOrder(), bStrict);
+        }
+        QSettings("XqProgrammer.ini", QSettings::IniFormat).remove("timing");
+    }
+
     // trace_file in the settings: one CSV row per chip operation, whatever
     // its result, under the column names written once; a row that cannot be
     // written fails the operation.
