@@ -693,6 +693,19 @@ private slots:
         QVERIFY(!w.windowTitle().contains("模拟"));
     }
 
+    // [timing] strict_order in the settings turns batched page programs off
+    // for the window's adapter, real or simulated.
+    void strictOrderFromSettings()
+    {
+        for (const bool bStrict : {false, true}) {
+            QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("timing/strict_order", bStrict);
+            auto pEmpty = std::make_shared<RecordingBackend>();
+            MainWindow w(pEmpty);
+            QCOMPARE(w.Config()->Ctrl()->StrictOrder(), bStrict);
+        }
+        QSettings("XqProgrammer.ini", QSettings::IniFormat).remove("timing");
+    }
+
     // trace_file in the settings: one CSV row per chip operation, whatever
     // its result, under the column names written once; a row that cannot be
     // written fails the operation.
@@ -965,10 +978,12 @@ private slots:
                 pProgressLabel = pLabel;
         QVERIFY(pProgressLabel);
         const int nMessageRoom = pProgressLabel->mapTo(w.statusBar(), QPoint(0, 0)).x() - 8;
-        for (const QString& strLine : {QCoreApplication::translate("Result", "校验失败"),
-                                       QCoreApplication::translate("ImageOperation", "校验失败，请重新烧写"),
-                                       QCoreApplication::translate("BaseWorker", "芯片上的数据不完整，请重新烧写"),
-                                       QCoreApplication::translate("ImageOperation", "文件存储成功")})
+        QStringList lines = {QCoreApplication::translate("Result", "校验失败"),
+                             QCoreApplication::translate("ImageOperation", "校验失败，请重新烧写"),
+                             QCoreApplication::translate("ImageOperation", "文件存储成功")};
+        for (int nPoint = xq::kStopBeforeChange; nPoint <= xq::kStopBeforeEraseCheck; ++nPoint)
+            lines << xq::StopEnding(nPoint);
+        for (const QString& strLine : lines)
             QVERIFY2(w.statusBar()->fontMetrics().horizontalAdvance(strLine) <= nMessageRoom,
                      qPrintable(QString("%1: %2 px").arg(strLine).arg(nMessageRoom)));
         auto* pPanel = w.findChild<StaticData*>()->findChild<QWidget*>("widgetCtrl");

@@ -824,7 +824,7 @@ Workbook: %1</translation>
     </message>
     <message>
         <source>已停止，镜像已烧写但未校验完，请重新烧写</source>
-        <translation>Stopped: the image was programmed but not verified, write it again</translation>
+        <translation>Stopped before the verify ended: write it again</translation>
     </message>
     <message>
         <source>已停止，镜像已校验，未设置写保护</source>
@@ -840,7 +840,7 @@ Workbook: %1</translation>
     </message>
     <message>
         <source>已停止，芯片上的数据不完整，请重新烧写</source>
-        <translation>Stopped while the chip was being changed: its data is incomplete, write it again</translation>
+        <translation>Stopped mid-change: the data is incomplete, write it again</translation>
     </message>
     <message>
         <location filename="../src/core/results.cpp" line="1" />

@@ -46,6 +46,7 @@ public:
     void SetMsClock(MsClock clock) { m_link.SetMsClock(std::move(clock)); }
     // Page programs strictly one by one (ChipLink::SetStrictOrder).
     void SetStrictOrder(bool bStrict) { m_link.SetStrictOrder(bStrict); }
+    bool StrictOrder() const { return m_link.StrictOrder(); }
 
     // Link and frames.
     int Open(const QByteArray& strName, int nRateIndex) { return m_link.Open(strName, nRateIndex); }

@@ -82,7 +82,11 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     ui->verticalLayout->insertWidget(0, m_pResultPanel);
 
     m_runLog.SetEnabled(RunLogFile::EnabledBySettings());
-    m_strTraceFile = QSettings(kSettingsFile, QSettings::IniFormat).value("trace_file").toString();
+    const QSettings settings(kSettingsFile, QSettings::IniFormat);
+    m_strTraceFile = settings.value("trace_file").toString();
+    // A station whose adapter or flash must not see batched page programs
+    // (as xqprog --strict-order).
+    m_pConfig->Ctrl()->SetStrictOrder(settings.value("timing/strict_order", false).toBool());
     WireTabs();
     BuildLogMenu();
     AddVerifyActions();
