@@ -541,7 +541,8 @@ private slots:
         QTest::addColumn<bool>("bRecordThere");   // a record at the area's start beforehand
         QTest::addColumn<int>("nStart");
         QTest::addColumn<int>("nLayoutLength");   // the read's layout
-        QTest::addColumn<int>("nStop");           // 1: the operation's stop check, 2: the chip's stop flag
+        QTest::addColumn<int>("nStop");           // 1: the operation's stop check, 2: the chip's stop flag,
+                                                  // 3: the search's first read fails once
         QTest::addColumn<int>("nResult");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<int>("nRecordAt");       // where the new record lies afterwards, -1: flash unchanged
@@ -550,6 +551,8 @@ private slots:
         const QStringList written{"擦除原有静态数据...", "擦除完成", "写入静态数据...", "写入完成"};
         const QString strOutside = "操作范围超出Flash容量: 0x3FF000 ~ 0x400000 (4096 字节), Flash容量 2097152 字节";
         const int kRefused = xq::kErrEndedAndReported;
+        const QString strReadFailed =
+            xq::ResultText(xq::kErrUsbWrite, "simulated bench: a USB transfer failed (fail_once)");
         QTest::newRow("write, none there") << true << false << 0x1FF000 << 0 << 0 << xq::kOk
                                            << QStringList{strSearch, strNone, "准备写入默认静态数据..."} + written << 0;
         QTest::newRow("write, one there") << true << true << 0x1FF000 << 0 << 0 << xq::kOk
@@ -566,6 +569,8 @@ private slots:
             << -1;
         QTest::newRow("write, area past the flash")
             << true << false << 0x3FF000 << 0 << 0 << kRefused << QStringList{strOutside} << -1;
+        QTest::newRow("write, the search's read fails once")
+            << true << true << 0x1FF000 << 0 << 3 << xq::kErrUsbWrite << QStringList{strSearch, strReadFailed} << -1;
         QTest::newRow("read, found") << false << true << 0x1FF000 << 4 << 0 << xq::kOk
                                      << QStringList{strSearch, "找到静态数据标识 0", "刷新当前数据"} << -1;
         QTest::newRow("read, none there") << false << false << 0x1FF000 << 4 << 0 << kRefused
@@ -575,6 +580,8 @@ private slots:
         QTest::newRow("read, another layout")
             << false << true << 0x1FF000 << 8 << 0 << kRefused
             << QStringList{strSearch, "找到静态数据标识 0", "显示数据异常，请查看导入配置是否正确"} << -1;
+        QTest::newRow("read, the search's read fails once")
+            << false << true << 0x1FF000 << 4 << 3 << xq::kErrUsbWrite << QStringList{strSearch, strReadFailed} << -1;
         QTest::newRow("read, area past the flash")
             << false << false << 0x3FF000 << 4 << 0 << kRefused << QStringList{strSearch, strOutside} << -1;
     }
@@ -589,7 +596,7 @@ private slots:
         QFETCH(QStringList, lines);
         QFETCH(int, nRecordAt);
         const int nTotal = 4092;
-        BenchFixture bench;
+        BenchFixture bench(nStop == 3 ? "[faults]\nfail_once=03\n" : "");
         QByteArray flash = bench.FillPattern();
         const QByteArray old = FourByteRecord(nTotal, QByteArray::fromHex("0A0B0C0D"));
         if (bRecordThere) {
@@ -626,8 +633,8 @@ private slots:
             request.nLayoutLength = nLayoutLength;
             rc = read.Run(request, report);
             QCOMPARE(report.strOperation, QString("static read"));
-            // The record is handed on whenever there is a layout to show it in.
-            QCOMPARE(handedOn, bRecordThere && nLayoutLength > 0 ? old : QByteArray());
+            // The record is handed on whenever it was read and there is a layout to show it in.
+            QCOMPARE(handedOn, bRecordThere && nLayoutLength > 0 && nStop != 3 ? old : QByteArray());
         }
         QCOMPARE(rc, nResult);
         QCOMPARE(observer.lines, lines);

@@ -882,7 +882,11 @@ int FlashOps::SearchHeader(int32_t nStart, int32_t nLength, int32_t* pOffset, ui
     m_link.SetMode(xq::port::kModeFlash);
     for (int64_t nAt = 0; nAt < nArea; nAt += flash::kPageSize) {
         const int nPiece = int(std::min<int64_t>(nArea - nAt, flash::kPageSize));
-        m_link.SendCmdRead(area.data() + nAt, nPiece, flash::kRead, uint32_t(nStart + nAt), 3);
+        // A read that fails is not an area without a record: the writer
+        // would put its record over the old one, the reader report none.
+        const int rc = m_link.SendCmdRead(area.data() + nAt, nPiece, flash::kRead, uint32_t(nStart + nAt), 3);
+        if (rc != 0)
+            return rc;
     }
     ChipLink::SwapWords(area.data(), int(nArea));
     const int nOffset = ScanMagic(area.data(), int(nArea));

@@ -49,19 +49,22 @@ bool StaticWrite::RestoreProtection(int nStatus)
     return false;
 }
 
-int32_t StaticWrite::FindWriteOffset(const StaticWriteRequest& request)
+int StaticWrite::FindWriteOffset(const StaticWriteRequest& request, int32_t& nWriteOffset)
 {
     m_observer.Log(SearchingLine());
     m_observer.Progress(10);
     int32_t nOffset = 0;
-    m_ctrl.SearchHeader(request.nStart, request.nTotal, &nOffset);
+    const int rc = m_ctrl.SearchHeader(request.nStart, request.nTotal, &nOffset);
+    if (rc != 0)
+        return rc;  // nothing erased yet: the chip is as it was
     if (nOffset == xq::kNotFound) {
         m_observer.Log(NotFoundLine());
         m_observer.Log(tr("准备写入%1静态数据...").arg(request.bCurrent ? tr("当前") : tr("默认")));
     } else {
         m_observer.Log(tr("找到静态数据标识"));
     }
-    return RecordWriteOffset(nOffset, int32_t(RecordHeader(request).nUsedLength));
+    nWriteOffset = RecordWriteOffset(nOffset, int32_t(RecordHeader(request).nUsedLength));
+    return xq::kOk;
 }
 
 int StaticWrite::WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, int32_t nEraseLength,
@@ -138,7 +141,9 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
         record.Refuse(xq::kErrBadArgument, strSearchOutside);
         return xq::kErrEndedAndReported;
     }
-    const int32_t nWriteOffset = FindWriteOffset(request);
+    int32_t nWriteOffset = 0;
+    if (const int rc = FindWriteOffset(request, nWriteOffset); rc != 0)
+        return rc;
 
     // The whole area is erased (and the new record's place, which may reach
     // past a small area): a part left out could hold the old record, which

@@ -29,7 +29,9 @@ private:
     // The phases of Run: where the record goes, whether the area fits,
     // then erase, program and read back.
     int RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record);
-    int32_t FindWriteOffset(const StaticWriteRequest& request);
+    // Where the new record goes (after the last one, or at the area's start);
+    // a failed search returns its result and nothing is erased.
+    int FindWriteOffset(const StaticWriteRequest& request, int32_t& nWriteOffset);
     int WriteRecord(const StaticWriteRequest& request, int32_t nEraseStart, int32_t nEraseLength, int32_t nWriteOffset);
     // Lifts the protection for the write: the status byte to put back, or a
     // negative value when there is none.
