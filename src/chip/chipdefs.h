@@ -40,6 +40,10 @@ constexpr uint8_t kStatus2QuadEnable = 0x02;
 constexpr uint8_t kProtectBit = 0x80;        // status register protect (SRP0)
 constexpr uint8_t kBlockProtectBits = 0x1C;  // BP2..BP0: any of them protects part of the array
 constexpr uint8_t kProtectBits = kProtectBit | kBlockProtectBits;
+// Status register 1 values the writes set: SRP0 with BP2..BP0 (the whole
+// array protected), and SRP0 with TB, BP2 and BP0 (only the lower half).
+constexpr uint8_t kStatusAllProtected = kProtectBits;
+constexpr uint8_t kStatusTopHalfOpen = 0xB4;
 
 // Geometry.
 constexpr int32_t kPageSize = 256;

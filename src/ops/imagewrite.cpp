@@ -13,7 +13,7 @@
 #include <algorithm>
 
 namespace {
-constexpr uint8_t kProtectAll = 0x9C;
+constexpr uint8_t kProtectAll = xq::flash::kStatusAllProtected;
 // An erase-only run spreads its progress over the erase up to this, and
 // over the blank check after it.
 constexpr int kEraseOnlySpan = 79;

@@ -1,5 +1,6 @@
 #include "staticwrite.h"
 
+#include <chipdefs.h>
 #include <commontexts.h>
 #include <deviceinfo.h>
 #include <flashrange.h>
@@ -33,8 +34,8 @@ int StaticWrite::OpenProtection(int& rc)
     uint8_t nStatus = 0;
     rc = m_ctrl.ReadStatus(&nStatus);
     if (rc == 0)
-        rc = m_ctrl.WriteStatus(kStatusTopHalfOpen);
-    return rc == 0 ? int(nStatus & ~kStatusWriteBits) : int(kStatusAllProtected);
+        rc = m_ctrl.WriteStatus(xq::flash::kStatusTopHalfOpen);
+    return rc == 0 ? int(nStatus & ~kStatusWriteBits) : int(xq::flash::kStatusAllProtected);
 }
 
 bool StaticWrite::RestoreProtection(int nStatus)

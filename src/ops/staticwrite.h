@@ -10,9 +10,6 @@
 #include <operationreport.h>
 #include <staticrequest.h>
 
-constexpr uint8_t kStatusTopHalfOpen = 0xB4;  // protects the lower half only
-constexpr uint8_t kStatusAllProtected = 0x9C;
-
 class StaticWrite : public StaticOperation {
     Q_DECLARE_TR_FUNCTIONS(StaticWrite)
 
