@@ -191,16 +191,9 @@ CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& pars
     return result;
 }
 
-QString& LastUsageError()
-{
-    static QString strLast;
-    return strLast;
-}
-
 int UsageError(const QString& strMessage)
 {
     std::fprintf(stderr, "xqprog: %s\n", strMessage.toUtf8().constData());
-    LastUsageError() = strMessage;
     return kExitUsage;
 }
 

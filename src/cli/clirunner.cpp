@@ -173,6 +173,12 @@ void Job::Conclude(Session& session, const TraceFile* pTrace)
                                      QString::fromUtf8(m_strInterface)));
 }
 
+int UsageError(const CliContext& ctx, const QString& strMessage)
+{
+    ctx.out.SetRefusal(strMessage);
+    return UsageError(strMessage);
+}
+
 std::atomic<bool>& StopFlag()
 {
     static std::atomic<bool> bStop{false};
@@ -189,7 +195,7 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
         // A trace that cannot take the rows is found before any chip is touched.
         QString strError;
         if (!pTrace->Check(strError))
-            return UsageError(QString("cannot use the trace file: %1").arg(strError));
+            return UsageError(ctx, QString("cannot use the trace file: %1").arg(strError));
     }
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets) {

@@ -46,6 +46,9 @@ public:
     // One JSON array on one line of standard output.
     void PrintJson(const QJsonArray& json);
     int JsonPrinted() const { return m_nJsonPrinted; }
+    // Why the command was refused before any adapter opened (UsageError).
+    void SetRefusal(const QString& strWhy) { m_strRefusal = strWhy; }
+    QString Refusal() const { return m_strRefusal; }
     // The error of the first write to standard output that failed (0: none).
     int StdoutErrno() const { return m_nStdoutErrno; }
     // A stamped line in the run log file only.
@@ -61,6 +64,7 @@ private:
     bool m_bJson = false;
     int m_nJsonPrinted = 0;
     int m_nStdoutErrno = 0;
+    QString m_strRefusal;
 };
 
 class CliProgress;

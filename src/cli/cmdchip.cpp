@@ -66,7 +66,7 @@ int CmdList(CliContext& ctx)
 int CmdInfo(CliContext& ctx)
 {
     if (ctx.targets.size() != 1)
-        return UsageError("info runs on one interface");
+        return UsageError(ctx, "info runs on one interface");
     return RunJobs(ctx, "info", ctx.targets.mid(0, 1), [](SpiFlashCtrl& ctrl, Job& job) {
         FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); });
         return Info(ctrl, observer).Run(job.Report(), [&job](const QString& strText) { job.Print(strText); }) == 0;

@@ -28,7 +28,7 @@ bool ReadStart(const CliContext& ctx, int32_t& nStart)
         return true;
     const QString strRefusal = ImageRules::StartAddress(ctx.parser.value("start"), nStart);
     if (!strRefusal.isEmpty())
-        UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("start")));
+        UsageError(ctx, QString("%1: %2").arg(strRefusal, ctx.parser.value("start")));
     return strRefusal.isEmpty();
 }
 
@@ -88,7 +88,7 @@ static bool ReadImageArgument(const CliContext& ctx, QString& strImage, QByteArr
     strImage = QFileInfo(ctx.args.first()).absoluteFilePath();
     const QString strError = ImageRules::ReadImage(strImage, image);
     if (!strError.isEmpty())
-        UsageError(strError);
+        UsageError(ctx, strError);
     return strError.isEmpty();
 }
 
@@ -101,7 +101,7 @@ int CmdVerify(CliContext& ctx)
         return kExitUsage;
     const QString strEncrypted = ImageOperation::VerifyRefusal(request.image);
     if (!strEncrypted.isEmpty())
-        return UsageError(strEncrypted);
+        return UsageError(ctx, strEncrypted);
     return RunImageVerify(ctx, request);
 }
 
@@ -112,12 +112,12 @@ int CmdBlank(CliContext& ctx)
         return kExitUsage;
     const bool bLength = ctx.parser.isSet("length");
     if (ctx.parser.isSet("all") == bLength)
-        return UsageError("blank needs --length BYTES or --all");
+        return UsageError(ctx, "blank needs --length BYTES or --all");
     request.nLength = xq::kWholeChip;
     if (bLength) {
         const QString strRefusal = ImageRules::BlankLength(ctx.parser.value("length"), request.nLength);
         if (!strRefusal.isEmpty())
-            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
+            return UsageError(ctx, QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
     }
     return RunImageVerify(ctx, request);
 }
@@ -161,7 +161,7 @@ int CmdWrite(CliContext& ctx)
     const int nMode = ImageRules::EraseMode(strErase);
     const QString strRefusal = ImageRules::EraseCount(nMode, request.image.size(), strErase, request.nEraseBytes);
     if (!strRefusal.isEmpty())
-        return UsageError(QString("%1: %2").arg(strRefusal, strErase));
+        return UsageError(ctx, QString("%1: %2").arg(strRefusal, strErase));
     request.bProtect = ctx.parser.isSet("protect");
     request.bSmart = nMode == kEraseSmart;
     request.bSerial = ctx.parser.isSet("serial") || ctx.parser.isSet("serial-file");
@@ -169,13 +169,13 @@ int CmdWrite(CliContext& ctx)
     if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");
         if (!xq::ParseNumber(strSerial, nFirst) || nFirst < 0 || nFirst > 0xFFFFFFFFll)
-            return UsageError(QString("bad serial number: %1").arg(strSerial));
+            return UsageError(ctx, QString("bad serial number: %1").arg(strSerial));
     }
     if (!request.bSerial)
         return RunImageWrite(ctx, request, nullptr);
     SerialCounter serials;
     if (!serials.Init(ctx.parser.value("serial-file"), uint32_t(nFirst), strError, ctx.targets.size()))
-        return UsageError(strError);
+        return UsageError(ctx, strError);
     return RunImageWrite(ctx, request, &serials);
 }
 
@@ -186,12 +186,12 @@ int CmdErase(CliContext& ctx)
         return kExitUsage;
     const bool bWhole = ctx.parser.isSet("whole");
     if (bWhole == ctx.parser.isSet("size"))
-        return UsageError("erase needs --whole or --size BYTES");
+        return UsageError(ctx, "erase needs --whole or --size BYTES");
     const QString strSize = ctx.parser.value("size");
     const QString strRefusal =
         ImageRules::EraseCount(bWhole ? kEraseWhole : kEraseBySize, 0, strSize, request.nEraseBytes);
     if (!strRefusal.isEmpty())
-        return UsageError(QString("%1: %2").arg(strRefusal, strSize));
+        return UsageError(ctx, QString("%1: %2").arg(strRefusal, strSize));
     return RunImageWrite(ctx, request, nullptr);
 }
 
@@ -202,12 +202,12 @@ int CmdRead(CliContext& ctx)
         return kExitUsage;
     const bool bLength = ctx.parser.isSet("length");
     if (ctx.parser.isSet("all") == bLength)
-        return UsageError("read needs --length BYTES or --all");
+        return UsageError(ctx, "read needs --length BYTES or --all");
     request.nLength = xq::kWholeChip;
     if (bLength) {
         const QString strRefusal = ImageRules::ReadLength(ctx.parser.value("length"), request.nLength);
         if (!strRefusal.isEmpty())
-            return UsageError(QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
+            return UsageError(ctx, QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
     }
     request.bSerial = ctx.parser.isSet("serial");
     const QString strFile = ctx.args.first();
@@ -217,7 +217,7 @@ int CmdRead(CliContext& ctx)
         const QString strOut = bGang ? strFile + "." + QString::fromUtf8(strName) : strFile;
         const QString strRefusal = xq::OutputRefusal(strOut);
         if (!strRefusal.isEmpty())
-            return UsageError(xq::OutputRefusalLine(strOut, strRefusal));
+            return UsageError(ctx, xq::OutputRefusalLine(strOut, strRefusal));
     }
     return RunJobs(ctx, "read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
         ImageReadRequest own = request;

@@ -41,11 +41,11 @@ int CmdJobCreate(CliContext& ctx)
     const QCommandLineParser& p = ctx.parser;
     const QString strPath = QFileInfo(ctx.args.first()).absoluteFilePath();
     if (!strPath.endsWith(".xqjob"))
-        return UsageError(QString("a job file's name ends in .xqjob: %1").arg(ctx.args.first()));
+        return UsageError(ctx, QString("a job file's name ends in .xqjob: %1").arg(ctx.args.first()));
     if (QFileInfo::exists(strPath) && !p.isSet("force"))
-        return UsageError(QString("the job file exists: %1 (--force replaces it)").arg(strPath));
+        return UsageError(ctx, QString("the job file exists: %1 (--force replaces it)").arg(strPath));
     if (!p.isSet("image"))
-        return UsageError("job create needs --image FILE");
+        return UsageError(ctx, "job create needs --image FILE");
     JobSpec spec;
     spec.strName = p.isSet("name") ? p.value("name") : QFileInfo(strPath).completeBaseName();
     spec.strDescription = p.value("description");
@@ -62,7 +62,7 @@ int CmdJobCreate(CliContext& ctx)
     }
     spec.bProtect = p.isSet("protect");
     if (p.isSet("serial") && !p.isSet("serial-file"))
-        return UsageError("--serial needs --serial-file: a job takes its serial numbers from a counter file");
+        return UsageError(ctx, "--serial needs --serial-file: a job takes its serial numbers from a counter file");
     spec.bSerial = p.isSet("serial-file");
     if (spec.bSerial) {
         spec.strCounterFile = JobRules::StorePath(strPath, p.value("serial-file"));
@@ -71,20 +71,20 @@ int CmdJobCreate(CliContext& ctx)
     }
     spec.bStatic = p.isSet("static");
     if (!spec.bStatic && (p.isSet("static-start") || p.isSet("static-total") || p.isSet("static-values")))
-        return UsageError("--static-start, --static-total and --static-values need --static WORKBOOK");
+        return UsageError(ctx, "--static-start, --static-total and --static-values need --static WORKBOOK");
     if (spec.bStatic) {
         spec.strWorkbook = JobRules::StorePath(strPath, p.value("static"));
         spec.strStaticStart = p.value("static-start");
         spec.strStaticTotal = p.value("static-total");
         const QString strValues = p.isSet("static-values") ? p.value("static-values") : QString("default");
         if (strValues != "default" && strValues != "current")
-            return UsageError(QString("bad --static-values: %1").arg(strValues));
+            return UsageError(ctx, QString("bad --static-values: %1").arg(strValues));
         spec.bStaticCurrent = strValues == "current";
     }
     spec.bVerify = p.isSet("verify");
     QString strError;
     if (!JobRules::Complete(strPath, spec, strError))
-        return UsageError(strError);
+        return UsageError(ctx, strError);
     if (!JobRules::Write(strPath, spec, strError))
         return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
     QByteArray jobSha256;
@@ -100,12 +100,12 @@ int CmdJobShow(CliContext& ctx)
     QByteArray jobSha256;
     QString strError;
     if (!JobRules::Read(ctx.args.first(), spec, jobSha256, strError))
-        return UsageError(strError);
+        return UsageError(ctx, strError);
     ctx.out.Print(JobRules::Describe(spec, jobSha256));
     JobPlan plan;
     if (!JobRules::Prepare(ctx.args.first(), plan, strError)) {
         ctx.out.Print("status: refused\n");
-        return UsageError(strError);
+        return UsageError(ctx, strError);
     }
     ctx.out.Print("status: ready\n");
     return kExitOk;
@@ -116,12 +116,12 @@ int CmdRun(CliContext& ctx)
     JobPlan plan;
     QString strError;
     if (!JobRules::Prepare(ctx.args.first(), plan, strError))
-        return UsageError(strError);
+        return UsageError(ctx, strError);
     if (ctx.parser.isSet("rate") && ctx.globals.nRateIndex != plan.nRateIndex)
-        return UsageError(QString("--rate: the job sets the rate (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
+        return UsageError(ctx, QString("--rate: the job sets the rate (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
     SerialCounter serials;
     if (plan.write.bSerial && !serials.Init(plan.strCounterFile, plan.nFirstSerial, strError, ctx.targets.size()))
-        return UsageError(strError);
+        return UsageError(ctx, strError);
     ctx.globals.nRateIndex = plan.nRateIndex;
     ctx.strJob = plan.spec.strName;
     ctx.jobSha256 = plan.jobSha256;

@@ -28,7 +28,7 @@ bool LoadLayout(const CliContext& ctx, StaticLayout& layout)
     const QString strBook = ctx.args.first();
     const int rc = layout.LoadXlsx(strBook);
     if (rc != 0)
-        UsageError(QCoreApplication::translate("xqprog", "文件:%1, 错误码:%2 %3").arg(strBook).arg(rc).arg(layout.strError));
+        UsageError(ctx, QCoreApplication::translate("xqprog", "文件:%1, 错误码:%2 %3").arg(strBook).arg(rc).arg(layout.strError));
     for (const QString& strWarning : layout.warnings)
         std::fprintf(stderr, "xqprog: warning: %s\n", qPrintable(strWarning));
     return rc == 0;
@@ -39,7 +39,7 @@ bool ReadArea(const CliContext& ctx, const StaticLayout& layout, int32_t& nStart
 {
     const QString strRefusal = StaticArea(layout, ctx.parser.value("start"), ctx.parser.value("total"), nStart, nTotal);
     if (!strRefusal.isEmpty())
-        return UsageError(strRefusal), false;
+        return UsageError(ctx, strRefusal), false;
     return true;
 }
 
@@ -72,7 +72,7 @@ QJsonObject ValueObject(const StaticLayout& layout)
 // rule of the static data tab's cells too): a string is cut to the item's
 // size with a warning; a numeric item needs 1 to nCount numbers that read
 // whole. False after a usage error.
-bool CheckSetValue(const xlsx_item& item, QString& strValue)
+bool CheckSetValue(const CliContext& ctx, const xlsx_item& item, QString& strValue)
 {
     const ValueFormat fmt = FormatFromName(item.cells.format.toString());
     if (fmt == kFmtString) {
@@ -89,9 +89,9 @@ bool CheckSetValue(const xlsx_item& item, QString& strValue)
         return true;
     const QString strRefusal = StaticLayout::ValueRefusal(item, strValue);
     if (!strRefusal.isEmpty())
-        return UsageError(QString("--set %1: %2").arg(item.strName, strRefusal)), false;
+        return UsageError(ctx, QString("--set %1: %2").arg(item.strName, strRefusal)), false;
     if (strValue.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).isEmpty())
-        return UsageError(QString("--set %1: give 1 to %2 values").arg(item.strName).arg(item.nCount)), false;
+        return UsageError(ctx, QString("--set %1: give 1 to %2 values").arg(item.strName).arg(item.nCount)), false;
     return true;
 }
 
@@ -121,7 +121,7 @@ int CmdStaticTemplate(CliContext& ctx)
 {
     const QString strRefusal = xq::OutputRefusal(ctx.args.first());
     if (!strRefusal.isEmpty())
-        return UsageError(xq::OutputRefusalLine(ctx.args.first(), strRefusal));
+        return UsageError(ctx, xq::OutputRefusalLine(ctx.args.first(), strRefusal));
     QString strError;
     if (!ExportTemplate(ctx.args.first(), strError))
         return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
@@ -135,7 +135,7 @@ int CmdStaticRead(CliContext& ctx)
     if (!LoadLayout(ctx, layout) || !ReadArea(ctx, layout, request.nStart, request.nTotal))
         return kExitUsage;
     if (ctx.targets.size() != 1)
-        return UsageError("static read runs on one interface");
+        return UsageError(ctx, "static read runs on one interface");
     request.nLayoutLength = layout.nUsedLength;
     return RunJobs(ctx, "static read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
         Worker worker;
@@ -166,17 +166,17 @@ int CmdStaticWrite(CliContext& ctx)
         return kExitUsage;
     const QString strValues = ctx.parser.isSet("values") ? ctx.parser.value("values") : QString("default");
     if (strValues != "default" && strValues != "current")
-        return UsageError(QString("bad --values: %1").arg(strValues));
+        return UsageError(ctx, QString("bad --values: %1").arg(strValues));
     request.bCurrent = strValues == "current";
     // --set fills current values; with the default values written they would be dropped unseen.
     if (!request.bCurrent && ctx.parser.isSet("set"))
-        return UsageError("--set gives current values: add --values current");
+        return UsageError(ctx, "--set gives current values: add --values current");
     QList<const xlsx_item*> given;
     for (const QString& strSet : ctx.parser.values("set")) {
         const int nEq = strSet.indexOf('=');
         xlsx_item* pItem = nEq > 0 ? layout.FindItem(strSet.left(nEq)) : nullptr;
         if (!pItem)
-            return UsageError(QString("no item named %1").arg(strSet.left(nEq)));
+            return UsageError(ctx, QString("no item named %1").arg(strSet.left(nEq)));
         // An item name on several sheets does not say which item is meant.
         QStringList sheetsWithName;
         for (const xlsx_sheet& sheet : layout.sheets)
@@ -184,10 +184,10 @@ int CmdStaticWrite(CliContext& ctx)
                 if (item.strName == pItem->strName)
                     sheetsWithName << sheet.strName;
         if (sheetsWithName.size() > 1)
-            return UsageError(QString("--set %1: the name is on several sheets (%2)")
+            return UsageError(ctx, QString("--set %1: the name is on several sheets (%2)")
                                   .arg(pItem->strName, sheetsWithName.join(", ")));
         QString strValue = strSet.mid(nEq + 1);
-        if (!CheckSetValue(*pItem, strValue))
+        if (!CheckSetValue(ctx, *pItem, strValue))
             return kExitUsage;
         layout.TakeValue(*pItem, strValue);
         given << pItem;
@@ -201,13 +201,13 @@ int CmdStaticWrite(CliContext& ctx)
                 if (item.ByteSize() > 0 && !given.contains(&item))
                     missing << item.strName;
         if (!missing.isEmpty())
-            return UsageError(QString("--values current: no value given for %1 (give them with --set, or --force "
+            return UsageError(ctx, QString("--values current: no value given for %1 (give them with --set, or --force "
                                       "to write their default values)")
                                   .arg(missing.join(", ")));
     }
     const QString strRefusal = StaticWriteOf(layout, request.bCurrent, request.nStart, request.nTotal, request);
     if (!strRefusal.isEmpty())
-        return UsageError(strRefusal);
+        return UsageError(ctx, strRefusal);
     request.strWorkbook = QFileInfo(ctx.args.first()).absoluteFilePath();
     return RunJobs(ctx, "static write", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
         Worker worker;

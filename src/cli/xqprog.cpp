@@ -129,7 +129,7 @@ int JsonRefusal(CliContext& ctx, const CliCommand& command, int nExit)
         OperationReport report;
         report.strOperation = command.pName;
         report.strInterface = QString::fromUtf8(strName);
-        report.Refuse(xq::kErrBadArgument, LastUsageError());
+        report.Refuse(xq::kErrBadArgument, ctx.out.Refusal());
         QJsonObject json = report.ToJson();
         if (strName.isEmpty())
             json["interface"] = QJsonValue();
@@ -153,7 +153,7 @@ int ChooseTargets(CliContext& ctx)
             if (!ctx.names.contains(strName))
                 strName = FindAdapter(ctx.adapters, strKey, strError);
             if (strName.isEmpty())
-                return UsageError(strError);
+                return UsageError(ctx, strError);
             if (!ctx.targets.contains(strName))  // an interface named twice runs once
                 ctx.targets << strName;
         }
