@@ -99,6 +99,20 @@ run_entry() {
     (cd "$build/tests" && XDG_STATE_HOME="$scratch/state/$prog" timeout "$timeout" "./$prog" ${funcs//,/ } >>"$log" 2>&1)
 }
 
+# The entries' results on the unchanged tree, once each, all before the first
+# patch: a program that a patch rebuilt keeps that mutant until a later patch
+# rebuilds it again.
+: >"$scratch/baseline.log"
+for p in "${patches[@]}"; do
+    for e in $(sed -n 's/^# tests: *//p' "$p" | head -1); do
+        [ -z "${baseline[$e]:-}" ] || continue
+        if run_entry "$e" "$scratch/baseline.log"; then baseline[$e]=ok; else
+            baseline[$e]=failed
+            echo "mutate.sh: $e fails on the unchanged tree: it kills nothing" >&2
+        fi
+    done
+done
+
 killed=0
 survived=0
 skipped=0
@@ -106,16 +120,6 @@ for p in "${patches[@]}"; do
     name=$(basename "$p" .patch)
     tests=$(sed -n 's/^# tests: *//p' "$p" | head -1)
     [ -n "$tests" ] || tests=ALL
-    # The entries' results on the unchanged tree, once each.
-    for e in $tests; do
-        [ "$e" = ALL ] && continue
-        if [ -z "${baseline[$e]:-}" ]; then
-            if run_entry "$e" "$scratch/baseline.log"; then baseline[$e]=ok; else
-                baseline[$e]=failed
-                echo "mutate.sh: $e fails on the unchanged tree: it kills nothing" >&2
-            fi
-        fi
-    done
     if ! patch -p1 -d "$tree" --dry-run --silent <"$p" >/dev/null 2>&1; then
         printf '%-15s %s\n' does-not-apply "$name"
         skipped=$((skipped + 1))
