@@ -11,6 +11,7 @@
 #   survived        NAME
 #   does-not-apply  NAME
 #   does-not-build  NAME
+#   untested        NAME  (each test it names fails on the unchanged tree)
 #
 # and the kill rate over the patches that applied and built. A patch names
 # what covers it in a leading line "# tests: test_a test_b:fnA,fnB": whole
@@ -140,17 +141,23 @@ for p in "${patches[@]}"; do
         skipped=$((skipped + 1))
     else
         by=()
+        ran=0
         if [ "$tests" = ALL ]; then
+            ran=1
             (cd "$build" && ctest --timeout "$timeout" >"$log" 2>&1)
             grep -q '100% tests passed' "$log" ||
                 by=("$(sed -n 's/^[[:space:]]*[0-9]* - \([A-Za-z0-9_]*\) (.*/\1/p' "$log" | paste -sd, -)")
         else
             for e in $tests; do
                 [ "${baseline[$e]}" = ok ] || continue
+                ran=1
                 run_entry "$e" "$log" || by+=("$e")
             done
         fi
-        if [ ${#by[@]} -gt 0 ]; then
+        if [ "$ran" = 0 ]; then
+            printf '%-15s %s\n' untested "$name"
+            skipped=$((skipped + 1))
+        elif [ ${#by[@]} -gt 0 ]; then
             printf '%-15s %s  by %s\n' killed "$name" "$(IFS=' '; echo "${by[*]}")"
             killed=$((killed + 1))
         else
@@ -163,7 +170,7 @@ done
 
 total=$((killed + survived))
 if [ "$total" -gt 0 ]; then
-    echo "kill rate: $killed/$total ($((100 * killed / total))%), $skipped not applied or not built"
+    echo "kill rate: $killed/$total ($((100 * killed / total))%), $skipped not applied, not built or untested"
 else
     echo "kill rate: no patch applied and built ($skipped skipped)"
 fi
