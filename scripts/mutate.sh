@@ -22,10 +22,12 @@
 #
 # Environment: MUTATE_DIR (scratch, default /tmp/xq-mutate-$USER), MUTATE_JOBS
 # (build jobs, default 2), MUTATE_TIMEOUT (seconds per test, default 300),
-# MUTATE_KEEP=1 keeps the scratch copy's build between runs (it is reused
-# when present). Slow: not part of CI.
+# MUTATE_KEEP=0 removes the scratch copy at the end (by default it is kept,
+# and a later run reuses its build). Slow: not part of CI.
 set -uo pipefail
-
+# The whole script is one group, read before any of it runs: a checkout or an
+# edit of this file during a long run does not change the running one.
+{
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 scratch=${MUTATE_DIR:-/tmp/xq-mutate-${USER:-$(id -un)}}
 jobs=${MUTATE_JOBS:-2}
@@ -175,3 +177,5 @@ else
     echo "kill rate: no patch applied and built ($skipped skipped)"
 fi
 [ "${MUTATE_KEEP:-1}" = 1 ] || rm -rf "$scratch"
+exit
+}
