@@ -11,6 +11,7 @@
 #   survived        NAME
 #   does-not-apply  NAME
 #   does-not-build  NAME
+#   untested        NAME  (each test it names fails on the unchanged tree)
 #
 # and the kill rate over the patches that applied and built. A patch names
 # what covers it in a leading line "# tests: test_a test_b:fnA,fnB": whole
@@ -21,10 +22,12 @@
 #
 # Environment: MUTATE_DIR (scratch, default /tmp/xq-mutate-$USER), MUTATE_JOBS
 # (build jobs, default 2), MUTATE_TIMEOUT (seconds per test, default 300),
-# MUTATE_KEEP=1 keeps the scratch copy's build between runs (it is reused
-# when present). Slow: not part of CI.
+# MUTATE_KEEP=0 removes the scratch copy at the end (by default it is kept,
+# and a later run reuses its build). Slow: not part of CI.
 set -uo pipefail
-
+# The whole script is one group, read before any of it runs: a checkout or an
+# edit of this file during a long run does not change the running one.
+{
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 scratch=${MUTATE_DIR:-/tmp/xq-mutate-${USER:-$(id -un)}}
 jobs=${MUTATE_JOBS:-2}
@@ -99,6 +102,20 @@ run_entry() {
     (cd "$build/tests" && XDG_STATE_HOME="$scratch/state/$prog" timeout "$timeout" "./$prog" ${funcs//,/ } >>"$log" 2>&1)
 }
 
+# The entries' results on the unchanged tree, once each, all before the first
+# patch: a program that a patch rebuilt keeps that mutant until a later patch
+# rebuilds it again.
+: >"$scratch/baseline.log"
+for p in "${patches[@]}"; do
+    for e in $(sed -n 's/^# tests: *//p' "$p" | head -1); do
+        [ -z "${baseline[$e]:-}" ] || continue
+        if run_entry "$e" "$scratch/baseline.log"; then baseline[$e]=ok; else
+            baseline[$e]=failed
+            echo "mutate.sh: $e fails on the unchanged tree: it kills nothing" >&2
+        fi
+    done
+done
+
 killed=0
 survived=0
 skipped=0
@@ -106,16 +123,6 @@ for p in "${patches[@]}"; do
     name=$(basename "$p" .patch)
     tests=$(sed -n 's/^# tests: *//p' "$p" | head -1)
     [ -n "$tests" ] || tests=ALL
-    # The entries' results on the unchanged tree, once each.
-    for e in $tests; do
-        [ "$e" = ALL ] && continue
-        if [ -z "${baseline[$e]:-}" ]; then
-            if run_entry "$e" "$scratch/baseline.log"; then baseline[$e]=ok; else
-                baseline[$e]=failed
-                echo "mutate.sh: $e fails on the unchanged tree: it kills nothing" >&2
-            fi
-        fi
-    done
     if ! patch -p1 -d "$tree" --dry-run --silent <"$p" >/dev/null 2>&1; then
         printf '%-15s %s\n' does-not-apply "$name"
         skipped=$((skipped + 1))
@@ -136,17 +143,23 @@ for p in "${patches[@]}"; do
         skipped=$((skipped + 1))
     else
         by=()
+        ran=0
         if [ "$tests" = ALL ]; then
+            ran=1
             (cd "$build" && ctest --timeout "$timeout" >"$log" 2>&1)
             grep -q '100% tests passed' "$log" ||
                 by=("$(sed -n 's/^[[:space:]]*[0-9]* - \([A-Za-z0-9_]*\) (.*/\1/p' "$log" | paste -sd, -)")
         else
             for e in $tests; do
                 [ "${baseline[$e]}" = ok ] || continue
+                ran=1
                 run_entry "$e" "$log" || by+=("$e")
             done
         fi
-        if [ ${#by[@]} -gt 0 ]; then
+        if [ "$ran" = 0 ]; then
+            printf '%-15s %s\n' untested "$name"
+            skipped=$((skipped + 1))
+        elif [ ${#by[@]} -gt 0 ]; then
             printf '%-15s %s  by %s\n' killed "$name" "$(IFS=' '; echo "${by[*]}")"
             killed=$((killed + 1))
         else
@@ -159,8 +172,10 @@ done
 
 total=$((killed + survived))
 if [ "$total" -gt 0 ]; then
-    echo "kill rate: $killed/$total ($((100 * killed / total))%), $skipped not applied or not built"
+    echo "kill rate: $killed/$total ($((100 * killed / total))%), $skipped not applied, not built or untested"
 else
     echo "kill rate: no patch applied and built ($skipped skipped)"
 fi
 [ "${MUTATE_KEEP:-1}" = 1 ] || rm -rf "$scratch"
+exit
+}

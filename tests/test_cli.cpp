@@ -4,7 +4,6 @@
 #include "testfiles.h"
 #include "xqprogrunner.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -269,34 +268,6 @@ private slots:
             QVERIFY(r.nExit != 0 || lost.isEmpty());
         }
         QVERIFY(nNamed > 0);
-    }
-
-    static QList<QJsonObject> JsonLines(const QString& strOut)
-    {
-        QList<QJsonObject> objects;
-        for (const QString& strLine : strOut.split('\n', Qt::SkipEmptyParts)) {
-            QJsonParseError error;
-            const QJsonDocument doc = QJsonDocument::fromJson(strLine.toUtf8(), &error);
-            if (error.error != QJsonParseError::NoError || !doc.isObject())
-                return {};  // standard output holds something else as well
-            objects << doc.object();
-        }
-        return objects;
-    }
-
-    static QString Sha256(const QByteArray& data)
-    {
-        return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-    }
-
-    // The rows of a trace file, split into fields (no field here is quoted).
-    QList<QStringList> TraceRows(const QString& strPath)
-    {
-        QList<QStringList> rows;
-        for (const QByteArray& line : Slurp(strPath).split('\n'))
-            if (!line.isEmpty())
-                rows << QString::fromUtf8(line).split(',');
-        return rows;
     }
 
     void jsonAndTraceOfEachOperation()

@@ -232,7 +232,9 @@ private slots:
     // Process A waits for the counter's lock (checked before its adapter
     // opens); meanwhile the holder (the test, as another station would) takes
     // 200 to 202. A reads the file again under the lock: it stamps 203 and
-    // announces 204, and a second process goes on from there.
+    // announces 204, and a second process goes on from there. A third one
+    // has read 205 when it starts, and the holder takes 205 to 299 during its
+    // erase: the number it stamps is read under the lock once more, 300.
     void serialFileReadAgainUnderItsLock()
     {
         const QString strCounter = P("turns.txt");
@@ -257,6 +259,22 @@ private slots:
         QCOMPARE(StampedSerial(P("turnB")), 204u);
         QVERIFY2(rb.strOut.contains("下一个序列号: 205\n"), qPrintable(rb.strOut));
         QCOMPARE(Slurp(strCounter).trimmed(), QByteArray("205"));
+
+        QProcess c;
+        Prepare(c, {"write", P("turn.bin"), "--serial-file", strCounter},
+                Bench("turnC", "[timing]\nrealtime=true\nerase4k_ms=3000\n"));
+        c.start();
+        strOut.clear();
+        QTRY_VERIFY_WITH_TIMEOUT((strOut += QString::fromUtf8(c.readAllStandardOutput())).contains("正在擦除"), 60000);
+        QVERIFY(holder.tryLock(10000));
+        QVERIFY(WriteFile(strCounter, "300\n"));
+        holder.unlock();
+        const Result rc = XqprogRunner::Finish(c);
+        strOut += rc.strOut;
+        QCOMPARE(rc.nExit, 0);
+        QCOMPARE(StampedSerial(P("turnC")), 300u);
+        QVERIFY2(strOut.contains("下一个序列号: 301\n"), qPrintable(strOut));
+        QCOMPARE(Slurp(strCounter).trimmed(), QByteArray("301"));
     }
 
     void serialFileSharedByTwoProcesses()

@@ -3,6 +3,7 @@
 // exactly as xqprog does.
 #include "benchfixture.h"
 #include "testfiles.h"
+#include "xqprogrunner.h"
 
 #include <baseop.h>
 #include <filesysmodel.h>
@@ -13,12 +14,9 @@
 #include <staticdata.h>
 
 #include <QAction>
-#include <QCryptographicHash>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QProgressBar>
 #include <QSettings>
 #include <QtTest>
@@ -26,35 +24,6 @@
 #include <functional>
 
 namespace {
-struct Result {
-    int nExit = -1;
-    QString strOut;
-    QString strErr;
-};
-
-QString Sha256(const QByteArray& data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-}
-
-QList<QJsonObject> JsonLines(const QString& strOut)
-{
-    QList<QJsonObject> objects;
-    for (const QString& strLine : strOut.split('\n', Qt::SkipEmptyParts))
-        objects << QJsonDocument::fromJson(strLine.toUtf8()).object();
-    return objects;
-}
-
-// A trace file's rows without the time column (no field here is quoted).
-QList<QStringList> TraceRows(const QString& strPath)
-{
-    QList<QStringList> rows;
-    for (const QByteArray& line : Slurp(strPath).split('\n'))
-        if (!line.isEmpty())
-            rows << QString::fromUtf8(line).split(',').mid(1);
-    return rows;
-}
-
 void FlipByte(const QString& strPath, int nOffset)
 {
     QByteArray data = Slurp(strPath);
@@ -72,16 +41,11 @@ class TestJob : public QObject {
 
     QString P(const QString& s) { return m_dir.filePath(s); }
 
-    Result Xqprog(const QStringList& args, const QString& strBench = QString())
+    XqprogRunner m_xqprog{XQPROG_PATH, m_dir.path()};
+
+    XqprogResult Xqprog(const QStringList& args, const QString& strBench = QString())
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", P("state"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(m_dir.path());
-        p.start(XQPROG_PATH, (strBench.isEmpty() ? QStringList() : QStringList{"--simulate=" + strBench, "-q"}) + args);
-        p.waitForFinished(120000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return m_xqprog.Run(args, strBench);
     }
 
     // A job in DIR of everything a job holds: image at 0x3000, erase by
@@ -92,7 +56,7 @@ class TestJob : public QObject {
         if (!WriteFile(strDir + "/fw.bin", m_image) || !QFile::copy(XQ_SAMPLE_WORKBOOK, strDir + "/book.xlsx"))
             return QString();
         const QString strJob = strDir + "/" + strName + ".xqjob";
-        const Result r = Xqprog({"job", "create", strJob, "--image", strDir + "/fw.bin", "--start", "3000", "--erase",
+        const XqprogResult r = Xqprog({"job", "create", strJob, "--image", strDir + "/fw.bin", "--start", "3000", "--erase",
                                  "0x12000", "--protect", "--serial-file", strDir + "/serial.txt", "--serial", "500",
                                  "--static", strDir + "/book.xlsx", "--verify", "--description", "第一批, rev 3"});
         return r.nExit == 0 ? strJob : (qWarning("%s", qPrintable(r.strErr)), QString());
@@ -188,7 +152,7 @@ private slots:
     {
         const QString strJob = MakeJob(P("cli"), "board-a");
         QVERIFY(!strJob.isEmpty());
-        Result r = Xqprog({"job", "show", strJob});
+        XqprogResult r = Xqprog({"job", "show", strJob});
         QCOMPARE(r.nExit, 0);
         QVERIFY2(r.strOut.startsWith("name: board-a\ndescription: 第一批, rev 3\njob sha256: " + Sha256(Slurp(strJob))),
                  qPrintable(r.strOut));
@@ -217,7 +181,7 @@ private slots:
         QCOMPARE(Slurp(strBench + "/flash.bin").mid(0x3000, m_image.size()), m_image);
         XQ_VERIFY_FLASH_KEPT(flash, {{0x3000, 0x15000}, {0x1FF000, 0x1000}});
         QCOMPARE(Slurp(P("cli/serial.txt")), QByteArray("501\n"));
-        const QList<QStringList> rows = TraceRows(P("cli.csv"));
+        const QList<QStringList> rows = TraceRows(P("cli.csv"), 1);
         QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[1].mid(2, 2), (QStringList{"write", "ok"}));
         QCOMPARE(rows[2].mid(2, 2), (QStringList{"static write", "ok"}));
@@ -251,7 +215,7 @@ private slots:
         QDir().mkpath(strBench + "/adapter-2");
         QVERIFY(WriteFile(strBench + "/bench.ini", "[bench]\nadapters=3\n"));
         QVERIFY(WriteFile(strBench + "/adapter-2/bench.ini", "[faults]\ndead_sectors=4000\n"));
-        const Result r = Xqprog({"-i", "all", "--json", "run", strJob}, strBench);
+        const XqprogResult r = Xqprog({"-i", "all", "--json", "run", strJob}, strBench);
         QCOMPARE(r.nExit, 1);
         QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));
         QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-1\\s+ok")));
@@ -363,8 +327,8 @@ private slots:
         }
         QCOMPARE(bench.Flash(), Slurp(strCliBench + "/flash.bin"));
         QCOMPARE(bench.Security(), Slurp(strCliBench + "/security.bin"));
-        QCOMPARE(TraceRows(P("same-win.csv")), TraceRows(P("same-cli.csv")));
-        QCOMPARE(TraceRows(P("same-win.csv")).size(), 4);
+        QCOMPARE(TraceRows(P("same-win.csv"), 1), TraceRows(P("same-cli.csv"), 1));
+        QCOMPARE(TraceRows(P("same-win.csv"), 1).size(), 4);
 
         // Changed after opening: refused at 烧写, the adapter never opened.
         const sim::BenchStats before = bench.Stats();
@@ -389,7 +353,7 @@ private slots:
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY2(m_boxes[0].contains(strJob), qPrintable(m_boxes[0]));
         QCOMPARE(bench.Stats().nUsbTransfers, before.nUsbTransfers);
-        QCOMPARE(TraceRows(P("same-win.csv")).size(), 4);
+        QCOMPARE(TraceRows(P("same-win.csv"), 1).size(), 4);
     }
 };
 

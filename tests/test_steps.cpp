@@ -15,16 +15,18 @@ namespace {
 constexpr int kImageSize = 70000;            // two 64 KiB erase blocks
 constexpr int kEncryptedSize = 0x5000;       // longer than the plain head, with the marker at 0x2FB0
 constexpr int kStaticArea = 0x1FF000;        // where a static record goes by default
+constexpr int kZerosSize = 0x11000;          // whole sectors, read back in two verify chunks
 const FlashRange kImageBlocks{0, 0x20000};   // what the image write erases
 const FlashRange kEncryptedBlocks{0, 0x10000};
 const FlashRange kStaticSector{kStaticArea, 0x1000};
+const FlashRange kZerosSectors{0, kZerosSize};
 
 enum class Must { Fail, FailOrHoldImage };
 
 struct StepCase {
     const char* pName;
     const char* pIni;
-    const char* pCommand;  // "plain", "encrypted", "static"
+    const char* pCommand;  // "plain", "encrypted", "zeros" (written from files of that name), "static"
     QStringList extraArgs;
     Must must;
     const char* pLogLine;  // a line the failure must log (empty: any)
@@ -57,6 +59,10 @@ const StepCase kCases[] = {
      "校验失败", "校验成功", kImageBlocks},
     {"the first erase block outlasts its wait", "[faults]\nbusy_once=D8\n", "plain", {}, Must::FailOrHoldImage, "",
      "", kImageBlocks},
+    // The failed read leaves the previous chunk's zeros in the buffer, the
+    // same bytes the image holds there: only the read's own result tells.
+    {"a verify read fails once over bytes the buffer already holds", "[faults]\nfail_once=03@2\n", "zeros", {},
+     Must::Fail, "校验失败", "校验成功", kZerosSectors},
     {"static write's protection restore fails once", "[flash]\nstatus1=9C\n[faults]\nfail_once=01@2\n", "static",
      {}, Must::Fail, "FLASH写保护恢复失败", "写入完成", kStaticSector},
     {"static write's restored SRP0 never sets", "[flash]\nstatus1=9C\n[faults]\nstatus_stuck_bits=80\n", "static",
@@ -94,6 +100,7 @@ private slots:
         plain[kImageSize - 1] = 0x00;  // a stuck (erased) last byte cannot pass for it
         QVERIFY(WriteFile(P("plain.bin"), plain));
         QVERIFY(WriteFile(P("encrypted.bin"), EncryptedImage()));
+        QVERIFY(WriteFile(P("zeros.bin"), QByteArray(kZerosSize, 0)));
         QCOMPARE(m_xqprog.Run({"static", "template", P("static.xlsx")}, P("template-bench")).nExit, 0);
     }
 

@@ -1,5 +1,9 @@
 #include "xqprogrunner.h"
 
+#include "testfiles.h"
+
+#include <QCryptographicHash>
+#include <QJsonDocument>
 #include <QProcessEnvironment>
 
 XqprogRunner::XqprogRunner(const QString& strProgram, const QString& strWorkDir)
@@ -44,4 +48,31 @@ XqprogResult XqprogRunner::Finish(QProcess& p, int nTimeoutMs)
     r.strOut = QString::fromUtf8(p.readAllStandardOutput());
     r.strErr = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+QList<QJsonObject> JsonLines(const QString& strOut)
+{
+    QList<QJsonObject> objects;
+    for (const QString& strLine : strOut.split('\n', Qt::SkipEmptyParts)) {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(strLine.toUtf8(), &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            return {};
+        objects << doc.object();
+    }
+    return objects;
+}
+
+QList<QStringList> TraceRows(const QString& strPath, int nFirst)
+{
+    QList<QStringList> rows;
+    for (const QByteArray& line : Slurp(strPath).split('\n'))
+        if (!line.isEmpty())
+            rows << QString::fromUtf8(line).split(',').mid(nFirst);
+    return rows;
+}
+
+QString Sha256(const QByteArray& data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }

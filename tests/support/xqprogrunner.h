@@ -1,8 +1,12 @@
 // Runs the xqprog program for the tests that check it end to end: in a work
 // directory, with its own XDG_STATE_HOME (run logs, settings), and with the
-// exit code, standard output and standard error kept apart.
+// exit code, standard output and standard error kept apart. Also reads what
+// it writes: --json lines, --trace rows, image hashes.
 #pragma once
 
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -38,3 +42,12 @@ private:
     QStringList m_leadArgs;
     bool m_bMerged = false;
 };
+
+// The objects of --json output, one a line; empty when standard output holds
+// anything else as well.
+QList<QJsonObject> JsonLines(const QString& strOut);
+// The rows of a trace file split into fields (no field of one is quoted),
+// each from field nFirst on: 1 leaves out the time.
+QList<QStringList> TraceRows(const QString& strPath, int nFirst = 0);
+// SHA-256 in lower-case hex, as the outputs and the trace file show it.
+QString Sha256(const QByteArray& data);
