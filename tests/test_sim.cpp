@@ -463,9 +463,28 @@ private slots:
         frame({0x02, 0x1A, 0x10, 0x44, 0x08, 0, 0, 0, 0});
         QCOMPARE(chip.RegisterWrites().size(), size_t(1));
         QCOMPARE(chip.RegisterWrites()[0].nAddress, 0x1A104408u);
+        QCOMPARE(chip.MemoryWriteFrames(), 1);
         frame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
         QCOMPARE(chip.LinkResets(), 1);
         QCOMPARE(chip.Mode(), uint8_t(0));
+        // [faults] port_reset_once: mode 0 right after the second page
+        // program, once; the next page program is a memory write.
+        frame({0xFF, 0, 0, 0, 1});
+        chip.SetPortResetAfterPrograms(2);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(chip.Mode(), uint8_t(1));
+            frame({0x06});
+            frame({0x02, 0x00, 0x30, 0x00, 0x5A});
+            nNow += 1000;  // the program done
+        }
+        QCOMPARE(chip.Mode(), uint8_t(0));
+        frame({0x02, 0x00, 0x30, 0x00, 0x5A});
+        QCOMPARE(chip.MemoryWriteFrames(), 2);
+        frame({0xFF, 0, 0, 0, 1});
+        frame({0x06});
+        frame({0x02, 0x00, 0x31, 0x00, 0x5A});
+        nNow += 1000;
+        QCOMPARE(chip.Mode(), uint8_t(1));
         // Mode 2: programmed zeros read back as the key.
         frame({0xFF, 0, 0, 0, 2});
         frame({0x06});

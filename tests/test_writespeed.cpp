@@ -176,6 +176,24 @@ private slots:
         }
     }
 
+    void portResetMidWriteIsFoundAndWrittenAgain()
+    {
+        // The port drops to mode 0 in the middle of a batch: the mode query
+        // at the batch's end finds it, the batch goes again in mode 1 and
+        // the write still ends with exactly the image, at full and high speed.
+        for (const int nRate : {5, 9}) {
+            BenchFixture bench("[faults]\nport_reset_once=40\n");
+            bench.FillPattern();
+            const QByteArray image = RandomBytes(0x9000, 43);
+            QCOMPARE(bench.Open(nRate), xq::kOk);
+            QCOMPARE(bench.Ctrl().EraseFlash(0x20000, image.size()), xq::kOk);
+            QCOMPARE(bench.Ctrl().ProgramFlash(0x20000, U8(image), image.size(), false, nullptr), xq::kOk);
+            bench.Close();
+            QCOMPARE(bench.Flash().mid(0x20000, image.size()), image);
+            XQ_VERIFY_FLASH_KEPT(bench, {{0x20000, image.size()}});
+        }
+    }
+
     void fullSpeedChipPollsItsErases()
     {
         // An FT2232D has no clocks without data: a wait on its side would

@@ -97,6 +97,8 @@ public:
     // Polls the status register until (status & nMask) is 0 or the busy
     // limit passes; true while still busy.
     bool WaitReady(uint8_t nMask);
+    // The adapter's code when the last WaitReady could not poll (0: it could).
+    int PollError() const { return m_nPollError; }
     // Write enable, the command, write disable, then waits while busy.
     int SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen);
     // Sends raw frames through the adapter in one exchange (link closed: kErrNotOpen).

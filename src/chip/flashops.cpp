@@ -317,9 +317,12 @@ int FlashOps::ProgramPagesBatched(const std::vector<PageWrite>& pages, const Pro
     // the program and the program is ignored too. Every program not taken
     // is sent again in a later batch; the write disable after each program
     // clears the latch whatever happened. A port found in mode 0 at the end
-    // of a batch (reset behind the link's back) passed the batch to no
-    // flash: it is switched back to the batch's mode and the whole batch sent again. The verify
-    // afterwards reads every byte written.
+    // of a batch (reset behind the link's back) took the batch's frames as
+    // its own (a page program reads as a write to the chip's memory there),
+    // not as flash commands: it is switched back to the batch's mode, the
+    // batch is sent again and the rest goes page by page, each program after
+    // a poll that asks the mode first, so that a port that resets again
+    // takes at most one frame. The verify afterwards reads every byte written.
     constexpr size_t kBatch = 64;
     constexpr size_t kFramesPerPage = 5;
     constexpr size_t kLearningBatch = 4;
@@ -336,6 +339,7 @@ int FlashOps::ProgramPagesBatched(const std::vector<PageWrite>& pages, const Pro
     bool bSettled = false;
     const uint32_t nLinkMode = m_link.CurrentMode();  // 1, or 2 for an encrypted image
     bool bNoLatch = false;
+    bool bModeLostOnce = false;
 
     const uint8_t nWriteEnable = flash::kWriteEnable;
     const uint8_t nWriteDisable = flash::kWriteDisable;
@@ -352,7 +356,7 @@ int FlashOps::ProgramPagesBatched(const std::vector<PageWrite>& pages, const Pro
         // The adapter cannot wait, or the flash does not show its latch (the
         // first program of a batch follows a flash known to be done, so its
         // poll must find the latch set): one at a time.
-        if (nIdleUs >= kMaxIdleUs || bNoLatch) {
+        if (nIdleUs >= kMaxIdleUs || bNoLatch || bModeLostOnce) {
             const PageWrite& page = pages[pending.back()];
             const int r = m_link.SendCmdWE(flash::kPageProgram, page.nAddress, 3, page.pData, page.nLength);
             if (r != 0)
@@ -400,6 +404,7 @@ int FlashOps::ProgramPagesBatched(const std::vector<PageWrite>& pages, const Pro
         }
         std::reverse(pending.begin() + long(nBefore), pending.end());  // next, in address order
         if (bModeLost) {
+            bModeLostOnce = true;
             if (m_link.SetMode(nLinkMode) != 0)
                 return xq::kErrModeChange;
         } else if (nBusy == 0) {
@@ -409,8 +414,13 @@ int FlashOps::ProgramPagesBatched(const std::vector<PageWrite>& pages, const Pro
             nIdleUs = std::min(kMaxIdleUs, bSettled ? nIdleUs + kGrowUs : 2 * nIdleUs + kSlowStartUs);
         }
         // The next batch starts on a flash known to be done.
-        if ((bModeLost || (statuses[batch.size() - 1] & flash::kStatusBusy)) && m_link.WaitReady(flash::kStatusBusy))
-            return xq::kErrFlashBusyTimeout;
+        if (bModeLost || (statuses[batch.size() - 1] & flash::kStatusBusy)) {
+            const bool bBusy = m_link.WaitReady(flash::kStatusBusy);
+            if (m_link.PollError() != 0 && m_link.PollError() != xq::kErrNotOpen)  // a poll not sent proves nothing
+                return m_link.PollError();
+            if (bBusy)
+                return xq::kErrFlashBusyTimeout;
+        }
         Report(progress, int64_t(nTotal - pending.size()) * 100 / int64_t(nTotal));
     }
     return 0;

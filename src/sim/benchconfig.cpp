@@ -201,6 +201,9 @@ bool LoadFaults(QSettings& ini, BenchConfig& config, QString& strKey)
     config.nUnplugAfterTransfers = ini.value("faults/unplug_after_transfers", 0).toInt(&bOk);
     if (!bOk || config.nUnplugAfterTransfers < 0)
         return fail("faults/unplug_after_transfers");
+    config.nPortResetAfterPrograms = ini.value("faults/port_reset_once", 0).toInt(&bOk);
+    if (!bOk || config.nPortResetAfterPrograms < 0)
+        return fail("faults/port_reset_once");
     if (!ParseBool(ini.value("faults/stuck_busy"), false, config.bStuckBusy))
         return fail("faults/stuck_busy");
     if (!ParseBool(ini.value("faults/wp_low"), false, config.bWpLow))
@@ -299,6 +302,7 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
             ini.setValue(key.pKey, double(nUs) / double(key.nUsPerUnit));
     }
     ini.setValue("faults/unplug_after_transfers", config.nUnplugAfterTransfers);
+    ini.setValue("faults/port_reset_once", config.nPortResetAfterPrograms);
     ini.setValue("faults/stuck_busy", config.bStuckBusy);
     ini.setValue("faults/wp_low", config.bWpLow);
     ini.setValue("faults/no_flash", config.bNoFlash);

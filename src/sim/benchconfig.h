@@ -30,6 +30,7 @@ struct BenchConfig {
     bool bStrictOrder = false;
     FlashTiming timing;
     int nUnplugAfterTransfers = 0;  // 0: never
+    int nPortResetAfterPrograms = 0;  // the port drops to mode 0 after the N-th page program, once (0: never)
     bool bStuckBusy = false;
     bool bWpLow = false;
     bool bNoFlash = false;

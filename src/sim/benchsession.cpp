@@ -153,6 +153,7 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
 
     p->m_pChip = std::make_unique<XqChip>(p->m_config.model, p->m_pFlash.get());
     p->m_pChip->SetModeStuck(p->m_config.bModeStuck);
+    p->m_pChip->SetPortResetAfterPrograms(p->m_config.nPortResetAfterPrograms);
     p->m_pChip->SetFlashPresent(!p->m_config.bNoFlash);
     p->m_bLoaded = true;
     return p;

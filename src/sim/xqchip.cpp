@@ -147,8 +147,13 @@ uint8_t XqChip::Exchange(uint8_t nMosi)
 
 void XqChip::Deselect()
 {
-    if (m_route == Route::Flash || m_route == Route::Encrypted)
+    if (m_route == Route::Flash || m_route == Route::Encrypted) {
         m_pFlash->Deselect();
+        if (!m_header.empty() && m_header[0] == kPageProgram && ++m_nPrograms == m_nResetAfterPrograms)
+            m_nMode = 0;
+    }
+    if (m_route == Route::MemWrite)
+        ++m_nMemoryWriteFrames;
     if (m_route == Route::ModeFrame && m_header.size() >= 5) {
         if (Be32(m_header, 1) == 0xFFFFFFFFu) {
             ++m_nLinkResets;

@@ -42,6 +42,11 @@ public:
 
     uint8_t Mode() const { return m_nMode; }
     void SetModeStuck(bool bStuck) { m_bModeStuck = bStuck; }
+    // [faults] port_reset_once: after the N-th page program the port drops
+    // to mode 0, as after a reset the link did not ask for (0: never).
+    void SetPortResetAfterPrograms(int nPrograms) { m_nResetAfterPrograms = nPrograms; }
+    // Frames the port took as writes to its memory (mode 0, opcode 0x02).
+    int MemoryWriteFrames() const { return m_nMemoryWriteFrames; }
     void SetFlashPresent(bool bPresent) { m_bFlashPresent = bPresent; }
     // The byte that mode 2 XORs into the data programmed at a flash address.
     uint8_t KeyByte(uint32_t nAddress) const;
@@ -67,6 +72,9 @@ private:
     std::vector<RegisterWrite> m_registerWrites;
     int m_nControlFrames = 0;
     int m_nLinkResets = 0;
+    int m_nResetAfterPrograms = 0;
+    int m_nPrograms = 0;
+    int m_nMemoryWriteFrames = 0;
     int64_t m_nPollBytes = 0;
 
     Route m_route = Route::Undecided;
