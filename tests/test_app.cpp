@@ -691,6 +691,7 @@ private slots:
             QVERIFY2(strLog.contains(pHint), pHint);
         QVERIFY(!w.findChild<QLabel*>("lblBench"));
         QVERIFY(!w.windowTitle().contains("模拟"));
+        QCOMPARE(TodayLog().count("接口未打开"), nLogged);  // nothing was asked of an adapter
     }
 
     // [timing] strict_order in the settings turns batched page programs off

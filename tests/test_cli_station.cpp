@@ -433,7 +433,7 @@ private slots:
         const QVector<QVector<QVariant>> items{
             {"序号", "名称", "数据名称", "数据类型", "数量", "数值格式", "默认值", "只读", "描述"},
             {1, "gain", "增益", "uint8_t", 2, "十进制数", "3 4"}};
-        for (const QString& strText : {"1ff00O", "zzz", "", "-1000", "ffffffffff", "1000000"}) {
+        for (const QString strText : {"1ff00O", "zzz", "", "-1000", "ffffffffff", "1000000"}) {
             QString strError;
             QVERIFY2(xlsx::WriteWorkbook(P("badstart.xlsx"),
                                          {{"xq_config", {{"start_address", strText.isEmpty() ? QVariant() : strText}}},

@@ -63,8 +63,14 @@ struct ObserverLog : OperationObserver {
     QStringList warnings;
     QVector<int> progress;
     bool bStop = false;
+    std::atomic<bool>* pChipStopInErase = nullptr;  // set once the erase reports progress
     void Log(const QString& strLine) override { lines << strLine; }
-    void Progress(int nPercent) override { progress << nPercent; }
+    void Progress(int nPercent) override
+    {
+        progress << nPercent;
+        if (pChipStopInErase && nPercent > 30)
+            *pChipStopInErase = true;
+    }
     bool StopRequested() override { return bStop; }
     void Warning(const QString& strText) override { warnings << strText; }
 };
@@ -541,11 +547,12 @@ private slots:
         QTest::addColumn<bool>("bRecordThere");   // a record at the area's start beforehand
         QTest::addColumn<int>("nStart");
         QTest::addColumn<int>("nLayoutLength");   // the read's layout
-        QTest::addColumn<int>("nStop");           // 1: the operation's stop check, 2: the chip's stop flag,
+        QTest::addColumn<int>("nStop");           // 1: the operation's stop check, 2: the chip's stop flag once the erase began,
                                                   // 3: the search's first read fails once
         QTest::addColumn<int>("nResult");
         QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<int>("nRecordAt");       // where the new record lies afterwards, -1: flash unchanged
+        QTest::addColumn<int>("nRecordAt");       // where the new record lies afterwards, -1: flash unchanged,
+                                                  // -2: the area erased, no record
         const QString strSearch = "查找静态数据标识...";
         const QString strNone = "未找到静态数据标识!";
         const QStringList written{"擦除原有静态数据...", "擦除完成", "写入静态数据...", "写入完成"};
@@ -562,11 +569,11 @@ private slots:
             << QStringList{strSearch, strNone, "准备写入默认静态数据...", "擦除原有静态数据...", "已中断",
                            xq::StopEnding(xq::kStopBeforeChange)}
             << -1;
-        QTest::newRow("write, stopped in the erase")
+        QTest::newRow("write, stopped once the erase began")
             << true << false << 0x1FF000 << 0 << 2 << xq::kErrStopped
-            << QStringList{strSearch, strNone, "准备写入默认静态数据...", "擦除原有静态数据...", "已中断",
-                           "静态数据区的数据不完整，请重新写入"}
-            << -1;
+            << QStringList{strSearch, strNone, "准备写入默认静态数据...", "擦除原有静态数据...", "擦除完成",
+                           "写入静态数据...", "已中断", "静态数据区的数据不完整，请重新写入"}
+            << -2;
         QTest::newRow("write, area past the flash")
             << true << false << 0x3FF000 << 0 << 0 << kRefused << QStringList{strOutside} << -1;
         QTest::newRow("write, the search's read fails once")
@@ -604,10 +611,12 @@ private slots:
             bench.WriteFlash(flash);
         }
         QCOMPARE(bench.Open(9), xq::kOk);
-        std::atomic<bool> bChipStop{nStop == 2};
+        std::atomic<bool> bChipStop{false};
         bench.Ctrl().SetStopFlag(&bChipStop);
         ObserverLog observer;
         observer.bStop = nStop == 1;
+        if (nStop == 2)
+            observer.pChipStopInErase = &bChipStop;
         OperationReport report;
         int rc = 0;
         QByteArray handedOn;
@@ -654,14 +663,15 @@ private slots:
         if (!bWrite && rc == xq::kOk)
             QCOMPARE(report.sha256, QCryptographicHash::hash(old, QCryptographicHash::Sha256).toHex());
         bench.Close();
-        if (nRecordAt < 0) {
+        if (nRecordAt == -1) {
             // Unchanged, the record put there beforehand included.
             XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, bRecordThere ? int(old.size()) : 0}});
             QCOMPARE(bench.Flash().mid(0x1FF000, old.size()), flash.mid(0x1FF000, old.size()));
         } else {
             XQ_VERIFY_FLASH_KEPT(bench, {{0x1FF000, 0x1000}});
             QByteArray area(nTotal, char(0xFF));
-            area.replace(nRecordAt, record.size(), WordsReversed(record));
+            if (nRecordAt >= 0)
+                area.replace(nRecordAt, record.size(), WordsReversed(record));
             QCOMPARE(bench.Flash().mid(0x1FF000, nTotal), area);
         }
     }

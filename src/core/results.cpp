@@ -35,8 +35,8 @@ QString StopEnding(int nStopPoint)
 
 QString ResultText(int nResult, const QString& strCause)
 {
-    // The cause is kept per thread until the next close, so it is only added
-    // to a code of the layer that left it.
+    // The cause is kept by the link until its next open or close, so it is
+    // only added to a code of the layer that left it.
     const bool bAdapterCode = nResult >= kErrAdapterArgument && nResult <= kErrAdapterClose;
     if (!bAdapterCode || strCause.isEmpty())
         return ResultText(nResult);

@@ -134,6 +134,7 @@ int SpiFtdi::Enumerate(QList<QByteArray>& names)
 int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
 {
     Close();
+    m_strErrorText.clear();  // a refusal here must not carry an earlier session's reason
     if (strName.isEmpty() || m_deviceMap.isEmpty() || !m_deviceMap.contains(strName))
         return xq::kErrBadArgument;
     const DeviceRecord& rec = m_deviceMap[strName];

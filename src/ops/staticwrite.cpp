@@ -75,7 +75,7 @@ int StaticWrite::WriteRecord(const StaticWriteRequest& request, int32_t nEraseSt
     const int nRecord = int(RecordHeader(request).nUsedLength) + kStaticHeaderSize;
     m_observer.Progress(30);
     m_observer.Log(tr("擦除原有静态数据..."));
-    if (m_observer.StopRequested())
+    if (m_observer.StopRequested() || m_ctrl.StopRequested())
         return xq::kErrStopped;
     m_bAreaChanged = true;
     xq::FlashLoss loss;
