@@ -62,6 +62,15 @@ private slots:
             QVERIFY2(!ImageRules::StartAddress(pBad, n).isEmpty(), pBad);
             QCOMPARE(n, -7);  // a refusal leaves the value alone
         }
+        // Serial numbers: the 32 bits of the record, --serial and a job's first alike.
+        uint32_t nSerial = 7;
+        QVERIFY(ImageRules::ParseSerial("0", nSerial) && nSerial == 0);
+        QVERIFY(ImageRules::ParseSerial("4294967295", nSerial) && nSerial == 0xFFFFFFFFu);
+        QVERIFY(ImageRules::ParseSerial("0x10", nSerial) && nSerial == 16);
+        for (const char* pBad : {"4294967296", "-1", "", "12a", "0x100000000"}) {
+            nSerial = 7;
+            QVERIFY2(!ImageRules::ParseSerial(pBad, nSerial) && nSerial == 7, pBad);
+        }
 
         QVERIFY(ImageRules::EraseCount(kEraseWhole, 100, "", n).isEmpty());
         QCOMPARE(n, xq::kWholeChip);

@@ -165,16 +165,16 @@ int CmdWrite(CliContext& ctx)
     request.bProtect = ctx.parser.isSet("protect");
     request.bSmart = nMode == kEraseSmart;
     request.bSerial = ctx.parser.isSet("serial") || ctx.parser.isSet("serial-file");
-    int64_t nFirst = 1;
+    uint32_t nFirst = 1;
     if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");
-        if (!xq::ParseNumber(strSerial, nFirst) || nFirst < 0 || nFirst > 0xFFFFFFFFll)
+        if (!ImageRules::ParseSerial(strSerial, nFirst))
             return UsageError(ctx, QString("bad serial number: %1").arg(strSerial));
     }
     if (!request.bSerial)
         return RunImageWrite(ctx, request, nullptr);
     SerialCounter serials;
-    if (!serials.Init(ctx.parser.value("serial-file"), uint32_t(nFirst), strError, ctx.targets.size()))
+    if (!serials.Init(ctx.parser.value("serial-file"), nFirst, strError, ctx.targets.size()))
         return UsageError(ctx, strError);
     return RunImageWrite(ctx, request, &serials);
 }

@@ -103,3 +103,12 @@ QString ImageRules::ReadImage(const QString& strPath, QByteArray& data)
         strError = QString("cannot read image %1 whole").arg(strPath);
     return strError;
 }
+
+bool ImageRules::ParseSerial(const QString& strText, uint32_t& nSerial)
+{
+    int64_t nValue = 0;
+    if (!xq::ParseNumber(strText, nValue) || nValue < 0 || uint64_t(nValue) > kLastSerial)
+        return false;
+    nSerial = uint32_t(nValue);
+    return true;
+}

@@ -82,4 +82,9 @@ public:
     static QString ReadLength(const QString& strBytes, int32_t& nLength);
     // A blank check length: 1 to the largest flash (decimal, or 0x hexadecimal).
     static QString BlankLength(const QString& strBytes, int32_t& nLength);
+    // The last serial number a chip can carry (the record holds 32 bits).
+    static constexpr uint64_t kLastSerial = 0xFFFFFFFFu;
+    // A serial number as an operator or a job file gives it: 0 to
+    // kLastSerial, decimal or 0x hexadecimal. False when it is none.
+    static bool ParseSerial(const QString& strText, uint32_t& nSerial);
 };

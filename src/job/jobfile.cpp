@@ -251,10 +251,8 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
         if (spec.strCounterFile.isEmpty())
             return (strError = tr("任务的序列号需要计数文件")), false;
         plan.strCounterFile = Resolve(strPath, spec.strCounterFile);
-        int64_t nFirst = 0;
-        if (!xq::ParseNumber(spec.strFirstSerial, nFirst) || nFirst < 0 || nFirst > 0xFFFFFFFFll)
+        if (!ImageRules::ParseSerial(spec.strFirstSerial, plan.nFirstSerial))
             return (strError = tr("任务的起始序列号无效: %1").arg(spec.strFirstSerial)), false;
-        plan.nFirstSerial = uint32_t(nFirst);
         const QFileInfo counter(plan.strCounterFile);
         const QFileInfo dir(counter.absolutePath());
         if (!dir.isDir() || !dir.isWritable() || counter.isDir() || (counter.exists() && !counter.isWritable()))

@@ -1,11 +1,13 @@
 #include "serialcounter.h"
 
+#include <imagerequest.h>
+
 #include <QFile>
 #include <QLockFile>
 #include <QSaveFile>
 
 namespace {
-constexpr uint64_t kLastSerial = 0xFFFFFFFFu;
+constexpr uint64_t kLastSerial = ImageRules::kLastSerial;
 constexpr int kLockWaitMs = 10000;  // another process holds the lock only while it writes
 }  // namespace
 
