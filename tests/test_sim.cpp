@@ -78,15 +78,39 @@ private slots:
         // in, 0x31 one byte in and out, 0x80 (CS high), 0x87, then 0xAB.
         const Bytes stream{0x80, 0x00, 0x0B, 0x11, 0x01, 0x00, 0x9F, 0x00, 0x20, 0x00, 0x00,
                            0x31, 0x00, 0x00, 0x55, 0x80, 0x08, 0x0B, 0x87, 0xAB};
-        dec.Feed(stream.data(), 7);  // cut inside the 0x11 command: it waits for the rest
+        dec.Feed(stream.data(), 7);  // cut inside the 0x11 command: the byte that is there is clocked
         QVERIFY(slave.bSelected);
-        QVERIFY(slave.frames[0].empty());
+        QCOMPARE(slave.frames[0], (Bytes{0x9F}));
         dec.Feed(stream.data() + 7, stream.size() - 7);
         QVERIFY(!slave.bSelected);
         QCOMPARE(slave.frames[0], (Bytes{0x9F, 0x00, 0x00, 0x55}));
         const Bytes replies(dec.Replies().begin(), dec.Replies().end());
         QCOMPARE(replies, (Bytes{0x12, 0x13, 0xFA, 0xAB}));
         QCOMPARE(dec.BadCommands(), 1);
+    }
+
+    // Wherever the USB packets end, the wire sees the same bytes and the
+    // clock the same time: the stream fed in pieces of every size.
+    void decoderIgnoresPacketEnds()
+    {
+        const Bytes stream{0x80, 0x00, 0x0B, 0x11, 0x04, 0x00, 0x02, 0x00, 0x10, 0x00, 0xA5, 0x31, 0x01, 0x00,
+                           0x55, 0x66, 0x8F, 0x01, 0x00, 0x20, 0x00, 0x00, 0x80, 0x08, 0x0B, 0x87, 0xAB};
+        EchoSlave whole;
+        sim::MpsseDecoder ref(&whole, mpsse::kChipFt2232H);
+        ref.Feed(stream.data(), stream.size());
+        const Bytes refReplies(ref.Replies().begin(), ref.Replies().end());
+        const int64_t nRefNs = ref.TakeSpiNs();
+        for (size_t nPiece = 1; nPiece < stream.size(); ++nPiece) {
+            EchoSlave slave;
+            sim::MpsseDecoder dec(&slave, mpsse::kChipFt2232H);
+            for (size_t nAt = 0; nAt < stream.size(); nAt += nPiece)
+                dec.Feed(stream.data() + nAt, std::min(nPiece, stream.size() - nAt));
+            QCOMPARE(slave.frames, whole.frames);
+            QCOMPARE(Bytes(dec.Replies().begin(), dec.Replies().end()), refReplies);
+            QCOMPARE(dec.SpiBytes(), ref.SpiBytes());
+            QVERIFY(std::llabs(dec.TakeSpiNs() - nRefNs) <= 1);  // sums of fractions of a ns
+            QCOMPARE(dec.BadCommands(), ref.BadCommands());
+        }
     }
 
     void decoderClock()

@@ -32,6 +32,18 @@ int AdapterModel::Interfaces() const
     return mpsse::ChannelCount(ChipType());
 }
 
+int AdapterModel::RxBufferBytes() const
+{
+    // The data sheets' feature lists: FT2232D 384-byte receive buffer per
+    // channel, FT2232H 4 KiB, FT4232H 2 KiB, FT232H 1 KiB.
+    switch (nBcdDevice) {
+    case 0x0500: return 384;
+    case 0x0800: return 2048;
+    case 0x0900: return 1024;
+    default: return 4096;
+    }
+}
+
 const std::vector<AdapterModel>& AdapterModels()
 {
     // Product strings: FTDI's defaults for the plain chips; the boards' own

@@ -44,6 +44,10 @@ struct AdapterModel {
     uint32_t ChipType() const;
     int Interfaces() const;     // USB interfaces (channels) of the chip
     int PacketSize() const { return bHighSpeed ? 512 : 64; }
+    // Bytes of the channel's receive buffer (host to engine), from the chip
+    // generation: a USB write that does not fit waits for the engine to make
+    // room, packet by packet.
+    int RxBufferBytes() const;
 };
 
 // Every model, FT2232H (the default) first.

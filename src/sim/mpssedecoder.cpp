@@ -1,5 +1,7 @@
 #include "mpssedecoder.h"
 
+#include <algorithm>
+
 
 namespace sim {
 
@@ -89,6 +91,22 @@ void MpsseDecoder::Feed(const uint8_t* pData, size_t n)
     m_pending.insert(m_pending.end(), pData, pData + n);
     size_t nAt = 0;
     while (nAt < m_pending.size()) {
+        if (m_nShiftLeft > 0) {
+            const size_t nTake = std::min(m_nShiftLeft, m_pending.size() - nAt);
+            m_nShiftLeft -= nTake;
+            Shift(m_pending.data() + nAt, nTake);
+            nAt += nTake;
+            continue;
+        }
+        const uint8_t op = m_pending[nAt];
+        const bool bByteShiftOut = EngineKnowsOpcode(m_nChipType, op) && IsShiftCommand(op) && !(op & 0x02) &&
+                                   (op & 0x10);
+        if (bByteShiftOut && m_pending.size() - nAt >= 3) {
+            m_nShiftOp = op;
+            m_nShiftLeft = size_t(m_pending[nAt + 1] | (m_pending[nAt + 2] << 8)) + 1;
+            nAt += 3;
+            continue;
+        }
         const size_t nLen = CommandLength(nAt);
         if (nLen == 0)
             break;  // wait for the rest of the command
@@ -127,6 +145,18 @@ void MpsseDecoder::BadCommand(uint8_t nOpcode)
     ++m_nBadCommands;
 }
 
+void MpsseDecoder::Shift(const uint8_t* pOut, size_t n)
+{
+    const bool bIn = m_nShiftOp & 0x20;
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t nOut = pOut ? pOut[i] : 0x00;
+        const uint8_t nIn = m_bSelected ? m_pSlave->Exchange(nOut) : 0xFF;
+        if (bIn)
+            m_replies.push_back(nIn);
+    }
+    Clock(n);
+}
+
 void MpsseDecoder::Execute(const uint8_t* pCmd)
 {
     const uint8_t op = pCmd[0];
@@ -143,14 +173,9 @@ void MpsseDecoder::Execute(const uint8_t* pCmd)
             Clock(1);
             return;
         }
-        const size_t nLen = size_t(pCmd[1] | (pCmd[2] << 8)) + 1;
-        for (size_t i = 0; i < nLen; ++i) {
-            const uint8_t nOut = bOut ? pCmd[3 + i] : 0x00;
-            const uint8_t nIn = m_bSelected ? m_pSlave->Exchange(nOut) : 0xFF;
-            if (bIn)
-                m_replies.push_back(nIn);
-        }
-        Clock(nLen);
+        // Byte commands that clock out stream through Feed; here only reads.
+        m_nShiftOp = op;
+        Shift(nullptr, size_t(pCmd[1] | (pCmd[2] << 8)) + 1);
         return;
     }
     if (!EngineKnowsOpcode(m_nChipType, op)) {

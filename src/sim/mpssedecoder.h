@@ -27,7 +27,9 @@ public:
     MpsseDecoder(SpiSlave* pSlave, bool bHighSpeed, const BoardGate& gate = BoardGate()) = delete;
 
     // Feeds bytes as the USB host sends them; a command cut between two
-    // writes is completed by the next one.
+    // writes is completed by the next one. A command that clocks bytes out
+    // starts on the bytes that are there, as the engine does: what the wire
+    // and the clock see does not depend on where the packets end.
     void Feed(const uint8_t* pData, size_t n);
 
     std::deque<uint8_t>& Replies() { return m_replies; }
@@ -54,6 +56,8 @@ private:
     // Length of the command at nAt in m_pending, or 0 if it is incomplete.
     size_t CommandLength(size_t nAt) const;
     void Execute(const uint8_t* pCmd);
+    // Clocks n bytes of the byte shift command in progress (m_nShiftOp).
+    void Shift(const uint8_t* pOut, size_t n);
     // Applies the pins after a change of either byte: a frame starts when CS
     // is driven low through an open gate and ends when either goes away.
     void UpdateSelect();
@@ -72,6 +76,8 @@ private:
     uint16_t m_nDivisor = 0;
     bool m_bSelected = false;
     std::vector<uint8_t> m_pending;
+    uint8_t m_nShiftOp = 0;       // byte shift command whose data is still arriving
+    size_t m_nShiftLeft = 0;      // its bytes still to come
     std::deque<uint8_t> m_replies;
     size_t m_nImmediate = 0;
     uint64_t m_nSpiBytes = 0;

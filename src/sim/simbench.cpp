@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <thread>
 
 namespace sim {
@@ -50,13 +51,9 @@ public:
             return FailTransfer(mpsse::kErrUsbWrite);
         BenchStats& s = Stats();
         CountTransfer();
-        s.nHostNs += m_usb.nPerTransferNs + m_usb.nPerByteNs * n;
         s.nBytesOut += n;
-        // The engine clocks the batch once it has arrived and the previous
-        // one is done; the host does not wait for it.
-        s.nEngineNs = std::max(s.nEngineNs, s.nHostNs);
         const uint64_t nSpiBefore = m_decoder.SpiBytes();
-        m_decoder.Feed(pData, size_t(n));  // advances the engine's clock as it goes
+        FeedPackets(pData, n);
         s.nSpiBytes += int64_t(m_decoder.SpiBytes() - nSpiBefore);
         s.nSpiNs += m_decoder.TakeSpiNs();
         UpdateCounters();
@@ -117,6 +114,36 @@ public:
 
 private:
     BenchStats& Stats() { return m_pSession->Stats(); }
+
+    // One USB write as its packets cross the bus: the first after the
+    // transfer's set-up, each after the one before, but only once the
+    // adapter's receive buffer has room for it (the engine frees a packet's
+    // room when it has executed it). The engine starts on each packet when it
+    // has arrived and the one before is done. The write returns to the host
+    // when its last packet is in the buffer, so a write larger than the
+    // buffer waits for the engine.
+    void FeedPackets(const uint8_t* pData, int n)
+    {
+        BenchStats& s = Stats();
+        const int nPacket = m_model.PacketSize();
+        const int nBuffer = m_model.RxBufferBytes();
+        int64_t nAt = s.nHostNs + m_usb.nPerTransferNs;
+        for (int nDone = 0; nDone < n;) {
+            const int nLen = std::min(nPacket, n - nDone);
+            while (!m_inBuffer.empty() && (m_inBuffer.front().first <= nAt || m_nBuffered + nLen > nBuffer)) {
+                nAt = std::max(nAt, m_inBuffer.front().first);  // the adapter refuses the packet until then
+                m_nBuffered -= m_inBuffer.front().second;
+                m_inBuffer.pop_front();
+            }
+            nAt += m_usb.nPerByteNs * nLen;
+            s.nEngineNs = std::max(s.nEngineNs, nAt);
+            m_decoder.Feed(pData + nDone, size_t(nLen));  // advances the engine's clock as it goes
+            m_inBuffer.emplace_back(s.nEngineNs, nLen);
+            m_nBuffered += nLen;
+            nDone += nLen;
+        }
+        s.nHostNs = std::max(s.nHostNs, nAt);
+    }
 
     bool Unplugged()
     {
@@ -182,6 +209,8 @@ private:
     int64_t m_nBusyBase;
     int64_t m_nPollBase;
     int m_nTransfers = 0;
+    std::deque<std::pair<int64_t, int>> m_inBuffer;  // packets in the receive buffer: when executed, bytes
+    int m_nBuffered = 0;
     bool m_bPacing = false;  // following a busy_once busy time in real time
     std::chrono::steady_clock::time_point m_paceWall;
     int64_t m_nPaceHostNs = 0;
