@@ -47,6 +47,10 @@ public:
     // Page programs strictly one by one (ChipLink::SetStrictOrder).
     void SetStrictOrder(bool bStrict) { m_link.SetStrictOrder(bStrict); }
     bool StrictOrder() const { return m_link.StrictOrder(); }
+    // The fast profile: page programs in batches, and blocks found blank
+    // before their erase left as they are (the opposite of strict order).
+    void SetBatchPrograms(bool bBatch) { SetStrictOrder(!bBatch); }
+    bool BatchPrograms() const { return !StrictOrder(); }
 
     // Link and frames.
     int Open(const QByteArray& strName, int nRateIndex) { return m_link.Open(strName, nRateIndex); }
