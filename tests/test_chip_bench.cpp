@@ -46,6 +46,38 @@ private slots:
         QCOMPARE(bench.Ctrl().SoftReset(false), xq::kOk);
     }
 
+    // The fast profile leaves a 64 KiB block that reads all 0xFF unerased; a
+    // block with one byte that is not, wherever it lies, is erased.
+    void fastProfileErasesOnlyBlocksThatAreNotBlank_data()
+    {
+        QTest::addColumn<bool>("fast");
+        QTest::addColumn<int>("dirtyAt");  // offset in the block of a 0x00 byte; -1: none
+        QTest::addColumn<bool>("erased");
+        QTest::newRow("default, blank") << false << -1 << true;
+        QTest::newRow("fast, blank") << true << -1 << false;
+        QTest::newRow("fast, first byte") << true << 0 << true;
+        QTest::newRow("fast, past the first read") << true << 0x1100 << true;
+        QTest::newRow("fast, last byte") << true << 0xFFFF << true;
+    }
+    void fastProfileErasesOnlyBlocksThatAreNotBlank()
+    {
+        QFETCH(bool, fast);
+        QFETCH(int, dirtyAt);
+        QFETCH(bool, erased);
+        BenchFixture bench;
+        QByteArray flash(2 * 1024 * 1024, char(0xFF));
+        if (dirtyAt >= 0)
+            flash[0x10000 + dirtyAt] = 0;
+        bench.WriteFlash(flash);
+        QCOMPARE(bench.Open(9), xq::kOk);
+        bench.Ctrl().SetBatchPrograms(fast);
+        const int64_t nBusyBefore = bench.Stats().nFlashBusyUs;
+        QCOMPARE(bench.Ctrl().EraseFlash(0x10000, 0x10000), xq::kOk);
+        bench.Close();
+        QCOMPARE(bench.Stats().nFlashBusyUs - nBusyBefore > 0, erased);
+        QCOMPARE(bench.Flash(), QByteArray(2 * 1024 * 1024, char(0xFF)));
+    }
+
     void everyAdapterWritesVerifiesAndReads_data()
     {
         QTest::addColumn<QString>("model");

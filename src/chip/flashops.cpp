@@ -1,5 +1,7 @@
 #include "flashops.h"
 
+#include "blankcheck.h"
+
 #include "chipdefs.h"
 
 #include <algorithm>
@@ -161,7 +163,11 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
             nCmd = flash::kBlock32Erase;
             nUnit = flash::kBlock32Size;
         }
-        const int r = m_link.SendCmdWE(nCmd, nAt, 3, nullptr, 0);
+        // Fast profile: a block that reads all 0xFF is left as it is.
+        bool bBlank = false;
+        int r = nCmd == flash::kBlock64Erase && !m_link.StrictOrder() ? CheckBlank(*this, nAt, nUnit, &bBlank) : 0;
+        if (r == 0 && !bBlank)
+            r = m_link.SendCmdWE(nCmd, nAt, 3, nullptr, 0);
         if (r != 0)
             return r;
         nOffset += nUnit;
