@@ -3,7 +3,7 @@
 //
 // For each scenario it prints
 //   NAME ratio=R virtual_ms=V bound_ms=B job_ratio=J job_bound_ms=JB
-//        usb_transfers=T round_trips=N cpu_ms=C
+//        usb_transfers=T round_trips=N cpu_ms=C [order_floor_ms=F]
 // V is the bench's virtual time of the run. B is the flash's own busy time
 // for the commands the sequence issues plus the SPI clocking time of every
 // byte that must cross the wire (status and mode polls left out) at the real
@@ -12,12 +12,17 @@
 // the largest aligned units that hold only such sectors), the page program
 // time of the pages that must change, the clocking of the bytes of those
 // commands, and the read of the whole range that proves the result; J = V / JB.
-// C is the host CPU time of the run.
+// C is the host CPU time of the run. F (writes) is the floor of page programs
+// strictly one by one: the next program leaves the host only once the status
+// of the one before is back, so each program adds at least one USB transfer's
+// set-up to B.
 //
-// Usage: xqbench [--times typ|max] [--strict-order] [NAME-PREFIX]. With
-// --times max the flash runs on the datasheet's maximum busy times (names end
-// in "-tmax"); with --strict-order the bench asks for page programs strictly
-// one by one ([timing] strict_order; names end in "-strict").
+// Rows run in the default profile (page programs one by one); rows ending in
+// "-fast" in the fast profile (SpiFlashCtrl::SetBatchPrograms: programs in
+// batches, blank blocks left unerased).
+//
+// Usage: xqbench [--times typ|max] [NAME-PREFIX]. With --times max the flash
+// runs on the datasheet's maximum busy times (names end in "-tmax").
 #include <baseworker.h>
 #include <benchconfig.h>
 #include <ratetable.h>
@@ -31,6 +36,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -60,6 +66,7 @@ struct Scenario {
     Bytes image;  // what the range holds afterwards (for a read: what it holds)
     std::function<bool(SpiFlashCtrl&, const Scenario&)> run;
     bool bNoBatchToo;  // also run with write batching off
+    bool bFastToo = false;  // also run in the fast profile
     int32_t nCheckLength = 0;  // without an image: the bytes the job reads back
     const char* pAdapter = nullptr;  // the bench's [adapter] model; null: the FT2232H
 };
@@ -238,7 +245,20 @@ Bytes ReadFile(const QString& strPath)
     return Bytes(data.begin(), data.end());
 }
 
-void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& timing, bool bStrictOrder,
+// Page programs a write must issue: the pages of its image that are not all
+// 0xFF (twice for an encrypted image: the zero pass and the data pass).
+int64_t ProgramsOf(const Scenario& sc)
+{
+    int64_t nPrograms = 0;
+    for (size_t p = 0; p < sc.image.size(); p += kPage) {
+        const size_t nEnd = std::min(sc.image.size(), p + kPage);
+        if (!std::all_of(sc.image.begin() + long(p), sc.image.begin() + long(nEnd), [](uint8_t b) { return b == 0xFF; }))
+            ++nPrograms;
+    }
+    return sc.kind == JobKind::Encrypted ? 2 * ((int64_t(sc.image.size()) + kPage - 1) / kPage) : nPrograms;
+}
+
+void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& timing, bool bFast,
                  const char* pSuffix)
 {
     QTemporaryDir dir;
@@ -247,7 +267,6 @@ void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& tim
         config.pAdapter = sim::FindAdapterModel(sc.pAdapter);
     config.bUsbHighSpeed = sc.bHighSpeed;
     config.timing = timing;
-    config.bStrictOrder = bStrictOrder;
     sim::SaveBenchConfig(dir.filePath("bench.ini"), config);
     const Bytes before = sc.prior.empty() ? Bytes(size_t(kFlashSize), 0xFF) : sc.prior;
     QFile flash(dir.filePath("flash.bin"));
@@ -258,6 +277,7 @@ void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& tim
     auto pBench = sim::MakeSimulatedBench(dir.path());
     pBench->SetWriteBatching(bBatching);
     SpiFlashCtrl ctrl(pBench);
+    ctrl.SetBatchPrograms(bFast);
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
     sim::BenchStats* pStats = pBench->Stats(1).get();
@@ -292,11 +312,18 @@ void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& tim
                      : PlainJobBoundMs(before, after, sc.image.empty() ? sc.nCheckLength : int32_t(sc.image.size()),
                                        timing, dSckHz);
     }
+    std::string strFloor;
+    if (sc.kind != JobKind::Read && !sc.image.empty()) {
+        const sim::UsbTiming usb = sc.bHighSpeed ? sim::kUsbHighSpeed : sim::kUsbFullSpeed;
+        const double dFloorMs = dBoundMs + double(ProgramsOf(sc) * usb.nPerTransferNs) / 1e6;
+        strFloor = " order_floor_ms=" + std::to_string(int64_t(dFloorMs * 10 + 0.5) / 10) + "." +
+                   std::to_string(int64_t(dFloorMs * 10 + 0.5) % 10);
+    }
     std::printf("%s%s%s ratio=%.3f virtual_ms=%.1f bound_ms=%.1f job_ratio=%.3f job_bound_ms=%.1f "
-                "usb_transfers=%lld round_trips=%lld cpu_ms=%.0f%s\n",
+                "usb_transfers=%lld round_trips=%lld cpu_ms=%.0f%s%s\n",
                 sc.pName, bBatching ? "" : "-nobatch", pSuffix, dVirtualMs / dBoundMs, dVirtualMs, dBoundMs,
                 dJobMs > 0 ? dVirtualMs / dJobMs : 0.0, dJobMs, (long long)(s.nUsbTransfers - startStats.nUsbTransfers),
-                (long long)(s.nRoundTrips - startStats.nRoundTrips), dCpu, bOk ? "" : " FAILED");
+                (long long)(s.nRoundTrips - startStats.nRoundTrips), dCpu, strFloor.c_str(), bOk ? "" : " FAILED");
     std::fflush(stdout);
 }
 
@@ -308,7 +335,6 @@ int main(int argc, char* argv[])
     QString strOnly;
     sim::FlashTiming timing;
     const char* pSuffix = "";
-    bool bStrictOrder = false;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--times" && i + 1 < args.size()) {
@@ -320,10 +346,8 @@ int main(int argc, char* argv[])
                 std::fprintf(stderr, "xqbench: --times takes typ or max\n");
                 return 2;
             }
-        } else if (args[i] == "--strict-order") {
-            bStrictOrder = true;
         } else if (args[i].startsWith("-")) {
-            std::fprintf(stderr, "usage: xqbench [--times typ|max] [--strict-order] [NAME-PREFIX]\n");
+            std::fprintf(stderr, "usage: xqbench [--times typ|max] [NAME-PREFIX]\n");
             return 2;
         } else {
             strOnly = args[i];
@@ -338,15 +362,16 @@ int main(int argc, char* argv[])
     Bytes halfBlank = RandomImage(kFlashSize / 2, false);
     halfBlank.resize(size_t(kFlashSize), 0xFF);
     const std::vector<Scenario> scenarios = {
-        {"write2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, plain, true},
-        {"write2m-fs6", 5, false, JobKind::Plain, 0, {}, random2m, plain, true},
-        {"write2m-ft2232d6", 5, false, JobKind::Plain, 0, {}, random2m, plain, false, 0, "FT2232D"},
+        {"write2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, plain, true, true},
+        {"write2m-hs6", 5, true, JobKind::Plain, 0, {}, random2m, plain, false, true},
+        {"write2m-fs6", 5, false, JobKind::Plain, 0, {}, random2m, plain, true, true},
+        {"write2m-ft2232d6", 5, false, JobKind::Plain, 0, {}, random2m, plain, false, true, 0, "FT2232D"},
         {"write2m-halfblank-hs30", 9, true, JobKind::Plain, 0, {}, halfBlank, plain, false},
         {"read2m-hs30", 9, true, JobKind::Read, 0, random2m, random2m,
          [&](SpiFlashCtrl& c, const Scenario& sc) { return ReadWhole(c, sc, strReadFile); }, false},
         {"encrypted1m-hs30", 9, true, JobKind::Encrypted, 0, {}, RandomImage(kFlashSize / 2, true), plain,
          true},
-        {"static-hs30", 9, true, JobKind::Plain, 0x1FF000, {}, {}, StaticWriteRead, true, SampleStaticTotal()},
+        {"static-hs30", 9, true, JobKind::Plain, 0x1FF000, {}, {}, StaticWriteRead, true, false, SampleStaticTotal()},
         {"smart-blank2m-hs30", 9, true, JobKind::Plain, 0, {}, random2m, smart, false},
         {"smart-same2m-hs30", 9, true, JobKind::Plain, 0, random2m, random2m, smart, false},
         {"smart-changed2m-hs30", 9, true, JobKind::Plain, 0, RandomImage(kFlashSize, false, 777), random2m, smart,
@@ -355,10 +380,11 @@ int main(int argc, char* argv[])
     for (const Scenario& sc : scenarios) {
         if (!strOnly.isEmpty() && !QString(sc.pName).startsWith(strOnly))
             continue;
-        const std::string strSuffix = std::string(bStrictOrder ? "-strict" : "") + pSuffix;
-        RunScenario(sc, true, timing, bStrictOrder, strSuffix.c_str());
+        RunScenario(sc, true, timing, false, pSuffix);
         if (sc.bNoBatchToo)
-            RunScenario(sc, false, timing, bStrictOrder, strSuffix.c_str());
+            RunScenario(sc, false, timing, false, pSuffix);
+        if (sc.bFastToo)
+            RunScenario(sc, true, timing, true, (std::string("-fast") + pSuffix).c_str());
     }
     return 0;
 }
