@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Race: the same random 2 MiB image written and verified by flashrom
+# Race: the same random plain 2 MiB image written and verified by flashrom
 # (ft2232_spi, bare flash on channel A) and by xqprog (XQ chip on the
 # channel it opens), each through an emulated FT2232H at 30 MHz SCK with the
 # bench in real time. Prints each side's time on the model's clock, its wall
@@ -10,10 +10,17 @@
 # transfers (counted by a preloaded library, as a real FT2232H would let it
 # pass); the emulation's own cost per ioctl and the load of the machine stay
 # out of it, so two runs give the same figure. Wall times include both.
+# xqprog runs twice, in its default profile and in the fast one; both ratios
+# are printed.
 #
-# Usage: bench/race-flashrom.sh [--programmed]
+# The image is plain on purpose: its byte at 0x2FB0 (the encryption marker)
+# is cleared, so xqprog never takes it for an encrypted image by chance.
+#
+# Usage: bench/race-flashrom.sh [--programmed] [--seed N]
 #   --programmed  both chips start with other random contents (so both erase);
 #                 by default both start erased, as from the reel.
+#   --seed N      the image (and the programmed contents) from seed N, the
+#                 same bytes on every run; by default from /dev/urandom.
 # BUILD_DIR selects the build (default: build/).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -28,20 +35,42 @@ done
 command -v umockdev-wrapper >/dev/null || { echo "umockdev is not installed" >&2; exit 1; }
 
 start_state=erased
-[ "${1:-}" = "--programmed" ] && start_state=programmed
+seed=
+while [ $# -gt 0 ]; do
+    case $1 in
+        --programmed) start_state=programmed ;;
+        --seed) seed=${2:?--seed takes a number}; shift ;;
+        *) echo "usage: $0 [--programmed] [--seed N]" >&2; exit 2 ;;
+    esac
+    shift
+done
+# The profiles' options for xqprog.
+default_opts=(--strict-order)
+fast_opts=()
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 size=$((2 * 1024 * 1024))
 pages=$((size / 256))
-head -c "$size" /dev/urandom >"$work/image.bin"
+# random_bytes SALT: $size random bytes, from the seed when there is one.
+random_bytes() {
+    if [ -n "$seed" ]; then
+        # openssl ends on the broken pipe once head has its bytes.
+        { openssl enc -aes-128-ctr -pass "pass:race-$seed-$1" -nosalt -pbkdf2 </dev/zero 2>/dev/null || true; } |
+            head -c "$size"
+    else
+        head -c "$size" /dev/urandom
+    fi
+}
+random_bytes image >"$work/image.bin"
+printf '\000' | dd of="$work/image.bin" bs=1 seek=$((0x2FB0)) conv=notrunc status=none
 
 # bench DIR MODEL: a real-time bench with the start contents.
 bench() {
     mkdir -p "$1"
     printf '[chip]\nmodel=%s\n[timing]\nrealtime=true\n' "$2" >"$1/bench.ini"
     if [ "$start_state" = programmed ]; then
-        head -c "$size" /dev/urandom >"$1/flash.bin"
+        random_bytes "flash-$(basename "$1")" >"$1/flash.bin"
     else
         head -c "$size" /dev/zero | tr '\0' '\377' >"$1/flash.bin"
     fi
@@ -71,10 +100,15 @@ race() {
     eval "${name}_wall=$wall ${name}_virtual=$virtual_ms"
 }
 
-echo "2 MiB random image, chips start $start_state, FT2232H at 30 MHz, bench in real time"
+echo "2 MiB random plain image${seed:+ (seed $seed)}, chips start $start_state, FT2232H at 30 MHz, bench in real time"
 bench "$work/flashrom" none
 race flashrom A "$work/flashrom" -- "$flashrom" -p ft2232_spi:type=2232H,port=A -w "$work/image.bin"
 bench "$work/xqprog" XQ6230
-race xqprog "" "$work/xqprog" -- "$xqprog" --lang en -i FT2232-LOC-33 -r 30MHz write "$work/image.bin"
-awk -v a="$flashrom_wall" -v b="$xqprog_wall" -v va="$flashrom_virtual" -v vb="$xqprog_virtual" \
-    'BEGIN { printf "ratio flashrom/xqprog = %.2f (model clock), %.2f (wall, for information)\n", va / vb, a / b }'
+race xqprog "" "$work/xqprog" -- "$xqprog" --lang en -i FT2232-LOC-33 -r 30MHz "${default_opts[@]}" write "$work/image.bin"
+bench "$work/xqfast" XQ6230
+race xqfast "" "$work/xqfast" -- "$xqprog" --lang en -i FT2232-LOC-33 -r 30MHz "${fast_opts[@]}" write "$work/image.bin"
+for side in xqprog xqfast; do
+    eval "vb=\$${side}_virtual b=\$${side}_wall"
+    awk -v s="$side" -v a="$flashrom_wall" -v b="$b" -v va="$flashrom_virtual" -v vb="$vb" \
+        'BEGIN { printf "ratio flashrom/%s = %.2f (model clock), %.2f (wall, for information)\n", s, va / vb, a / b }'
+done

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs bench/race-flashrom.sh once per seed of a fixed list (1 to 300 by
+# default) and fails at the first run that fails: a race must never fail by
+# chance, whatever the image. Hours of wall time, so it is no test of the
+# build or of CI: run it by hand, e.g. `bench/race-repeat.sh` or
+# `bench/race-repeat.sh 1 20 --programmed` for the first 20 seeds.
+#
+# Usage: bench/race-repeat.sh [FIRST LAST] [race options...]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+first=1
+last=300
+if [ $# -ge 2 ] && [[ $1 =~ ^[0-9]+$ ]] && [[ $2 =~ ^[0-9]+$ ]]; then
+    first=$1
+    last=$2
+    shift 2
+fi
+for seed in $(seq "$first" "$last"); do
+    if ! out=$("$root/bench/race-flashrom.sh" --seed "$seed" "$@" 2>&1); then
+        echo "seed $seed failed:" >&2
+        echo "$out" >&2
+        exit 1
+    fi
+    echo "seed $seed: $(echo "$out" | grep '^ratio' | tr '\n' ' ')"
+done
+echo "all $((last - first + 1)) races passed"
