@@ -7,7 +7,6 @@
 class FlashOps;
 
 // Reads [nAddress, nAddress + nLength) and sets *pBlank to whether every
-// byte is 0xFF. The first 256 bytes are read alone, the rest in 4 KiB pieces
-// only while all read so far is blank, so flash that holds data costs one
-// short read. Returns the read's code; *pBlank is false on failure.
+// byte is 0xFF. The first 256 bytes are read alone, the rest in one read
+// only when they are blank, so flash that holds data costs one short read. Returns the read's code; *pBlank is false on failure.
 int CheckBlank(FlashOps& flash, uint32_t nAddress, int32_t nLength, bool* pBlank);
