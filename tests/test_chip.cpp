@@ -260,6 +260,7 @@ private slots:
         QFETCH(int, start);
         QFETCH(int, count);
         QFETCH(std::vector<Bytes>, frames);
+        m_pCtrl->SetBatchPrograms(false);  // every unit erased, blank or not
         std::vector<int> percents;
         QCOMPARE(m_pCtrl->EraseFlash(start, count, [&](int p) { percents.push_back(p); }), xq::kOk);
         QCOMPARE(EraseAndProgramFrames(), frames);
