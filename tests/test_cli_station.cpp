@@ -213,6 +213,10 @@ private slots:
     void secondSignalEndsAtOnce()
     {
         const QString strBench = Bench("sig2", "[timing]\nrealtime=true\nerase64k_ms=20000\n");
+        QFile flash(strBench + "/flash.bin");  // programmed, so that every profile erases
+        QVERIFY(flash.open(QIODevice::WriteOnly));
+        flash.write(QByteArray(2 * 1024 * 1024, '\0'));
+        flash.close();
         QProcess p;
         Prepare(p, {"write", P("big.bin")}, strBench);
         p.start();
