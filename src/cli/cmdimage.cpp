@@ -4,6 +4,8 @@
 #include "commands.h"
 #include "serialcounter.h"
 
+#include <serialstamp.h>
+
 #include <commontexts.h>
 #include <imageops.h>
 #include <flashrules.h>
@@ -34,7 +36,7 @@ bool ReadStart(const CliContext& ctx, int32_t& nStart)
 
 // Runs a write (or an erase only) on every target. With pSerials the
 // serial numbers come from that counter, one per chip as it is stamped.
-int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCounter* pSerials)
+int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialSource* pSerials)
 {
     const QString strOperation = request.image.isEmpty() ? "erase" : "write";
     const int nExit = RunJobs(ctx, strOperation, ctx.targets, [&request, pSerials](SpiFlashCtrl& ctrl, Job& job) {
@@ -42,19 +44,12 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
             job.Log(xq::PrepareWriteLine(request.strImage));
         return RunOperation(job, [&](OperationObserver& observer, OperationReport& report) {
             ImageWrite write(ctrl, observer);
-            if (pSerials)
-                write.takeSerial = [pSerials, &job](uint32_t& nSerial) {
-                    QString strError;
-                    if (pSerials->Take(nSerial, strError))
-                        return true;
-                    job.Log(strError);
-                    return false;
-                };
-            return write.Run(request, report);
+            return RunWriteWithSerials(write, request, report, pSerials, QString::fromUtf8(job.Interface()), QString(),
+                                       [&job](const QString& strLine) { job.Log(strLine); });
         });
     });
-    if (pSerials)
-        ctx.out.Log(QString(), xq::NextSerialLine(pSerials->Next()));
+    if (pSerials && pSerials->NextFree() >= 0)
+        ctx.out.Log(QString(), xq::NextSerialLine(uint64_t(pSerials->NextFree())));
     return nExit;
 }
 
