@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "serialcounter.h"
 
+#include <linedb.h>
 #include <serialstamp.h>
 
 #include <commontexts.h>
@@ -119,7 +120,7 @@ int CmdBlank(CliContext& ctx)
 
 QList<QCommandLineOption> WriteOptions()
 {
-    return {kStart,
+    return QList<QCommandLineOption>{kStart,
             {"erase",
              "What to erase first: whole, file (the image's size, the default), a byte count, or smart (read "
              "first; erase and program only the sectors that differ from the image).",
@@ -128,7 +129,8 @@ QList<QCommandLineOption> WriteOptions()
             {"serial", "Stamp serial numbers from this one on (decimal or 0x hexadecimal), one per chip; the next "
                        "free one is printed.", "N"},
             {"serial-file", "Take the serial numbers from this counter file (one decimal number, the next free one; "
-                            "a missing file starts at --serial or 1), shared by every xqprog on this PC.", "FILE"}};
+                            "a missing file starts at --serial or 1), shared by every xqprog on this PC.", "FILE"}} +
+           LineDbOptions();
 }
 
 QList<QCommandLineOption> EraseOptions()
@@ -165,6 +167,14 @@ int CmdWrite(CliContext& ctx)
         const QString strSerial = ctx.parser.value("serial");
         if (!ImageRules::ParseSerial(strSerial, nFirst))
             return UsageError(ctx, QString("bad serial number: %1").arg(strSerial));
+    }
+    LineDb lineDb;
+    bool bLineDb = false;
+    if (const int nExit = OpenLineDb(ctx, lineDb, bLineDb, !request.bSerial); nExit != kExitOk)
+        return nExit;
+    if (bLineDb && ctx.parser.isSet("serial-counter")) {
+        request.bSerial = true;
+        return RunImageWrite(ctx, request, &lineDb);
     }
     if (!request.bSerial)
         return RunImageWrite(ctx, request, nullptr);

@@ -57,6 +57,10 @@ const QList<CliCommand>& CliCommands()
          "Write a production job (NAME.xqjob): the whole recipe, with the files' SHA-256.", JobCreateOptions,
          CmdJobCreate, 1, false},
         {"job show", "JOBFILE", "Print a job and whether it is ready to run.", NoOptions, CmdJobShow, 1, false},
+        {"line-db init", "URL", "Create the line database's schema and a serial counter.", LineDbInitOptions,
+         CmdLineDbInit, 1, false},
+        {"line-db sync", "", "Send the records kept in the spool while the line database was unreachable.", NoOptions,
+         CmdLineDbSync, 0, false},
         {"run", "JOBFILE", "Check a job whole, then run its steps on every chosen adapter.", NoOptions, CmdRun, 1,
          true},
     };
