@@ -10,7 +10,7 @@ namespace {
 constexpr int kPort = 5439;
 }
 
-PgCluster::PgCluster()
+PgCluster::PgCluster(bool bLoopback) : m_bLoopback(bLoopback)
 {
     const QStringList versions = QDir("/usr/lib/postgresql").entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& strVersion : versions)
@@ -53,7 +53,7 @@ QString PgCluster::Start()
     if (!Run({m_strBin + "/initdb", "-D", m_dir.filePath("data"), "-A", "trust", "-U", "xq", "--no-sync"}, &strOut))
         return "initdb failed: " + strOut;
     if (!Run({m_strBin + "/pg_ctl", "-D", m_dir.filePath("data"), "-l", m_dir.filePath("log"), "-w", "-o",
-              QString("-c listen_addresses='' -k %1 -p %2 -c fsync=off").arg(m_dir.path()).arg(kPort), "start"},
+              Options(), "start"},
              &strOut))
         return "pg_ctl start failed: " + strOut;
     m_bRunning = true;
@@ -69,12 +69,20 @@ bool PgCluster::Stop()
 bool PgCluster::Restart()
 {
     m_bRunning = Run({m_strBin + "/pg_ctl", "-D", m_dir.filePath("data"), "-l", m_dir.filePath("log"), "-w", "-o",
-                      QString("-c listen_addresses='' -k %1 -p %2 -c fsync=off").arg(m_dir.path()).arg(kPort), "start"});
+                      Options(), "start"});
     return m_bRunning;
+}
+
+QString PgCluster::Options() const
+{
+    return QString("-c listen_addresses='%1' -k %2 -p %3 -c fsync=off -c max_connections=40")
+        .arg(m_bLoopback ? "127.0.0.1" : "", m_dir.path(), QString::number(kPort));
 }
 
 QString PgCluster::Url() const
 {
+    if (m_bLoopback)
+        return QString("postgresql://xq@127.0.0.1:%1/postgres").arg(kPort);
     // One arg() call: the encoded path's "%2F" must not be taken for a marker.
     return QString("postgresql://xq@%1:%2/postgres").arg(QString::fromLatin1(QUrl::toPercentEncoding(m_dir.path())), QString::number(kPort));
 }

@@ -9,7 +9,8 @@
 
 class PgCluster {
 public:
-    PgCluster();
+    // bLoopback: also on 127.0.0.1 (for a benchmark over TCP).
+    explicit PgCluster(bool bLoopback = false);
     ~PgCluster();
     // Empty when the cluster runs; else why not (binaries missing: Missing()).
     QString Start();
@@ -17,7 +18,7 @@ public:
     // pg_ctl stop -m immediate (a crash) and start again.
     bool Stop();
     bool Restart();
-    // postgresql://xq@%2F...:PORT/postgres
+    // postgresql://xq@%2F...:PORT/postgres (127.0.0.1 with bLoopback)
     QString Url() const;
 
 private:
@@ -27,4 +28,6 @@ private:
     QString m_strBin;
     bool m_bMissing = false;
     bool m_bRunning = false;
+    bool m_bLoopback = false;
+    QString Options() const;
 };
