@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -250,6 +251,12 @@ void TestLineDb::stationsShareOneFile()
         QProcess a, b;
         xqprog.Prepare(a, write, m_dir.filePath("bench0"));
         xqprog.Prepare(b, write, m_dir.filePath("bench1"));
+        for (QProcess* p : {&a, &b}) {
+            QProcessEnvironment env = p->processEnvironment().isEmpty() ? QProcessEnvironment::systemEnvironment()
+                                                                        : p->processEnvironment();
+            env.insert("XQ_STATION", p == &a ? "st0" : "st1");
+            p->setProcessEnvironment(env);
+        }
         a.start();
         b.start();
         for (QProcess* p : {&a, &b}) {
@@ -266,6 +273,21 @@ void TestLineDb::stationsShareOneFile()
     QCOMPARE(refused.nExit, 2);
     QVERIFY2(refused.strErr.contains("0 serial numbers left, 2 needed"), qPrintable(refused.strErr));
     QCOMPARE(Count(strDb, "SELECT COUNT(*) FROM xq_chip"), 8);
+
+    // The line engineer's questions: the yield per station, one chip's history.
+    const XqprogResult report = xqprog.Run({"--json", "line-db", "report", "--line-db", strDb});
+    QCOMPARE(report.nExit, 0);
+    const QJsonObject json = JsonLines(report.strOut).value(0);
+    QCOMPARE(json["stations"].toArray().size(), 2);
+    for (const QJsonValue& v : json["stations"].toArray()) {
+        QCOMPARE(v["passed"].toInt(), 4);
+        QCOMPARE(v["failed"].toInt(), 0);
+    }
+    QCOMPARE(json["serials"].toArray().at(0)["stamped"].toInt(), 8);
+    const XqprogResult chip = xqprog.Run({"--json", "line-db", "chip", "9", "--line-db", strDb});
+    QCOMPARE(chip.nExit, 0);
+    QCOMPARE(JsonLines(chip.strOut).value(0)["records"].toArray().size(), 1);
+    QCOMPARE(JsonLines(chip.strOut).value(0)["serials"].toArray().at(0)["state"].toString(), QString("stamped"));
 }
 
 QTEST_GUILESS_MAIN(TestLineDb)

@@ -7,6 +7,8 @@
 #include <imagerequest.h>
 #include <linedb.h>
 
+#include <QDateTime>
+#include <QJsonArray>
 #include <QJsonObject>
 
 QList<QCommandLineOption> LineDbOptions()
@@ -15,6 +17,18 @@ QList<QCommandLineOption> LineDbOptions()
                         "the password from PGPASSFILE or ~/.pgpass).",
              "URL"},
             {"serial-counter", "With --line-db: stamp serial numbers taken from this counter of the database.", "NAME"}};
+}
+
+QList<QCommandLineOption> LineDbReportOptions()
+{
+    return {{"line-db", "The line database.", "URL"},
+            {"since", "Only chips since this date or time (ISO 8601, UTC: 2026-12-09 or 2026-12-09T08:00).", "DATE"},
+            {"job", "Only the chips of this job.", "NAME"}};
+}
+
+QList<QCommandLineOption> LineDbChipOptions()
+{
+    return {{"line-db", "The line database.", "URL"}};
 }
 
 QList<QCommandLineOption> LineDbInitOptions()
@@ -77,4 +91,90 @@ int CmdLineDbSync(CliContext& ctx)
     else
         ctx.out.Print(QString("sent %1, left %2 (%3)\n").arg(nSent).arg(nLeft).arg(strSpool));
     return nLeft == 0 ? kExitOk : kExitFailed;
+}
+
+namespace {
+int OpenForQuery(CliContext& ctx, LineDb& db)
+{
+    if (!ctx.parser.isSet("line-db"))
+        return UsageError(ctx, "this command needs --line-db URL");
+    QString strError;
+    if (!db.Open(ctx.parser.value("line-db"), strError))
+        return UsageError(ctx, strError);
+    return kExitOk;
+}
+}  // namespace
+
+int CmdLineDbReport(CliContext& ctx)
+{
+    const QString strSince = ctx.parser.value("since");
+    if (!strSince.isEmpty() && !QDateTime::fromString(strSince, Qt::ISODate).isValid() &&
+        !QDate::fromString(strSince, Qt::ISODate).isValid())
+        return UsageError(ctx, QString("bad date: %1 (2026-12-09 or 2026-12-09T08:00)").arg(strSince));
+    LineDb db;
+    if (const int nExit = OpenForQuery(ctx, db); nExit != kExitOk)
+        return nExit;
+    QJsonObject report;
+    QString strError;
+    if (!db.Report(strSince, ctx.parser.value("job"), report, strError)) {
+        UsageError(ctx, strError);
+        return kExitFailed;
+    }
+    if (ctx.out.Json()) {
+        ctx.out.PrintJson(report);
+        return kExitOk;
+    }
+    QString strText = QString::asprintf("%-20s %-20s %8s %8s %7s\n", "station", "job", "passed", "failed", "yield");
+    for (const QJsonValue& v : report["stations"].toArray()) {
+        const QJsonObject o = v.toObject();
+        strText += QString::asprintf("%-20s %-20s %8d %8d %6.1f%%\n", qPrintable(o["station"].toString()),
+                                     qPrintable(o["job"].toString()), o["passed"].toInt(), o["failed"].toInt(),
+                                     100.0 * o["yield"].toDouble());
+    }
+    for (const QJsonValue& v : report["serials"].toArray()) {
+        const QJsonObject o = v.toObject();
+        strText += QString("counter %1: %2 .. %3, %4 taken, %5 stamped\n")
+                       .arg(o["counter"].toString())
+                       .arg(o["first"].toVariant().toLongLong())
+                       .arg(o["last"].toVariant().toLongLong())
+                       .arg(o["taken"].toVariant().toLongLong())
+                       .arg(o["stamped"].toVariant().toLongLong());
+    }
+    ctx.out.Print(strText);
+    return kExitOk;
+}
+
+int CmdLineDbChip(CliContext& ctx)
+{
+    LineDb db;
+    if (const int nExit = OpenForQuery(ctx, db); nExit != kExitOk)
+        return nExit;
+    QJsonObject history;
+    QString strError;
+    if (!db.ChipHistory(ctx.args.value(0), history, strError)) {
+        UsageError(ctx, strError);
+        return kExitFailed;
+    }
+    if (ctx.out.Json()) {
+        ctx.out.PrintJson(history);
+        return kExitOk;
+    }
+    QString strText;
+    for (const QJsonValue& v : history["records"].toArray()) {
+        const QJsonObject o = v.toObject();
+        strText += QString("%1 %2 %3 %4 %5 serial %6 %7\n")
+                       .arg(o["time"].toString(), o["station"].toString(), o["adapter"].toString(),
+                            o["operation"].toString(), o["result"].toString(),
+                            o["serial"].isNull() ? QString("-") : QString::number(o["serial"].toVariant().toLongLong()),
+                            o["uid"].toString());
+    }
+    for (const QJsonValue& v : history["serials"].toArray()) {
+        const QJsonObject o = v.toObject();
+        strText += QString("serial %1 (%2): %3 %4 at %5\n")
+                       .arg(o["serial"].toVariant().toLongLong())
+                       .arg(o["counter"].toString(), o["state"].toString(), o["reason"].toString(),
+                            o["station"].toString());
+    }
+    ctx.out.Print(strText.isEmpty() ? QString("no records\n") : strText);
+    return kExitOk;
 }

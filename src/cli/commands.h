@@ -41,6 +41,10 @@ QList<QCommandLineOption> LineDbOptions();
 QList<QCommandLineOption> LineDbInitOptions();
 int CmdLineDbInit(CliContext& ctx);
 int CmdLineDbSync(CliContext& ctx);
+QList<QCommandLineOption> LineDbReportOptions();
+QList<QCommandLineOption> LineDbChipOptions();
+int CmdLineDbReport(CliContext& ctx);
+int CmdLineDbChip(CliContext& ctx);
 // Opens the --line-db database when given (bUsed), checks its counter for
 // every target, and makes it the run's chip record sink; an exit code.
 int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials);

@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QJsonObject>
 #include <QLockFile>
 #include <QSaveFile>
@@ -473,5 +475,102 @@ bool LineDb::Sync(const QString& strSpool, int& nSent, int& nLeft, QString& strE
     QSaveFile out(strSpool);
     if (!out.open(QIODevice::WriteOnly) || out.write(kept) < 0 || !out.commit())
         return (strError = QString("spool %1: %2").arg(strSpool, out.errorString())), false;
+    return true;
+}
+
+bool LineDb::Report(const QString& strSinceArg, const QString& strJobArg, QJsonObject& report, QString& strError)
+{
+    // Bound as '' rather than NULL, which would compare as unknown.
+    const QString strSince = strSinceArg.isNull() ? QString("") : strSinceArg;
+    const QString strJob = strJobArg.isNull() ? QString("") : strJobArg;
+    QSqlDatabase db = Connection(strError);
+    if (!db.isOpen())
+        return false;
+    QSqlQuery query(db);
+    if (!Exec(query,
+              "SELECT station, COALESCE(job, ''), run, operation, result FROM xq_chip WHERE time >= ? "
+              "AND (? = '' OR job = ?) ORDER BY time",
+              {strSince, strJob, strJob}, strError))
+        return false;
+    struct Run {
+        QString strStation, strJob;
+        bool bWrite = false, bOk = true;
+    };
+    QMap<QString, Run> runs;
+    while (query.next()) {
+        Run& run = runs[query.value(2).toString()];
+        run.strStation = query.value(0).toString();
+        run.strJob = query.value(1).toString();
+        run.bWrite = run.bWrite || query.value(3).toString() == "write";
+        run.bOk = run.bOk && query.value(4).toString() == "ok";
+    }
+    QMap<QPair<QString, QString>, QPair<int, int>> counts;  // (station, job): passed, failed
+    for (const Run& run : runs)
+        if (run.bWrite) {
+            QPair<int, int>& c = counts[{run.strStation, run.strJob}];
+            (run.bOk ? c.first : c.second)++;
+        }
+    QJsonArray stations;
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
+        const int nAll = it.value().first + it.value().second;
+        stations.append(QJsonObject{{"station", it.key().first},
+                                    {"job", it.key().second},
+                                    {"passed", it.value().first},
+                                    {"failed", it.value().second},
+                                    {"yield", nAll ? double(it.value().first) / nAll : 0.0}});
+    }
+    if (!Exec(query,
+              "SELECT counter, MIN(serial), MAX(serial), COUNT(*), SUM(CASE WHEN state = 'stamped' THEN 1 ELSE 0 END) "
+              "FROM xq_serial WHERE taken_at >= ? AND (? = '' OR job = ?) GROUP BY counter ORDER BY counter",
+              {strSince, strJob, strJob}, strError))
+        return false;
+    QJsonArray counters;
+    while (query.next())
+        counters.append(QJsonObject{{"counter", query.value(0).toString()},
+                                    {"first", query.value(1).toLongLong()},
+                                    {"last", query.value(2).toLongLong()},
+                                    {"taken", query.value(3).toLongLong()},
+                                    {"stamped", query.value(4).toLongLong()}});
+    report = QJsonObject{{"stations", stations}, {"serials", counters}};
+    return true;
+}
+
+bool LineDb::ChipHistory(const QString& strKey, QJsonObject& history, QString& strError)
+{
+    QSqlDatabase db = Connection(strError);
+    if (!db.isOpen())
+        return false;
+    bool bNumber = false;
+    const qint64 nSerial = strKey.toLongLong(&bNumber, 0);
+    QSqlQuery query(db);
+    if (!Exec(query,
+              "SELECT time, station, adapter, chip, uid, operation, job, image_sha256, serial, result, message "
+              "FROM xq_chip WHERE UPPER(uid) = UPPER(?) OR serial = ? ORDER BY time",
+              {strKey, bNumber ? QVariant(nSerial) : QVariant(qint64(-1))}, strError))
+        return false;
+    const char* kKeys[] = {"time", "station", "adapter", "chip", "uid", "operation", "job", "image_sha256", "serial",
+                           "result", "message"};
+    QJsonArray records;
+    while (query.next()) {
+        QJsonObject row;
+        for (int n = 0; n < 11; ++n)
+            row[kKeys[n]] = query.isNull(n) ? QJsonValue() : QJsonValue::fromVariant(query.value(n));
+        records.append(row);
+    }
+    if (!Exec(query,
+              "SELECT counter, serial, state, reason, station, adapter, uid, taken_at, settled_at FROM xq_serial "
+              "WHERE UPPER(uid) = UPPER(?) OR serial = ? ORDER BY taken_at",
+              {strKey, bNumber ? QVariant(nSerial) : QVariant(qint64(-1))}, strError))
+        return false;
+    const char* kSerialKeys[] = {"counter", "serial", "state", "reason", "station", "adapter", "uid", "taken_at",
+                                 "settled_at"};
+    QJsonArray serials;
+    while (query.next()) {
+        QJsonObject row;
+        for (int n = 0; n < 9; ++n)
+            row[kSerialKeys[n]] = query.isNull(n) ? QJsonValue() : QJsonValue::fromVariant(query.value(n));
+        serials.append(row);
+    }
+    history = QJsonObject{{"key", strKey}, {"records", records}, {"serials", serials}};
     return true;
 }

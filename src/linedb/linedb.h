@@ -53,6 +53,14 @@ public:
     int64_t NextFree() override;
     bool Record(const OperationReport& report, const QString& strRun, QString& strError) override;
 
+    // Passed, failed and yield per station and job of the chip runs with a
+    // write since strSince (ISO date or time; empty: all), only of strJob
+    // when given, and the serial numbers used per counter.
+    bool Report(const QString& strSince, const QString& strJob, QJsonObject& report, QString& strError);
+    // Every record of the chip with unique id strKey, or of serial number
+    // strKey, and its serial rows, oldest first.
+    bool ChipHistory(const QString& strKey, QJsonObject& history, QString& strError);
+
     // Sends the spool's records to their databases; what could not be sent
     // stays. False with the reason when the spool cannot be rewritten.
     static bool Sync(const QString& strSpool, int& nSent, int& nLeft, QString& strError);
