@@ -66,7 +66,7 @@ const QList<CliCommand>& CliCommands()
          false},
         {"line-db sync", "", "Send the records kept in the spool while the line database was unreachable.", NoOptions,
          CmdLineDbSync, 0, false},
-        {"run", "JOBFILE", "Check a job whole, then run its steps on every chosen adapter.", NoOptions, CmdRun, 1,
+        {"run", "JOBFILE", "Check a job whole, then run its steps on every chosen adapter.", LineDbOptions, CmdRun, 1,
          true},
     };
     return commands;
