@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <QtTest>
 
 #include <memory>
@@ -28,6 +29,8 @@ private slots:
     void takesUniqueConsecutive();
     void survivesServerCrash();
     void stationsShareOneFile();
+    void refusesBeforeAdapterOpens_data();
+    void refusesBeforeAdapterOpens();
 
 private:
     QString Url(const QString& strEngine);
@@ -288,6 +291,40 @@ void TestLineDb::stationsShareOneFile()
     QCOMPARE(chip.nExit, 0);
     QCOMPARE(JsonLines(chip.strOut).value(0)["records"].toArray().size(), 1);
     QCOMPARE(JsonLines(chip.strOut).value(0)["serials"].toArray().at(0)["state"].toString(), QString("stamped"));
+}
+
+void TestLineDb::refusesBeforeAdapterOpens_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("reason");
+    const QString strDb = "sqlite:" + m_dir.filePath("refusals.db");
+    QTest::newRow("no directory") << QStringList{"--line-db", "sqlite:/nonexistent/dir/x.db"} << "no directory";
+    QTest::newRow("counter without database") << QStringList{"--serial-counter", "c"} << "needs --line-db";
+    QTest::newRow("password in address") << QStringList{"--line-db", "postgresql://st:pw@127.0.0.1:1/x"} << "password";
+    QTest::newRow("server not there")
+        << QStringList{"--line-db", "postgresql://st@" + QString::fromLatin1(QUrl::toPercentEncoding(m_dir.path())) + ":1/x"}
+        << "not reachable";
+    QTest::newRow("no such counter") << QStringList{"--line-db", strDb, "--serial-counter", "none"} << "no counter none";
+    QTest::newRow("two serial sources") << QStringList{"--line-db", strDb, "--serial-counter", "c", "--serial", "5"}
+                                        << "cannot be used with --serial";
+}
+
+// Each refusal ends with exit 2 before the adapter opens: the write is reported refused.
+void TestLineDb::refusesBeforeAdapterOpens()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, reason);
+    XqprogRunner xqprog(XQPROG_PATH, m_dir.path());
+    QFile image(m_dir.filePath("small.bin"));
+    QVERIFY(image.open(QIODevice::WriteOnly));
+    image.write(QByteArray(300, '\x11'));
+    image.close();
+    const XqprogResult result = xqprog.Run(QStringList{"--json", "write", image.fileName()} + args,
+                                           m_dir.filePath("refusal-bench"));
+    QCOMPARE(result.nExit, 2);
+    QVERIFY2(result.strErr.contains(reason), qPrintable(result.strErr));
+    for (const QJsonObject& json : JsonLines(result.strOut))
+        QCOMPARE(json["result"].toString(), QString("refused"));
 }
 
 QTEST_GUILESS_MAIN(TestLineDb)
