@@ -71,7 +71,7 @@ QStringList CommandWords(const QStringList& args)
         }
         if (!strArg.startsWith('-') || strArg == "-") {
             words << strArg;
-            if (words.first() != "static" && words.first() != "job")
+            if (words.first() != "static" && words.first() != "job" && words.first() != "line-db")
                 break;
             continue;
         }

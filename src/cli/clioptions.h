@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 
+class ChipRecordSink;
 class CliOutput;
 namespace mpsse {
 class Backend;
@@ -54,6 +55,7 @@ struct CliContext {
     QString strJob;
     QByteArray jobSha256;
     QList<AdapterDescription> adapters;  // serial number, description and port path of each adapter found
+    ChipRecordSink* pRecords = nullptr;  // the line database's record of every chip, or null
 };
 
 struct CliCommand {

@@ -1,5 +1,9 @@
 #include "clirunner.h"
 
+#include <serialsource.h>
+
+#include <QUuid>
+
 #include "cliprogress.h"
 
 #include <results.h>
@@ -161,6 +165,16 @@ void Job::Conclude(Session& session, const TraceFile* pTrace)
     const QList<OperationReport> reports = m_steps + QList<OperationReport>{m_report};
     if (!session.Trace(pTrace, reports))
         m_bOk = false;
+    if (m_pRecords) {
+        const QString strRun = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        for (const OperationReport& report : reports) {
+            QString strError;
+            if (!m_pRecords->Record(report, strRun, strError)) {
+                Log(strError);
+                m_bOk = false;
+            }
+        }
+    }
     if (m_out.Json()) {
         for (const OperationReport& report : reports) {
             QJsonObject json = report.ToJson();
@@ -201,6 +215,7 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     for (const QByteArray& strName : targets) {
         jobs.push_back(std::make_unique<Job>(ctx.out, ctx.pBackend, strName, bGang, strOperation));
         jobs.back()->SetStrictOrder(ctx.globals.bStrictOrder);
+        jobs.back()->SetRecordSink(ctx.pRecords);
         if (!ctx.strJob.isEmpty())
             jobs.back()->SetProductionJob(ctx.strJob, ctx.jobSha256);
     }

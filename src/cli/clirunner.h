@@ -89,6 +89,8 @@ public:
     double Seconds() const { return m_report.dSeconds; }
     void SetProgressBar(CliProgress* pProgress) { m_pProgress = pProgress; }
     void SetStrictOrder(bool bStrict) { m_bStrictOrder = bStrict; }
+    // The line database that records every report too (null: none).
+    void SetRecordSink(ChipRecordSink* pRecords) { m_pRecords = pRecords; }
 
     const QByteArray& Interface() const { return m_strInterface; }
     // A log line, with the interface in gang runs.
@@ -121,6 +123,7 @@ private:
     QList<OperationReport> m_steps;  // the steps before the last, whose report is m_report
     bool m_bStepReported = false;
     bool m_bStrictOrder = false;
+    ChipRecordSink* m_pRecords = nullptr;
     QJsonObject m_jsonExtra;
 };
 

@@ -4,6 +4,9 @@
 #include "commands.h"
 #include "serialcounter.h"
 
+#include <linedb.h>
+#include <serialstamp.h>
+
 #include <commontexts.h>
 #include <imageops.h>
 #include <flashrules.h>
@@ -34,7 +37,7 @@ bool ReadStart(const CliContext& ctx, int32_t& nStart)
 
 // Runs a write (or an erase only) on every target. With pSerials the
 // serial numbers come from that counter, one per chip as it is stamped.
-int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCounter* pSerials)
+int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialSource* pSerials)
 {
     const QString strOperation = request.image.isEmpty() ? "erase" : "write";
     const int nExit = RunJobs(ctx, strOperation, ctx.targets, [&request, pSerials](SpiFlashCtrl& ctrl, Job& job) {
@@ -42,19 +45,12 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialCount
             job.Log(xq::PrepareWriteLine(request.strImage));
         return RunOperation(job, [&](OperationObserver& observer, OperationReport& report) {
             ImageWrite write(ctrl, observer);
-            if (pSerials)
-                write.takeSerial = [pSerials, &job](uint32_t& nSerial) {
-                    QString strError;
-                    if (pSerials->Take(nSerial, strError))
-                        return true;
-                    job.Log(strError);
-                    return false;
-                };
-            return write.Run(request, report);
+            return RunWriteWithSerials(write, request, report, pSerials, QString::fromUtf8(job.Interface()), QString(),
+                                       [&job](const QString& strLine) { job.Log(strLine); });
         });
     });
-    if (pSerials)
-        ctx.out.Log(QString(), xq::NextSerialLine(pSerials->Next()));
+    if (pSerials && pSerials->NextFree() >= 0)
+        ctx.out.Log(QString(), xq::NextSerialLine(uint64_t(pSerials->NextFree())));
     return nExit;
 }
 
@@ -124,7 +120,7 @@ int CmdBlank(CliContext& ctx)
 
 QList<QCommandLineOption> WriteOptions()
 {
-    return {kStart,
+    return QList<QCommandLineOption>{kStart,
             {"erase",
              "What to erase first: whole, file (the image's size, the default), a byte count, or smart (read "
              "first; erase and program only the sectors that differ from the image).",
@@ -133,7 +129,8 @@ QList<QCommandLineOption> WriteOptions()
             {"serial", "Stamp serial numbers from this one on (decimal or 0x hexadecimal), one per chip; the next "
                        "free one is printed.", "N"},
             {"serial-file", "Take the serial numbers from this counter file (one decimal number, the next free one; "
-                            "a missing file starts at --serial or 1), shared by every xqprog on this PC.", "FILE"}};
+                            "a missing file starts at --serial or 1), shared by every xqprog on this PC.", "FILE"}} +
+           LineDbOptions();
 }
 
 QList<QCommandLineOption> EraseOptions()
@@ -170,6 +167,14 @@ int CmdWrite(CliContext& ctx)
         const QString strSerial = ctx.parser.value("serial");
         if (!ImageRules::ParseSerial(strSerial, nFirst))
             return UsageError(ctx, QString("bad serial number: %1").arg(strSerial));
+    }
+    LineDb lineDb;
+    bool bLineDb = false;
+    if (const int nExit = OpenLineDb(ctx, lineDb, bLineDb, !request.bSerial); nExit != kExitOk)
+        return nExit;
+    if (bLineDb && ctx.parser.isSet("serial-counter")) {
+        request.bSerial = true;
+        return RunImageWrite(ctx, request, &lineDb);
     }
     if (!request.bSerial)
         return RunImageWrite(ctx, request, nullptr);

@@ -5,6 +5,8 @@
 #include "commands.h"
 #include "serialcounter.h"
 
+#include <linedb.h>
+
 #include <commontexts.h>
 #include <imagerequest.h>
 #include <jobfile.h>
@@ -119,13 +121,22 @@ int CmdRun(CliContext& ctx)
         return UsageError(ctx, strError);
     if (ctx.parser.isSet("rate") && ctx.globals.nRateIndex != plan.nRateIndex)
         return UsageError(ctx, QString("--rate: the job sets the rate (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
+    // The line database's counter, when given, stands in for the job's counter file.
+    LineDb lineDb;
+    bool bLineDb = false;
+    if (ctx.parser.isSet("serial-counter") && !plan.write.bSerial)
+        return UsageError(ctx, "--serial-counter: the job stamps no serial numbers");
+    if (const int nExit = OpenLineDb(ctx, lineDb, bLineDb, true); nExit != kExitOk)
+        return nExit;
+    const bool bDbSerials = bLineDb && ctx.parser.isSet("serial-counter");
     SerialCounter serials;
-    if (plan.write.bSerial && !serials.Init(plan.strCounterFile, plan.nFirstSerial, strError, ctx.targets.size()))
+    if (plan.write.bSerial && !bDbSerials &&
+        !serials.Init(plan.strCounterFile, plan.nFirstSerial, strError, ctx.targets.size()))
         return UsageError(ctx, strError);
     ctx.globals.nRateIndex = plan.nRateIndex;
     ctx.strJob = plan.spec.strName;
     ctx.jobSha256 = plan.jobSha256;
-    SerialCounter* pSerials = plan.write.bSerial ? &serials : nullptr;
+    SerialSource* pSerials = !plan.write.bSerial ? nullptr : bDbSerials ? static_cast<SerialSource*>(&lineDb) : &serials;
     const int nExit = RunJobs(ctx, "write", ctx.targets, [&plan, pSerials](SpiFlashCtrl& ctrl, Job& job) {
         JobSink sink;
         sink.log = [&job](const QString& s) { job.Log(s); };
@@ -133,7 +144,7 @@ int CmdRun(CliContext& ctx)
         sink.report = [&job](const OperationReport& report) { job.AddStepReport(report); };
         return RunJobSteps(ctrl, plan, pSerials, sink);
     });
-    if (pSerials)
-        ctx.out.Log(QString(), xq::NextSerialLine(pSerials->Next()));
+    if (pSerials && pSerials->NextFree() >= 0)
+        ctx.out.Log(QString(), xq::NextSerialLine(uint64_t(pSerials->NextFree())));
     return nExit;
 }

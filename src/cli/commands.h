@@ -35,6 +35,20 @@ int CmdJobCreate(CliContext& ctx);
 int CmdJobShow(CliContext& ctx);
 int CmdRun(CliContext& ctx);
 
+// line-db init, line-db sync; --line-db and --serial-counter of write
+class LineDb;
+QList<QCommandLineOption> LineDbOptions();
+QList<QCommandLineOption> LineDbInitOptions();
+int CmdLineDbInit(CliContext& ctx);
+int CmdLineDbSync(CliContext& ctx);
+QList<QCommandLineOption> LineDbReportOptions();
+QList<QCommandLineOption> LineDbChipOptions();
+int CmdLineDbReport(CliContext& ctx);
+int CmdLineDbChip(CliContext& ctx);
+// Opens the --line-db database when given (bUsed), checks its counter for
+// every target, and makes it the run's chip record sink; an exit code.
+int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials);
+
 // No options of its own.
 inline QList<QCommandLineOption> NoOptions()
 {

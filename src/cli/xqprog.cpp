@@ -57,7 +57,16 @@ const QList<CliCommand>& CliCommands()
          "Write a production job (NAME.xqjob): the whole recipe, with the files' SHA-256.", JobCreateOptions,
          CmdJobCreate, 1, false},
         {"job show", "JOBFILE", "Print a job and whether it is ready to run.", NoOptions, CmdJobShow, 1, false},
-        {"run", "JOBFILE", "Check a job whole, then run its steps on every chosen adapter.", NoOptions, CmdRun, 1,
+        {"line-db init", "URL", "Create the line database's schema and a serial counter.", LineDbInitOptions,
+         CmdLineDbInit, 1, false},
+        {"line-db report", "--line-db URL [--since DATE] [--job NAME]",
+         "Passed, failed and yield per station and job, and the serial numbers used.", LineDbReportOptions,
+         CmdLineDbReport, 0, false},
+        {"line-db chip", "UID|SERIAL --line-db URL", "Every record of one chip.", LineDbChipOptions, CmdLineDbChip, 1,
+         false},
+        {"line-db sync", "", "Send the records kept in the spool while the line database was unreachable.", NoOptions,
+         CmdLineDbSync, 0, false},
+        {"run", "JOBFILE", "Check a job whole, then run its steps on every chosen adapter.", LineDbOptions, CmdRun, 1,
          true},
     };
     return commands;

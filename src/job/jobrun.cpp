@@ -2,6 +2,8 @@
 
 #include "serialcounter.h"
 
+#include <serialstamp.h>
+
 #include <commontexts.h>
 #include <imageops.h>
 #include <results.h>
@@ -84,7 +86,7 @@ bool RunImageStep(const JobPlan& plan, const JobSink& sink, const QString& strOp
 
 }  // namespace
 
-bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerials, const JobSink& sink)
+bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialSource* pSerials, const JobSink& sink)
 {
     if (sink.log)
         sink.log(JobRules::tr("任务: %1 (任务文件SHA-256: %2)").arg(plan.spec.strName, QString::fromLatin1(plan.jobSha256)));
@@ -93,16 +95,8 @@ bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerial
         sink.log(xq::PrepareWriteLine(plan.write.strImage));
     const bool bWritten = RunImageStep(plan, sink, "write", [&](OperationObserver& observer, OperationReport& report) {
         ImageWrite write(ctrl, observer);
-        if (plan.write.bSerial && pSerials)
-            write.takeSerial = [pSerials, &sink](uint32_t& nSerial) {
-                QString strError;
-                if (pSerials->Take(nSerial, strError))
-                    return true;
-                if (sink.log)
-                    sink.log(strError);
-                return false;
-            };
-        return write.Run(plan.write, report);
+        return RunWriteWithSerials(write, plan.write, report, plan.write.bSerial ? pSerials : nullptr, QString(),
+                                   plan.spec.strName, sink.log);
     });
     if (!bWritten)
         return false;

@@ -12,6 +12,7 @@
 #include <functional>
 
 class SerialCounter;
+class SerialSource;
 class SpiFlashCtrl;
 
 struct JobSink {
@@ -30,4 +31,4 @@ void TagJobReport(OperationReport& report, const JobPlan& plan);
 // the verify that only reads the image back. Stops
 // at the first step that fails; true when every step succeeded. The
 // controller is open and stays so.
-bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialCounter* pSerials, const JobSink& sink);
+bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialSource* pSerials, const JobSink& sink);

@@ -5,12 +5,14 @@
 // process on this PC as well.
 #pragma once
 
+#include <serialsource.h>
+
 #include <QMutex>
 #include <QString>
 
 #include <cstdint>
 
-class SerialCounter {
+class SerialCounter : public SerialSource {
 public:
     // Counts from nFirst; with strFile, from the number the file holds (one
     // decimal number, the next free one), or from nFirst when it is missing.
@@ -23,6 +25,9 @@ public:
     bool Take(uint32_t& nSerial, QString& strError);
     // The next free number (2^32 once every number is taken).
     uint64_t Next();
+
+    bool Take(const SerialTakeInfo&, uint32_t& nSerial, QString& strError) override { return Take(nSerial, strError); }
+    int64_t NextFree() override { return int64_t(Next()); }
 
 private:
     bool ReadFile(uint64_t& nValue, QString& strError) const;

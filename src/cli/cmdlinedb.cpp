@@ -1,0 +1,180 @@
+// The line database on the command line: line-db init and sync, and the
+// --line-db and --serial-counter options of write, checked before any
+// adapter opens.
+#include "clirunner.h"
+#include "commands.h"
+
+#include <imagerequest.h>
+#include <linedb.h>
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
+
+QList<QCommandLineOption> LineDbOptions()
+{
+    return {{"line-db", "Record every chip in this line database (sqlite:PATH or postgresql://user@host:port/dbname; "
+                        "the password from PGPASSFILE or ~/.pgpass).",
+             "URL"},
+            {"serial-counter", "With --line-db: stamp serial numbers taken from this counter of the database.", "NAME"}};
+}
+
+QList<QCommandLineOption> LineDbReportOptions()
+{
+    return {{"line-db", "The line database.", "URL"},
+            {"since", "Only chips since this date or time (ISO 8601, UTC: 2026-12-09 or 2026-12-09T08:00).", "DATE"},
+            {"job", "Only the chips of this job.", "NAME"}};
+}
+
+QList<QCommandLineOption> LineDbChipOptions()
+{
+    return {{"line-db", "The line database.", "URL"}};
+}
+
+QList<QCommandLineOption> LineDbInitOptions()
+{
+    return {{"counter", "The serial counter to create (or whose last number to raise).", "NAME"},
+            {"first", "The counter's first number.", "N"},
+            {"last", "The counter's last number.", "M"}};
+}
+
+int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials)
+{
+    bUsed = ctx.parser.isSet("line-db");
+    if (!bUsed) {
+        if (ctx.parser.isSet("serial-counter"))
+            return UsageError(ctx, "--serial-counter needs --line-db");
+        return kExitOk;
+    }
+    if (ctx.parser.isSet("serial-counter") && !bSerials)
+        return UsageError(ctx, "--serial-counter cannot be used with --serial or --serial-file");
+    QString strError;
+    if (!db.Open(ctx.parser.value("line-db"), strError))
+        return UsageError(ctx, strError);
+    if (ctx.parser.isSet("serial-counter") &&
+        !db.UseCounter(ctx.parser.value("serial-counter"), ctx.targets.size(), strError))
+        return UsageError(ctx, strError);
+    ctx.pRecords = &db;
+    return kExitOk;
+}
+
+int CmdLineDbInit(CliContext& ctx)
+{
+    const QCommandLineParser& p = ctx.parser;
+    uint32_t nFirst = 0, nLast = 0;
+    if (!p.isSet("counter"))
+        return UsageError(ctx, "line-db init needs --counter NAME --first N --last M");
+    if (!ImageRules::ParseSerial(p.value("first"), nFirst) || !ImageRules::ParseSerial(p.value("last"), nLast))
+        return UsageError(ctx, QString("bad serial number: %1").arg(p.isSet("first") ? p.value("last") : p.value("first")));
+    LineDb db;
+    QString strError;
+    if (!db.Open(ctx.args.value(0), strError, true) || !db.InitCounter(p.value("counter"), nFirst, nLast, strError))
+        return UsageError(ctx, strError);
+    if (ctx.out.Json())
+        ctx.out.PrintJson(QJsonObject{{"counter", p.value("counter")}, {"first", qint64(nFirst)}, {"last", qint64(nLast)}});
+    else
+        ctx.out.Print(QString("counter %1: %2 .. %3\n").arg(p.value("counter")).arg(nFirst).arg(nLast));
+    return kExitOk;
+}
+
+int CmdLineDbSync(CliContext& ctx)
+{
+    int nSent = 0, nLeft = 0;
+    QString strError;
+    const QString strSpool = LineDb::DefaultSpool();
+    if (!LineDb::Sync(strSpool, nSent, nLeft, strError)) {
+        UsageError(ctx, strError);
+        return kExitFailed;
+    }
+    if (ctx.out.Json())
+        ctx.out.PrintJson(QJsonObject{{"spool", strSpool}, {"sent", nSent}, {"left", nLeft}});
+    else
+        ctx.out.Print(QString("sent %1, left %2 (%3)\n").arg(nSent).arg(nLeft).arg(strSpool));
+    return nLeft == 0 ? kExitOk : kExitFailed;
+}
+
+namespace {
+int OpenForQuery(CliContext& ctx, LineDb& db)
+{
+    if (!ctx.parser.isSet("line-db"))
+        return UsageError(ctx, "this command needs --line-db URL");
+    QString strError;
+    if (!db.Open(ctx.parser.value("line-db"), strError))
+        return UsageError(ctx, strError);
+    return kExitOk;
+}
+}  // namespace
+
+int CmdLineDbReport(CliContext& ctx)
+{
+    const QString strSince = ctx.parser.value("since");
+    if (!strSince.isEmpty() && !QDateTime::fromString(strSince, Qt::ISODate).isValid() &&
+        !QDate::fromString(strSince, Qt::ISODate).isValid())
+        return UsageError(ctx, QString("bad date: %1 (2026-12-09 or 2026-12-09T08:00)").arg(strSince));
+    LineDb db;
+    if (const int nExit = OpenForQuery(ctx, db); nExit != kExitOk)
+        return nExit;
+    QJsonObject report;
+    QString strError;
+    if (!db.Report(strSince, ctx.parser.value("job"), report, strError)) {
+        UsageError(ctx, strError);
+        return kExitFailed;
+    }
+    if (ctx.out.Json()) {
+        ctx.out.PrintJson(report);
+        return kExitOk;
+    }
+    QString strText = QString::asprintf("%-20s %-20s %8s %8s %7s\n", "station", "job", "passed", "failed", "yield");
+    for (const QJsonValue& v : report["stations"].toArray()) {
+        const QJsonObject o = v.toObject();
+        strText += QString::asprintf("%-20s %-20s %8d %8d %6.1f%%\n", qPrintable(o["station"].toString()),
+                                     qPrintable(o["job"].toString()), o["passed"].toInt(), o["failed"].toInt(),
+                                     100.0 * o["yield"].toDouble());
+    }
+    for (const QJsonValue& v : report["serials"].toArray()) {
+        const QJsonObject o = v.toObject();
+        strText += QString("counter %1: %2 .. %3, %4 taken, %5 stamped\n")
+                       .arg(o["counter"].toString())
+                       .arg(o["first"].toVariant().toLongLong())
+                       .arg(o["last"].toVariant().toLongLong())
+                       .arg(o["taken"].toVariant().toLongLong())
+                       .arg(o["stamped"].toVariant().toLongLong());
+    }
+    ctx.out.Print(strText);
+    return kExitOk;
+}
+
+int CmdLineDbChip(CliContext& ctx)
+{
+    LineDb db;
+    if (const int nExit = OpenForQuery(ctx, db); nExit != kExitOk)
+        return nExit;
+    QJsonObject history;
+    QString strError;
+    if (!db.ChipHistory(ctx.args.value(0), history, strError)) {
+        UsageError(ctx, strError);
+        return kExitFailed;
+    }
+    if (ctx.out.Json()) {
+        ctx.out.PrintJson(history);
+        return kExitOk;
+    }
+    QString strText;
+    for (const QJsonValue& v : history["records"].toArray()) {
+        const QJsonObject o = v.toObject();
+        strText += QString("%1 %2 %3 %4 %5 serial %6 %7\n")
+                       .arg(o["time"].toString(), o["station"].toString(), o["adapter"].toString(),
+                            o["operation"].toString(), o["result"].toString(),
+                            o["serial"].isNull() ? QString("-") : QString::number(o["serial"].toVariant().toLongLong()),
+                            o["uid"].toString());
+    }
+    for (const QJsonValue& v : history["serials"].toArray()) {
+        const QJsonObject o = v.toObject();
+        strText += QString("serial %1 (%2): %3 %4 at %5\n")
+                       .arg(o["serial"].toVariant().toLongLong())
+                       .arg(o["counter"].toString(), o["state"].toString(), o["reason"].toString(),
+                            o["station"].toString());
+    }
+    ctx.out.Print(strText.isEmpty() ? QString("no records\n") : strText);
+    return kExitOk;
+}

@@ -1,0 +1,331 @@
+// The line database against real engines: SQLite on a file and a
+// PostgreSQL cluster the test starts itself.
+#include <linedb.h>
+#include <operationreport.h>
+#include <pgcluster.h>
+#include <xqprogrunner.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+#include <QtTest>
+
+#include <memory>
+
+class TestLineDb : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void parsesUrls_data();
+    void parsesUrls();
+    void takesUniqueConsecutive_data();
+    void takesUniqueConsecutive();
+    void survivesServerCrash();
+    void stationsShareOneFile();
+    void refusesBeforeAdapterOpens_data();
+    void refusesBeforeAdapterOpens();
+
+private:
+    QString Url(const QString& strEngine);
+    qint64 Count(const QString& strUrl, const QString& strSql);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<PgCluster> m_pg;
+    QString m_strPgSkip;
+};
+
+void TestLineDb::initTestCase()
+{
+    m_pg = std::make_unique<PgCluster>();
+    m_strPgSkip = m_pg->Start();
+}
+
+QString TestLineDb::Url(const QString& strEngine)
+{
+    if (strEngine == "sqlite")
+        return "sqlite:" + m_dir.filePath(QString("line-%1.db").arg(QTest::currentDataTag()));
+    return m_pg->Url();
+}
+
+qint64 TestLineDb::Count(const QString& strUrl, const QString& strSql)
+{
+    LineDbUrl url;
+    LineDbUrl::Parse(strUrl, url);
+    qint64 nCount = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(url.bSqlite ? "QSQLITE" : "QPSQL", "check");
+        db.setDatabaseName(url.bSqlite ? url.strPath : url.strDatabase);
+        db.setHostName(url.strHost);
+        db.setPort(url.nPort);
+        db.setUserName(url.strUser);
+        QSqlQuery query(db);
+        if (db.open() && query.exec(strSql) && query.next())
+            nCount = query.value(0).toLongLong();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("check");
+    return nCount;
+}
+
+void TestLineDb::parsesUrls_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("sqlite file") << "sqlite:/tmp/x.db" << true << "" << 5432;
+    QTest::newRow("sqlite without path") << "sqlite:" << false << "" << 0;
+    QTest::newRow("tcp") << "postgresql://st1@10.0.0.5:6432/line" << true << "10.0.0.5" << 6432;
+    QTest::newRow("default port") << "postgresql://st1@db/line" << true << "db" << 5432;
+    QTest::newRow("socket dir") << "postgresql://st1@%2Frun%2Fpg:5432/line" << true << "/run/pg" << 5432;
+    QTest::newRow("password refused") << "postgresql://st1:secret@db:5432/line" << false << "" << 0;
+    QTest::newRow("no user") << "postgresql://db:5432/line" << false << "" << 0;
+    QTest::newRow("no database") << "postgresql://st1@db:5432/" << false << "" << 0;
+    QTest::newRow("bad port") << "postgresql://st1@db:70000/line" << false << "" << 0;
+    QTest::newRow("other scheme") << "mysql://st1@db/line" << false << "" << 0;
+}
+
+void TestLineDb::parsesUrls()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, ok);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    LineDbUrl parsed;
+    const QString strRefusal = LineDbUrl::Parse(url, parsed);
+    QCOMPARE(strRefusal.isEmpty(), ok);
+    if (ok && !parsed.bSqlite) {
+        QCOMPARE(parsed.strHost, host);
+        QCOMPARE(parsed.nPort, port);
+        QCOMPARE(parsed.strUser, QString("st1"));
+        QCOMPARE(parsed.strDatabase, QString("line"));
+    }
+}
+
+void TestLineDb::takesUniqueConsecutive_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+// Four stations at once, each with a connection of its own, take the 200
+// numbers of one counter: unique, consecutive, each with its row; the end
+// is refused before a chip, by the check and by the take.
+void TestLineDb::takesUniqueConsecutive()
+{
+    QFETCH(QString, engine);
+    if (engine == "postgresql" && !m_strPgSkip.isEmpty()) {
+        if (m_pg->Missing())
+            QSKIP(qPrintable(m_strPgSkip));
+        QFAIL(qPrintable(m_strPgSkip));
+    }
+    const QString strUrl = Url(engine);
+    QString strError;
+    {
+        LineDb db;
+        QVERIFY2(db.Open(strUrl, strError, true), qPrintable(strError));
+        QVERIFY2(db.InitCounter("line-a", 1000, 1199, strError), qPrintable(strError));
+        QVERIFY(!db.InitCounter("line-a", 1, 1199, strError));  // another first number is refused
+        QVERIFY2(db.UseCounter("line-a", 200, strError), qPrintable(strError));
+        QVERIFY(!db.UseCounter("line-a", 201, strError));
+        QVERIFY(!db.UseCounter("no-such", 1, strError));
+    }
+    constexpr int kStations = 4;
+    QVector<QList<uint32_t>> taken(kStations);
+    QVector<QString> errors(kStations);
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int n = 0; n < kStations; ++n) {
+        threads.emplace_back(QThread::create([&, n] {
+            LineDb db;
+            db.SetStation(QString("station-%1").arg(n));
+            QString strWhy;
+            if (!db.Open(strUrl, strWhy) || !db.UseCounter("line-a", 1, strWhy)) {
+                errors[n] = strWhy;
+                return;
+            }
+            uint32_t nSerial = 0;
+            while (db.Take(SerialTakeInfo{"bench-1", "00FF", "job", "ab"}, nSerial, strWhy)) {
+                taken[n] << nSerial;
+                db.Settle(nSerial, nSerial % 10 != 0, nSerial % 10 != 0 ? QString() : "stopped", "00FF");
+            }
+            errors[n] = strWhy;
+        }));
+        threads.back()->start();
+    }
+    for (auto& pThread : threads)
+        QVERIFY(pThread->wait(60000));
+    QSet<uint32_t> all;
+    for (int n = 0; n < kStations; ++n) {
+        // A station that starts late may find the counter used up at its check.
+        QVERIFY2(errors[n].contains("serial numbers left"), qPrintable(errors[n]));
+        for (uint32_t nSerial : taken[n])
+            all.insert(nSerial);
+    }
+    QCOMPARE(all.size(), 200);
+    QCOMPARE(*std::min_element(all.begin(), all.end()), 1000u);
+    QCOMPARE(*std::max_element(all.begin(), all.end()), 1199u);
+    QCOMPARE(Count(strUrl, "SELECT COUNT(*) FROM xq_serial WHERE state = 'stamped'"), 180);
+    QCOMPARE(Count(strUrl, "SELECT COUNT(*) FROM xq_serial WHERE state = 'not stamped' AND reason = 'stopped'"), 20);
+    QCOMPARE(Count(strUrl, "SELECT next FROM xq_counter WHERE name = 'line-a'"), 1200);
+}
+
+// The server crashes mid-run: no number is taken while it is away, the
+// record and the settlement go to the spool, and a sync sends them once.
+void TestLineDb::survivesServerCrash()
+{
+    if (!m_strPgSkip.isEmpty()) {
+        if (m_pg->Missing())
+            QSKIP(qPrintable(m_strPgSkip));
+        QFAIL(qPrintable(m_strPgSkip));
+    }
+    const QString strUrl = m_pg->Url();
+    const QString strSpool = m_dir.filePath("spool.jsonl");
+    QString strError;
+    LineDb db;
+    db.SetSpool(strSpool);
+    QVERIFY2(db.Open(strUrl, strError, true), qPrintable(strError));
+    QVERIFY2(db.InitCounter("crash", 1, 100, strError), qPrintable(strError));
+    QVERIFY2(db.UseCounter("crash", 2, strError), qPrintable(strError));
+    uint32_t nSerial = 0;
+    QVERIFY2(db.Take(SerialTakeInfo{}, nSerial, strError), qPrintable(strError));
+    QCOMPARE(nSerial, 1u);
+
+    QVERIFY(m_pg->Stop());
+    uint32_t nOther = 0;
+    QVERIFY(!db.Take(SerialTakeInfo{}, nOther, strError));
+    QVERIFY2(strError.contains("no serial number taken"), qPrintable(strError));
+    db.Settle(nSerial, true, QString(), "00AA");
+    OperationReport report;
+    report.strOperation = "write";
+    report.eResult = OperationReport::kResultOk;
+    report.bSerial = true;
+    report.nSerial = nSerial;
+    QVERIFY2(db.Record(report, "run-1", strError), qPrintable(strError));
+    QFile spool(strSpool);
+    QVERIFY(spool.open(QIODevice::ReadOnly));
+    QCOMPARE(spool.readAll().count('\n'), 2);
+    spool.close();
+    int nSent = 0, nLeft = 0;
+    QVERIFY(LineDb::Sync(strSpool, nSent, nLeft, strError));
+    QCOMPARE(nLeft, 2);  // still away: kept
+
+    QVERIFY(m_pg->Restart());
+    QVERIFY2(LineDb::Sync(strSpool, nSent, nLeft, strError), qPrintable(strError));
+    QCOMPARE(nSent, 2);
+    QCOMPARE(nLeft, 0);
+    QVERIFY(LineDb::Sync(strSpool, nSent, nLeft, strError));
+    QCOMPARE(nSent, 0);
+    QCOMPARE(Count(strUrl, "SELECT COUNT(*) FROM xq_chip WHERE serial = 1"), 1);
+    QCOMPARE(Count(strUrl, "SELECT COUNT(*) FROM xq_serial WHERE counter = 'crash' AND state = 'stamped'"), 1);
+    // The same connection is used again once the server is back.
+    QVERIFY2(db.Take(SerialTakeInfo{}, nOther, strError), qPrintable(strError));
+    QCOMPARE(nOther, 2u);
+}
+
+// Two xqprog processes with two bench adapters each write from one SQLite
+// file: every chip gets its own number of the counter and its rows, and a
+// run the counter cannot serve whole is refused before any adapter opens.
+void TestLineDb::stationsShareOneFile()
+{
+    const QString strDb = "sqlite:" + m_dir.filePath("stations.db");
+    XqprogRunner xqprog(XQPROG_PATH, m_dir.path());
+    QFile image(m_dir.filePath("fw.bin"));
+    QVERIFY(image.open(QIODevice::WriteOnly));
+    image.write(QByteArray(6000, '\x5a'));
+    image.close();
+    QCOMPARE(xqprog.Run({"line-db", "init", strDb, "--counter", "c", "--first", "7", "--last", "14"}).nExit, 0);
+    for (int n = 0; n < 2; ++n) {
+        QDir().mkpath(m_dir.filePath(QString("bench%1").arg(n)));
+        QFile ini(m_dir.filePath(QString("bench%1/bench.ini").arg(n)));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[bench]\nadapters=2\n");
+    }
+    QSet<qint64> serials;
+    const QStringList write{"-i", "all", "--json", "write", image.fileName(), "--line-db", strDb, "--serial-counter", "c"};
+    for (int nRound = 0; nRound < 2; ++nRound) {
+        QProcess a, b;
+        xqprog.Prepare(a, write, m_dir.filePath("bench0"));
+        xqprog.Prepare(b, write, m_dir.filePath("bench1"));
+        for (QProcess* p : {&a, &b}) {
+            QProcessEnvironment env = p->processEnvironment().isEmpty() ? QProcessEnvironment::systemEnvironment()
+                                                                        : p->processEnvironment();
+            env.insert("XQ_STATION", p == &a ? "st0" : "st1");
+            p->setProcessEnvironment(env);
+        }
+        a.start();
+        b.start();
+        for (QProcess* p : {&a, &b}) {
+            const XqprogResult result = XqprogRunner::Finish(*p);
+            QVERIFY2(result.nExit == 0, qPrintable(result.strErr));
+            for (const QJsonObject& json : JsonLines(result.strOut))
+                serials.insert(json["serial"].toVariant().toLongLong());
+        }
+    }
+    QCOMPARE(serials, (QSet<qint64>{7, 8, 9, 10, 11, 12, 13, 14}));
+    QCOMPARE(Count(strDb, "SELECT COUNT(*) FROM xq_serial WHERE state = 'stamped'"), 8);
+    QCOMPARE(Count(strDb, "SELECT COUNT(DISTINCT serial) FROM xq_chip WHERE operation = 'write' AND result = 'ok'"), 8);
+    const XqprogResult refused = xqprog.Run(write, m_dir.filePath("bench0"));
+    QCOMPARE(refused.nExit, 2);
+    QVERIFY2(refused.strErr.contains("0 serial numbers left, 2 needed"), qPrintable(refused.strErr));
+    QCOMPARE(Count(strDb, "SELECT COUNT(*) FROM xq_chip"), 8);
+
+    // The line engineer's questions: the yield per station, one chip's history.
+    const XqprogResult report = xqprog.Run({"--json", "line-db", "report", "--line-db", strDb});
+    QCOMPARE(report.nExit, 0);
+    const QJsonObject json = JsonLines(report.strOut).value(0);
+    QCOMPARE(json["stations"].toArray().size(), 2);
+    for (const QJsonValue& v : json["stations"].toArray()) {
+        QCOMPARE(v["passed"].toInt(), 4);
+        QCOMPARE(v["failed"].toInt(), 0);
+    }
+    QCOMPARE(json["serials"].toArray().at(0)["stamped"].toInt(), 8);
+    const XqprogResult chip = xqprog.Run({"--json", "line-db", "chip", "9", "--line-db", strDb});
+    QCOMPARE(chip.nExit, 0);
+    QCOMPARE(JsonLines(chip.strOut).value(0)["records"].toArray().size(), 1);
+    QCOMPARE(JsonLines(chip.strOut).value(0)["serials"].toArray().at(0)["state"].toString(), QString("stamped"));
+}
+
+void TestLineDb::refusesBeforeAdapterOpens_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("reason");
+    const QString strDb = "sqlite:" + m_dir.filePath("refusals.db");
+    QTest::newRow("no directory") << QStringList{"--line-db", "sqlite:/nonexistent/dir/x.db"} << "no directory";
+    QTest::newRow("counter without database") << QStringList{"--serial-counter", "c"} << "needs --line-db";
+    QTest::newRow("password in address") << QStringList{"--line-db", "postgresql://st:pw@127.0.0.1:1/x"} << "password";
+    QTest::newRow("server not there")
+        << QStringList{"--line-db", "postgresql://st@" + QString::fromLatin1(QUrl::toPercentEncoding(m_dir.path())) + ":1/x"}
+        << "not reachable";
+    QTest::newRow("no such counter") << QStringList{"--line-db", strDb, "--serial-counter", "none"} << "no counter none";
+    QTest::newRow("two serial sources") << QStringList{"--line-db", strDb, "--serial-counter", "c", "--serial", "5"}
+                                        << "cannot be used with --serial";
+}
+
+// Each refusal ends with exit 2 before the adapter opens: the write is reported refused.
+void TestLineDb::refusesBeforeAdapterOpens()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, reason);
+    XqprogRunner xqprog(XQPROG_PATH, m_dir.path());
+    QFile image(m_dir.filePath("small.bin"));
+    QVERIFY(image.open(QIODevice::WriteOnly));
+    image.write(QByteArray(300, '\x11'));
+    image.close();
+    const XqprogResult result = xqprog.Run(QStringList{"--json", "write", image.fileName()} + args,
+                                           m_dir.filePath("refusal-bench"));
+    QCOMPARE(result.nExit, 2);
+    QVERIFY2(result.strErr.contains(reason), qPrintable(result.strErr));
+    for (const QJsonObject& json : JsonLines(result.strOut))
+        QCOMPARE(json["result"].toString(), QString("refused"));
+}
+
+QTEST_GUILESS_MAIN(TestLineDb)
+#include "test_linedb.moc"
