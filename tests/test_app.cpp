@@ -553,6 +553,7 @@ private slots:
         QVERIFY(!pWindow->close());
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY(m_boxes[0].strText.contains("操作正在进行中"));
+        QCOMPARE(msgbox::LastShown().defaultButton, QMessageBox::Cancel);  // Enter waits, never stops
         QVERIFY(pWindow->isVisible() && pWindow->Busy());
 
         m_answer = QMessageBox::Abort;  // stop after the current flash command, then quit
@@ -759,6 +760,25 @@ private slots:
         }
         MainWindow again(bench.BackendPtr());
         QCOMPARE(again.findChild<BaseOp*>("tabBaseOp")->findChild<QLineEdit*>("editSeq")->text(), next);
+    }
+
+    // A file appearing beside the checked image reloads the folder: the
+    // image stays checked; a checked file that is gone is no longer checked.
+    void checkedImageSurvivesTheFolderReloading()
+    {
+        QTemporaryDir files;
+        QVERIFY(WriteFile(files.filePath("fw.bin"), RandomBytes(0x100, 3)));
+        MainWindow w;
+        CheckImage(w, files.filePath("fw.bin"));
+        FileSysModel* pModel = w.findChild<BaseOp*>("tabBaseOp")->FileModel();
+        QVERIFY(WriteFile(files.filePath("readback.bin"), RandomBytes(100, 4)));
+        pModel->setData(files.path());
+        QCOMPARE(pModel->strCheckedPath, files.filePath("fw.bin"));
+        QCOMPARE(pModel->mapFileCheck.value("fw.bin"), Qt::Checked);
+        QCOMPARE(pModel->mapFileCheck.value("readback.bin"), Qt::Unchecked);
+        QVERIFY(QFile::remove(files.filePath("fw.bin")));
+        pModel->setData(files.path());
+        QVERIFY(pModel->strCheckedPath.isEmpty());
     }
 
     void startWithoutAdapterSaysWhatToCheck()
