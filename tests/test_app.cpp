@@ -48,6 +48,8 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 struct BoxRecord {
     QString strTitle, strText;
@@ -629,6 +631,26 @@ private slots:
                  qPrintable(strLog));
         pWindow.reset();
         XQ_VERIFY_FLASH_KEPT(bench, {{0, 1024 * 1024}});
+    }
+
+    // SIGTERM mid-write: the write stops after its current flash command,
+    // the log says what the chip was left with, the run log has the result
+    // line and the window closes (saving its settings).
+    void terminationSignalStopsThenQuits()
+    {
+        BenchFixture bench("[timing]\nrealtime=true\n");
+        QTemporaryDir files;
+        auto pWindow = std::make_unique<MainWindow>(bench.BackendPtr());
+        pWindow->QuitOnSignals();
+        pWindow->show();
+        StartLongWrite(*pWindow, files.filePath("fw.bin"));
+        ::raise(SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(!pWindow->isVisible(), 30000);
+        const QString strLog = LogText(*pWindow);
+        QVERIFY2(strLog.contains("已中断") && strLog.contains("芯片上的数据不完整"), qPrintable(strLog));
+        QVERIFY(TodayLog().endsWith("结果: 失败\n"));
+        QVERIFY(QSettings("XqProgrammer.ini", QSettings::IniFormat).contains("size"));
+        QVERIFY(m_boxes.isEmpty());
     }
 
     void windowDestroyedWhileWritingJoinsFirst()

@@ -497,6 +497,10 @@ Please give another path.</translation>
 <context>
     <name>MainWindow</name>
     <message>
+        <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
+        <translation>Termination signal: stopping after the current flash command, then quitting</translation>
+    </message>
+    <message>
         <location filename="../forms/mainwindow.ui" line="6" />
         <source>MainWindow</source>
         <translation>MainWindow</translation>

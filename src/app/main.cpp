@@ -79,6 +79,7 @@ int main(int argc, char* argv[])
     }
     // Without --simulate the window gets no backend: real adapters only.
     MainWindow window(bSimulate ? sim::MakeSimulatedBench(strBenchDir) : nullptr);
+    window.QuitOnSignals();
     app.LoadStyleSheet(":/qss/style.qss");
     window.show();
     return app.exec();

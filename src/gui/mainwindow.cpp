@@ -19,6 +19,7 @@
 #include <tracefile.h>
 
 #include <QCloseEvent>
+#include <QSocketNotifier>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,6 +35,21 @@
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// SIGTERM, SIGINT and SIGHUP reach the event loop through this socket pair:
+// the handler only writes a byte, the window reads it on the GUI thread.
+int g_signalFds[2] = {-1, -1};
+void OnQuitSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &c, 1);
+}
+}  // namespace
 
 const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
 const char* const kChunkFailure = "QProgressBar::chunk {background-color: #FF6E6E;}";
@@ -602,6 +618,40 @@ void MainWindow::ShowOutcome(bool bRan, bool bState, const std::optional<Operati
         strReason = m_strLastLine;
     m_pResultPanel->ShowResult(bState, strReason, double(m_operationTimer.elapsed()) / 1000.0);
     m_pResultPanel->SetSerial(nStamped);
+}
+
+void MainWindow::QuitOnSignals()
+{
+    if (g_signalFds[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return;
+    auto* pNotifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
+    connect(pNotifier, &QSocketNotifier::activated, this, [this] {
+        char c = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
+        QuitBySignal();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int nSignal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(nSignal, &action, nullptr);
+}
+
+// A running operation stops after its current flash command and says what
+// the chip was left with; the window then closes as usual (result line,
+// settings saved).
+void MainWindow::QuitBySignal()
+{
+    if (m_bBusy) {
+        m_bQuitWhenDone = true;
+        if (!m_bStopRequested) {
+            m_bStopRequested = true;
+            SetLog(tr("收到终止信号: 当前Flash命令完成后停止操作并退出"));
+        }
+        return;
+    }
+    close();
 }
 
 void MainWindow::StopOperation()

@@ -62,6 +62,10 @@ public:
     // The loaded job, or null.
     const JobPlan* LoadedJob() const { return m_pJob.get(); }
 
+    // SIGTERM, SIGINT and SIGHUP end the window as a close does, stopping a
+    // running operation after its current flash command first.
+    void QuitOnSignals();
+
 signals:
     void winStateChange(Qt::WindowStates state);
 
@@ -110,6 +114,7 @@ private:
     void RefuseClosedInterface(QAction* pAction);
     void RefuseAttempt(QAction* pAction, const QString& strReason);
     void WorkerStarted();
+    void QuitBySignal();
     void StopWorkers();
     // Marks the window as running on the simulated bench in DIR: a permanent
     // status bar label, a title suffix and a log line.
