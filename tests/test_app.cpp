@@ -48,6 +48,8 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 struct BoxRecord {
     QString strTitle, strText;
@@ -528,6 +530,12 @@ private slots:
         pPanel->SetJobName("XQ6230-A");
         QVERIFY(pPanel->findChild<QLabel*>("lblJob")->isVisibleTo(pPanel));
         QCOMPARE(pPanel->JobName(), QString("XQ6230-A"));
+        // 清零 asks first, 否 by default: only 是 clears.
+        m_answer = QMessageBox::No;
+        pPanel->findChild<QPushButton*>("pbResetCounters")->click();
+        QCOMPARE(msgbox::LastShown().defaultButton, QMessageBox::No);
+        QCOMPARE(pPanel->Passed() + pPanel->Failed(), 4);
+        m_answer = QMessageBox::Yes;
         pPanel->findChild<QPushButton*>("pbResetCounters")->click();
         QCOMPARE(pPanel->findChild<QLabel*>("lblCounters")->text(), QString("通过 0   失败 0"));
         pPanel->SetJobName(QString());
@@ -547,6 +555,7 @@ private slots:
         QVERIFY(!pWindow->close());
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY(m_boxes[0].strText.contains("操作正在进行中"));
+        QCOMPARE(msgbox::LastShown().defaultButton, QMessageBox::Cancel);  // Enter waits, never stops
         QVERIFY(pWindow->isVisible() && pWindow->Busy());
 
         m_answer = QMessageBox::Abort;  // stop after the current flash command, then quit
@@ -624,6 +633,26 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(bench, {{0, 1024 * 1024}});
     }
 
+    // SIGTERM mid-write: the write stops after its current flash command,
+    // the log says what the chip was left with, the run log has the result
+    // line and the window closes (saving its settings).
+    void terminationSignalStopsThenQuits()
+    {
+        BenchFixture bench("[timing]\nrealtime=true\n");
+        QTemporaryDir files;
+        auto pWindow = std::make_unique<MainWindow>(bench.BackendPtr());
+        pWindow->QuitOnSignals();
+        pWindow->show();
+        StartLongWrite(*pWindow, files.filePath("fw.bin"));
+        ::raise(SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(!pWindow->isVisible(), 30000);
+        const QString strLog = LogText(*pWindow);
+        QVERIFY2(strLog.contains("已中断") && strLog.contains("芯片上的数据不完整"), qPrintable(strLog));
+        QVERIFY(TodayLog().endsWith("结果: 失败\n"));
+        QVERIFY(QSettings("XqProgrammer.ini", QSettings::IniFormat).contains("size"));
+        QVERIFY(m_boxes.isEmpty());
+    }
+
     void windowDestroyedWhileWritingJoinsFirst()
     {
         BenchFixture bench("[timing]\nrealtime=true\n");
@@ -674,6 +703,104 @@ private slots:
         QVERIFY(TodayLog().endsWith("结果: 失败\n"));
         // The operation's lines carry the interface in the file.
         QVERIFY(TodayLog().contains("]: [FT2232-LOC-1] 复位成功!\n"));
+    }
+
+    // Every attempt ends on the panel: a refusal says 未执行 and why (the
+    // earlier 成功 never stays), the run log has its result line, and while
+    // the refusal box is open the panel does not claim to be running.
+    void refusedAttemptEndsOnThePanel_data()
+    {
+        QTest::addColumn<bool>("adapter");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("adapter not opened") << false << "0" << "接口未打开";
+        QTest::newRow("start address refused by the tab") << true << "" << "";
+    }
+    void refusedAttemptEndsOnThePanel()
+    {
+        QFETCH(bool, adapter);
+        QFETCH(QString, start);
+        QFETCH(QString, reason);
+        BenchFixture bench;
+        MainWindow w(adapter ? std::shared_ptr<mpsse::Backend>(bench.BackendPtr())
+                             : std::shared_ptr<mpsse::Backend>(std::make_shared<RecordingBackend>()));
+        w.findChild<BaseOp*>("tabBaseOp")->findChild<QLineEdit*>("editStartAddr")->setText(start);
+        w.Results()->ShowResult(true, "校验成功", 1.0);
+        QString strAtBox;
+        bool bStopAtBox = true;
+        msgbox::SetHandler([&](QMessageBox::Icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
+            m_boxes.append({t, s});
+            strAtBox = w.Results()->Verdict();
+            bStopAtBox = Action(w, "action_stop")->isEnabled();
+            return QMessageBox::Ok;
+        });
+        const int nBefore = TodayLog().count("结果: 未执行");
+        Action(w, "action_write")->trigger();
+        AnswerBoxes();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(strAtBox, QString("未执行"));
+        QVERIFY(!bStopAtBox);
+        QVERIFY(!w.Busy());
+        QCOMPARE(w.Results()->Verdict(), QString("未执行"));
+        const QString strReason = reason.isEmpty() ? m_boxes[0].strText : reason;
+        QVERIFY2(w.Results()->Reason().startsWith(strReason), qPrintable(w.Results()->Reason()));
+        QCOMPARE(TodayLog().count("结果: 未执行"), nBefore + 1);
+        QCOMPARE(w.Results()->Passed(), 1);  // a refusal is not counted
+    }
+
+    // The next serial number is in the settings file the moment a number is
+    // taken: a window that dies without closing offers the next one again.
+    void serialSurvivesAWindowThatNeverCloses_data()
+    {
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("next");
+        QTest::newRow("decimal") << false << "00000100" << "00000101";
+        QTest::newRow("hexadecimal") << true << "0x000000FF" << "0x00000100";
+    }
+    void serialSurvivesAWindowThatNeverCloses()
+    {
+        QFETCH(bool, hex);
+        QFETCH(QString, shown);
+        QFETCH(QString, next);
+        BenchFixture bench;
+        QTemporaryDir files;
+        QVERIFY(WriteFile(files.filePath("fw.bin"), RandomBytes(0x1800, 7)));
+        {
+            auto pWindow = std::make_unique<MainWindow>(bench.BackendPtr());
+            auto* pTab = pWindow->findChild<BaseOp*>("tabBaseOp");
+            pTab->findChild<QCheckBox*>("chkSeqId")->setChecked(true);
+            pTab->findChild<QPushButton*>("pbTransform")->setChecked(hex);
+            pTab->findChild<QLineEdit*>("editSeq")->setText(shown);
+            CheckImage(*pWindow, files.filePath("fw.bin"));
+            Action(*pWindow, "action_write")->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(!pWindow->Busy(), 30000);
+            QCOMPARE(pWindow->Results()->Verdict(), QString("成功"));
+            QCOMPARE(pWindow->Results()->Serial(), QString("序列号 %1").arg(hex ? "00000255" : "00000100"));
+            // Read before any close: the window is destroyed as a kill would end it.
+            QCOMPARE(QSettings("XqProgrammer.ini", QSettings::IniFormat).value("BaseOp/seq_id").toString(), next);
+        }
+        MainWindow again(bench.BackendPtr());
+        QCOMPARE(again.findChild<BaseOp*>("tabBaseOp")->findChild<QLineEdit*>("editSeq")->text(), next);
+    }
+
+    // A file appearing beside the checked image reloads the folder: the
+    // image stays checked; a checked file that is gone is no longer checked.
+    void checkedImageSurvivesTheFolderReloading()
+    {
+        QTemporaryDir files;
+        QVERIFY(WriteFile(files.filePath("fw.bin"), RandomBytes(0x100, 3)));
+        MainWindow w;
+        CheckImage(w, files.filePath("fw.bin"));
+        FileSysModel* pModel = w.findChild<BaseOp*>("tabBaseOp")->FileModel();
+        QVERIFY(WriteFile(files.filePath("readback.bin"), RandomBytes(100, 4)));
+        pModel->setData(files.path());
+        QCOMPARE(pModel->strCheckedPath, files.filePath("fw.bin"));
+        QCOMPARE(pModel->mapFileCheck.value("fw.bin"), Qt::Checked);
+        QCOMPARE(pModel->mapFileCheck.value("readback.bin"), Qt::Unchecked);
+        QVERIFY(QFile::remove(files.filePath("fw.bin")));
+        pModel->setData(files.path());
+        QVERIFY(pModel->strCheckedPath.isEmpty());
     }
 
     void startWithoutAdapterSaysWhatToCheck()

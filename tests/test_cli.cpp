@@ -177,6 +177,15 @@ private slots:
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(p.readAllStandardOutput().startsWith("Usage: xqprogrammer [--simulate[=DIR]]"));
+        // A mistyped option is refused before any window opens; Qt's own
+        // options (taken by Qt first) and a value after --lang are not.
+        for (const QStringList& args : {QStringList{"-platform", "offscreen", "--simulte=" + P("b")},
+                                        QStringList{"--platform", "offscreen", "--lang", "en", "extra"}}) {
+            p.start(XQPROGRAMMER_PATH, args);
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.exitCode(), 2);
+            QVERIFY(p.readAllStandardError().contains("unknown option " + args.last().toUtf8()));
+        }
     }
 
     void staticCommands()

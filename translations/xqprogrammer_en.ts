@@ -3,6 +3,10 @@
 <context>
     <name>BaseOp</name>
     <message>
+        <source>序列号无法保存到%1，未写入序列号</source>
+        <translation>The next serial number cannot be saved to %1: no serial number written</translation>
+    </message>
+    <message>
         <location filename="../forms/baseop.ui" line="6" />
         <source>Form</source>
         <translation>Form</translation>
@@ -492,6 +496,10 @@ Please give another path.</translation>
 </context>
 <context>
     <name>MainWindow</name>
+    <message>
+        <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
+        <translation>Termination signal: stopping after the current flash command, then quitting</translation>
+    </message>
     <message>
         <location filename="../forms/mainwindow.ui" line="6" />
         <source>MainWindow</source>
@@ -1389,11 +1397,23 @@ SHA-256 of the file: %3</translation>
     </message>
     <message>
         <source>清零</source>
-        <translation>Reset</translation>
+        <translation>Clear counts</translation>
     </message>
     <message>
         <source>通过和失败的计数清零</source>
         <translation>Set the pass and fail counts to zero</translation>
+    </message>
+    <message>
+        <source>请确认</source>
+        <translation>Please confirm</translation>
+    </message>
+    <message>
+        <source>将通过和失败的计数清零？</source>
+        <translation>Set the pass and fail counts to zero?</translation>
+    </message>
+    <message>
+        <source>序列号 %1</source>
+        <translation>Serial %1</translation>
     </message>
     <message>
         <source>任务: %1</source>

@@ -63,16 +63,23 @@ int main(int argc, char* argv[])
 
     bool bSimulate = false;
     QString strBenchDir;
+    // Qt has taken its own options (-platform, -style, ...) out of the
+    // arguments: anything else left unknown is refused, so that a mistyped
+    // --simulate never starts on real hardware without a word.
     for (const QString& strArg : args) {
         if (strArg == "--simulate") {
             bSimulate = true;
         } else if (strArg.startsWith("--simulate=")) {
             bSimulate = true;
             strBenchDir = strArg.mid(int(strlen("--simulate=")));
+        } else if (strArg != "--hardware") {
+            std::fprintf(stderr, "xqprogrammer: unknown option %s\n%s", qPrintable(strArg), kUsage);
+            return 2;
         }
     }
     // Without --simulate the window gets no backend: real adapters only.
     MainWindow window(bSimulate ? sim::MakeSimulatedBench(strBenchDir) : nullptr);
+    window.QuitOnSignals();
     app.LoadStyleSheet(":/qss/style.qss");
     window.show();
     return app.exec();

@@ -12,6 +12,7 @@
 #include <messagebox.h>
 #include <mnemonic.h>
 #include <outputfile.h>
+#include <serialcounter.h>
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -123,6 +124,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     connect(m_pWorker, &BaseWorker::seqId, this, &BaseOp::SetSeqId);
     connect(m_pWorker, &BaseWorker::warning, this, &BaseOp::ShowWarning);
     connect(m_pThread, &QThread::finished, m_pWorker, &QObject::deleteLater);
+    m_pWorker->takeSerial = [this](uint32_t& nSerial) { return TakeSerial(nSerial); };
     m_pThread->start(QThread::InheritPriority);
 }
 
@@ -240,7 +242,8 @@ void BaseOp::Write()
         return;
     }
     if (nImageSize == 0 &&
-        msgbox::Question(this, tr("请确认"), tr("当前未选择文件\n确定仅擦除FLAHS？")) != QMessageBox::Yes) {
+        msgbox::Question(this, tr("请确认"), tr("当前未选择文件\n确定仅擦除FLAHS？"),
+                         QMessageBox::Yes | QMessageBox::No, {}, QMessageBox::No) != QMessageBox::Yes) {
         emit finish(xq::kOptWrite, true);
         return;
     }
@@ -254,6 +257,11 @@ void BaseOp::Write()
 
     request.bSerial = ui->chkSeqId->isChecked();
     request.nSerial = GetSeqId();
+    if (request.bSerial && nImageSize > 0 && !QSettings(kSettingsFile, QSettings::IniFormat).isWritable()) {
+        // The next number could not be kept: after a restart this one would be stamped again.
+        const QString strLine = tr("序列号无法保存到%1，未写入序列号").arg(QFileInfo(kSettingsFile).absoluteFilePath());
+        return Refuse(xq::kOptWrite, strLine, strLine);
+    }
     if (nImageSize > 0) {
         // A checked image that cannot be read whole is refused here: it must
         // never turn into an erase-only run that reports success.
@@ -294,6 +302,9 @@ void BaseOp::ShowJob(const JobPlan& plan)
     ui->chkProtect->setChecked(spec.bProtect);
     ui->chkProtect->setVisible(ui->chkProtect->isVisible() || spec.bProtect);
     ui->chkSeqId->setChecked(spec.bSerial);
+    // The number the job's counter gives next, not the tab's own.
+    if (spec.bSerial)
+        ShowNextSerial(SerialCounter::Peek(plan.strCounterFile, plan.nFirstSerial));
     m_strJobImage = plan.write.strImage;
     ShowDirectory(QFileInfo(m_strJobImage).absolutePath());
     if (m_pFileModel->mapFileCheck.contains(QFileInfo(m_strJobImage).fileName()))
@@ -327,7 +338,8 @@ void BaseOp::Read()
         strFile += ".bin";
         // The dialog asked about the name as typed, not about this one.
         if (QFileInfo::exists(strFile) &&
-            msgbox::Question(this, tr("请确认"), tr("%1 已存在，是否覆盖？").arg(strFile)) != QMessageBox::Yes)
+            msgbox::Question(this, tr("请确认"), tr("%1 已存在，是否覆盖？").arg(strFile),
+                             QMessageBox::Yes | QMessageBox::No, {}, QMessageBox::No) != QMessageBox::Yes)
             strFile.clear();
     }
     if (strFile.isEmpty()) {
@@ -489,6 +501,7 @@ void BaseOp::SetSeqEnable(bool bEnabled)
 
 void BaseOp::Transform(bool bChecked)
 {
+    m_bSeqHex = bChecked;
     const QString strText = ui->editSeq->text();
     ui->editSeq->clear();
     bool bOk = false;
@@ -517,13 +530,45 @@ void BaseOp::Transform(bool bChecked)
     }
 }
 
-void BaseOp::SetSeqId(uint nSeqId)
+QString BaseOp::SeqText(uint nSeqId, bool bHex)
 {
     const uint nShown = nSeqId == kSeqShownAsOne ? 1 : nSeqId;
-    if (ui->pbTransform->isChecked())
-        ui->editSeq->setText(QString("0x%1").arg(nShown, 8, 16, QChar('0')).toUpper().replace("0X", "0x"));
+    if (bHex)
+        return QString("0x%1").arg(nShown, 8, 16, QChar('0')).toUpper().replace("0X", "0x");
+    return QString("%1").arg(nShown, 8, 10, QChar('0'));
+}
+
+void BaseOp::SetSeqId(uint nSeqId)
+{
+    ui->editSeq->setText(SeqText(nSeqId, ui->pbTransform->isChecked()));
+}
+
+void BaseOp::ShowNextSerial(uint64_t nNext)
+{
+    // Past the last number nothing is left to offer: the box stays empty.
+    if (nNext > ImageRules::kLastSerial)
+        ui->editSeq->clear();
     else
-        ui->editSeq->setText(QString("%1").arg(nShown, 8, 10, QChar('0')));
+        SetSeqId(uint(nNext));
+}
+
+// Runs on the worker thread the moment the write takes nSerial to stamp it:
+// the next number is in the settings file (synced) before the chip gets this
+// one, so a window killed from here on offers the next number when it starts
+// again, never this one. A number taken whose stamping then fails is said in
+// the log by the write and skipped.
+bool BaseOp::TakeSerial(uint32_t nSerial)
+{
+    const QString strNext = SeqText(uint(nSerial + 1), m_bSeqHex);
+    QSettings settings(kSettingsFile, QSettings::IniFormat);
+    settings.setValue("BaseOp/seq_id", strNext);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        emit log(tr("序列号无法保存到%1，未写入序列号").arg(QFileInfo(kSettingsFile).absoluteFilePath()));
+        return false;
+    }
+    QMetaObject::invokeMethod(this, [this, nSerial] { SetSeqId(uint(nSerial + 1)); }, Qt::QueuedConnection);
+    return true;
 }
 
 uint BaseOp::GetSeqId()

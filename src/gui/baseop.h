@@ -7,6 +7,9 @@
 
 #include <QString>
 
+#include <atomic>
+#include <cstdint>
+
 class BaseWorker;
 struct JobPlan;
 struct JobSpec;
@@ -78,6 +81,10 @@ private slots:
 
 public:
     uint GetSeqId();
+    // The serial number box's text for nSeqId, decimal or hexadecimal.
+    static QString SeqText(uint nSeqId, bool bHex);
+    // Offers nNext as the next serial number (a job's counter after a run).
+    void ShowNextSerial(uint64_t nNext);
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
@@ -98,5 +105,8 @@ private:
     BaseWorker* m_pWorker = nullptr;
     QThread* m_pThread = nullptr;
     QString m_strLastSaveDir;
+    // Keeps the next serial number in the settings before nSerial is stamped.
+    bool TakeSerial(uint32_t nSerial);
+    std::atomic<bool> m_bSeqHex{false};  // the serial number box is hexadecimal (read by the worker)
     QString m_strJobImage;  // the image of the job shown, checked whenever its directory loads
 };

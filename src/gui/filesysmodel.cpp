@@ -1,6 +1,7 @@
 #include "filesysmodel.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 FileSysModel::FileSysModel(QObject* pParent) : QFileSystemModel(pParent), mutexCheck(new QMutex)
 {
@@ -61,11 +62,21 @@ bool FileSysModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 void FileSysModel::setData(QString path)
 {
+    // The folder loads again whenever a file appears in it (a read-back, a
+    // job saved there): the checked image stays checked while it is there.
+    const QString strKept = strCheckedPath;
     strCheckedPath.clear();
     mapFileCheck.clear();
     const QStringList files = QDir(path).entryList(QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& strName : files)
         mapFileCheck.insert(strName, Qt::Unchecked);
+    const QFileInfo kept(strKept);
+    if (!strKept.isEmpty() && kept.absolutePath() == QFileInfo(path).absoluteFilePath() &&
+        mapFileCheck.contains(kept.fileName())) {
+        mapFileCheck[kept.fileName()] = Qt::Checked;
+        strCheckedPath = strKept;
+        idxChecked = index(strKept);
+    }
 }
 
 QVariant FileSysModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -172,9 +172,9 @@ void MainWindow::RunJob()
     }
     bChecked = bChecked && (!pPlan->write.bSerial || pSerials->Init(pPlan->strCounterFile, pPlan->nFirstSerial, strError));
     if (!bChecked) {
+        TraceOperation(tr("操作: 任务 %1, 接口: %2").arg(m_pJob->spec.strName, QString::fromUtf8(m_pConfig->InterfaceName())));
         SetLog(tr("任务被拒绝: %1").arg(strError));
-        msgbox::Warning(this, tr("告警"), strError);
-        ui->action_write->setChecked(false);
+        RefuseAttempt(ui->action_write, strError);
         return;
     }
     SpiFlashCtrl* pCtrl = m_pConfig->Ctrl();
@@ -189,7 +189,10 @@ void MainWindow::RunJob()
     SetWidgetsEnable(false);
     m_bStopRequested = false;
     m_bBusy = true;
-    m_bWorkerStarted = true;
+    m_strRefusal.clear();
+    m_strLastLine.clear();
+    m_pendingReports.clear();
+    WorkerStarted();
     m_strLogInterface = QString("[%1] ").arg(strInterface);
     auto pOk = std::make_shared<bool>(false);
     m_pJobThread = QThread::create([this, pCtrl, pPlan, pSerials, pOk] {
@@ -208,8 +211,10 @@ void MainWindow::RunJob()
     connect(m_pJobThread, &QThread::finished, this, [this, pPlan, pSerials, pOk] {
         m_pJobThread->deleteLater();
         m_pJobThread = nullptr;
-        if (pPlan->write.bSerial)
+        if (pPlan->write.bSerial) {
             SetLog(xq::NextSerialLine(pSerials->Next()));
+            ui->tabBaseOp->ShowNextSerial(pSerials->Next());
+        }
         SpiFinish(xq::kOptWrite, *pOk);
     });
     m_pJobThread->start();

@@ -19,6 +19,7 @@
 #include <tracefile.h>
 
 #include <QCloseEvent>
+#include <QSocketNotifier>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,6 +35,21 @@
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// SIGTERM, SIGINT and SIGHUP reach the event loop through this socket pair:
+// the handler only writes a byte, the window reads it on the GUI thread.
+int g_signalFds[2] = {-1, -1};
+void OnQuitSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &c, 1);
+}
+}  // namespace
 
 const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
 const char* const kChunkFailure = "QProgressBar::chunk {background-color: #FF6E6E;}";
@@ -104,6 +120,14 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     connect(ui->action_log, &QAction::triggered, ui->dockWidget, &QDockWidget::setVisible);
     connect(ui->action_stop, &QAction::triggered, this, &MainWindow::StopOperation);
     SetUpKeyboard();
+    // A warning while a tab checks its input is the refusal of the attempt:
+    // the panel says so before the operator reads the box.
+    msgbox::Watch(this, [this](const msgbox::Shown& shown) {
+        if (m_bStarting && shown.icon != QMessageBox::Question && m_strRefusal.isEmpty()) {
+            m_strRefusal = shown.strText;
+            m_pResultPanel->ShowNotRun(m_strRefusal);
+        }
+    });
 }
 
 // Shortcuts on the toolbar's actions (named in their tooltips) and the
@@ -134,6 +158,7 @@ void MainWindow::SetUpKeyboard()
 
 MainWindow::~MainWindow()
 {
+    msgbox::Unwatch(this);
     if (m_bBusy) {
         // Only reached when the program ends without the close question
         // (for instance the session ends): the chip is left as it is.
@@ -176,8 +201,8 @@ void MainWindow::WireTabs()
         if (!pTab)
             continue;
         pTab->SetFlashCtrl(m_pConfig->Ctrl());
-        connect(pTab, &TabWidgetInf::startWrite, this, [this] { m_bWorkerStarted = true; });
-        connect(pTab, &TabWidgetInf::startRead, this, [this] { m_bWorkerStarted = true; });
+        connect(pTab, &TabWidgetInf::startWrite, this, &MainWindow::WorkerStarted);
+        connect(pTab, &TabWidgetInf::startRead, this, &MainWindow::WorkerStarted);
         connect(pTab, &TabWidgetInf::finish, this, &MainWindow::SpiFinish);
         connect(pTab, &TabWidgetInf::log, this, &MainWindow::SetLog);
         connect(pTab, &TabWidgetInf::progress, this, &MainWindow::SetProgress);
@@ -298,7 +323,8 @@ bool MainWindow::AskStopAndQuit()
                             tr("操作正在进行中。\n等待: 操作结束后再关闭窗口。\n"
                                "停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。"),
                             QMessageBox::Abort | QMessageBox::Cancel,
-                            {{QMessageBox::Abort, tr("停止并退出")}, {QMessageBox::Cancel, tr("等待")}}) ==
+                            {{QMessageBox::Abort, tr("停止并退出")}, {QMessageBox::Cancel, tr("等待")}},
+                            QMessageBox::Cancel) ==
            QMessageBox::Abort;
 }
 
@@ -431,9 +457,28 @@ bool MainWindow::OpenInterface(QAction* pAction, int nRateIndex)
 void MainWindow::RefuseClosedInterface(QAction* pAction)
 {
     TraceOperation(tr("操作: %1, 接口: %2").arg(pAction->text(), QString::fromUtf8(m_pConfig->InterfaceName())));
-    m_pSession->Refuse();
-    msgbox::Warning(this, tr("告警"), xq::InterfaceNotOpenText());
+    RefuseAttempt(pAction, m_pSession->Refuse());
+}
+
+// An attempt the operator started that never reached the chip: the panel
+// and the run log say so (before the box, which may stay open a while).
+void MainWindow::RefuseAttempt(QAction* pAction, const QString& strReason)
+{
+    m_pResultPanel->ShowNotRun(strReason);
+    ui->action_stop->setEnabled(false);
+    TraceOperation(Session::ResultLine(Session::Outcome::kNotRun));
+    msgbox::Warning(this, tr("告警"), strReason);
     pAction->setChecked(false);
+}
+
+// The tab handed the operation to its worker: it runs from now on, and its
+// time counts from here (never the time a file dialog was open).
+void MainWindow::WorkerStarted()
+{
+    m_bWorkerStarted = true;
+    m_operationTimer.start();
+    m_pResultPanel->ShowRunning();
+    ui->action_stop->setEnabled(true);
 }
 
 void MainWindow::StartOperation(QAction* pAction, bool bWrite)
@@ -454,16 +499,19 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
     m_bStopRequested = false;
     m_bBusy = true;
     m_strLastLine.clear();
+    m_strRefusal.clear();
     m_pendingReports.clear();
-    m_pResultPanel->ShowRunning();
-    ui->action_stop->setEnabled(true);
     m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
+    // Until the tab hands the operation to its worker (WorkerStarted) it is
+    // checking its input, perhaps in a box: the panel does not say 进行中.
+    m_bStarting = true;
     if (pAction == m_pVerifyAction || pAction == m_pBlankAction)
         pTab->Verify(pAction == m_pBlankAction);
     else if (bWrite)
         pTab->Write();
     else
         pTab->Read();
+    m_bStarting = false;
 }
 
 void MainWindow::SpiWrite(bool bPressed)
@@ -511,11 +559,16 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         if (step.eResult != OperationReport::kResultOk)
             break;
     }
+    // The number stamped on this chip, for the operator to mark it.
+    std::optional<uint32_t> nStamped;
+    for (const OperationReport& step : m_pendingReports)
+        if (step.bSerial && step.strOperation == "write")
+            nStamped = step.nSerial;
     if (!WritePendingTraceRow())
         bState = false;
     // A tab that refused its input never started its worker: nothing ran.
     const bool bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
-    ShowOutcome(bRan, bState, report);
+    ShowOutcome(bRan, bState, report, nStamped);
     TraceOperation(Session::ResultLine(!bRan     ? Session::Outcome::kNotRun
                                        : bState ? Session::Outcome::kOk
                                                 : Session::Outcome::kFailed));
@@ -547,10 +600,11 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
 // report; when the window's own end of it (closing the link, the trace row)
 // failed an operation the worker reported as a success, or no report came,
 // from the operation's last log line.
-void MainWindow::ShowOutcome(bool bRan, bool bState, const std::optional<OperationReport>& report)
+void MainWindow::ShowOutcome(bool bRan, bool bState, const std::optional<OperationReport>& report,
+                             std::optional<uint32_t> nStamped)
 {
     if (!bRan) {
-        m_pResultPanel->ShowNotRun();
+        m_pResultPanel->ShowNotRun(m_strRefusal.isEmpty() ? m_strLastLine : m_strRefusal);
         return;
     }
     QString strReason = m_strLastLine;
@@ -563,6 +617,41 @@ void MainWindow::ShowOutcome(bool bRan, bool bState, const std::optional<Operati
     if (strReason.isEmpty())  // a report without a message line
         strReason = m_strLastLine;
     m_pResultPanel->ShowResult(bState, strReason, double(m_operationTimer.elapsed()) / 1000.0);
+    m_pResultPanel->SetSerial(nStamped);
+}
+
+void MainWindow::QuitOnSignals()
+{
+    if (g_signalFds[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return;
+    auto* pNotifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
+    connect(pNotifier, &QSocketNotifier::activated, this, [this] {
+        char c = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
+        QuitBySignal();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int nSignal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(nSignal, &action, nullptr);
+}
+
+// A running operation stops after its current flash command and says what
+// the chip was left with; the window then closes as usual (result line,
+// settings saved).
+void MainWindow::QuitBySignal()
+{
+    if (m_bBusy) {
+        m_bQuitWhenDone = true;
+        if (!m_bStopRequested) {
+            m_bStopRequested = true;
+            SetLog(tr("收到终止信号: 当前Flash命令完成后停止操作并退出"));
+        }
+        return;
+    }
+    close();
 }
 
 void MainWindow::StopOperation()

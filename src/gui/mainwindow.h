@@ -62,6 +62,10 @@ public:
     // The loaded job, or null.
     const JobPlan* LoadedJob() const { return m_pJob.get(); }
 
+    // SIGTERM, SIGINT and SIGHUP end the window as a close does, stopping a
+    // running operation after its current flash command first.
+    void QuitOnSignals();
+
 signals:
     void winStateChange(Qt::WindowStates state);
 
@@ -99,7 +103,8 @@ private:
     void BuildLogMenu();
     void SetUpKeyboard();
     void FitToScreen();
-    void ShowOutcome(bool bRan, bool bState, const std::optional<OperationReport>& report);
+    void ShowOutcome(bool bRan, bool bState, const std::optional<OperationReport>& report,
+                     std::optional<uint32_t> nStamped);
     // 校验 and 查空 beside 烧写, for a tab that can verify.
     void AddVerifyActions();
     TabWidgetInf* CurrentTab() const;
@@ -107,6 +112,9 @@ private:
     void AppendPlainLogLine(const QString& strLine);
     bool AskStopAndQuit();
     void RefuseClosedInterface(QAction* pAction);
+    void RefuseAttempt(QAction* pAction, const QString& strReason);
+    void WorkerStarted();
+    void QuitBySignal();
     void StopWorkers();
     // Marks the window as running on the simulated bench in DIR: a permanent
     // status bar label, a title suffix and a log line.
@@ -141,6 +149,8 @@ private:
     QString m_strLogInterface;      // "[interface] " on the file's lines of a running operation
     bool m_bQuitWhenDone = false;  // the operator asked to close: the window closes when the operation ends
     bool m_bAsking = false;        // the close question is open
+    bool m_bStarting = false;      // the current tab checks its input (a refusal box may open)
+    QString m_strRefusal;          // why the current tab refused its input (its warning box)
     // Set to end the running operation after its current flash command.
     std::atomic<bool> m_bStopRequested{false};
     QString m_strTraceFile;  // the traceability file, empty for none

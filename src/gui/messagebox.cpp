@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QList>
+#include <QPair>
 #include <QPointer>
 
 namespace msgbox {
@@ -20,10 +22,27 @@ QPointer<QMessageBox>& OpenQuestion()
     return pBox;
 }
 
+QList<QPair<const void*, Watcher>>& Watchers()
+{
+    static QList<QPair<const void*, Watcher>> watchers;
+    return watchers;
+}
+
+Shown& Last()
+{
+    static Shown shown;
+    return shown;
+}
+
 QMessageBox::StandardButton Show(QWidget* pParent, QMessageBox::Icon icon, const QString& strTitle,
                                  const QString& strText, QMessageBox::StandardButtons buttons,
-                                 const QMap<QMessageBox::StandardButton, QString>& buttonTexts = {})
+                                 const QMap<QMessageBox::StandardButton, QString>& buttonTexts = {},
+                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton)
 {
+    Last() = Shown{icon, strTitle, strText, buttons, defaultButton};
+    const Shown shown = Last();
+    for (const auto& [pOwner, watcher] : QList<QPair<const void*, Watcher>>(Watchers()))
+        watcher(shown);
     if (CurrentHandler())
         return CurrentHandler()(icon, strTitle, strText, buttons);
     QMessageBox box(icon, strTitle, strText, buttons, pParent);
@@ -31,6 +50,8 @@ QMessageBox::StandardButton Show(QWidget* pParent, QMessageBox::Icon icon, const
         if (QAbstractButton* pButton = box.button(it.key()))
             pButton->setText(it.value());
     }
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     QPointer<QMessageBox> pEarlier = OpenQuestion();
     if (icon == QMessageBox::Question)
         OpenQuestion() = &box;
@@ -44,6 +65,25 @@ void CloseQuestion()
 {
     if (QMessageBox* pBox = OpenQuestion())
         pBox->done(QMessageBox::Cancel);
+}
+
+void Watch(const void* pOwner, Watcher watcher)
+{
+    Unwatch(pOwner);
+    Watchers().append({pOwner, std::move(watcher)});
+}
+
+void Unwatch(const void* pOwner)
+{
+    QList<QPair<const void*, Watcher>>& watchers = Watchers();
+    for (int i = watchers.size() - 1; i >= 0; --i)
+        if (watchers[i].first == pOwner)
+            watchers.removeAt(i);
+}
+
+const Shown& LastShown()
+{
+    return Last();
 }
 
 void SetHandler(Handler handler)
@@ -63,9 +103,10 @@ QMessageBox::StandardButton Critical(QWidget* pParent, const QString& strTitle, 
 
 QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, const QString& strText,
                                      QMessageBox::StandardButtons buttons,
-                                     const QMap<QMessageBox::StandardButton, QString>& buttonTexts)
+                                     const QMap<QMessageBox::StandardButton, QString>& buttonTexts,
+                                     QMessageBox::StandardButton defaultButton)
 {
-    return Show(pParent, QMessageBox::Question, strTitle, strText, buttons, buttonTexts);
+    return Show(pParent, QMessageBox::Question, strTitle, strText, buttons, buttonTexts, defaultButton);
 }
 
 namespace {

@@ -15,11 +15,27 @@ using Handler = std::function<QMessageBox::StandardButton(QMessageBox::Icon icon
 // Replaces the modal box (null restores it).
 void SetHandler(Handler handler);
 
+// What a box asked, told to the watchers just before it shows (and kept as
+// the last one shown): a window says why an operation did not start before
+// the operator reads the box.
+struct Shown {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString strTitle, strText;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;  // the answer Enter gives
+};
+using Watcher = std::function<void(const Shown& shown)>;
+// Watches every box while pOwner lives (until Unwatch).
+void Watch(const void* pOwner, Watcher watcher);
+void Unwatch(const void* pOwner);
+const Shown& LastShown();
+
 QMessageBox::StandardButton Warning(QWidget* pParent, const QString& strTitle, const QString& strText);
 QMessageBox::StandardButton Critical(QWidget* pParent, const QString& strTitle, const QString& strText);
 QMessageBox::StandardButton Question(QWidget* pParent, const QString& strTitle, const QString& strText,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
-                                     const QMap<QMessageBox::StandardButton, QString>& buttonTexts = {});
+                                     const QMap<QMessageBox::StandardButton, QString>& buttonTexts = {},
+                                     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // Closes the question box that is open (its answer then is Cancel); nothing
 // when none is, or when the test handler answers instead.

@@ -1,5 +1,6 @@
 #include "resultpanel.h"
 
+#include "messagebox.h"
 #include "mnemonic.h"
 
 #include <commontexts.h>
@@ -8,45 +9,33 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
 
-// A label that shows its text on one line, elided to its width, with the
-// whole text in its tooltip: a long reason never widens the window.
-class ElidedLabel : public QLabel {
+// The reason wraps onto further lines rather than being cut: the addresses
+// and counts in it are what the operator acts on. Its width never widens the
+// window; its height follows the lines it takes.
+class ReasonLabel : public QLabel {
 public:
-    using QLabel::QLabel;
+    explicit ReasonLabel(QWidget* pParent) : QLabel(pParent)
+    {
+        setWordWrap(true);
+        setTextFormat(Qt::PlainText);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+    }
     void SetFullText(const QString& strText)
     {
         m_strFull = strText;
+        // One paragraph: a refusal's own line breaks would only waste height.
+        setText(QString(strText).replace('\n', ' '));
         setToolTip(strText);
-        Elide();
+        updateGeometry();
     }
     QString FullText() const { return m_strFull; }
-    QSize minimumSizeHint() const override { return QSize(0, QLabel::minimumSizeHint().height()); }
-    QSize sizeHint() const override
-    {
-        return QSize(fontMetrics().horizontalAdvance(m_strFull) + 8, QLabel::sizeHint().height());
-    }
-
-protected:
-    void resizeEvent(QResizeEvent* pEvent) override
-    {
-        QLabel::resizeEvent(pEvent);
-        Elide();
-    }
-    void changeEvent(QEvent* pEvent) override
-    {
-        QLabel::changeEvent(pEvent);
-        if (pEvent->type() == QEvent::FontChange || pEvent->type() == QEvent::StyleChange)
-            Elide();
-    }
 
 private:
-    void Elide() { setText(fontMetrics().elidedText(m_strFull, Qt::ElideRight, width())); }
     QString m_strFull;
 };
 
@@ -64,16 +53,18 @@ ResultPanel::ResultPanel(QWidget* pParent) : QFrame(pParent)
     m_pVerdict->setFont(bigFont);
     m_pVerdict->setMinimumWidth(QFontMetrics(bigFont).horizontalAdvance(xq::VerdictWord(false)) * 2 + 24);
 
-    auto* pReason = new ElidedLabel(this);
+    auto* pReason = new ReasonLabel(this);
     pReason->setObjectName("lblReason");
     QFont reasonFont = pReason->font();
     reasonFont.setPixelSize(16);
     reasonFont.setBold(true);
     pReason->setFont(reasonFont);
-    pReason->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_pReason = pReason;
     m_pElapsed = new QLabel(this);
     m_pElapsed->setObjectName("lblElapsed");
+    m_pSerial = new QLabel(this);
+    m_pSerial->setObjectName("lblSerial");
+    m_pSerial->hide();
 
     m_pJob = new QLabel(this);
     m_pJob->setObjectName("lblJob");
@@ -85,10 +76,10 @@ ResultPanel::ResultPanel(QWidget* pParent) : QFrame(pParent)
     countFont.setPixelSize(16);
     countFont.setBold(true);
     m_pCounters->setFont(countFont);
-    m_pReset = new QPushButton(WithMnemonic(tr("清零"), 'R'), this);
+    m_pReset = new QPushButton(WithMnemonic(tr("清零"), 'O'), this);
     m_pReset->setObjectName("pbResetCounters");
     m_pReset->setToolTip(tr("通过和失败的计数清零"));
-    connect(m_pReset, &QPushButton::clicked, this, &ResultPanel::ResetCounters);
+    connect(m_pReset, &QPushButton::clicked, this, &ResultPanel::AskResetCounters);
 
     auto* pText = new QVBoxLayout;
     pText->setSpacing(2);
@@ -97,6 +88,8 @@ ResultPanel::ResultPanel(QWidget* pParent) : QFrame(pParent)
     // never pushes the verdict or the counters aside.
     auto* pTimeRow = new QHBoxLayout;
     pTimeRow->addWidget(m_pElapsed);
+    pTimeRow->addSpacing(16);
+    pTimeRow->addWidget(m_pSerial);
     pTimeRow->addSpacing(16);
     pTimeRow->addWidget(m_pJob, 1);
     pText->addLayout(pTimeRow);
@@ -133,25 +126,38 @@ void ResultPanel::ShowVerdict(const QString& strText, const char* pState)
 void ResultPanel::ShowRunning()
 {
     ShowVerdict(tr("进行中"), "running");
-    static_cast<ElidedLabel*>(m_pReason)->SetFullText(QString());
+    static_cast<ReasonLabel*>(m_pReason)->SetFullText(QString());
     m_pElapsed->clear();
+    SetSerial(std::nullopt);
 }
 
 void ResultPanel::ShowResult(bool bPassed, const QString& strReason, double dSeconds, bool bCount)
 {
     ShowVerdict(xq::VerdictWord(bPassed), bPassed ? "passed" : "failed");
-    static_cast<ElidedLabel*>(m_pReason)->SetFullText(strReason);
+    static_cast<ReasonLabel*>(m_pReason)->SetFullText(strReason);
     m_pElapsed->setText(tr("用时 %1 秒").arg(dSeconds, 0, 'f', 1));
     if (bCount)
         ++(bPassed ? m_nPassed : m_nFailed);
     ShowCounters();
 }
 
-void ResultPanel::ShowNotRun()
+void ResultPanel::ShowNotRun(const QString& strReason)
 {
     ShowVerdict(xq::VerdictNotRunWord(), "idle");
-    static_cast<ElidedLabel*>(m_pReason)->SetFullText(QString());
+    static_cast<ReasonLabel*>(m_pReason)->SetFullText(strReason);
     m_pElapsed->clear();
+    SetSerial(std::nullopt);
+}
+
+void ResultPanel::SetSerial(std::optional<uint32_t> nSerial)
+{
+    m_pSerial->setText(nSerial ? tr("序列号 %1").arg(*nSerial, 8, 10, QChar('0')) : QString());
+    m_pSerial->setVisible(nSerial.has_value());
+}
+
+QString ResultPanel::Serial() const
+{
+    return m_pSerial->text();
 }
 
 void ResultPanel::SetJobName(const QString& strName)
@@ -179,7 +185,7 @@ QString ResultPanel::Verdict() const
 
 QString ResultPanel::Reason() const
 {
-    return static_cast<ElidedLabel*>(m_pReason)->FullText();
+    return static_cast<ReasonLabel*>(m_pReason)->FullText();
 }
 
 QString ResultPanel::ReasonLine(const OperationReport& report)
@@ -191,6 +197,13 @@ QString ResultPanel::ReasonLine(const OperationReport& report)
         return tr("%1: 修复失败，请更换芯片").arg(report.strMessage);
     }
     return report.strMessage;
+}
+
+void ResultPanel::AskResetCounters()
+{
+    if (msgbox::Question(this, tr("请确认"), tr("将通过和失败的计数清零？"), QMessageBox::Yes | QMessageBox::No, {},
+                         QMessageBox::No) == QMessageBox::Yes)
+        ResetCounters();
 }
 
 void ResultPanel::ResetCounters()

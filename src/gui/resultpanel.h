@@ -1,11 +1,14 @@
 // The station's result panel: after each operation a large 成功 / 失败 with
-// the reason in one line and the time it took, the job being run, and the
+// the reason (wrapped, never cut) and the time it took, the job being run, and the
 // counts of passed and failed chips since the window opened.
 #pragma once
 
 #include <operationreport.h>
 
 #include <QFrame>
+
+#include <cstdint>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -22,8 +25,12 @@ public:
     // report, empty when it sent none) and the seconds it took. bCount adds
     // it to the counters (false for an operation that never reached the chip).
     void ShowResult(bool bPassed, const QString& strReason, double dSeconds, bool bCount = true);
-    // Nothing ran (input refused before the chip was touched).
-    void ShowNotRun();
+    // Nothing ran (input refused, or the adapter did not open, before the
+    // chip was touched), with the refusal's reason.
+    void ShowNotRun(const QString& strReason = QString());
+    // The serial number the operation stamped (none hides it).
+    void SetSerial(std::optional<uint32_t> nSerial);
+    QString Serial() const;
     // The production job whose chips are counted, shown above the counters
     // (empty hides it).
     void SetJobName(const QString& strName);
@@ -43,6 +50,8 @@ public:
 
 public slots:
     void ResetCounters();
+    // 清零: asks first (the counts are the shift's record), 否 by default.
+    void AskResetCounters();
 
 private:
     void ShowVerdict(const QString& strText, const char* pState);
@@ -51,6 +60,7 @@ private:
     QLabel* m_pVerdict = nullptr;
     QLabel* m_pReason = nullptr;
     QLabel* m_pElapsed = nullptr;
+    QLabel* m_pSerial = nullptr;
     QLabel* m_pJob = nullptr;
     class QHBoxLayout* m_pMarkerRow = nullptr;
     QLabel* m_pCounters = nullptr;

@@ -201,7 +201,8 @@ void StaticData::Write()
         // The workbook's start cell did not read: the 0 the tab shows was nobody's choice.
         const QString strLine = tr("工作簿的起始地址\"%1\"不是十六进制数，按 0 处理").arg(config.strStartText);
         emit log(strLine);
-        if (msgbox::Question(this, tr("请确认"), strLine + "\n" + tr("确定写入到地址 0x000000？")) != QMessageBox::Yes) {
+        if (msgbox::Question(this, tr("请确认"), strLine + "\n" + tr("确定写入到地址 0x000000？"),
+                             QMessageBox::Yes | QMessageBox::No, {}, QMessageBox::No) != QMessageBox::Yes) {
             emit finish(xq::kOptWrite, true);
             return;
         }
@@ -267,7 +268,8 @@ bool StaticData::EmptyCurrentValuesAccepted()
     if (empty.size() > kNamesShown)
         strNames += tr(" 等%1项").arg(empty.size());
     return msgbox::Question(this, tr("请确认"),
-                            tr("以下项目没有设备数值，将写入0:\n%1\n确定写入当前值？").arg(strNames)) == QMessageBox::Yes;
+                            tr("以下项目没有设备数值，将写入0:\n%1\n确定写入当前值？").arg(strNames),
+                            QMessageBox::Yes | QMessageBox::No, {}, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void StaticData::ImportXlsx()

@@ -45,6 +45,17 @@ bool SerialCounter::Init(const QString& strFile, uint32_t nFirst, QString& strEr
     return true;
 }
 
+uint64_t SerialCounter::Peek(const QString& strFile, uint32_t nFirst)
+{
+    SerialCounter counter;
+    counter.m_strFile = strFile;
+    uint64_t nValue = nFirst;
+    QString strError;
+    if (strFile.isEmpty() || !QFile::exists(strFile) || !counter.ReadFile(nValue, strError))
+        return nFirst;
+    return nValue;
+}
+
 bool SerialCounter::ReadFile(uint64_t& nValue, QString& strError) const
 {
     QFile file(m_strFile);

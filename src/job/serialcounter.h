@@ -25,6 +25,10 @@ public:
     bool Take(uint32_t& nSerial, QString& strError);
     // The next free number (2^32 once every number is taken).
     uint64_t Next();
+    // The number a counter from nFirst (with strFile, from that file) would
+    // give next, read without taking the lock or writing anything; nFirst
+    // when the file is missing or does not hold a number.
+    static uint64_t Peek(const QString& strFile, uint32_t nFirst);
 
     bool Take(const SerialTakeInfo&, uint32_t& nSerial, QString& strError) override { return Take(nSerial, strError); }
     int64_t NextFree() override { return int64_t(Next()); }
