@@ -349,6 +349,9 @@ private slots:
         QCOMPARE(json.size(), 1);
         QCOMPARE(json[0]["values"].toObject()["Sheet1"].toObject()["offset"].toString(), QString("-5 12"));
         QVERIFY(r.strErr.contains("Sheet1\toffset"));
+        // The flash identified itself: the record's object names it as info's does.
+        QCOMPARE(json[0]["jedec"].toString(), strJedec);
+        QCOMPARE(json[0]["uid"].toString(), strUid);
 
         // A trace that cannot be written is refused before the adapter opens, saying why.
         QDir().mkpath(P("trace-dir"));
@@ -446,7 +449,7 @@ private slots:
         QCOMPARE(json.size(), 1);
         QCOMPARE(json[0]["operation"].toString(), QString("verify"));
         QCOMPARE(json[0]["result"].toString(), QString("failed"));
-        QCOMPARE(json[0]["first_difference"].toString(), QString("0x001005"));
+        QCOMPARE(json[0]["first_difference"], QJsonValue(0x1005));
         QCOMPARE(json[0]["differences"].toInt(), 2);
         QCOMPARE(json[0]["image"].toString(), P("differs.bin"));
         QCOMPARE(json[0]["sha256"].toString(), Sha256(image));

@@ -33,6 +33,8 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
     if (strLine.isEmpty())
         return;
     QMutexLocker lock(&m_mutex);
+    if (strLine.contains(xq::ResultText(xq::kErrStopped)))
+        m_bStopLogged = true;
     const QString strStamp = xq::LogStamp();
     for (const QString& strPart : strLine.split('\n')) {
         const QString strStamped = strStamp + strPrefix + strPart;
@@ -159,6 +161,9 @@ void Job::Conclude(Session& session, const TraceFile* pTrace)
     for (OperationReport& step : m_steps)
         step.strInterface = m_report.strInterface;
     const QList<OperationReport> reports = m_steps + QList<OperationReport>{m_report};
+    for (const OperationReport& report : reports)
+        if (report.nCode == xq::kErrStopped)
+            m_out.NoteStopped();
     if (!session.Trace(pTrace, reports))
         m_bOk = false;
     if (m_out.Json()) {
