@@ -204,8 +204,11 @@ CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& pars
         result.nExit = kExitOk;
     } else if (!bParsed) {
         QString strError = parser.errorText();
-        if (strError.startsWith("Unknown option"))
+        if (strError.startsWith("Unknown option")) {
+            if (strError.endsWith('.'))
+                strError.chop(1);
             strError += QString(" (%1)").arg(OptionNames(result.pCommand));
+        }
         result.nExit = UsageError(QString("%1\nTry 'xqprog %2--help'.")
                                       .arg(strError, result.pCommand ? QString(result.pCommand->pName) + " " : QString()));
     } else if (words.isEmpty()) {
