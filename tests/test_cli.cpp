@@ -134,6 +134,12 @@ private slots:
         QDir().mkpath(P("nf"));
         QVERIFY(WriteFile(P("nf/bench.ini"), "[faults]\nno_flash=true\n"));
         QCOMPARE(Run({"reset"}, P("nf")).nExit, 1);
+        // No XQ chip behind the adapter: its closing reset fails, and so does the write.
+        QDir().mkpath(P("bare"));
+        QVERIFY(WriteFile(P("bare/bench.ini"), "[chip]\nmodel=none\n"));
+        QVERIFY(WriteFile(P("bare.bin"), RandomBytes(100, 4)));
+        r = Run({"write", P("bare.bin")}, P("bare"));
+        QVERIFY2(r.nExit == 1 && r.strOut.contains("执行复位 失败!"), qPrintable(r.strOut));
     }
 
     void optionsBeforeOrAfterTheCommand()

@@ -114,6 +114,22 @@ void Job::SetProgress(int nPercent)
         m_pProgress->Set(nPercent);
 }
 
+void Job::SetProgress(int nPercent, int64_t nTotal)
+{
+    if (!m_pProgress)
+        return;
+    // A write's share of its progress: erase up to 25 %, program up to 90 %, then verify.
+    const QString& strOperation = m_report.strOperation;
+    const char* pPhase = "verify";
+    if (strOperation == "write")
+        pPhase = nPercent < 25 ? "erase" : nPercent < 90 ? "program" : "verify";
+    else if (strOperation == "erase")
+        pPhase = "erase";
+    else if (strOperation == "read")
+        pPhase = "read";
+    m_pProgress->Set(nPercent, pPhase, nTotal);
+}
+
 void Job::TakeReport(const OperationReport& report)
 {
     const QString strInterface = m_report.strInterface;
@@ -239,9 +255,9 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
 
 bool RunOperation(Job& job, const std::function<int(OperationObserver&, OperationReport&)>& run)
 {
-    FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); },
-                              [&job](int nPercent) { job.SetProgress(nPercent); });
     OperationReport report;
+    FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); },
+                              [&job, &report](int nPercent) { job.SetProgress(nPercent, report.nSize); });
     const int rc = run(observer, report);
     job.TakeReport(report);
     return rc == xq::kOk;

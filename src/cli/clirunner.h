@@ -102,6 +102,9 @@ public:
     void Log(const QString& strLine) { m_out.Log(m_strPrefix, strLine); }
     void Print(const QString& strText) { m_out.Print(strText); }
     void SetProgress(int nPercent);
+    // The same, for an operation of nTotal bytes (-1: not known yet): the
+    // bar shows the phase the operation is in and its rate.
+    void SetProgress(int nPercent, int64_t nTotal);
     // What the operation did; the command and its worker fill it in.
     OperationReport& Report() { return m_report; }
     // Keys added to this job's JSON object.
