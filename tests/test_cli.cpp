@@ -134,6 +134,12 @@ private slots:
         QDir().mkpath(P("nf"));
         QVERIFY(WriteFile(P("nf/bench.ini"), "[faults]\nno_flash=true\n"));
         QCOMPARE(Run({"reset"}, P("nf")).nExit, 1);
+        // No XQ chip behind the adapter: its closing reset fails, and so does the write.
+        QDir().mkpath(P("bare"));
+        QVERIFY(WriteFile(P("bare/bench.ini"), "[chip]\nmodel=none\n"));
+        QVERIFY(WriteFile(P("bare.bin"), RandomBytes(100, 4)));
+        r = Run({"write", P("bare.bin")}, P("bare"));
+        QVERIFY2(r.nExit == 1 && r.strOut.contains("执行复位 失败!"), qPrintable(r.strOut));
     }
 
     void optionsBeforeOrAfterTheCommand()
@@ -358,6 +364,9 @@ private slots:
         QCOMPARE(json.size(), 1);
         QCOMPARE(json[0]["values"].toObject()["Sheet1"].toObject()["offset"].toString(), QString("-5 12"));
         QVERIFY(r.strErr.contains("Sheet1\toffset"));
+        // The flash identified itself: the record's object names it as info's does.
+        QCOMPARE(json[0]["jedec"].toString(), strJedec);
+        QCOMPARE(json[0]["uid"].toString(), strUid);
 
         // A trace that cannot be written is refused before the adapter opens, saying why.
         QDir().mkpath(P("trace-dir"));
@@ -430,6 +439,57 @@ private slots:
         QCOMPARE(list.array()[0].toObject()["name"].toString(), QString("FT2232-LOC-1"));
     }
 
+    // A command line refused while it is read still gives scripts the
+    // "refused" object with --json, and every usage error says why.
+    void refusalsWhileReading()
+    {
+        const QString strBench = P("parse-refused");
+        QVERIFY(WriteFile(P("pr.bin"), RandomBytes(0x2000, 9)));
+        struct Row {
+            QStringList args;
+            QJsonValue operation;
+            QJsonValue interface;
+            QString strMessage;
+        };
+        const QList<Row> rows{
+            {{"frob"}, QJsonValue(), QJsonValue(), "unknown command: frob (commands: list, info, write,"},
+            {{"write", P("pr.bin"), "--wole"}, "write", QJsonValue(), "Unknown option 'wole' (write options: "},
+            {{"-r", "7MHz", "reset"}, "reset", QJsonValue(), "unknown rate: 7MHz"},
+            {{"--lang", "fr", "reset"}, QJsonValue(), QJsonValue(), "unknown language: fr (zh or en)"},
+            {{"reset", "extra"}, "reset", QJsonValue(), "unexpected argument: extra"},
+            {{"-i", "FT2232-LOC-1", "write"}, "write", "FT2232-LOC-1", "write needs IMAGE"},
+            {{"read", P("pr-out.bin"), "--all", "--length", "5"}, "read", "FT2232-LOC-1",
+             "--length and --all exclude each other"},
+            {{"blank", "--length", "3000000"}, "blank", "FT2232-LOC-1", "past the flash end"},
+            {{"write", P("pr.bin"), "--erase", "1000"}, "write", "FT2232-LOC-1", "smaller than the image: 8192 bytes"},
+            {{"write", P("pr.bin"), "--erase", "clever"}, "write", "FT2232-LOC-1", "(whole, file, smart or a byte count)"},
+        };
+        for (const Row& row : rows) {
+            const Result r = Run(QStringList{"--json"} + row.args, strBench);
+            const QString strWhat = row.args.join(' ') + "\n" + r.strOut + r.strErr;
+            QVERIFY2(r.nExit == 2, qPrintable(strWhat));
+            const QList<QJsonObject> json = JsonLines(r.strOut);
+            QVERIFY2(json.size() == 1, qPrintable(strWhat));
+            QCOMPARE(json[0]["result"].toString(), QString("refused"));
+            QVERIFY2(json[0]["operation"] == row.operation, qPrintable(strWhat));
+            QVERIFY2(json[0]["interface"] == row.interface, qPrintable(strWhat));
+            QVERIFY2(json[0]["message"].toString().contains(row.strMessage), qPrintable(strWhat));
+            QVERIFY2(r.strErr.contains(row.strMessage), qPrintable(strWhat));
+        }
+        // A directory after --simulate with a space is no command.
+        Result r = Run({"--simulate", strBench, "reset"}, QString());
+        QCOMPARE(r.nExit, 2);
+        QVERIFY2(r.strErr.contains("--simulate takes its directory as --simulate=" + strBench), qPrintable(r.strErr));
+        // A name that is none is filed under itself, beside the adapter that was found.
+        r = Run({"--json", "-i", "XQ000001", "-i", "nope", "reset"}, strBench);
+        QCOMPARE(r.nExit, 2);
+        const QList<QJsonObject> json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 2);
+        QCOMPARE(json[0]["interface"].toString(), QString("FT2232-LOC-1"));
+        QCOMPARE(json[1]["interface"].toString(), QString("nope"));
+        QVERIFY(json[1]["message"].toString().contains("no such interface or serial number: nope"));
+    }
+
     // verify and blank only read: the first difference and the count of
     // differing bytes, exit 1 when the chip differs, and the flash is never
     // repaired or erased. Whatever cannot be compared truly is not a success.
@@ -455,7 +515,7 @@ private slots:
         QCOMPARE(json.size(), 1);
         QCOMPARE(json[0]["operation"].toString(), QString("verify"));
         QCOMPARE(json[0]["result"].toString(), QString("failed"));
-        QCOMPARE(json[0]["first_difference"].toString(), QString("0x001005"));
+        QCOMPARE(json[0]["first_difference"], QJsonValue(0x1005));
         QCOMPARE(json[0]["differences"].toInt(), 2);
         QCOMPARE(json[0]["image"].toString(), P("differs.bin"));
         QCOMPARE(json[0]["sha256"].toString(), Sha256(image));

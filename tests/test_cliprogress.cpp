@@ -73,6 +73,31 @@ private slots:
         QVERIFY(bar.Text().endsWith("]  10%"));
     }
 
+    // A bar that knows its phase and byte count shows both and the rate; a
+    // new phase is drawn at once; the end is one summary line.
+    void phaseBytesAndSummary()
+    {
+        MemStream bar;
+        CliProgress progress(true, bar.pFile, m_nTerminal);
+        progress.Set(10, "erase", 70000);
+        QVERIFY2(bar.Text().contains("]  10% erase   7000/70000 bytes "), bar.Text().constData());
+        progress.Set(10, "program", 70000);  // the same percentage in a new phase
+        QVERIFY2(bar.Text().endsWith(" KiB/s") && bar.Text().contains("]  10% program 7000/70000"),
+                 bar.Text().constData());
+        progress.Set(100, "verify", 70000);
+        progress.Done();
+        const QByteArray text = bar.Text();
+        QVERIFY2(QRegularExpression("\n70000 bytes in [0-9]+\\.[0-9]{2} s \\([0-9]+\\.[0-9] KiB/s\\)\n$")
+                     .match(QString::fromUtf8(text)).hasMatch(),
+                 text.constData());
+        QCOMPARE(QByteArray(CliProgress::SummaryLine(2 * 1024 * 1024, 2.0).c_str()),
+                 QByteArray("2097152 bytes in 2.00 s (1024.0 KiB/s)"));
+        // Without a byte count (a plain bar) no summary line.
+        progress.Set(50);
+        progress.Done();
+        QVERIFY(bar.Text().endsWith("]  50%\n"));
+    }
+
     void noBarWithoutTerminalOrWhenQuiet()
     {
         MemStream bar, out;

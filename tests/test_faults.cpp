@@ -315,7 +315,11 @@ private slots:
                 QCOMPARE(bench.Security().mid(28, 4), QByteArray::fromHex("0000004d"));
                 QCOMPARE(nNext, 78u);
             } else {
-                QCOMPARE(nNext, 77u);  // a failed write never uses up a serial number
+                // A failed write uses up its serial number only when the chip carries it (the
+                // closing reset failed after the stamp was confirmed).
+                QVERIFY(nNext == 77u || nNext == 78u);
+                if (nNext == 78u)
+                    QCOMPARE(bench.Security().mid(28, 4), QByteArray::fromHex("0000004d"));
             }
         }
         qInfo("unplug sweep: %lld transfer counts, %d complete writes", (long long)(nTransfers + 1), nSucceeded);

@@ -584,6 +584,10 @@ private slots:
         QCOMPARE(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
         QCOMPARE(ftdi.Open(names.first(), 6000000), -1);
         QVERIFY(bench.Backend().LastError().contains("in use"));
+        QVERIFY2(ftdi.ErrorText().contains("in use"), qPrintable(ftdi.ErrorText()));
+        // A name no adapter has is refused on its own, without the reason of the open before.
+        QCOMPARE(ftdi.Open("FT2232-LOC-99", 6000000), xq::kErrBadArgument);
+        QCOMPARE(ftdi.ErrorText(), QString());
     }
 
     void benchThatCannotSaveSaysSo()

@@ -149,6 +149,32 @@ bool ReadGlobals(const QCommandLineParser& parser, CliGlobals& globals)
     return true;
 }
 
+// The command words that are not a command: the commands there are, and a
+// directory given to --simulate with a space instead of "=".
+QString UnknownCommandText(const QStringList& args, const QStringList& words)
+{
+    const int nAt = args.indexOf(words.first(), 1);
+    if (nAt > 1 && args[nAt - 1] == "--simulate")
+        return QString("unknown command: %1 (--simulate takes its directory as --simulate=%1)\nTry 'xqprog --help'.")
+            .arg(words.first());
+    QStringList names;
+    for (const CliCommand& command : CliCommands())
+        names << command.pName;
+    return QString("unknown command: %1 (commands: %2)\nTry 'xqprog --help'.").arg(words.join(' '), names.join(", "));
+}
+
+// The options a command takes, for the error of an unknown one.
+QString OptionNames(const CliCommand* pCommand)
+{
+    QStringList names;
+    QList<QCommandLineOption> options = GlobalOptions();
+    if (pCommand)
+        options += pCommand->pOptions();
+    for (const QCommandLineOption& option : options)
+        names << (option.names().last().size() == 1 ? "-" : "--") + option.names().last();
+    return QString("%1options: %2").arg(pCommand ? QString(pCommand->pName) + " " : QString(), names.join(", "));
+}
+
 }  // namespace
 
 CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& parser)
@@ -177,12 +203,18 @@ CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& pars
         std::fprintf(stdout, "xqprog %s\n", qPrintable(QCoreApplication::applicationVersion()));
         result.nExit = kExitOk;
     } else if (!bParsed) {
+        QString strError = parser.errorText();
+        if (strError.startsWith("Unknown option")) {
+            if (strError.endsWith('.'))
+                strError.chop(1);
+            strError += QString(" (%1)").arg(OptionNames(result.pCommand));
+        }
         result.nExit = UsageError(QString("%1\nTry 'xqprog %2--help'.")
-                                      .arg(parser.errorText(), result.pCommand ? QString(result.pCommand->pName) + " " : QString()));
+                                      .arg(strError, result.pCommand ? QString(result.pCommand->pName) + " " : QString()));
     } else if (words.isEmpty()) {
         result.nExit = UsageError("no command\nTry 'xqprog --help'.");
     } else if (!result.pCommand) {
-        result.nExit = UsageError(QString("unknown command: %1\nTry 'xqprog --help'.").arg(words.join(' ')));
+        result.nExit = UsageError(UnknownCommandText(args, words));
     } else if (!ReadGlobals(parser, result.globals)) {
         result.nExit = kExitUsage;
     } else {
@@ -191,8 +223,18 @@ CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& pars
     return result;
 }
 
+namespace {
+QString g_strLastUsageError;
+}
+
+QString LastUsageError()
+{
+    return g_strLastUsageError;
+}
+
 int UsageError(const QString& strMessage)
 {
+    g_strLastUsageError = strMessage.section('\n', 0, 0);
     std::fprintf(stderr, "xqprog: %s\n", strMessage.toUtf8().constData());
     return kExitUsage;
 }

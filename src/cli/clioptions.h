@@ -85,6 +85,8 @@ CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& pars
 
 // Prints "xqprog: MESSAGE" on standard error and returns kExitUsage.
 int UsageError(const QString& strMessage);
+// The first line of the last message UsageError printed.
+QString LastUsageError();
 // The same, kept by the command's output for the JSON object of a refusal.
 int UsageError(const CliContext& ctx, const QString& strMessage);
 // The rate labels, for the help and the error of an unknown rate.

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace {
 // The bar being drawn, so that log lines can step around it; one terminal, one bar.
 CliProgress* g_pActiveBar = nullptr;
@@ -19,11 +21,36 @@ CliProgress::~CliProgress()
         g_pActiveBar = nullptr;
 }
 
-void CliProgress::Set(int nPercent)
+double CliProgress::Seconds() const
 {
-    if (!m_bShown || nPercent <= m_nLast || nPercent < 0 || nPercent > 100)
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+}
+
+std::string CliProgress::SummaryLine(int64_t nBytes, double dSeconds)
+{
+    char line[96];
+    const double dRate = dSeconds > 0 ? double(nBytes) / 1024.0 / dSeconds : 0.0;
+    std::snprintf(line, sizeof line, "%lld bytes in %.2f s (%.1f KiB/s)", static_cast<long long>(nBytes), dSeconds,
+                  dRate);
+    return line;
+}
+
+void CliProgress::Set(int nPercent, const char* pPhase, int64_t nTotal)
+{
+    if (!m_bShown || nPercent < 0 || nPercent > 100)
         return;
-    m_nLast = nPercent;
+    if (m_nLast < 0)
+        m_start = std::chrono::steady_clock::now();
+    const bool bPhase = pPhase && m_strPhase != pPhase;
+    if (pPhase)
+        m_strPhase = pPhase;
+    if (nTotal > 0)
+        m_nTotal = nTotal;
+    if (nPercent <= m_nLast && !bPhase)
+        return;
+    m_nLast = std::max(m_nLast, nPercent);
+    if (m_nLast == 100 && m_dSeconds < 0)
+        m_dSeconds = Seconds();  // the work is done: the closing steps are not its time
     g_pActiveBar = this;
     Draw();
 }
@@ -33,6 +60,14 @@ void CliProgress::Draw()
     const int nFilled = m_nLast * kWidth / 100;
     std::fprintf(m_pStream, "\r[%.*s%*s] %3d%%", nFilled, "########################################",
                  kWidth - nFilled, "", m_nLast);
+    if (!m_strPhase.empty())
+        std::fprintf(m_pStream, " %-7s", m_strPhase.c_str());
+    if (m_nTotal > 0) {
+        const int64_t nDone = m_nTotal * m_nLast / 100;
+        const double dSeconds = Seconds();
+        std::fprintf(m_pStream, " %lld/%lld bytes %.1f KiB/s", static_cast<long long>(nDone),
+                     static_cast<long long>(m_nTotal), dSeconds > 0 ? double(nDone) / 1024.0 / dSeconds : 0.0);
+    }
     std::fflush(m_pStream);
     m_bDrawn = true;
 }
@@ -49,9 +84,14 @@ void CliProgress::Done()
 {
     if (m_bShown && m_bDrawn)
         std::fputc('\n', m_pStream);
+    if (m_bShown && m_nTotal > 0 && m_nLast >= 0)
+        std::fprintf(m_pStream, "%s\n", SummaryLine(m_nTotal, m_dSeconds >= 0 ? m_dSeconds : Seconds()).c_str());
     std::fflush(m_pStream);
     m_bDrawn = false;
     m_nLast = -1;
+    m_nTotal = -1;
+    m_dSeconds = -1;
+    m_strPhase.clear();
     if (g_pActiveBar == this)
         g_pActiveBar = nullptr;
 }

@@ -6,7 +6,10 @@
 // line and draws the bar again below it.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 class CliProgress {
 public:
@@ -19,9 +22,15 @@ public:
     CliProgress& operator=(const CliProgress&) = delete;
 
     // Moves the bar to nPercent; it never moves backwards within one operation.
-    void Set(int nPercent);
-    // Ends the bar's line; the next Set starts a new bar.
+    // With pPhase ("erase", "program", "verify", "read") and nTotal, the
+    // operation's byte count, the bar also shows the phase, the bytes done
+    // and the rate.
+    void Set(int nPercent, const char* pPhase = nullptr, int64_t nTotal = -1);
+    // Ends the bar's line; the next Set starts a new bar. After a bar that
+    // knew its byte count, one line "N bytes in T s (R KiB/s)".
     void Done();
+    // That line, for nBytes in dSeconds.
+    static std::string SummaryLine(int64_t nBytes, double dSeconds);
 
     // Prints one line (without its newline) on pOut and flushes it, keeping the
     // bar that is drawn, if any, intact below it.
@@ -35,4 +44,9 @@ private:
     bool m_bShown;
     bool m_bDrawn = false;
     int m_nLast = -1;
+    std::string m_strPhase;
+    int64_t m_nTotal = -1;
+    double m_dSeconds = -1;  // when the bar reached 100 %
+    std::chrono::steady_clock::time_point m_start;
+    double Seconds() const;
 };

@@ -37,6 +37,8 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
     if (strLine.isEmpty())
         return;
     QMutexLocker lock(&m_mutex);
+    if (strLine.contains(xq::ResultText(xq::kErrStopped)))
+        m_bStopLogged = true;
     const QString strStamp = xq::LogStamp();
     for (const QString& strPart : strLine.split('\n')) {
         const QString strStamped = strStamp + strPrefix + strPart;
@@ -116,6 +118,22 @@ void Job::SetProgress(int nPercent)
         m_pProgress->Set(nPercent);
 }
 
+void Job::SetProgress(int nPercent, int64_t nTotal)
+{
+    if (!m_pProgress)
+        return;
+    // A write's share of its progress: erase up to 25 %, program up to 90 %, then verify.
+    const QString& strOperation = m_report.strOperation;
+    const char* pPhase = "verify";
+    if (strOperation == "write")
+        pPhase = nPercent < 25 ? "erase" : nPercent < 90 ? "program" : "verify";
+    else if (strOperation == "erase")
+        pPhase = "erase";
+    else if (strOperation == "read")
+        pPhase = "read";
+    m_pProgress->Set(nPercent, pPhase, nTotal);
+}
+
 void Job::TakeReport(const OperationReport& report)
 {
     const QString strInterface = m_report.strInterface;
@@ -163,6 +181,9 @@ void Job::Conclude(Session& session, const TraceFile* pTrace)
     for (OperationReport& step : m_steps)
         step.strInterface = m_report.strInterface;
     const QList<OperationReport> reports = m_steps + QList<OperationReport>{m_report};
+    for (const OperationReport& report : reports)
+        if (report.nCode == xq::kErrStopped)
+            m_out.NoteStopped();
     if (!session.Trace(pTrace, reports))
         m_bOk = false;
     if (m_pRecords) {
@@ -249,9 +270,9 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
 
 bool RunOperation(Job& job, const std::function<int(OperationObserver&, OperationReport&)>& run)
 {
-    FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); },
-                              [&job](int nPercent) { job.SetProgress(nPercent); });
     OperationReport report;
+    FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); },
+                              [&job, &report](int nPercent) { job.SetProgress(nPercent, report.nSize); });
     const int rc = run(observer, report);
     job.TakeReport(report);
     return rc == xq::kOk;

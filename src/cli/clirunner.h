@@ -49,6 +49,11 @@ public:
     // Why the command was refused before any adapter opened (UsageError).
     void SetRefusal(const QString& strWhy) { m_strRefusal = strWhy; }
     QString Refusal() const { return m_strRefusal; }
+    // Whether an operation ended stopped on request, and whether its
+    // "stopped" line was logged already.
+    void NoteStopped() { m_bStopped = true; }
+    bool Stopped() const { return m_bStopped; }
+    bool StopLogged() const { return m_bStopLogged; }
     // The error of the first write to standard output that failed (0: none).
     int StdoutErrno() const { return m_nStdoutErrno; }
     // A stamped line in the run log file only.
@@ -65,6 +70,8 @@ private:
     int m_nJsonPrinted = 0;
     int m_nStdoutErrno = 0;
     QString m_strRefusal;
+    std::atomic<bool> m_bStopped{false};
+    std::atomic<bool> m_bStopLogged{false};
 };
 
 class CliProgress;
@@ -97,6 +104,9 @@ public:
     void Log(const QString& strLine) { m_out.Log(m_strPrefix, strLine); }
     void Print(const QString& strText) { m_out.Print(strText); }
     void SetProgress(int nPercent);
+    // The same, for an operation of nTotal bytes (-1: not known yet): the
+    // bar shows the phase the operation is in and its rate.
+    void SetProgress(int nPercent, int64_t nTotal);
     // What the operation did; the command and its worker fill it in.
     OperationReport& Report() { return m_report; }
     // Keys added to this job's JSON object.

@@ -21,6 +21,27 @@
 
 namespace {
 
+// A size field's refusal, the value given and why it was refused.
+QString SizeRefusal(const QString& strRefusal, const QString& strBytes, int64_t nImageSize = 0)
+{
+    const QString strReason = ImageRules::SizeReason(strBytes, nImageSize);
+    return QString("%1: %2").arg(strRefusal, strBytes) + (strReason.isEmpty() ? QString() : QString(" (%1)").arg(strReason));
+}
+
+// Two options of which exactly one is needed: one given alone; both say
+// they exclude each other.
+bool OneOf(const CliContext& ctx, const char* pFirst, const char* pSecond, const QString& strWhat)
+{
+    const bool bFirst = ctx.parser.isSet(pFirst);
+    if (bFirst != ctx.parser.isSet(pSecond))
+        return true;
+    if (bFirst)
+        UsageError(ctx, QString("%1 --%2 and --%3 exclude each other: give one").arg(strWhat, pFirst, pSecond));
+    else
+        UsageError(ctx, QString("%1 needs --%2 or --%3").arg(strWhat, pFirst, pSecond));
+    return false;
+}
+
 const QCommandLineOption kStart("start", "The flash address (hexadecimal, default 0).", "HEX");
 
 // The --start option, default 0; false after a usage error.
@@ -106,14 +127,14 @@ int CmdBlank(CliContext& ctx)
     ImageVerifyRequest request;
     if (!ReadStart(ctx, request.nStart))
         return kExitUsage;
+    if (!OneOf(ctx, "length", "all", "blank"))
+        return kExitUsage;
     const bool bLength = ctx.parser.isSet("length");
-    if (ctx.parser.isSet("all") == bLength)
-        return UsageError(ctx, "blank needs --length BYTES or --all");
     request.nLength = xq::kWholeChip;
     if (bLength) {
         const QString strRefusal = ImageRules::BlankLength(ctx.parser.value("length"), request.nLength);
         if (!strRefusal.isEmpty())
-            return UsageError(ctx, QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
+            return UsageError(ctx, SizeRefusal(strRefusal, ctx.parser.value("length")));
     }
     return RunImageVerify(ctx, request);
 }
@@ -157,8 +178,12 @@ int CmdWrite(CliContext& ctx)
     const QString strErase = ctx.parser.isSet("erase") ? ctx.parser.value("erase") : QString("file");
     const int nMode = ImageRules::EraseMode(strErase);
     const QString strRefusal = ImageRules::EraseCount(nMode, request.image.size(), strErase, request.nEraseBytes);
-    if (!strRefusal.isEmpty())
-        return UsageError(ctx, QString("%1: %2").arg(strRefusal, strErase));
+    if (!strRefusal.isEmpty()) {
+        int64_t nUnused = 0;
+        if (nMode == kEraseBySize && !xq::ParseNumber(strErase, nUnused))
+            return UsageError(ctx, QString("%1: %2 (whole, file, smart or a byte count)").arg(strRefusal, strErase));
+        return UsageError(ctx, SizeRefusal(strRefusal, strErase, request.image.size()));
+    }
     request.bProtect = ctx.parser.isSet("protect");
     request.bSmart = nMode == kEraseSmart;
     request.bSerial = ctx.parser.isSet("serial") || ctx.parser.isSet("serial-file");
@@ -189,14 +214,14 @@ int CmdErase(CliContext& ctx)
     ImageWriteRequest request;
     if (!ReadStart(ctx, request.nStart))
         return kExitUsage;
+    if (!OneOf(ctx, "whole", "size", "erase"))
+        return kExitUsage;
     const bool bWhole = ctx.parser.isSet("whole");
-    if (bWhole == ctx.parser.isSet("size"))
-        return UsageError(ctx, "erase needs --whole or --size BYTES");
     const QString strSize = ctx.parser.value("size");
     const QString strRefusal =
         ImageRules::EraseCount(bWhole ? kEraseWhole : kEraseBySize, 0, strSize, request.nEraseBytes);
     if (!strRefusal.isEmpty())
-        return UsageError(ctx, QString("%1: %2").arg(strRefusal, strSize));
+        return UsageError(ctx, SizeRefusal(strRefusal, strSize));
     return RunImageWrite(ctx, request, nullptr);
 }
 
@@ -205,14 +230,14 @@ int CmdRead(CliContext& ctx)
     ImageReadRequest request;
     if (!ReadStart(ctx, request.nStart))
         return kExitUsage;
+    if (!OneOf(ctx, "length", "all", "read"))
+        return kExitUsage;
     const bool bLength = ctx.parser.isSet("length");
-    if (ctx.parser.isSet("all") == bLength)
-        return UsageError(ctx, "read needs --length BYTES or --all");
     request.nLength = xq::kWholeChip;
     if (bLength) {
         const QString strRefusal = ImageRules::ReadLength(ctx.parser.value("length"), request.nLength);
         if (!strRefusal.isEmpty())
-            return UsageError(ctx, QString("%1: %2").arg(strRefusal, ctx.parser.value("length")));
+            return UsageError(ctx, SizeRefusal(strRefusal, ctx.parser.value("length")));
     }
     request.bSerial = ctx.parser.isSet("serial");
     const QString strFile = ctx.args.first();

@@ -166,7 +166,7 @@ int CmdStaticWrite(CliContext& ctx)
         return kExitUsage;
     const QString strValues = ctx.parser.isSet("values") ? ctx.parser.value("values") : QString("default");
     if (strValues != "default" && strValues != "current")
-        return UsageError(ctx, QString("bad --values: %1").arg(strValues));
+        return UsageError(ctx, QString("bad --values: %1 (default or current)").arg(strValues));
     request.bCurrent = strValues == "current";
     // --set fills current values; with the default values written they would be dropped unseen.
     if (!request.bCurrent && ctx.parser.isSet("set"))

@@ -95,18 +95,25 @@ void InstallSignalHandlers()
     std::signal(SIGPIPE, SIG_IGN);
     struct sigaction action = {};
     action.sa_handler = OnStopSignal;
+    // A write to a slow or full output goes on after the handler: a signal
+    // must not cost the JSON object or trace row of a result already decided.
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
 }
 
-// The exit code after the command: 128 + the signal when one stopped it, 1
-// when standard output could not take what was written.
+// The exit code after the command: 128 + the signal when one stopped an
+// operation, 1 when standard output could not take what was written. A
+// signal that came after the results were decided (or that stopped nothing)
+// leaves the exit code those results gave, as their JSON and trace rows say.
 int FinalExitCode(CliOutput& out, int nExit)
 {
-    if (const int nSignal = g_nSignal.load()) {
-        out.Log(QString(), xq::ResultText(xq::kErrStopped));
+    const int nSignal = g_nSignal.load();
+    if (nSignal != 0 && out.Stopped()) {
+        if (!out.StopLogged())
+            out.Log(QString(), xq::ResultText(xq::kErrStopped));
         nExit = 128 + nSignal;
     }
     errno = 0;
@@ -161,8 +168,11 @@ int ChooseTargets(CliContext& ctx)
             QByteArray strName = strKey.toUtf8();
             if (!ctx.names.contains(strName))
                 strName = FindAdapter(ctx.adapters, strKey, strError);
-            if (strName.isEmpty())
+            if (strName.isEmpty()) {
+                // The refusal is filed under the adapters named so far and the name that is none.
+                ctx.targets << strKey.toUtf8();
                 return UsageError(ctx, strError);
+            }
             if (!ctx.targets.contains(strName))  // an interface named twice runs once
                 ctx.targets << strName;
         }
@@ -187,6 +197,62 @@ bool ArgumentsFit(const CliCommand& command, const QStringList& args)
     return true;
 }
 
+// Whether the command line asks for --json (before any "--").
+bool JsonWanted(const QStringList& arguments)
+{
+    for (const QString& strArg : arguments.mid(1)) {
+        if (strArg == "--")
+            return false;
+        if (strArg == "--json")
+            return true;
+    }
+    return false;
+}
+
+// The adapters named by -i on a command line that could not be read whole.
+QStringList NamedInterfaces(const QStringList& arguments)
+{
+    QStringList names;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& strArg = arguments[i];
+        if (strArg == "--")
+            break;
+        if ((strArg == "-i" || strArg == "--interface") && i + 1 < arguments.size())
+            names << arguments[++i];
+        else if (strArg.startsWith("--interface="))
+            names << strArg.mid(int(strlen("--interface=")));
+        else if (strArg.startsWith("-i") && !strArg.startsWith("--") && strArg.size() > 2)
+            names << strArg.mid(2);
+    }
+    return names;
+}
+
+// A command line refused while it was read: with --json still the "refused"
+// object of every other refusal, for the command when it is known (else
+// null) and each adapter named by -i (else null).
+int ParseRefusal(const QStringList& arguments, const CliCommand* pCommand, int nExit)
+{
+    if (nExit != kExitUsage || !JsonWanted(arguments))
+        return nExit;
+    QStringList names = NamedInterfaces(arguments);
+    if (names.isEmpty())
+        names << QString();
+    CliOutput out;
+    for (const QString& strName : names) {
+        OperationReport report;
+        report.strOperation = pCommand ? QString(pCommand->pName) : QString();
+        report.strInterface = strName;
+        report.Refuse(xq::kErrBadArgument, LastUsageError());
+        QJsonObject json = report.ToJson();
+        if (strName.isEmpty())
+            json["interface"] = QJsonValue();
+        if (!pCommand)
+            json["operation"] = QJsonValue();
+        out.PrintJson(json);
+    }
+    return FinalExitCode(out, nExit);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -198,14 +264,15 @@ int main(int argc, char* argv[])
     QStringList arguments = app.arguments();
     const QString strLang = TakeLanguageArgument(arguments);
     if (!InstallTranslation(app, strLang))
-        return UsageError(QString("unknown language: %1 (zh or en)").arg(strLang));
+        return ParseRefusal(app.arguments(), nullptr,
+                            UsageError(QString("unknown language: %1 (zh or en)").arg(strLang)));
     QCommandLineParser parser;
     const CliParse parse = ParseCommandLine(arguments, parser);
     if (parse.nExit >= 0)
-        return parse.nExit;
+        return ParseRefusal(app.arguments(), parse.pCommand, parse.nExit);
     const CliCommand& command = *parse.pCommand;
     if (!ArgumentsFit(command, parse.args))
-        return kExitUsage;
+        return ParseRefusal(app.arguments(), &command, kExitUsage);
     InstallSignalHandlers();
 
     CliOutput out;

@@ -77,6 +77,20 @@ QString ImageRules::BlankLength(const QString& strBytes, int32_t& nLength)
     return QString();
 }
 
+QString ImageRules::SizeReason(const QString& strBytes, int64_t nImageSize)
+{
+    int64_t n = 0;
+    if (!xq::ParseNumber(strBytes, n))
+        return QString("not a byte count (decimal, or 0x hexadecimal)");
+    if (n <= 0)
+        return QString("at least 1 byte");
+    if (n > xq::kMaxFlashSize)
+        return QString("past the flash end: the largest flash holds %1 bytes").arg(xq::kMaxFlashSize);
+    if (nImageSize > 0 && n < nImageSize)
+        return QString("smaller than the image: %1 bytes").arg(nImageSize);
+    return QString();
+}
+
 // The image, read whole; refused by its size before it is read.
 QString ImageRules::ReadImage(const QString& strPath, QByteArray& data)
 {

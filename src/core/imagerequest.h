@@ -82,6 +82,11 @@ public:
     static QString ReadLength(const QString& strBytes, int32_t& nLength);
     // A blank check length: 1 to the largest flash (decimal, or 0x hexadecimal).
     static QString BlankLength(const QString& strBytes, int32_t& nLength);
+    // Why a byte count of a size field (erase, read, blank check) was
+    // refused, for a line after the field's own text: not a number, zero,
+    // past the end of the largest flash, or, with nImageSize > 0, smaller
+    // than the image. Empty when none of these holds.
+    static QString SizeReason(const QString& strBytes, int64_t nImageSize = 0);
     // The last serial number a chip can carry (the record holds 32 bits).
     static constexpr uint64_t kLastSerial = 0xFFFFFFFFu;
     // A serial number as an operator or a job file gives it: 0 to

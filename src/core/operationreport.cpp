@@ -67,7 +67,7 @@ QJsonObject OperationReport::ToJson() const
     if (bCompare) {
         if (strOperation == "verify")
             json["image"] = Text(strImage);
-        json["first_difference"] = nFirstDifference < 0 ? QJsonValue() : QJsonValue(AddressText(nFirstDifference));
+        json["first_difference"] = Number(nFirstDifference);
         json["differences"] = Number(nDifferences);
     }
     if (bWrite || bRead || bCompare) {

@@ -74,9 +74,13 @@ int ImageWrite::RunWrite(const ImageWriteRequest& request, OperationReport& reco
         return rc;
     if (request.bSerial)
         rc = WriteSerialNumber(request, record);
-    Log(tr("执行复位 %1!").arg(xq::SucceededWord(ctrl.SoftReset(true) == 0)));
+    const int nReset = ctrl.SoftReset(true);
+    Log(tr("执行复位 %1!").arg(xq::SucceededWord(nReset == 0)));
     Progress(100);
-    return rc;
+    // A chip that does not answer the closing reset (no XQ chip behind the
+    // adapter, a link that broke) is not a finished write, though its flash
+    // verified.
+    return rc != xq::kOk ? rc : nReset;
 }
 
 // Reads the identification (with the flash's unique id for the record) and

@@ -17,6 +17,8 @@ int StaticRead::Run(const StaticReadRequest& request, OperationReport& record)
     m_observer.Progress(10);
     FlashInfo info;
     const bool bInfo = m_ctrl.ReadFlashInfo(&info) == 0;
+    if (bInfo)
+        DescribeFlash(info, record);
     const QString strOutside = AreaOutsideFlash(bInfo ? &info : nullptr, request.nStart, SearchedLength(request.nTotal));
     if (!strOutside.isEmpty()) {
         m_observer.Log(strOutside);
