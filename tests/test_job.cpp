@@ -24,6 +24,27 @@
 #include <functional>
 
 namespace {
+// Sets section/key in a job file's text (added at the section's end when
+// missing) and seals it again, as an engineer's own tool might: the job's
+// rules then decide, not its checksum.
+void SetJobKey(const QString& strJob, const QString& strKey, const QString& strValue, bool bSeal = true)
+{
+    const QByteArray bytes = Slurp(strJob);
+    QStringList lines = QString::fromUtf8(bytes.left(bytes.lastIndexOf("[checksum]"))).split('\n');
+    const QString strSection = "[" + strKey.section('/', 0, 0) + "]";
+    const QString strName = strKey.section('/', 1) + "=";
+    int nAt = lines.indexOf(strSection);
+    QVERIFY(nAt >= 0);
+    for (++nAt; nAt < lines.size() && !lines[nAt].startsWith('[') && !lines[nAt].isEmpty(); ++nAt)
+        if (lines[nAt].startsWith(strName)) {
+            lines.removeAt(nAt);
+            break;
+        }
+    lines.insert(nAt, strName + strValue);
+    const QByteArray body = lines.join('\n').toUtf8();
+    QVERIFY(WriteFile(strJob, bSeal ? JobRules::Seal(body) : body));
+}
+
 void FlipByte(const QString& strPath, int nOffset)
 {
     QByteArray data = Slurp(strPath);
@@ -107,9 +128,11 @@ private slots:
             std::function<void()> spoil;  // undone by the next row's fresh job
             QStringList expected;
         };
-        auto setKey = [&](const QString& strKey, const QString& strValue) {
-            QSettings ini(strJob, QSettings::IniFormat);
-            ini.setValue(strKey, strValue);
+        auto setKey = [&](const QString& strKey, const QString& strValue) { SetJobKey(strJob, strKey, strValue); };
+        auto editText = [&](const QByteArray& from, const QByteArray& to, bool bSeal) {
+            QByteArray bytes = Slurp(strJob);
+            bytes = bytes.left(bytes.lastIndexOf("[checksum]")).replace(from, to);
+            QVERIFY(WriteFile(strJob, bSeal ? JobRules::Seal(bytes) : bytes));
         };
         QByteArray changed = m_image;
         changed[100] = char(changed[100] ^ 0x01);
@@ -134,6 +157,22 @@ private slots:
             {"verify flag", [&] { setKey("verify/enabled", "1"); }, {"verify/enabled"}},
             {"no name", [&] { setKey("job/name", ""); }, {"任务没有名称"}},
             {"unknown rate", [&] { setKey("job/rate", "7MHz"); }, {"速率无效: 7MHz"}},
+            {"rate by index", [&] { setKey("job/rate", "10"); }, {"速率无效: 10"}},
+            {"erase size past the flash end", [&] { setKey("image/erase_size", "0x1FE000"); }, {"操作范围超出Flash容量"}},
+            {"static area over the image", [&] { setKey("static/start", "3000"); }, {"重叠"}},
+            {"static area whose search leaves the flash", [&] { setKey("static/start", "1FF800"); },
+             {"操作范围超出Flash容量"}},
+            {"static area under the protection", [&] { setKey("static/start", "18000"); }, {"上半部分"}},
+            {"batch flag", [&] { setKey("job/batch_programs", "on"); }, {"job/batch_programs"}},
+            {"key twice", [&] { editText("start=3000\n", "start=3000\nstart=4000\n", true); }, {"项重复"}},
+            {"section twice", [&] { editText("[verify]", "[image]\nx=1\n[verify]", true); }, {"节重复"}},
+            {"unknown section", [&] { editText("[verify]", "[extra]\n[verify]", true); }, {"未知的节: extra"}},
+            {"a line of no key", [&] { editText("[verify]", "start\n[verify]", true); }, {"无法识别"}},
+            {"format version 2", [&] { setKey("job/format", "2"); }, {"格式版本不支持: 2"}},
+            {"edited under its checksum", [&] { QVERIFY(WriteFile(strJob, Slurp(strJob).replace("start=3000", "start=3001"))); },
+             {"校验和不符"}},
+            {"no checksum", [&] { editText("", "", false); }, {"不完整 (没有校验和)"}},
+            {"older format", [&] { editText("format=1\n", "", false); }, {"没有格式版本和校验和", "--from"}},
         };
         for (const Row& row : rows) {
             QVERIFY(QDir(P("lib")).removeRecursively());

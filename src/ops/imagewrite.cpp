@@ -102,9 +102,8 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
         // The image and the given erase size, from the start address: the
         // flash ignores the high address bits, so a range past its end
         // would land on its first bytes.
-        const int64_t nLength = qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
-        if (!xq::FlashRangeFits(request.nStart, nLength, info.nTotalSize)) {
-            const QString strLine = xq::FlashRangeRefusal(request.nStart, nLength, info.nTotalSize);
+        const QString strLine = RangeRefusal(request, info.nTotalSize);
+        if (!strLine.isEmpty()) {
             Log(strLine);
             m_observer.Warning(strLine);
             record.Refuse(xq::kErrBadArgument, strLine);
@@ -121,6 +120,14 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
     if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
         record.nSize = info.nTotalSize;
     return xq::kOk;
+}
+
+QString ImageWrite::RangeRefusal(const ImageWriteRequest& request, uint32_t nFlashSize)
+{
+    const int64_t nLength = qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
+    if (xq::FlashRangeFits(request.nStart, nLength, nFlashSize))
+        return QString();
+    return xq::FlashRangeRefusal(request.nStart, nLength, nFlashSize);
 }
 
 int ImageWrite::PrepareFlash()
