@@ -185,6 +185,83 @@ private slots:
         }
     }
 
+    // A job file cut short anywhere is refused whole; a file swapped right
+    // after it was read changes nothing of what runs; showing a job writes
+    // nothing; an older file runs only once rewritten.
+    void wholeOrRefused()
+    {
+        const QString strJob = MakeJob(P("cut"), "cut");
+        QVERIFY(!strJob.isEmpty());
+        QVERIFY(!QFileInfo::exists(P("cut/serial.txt")));  // neither create nor the check makes it
+        QCOMPARE(Xqprog({"job", "show", strJob}).nExit, 0);
+        QVERIFY(!QFileInfo::exists(P("cut/serial.txt")));
+        const QByteArray whole = Slurp(strJob);
+        JobSpec spec;
+        QString strError;
+        for (int n = 0; n < whole.size(); ++n) {
+            QVERIFY2(!JobRules::Parse(whole.left(n), strJob, spec, strError), qPrintable(QString::number(n)));
+            QVERIFY(!strError.isEmpty());
+        }
+        JobPlan good;
+        QVERIFY2(JobRules::Prepare(strJob, good, strError), qPrintable(strError));
+
+        // Each file replaced the moment it was read: the plan is the bytes read.
+        QVERIFY(WriteFile(P("cut/other.bin"), RandomBytes(1000, 5)));
+        const QByteArray otherJob = QByteArray(whole).replace("start=3000", "start=4000");
+        const struct {
+            const char* pFile;
+            QByteArray replacement;
+        } swaps[] = {{"cut/cut.xqjob", JobRules::Seal(otherJob.left(otherJob.lastIndexOf("[checksum]")))},
+                     {"cut/fw.bin", RandomBytes(70000, 9)},
+                     {"cut/book.xlsx", Slurp(P("cut/other.bin"))}};
+        for (const auto& swap : swaps) {
+            const QByteArray before = Slurp(P(swap.pFile));
+            JobRules::SetReadHook([&](const QString& strPath) {
+                if (strPath == P(swap.pFile))
+                    QVERIFY(WriteFile(strPath, swap.replacement));
+            });
+            JobPlan plan;
+            const bool bPrepared = JobRules::Prepare(strJob, plan, strError);
+            JobRules::SetReadHook(nullptr);
+            QVERIFY2(bPrepared, qPrintable(QString("%1: %2").arg(swap.pFile, strError)));
+            QCOMPARE(plan.jobSha256, good.jobSha256);
+            QCOMPARE(plan.write.nStart, 0x3000);
+            QCOMPARE(plan.write.image, m_image);
+            QCOMPARE(plan.staticWrite.record, good.staticWrite.record);
+            QVERIFY(WriteFile(P(swap.pFile), before));
+        }
+
+        // The older format: refused, rewritten by --from (in place or anew), then accepted.
+        QByteArray older = whole.left(whole.lastIndexOf("[checksum]")).replace("format=1\n", "");
+        QVERIFY(WriteFile(P("cut/old.xqjob"), older));
+        QVERIFY(!JobRules::Prepare(P("cut/old.xqjob"), good, strError));
+        QCOMPARE(Xqprog({"job", "create", P("cut/new.xqjob"), "--from", P("cut/old.xqjob")}).nExit, 0);
+        QVERIFY2(JobRules::Prepare(P("cut/new.xqjob"), good, strError), qPrintable(strError));
+        QCOMPARE(good.write.nStart, 0x3000);
+        QCOMPARE(Xqprog({"job", "create", P("cut/old.xqjob"), "--from", P("cut/old.xqjob"), "--force"}).nExit, 0);
+        QCOMPARE(Slurp(P("cut/old.xqjob")), Slurp(P("cut/new.xqjob")).replace("name=new", "name=cut"));
+        QCOMPARE(Xqprog({"job", "create", P("cut/x.xqjob"), "--from", strJob, "--verify"}).nExit, 2);
+
+        // --force through a link: never onto the job's own image or a file that is
+        // no job; onto a job, the link's target replaced whole.
+        QVERIFY(QFile::link(P("cut/fw.bin"), P("cut/link.xqjob")));
+        XqprogResult r = Xqprog({"job", "create", P("cut/link.xqjob"), "--force", "--image", P("cut/fw.bin")});
+        QCOMPARE(r.nExit, 1);
+        QCOMPARE(Slurp(P("cut/fw.bin")), m_image);
+        QVERIFY(QFile::remove(P("cut/link.xqjob")));
+        QVERIFY(QFile::link(P("cut/other.bin"), P("cut/link.xqjob")));
+        QCOMPARE(Xqprog({"job", "create", P("cut/link.xqjob"), "--force", "--image", P("cut/fw.bin")}).nExit, 1);
+        QCOMPARE(Slurp(P("cut/other.bin")).size(), 1000);
+        QVERIFY(QFile::remove(P("cut/link.xqjob")));
+        QVERIFY(QFile::link(P("cut/new.xqjob"), P("cut/link.xqjob")));
+        r = Xqprog({"job", "create", P("cut/link.xqjob"), "--force", "--image", P("cut/fw.bin"), "--batch-programs"});
+        QCOMPARE(r.nExit, 0);
+        QVERIFY(r.strOut.contains("batch programs: yes\n"));
+        QVERIFY(QFileInfo(P("cut/link.xqjob")).isSymLink());
+        QVERIFY2(JobRules::Prepare(P("cut/new.xqjob"), good, strError), qPrintable(strError));
+        QVERIFY(good.spec.bBatchPrograms);
+    }
+
     // create, show and run on the bench; then one changed byte of the image
     // refuses the run before the adapter opens.
     void createShowRunRefuse()
