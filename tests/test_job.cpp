@@ -262,6 +262,31 @@ private slots:
         QVERIFY(good.spec.bBatchPrograms);
     }
 
+    // The adapter lost around the serial stamp: whenever the chip may hold
+    // the number, JSON and the trace row keep it, and an unread stamp is
+    // said to be unconfirmed, never "not written".
+    void serialOfUnknownFate()
+    {
+        QVERIFY(WriteFile(P("fate.bin"), m_image));
+        for (int nTransfers : {318, 324, 330, 332}) {
+            const QString strBench = P(QString("fate-%1").arg(nTransfers));
+            QDir().mkpath(strBench);
+            QVERIFY(WriteFile(strBench + "/bench.ini", QString("[faults]\nunplug_after_transfers=%1\n").arg(nTransfers).toUtf8()));
+            const QString strTrace = strBench + ".csv";
+            const XqprogResult r = Xqprog({"--json", "--trace", strTrace, "write", P("fate.bin"), "--serial", "77"}, strBench);
+            const QList<QJsonObject> json = JsonLines(r.strOut);
+            QCOMPARE(json.size(), 1);
+            const bool bUnknown = r.strErr.contains("序列号 77 可能已写入，未能确认");
+            QVERIFY2(!r.strErr.contains("序列号 77 未写入"), qPrintable(r.strErr));
+            QCOMPARE(json[0]["serial_confirmed"] == QJsonValue(false), bUnknown);
+            if (bUnknown || r.nExit == 0) {
+                QCOMPARE(json[0]["serial"].toInt(), 77);
+                QCOMPARE(TraceRows(strTrace, 1).last().value(7), QString("77"));
+            }
+            QCOMPARE(r.nExit == 0, !bUnknown && json[0]["result"] == "ok");
+        }
+    }
+
     // create, show and run on the bench; then one changed byte of the image
     // refuses the run before the adapter opens.
     void createShowRunRefuse()

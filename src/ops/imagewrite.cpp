@@ -317,11 +317,18 @@ int ImageWrite::WriteSerialNumber(const ImageWriteRequest& request, OperationRep
         // The number was taken: its fate is said, never lost silently. A
         // program that reported a failure may still have stored it.
         uint8_t stored[kSerialLength] = {};
-        const bool bStored = rc != xq::kErrStopped && ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset) == 0 &&
-                             std::equal(stored, stored + kSerialLength, serial);
+        const bool bRead = rc != xq::kErrStopped && ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset) == 0;
+        const bool bStored = bRead && std::equal(stored, stored + kSerialLength, serial);
         if (rc != xq::kErrStopped)
             Log(tr("序列号写入失败"));
-        if (bStored) {
+        if (rc != xq::kErrStopped && !bRead) {
+            // Nothing tells whether the program took: the number stays tied
+            // to this chip in the report, marked as not confirmed.
+            Log(tr("序列号 %1 可能已写入，未能确认").arg(nSerial));
+            record.bSerial = true;
+            record.bSerialUnconfirmed = true;
+            record.nSerial = nSerial;
+        } else if (bStored) {
             // On the chip all the same: the report carries it, the run still failed.
             Log(tr("序列号 %1 已在芯片上，但写入未正常结束").arg(nSerial));
             record.bSerial = true;
