@@ -287,6 +287,26 @@ private slots:
         }
     }
 
+    // One page program of the static record fails once (the image's 284
+    // page programs pass): the run fails there, and no later step runs or
+    // is reported a success.
+    void staticStepFailsTheRun()
+    {
+        QDir().mkpath(P("sf"));
+        QVERIFY(WriteFile(P("sf/fw.bin"), m_image) && QFile::copy(XQ_SAMPLE_WORKBOOK, P("sf/book.xlsx")));
+        QCOMPARE(Xqprog({"job", "create", P("sf/sf.xqjob"), "--image", P("sf/fw.bin"), "--start", "3000", "--static",
+                         P("sf/book.xlsx"), "--verify"}).nExit, 0);
+        QDir().mkpath(P("sf-bench"));
+        QVERIFY(WriteFile(P("sf-bench/bench.ini"), "[faults]\nfail_once=02@285\n"));
+        const XqprogResult r = Xqprog({"--json", "--trace", P("sf.csv"), "run", P("sf/sf.xqjob")}, P("sf-bench"));
+        QCOMPARE(r.nExit, 1);
+        QStringList steps;
+        for (const QJsonObject& o : JsonLines(r.strOut))
+            steps << o["operation"].toString() + " " + o["result"].toString();
+        QCOMPARE(steps, (QStringList{"write ok", "static write failed"}));
+        QCOMPARE(TraceRows(P("sf.csv"), 1).size(), 3);
+    }
+
     // create, show and run on the bench; then one changed byte of the image
     // refuses the run before the adapter opens.
     void createShowRunRefuse()
