@@ -24,6 +24,27 @@
 #include <functional>
 
 namespace {
+// Sets section/key in a job file's text (added at the section's end when
+// missing) and seals it again, as an engineer's own tool might: the job's
+// rules then decide, not its checksum.
+void SetJobKey(const QString& strJob, const QString& strKey, const QString& strValue, bool bSeal = true)
+{
+    const QByteArray bytes = Slurp(strJob);
+    QStringList lines = QString::fromUtf8(bytes.left(bytes.lastIndexOf("[checksum]"))).split('\n');
+    const QString strSection = "[" + strKey.section('/', 0, 0) + "]";
+    const QString strName = strKey.section('/', 1) + "=";
+    int nAt = lines.indexOf(strSection);
+    QVERIFY(nAt >= 0);
+    for (++nAt; nAt < lines.size() && !lines[nAt].startsWith('[') && !lines[nAt].isEmpty(); ++nAt)
+        if (lines[nAt].startsWith(strName)) {
+            lines.removeAt(nAt);
+            break;
+        }
+    lines.insert(nAt, strName + strValue);
+    const QByteArray body = lines.join('\n').toUtf8();
+    QVERIFY(WriteFile(strJob, bSeal ? JobRules::Seal(body) : body));
+}
+
 void FlipByte(const QString& strPath, int nOffset)
 {
     QByteArray data = Slurp(strPath);
@@ -107,9 +128,11 @@ private slots:
             std::function<void()> spoil;  // undone by the next row's fresh job
             QStringList expected;
         };
-        auto setKey = [&](const QString& strKey, const QString& strValue) {
-            QSettings ini(strJob, QSettings::IniFormat);
-            ini.setValue(strKey, strValue);
+        auto setKey = [&](const QString& strKey, const QString& strValue) { SetJobKey(strJob, strKey, strValue); };
+        auto editText = [&](const QByteArray& from, const QByteArray& to, bool bSeal) {
+            QByteArray bytes = Slurp(strJob);
+            bytes = bytes.left(bytes.lastIndexOf("[checksum]")).replace(from, to);
+            QVERIFY(WriteFile(strJob, bSeal ? JobRules::Seal(bytes) : bytes));
         };
         QByteArray changed = m_image;
         changed[100] = char(changed[100] ^ 0x01);
@@ -134,6 +157,22 @@ private slots:
             {"verify flag", [&] { setKey("verify/enabled", "1"); }, {"verify/enabled"}},
             {"no name", [&] { setKey("job/name", ""); }, {"任务没有名称"}},
             {"unknown rate", [&] { setKey("job/rate", "7MHz"); }, {"速率无效: 7MHz"}},
+            {"rate by index", [&] { setKey("job/rate", "10"); }, {"速率无效: 10"}},
+            {"erase size past the flash end", [&] { setKey("image/erase_size", "0x1FE000"); }, {"操作范围超出Flash容量"}},
+            {"static area over the image", [&] { setKey("static/start", "3000"); }, {"重叠"}},
+            {"static area whose search leaves the flash", [&] { setKey("static/start", "1FF800"); },
+             {"操作范围超出Flash容量"}},
+            {"static area under the protection", [&] { setKey("static/start", "18000"); }, {"上半部分"}},
+            {"batch flag", [&] { setKey("job/batch_programs", "on"); }, {"job/batch_programs"}},
+            {"key twice", [&] { editText("start=3000\n", "start=3000\nstart=4000\n", true); }, {"项重复"}},
+            {"section twice", [&] { editText("[verify]", "[image]\nx=1\n[verify]", true); }, {"节重复"}},
+            {"unknown section", [&] { editText("[verify]", "[extra]\n[verify]", true); }, {"未知的节: extra"}},
+            {"a line of no key", [&] { editText("[verify]", "start\n[verify]", true); }, {"无法识别"}},
+            {"format version 2", [&] { setKey("job/format", "2"); }, {"格式版本不支持: 2"}},
+            {"edited under its checksum", [&] { QVERIFY(WriteFile(strJob, Slurp(strJob).replace("start=3000", "start=3001"))); },
+             {"校验和不符"}},
+            {"no checksum", [&] { editText("", "", false); }, {"不完整 (没有校验和)"}},
+            {"older format", [&] { editText("format=1\n", "", false); }, {"没有格式版本和校验和", "--from"}},
         };
         for (const Row& row : rows) {
             QVERIFY(QDir(P("lib")).removeRecursively());
@@ -144,6 +183,128 @@ private slots:
             for (const QString& strPart : row.expected)
                 QVERIFY2(strError.contains(strPart), qPrintable(QString("%1: %2").arg(row.pName, strError)));
         }
+    }
+
+    // A job file cut short anywhere is refused whole; a file swapped right
+    // after it was read changes nothing of what runs; showing a job writes
+    // nothing; an older file runs only once rewritten.
+    void wholeOrRefused()
+    {
+        const QString strJob = MakeJob(P("cut"), "cut");
+        QVERIFY(!strJob.isEmpty());
+        QVERIFY(!QFileInfo::exists(P("cut/serial.txt")));  // neither create nor the check makes it
+        QCOMPARE(Xqprog({"job", "show", strJob}).nExit, 0);
+        QVERIFY(!QFileInfo::exists(P("cut/serial.txt")));
+        const QByteArray whole = Slurp(strJob);
+        JobSpec spec;
+        QString strError;
+        for (int n = 0; n < whole.size(); ++n) {
+            QVERIFY2(!JobRules::Parse(whole.left(n), strJob, spec, strError), qPrintable(QString::number(n)));
+            QVERIFY(!strError.isEmpty());
+        }
+        JobPlan good;
+        QVERIFY2(JobRules::Prepare(strJob, good, strError), qPrintable(strError));
+
+        // Each file replaced the moment it was read: the plan is the bytes read.
+        QVERIFY(WriteFile(P("cut/other.bin"), RandomBytes(1000, 5)));
+        const QByteArray otherJob = QByteArray(whole).replace("start=3000", "start=4000");
+        const struct {
+            const char* pFile;
+            QByteArray replacement;
+        } swaps[] = {{"cut/cut.xqjob", JobRules::Seal(otherJob.left(otherJob.lastIndexOf("[checksum]")))},
+                     {"cut/fw.bin", RandomBytes(70000, 9)},
+                     {"cut/book.xlsx", Slurp(P("cut/other.bin"))}};
+        for (const auto& swap : swaps) {
+            const QByteArray before = Slurp(P(swap.pFile));
+            JobRules::SetReadHook([&](const QString& strPath) {
+                if (strPath == P(swap.pFile))
+                    QVERIFY(WriteFile(strPath, swap.replacement));
+            });
+            JobPlan plan;
+            const bool bPrepared = JobRules::Prepare(strJob, plan, strError);
+            JobRules::SetReadHook(nullptr);
+            QVERIFY2(bPrepared, qPrintable(QString("%1: %2").arg(swap.pFile, strError)));
+            QCOMPARE(plan.jobSha256, good.jobSha256);
+            QCOMPARE(plan.write.nStart, 0x3000);
+            QCOMPARE(plan.write.image, m_image);
+            QCOMPARE(plan.staticWrite.record, good.staticWrite.record);
+            QVERIFY(WriteFile(P(swap.pFile), before));
+        }
+
+        // The older format: refused, rewritten by --from (in place or anew), then accepted.
+        QByteArray older = whole.left(whole.lastIndexOf("[checksum]")).replace("format=1\n", "");
+        QVERIFY(WriteFile(P("cut/old.xqjob"), older));
+        QVERIFY(!JobRules::Prepare(P("cut/old.xqjob"), good, strError));
+        QCOMPARE(Xqprog({"job", "create", P("cut/new.xqjob"), "--from", P("cut/old.xqjob")}).nExit, 0);
+        QVERIFY2(JobRules::Prepare(P("cut/new.xqjob"), good, strError), qPrintable(strError));
+        QCOMPARE(good.write.nStart, 0x3000);
+        QCOMPARE(Xqprog({"job", "create", P("cut/old.xqjob"), "--from", P("cut/old.xqjob"), "--force"}).nExit, 0);
+        QCOMPARE(Slurp(P("cut/old.xqjob")), Slurp(P("cut/new.xqjob")).replace("name=new", "name=cut"));
+        QCOMPARE(Xqprog({"job", "create", P("cut/x.xqjob"), "--from", strJob, "--verify"}).nExit, 2);
+
+        // --force through a link: never onto the job's own image or a file that is
+        // no job; onto a job, the link's target replaced whole.
+        QVERIFY(QFile::link(P("cut/fw.bin"), P("cut/link.xqjob")));
+        XqprogResult r = Xqprog({"job", "create", P("cut/link.xqjob"), "--force", "--image", P("cut/fw.bin")});
+        QCOMPARE(r.nExit, 1);
+        QCOMPARE(Slurp(P("cut/fw.bin")), m_image);
+        QVERIFY(QFile::remove(P("cut/link.xqjob")));
+        QVERIFY(QFile::link(P("cut/other.bin"), P("cut/link.xqjob")));
+        QCOMPARE(Xqprog({"job", "create", P("cut/link.xqjob"), "--force", "--image", P("cut/fw.bin")}).nExit, 1);
+        QCOMPARE(Slurp(P("cut/other.bin")).size(), 1000);
+        QVERIFY(QFile::remove(P("cut/link.xqjob")));
+        QVERIFY(QFile::link(P("cut/new.xqjob"), P("cut/link.xqjob")));
+        r = Xqprog({"job", "create", P("cut/link.xqjob"), "--force", "--image", P("cut/fw.bin"), "--batch-programs"});
+        QCOMPARE(r.nExit, 0);
+        QVERIFY(r.strOut.contains("batch programs: yes\n"));
+        QVERIFY(QFileInfo(P("cut/link.xqjob")).isSymLink());
+        QVERIFY2(JobRules::Prepare(P("cut/new.xqjob"), good, strError), qPrintable(strError));
+        QVERIFY(good.spec.bBatchPrograms);
+    }
+
+    // The adapter lost around the serial stamp: whenever the chip may hold
+    // the number, JSON and the trace row keep it, and an unread stamp is
+    // said to be unconfirmed, never "not written".
+    void serialOfUnknownFate()
+    {
+        QVERIFY(WriteFile(P("fate.bin"), m_image));
+        for (int nTransfers : {318, 324, 330, 332}) {
+            const QString strBench = P(QString("fate-%1").arg(nTransfers));
+            QDir().mkpath(strBench);
+            QVERIFY(WriteFile(strBench + "/bench.ini", QString("[faults]\nunplug_after_transfers=%1\n").arg(nTransfers).toUtf8()));
+            const QString strTrace = strBench + ".csv";
+            const XqprogResult r = Xqprog({"--json", "--trace", strTrace, "write", P("fate.bin"), "--serial", "77"}, strBench);
+            const QList<QJsonObject> json = JsonLines(r.strOut);
+            QCOMPARE(json.size(), 1);
+            const bool bUnknown = r.strErr.contains("序列号 77 可能已写入，未能确认");
+            QVERIFY2(!r.strErr.contains("序列号 77 未写入"), qPrintable(r.strErr));
+            QCOMPARE(json[0]["serial_confirmed"] == QJsonValue(false), bUnknown);
+            if (bUnknown || r.nExit == 0) {
+                QCOMPARE(json[0]["serial"].toInt(), 77);
+                QCOMPARE(TraceRows(strTrace, 1).last().value(7), QString("77"));
+            }
+            QCOMPARE(r.nExit == 0, !bUnknown && json[0]["result"] == "ok");
+        }
+    }
+
+    // One page program of the static record fails once (the image's 284
+    // page programs pass): the run fails there, and no later step runs or
+    // is reported a success.
+    void staticStepFailsTheRun()
+    {
+        QDir().mkpath(P("sf"));
+        QVERIFY(WriteFile(P("sf/fw.bin"), m_image) && QFile::copy(XQ_SAMPLE_WORKBOOK, P("sf/book.xlsx")));
+        QCOMPARE(Xqprog({"job", "create", P("sf/sf.xqjob"), "--image", P("sf/fw.bin"), "--start", "3000", "--static",
+                         P("sf/book.xlsx"), "--verify"}).nExit, 0);
+        QDir().mkpath(P("sf-bench"));
+        QVERIFY(WriteFile(P("sf-bench/bench.ini"), "[faults]\nfail_once=02@285\n"));
+        const XqprogResult r = Xqprog({"--json", "--trace", P("sf.csv"), "run", P("sf/sf.xqjob")}, P("sf-bench"));
+        QCOMPARE(r.nExit, 1);
+        QStringList steps;
+        for (const QJsonObject& o : JsonLines(r.strOut))
+            steps << o["operation"].toString() + " " + o["result"].toString();
+        QCOMPARE(steps, (QStringList{"write ok", "static write failed"}));
+        QCOMPARE(TraceRows(P("sf.csv"), 1).size(), 3);
     }
 
     // create, show and run on the bench; then one changed byte of the image

@@ -35,8 +35,59 @@ QList<QCommandLineOption> JobCreateOptions()
             {"static-values", "Write the workbook's default or current values (default: default).",
              "default|current"},
             {"verify", "End with a verify step: the image read back and compared, nothing written."},
+            {"batch-programs", "Batch the page programs in one transfer (off: each confirmed before the next)."},
+            {"from", "Take the whole recipe from this job file, also one of the older format without format "
+                     "version and checksum, whose files must still be the ones it names; writes it anew.",
+             "JOB"},
             {"force", "Replace an existing job file."}};
 }
+
+namespace {
+
+// Writes a checked job and shows it as read back.
+int WriteJob(CliContext& ctx, const QString& strPath, JobSpec spec)
+{
+    QString strError;
+    if (!JobRules::Write(strPath, spec, strError))
+        return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
+    QByteArray jobSha256;
+    if (!JobRules::Read(strPath, spec, jobSha256, strError))
+        return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
+    ctx.out.Print(JobRules::Describe(spec, jobSha256));
+    return kExitOk;
+}
+
+// job create J --from OLD: OLD's recipe, its files where OLD names them and
+// still the bytes it names, written anew (format version and checksum).
+int CreateFrom(CliContext& ctx, const QString& strPath)
+{
+    const QCommandLineParser& p = ctx.parser;
+    for (const QCommandLineOption& option : JobCreateOptions()) {
+        const QString strName = option.names().first();
+        if (strName != "from" && strName != "force" && p.isSet(strName))
+            return UsageError(ctx, QString("--from takes the whole recipe from the job: --%1 cannot be added").arg(strName));
+    }
+    if (p.isSet("rate"))
+        return UsageError(ctx, "--from takes the whole recipe from the job: --rate cannot be added");
+    const QString strFrom = QFileInfo(p.value("from")).absoluteFilePath();
+    JobSpec spec;
+    QByteArray jobSha256;
+    QString strError;
+    if (!JobRules::Read(strFrom, spec, jobSha256, strError, true))
+        return UsageError(ctx, strError);
+    // The paths are stored relative to the new file's directory.
+    auto moved = [&](const QString& strStored) {
+        return strStored.isEmpty() ? strStored : JobRules::StorePath(strPath, JobRules::Resolve(strFrom, strStored));
+    };
+    spec.strImage = moved(spec.strImage);
+    spec.strWorkbook = moved(spec.strWorkbook);
+    spec.strCounterFile = moved(spec.strCounterFile);
+    if (!JobRules::Complete(strPath, spec, strError, true))
+        return UsageError(ctx, strError);
+    return WriteJob(ctx, strPath, spec);
+}
+
+}  // namespace
 
 int CmdJobCreate(CliContext& ctx)
 {
@@ -46,6 +97,8 @@ int CmdJobCreate(CliContext& ctx)
         return UsageError(ctx, QString("a job file's name ends in .xqjob: %1").arg(ctx.args.first()));
     if (QFileInfo::exists(strPath) && !p.isSet("force"))
         return UsageError(ctx, QString("the job file exists: %1 (--force replaces it)").arg(strPath));
+    if (p.isSet("from"))
+        return CreateFrom(ctx, strPath);
     if (!p.isSet("image"))
         return UsageError(ctx, "job create needs --image FILE");
     JobSpec spec;
@@ -84,16 +137,11 @@ int CmdJobCreate(CliContext& ctx)
         spec.bStaticCurrent = strValues == "current";
     }
     spec.bVerify = p.isSet("verify");
+    spec.bBatchPrograms = p.isSet("batch-programs");
     QString strError;
     if (!JobRules::Complete(strPath, spec, strError))
         return UsageError(ctx, strError);
-    if (!JobRules::Write(strPath, spec, strError))
-        return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
-    QByteArray jobSha256;
-    if (!JobRules::Read(strPath, spec, jobSha256, strError))
-        return (std::fprintf(stderr, "xqprog: %s\n", qPrintable(strError)), kExitFailed);
-    ctx.out.Print(JobRules::Describe(spec, jobSha256));
-    return kExitOk;
+    return WriteJob(ctx, strPath, spec);
 }
 
 int CmdJobShow(CliContext& ctx)
@@ -104,8 +152,9 @@ int CmdJobShow(CliContext& ctx)
     if (!JobRules::Read(ctx.args.first(), spec, jobSha256, strError))
         return UsageError(ctx, strError);
     ctx.out.Print(JobRules::Describe(spec, jobSha256));
+    // The file as read once: what is shown is what is checked.
     JobPlan plan;
-    if (!JobRules::Prepare(ctx.args.first(), plan, strError)) {
+    if (!JobRules::Prepare(ctx.args.first(), spec, jobSha256, plan, strError)) {
         ctx.out.Print("status: refused\n");
         return UsageError(ctx, strError);
     }

@@ -58,6 +58,8 @@ QJsonObject OperationReport::ToJson() const
     if (bWrite) {
         json["image"] = Text(strOperation == "static write" ? strFile : strImage);
         json["serial"] = bSerial ? QJsonValue(double(nSerial)) : QJsonValue();
+        if (bSerialUnconfirmed)
+            json["serial_confirmed"] = false;
     }
     if (bRead) {
         json["file"] = Text(strFile);

@@ -35,6 +35,9 @@ struct OperationReport {
     int64_t nSize = -1;
     bool bSerial = false;  // whether a serial number was stamped (or read)
     uint32_t nSerial = 0;
+    // The serial number was taken and sent but could not be read back: it
+    // may be on the chip. JSON "serial_confirmed": false.
+    bool bSerialUnconfirmed = false;
     // verify and blank: the first address that differs from the image (or
     // is not 0xFF) and how many bytes do; -1 when the range was not compared.
     int64_t nFirstDifference = -1;

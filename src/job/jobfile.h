@@ -5,6 +5,14 @@
 // is checked whole (files, hashes, counter file, ranges) before any adapter
 // opens; what it runs is the very requests the image and static data tabs
 // and xqprog hand to their workers.
+//
+// The file is self-checking: it names its format version ([job] format=1)
+// and ends with the SHA-256 of everything before that last section
+// ([checksum] sha256=...). A file cut short, edited by hand or holding an
+// unknown or repeated key or section is refused whole; a file of the older
+// format without the two is rewritten with job create --from. Every file
+// (the job, its image, its workbook) is read once: the bytes hashed are the
+// bytes parsed and run.
 #pragma once
 
 #include <imagerequest.h>
@@ -15,13 +23,17 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 // The job file as written: texts as the engineer gave them, paths as stored
 // (relative to the job file's directory, or absolute).
 struct JobSpec {
     QString strName;
     QString strDescription;
-    QString strRate;           // a rate label or index; empty: the default rate
+    QString strRate;           // a rate label; empty: the default rate
+    // Page programs batched in one transfer (the adapter's opt-in; off: one
+    // page program at a time, confirmed before the next).
+    bool bBatchPrograms = false;
 
     QString strImage;
     QByteArray imageSha256;    // lower-case hexadecimal
@@ -75,22 +87,53 @@ public:
     // when the file lies there or below, else absolute.
     static QString StorePath(const QString& strJobPath, const QString& strFile);
 
-    // Reads a job file; false with the reason when it is not one.
-    static bool Read(const QString& strPath, JobSpec& spec, QByteArray& jobSha256, QString& strError);
-    // Writes a job file (replacing it whole).
+    // The format version written by Format and the only one Read accepts.
+    static constexpr int kFormat = 1;
+
+    // Reads a job file once; false with the reason when it is not one whole.
+    // jobSha256 is of the bytes parsed. bOlderFormat: a file without format
+    // version and checksum is accepted too (job create --from).
+    static bool Read(const QString& strPath, JobSpec& spec, QByteArray& jobSha256, QString& strError,
+                     bool bOlderFormat = false);
+    // The same from the file's bytes.
+    static bool Parse(const QByteArray& bytes, const QString& strPath, JobSpec& spec, QString& strError,
+                      bool bOlderFormat = false);
+    // The job file's bytes: the format version, the recipe, the checksum.
+    static QByteArray Format(const JobSpec& spec);
+    // body with the checksum section that seals it appended.
+    static QByteArray Seal(const QByteArray& body);
+    // Writes a job file by the output-file rule (checked first, replaced
+    // atomically or refused); never over the job's own image, workbook or
+    // counter file.
     static bool Write(const QString& strPath, const JobSpec& spec, QString& strError);
     // Reads and checks a job: everything a run needs before an adapter opens.
     static bool Prepare(const QString& strPath, JobPlan& plan, QString& strError);
-    // Checks a job as it is being made and fills in the files' SHA-256.
-    static bool Complete(const QString& strPath, JobSpec& spec, QString& strError);
+    // The same for a job read already (its spec and the SHA-256 of its bytes).
+    static bool Prepare(const QString& strPath, const JobSpec& spec, const QByteArray& jobSha256, JobPlan& plan,
+                        QString& strError);
+    // Checks a job as it is being made and fills in the SHA-256 of the files
+    // as read; bKeepHashes: the files must still be the ones spec names.
+    static bool Complete(const QString& strPath, JobSpec& spec, QString& strError, bool bKeepHashes = false);
 
     // The refusal of a file that is no longer the one a job was made (or
     // opened) with, naming it and both SHA-256.
     static QString Changed(const QString& strFile, const QByteArray& expected, const QByteArray& actual);
     // The job as "key: value" lines, for xqprog job show.
     static QString Describe(const JobSpec& spec, const QByteArray& jobSha256);
-    // The rate index of a rate label ("6MHz", any case) or index; -1 when neither.
+    // The rate index of a rate label ("6MHz", any case); -1 for anything
+    // else (an index is refused: "10" is not 10MHz).
     static int RateIndex(const QString& strRate);
+
+    // The refusal of the first step that would refuse its part of the plan
+    // on a flash of nFlashSize bytes, by the steps' own rules (the image
+    // range, the static area, the static area under protection) and the
+    // job's (the static area apart from the image); empty when every step
+    // would be accepted.
+    static QString FlashRefusal(const JobPlan& plan, uint32_t nFlashSize);
+
+    // Called with a file's path right after each of a job's files was read
+    // (for tests that change the file at that moment); unset normally.
+    static void SetReadHook(std::function<void(const QString&)> hook);
 
 private:
     static bool Check(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError);

@@ -56,6 +56,20 @@ uint64_t SerialCounter::Peek(const QString& strFile, uint32_t nFirst)
     return nValue;
 }
 
+bool SerialCounter::Check(const QString& strFile, uint32_t nFirst, QString& strError, int nNeeded)
+{
+    SerialCounter counter;
+    counter.m_strFile = strFile;
+    counter.m_nNext = nFirst;
+    if (QFile::exists(strFile) && !counter.ReadFile(counter.m_nNext, strError))
+        return false;
+    if (counter.m_nNext + uint64_t(qMax(nNeeded, 1)) - 1 > kLastSerial) {
+        strError = counter.NoneLeft();
+        return false;
+    }
+    return true;
+}
+
 bool SerialCounter::ReadFile(uint64_t& nValue, QString& strError) const
 {
     QFile file(m_strFile);

@@ -20,6 +20,9 @@ public:
     // chip is touched: the file is locked once and written back (created when
     // missing), and nNeeded numbers must be left. False with a message.
     bool Init(const QString& strFile, uint32_t nFirst, QString& strError, int nNeeded = 1);
+    // What Init finds wrong with the file's number, without locking or
+    // writing anything: for a check that must leave the disk as it is.
+    static bool Check(const QString& strFile, uint32_t nFirst, QString& strError, int nNeeded = 1);
     // The next number. With a file, the file is advanced under its lock
     // (and replaced atomically) before the number is handed out.
     bool Take(uint32_t& nSerial, QString& strError);

@@ -85,6 +85,9 @@ public:
     // Writes the request's image (or erases alone when it has none); record
     // gets what the run did. Returns the result code.
     int Run(const ImageWriteRequest& request, OperationReport& record);
+    // The write's range rule on a flash of nFlashSize bytes: the image and
+    // the given erase size from the start lie inside it. Empty when they do.
+    static QString RangeRefusal(const ImageWriteRequest& request, uint32_t nFlashSize);
 
 private:
     // The write and its phases; each returns a result code or kErrEndedAndReported.

@@ -106,9 +106,8 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
         // The image and the given erase size, from the start address: the
         // flash ignores the high address bits, so a range past its end
         // would land on its first bytes.
-        const int64_t nLength = qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
-        if (!xq::FlashRangeFits(request.nStart, nLength, info.nTotalSize)) {
-            const QString strLine = xq::FlashRangeRefusal(request.nStart, nLength, info.nTotalSize);
+        const QString strLine = RangeRefusal(request, info.nTotalSize);
+        if (!strLine.isEmpty()) {
             Log(strLine);
             m_observer.Warning(strLine);
             record.Refuse(xq::kErrBadArgument, strLine);
@@ -125,6 +124,14 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
     if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
         record.nSize = info.nTotalSize;
     return xq::kOk;
+}
+
+QString ImageWrite::RangeRefusal(const ImageWriteRequest& request, uint32_t nFlashSize)
+{
+    const int64_t nLength = qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
+    if (xq::FlashRangeFits(request.nStart, nLength, nFlashSize))
+        return QString();
+    return xq::FlashRangeRefusal(request.nStart, nLength, nFlashSize);
 }
 
 int ImageWrite::PrepareFlash()
@@ -314,11 +321,18 @@ int ImageWrite::WriteSerialNumber(const ImageWriteRequest& request, OperationRep
         // The number was taken: its fate is said, never lost silently. A
         // program that reported a failure may still have stored it.
         uint8_t stored[kSerialLength] = {};
-        const bool bStored = rc != xq::kErrStopped && ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset) == 0 &&
-                             std::equal(stored, stored + kSerialLength, serial);
+        const bool bRead = rc != xq::kErrStopped && ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset) == 0;
+        const bool bStored = bRead && std::equal(stored, stored + kSerialLength, serial);
         if (rc != xq::kErrStopped)
             Log(tr("序列号写入失败"));
-        if (bStored) {
+        if (rc != xq::kErrStopped && !bRead) {
+            // Nothing tells whether the program took: the number stays tied
+            // to this chip in the report, marked as not confirmed.
+            Log(tr("序列号 %1 可能已写入，未能确认").arg(nSerial));
+            record.bSerial = true;
+            record.bSerialUnconfirmed = true;
+            record.nSerial = nSerial;
+        } else if (bStored) {
             // On the chip all the same: the report carries it, the run still failed.
             Log(tr("序列号 %1 已在芯片上，但写入未正常结束").arg(nSerial));
             record.bSerial = true;

@@ -131,10 +131,37 @@ int StaticWrite::Run(const StaticWriteRequest& request, OperationReport& record)
     return rc;
 }
 
+int64_t StaticWrite::AreaEnd(const StaticWriteRequest& request, int32_t nWriteOffset)
+{
+    const static_data_hdr& header = RecordHeader(request);
+    const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
+    return int64_t(request.nStart) + qMax<int64_t>(header.nTotalSize, int64_t(nWriteOffset) + nRecord);
+}
+
+QString StaticWrite::AreaRefusal(const StaticWriteRequest& request, uint32_t nFlashSize, int32_t nWriteOffset)
+{
+    const int64_t nSearched = SearchedLength(request.nTotal);
+    if (!xq::FlashRangeFits(request.nStart, nSearched, nFlashSize))
+        return xq::FlashRangeRefusal(request.nStart, nSearched, nFlashSize);
+    const int64_t nEraseStart = xq::SectorBase(request.nStart);
+    const int64_t nEraseLength = xq::SectorCeil(AreaEnd(request, nWriteOffset)) - nEraseStart;
+    if (!xq::FlashRangeFits(nEraseStart, nEraseLength, nFlashSize))
+        return xq::FlashRangeRefusal(nEraseStart, nEraseLength, nFlashSize);
+    return QString();
+}
+
+QString StaticWrite::ProtectedAreaRefusal(const StaticWriteRequest& request, uint32_t nFlashSize)
+{
+    const int64_t nOpen = int64_t(nFlashSize) / 2;
+    if (request.nStart >= nOpen)
+        return QString();
+    return tr("写保护时静态数据区须在Flash的上半部分 (0x%1 起): 0x%2")
+        .arg(QString::number(nOpen, 16).toUpper(), QString::number(request.nStart, 16).toUpper());
+}
+
 int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record)
 {
     const int32_t nStartAddr = request.nStart;
-    const static_data_hdr& header = RecordHeader(request);
     // The area as the search reads it (whole sectors) must lie inside the flash.
     const QString strSearchOutside = AreaOutsideFlash(pInfo, nStartAddr, SearchedLength(request.nTotal));
     if (!strSearchOutside.isEmpty()) {
@@ -151,8 +178,7 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
     // the new one would then be programmed over. The bytes outside it in its
     // first and last sector are put back (EraseExact); those sectors must
     // lie inside the flash.
-    const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
-    const int64_t nAreaEnd = int64_t(nStartAddr) + qMax<int64_t>(header.nTotalSize, int64_t(nWriteOffset) + nRecord);
+    const int64_t nAreaEnd = AreaEnd(request, nWriteOffset);
     const int32_t nEraseStart = nStartAddr;
     const int64_t nEraseEnd = nAreaEnd;
     const QString strOutside =

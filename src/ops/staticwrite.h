@@ -22,6 +22,19 @@ public:
     // code (logged).
     int Run(const StaticWriteRequest& request, OperationReport& report);
 
+    // The area rules on a flash of nFlashSize bytes, with the new record
+    // nWriteOffset bytes into the area: the area as the search reads it
+    // (whole sectors) and the sectors the write erases lie inside the
+    // flash. Empty when they do, else the refusal.
+    static QString AreaRefusal(const StaticWriteRequest& request, uint32_t nFlashSize, int32_t nWriteOffset = 0);
+    // The end of what the write changes: the area, or the new record's end
+    // when it reaches past a small area.
+    static int64_t AreaEnd(const StaticWriteRequest& request, int32_t nWriteOffset);
+    // On a write-protected flash the write opens only the upper half of a
+    // flash of nFlashSize bytes (and puts the protection back after): an area
+    // reaching below it cannot be written. Empty when it lies in that half.
+    static QString ProtectedAreaRefusal(const StaticWriteRequest& request, uint32_t nFlashSize);
+
 private:
     // The phases of Run: where the record goes, whether the area fits,
     // then erase, program and read back.

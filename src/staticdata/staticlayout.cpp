@@ -135,6 +135,22 @@ int StaticLayout::LoadXlsx(const QString& strPath)
         strError = doc.ErrorString();
         return xq::kErrWorkbookUnreadable;
     }
+    return LoadDocument(doc, strPath);
+}
+
+int StaticLayout::LoadXlsxData(const QByteArray& data, const QString& strPath)
+{
+    strError.clear();
+    xlsx::Document doc;
+    if (!doc.OpenData(data, strPath)) {
+        strError = doc.ErrorString();
+        return xq::kErrWorkbookUnreadable;
+    }
+    return LoadDocument(doc, strPath);
+}
+
+int StaticLayout::LoadDocument(xlsx::Document& doc, const QString& strPath)
+{
     const QStringList names = doc.SheetNames();
     if (!names.isEmpty()) {
         ClearXlsx();

@@ -17,6 +17,7 @@
 #include <QVector>
 
 namespace xlsx {
+class Document;
 class Worksheet;
 }
 
@@ -73,6 +74,10 @@ public:
     // data sheet accepted; kErrWorkbookBadSheet a sheet that cannot be read,
     // or a data sheet whose used range does not end in column I.
     int LoadXlsx(const QString& strPath);
+    // The same from a workbook's bytes read already (and hashed): what is
+    // loaded is exactly those bytes, whatever the file holds by now.
+    // strPath names the workbook.
+    int LoadXlsxData(const QByteArray& data, const QString& strPath);
     void ClearXlsx();
 
     // A newly built record (used length + 20 bytes, total size 0), or empty.
@@ -117,5 +122,6 @@ public:
 
     void ParseConfigSheet(const xlsx::Worksheet* pSheet);
     // Reads the items of a data sheet; returns their number.
+    int LoadDocument(xlsx::Document& doc, const QString& strPath);
     int ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out);
 };

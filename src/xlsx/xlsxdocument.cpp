@@ -144,6 +144,20 @@ bool Document::ReadEntry(const QString& strName, QByteArray& data)
 bool Document::Open(const QString& strPath)
 {
     m_pZip = std::make_unique<QuaZip>(strPath);
+    return OpenZip(strPath);
+}
+
+bool Document::OpenData(const QByteArray& data, const QString& strName)
+{
+    m_pZip.reset();
+    m_buffer.close();
+    m_buffer.setData(data);
+    m_pZip = std::make_unique<QuaZip>(&m_buffer);
+    return OpenZip(strName);
+}
+
+bool Document::OpenZip(const QString& strPath)
+{
     m_sheetNames.clear();
     m_sheetParts.clear();
     m_sharedStrings.clear();

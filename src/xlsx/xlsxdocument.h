@@ -6,6 +6,8 @@
 // malformed XML or a missing part gives an error, never a crash or a hang.
 #pragma once
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QHash>
 #include <QMap>
 #include <QString>
@@ -44,6 +46,9 @@ public:
 
     // Opens a workbook; false with a message when it cannot be read.
     bool Open(const QString& strPath);
+    // Opens a workbook held in memory (the bytes of a file already read and
+    // hashed); strName names it in the messages.
+    bool OpenData(const QByteArray& data, const QString& strName);
     QString ErrorString() const { return m_strError; }
     QStringList SheetNames() const { return m_sheetNames; }
     // The worksheet, read on first use; null when it is missing or malformed,
@@ -56,10 +61,12 @@ public:
 
 private:
     bool ReadEntry(const QString& strName, QByteArray& data);
+    bool OpenZip(const QString& strName);
     bool ParseWorkbook();
     bool ParseSharedStrings();
     bool ParseSheet(const QByteArray& xml, Worksheet& sheet);
 
+    QBuffer m_buffer;  // the bytes of OpenData; outlives the zip reading it
     std::unique_ptr<QuaZip> m_pZip;
     QString m_strError;
     QStringList m_sheetNames;
