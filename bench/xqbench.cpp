@@ -258,6 +258,7 @@ void RunScenario(const Scenario& sc, bool bBatching, const sim::FlashTiming& tim
     auto pBench = sim::MakeSimulatedBench(dir.path());
     pBench->SetWriteBatching(bBatching);
     SpiFlashCtrl ctrl(pBench);
+    ctrl.SetBatchPrograms(!bStrictOrder);  // batched page programs are opt-in; the bench measures both
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
     sim::BenchStats* pStats = pBench->Stats(1).get();

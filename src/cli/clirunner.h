@@ -88,7 +88,7 @@ public:
     bool Ok() const { return m_bOk; }
     double Seconds() const { return m_report.dSeconds; }
     void SetProgressBar(CliProgress* pProgress) { m_pProgress = pProgress; }
-    void SetStrictOrder(bool bStrict) { m_bStrictOrder = bStrict; }
+    void SetBatchPrograms(bool bBatch) { m_bBatchPrograms = bBatch; }
 
     const QByteArray& Interface() const { return m_strInterface; }
     // A log line, with the interface in gang runs.
@@ -120,7 +120,7 @@ private:
     OperationReport m_report;
     QList<OperationReport> m_steps;  // the steps before the last, whose report is m_report
     bool m_bStepReported = false;
-    bool m_bStrictOrder = false;
+    bool m_bBatchPrograms = false;
     QJsonObject m_jsonExtra;
 };
 
