@@ -227,6 +227,35 @@ private slots:
     }
 
     // The JSON objects on standard output, one per line.
+    // A protected flash after a static write: the whole flash protected
+    // (0x9C) after the record is written, whatever it held before; after a
+    // failed write the status register as it was found.
+    void staticWriteProtectionValues_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("SRP0 only, written") << "[flash]\nstatus1=80\n" << 0 << "9C";
+        QTest::newRow("all protected, written") << "[flash]\nstatus1=9C\n" << 0 << "9C";
+        QTest::newRow("SRP0 only, program fails") << "[flash]\nstatus1=80\n[faults]\nfail_once=02\n" << 1 << "80";
+        QTest::newRow("unprotected, written") << "[flash]\nstatus1=00\n" << 0 << "00";
+    }
+    void staticWriteProtectionValues()
+    {
+        QFETCH(QString, ini);
+        QFETCH(int, exit);
+        QFETCH(QString, status);
+        if (!QFile::exists(P("prot.xlsx")))
+            QCOMPARE(Run({"static", "template", P("prot.xlsx")}, P("prot-template")).nExit, 0);
+        const QString strBench = P(QString("prot-%1").arg(QTest::currentDataTag()).replace(' ', '-').replace(',', ""));
+        QVERIFY(QDir().mkpath(strBench));
+        QVERIFY(WriteFile(strBench + "/bench.ini", ini.toUtf8()));
+        const Result r = Run({"static", "write", P("prot.xlsx")}, strBench);
+        QCOMPARE(r.nExit, exit);
+        const QSettings bench(strBench + "/bench.ini", QSettings::IniFormat);
+        QCOMPARE(bench.value("flash/status1").toString().toUpper(), status);
+    }
+
     // Erases take whole sectors: from the start rounded down through the
     // range's end rounded up, so an image always lands on erased flash.
     // Checked on the bench's flash bytes: the span erased (outside what is

@@ -53,6 +53,8 @@ public:
     int Open(const QByteArray& strName, int nRateIndex) { return m_link.Open(strName, nRateIndex); }
     int Close() { return m_link.Close(); }
     bool IsOpen() const { return m_link.IsOpen(); }
+    // Brings the link back after a failed transfer (ChipLink::Recover).
+    int Recover() { return m_link.Recover(); }
     QString AdapterErrorText() const { return m_link.AdapterErrorText(); }
     void SetStopFlag(const std::atomic<bool>* pStop) { m_link.SetStopFlag(pStop); }
     bool StopRequested() const { return m_link.StopRequested(); }

@@ -163,6 +163,9 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
     // A protected flash ends protected: after the record, the whole flash
     // (0x9C); after a failure, the status register as it was found.
     const int nBack = nProtection != kNothingToRestore && rc == 0 ? int(xq::flash::kStatusAllProtected) : nProtection;
+    // A failed transfer leaves the adapter refusing until it is brought back.
+    if (rc != 0 && rc != xq::kErrStopped && nProtection != kNothingToRestore)
+        m_ctrl.Recover();
     if (!RestoreProtection(nBack) && rc == 0)
         rc = xq::kErrRepairFailed;
     if (rc == 0) {
