@@ -45,8 +45,8 @@ while [ $# -gt 0 ]; do
     shift
 done
 # The profiles' options for xqprog.
-default_opts=(--strict-order)
-fast_opts=()
+default_opts=()
+fast_opts=(--batch-programs)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

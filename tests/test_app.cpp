@@ -821,17 +821,20 @@ private slots:
         QCOMPARE(TodayLog().count("接口未打开"), nLogged);  // nothing was asked of an adapter
     }
 
-    // [timing] strict_order in the settings turns batched page programs off
-    // for the window's adapter, real or simulated.
-    void strictOrderFromSettings()
+    // [timing] batch_programs in the settings turns batched page programs on
+    // for the window's adapter, real or simulated; they are off without it.
+    void batchProgramsFromSettings()
     {
-        for (const bool bStrict : {false, true}) {
-            QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("timing/strict_order", bStrict);
+        for (const bool bBatch : {false, true}) {
+            QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("timing/batch_programs", bBatch);
             auto pEmpty = std::make_shared<RecordingBackend>();
             MainWindow w(pEmpty);
-            QCOMPARE(w.Config()->Ctrl()->StrictOrder(), bStrict);
+            QCOMPARE(w.Config()->Ctrl()->BatchPrograms(), bBatch);
         }
         QSettings("XqProgrammer.ini", QSettings::IniFormat).remove("timing");
+        auto pEmpty = std::make_shared<RecordingBackend>();
+        MainWindow w(pEmpty);
+        QVERIFY(!w.Config()->Ctrl()->BatchPrograms());
     }
 
     // trace_file in the settings: one CSV row per chip operation, whatever

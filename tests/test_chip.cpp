@@ -294,7 +294,7 @@ private slots:
         QCOMPARE(programs[0].tx.size(), size_t(4 + 0x10));
         QCOMPARE(Bytes(programs[0].tx.begin(), programs[0].tx.begin() + 4), Addr3(0x02, 0x1F0));
         QCOMPARE(Bytes(programs[1].tx.begin(), programs[1].tx.begin() + 4), Addr3(0x02, 0x200));
-        QCOMPARE(percents, (std::vector<int>{0, 100}));  // both pages in one batch
+        QCOMPARE(percents, (std::vector<int>{0, 50, 100}));  // after each page, by default one by one
 
         m_pSpi->frames.clear();
         const uint8_t eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};

@@ -8,7 +8,7 @@
 #include <thread>
 
 namespace {
-enum Op { kErase, kSmart, kEncrypted, kRepair };
+enum Op { kSmart, kRepair };
 
 const uint8_t* U8(const QByteArray& a)
 {
@@ -339,14 +339,19 @@ private slots:
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("length");
         QTest::addColumn<QString>("ini");
-        QTest::newRow("erase, head and tail") << int(kErase) << 0x1800 << 0x2100 << QString();
-        QTest::newRow("erase, inside one sector") << int(kErase) << 0x5100 << 0x200 << QString();
-        QTest::newRow("erase, weak head sector") << int(kErase) << 0x1800 << 0x900 << QString("weak_sectors=1000\n");
         QTest::newRow("smart write") << int(kSmart) << 0x1800 << 0x2100 << QString();
         QTest::newRow("smart write, one sector") << int(kSmart) << 0x1900 << 0x100 << QString();
-        QTest::newRow("encrypted write") << int(kEncrypted) << 0x1880 << 0x3400 << QString();
+        QTest::newRow("smart write, weak head sector") << int(kSmart) << 0x1800 << 0x900 << QString("weak_sectors=1000\n");
         QTest::newRow("verify repair") << int(kRepair) << 0x3800 << 0x1000 << QString();
+        // A one-shot USB fault while a sector's other bytes are put back: the
+        // adapter is opened again (the bench counts its faults per session
+        // anew) and the restore tried again; the operation still succeeds whole.
+        QTest::newRow("smart write, tail restore's erase fails once") << int(kSmart) << 0x1800 << 0x2100
+                                                                      << QString("fail_once=20@3\n");
+        QTest::newRow("verify repair, second restore's erase fails once") << int(kRepair) << 0x3800 << 0x1000
+                                                                          << QString("fail_once=20@2\n");
     }
+
     void outsideBytesSurviveOrAreNamed()
     {
         QFETCH(int, op);
@@ -354,20 +359,10 @@ private slots:
         QFETCH(int, length);
         QFETCH(QString, ini);
         QByteArray image = RandomBytes(length, 12);
-        if (op == kEncrypted)
-            image[0x2FB0] = 2;
         auto run = [&](BenchFixture& bench, xq::FlashLoss& loss) {
-            int r = 0;
             auto& c = bench.Ctrl();
-            switch (Op(op)) {
-            case kErase: return c.EraseExact(start, length, &loss);
-            case kSmart: return c.SmartWrite(start, U8(image), length, nullptr, {}, &loss);
-            case kEncrypted:
-                r = c.EraseExact(start, length, &loss);
-                return r != 0 ? r : c.ProgramFlashEncrypted(start, U8(image), length, false, {}, &loss);
-            case kRepair: return c.VerifyFlash(U8(image), length, start, {}, &loss);
-            }
-            return r;
+            return op == kSmart ? c.SmartWrite(start, U8(image), length, nullptr, {}, &loss)
+                                : c.VerifyFlash(U8(image), length, start, {}, &loss);
         };
         int64_t nOpen = 0;
         int64_t nAll = 0;
@@ -382,10 +377,7 @@ private slots:
             nAll = healthy.Stats().nUsbTransfers;
             healthy.Close();
             const QByteArray flash = healthy.Flash();
-            if (op == kErase)
-                QCOMPARE(flash.mid(start, length), QByteArray(length, char(0xFF)));
-            else if (op != kEncrypted)
-                QCOMPARE(flash.mid(start, length), image);
+            QCOMPARE(flash.mid(start, length), image);
             XQ_VERIFY_FLASH_KEPT(healthy, {{start, length}});
         }
         int nLost = 0;

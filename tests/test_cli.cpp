@@ -242,28 +242,98 @@ private slots:
     }
 
     // The JSON objects on standard output, one per line.
+    // A protected flash after a static write: the whole flash protected
+    // (0x9C) after the record is written, whatever it held before; after a
+    // failed write the status register as it was found.
+    void staticWriteProtectionValues_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("SRP0 only, written") << "[flash]\nstatus1=80\n" << 0 << "9C";
+        QTest::newRow("all protected, written") << "[flash]\nstatus1=9C\n" << 0 << "9C";
+        QTest::newRow("SRP0 only, program fails") << "[flash]\nstatus1=80\n[faults]\nfail_once=02\n" << 1 << "80";
+        QTest::newRow("unprotected, written") << "[flash]\nstatus1=00\n" << 0 << "00";
+    }
+    void staticWriteProtectionValues()
+    {
+        QFETCH(QString, ini);
+        QFETCH(int, exit);
+        QFETCH(QString, status);
+        if (!QFile::exists(P("prot.xlsx")))
+            QCOMPARE(Run({"static", "template", P("prot.xlsx")}, P("prot-template")).nExit, 0);
+        const QString strBench = P(QString("prot-%1").arg(QTest::currentDataTag()).replace(' ', '-').replace(',', ""));
+        QVERIFY(QDir().mkpath(strBench));
+        QVERIFY(WriteFile(strBench + "/bench.ini", ini.toUtf8()));
+        const Result r = Run({"static", "write", P("prot.xlsx")}, strBench);
+        QCOMPARE(r.nExit, exit);
+        const QSettings bench(strBench + "/bench.ini", QSettings::IniFormat);
+        QCOMPARE(bench.value("flash/status1").toString().toUpper(), status);
+    }
+
+    // Erases take whole sectors: from the start rounded down through the
+    // range's end rounded up, so an image always lands on erased flash.
+    // Checked on the bench's flash bytes: the span erased (outside what is
+    // then programmed), everything else kept.
+    void eraseTakesWholeSectors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("spanStart");
+        QTest::addColumn<int>("spanLength");
+        QTest::addColumn<int>("imageStart");  // -1: nothing programmed
+        QTest::newRow("erase 5000 bytes at 0") << QStringList{"erase", "--start", "0", "--size", "5000"} << 0 << 8192 << -1;
+        QTest::newRow("erase inside one sector") << QStringList{"erase", "--start", "5100", "--size", "512"} << 0x5000 << 0x1000 << -1;
+        QTest::newRow("write 0x1000 bytes at 0x800") << QStringList{"write", P("k.bin"), "--start", "800"} << 0 << 0x2000 << 0x800;
+        QTest::newRow("write with --erase 5000 at 0x800") << QStringList{"write", P("k.bin"), "--start", "800", "--erase", "5000"}
+                                                           << 0 << 0x2000 << 0x800;
+    }
+    void eraseTakesWholeSectors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, spanStart);
+        QFETCH(int, spanLength);
+        QFETCH(int, imageStart);
+        const QByteArray image = RandomBytes(0x1000, 77);
+        QVERIFY(WriteFile(P("k.bin"), image));
+        const QString strBench = P(QString("span-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
+        const Result r = Run(args, strBench);
+        QVERIFY2(r.nExit == 0, qPrintable(r.strErr));
+        QFile file(strBench + "/flash.bin");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray expected(spanLength, char(0xFF));
+        if (imageStart >= 0)
+            expected.replace(imageStart - spanStart, image.size(), image);
+        QCOMPARE(file.readAll().mid(spanStart, spanLength), expected);
+        XQ_VERIFY_FLASH_KEPT(flash, {{spanStart, spanLength}});
+    }
+
     // The adapter unplugged at points through writes and erases that cover
     // their first and last sector only in part: each run fails, and every
-    // byte outside the request still holds what it held or lies in a range
-    // a log line names as not put back; some run names one.
+    // byte outside the sectors they erase still holds what it held or lies
+    // in a range a log line names as not put back; the smart write, which
+    // keeps the other bytes of its edge sectors, names some.
     void unplugKeepsOrNamesOutsideBytes_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("keepsEdges");
         const QString strImage = P("part.bin");
-        QTest::newRow("write") << QStringList{"write", strImage, "--start", "1800"} << 0x1800 << 0x2100;
+        QTest::newRow("write") << QStringList{"write", strImage, "--start", "1800"} << 0x1000 << 0x3000 << false;
         QTest::newRow("smart write") << QStringList{"write", strImage, "--start", "1800", "--erase", "smart"} << 0x1800
-                                     << 0x2100;
-        QTest::newRow("erase") << QStringList{"erase", "--start", "1800", "--size", "8448"} << 0x1800 << 0x2100;
+                                     << 0x2100 << true;
+        QTest::newRow("erase") << QStringList{"erase", "--start", "1800", "--size", "8448"} << 0x1000 << 0x3000 << false;
         QTest::newRow("static write") << QStringList{"static", "write", P("part.xlsx"), "--start", "1FE800", "--total", "4092"}
-                                      << 0x1FE800 << 4092;
+                                      << 0x1FE000 << 0x1800 << false;
     }
     void unplugKeepsOrNamesOutsideBytes()
     {
         QFETCH(QStringList, args);
         QFETCH(int, start);
         QFETCH(int, length);
+        QFETCH(bool, keepsEdges);
         QVERIFY(WriteFile(P("part.bin"), RandomBytes(0x2100, 41)));
         if (!QFile::exists(P("part.xlsx")))
             QCOMPARE(Run({"static", "template", P("part.xlsx")}, P("part-template")).nExit, 0);
@@ -282,7 +352,7 @@ private slots:
             QVERIFY2(strChanged.isEmpty(), qPrintable(QString("after %1 transfers: %2\n%3").arg(nAfter).arg(strChanged, r.strOut)));
             QVERIFY(r.nExit != 0 || lost.isEmpty());
         }
-        QVERIFY(nNamed > 0);
+        QCOMPARE(nNamed > 0, keepsEdges);
     }
 
     void jsonAndTraceOfEachOperation()

@@ -224,7 +224,7 @@ private slots:
     // a dropped error, and the flash outside the range keeps its pattern.
     void eraseOnlyUnplugSweep()
     {
-        const int32_t nFrom = 0x11800, nLength = 0x2000;  // the rest of the first and last sector is put back
+        const int32_t nFrom = 0x11000, nLength = 0x3000;  // the whole sectors of 0x2000 bytes at 0x11800
         QString strLog;
         auto erase = [&strLog](SpiFlashCtrl& ctrl) {
             BaseWorker worker;

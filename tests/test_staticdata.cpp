@@ -843,9 +843,9 @@ private slots:
         QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
         QVERIFY(run.logs.contains("找到静态数据标识"));
         bench.Close();
-        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FE800, 4092}});
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1FE000, 0x2000}});
         QByteArray expected = flash.mid(0x1FE000, 0x2000);
-        expected.replace(0x800, 4092, QByteArray(4092, char(0xFF)));
+        expected.fill(char(0xFF));  // both sectors, the record landing in the second
         expected.replace(0x800 + 0x904, old.size(), old);
         QCOMPARE(bench.Flash().mid(0x1FE000, 0x2000), expected);
 
@@ -863,9 +863,9 @@ private slots:
             QVERIFY2(again.bState, qPrintable(again.logs.join('\n')));
         }
         small.Close();
-        XQ_VERIFY_FLASH_KEPT(small, {{0x1FEFE8, 28}});
+        XQ_VERIFY_FLASH_KEPT(small, {{0x1FE000, 0x2000}});
         QByteArray erased = smallPattern.mid(0x1FE000, 0x2000);
-        erased.replace(0xFE8, 28, QByteArray(28, char(0xFF)));
+        erased.fill(char(0xFF));  // whole sectors: the first write the first, the second both
         const QByteArray record = FlashRecord(tab, false, 24);
         erased.replace(0xFEC, record.size(), record);
         QCOMPARE(small.Flash().mid(0x1FE000, 0x2000), erased);
@@ -916,9 +916,9 @@ private slots:
         run = Operate(tab, true);
         QVERIFY2(run.bState, qPrintable(run.logs.join('\n')));
         bench.Close();
-        XQ_VERIFY_FLASH_KEPT(bench, {{0x1C0000, 0x3FFFF}});  // the flash's last byte is outside the area
+        XQ_VERIFY_FLASH_KEPT(bench, {{0x1C0000, 0x40000}});  // whole sectors: through the flash end
         QByteArray expected(0x3FFFF, char(0xFF));
-        expected += pattern.right(1);
+        expected += char(0xFF);
         const QByteArray record = FlashRecord(tab, false, 262143);
         expected.replace(0, record.size(), record);
         QCOMPARE(bench.Flash().mid(0x1C0000), expected);

@@ -132,7 +132,7 @@ private slots:
         QTest::newRow("a program fails on USB once") << "[faults]\nfail_once=02@40\n" << 9 << true << 700;
         QTest::newRow("a write enable fails on USB once") << "[faults]\nfail_once=06@70\n" << 9 << true << 700;
         QTest::newRow("a program outlasts every wait once") << "[faults]\nbusy_once=02@40\n" << 9 << true << 700;
-        QTest::newRow("strict order") << "[timing]\nstrict_order=true\n" << 9 << false << 700;
+        QTest::newRow("bench forces strict order") << "[timing]\nstrict_order=true\n" << 9 << false << 700;
     }
     void batchedProgramsLandExactlyOnce()
     {
@@ -146,6 +146,7 @@ private slots:
         QFETCH(bool, mayFail);
         QFETCH(int, programUs);
         BenchFixture bench(ini);
+        bench.Ctrl().SetBatchPrograms(true);  // the bench's strict_order overrides it
         bench.FillPattern();
         const int32_t nStart = 0x10040;  // unaligned: a short first and last page
         const QByteArray image = RandomBytes(0x9100, 41);
@@ -183,6 +184,7 @@ private slots:
         // the write still ends with exactly the image, at full and high speed.
         for (const int nRate : {5, 9}) {
             BenchFixture bench("[faults]\nport_reset_once=40\n");
+            bench.Ctrl().SetBatchPrograms(true);
             bench.FillPattern();
             const QByteArray image = RandomBytes(0x9000, 43);
             QCOMPARE(bench.Open(nRate), xq::kOk);
@@ -213,39 +215,67 @@ private slots:
         XQ_VERIFY_FLASH_KEPT(bench, {{0x40000, 0x30000}});
     }
 
-    void strictOrderSendsThePagesOneByOne()
+    void pageProgramFrameOrder_data()
     {
-        // Strict order: each page's write enable, program and write disable,
-        // then the mode query and its status poll, as a link without batches
-        // sends them. Batched: write enable, the latch poll, program, write
-        // disable and a poll after the wait for each page, one mode query at
-        // the end of the batch.
-        const QByteArray data = RandomBytes(0x300, 5);
-        for (const bool bStrict : {true, false}) {
-            SpiFlashCtrl ctrl;
-            auto* pSpi = new ScriptedSpi;
-            ctrl.SetAdapter(pSpi);
-            ctrl.SetStrictOrder(bStrict);
-            QCOMPARE(ctrl.Open("SCRIPTED-LOC-1", 9), xq::kOk);
-            QCOMPARE(ctrl.ProgramFlash(0x1000, U8(data), data.size(), false), xq::kOk);
-            Bytes order;
-            for (size_t i = 2; i < pSpi->frames.size(); ++i)  // after the ready check before the write
-                order.push_back(pSpi->frames[i].tx[0]);
-            const Bytes page = bStrict ? Bytes{0x06, 0x02, 0x04, 0xFE, 0x05} : Bytes{0x06, 0x05, 0x02, 0x04, 0x05};
-            Bytes expected;
-            for (int n = 0; n < 3; ++n)
-                expected.insert(expected.end(), page.begin(), page.end());
-            if (!bStrict)
-                expected.push_back(0xFE);
-            QCOMPARE(order, expected);
-            const auto programs = pSpi->With(0x02);
-            QCOMPARE(programs.size(), size_t(3));
-            for (int n = 0; n < 3; ++n) {
-                QCOMPARE(programs[size_t(n)].tx[2], uint8_t(0x10 + n));
-                QCOMPARE(Bytes(programs[size_t(n)].tx.begin() + 4, programs[size_t(n)].tx.end()),
-                         Bytes(U8(data) + n * 256, U8(data) + (n + 1) * 256));
-            }
+        QTest::addColumn<bool>("batch");    // batched page programs asked for
+        QTest::addColumn<int>("mode");      // the link mode the pages go in
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<int>>("pieces");  // bytes of each page program, in order
+        QTest::addColumn<bool>("batched");  // the batched frame order is expected
+        // By default each page program on its own: write enable, program,
+        // write disable, then the ready wait's mode query and status poll.
+        QTest::newRow("default, a range across a page boundary") << false << 1 << 0x1F0 << 0x20 << QList<int>{0x10, 0x10} << false;
+        QTest::newRow("default, three whole pages") << false << 1 << 0x1000 << 0x300 << QList<int>{256, 256, 256} << false;
+        // Batched (opt-in): write enable, the latch poll, program, write
+        // disable and a poll after the wait for each page, one mode query
+        // at the end of the batch.
+        QTest::newRow("batched") << true << 1 << 0x1000 << 0x300 << QList<int>{256, 256, 256} << true;
+        QTest::newRow("batched, a range across a page boundary") << true << 1 << 0x1F0 << 0x20 << QList<int>{0x10, 0x10} << true;
+        // In link mode 2 never batched: no status read between write enable and program.
+        QTest::newRow("mode 2 with batching asked for") << true << 2 << 0x1F0 << 0x20 << QList<int>{0x10, 0x10} << false;
+        QTest::newRow("mode 2, three whole pages") << true << 2 << 0x1000 << 0x300 << QList<int>{256, 256, 256} << false;
+    }
+    void pageProgramFrameOrder()
+    {
+        QFETCH(bool, batch);
+        QFETCH(int, mode);
+        QFETCH(int, start);
+        QFETCH(int, count);
+        QFETCH(QList<int>, pieces);
+        QFETCH(bool, batched);
+        const QByteArray data = RandomBytes(count, 5);
+        SpiFlashCtrl ctrl;
+        QVERIFY(!ctrl.BatchPrograms());  // the default
+        auto* pSpi = new ScriptedSpi;
+        ctrl.SetAdapter(pSpi);
+        ctrl.SetBatchPrograms(batch);
+        QCOMPARE(ctrl.Open("SCRIPTED-LOC-1", 9), xq::kOk);
+        QCOMPARE(ctrl.SetMode(uint32_t(mode)), xq::kOk);
+        pSpi->frames.clear();
+        QCOMPARE(ctrl.ProgramFlash(start, U8(data), data.size(), false), xq::kOk);
+        Bytes order;
+        for (size_t i = 2; i < pSpi->frames.size(); ++i)  // after the ready check before the write
+            order.push_back(pSpi->frames[i].tx[0]);
+        const Bytes page = batched ? Bytes{0x06, 0x05, 0x02, 0x04, 0x05} : Bytes{0x06, 0x02, 0x04, 0xFE, 0x05};
+        Bytes expected;
+        for (int n = 0; n < pieces.size(); ++n)
+            expected.insert(expected.end(), page.begin(), page.end());
+        if (batched)
+            expected.push_back(0xFE);
+        QCOMPARE(order, expected);
+        // Exactly one program per piece, in address order, each with its bytes.
+        const auto programs = pSpi->With(0x02);
+        QCOMPARE(programs.size(), size_t(pieces.size()));
+        int nDone = 0;
+        for (int n = 0; n < pieces.size(); ++n) {
+            const Frame& f = programs[size_t(n)];
+            const uint32_t nAt = uint32_t(start + nDone);
+            QCOMPARE(Bytes(f.tx.begin() + 1, f.tx.begin() + 4), (Bytes{uint8_t(nAt >> 16), uint8_t(nAt >> 8), uint8_t(nAt)}));
+            QCOMPARE(Bytes(f.tx.begin() + 4, f.tx.end()), Bytes(U8(data) + nDone, U8(data) + nDone + pieces[n]));
+            nDone += pieces[n];
         }
+        QCOMPARE(nDone, count);
     }
 
     void longLearnedWaitsKeepTheirResult()

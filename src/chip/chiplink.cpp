@@ -93,8 +93,30 @@ int ChipLink::Open(const QByteArray& strName, int nRateIndex)
     // A new link may lead to another chip: learn the waits again.
     m_nProgramIdleNs = 0;
     std::fill(std::begin(m_eraseIdleUs), std::end(m_eraseIdleUs), 0u);
-    if (r == 0)
+    if (r == 0) {
         m_bLinkOpen = true;
+        m_strOpenName = strName;
+        m_nOpenRateIndex = nRateIndex;
+    }
+    return r;
+}
+
+int ChipLink::Recover()
+{
+    // A link the caller closed stays closed.
+    if (!m_pAdapter || !m_bLinkOpen || m_strOpenName.isEmpty())
+        return xq::kErrNotOpen;
+    SendLinkReset();
+    if (SetMode(port::kModeFlash) == 0)
+        return xq::kOk;
+    m_bLinkOpen = false;
+    m_pAdapter->Close();
+    int r = m_pAdapter->Open(m_strOpenName, xq::kRateTable[m_nOpenRateIndex].nHz);
+    if (r != 0)
+        return r;
+    m_bLinkOpen = true;
+    SendLinkReset();
+    r = SetMode(port::kModeFlash);
     return r;
 }
 
@@ -377,9 +399,9 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
     return bBusy ? xq::kErrFlashBusyTimeout : xq::kOk;
 }
 
-bool ChipLink::StrictOrder() const
+bool ChipLink::BatchPrograms() const
 {
-    return m_bStrictOrder || (m_pBackend && m_pBackend->StrictOrder());
+    return m_bBatchPrograms && !(m_pBackend && m_pBackend->StrictOrder());
 }
 
 int ChipLink::Transfer(const SpiFrame* pFrames, int nCount)

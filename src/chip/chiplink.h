@@ -64,6 +64,11 @@ public:
     void SetMsClock(MsClock clock) { m_msClock = std::move(clock); }
 
     int Open(const QByteArray& strName, int nRateIndex);
+    // After a failed transfer: frees the port of a half-received frame and
+    // puts it in mode 1; when that fails too, closes the adapter and opens
+    // it again (as last opened) and tries once more. 0 when the link
+    // answers in mode 1 again, else the last code.
+    int Recover();
     // 0, or the adapter's code when it could not be released cleanly (then
     // AdapterErrorText says why: the simulated bench could not save, say).
     int Close();
@@ -109,11 +114,16 @@ public:
     // answer) become the current mode, as with ReadMode.
     int TakeModeQueryAnswer(uint8_t nValue) { return TakeModeAnswer(nValue); }
 
-    // Strict order: every page program waits for its own status polls before
-    // the next one is sent (no batches). Set by the caller (xqprog
-    // --strict-order), or by the simulated bench's [timing] strict_order.
-    void SetStrictOrder(bool bStrict) { m_bStrictOrder = bStrict; }
-    bool StrictOrder() const;
+    // Batched page programs (off by default): many page programs per USB
+    // exchange, each after a latch poll, the ones not taken sent again.
+    // That is not the chip maker's frame order (each page program on its
+    // own: write enable, program, write disable, then its status polls) and
+    // it has only been run on the simulated bench. Asked for by the caller
+    // (xqprog --batch-programs, the window's [timing] batch_programs); the
+    // simulated bench's [timing] strict_order overrides it. Never used in
+    // link mode 2 (FlashOps::ProgramPageList).
+    void SetBatchPrograms(bool bBatch) { m_bBatchPrograms = bBatch; }
+    bool BatchPrograms() const;
     // Whether the adapter's wait clocks bytes across USB (an FT2232D): then
     // an erase is polled instead of waited out on the adapter's side.
     bool IdleCostsTransfer() const { return m_pAdapter && m_pAdapter->IdleCostsTransfer(); }
@@ -131,6 +141,8 @@ private:
     std::shared_ptr<mpsse::Backend> m_pBackend;
     SpiInterface* m_pAdapter = nullptr;
     bool m_bLinkOpen = false;
+    QByteArray m_strOpenName;  // the interface and rate of the last Open, for Recover
+    int m_nOpenRateIndex = 0;
     int m_nAdapterKind = 0;
     uint32_t m_nCurrentMode = 1;
     uint8_t m_cmdBuffer[kCmdBufferSize] = {};
@@ -142,7 +154,7 @@ private:
     uint32_t m_eraseIdleUs[5] = {0, 0, 0, 0, 0};
     uint32_t m_nIdleBeforePollUs = 0;  // the wait WaitReady asks the adapter for, once
     MsClock m_msClock;
-    bool m_bStrictOrder = false;
+    bool m_bBatchPrograms = false;
     const std::atomic<bool>* m_pStop = nullptr;
     int m_nStopHolds = 0;
 };

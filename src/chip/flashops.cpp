@@ -165,7 +165,7 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
         }
         // Fast profile: a block that reads all 0xFF is left as it is.
         bool bBlank = false;
-        int r = nCmd == flash::kBlock64Erase && !m_link.StrictOrder() ? CheckBlank(*this, nAt, nUnit, &bBlank) : 0;
+        int r = nCmd == flash::kBlock64Erase && m_link.BatchPrograms() ? CheckBlank(*this, nAt, nUnit, &bBlank) : 0;
         if (r == 0 && !bBlank)
             r = m_link.SendCmdWE(nCmd, nAt, 3, nullptr, 0);
         if (r != 0)
@@ -176,92 +176,84 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
     return 0;
 }
 
+int FlashOps::EraseRange(int32_t nStart, int32_t nCount, const ProgressFn& progress)
+{
+    if (nCount < 0)
+        return EraseFlash(nStart, nCount, progress);
+    if (nCount == 0 || nStart < 0)
+        return xq::kErrBadArgument;
+    // EraseFlash rounds the start down and the count up on their own, which
+    // misses the last sector of a range that starts inside a sector: the
+    // count is taken from the rounded start to the range's end instead.
+    const int32_t nFirst = xq::SectorBase(nStart);
+    const int64_t nSpan = xq::SectorCeil(int64_t(nStart) + nCount) - nFirst;
+    if (nSpan > INT32_MAX)
+        return xq::kErrBadArgument;
+    return EraseFlash(nFirst, int32_t(nSpan), progress);
+}
+
+xq::FlashLoss FlashOps::ConfirmLoss(int32_t nSector, const xq::FlashLoss& loss, const uint8_t* pSector)
+{
+    xq::FlashLoss confirmed;
+    std::vector<uint8_t> check(flash::kSectorSize);
+    for (int i = 0; i < 2; ++i) {
+        const xq::FlashLoss::Piece& piece = loss.pieces[i];
+        if (piece.nLength <= 0)
+            continue;
+        const int r = m_link.SendCmdRead(check.data(), piece.nLength, flash::kRead, uint32_t(piece.nAddress), 3);
+        if (r != 0)
+            confirmed.bUnconfirmed = true;
+        if (r != 0 || std::memcmp(check.data(), pSector + (piece.nAddress - nSector), size_t(piece.nLength)) != 0)
+            confirmed.pieces[i] = piece;
+    }
+    if (!confirmed.Any())
+        confirmed.bUnconfirmed = false;
+    return confirmed;
+}
+
 int FlashOps::EraseSectorKeeping(int32_t nSector, int32_t nFrom, int32_t nTo, const uint8_t* pSector,
                                  xq::FlashLoss* pLost)
 {
+    if (pLost)
+        *pLost = xq::FlashLoss();
     const xq::FlashLoss loss = OutsideOf(nSector, nFrom, nTo);
     if (!loss.Any())
         return EraseFlash(nSector, flash::kSectorSize);
     if (m_link.StopRequested())
         return xq::kErrStopped;
-    if (pLost)
-        *pLost = loss;  // until they are back
     m_link.HoldStop(true);
     std::vector<uint8_t> check(flash::kSectorSize);
     int r = 0;
     bool bKept = false;
-    for (int nAttempt = 0; nAttempt < 2 && r == 0 && !bKept; ++nAttempt) {
+    for (int nAttempt = 0; nAttempt < kRestoreAttempts && !bKept; ++nAttempt) {
+        // A transfer that failed may have left the adapter or the port in a
+        // half-sent frame: bring the link back before trying again.
+        if (r != 0 && m_link.Recover() != 0)
+            continue;
         r = EraseFlash(nSector, flash::kSectorSize);
         for (const xq::FlashLoss::Piece& piece : loss.pieces) {
             if (r == 0 && piece.nLength > 0)
                 r = ProgramPages(piece.nAddress, pSector + (piece.nAddress - nSector), piece.nLength, true, {});
         }
-        bKept = true;
+        bKept = r == 0;
         for (const xq::FlashLoss::Piece& piece : loss.pieces) {
             if (r == 0 && piece.nLength > 0) {
                 r = m_link.SendCmdRead(check.data(), piece.nLength, flash::kRead, uint32_t(piece.nAddress), 3);
-                bKept = bKept && std::memcmp(check.data(), pSector + (piece.nAddress - nSector), size_t(piece.nLength)) == 0;
+                bKept = bKept && r == 0 &&
+                        std::memcmp(check.data(), pSector + (piece.nAddress - nSector), size_t(piece.nLength)) == 0;
             }
         }
     }
+    if (!bKept && pLost) {
+        // Only what the flash no longer holds is named as lost: an erase
+        // that never reached the flash took nothing.
+        m_link.Recover();
+        *pLost = ConfirmLoss(nSector, loss, pSector);
+    }
     m_link.HoldStop(false);
-    if (r != 0)
-        return r;
-    if (!bKept)
-        return xq::kErrRepairFailed;
-    if (pLost)
-        *pLost = xq::FlashLoss();
-    return xq::kOk;
-}
-
-int FlashOps::EraseExact(int32_t nStart, int32_t nCount, xq::FlashLoss* pLost, const ProgressFn& progress)
-{
-    if (pLost)
-        *pLost = xq::FlashLoss();
-    if (nCount < 0)
-        return EraseFlash(nStart, nCount, progress);
-    if (nCount == 0 || nStart < 0)
-        return xq::kErrBadArgument;
-    const int64_t nEnd = int64_t(nStart) + nCount;
-    const int32_t nFirst = xq::SectorBase(nStart);
-    const int64_t nTotal = xq::SectorCeil(nEnd) - nFirst;
-    Report(progress, InitialPercent(nTotal));
-    std::vector<uint8_t> sector(flash::kSectorSize);
-    // A sector the range covers only in part: what it holds, then the erase
-    // that puts back its bytes outside the range.
-    auto keepSector = [&](int32_t nSector) {
-        int r = FastReadFlash(sector.data(), flash::kSectorSize, nSector);
-        if (r == 0)
-            r = EraseSectorKeeping(nSector, int32_t(std::max<int64_t>(nStart, nSector)),
-                                   int32_t(std::min<int64_t>(nEnd, nSector + flash::kSectorSize)), sector.data(), pLost);
-        return r;
-    };
-    int64_t nFrom = nFirst;  // the first sector not yet erased
-    if (nStart != nFirst || nEnd < nFirst + flash::kSectorSize) {
-        const int r = keepSector(nFirst);
-        if (r != 0)
-            return r;
-        nFrom += flash::kSectorSize;
-        Report(progress, (nFrom - nFirst) * 100 / nTotal);
-    }
-    if (nFrom >= nEnd)
+    if (bKept)
         return xq::kOk;
-    const int64_t nTail = xq::SectorOffset(int32_t(nEnd)) != 0 ? xq::SectorBase(int32_t(nEnd)) : nEnd;
-    if (nTail > nFrom) {
-        const int64_t nDoneBefore = nFrom - nFirst;
-        const int r = EraseFlash(int32_t(nFrom), int32_t(nTail - nFrom), [&](int p) {
-            Report(progress, (nDoneBefore + (nTail - nFrom) * p / 100) * 100 / nTotal);
-        });
-        if (r != 0)
-            return r;
-    }
-    if (nTail < nEnd) {
-        const int r = keepSector(int32_t(nTail));
-        if (r != 0)
-            return r;
-    }
-    Report(progress, 100);
-    return xq::kOk;
+    return r != 0 ? r : xq::kErrRepairFailed;
 }
 
 int FlashOps::ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSkipBlank,
@@ -287,8 +279,11 @@ int FlashOps::ProgramPageList(const std::vector<PageWrite>& pages, int32_t nCoun
         Report(progress, 100);
         return xq::kOk;
     }
-    return m_link.StrictOrder() || pages.size() < 2 ? ProgramPagesInOrder(pages, nCount, progress)
-                                                     : ProgramPagesBatched(pages, progress);
+    // In link mode 2 the chip's port has never been seen to pass a status
+    // read between write enable and program: always one by one there.
+    const bool bBatch = m_link.BatchPrograms() && pages.size() >= 2 &&
+                        m_link.CurrentMode() != xq::port::kModeEncrypted;
+    return bBatch ? ProgramPagesBatched(pages, progress) : ProgramPagesInOrder(pages, nCount, progress);
 }
 
 int FlashOps::ProgramPagesInOrder(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress)
@@ -469,14 +464,11 @@ struct FlashOps::EncryptedJob {
     const ProgressFn& progress;
     int64_t nSpan;        // both passes, in bytes
     int64_t nProgrammed;  // bytes of both passes done
-    xq::FlashLoss* pLost;
 };
 
 int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
-                                    const ProgressFn& progress, xq::FlashLoss* pLost)
+                                    const ProgressFn& progress)
 {
-    if (pLost)
-        *pLost = xq::FlashLoss();
     if (!pImage || nCount < 1 || nStart < 0)
         return xq::kErrBadArgument;
     std::vector<uint8_t> swapped;
@@ -485,7 +477,7 @@ int FlashOps::ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32
         ChipLink::SwapWords(swapped.data(), nCount);
         pImage = swapped.data();
     }
-    EncryptedJob job{nStart, pImage, nCount, 0, progress, kEncryptedPasses * int64_t(nCount), 0, pLost};
+    EncryptedJob job{nStart, pImage, nCount, 0, progress, kEncryptedPasses * int64_t(nCount), 0};
     Report(progress, InitialPercent(job.nSpan));
 
     m_link.SetMode(xq::port::kModeFlash);
@@ -521,10 +513,9 @@ int FlashOps::ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key)
     // Zero pass: what the flash returns for zeros programmed in mode 2 is the
     // key. The pages are the whole flash pages that hold the range, so a
     // start inside a page still gets a key for every byte. Then the erase of
-    // every sector the range touches. A first or last sector the range
-    // covers only in part goes through all three steps on its own, its
-    // other bytes read before and put back after its erase, so the bytes of
-    // at most one such sector are held only in memory at a time.
+    // every whole sector the range touches. A first or last sector the range
+    // covers only in part goes through both steps on its own, so the key of
+    // a sector is read before the next sector's pages are zeroed.
     const int64_t nEnd = int64_t(job.nStart) + job.nCount;
     const int64_t nFirstEnd = int64_t(xq::SectorBase(job.nStart)) + flash::kSectorSize;
     const bool bHeadPartial = xq::SectorOffset(job.nStart) != 0 || nEnd < nFirstEnd;
@@ -532,23 +523,10 @@ int FlashOps::ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key)
     const int64_t nTailStart =
         std::max<int64_t>(nHeadEnd, xq::SectorOffset(int32_t(nEnd)) != 0 ? xq::SectorBase(int32_t(nEnd)) : nEnd);
     const int64_t bounds[4] = {job.nStart, nHeadEnd, nTailStart, nEnd};
-    std::vector<uint8_t> sector(flash::kSectorSize);
     for (int nPart = 0; nPart < 3; ++nPart) {
-        const int64_t nFrom = bounds[nPart];
-        const int64_t nTo = bounds[nPart + 1];
-        if (nTo <= nFrom)
+        if (bounds[nPart + 1] <= bounds[nPart])
             continue;
-        const int32_t nSector = xq::SectorBase(int32_t(nFrom));
-        const bool bPartial = nFrom != nSector || nTo < nSector + flash::kSectorSize;
-        if (bPartial) {
-            const int r = FastReadFlash(sector.data(), flash::kSectorSize, nSector);
-            if (r != 0)
-                return r;
-            m_link.HoldStop(true);  // the zeros land on the sector's other bytes too
-        }
-        const int r = KeyAndErase(job, key, nFrom, nTo, bPartial ? sector.data() : nullptr);
-        if (bPartial)
-            m_link.HoldStop(false);
+        const int r = KeyAndErase(job, key, bounds[nPart], bounds[nPart + 1]);
         if (r != 0)
             return r;
     }
@@ -556,16 +534,10 @@ int FlashOps::ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key)
     return xq::kOk;
 }
 
-int FlashOps::KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t nFrom, int64_t nTo,
-                          const uint8_t* pSector)
+int FlashOps::KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t nFrom, int64_t nTo)
 {
-    const int32_t nSector = xq::SectorBase(int32_t(nFrom));
     const int32_t nFirstPage = job.nStart & ~(flash::kPageSize - 1);
     const std::vector<uint8_t> zeros(flash::kPageSize, 0);
-    auto lost = [&] {
-        if (pSector && job.pLost)
-            *job.pLost = OutsideOf(nSector, int32_t(nFrom), int32_t(nTo));
-    };
     std::vector<PageWrite> pages;
     const int64_t nPagesFrom = nFrom & ~(flash::kPageSize - 1);
     for (int64_t nPage = nPagesFrom; nPage < nTo; nPage += flash::kPageSize)
@@ -575,26 +547,12 @@ int FlashOps::KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t 
     const int rZeros = ProgramPageList(pages, nZeroBytes, [&](int p) {
         Report(job.progress, (nSpanFrom + int64_t(nZeroBytes) * p / 100) * 100 / job.nSpan);
     });
-    if (rZeros != 0) {
-        lost();
+    if (rZeros != 0)
         return rZeros;
-    }
     const int r = FastReadFlash(key.data() + (nFrom - job.nStart), int32_t(nTo - nFrom), int32_t(nFrom));
-    if (r != 0) {
-        lost();
+    if (r != 0)
         return r;
-    }
-    if (!pSector)
-        return EraseFlash(int32_t(nFrom), int32_t(nTo - nFrom));
-    // The bytes are put back plain, in mode 1.
-    if (m_link.SetMode(xq::port::kModeFlash) != 0) {
-        lost();
-        return xq::kErrModeChange;
-    }
-    const int rKeep = EraseSectorKeeping(nSector, int32_t(nFrom), int32_t(nTo), pSector, job.pLost);
-    if (rKeep != 0)
-        return rKeep;
-    return m_link.SetMode(xq::port::kModeEncrypted) != 0 ? xq::kErrModeChange : xq::kOk;
+    return EraseRange(int32_t(nFrom), int32_t(nTo - nFrom));
 }
 
 bool FlashOps::KeyLooksStored(int32_t nStart, const std::vector<uint8_t>& key)

@@ -35,19 +35,20 @@ public:
     int ReadFlashInfo(FlashInfo* pInfo);
     // nCount kWholeChip erases the whole chip.
     int EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progress = {});
-    // Erases exactly [nStart, nStart + nCount) (kWholeChip: the whole chip).
-    // The sectors the range covers whole are erased in the largest aligned
-    // units; a first or last sector it covers only in part is read, erased,
-    // and its bytes outside the range programmed back and checked before
-    // anything else is erased, so the bytes of at most one sector are ever
-    // held only in memory. On failure *pLost (may be null) names the
-    // outside bytes not put back; none when the failure came before their
-    // sector's erase.
-    int EraseExact(int32_t nStart, int32_t nCount, xq::FlashLoss* pLost, const ProgressFn& progress = {});
+    // Erases the whole sectors that hold [nStart, nStart + nCount): from
+    // nStart rounded down to a sector through the range's end rounded up
+    // (kWholeChip: the whole chip). The other bytes of a first or last
+    // sector the range covers only in part are erased with it.
+    int EraseRange(int32_t nStart, int32_t nCount, const ProgressFn& progress = {});
     // One sector erased with its bytes outside [nFrom, nTo) put back from
-    // pSector (what the whole sector held before), then checked; a sector
-    // that does not take them is erased and programmed once more. A stop
-    // waits until the bytes are back. *pLost as for EraseExact.
+    // pSector (what the whole sector held before), then checked. A failure
+    // on the way (a USB transfer, a sector that did not take the bytes)
+    // is tried again, up to kRestoreAttempts in all, after the link has
+    // been brought back (ChipLink::Recover). A stop waits until the bytes
+    // are back. On failure *pLost (may be null) names the outside bytes
+    // that the flash, read back, no longer holds (or that could not be read
+    // back: then marked unconfirmed); none when they are all still there.
+    static constexpr int kRestoreAttempts = 3;
     int EraseSectorKeeping(int32_t nSector, int32_t nFrom, int32_t nTo, const uint8_t* pSector, xq::FlashLoss* pLost);
     int ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSwap, const ProgressFn& progress = {});
     // ProgramFlash without swapping that leaves out the pages whose bytes are
@@ -61,17 +62,18 @@ public:
         int32_t nLength;
         int32_t nEnd;  // bytes of the range up to the end of this page, for the progress
     };
-    // The pages in strict order (ChipLink::StrictOrder, or a single page),
-    // else in batches (the safety argument is in flashops.cpp). The progress
+    // The pages one by one in address order, or in batches when the link
+    // asks for them (ChipLink::BatchPrograms; never in link mode 2; the
+    // safety argument is in flashops.cpp). The progress
     // runs over the pages' ends in a range of nCount bytes.
     int ProgramPageList(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress);
     // Whether an encrypted image is too small to hold its encrypted part
     // (checked before the chip is touched; ProgramFlashEncrypted refuses it too).
     static bool EncryptedPartMissing(const uint8_t* pImage, int32_t nCount);
-    // The range's sectors are erased on the way (after the key is read), as
-    // EraseExact does: *pLost (may be null) as there.
+    // The whole sectors that hold the range are erased on the way (after
+    // the key is read).
     int ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
-                              const ProgressFn& progress = {}, xq::FlashLoss* pLost = nullptr);
+                              const ProgressFn& progress = {});
     // A piece that differs is repaired: its sector erased with its other
     // bytes put back (EraseSectorKeeping; *pLost, may be null, as there),
     // the piece programmed again and read back.
@@ -110,7 +112,10 @@ private:
     // The phases of ProgramFlashEncrypted.
     struct EncryptedJob;
     int ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key);
-    int KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t nFrom, int64_t nTo, const uint8_t* pSector);
+    int KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t nFrom, int64_t nTo);
+    // The pieces of loss whose bytes the flash no longer holds (pSector: what
+    // the sector held); a piece that cannot be read back counts as lost, unconfirmed.
+    xq::FlashLoss ConfirmLoss(int32_t nSector, const xq::FlashLoss& loss, const uint8_t* pSector);
     int ProgramEncryptedImage(EncryptedJob& job);
     int ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo);
     static bool KeyLooksStored(int32_t nStart, const std::vector<uint8_t>& key);

@@ -44,18 +44,17 @@ public:
     void SetAdapter(SpiInterface* pAdapter) { m_link.SetAdapter(pAdapter); }
     SpiInterface* Adapter() const { return m_link.Adapter(); }
     void SetMsClock(MsClock clock) { m_link.SetMsClock(std::move(clock)); }
-    // Page programs strictly one by one (ChipLink::SetStrictOrder).
-    void SetStrictOrder(bool bStrict) { m_link.SetStrictOrder(bStrict); }
-    bool StrictOrder() const { return m_link.StrictOrder(); }
-    // The fast profile: page programs in batches, and blocks found blank
-    // before their erase left as they are (the opposite of strict order).
-    void SetBatchPrograms(bool bBatch) { SetStrictOrder(!bBatch); }
-    bool BatchPrograms() const { return !StrictOrder(); }
+    // Batched page programs, opt-in (ChipLink::SetBatchPrograms); by default
+    // every page program goes on its own, in address order.
+    void SetBatchPrograms(bool bBatch) { m_link.SetBatchPrograms(bBatch); }
+    bool BatchPrograms() const { return m_link.BatchPrograms(); }
 
     // Link and frames.
     int Open(const QByteArray& strName, int nRateIndex) { return m_link.Open(strName, nRateIndex); }
     int Close() { return m_link.Close(); }
     bool IsOpen() const { return m_link.IsOpen(); }
+    // Brings the link back after a failed transfer (ChipLink::Recover).
+    int Recover() { return m_link.Recover(); }
     QString AdapterErrorText() const { return m_link.AdapterErrorText(); }
     void SetStopFlag(const std::atomic<bool>* pStop) { m_link.SetStopFlag(pStop); }
     bool StopRequested() const { return m_link.StopRequested(); }
@@ -90,9 +89,9 @@ public:
     {
         return m_flash.EraseFlash(nStart, nCount, progress);
     }
-    int EraseExact(int32_t nStart, int32_t nCount, xq::FlashLoss* pLost, const ProgressFn& progress = {})
+    int EraseRange(int32_t nStart, int32_t nCount, const ProgressFn& progress = {})
     {
-        return m_flash.EraseExact(nStart, nCount, pLost, progress);
+        return m_flash.EraseRange(nStart, nCount, progress);
     }
     int ProgramFlash(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSwap, const ProgressFn& progress = {})
     {
@@ -103,9 +102,9 @@ public:
         return m_flash.ProgramFlashSkipBlank(nStart, pData, nCount, progress);
     }
     int ProgramFlashEncrypted(int32_t nStart, const uint8_t* pImage, int32_t nCount, bool bSwap,
-                              const ProgressFn& progress = {}, xq::FlashLoss* pLost = nullptr)
+                              const ProgressFn& progress = {})
     {
-        return m_flash.ProgramFlashEncrypted(nStart, pImage, nCount, bSwap, progress, pLost);
+        return m_flash.ProgramFlashEncrypted(nStart, pImage, nCount, bSwap, progress);
     }
     int VerifyFlash(const uint8_t* pImage, int32_t nCount, int32_t nStart, const ProgressFn& progress = {},
                     xq::FlashLoss* pLost = nullptr)

@@ -36,7 +36,7 @@ struct CliGlobals {
     bool bQuiet = false;
     bool bJson = false;  // one JSON object per adapter on standard output, log lines on standard error
     QString strTrace;    // the traceability file, or empty
-    bool bStrictOrder = false;  // page programs strictly one by one, no batches
+    bool bBatchPrograms = false;  // --batch-programs: page programs in batches (opt-in)
 };
 
 // What one command runs with.

@@ -161,7 +161,7 @@ void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
     QList<QByteArray> names;
     ctrl.SelectAdapter(names, 0);
     ctrl.SetStopFlag(&StopFlag());
-    ctrl.SetStrictOrder(m_bStrictOrder);
+    ctrl.SetBatchPrograms(m_bBatchPrograms);
     FunctionObserver observer([this](const QString& strLine) { Log(strLine); });
     Session session(ctrl, observer);
     m_bOk = session.Run(m_strInterface, nRateIndex, [&] { return fn(ctrl, *this); }, m_report);
@@ -235,7 +235,7 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets) {
         jobs.push_back(std::make_unique<Job>(ctx.out, ctx.pBackend, strName, bGang, strOperation));
-        jobs.back()->SetStrictOrder(ctx.globals.bStrictOrder);
+        jobs.back()->SetBatchPrograms(ctx.globals.bBatchPrograms);
         jobs.back()->SetRecordSink(ctx.pRecords);
         if (!ctx.strJob.isEmpty())
             jobs.back()->SetProductionJob(ctx.strJob, ctx.jobSha256);

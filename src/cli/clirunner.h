@@ -95,7 +95,7 @@ public:
     bool Ok() const { return m_bOk; }
     double Seconds() const { return m_report.dSeconds; }
     void SetProgressBar(CliProgress* pProgress) { m_pProgress = pProgress; }
-    void SetStrictOrder(bool bStrict) { m_bStrictOrder = bStrict; }
+    void SetBatchPrograms(bool bBatch) { m_bBatchPrograms = bBatch; }
     // The line database that records every report too (null: none).
     void SetRecordSink(ChipRecordSink* pRecords) { m_pRecords = pRecords; }
 
@@ -132,7 +132,7 @@ private:
     OperationReport m_report;
     QList<OperationReport> m_steps;  // the steps before the last, whose report is m_report
     bool m_bStepReported = false;
-    bool m_bStrictOrder = false;
+    bool m_bBatchPrograms = false;
     ChipRecordSink* m_pRecords = nullptr;
     QJsonObject m_jsonExtra;
 };

@@ -170,6 +170,8 @@ int CmdRun(CliContext& ctx)
         return UsageError(ctx, strError);
     if (ctx.parser.isSet("rate") && ctx.globals.nRateIndex != plan.nRateIndex)
         return UsageError(ctx, QString("--rate: the job sets the rate (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
+    if (ctx.globals.bBatchPrograms && !plan.spec.bBatchPrograms)
+        return UsageError(ctx, "--batch-programs: the job sets how page programs are sent (one by one)");
     // The line database's counter, when given, stands in for the job's counter file.
     LineDb lineDb;
     bool bLineDb = false;

@@ -39,6 +39,9 @@ QString FlashLossText(const FlashLoss& loss)
     }
     if (pieces.isEmpty())
         return QString();
+    if (loss.bUnconfirmed)
+        return QCoreApplication::translate("FlashRange", "范围外的原有数据未能恢复，可能已丢失（无法读回确认）: %1")
+            .arg(pieces.join(", "));
     return QCoreApplication::translate("FlashRange", "范围外的原有数据未能恢复，已丢失: %1").arg(pieces.join(", "));
 }
 

@@ -29,6 +29,8 @@ struct FlashLoss {
         int32_t nLength = 0;
     };
     Piece pieces[2];
+    // The flash could not be read back to tell: the pieces may still hold their bytes.
+    bool bUnconfirmed = false;
     bool Any() const { return pieces[0].nLength > 0 || pieces[1].nLength > 0; }
 };
 

@@ -100,9 +100,9 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     m_runLog.SetEnabled(RunLogFile::EnabledBySettings());
     const QSettings settings(kSettingsFile, QSettings::IniFormat);
     m_strTraceFile = settings.value("trace_file").toString();
-    // A station whose adapter or flash must not see batched page programs
-    // (as xqprog --strict-order).
-    m_pConfig->Ctrl()->SetStrictOrder(settings.value("timing/strict_order", false).toBool());
+    // Batched page programs only when the station asks for them (as xqprog
+    // --batch-programs); by default each page program goes on its own.
+    m_pConfig->Ctrl()->SetBatchPrograms(settings.value("timing/batch_programs", false).toBool());
     WireTabs();
     BuildLogMenu();
     AddVerifyActions();

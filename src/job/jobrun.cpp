@@ -88,6 +88,14 @@ bool RunImageStep(const JobPlan& plan, const JobSink& sink, const QString& strOp
 
 bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialSource* pSerials, const JobSink& sink)
 {
+    // The job fixes how its page programs are sent; the link's own choice
+    // comes back once the job is done.
+    struct BatchChoice {
+        SpiFlashCtrl& ctrl;
+        const bool bBefore;
+        ~BatchChoice() { ctrl.SetBatchPrograms(bBefore); }
+    } batchChoice{ctrl, ctrl.BatchPrograms()};
+    ctrl.SetBatchPrograms(plan.spec.bBatchPrograms);
     if (sink.log)
         sink.log(JobRules::tr("任务: %1 (任务文件SHA-256: %2)").arg(plan.spec.strName, QString::fromLatin1(plan.jobSha256)));
     auto none = [](auto&) {};

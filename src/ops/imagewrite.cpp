@@ -212,16 +212,14 @@ int ImageWrite::EraseForWrite(const ImageWriteRequest& request, OperationReport&
     if (rc != 0)
         return rc;
 
-    // Exactly the requested bytes from the start address: the bytes outside
-    // them in the first and last sector are put back (EraseExact).
+    // The whole sectors from the start address rounded down through the
+    // end of the erase size rounded up (EraseRange), so the image always
+    // lands on erased flash.
     // A stop asked for while the flash was prepared ends the run here, with the chip unchanged.
     if (ctrl.StopRequested())
         return xq::kErrStopped;
     m_nStopPoint = xq::kStopWhileChanging;
-    xq::FlashLoss loss;
-    rc = ctrl.EraseExact(request.nStart, request.nEraseBytes, &loss,
-                         [&](int p) { Progress(nEraseSpan * p / 100 + 1); });
-    LogLoss(rc, loss);
+    rc = ctrl.EraseRange(request.nStart, request.nEraseBytes, [&](int p) { Progress(nEraseSpan * p / 100 + 1); });
     if (rc != 0)
         return rc;
     record.strMessage = xq::EraseDoneText();
@@ -244,10 +242,7 @@ int ImageWrite::ProgramImage(const ImageWriteRequest& request, OperationReport& 
     int rc = 0;
     if (bEncrypted) {
         Log(tr("正在加密烧写镜像..."));
-        xq::FlashLoss loss;
-        rc = ctrl.ProgramFlashEncrypted(
-            nStartAddr, pData, nSize, false, [&](int p) { Progress(75 * p / 100 + 25); }, &loss);
-        LogLoss(rc, loss);
+        rc = ctrl.ProgramFlashEncrypted(nStartAddr, pData, nSize, false, [&](int p) { Progress(75 * p / 100 + 25); });
     } else {
         Log(tr("正在烧写镜像..."));
         ctrl.SetMode(xq::port::kModeFlash);
@@ -285,9 +280,12 @@ int ImageWrite::ProgramImage(const ImageWriteRequest& request, OperationReport& 
 
 int ImageWrite::BlankCheck(const ImageWriteRequest& request)
 {
-    // An erase alone is proven by reading the erased range back: every byte 0xFF.
-    const int32_t nStart = request.nEraseBytes > 0 ? request.nStart : 0;
-    const int64_t nLength = request.nEraseBytes > 0 ? int64_t(request.nEraseBytes) : int64_t(m_nFlashSize);
+    // An erase alone is proven by reading what it erased back (its whole
+    // sectors): every byte 0xFF.
+    const int32_t nStart = request.nEraseBytes > 0 ? xq::SectorBase(request.nStart) : 0;
+    const int64_t nLength = request.nEraseBytes > 0
+                                ? xq::SectorCeil(int64_t(request.nStart) + request.nEraseBytes) - nStart
+                                : int64_t(m_nFlashSize);
     Log(tr("正在检查擦除结果..."));
     OperationReport compared;
     const int rc = CompareFlash(nStart, int32_t(nLength), nullptr, kEraseOnlySpan + 1, 99, compared);

@@ -78,14 +78,9 @@ int StaticWrite::WriteRecord(const StaticWriteRequest& request, int32_t nEraseSt
     if (m_observer.StopRequested() || m_ctrl.StopRequested())
         return xq::kErrStopped;
     m_bAreaChanged = true;
-    xq::FlashLoss loss;
-    int rc = m_ctrl.EraseExact(nEraseStart, nEraseLength, &loss,
-                               [this](int p) { m_observer.Progress(30 + p * 40 / 100); });
-    if (rc != 0) {
-        if (loss.Any())
-            m_observer.Log(xq::FlashLossText(loss));
+    int rc = m_ctrl.EraseRange(nEraseStart, nEraseLength, [this](int p) { m_observer.Progress(30 + p * 40 / 100); });
+    if (rc != 0)
         return rc;
-    }
     m_observer.Log(xq::EraseDoneText());
     m_observer.Progress(70);
     m_observer.Log(tr("写入静态数据..."));
@@ -173,16 +168,15 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
     if (const int rc = FindWriteOffset(request, nWriteOffset); rc != 0)
         return rc;
 
-    // The whole area is erased (and the new record's place, which may reach
-    // past a small area): a part left out could hold the old record, which
-    // the new one would then be programmed over. The bytes outside it in its
-    // first and last sector are put back (EraseExact); those sectors must
-    // lie inside the flash.
-    const int64_t nAreaEnd = AreaEnd(request, nWriteOffset);
-    const int32_t nEraseStart = nStartAddr;
-    const int64_t nEraseEnd = nAreaEnd;
-    const QString strOutside =
-        AreaOutsideFlash(pInfo, xq::SectorBase(nEraseStart), xq::SectorCeil(nEraseEnd) - xq::SectorBase(nEraseStart));
+    // Whole sectors from the start rounded down, for the record's total size
+    // (rounded up to whole sectors), and further where the new record would
+    // otherwise be programmed past them onto flash this run did not erase.
+    // They must lie inside the flash.
+    const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
+    const int32_t nEraseStart = xq::SectorBase(nStartAddr);
+    const int64_t nEraseEnd = qMax<int64_t>(nEraseStart + xq::SectorCeil(qMax<int64_t>(header.nTotalSize, 1)),
+                                            xq::SectorCeil(int64_t(nStartAddr) + nWriteOffset + nRecord));
+    const QString strOutside = AreaOutsideFlash(pInfo, nEraseStart, nEraseEnd - nEraseStart);
     if (!strOutside.isEmpty()) {
         m_observer.Log(strOutside);
         record.Refuse(xq::kErrBadArgument, strOutside);
@@ -193,8 +187,13 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
     const int nProtection = OpenProtection(rc);
     if (rc == 0)
         rc = WriteRecord(request, nEraseStart, int32_t(nEraseEnd - nEraseStart), nWriteOffset);
-    // The protection comes back on every path, a failed write included.
-    if (!RestoreProtection(nProtection) && rc == 0)
+    // A protected flash ends protected: after the record, the whole flash
+    // (0x9C); after a failure, the status register as it was found.
+    const int nBack = nProtection != kNothingToRestore && rc == 0 ? int(xq::flash::kStatusAllProtected) : nProtection;
+    // A failed transfer leaves the adapter refusing until it is brought back.
+    if (rc != 0 && rc != xq::kErrStopped && nProtection != kNothingToRestore)
+        m_ctrl.Recover();
+    if (!RestoreProtection(nBack) && rc == 0)
         rc = xq::kErrRepairFailed;
     if (rc == 0) {
         m_observer.Log(tr("写入完成"));
