@@ -246,7 +246,7 @@ private slots:
         for (const QString& strModel : {QString("FT2232D"), QString("FT2232H")}) {
             BenchFixture bench("[adapter]\nmodel=" + strModel + "\n");
             QCOMPARE(bench.Open(5), 0);
-            QCOMPARE(uint32_t(bench.Ctrl().ReadChipId()), 0x58516230u);
+            QCOMPARE(bench.ChipId(), 0x58516230u);
         }
         BenchFixture ft4232("[adapter]\nmodel=FT4232H\n");
         std::string strError;
