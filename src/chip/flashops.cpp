@@ -2,7 +2,11 @@
 
 #include "chipdefs.h"
 
+#include <encryptedimage.h>
+#include <staticrecord.h>
+
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -13,12 +17,12 @@ namespace {
 
 constexpr int32_t kVerifyChunk = 61440;
 
-// Encrypted image layout.
-constexpr int32_t kPlainHead = 0x3000;          // always written in link mode 1
-constexpr int32_t kSecondRegion = 0x7000;       // present when the image starts with kSecondRegionMagic
-constexpr uint32_t kSecondRegionMagic = 0x0000706F;
-constexpr int32_t kSecondRegionPlainTail = 80;  // last bytes of the second region, written in mode 1
-constexpr int32_t kPlainTailOffset = 0x2FB0;    // their offset from the second region's own offset
+// Encrypted image layout (encryptedimage.h).
+using xq::encrypted::kPlainHead;
+using xq::encrypted::kPlainTailOffset;
+using xq::encrypted::kSecondRegion;
+using xq::encrypted::kSecondRegionMagic;
+using xq::encrypted::kSecondRegionPlainTail;
 // Encrypted programming runs two passes over the image (zeros, then data):
 // each is half of its progress.
 constexpr int64_t kEncryptedPasses = 2;
@@ -26,10 +30,10 @@ constexpr int64_t kEncryptedPasses = 2;
 // short to tell a stuck page from a key.
 constexpr int32_t kKeyCheckMinBytes = 16;
 
-// Static data record header: "XQ", total size at 4, used length at 8.
-constexpr int kHeaderSize = 20;
-constexpr int kHeaderTotalAt = 4;
-constexpr int kHeaderUsedAt = 8;
+// Static data record header (staticrecord.h).
+constexpr int kHeaderSize = int(sizeof(static_data_hdr));
+constexpr int kHeaderTotalAt = int(offsetof(static_data_hdr, nTotalSize));
+constexpr int kHeaderUsedAt = int(offsetof(static_data_hdr, nUsedLength));
 
 void Report(const ProgressFn& progress, int64_t nPercent)
 {
@@ -865,7 +869,7 @@ int FlashOps::ScanMagic(const uint8_t* pBuffer, int nLength)
     if (!pBuffer || nLength <= kHeaderSize)
         return xq::kNotFound;
     for (int p = 0; p + kHeaderSize + 1 <= nLength; p += 4) {
-        if (pBuffer[p] != 'X' || pBuffer[p + 1] != 'Q')
+        if ((uint16_t(pBuffer[p]) | uint16_t(pBuffer[p + 1]) << 8) != kStaticMagic)
             continue;
         int32_t nTotal;
         std::memcpy(&nTotal, pBuffer + p + kHeaderTotalAt, sizeof nTotal);
