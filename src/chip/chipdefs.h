@@ -51,6 +51,17 @@ constexpr int32_t kSectorSize = xq::kSectorSize;  // the erase sector of the fla
 constexpr int32_t kBlock32Size = 0x8000;
 constexpr int32_t kBlock64Size = 0x10000;
 constexpr int32_t kSecurityAreaSize = 512;
+
+// The erase units, largest first; the last (the sector) always fits.
+struct EraseUnit {
+    int32_t nSize;
+    uint8_t nOpcode;
+};
+constexpr EraseUnit kEraseUnits[] = {
+    {kBlock64Size, kBlock64Erase},
+    {kBlock32Size, kBlock32Erase},
+    {kSectorSize, kSectorErase},
+};
 }  // namespace flash
 
 // Frames of the chip's slave port.

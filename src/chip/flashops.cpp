@@ -6,6 +6,7 @@
 #include <staticrecord.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -156,15 +157,11 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
     while (nOffset < nTotal) {
         const uint32_t nAt = nBase + uint32_t(nOffset);
         const int64_t nLeft = nTotal - nOffset;
-        uint8_t nCmd = flash::kSectorErase;
-        int32_t nUnit = flash::kSectorSize;
-        if (nAt % flash::kBlock64Size == 0 && nLeft >= flash::kBlock64Size) {
-            nCmd = flash::kBlock64Erase;
-            nUnit = flash::kBlock64Size;
-        } else if (nAt % flash::kBlock32Size == 0 && nLeft >= flash::kBlock32Size) {
-            nCmd = flash::kBlock32Erase;
-            nUnit = flash::kBlock32Size;
-        }
+        const flash::EraseUnit* pUnit = std::find_if(
+            std::begin(flash::kEraseUnits), std::end(flash::kEraseUnits) - 1,
+            [&](const flash::EraseUnit& u) { return nAt % uint32_t(u.nSize) == 0 && nLeft >= u.nSize; });
+        const uint8_t nCmd = pUnit->nOpcode;
+        const int32_t nUnit = pUnit->nSize;
         const int r = m_link.SendCmdWE(nCmd, nAt, 3, nullptr, 0);
         if (r != 0)
             return r;
