@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 Bytes Addr3(uint8_t cmd, uint32_t a)
 {
@@ -48,6 +50,46 @@ private slots:
         QVERIFY(ChipModelName(0x12345678, 0, false) != "XQ6230");
     }
 
+    // Each model zeroes its own two registers, in order; a word no model has
+    // (or a failed identification, 0) writes nothing. The addresses are
+    // written out here, apart from the model table, so a wrong row fails.
+    void clearsEachModelsRegisters_data()
+    {
+        QTest::addColumn<uint>("id");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QList<uint>>("registers");
+        QTest::newRow("XQ6230") << 0x58516230u << int(xq::kOk) << QList<uint>{0x1A104208u, 0x1A104200u};
+        QTest::newRow("XQ6030") << 0xABCD0001u << int(xq::kOk) << QList<uint>{0x1A104408u, 0x1A104400u};
+        QTest::newRow("unknown") << 0x12345678u << int(xq::kErrUnknownChip) << QList<uint>{};
+        QTest::newRow("no answer") << 0u << int(xq::kErrUnknownChip) << QList<uint>{};
+    }
+    void clearsEachModelsRegisters()
+    {
+        QFETCH(uint, id);
+        QFETCH(int, result);
+        QFETCH(QList<uint>, registers);
+        m_pSpi->hook = [id](const Frame& f, uint8_t* rx) {
+            const Bytes idRead{0x0B, 0x1A, 0x10, 0x70, 0x18};
+            if (f.tx.size() < idRead.size() || !std::equal(idRead.begin(), idRead.end(), f.tx.begin()))
+                return false;
+            for (int i = 0; i < 4; ++i)
+                rx[f.nRx - 4 + i] = uint8_t(id >> (24 - 8 * i));  // as the port sends it
+            return true;
+        };
+        uint32_t nRead = 1;
+        QCOMPARE(m_pCtrl->ReadChipId(&nRead), xq::kOk);
+        QCOMPARE(nRead, uint32_t(id));
+        m_pSpi->frames.clear();
+        QCOMPARE(m_pCtrl->ClearChipRegisters(), result);
+        QList<uint> written;
+        for (const Frame& f : m_pSpi->With(0x02)) {
+            QCOMPARE(f.tx.size(), size_t(9));  // address and one zero word
+            QVERIFY(std::all_of(f.tx.begin() + 5, f.tx.end(), [](uint8_t b) { return b == 0; }));
+            written << (uint(f.tx[1]) << 24 | uint(f.tx[2]) << 16 | uint(f.tx[3]) << 8 | f.tx[4]);
+        }
+        QCOMPARE(written, registers);
+    }
+
     void init()
     {
         m_pCtrl = new SpiFlashCtrl;
@@ -85,8 +127,11 @@ private slots:
         QCOMPARE(m_pCtrl->SetMode(4), xq::kErrBadArgument);
         QCOMPARE(m_pCtrl->SetMode(1), xq::kErrNotOpen);
         QVERIFY(!m_pCtrl->WaitReady(0x01));  // sees status 0
-        QCOMPARE(m_pCtrl->ReadChipId(), xq::kErrNotOpen);
-        QCOMPARE(m_pCtrl->ClearChipRegisters(), xq::kErrBadArgument);
+        uint32_t nId = 0x12345678;
+        QCOMPARE(m_pCtrl->ReadChipId(&nId), xq::kErrNotOpen);
+        QCOMPARE(nId, 0x12345678u);
+        QCOMPARE(m_pCtrl->ReadChipId(nullptr), xq::kErrBadArgument);
+        QCOMPARE(m_pCtrl->ClearChipRegisters(), xq::kErrClosedClearingRegisters);
         QVERIFY(m_pSpi->frames.empty());
     }
 
@@ -165,7 +210,8 @@ private slots:
     {
         m_pSpi->nMode = 0;
         QCOMPARE(m_pCtrl->ReadMode(), 0);
-        QVERIFY(m_pCtrl->ReadChipId() != xq::kErrNotOpen);
+        uint32_t nId = 0;
+        QVERIFY(m_pCtrl->ReadChipId(&nId) != xq::kErrNotOpen);
         m_pCtrl->ClearChipRegisters();
         FlashInfo info;
         QCOMPARE(m_pCtrl->ReadFlashInfo(&info), xq::kOk);

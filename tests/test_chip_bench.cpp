@@ -2,6 +2,8 @@
 // real adapter library.
 #include "benchfixture.h"
 
+#include <deviceinfo.h>
+
 #include <QtTest>
 
 #include <functional>
@@ -36,12 +38,13 @@ private slots:
         QFETCH(uint, size);
         BenchFixture bench(ini);
         QCOMPARE(bench.Open(5), xq::kOk);
-        QCOMPARE(uint32_t(bench.Ctrl().ReadChipId()), id);
+        QCOMPARE(bench.ChipId(), id);
         QCOMPARE(bench.Ctrl().CurrentMode(), 1u);  // back in mode 1 after the memory read
         FlashInfo info;
         QCOMPARE(bench.Ctrl().ReadFlashInfo(&info), xq::kOk);
         QCOMPARE(info.nTotalSize, size);
         QCOMPARE(info.nManufacturerId, uint8_t(0xEF));
+        QCOMPARE(ChipModelName(id, info.nTotalSize, true), QString(QTest::currentDataTag()));
         QCOMPARE(bench.Ctrl().ClearChipRegisters(), xq::kOk);
         QCOMPARE(bench.Ctrl().SoftReset(false), xq::kOk);
     }
@@ -95,7 +98,7 @@ private slots:
         const int32_t nStart = 0x20000;
         QCOMPARE(bench.Open(9), 0);
         auto& c = bench.Ctrl();
-        QCOMPARE(uint32_t(c.ReadChipId()), 0x58516230u);
+        QCOMPARE(bench.ChipId(), 0x58516230u);
         QCOMPARE(c.EraseFlash(nStart, image.size()), 0);
         QCOMPARE(c.SetMode(1), 0);
         QCOMPARE(c.ProgramFlash(nStart, U8(image), image.size(), false), 0);

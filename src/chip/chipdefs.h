@@ -51,6 +51,17 @@ constexpr int32_t kSectorSize = xq::kSectorSize;  // the erase sector of the fla
 constexpr int32_t kBlock32Size = 0x8000;
 constexpr int32_t kBlock64Size = 0x10000;
 constexpr int32_t kSecurityAreaSize = 512;
+
+// The erase units, largest first; the last (the sector) always fits.
+struct EraseUnit {
+    int32_t nSize;
+    uint8_t nOpcode;
+};
+constexpr EraseUnit kEraseUnits[] = {
+    {kBlock64Size, kBlock64Erase},
+    {kBlock32Size, kBlock32Erase},
+    {kSectorSize, kSectorErase},
+};
 }  // namespace flash
 
 // Frames of the chip's slave port.
@@ -77,11 +88,7 @@ constexpr uint8_t kModeAnswerIdle = 0xFF;  // the query's answer for a link in m
 // The chip's own registers, reached with memory frames in mode 0.
 namespace reg {
 constexpr uint32_t kChipId = 0x1A107018;
-// The two registers ClearChipRegisters zeroes, per chip model.
-constexpr uint32_t kXq6030First = 0x1A104408;
-constexpr uint32_t kXq6030Second = 0x1A104400;
-constexpr uint32_t kXq6230First = 0x1A104208;
-constexpr uint32_t kXq6230Second = 0x1A104200;
+// The registers ClearChipRegisters zeroes are per model (chipmodels.h).
 }  // namespace reg
 
 // A 32-bit word stored least significant byte first.

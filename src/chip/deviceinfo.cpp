@@ -1,13 +1,17 @@
 #include "deviceinfo.h"
 
+#include "chipmodels.h"
+
 #include <QCoreApplication>
+
+namespace {
+constexpr uint32_t kMiB = 1048576;  // sizes from one MiB on are shown in MBytes
+}  // namespace
 
 QString ChipModelName(uint32_t nChipId, uint32_t nTotalSize, bool bFlashInfoRead)
 {
-    if (nChipId == kChipIdXq6230)
-        return "XQ6230";
-    if (nChipId == kChipIdXq6030)
-        return (bFlashInfoRead && nTotalSize <= 1048575) ? "XQ6130" : "XQ6030";
+    if (const ChipModelRow* pRow = FindChipModel(nChipId))
+        return QString::fromLatin1(ChipModelRowName(*pRow, nTotalSize, bFlashInfoRead));
     return QCoreApplication::translate("DeviceInfo", "未知");
 }
 
@@ -18,10 +22,10 @@ QString FlashInfoText(const FlashInfo& info)
     const QString strIds = QCoreApplication::translate("DeviceInfo", "厂商ID   : %1\t\t设备ID   : %2")
                                .arg(hex(info.nManufacturerId, 2), hex(info.nDeviceId, 2));
     QString strSize;
-    if (info.nTotalSize > 1048575)
+    if (info.nTotalSize >= kMiB)
         strSize = QCoreApplication::translate("DeviceInfo", "页大小\t : %1 Bytes\t总大小\t : %2MBytes")
                       .arg(info.nPageSize)
-                      .arg(info.nTotalSize / 1048576, -3, 10, QChar(' '));
+                      .arg(info.nTotalSize / kMiB, -3, 10, QChar(' '));
     else
         strSize = QCoreApplication::translate("DeviceInfo", "页大小\t : %1 Bytes\t总大小\t : %2 KBytes")
                       .arg(info.nPageSize)

@@ -7,20 +7,24 @@ namespace port = xq::port;
 namespace reg = xq::reg;
 using xq::LoadLe32;
 
-uint32_t DeviceOps::ReadIdWord()
+int DeviceOps::ReadIdWord(uint32_t* pId)
 {
     m_link.SetMode(port::kModeMemory);
     uint8_t word[4] = {0, 0, 0, 0};
-    m_link.MemRead(word, 4, reg::kChipId);
+    const int r = m_link.MemRead(word, 4, reg::kChipId);
+    // Back to mode 1 whatever the read gave.
     m_link.WaitReady(flash::kStatusBusy);
-    return LoadLe32(word);
+    *pId = r == 0 ? LoadLe32(word) : 0;
+    return r;
 }
 
-int DeviceOps::ReadChipId()
+int DeviceOps::ReadChipId(uint32_t* pId)
 {
+    if (!pId)
+        return xq::kErrBadArgument;
     if (!m_link.IsOpen())
         return xq::kErrNotOpen;
-    return int(ReadIdWord());
+    return ReadIdWord(pId);
 }
 
 int DeviceOps::SoftReset(bool bEnableQuad)
@@ -44,7 +48,7 @@ int DeviceOps::SoftReset(bool bEnableQuad)
         return xq::kErrFlashBusyAtStart;
     uint8_t jedec[4] = {0, 0, 0, 0};
     if (m_link.SendCmdRead(jedec, 3, flash::kJedecId, 0, 0) != 0 || LoadLe32(jedec) == 0)
-        return xq::kErrBadArgument;
+        return xq::kErrNoFlashAnswer;
     if (bEnableQuad) {
         m_link.WaitReady(flash::kStatusBusy);
         uint8_t nStatus2 = 0;
@@ -69,22 +73,15 @@ void DeviceOps::EnterFlashMode()
 int DeviceOps::ClearChipRegisters()
 {
     if (!m_link.IsOpen())
-        return xq::kErrBadArgument;
-    const uint32_t nId = ReadIdWord();
-    uint32_t nFirst;
-    uint32_t nSecond;
-    if (nId == kChipIdXq6030) {
-        nFirst = reg::kXq6030First;
-        nSecond = reg::kXq6030Second;
-    } else if (nId == kChipIdXq6230) {
-        nFirst = reg::kXq6230First;
-        nSecond = reg::kXq6230Second;
-    } else {
-        return xq::kErrBadArgument;
-    }
+        return xq::kErrClosedClearingRegisters;
+    uint32_t nId = 0;
+    ReadIdWord(&nId);  // a failed read gives 0, which no model has
+    const ChipModelRow* pModel = FindChipModel(nId);
+    if (!pModel)
+        return xq::kErrUnknownChip;
     const uint8_t zero[4] = {0, 0, 0, 0};
-    int r = m_link.MemWrite(nFirst, zero, 4);
+    int r = m_link.MemWrite(pModel->clearRegisters[0], zero, 4);
     if (r == 0)
-        r = m_link.MemWrite(nSecond, zero, 4);
+        r = m_link.MemWrite(pModel->clearRegisters[1], zero, 4);
     return r;
 }

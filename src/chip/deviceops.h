@@ -8,9 +8,7 @@
 
 #include <cstdint>
 
-// Chip identification words.
-constexpr uint32_t kChipIdXq6230 = 0x58516230;
-constexpr uint32_t kChipIdXq6030 = 0xABCD0001;  // XQ6130 when the flash is below 1 MiB
+#include "chipmodels.h"
 
 class DeviceOps {
 public:
@@ -20,14 +18,16 @@ public:
 
     explicit DeviceOps(ChipLink& link) : m_link(link) {}
 
-    // The identification word (an int of the raw word), or kErrNotOpen.
-    int ReadChipId();
+    // Reads the identification word into *pId (0 when the read failed):
+    // kOk, kErrNotOpen (link closed, *pId untouched), kErrBadArgument (null
+    // pId) or the memory read's own failure code.
+    int ReadChipId(uint32_t* pId);
     int SoftReset(bool bEnableQuad);
     void EnterFlashMode();
     int ClearChipRegisters();
 
 private:
-    uint32_t ReadIdWord();
+    int ReadIdWord(uint32_t* pId);
 
     ChipLink& m_link;
 };

@@ -4,7 +4,12 @@
 
 #include "chipdefs.h"
 
+#include <encryptedimage.h>
+#include <staticrecord.h>
+
 #include <algorithm>
+#include <iterator>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -15,12 +20,12 @@ namespace {
 
 constexpr int32_t kVerifyChunk = 61440;
 
-// Encrypted image layout.
-constexpr int32_t kPlainHead = 0x3000;          // always written in link mode 1
-constexpr int32_t kSecondRegion = 0x7000;       // present when the image starts with kSecondRegionMagic
-constexpr uint32_t kSecondRegionMagic = 0x0000706F;
-constexpr int32_t kSecondRegionPlainTail = 80;  // last bytes of the second region, written in mode 1
-constexpr int32_t kPlainTailOffset = 0x2FB0;    // their offset from the second region's own offset
+// Encrypted image layout (encryptedimage.h).
+using xq::encrypted::kPlainHead;
+using xq::encrypted::kPlainTailOffset;
+using xq::encrypted::kSecondRegion;
+using xq::encrypted::kSecondRegionMagic;
+using xq::encrypted::kSecondRegionPlainTail;
 // Encrypted programming runs two passes over the image (zeros, then data):
 // each is half of its progress.
 constexpr int64_t kEncryptedPasses = 2;
@@ -28,10 +33,10 @@ constexpr int64_t kEncryptedPasses = 2;
 // short to tell a stuck page from a key.
 constexpr int32_t kKeyCheckMinBytes = 16;
 
-// Static data record header: "XQ", total size at 4, used length at 8.
-constexpr int kHeaderSize = 20;
-constexpr int kHeaderTotalAt = 4;
-constexpr int kHeaderUsedAt = 8;
+// Static data record header (staticrecord.h).
+constexpr int kHeaderSize = int(sizeof(static_data_hdr));
+constexpr int kHeaderTotalAt = int(offsetof(static_data_hdr, nTotalSize));
+constexpr int kHeaderUsedAt = int(offsetof(static_data_hdr, nUsedLength));
 
 void Report(const ProgressFn& progress, int64_t nPercent)
 {
@@ -154,15 +159,11 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
     while (nOffset < nTotal) {
         const uint32_t nAt = nBase + uint32_t(nOffset);
         const int64_t nLeft = nTotal - nOffset;
-        uint8_t nCmd = flash::kSectorErase;
-        int32_t nUnit = flash::kSectorSize;
-        if (nAt % flash::kBlock64Size == 0 && nLeft >= flash::kBlock64Size) {
-            nCmd = flash::kBlock64Erase;
-            nUnit = flash::kBlock64Size;
-        } else if (nAt % flash::kBlock32Size == 0 && nLeft >= flash::kBlock32Size) {
-            nCmd = flash::kBlock32Erase;
-            nUnit = flash::kBlock32Size;
-        }
+        const flash::EraseUnit* pUnit = std::find_if(
+            std::begin(flash::kEraseUnits), std::end(flash::kEraseUnits) - 1,
+            [&](const flash::EraseUnit& u) { return nAt % uint32_t(u.nSize) == 0 && nLeft >= u.nSize; });
+        const uint8_t nCmd = pUnit->nOpcode;
+        const int32_t nUnit = pUnit->nSize;
         // Fast profile: a block that reads all 0xFF is left as it is.
         bool bBlank = false;
         int r = nCmd == flash::kBlock64Erase && m_link.BatchPrograms() ? CheckBlank(*this, nAt, nUnit, &bBlank) : 0;
@@ -829,7 +830,7 @@ int FlashOps::ScanMagic(const uint8_t* pBuffer, int nLength)
     if (!pBuffer || nLength <= kHeaderSize)
         return xq::kNotFound;
     for (int p = 0; p + kHeaderSize + 1 <= nLength; p += 4) {
-        if (pBuffer[p] != 'X' || pBuffer[p + 1] != 'Q')
+        if ((uint16_t(pBuffer[p]) | uint16_t(pBuffer[p + 1]) << 8) != kStaticMagic)
             continue;
         int32_t nTotal;
         std::memcpy(&nTotal, pBuffer + p + kHeaderTotalAt, sizeof nTotal);

@@ -145,7 +145,7 @@ public:
     }
 
     // Device operations.
-    int ReadChipId() { return m_device.ReadChipId(); }
+    int ReadChipId(uint32_t* pId) { return m_device.ReadChipId(pId); }
     int SoftReset(bool bEnableQuad) { return m_device.SoftReset(bEnableQuad); }
     void EnterFlashMode() { m_device.EnterFlashMode(); }
     int ClearChipRegisters() { return m_device.ClearChipRegisters(); }

@@ -14,7 +14,12 @@ namespace xq {
 constexpr int kOk = 0;  // success
 
 // ---- link (SpiFtdi) and chip (SpiFlashCtrl)
-constexpr int kErrBadArgument = -1;         // bad argument, no adapter, link closed, or unknown chip/flash answer
+constexpr int kErrBadArgument = -1;         // bad argument (null buffer, count, range), or no adapter
+// Causes that share -1 with a bad argument (their value is fixed), each
+// named so that its callers and tests say which one they mean.
+constexpr int kErrNoFlashAnswer = -1;            // the flash identification read all zeros (or all ones)
+constexpr int kErrUnknownChip = -1;              // an identification word the chip-model table does not know
+constexpr int kErrClosedClearingRegisters = -1;  // ClearChipRegisters on a closed link
 constexpr int kErrNotOpen = -2;             // the link is not open
 constexpr int kErrModeChange = -3;          // a link mode change did not take effect; image too small to encrypt
 constexpr int kErrEncryptedReadBack = -4;   // encrypted programming read back an unexpected word

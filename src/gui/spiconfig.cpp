@@ -166,12 +166,12 @@ void SpiConfig::GetDevInfo()
         ShowOpenError();
         return;
     }
-    const auto nId = uint32_t(m_pCtrl->ReadChipId());
+    uint32_t nId = 0;
+    m_pCtrl->ReadChipId(&nId);  // a failed read leaves 0: shown as no model
     ui->lblMcu->setText(ModelName(nId, 0, false));
     FlashInfo info;
     if (m_pCtrl->ReadFlashInfo(&info) == 0) {
-        if (info.nTotalSize <= 1048575 && nId == kChipIdXq6030)
-            ui->lblMcu->setText("XQ6130");
+        ui->lblMcu->setText(ModelName(nId, info.nTotalSize, true));
         ui->lblFlashInfo->setText(FlashInfoTable(FlashInfoText(info)));
     }
     m_pCtrl->Close();

@@ -15,7 +15,8 @@ int Reset::Run(OperationReport& report)
 
 int Info::Run(OperationReport& report, const std::function<void(const QString&)>& show)
 {
-    const auto nId = uint32_t(m_ctrl.ReadChipId());
+    uint32_t nId = 0;
+    m_ctrl.ReadChipId(&nId);  // a failed read leaves 0: shown as no model
     FlashInfo info;
     const int rc = m_ctrl.ReadFlashInfo(&info);
     const bool bInfo = rc == 0;

@@ -7,15 +7,15 @@
 
 #include <vector>
 
+#include <encryptedimage.h>
+
 namespace {
-constexpr int32_t kEncryptedMinSize = 0x3000;   // an encrypted image is longer than this
-constexpr int32_t kEncryptedMarkerAt = 0x2FB0;  // and carries this byte
-constexpr uint8_t kEncryptedMarker = 2;
+namespace encrypted = xq::encrypted;
 }  // namespace
 
 bool ImageOperation::IsEncryptedImage(const uint8_t* pData, int32_t nSize)
 {
-    return pData && nSize > kEncryptedMinSize && pData[kEncryptedMarkerAt] == kEncryptedMarker;
+    return pData && nSize > encrypted::kPlainHead && pData[encrypted::kMarkerAt] == encrypted::kMarker;
 }
 
 void ImageOperation::SerialRecord(uint32_t nValue, uint8_t record[16])

@@ -31,6 +31,12 @@ public:
     // Opens the first interface at the rate index.
     int Open(int nRateIndex = 9);
     void Close() { m_pCtrl->Close(); }
+    // The chip's identification word (0 when it could not be read).
+    uint32_t ChipId()
+    {
+        uint32_t nId = 0;
+        return m_pCtrl->ReadChipId(&nId) == 0 ? nId : 0;
+    }
     QByteArray Flash() const;           // flash.bin (close the link first)
     QByteArray Security() const;        // security.bin
     void WriteFlash(const QByteArray& data);
