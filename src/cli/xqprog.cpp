@@ -97,7 +97,9 @@ void InstallSignalHandlers()
 int FinalExitCode(CliOutput& out, int nExit)
 {
     if (const int nSignal = g_nSignal.load()) {
-        out.Log(QString(), xq::ResultText(xq::kErrStopped));
+        // Said once: an operation the signal stopped has said it, with what it left after it.
+        if (!out.StopLogged())
+            out.Log(QString(), xq::ResultText(xq::kErrStopped));
         nExit = 128 + nSignal;
     }
     errno = 0;
