@@ -470,9 +470,13 @@ private slots:
             {{"write", P("jr.bin"), "--erase", "4096"}, "write", strLoc, 2, "4096"},
             {{"write", P("missing.bin")}, "write", strLoc, 2, "cannot read image " + P("missing.bin")},
             {{"-i", "NOPE", "reset"}, "reset", "NOPE", 2, "no such interface or serial number: NOPE"},
-            {{"read", P("jr-dir"), "--length", "16"}, "read", strLoc, 2, "同名文件夹已存在"},
+            {{"read", P("jr-dir"), "--length", "16"}, "read", strLoc, 2, "同名文件夹已存在\n文件访问失败"},
             // An image too small to hold its encrypted part: refused before the chip is changed.
             {{"write", P("enc.bin")}, "write", strLoc, 1, "加密镜像太小，没有加密部分: 16384 字节"}};
+        // Their lines as the operation ends them: the cause, then the result line.
+        const QString strEncrypted = Run({"write", P("enc.bin")}, strBench).strOut;
+        QVERIFY2(strEncrypted.contains(QRegularExpression("加密镜像太小，没有加密部分: 16384 字节\n[^\n]*\\]: 未知错误 -3\n")),
+                 qPrintable(strEncrypted));
         for (const Row& row : rows) {
             const Result r = Run(QStringList{"--json"} + row.args, strBench);
             const QString strWhat = row.args.join(' ') + "\n" + r.strOut + r.strErr;

@@ -172,7 +172,7 @@ private slots:
         QCOMPARE(xq::ResultText(12345), QString("未知错误 12345"));
         // The adapter's reason only follows a code of the adapter library.
         QCOMPARE(xq::ResultText(xq::kErrUsbWrite, "LIBUSB_ERROR_NO_DEVICE"),
-                 QString("未知错误 1002 (LIBUSB_ERROR_NO_DEVICE)"));
+                 QString("LIBUSB_ERROR_NO_DEVICE\n未知错误 1002"));
         QCOMPARE(xq::ResultText(xq::kErrRepairFailed, "stale"), xq::ResultText(xq::kErrRepairFailed));
     }
 };

@@ -29,6 +29,7 @@ namespace {
 struct Run {
     QStringList logs;
     QList<int> progress;
+    QStringList events;  // log lines and "%N" for progress, in the order they came
     bool bStarted = false;
     ImageWriteRequest write;  // the request a write handed to the worker
     int nOpt = -1;
@@ -54,8 +55,8 @@ class TestImage : public QObject {
         QSignalSpy writes(&tab, &BaseOp::startImageWrite);
         QSignalSpy reads(&tab, &BaseOp::startImageRead);
         QSignalSpy finished(&tab, &BaseOp::finish);
-        auto c1 = connect(&tab, &BaseOp::log, [&](const QString& s) { run.logs << s; });
-        auto c2 = connect(&tab, &BaseOp::progress, [&](int p) { run.progress << p; });
+        auto c1 = connect(&tab, &BaseOp::log, [&](const QString& s) { run.logs << s; run.events << s; });
+        auto c2 = connect(&tab, &BaseOp::progress, [&](int p) { run.progress << p; run.events << QString("%%1").arg(p); });
         if (bWrite)
             tab.Write();
         else
@@ -177,6 +178,11 @@ private slots:
         QVERIFY(run.bStarted && run.bState);
         QCOMPARE(run.write.nEraseBytes, xq::kWholeChip);
         QVERIFY(!run.Has("正在烧写镜像..."));
+        // 100 when the erase is done; the blank check after it leaves the bar alone.
+        const int nDone = run.events.indexOf("擦除完成");
+        QVERIFY2(nDone >= 0 && run.events.value(nDone + 1) == "%100", qPrintable(run.events.join(' ')));
+        QCOMPARE(run.progress.count(100), 1);
+        QCOMPARE(run.events.mid(nDone + 2), (QStringList{"正在检查擦除结果...", "擦除检查成功", "执行复位 成功!"}));
         bench.Close();
         QCOMPARE(bench.Flash(), QByteArray(2 * 1024 * 1024, char(0xFF)));
 
@@ -642,8 +648,21 @@ private slots:
         run = Operate(tab, true);
         QVERIFY(run.Has("Flash 信息读取失败"));
         QVERIFY(run.bState);
+        // An erase alone on that flash goes on too, and is checked blank.
+        QVERIFY(tab.FileModel()->setData(tab.FileModel()->index(m_files.filePath("small.bin")), Qt::Unchecked,
+                                         Qt::CheckStateRole));
+        Child<QComboBox>(tab, "cmbDownOptions")->setCurrentIndex(kEraseBySize);
+        Child<QLineEdit>(tab, "editEraseBytes")->setText("8192");
+        Child<QLineEdit>(tab, "editStartAddr")->setText("3000");
+        run = Operate(tab, true);
+        QVERIFY2(run.bState && run.Has("Flash 信息读取失败") && run.Has("擦除检查成功"), qPrintable(run.logs.join('\n')));
+        // Past the end of what the flash identified: refused.
+        Child<QLineEdit>(tab, "editStartAddr")->setText("3FF000");
+        run = Operate(tab, true);
+        QVERIFY(!run.bState);
+        QVERIFY(run.logs.last().startsWith("操作范围超出Flash容量: 0x3FF000 ~ 0x401000"));
         unknown.Close();
-        XQ_VERIFY_FLASH_KEPT(unknown, {{0, 0x1000}});
+        XQ_VERIFY_FLASH_KEPT(unknown, {{0, 0x1000}, {0x3000, 0x2000}});
     }
 
     void readRangeWholeChipAndSerial()
@@ -860,7 +879,9 @@ private slots:
         m_saveAnswer = m_files.filePath("no-such-dir/out.bin");
         Run run = Operate(tab, false);
         QVERIFY(!run.bStarted && run.bState);
-        QCOMPARE(m_boxes.last(), "无法保存文件:" + m_saveAnswer + ", 原因: 文件夹不存在");
+        const QString strRefused = "无法保存文件:" + m_saveAnswer + ", 原因: 文件夹不存在";
+        QCOMPARE(m_boxes.last(), strRefused + "\n文件访问失败");
+        QCOMPARE(run.logs.mid(run.logs.size() - 2), (QStringList{strRefused, "文件访问失败"}));
         // A character device is written in place, never replaced by a regular file.
         const QString strDevice = m_files.filePath("read.null");
         QCOMPARE(::mknod(QFile::encodeName(strDevice).constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
@@ -879,8 +900,10 @@ private slots:
         run = Operate(tab, false);
         QVERIFY(!run.bState);
         QCOMPARE(Slurp(strKept), QByteArray("earlier contents"));
-        // The log line carries the adapter library's reason, not only the code.
-        QVERIFY2(run.logs.join('\n').contains(QRegularExpression("未知错误 100[23] \\(simulated bench: the adapter was unplugged\\)")),
+        // The adapter library's reason on its own line, then the code's line exactly.
+        const int nCause = run.logs.indexOf("simulated bench: the adapter was unplugged");
+        QVERIFY2(nCause >= 0 && nCause + 1 < run.logs.size() &&
+                     QRegularExpression("^未知错误 100[23]$").match(run.logs[nCause + 1]).hasMatch(),
                  qPrintable(run.logs.join('\n')));
 
         for (const char* pBad : {"0", "9999999"}) {

@@ -40,7 +40,7 @@ private slots:
         // The adapter library's reason goes with its own codes only: a cause
         // left from an earlier USB failure never decorates a chip result.
         QCOMPARE(xq::ResultText(xq::kErrUsbWrite, "libftdi: usb bulk write failed (-1)"),
-                 QString("未知错误 1002 (libftdi: usb bulk write failed (-1))"));
+                 QString("libftdi: usb bulk write failed (-1)\n未知错误 1002"));
         QCOMPARE(xq::ResultText(xq::kErrUsbReadTimeout, ""), QString("未知错误 1004"));
         QCOMPARE(xq::ResultText(xq::kErrFlashBusyTimeout, "stale"), QString("发生超时 258"));
         QCOMPARE(xq::ResultText(xq::kOk, "stale"), QString());

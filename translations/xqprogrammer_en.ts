@@ -378,6 +378,11 @@ Please give another path.</translation>
         <translation>Erase check failed: 0x%1 is not blank</translation>
     </message>
     <message>
+        <location filename="../src/image/baseworker.cpp" line="1" />
+        <source>擦除检查失败: Flash容量未知</source>
+        <translation>Erase check failed: the flash size is not known</translation>
+    </message>
+    <message>
         <source>烧写成功</source>
         <translation>Programming succeeded</translation>
     </message>

@@ -41,6 +41,8 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
         m_bStopLogged = true;
     const QString strStamp = xq::LogStamp();
     for (const QString& strPart : strLine.split('\n')) {
+        if (strPart == xq::ResultText(xq::kErrStopped))
+            m_bStopLogged = true;
         const QString strStamped = strStamp + strPrefix + strPart;
         errno = 0;
         CliProgress::PrintLine(m_bJson ? stderr : stdout, strStamped.toUtf8().constData());

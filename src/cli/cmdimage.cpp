@@ -247,7 +247,7 @@ int CmdRead(CliContext& ctx)
         const QString strOut = bGang ? strFile + "." + QString::fromUtf8(strName) : strFile;
         const QString strRefusal = xq::OutputRefusal(strOut);
         if (!strRefusal.isEmpty())
-            return UsageError(ctx, xq::OutputRefusalLine(strOut, strRefusal));
+            return UsageError(ctx, xq::ReadOutputRefusalText(strOut, strRefusal));
     }
     return RunJobs(ctx, "read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
         ImageReadRequest own = request;

@@ -112,6 +112,7 @@ int FinalExitCode(CliOutput& out, int nExit)
 {
     const int nSignal = g_nSignal.load();
     if (nSignal != 0 && out.Stopped()) {
+        // Said once: an operation the signal stopped has said it, with what it left after it.
         if (!out.StopLogged())
             out.Log(QString(), xq::ResultText(xq::kErrStopped));
         nExit = 128 + nSignal;

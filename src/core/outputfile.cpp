@@ -1,5 +1,7 @@
 #include "outputfile.h"
 
+#include "results.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -81,6 +83,11 @@ QString OutputRefusal(const QString& strPath)
 QString OutputRefusalLine(const QString& strPath, const QString& strReason)
 {
     return QCoreApplication::translate("OutputFile", "无法保存文件:%1, 原因: %2").arg(strPath, strReason);
+}
+
+QString ReadOutputRefusalText(const QString& strPath, const QString& strReason)
+{
+    return OutputRefusalLine(strPath, strReason) + '\n' + ResultText(kErrFileAccess);
 }
 
 bool SaveOutput(const QString& strPath, const QByteArray& data, QString& strError)

@@ -18,6 +18,9 @@ namespace xq {
 QString OutputRefusal(const QString& strPath);
 // The line that names a refused output and its reason.
 QString OutputRefusalLine(const QString& strPath, const QString& strReason);
+// A flash read refused for its output: that line, then the result line
+// "文件访问失败" on a line of its own.
+QString ReadOutputRefusalText(const QString& strPath, const QString& strReason);
 // Saves data at strPath as described above; false with the reason (the
 // path and the system's error text) when it is not all there.
 bool SaveOutput(const QString& strPath, const QByteArray& data, QString& strError);

@@ -40,7 +40,7 @@ QString ResultText(int nResult, const QString& strCause)
     const bool bAdapterCode = nResult >= kErrAdapterArgument && nResult <= kErrAdapterClose;
     if (!bAdapterCode || strCause.isEmpty())
         return ResultText(nResult);
-    return QString("%1 (%2)").arg(ResultText(nResult), strCause);
+    return strCause + '\n' + ResultText(nResult);
 }
 
 }  // namespace xq

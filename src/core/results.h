@@ -86,9 +86,10 @@ QString StopEnding(int nStopPoint);
 // that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest
 // (-3 among them: it has more than one cause, which the caller logs before it).
 QString ResultText(int nResult);
-// The same line with the adapter library's own reason after it (libftdi's or
-// libusb's error text, a bench file) when the code is one of that library's
-// and a reason is known: "未知错误 1002 (libusb: LIBUSB_ERROR_NO_DEVICE)".
+// The same line with the adapter library's own reason on a line of its own
+// before it (libftdi's or libusb's error text, a bench file) when the code is
+// one of that library's and a reason is known:
+// "libusb: LIBUSB_ERROR_NO_DEVICE\n未知错误 1002".
 QString ResultText(int nResult, const QString& strCause);
 
 }  // namespace xq

@@ -350,9 +350,10 @@ void BaseOp::Read()
     // A path that cannot take the file is refused before the chip is read.
     const QString strRefusal = xq::OutputRefusal(strFile);
     if (!strRefusal.isEmpty()) {
-        const QString strLine = xq::OutputRefusalLine(strFile, strRefusal);
-        emit log(strLine);
-        msgbox::Warning(this, tr("告警"), strLine);
+        const QString strText = xq::ReadOutputRefusalText(strFile, strRefusal);
+        for (const QString& strLine : strText.split('\n'))
+            emit log(strLine);
+        msgbox::Warning(this, tr("告警"), strText);
         emit finish(xq::kOptRead, true);
         return;
     }

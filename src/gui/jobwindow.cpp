@@ -40,10 +40,11 @@ void MainWindow::BuildJobActions()
     m_pSaveJobAction = new QAction(QIcon(":/main/icon/job_save_48.png"), tr("保存为任务"), this);
     m_pSaveJobAction->setObjectName("action_save_job");
     m_pSaveJobAction->setToolTip(tr("将当前设置保存为生产任务"));
-    ui->toolBar->insertAction(ui->action_log, m_pOpenJobAction);
-    ui->toolBar->insertAction(ui->action_log, m_pCloseJobAction);
-    ui->toolBar->insertAction(ui->action_log, m_pSaveJobAction);
-    ui->toolBar->insertSeparator(ui->action_log);
+    // After the operations: the first buttons stay configure, read, write, reset and log.
+    ui->toolBar->addSeparator();
+    ui->toolBar->addAction(m_pOpenJobAction);
+    ui->toolBar->addAction(m_pCloseJobAction);
+    ui->toolBar->addAction(m_pSaveJobAction);
     m_pCloseJobAction->setEnabled(false);
     m_pJobLabel = new QLabel(ui->statusbar);
     m_pJobLabel->setObjectName("lblJob");

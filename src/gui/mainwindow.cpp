@@ -130,7 +130,7 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     });
 }
 
-// Shortcuts on the toolbar's actions (named in their tooltips) and the
+// Shortcuts on the toolbar's actions (named in their status tips) and the
 // toolbar's buttons in the Tab order, so the station works without a mouse.
 void MainWindow::SetUpKeyboard()
 {
@@ -151,7 +151,7 @@ void MainWindow::SetUpKeyboard()
         if (QWidget* pButton = ui->toolBar->widgetForAction(pAction))
             pButton->setFocusPolicy(Qt::TabFocus);
         if (pAction != ui->action_stop && !pAction->shortcut().isEmpty())
-            pAction->setToolTip(
+            pAction->setStatusTip(
                 QString("%1 (%2)").arg(pAction->toolTip(), pAction->shortcut().toString(QKeySequence::NativeText)));
     }
 }
@@ -241,7 +241,7 @@ void MainWindow::AddVerifyActions()
     m_pBlankAction->setToolTip(tr("查空: 擦除选项的范围是否全部为空白(0xFF)"));
     for (QAction* pAction : {m_pVerifyAction, m_pBlankAction}) {
         pAction->setCheckable(true);
-        ui->toolBar->insertAction(ui->action_reset, pAction);
+        ui->toolBar->insertAction(ui->action_stop, pAction);
         connect(pAction, &QAction::triggered, this, [this, pAction](bool bPressed) {
             if (bPressed)
                 StartOperation(pAction, false);

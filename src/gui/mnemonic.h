@@ -1,17 +1,15 @@
-// Keyboard mnemonics for labels and buttons whose texts come from the
-// translation: the key letter is marked where the text has it
-// ("&Start address:"), otherwise added the Chinese way ("起始地址(&A):"), so
-// the texts themselves stay as they are.
+// Keyboard access to labels and buttons without touching their texts: Alt
+// and a letter focuses a label's buddy or clicks a button. The key is named
+// in the widget's status tip, so the texts stay exactly as they are written.
 #pragma once
 
 #include <QChar>
-#include <QString>
 
 class QAbstractButton;
 class QLabel;
 class QWidget;
 
-QString WithMnemonic(const QString& strText, QChar key);
-// Marks KEY in the label's text and makes BUDDY the widget the key focuses.
+// Makes BUDDY the widget the label stands for and Alt+KEY focus it.
 void SetMnemonic(QLabel* pLabel, QWidget* pBuddy, QChar key);
+// Alt+KEY focuses and clicks the button.
 void SetMnemonic(QAbstractButton* pButton, QChar key);

@@ -76,7 +76,8 @@ ResultPanel::ResultPanel(QWidget* pParent) : QFrame(pParent)
     countFont.setPixelSize(16);
     countFont.setBold(true);
     m_pCounters->setFont(countFont);
-    m_pReset = new QPushButton(WithMnemonic(tr("清零"), 'O'), this);
+    m_pReset = new QPushButton(tr("清零"), this);
+    SetMnemonic(m_pReset, 'O');
     m_pReset->setObjectName("pbResetCounters");
     m_pReset->setToolTip(tr("通过和失败的计数清零"));
     connect(m_pReset, &QPushButton::clicked, this, &ResultPanel::AskResetCounters);

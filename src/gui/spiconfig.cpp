@@ -8,34 +8,6 @@
 #include <spiflashctrl.h>
 
 #include <QListView>
-#include <QRegularExpression>
-
-namespace {
-
-// The flash information as a table, so that labels and values line up in
-// every language: the text's tab stops drift as soon as a translated label is
-// wider than one stop. Each "label : value" pair of a line becomes two cells.
-QString FlashInfoTable(const QString& strText)
-{
-    static const QRegularExpression pair("([^:\\t]+?)\\s*:\\s*([^\\t]+)");
-    QString strHtml = "<table cellspacing=\"0\" cellpadding=\"3\">";
-    for (const QString& strLine : strText.split("\n\n")) {
-        strHtml += "<tr>";
-        int nPairs = 0;
-        for (auto it = pair.globalMatch(strLine); it.hasNext(); ++nPairs) {
-            const QRegularExpressionMatch match = it.next();
-            const bool bLastOfShortLine = !it.hasNext() && nPairs == 0;
-            strHtml += QString("<td>%1</td><td%2>: %3&nbsp;&nbsp;&nbsp;</td>")
-                           .arg(match.captured(1).trimmed().toHtmlEscaped(),
-                                bLastOfShortLine ? " colspan=\"3\"" : "",
-                                match.captured(2).trimmed().toHtmlEscaped());
-        }
-        strHtml += "</tr>";
-    }
-    return strHtml + "</table>";
-}
-
-}  // namespace
 
 SpiConfig::SpiConfig(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParent)
     : QDialog(pParent), ui(new Ui::SpiConfig), m_pCtrl(new SpiFlashCtrl(std::move(pBackend)))
@@ -62,7 +34,9 @@ SpiConfig::SpiConfig(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParent)
     widest.nManufacturerId = widest.nDeviceId = 0xEE;
     widest.nPageSize = 256;
     widest.nTotalSize = 512 * 1024;
-    ui->lblFlashInfo->setText(FlashInfoTable(FlashInfoText(widest)));
+    // The three lines as the flash gave them, never read as markup.
+    ui->lblFlashInfo->setTextFormat(Qt::PlainText);
+    ui->lblFlashInfo->setText(FlashInfoText(widest));
     ui->lblFlashInfo->setMinimumSize(ui->lblFlashInfo->sizeHint());
     ui->lblFlashInfo->clear();
 
@@ -172,7 +146,7 @@ void SpiConfig::GetDevInfo()
     FlashInfo info;
     if (m_pCtrl->ReadFlashInfo(&info) == 0) {
         ui->lblMcu->setText(ModelName(nId, info.nTotalSize, true));
-        ui->lblFlashInfo->setText(FlashInfoTable(FlashInfoText(info)));
+        ui->lblFlashInfo->setText(FlashInfoText(info));
     }
     m_pCtrl->Close();
 }

@@ -56,7 +56,12 @@ public slots:
     void OnVerify(const ImageVerifyRequest& request);
 
 private:
-    void Log(const QString& strLine) override { emit log(strLine); }
+    // One log signal per line, so each line gets its own time stamp.
+    void Log(const QString& strLine) override
+    {
+        for (const QString& strPart : strLine.split('\n'))
+            emit log(strPart);
+    }
     void Progress(int nPercent) override { emit progress(nPercent); }
     bool StopRequested() override;
     void Warning(const QString& strLine) override { emit warning(strLine); }

@@ -16,6 +16,9 @@ int ImageVerify::Run(const ImageVerifyRequest& request, OperationReport& record)
     if (!bBlank)
         record.SetData(request.image);
     const int rc = RunVerify(request, record);
+    // A verify or blank check changes nothing on the chip; the stop's line says so.
+    if (rc == xq::kErrStopped)
+        Log(xq::StopEnding(xq::kStopBeforeChange));
     if (record.eResult != OperationReport::kResultRefused)
         record.SetResult(rc == 0, rc,
                          rc == 0 || !record.strMessage.isEmpty() ? record.strMessage

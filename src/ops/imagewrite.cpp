@@ -14,9 +14,9 @@
 
 namespace {
 constexpr uint8_t kProtectAll = xq::flash::kStatusAllProtected;
-// An erase-only run spreads its progress over the erase up to this, and
-// over the blank check after it.
-constexpr int kEraseOnlySpan = 79;
+// An erase-only run spreads its progress over the erase and reaches 100 at
+// its end; the blank check after it leaves the bar there.
+constexpr int kEraseOnlySpan = 99;
 
 const uint8_t* ImageBytes(const ImageWriteRequest& request)
 {
@@ -93,20 +93,22 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
         DescribeFlash(info, record);
     const bool bInfoOk = nInfo == 0 && xq::FlashSizeKnown(info.nTotalSize);
     const bool bImage = !request.image.isEmpty();
-    m_nFlashSize = bInfoOk ? info.nTotalSize : 0;
-    if (!bInfoOk) {
+    // The size the flash gave, also one outside the family's sizes: the
+    // ranges are held to it, and an erase alone is checked over it.
+    m_nFlashSize = nInfo == 0 ? info.nTotalSize : 0;
+    if (!bInfoOk)
         Log(xq::FlashInfoFailedText());
-        // An image is verified against the flash afterwards; an erase alone
-        // has nothing to prove it took place without a flash that answers.
-        if (!bImage) {
-            record.Refuse(xq::kErrBadArgument, xq::FlashInfoFailedText());
-            return xq::kErrEndedAndReported;
-        }
-    } else if (bImage || request.nEraseBytes > 0) {
+    // An image is verified against the flash afterwards; an erase alone has
+    // nothing to prove it took place when no flash answers at all.
+    if (nInfo != 0 && !bImage) {
+        record.Refuse(xq::kErrBadArgument, xq::FlashInfoFailedText());
+        return xq::kErrEndedAndReported;
+    }
+    if (m_nFlashSize > 0 && (bImage || request.nEraseBytes > 0)) {
         // The image and the given erase size, from the start address: the
         // flash ignores the high address bits, so a range past its end
         // would land on its first bytes.
-        const QString strLine = RangeRefusal(request, info.nTotalSize);
+        const QString strLine = RangeRefusal(request, m_nFlashSize);
         if (!strLine.isEmpty()) {
             Log(strLine);
             m_observer.Warning(strLine);
@@ -116,13 +118,15 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
     }
     if (bImage && IsEncryptedImage(ImageBytes(request), request.image.size()) &&
         FlashOps::EncryptedPartMissing(ImageBytes(request), request.image.size())) {
+        // Refused before the chip is changed; the result line follows its cause.
         const QString strLine = tr("加密镜像太小，没有加密部分: %1 字节").arg(request.image.size());
         Log(strLine);
+        Log(xq::ResultText(xq::kErrModeChange));
         record.Refuse(xq::kErrModeChange, strLine);
         return xq::kErrEndedAndReported;
     }
-    if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && bInfoOk)
-        record.nSize = info.nTotalSize;
+    if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && m_nFlashSize > 0)
+        record.nSize = m_nFlashSize;
     return xq::kOk;
 }
 
@@ -287,8 +291,14 @@ int ImageWrite::BlankCheck(const ImageWriteRequest& request)
                                 ? xq::SectorCeil(int64_t(request.nStart) + request.nEraseBytes) - nStart
                                 : int64_t(m_nFlashSize);
     Log(tr("正在检查擦除结果..."));
+    if (nLength <= 0) {
+        // A whole-chip erase of a flash that gave no size: nothing tells
+        // which bytes to read, so the erase is not called a success.
+        Log(tr("擦除检查失败: Flash容量未知"));
+        return xq::kErrEndedAndReported;
+    }
     OperationReport compared;
-    const int rc = CompareFlash(nStart, int32_t(nLength), nullptr, kEraseOnlySpan + 1, 99, compared);
+    const int rc = CompareFlash(nStart, int32_t(nLength), nullptr, 100, 100, compared);
     if (rc == xq::kOk) {
         Log(tr("擦除检查成功"));
         return xq::kOk;

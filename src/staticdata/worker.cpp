@@ -34,7 +34,9 @@ void Worker::OnRead(const StaticReadRequest& request)
 
 void Worker::Log(const QString& strLine)
 {
-    emit log(strLine);
+    // One log signal per line, so each line gets its own time stamp.
+    for (const QString& strPart : strLine.split('\n'))
+        emit log(strPart);
 }
 
 void Worker::Progress(int nPercent)
