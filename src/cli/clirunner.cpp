@@ -37,8 +37,6 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
     if (strLine.isEmpty())
         return;
     QMutexLocker lock(&m_mutex);
-    if (strLine.contains(xq::ResultText(xq::kErrStopped)))
-        m_bStopLogged = true;
     const QString strStamp = xq::LogStamp();
     for (const QString& strPart : strLine.split('\n')) {
         if (strPart == xq::ResultText(xq::kErrStopped))

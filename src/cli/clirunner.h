@@ -39,8 +39,6 @@ public:
     // --json) and in the run log file; every line of a message of several
     // lines carries the stamp and prefix.
     void Log(const QString& strPrefix, const QString& strLine);
-    // Whether an operation has logged its stop ("已中断") already.
-    bool StopLogged() const { return m_bStopLogged; }
     // Text as it is, on standard output (standard error with --json).
     void Print(const QString& strText);
     // One JSON object (or array) on one line of standard output.
@@ -69,7 +67,6 @@ private:
 
     RunLogFile m_runLog;
     bool m_bJson = false;
-    std::atomic<bool> m_bStopLogged{false};
     int m_nJsonPrinted = 0;
     int m_nStdoutErrno = 0;
     QString m_strRefusal;

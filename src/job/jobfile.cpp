@@ -503,10 +503,11 @@ QString JobRules::FlashRefusal(const JobPlan& plan, uint32_t nFlashSize)
     // The static step changes its area only; the image written before it
     // (and compared by the verify after it) must lie elsewhere.
     const int64_t nImageEnd = int64_t(plan.write.nStart) + plan.write.image.size();
+    const int64_t nAreaStart = StaticWrite::AreaStart(area);
     const int64_t nAreaEnd = StaticWrite::AreaEnd(area, 0);
-    if (plan.write.nStart < nAreaEnd && area.nStart < nImageEnd)
+    if (plan.write.nStart < nAreaEnd && nAreaStart < nImageEnd)
         return tr("静态数据区 0x%1 ~ 0x%2 与烧写文件 0x%3 ~ 0x%4 重叠")
-            .arg(Hex(area.nStart), Hex(nAreaEnd), Hex(plan.write.nStart), Hex(nImageEnd));
+            .arg(Hex(nAreaStart), Hex(nAreaEnd), Hex(plan.write.nStart), Hex(nImageEnd));
     return plan.write.bProtect ? StaticWrite::ProtectedAreaRefusal(area, nFlashSize) : QString();
 }
 

@@ -1,5 +1,7 @@
 #include "jobrun.h"
 
+#include <spiflashctrl.h>
+
 #include "serialcounter.h"
 
 #include <serialstamp.h>

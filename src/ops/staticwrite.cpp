@@ -126,11 +126,20 @@ int StaticWrite::Run(const StaticWriteRequest& request, OperationReport& record)
     return rc;
 }
 
+int64_t StaticWrite::AreaStart(const StaticWriteRequest& request)
+{
+    return xq::SectorBase(request.nStart);
+}
+
 int64_t StaticWrite::AreaEnd(const StaticWriteRequest& request, int32_t nWriteOffset)
 {
+    // Whole sectors from the start rounded down, for the record's total size
+    // (rounded up to whole sectors), and further where the new record would
+    // otherwise be programmed past them onto flash the write did not erase.
     const static_data_hdr& header = RecordHeader(request);
     const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
-    return int64_t(request.nStart) + qMax<int64_t>(header.nTotalSize, int64_t(nWriteOffset) + nRecord);
+    return qMax<int64_t>(AreaStart(request) + xq::SectorCeil(qMax<int64_t>(header.nTotalSize, 1)),
+                         xq::SectorCeil(int64_t(request.nStart) + nWriteOffset + nRecord));
 }
 
 QString StaticWrite::AreaRefusal(const StaticWriteRequest& request, uint32_t nFlashSize, int32_t nWriteOffset)
@@ -138,8 +147,8 @@ QString StaticWrite::AreaRefusal(const StaticWriteRequest& request, uint32_t nFl
     const int64_t nSearched = SearchedLength(request.nTotal);
     if (!xq::FlashRangeFits(request.nStart, nSearched, nFlashSize))
         return xq::FlashRangeRefusal(request.nStart, nSearched, nFlashSize);
-    const int64_t nEraseStart = xq::SectorBase(request.nStart);
-    const int64_t nEraseLength = xq::SectorCeil(AreaEnd(request, nWriteOffset)) - nEraseStart;
+    const int64_t nEraseStart = AreaStart(request);
+    const int64_t nEraseLength = AreaEnd(request, nWriteOffset) - nEraseStart;
     if (!xq::FlashRangeFits(nEraseStart, nEraseLength, nFlashSize))
         return xq::FlashRangeRefusal(nEraseStart, nEraseLength, nFlashSize);
     return QString();
@@ -168,14 +177,10 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
     if (const int rc = FindWriteOffset(request, nWriteOffset); rc != 0)
         return rc;
 
-    // Whole sectors from the start rounded down, for the record's total size
-    // (rounded up to whole sectors), and further where the new record would
-    // otherwise be programmed past them onto flash this run did not erase.
-    // They must lie inside the flash.
-    const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
-    const int32_t nEraseStart = xq::SectorBase(nStartAddr);
-    const int64_t nEraseEnd = qMax<int64_t>(nEraseStart + xq::SectorCeil(qMax<int64_t>(header.nTotalSize, 1)),
-                                            xq::SectorCeil(int64_t(nStartAddr) + nWriteOffset + nRecord));
+    // The erased span (whole sectors holding the area and the new record)
+    // must lie inside the flash.
+    const int32_t nEraseStart = int32_t(AreaStart(request));
+    const int64_t nEraseEnd = AreaEnd(request, nWriteOffset);
     const QString strOutside = AreaOutsideFlash(pInfo, nEraseStart, nEraseEnd - nEraseStart);
     if (!strOutside.isEmpty()) {
         m_observer.Log(strOutside);

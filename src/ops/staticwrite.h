@@ -27,8 +27,9 @@ public:
     // (whole sectors) and the sectors the write erases lie inside the
     // flash. Empty when they do, else the refusal.
     static QString AreaRefusal(const StaticWriteRequest& request, uint32_t nFlashSize, int32_t nWriteOffset = 0);
-    // The end of what the write changes: the area, or the new record's end
-    // when it reaches past a small area.
+    // The span a write erases: whole sectors from the start rounded down
+    // through the record's end (AreaEnd is past its last byte).
+    static int64_t AreaStart(const StaticWriteRequest& request);
     static int64_t AreaEnd(const StaticWriteRequest& request, int32_t nWriteOffset);
     // On a write-protected flash the write opens only the upper half of a
     // flash of nFlashSize bytes (and puts the protection back after): an area
