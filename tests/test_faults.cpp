@@ -63,11 +63,10 @@ Expect Expected(Op op, const QString& strFault)
         return op == kDeviceInfo ? Expect::Fail : Expect::Succeed;  // the model needs mode 0
     if (strFault == "dead sectors")
         return (op == kImageWrite || op == kStaticWrite) ? Expect::Fail : Expect::Succeed;
-    // Weak sectors: the image write repairs them. The static data area
-    // covers its sector in part: the first program there puts back the
-    // bytes outside the area, and the erase checks them and does it again,
-    // so the record after it is programmed whole.
-    return Expect::Succeed;
+    // Weak sectors: the image write repairs them. The static write has no
+    // repair: its sectors are erased whole and the record programmed once,
+    // so the read-back of a record on a weak sector fails the write.
+    return op == kStaticWrite ? Expect::Fail : Expect::Succeed;
 }
 }  // namespace
 

@@ -1,477 +1,286 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
     <name>BaseOp</name>
     <message>
+        <location filename="../src/gui/baseop.cpp" line="262"/>
+        <location filename="../src/gui/baseop.cpp" line="568"/>
         <source>序列号无法保存到%1，未写入序列号</source>
         <translation>The next serial number cannot be saved to %1: no serial number written</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="6" />
+        <location filename="../forms/baseop.ui" line="6"/>
         <source>Form</source>
         <translation>Form</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="19" />
+        <location filename="../forms/baseop.ui" line="19"/>
         <source>起始地址:</source>
         <translation>Start address:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="22" />
-        <location filename="../forms/baseop.ui" line="37" />
+        <location filename="../forms/baseop.ui" line="22"/>
+        <location filename="../forms/baseop.ui" line="37"/>
         <source>0</source>
         <translation>0</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="24" />
+        <location filename="../forms/baseop.ui" line="24"/>
         <source>填入十六进制数</source>
         <translation>hexadecimal</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="27" />
+        <location filename="../forms/baseop.ui" line="27"/>
         <source>(填入十六进制数)</source>
         <translation>(hexadecimal)</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="28" />
+        <location filename="../forms/baseop.ui" line="28"/>
         <source>写入序列号:</source>
         <translation>Write serial number:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="31" />
+        <location filename="../forms/baseop.ui" line="31"/>
         <source>DEC</source>
         <translation>DEC</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="35" />
+        <location filename="../forms/baseop.ui" line="35"/>
         <source>[16]</source>
         <translation>[16]</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="36" />
+        <location filename="../forms/baseop.ui" line="36"/>
         <source>读取字节数:</source>
         <translation>Bytes to read:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="38" />
+        <location filename="../forms/baseop.ui" line="38"/>
         <source>整片读取</source>
         <translation>Whole chip</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="39" />
+        <location filename="../forms/baseop.ui" line="39"/>
         <source>烧写选项:</source>
         <translation>Erase:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="44" />
+        <location filename="../forms/baseop.ui" line="44"/>
         <source>4KBytes整数倍</source>
         <translation>multiple of 4 KiB</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="49" />
+        <location filename="../forms/baseop.ui" line="49"/>
         <source>写保护</source>
         <translation>Write protect</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="50" />
+        <location filename="../forms/baseop.ui" line="50"/>
         <source>通过Flash状态寄存器实现写保护</source>
         <translation>Write-protect the flash through its status register</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="63" />
+        <location filename="../forms/baseop.ui" line="63"/>
         <source>∨</source>
         <translation>∨</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="63" />
-        <location filename="../src/image/baseop.cpp" line="286" />
-        <location filename="../src/image/baseop.cpp" line="303" />
+        <location filename="../forms/baseop.ui" line="63"/>
+        <location filename="../src/gui/baseop.cpp" line="445"/>
+        <location filename="../src/gui/baseop.cpp" line="462"/>
         <source>展开选项</source>
         <translation>Show options</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="66" />
+        <location filename="../forms/baseop.ui" line="66"/>
         <source>↑</source>
         <translation>↑</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="66" />
+        <location filename="../forms/baseop.ui" line="66"/>
         <source>上一层目录</source>
         <translation>Parent folder</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="71" />
+        <location filename="../forms/baseop.ui" line="71"/>
         <source>打开文件夹</source>
         <translation>Open folder</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="45" />
-        <location filename="../src/image/baseop.cpp" line="284" />
+        <location filename="../src/gui/baseop.cpp" line="70"/>
+        <location filename="../src/gui/baseop.cpp" line="443"/>
         <source>往下拖拉展开选项</source>
         <translation>Drag down to show the options</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="52" />
+        <location filename="../src/gui/baseop.cpp" line="78"/>
         <source>全擦除</source>
         <translation>Erase whole chip</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="52" />
+        <location filename="../src/gui/baseop.cpp" line="78"/>
         <source>按文件大小擦除</source>
         <translation>Erase by file size</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="52" />
+        <location filename="../src/gui/baseop.cpp" line="78"/>
         <source>按指定大小擦除</source>
         <translation>Erase a given size</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="53" />
+        <location filename="../src/gui/baseop.cpp" line="78"/>
         <source>智能烧写：只擦写有变化的扇区</source>
         <translation>Smart write: erase and program only changed sectors</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="175" />
+        <location filename="../src/gui/baseop.cpp" line="245"/>
+        <location filename="../src/gui/baseop.cpp" line="341"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="175" />
+        <location filename="../src/gui/baseop.cpp" line="245"/>
         <source>当前未选择文件
 确定仅擦除FLAHS？</source>
         <translation>No file is selected.
 Only erase the flash?</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="181" />
-        <location filename="../src/image/baseop.cpp" line="191" />
-        <location filename="../src/image/baseop.cpp" line="213" />
-        <location filename="../src/image/baseop.cpp" line="234" />
-        <location filename="../src/image/baseop.cpp" line="252" />
-        <location filename="../src/image/baseop.cpp" line="333" />
+        <location filename="../src/gui/baseop.cpp" line="212"/>
+        <location filename="../src/gui/baseop.cpp" line="240"/>
+        <location filename="../src/gui/baseop.cpp" line="252"/>
+        <location filename="../src/gui/baseop.cpp" line="272"/>
+        <location filename="../src/gui/baseop.cpp" line="325"/>
+        <location filename="../src/gui/baseop.cpp" line="356"/>
+        <location filename="../src/gui/baseop.cpp" line="412"/>
+        <location filename="../src/gui/baseop.cpp" line="420"/>
+        <location filename="../src/gui/baseop.cpp" line="492"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="214" />
+        <location filename="../src/gui/baseop.cpp" line="253"/>
         <source>烧写文件%1大于Flash容量</source>
         <translation>The image %1 is larger than the flash</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="234" />
+        <location filename="../src/gui/baseop.cpp" line="272"/>
+        <location filename="../src/gui/baseop.cpp" line="400"/>
         <source>无法读取镜像文件
 %1</source>
         <translation>Cannot read the image file
 %1</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="235" />
+        <location filename="../src/gui/baseop.cpp" line="273"/>
+        <location filename="../src/gui/baseop.cpp" line="401"/>
         <source>读取镜像文件%1失败: %2</source>
         <translation>Reading the image file %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="259" />
+        <location filename="../src/gui/baseop.cpp" line="336"/>
         <source>保存成BIN文件</source>
         <translation>Save as BIN file</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="259" />
+        <location filename="../src/gui/baseop.cpp" line="336"/>
         <source>二进制文件 (*.bin)</source>
         <translation>Binary files (*.bin)</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="269" />
+        <location filename="../src/gui/baseop.cpp" line="362"/>
         <source>准备读取Flash并保存到:%1</source>
         <translation>Reading the flash into: %1</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="288" />
+        <location filename="../src/gui/baseop.cpp" line="447"/>
         <source>往上拖拉隐藏选项</source>
         <translation>Drag up to hide the options</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="290" />
-        <location filename="../src/image/baseop.cpp" line="299" />
+        <location filename="../src/gui/baseop.cpp" line="449"/>
+        <location filename="../src/gui/baseop.cpp" line="458"/>
         <source>隐藏选项</source>
         <translation>Hide options</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="316" />
+        <location filename="../src/gui/baseop.cpp" line="475"/>
         <source>打开BIN文件所在目录</source>
         <translation>Open the folder of the BIN file</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="333" />
+        <location filename="../src/gui/baseop.cpp" line="492"/>
         <source>指定路径不存在
 请重新指定路径</source>
         <translation>The path does not exist.
 Please give another path.</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="355" />
+        <location filename="../src/gui/baseop.cpp" line="515"/>
         <source>请输入十六进制数</source>
         <translation>Enter a hexadecimal number</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="357" />
+        <location filename="../src/gui/baseop.cpp" line="517"/>
         <source>转为十进制</source>
         <translation>Show in decimal</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="359" />
+        <location filename="../src/gui/baseop.cpp" line="519"/>
         <source>当前为十六进制显示</source>
         <translation>Shown in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="366" />
+        <location filename="../src/gui/baseop.cpp" line="526"/>
         <source>请输入十进制数</source>
         <translation>Enter a decimal number</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="368" />
+        <location filename="../src/gui/baseop.cpp" line="528"/>
         <source>转为十六进制</source>
         <translation>Show in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="370" />
+        <location filename="../src/gui/baseop.cpp" line="530"/>
         <source>当前为十进制显示</source>
         <translation>Shown in decimal</translation>
     </message>
     <message>
+        <location filename="../src/gui/baseop.cpp" line="341"/>
         <source>%1 已存在，是否覆盖？</source>
         <translation>%1 exists already. Replace it?</translation>
     </message>
     <message>
-        <location filename="../src/image/baseop.cpp" line="1" />
+        <location filename="../src/gui/baseop.cpp" line="392"/>
         <source>请选择一个文件进行校验</source>
         <translation>Choose a file to verify</translation>
     </message>
 </context>
 <context>
-    <name>ImageOperation</name>
-    <message>
-        <source>加密镜像不能智能烧写，按文件大小擦除后烧写</source>
-        <translation>An encrypted image cannot be written smartly: it is erased by file size and programmed</translation>
-    </message>
-    <message>
-        <source>正在智能烧写...</source>
-        <translation>Smart write: reading the flash, then writing only what differs...</translation>
-    </message>
-    <message>
-        <source>擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区</source>
-        <translation>%1 sectors erased, %2 sectors programmed without an erase, %3 unchanged sectors skipped</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="96" />
-        <location filename="../src/image/baseworker.cpp" line="178" />
-        <source>执行复位 %1!</source>
-        <translation>Reset %1!</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="111" />
-        <source>正在擦除</source>
-        <translation>Erasing</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="132" />
-        <source>正在加密烧写镜像...</source>
-        <translation>Programming the image with encryption...</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="136" />
-        <source>正在烧写镜像...</source>
-        <translation>Programming the image...</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="141" />
-        <source>烧写%1</source>
-        <translation>Programming %1</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="149" />
-        <source>正在校验...</source>
-        <translation>Verifying...</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="152" />
-        <source>校验失败，请重新烧写</source>
-        <translation>Verification failed, program again</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="155" />
-        <source>校验成功</source>
-        <translation>Verification succeeded</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="159" />
-        <source>FLASH已写保护</source>
-        <translation>Flash write-protected</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="170" />
-        <source>序列号写入失败</source>
-        <translation>Writing the serial number failed</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="172" />
-        <source>写入序列号:</source>
-        <translation>Write serial number:</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="186" />
-        <source>开始读取Flash</source>
-        <translation>Reading the flash</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="195" />
-        <source>Flash 信息读取失败，Flash无应答</source>
-        <translation>Reading the flash information failed: the flash does not answer</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="204" />
-        <source>Flash 信息读取失败，无法确定整片读取的长度</source>
-        <translation>Reading the flash information failed: the length of a whole-chip read is unknown</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="211" />
-        <source>读取范围无效: 起始地址 0x%1, 长度 %2</source>
-        <translation>Invalid read range: start 0x%1, length %2</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="221" />
-        <source>完成读取Flash，准备存储成文件</source>
-        <translation>Flash read, saving the file</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="230" />
-        <source>文件存储成功</source>
-        <translation>File saved</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="241" />
-        <source>当前序列号:</source>
-        <translation>Current serial number:</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>解除Flash写保护失败</source>
-        <translation>Could not lift the flash write protection</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>FLASH写保护设置失败</source>
-        <translation>Setting the flash write protection failed</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>正在检查擦除结果...</source>
-        <translation>Checking the erased range...</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>擦除检查成功</source>
-        <translation>Erased range is blank</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>擦除检查失败: 0x%1 处不是空白</source>
-        <translation>Erase check failed: 0x%1 is not blank</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>擦除检查失败: Flash容量未知</source>
-        <translation>Erase check failed: the flash size is not known</translation>
-    </message>
-    <message>
-        <source>烧写成功</source>
-        <translation>Programming succeeded</translation>
-    </message>
-    <message>
-        <source>序列号 %1 未写入</source>
-        <translation>Serial number %1 not stamped</translation>
-    </message>
-    <message>
-        <source>序列号 %1 已在芯片上，但写入未正常结束</source>
-        <translation>Serial number %1 is on the chip, but its write did not end normally</translation>
-    </message>
-    <message>
-        <source>链路模式切换失败</source>
-        <translation>The link mode change failed</translation>
-    </message>
-    <message>
-        <source>加密镜像太小，没有加密部分: %1 字节</source>
-        <translation>The encrypted image is too small to hold its encrypted part: %1 bytes</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>加密镜像无法只校验: 芯片的加密密钥只能通过擦写芯片读出，请用烧写（烧写后按密钥逐字节校验）</source>
-        <translation>An encrypted image cannot be verified alone: the chip's encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>开始查空</source>
-        <translation>Blank check started</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>开始校验(不擦除、不烧写): %1</source>
-        <translation>Verify started (nothing is erased or programmed): %1</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>正在查空...</source>
-        <translation>Checking that the range is blank...</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>0x%1 ~ 0x%2, %3 字节</source>
-        <translation>0x%1 ~ 0x%2, %3 bytes</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>查空成功: %1 全部为空白</source>
-        <translation>Blank check passed: %1 all blank</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>校验成功: 芯片与镜像一致 (%1)</source>
-        <translation>Verify passed: the chip holds the image (%1)</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
-        <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
-    </message>
-    <message>
-        <location filename="../src/image/baseworker.cpp" line="1" />
-        <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
-        <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
-    </message>
-</context>
-<context>
     <name>DeviceInfo</name>
     <message>
-        <location filename="../src/chip/deviceinfo.cpp" line="11" />
+        <location filename="../src/chip/deviceinfo.cpp" line="15"/>
         <source>未知</source>
         <translation>Unknown</translation>
     </message>
     <message>
-        <location filename="../src/chip/deviceinfo.cpp" line="16" />
+        <location filename="../src/chip/deviceinfo.cpp" line="22"/>
         <source>厂商ID   : %1		设备ID   : %2</source>
         <translation>Maker ID  : %1		Device ID : %2</translation>
     </message>
     <message>
-        <location filename="../src/chip/deviceinfo.cpp" line="22" />
+        <location filename="../src/chip/deviceinfo.cpp" line="26"/>
         <source>页大小	 : %1 Bytes	总大小	 : %2MBytes</source>
         <translation>Page size	 : %1 Bytes	Total size	 : %2MBytes</translation>
     </message>
     <message>
-        <location filename="../src/chip/deviceinfo.cpp" line="26" />
+        <location filename="../src/chip/deviceinfo.cpp" line="30"/>
         <source>页大小	 : %1 Bytes	总大小	 : %2 KBytes</source>
         <translation>Page size	 : %1 Bytes	Total size	 : %2 KBytes</translation>
     </message>
     <message>
-        <location filename="../src/chip/deviceinfo.cpp" line="29" />
+        <location filename="../src/chip/deviceinfo.cpp" line="33"/>
         <source>序列号	 : %1-%2-%3-%4</source>
         <translation>Unique ID	 : %1-%2-%3-%4</translation>
     </message>
@@ -479,843 +288,432 @@ Please give another path.</translation>
 <context>
     <name>FileSysModel</name>
     <message>
-        <location filename="../src/image/filesysmodel.cpp" line="75" />
+        <location filename="../src/gui/filesysmodel.cpp" line="86"/>
         <source>名称</source>
         <translation>Name</translation>
     </message>
     <message>
-        <location filename="../src/image/filesysmodel.cpp" line="75" />
+        <location filename="../src/gui/filesysmodel.cpp" line="86"/>
         <source>大小</source>
         <translation>Size</translation>
     </message>
     <message>
-        <location filename="../src/image/filesysmodel.cpp" line="75" />
+        <location filename="../src/gui/filesysmodel.cpp" line="86"/>
         <source>类型</source>
         <translation>Type</translation>
     </message>
     <message>
-        <location filename="../src/image/filesysmodel.cpp" line="76" />
+        <location filename="../src/gui/filesysmodel.cpp" line="87"/>
         <source>修改日期</source>
         <translation>Date modified</translation>
     </message>
 </context>
 <context>
-    <name>MainWindow</name>
-    <message>
-        <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
-        <translation>Termination signal: stopping after the current flash command, then quitting</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="6" />
-        <source>MainWindow</source>
-        <translation>MainWindow</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="21" />
-        <source> 镜像操作</source>
-        <translation> Image</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="24" />
-        <source>静态数据</source>
-        <translation>Static data</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="36" />
-        <source>toolBar</source>
-        <translation>toolBar</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="51" />
-        <source> 运行日志</source>
-        <translation> Run log</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="70" />
-        <location filename="../forms/mainwindow.ui" line="71" />
-        <source>配置</source>
-        <translation>Configure</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="76" />
-        <source>烧写</source>
-        <translation>Write</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="77" />
-        <source>烧写Flash</source>
-        <translation>Write the flash</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="82" />
-        <source>读取</source>
-        <translation>Read</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="83" />
-        <source>读取Flash</source>
-        <translation>Read the flash</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="89" />
-        <source>日志</source>
-        <translation>Log</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="90" />
-        <source>查看/关闭日志</source>
-        <translation>Show/hide the log</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="95" />
-        <source>复位</source>
-        <translation>Reset</translation>
-    </message>
-    <message>
-        <location filename="../forms/mainwindow.ui" line="96" />
-        <source>芯片软复位</source>
-        <translation>Soft-reset the chip</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="26" />
-        <source>XQ烧写工具 V%1</source>
-        <translation>XQ Programmer V%1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="30" />
-        <source>执行进度:</source>
-        <translation>Progress:</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="76" />
-        <source>拷贝</source>
-        <translation>Copy</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="77" />
-        <source>全选</source>
-        <translation>Select all</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="78" />
-        <source>全删</source>
-        <translation>Delete all</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="184" />
-        <location filename="../src/app/mainwindow.cpp" line="221" />
-        <source>告警</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="194" />
-        <source>操作: %1 %2, 接口: %3</source>
-        <translation>Operation: %1 %2, interface: %3</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="225" />
-        <source>操作: 复位, 接口: %1</source>
-        <translation>Operation: reset, interface: %1</translation>
-    </message>
-    <message>
-        <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
-        <translation>No USB adapter found: check that the USB cable is connected, that the udev rule 60-xqprogrammer.rules is installed, and that the user is in the plugdev group (log in again after joining it)</translation>
-    </message>
-    <message>
-        <source>程序退出时操作仍在进行: 已在当前Flash命令完成后停止，芯片上的数据可能不完整</source>
-        <translation>The program ended while an operation was running: it was stopped after the current flash command; the chip may hold incomplete data</translation>
-    </message>
-    <message>
-        <source>模拟测试台：不会烧写真实芯片</source>
-        <translation>Simulated bench: no real chip is programmed</translation>
-    </message>
-    <message>
-        <source> [模拟]</source>
-        <translation> [simulated]</translation>
-    </message>
-    <message>
-        <source>使用模拟测试台: %1</source>
-        <translation>Using the simulated bench: %1</translation>
-    </message>
-    <message>
-        <source>请确认</source>
-        <translation>Please confirm</translation>
-    </message>
-    <message>
-        <source>操作正在进行中。
-等待: 操作结束后再关闭窗口。
-停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。</source>
-        <translation>An operation is running.
-Wait: close the window when it has finished.
-Stop and quit: stop the operation after the current flash command and quit; the chip may hold incomplete data.</translation>
-    </message>
-    <message>
-        <source>停止并退出</source>
-        <translation>Stop and quit</translation>
-    </message>
-    <message>
-        <source>等待</source>
-        <translation>Wait</translation>
-    </message>
-    <message>
-        <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
-        <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
-    </message>
-    <message>
-        <source>停止</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>当前Flash命令完成后停止操作</source>
-        <translation>Stop the operation after the current flash command</translation>
-    </message>
-    <message>
-        <source>正在停止: 当前Flash命令完成后停止操作</source>
-        <translation>Stopping: the operation stops after the current flash command</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>打开任务</source>
-        <translation>Open job</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>打开生产任务：选项锁定为任务的设置</source>
-        <translation>Open a production job: the options are locked to the job's settings</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>关闭任务</source>
-        <translation>Close job</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>关闭任务，解除锁定</source>
-        <translation>Close the job and unlock the options</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>保存为任务</source>
-        <translation>Save as job</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>将当前设置保存为生产任务</source>
-        <translation>Save the current settings as a production job</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>任务文件 (*.xqjob)</source>
-        <translation>Job files (*.xqjob)</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>任务无法打开: %1</source>
-        <translation>Cannot open the job: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>任务: %1 [%2]</source>
-        <translation>Job: %1 [%2]</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>已打开任务: %1 (%2)</source>
-        <translation>Job opened: %1 (%2)</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>已关闭任务: %1</source>
-        <translation>Job closed: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>请先勾选任务要烧写的文件</source>
-        <translation>First check the image the job writes</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>序列号计数文件</source>
-        <translation>Serial counter file</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>文本文件 (*.txt)</source>
-        <translation>Text files (*.txt)</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>任务是否包含静态数据写入?
-工作簿: %1</source>
-        <translation>Should the job write the static data too?
-Workbook: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>任务无法保存: %1</source>
-        <translation>Cannot save the job: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>任务已保存: %1</source>
-        <translation>Job saved: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>任务被拒绝: %1</source>
-        <translation>Job refused: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/app/jobwindow.cpp" line="1" />
-        <source>操作: 任务 %1, 接口: %2</source>
-        <translation>Operation: job %1, interface: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="1" />
-        <source>校验</source>
-        <translation>Verify</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="1" />
-        <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
-        <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="1" />
-        <source>查空</source>
-        <translation>Blank check</translation>
-    </message>
-    <message>
-        <location filename="../src/app/mainwindow.cpp" line="1" />
-        <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
-        <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
-    </message>
-    <message>
-        <source>操作: %1, 接口: %2</source>
-        <translation>Operation: %1, interface: %2</translation>
-    </message>
-</context>
-<context>
-    <name>Result</name>
-    <message>
-        <location filename="../src/core/results.cpp" line="12" />
-        <source>文件访问失败</source>
-        <translation>File access failed</translation>
-    </message>
-    <message>
-        <location filename="../src/core/results.cpp" line="13" />
-        <source>文件打开错误</source>
-        <translation>File open error</translation>
-    </message>
-    <message>
-        <location filename="../src/core/results.cpp" line="15" />
-        <source>发生超时 %1</source>
-        <translation>Time-out %1</translation>
-    </message>
-    <message>
-        <location filename="../src/core/results.cpp" line="16" />
-        <source>校验失败</source>
-        <translation>Verification failed</translation>
-    </message>
-    <message>
-        <location filename="../src/core/results.cpp" line="17" />
-        <source>SPI 异常</source>
-        <translation>SPI error</translation>
-    </message>
-    <message>
-        <location filename="../src/core/results.cpp" line="18" />
-        <source>未知错误 %1</source>
-        <translation>Unknown error %1</translation>
-    </message>
-    <message>
-        <source>已中断</source>
-        <translation>interrupted</translation>
-    </message>
-    <message>
-        <source>已停止，芯片未被改动</source>
-        <translation>Stopped before the chip was changed</translation>
-    </message>
-    <message>
-        <source>已停止，镜像已烧写但未校验完，请重新烧写</source>
-        <translation>Stopped before the verify ended: write it again</translation>
-    </message>
-    <message>
-        <source>已停止，镜像已校验，未设置写保护</source>
-        <translation>Stopped: image verified, write protection not set</translation>
-    </message>
-    <message>
-        <source>已停止，镜像已校验，序列号未写入</source>
-        <translation>Stopped: image verified, serial number not stamped</translation>
-    </message>
-    <message>
-        <source>已停止，擦除已完成，未检查擦除结果</source>
-        <translation>Stopped: erased, the erase not checked</translation>
-    </message>
-    <message>
-        <source>已停止，芯片上的数据不完整，请重新烧写</source>
-        <translation>Stopped mid-change: the data is incomplete, write it again</translation>
-    </message>
-    <message>
-        <location filename="../src/core/results.cpp" line="1" />
-        <source>Flash内容不符</source>
-        <translation>The flash content does not match</translation>
-    </message>
-</context>
-<context>
-    <name>SpiConfig</name>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="6" />
-        <source>接口配置</source>
-        <translation>Interface</translation>
-    </message>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="17" />
-        <source>接口选择:</source>
-        <translation>Interface:</translation>
-    </message>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="22" />
-        <source>刷新接口</source>
-        <translation>Refresh the interfaces</translation>
-    </message>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="27" />
-        <source>接口速率:</source>
-        <translation>Clock rate:</translation>
-    </message>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="43" />
-        <source>刷新MCU、FLASH等信息</source>
-        <translation>Read the MCU and flash information</translation>
-    </message>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="44" />
-        <source>获取设备信息</source>
-        <translation>Read device information</translation>
-    </message>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="49" />
-        <source>设备信息</source>
-        <translation>Device</translation>
-    </message>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="55" />
-        <source>MCU:</source>
-        <translation>MCU:</translation>
-    </message>
-    <message>
-        <location filename="../forms/spiconfig.ui" line="57" />
-        <source>FLASH信息:</source>
-        <translation>Flash:</translation>
-    </message>
-    <message>
-        <location filename="../src/app/spiconfig.cpp" line="60" />
-        <source>错误</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <location filename="../src/app/spiconfig.cpp" line="60" />
-        <source>接口打开失败
-请确认后重试</source>
-        <translation>The interface cannot be opened.
-Check it and try again.</translation>
-    </message>
-    <message>
-        <location filename="../src/app/spiconfig.cpp" line="1" />
-        <source>序列号: %1
-描述: %2
-位置: %3</source>
-        <translation>Serial number: %1
-Description: %2
-Location: %3</translation>
-    </message>
-    <message>
-        <location filename="../src/app/spiconfig.cpp" line="1" />
-        <source>无</source>
-        <translation>none</translation>
-    </message>
-</context>
-<context>
-    <name>StaticData</name>
-    <message>
-        <location filename="../forms/staticdata.ui" line="6" />
-        <source>Form</source>
-        <translation>Form</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="24" />
-        <source>写入位置</source>
-        <translation>Location</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="26" />
-        <source>存储:</source>
-        <translation>Storage:</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="28" />
-        <source>占用(Byte):</source>
-        <translation>Used (bytes):</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="30" />
-        <source>起始地址:0x</source>
-        <translation>Start address: 0x</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="31" />
-        <source>1FF000</source>
-        <translation>1FF000</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="32" />
-        <source>总大小(Byte):</source>
-        <translation>Total size (bytes):</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="34" />
-        <source>只读(Byte):</source>
-        <translation>Read-only (bytes):</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="36" />
-        <source>上锁</source>
-        <translation>Lock</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="42" />
-        <source>写入数据</source>
-        <translation>Values to write</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="44" />
-        <source>默认值</source>
-        <translation>Defaults</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="45" />
-        <source>当前值</source>
-        <translation>Current</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="51" />
-        <source>导入配置</source>
-        <translation>Import layout</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="57" />
-        <source>导出文件</source>
-        <translation>Export</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="66" />
-        <location filename="../src/staticdata/staticdata.cpp" line="192" />
-        <source>导出模板</source>
-        <translation>Export template</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="67" />
-        <location filename="../src/staticdata/staticdata.cpp" line="205" />
-        <source>保存Excel</source>
-        <translation>Save workbook</translation>
-    </message>
-    <message>
-        <location filename="../forms/staticdata.ui" line="67" />
-        <source>保存Excel文件</source>
-        <translation>Save as an Excel workbook</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="30" />
-        <source>普通存储</source>
-        <translation>Normal</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="30" />
-        <source>加密存储</source>
-        <translation>Encrypted</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="126" />
-        <location filename="../src/staticdata/staticdata.cpp" line="164" />
-        <source>设置错误</source>
-        <translation>Setting error</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="175" />
-        <source>打开Excel文件</source>
-        <translation>Open an Excel workbook</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="181" />
-        <source>打开文件错误</source>
-        <translation>File open error</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="181" />
-        <source>文件:%1, 错误码:%2</source>
-        <translation>File: %1, error code: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="187" />
-        <source>成功打开Excel文件!</source>
-        <translation>Workbook opened!</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="200" />
-        <source>模板已导出到:%1</source>
-        <translation>Template exported to: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="211" />
-        <source>保存失败</source>
-        <translation>Saving failed</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="214" />
-        <source>Excel已保存到:%1</source>
-        <translation>Workbook saved to: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="1" />
-        <source>&quot;起始地址&quot;设置错误，请重新设置</source>
-        <translation>&quot;Start address&quot; is wrong, please set it again</translation>
-    </message>
-    <message>
-        <source>、</source>
-        <translation>, </translation>
-    </message>
-    <message>
-        <source> 等%1项</source>
-        <translation> and more, %1 items in all</translation>
-    </message>
-    <message>
-        <source>以下项目没有设备数值，将写入0:
-%1
-确定写入当前值？</source>
-        <translation>These items have no device value and will be written as 0:
-%1
-Write the current values?</translation>
-    </message>
-    <message>
-        <source>文件无法写入，可能已被其他程序打开</source>
-        <translation>The file cannot be written; another program may have it open</translation>
-    </message>
-    <message>
-        <source>无法保存文件:%1
-原因: %2</source>
-        <translation>Cannot save the file: %1
-Reason: %2</translation>
-    </message>
-    <message>
-        <source>保存%1失败: %2</source>
-        <translation>Saving %1 failed: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/staticdata.cpp" line="1" />
-        <source>告警</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <source>请确认</source>
-        <translation>Please confirm</translation>
-    </message>
-    <message>
-        <source>工作簿的起始地址&quot;%1&quot;不是十六进制数，按 0 处理</source>
-        <translation>The workbook's start address &quot;%1&quot; is not hexadecimal and is taken as 0</translation>
-    </message>
-    <message>
-        <source>确定写入到地址 0x000000？</source>
-        <translation>Write at address 0x000000?</translation>
-    </message>
-</context>
-<context>
-    <name>StaticLayout</name>
-    <message>
-        <source>"%1"不是%2类型%3格式的有效数值</source>
-        <translation>"%1" is not a valid number of type %2 in format %3</translation>
-    </message>
-    <message>
-        <source>给出%1个数值，最多%2个</source>
-        <translation>%1 values given, the item holds at most %2</translation>
-    </message>
-    <message>
-        <source>%1 的默认值 "%2" 按表格规则写入: %3</source>
-        <translation>The default value "%2" of %1 is written as the workbook reads it: %3</translation>
-    </message>
-</context>
-<context>
-    <name>Workbook</name>
-    <message>
-        <source>数据名称</source>
-        <translation>Name</translation>
-    </message>
-    <message>
-        <source>数据类型</source>
-        <translation>Type</translation>
-    </message>
-    <message>
-        <source>默认值</source>
-        <translation>Defaults</translation>
-    </message>
-    <message>
-        <source>只读</source>
-        <translation>Read-only</translation>
-    </message>
-    <message>
-        <source>序号</source>
-        <translation>No.</translation>
-    </message>
-    <message>
-        <source>名称</source>
-        <translation>Key</translation>
-    </message>
-    <message>
-        <source>数量</source>
-        <translation>Count</translation>
-    </message>
-    <message>
-        <source>数值格式</source>
-        <translation>Format</translation>
-    </message>
-    <message>
-        <source>描述</source>
-        <translation>Description</translation>
-    </message>
-</context>
-<context>
-    <name>TabWidgetXlsx</name>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>字节总长</source>
-        <translation>Bytes</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="61" />
-        <source>设备数值</source>
-        <translation>Device value</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="113" />
-        <source>告警</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <location filename="../src/staticdata/tabwidgetxlsx.cpp" line="113" />
-        <source>显示数据异常，
-请查看导入配置是否正确</source>
-        <translation>The data does not match,
-check that the imported layout is right</translation>
-    </message>
-    <message>
-        <source>%1: 请改正后再写入当前值</source>
-        <translation>%1: correct it before writing the current values</translation>
-    </message>
-</context>
-<context>
-    <name>xqprog</name>
-    <message>
-        <location filename="../src/cli/xqprog.cpp" line="492" />
-        <source>文件:%1, 错误码:%2 %3</source>
-        <translation>File: %1, error code: %2 %3</translation>
-    </message>
-</context>
-<context>
-    <name>ImageRules</name>
-    <message>
-        <location filename="../src/core/imagerequest.cpp" line="1" />
-        <source>请正确填写起始地址</source>
-        <translation>Enter a correct start address</translation>
-    </message>
-    <message>
-        <location filename="../src/core/imagerequest.cpp" line="1" />
-        <source>请选择一个文件进行烧写</source>
-        <translation>Choose a file to program</translation>
-    </message>
-    <message>
-        <location filename="../src/core/imagerequest.cpp" line="1" />
-        <source>请输入正确擦除大小</source>
-        <translation>Enter a correct erase size</translation>
-    </message>
-    <message>
-        <location filename="../src/core/imagerequest.cpp" line="1" />
-        <source>烧写文件大小大于Flash容量</source>
-        <translation>The image is larger than the flash</translation>
-    </message>
-    <message>
-        <location filename="../src/core/imagerequest.cpp" line="1" />
-        <source>请正确填写读取大小</source>
-        <translation>Enter a correct read size</translation>
-    </message>
-    <message>
-        <location filename="../src/core/imagerequest.cpp" line="1" />
-        <source>请正确填写查空大小</source>
-        <translation>Enter a correct blank check size</translation>
-    </message>
-</context>
-<context>
-    <name>StaticRules</name>
-    <message>
-        <location filename="../src/core/staticrequest.cpp" line="1" />
-        <source>"总大小"设置错误，请重新设置</source>
-        <translation>"Total size" is wrong, please set it again</translation>
-    </message>
-    <message>
-        <source>写入参数错误</source>
-        <translation>Bad write parameters</translation>
-    </message>
-</context>
-<context>
     <name>FlashRange</name>
     <message>
-        <location filename="../src/core/flashrange.cpp" line="1" />
+        <location filename="../src/core/flashrange.cpp" line="23"/>
         <source>操作范围超出Flash容量: 0x%1 ~ 0x%2 (%3 字节), Flash容量 %4 字节</source>
         <translation>Range beyond the flash: 0x%1 ~ 0x%2 (%3 bytes), flash size %4 bytes</translation>
     </message>
     <message>
-        <location filename="../src/core/flashrange.cpp" line="1" />
+        <location filename="../src/core/flashrange.cpp" line="37"/>
         <source>字节</source>
         <translation>bytes</translation>
     </message>
     <message>
-        <location filename="../src/core/flashrange.cpp" line="1" />
+        <location filename="../src/core/flashrange.cpp" line="43"/>
+        <source>范围外的原有数据未能恢复，可能已丢失（无法读回确认）: %1</source>
+        <translation>Data outside the range could not be restored and may be lost (could not be read back to confirm): %1</translation>
+    </message>
+    <message>
+        <location filename="../src/core/flashrange.cpp" line="45"/>
         <source>范围外的原有数据未能恢复，已丢失: %1</source>
         <translation>Data outside the range not put back, lost: %1</translation>
     </message>
 </context>
 <context>
-    <name>JobRules</name>
+    <name>ImageOperation</name>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
-        <source>任务文件的%1必须是true或false: %2</source>
-        <translation>The job file's %1 must be true or false: %2</translation>
+        <location filename="../src/ops/imagewrite.cpp" line="58"/>
+        <source>加密镜像不能智能烧写，按文件大小擦除后烧写</source>
+        <translation>An encrypted image cannot be written smartly: it is erased by file size and programmed</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/ops/imagewrite.cpp" line="179"/>
+        <source>正在智能烧写...</source>
+        <translation>Smart write: reading the flash, then writing only what differs...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="193"/>
+        <source>擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区</source>
+        <translation>%1 sectors erased, %2 sectors programmed without an erase, %3 unchanged sectors skipped</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="50"/>
+        <location filename="../src/ops/imagewrite.cpp" line="78"/>
+        <source>执行复位 %1!</source>
+        <translation>Reset %1!</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="214"/>
+        <source>正在擦除</source>
+        <translation>Erasing</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="248"/>
+        <source>正在加密烧写镜像...</source>
+        <translation>Programming the image with encryption...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="251"/>
+        <source>正在烧写镜像...</source>
+        <translation>Programming the image...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="201"/>
+        <location filename="../src/ops/imagewrite.cpp" line="257"/>
+        <source>烧写%1</source>
+        <translation>Programming %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageoperation.cpp" line="44"/>
+        <source>正在校验...</source>
+        <translation>Verifying...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="199"/>
+        <location filename="../src/ops/imagewrite.cpp" line="273"/>
+        <source>校验失败，请重新烧写</source>
+        <translation>Verification failed, program again</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="204"/>
+        <location filename="../src/ops/imagewrite.cpp" line="276"/>
+        <source>校验成功</source>
+        <translation>Verification succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="172"/>
+        <source>FLASH已写保护</source>
+        <translation>Flash write-protected</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="320"/>
+        <location filename="../src/ops/imagewrite.cpp" line="335"/>
+        <source>序列号写入失败</source>
+        <translation>Writing the serial number failed</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="339"/>
+        <source>序列号 %1 可能已写入，未能确认</source>
+        <translation>Serial number %1 may have been written; it could not be confirmed</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="353"/>
+        <source>写入序列号:</source>
+        <translation>Write serial number:</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageread.cpp" line="29"/>
+        <source>开始读取Flash</source>
+        <translation>Reading the flash</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageoperation.cpp" line="39"/>
+        <source>Flash 信息读取失败，Flash无应答</source>
+        <translation>Reading the flash information failed: the flash does not answer</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageread.cpp" line="49"/>
+        <source>Flash 信息读取失败，无法确定整片读取的长度</source>
+        <translation>Reading the flash information failed: the length of a whole-chip read is unknown</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageread.cpp" line="66"/>
+        <source>读取范围无效: 起始地址 0x%1, 长度 %2</source>
+        <translation>Invalid read range: start 0x%1, length %2</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageread.cpp" line="76"/>
+        <source>完成读取Flash，准备存储成文件</source>
+        <translation>Flash read, saving the file</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageread.cpp" line="85"/>
+        <location filename="../src/ops/imageread.cpp" line="101"/>
+        <source>文件存储成功</source>
+        <translation>File saved</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageread.cpp" line="97"/>
+        <source>当前序列号:</source>
+        <translation>Current serial number:</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="155"/>
+        <source>解除Flash写保护失败</source>
+        <translation>Could not lift the flash write protection</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="169"/>
+        <source>FLASH写保护设置失败</source>
+        <translation>Setting the flash write protection failed</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="293"/>
+        <source>正在检查擦除结果...</source>
+        <translation>Checking the erased range...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="303"/>
+        <source>擦除检查成功</source>
+        <translation>Erased range is blank</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="308"/>
+        <source>擦除检查失败: 0x%1 处不是空白</source>
+        <translation>Erase check failed: 0x%1 is not blank</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="297"/>
+        <source>擦除检查失败: Flash容量未知</source>
+        <translation>Erase check failed: the flash size is not known</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="263"/>
+        <source>烧写成功</source>
+        <translation>Programming succeeded</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="349"/>
+        <source>序列号 %1 未写入</source>
+        <translation>Serial number %1 not stamped</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="345"/>
+        <source>序列号 %1 已在芯片上，但写入未正常结束</source>
+        <translation>Serial number %1 is on the chip, but its write did not end normally</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageoperation.cpp" line="68"/>
+        <source>链路模式切换失败</source>
+        <translation>The link mode change failed</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="122"/>
+        <source>加密镜像太小，没有加密部分: %1 字节</source>
+        <translation>The encrypted image is too small to hold its encrypted part: %1 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageoperation.cpp" line="79"/>
+        <source>加密镜像无法只校验: 芯片的加密密钥只能通过擦写芯片读出，请用烧写（烧写后按密钥逐字节校验）</source>
+        <translation>An encrypted image cannot be verified alone: the chip&apos;s encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageverify.cpp" line="38"/>
+        <source>开始查空</source>
+        <translation>Blank check started</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageverify.cpp" line="38"/>
+        <source>开始校验(不擦除、不烧写): %1</source>
+        <translation>Verify started (nothing is erased or programmed): %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageverify.cpp" line="63"/>
+        <source>正在查空...</source>
+        <translation>Checking that the range is blank...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageverify.cpp" line="66"/>
+        <source>0x%1 ~ 0x%2, %3 字节</source>
+        <translation>0x%1 ~ 0x%2, %3 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageverify.cpp" line="71"/>
+        <source>查空成功: %1 全部为空白</source>
+        <translation>Blank check passed: %1 all blank</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageverify.cpp" line="71"/>
+        <source>校验成功: 芯片与镜像一致 (%1)</source>
+        <translation>Verify passed: the chip holds the image (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageverify.cpp" line="74"/>
+        <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
+        <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imageverify.cpp" line="77"/>
+        <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
+        <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
+    </message>
+</context>
+<context>
+    <name>ImageRules</name>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="11"/>
+        <source>请正确填写起始地址</source>
+        <translation>Enter a correct start address</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="32"/>
+        <source>请选择一个文件进行烧写</source>
+        <translation>Choose a file to program</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="38"/>
+        <location filename="../src/core/imagerequest.cpp" line="43"/>
+        <source>请输入正确擦除大小</source>
+        <translation>Enter a correct erase size</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="59"/>
+        <source>烧写文件大小大于Flash容量</source>
+        <translation>The image is larger than the flash</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="66"/>
+        <source>请正确填写读取大小</source>
+        <translation>Enter a correct read size</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="75"/>
+        <source>请正确填写查空大小</source>
+        <translation>Enter a correct blank check size</translation>
+    </message>
+</context>
+<context>
+    <name>JobRules</name>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="225"/>
+        <source>任务文件的%1必须是true或false: %2</source>
+        <translation>The job file&apos;s %1 must be true or false: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="57"/>
+        <location filename="../src/job/jobfile.cpp" line="63"/>
+        <location filename="../src/job/jobfile.cpp" line="250"/>
+        <location filename="../src/job/jobfile.cpp" line="255"/>
         <source>文件无法读取: %1</source>
         <translation>Cannot read the file: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
         <source>任务文件格式错误: %1</source>
-        <translation>The job file is malformed: %1</translation>
+        <translation type="vanished">The job file is malformed: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="62"/>
+        <source>文件太大: %1</source>
+        <translation>File too large: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="162"/>
+        <source>任务文件不是UTF-8文本: %1</source>
+        <translation>The job file is not UTF-8 text: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="174"/>
+        <source>任务文件%1第%2行%3: %4</source>
+        <translation>Job file %1, line %2 %3: %4</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="181"/>
+        <location filename="../src/job/jobfile.cpp" line="190"/>
+        <source>无法识别</source>
+        <translation>not recognised</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="184"/>
+        <source>的节重复</source>
+        <translation>section appears twice</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="192"/>
+        <source>不在任何节中</source>
+        <translation>is not in any section</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="195"/>
+        <source>的项重复</source>
+        <translation>key appears twice</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="198"/>
+        <source>的值无法识别</source>
+        <translation>value not recognised</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="206"/>
+        <source>任务文件%1中有未知的节: %2</source>
+        <translation>Job file %1 has an unknown section: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="212"/>
         <source>任务文件%1中有未知的项: %2</source>
         <translation>The job file %1 holds an unknown key: %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
-        <source>任务文件的static/values必须是default或current: %1</source>
-        <translation>The job file's static/values must be default or current: %1</translation>
+        <location filename="../src/job/jobfile.cpp" line="307"/>
+        <source>任务文件不完整或已损坏 (校验和无法读取): %1</source>
+        <translation>The job file is incomplete or damaged (its checksum cannot be read): %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="311"/>
+        <source>任务文件不完整或已被改动 (校验和不符): %1</source>
+        <translation>The job file is incomplete or was changed (its checksum does not match): %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="321"/>
+        <source>任务文件不完整 (没有校验和): %1</source>
+        <translation>The job file is incomplete (no checksum): %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="322"/>
+        <source>任务文件没有格式版本和校验和: %1
+用 xqprog job create 新任务.xqjob --from %1 重写后再用</source>
+        <translation>The job file has no format version and checksum: %1
+Rewrite it with xqprog job create NEW.xqjob --from %1 before using it</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="327"/>
+        <source>任务文件的格式版本不支持: %1 (支持 %2)</source>
+        <translation>Job file format version not supported: %1 (supported: %2)</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="338"/>
+        <source>任务的速率无效: %1 (%2)</source>
+        <translation>Invalid rate in the job: %1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="354"/>
+        <source>任务文件的static/values必须是default或current: %1</source>
+        <translation>The job file&apos;s static/values must be default or current: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="431"/>
+        <source>任务文件无法写入: %1 是任务自己的文件 %2</source>
+        <translation>The job file cannot be written: %1 is the job's own file %2</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="442"/>
+        <source>任务文件无法写入: %1 不是任务文件，不替换</source>
+        <translation>The job file cannot be written: %1 is not a job file and is not replaced</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="450"/>
         <source>任务文件无法写入: %1</source>
         <translation>Cannot write the job file: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="461"/>
+        <location filename="../src/job/jobfile.cpp" line="481"/>
+        <source>任务没有文件的SHA-256: %1</source>
+        <translation>The job has no SHA-256 for a file: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="490"/>
         <source>文件已改变，与任务不符: %1
 任务中的SHA-256: %2
 文件的SHA-256: %3</source>
@@ -1324,280 +722,1125 @@ SHA-256 in the job: %2
 SHA-256 of the file: %3</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="509"/>
+        <source>静态数据区 0x%1 ~ 0x%2 与烧写文件 0x%3 ~ 0x%4 重叠</source>
+        <translation>Static data area 0x%1 ~ 0x%2 overlaps the image 0x%3 ~ 0x%4</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="521"/>
         <source>任务没有名称</source>
         <translation>The job has no name</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="524"/>
         <source>任务的速率无效: %1</source>
-        <translation>The job's rate is not valid: %1</translation>
+        <translation>The job&apos;s rate is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="528"/>
         <source>任务没有烧写文件</source>
         <translation>The job has no image</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="547"/>
         <source>任务的擦除方式无效: %1 (whole, file, smart, size)</source>
-        <translation>The job's erase choice is not valid: %1 (whole, file, smart, size)</translation>
+        <translation>The job&apos;s erase choice is not valid: %1 (whole, file, smart, size)</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="559"/>
         <source>任务的序列号需要计数文件</source>
-        <translation>The job's serial numbers need a counter file</translation>
+        <translation>The job&apos;s serial numbers need a counter file</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="562"/>
         <source>任务的起始序列号无效: %1</source>
-        <translation>The job's first serial number is not valid: %1</translation>
+        <translation>The job&apos;s first serial number is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="566"/>
         <source>序列号计数文件不可写: %1</source>
         <translation>The serial counter file cannot be written: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="577"/>
         <source>任务的静态数据步骤没有工作簿</source>
-        <translation>The job's static data step has no workbook</translation>
+        <translation>The job&apos;s static data step has no workbook</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobfile.cpp" line="588"/>
         <source>工作簿无法读取: %1 %2</source>
         <translation>Cannot read the workbook: %1 %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1" />
+        <location filename="../src/job/jobrun.cpp" line="102"/>
         <source>任务: %1 (任务文件SHA-256: %2)</source>
         <translation>Job: %1 (job file SHA-256: %2)</translation>
     </message>
 </context>
 <context>
-    <name>ResultPanel</name>
+    <name>MainWindow</name>
     <message>
-        <source>就绪</source>
-        <translation>Ready</translation>
+        <location filename="../src/gui/mainwindow.cpp" line="650"/>
+        <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
+        <translation>Termination signal: stopping after the current flash command, then quitting</translation>
     </message>
     <message>
-        <source>进行中</source>
-        <translation>Running</translation>
+        <location filename="../forms/mainwindow.ui" line="6"/>
+        <source>MainWindow</source>
+        <translation>MainWindow</translation>
     </message>
     <message>
-        <source>用时 %1 秒</source>
-        <translation>Took %1 s</translation>
+        <location filename="../forms/mainwindow.ui" line="21"/>
+        <source> 镜像操作</source>
+        <translation> Image</translation>
     </message>
     <message>
-        <source>%1: 修复失败，请更换芯片</source>
-        <translation>%1: repair failed, replace the chip</translation>
+        <location filename="../forms/mainwindow.ui" line="24"/>
+        <source>静态数据</source>
+        <translation>Static data</translation>
     </message>
     <message>
-        <source>%1: 首个不同的地址 0x%2, 修复失败，请更换芯片</source>
-        <translation>%1: first differing address 0x%2, repair failed, replace the chip</translation>
+        <location filename="../forms/mainwindow.ui" line="36"/>
+        <source>toolBar</source>
+        <translation>toolBar</translation>
     </message>
     <message>
-        <source>通过 %1   失败 %2</source>
-        <translation>Passed %1   Failed %2</translation>
+        <location filename="../forms/mainwindow.ui" line="53"/>
+        <source> 运行日志</source>
+        <translation> Run log</translation>
     </message>
     <message>
-        <source>清零</source>
-        <translation>Clear counts</translation>
+        <location filename="../forms/mainwindow.ui" line="72"/>
+        <location filename="../forms/mainwindow.ui" line="73"/>
+        <source>配置</source>
+        <translation>Configure</translation>
     </message>
     <message>
-        <source>通过和失败的计数清零</source>
-        <translation>Set the pass and fail counts to zero</translation>
+        <location filename="../forms/mainwindow.ui" line="78"/>
+        <source>烧写</source>
+        <translation>Write</translation>
     </message>
     <message>
+        <location filename="../forms/mainwindow.ui" line="79"/>
+        <source>烧写Flash</source>
+        <translation>Write the flash</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="84"/>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="85"/>
+        <source>读取Flash</source>
+        <translation>Read the flash</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="91"/>
+        <source>日志</source>
+        <translation>Log</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="92"/>
+        <source>查看/关闭日志</source>
+        <translation>Show/hide the log</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="97"/>
+        <source>复位</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="98"/>
+        <source>芯片软复位</source>
+        <translation>Soft-reset the chip</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="61"/>
+        <source>XQ烧写工具 V%1</source>
+        <translation>XQ Programmer V%1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="71"/>
+        <source>执行进度:</source>
+        <translation>Progress:</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="217"/>
+        <source>拷贝</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="218"/>
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="219"/>
+        <source>全删</source>
+        <translation>Delete all</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="74"/>
+        <location filename="../src/gui/jobwindow.cpp" line="120"/>
+        <location filename="../src/gui/jobwindow.cpp" line="154"/>
+        <location filename="../src/gui/mainwindow.cpp" line="470"/>
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="495"/>
+        <source>操作: %1 %2, 接口: %3</source>
+        <translation>Operation: %1 %2, interface: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="537"/>
+        <source>操作: 复位, 接口: %1</source>
+        <translation>Operation: reset, interface: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="113"/>
+        <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
+        <translation>No USB adapter found: check that the USB cable is connected, that the udev rule 60-xqprogrammer.rules is installed, and that the user is in the plugdev group (log in again after joining it)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="166"/>
+        <source>程序退出时操作仍在进行: 已在当前Flash命令完成后停止，芯片上的数据可能不完整</source>
+        <translation>The program ended while an operation was running: it was stopped after the current flash command; the chip may hold incomplete data</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="189"/>
+        <source>模拟测试台：不会烧写真实芯片</source>
+        <translation>Simulated bench: no real chip is programmed</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="193"/>
+        <source> [模拟]</source>
+        <translation> [simulated]</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="194"/>
+        <source>使用模拟测试台: %1</source>
+        <translation>Using the simulated bench: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="143"/>
+        <location filename="../src/gui/mainwindow.cpp" line="322"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <source>将通过和失败的计数清零？</source>
-        <translation>Set the pass and fail counts to zero?</translation>
+        <location filename="../src/gui/mainwindow.cpp" line="323"/>
+        <source>操作正在进行中。
+等待: 操作结束后再关闭窗口。
+停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。</source>
+        <translation>An operation is running.
+Wait: close the window when it has finished.
+Stop and quit: stop the operation after the current flash command and quit; the chip may hold incomplete data.</translation>
     </message>
     <message>
-        <source>序列号 %1</source>
-        <translation>Serial %1</translation>
+        <location filename="../src/gui/mainwindow.cpp" line="326"/>
+        <source>停止并退出</source>
+        <translation>Stop and quit</translation>
     </message>
     <message>
-        <source>任务: %1</source>
-        <translation>Job: %1</translation>
+        <location filename="../src/gui/mainwindow.cpp" line="326"/>
+        <source>等待</source>
+        <translation>Wait</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="344"/>
+        <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
+        <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="103"/>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <location filename="../forms/mainwindow.ui" line="104"/>
+        <source>当前Flash命令完成后停止操作</source>
+        <translation>Stop the operation after the current flash command</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="663"/>
+        <source>正在停止: 当前Flash命令完成后停止操作</source>
+        <translation>Stopping: the operation stops after the current flash command</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="34"/>
+        <location filename="../src/gui/jobwindow.cpp" line="61"/>
+        <source>打开任务</source>
+        <translation>Open job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="36"/>
+        <source>打开生产任务：选项锁定为任务的设置</source>
+        <translation>Open a production job: the options are locked to the job&apos;s settings</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="37"/>
+        <source>关闭任务</source>
+        <translation>Close job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="39"/>
+        <source>关闭任务，解除锁定</source>
+        <translation>Close the job and unlock the options</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="40"/>
+        <location filename="../src/gui/jobwindow.cpp" line="124"/>
+        <source>保存为任务</source>
+        <translation>Save as job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="42"/>
+        <source>将当前设置保存为生产任务</source>
+        <translation>Save the current settings as a production job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="61"/>
+        <location filename="../src/gui/jobwindow.cpp" line="124"/>
+        <source>任务文件 (*.xqjob)</source>
+        <translation>Job files (*.xqjob)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="73"/>
+        <source>任务无法打开: %1</source>
+        <translation>Cannot open the job: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="87"/>
+        <source>任务: %1 [%2]</source>
+        <translation>Job: %1 [%2]</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="93"/>
+        <source>已打开任务: %1 (%2)</source>
+        <translation>Job opened: %1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="111"/>
+        <source>已关闭任务: %1</source>
+        <translation>Job closed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="120"/>
+        <source>请先勾选任务要烧写的文件</source>
+        <translation>First check the image the job writes</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="134"/>
+        <source>序列号计数文件</source>
+        <translation>Serial counter file</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="135"/>
+        <source>文本文件 (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="143"/>
+        <source>任务是否包含静态数据写入?
+工作簿: %1</source>
+        <translation>Should the job write the static data too?
+Workbook: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="153"/>
+        <source>任务无法保存: %1</source>
+        <translation>Cannot save the job: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="158"/>
+        <source>任务已保存: %1</source>
+        <translation>Job saved: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="177"/>
+        <source>任务被拒绝: %1</source>
+        <translation>Job refused: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobwindow.cpp" line="176"/>
+        <location filename="../src/gui/jobwindow.cpp" line="189"/>
+        <source>操作: 任务 %1, 接口: %2</source>
+        <translation>Operation: job %1, interface: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="236"/>
+        <source>校验</source>
+        <translation>Verify</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="238"/>
+        <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
+        <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="239"/>
+        <source>查空</source>
+        <translation>Blank check</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="241"/>
+        <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
+        <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/mainwindow.cpp" line="459"/>
+        <source>操作: %1, 接口: %2</source>
+        <translation>Operation: %1, interface: %2</translation>
     </message>
 </context>
 <context>
     <name>OutputFile</name>
     <message>
         <source>同名文件夹已存在</source>
-        <translation>A folder of that name exists</translation>
+        <translation type="vanished">A folder of that name exists</translation>
     </message>
     <message>
         <source>不是普通文件、管道或字符设备</source>
-        <translation>Not a regular file, a pipe or a character device</translation>
+        <translation type="vanished">Not a regular file, a pipe or a character device</translation>
     </message>
     <message>
         <source>没有写入权限</source>
-        <translation>No permission to write</translation>
+        <translation type="vanished">No permission to write</translation>
     </message>
     <message>
         <source>文件夹不存在</source>
-        <translation>The folder does not exist</translation>
+        <translation type="vanished">The folder does not exist</translation>
     </message>
     <message>
+        <location filename="../src/core/outputfile.cpp" line="85"/>
         <source>无法保存文件:%1, 原因: %2</source>
         <translation>Cannot save the file %1, because: %2</translation>
     </message>
 </context>
 <context>
+    <name>Result</name>
+    <message>
+        <location filename="../src/core/results.cpp" line="12"/>
+        <source>文件访问失败</source>
+        <translation>File access failed</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="13"/>
+        <source>文件打开错误</source>
+        <translation>File open error</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="15"/>
+        <source>发生超时 %1</source>
+        <translation>Time-out %1</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="16"/>
+        <source>校验失败</source>
+        <translation>Verification failed</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="19"/>
+        <source>SPI 异常</source>
+        <translation>SPI error</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="20"/>
+        <source>未知错误 %1</source>
+        <translation>Unknown error %1</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="17"/>
+        <source>已中断</source>
+        <translation>interrupted</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="27"/>
+        <source>已停止，芯片未被改动</source>
+        <translation>Stopped before the chip was changed</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="28"/>
+        <source>已停止，镜像已烧写但未校验完，请重新烧写</source>
+        <translation>Stopped before the verify ended: write it again</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="29"/>
+        <source>已停止，镜像已校验，未设置写保护</source>
+        <translation>Stopped: image verified, write protection not set</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="30"/>
+        <source>已停止，镜像已校验，序列号未写入</source>
+        <translation>Stopped: image verified, serial number not stamped</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="31"/>
+        <source>已停止，擦除已完成，未检查擦除结果</source>
+        <translation>Stopped: erased, the erase not checked</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="32"/>
+        <source>已停止，芯片上的数据不完整，请重新烧写</source>
+        <translation>Stopped mid-change: the data is incomplete, write it again</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="18"/>
+        <source>Flash内容不符</source>
+        <translation>The flash content does not match</translation>
+    </message>
+</context>
+<context>
+    <name>ResultPanel</name>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="113"/>
+        <source>就绪</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="129"/>
+        <source>进行中</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="139"/>
+        <source>用时 %1 秒</source>
+        <translation>Took %1 s</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="198"/>
+        <source>%1: 修复失败，请更换芯片</source>
+        <translation>%1: repair failed, replace the chip</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="196"/>
+        <source>%1: 首个不同的地址 0x%2, 修复失败，请更换芯片</source>
+        <translation>%1: first differing address 0x%2, repair failed, replace the chip</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="219"/>
+        <source>通过 %1   失败 %2</source>
+        <translation>Passed %1   Failed %2</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="79"/>
+        <source>清零</source>
+        <translation>Clear counts</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="82"/>
+        <source>通过和失败的计数清零</source>
+        <translation>Set the pass and fail counts to zero</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="205"/>
+        <source>请确认</source>
+        <translation>Please confirm</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="205"/>
+        <source>将通过和失败的计数清零？</source>
+        <translation>Set the pass and fail counts to zero?</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="155"/>
+        <source>序列号 %1</source>
+        <translation>Serial %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/resultpanel.cpp" line="166"/>
+        <source>任务: %1</source>
+        <translation>Job: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Session</name>
+    <message>
+        <location filename="../src/ops/session.cpp" line="71"/>
+        <source>结果: %1</source>
+        <translation>Result: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/session.cpp" line="72"/>
+        <source>结果: %1, 接口: %2</source>
+        <translation>Result: %1, interface: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SpiConfig</name>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="6"/>
+        <source>接口配置</source>
+        <translation>Interface</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="17"/>
+        <source>接口选择:</source>
+        <translation>Interface:</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="22"/>
+        <source>刷新接口</source>
+        <translation>Refresh the interfaces</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="27"/>
+        <source>接口速率:</source>
+        <translation>Clock rate:</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="43"/>
+        <source>刷新MCU、FLASH等信息</source>
+        <translation>Read the MCU and flash information</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="44"/>
+        <source>获取设备信息</source>
+        <translation>Read device information</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="49"/>
+        <source>设备信息</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="55"/>
+        <source>MCU:</source>
+        <translation>MCU:</translation>
+    </message>
+    <message>
+        <location filename="../forms/spiconfig.ui" line="57"/>
+        <source>FLASH信息:</source>
+        <translation>Flash:</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/spiconfig.cpp" line="94"/>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/spiconfig.cpp" line="94"/>
+        <source>接口打开失败
+请确认后重试</source>
+        <translation>The interface cannot be opened.
+Check it and try again.</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/spiconfig.cpp" line="72"/>
+        <source>序列号: %1
+描述: %2
+位置: %3</source>
+        <translation>Serial number: %1
+Description: %2
+Location: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/spiconfig.cpp" line="73"/>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+</context>
+<context>
+    <name>StaticData</name>
+    <message>
+        <location filename="../forms/staticdata.ui" line="6"/>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="24"/>
+        <source>写入位置</source>
+        <translation>Location</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="26"/>
+        <source>存储:</source>
+        <translation>Storage:</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="28"/>
+        <source>占用(Byte):</source>
+        <translation>Used (bytes):</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="30"/>
+        <source>起始地址:0x</source>
+        <translation>Start address: 0x</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="31"/>
+        <source>1FF000</source>
+        <translation>1FF000</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="32"/>
+        <source>总大小(Byte):</source>
+        <translation>Total size (bytes):</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="34"/>
+        <source>只读(Byte):</source>
+        <translation>Read-only (bytes):</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="36"/>
+        <source>上锁</source>
+        <translation>Lock</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="42"/>
+        <source>写入数据</source>
+        <translation>Values to write</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="44"/>
+        <source>默认值</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="45"/>
+        <source>当前值</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="53"/>
+        <source>导入配置</source>
+        <translation>Import layout</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="59"/>
+        <source>导出文件</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="70"/>
+        <location filename="../src/gui/staticdata.cpp" line="320"/>
+        <source>导出模板</source>
+        <translation>Export template</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="71"/>
+        <location filename="../src/gui/staticdata.cpp" line="336"/>
+        <source>保存Excel</source>
+        <translation>Save workbook</translation>
+    </message>
+    <message>
+        <location filename="../forms/staticdata.ui" line="71"/>
+        <source>保存Excel文件</source>
+        <translation>Save as an Excel workbook</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="58"/>
+        <source>普通存储</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="58"/>
+        <source>加密存储</source>
+        <translation>Encrypted</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="167"/>
+        <location filename="../src/gui/staticdata.cpp" line="177"/>
+        <location filename="../src/gui/staticdata.cpp" line="215"/>
+        <location filename="../src/gui/staticdata.cpp" line="247"/>
+        <location filename="../src/gui/staticdata.cpp" line="252"/>
+        <source>设置错误</source>
+        <translation>Setting error</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="277"/>
+        <source>打开Excel文件</source>
+        <translation>Open an Excel workbook</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="286"/>
+        <source>打开文件错误</source>
+        <translation>File open error</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="287"/>
+        <source>文件:%1, 错误码:%2</source>
+        <translation>File: %1, error code: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="294"/>
+        <source>成功打开Excel文件!</source>
+        <translation>Workbook opened!</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="328"/>
+        <source>模板已导出到:%1</source>
+        <translation>Template exported to: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="314"/>
+        <source>保存失败</source>
+        <translation>Saving failed</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="349"/>
+        <source>Excel已保存到:%1</source>
+        <translation>Workbook saved to: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="177"/>
+        <source>&quot;起始地址&quot;设置错误，请重新设置</source>
+        <translation>&quot;Start address&quot; is wrong, please set it again</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="267"/>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="269"/>
+        <source> 等%1项</source>
+        <translation> and more, %1 items in all</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="271"/>
+        <source>以下项目没有设备数值，将写入0:
+%1
+确定写入当前值？</source>
+        <translation>These items have no device value and will be written as 0:
+%1
+Write the current values?</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="313"/>
+        <source>文件无法写入，可能已被其他程序打开</source>
+        <translation>The file cannot be written; another program may have it open</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="314"/>
+        <source>无法保存文件:%1
+原因: %2</source>
+        <translation>Cannot save the file: %1
+Reason: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="315"/>
+        <source>保存%1失败: %2</source>
+        <translation>Saving %1 failed: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="395"/>
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="204"/>
+        <location filename="../src/gui/staticdata.cpp" line="270"/>
+        <source>请确认</source>
+        <translation>Please confirm</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="202"/>
+        <source>工作簿的起始地址&quot;%1&quot;不是十六进制数，按 0 处理</source>
+        <translation>The workbook&apos;s start address &quot;%1&quot; is not hexadecimal and is taken as 0</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/staticdata.cpp" line="204"/>
+        <source>确定写入到地址 0x000000？</source>
+        <translation>Write at address 0x000000?</translation>
+    </message>
+</context>
+<context>
+    <name>StaticLayout</name>
+    <message>
+        <location filename="../src/staticdata/staticlayout.cpp" line="444"/>
+        <source>&quot;%1&quot;不是%2类型%3格式的有效数值</source>
+        <translation>&quot;%1&quot; is not a valid number of type %2 in format %3</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticlayout.cpp" line="448"/>
+        <source>给出%1个数值，最多%2个</source>
+        <translation>%1 values given, the item holds at most %2</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticlayout.cpp" line="261"/>
+        <source>%1 的默认值 &quot;%2&quot; 按表格规则写入: %3</source>
+        <translation>The default value &quot;%2&quot; of %1 is written as the workbook reads it: %3</translation>
+    </message>
+</context>
+<context>
     <name>StaticOperation</name>
     <message>
+        <location filename="../src/ops/staticoperation.cpp" line="10"/>
         <source>查找静态数据标识...</source>
         <translation>Searching for the static data mark...</translation>
     </message>
     <message>
+        <location filename="../src/ops/staticoperation.cpp" line="15"/>
         <source>未找到静态数据标识!</source>
         <translation>Static data mark not found!</translation>
     </message>
 </context>
 <context>
-    <name>StaticWrite</name>
-    <message>
-        <source>准备写入%1静态数据...</source>
-        <translation>Writing %1 static data...</translation>
-    </message>
-    <message>
-        <source>当前</source>
-        <translation>current</translation>
-    </message>
-    <message>
-        <source>默认</source>
-        <translation>default</translation>
-    </message>
-    <message>
-        <source>找到静态数据标识</source>
-        <translation>Static data mark found</translation>
-    </message>
-    <message>
-        <source>擦除原有静态数据...</source>
-        <translation>Erasing the old static data...</translation>
-    </message>
-    <message>
-        <source>写入静态数据...</source>
-        <translation>Writing static data...</translation>
-    </message>
-    <message>
-        <source>写入完成</source>
-        <translation>Write done</translation>
-    </message>
-    <message>
-        <source>静态数据区的数据不完整，请重新写入</source>
-        <translation>The static data area holds incomplete data: write it again</translation>
-    </message>
-    <message>
-        <source>FLASH写保护恢复失败</source>
-        <translation>Restoring the flash write protection failed</translation>
-    </message>
-</context>
-<context>
     <name>StaticRead</name>
     <message>
+        <location filename="../src/ops/staticread.cpp" line="45"/>
         <source>找到静态数据标识 %1</source>
         <translation>Static data mark found at %1</translation>
     </message>
     <message>
+        <location filename="../src/ops/staticread.cpp" line="63"/>
         <source>刷新当前数据</source>
         <translation>Current data refreshed</translation>
     </message>
     <message>
+        <location filename="../src/ops/staticread.cpp" line="49"/>
         <source>未导入配置，无法显示数据</source>
         <translation>No layout loaded: the data cannot be shown</translation>
     </message>
     <message>
+        <location filename="../src/ops/staticread.cpp" line="57"/>
         <source>显示数据异常，请查看导入配置是否正确</source>
         <translation>The data cannot be shown: check that the imported layout is right</translation>
     </message>
 </context>
 <context>
+    <name>StaticRules</name>
+    <message>
+        <location filename="../src/core/staticrequest.cpp" line="12"/>
+        <source>&quot;总大小&quot;设置错误，请重新设置</source>
+        <translation>&quot;Total size&quot; is wrong, please set it again</translation>
+    </message>
+    <message>
+        <location filename="../src/core/staticrequest.cpp" line="17"/>
+        <source>写入参数错误</source>
+        <translation>Bad write parameters</translation>
+    </message>
+</context>
+<context>
+    <name>StaticWrite</name>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="63"/>
+        <source>准备写入%1静态数据...</source>
+        <translation>Writing %1 static data...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="63"/>
+        <source>当前</source>
+        <translation>current</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="63"/>
+        <source>默认</source>
+        <translation>default</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="65"/>
+        <source>找到静态数据标识</source>
+        <translation>Static data mark found</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="77"/>
+        <source>擦除原有静态数据...</source>
+        <translation>Erasing the old static data...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="86"/>
+        <source>写入静态数据...</source>
+        <translation>Writing static data...</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="118"/>
+        <location filename="../src/ops/staticwrite.cpp" line="204"/>
+        <source>写入完成</source>
+        <translation>Write done</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="123"/>
+        <source>静态数据区的数据不完整，请重新写入</source>
+        <translation>The static data area holds incomplete data: write it again</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="162"/>
+        <source>写保护时静态数据区须在Flash的上半部分 (0x%1 起): 0x%2</source>
+        <translation>With write protection the static data area must lie in the upper half of the flash (from 0x%1): 0x%2</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/staticwrite.cpp" line="49"/>
+        <source>FLASH写保护恢复失败</source>
+        <translation>Restoring the flash write protection failed</translation>
+    </message>
+</context>
+<context>
+    <name>TabWidgetXlsx</name>
+    <message>
+        <location filename="../src/gui/tabwidgetxlsx.cpp" line="65"/>
+        <source>字节总长</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/tabwidgetxlsx.cpp" line="66"/>
+        <source>设备数值</source>
+        <translation>Device value</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/tabwidgetxlsx.cpp" line="120"/>
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/tabwidgetxlsx.cpp" line="120"/>
+        <source>显示数据异常，
+请查看导入配置是否正确</source>
+        <translation>The data does not match,
+check that the imported layout is right</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/tabwidgetxlsx.cpp" line="184"/>
+        <source>%1: 请改正后再写入当前值</source>
+        <translation>%1: correct it before writing the current values</translation>
+    </message>
+</context>
+<context>
     <name>Texts</name>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="9"/>
         <source>成功</source>
         <translation>succeeded</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="9"/>
         <source>失败</source>
         <translation>failed</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="14"/>
         <source>未执行</source>
         <translation>not run</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="30"/>
         <source>准备烧写%1文件</source>
         <translation>Preparing to program %1</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="35"/>
         <source>下一个序列号: %1</source>
         <translation>Next serial number: %1</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="40"/>
         <source>追溯记录写入失败: %1</source>
         <translation>Could not write the trace record: %1</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="45"/>
         <source>接口未打开
 请确认后重试</source>
         <translation>The interface is not open.
 Check it and try again.</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="50"/>
         <source>接口关闭失败: %1</source>
         <translation>The interface could not be closed: %1</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="55"/>
         <source>复位成功!</source>
         <translation>Reset succeeded!</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="60"/>
         <source>复位失败: %1</source>
         <translation>Reset failed: %1</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="65"/>
         <source>Flash 信息读取失败</source>
         <translation>Reading the flash information failed</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="70"/>
         <source>擦除完成</source>
         <translation>Erase done</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="75"/>
         <source>建议为4K的整数倍</source>
         <translation>A multiple of 4K is advised</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="19"/>
         <source>成功</source>
         <comment>verdict</comment>
         <translation>PASS</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="20"/>
         <source>失败</source>
         <comment>verdict</comment>
         <translation>FAIL</translation>
     </message>
     <message>
+        <location filename="../src/core/commontexts.cpp" line="25"/>
         <source>未执行</source>
         <comment>verdict</comment>
         <translation>Not run</translation>
     </message>
 </context>
 <context>
-    <name>Session</name>
+    <name>Workbook</name>
     <message>
-        <source>结果: %1</source>
-        <translation>Result: %1</translation>
+        <location filename="../src/staticdata/workbookformat.cpp" line="24"/>
+        <source>数据名称</source>
+        <translation>Name</translation>
     </message>
     <message>
-        <source>结果: %1, 接口: %2</source>
-        <translation>Result: %1, interface: %2</translation>
+        <location filename="../src/staticdata/workbookformat.cpp" line="24"/>
+        <source>数据类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/workbookformat.cpp" line="26"/>
+        <source>默认值</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/workbookformat.cpp" line="26"/>
+        <source>只读</source>
+        <translation>Read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/workbookformat.cpp" line="23"/>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/workbookformat.cpp" line="23"/>
+        <source>名称</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/workbookformat.cpp" line="25"/>
+        <source>数量</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/workbookformat.cpp" line="25"/>
+        <source>数值格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/workbookformat.cpp" line="27"/>
+        <source>描述</source>
+        <translation>Description</translation>
+    </message>
+</context>
+<context>
+    <name>xqprog</name>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="31"/>
+        <source>文件:%1, 错误码:%2 %3</source>
+        <translation>File: %1, error code: %2 %3</translation>
     </message>
 </context>
 </TS>
