@@ -7,6 +7,8 @@
 #include <serialstamp.h>
 
 #include <commontexts.h>
+#include <deviceinfo.h>
+#include <flashrules.h>
 #include <imageops.h>
 #include <results.h>
 #include <session.h>
@@ -90,6 +92,29 @@ bool RunImageStep(const JobPlan& plan, const JobSink& sink, const QString& strOp
 
 bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialSource* pSerials, const JobSink& sink)
 {
+    // The job was checked against every flash size of the family; the flash
+    // found now decides, by the same rules, before any step changes the chip
+    // or takes a serial number. A flash that does not identify itself is left
+    // to the write step, which refuses it in its own terms.
+    {
+        FlashInfo info;
+        if (ctrl.ReadFlashInfo(&info) == 0 && xq::FlashSizeKnown(info.nTotalSize)) {
+            const QString strRefusal = JobRules::FlashRefusal(plan, info.nTotalSize);
+            if (!strRefusal.isEmpty()) {
+                OperationReport report;
+                report.strOperation = "write";
+                report.strImage = plan.write.strImage;
+                DescribeFlash(info, report);
+                TagJobReport(report, plan);
+                report.Refuse(xq::kErrBadArgument, strRefusal);
+                if (sink.log)
+                    sink.log(strRefusal);
+                if (sink.report)
+                    sink.report(report);
+                return false;
+            }
+        }
+    }
     // The job fixes how its page programs are sent; the link's own choice
     // comes back once the job is done.
     struct BatchChoice {
