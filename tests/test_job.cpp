@@ -164,6 +164,12 @@ private slots:
              {"操作范围超出Flash容量"}},
             {"static area under the protection", [&] { setKey("static/start", "18000"); }, {"上半部分"}},
             {"batch flag", [&] { setKey("job/batch_programs", "on"); }, {"job/batch_programs"}},
+            {"line counter without its database", [&] { editText("[verify]", "[line]\nserial_counter=c\n\n[verify]", true); },
+             {"需要产线数据库: c"}},
+            {"password in the line database",
+             [&] { editText("[verify]", "[line]\ndb=postgresql://st:pw@db/line\n\n[verify]", true); }, {"password"}},
+            {"counter file and line counter both",
+             [&] { editText("[verify]", "[line]\ndb=sqlite:x.db\nserial_counter=c\n\n[verify]", true); }, {"之一"}},
             {"key twice", [&] { editText("start=3000\n", "start=3000\nstart=4000\n", true); }, {"项重复"}},
             {"section twice", [&] { editText("[verify]", "[image]\nx=1\n[verify]", true); }, {"节重复"}},
             {"unknown section", [&] { editText("[verify]", "[extra]\n[verify]", true); }, {"未知的节: extra"}},
@@ -364,6 +370,35 @@ private slots:
         QVERIFY(!QFileInfo::exists(P("cli-unopened")));
         QCOMPARE(Xqprog({"job", "show", strJob}).nExit, 2);
         QCOMPARE(Slurp(P("cli/serial.txt")), QByteArray("501\n"));
+    }
+
+    // A job the check lets through for a 1 MiB flash (the static area in
+    // its upper half, under the protection) meets a 2 MiB flash: refused
+    // once the flash identifies itself, before the chip is changed or a
+    // serial number taken.
+    void flashFoundRefusesTheJob()
+    {
+        QDir().mkpath(P("big"));
+        QVERIFY(WriteFile(P("big/fw.bin"), m_image) && QFile::copy(XQ_SAMPLE_WORKBOOK, P("big/book.xlsx")));
+        XqprogResult r = Xqprog({"job", "create", P("big/big.xqjob"), "--image", P("big/fw.bin"), "--protect",
+                                 "--serial-file", P("big/serial.txt"), "--static", P("big/book.xlsx"), "--static-start",
+                                 "80000", "--verify"});
+        QVERIFY2(r.nExit == 0, qPrintable(r.strErr));
+        const QString strBench = P("big-bench");
+        FlashPattern flash;
+        flash.Fill(strBench + "/flash.bin");
+        r = Xqprog({"--json", "--trace", P("big.csv"), "run", P("big/big.xqjob")}, strBench);
+        QCOMPARE(r.nExit, 1);  // as a write refused by the flash it found
+        QVERIFY2(r.strErr.contains("写保护时静态数据区须在Flash的上半部分 (0x100000 起): 0x80000"), qPrintable(r.strErr));
+        const QList<QJsonObject> json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["operation"].toString(), QString("write"));
+        QCOMPARE(json[0]["result"].toString(), QString("refused"));
+        QCOMPARE(json[0]["job"].toString(), QString("big"));
+        QVERIFY(!json[0]["jedec"].toString().isEmpty());  // the flash that decided
+        QCOMPARE(TraceRows(P("big.csv"), 1).size(), 2);
+        QCOMPARE(Slurp(P("big/serial.txt")), QByteArray("1\n"));  // no number taken
+        XQ_VERIFY_FLASH_KEPT(flash, {});
     }
 
     // A gang run: one result per adapter, each with its own consecutive

@@ -587,6 +587,21 @@ Please give another path.</translation>
 <context>
     <name>JobRules</name>
     <message>
+        <location filename="../src/job/jobfile.cpp" line="1"/>
+        <source>任务的序列号计数器需要产线数据库: %1</source>
+        <translation>The job&apos;s serial counter needs a line database: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1"/>
+        <source>任务不写序列号，却指定了序列号计数器: %1</source>
+        <translation>The job stamps no serial numbers but names a serial counter: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1"/>
+        <source>任务的序列号只能来自计数文件或产线数据库之一</source>
+        <translation>A job takes its serial numbers from a counter file or from the line database, not both</translation>
+    </message>
+    <message>
         <location filename="../src/job/jobfile.cpp" line="225"/>
         <source>任务文件的%1必须是true或false: %2</source>
         <translation>The job file&apos;s %1 must be true or false: %2</translation>

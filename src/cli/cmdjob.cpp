@@ -35,10 +35,15 @@ QList<QCommandLineOption> JobCreateOptions()
             {"static-values", "Write the workbook's default or current values (default: default).",
              "default|current"},
             {"verify", "End with a verify step: the image read back and compared, nothing written."},
-            {"batch-programs", "Batch the page programs in one transfer (off: each confirmed before the next)."},
             {"from", "Take the whole recipe from this job file, also one of the older format without format "
                      "version and checksum, whose files must still be the ones it names; writes it anew.",
              "JOB"},
+            {"line-db", "Record every chip of the job's runs in this line database (sqlite:PATH or "
+                        "postgresql://user@host:port/dbname; never a password: it comes from PGPASSFILE or ~/.pgpass).",
+             "URL"},
+            {"serial-counter", "With --line-db: stamp serial numbers taken from this counter of the database "
+                               "(instead of --serial-file).",
+             "NAME"},
             {"force", "Replace an existing job file."}};
 }
 
@@ -67,8 +72,10 @@ int CreateFrom(CliContext& ctx, const QString& strPath)
         if (strName != "from" && strName != "force" && p.isSet(strName))
             return UsageError(ctx, QString("--from takes the whole recipe from the job: --%1 cannot be added").arg(strName));
     }
-    if (p.isSet("rate"))
-        return UsageError(ctx, "--from takes the whole recipe from the job: --rate cannot be added");
+    // --rate and --batch-programs are global options: the job takes them, --from may not add them.
+    for (const char* pGlobal : {"rate", "batch-programs"})
+        if (p.isSet(pGlobal))
+            return UsageError(ctx, QString("--from takes the whole recipe from the job: --%1 cannot be added").arg(pGlobal));
     const QString strFrom = QFileInfo(p.value("from")).absoluteFilePath();
     JobSpec spec;
     QByteArray jobSha256;
@@ -118,8 +125,14 @@ int CmdJobCreate(CliContext& ctx)
     spec.bProtect = p.isSet("protect");
     if (p.isSet("serial") && !p.isSet("serial-file"))
         return UsageError(ctx, "--serial needs --serial-file: a job takes its serial numbers from a counter file");
-    spec.bSerial = p.isSet("serial-file");
-    if (spec.bSerial) {
+    if (p.isSet("serial-counter") && !p.isSet("line-db"))
+        return UsageError(ctx, "--serial-counter needs --line-db");
+    if (p.isSet("serial-counter") && p.isSet("serial-file"))
+        return UsageError(ctx, "--serial-counter and --serial-file: a job takes its serial numbers from one of them");
+    spec.strLineDb = p.value("line-db");
+    spec.strSerialCounter = p.value("serial-counter");
+    spec.bSerial = p.isSet("serial-file") || p.isSet("serial-counter");
+    if (p.isSet("serial-file")) {
         spec.strCounterFile = JobRules::StorePath(strPath, p.value("serial-file"));
         if (p.isSet("serial"))
             spec.strFirstSerial = p.value("serial");
@@ -172,14 +185,20 @@ int CmdRun(CliContext& ctx)
         return UsageError(ctx, QString("--rate: the job sets the rate (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
     if (ctx.globals.bBatchPrograms && !plan.spec.bBatchPrograms)
         return UsageError(ctx, "--batch-programs: the job sets how page programs are sent (one by one)");
-    // The line database's counter, when given, stands in for the job's counter file.
+    // The line database and its counter: the job's, unless the command line
+    // names its own; the counter stands in for the job's counter file.
+    const QCommandLineParser& p = ctx.parser;
+    if (p.isSet("serial-counter") && !plan.write.bSerial)
+        return UsageError(ctx, "--serial-counter: the job stamps no serial numbers");
+    const QString strUrl = p.isSet("line-db") ? p.value("line-db") : plan.spec.strLineDb;
+    const QString strCounter = p.isSet("serial-counter") ? p.value("serial-counter") : plan.spec.strSerialCounter;
+    if (strUrl.isEmpty() && !strCounter.isEmpty())
+        return UsageError(ctx, "--serial-counter needs --line-db");
     LineDb lineDb;
     bool bLineDb = false;
-    if (ctx.parser.isSet("serial-counter") && !plan.write.bSerial)
-        return UsageError(ctx, "--serial-counter: the job stamps no serial numbers");
-    if (const int nExit = OpenLineDb(ctx, lineDb, bLineDb, true); nExit != kExitOk)
+    if (const int nExit = OpenLineDb(ctx, strUrl, strCounter, lineDb, bLineDb, true); nExit != kExitOk)
         return nExit;
-    const bool bDbSerials = bLineDb && ctx.parser.isSet("serial-counter");
+    const bool bDbSerials = bLineDb && !strCounter.isEmpty();
     SerialCounter serials;
     if (plan.write.bSerial && !bDbSerials &&
         !serials.Init(plan.strCounterFile, plan.nFirstSerial, strError, ctx.targets.size()))

@@ -40,19 +40,24 @@ QList<QCommandLineOption> LineDbInitOptions()
 
 int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials)
 {
-    bUsed = ctx.parser.isSet("line-db");
-    if (!bUsed) {
-        if (ctx.parser.isSet("serial-counter"))
-            return UsageError(ctx, "--serial-counter needs --line-db");
+    const QCommandLineParser& p = ctx.parser;
+    if (!p.isSet("line-db") && p.isSet("serial-counter"))
+        return UsageError(ctx, "--serial-counter needs --line-db");
+    return OpenLineDb(ctx, p.value("line-db"), p.value("serial-counter"), db, bUsed, bSerials);
+}
+
+int OpenLineDb(CliContext& ctx, const QString& strUrl, const QString& strCounter, LineDb& db, bool& bUsed,
+               bool bSerials)
+{
+    bUsed = !strUrl.isEmpty();
+    if (!bUsed)
         return kExitOk;
-    }
-    if (ctx.parser.isSet("serial-counter") && !bSerials)
+    if (!strCounter.isEmpty() && !bSerials)
         return UsageError(ctx, "--serial-counter cannot be used with --serial or --serial-file");
     QString strError;
-    if (!db.Open(ctx.parser.value("line-db"), strError))
+    if (!db.Open(strUrl, strError))
         return UsageError(ctx, strError);
-    if (ctx.parser.isSet("serial-counter") &&
-        !db.UseCounter(ctx.parser.value("serial-counter"), ctx.targets.size(), strError))
+    if (!strCounter.isEmpty() && !db.UseCounter(strCounter, ctx.targets.size(), strError))
         return UsageError(ctx, strError);
     ctx.pRecords = &db;
     return kExitOk;

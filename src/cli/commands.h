@@ -48,6 +48,10 @@ int CmdLineDbChip(CliContext& ctx);
 // Opens the --line-db database when given (bUsed), checks its counter for
 // every target, and makes it the run's chip record sink; an exit code.
 int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials);
+// The same for a database and counter given otherwise (a job's, unless the
+// command line names its own); empty strUrl: none.
+int OpenLineDb(CliContext& ctx, const QString& strUrl, const QString& strCounter, LineDb& db, bool& bUsed,
+               bool bSerials);
 
 // No options of its own.
 inline QList<QCommandLineOption> NoOptions()

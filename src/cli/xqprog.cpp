@@ -52,7 +52,7 @@ const QList<CliCommand>& CliCommands()
          false},
         {"job create",
          "JOBFILE --image IMAGE [--name TEXT] [--start HEX] [--erase whole|file|smart|BYTES] [--protect] "
-         "[--serial-file FILE [--serial N]] [--static WORKBOOK [--static-start HEX] [--static-total BYTES] "
+         "[--serial-file FILE [--serial N]] [--line-db URL [--serial-counter NAME]] [--static WORKBOOK [--static-start HEX] [--static-total BYTES] "
          "[--static-values default|current]] [--verify]",
          "Write a production job (NAME.xqjob): the whole recipe, with the files' SHA-256.", JobCreateOptions,
          CmdJobCreate, 1, false},

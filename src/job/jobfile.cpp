@@ -3,6 +3,7 @@
 #include "serialcounter.h"
 
 #include <imageops.h>
+#include <linedb.h>
 #include <flashrange.h>
 #include <flashrules.h>
 #include <outputfile.h>
@@ -33,7 +34,7 @@ const QSet<QString>& KnownKeys()
         "image/file",      "image/sha256",    "image/start",      "image/erase",    "image/erase_size",
         "image/protect",   "serial/enabled",  "serial/counter_file", "serial/first", "static/enabled",
         "static/workbook", "static/sha256",   "static/start",     "static/total",   "static/values",
-        "verify/enabled",
+        "verify/enabled",  "line/db",         "line/serial_counter",
     };
     return keys;
 }
@@ -345,6 +346,8 @@ bool JobRules::Parse(const QByteArray& bytes, const QString& strPath, JobSpec& s
     spec.strEraseSize = values.value("image/erase_size");
     spec.strCounterFile = values.value("serial/counter_file");
     spec.strFirstSerial = values.value("serial/first", spec.strFirstSerial);
+    spec.strLineDb = values.value("line/db");
+    spec.strSerialCounter = values.value("line/serial_counter");
     spec.strWorkbook = values.value("static/workbook");
     spec.workbookSha256 = values.value("static/sha256").toLower().toLatin1();
     spec.strStaticStart = values.value("static/start");
@@ -395,10 +398,16 @@ QByteArray JobRules::Format(const JobSpec& spec)
         put("image/erase_size", spec.strEraseSize);
     put("image/protect", FlagText(spec.bProtect));
     put("serial/enabled", FlagText(spec.bSerial));
-    if (spec.bSerial) {
+    if (spec.bSerial && spec.strSerialCounter.isEmpty()) {
         put("serial/counter_file", spec.strCounterFile);
         put("serial/first", spec.strFirstSerial);
     }
+    // Written only when given: a job without a line database stays the
+    // bytes it always was.
+    if (!spec.strLineDb.isEmpty())
+        put("line/db", spec.strLineDb);
+    if (!spec.strSerialCounter.isEmpty())
+        put("line/serial_counter", spec.strSerialCounter);
     put("static/enabled", FlagText(spec.bStatic));
     if (spec.bStatic) {
         put("static/workbook", spec.strWorkbook);
@@ -424,7 +433,7 @@ bool JobRules::Write(const QString& strPath, const JobSpec& spec, QString& strEr
         QStringList own{spec.strImage};
         if (spec.bStatic)
             own << spec.strWorkbook;
-        if (spec.bSerial)
+        if (spec.bSerial && !spec.strCounterFile.isEmpty())
             own << spec.strCounterFile;
         for (const QString& strOwn : own) {
             if (!strOwn.isEmpty() && QFileInfo(Resolve(strPath, strOwn)).canonicalFilePath() == strTarget) {
@@ -554,7 +563,22 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
     // Serial numbers: from a counter file that can be read and replaced.
     // Nothing is created or written here: a check leaves the disk as it is.
     write.bSerial = spec.bSerial;
-    if (spec.bSerial) {
+    if (!spec.strLineDb.isEmpty()) {
+        LineDbUrl url;
+        const QString strUrlError = LineDbUrl::Parse(spec.strLineDb, url);
+        if (!strUrlError.isEmpty())
+            return (strError = strUrlError), false;
+    }
+    if (!spec.strSerialCounter.isEmpty()) {
+        // The line database's counter: checked for numbers left when the
+        // run opens the database, before any adapter opens.
+        if (spec.strLineDb.isEmpty())
+            return (strError = tr("任务的序列号计数器需要产线数据库: %1").arg(spec.strSerialCounter)), false;
+        if (!spec.bSerial)
+            return (strError = tr("任务不写序列号，却指定了序列号计数器: %1").arg(spec.strSerialCounter)), false;
+        if (!spec.strCounterFile.isEmpty())
+            return (strError = tr("任务的序列号只能来自计数文件或产线数据库之一")), false;
+    } else if (spec.bSerial) {
         if (spec.strCounterFile.isEmpty())
             return (strError = tr("任务的序列号需要计数文件")), false;
         plan.strCounterFile = Resolve(strPath, spec.strCounterFile);
@@ -640,10 +664,13 @@ QString JobRules::Describe(const JobSpec& spec, const QByteArray& jobSha256)
         QString("start: %1").arg(spec.strStart),
         QString("erase: %1").arg(spec.strErase == "size" ? "size " + spec.strEraseSize : spec.strErase),
         QString("protect: %1").arg(spec.bProtect ? "yes" : "no"),
-        QString("serial: %1").arg(spec.bSerial ? QString("counter file %1, first %2")
-                                                     .arg(spec.strCounterFile, spec.strFirstSerial)
-                                               : QString("off")),
+        QString("serial: %1").arg(!spec.bSerial ? QString("off")
+                                  : !spec.strSerialCounter.isEmpty()
+                                      ? QString("line database counter %1").arg(spec.strSerialCounter)
+                                      : QString("counter file %1, first %2").arg(spec.strCounterFile, spec.strFirstSerial)),
     };
+    if (!spec.strLineDb.isEmpty())
+        lines << QString("line database: %1").arg(spec.strLineDb);
     if (spec.bStatic) {
         lines << QString("static workbook: %1").arg(spec.strWorkbook)
               << QString("static sha256: %1").arg(QString::fromLatin1(spec.workbookSha256))

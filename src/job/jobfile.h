@@ -46,6 +46,12 @@ struct JobSpec {
     QString strCounterFile;    // the next free number, shared with every run on this PC
     QString strFirstSerial = "1";  // where a missing counter file starts
 
+    // The line database every chip is recorded in (sqlite:PATH or
+    // postgresql://user@host:port/dbname, never with a password), and its
+    // serial counter that stands in for the counter file; empty: none.
+    QString strLineDb;
+    QString strSerialCounter;
+
     bool bStatic = false;
     QString strWorkbook;
     QByteArray workbookSha256;
@@ -63,7 +69,7 @@ struct JobPlan {
     QByteArray jobSha256;     // of the job file's bytes
     int nRateIndex = 0;
     ImageWriteRequest write;  // the image is read into it
-    QString strCounterFile;   // absolute; empty when no serial numbers are stamped
+    QString strCounterFile;   // absolute; empty when no serial numbers come from a counter file
     uint32_t nFirstSerial = 1;
     bool bStatic = false;
     StaticWriteRequest staticWrite;
