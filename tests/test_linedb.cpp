@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 class TestLineDb : public QObject {
@@ -29,11 +30,16 @@ private slots:
     void takesUniqueConsecutive();
     void survivesServerCrash();
     void stationsShareOneFile();
+    void lineOfFourStations();
     void refusesBeforeAdapterOpens_data();
     void refusesBeforeAdapterOpens();
 
 private:
     QString Url(const QString& strEngine);
+    // Four xqprog processes (stations st0..st3), two bench adapters each,
+    // at once: the exit codes, and the serial of every chip that reported one.
+    QList<int> RunStations(const XqprogRunner& xqprog, const QStringList& args, QList<qint64>& serials,
+                           const std::function<void()>& whileRunning = nullptr);
     qint64 Count(const QString& strUrl, const QString& strSql);
 
     QTemporaryDir m_dir;
@@ -291,6 +297,119 @@ void TestLineDb::stationsShareOneFile()
     QCOMPARE(chip.nExit, 0);
     QCOMPARE(JsonLines(chip.strOut).value(0)["records"].toArray().size(), 1);
     QCOMPARE(JsonLines(chip.strOut).value(0)["serials"].toArray().at(0)["state"].toString(), QString("stamped"));
+}
+
+QList<int> TestLineDb::RunStations(const XqprogRunner& xqprog, const QStringList& args, QList<qint64>& serials,
+                                   const std::function<void()>& whileRunning)
+{
+    constexpr int kStations = 4;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int n = 0; n < kStations; ++n) {
+        const QString strBench = m_dir.filePath(QString("line-bench%1").arg(n));
+        if (!QFileInfo::exists(strBench + "/bench.ini")) {
+            QDir().mkpath(strBench);
+            QFile ini(strBench + "/bench.ini");
+            if (ini.open(QIODevice::WriteOnly))
+                ini.write("[bench]\nadapters=2\n[flash]\njedec=EF4012\n");
+        }
+        processes.push_back(std::make_unique<QProcess>());
+        xqprog.Prepare(*processes.back(), args, strBench);
+        QProcessEnvironment env = processes.back()->processEnvironment().isEmpty()
+                                      ? QProcessEnvironment::systemEnvironment()
+                                      : processes.back()->processEnvironment();
+        env.insert("XQ_STATION", QString("st%1").arg(n));
+        processes.back()->setProcessEnvironment(env);
+    }
+    for (auto& pProcess : processes)
+        pProcess->start();
+    if (whileRunning)
+        whileRunning();
+    QList<int> exits;
+    for (auto& pProcess : processes) {
+        const XqprogResult result = XqprogRunner::Finish(*pProcess);
+        exits << result.nExit;
+        for (const QJsonObject& json : JsonLines(result.strOut))
+            if (json["result"].toString() == "ok" && !json["serial"].isNull())
+                serials << json["serial"].toVariant().toLongLong();
+    }
+    return exits;
+}
+
+// A line of four stations runs one job that names the PostgreSQL database
+// and its counter: 200 chips get the counter's 200 numbers, each once, each
+// with its rows, and the station after the last number is refused before
+// its adapters open. Then the server crashes while the stations run: what
+// was stamped has its rows once the spool is synced, and a second sync
+// sends nothing.
+void TestLineDb::lineOfFourStations()
+{
+    if (!m_strPgSkip.isEmpty()) {
+        if (m_pg->Missing())
+            QSKIP(qPrintable(m_strPgSkip));
+        QFAIL(qPrintable(m_strPgSkip));
+    }
+    const QString strUrl = m_pg->Url();
+    XqprogRunner xqprog(XQPROG_PATH, m_dir.path());
+    QFile image(m_dir.filePath("line.bin"));
+    QVERIFY(image.open(QIODevice::WriteOnly));
+    image.write(QByteArray(256, '\x3c'));
+    image.close();
+    QCOMPARE(xqprog.Run({"line-db", "init", strUrl, "--counter", "line", "--first", "5000", "--last", "5199"}).nExit, 0);
+    QCOMPARE(xqprog.Run({"line-db", "init", strUrl, "--counter", "outage", "--first", "9000", "--last", "9099"}).nExit, 0);
+    const QString strJob = m_dir.filePath("line.xqjob");
+    const XqprogResult created = xqprog.Run({"job", "create", strJob, "--image", image.fileName(), "--line-db", strUrl,
+                                             "--serial-counter", "line"});
+    QVERIFY2(created.nExit == 0, qPrintable(created.strErr));
+    QVERIFY2(created.strOut.contains("serial: line database counter line\nline database: " + strUrl),
+             qPrintable(created.strOut));
+
+    const QStringList run{"-i", "all", "--json", "run", strJob};
+    QList<qint64> serials;
+    for (int nRound = 0; nRound < 25; ++nRound)
+        QCOMPARE(RunStations(xqprog, run, serials), (QList<int>{0, 0, 0, 0}));
+    QCOMPARE(serials.size(), 200);
+    std::sort(serials.begin(), serials.end());
+    for (int n = 0; n < serials.size(); ++n)
+        QCOMPARE(serials[n], qint64(5000 + n));
+    QCOMPARE(Count(strUrl, "SELECT COUNT(*) FROM xq_serial WHERE counter = 'line' AND state = 'stamped'"), 200);
+    QCOMPARE(Count(strUrl, "SELECT COUNT(DISTINCT serial) FROM xq_chip WHERE result = 'ok' AND serial >= 5000"), 200);
+    QCOMPARE(Count(strUrl, "SELECT COUNT(DISTINCT station) FROM xq_chip"), 4);
+    const XqprogResult refused = xqprog.Run(run, m_dir.filePath("line-bench0"));
+    QCOMPARE(refused.nExit, 2);
+    QVERIFY2(refused.strErr.contains("0 serial numbers left, 2 needed"), qPrintable(refused.strErr));
+    QCOMPARE(Count(strUrl, "SELECT COUNT(*) FROM xq_chip WHERE serial >= 5000"), 200);
+
+    // The crash: the command line's counter stands in for the job's.
+    const qint64 nChipRows = Count(strUrl, "SELECT COUNT(*) FROM xq_chip");
+    QList<qint64> stamped;
+    const QStringList crashRun = run + QStringList{"--serial-counter", "outage"};
+    bool bStopped = false;
+    RunStations(xqprog, crashRun, stamped, [&] {
+        // Down once the first number is taken: the stations are mid-run.
+        QTRY_VERIFY_WITH_TIMEOUT(Count(strUrl, "SELECT COUNT(*) FROM xq_serial WHERE counter = 'outage'") > 0, 20000);
+        bStopped = m_pg->Stop();
+    });
+    QVERIFY(bStopped);
+    QVERIFY(m_pg->Restart());
+    const XqprogResult sync = xqprog.Run({"--json", "line-db", "sync"});
+    QVERIFY2(sync.nExit == 0, qPrintable(sync.strErr + sync.strOut));
+    QCOMPARE(JsonLines(sync.strOut).value(0)["left"].toInt(-1), 0);
+    const XqprogResult again = xqprog.Run({"--json", "line-db", "sync"});
+    QVERIFY2(again.nExit == 0, qPrintable(again.strErr));
+    QCOMPARE(JsonLines(again.strOut).value(0)["sent"].toInt(-1), 0);
+    for (qint64 nSerial : stamped) {
+        QCOMPARE(Count(strUrl, QString("SELECT COUNT(*) FROM xq_serial WHERE counter = 'outage' AND serial = %1 "
+                                       "AND state = 'stamped'").arg(nSerial)), 1);
+        QCOMPARE(Count(strUrl, QString("SELECT COUNT(*) FROM xq_chip WHERE serial = %1 AND result = 'ok'").arg(nSerial)),
+                 1);
+    }
+    // Taken numbers are consecutive from the first, none twice; a number is
+    // only ever stamped once its take was committed.
+    const qint64 nTaken = Count(strUrl, "SELECT COUNT(*) FROM xq_serial WHERE counter = 'outage'");
+    QCOMPARE(Count(strUrl, "SELECT COUNT(DISTINCT serial) FROM xq_serial WHERE counter = 'outage'"), nTaken);
+    QCOMPARE(Count(strUrl, "SELECT next FROM xq_counter WHERE name = 'outage'"), 9000 + nTaken);
+    QCOMPARE(Count(strUrl, "SELECT MIN(serial) FROM xq_serial WHERE counter = 'outage'"), 9000);
+    QVERIFY(nChipRows + stamped.size() <= Count(strUrl, "SELECT COUNT(*) FROM xq_chip"));
 }
 
 void TestLineDb::refusesBeforeAdapterOpens_data()
