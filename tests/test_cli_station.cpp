@@ -208,6 +208,47 @@ private slots:
         QCOMPARE(twice.strOut.count("复位成功!"), 1);
     }
 
+    // A signal that comes right after the result is decided changes
+    // nothing: the exit code, the JSON object and the trace row all say what
+    // the chip got, and nothing is logged as stopped.
+    void signalAfterTheResultChangesNothing_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("SIGTERM after a reset") << int(SIGTERM) << QStringList{"reset"} << 0 << "ok";
+        QTest::newRow("SIGINT after a write") << int(SIGINT) << QStringList{"write", P("late.bin")} << 0 << "ok";
+        QTest::newRow("SIGHUP after a failed verify") << int(SIGHUP) << QStringList{"verify", P("late.bin")} << 1
+                                                      << "failed";
+    }
+    void signalAfterTheResultChangesNothing()
+    {
+        QFETCH(int, signal);
+        QFETCH(QStringList, args);
+        QFETCH(int, exit);
+        QFETCH(QString, result);
+        QVERIFY(WriteFile(P("late.bin"), QByteArray(3000, '\x6b')));
+        const QString strBench = Bench(QString("late-") + QString(QTest::currentDataTag()).replace(' ', '-'), {});
+        const QString strTrace = strBench + ".csv";
+        QProcess p;
+        Prepare(p, QStringList{"--json", "--trace", strTrace} + args, strBench);
+        QProcessEnvironment env = p.processEnvironment().isEmpty() ? QProcessEnvironment::systemEnvironment()
+                                                                   : p.processEnvironment();
+        env.insert("XQPROG_TEST_SIGNAL_AFTER_RESULT", QString::number(signal));
+        p.setProcessEnvironment(env);
+        p.start();
+        const Result r = XqprogRunner::Finish(p);
+        QCOMPARE(r.nExit, exit);
+        const QList<QJsonObject> json = JsonLines(r.strOut);
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0]["result"].toString(), result);
+        const QList<QStringList> rows = TraceRows(strTrace, 1);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[1].mid(2, 2), (QStringList{args.first(), result}));
+        QVERIFY2(!r.strErr.contains("已中断") && !r.strErr.contains("已停止"), qPrintable(r.strErr));
+    }
+
     // A second signal while the first one waits for a long erase ends the
     // program at once, killed by that signal: no "已中断", no close.
     void secondSignalEndsAtOnce()

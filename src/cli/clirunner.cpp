@@ -19,6 +19,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -184,6 +185,11 @@ void Job::Conclude(Session& session, const TraceFile* pTrace)
     for (const OperationReport& report : reports)
         if (report.nCode == xq::kErrStopped)
             m_out.NoteStopped();
+    // The result is decided: a signal from here on must leave it, its trace
+    // row and its JSON object as they are. XQPROG_TEST_SIGNAL_AFTER_RESULT
+    // (a signal number, for the tests only) raises one at this very moment.
+    if (const int nSignal = qEnvironmentVariableIntValue("XQPROG_TEST_SIGNAL_AFTER_RESULT"); nSignal > 0)
+        std::raise(nSignal);
     if (!session.Trace(pTrace, reports))
         m_bOk = false;
     if (m_pRecords) {
