@@ -588,6 +588,11 @@ Please give another path.</translation>
     <name>JobRules</name>
     <message>
         <location filename="../src/job/jobfile.cpp" line="1"/>
+        <source>任务使用产线数据库 %1，请用 xqprog run 运行</source>
+        <translation>The job uses the line database %1: run it with xqprog run</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="1"/>
         <source>任务的序列号计数器需要产线数据库: %1</source>
         <translation>The job&apos;s serial counter needs a line database: %1</translation>
     </message>

@@ -69,7 +69,7 @@ bool MainWindow::OpenJob(const QString& strPath)
 {
     JobPlan plan;
     QString strError;
-    if (!JobRules::Prepare(strPath, plan, strError)) {
+    if (!JobRules::Prepare(strPath, plan, strError) || !(strError = JobRules::WindowRefusal(plan.spec)).isEmpty()) {
         SetLog(tr("任务无法打开: %1").arg(strError));
         msgbox::Warning(this, tr("告警"), strError);
         return false;
@@ -165,7 +165,8 @@ void MainWindow::RunJob()
     auto pSerials = std::make_shared<SerialCounter>();
     // Checked again whole before the adapter opens: a file changed since the
     // job was opened is refused here.
-    bool bChecked = JobRules::Prepare(m_pJob->strPath, *pPlan, strError);
+    bool bChecked = JobRules::Prepare(m_pJob->strPath, *pPlan, strError) &&
+                    (strError = JobRules::WindowRefusal(pPlan->spec)).isEmpty();
     // The job file itself must still be the one shown (its name and hash in the title).
     if (bChecked && pPlan->jobSha256 != m_pJob->jobSha256) {
         strError = JobRules::Changed(m_pJob->strPath, m_pJob->jobSha256, pPlan->jobSha256);
