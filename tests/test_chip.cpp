@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+Q_DECLARE_METATYPE(Bytes)
+
 namespace {
 Bytes Addr3(uint8_t cmd, uint32_t a)
 {
@@ -374,6 +376,62 @@ private slots:
         QCOMPARE(m_pCtrl->ReadFlashInfo(&info), xq::kOk);
         QCOMPARE(info.nTotalSize, 0u);
         QCOMPARE(m_pCtrl->ReadFlashInfo(nullptr), xq::kErrBadArgument);
+    }
+
+    // The flash table changes nothing the capacity code gives: a listed
+    // flash is found with its row, any other is still taken with the
+    // computed size and marked unknown, a maker mismatch has no size.
+    void flashInfoTable_data()
+    {
+        QTest::addColumn<Bytes>("jedec");
+        QTest::addColumn<Bytes>("manufacturer");
+        QTest::addColumn<uint32_t>("nSize");
+        QTest::addColumn<QString>("strPart");
+        QTest::newRow("W25Q16") << Bytes{0xEF, 0x40, 0x15} << Bytes{0xEF, 0x14} << 2097152u << "W25Q16";
+        QTest::newRow("W25Q20") << Bytes{0xEF, 0x40, 0x12} << Bytes{0xEF, 0x11} << 262144u << "W25Q20";
+        QTest::newRow("GD25Q40") << Bytes{0xC8, 0x40, 0x13} << Bytes{0xC8, 0x12} << 524288u << "GD25Q40";
+        QTest::newRow("unknown type") << Bytes{0xEF, 0x70, 0x14} << Bytes{0xEF, 0x13} << 1048576u << "";
+        QTest::newRow("unknown maker") << Bytes{0x20, 0xBA, 0x16} << Bytes{0x20, 0x15} << 4194304u << "";
+        QTest::newRow("code above 31") << Bytes{0x9D, 0x40, 0x33} << Bytes{0x9D, 0x00} << 524288u << "";
+        QTest::newRow("maker mismatch") << Bytes{0xEF, 0x40, 0x15} << Bytes{0xC8, 0x14} << 0u << "";
+    }
+
+    void flashInfoTable()
+    {
+        QFETCH(Bytes, jedec);
+        QFETCH(Bytes, manufacturer);
+        QFETCH(uint32_t, nSize);
+        QFETCH(QString, strPart);
+        m_pSpi->jedec = jedec;
+        m_pSpi->manufacturer = manufacturer;
+        FlashInfo info;
+        QCOMPARE(m_pCtrl->ReadFlashInfo(&info), xq::kOk);
+        QCOMPARE(info.nTotalSize, nSize);
+        QCOMPARE(info.nPageSize, 256u);
+        QCOMPARE(info.nSectorSize, 4096u);
+        QCOMPARE(info.pPart ? QString::fromLatin1(info.pPart->pName) : QString(), strPart);
+    }
+
+    // Every row agrees with the capacity code and with what the erase and
+    // program loops assume: erase units largest first, each a whole number
+    // of the next, the last one the sector.
+    void flashTableRows()
+    {
+        size_t nCount = 0;
+        const xq::flash::FlashPart* pParts = xq::flash::FlashParts(&nCount);
+        QVERIFY(nCount > 0);
+        for (size_t i = 0; i < nCount; ++i) {
+            const xq::flash::FlashPart& part = pParts[i];
+            QCOMPARE(part.nTotalSize, 1u << (part.nCapacity & 31));
+            QCOMPARE(part.nPageSize, 256u);
+            QCOMPARE(part.nSectorSize, 4096u);
+            QCOMPARE(uint32_t(part.eraseUnits[xq::flash::kEraseUnitCount - 1].nSize), part.nSectorSize);
+            for (int u = 0; u + 1 < xq::flash::kEraseUnitCount; ++u)
+                QCOMPARE(part.eraseUnits[u].nSize % part.eraseUnits[u + 1].nSize, 0);
+            for (int u = 0; u < xq::flash::kEraseUnitCount; ++u)
+                QCOMPARE(part.eraseUnits[u].nOpcode, xq::flash::kEraseUnits[u].nOpcode);
+            QCOMPARE(xq::flash::FindFlashPart(part.nManufacturerId, part.nMemoryType, part.nCapacity), &part);
+        }
     }
 
     void securityRegisterRanges()

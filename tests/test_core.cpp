@@ -51,6 +51,38 @@ private slots:
             QCOMPARE(qlonglong(n), value);
     }
 
+    // The image tab's serial box reads as it shows: a hexadecimal box with
+    // or without 0x, a decimal box digits only; both within 32 bits.
+    void serialBox_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<qlonglong>("value");
+        QTest::newRow("hex shown") << "0x0000001F" << true << true << 31ll;
+        QTest::newRow("hex bare") << "1F" << true << true << 31ll;
+        QTest::newRow("hex is not decimal") << "10" << true << true << 16ll;
+        QTest::newRow("hex last") << "0xFFFFFFFF" << true << true << 0xFFFFFFFFll;
+        QTest::newRow("hex past 32 bits") << "0x100000000" << true << false << 0ll;
+        QTest::newRow("hex empty") << "" << true << false << 0ll;
+        QTest::newRow("dec shown") << "00000031" << false << true << 31ll;
+        QTest::newRow("dec last") << "4294967295" << false << true << 0xFFFFFFFFll;
+        QTest::newRow("dec past 32 bits") << "4294967296" << false << false << 0ll;
+        QTest::newRow("dec with 0x") << "0x10" << false << false << 0ll;
+        QTest::newRow("dec hex digit") << "1F" << false << false << 0ll;
+        QTest::newRow("dec negative") << "-1" << false << false << 0ll;
+    }
+    void serialBox()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, hex);
+        QFETCH(bool, ok);
+        QFETCH(qlonglong, value);
+        uint32_t n = 7;
+        QCOMPARE(ImageRules::ParseSerialBox(text, hex, n), ok);
+        QCOMPARE(qlonglong(n), ok ? value : 7ll);  // a refusal leaves the value alone
+    }
+
     // Both sides of every limit of the image tab's and xqprog's inputs.
     void imageRules()
     {

@@ -522,8 +522,41 @@ private slots:
         QCOMPARE(ChannelForSelector(mpsse::kChipFt4232H, nullptr, 3), 0);  // C: a UART only
         // A buffered board opens the channel its buffer is on.
         QCOMPARE(ChannelForSelector(mpsse::kChipFt2232H, FindBoard(0x0403, 0x6010, "Bus Blaster v2"), 2), 1);
-        QCOMPARE(mpsse::ChipTypeFromBcd(0x0500), uint32_t(mpsse::kChipFt2232D));
-        QCOMPARE(mpsse::ChipTypeFromBcd(0x0900), uint32_t(mpsse::kChipFt232H));
+    }
+
+    // Each chip generation by its bcdDevice, against the data sheets'
+    // figures; an unknown bcdDevice is taken as the FT2232H.
+    void chipGenerations_data()
+    {
+        QTest::addColumn<int>("bcd");
+        QTest::addColumn<uint>("type");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("mpsse");
+        QTest::addColumn<bool>("highSpeed");
+        QTest::addColumn<int>("rxBuffer");
+        QTest::newRow("FT2232D") << 0x0500 << uint(mpsse::kChipFt2232D) << 2 << 1 << false << 384;
+        QTest::newRow("FT2232H") << 0x0700 << uint(mpsse::kChipFt2232H) << 2 << 2 << true << 4096;
+        QTest::newRow("FT4232H") << 0x0800 << uint(mpsse::kChipFt4232H) << 4 << 2 << true << 2048;
+        QTest::newRow("FT232H") << 0x0900 << uint(mpsse::kChipFt232H) << 1 << 1 << true << 1024;
+        QTest::newRow("unknown") << 0x1234 << uint(mpsse::kChipFt2232H) << 2 << 2 << true << 4096;
+    }
+    void chipGenerations()
+    {
+        QFETCH(int, bcd);
+        QFETCH(uint, type);
+        QFETCH(int, channels);
+        QFETCH(int, mpsse);
+        QFETCH(bool, highSpeed);
+        QFETCH(int, rxBuffer);
+        const uint32_t nType = mpsse::ChipTypeFromBcd(uint16_t(bcd));
+        QCOMPARE(uint(nType), type);
+        QCOMPARE(mpsse::ChannelCount(nType), channels);
+        QCOMPARE(mpsse::MpsseChannelCount(nType), mpsse);
+        QCOMPARE(mpsse::IsHighSpeedChip(nType), highSpeed);
+        QCOMPARE(mpsse::RxBufferBytes(nType), rxBuffer);
+        for (const sim::AdapterModel& model : sim::AdapterModels())
+            if (model.nBcdDevice == bcd)
+                QCOMPARE(model.RxBufferBytes(), rxBuffer);
     }
 
     void shortReplyTimesOut()

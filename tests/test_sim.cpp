@@ -12,6 +12,7 @@
 #include <xqchip.h>
 
 #include <adaptermodel.h>
+#include <adapters.h>
 
 #include <QFile>
 #include <QRegularExpression>
@@ -95,10 +96,17 @@ private slots:
         auto key = [](uint32_t nVendor, uint32_t nProduct) {
             return QString("%1:%2").arg(nVendor, 4, 16, QChar('0')).arg(nProduct, 4, 16, QChar('0'));
         };
+        size_t nRows = 0;
+        const mpsse::AdapterRow* pRows = mpsse::AdapterRows(&nRows);
         QSet<QString> inTable;
-        for (const mpsse::DeviceId* p = kSupportedDevices; p->nVendor || p->nProduct; ++p)
-            inTable << key(p->nVendor, p->nProduct);
+        for (size_t i = 0; i < nRows; ++i)
+            inTable << key(pRows[i].id.nVendor, pRows[i].id.nProduct);
         QCOMPARE(inRule, inTable);
+        // The link lists what the table holds, and every bench model sits on a row.
+        QSet<QString> listed;
+        for (const mpsse::DeviceId* p = kSupportedDevices; p->nVendor || p->nProduct; ++p)
+            listed << key(p->nVendor, p->nProduct);
+        QCOMPARE(listed, inTable);
         for (const sim::AdapterModel& model : sim::AdapterModels())
             QVERIFY2(inTable.contains(key(model.nVendor, model.nProduct)), model.pName);
     }

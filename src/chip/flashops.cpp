@@ -122,9 +122,16 @@ int FlashOps::ReadFlashInfo(FlashInfo* pInfo)
         ChipLink::SwapWords(reply, 16);
         std::memcpy(pInfo->uniqueId, reply, 16);
     }
-    pInfo->nPageSize = flash::kPageSize;
-    pInfo->nSectorSize = flash::kSectorSize;
-    pInfo->nTotalSize = jedec[0] == pInfo->nManufacturerId ? 1u << (pInfo->nCapacity & 31) : 0;
+    // The size comes from the capacity code when the JEDEC id names the same
+    // maker as the 0x90 reply; a listed flash gives its row as well.
+    if (jedec[0] == pInfo->nManufacturerId)
+        pInfo->pPart = flash::FindFlashPart(jedec[0], jedec[1], jedec[2]);
+    pInfo->nPageSize = pInfo->pPart ? pInfo->pPart->nPageSize : uint32_t(flash::kPageSize);
+    pInfo->nSectorSize = pInfo->pPart ? pInfo->pPart->nSectorSize : uint32_t(flash::kSectorSize);
+    if (pInfo->pPart)
+        pInfo->nTotalSize = pInfo->pPart->nTotalSize;
+    else
+        pInfo->nTotalSize = jedec[0] == pInfo->nManufacturerId ? 1u << (pInfo->nCapacity & 31) : 0;
     const bool bBusy = m_link.WaitReady(flash::kStatusBusy);
     if (nFailed != 0)
         return nFailed;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "chiplink.h"
+#include "flashtable.h"
 
 #include <flashrange.h>
 
@@ -25,6 +26,9 @@ struct FlashInfo {
     uint32_t nSectorSize = 0;
     uint32_t nTotalSize = 0;
     uint32_t uniqueId[4] = {0, 0, 0, 0};
+    // The flash table's row for the JEDEC id; null: an unknown flash (its
+    // size is still the one its capacity code gives).
+    const xq::flash::FlashPart* pPart = nullptr;
 };
 
 

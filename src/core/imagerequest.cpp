@@ -118,11 +118,28 @@ QString ImageRules::ReadImage(const QString& strPath, QByteArray& data)
     return strError;
 }
 
-bool ImageRules::ParseSerial(const QString& strText, uint32_t& nSerial)
+namespace {
+bool InSerialRange(int64_t nValue, uint32_t& nSerial)
 {
-    int64_t nValue = 0;
-    if (!xq::ParseNumber(strText, nValue) || nValue < 0 || uint64_t(nValue) > kLastSerial)
+    if (nValue < 0 || uint64_t(nValue) > ImageRules::kLastSerial)
         return false;
     nSerial = uint32_t(nValue);
     return true;
+}
+}  // namespace
+
+bool ImageRules::ParseSerial(const QString& strText, uint32_t& nSerial)
+{
+    int64_t nValue = 0;
+    return xq::ParseNumber(strText, nValue) && InSerialRange(nValue, nSerial);
+}
+
+bool ImageRules::ParseSerialBox(const QString& strText, bool bHex, uint32_t& nSerial)
+{
+    int64_t nValue = 0;
+    if (bHex)
+        return xq::ParseHex(strText, nValue) && InSerialRange(nValue, nSerial);
+    if (strText.trimmed().startsWith("0x", Qt::CaseInsensitive))
+        return false;
+    return xq::ParseNumber(strText, nValue) && InSerialRange(nValue, nSerial);
 }

@@ -92,4 +92,8 @@ public:
     // A serial number as an operator or a job file gives it: 0 to
     // kLastSerial, decimal or 0x hexadecimal. False when it is none.
     static bool ParseSerial(const QString& strText, uint32_t& nSerial);
+    // The image tab's serial box: hexadecimal (with or without 0x) while it
+    // shows hexadecimal, else decimal digits only; 0 to kLastSerial. False
+    // when it is none.
+    static bool ParseSerialBox(const QString& strText, bool bHex, uint32_t& nSerial);
 };

@@ -1,5 +1,7 @@
 #include "staticrequest.h"
 
+#include "textrules.h"
+
 QString StaticRules::Total(int64_t nTotal, int nReadOnlyLength, int nUsedLength)
 {
     if (nTotal < nReadOnlyLength || nTotal < nUsedLength || nTotal <= kStaticHeaderSize || nTotal > kStaticMaxTotal)
@@ -15,4 +17,9 @@ QString StaticRules::TotalRefusal()
 QString StaticRules::WriteRefusedLine()
 {
     return tr("写入参数错误");
+}
+
+bool StaticRules::ParseTotal(const QString& strText, int64_t& nTotal)
+{
+    return xq::ParseNumber(strText, nTotal);
 }

@@ -42,6 +42,9 @@ public:
     // Empty when an area of nTotal bytes holds the layout's record, else the
     // text that refuses it.
     static QString Total(int64_t nTotal, int nReadOnlyLength, int nUsedLength);
+    // A total size as the tab's box or xqprog gives it: decimal, or 0x
+    // hexadecimal. False when it does not read as a number.
+    static bool ParseTotal(const QString& strText, int64_t& nTotal);
     // The refusal of a total size, also where the box does not read as a number.
     static QString TotalRefusal();
     // The line that ends a static write refused before it was asked for.

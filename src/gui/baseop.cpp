@@ -93,7 +93,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     ui->editStartAddr->setToolTip(xq::StartAddressHint());
 
     m_pDecValidator = new QRegularExpressionValidator(QRegularExpression("^[0-9]{1,10}$"), this);
-    m_pHexValidator = new QRegularExpressionValidator(QRegularExpression("^0[x|X][A-Fa-f0-9]{1,8}$"), this);
+    m_pHexValidator = new QRegularExpressionValidator(QRegularExpression("^0[xX][A-Fa-f0-9]{1,8}$"), this);
     ui->editSeq->setValidator(m_pDecValidator);
     ui->editSeq->setText("00000001");
     ui->pbTransform->setVisible(false);
@@ -216,9 +216,8 @@ bool BaseOp::StartAddressAccepted(int nOpt)
 
 int32_t BaseOp::StartAddress() const
 {
-    bool bOk = false;
-    const int32_t n = int32_t(ui->editStartAddr->text().toInt(&bOk, 16));
-    return bOk ? n : 0;
+    int32_t n = 0;
+    return ImageRules::StartAddress(ui->editStartAddr->text(), n).isEmpty() ? n : 0;
 }
 
 void BaseOp::Write()
@@ -505,11 +504,11 @@ void BaseOp::Transform(bool bChecked)
     m_bSeqHex = bChecked;
     const QString strText = ui->editSeq->text();
     ui->editSeq->clear();
-    bool bOk = false;
+    // The text read as the box showed it until now; one that does not read gives 0.
+    uint32_t nValue = 0;
+    if (!ImageRules::ParseSerialBox(strText, !bChecked, nValue))
+        nValue = 0;
     if (bChecked) {
-        uint nValue = strText.toUInt(&bOk, 10);
-        if (!bOk)
-            nValue = 0;
         ui->editSeq->setValidator(m_pHexValidator);
         ui->editSeq->setText(QString("0x%1").arg(nValue, 8, 16, QChar('0')).toUpper().replace("0X", "0x"));
         ui->editSeq->setToolTip(tr("请输入十六进制数"));
@@ -518,9 +517,6 @@ void BaseOp::Transform(bool bChecked)
         ui->labelTransform->setText("HEX");
         ui->labelTransform->setToolTip(tr("当前为十六进制显示"));
     } else {
-        uint nValue = strText.toUInt(&bOk, 16);
-        if (!bOk)
-            nValue = 0;
         ui->editSeq->setValidator(m_pDecValidator);
         ui->editSeq->setText(QString("%1").arg(nValue, 8, 10, QChar('0')));
         ui->editSeq->setToolTip(tr("请输入十进制数"));
@@ -574,9 +570,8 @@ bool BaseOp::TakeSerial(uint32_t nSerial)
 
 uint BaseOp::GetSeqId()
 {
-    bool bOk = false;
-    const uint nValue = ui->editSeq->text().toUInt(&bOk, ui->pbTransform->isChecked() ? 16 : 10);
-    return bOk ? nValue : 0;
+    uint32_t nValue = 0;
+    return ImageRules::ParseSerialBox(ui->editSeq->text(), ui->pbTransform->isChecked(), nValue) ? nValue : 0;
 }
 
 void BaseOp::LoadSettings()

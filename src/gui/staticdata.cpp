@@ -7,6 +7,7 @@
 
 #include <application.h>
 #include <commontexts.h>
+#include <imagerequest.h>
 #include <jobfile.h>
 #include <messagebox.h>
 #include <mnemonic.h>
@@ -24,6 +25,23 @@
 #include <QSettings>
 #include <QThread>
 
+#include <cstdint>
+
+namespace {
+// The boxes read through the rules xqprog uses; a box that does not read
+// gives 0 (and is refused by its own check before anything runs).
+int32_t BoxStart(const QString& strText)
+{
+    int32_t nStart = 0;
+    return ImageRules::StartAddress(strText, nStart).isEmpty() ? nStart : 0;
+}
+
+int32_t BoxTotal(const QString& strText)
+{
+    int64_t nTotal = 0;
+    return StaticRules::ParseTotal(strText, nTotal) && nTotal >= 0 && nTotal <= INT32_MAX ? int32_t(nTotal) : 0;
+}
+}  // namespace
 
 StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::StaticData)
 {
@@ -183,8 +201,8 @@ bool StaticData::StartAddressOk()
 void StaticData::Write()
 {
     StaticWriteRequest request;
-    request.nTotal = ui->editTotal->text().toInt();
-    request.nStart = ui->editStartAddr->text().toInt(nullptr, 16);
+    request.nTotal = BoxTotal(ui->editTotal->text());
+    request.nStart = BoxStart(ui->editStartAddr->text());
     if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(request.nTotal)) {
         RejectTotal();
         emit log(StaticRules::WriteRefusedLine());
@@ -240,8 +258,8 @@ void StaticData::Write()
 void StaticData::Read()
 {
     StaticReadRequest request;
-    request.nStart = ui->editStartAddr->text().toInt(nullptr, 16);
-    request.nTotal = ui->editTotal->text().toInt();
+    request.nStart = BoxStart(ui->editStartAddr->text());
+    request.nTotal = BoxTotal(ui->editTotal->text());
     if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(request.nTotal)) {
         RejectTotal();
         emit log(tr("设置错误"));
@@ -338,7 +356,7 @@ void StaticData::SaveExcel()
         return;
     ui->tabXlsx->TakeTableValues();
     xlsx_config config = ui->tabXlsx->Layout().config;
-    config.start_address = ui->editStartAddr->text().toUInt(nullptr, 16);
+    config.start_address = uint32_t(BoxStart(ui->editStartAddr->text()));
     config.storage = uint8_t(ui->cmbStorage->currentIndex());
     config.otp = ui->chkLock->isChecked() ? 1 : 0;
     QString strError;

@@ -9,26 +9,19 @@
 #include <cstdio>
 #include <cstring>
 
-const mpsse::DeviceId kSupportedDevices[] = {
-    {0x0403, 0x6010, "FT2232 Future Technology Devices International, Ltd"},
-    {0x0403, 0x6011, "FT4232 Future Technology Devices International, Ltd"},
-    {0x0403, 0x6014, "FT232H Future Technology Devices International, Ltd"},
-    {0x0403, 0x8878, "Bus Blaster v2 (channel A)"},
-    {0x0403, 0x8879, "Bus Blaster v2 (channel B)"},
-    {0x0403, 0xBDC8, "Turtelizer JTAG/RS232 Adapter A"},
-    {0x0403, 0xCFF8, "Amontec JTAGkey"},
-    {0x0403, 0x8A98, "TIAO Multi Protocol Adapter"},
-    {0x15BA, 0x0003, "Olimex Ltd. OpenOCD JTAG"},
-    {0x15BA, 0x0004, "Olimex Ltd. OpenOCD JTAG TINY"},
-    {0, 0, nullptr},
-};
+const mpsse::DeviceId* const kSupportedDevices = mpsse::SupportedDeviceIds();
 
 const std::map<uint32_t, AdapterType>& AdapterTypeMap()
 {
-    static const std::map<uint32_t, AdapterType> map = {
-        {0x6010, {"FT2232", 2}},
-        {0x6014, {"FT232H", 0}},
-    };
+    static const std::map<uint32_t, AdapterType> map = [] {
+        std::map<uint32_t, AdapterType> types;
+        size_t nRows = 0;
+        const mpsse::AdapterRow* pRows = mpsse::AdapterRows(&nRows);
+        for (size_t i = 0; i < nRows; ++i)
+            if (pRows[i].pTypeName)
+                types.emplace(pRows[i].id.nProduct, AdapterType{pRows[i].pTypeName, pRows[i].nTypeChannel});
+        return types;
+    }();
     return map;
 }
 

@@ -21,14 +21,15 @@ constexpr uint32_t kSpiMaxClockHz = 60000000;
 // The clock used when Open is asked for a rate outside the limits.
 constexpr uint32_t kSpiFallbackClockHz = 30000000;
 
-// Vendor/product pairs the adapter library is asked to list; ends with zeros.
-extern const mpsse::DeviceId kSupportedDevices[];
+// Vendor/product pairs the adapter library is asked to list (the adapter
+// table's, adapters.h); ends with zeros.
+extern const mpsse::DeviceId* const kSupportedDevices;
 
 struct AdapterType {
     const char* pTypeName;
     int nChannel;  // interface selector passed when opening: 0 any, 1 A, 2 B
 };
-// Product id -> short type name and channel selector.
+// Product id -> short type name and channel selector (from the adapter table).
 const std::map<uint32_t, AdapterType>& AdapterTypeMap();
 
 class SpiFtdi : public SpiInterface {

@@ -1,36 +1,104 @@
 #include "adapters.h"
 
 #include <cstring>
+#include <vector>
 
 namespace mpsse {
 
+namespace {
+
+// The FTDI data sheets (feature lists) and AN_108; the FT2232H first, the
+// generation taken for anything unknown.
+constexpr ChipGeneration kGenerations[] = {
+    {0x0700, kChipFt2232H, 2, 2, true, 4096},
+    {0x0500, kChipFt2232D, 2, 1, false, 384},
+    {0x0800, kChipFt4232H, 4, 2, true, 2048},
+    {0x0900, kChipFt232H, 1, 1, true, 1024},
+};
+
+// The descriptions name the adapter for a reader of the table; the device
+// list matches by the ids alone.
+const AdapterRow kAdapterRows[] = {
+    {"FT2232", {0x0403, 0x6010, "FT2232 Future Technology Devices International, Ltd"}, "FT2232", 2},
+    {"FT4232", {0x0403, 0x6011, "FT4232 Future Technology Devices International, Ltd"}, nullptr, 0},
+    {"FT232H", {0x0403, 0x6014, "FT232H Future Technology Devices International, Ltd"}, "FT232H", 0},
+    {"BusBlasterA", {0x0403, 0x8878, "Bus Blaster v2 (channel A)"}, nullptr, 0},
+    {"BusBlasterB", {0x0403, 0x8879, "Bus Blaster v2 (channel B)"}, nullptr, 0},
+    {"Turtelizer", {0x0403, 0xBDC8, "Turtelizer JTAG/RS232 Adapter A"}, nullptr, 0},
+    {"JTAGkey", {0x0403, 0xCFF8, "Amontec JTAGkey"}, nullptr, 0},
+    {"TIAO", {0x0403, 0x8A98, "TIAO Multi Protocol Adapter"}, nullptr, 0},
+    {"OlimexOCD", {0x15BA, 0x0003, "Olimex Ltd. OpenOCD JTAG"}, nullptr, 0},
+    {"OlimexTiny", {0x15BA, 0x0004, "Olimex Ltd. OpenOCD JTAG TINY"}, nullptr, 0},
+};
+
+}  // namespace
+
+const ChipGeneration& GenerationOf(uint32_t nChipType)
+{
+    for (const ChipGeneration& gen : kGenerations)
+        if (gen.nChipType == nChipType)
+            return gen;
+    return kGenerations[0];
+}
+
+const ChipGeneration& GenerationFromBcd(uint16_t nBcdDevice)
+{
+    for (const ChipGeneration& gen : kGenerations)
+        if (gen.nBcdDevice == nBcdDevice)
+            return gen;
+    return kGenerations[0];
+}
+
 uint32_t ChipTypeFromBcd(uint16_t nBcdDevice)
 {
-    switch (nBcdDevice) {
-    case 0x0500: return kChipFt2232D;
-    case 0x0800: return kChipFt4232H;
-    case 0x0900: return kChipFt232H;
-    default: return kChipFt2232H;
-    }
+    return GenerationFromBcd(nBcdDevice).nChipType;
 }
 
 int ChannelCount(uint32_t nChipType)
 {
-    switch (nChipType) {
-    case kChipFt4232H: return 4;
-    case kChipFt232H: return 1;
-    default: return 2;
-    }
+    return GenerationOf(nChipType).nChannels;
 }
 
 int MpsseChannelCount(uint32_t nChipType)
 {
-    return (nChipType == kChipFt2232H || nChipType == kChipFt4232H) ? 2 : 1;
+    return GenerationOf(nChipType).nMpsseChannels;
 }
 
 bool IsHighSpeedChip(uint32_t nChipType)
 {
-    return nChipType != kChipFt2232D;
+    return GenerationOf(nChipType).bHighSpeed;
+}
+
+int RxBufferBytes(uint32_t nChipType)
+{
+    return GenerationOf(nChipType).nRxBufferBytes;
+}
+
+const AdapterRow* AdapterRows(size_t* pCount)
+{
+    if (pCount)
+        *pCount = sizeof kAdapterRows / sizeof kAdapterRows[0];
+    return kAdapterRows;
+}
+
+const AdapterRow* FindAdapterRow(const char* pKey)
+{
+    for (const AdapterRow& row : kAdapterRows)
+        if (pKey && std::strcmp(row.pKey, pKey) == 0)
+            return &row;
+    return nullptr;
+}
+
+const DeviceId* SupportedDeviceIds()
+{
+    static const std::vector<DeviceId> ids = [] {
+        std::vector<DeviceId> list;
+        for (const AdapterRow& row : kAdapterRows)
+            list.push_back(row.id);
+        list.push_back({0, 0, nullptr});
+        return list;
+    }();
+    return ids.data();
 }
 
 namespace {

@@ -25,10 +25,28 @@
 
 #include "mpsse.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace mpsse {
+
+// One FTDI chip generation, as data.
+struct ChipGeneration {
+    uint16_t nBcdDevice;
+    uint32_t nChipType;
+    int nChannels;       // USB channels (interfaces)
+    int nMpsseChannels;  // how many of them have an MPSSE
+    // Runs the engine from 60 MHz and knows the H-chip commands (divide-by-5,
+    // adaptive and three-phase clocking, clocks without data); the same
+    // chips are high-speed USB devices.
+    bool bHighSpeed;
+    int nRxBufferBytes;  // the receive buffer (host to engine) of a channel
+};
+// The generation of a chip type (or of a bcdDevice); unknown values are
+// taken as FT2232H.
+const ChipGeneration& GenerationOf(uint32_t nChipType);
+const ChipGeneration& GenerationFromBcd(uint16_t nBcdDevice);
 
 // The chip generation for a bcdDevice; unknown values are taken as FT2232H.
 uint32_t ChipTypeFromBcd(uint16_t nBcdDevice);
@@ -38,6 +56,24 @@ int MpsseChannelCount(uint32_t nChipType);
 // Whether the chip runs the engine from 60 MHz and knows the H-chip commands
 // (divide-by-5, adaptive and three-phase clocking, clocks without data).
 bool IsHighSpeedChip(uint32_t nChipType);
+// Bytes of a channel's receive buffer (host to engine).
+int RxBufferBytes(uint32_t nChipType);
+
+// The USB devices the adapter link lists, one row each: the ids the device
+// list matches with a description, and for the plain FTDI chips the
+// short type name that adapter names start with and the channel selector
+// the link opens them with. The udev rule grants access to exactly these.
+struct AdapterRow {
+    const char* pKey;          // how the bench's adapter models name the row
+    DeviceId id;
+    const char* pTypeName;     // null: adapter names carry the product id in hex
+    int nTypeChannel;          // the selector with pTypeName: 0 any, 1 A, 2 B
+};
+const AdapterRow* AdapterRows(size_t* pCount);
+// The row of that key, or null.
+const AdapterRow* FindAdapterRow(const char* pKey);
+// The rows' ids as the device list takes them, ended by a zero entry.
+const DeviceId* SupportedDeviceIds();
 
 // Pins a board needs beside the four SPI pins, as value and direction of
 // the low byte (ADBUS4..7; bits 0..3 belong to the SPI engine) and of the

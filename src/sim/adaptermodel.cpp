@@ -34,15 +34,21 @@ int AdapterModel::Interfaces() const
 
 int AdapterModel::RxBufferBytes() const
 {
-    // The data sheets' feature lists: FT2232D 384-byte receive buffer per
-    // channel, FT2232H 4 KiB, FT4232H 2 KiB, FT232H 1 KiB.
-    switch (nBcdDevice) {
-    case 0x0500: return 384;
-    case 0x0800: return 2048;
-    case 0x0900: return 1024;
-    default: return 4096;
-    }
+    return mpsse::RxBufferBytes(ChipType());
 }
+
+namespace {
+// A model on the adapter table's row pKey; the speed is its chip generation's.
+AdapterModel Model(const char* pName, const char* pKey, uint16_t nBcdDevice, const char* pManufacturer,
+                   const char* pProduct, int nWiredChannel, BoardGate gate)
+{
+    const mpsse::AdapterRow* pRow = mpsse::FindAdapterRow(pKey);
+    const uint16_t nVendor = pRow ? uint16_t(pRow->id.nVendor) : 0;
+    const uint16_t nProduct = pRow ? uint16_t(pRow->id.nProduct) : 0;
+    return {pName,    nVendor,  nProduct, nBcdDevice, pManufacturer, pProduct,
+            mpsse::GenerationFromBcd(nBcdDevice).bHighSpeed, nWiredChannel, gate};
+}
+}  // namespace
 
 const std::vector<AdapterModel>& AdapterModels()
 {
@@ -51,16 +57,16 @@ const std::vector<AdapterModel>& AdapterModels()
     // The plain FT2232H carries the chip on channel B, where the FT2232 type
     // (selector 2) opens it; every other adapter on channel A.
     static const std::vector<AdapterModel> models = {
-        {"FT2232H", 0x0403, 0x6010, 0x0700, "FTDI", "Dual RS232-HS", true, 2, {}},
-        {"FT2232D", 0x0403, 0x6010, 0x0500, "FTDI", "Dual RS232", false, 1, {}},
-        {"FT232H", 0x0403, 0x6014, 0x0900, "FTDI", "Single RS232-HS", true, 1, {}},
-        {"FT4232H", 0x0403, 0x6011, 0x0800, "FTDI", "Quad RS232-HS", true, 1, {}},
-        {"BusBlaster", 0x0403, 0x8878, 0x0700, "Dangerous Prototypes", "Bus Blaster v2", true, 1, kJtagkeyGate},
-        {"Turtelizer", 0x0403, 0xBDC8, 0x0500, "egnite", "Turtelizer JTAG/RS232 Adapter", false, 1, kTurtelizerGate},
-        {"JTAGkey", 0x0403, 0xCFF8, 0x0500, "Amontec", "Amontec JTAGkey", false, 1, kJtagkeyGate},
-        {"TIAO", 0x0403, 0x8A98, 0x0700, "TIAO", "TIAO USB Multi-Protocol Adapter", true, 1, {}},
-        {"OlimexOCD", 0x15BA, 0x0003, 0x0500, "Olimex", "Olimex OpenOCD JTAG", false, 1, kOlimexOcdGate},
-        {"OlimexTiny", 0x15BA, 0x0004, 0x0500, "Olimex", "Olimex OpenOCD JTAG TINY", false, 1, kOlimexTinyGate},
+        Model("FT2232H", "FT2232", 0x0700, "FTDI", "Dual RS232-HS", 2, {}),
+        Model("FT2232D", "FT2232", 0x0500, "FTDI", "Dual RS232", 1, {}),
+        Model("FT232H", "FT232H", 0x0900, "FTDI", "Single RS232-HS", 1, {}),
+        Model("FT4232H", "FT4232", 0x0800, "FTDI", "Quad RS232-HS", 1, {}),
+        Model("BusBlaster", "BusBlasterA", 0x0700, "Dangerous Prototypes", "Bus Blaster v2", 1, kJtagkeyGate),
+        Model("Turtelizer", "Turtelizer", 0x0500, "egnite", "Turtelizer JTAG/RS232 Adapter", 1, kTurtelizerGate),
+        Model("JTAGkey", "JTAGkey", 0x0500, "Amontec", "Amontec JTAGkey", 1, kJtagkeyGate),
+        Model("TIAO", "TIAO", 0x0700, "TIAO", "TIAO USB Multi-Protocol Adapter", 1, {}),
+        Model("OlimexOCD", "OlimexOCD", 0x0500, "Olimex", "Olimex OpenOCD JTAG", 1, kOlimexOcdGate),
+        Model("OlimexTiny", "OlimexTiny", 0x0500, "Olimex", "Olimex OpenOCD JTAG TINY", 1, kOlimexTinyGate),
     };
     return models;
 }

@@ -30,6 +30,8 @@ struct BoardGate {
     }
 };
 
+// The ids come from the adapter table's row (adapters.h), the speed from
+// the chip generation.
 struct AdapterModel {
     const char* pName;          // the [adapter] model value
     uint16_t nVendor;
@@ -45,8 +47,8 @@ struct AdapterModel {
     int Interfaces() const;     // USB interfaces (channels) of the chip
     int PacketSize() const { return bHighSpeed ? 512 : 64; }
     // Bytes of the channel's receive buffer (host to engine), from the chip
-    // generation: a USB write that does not fit waits for the engine to make
-    // room, packet by packet.
+    // generation's row (adapters.h): a USB write that does not fit waits for
+    // the engine to make room, packet by packet.
     int RxBufferBytes() const;
 };
 

@@ -25,7 +25,7 @@ QString StaticArea(const StaticLayout& layout, const QString& strStart, const QS
             return QString("%1: %2").arg(strRefusal, strStart);
     }
     int64_t nValue = StaticRules::DefaultTotal(layout.nUsedLength);
-    if (!strTotal.isEmpty() && !xq::ParseNumber(strTotal, nValue))
+    if (!strTotal.isEmpty() && !StaticRules::ParseTotal(strTotal, nValue))
         return QString("bad total size: %1").arg(strTotal);
     const QString strRefusal = StaticRules::Total(nValue, layout.nReadOnlyLength, layout.nUsedLength);
     if (!strRefusal.isEmpty())
