@@ -557,7 +557,7 @@ private slots:
         const QString strNone = "未找到静态数据标识!";
         const QStringList written{"擦除原有静态数据...", "擦除完成", "写入静态数据...", "写入完成"};
         const QString strOutside = "操作范围超出Flash容量: 0x3FF000 ~ 0x400000 (4096 字节), Flash容量 2097152 字节";
-        const int kRefused = xq::kErrEndedAndReported;
+        const int kRefused = xq::kEndedAndReported;
         const QString strReadFailed =
             xq::ResultText(xq::kErrUsbWrite, "simulated bench: a USB transfer failed (fail_once)");
         QTest::newRow("write, none there") << true << false << 0x1FF000 << 0 << 0 << xq::kOk
@@ -651,7 +651,7 @@ private slots:
         QCOMPARE(report.nSize, int64_t(nTotal));
         QCOMPARE(report.strMessage, nResult == xq::kErrStopped ? QString("已中断") : lines.last());
         QCOMPARE(report.eResult, rc == xq::kOk ? OperationReport::kResultOk
-                                 : rc == xq::kErrEndedAndReported && !observer.warnings.isEmpty()
+                                 : rc == xq::kEndedAndReported && !observer.warnings.isEmpty()
                                      ? OperationReport::kResultRefused
                                      : OperationReport::kResultFailed);
         // A refused area is warned about once, with the line logged.

@@ -1,21 +1,23 @@
 // FlashOps: the serial NOR flash operations, sent through the chip's flash
-// pass-through (link mode 1, and mode 2 for encrypted programming):
-// identification, erase, program (plain and encrypted), verify with repair,
-// reads, the status register, the security registers and the static data
-// header search.
+// pass-through (link mode 1, and mode 2 for encrypted programming). The
+// command level lives here: identification, erase, program entry points,
+// reads, the status register and the security registers. The algorithms
+// have their own classes: page programs in order or batched
+// (pageprogram.h, pagebatch.h), encrypted programming (encryptedprogram.h),
+// verify with repair and the sector erase that keeps its other bytes
+// (flashrepair.h), the static data header search (headersearch.h).
 #pragma once
 
 #include "chiplink.h"
 #include "flashtable.h"
 
+#include "flashpieces.h"
+#include "pageprogram.h"
+
 #include <flashrange.h>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
-
-// Progress of a long operation: one percent 0..100; may be empty.
-using ProgressFn = std::function<void(int)>;
 
 struct FlashInfo {
     uint8_t nManufacturerId = 0;
@@ -59,17 +61,8 @@ public:
     // all 0xFF: a program only clears bits, so 0xFF changes nothing, and on
     // erased flash those pages already hold the image.
     int ProgramFlashSkipBlank(int32_t nStart, const uint8_t* pData, int32_t nCount, const ProgressFn& progress = {});
-    // One page program: where, its bytes, and where its piece of the range ends.
-    struct PageWrite {
-        uint32_t nAddress;
-        const uint8_t* pData;
-        int32_t nLength;
-        int32_t nEnd;  // bytes of the range up to the end of this page, for the progress
-    };
-    // The pages one by one in address order, or in batches when the link
-    // asks for them (ChipLink::BatchPrograms; never in link mode 2; the
-    // safety argument is in flashops.cpp). The progress
-    // runs over the pages' ends in a range of nCount bytes.
+    using PageWrite = ::PageWrite;
+    // As PageProgrammer::ProgramPageList.
     int ProgramPageList(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress);
     // Whether an encrypted image is too small to hold its encrypted part
     // (checked before the chip is touched; ProgramFlashEncrypted refuses it too).
@@ -107,23 +100,6 @@ public:
 
 private:
     int ReadFlashPieces(uint8_t* pBuffer, int32_t nCount, int32_t nStart, bool bFast, const ProgressFn& progress);
-    int ProgramPages(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSkipBlank,
-                     const ProgressFn& progress);
-    int ProgramPagesInOrder(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress);
-    int ProgramPagesBatched(const std::vector<PageWrite>& pages, const ProgressFn& progress);
-    int RepairPiece(const uint8_t* pImage, int32_t nAddress, int32_t nSize, xq::FlashLoss* pLost);
-
-    // The phases of ProgramFlashEncrypted.
-    struct EncryptedJob;
-    int ReadEncryptionKey(EncryptedJob& job, std::vector<uint8_t>& key);
-    int KeyAndErase(EncryptedJob& job, std::vector<uint8_t>& key, int64_t nFrom, int64_t nTo);
-    // The pieces of loss whose bytes the flash no longer holds (pSector: what
-    // the sector held); a piece that cannot be read back counts as lost, unconfirmed.
-    xq::FlashLoss ConfirmLoss(int32_t nSector, const xq::FlashLoss& loss, const uint8_t* pSector);
-    int ProgramEncryptedImage(EncryptedJob& job);
-    int ProgramEncryptedRange(EncryptedJob& job, int32_t nFrom, int32_t nTo);
-    static bool KeyLooksStored(int32_t nStart, const std::vector<uint8_t>& key);
-    int CheckEncryptedReadBack(const EncryptedJob& job, const std::vector<uint8_t>& key);
 
     ChipLink& m_link;
 };

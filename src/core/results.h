@@ -42,10 +42,6 @@ constexpr int kErrAdapterList = -1007;
 
 // ---- operations
 constexpr int kErrStopped = 2001;  // stopped on request (window closed, signal) after the flash command in progress
-// Ended before the chip was changed any further, its line already logged and
-// reported (a range refused, a blank check that found data); never a result
-// an operation hands beyond its worker.
-constexpr int kErrEndedAndReported = 2003;
 constexpr int kErrMismatch = 2002;  // the flash differs from the image (verify) or is not blank (blank check)
 
 // ---- files

@@ -60,7 +60,7 @@ void ImageOperation::LogLoss(int rc, const xq::FlashLoss& loss)
 
 void ImageOperation::ReportError(int rc)
 {
-    if (rc == xq::kOk || rc == xq::kErrEndedAndReported)
+    if (rc == xq::kOk || rc == xq::kEndedAndReported)
         return;
     // -3 reads "未知错误 -3": the cause, where known, goes on its own line first.
     // (An image too small to encrypt is refused before the chip is touched.)

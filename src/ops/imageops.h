@@ -8,6 +8,7 @@
 #pragma once
 
 #include "operationobserver.h"
+#include "stepend.h"
 
 #include <flashrange.h>
 #include <imagerequest.h>
@@ -90,7 +91,7 @@ public:
     static QString RangeRefusal(const ImageWriteRequest& request, uint32_t nFlashSize);
 
 private:
-    // The write and its phases; each returns a result code or kErrEndedAndReported.
+    // The write and its phases; each returns a result code or kEndedAndReported.
     int RunWrite(const ImageWriteRequest& request, OperationReport& record);
     int CheckImageFits(const ImageWriteRequest& request, OperationReport& record);
     // Flash mode, chip registers, protection lifted (and checked gone).

@@ -60,7 +60,7 @@ int ImageRead::RunRead(const ImageReadRequest& request, OperationReport& record)
         Log(strLine);
         m_observer.Warning(strLine);
         record.Refuse(xq::kErrBadArgument, strLine);
-        return xq::kErrEndedAndReported;
+        return xq::kEndedAndReported;
     }
     if (nLength <= 0 || nStartAddr < 0) {
         record.Refuse(xq::kErrBadArgument, tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));

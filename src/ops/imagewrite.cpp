@@ -102,7 +102,7 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
     // nothing to prove it took place when no flash answers at all.
     if (nInfo != 0 && !bImage) {
         record.Refuse(xq::kErrBadArgument, xq::FlashInfoFailedText());
-        return xq::kErrEndedAndReported;
+        return xq::kEndedAndReported;
     }
     if (m_nFlashSize > 0 && (bImage || request.nEraseBytes > 0)) {
         // The image and the given erase size, from the start address: the
@@ -113,7 +113,7 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
             Log(strLine);
             m_observer.Warning(strLine);
             record.Refuse(xq::kErrBadArgument, strLine);
-            return xq::kErrEndedAndReported;
+            return xq::kEndedAndReported;
         }
     }
     if (bImage && IsEncryptedImage(ImageBytes(request), request.image.size()) &&
@@ -123,7 +123,7 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
         Log(strLine);
         Log(xq::ResultText(xq::kErrModeChange));
         record.Refuse(xq::kErrModeChange, strLine);
-        return xq::kErrEndedAndReported;
+        return xq::kEndedAndReported;
     }
     if (request.image.isEmpty() && request.nEraseBytes == xq::kWholeChip && m_nFlashSize > 0)
         record.nSize = m_nFlashSize;
@@ -153,7 +153,7 @@ int ImageWrite::PrepareFlash()
         return xq::kOk;
     if (rc != xq::kErrStopped)
         Log(tr("解除Flash写保护失败"));
-    return rc != 0 ? rc : xq::kErrEndedAndReported;
+    return rc != 0 ? rc : xq::kEndedAndReported;
 }
 
 int ImageWrite::ProtectFlash()
@@ -167,7 +167,7 @@ int ImageWrite::ProtectFlash()
     if (rc != 0 || (nStatus & kProtectAll) != kProtectAll) {
         if (rc != xq::kErrStopped)
             Log(tr("FLASH写保护设置失败"));
-        return rc != 0 ? rc : xq::kErrEndedAndReported;
+        return rc != 0 ? rc : xq::kEndedAndReported;
     }
     Log(tr("FLASH已写保护"));
     return xq::kOk;
@@ -295,7 +295,7 @@ int ImageWrite::BlankCheck(const ImageWriteRequest& request)
         // A whole-chip erase of a flash that gave no size: nothing tells
         // which bytes to read, so the erase is not called a success.
         Log(tr("擦除检查失败: Flash容量未知"));
-        return xq::kErrEndedAndReported;
+        return xq::kEndedAndReported;
     }
     OperationReport compared;
     const int rc = CompareFlash(nStart, int32_t(nLength), nullptr, 100, 100, compared);
@@ -306,7 +306,7 @@ int ImageWrite::BlankCheck(const ImageWriteRequest& request)
     if (rc != xq::kErrMismatch)
         return rc;
     Log(tr("擦除检查失败: 0x%1 处不是空白").arg(QString::number(compared.nFirstDifference, 16).toUpper()));
-    return xq::kErrEndedAndReported;
+    return xq::kEndedAndReported;
 }
 
 // Stamps the request's serial number (or the counter's) into the security

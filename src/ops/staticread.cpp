@@ -23,14 +23,14 @@ int StaticRead::Run(const StaticReadRequest& request, OperationReport& record)
     if (!strOutside.isEmpty()) {
         m_observer.Log(strOutside);
         record.Refuse(xq::kErrBadArgument, strOutside);
-        return xq::kErrEndedAndReported;
+        return xq::kEndedAndReported;
     }
     const int nCapacity = qMax(request.nTotal, 0) + kStaticHeaderSize;
     std::vector<uint8_t> buffer(size_t(nCapacity), 0);
     int32_t nOffset = 0;
     const int rc = m_ctrl.SearchHeader(request.nStart, request.nTotal, &nOffset, buffer.data(), nCapacity);
     const auto* pFound = reinterpret_cast<const static_data_hdr*>(buffer.data());
-    int nResult = xq::kErrEndedAndReported;
+    int nResult = xq::kEndedAndReported;
     if (rc != 0) {
         record.SetResult(false, rc, xq::ResultText(rc, m_ctrl.AdapterErrorText()));
         m_observer.Log(record.strMessage);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "staticoperation.h"
+#include "stepend.h"
 
 #include <operationreport.h>
 #include <staticrecord.h>
@@ -24,7 +25,7 @@ public:
 
     // Runs the read and fills report with what it did. 0 when a record of
     // the layout's length was found (report holds its bytes);
-    // kErrEndedAndReported when the area was refused, no record was found
+    // kEndedAndReported when the area was refused, no record was found
     // or it does not fit the layout (the line logged and in report), else
     // the failure's code (logged).
     int Run(const StaticReadRequest& request, OperationReport& report);

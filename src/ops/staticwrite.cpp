@@ -116,7 +116,7 @@ int StaticWrite::Run(const StaticWriteRequest& request, OperationReport& record)
     const int rc = RunWrite(request, bInfo ? &info : nullptr, record);
     if (rc == 0) {
         record.SetResult(true, rc, tr("写入完成"));
-    } else if (rc != xq::kErrEndedAndReported) {  // a refusal is logged and reported already
+    } else if (rc != xq::kEndedAndReported) {  // a refusal is logged and reported already
         record.SetResult(false, rc, xq::ResultText(rc, m_ctrl.AdapterErrorText()));
         m_observer.Log(record.strMessage);
         if (rc == xq::kErrStopped)
@@ -171,7 +171,7 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
     if (!strSearchOutside.isEmpty()) {
         m_observer.Log(strSearchOutside);
         record.Refuse(xq::kErrBadArgument, strSearchOutside);
-        return xq::kErrEndedAndReported;
+        return xq::kEndedAndReported;
     }
     int32_t nWriteOffset = 0;
     if (const int rc = FindWriteOffset(request, nWriteOffset); rc != 0)
@@ -185,7 +185,7 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
     if (!strOutside.isEmpty()) {
         m_observer.Log(strOutside);
         record.Refuse(xq::kErrBadArgument, strOutside);
-        return xq::kErrEndedAndReported;
+        return xq::kEndedAndReported;
     }
 
     int rc = xq::kOk;

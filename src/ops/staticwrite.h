@@ -6,6 +6,7 @@
 #pragma once
 
 #include "staticoperation.h"
+#include "stepend.h"
 
 #include <operationreport.h>
 #include <staticrequest.h>
@@ -17,7 +18,7 @@ public:
     using StaticOperation::StaticOperation;
 
     // Runs the write and fills report with what it did. 0 when the record
-    // is written and read back; kErrEndedAndReported when the area was
+    // is written and read back; kEndedAndReported when the area was
     // refused (the line logged, warned and in report), else the failure's
     // code (logged).
     int Run(const StaticWriteRequest& request, OperationReport& report);
