@@ -4,8 +4,6 @@
 #include <results.h>
 #include <spiflashctrl.h>
 
-#include <QThread>
-
 #include <vector>
 
 int StaticRead::Run(const StaticReadRequest& request, OperationReport& record)
@@ -37,7 +35,8 @@ int StaticRead::Run(const StaticReadRequest& request, OperationReport& record)
         nResult = rc;
     } else if (nOffset == xq::kNotFound) {
         m_observer.Progress(40);
-        QThread::msleep(ulong(nNotFoundPauseMs));
+        if (onNotFound)
+            onNotFound();
         record.SetResult(false, rc, NotFoundLine());
         m_observer.Log(record.strMessage);
         m_observer.Progress(80);
