@@ -1,9 +1,11 @@
 // The set-up and wrap-up around every operation, for the window and xqprog
 // alike: open the adapter (a refusal, not a failure, when it does not
-// open), run, close (a close that fails fails a run that succeeded), the
-// trace rows (a row not written fails the run) and the run log's line of
-// how it ended. The window opens on its own thread and finishes when the
-// tab's worker has ended, so the steps are also callable one by one.
+// open), the preflight each operation runs before it touches the flash
+// (identify it, hold the range to its size), run, close (a close that
+// fails fails a run that succeeded), the trace rows (a row not written
+// fails the run) and the run log's line of how it ended. The window opens
+// on its own thread and finishes when the tab's worker has ended, so the
+// steps are also callable one by one.
 #pragma once
 
 #include "operationobserver.h"
