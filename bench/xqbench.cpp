@@ -23,14 +23,16 @@
 //
 // Usage: xqbench [--times typ|max] [NAME-PREFIX]. With --times max the flash
 // runs on the datasheet's maximum busy times (names end in "-tmax").
-#include <baseworker.h>
 #include <benchconfig.h>
+#include <imageops.h>
 #include <ratetable.h>
 #include <mpsse.h>
 #include <simbench.h>
 #include <spiflashctrl.h>
+#include <session.h>
 #include <staticlayout.h>
-#include <worker.h>
+#include <staticread.h>
+#include <staticwrite.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -91,32 +93,31 @@ Bytes RandomImage(size_t n, bool bEncrypted, uint32_t nSeed = 12345)
     return data;
 }
 
+// The operations log nowhere here: only their time counts.
+FunctionObserver& Quiet()
+{
+    static FunctionObserver observer([](const QString&) {});
+    return observer;
+}
+
 bool WriteImage(SpiFlashCtrl& ctrl, const Scenario& sc, bool bSmart)
 {
-    BaseWorker worker;
-    worker.pSpiCtrl = &ctrl;
     ImageWriteRequest request;
     request.image = QByteArray(reinterpret_cast<const char*>(sc.image.data()), int(sc.image.size()));
     request.nStart = sc.nStart;
     request.nEraseBytes = int32_t(sc.image.size());
     request.bSmart = bSmart;
-    bool bOk = false;
-    QObject::connect(&worker, &BaseWorker::finish, [&](int, bool b) { bOk = b; });
-    worker.OnWrite(request);
-    return bOk;
+    OperationReport report;
+    return ImageWrite(ctrl, Quiet()).Run(request, report) == xq::kOk;
 }
 
 bool ReadWhole(SpiFlashCtrl& ctrl, const Scenario&, const QString& strFile)
 {
-    BaseWorker worker;
-    worker.pSpiCtrl = &ctrl;
     ImageReadRequest request;
     request.nLength = xq::kWholeChip;
     request.strSaveFile = strFile;
-    bool bOk = false;
-    QObject::connect(&worker, &BaseWorker::finish, [&](int, bool b) { bOk = b; });
-    worker.OnRead(request);
-    return bOk;
+    OperationReport report;
+    return ImageRead(ctrl, Quiet()).Run(request, report) == xq::kOk;
 }
 
 int StaticTotal(const StaticLayout& layout)
@@ -139,16 +140,13 @@ bool StaticWriteRead(SpiFlashCtrl& ctrl, const Scenario&)
     request.nTotal = StaticTotal(layout);
     request.record = layout.GetStaticData(false);
     reinterpret_cast<static_data_hdr*>(request.record.data())->nTotalSize = uint32_t(request.nTotal);
-    Worker worker;
-    worker.pSpiCtrl = &ctrl;
-    worker.nNotFoundPauseMs = 0;
-    bool bOk = false;
-    QObject::connect(&worker, &Worker::finish, [&](int, bool b) { bOk = b; });
-    QObject::connect(&worker, &Worker::send, [&](const static_data_hdr* p) { layout.SetStaticData(p); });
-    worker.OnWrite(request);
-    const bool bWritten = bOk;
-    worker.OnRead(StaticReadRequest{request.nStart, request.nTotal, layout.nUsedLength});
-    return bWritten && bOk;
+    OperationReport written;
+    const bool bWritten = StaticWrite(ctrl, Quiet()).Run(request, written) == xq::kOk;
+    StaticRead read(ctrl, Quiet());
+    read.onRecord = [&layout](const static_data_hdr* p) { layout.SetStaticData(p); };
+    OperationReport readBack;
+    const bool bRead = read.Run(StaticReadRequest{request.nStart, request.nTotal, layout.nUsedLength}, readBack) == xq::kOk;
+    return bWritten && bRead;
 }
 
 // The least erase time of a run of sectors [nFrom, nTo) that must all be

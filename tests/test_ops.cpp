@@ -3,13 +3,19 @@
 // refusal and nothing runs; a close that fails fails a run that succeeded
 // (and says so in its report); a trace row not written is logged and fails
 // the run; and the run log's line of each ending. Also the reset and the
-// device information, the operations that leave the flash as it is.
+// device information, the operations that leave the flash as it is; and
+// the preflight every operation runs: identify the flash, hold the range to it.
 #include "benchfixture.h"
 #include "testfiles.h"
 
 #include <chipops.h>
+#include <commontexts.h>
+#include <imageops.h>
 #include <results.h>
 #include <session.h>
+#include <staticread.h>
+#include <staticrecord.h>
+#include <staticwrite.h>
 #include <tracefile.h>
 
 #include <QDir>
@@ -24,8 +30,60 @@ class LogLines : public OperationObserver {
 public:
     void Log(const QString& strLine) override { lines << strLine; }
     void Progress(int) override {}
+    void Warning(const QString& strLine) override { warnings << strLine; }
     QString Text() const { return lines.join('\n'); }
     QStringList lines;
+    QStringList warnings;
+};
+
+// A static record of nTotal bytes holding four data bytes.
+QByteArray SmallRecord(uint32_t nTotal)
+{
+    const QByteArray data = QByteArray::fromHex("01020304");
+    static_data_hdr header{kStaticMagic, 1, nTotal, uint32_t(data.size()), 0,
+                           CalcCrc(reinterpret_cast<const uint8_t*>(data.constData()), int(data.size()))};
+    return QByteArray(reinterpret_cast<const char*>(&header), sizeof header) + data;
+}
+
+// Runs one operation of the given kind over nLength bytes from nStart
+// ("erase": a write without an image).
+int RunKind(const QString& strKind, SpiFlashCtrl& ctrl, OperationObserver& observer, int32_t nStart,
+            int32_t nLength, const QString& strDir, OperationReport& report)
+{
+    if (strKind == "write" || strKind == "erase") {
+        ImageWriteRequest request;
+        request.nStart = nStart;
+        if (strKind == "write")
+            request.image = QByteArray(nLength, '\x5A');
+        else
+            request.nEraseBytes = nLength;
+        return ImageWrite(ctrl, observer).Run(request, report);
+    }
+    if (strKind == "read") {
+        ImageReadRequest request{nStart, nLength, strDir + "/read.bin", false};
+        return ImageRead(ctrl, observer).Run(request, report);
+    }
+    if (strKind == "blank") {
+        ImageVerifyRequest request;
+        request.nStart = nStart;
+        request.nLength = nLength;
+        return ImageVerify(ctrl, observer).Run(request, report);
+    }
+    if (strKind == "static write") {
+        StaticWriteRequest request;
+        request.record = SmallRecord(uint32_t(nLength));
+        request.nStart = nStart;
+        request.nTotal = nLength;
+        return StaticWrite(ctrl, observer).Run(request, report);
+    }
+    return StaticRead(ctrl, observer).Run(StaticReadRequest{nStart, nLength, 4}, report);
+}
+
+// How the preflight ends a run.
+enum Preflight {
+    kRangeRefused,  // the range rule's line, logged and warned; the report refused
+    kNoFlash,       // the operation cannot go on without the flash's identification
+    kGoesOn,        // the range was held to the flash and the operation went on
 };
 
 // The bench can no longer keep its chip: flash.bin turned into a folder,
@@ -179,6 +237,77 @@ private slots:
         QCOMPARE(info.strJedec.isEmpty(), !bFlash);
         QCOMPARE(log.lines, bFlash ? QStringList() : QStringList{"Flash 信息读取失败"});
         bench.Close();
+    }
+
+    // Every operation, on flashes of the family's size, of a size outside
+    // it and with no flash at all: a range past the flash's end is refused
+    // with one code and one line before anything on the flash changes.
+    void preflight_data()
+    {
+        QTest::addColumn<QString>("strKind");
+        QTest::addColumn<QString>("strIni");
+        QTest::addColumn<int>("nStart");
+        QTest::addColumn<int>("nExpect");  // Preflight
+        const QString k2MiB;
+        const QString k4MiB = "[flash]\njedec=EF4016\n";  // 4 MiB: outside the family's sizes
+        const QString kNone = "[faults]\nno_flash=true\n";
+        const QStringList kinds = {"write", "erase", "read", "blank", "static write", "static read"};
+        for (const QString& strKind : kinds) {
+            const QByteArray kind = strKind.toLatin1();
+            QTest::newRow(kind + ", past the end") << strKind << k2MiB << 0x1FF000 << int(kRangeRefused);
+            QTest::newRow(kind + ", inside") << strKind << k2MiB << 0x1F0000 << int(kGoesOn);
+            // The size such a flash gives still holds the range, where the
+            // operation goes on without a size of the family's.
+            const bool bNeedsFamilySize = strKind == "blank";
+            QTest::newRow(kind + ", 4 MiB, past its end")
+                << strKind << k4MiB << 0x3FF000 << int(bNeedsFamilySize ? kNoFlash : kRangeRefused);
+            QTest::newRow(kind + ", 4 MiB, inside")
+                << strKind << k4MiB << 0x1FF000 << int(bNeedsFamilySize ? kNoFlash : kGoesOn);
+        }
+        // Without a flash only an image write and the static operations go on:
+        // their read-back or header search decides.
+        QTest::newRow("erase, no flash") << "erase" << kNone << 0x1F0000 << int(kNoFlash);
+        QTest::newRow("read, no flash") << "read" << kNone << 0x1F0000 << int(kNoFlash);
+        QTest::newRow("blank, no flash") << "blank" << kNone << 0x1F0000 << int(kNoFlash);
+    }
+
+    void preflight()
+    {
+        QFETCH(QString, strKind);
+        QFETCH(QString, strIni);
+        QFETCH(int, nStart);
+        QFETCH(int, nExpect);
+        const int32_t nLength = 0x2000;
+        BenchFixture bench(strIni);
+        const uint32_t nFlash = strIni.contains("EF4016") ? 0x400000u : 0x200000u;
+        const QByteArray before = bench.FillPattern(int(nFlash));
+        QCOMPARE(bench.Open(), int(xq::kOk));
+        LogLines log;
+        OperationReport report;
+        const int rc = RunKind(strKind, bench.Ctrl(), log, nStart, nLength, bench.Dir(), report);
+        bench.Close();
+        const QString strWhat = strKind + ": " + log.Text();
+        const bool bRefusedLine = log.Text().contains("操作范围超出Flash容量");
+        QCOMPARE(bRefusedLine, nExpect == kRangeRefused);
+        if (nExpect == kRangeRefused) {
+            const QString strLine = xq::FlashRangeRefusal(nStart, nLength, nFlash);
+            QCOMPARE(rc, int(xq::kEndedAndReported));
+            QCOMPARE(int(report.eResult), int(OperationReport::kResultRefused));
+            QCOMPARE(report.nCode, int(xq::kErrBadArgument));
+            QCOMPARE(report.strMessage, strLine);
+            QCOMPARE(log.lines.last(), strLine);
+            QCOMPARE(log.warnings, QStringList{strLine});
+            QVERIFY2(bench.Flash() == before, qPrintable(strWhat));
+        } else if (nExpect == kNoFlash) {
+            QVERIFY2(rc != xq::kOk, qPrintable(strWhat));
+            QVERIFY(report.eResult != OperationReport::kResultOk);
+            QVERIFY2(log.Text().contains("Flash 信息读取失败"), qPrintable(strWhat));
+            QVERIFY(log.warnings.isEmpty());
+            QVERIFY2(bench.Flash() == before, qPrintable(strWhat));
+        } else {
+            QVERIFY2(report.eResult != OperationReport::kResultRefused, qPrintable(strWhat));
+            QVERIFY2(log.warnings.isEmpty(), qPrintable(strWhat));
+        }
     }
 
     void resultLine_data()

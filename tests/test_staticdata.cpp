@@ -632,7 +632,6 @@ private slots:
             QCOMPARE(report.strFile, QString("w.xlsx"));
         } else {
             StaticRead read(bench.Ctrl(), observer);
-            read.nNotFoundPauseMs = 0;
             read.onRecord = [&handedOn](const static_data_hdr* p) {
                 handedOn = QByteArray(reinterpret_cast<const char*>(p), kStaticHeaderSize + int(p->nUsedLength));
             };

@@ -10,7 +10,6 @@
 #include <session.h>
 #include <spiflashctrl.h>
 #include <textrules.h>
-#include <worker.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -125,6 +124,11 @@ void Job::SetProgress(int nPercent, int64_t nTotal)
         return;
     // A write's share of its progress: erase up to 25 %, program up to 90 %, then verify.
     const QString& strOperation = m_report.strOperation;
+    // The static record is a few sectors: a bar without phase or rate.
+    if (strOperation.startsWith("static")) {
+        m_pProgress->Set(nPercent);
+        return;
+    }
     const char* pPhase = "verify";
     if (strOperation == "write")
         pPhase = nPercent < 25 ? "erase" : nPercent < 90 ? "program" : "verify";
@@ -140,18 +144,6 @@ void Job::TakeReport(const OperationReport& report)
     const QString strInterface = m_report.strInterface;
     m_report = report;
     m_report.strInterface = strInterface;
-}
-
-void Job::Attach(QObject* pWorker)
-{
-    auto onLog = [this](const QString& s) { Log(s); };
-    auto onProgress = [this](int n) { SetProgress(n); };
-    auto onReport = [this](const OperationReport& report) { TakeReport(report); };
-    if (auto* w = qobject_cast<Worker*>(pWorker)) {
-        QObject::connect(w, &Worker::log, w, onLog, Qt::DirectConnection);
-        QObject::connect(w, &Worker::progress, w, onProgress, Qt::DirectConnection);
-        QObject::connect(w, &Worker::report, w, onReport, Qt::DirectConnection);
-    }
 }
 
 void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)

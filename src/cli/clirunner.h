@@ -22,7 +22,6 @@
 #include <memory>
 
 class OperationObserver;
-class QObject;
 class Session;
 class SpiFlashCtrl;
 namespace mpsse {
@@ -107,7 +106,7 @@ public:
     // The same, for an operation of nTotal bytes (-1: not known yet): the
     // bar shows the phase the operation is in and its rate.
     void SetProgress(int nPercent, int64_t nTotal);
-    // What the operation did; the command and its worker fill it in.
+    // What the operation did; the command and its operation fill it in.
     OperationReport& Report() { return m_report; }
     // Keys added to this job's JSON object.
     QJsonObject& JsonExtra() { return m_jsonExtra; }
@@ -116,9 +115,6 @@ public:
     void AddStepReport(const OperationReport& report);
     // The operation's report becomes the job's (the interface kept).
     void TakeReport(const OperationReport& report);
-
-    // Connects a static data worker's log, progress and report signals to this job.
-    void Attach(QObject* pWorker);
 
 private:
     void Conclude(Session& session, const TraceFile* pTrace);

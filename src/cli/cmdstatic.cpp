@@ -4,14 +4,16 @@
 #include "commands.h"
 
 #include <imagerequest.h>
+#include <operationobserver.h>
 #include <outputfile.h>
 #include <spiflashctrl.h>
 #include <staticarea.h>
 #include <staticlayout.h>
 #include <staticrequest.h>
 #include <textrules.h>
+#include <staticread.h>
+#include <staticwrite.h>
 #include <workbookexport.h>
-#include <worker.h>
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -138,17 +140,14 @@ int CmdStaticRead(CliContext& ctx)
         return UsageError(ctx, "static read runs on one interface");
     request.nLayoutLength = layout.nUsedLength;
     return RunJobs(ctx, "static read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
-        Worker worker;
-        worker.pSpiCtrl = &ctrl;
-        worker.nNotFoundPauseMs = 0;
-        job.Attach(&worker);
-        bool bOk = false;
-        QObject::connect(&worker, &Worker::send, &worker, [&layout](const static_data_hdr* p) {
-            if (layout.SetStaticData(p) == 0)
-                layout.ShowDeviceValues();
-        }, Qt::DirectConnection);
-        QObject::connect(&worker, &Worker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
-        worker.OnRead(request);
+        const bool bOk = RunOperation(job, [&](OperationObserver& observer, OperationReport& report) {
+            StaticRead read(ctrl, observer);
+            read.onRecord = [&layout](const static_data_hdr* p) {
+                if (layout.SetStaticData(p) == 0)
+                    layout.ShowDeviceValues();
+            };
+            return read.Run(request, report);
+        });
         job.Report().strFile = QFileInfo(ctx.args.first()).absoluteFilePath();
         if (bOk) {
             job.Print(ValueLines(layout));
@@ -210,12 +209,8 @@ int CmdStaticWrite(CliContext& ctx)
         return UsageError(ctx, strRefusal);
     request.strWorkbook = QFileInfo(ctx.args.first()).absoluteFilePath();
     return RunJobs(ctx, "static write", ctx.targets, [&request](SpiFlashCtrl& ctrl, Job& job) {
-        Worker worker;
-        worker.pSpiCtrl = &ctrl;
-        job.Attach(&worker);
-        bool bOk = false;
-        QObject::connect(&worker, &Worker::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
-        worker.OnWrite(request);
-        return bOk;
+        return RunOperation(job, [&](OperationObserver& observer, OperationReport& report) {
+            return StaticWrite(ctrl, observer).Run(request, report);
+        });
     });
 }

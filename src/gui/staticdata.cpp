@@ -41,6 +41,9 @@ int32_t BoxTotal(const QString& strText)
     int64_t nTotal = 0;
     return StaticRules::ParseTotal(strText, nTotal) && nTotal >= 0 && nTotal <= INT32_MAX ? int32_t(nTotal) : 0;
 }
+
+// How long a read that found no record waits before it says so.
+constexpr int kNotFoundPauseMs = 300;
 }  // namespace
 
 StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::StaticData)
@@ -90,6 +93,9 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     ui->editStartAddr->setToolTip(xq::StartAddressHint());
 
     m_pWorker = new Worker;
+    // A read that finds no record pauses before saying so, so that the
+    // search shows on the progress bar.
+    m_pWorker->nNotFoundPauseMs = kNotFoundPauseMs;
     m_pThread = new QThread;
     m_pWorker->moveToThread(m_pThread);
     connect(this, &StaticData::startStaticWrite, m_pWorker, &Worker::OnWrite);

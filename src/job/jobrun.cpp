@@ -12,7 +12,7 @@
 #include <imageops.h>
 #include <results.h>
 #include <session.h>
-#include <worker.h>
+#include <staticwrite.h>
 
 #include <QElapsedTimer>
 
@@ -24,27 +24,9 @@ void TagJobReport(OperationReport& report, const JobPlan& plan)
 
 namespace {
 
-// Connects one step's worker to the sink; the step's result and report come back in bOk and report.
-template <typename W>
-void Connect(W& worker, const JobSink& sink, bool& bOk, OperationReport& report, bool& bReported)
-{
-    if (sink.log)
-        QObject::connect(&worker, &W::log, &worker, sink.log, Qt::DirectConnection);
-    if (sink.progress)
-        QObject::connect(&worker, &W::progress, &worker, sink.progress, Qt::DirectConnection);
-    QObject::connect(&worker, &W::report, &worker, [&report, &bReported](const OperationReport& r) {
-        report = r;
-        bReported = true;
-    }, Qt::DirectConnection);
-    QObject::connect(&worker, &W::finish, &worker, [&bOk](int, bool b) { bOk = b; }, Qt::DirectConnection);
-}
-
 // Hands a step's report on, tagged, and says whether the step succeeded.
-bool EndStep(const JobPlan& plan, const JobSink& sink, bool bOk, OperationReport report, bool bReported,
-             const QString& strOperation, const QElapsedTimer& timer)
+bool EndStep(const JobPlan& plan, const JobSink& sink, bool bOk, OperationReport report, const QElapsedTimer& timer)
 {
-    if (!bReported)
-        report.strOperation = strOperation;
     report.dSeconds = double(timer.elapsed()) / 1000.0;
     TagJobReport(report, plan);
     if (bOk)
@@ -56,36 +38,16 @@ bool EndStep(const JobPlan& plan, const JobSink& sink, bool bOk, OperationReport
     return bOk;
 }
 
-// Runs one step on a worker of type W (prepare sets it up, start runs it)
+// Runs one step of src/ops (run starts it with the step's observer)
 // and hands its report on, tagged; whether the step succeeded.
-template <typename W, typename Prepare, typename Start>
-bool RunStep(SpiFlashCtrl& ctrl, const JobPlan& plan, const JobSink& sink, const QString& strOperation,
-             Prepare prepare, Start start)
-{
-    W worker;
-    worker.pSpiCtrl = &ctrl;
-    prepare(worker);
-    bool bOk = false;
-    bool bReported = false;
-    OperationReport report;
-    Connect(worker, sink, bOk, report, bReported);
-    QElapsedTimer timer;
-    timer.start();
-    start(worker);
-    return EndStep(plan, sink, bOk, report, bReported, strOperation, timer);
-}
-
-// Runs one image step of src/ops (run starts it with the step's observer)
-// and hands its report on, tagged; whether the step succeeded.
-bool RunImageStep(const JobPlan& plan, const JobSink& sink, const QString& strOperation,
-                  const std::function<int(OperationObserver&, OperationReport&)>& run)
+bool RunStep(const JobPlan& plan, const JobSink& sink, const std::function<int(OperationObserver&, OperationReport&)>& run)
 {
     FunctionObserver observer(sink.log ? sink.log : [](const QString&) {}, sink.progress);
     QElapsedTimer timer;
     timer.start();
     OperationReport report;
     const int rc = run(observer, report);
-    return EndStep(plan, sink, rc == xq::kOk, report, true, strOperation, timer);
+    return EndStep(plan, sink, rc == xq::kOk, report, timer);
 }
 
 }  // namespace
@@ -125,10 +87,9 @@ bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialSource* pSerials
     ctrl.SetBatchPrograms(plan.spec.bBatchPrograms);
     if (sink.log)
         sink.log(JobRules::tr("任务: %1 (任务文件SHA-256: %2)").arg(plan.spec.strName, QString::fromLatin1(plan.jobSha256)));
-    auto none = [](auto&) {};
     if (sink.log)
         sink.log(xq::PrepareWriteLine(plan.write.strImage));
-    const bool bWritten = RunImageStep(plan, sink, "write", [&](OperationObserver& observer, OperationReport& report) {
+    const bool bWritten = RunStep(plan, sink, [&](OperationObserver& observer, OperationReport& report) {
         ImageWrite write(ctrl, observer);
         return RunWriteWithSerials(write, plan.write, report, plan.write.bSerial ? pSerials : nullptr, QString(),
                                    plan.spec.strName, sink.log);
@@ -136,10 +97,12 @@ bool RunJobSteps(SpiFlashCtrl& ctrl, const JobPlan& plan, SerialSource* pSerials
     if (!bWritten)
         return false;
     if (plan.bStatic &&
-        !RunStep<Worker>(ctrl, plan, sink, "static write", none, [&](Worker& worker) { worker.OnWrite(plan.staticWrite); }))
+        !RunStep(plan, sink, [&](OperationObserver& observer, OperationReport& report) {
+            return StaticWrite(ctrl, observer).Run(plan.staticWrite, report);
+        }))
         return false;
     if (plan.bVerify &&
-        !RunImageStep(plan, sink, "verify", [&](OperationObserver& observer, OperationReport& report) {
+        !RunStep(plan, sink, [&](OperationObserver& observer, OperationReport& report) {
             return ImageVerify(ctrl, observer).Run(plan.verify, report);
         }))
         return false;

@@ -89,6 +89,9 @@ public:
     // The write's range rule on a flash of nFlashSize bytes: the image and
     // the given erase size from the start lie inside it. Empty when they do.
     static QString RangeRefusal(const ImageWriteRequest& request, uint32_t nFlashSize);
+    // The bytes the write's range rule holds to the flash from the start:
+    // the image or the given erase size, whichever is longer.
+    static int64_t RangeLength(const ImageWriteRequest& request);
 
 private:
     // The write and its phases; each returns a result code or kEndedAndReported.

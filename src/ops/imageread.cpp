@@ -1,5 +1,6 @@
 // The flash read into a file, with the chip's serial number when asked.
 #include "imageops.h"
+#include "session.h"
 
 #include <deviceinfo.h>
 #include <flashrules.h>
@@ -30,10 +31,9 @@ int ImageRead::RunRead(const ImageReadRequest& request, OperationReport& record)
     Progress(1);
 
     int32_t nLength = request.nLength;
-    FlashInfo info;
-    const int nInfo = ctrl.ReadFlashInfo(&info);
-    if (nInfo == 0)
-        DescribeFlash(info, record);
+    Session session(m_ctrl, m_observer);
+    const FlashFound found = session.Identify(record);
+    const int nInfo = found.nResult;
     if (nInfo != 0 && nInfo != xq::kErrFlashBusyAtStart) {
         // No flash answers behind the chip, or the adapter failed: reading
         // would save a file of zeros and call it a success.
@@ -42,26 +42,18 @@ int ImageRead::RunRead(const ImageReadRequest& request, OperationReport& record)
         ReportError(nInfo);
         return nInfo;
     }
-    const bool bSizeKnown = nInfo == 0 && xq::FlashSizeKnown(info.nTotalSize);
     if (nLength == xq::kWholeChip) {
         // Whole chip: from the start address to the end of the flash.
-        if (!bSizeKnown) {
+        if (!found.SizeKnown()) {
             record.strMessage = tr("Flash 信息读取失败，无法确定整片读取的长度");
             Log(record.strMessage);
             return xq::kErrBadArgument;
         }
-        nLength = int32_t(qMax<int64_t>(int64_t(info.nTotalSize) - nStartAddr, 0));
+        nLength = int32_t(qMax<int64_t>(int64_t(found.Size()) - nStartAddr, 0));
     }
     record.nSize = nLength;
-    if (bSizeKnown && !xq::FlashRangeFits(nStartAddr, nLength, info.nTotalSize)) {
-        // The flash ignores the high address bits: past its end the read
-        // would go on at its first bytes.
-        const QString strLine = xq::FlashRangeRefusal(nStartAddr, nLength, info.nTotalSize);
-        Log(strLine);
-        m_observer.Warning(strLine);
-        record.Refuse(xq::kErrBadArgument, strLine);
-        return xq::kEndedAndReported;
-    }
+    if (const int rc = session.CheckRange(nStartAddr, nLength, found.Size(), record); rc != xq::kOk)
+        return rc;
     if (nLength <= 0 || nStartAddr < 0) {
         record.Refuse(xq::kErrBadArgument, tr("读取范围无效: 起始地址 0x%1, 长度 %2").arg(nStartAddr, 0, 16).arg(nLength));
         Log(record.strMessage);

@@ -1,5 +1,6 @@
 // The verify and the blank check: they read and compare, and never erase or program.
 #include "imageops.h"
+#include "session.h"
 
 #include <deviceinfo.h>
 #include <flashrules.h>
@@ -37,13 +38,12 @@ int ImageVerify::RunVerify(const ImageVerifyRequest& request, OperationReport& r
     }
     Log(bBlank ? tr("开始查空") : tr("开始校验(不擦除、不烧写): %1").arg(request.strImage));
     Progress(1);
-    FlashInfo info;
-    const int nInfo = m_ctrl.ReadFlashInfo(&info);
-    if (nInfo == 0)
-        DescribeFlash(info, record);
+    Session session(m_ctrl, m_observer);
+    const FlashFound found = session.Identify(record);
+    const int nInfo = found.nResult;
     // A flash that does not identify itself may read all 0xFF (or all 0)
     // whatever it holds: no comparison could be trusted.
-    if (nInfo != 0 || !xq::FlashSizeKnown(info.nTotalSize)) {
+    if (!found.SizeKnown()) {
         record.strMessage = NoFlashAnswerText();
         Log(record.strMessage);
         ReportError(nInfo);
@@ -51,15 +51,12 @@ int ImageVerify::RunVerify(const ImageVerifyRequest& request, OperationReport& r
     }
     int64_t nLength = bBlank ? request.nLength : request.image.size();
     if (bBlank && nLength == xq::kWholeChip)
-        nLength = qMax<int64_t>(int64_t(info.nTotalSize) - request.nStart, 0);
+        nLength = qMax<int64_t>(int64_t(found.Size()) - request.nStart, 0);
     record.nSize = nLength;
-    if (!xq::FlashRangeFits(request.nStart, nLength, info.nTotalSize) || nLength <= 0) {
-        const QString strLine = xq::FlashRangeRefusal(request.nStart, nLength, info.nTotalSize);
-        Log(strLine);
-        m_observer.Warning(strLine);
-        record.Refuse(xq::kErrBadArgument, strLine);
-        return xq::kErrBadArgument;
-    }
+    // An empty range has nothing to compare: refused like one past the end.
+    if (const int rc = session.CheckRange(request.nStart, nLength, found.Size(), record, Session::kBytesNeeded);
+        rc != xq::kOk)
+        return rc;
     Log(bBlank ? tr("正在查空...") : VerifyingText());
     const auto* pExpected = bBlank ? nullptr : reinterpret_cast<const uint8_t*>(request.image.constData());
     const int rc = CompareFlash(request.nStart, int32_t(nLength), pExpected, 2, 99, record);

@@ -2,6 +2,7 @@
 // encrypted or only the changed sectors, verify with sector repair,
 // protect, serial number, reset. Also the erase alone with its blank check.
 #include "imageops.h"
+#include "session.h"
 
 #include <chipdefs.h>
 #include <commontexts.h>
@@ -87,34 +88,22 @@ int ImageWrite::RunWrite(const ImageWriteRequest& request, OperationReport& reco
 // refuses an image that would run past the end of the flash.
 int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport& record)
 {
-    FlashInfo info;
-    const int nInfo = m_ctrl.ReadFlashInfo(&info);
-    if (nInfo == 0)
-        DescribeFlash(info, record);
-    const bool bInfoOk = nInfo == 0 && xq::FlashSizeKnown(info.nTotalSize);
+    Session session(m_ctrl, m_observer);
+    const FlashFound found = session.Identify(record);
     const bool bImage = !request.image.isEmpty();
-    // The size the flash gave, also one outside the family's sizes: the
-    // ranges are held to it, and an erase alone is checked over it.
-    m_nFlashSize = nInfo == 0 ? info.nTotalSize : 0;
-    if (!bInfoOk)
+    m_nFlashSize = found.Size();
+    if (!found.SizeKnown())
         Log(xq::FlashInfoFailedText());
     // An image is verified against the flash afterwards; an erase alone has
     // nothing to prove it took place when no flash answers at all.
-    if (nInfo != 0 && !bImage) {
+    if (!found.Answered() && !bImage) {
         record.Refuse(xq::kErrBadArgument, xq::FlashInfoFailedText());
         return xq::kEndedAndReported;
     }
-    if (m_nFlashSize > 0 && (bImage || request.nEraseBytes > 0)) {
-        // The image and the given erase size, from the start address: the
-        // flash ignores the high address bits, so a range past its end
-        // would land on its first bytes.
-        const QString strLine = RangeRefusal(request, m_nFlashSize);
-        if (!strLine.isEmpty()) {
-            Log(strLine);
-            m_observer.Warning(strLine);
-            record.Refuse(xq::kErrBadArgument, strLine);
-            return xq::kEndedAndReported;
-        }
+    // The image and the given erase size, from the start address.
+    if (bImage || request.nEraseBytes > 0) {
+        if (const int rc = session.CheckRange(request.nStart, RangeLength(request), m_nFlashSize, record); rc != xq::kOk)
+            return rc;
     }
     if (bImage && IsEncryptedImage(ImageBytes(request), request.image.size()) &&
         FlashOps::EncryptedPartMissing(ImageBytes(request), request.image.size())) {
@@ -130,9 +119,14 @@ int ImageWrite::CheckImageFits(const ImageWriteRequest& request, OperationReport
     return xq::kOk;
 }
 
+int64_t ImageWrite::RangeLength(const ImageWriteRequest& request)
+{
+    return qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
+}
+
 QString ImageWrite::RangeRefusal(const ImageWriteRequest& request, uint32_t nFlashSize)
 {
-    const int64_t nLength = qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
+    const int64_t nLength = RangeLength(request);
     if (xq::FlashRangeFits(request.nStart, nLength, nFlashSize))
         return QString();
     return xq::FlashRangeRefusal(request.nStart, nLength, nFlashSize);

@@ -1,6 +1,9 @@
 #include "session.h"
 
 #include <commontexts.h>
+#include <deviceinfo.h>
+#include <flashrange.h>
+#include <flashrules.h>
 #include <results.h>
 #include <spiflashctrl.h>
 #include <tracefile.h>
@@ -62,6 +65,33 @@ bool Session::Run(const QByteArray& strInterface, int nRateIndex, const std::fun
         return false;
     }
     return Close(fn(), &report);
+}
+
+bool FlashFound::SizeKnown() const
+{
+    return Answered() && xq::FlashSizeKnown(info.nTotalSize);
+}
+
+FlashFound Session::Identify(OperationReport& report)
+{
+    FlashFound found;
+    found.nResult = m_ctrl.ReadFlashInfo(&found.info);
+    if (found.Answered())
+        DescribeFlash(found.info, report);
+    return found;
+}
+
+int Session::CheckRange(int64_t nStart, int64_t nLength, uint32_t nFlashSize, OperationReport& report,
+                        RangeNeed eNeed)
+{
+    const bool bEmptyRefused = eNeed == kBytesNeeded && nLength <= 0;
+    if (!bEmptyRefused && (nFlashSize == 0 || xq::FlashRangeFits(nStart, nLength, nFlashSize)))
+        return xq::kOk;
+    const QString strLine = xq::FlashRangeRefusal(nStart, nLength, nFlashSize);
+    m_observer.Log(strLine);
+    m_observer.Warning(strLine);
+    report.Refuse(xq::kErrBadArgument, strLine);
+    return xq::kEndedAndReported;
 }
 
 QString Session::ResultLine(Outcome eOutcome, const QString& strInterface)

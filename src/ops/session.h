@@ -1,14 +1,19 @@
 // The set-up and wrap-up around every operation, for the window and xqprog
 // alike: open the adapter (a refusal, not a failure, when it does not
-// open), run, close (a close that fails fails a run that succeeded), the
-// trace rows (a row not written fails the run) and the run log's line of
-// how it ended. The window opens on its own thread and finishes when the
-// tab's worker has ended, so the steps are also callable one by one.
+// open), the preflight each operation runs before it touches the flash
+// (identify it, hold the range to its size), run, close (a close that
+// fails fails a run that succeeded), the trace rows (a row not written
+// fails the run) and the run log's line of how it ended. The window opens
+// on its own thread and finishes when the tab's worker has ended, so the
+// steps are also callable one by one.
 #pragma once
 
 #include "operationobserver.h"
 
+#include <flashops.h>
 #include <operationreport.h>
+#include <results.h>
+#include <stepend.h>
 
 #include <QCoreApplication>
 #include <QList>
@@ -18,6 +23,19 @@
 
 class SpiFlashCtrl;
 class TraceFile;
+
+// What the preflight found of the flash: the identification's result and
+// what it read.
+struct FlashFound {
+    int nResult = xq::kErrBadArgument;
+    FlashInfo info;
+    bool Answered() const { return nResult == xq::kOk; }
+    // The size the flash gave, also one outside the family's (0: none): the
+    // ranges are held to it.
+    uint32_t Size() const { return Answered() ? info.nTotalSize : 0; }
+    // Whether it gave one of the family's sizes.
+    bool SizeKnown() const;
+};
 
 class Session {
     Q_DECLARE_TR_FUNCTIONS(Session)
@@ -47,6 +65,20 @@ public:
     // runs nothing; otherwise fn's result, failed by a close that fails.
     bool Run(const QByteArray& strInterface, int nRateIndex, const std::function<bool()>& fn,
              OperationReport& report);
+
+    // The preflight every operation runs before it touches the flash, in
+    // two steps so that each states what it needs in between. Identify
+    // reads the identification (the flash's description goes into report).
+    FlashFound Identify(OperationReport& report);
+    // The range rule: the flash ignores the address bits above its size, so
+    // a range that does not lie inside the nFlashSize bytes (0: no size to
+    // go by, nothing checked) would land on its first bytes. Such a range is
+    // refused: the line logged and warned, report refused with
+    // kErrBadArgument, and kEndedAndReported returned; else kOk. With
+    // kBytesNeeded an empty range is refused the same way.
+    enum RangeNeed { kAnyLength, kBytesNeeded };
+    int CheckRange(int64_t nStart, int64_t nLength, uint32_t nFlashSize, OperationReport& report,
+                   RangeNeed eNeed = kAnyLength);
 
     // The run log's line of an operation's end; with the interface when one is given.
     static QString ResultLine(Outcome eOutcome, const QString& strInterface = QString());

@@ -1,8 +1,5 @@
 #include "staticoperation.h"
 
-#include <deviceinfo.h>
-#include <spiflashctrl.h>
-#include <flashrange.h>
 #include <flashrules.h>
 
 QString StaticOperation::SearchingLine()
@@ -18,17 +15,4 @@ QString StaticOperation::NotFoundLine()
 int64_t StaticOperation::SearchedLength(int32_t nLength)
 {
     return xq::SectorCeil(qMax(nLength, 1));
-}
-
-QString StaticOperation::AreaOutsideFlash(const FlashInfo* pInfo, int64_t nStart, int64_t nLength)
-{
-    // The flash ignores the address bits above its size: a range past its
-    // end lands on its first bytes, over the firmware.
-    if (!pInfo || !xq::FlashSizeKnown(pInfo->nTotalSize))
-        return QString();  // no size to go by: the read-back after the write decides
-    if (xq::FlashRangeFits(nStart, nLength, pInfo->nTotalSize))
-        return QString();
-    const QString strLine = xq::FlashRangeRefusal(nStart, nLength, pInfo->nTotalSize);
-    m_observer.Warning(strLine);
-    return strLine;
 }

@@ -1,10 +1,9 @@
 #include "staticread.h"
+#include "session.h"
 
 #include <deviceinfo.h>
 #include <results.h>
 #include <spiflashctrl.h>
-
-#include <QThread>
 
 #include <vector>
 
@@ -15,16 +14,11 @@ int StaticRead::Run(const StaticReadRequest& request, OperationReport& record)
     record.nSize = request.nTotal;
     m_observer.Log(SearchingLine());
     m_observer.Progress(10);
-    FlashInfo info;
-    const bool bInfo = m_ctrl.ReadFlashInfo(&info) == 0;
-    if (bInfo)
-        DescribeFlash(info, record);
-    const QString strOutside = AreaOutsideFlash(bInfo ? &info : nullptr, request.nStart, SearchedLength(request.nTotal));
-    if (!strOutside.isEmpty()) {
-        m_observer.Log(strOutside);
-        record.Refuse(xq::kErrBadArgument, strOutside);
-        return xq::kEndedAndReported;
-    }
+    Session session(m_ctrl, m_observer);
+    const FlashFound found = session.Identify(record);
+    if (const int rc = session.CheckRange(request.nStart, SearchedLength(request.nTotal), found.Size(), record);
+        rc != xq::kOk)
+        return rc;
     const int nCapacity = qMax(request.nTotal, 0) + kStaticHeaderSize;
     std::vector<uint8_t> buffer(size_t(nCapacity), 0);
     int32_t nOffset = 0;
@@ -37,7 +31,8 @@ int StaticRead::Run(const StaticReadRequest& request, OperationReport& record)
         nResult = rc;
     } else if (nOffset == xq::kNotFound) {
         m_observer.Progress(40);
-        QThread::msleep(ulong(nNotFoundPauseMs));
+        if (onNotFound)
+            onNotFound();
         record.SetResult(false, rc, NotFoundLine());
         m_observer.Log(record.strMessage);
         m_observer.Progress(80);

@@ -17,8 +17,8 @@ class StaticRead : public StaticOperation {
 public:
     using StaticOperation::StaticOperation;
 
-    // Milliseconds to pause before reporting a record that is not there.
-    int nNotFoundPauseMs = 300;
+    // Called when the area holds no record, before that is logged.
+    std::function<void()> onNotFound;
     // Receives the record found (header and data, valid during the call)
     // before its length is checked against the layout's.
     std::function<void(const static_data_hdr*)> onRecord;

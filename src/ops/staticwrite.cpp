@@ -1,4 +1,5 @@
 #include "staticwrite.h"
+#include "session.h"
 
 #include <chipdefs.h>
 #include <commontexts.h>
@@ -108,12 +109,9 @@ int StaticWrite::Run(const StaticWriteRequest& request, OperationReport& record)
     record.nSize = request.nTotal;
     record.SetData(request.record);
     // The identification, with the flash's unique id for the record.
-    FlashInfo info;
-    const bool bInfo = m_ctrl.ReadFlashInfo(&info) == 0;
-    if (bInfo)
-        DescribeFlash(info, record);
+    const FlashFound found = Session(m_ctrl, m_observer).Identify(record);
 
-    const int rc = RunWrite(request, bInfo ? &info : nullptr, record);
+    const int rc = RunWrite(request, found.Size(), record);
     if (rc == 0) {
         record.SetResult(true, rc, tr("写入完成"));
     } else if (rc != xq::kEndedAndReported) {  // a refusal is logged and reported already
@@ -163,16 +161,13 @@ QString StaticWrite::ProtectedAreaRefusal(const StaticWriteRequest& request, uin
         .arg(QString::number(nOpen, 16).toUpper(), QString::number(request.nStart, 16).toUpper());
 }
 
-int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record)
+int StaticWrite::RunWrite(const StaticWriteRequest& request, uint32_t nFlashSize, OperationReport& record)
 {
-    const int32_t nStartAddr = request.nStart;
+    Session session(m_ctrl, m_observer);
     // The area as the search reads it (whole sectors) must lie inside the flash.
-    const QString strSearchOutside = AreaOutsideFlash(pInfo, nStartAddr, SearchedLength(request.nTotal));
-    if (!strSearchOutside.isEmpty()) {
-        m_observer.Log(strSearchOutside);
-        record.Refuse(xq::kErrBadArgument, strSearchOutside);
-        return xq::kEndedAndReported;
-    }
+    if (const int rc = session.CheckRange(request.nStart, SearchedLength(request.nTotal), nFlashSize, record);
+        rc != xq::kOk)
+        return rc;
     int32_t nWriteOffset = 0;
     if (const int rc = FindWriteOffset(request, nWriteOffset); rc != 0)
         return rc;
@@ -181,12 +176,8 @@ int StaticWrite::RunWrite(const StaticWriteRequest& request, const FlashInfo* pI
     // must lie inside the flash.
     const int32_t nEraseStart = int32_t(AreaStart(request));
     const int64_t nEraseEnd = AreaEnd(request, nWriteOffset);
-    const QString strOutside = AreaOutsideFlash(pInfo, nEraseStart, nEraseEnd - nEraseStart);
-    if (!strOutside.isEmpty()) {
-        m_observer.Log(strOutside);
-        record.Refuse(xq::kErrBadArgument, strOutside);
-        return xq::kEndedAndReported;
-    }
+    if (const int rc = session.CheckRange(nEraseStart, nEraseEnd - nEraseStart, nFlashSize, record); rc != xq::kOk)
+        return rc;
 
     int rc = xq::kOk;
     const int nProtection = OpenProtection(rc);

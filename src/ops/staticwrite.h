@@ -40,7 +40,7 @@ public:
 private:
     // The phases of Run: where the record goes, whether the area fits,
     // then erase, program and read back.
-    int RunWrite(const StaticWriteRequest& request, const FlashInfo* pInfo, OperationReport& record);
+    int RunWrite(const StaticWriteRequest& request, uint32_t nFlashSize, OperationReport& record);
     // Where the new record goes (after the last one, or at the area's start);
     // a failed search returns its result and nothing is erased.
     int FindWriteOffset(const StaticWriteRequest& request, int32_t& nWriteOffset);

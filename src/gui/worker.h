@@ -1,7 +1,7 @@
-// The static data tab's worker: runs one static write or read (src/ops) on
-// its thread and turns what the operation reports into signals. QtCore only,
-// shared with the command-line tool. Each run takes its request as a value
-// and ends with a report of what it did.
+// The static data tab's worker: a thread shell that runs one static write or
+// read (src/ops) on the tab's thread and turns what the operation reports
+// into signals. Each run takes its request as a value and ends with a report
+// of what it did.
 #pragma once
 
 #include <operationobserver.h>
@@ -20,8 +20,9 @@ public:
     explicit Worker(QObject* pParent = nullptr);
 
     SpiFlashCtrl* pSpiCtrl = nullptr;
-    // Milliseconds to pause before reporting a record that is not there.
-    int nNotFoundPauseMs = 300;
+    // Milliseconds to pause, on the worker's thread, before reporting a
+    // record that is not there (the tab sets its pause; 0: none).
+    int nNotFoundPauseMs = 0;
 
 signals:
     void finish(int nOpt, bool bState);

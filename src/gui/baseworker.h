@@ -1,6 +1,6 @@
-// The image tab's worker: runs one image operation of src/ops (a write, a
-// read into a file, a verify or blank check) on its own thread and turns
-// what the operation tells into its signals. Each run takes its request as
+// The image tab's worker: a thread shell that runs one image operation of
+// src/ops (a write, a read into a file, a verify or blank check) on its own
+// thread and turns what the operation tells into its signals. Each run takes its request as
 // a value and ends with a report of what it did, then finish.
 #pragma once
 

@@ -5,6 +5,8 @@
 #include <staticread.h>
 #include <staticwrite.h>
 
+#include <QThread>
+
 Worker::Worker(QObject* pParent) : QObject(pParent)
 {
     qRegisterMetaType<StaticWriteRequest>();
@@ -24,7 +26,9 @@ void Worker::OnWrite(const StaticWriteRequest& request)
 void Worker::OnRead(const StaticReadRequest& request)
 {
     StaticRead read(*pSpiCtrl, *this);
-    read.nNotFoundPauseMs = nNotFoundPauseMs;
+    const int nPauseMs = nNotFoundPauseMs;
+    if (nPauseMs > 0)
+        read.onNotFound = [nPauseMs] { QThread::msleep(ulong(nPauseMs)); };
     read.onRecord = [this](const static_data_hdr* pFound) { emit send(pFound); };
     OperationReport record;
     const int rc = read.Run(request, record);
