@@ -778,6 +778,122 @@ SHA-256 of the file: %3</translation>
     </message>
 </context>
 <context>
+    <name>JobActions</name>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="74"/>
+        <location filename="../src/gui/jobactions.cpp" line="120"/>
+        <location filename="../src/gui/jobactions.cpp" line="154"/>
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="143"/>
+        <source>请确认</source>
+        <translation>Please confirm</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="34"/>
+        <location filename="../src/gui/jobactions.cpp" line="61"/>
+        <source>打开任务</source>
+        <translation>Open job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="36"/>
+        <source>打开生产任务：选项锁定为任务的设置</source>
+        <translation>Open a production job: the options are locked to the job&apos;s settings</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="37"/>
+        <source>关闭任务</source>
+        <translation>Close job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="39"/>
+        <source>关闭任务，解除锁定</source>
+        <translation>Close the job and unlock the options</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="40"/>
+        <location filename="../src/gui/jobactions.cpp" line="124"/>
+        <source>保存为任务</source>
+        <translation>Save as job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="42"/>
+        <source>将当前设置保存为生产任务</source>
+        <translation>Save the current settings as a production job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="61"/>
+        <location filename="../src/gui/jobactions.cpp" line="124"/>
+        <source>任务文件 (*.xqjob)</source>
+        <translation>Job files (*.xqjob)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="73"/>
+        <source>任务无法打开: %1</source>
+        <translation>Cannot open the job: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="87"/>
+        <source>任务: %1 [%2]</source>
+        <translation>Job: %1 [%2]</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="93"/>
+        <source>已打开任务: %1 (%2)</source>
+        <translation>Job opened: %1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="111"/>
+        <source>已关闭任务: %1</source>
+        <translation>Job closed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="120"/>
+        <source>请先勾选任务要烧写的文件</source>
+        <translation>First check the image the job writes</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="134"/>
+        <source>序列号计数文件</source>
+        <translation>Serial counter file</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="135"/>
+        <source>文本文件 (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="143"/>
+        <source>任务是否包含静态数据写入?
+工作簿: %1</source>
+        <translation>Should the job write the static data too?
+Workbook: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="153"/>
+        <source>任务无法保存: %1</source>
+        <translation>Cannot save the job: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="158"/>
+        <source>任务已保存: %1</source>
+        <translation>Job saved: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="177"/>
+        <source>任务被拒绝: %1</source>
+        <translation>Job refused: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="176"/>
+        <location filename="../src/gui/jobactions.cpp" line="189"/>
+        <source>操作: 任务 %1, 接口: %2</source>
+        <translation>Operation: job %1, interface: %2</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <location filename="../src/gui/mainwindow.cpp" line="650"/>
@@ -881,9 +997,6 @@ SHA-256 of the file: %3</translation>
         <translation>Delete all</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobwindow.cpp" line="74"/>
-        <location filename="../src/gui/jobwindow.cpp" line="120"/>
-        <location filename="../src/gui/jobwindow.cpp" line="154"/>
         <location filename="../src/gui/mainwindow.cpp" line="470"/>
         <source>告警</source>
         <translation>Warning</translation>
@@ -924,7 +1037,6 @@ SHA-256 of the file: %3</translation>
         <translation>Using the simulated bench: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobwindow.cpp" line="143"/>
         <location filename="../src/gui/mainwindow.cpp" line="322"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
@@ -967,107 +1079,6 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <location filename="../src/gui/mainwindow.cpp" line="663"/>
         <source>正在停止: 当前Flash命令完成后停止操作</source>
         <translation>Stopping: the operation stops after the current flash command</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="34"/>
-        <location filename="../src/gui/jobwindow.cpp" line="61"/>
-        <source>打开任务</source>
-        <translation>Open job</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="36"/>
-        <source>打开生产任务：选项锁定为任务的设置</source>
-        <translation>Open a production job: the options are locked to the job&apos;s settings</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="37"/>
-        <source>关闭任务</source>
-        <translation>Close job</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="39"/>
-        <source>关闭任务，解除锁定</source>
-        <translation>Close the job and unlock the options</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="40"/>
-        <location filename="../src/gui/jobwindow.cpp" line="124"/>
-        <source>保存为任务</source>
-        <translation>Save as job</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="42"/>
-        <source>将当前设置保存为生产任务</source>
-        <translation>Save the current settings as a production job</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="61"/>
-        <location filename="../src/gui/jobwindow.cpp" line="124"/>
-        <source>任务文件 (*.xqjob)</source>
-        <translation>Job files (*.xqjob)</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="73"/>
-        <source>任务无法打开: %1</source>
-        <translation>Cannot open the job: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="87"/>
-        <source>任务: %1 [%2]</source>
-        <translation>Job: %1 [%2]</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="93"/>
-        <source>已打开任务: %1 (%2)</source>
-        <translation>Job opened: %1 (%2)</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="111"/>
-        <source>已关闭任务: %1</source>
-        <translation>Job closed: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="120"/>
-        <source>请先勾选任务要烧写的文件</source>
-        <translation>First check the image the job writes</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="134"/>
-        <source>序列号计数文件</source>
-        <translation>Serial counter file</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="135"/>
-        <source>文本文件 (*.txt)</source>
-        <translation>Text files (*.txt)</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="143"/>
-        <source>任务是否包含静态数据写入?
-工作簿: %1</source>
-        <translation>Should the job write the static data too?
-Workbook: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="153"/>
-        <source>任务无法保存: %1</source>
-        <translation>Cannot save the job: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="158"/>
-        <source>任务已保存: %1</source>
-        <translation>Job saved: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="177"/>
-        <source>任务被拒绝: %1</source>
-        <translation>Job refused: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="176"/>
-        <location filename="../src/gui/jobwindow.cpp" line="189"/>
-        <source>操作: 任务 %1, 接口: %2</source>
-        <translation>Operation: job %1, interface: %2</translation>
     </message>
     <message>
         <location filename="../src/gui/mainwindow.cpp" line="236"/>
