@@ -31,10 +31,6 @@
 #include <QTimer>
 #include <QToolBar>
 
-namespace {
-constexpr int kShortWindow = 640;  // a window below this height (a 600 px screen) is short
-}  // namespace
-
 const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
 const char* const kChunkFailure = "QProgressBar::chunk {background-color: #FF6E6E;}";
 
@@ -190,9 +186,8 @@ void MainWindow::show()
     QMainWindow::show();
     FitWindowToScreen(this);  // again: the frame may be known now
     FitWhenFramed(this);      // and once a window manager has framed it
-    // The log takes a quarter of the height, on a short screen 100 px: the
-    // tabs keep room for their options and the browser for its rows.
-    resizeDocks({ui->dockWidget}, {height() < kShortWindow ? 100 : qMax(100, height() / 4)}, Qt::Vertical);
+    // The log takes a quarter of the height: the tabs keep room for their options.
+    resizeDocks({ui->dockWidget}, {qMax(100, height() / 4)}, Qt::Vertical);
     emit winStateChange(windowState());
 }
 
