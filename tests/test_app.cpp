@@ -139,11 +139,13 @@ private slots:
         QTest::addColumn<QRect>("wanted");
         QTest::addColumn<QRect>("available");
         QTest::addColumn<QRect>("fit");
-        QTest::newRow("default on 1024x600") << QRect(550, 170, 820, 640) << QRect(0, 0, 1024, 570) << QRect(204, 0, 820, 570);
+        QTest::newRow("default on 1024x600") << QRect(550, 170, 820, 640) << QRect(0, 0, 1024, 570) << QRect(102, 0, 820, 570);
         QTest::newRow("fits already") << QRect(550, 170, 820, 640) << QRect(0, 0, 1920, 1050) << QRect(550, 170, 820, 640);
-        QTest::newRow("left of the screen") << QRect(-900, 100, 820, 640) << QRect(0, 0, 1920, 1050) << QRect(0, 100, 820, 640);
+        QTest::newRow("touches every edge") << QRect(0, 30, 1280, 690) << QRect(0, 30, 1280, 690) << QRect(0, 30, 1280, 690);
+        QTest::newRow("left of the screen") << QRect(-900, 100, 820, 640) << QRect(0, 0, 1920, 1050) << QRect(550, 205, 820, 640);
         QTest::newRow("bigger than the screen") << QRect(10, 10, 3000, 2000) << QRect(0, 30, 1280, 690) << QRect(0, 30, 1280, 690);
-        QTest::newRow("second screen gone") << QRect(2500, 300, 820, 640) << QRect(0, 0, 1920, 1050) << QRect(1100, 300, 820, 640);
+        QTest::newRow("second screen gone") << QRect(2500, 300, 820, 640) << QRect(0, 0, 1920, 1050) << QRect(550, 205, 820, 640);
+        QTest::newRow("panel on the left") << QRect(0, 0, 820, 640) << QRect(48, 0, 976, 600) << QRect(126, 0, 820, 600);
     }
     void fitIntoScreen()
     {
@@ -795,6 +797,14 @@ private slots:
         QVERIFY(QFile::remove(files.filePath("fw.bin")));
         pModel->setData(files.path());
         QVERIFY(pModel->strCheckedPath.isEmpty());
+
+        // A file seen while empty and written afterwards shows its real size.
+        const QString strLate = files.filePath("late.bin");
+        QVERIFY(WriteFile(strLate, QByteArray()));
+        const auto sizeText = [&] { return pModel->index(strLate).sibling(pModel->index(strLate).row(), 1).data().toString(); };
+        QTRY_COMPARE(sizeText(), QLocale::system().formattedDataSize(0));
+        QVERIFY(WriteFile(strLate, RandomBytes(100, 5)));
+        QCOMPARE(sizeText(), QLocale::system().formattedDataSize(100));
     }
 
     void startWithoutAdapterSaysWhatToCheck()

@@ -416,10 +416,12 @@ private slots:
         QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));
         QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-1\\s+ok")));
         QMap<QString, QStringList> steps;
+        QMap<QString, double> stepSeconds;
         QList<int> serials;
         for (const QJsonObject& o : JsonLines(r.strOut)) {
             QCOMPARE(o["job"].toString(), QString("gang"));
             steps[o["interface"].toString()] << o["operation"].toString() + " " + o["result"].toString();
+            stepSeconds[o["interface"].toString()] += o["seconds"].toDouble();
             if (o["operation"] == "write" && o["result"] == "ok")
                 serials << o["serial"].toInt();
         }
@@ -428,6 +430,14 @@ private slots:
         QCOMPARE(steps["FT2232-LOC-3"], (QStringList{"write ok", "static write ok", "verify ok"}));
         std::sort(serials.begin(), serials.end());
         QCOMPARE(serials, (QList<int>{500, 501}));  // taken as chips are stamped: none for the failed one
+        // The table's seconds are the whole job's on that adapter, never its last step's.
+        for (const QString& strInterface : {QString("FT2232-LOC-1"), QString("FT2232-LOC-3")}) {
+            const QRegularExpressionMatch row =
+                QRegularExpression(strInterface + "\\s+ok\\s+([0-9.]+)").match(r.strErr);
+            QVERIFY(row.hasMatch());
+            QVERIFY2(row.captured(1).toDouble() + 0.006 >= stepSeconds[strInterface],
+                     qPrintable(QString("%1 < %2").arg(row.captured(1)).arg(stepSeconds[strInterface])));
+        }
         QCOMPARE(Slurp(P("gang/serial.txt")), QByteArray("502\n"));
         for (int n : {1, 3})
             QCOMPARE(Slurp(strBench + QString("/adapter-%1/flash.bin").arg(n)).mid(0x3000, m_image.size()), m_image);

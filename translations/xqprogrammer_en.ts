@@ -4,8 +4,8 @@
 <context>
     <name>BaseOp</name>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="262"/>
-        <location filename="../src/gui/baseop.cpp" line="568"/>
+        <location filename="../src/gui/baseop.cpp" line="265"/>
+        <location filename="../src/gui/baseop.cpp" line="571"/>
         <source>序列号无法保存到%1，未写入序列号</source>
         <translation>The next serial number cannot be saved to %1: no serial number written</translation>
     </message>
@@ -87,8 +87,8 @@
     </message>
     <message>
         <location filename="../forms/baseop.ui" line="63"/>
-        <location filename="../src/gui/baseop.cpp" line="445"/>
-        <location filename="../src/gui/baseop.cpp" line="462"/>
+        <location filename="../src/gui/baseop.cpp" line="448"/>
+        <location filename="../src/gui/baseop.cpp" line="465"/>
         <source>展开选项</source>
         <translation>Show options</translation>
     </message>
@@ -108,151 +108,151 @@
         <translation>Open folder</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="70"/>
-        <location filename="../src/gui/baseop.cpp" line="443"/>
+        <location filename="../src/gui/baseop.cpp" line="72"/>
+        <location filename="../src/gui/baseop.cpp" line="446"/>
         <source>往下拖拉展开选项</source>
         <translation>Drag down to show the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="78"/>
+        <location filename="../src/gui/baseop.cpp" line="81"/>
         <source>全擦除</source>
         <translation>Erase whole chip</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="78"/>
+        <location filename="../src/gui/baseop.cpp" line="81"/>
         <source>按文件大小擦除</source>
         <translation>Erase by file size</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="78"/>
+        <location filename="../src/gui/baseop.cpp" line="81"/>
         <source>按指定大小擦除</source>
         <translation>Erase a given size</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="78"/>
+        <location filename="../src/gui/baseop.cpp" line="81"/>
         <source>智能烧写：只擦写有变化的扇区</source>
         <translation>Smart write: erase and program only changed sectors</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="245"/>
-        <location filename="../src/gui/baseop.cpp" line="341"/>
+        <location filename="../src/gui/baseop.cpp" line="248"/>
+        <location filename="../src/gui/baseop.cpp" line="344"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="245"/>
+        <location filename="../src/gui/baseop.cpp" line="248"/>
         <source>当前未选择文件
 确定仅擦除FLAHS？</source>
         <translation>No file is selected.
 Only erase the flash?</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="212"/>
-        <location filename="../src/gui/baseop.cpp" line="240"/>
-        <location filename="../src/gui/baseop.cpp" line="252"/>
-        <location filename="../src/gui/baseop.cpp" line="272"/>
-        <location filename="../src/gui/baseop.cpp" line="325"/>
-        <location filename="../src/gui/baseop.cpp" line="356"/>
-        <location filename="../src/gui/baseop.cpp" line="412"/>
-        <location filename="../src/gui/baseop.cpp" line="420"/>
-        <location filename="../src/gui/baseop.cpp" line="492"/>
+        <location filename="../src/gui/baseop.cpp" line="215"/>
+        <location filename="../src/gui/baseop.cpp" line="243"/>
+        <location filename="../src/gui/baseop.cpp" line="255"/>
+        <location filename="../src/gui/baseop.cpp" line="275"/>
+        <location filename="../src/gui/baseop.cpp" line="328"/>
+        <location filename="../src/gui/baseop.cpp" line="359"/>
+        <location filename="../src/gui/baseop.cpp" line="415"/>
+        <location filename="../src/gui/baseop.cpp" line="423"/>
+        <location filename="../src/gui/baseop.cpp" line="495"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="253"/>
+        <location filename="../src/gui/baseop.cpp" line="256"/>
         <source>烧写文件%1大于Flash容量</source>
         <translation>The image %1 is larger than the flash</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="272"/>
-        <location filename="../src/gui/baseop.cpp" line="400"/>
+        <location filename="../src/gui/baseop.cpp" line="275"/>
+        <location filename="../src/gui/baseop.cpp" line="403"/>
         <source>无法读取镜像文件
 %1</source>
         <translation>Cannot read the image file
 %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="273"/>
-        <location filename="../src/gui/baseop.cpp" line="401"/>
+        <location filename="../src/gui/baseop.cpp" line="276"/>
+        <location filename="../src/gui/baseop.cpp" line="404"/>
         <source>读取镜像文件%1失败: %2</source>
         <translation>Reading the image file %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="336"/>
+        <location filename="../src/gui/baseop.cpp" line="339"/>
         <source>保存成BIN文件</source>
         <translation>Save as BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="336"/>
+        <location filename="../src/gui/baseop.cpp" line="339"/>
         <source>二进制文件 (*.bin)</source>
         <translation>Binary files (*.bin)</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="362"/>
+        <location filename="../src/gui/baseop.cpp" line="365"/>
         <source>准备读取Flash并保存到:%1</source>
         <translation>Reading the flash into: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="447"/>
+        <location filename="../src/gui/baseop.cpp" line="450"/>
         <source>往上拖拉隐藏选项</source>
         <translation>Drag up to hide the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="449"/>
-        <location filename="../src/gui/baseop.cpp" line="458"/>
+        <location filename="../src/gui/baseop.cpp" line="452"/>
+        <location filename="../src/gui/baseop.cpp" line="461"/>
         <source>隐藏选项</source>
         <translation>Hide options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="475"/>
+        <location filename="../src/gui/baseop.cpp" line="478"/>
         <source>打开BIN文件所在目录</source>
         <translation>Open the folder of the BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="492"/>
+        <location filename="../src/gui/baseop.cpp" line="495"/>
         <source>指定路径不存在
 请重新指定路径</source>
         <translation>The path does not exist.
 Please give another path.</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="515"/>
+        <location filename="../src/gui/baseop.cpp" line="518"/>
         <source>请输入十六进制数</source>
         <translation>Enter a hexadecimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="517"/>
+        <location filename="../src/gui/baseop.cpp" line="520"/>
         <source>转为十进制</source>
         <translation>Show in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="519"/>
+        <location filename="../src/gui/baseop.cpp" line="522"/>
         <source>当前为十六进制显示</source>
         <translation>Shown in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="526"/>
+        <location filename="../src/gui/baseop.cpp" line="529"/>
         <source>请输入十进制数</source>
         <translation>Enter a decimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="528"/>
+        <location filename="../src/gui/baseop.cpp" line="531"/>
         <source>转为十六进制</source>
         <translation>Show in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="530"/>
+        <location filename="../src/gui/baseop.cpp" line="533"/>
         <source>当前为十进制显示</source>
         <translation>Shown in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="341"/>
+        <location filename="../src/gui/baseop.cpp" line="344"/>
         <source>%1 已存在，是否覆盖？</source>
         <translation>%1 exists already. Replace it?</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="392"/>
+        <location filename="../src/gui/baseop.cpp" line="395"/>
         <source>请选择一个文件进行校验</source>
         <translation>Choose a file to verify</translation>
     </message>
@@ -288,22 +288,22 @@ Please give another path.</translation>
 <context>
     <name>FileSysModel</name>
     <message>
-        <location filename="../src/gui/filesysmodel.cpp" line="86"/>
+        <location filename="../src/gui/filesysmodel.cpp" line="94"/>
         <source>名称</source>
         <translation>Name</translation>
     </message>
     <message>
-        <location filename="../src/gui/filesysmodel.cpp" line="86"/>
+        <location filename="../src/gui/filesysmodel.cpp" line="94"/>
         <source>大小</source>
         <translation>Size</translation>
     </message>
     <message>
-        <location filename="../src/gui/filesysmodel.cpp" line="86"/>
+        <location filename="../src/gui/filesysmodel.cpp" line="94"/>
         <source>类型</source>
         <translation>Type</translation>
     </message>
     <message>
-        <location filename="../src/gui/filesysmodel.cpp" line="87"/>
+        <location filename="../src/gui/filesysmodel.cpp" line="95"/>
         <source>修改日期</source>
         <translation>Date modified</translation>
     </message>
@@ -585,6 +585,122 @@ Please give another path.</translation>
     </message>
 </context>
 <context>
+    <name>JobActions</name>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="90"/>
+        <location filename="../src/gui/jobactions.cpp" line="136"/>
+        <location filename="../src/gui/jobactions.cpp" line="170"/>
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="159"/>
+        <source>请确认</source>
+        <translation>Please confirm</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="32"/>
+        <location filename="../src/gui/jobactions.cpp" line="77"/>
+        <source>打开任务</source>
+        <translation>Open job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="33"/>
+        <source>打开生产任务：选项锁定为任务的设置</source>
+        <translation>Open a production job: the options are locked to the job&apos;s settings</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="34"/>
+        <source>关闭任务</source>
+        <translation>Close job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="35"/>
+        <source>关闭任务，解除锁定</source>
+        <translation>Close the job and unlock the options</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="36"/>
+        <location filename="../src/gui/jobactions.cpp" line="140"/>
+        <source>保存为任务</source>
+        <translation>Save as job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="37"/>
+        <source>将当前设置保存为生产任务</source>
+        <translation>Save the current settings as a production job</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="77"/>
+        <location filename="../src/gui/jobactions.cpp" line="140"/>
+        <source>任务文件 (*.xqjob)</source>
+        <translation>Job files (*.xqjob)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="89"/>
+        <source>任务无法打开: %1</source>
+        <translation>Cannot open the job: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="103"/>
+        <source>任务: %1 [%2]</source>
+        <translation>Job: %1 [%2]</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="109"/>
+        <source>已打开任务: %1 (%2)</source>
+        <translation>Job opened: %1 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="127"/>
+        <source>已关闭任务: %1</source>
+        <translation>Job closed: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="136"/>
+        <source>请先勾选任务要烧写的文件</source>
+        <translation>First check the image the job writes</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="150"/>
+        <source>序列号计数文件</source>
+        <translation>Serial counter file</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="151"/>
+        <source>文本文件 (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="159"/>
+        <source>任务是否包含静态数据写入?
+工作簿: %1</source>
+        <translation>Should the job write the static data too?
+Workbook: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="169"/>
+        <source>任务无法保存: %1</source>
+        <translation>Cannot save the job: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="174"/>
+        <source>任务已保存: %1</source>
+        <translation>Job saved: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="194"/>
+        <source>任务被拒绝: %1</source>
+        <translation>Job refused: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/jobactions.cpp" line="193"/>
+        <location filename="../src/gui/jobactions.cpp" line="204"/>
+        <source>操作: 任务 %1, 接口: %2</source>
+        <translation>Operation: job %1, interface: %2</translation>
+    </message>
+</context>
+<context>
     <name>JobRules</name>
     <message>
         <location filename="../src/job/jobfile.cpp" line="1"/>
@@ -714,7 +830,7 @@ Rewrite it with xqprog job create NEW.xqjob --from %1 before using it</translati
     <message>
         <location filename="../src/job/jobfile.cpp" line="431"/>
         <source>任务文件无法写入: %1 是任务自己的文件 %2</source>
-        <translation>The job file cannot be written: %1 is the job's own file %2</translation>
+        <translation>The job file cannot be written: %1 is the job&apos;s own file %2</translation>
     </message>
     <message>
         <location filename="../src/job/jobfile.cpp" line="442"/>
@@ -800,7 +916,7 @@ SHA-256 of the file: %3</translation>
 <context>
     <name>MainWindow</name>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="650"/>
+        <location filename="../src/gui/mainwindow.cpp" line="511"/>
         <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
         <translation>Termination signal: stopping after the current flash command, then quitting</translation>
     </message>
@@ -876,81 +992,77 @@ SHA-256 of the file: %3</translation>
         <translation>Soft-reset the chip</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="61"/>
+        <location filename="../src/gui/mainwindow.cpp" line="45"/>
         <source>XQ烧写工具 V%1</source>
         <translation>XQ Programmer V%1</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="71"/>
+        <location filename="../src/gui/statusprogress.cpp" line="10"/>
         <source>执行进度:</source>
         <translation>Progress:</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="217"/>
+        <location filename="../src/gui/logpane.cpp" line="11"/>
         <source>拷贝</source>
         <translation>Copy</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="218"/>
+        <location filename="../src/gui/logpane.cpp" line="12"/>
         <source>全选</source>
         <translation>Select all</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="219"/>
+        <location filename="../src/gui/logpane.cpp" line="13"/>
         <source>全删</source>
         <translation>Delete all</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobwindow.cpp" line="74"/>
-        <location filename="../src/gui/jobwindow.cpp" line="120"/>
-        <location filename="../src/gui/jobwindow.cpp" line="154"/>
-        <location filename="../src/gui/mainwindow.cpp" line="470"/>
+        <location filename="../src/gui/mainwindow.cpp" line="357"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="495"/>
+        <location filename="../src/gui/mainwindow.cpp" line="380"/>
         <source>操作: %1 %2, 接口: %3</source>
         <translation>Operation: %1 %2, interface: %3</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="537"/>
+        <location filename="../src/gui/mainwindow.cpp" line="441"/>
         <source>操作: 复位, 接口: %1</source>
         <translation>Operation: reset, interface: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="113"/>
+        <location filename="../src/gui/mainwindow.cpp" line="75"/>
         <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
         <translation>No USB adapter found: check that the USB cable is connected, that the udev rule 60-xqprogrammer.rules is installed, and that the user is in the plugdev group (log in again after joining it)</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="166"/>
+        <location filename="../src/gui/mainwindow.cpp" line="116"/>
         <source>程序退出时操作仍在进行: 已在当前Flash命令完成后停止，芯片上的数据可能不完整</source>
         <translation>The program ended while an operation was running: it was stopped after the current flash command; the chip may hold incomplete data</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="189"/>
+        <location filename="../src/gui/mainwindow.cpp" line="136"/>
         <source>模拟测试台：不会烧写真实芯片</source>
         <translation>Simulated bench: no real chip is programmed</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="193"/>
+        <location filename="../src/gui/mainwindow.cpp" line="140"/>
         <source> [模拟]</source>
         <translation> [simulated]</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="194"/>
+        <location filename="../src/gui/mainwindow.cpp" line="141"/>
         <source>使用模拟测试台: %1</source>
         <translation>Using the simulated bench: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobwindow.cpp" line="143"/>
-        <location filename="../src/gui/mainwindow.cpp" line="322"/>
+        <location filename="../src/gui/mainwindow.cpp" line="222"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="323"/>
+        <location filename="../src/gui/mainwindow.cpp" line="223"/>
         <source>操作正在进行中。
 等待: 操作结束后再关闭窗口。
 停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。</source>
@@ -959,17 +1071,17 @@ Wait: close the window when it has finished.
 Stop and quit: stop the operation after the current flash command and quit; the chip may hold incomplete data.</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="326"/>
+        <location filename="../src/gui/mainwindow.cpp" line="226"/>
         <source>停止并退出</source>
         <translation>Stop and quit</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="326"/>
+        <location filename="../src/gui/mainwindow.cpp" line="226"/>
         <source>等待</source>
         <translation>Wait</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="344"/>
+        <location filename="../src/gui/mainwindow.cpp" line="244"/>
         <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
         <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
     </message>
@@ -984,133 +1096,32 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>Stop the operation after the current flash command</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="663"/>
+        <location filename="../src/gui/mainwindow.cpp" line="524"/>
         <source>正在停止: 当前Flash命令完成后停止操作</source>
         <translation>Stopping: the operation stops after the current flash command</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobwindow.cpp" line="34"/>
-        <location filename="../src/gui/jobwindow.cpp" line="61"/>
-        <source>打开任务</source>
-        <translation>Open job</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="36"/>
-        <source>打开生产任务：选项锁定为任务的设置</source>
-        <translation>Open a production job: the options are locked to the job&apos;s settings</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="37"/>
-        <source>关闭任务</source>
-        <translation>Close job</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="39"/>
-        <source>关闭任务，解除锁定</source>
-        <translation>Close the job and unlock the options</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="40"/>
-        <location filename="../src/gui/jobwindow.cpp" line="124"/>
-        <source>保存为任务</source>
-        <translation>Save as job</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="42"/>
-        <source>将当前设置保存为生产任务</source>
-        <translation>Save the current settings as a production job</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="61"/>
-        <location filename="../src/gui/jobwindow.cpp" line="124"/>
-        <source>任务文件 (*.xqjob)</source>
-        <translation>Job files (*.xqjob)</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="73"/>
-        <source>任务无法打开: %1</source>
-        <translation>Cannot open the job: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="87"/>
-        <source>任务: %1 [%2]</source>
-        <translation>Job: %1 [%2]</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="93"/>
-        <source>已打开任务: %1 (%2)</source>
-        <translation>Job opened: %1 (%2)</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="111"/>
-        <source>已关闭任务: %1</source>
-        <translation>Job closed: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="120"/>
-        <source>请先勾选任务要烧写的文件</source>
-        <translation>First check the image the job writes</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="134"/>
-        <source>序列号计数文件</source>
-        <translation>Serial counter file</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="135"/>
-        <source>文本文件 (*.txt)</source>
-        <translation>Text files (*.txt)</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="143"/>
-        <source>任务是否包含静态数据写入?
-工作簿: %1</source>
-        <translation>Should the job write the static data too?
-Workbook: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="153"/>
-        <source>任务无法保存: %1</source>
-        <translation>Cannot save the job: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="158"/>
-        <source>任务已保存: %1</source>
-        <translation>Job saved: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="177"/>
-        <source>任务被拒绝: %1</source>
-        <translation>Job refused: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/jobwindow.cpp" line="176"/>
-        <location filename="../src/gui/jobwindow.cpp" line="189"/>
-        <source>操作: 任务 %1, 接口: %2</source>
-        <translation>Operation: job %1, interface: %2</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="236"/>
+        <location filename="../src/gui/mainwindow.cpp" line="171"/>
         <source>校验</source>
         <translation>Verify</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="238"/>
+        <location filename="../src/gui/mainwindow.cpp" line="172"/>
         <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
         <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="239"/>
+        <location filename="../src/gui/mainwindow.cpp" line="173"/>
         <source>查空</source>
         <translation>Blank check</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="241"/>
+        <location filename="../src/gui/mainwindow.cpp" line="174"/>
         <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
         <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="459"/>
+        <location filename="../src/gui/mainwindow.cpp" line="346"/>
         <source>操作: %1, 接口: %2</source>
         <translation>Operation: %1, interface: %2</translation>
     </message>
@@ -1370,84 +1381,84 @@ Location: %3</translation>
         <translation>Form</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="24"/>
+        <location filename="../forms/staticdata.ui" line="29"/>
         <source>写入位置</source>
         <translation>Location</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="26"/>
+        <location filename="../forms/staticdata.ui" line="32"/>
         <source>存储:</source>
         <translation>Storage:</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="28"/>
+        <location filename="../forms/staticdata.ui" line="34"/>
         <source>占用(Byte):</source>
         <translation>Used (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="30"/>
+        <location filename="../forms/staticdata.ui" line="36"/>
         <source>起始地址:0x</source>
         <translation>Start address: 0x</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="31"/>
+        <location filename="../forms/staticdata.ui" line="37"/>
         <source>1FF000</source>
         <translation>1FF000</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="32"/>
+        <location filename="../forms/staticdata.ui" line="38"/>
         <source>总大小(Byte):</source>
         <translation>Total size (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="34"/>
+        <location filename="../forms/staticdata.ui" line="40"/>
         <source>只读(Byte):</source>
         <translation>Read-only (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="36"/>
+        <location filename="../forms/staticdata.ui" line="42"/>
         <source>上锁</source>
         <translation>Lock</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="42"/>
+        <location filename="../forms/staticdata.ui" line="48"/>
         <source>写入数据</source>
         <translation>Values to write</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="44"/>
+        <location filename="../forms/staticdata.ui" line="50"/>
         <source>默认值</source>
         <translation>Defaults</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="45"/>
+        <location filename="../forms/staticdata.ui" line="51"/>
         <source>当前值</source>
         <translation>Current</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="53"/>
+        <location filename="../forms/staticdata.ui" line="59"/>
         <source>导入配置</source>
         <translation>Import layout</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="59"/>
+        <location filename="../forms/staticdata.ui" line="65"/>
         <source>导出文件</source>
         <translation>Export</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="70"/>
+        <location filename="../forms/staticdata.ui" line="76"/>
         <location filename="../src/gui/staticdata.cpp" line="320"/>
         <source>导出模板</source>
         <translation>Export template</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="71"/>
+        <location filename="../forms/staticdata.ui" line="77"/>
         <location filename="../src/gui/staticdata.cpp" line="336"/>
         <source>保存Excel</source>
         <translation>Save workbook</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="71"/>
+        <location filename="../forms/staticdata.ui" line="77"/>
         <source>保存Excel文件</source>
         <translation>Save as an Excel workbook</translation>
     </message>

@@ -161,6 +161,7 @@ void Job::Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace)
     if (!m_bStepReported)  // the steps of a job timed themselves
         m_report.dSeconds = double(timer.elapsed()) / 1000.0;
     Conclude(session, pTrace);
+    m_dSeconds = double(timer.elapsed()) / 1000.0;
 }
 
 // The job's result, as the command saw it, is the one reported; the report

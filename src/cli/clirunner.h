@@ -92,7 +92,8 @@ public:
     // (JSON, trace row) and records it in the run log file.
     void Execute(const JobFn& fn, int nRateIndex, const TraceFile* pTrace);
     bool Ok() const { return m_bOk; }
-    double Seconds() const { return m_report.dSeconds; }
+    // The whole run on the adapter (open, every step, close), in seconds.
+    double Seconds() const { return m_dSeconds; }
     void SetProgressBar(CliProgress* pProgress) { m_pProgress = pProgress; }
     void SetBatchPrograms(bool bBatch) { m_bBatchPrograms = bBatch; }
     // The line database that records every report too (null: none).
@@ -128,6 +129,7 @@ private:
     OperationReport m_report;
     QList<OperationReport> m_steps;  // the steps before the last, whose report is m_report
     bool m_bStepReported = false;
+    double m_dSeconds = 0;
     bool m_bBatchPrograms = false;
     ChipRecordSink* m_pRecords = nullptr;
     QJsonObject m_jsonExtra;

@@ -30,10 +30,12 @@
 #include <QSplitterHandle>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 constexpr int kOptionHeight = 130;
 constexpr int kDirHeight = 400;
+constexpr int kBrowserRows = 4;  // file rows the browser keeps on a short tab
 constexpr uint kSeqShownAsOne = 0xFFFFFFFFu;
 
 // The browser's default root: the user's download folder, or home without one.
@@ -71,6 +73,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     ui->splitter->setSizes({0, 1});
     connect(ui->splitter, &QSplitter::splitterMoved, this, &BaseOp::SplitterMove);
     connect(ui->pbSplitter, &QPushButton::clicked, this, &BaseOp::SplitterShow);
+    ui->splitter->installEventFilter(this);
     m_strLastSaveDir = QCoreApplication::applicationDirPath();
 
     ui->cmbDownOptions->setView(new QListView(ui->cmbDownOptions));
@@ -628,4 +631,27 @@ void BaseOp::SaveSettings()
     settings.setValue("splitterDir", sizes.value(sizes.size() - 1));
     settings.setValue("path", m_pFileModel->rootPath());
     settings.endGroup();
+}
+
+bool BaseOp::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    // Measured once the splitter has laid its panes out at the new size.
+    if (pWatched == ui->splitter && pEvent->type() == QEvent::Resize)
+        QTimer::singleShot(0, this, &BaseOp::KeepBrowserRows);
+    return TabWidgetInf::eventFilter(pWatched, pEvent);
+}
+
+void BaseOp::KeepBrowserRows()
+{
+    const QList<int> sizes = ui->splitter->sizes();
+    if (sizes.size() < 2 || sizes[0] == 0)  // the options are hidden
+        return;
+    const int nRow = ui->tableView->verticalHeader()->defaultSectionSize();
+    const int nDirNeeded = ui->widgetDir->height() - ui->tableView->viewport()->height() + kBrowserRows * nRow;
+    if (sizes[1] >= nDirNeeded)
+        return;
+    const int nTotal = sizes[0] + sizes[1];
+    const int nOption = qMax(ui->splitter->widget(0)->minimumHeight(), nTotal - nDirNeeded);
+    if (nOption < sizes[0])
+        ui->splitter->setSizes({nOption, nTotal - nOption});
 }

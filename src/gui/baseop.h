@@ -87,9 +87,13 @@ public:
     void ShowNextSerial(uint64_t nNext);
 
 protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
 
 private:
+    // A short tab keeps several file rows in the browser: the options (they
+    // scroll) give way before the browser is down to its header and a row.
+    void KeepBrowserRows();
     void SetUpBrowser();
     // False (after the warning and finish) when the start address box does not hold acceptable input.
     bool StartAddressAccepted(int nOpt);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 FileSysModel::FileSysModel(QObject* pParent) : QFileSystemModel(pParent), mutexCheck(new QMutex)
 {
@@ -31,6 +32,13 @@ QVariant FileSysModel::data(const QModelIndex& index, int role) const
     if (role == Qt::CheckStateRole && IsCheckable(index)) {
         QMutexLocker lock(mutexCheck);
         return mapFileCheck.value(fileName(index), Qt::Unchecked);
+    }
+    // The model keeps the size it saw when the file appeared: a read-back is
+    // created empty and written afterwards. The size shown is the file's now.
+    if (role == Qt::DisplayRole && index.isValid() && index.column() == 1 && !isDir(index)) {
+        const QFileInfo info(filePath(index));
+        if (info.exists())
+            return QLocale::system().formattedDataSize(info.size());
     }
     return QFileSystemModel::data(index, role);
 }

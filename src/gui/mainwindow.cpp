@@ -1,16 +1,21 @@
 #include "mainwindow.h"
 
 #include "application.h"
+#include "jobactions.h"
+#include "logpane.h"
 #include "messagebox.h"
+#include "quitsignals.h"
 #include "resultpanel.h"
 #include "runlogfile.h"
+#include "screenfit.h"
 #include "spiconfig.h"
+#include "statusprogress.h"
 #include "tabwidgetinf.h"
+#include "toolactions.h"
 #include "ui_mainwindow.h"
 
 #include <chipops.h>
 #include <commontexts.h>
-#include <jobfile.h>
 #include <results.h>
 #include <session.h>
 #include <simbench.h>
@@ -19,37 +24,12 @@
 #include <tracefile.h>
 
 #include <QCloseEvent>
-#include <QSocketNotifier>
-#include <QDateTime>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QResizeEvent>
-#include <QScreen>
-#include <QStyle>
-#include <QToolBar>
-#include <QToolButton>
-#include <QVBoxLayout>
-#include <QScrollBar>
-#include <QTextCursor>
 #include <QSettings>
-#include <QThread>
 #include <QTimer>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-// SIGTERM, SIGINT and SIGHUP reach the event loop through this socket pair:
-// the handler only writes a byte, the window reads it on the GUI thread.
-int g_signalFds[2] = {-1, -1};
-void OnQuitSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &c, 1);
-}
-}  // namespace
+#include <QToolBar>
 
 const char* const kChunkSuccess = "QProgressBar::chunk {background-color: #05B8CC;}";
 const char* const kChunkFailure = "QProgressBar::chunk {background-color: #FF6E6E;}";
@@ -67,33 +47,9 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     m_pSessionLog = std::make_unique<FunctionObserver>([this](const QString& strLine) { SetLog(strLine); });
     m_pSession = std::make_unique<Session>(*m_pConfig->Ctrl(), *m_pSessionLog);
 
-    m_pProgressBox = new QWidget(this);
-    m_pProgressLabel = new QLabel(tr("执行进度:"), m_pProgressBox);
-    m_pProgressBar = new QProgressBar(m_pProgressBox);
-    m_pProgressBar->setRange(0, 100);
-    m_pProgressBar->setValue(0);
-    m_pProgressBar->setFixedSize(250, 10);
-    // A 10 px bar is too thin for legible text: the percentage stands beside it.
-    m_pProgressBar->setTextVisible(false);
-    m_pProgressPercent = new QLabel(m_pProgressBox);
-    m_pProgressPercent->setObjectName("labelProgressPercent");
-    m_pProgressPercent->setMinimumWidth(m_pProgressPercent->fontMetrics().horizontalAdvance("100%") + 4);
-    m_pProgressPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_pProgressPercent->setText("0%");
-    connect(m_pProgressBar, &QProgressBar::valueChanged, m_pProgressPercent,
-            [this](int nVal) { m_pProgressPercent->setText(QString("%1%").arg(nVal)); });
-    m_pProgressLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    m_pProgressLayout = new QHBoxLayout(m_pProgressBox);
-    m_pProgressLayout->setContentsMargins(0, 0, 6, 0);
-    m_pProgressLayout->setSpacing(2);
-    // The stretch keeps the label next to its bar however wide the box grows.
-    m_pProgressLayout->addStretch(1);
-    m_pProgressLayout->addWidget(m_pProgressLabel);
-    m_pProgressLayout->addWidget(m_pProgressBar);
-    m_pProgressLayout->addWidget(m_pProgressPercent);
-    // The box keeps to its contents: the status bar's message gets the rest.
-    m_pProgressBox->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    ui->statusbar->addPermanentWidget(m_pProgressBox);
+    m_pProgress = new StatusProgress(this);
+    m_pProgressBar = m_pProgress->Bar();
+    ui->statusbar->addPermanentWidget(m_pProgress);
     m_pResultPanel = new ResultPanel(ui->centralwidget);
     ui->verticalLayout->insertWidget(0, m_pResultPanel);
 
@@ -108,7 +64,9 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     AddVerifyActions();
     if (bBench)
         ShowSimulatedBench(strBenchDir);
-    BuildJobActions();
+    m_pJobs = new JobActions(*this,
+                             {this, ui->toolBar, ui->statusbar, ui->tabBaseOp, ui->tabStatic, m_pResultPanel, m_pConfig},
+                             this);
     if (!m_pConfig->InterfacesFound())
         SetLog(tr("未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、"
                   "当前用户是否属于plugdev组（加入后需重新登录）"));
@@ -134,26 +92,14 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
 // toolbar's buttons in the Tab order, so the station works without a mouse.
 void MainWindow::SetUpKeyboard()
 {
-    const QList<QPair<QAction*, QKeySequence>> keys = {{ui->action_config, QKeySequence(Qt::Key_F2)},
-                                                       {ui->action_read, QKeySequence(Qt::Key_F3)},
-                                                       {ui->action_write, QKeySequence(Qt::Key_F5)},
-                                                       {ui->action_reset, QKeySequence(Qt::Key_F6)},
-                                                       {ui->action_log, QKeySequence(Qt::Key_F9)}};
-    for (const auto& [pAction, key] : keys)
-        pAction->setShortcut(key);
-    if (m_pVerifyAction)
-        m_pVerifyAction->setShortcut(QKeySequence(Qt::Key_F7));
-    if (m_pBlankAction)
-        m_pBlankAction->setShortcut(QKeySequence(Qt::Key_F8));
-    for (QAction* pAction : ui->toolBar->actions()) {
-        if (pAction->isSeparator())
-            continue;
-        if (QWidget* pButton = ui->toolBar->widgetForAction(pAction))
-            pButton->setFocusPolicy(Qt::TabFocus);
-        if (pAction != ui->action_stop && !pAction->shortcut().isEmpty())
-            pAction->setStatusTip(
-                QString("%1 (%2)").arg(pAction->toolTip(), pAction->shortcut().toString(QKeySequence::NativeText)));
-    }
+    QList<QPair<QAction*, QKeySequence>> keys = {{ui->action_config, QKeySequence(Qt::Key_F2)},
+                                                 {ui->action_read, QKeySequence(Qt::Key_F3)},
+                                                 {ui->action_write, QKeySequence(Qt::Key_F5)},
+                                                 {ui->action_reset, QKeySequence(Qt::Key_F6)},
+                                                 {ui->action_log, QKeySequence(Qt::Key_F9)},
+                                                 {m_pVerifyAction, QKeySequence(Qt::Key_F7)},
+                                                 {m_pBlankAction, QKeySequence(Qt::Key_F8)}};
+    SetUpToolKeys(ui->toolBar, keys, ui->action_stop);
 }
 
 MainWindow::~MainWindow()
@@ -173,11 +119,8 @@ MainWindow::~MainWindow()
 // Joins every tab's worker thread: after this nothing uses the controller.
 void MainWindow::StopWorkers()
 {
-    if (m_pJobThread) {
-        m_pJobThread->wait();
-        delete m_pJobThread;
-        m_pJobThread = nullptr;
-    }
+    if (m_pJobs)
+        m_pJobs->Wait();
     for (int i = 0; i < ui->tabWidget->count(); ++i) {
         if (auto* pTab = qobject_cast<TabWidgetInf*>(ui->tabWidget->widget(i)))
             pTab->StopWorker();
@@ -214,31 +157,17 @@ void MainWindow::WireTabs()
 
 void MainWindow::BuildLogMenu()
 {
-    m_pCopyAction = new QAction(tr("拷贝"), ui->teLog);
-    m_pSelectAllAction = new QAction(tr("全选"), ui->teLog);
-    m_pDeleteAllAction = new QAction(tr("全删"), ui->teLog);
-    m_pSelectAllAction->setShortcut(QKeySequence::SelectAll);
-    m_pCopyAction->setShortcut(QKeySequence::Copy);
-    m_pDeleteAllAction->setShortcut(QKeySequence(Qt::Key_Delete));
-    connect(m_pSelectAllAction, &QAction::triggered, ui->teLog, &QTextEdit::selectAll);
-    connect(m_pCopyAction, &QAction::triggered, ui->teLog, &QTextEdit::copy);
-    connect(m_pDeleteAllAction, &QAction::triggered, ui->teLog, &QTextEdit::clear);
-    ui->teLog->addAction(m_pSelectAllAction);
-    ui->teLog->addAction(m_pCopyAction);
-    ui->teLog->addAction(m_pDeleteAllAction);
-    ui->teLog->setContextMenuPolicy(Qt::ActionsContextMenu);
+    AddLogPaneMenu(ui->teLog);
     ui->dockWidget->setVisible(true);
     connect(ui->dockWidget, &QDockWidget::visibilityChanged, ui->action_log, &QAction::setChecked);
 }
 
 void MainWindow::AddVerifyActions()
 {
-    m_pVerifyAction = new QAction(QIcon(":/main/icon/verify_flash_48.png"), tr("校验"), this);
-    m_pVerifyAction->setObjectName("action_verify");
-    m_pVerifyAction->setToolTip(tr("校验Flash: 与选中的镜像比较，不擦除、不烧写"));
-    m_pBlankAction = new QAction(QIcon(":/main/icon/blank_flash_48.png"), tr("查空"), this);
-    m_pBlankAction->setObjectName("action_blank");
-    m_pBlankAction->setToolTip(tr("查空: 擦除选项的范围是否全部为空白(0xFF)"));
+    m_pVerifyAction = NewToolAction(":/main/icon/verify_flash_48.png", tr("校验"), "action_verify",
+                                    tr("校验Flash: 与选中的镜像比较，不擦除、不烧写"), this);
+    m_pBlankAction = NewToolAction(":/main/icon/blank_flash_48.png", tr("查空"), "action_blank",
+                                   tr("查空: 擦除选项的范围是否全部为空白(0xFF)"), this);
     for (QAction* pAction : {m_pVerifyAction, m_pBlankAction}) {
         pAction->setCheckable(true);
         ui->toolBar->insertAction(ui->action_stop, pAction);
@@ -255,7 +184,8 @@ void MainWindow::show()
 {
     LoadSettings();
     QMainWindow::show();
-    FitToScreen();  // again, now that the frame is known
+    FitWindowToScreen(this);  // again: the frame may be known now
+    FitWhenFramed(this);      // and once a window manager has framed it
     // The log takes a quarter of the height: the tabs keep room for their options.
     resizeDocks({ui->dockWidget}, {qMax(100, height() / 4)}, Qt::Vertical);
     emit winStateChange(windowState());
@@ -270,42 +200,7 @@ void MainWindow::LoadSettings()
     ui->action_log->setChecked(settings.value("log_check", true).toBool());
     move(pos);
     resize(size);
-    FitToScreen();
-}
-
-QRect MainWindow::FitIntoScreen(const QRect& wanted, const QRect& available)
-{
-    QRect fit(wanted.topLeft(), wanted.size().boundedTo(available.size()));
-    if (fit.right() > available.right())
-        fit.moveRight(available.right());
-    if (fit.bottom() > available.bottom())
-        fit.moveBottom(available.bottom());
-    if (fit.left() < available.left())
-        fit.moveLeft(available.left());
-    if (fit.top() < available.top())
-        fit.moveTop(available.top());
-    return fit;
-}
-
-// The saved (or default) place and size shrunk and moved into the free area
-// of the screen the window is on, frame included, so that the log, the
-// progress bar and the status bar are on the screen.
-void MainWindow::FitToScreen()
-{
-    QScreen* pScreen = QGuiApplication::screenAt(geometry().center());
-    if (!pScreen)
-        pScreen = QGuiApplication::primaryScreen();
-    if (!pScreen)
-        return;
-    // Before the window is shown its frame is unknown: reserve a title bar.
-    QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
-                   frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
-    if (!isVisible() && frame.isNull())
-        frame.setTop(style()->pixelMetric(QStyle::PM_TitleBarHeight));
-    const QRect available = pScreen->availableGeometry() - frame;
-    const QRect fit = FitIntoScreen(geometry(), available);
-    if (fit != geometry())
-        setGeometry(fit);
+    FitWindowToScreen(this);
 }
 
 void MainWindow::SaveSettings()
@@ -356,8 +251,8 @@ void MainWindow::closeEvent(QCloseEvent* pEvent)
         return;
     }
     SaveSettings();
-    if (m_pJob)
-        CloseJob();  // the tabs' own settings are saved, never the job's
+    if (m_pJobs->Loaded())
+        m_pJobs->Close();  // the tabs' own settings are saved, never the job's
     for (int i = 0; i < ui->tabWidget->count(); ++i) {
         if (auto* pTab = qobject_cast<TabWidgetInf*>(ui->tabWidget->widget(i)))
             pTab->SaveSettings();
@@ -386,23 +281,10 @@ void MainWindow::SetLog(QString strLog)
     if (strLog.isEmpty())
         return;
     const QString strPrefix = xq::LogStamp();
-    AppendPlainLogLine(strPrefix + strLog);
+    AppendPlainLogLine(ui->teLog, strPrefix + strLog);
     ui->statusbar->showMessage(strLog, 5000);
     m_strLastLine = strLog;
     m_runLog.Append(strPrefix + m_strLogInterface, strLog);
-}
-
-// Log lines are plain text: a file name such as "x<b>y.bin" must show as typed, never as markup.
-void MainWindow::AppendPlainLogLine(const QString& strLine)
-{
-    QTextCursor cursor(ui->teLog->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!ui->teLog->document()->isEmpty())
-        cursor.insertBlock();
-    cursor.insertText(strLine);
-    ui->teLog->ensureCursorVisible();
-    if (QScrollBar* pBar = ui->teLog->verticalScrollBar())
-        pBar->setValue(pBar->maximum());
 }
 
 // Lines for the log file only: which interface an operation used, and how it ended.
@@ -485,23 +367,14 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
 {
     if (!OpenInterface(pAction))
         return;
-    m_pProgressBar->setStyleSheet(kChunkSuccess);
     TabWidgetInf* pTab = CurrentTab();
     if (!pTab) {
         pAction->setChecked(false);
         return;
     }
-    m_operationTimer.start();
-    TraceOperation(tr("操作: %1 %2, 接口: %3")
+    BeginOperation(tr("操作: %1 %2, 接口: %3")
                        .arg(pAction->text(), ui->tabWidget->tabText(ui->tabWidget->currentIndex()).trimmed(),
                             QString::fromUtf8(m_pConfig->InterfaceName())));
-    SetWidgetsEnable(false);
-    m_bStopRequested = false;
-    m_bBusy = true;
-    m_strLastLine.clear();
-    m_strRefusal.clear();
-    m_pendingReports.clear();
-    m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
     // Until the tab hands the operation to its worker (WorkerStarted) it is
     // checking its input, perhaps in a box: the panel does not say 进行中.
     m_bStarting = true;
@@ -514,10 +387,36 @@ void MainWindow::StartOperation(QAction* pAction, bool bWrite)
     m_bStarting = false;
 }
 
+void MainWindow::BeginOperation(const QString& strWhat)
+{
+    m_pProgressBar->setStyleSheet(kChunkSuccess);
+    m_operationTimer.start();
+    TraceOperation(strWhat);
+    SetWidgetsEnable(false);
+    m_bStopRequested = false;
+    m_bBusy = true;
+    m_strLastLine.clear();
+    m_strRefusal.clear();
+    m_pendingReports.clear();
+    m_strLogInterface = QString("[%1] ").arg(QString::fromUtf8(m_pConfig->InterfaceName()));
+}
+
+// A job hands its steps to its thread at once: it runs from the start.
+void MainWindow::JobStarted(const QString& strWhat)
+{
+    BeginOperation(strWhat);
+    WorkerStarted();
+}
+
+void MainWindow::JobFinished(bool bOk)
+{
+    SpiFinish(xq::kOptWrite, bOk);
+}
+
 void MainWindow::SpiWrite(bool bPressed)
 {
-    if (bPressed && m_pJob)
-        RunJob();
+    if (bPressed && m_pJobs->Loaded())
+        m_pJobs->Run(ui->action_write);
     else if (bPressed)
         StartOperation(ui->action_write, true);
 }
@@ -551,24 +450,18 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     // The link closes first: a simulated bench that cannot save its chip
     // fails the operation, with the file and the reason.
     bState = m_pSession->Close(bState, m_pendingReports.isEmpty() ? nullptr : &m_pendingReports.last());
+    ResultPanel::Outcome outcome;
+    outcome.steps = m_pendingReports;
     // An operation whose traceability row was lost is not a success.
-    // The panel's report: the first step that failed, else the last one.
-    std::optional<OperationReport> report;
-    for (const OperationReport& step : m_pendingReports) {
-        report = step;
-        if (step.eResult != OperationReport::kResultOk)
-            break;
-    }
-    // The number stamped on this chip, for the operator to mark it.
-    std::optional<uint32_t> nStamped;
-    for (const OperationReport& step : m_pendingReports)
-        if (step.bSerial && step.strOperation == "write")
-            nStamped = step.nSerial;
     if (!WritePendingTraceRow())
         bState = false;
     // A tab that refused its input never started its worker: nothing ran.
-    const bool bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
-    ShowOutcome(bRan, bState, report, nStamped);
+    const bool bRan = outcome.bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
+    outcome.bState = bState;
+    outcome.strRefusal = m_strRefusal;
+    outcome.strLastLine = m_strLastLine;
+    outcome.dSeconds = double(m_operationTimer.elapsed()) / 1000.0;
+    m_pResultPanel->ShowOutcome(outcome);
     TraceOperation(Session::ResultLine(!bRan     ? Session::Outcome::kNotRun
                                        : bState ? Session::Outcome::kOk
                                                 : Session::Outcome::kFailed));
@@ -596,46 +489,9 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         QTimer::singleShot(0, this, [this] { close(); });
 }
 
-// The result panel: the verdict and one line of reason, from the operation's
-// report; when the window's own end of it (closing the link, the trace row)
-// failed an operation the worker reported as a success, or no report came,
-// from the operation's last log line.
-void MainWindow::ShowOutcome(bool bRan, bool bState, const std::optional<OperationReport>& report,
-                             std::optional<uint32_t> nStamped)
-{
-    if (!bRan) {
-        m_pResultPanel->ShowNotRun(m_strRefusal.isEmpty() ? m_strLastLine : m_strRefusal);
-        return;
-    }
-    QString strReason = m_strLastLine;
-    if (report && (report->eResult == OperationReport::kResultOk) == bState) {
-        strReason = ResultPanel::ReasonLine(*report);
-        // A stop: the worker's last line says what the chip was left with.
-        if (report->nCode == xq::kErrStopped && !m_strLastLine.isEmpty() && m_strLastLine != strReason)
-            strReason = QString("%1: %2").arg(strReason, m_strLastLine);
-    }
-    if (strReason.isEmpty())  // a report without a message line
-        strReason = m_strLastLine;
-    m_pResultPanel->ShowResult(bState, strReason, double(m_operationTimer.elapsed()) / 1000.0);
-    m_pResultPanel->SetSerial(nStamped);
-}
-
 void MainWindow::QuitOnSignals()
 {
-    if (g_signalFds[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
-        return;
-    auto* pNotifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
-    connect(pNotifier, &QSocketNotifier::activated, this, [this] {
-        char c = 0;
-        [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
-        QuitBySignal();
-    });
-    struct sigaction action = {};
-    action.sa_handler = OnQuitSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int nSignal : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(nSignal, &action, nullptr);
+    connect(new QuitSignals(this), &QuitSignals::received, this, &MainWindow::QuitBySignal);
 }
 
 // A running operation stops after its current flash command and says what
@@ -666,14 +522,11 @@ void MainWindow::StopOperation()
 void MainWindow::SetWidgetsEnable(bool bEnable)
 {
     ui->action_config->setEnabled(bEnable);
-    ui->action_read->setEnabled(bEnable && !m_pJob);  // a job only writes
+    ui->action_read->setEnabled(bEnable && !(m_pJobs && m_pJobs->Loaded()));  // a job only writes
     ui->action_write->setEnabled(bEnable);
     ui->action_reset->setEnabled(bEnable);
-    if (m_pOpenJobAction) {  // built after the other actions
-        m_pOpenJobAction->setEnabled(bEnable);
-        m_pCloseJobAction->setEnabled(bEnable && m_pJob);
-        m_pSaveJobAction->setEnabled(bEnable && !m_pJob);
-    }
+    if (m_pJobs)  // built after the other actions
+        m_pJobs->SetEnabled(bEnable);
     const TabWidgetInf* pTab = CurrentTab();
     for (QAction* pAction : {m_pVerifyAction, m_pBlankAction})
         if (pAction)

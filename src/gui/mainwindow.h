@@ -2,7 +2,9 @@
 // status bar with the progress bar; it runs the write/read/reset protocol.
 #pragma once
 
+#include "jobactions.h"
 #include "runlogfile.h"
+#include "screenfit.h"
 
 #include <operationreport.h>
 
@@ -13,7 +15,6 @@
 #include <memory>
 #include <optional>
 
-struct JobPlan;
 class QAction;
 class QThread;
 class QHBoxLayout;
@@ -32,7 +33,7 @@ namespace mpsse {
 class Backend;
 }
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private JobHost {
     Q_OBJECT
 
 public:
@@ -49,18 +50,19 @@ public:
     bool Busy() const { return m_bBusy; }
     // The large pass/fail of the last operation and the station's counters.
     ResultPanel* Results() const { return m_pResultPanel; }
-    // The rectangle a window of geometry WANTED takes on a screen whose
-    // free area is AVAILABLE: shrunk to fit, then moved inside.
-    static QRect FitIntoScreen(const QRect& wanted, const QRect& available);
+    // The rectangle a window of (frame) geometry WANTED takes on a screen
+    // whose free area is AVAILABLE: as it is when it is inside, else shrunk
+    // to fit and centred.
+    static QRect FitIntoScreen(const QRect& wanted, const QRect& available) { return ::FitIntoScreen(wanted, available); }
 
     // Loads a production job (after checking it whole) and locks the
     // options, the browser and the static data tab to it; 烧写 then runs the
     // whole job. False, after a warning, when the job is refused.
-    bool OpenJob(const QString& strPath);
+    bool OpenJob(const QString& strPath) { return m_pJobs->Open(strPath); }
     // Unlocks the window: the tabs show their own settings again.
-    void CloseJob();
+    void CloseJob() { m_pJobs->Close(); }
     // The loaded job, or null.
-    const JobPlan* LoadedJob() const { return m_pJob.get(); }
+    const JobPlan* LoadedJob() const { return m_pJobs->Loaded(); }
 
     // SIGTERM, SIGINT and SIGHUP end the window as a close does, stopping a
     // running operation after its current flash command first.
@@ -83,8 +85,6 @@ private slots:
     // Ends the running operation after its current flash command; the window stays open.
     void StopOperation();
     void RecordOperation(const OperationReport& report);
-    void ChooseJob();
-    void SaveAsJob();
 
 protected:
     virtual void LoadSettings();
@@ -102,14 +102,10 @@ private:
     void WireTabs();
     void BuildLogMenu();
     void SetUpKeyboard();
-    void FitToScreen();
-    void ShowOutcome(bool bRan, bool bState, const std::optional<OperationReport>& report,
-                     std::optional<uint32_t> nStamped);
     // 校验 and 查空 beside 烧写, for a tab that can verify.
     void AddVerifyActions();
     TabWidgetInf* CurrentTab() const;
     void TraceOperation(const QString& strWhat);
-    void AppendPlainLogLine(const QString& strLine);
     bool AskStopAndQuit();
     void RefuseClosedInterface(QAction* pAction);
     void RefuseAttempt(QAction* pAction, const QString& strReason);
@@ -119,17 +115,23 @@ private:
     // Marks the window as running on the simulated bench in DIR: a permanent
     // status bar label, a title suffix and a log line.
     void ShowSimulatedBench(const QString& strDir);
-    // The job's toolbar actions (open, close, save as job).
-    void BuildJobActions();
-    // Runs the loaded job on the chosen adapter, on a thread of its own.
-    void RunJob();
+    // The common start of an operation on the open adapter: busy, timed,
+    // strWhat in the run log.
+    void BeginOperation(const QString& strWhat);
+    // JobHost: the job actions' way to the window.
+    void JobLog(const QString& strLine) override { SetLog(strLine); }
+    void JobTrace(const QString& strLine) override { TraceOperation(strLine); }
+    void JobRefused(QAction* pAction, const QString& strReason) override { RefuseAttempt(pAction, strReason); }
+    bool JobOpenAdapter(QAction* pAction, int nRateIndex) override { return OpenInterface(pAction, nRateIndex); }
+    void JobStarted(const QString& strWhat) override;
+    void JobProgress(int nPercent) override { SetProgress(nPercent); }
+    void JobReport(const OperationReport& report) override { RecordOperation(report); }
+    void JobFinished(bool bOk) override;
+    void JobChanged() override { SetWidgetsEnable(!m_bBusy); }
 
     Ui::MainWindow* ui;
-    QWidget* m_pProgressBox = nullptr;
-    QLabel* m_pProgressLabel = nullptr;
+    class StatusProgress* m_pProgress = nullptr;
     QProgressBar* m_pProgressBar = nullptr;
-    QLabel* m_pProgressPercent = nullptr;
-    QHBoxLayout* m_pProgressLayout = nullptr;
     ResultPanel* m_pResultPanel = nullptr;
     QAction* m_pCopyAction = nullptr;
     QAction* m_pSelectAllAction = nullptr;
@@ -160,14 +162,8 @@ private:
     QList<OperationReport> m_pendingReports;
     QString m_strLastLine;  // the running operation's last log line
     QElapsedTimer m_operationTimer;
-    // The production job the window is locked to, or null.
-    std::unique_ptr<JobPlan> m_pJob;
-    QString m_strTitle;  // the title without the job
-    QAction* m_pOpenJobAction = nullptr;
-    QAction* m_pCloseJobAction = nullptr;
-    QAction* m_pSaveJobAction = nullptr;
-    QLabel* m_pJobLabel = nullptr;  // the loaded job in the status bar
-    QThread* m_pJobThread = nullptr;  // the running job's steps
+    // The production jobs: their actions, the loaded job and its run.
+    JobActions* m_pJobs = nullptr;
 };
 
 // Progress chunk styles: operation start and success, failure.

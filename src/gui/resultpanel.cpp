@@ -218,3 +218,30 @@ void ResultPanel::ShowCounters()
 {
     m_pCounters->setText(tr("通过 %1   失败 %2").arg(m_nPassed).arg(m_nFailed));
 }
+
+void ResultPanel::ShowOutcome(const Outcome& outcome)
+{
+    if (!outcome.bRan) {
+        ShowNotRun(outcome.strRefusal.isEmpty() ? outcome.strLastLine : outcome.strRefusal);
+        return;
+    }
+    std::optional<OperationReport> report;
+    std::optional<uint32_t> nStamped;
+    for (const OperationReport& step : outcome.steps) {
+        if (!report || report->eResult == OperationReport::kResultOk)
+            report = step;
+        if (step.bSerial && step.strOperation == "write")
+            nStamped = step.nSerial;
+    }
+    QString strReason = outcome.strLastLine;
+    if (report && (report->eResult == OperationReport::kResultOk) == outcome.bState) {
+        strReason = ReasonLine(*report);
+        // A stop: the worker's last line says what the chip was left with.
+        if (report->nCode == xq::kErrStopped && !outcome.strLastLine.isEmpty() && outcome.strLastLine != strReason)
+            strReason = QString("%1: %2").arg(strReason, outcome.strLastLine);
+    }
+    if (strReason.isEmpty())  // a report without a message line
+        strReason = outcome.strLastLine;
+    ShowResult(outcome.bState, strReason, outcome.dSeconds);
+    SetSerial(nStamped);
+}

@@ -6,6 +6,7 @@
 #include <operationreport.h>
 
 #include <QFrame>
+#include <QList>
 
 #include <cstdint>
 #include <optional>
@@ -47,6 +48,21 @@ public:
     // message, and for a verify whose repair failed that the chip is to be
     // replaced.
     static QString ReasonLine(const OperationReport& report);
+
+    // How an operation the window ran ended, for ShowOutcome.
+    struct Outcome {
+        bool bRan = false;    // it reached the worker (a refused input never did)
+        bool bState = false;  // the window's verdict, its own end (link close, trace row) included
+        QList<OperationReport> steps;  // the reports, one per step
+        QString strRefusal;   // why the input was refused (its warning box)
+        QString strLastLine;  // the operation's last log line
+        double dSeconds = 0;
+    };
+    // The verdict and one line of reason: from the first step that failed,
+    // else the last; from the last log line when the window's own end failed
+    // what the worker reported as a success, or no report came. The serial
+    // number shown is the one the write stamped.
+    void ShowOutcome(const Outcome& outcome);
 
 public slots:
     void ResetCounters();
