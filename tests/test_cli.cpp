@@ -281,11 +281,18 @@ private slots:
         QTest::addColumn<int>("spanStart");
         QTest::addColumn<int>("spanLength");
         QTest::addColumn<int>("imageStart");  // -1: nothing programmed
-        QTest::newRow("erase 5000 bytes at 0") << QStringList{"erase", "--start", "0", "--size", "5000"} << 0 << 8192 << -1;
-        QTest::newRow("erase inside one sector") << QStringList{"erase", "--start", "5100", "--size", "512"} << 0x5000 << 0x1000 << -1;
-        QTest::newRow("write 0x1000 bytes at 0x800") << QStringList{"write", P("k.bin"), "--start", "800"} << 0 << 0x2000 << 0x800;
+        QTest::addColumn<int>("erasedFrom");  // where the span's bytes are all 0xFF (but the image)
+        QTest::newRow("erase 5000 bytes at 0") << QStringList{"erase", "--start", "0", "--size", "5000"} << 0 << 8192 << -1 << 0;
+        QTest::newRow("erase inside one sector") << QStringList{"erase", "--start", "5100", "--size", "512"} << 0x5000 << 0x1000 << -1
+                                                 << 0x5000;
+        QTest::newRow("write 0x1000 bytes at 0x800") << QStringList{"write", P("k.bin"), "--start", "800"} << 0 << 0x2000 << 0x800 << 0;
         QTest::newRow("write with --erase 5000 at 0x800") << QStringList{"write", P("k.bin"), "--start", "800", "--erase", "5000"}
-                                                           << 0 << 0x2000 << 0x800;
+                                                           << 0 << 0x2000 << 0x800 << 0;
+        // The record goes at the area's start; the area's tail past the
+        // first sector (0x2000 ~ 0x27FF) is erased with the rest of its sector.
+        QTest::newRow("static area of 4096 bytes at 0x1800")
+            << QStringList{"static", "write", P("span.xlsx"), "--start", "1800", "--total", "4096"} << 0x1000 << 0x2000 << -1
+            << 0x2000;
     }
     void eraseTakesWholeSectors()
     {
@@ -293,8 +300,11 @@ private slots:
         QFETCH(int, spanStart);
         QFETCH(int, spanLength);
         QFETCH(int, imageStart);
+        QFETCH(int, erasedFrom);
         const QByteArray image = RandomBytes(0x1000, 77);
         QVERIFY(WriteFile(P("k.bin"), image));
+        if (!QFile::exists(P("span.xlsx")))
+            QCOMPARE(Run({"static", "template", P("span.xlsx")}, P("span-template")).nExit, 0);
         const QString strBench = P(QString("span-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
         FlashPattern flash;
         flash.Fill(strBench + "/flash.bin");
@@ -302,10 +312,10 @@ private slots:
         QVERIFY2(r.nExit == 0, qPrintable(r.strErr));
         QFile file(strBench + "/flash.bin");
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QByteArray expected(spanLength, char(0xFF));
+        QByteArray expected(spanStart + spanLength - erasedFrom, char(0xFF));
         if (imageStart >= 0)
-            expected.replace(imageStart - spanStart, image.size(), image);
-        QCOMPARE(file.readAll().mid(spanStart, spanLength), expected);
+            expected.replace(imageStart - erasedFrom, image.size(), image);
+        QCOMPARE(file.readAll().mid(erasedFrom, expected.size()), expected);
         XQ_VERIFY_FLASH_KEPT(flash, {{spanStart, spanLength}});
     }
 
@@ -326,7 +336,7 @@ private slots:
                                      << 0x2100 << true;
         QTest::newRow("erase") << QStringList{"erase", "--start", "1800", "--size", "8448"} << 0x1000 << 0x3000 << false;
         QTest::newRow("static write") << QStringList{"static", "write", P("part.xlsx"), "--start", "1FE800", "--total", "4092"}
-                                      << 0x1FE000 << 0x1800 << false;
+                                      << 0x1FE000 << 0x2000 << false;
     }
     void unplugKeepsOrNamesOutsideBytes()
     {

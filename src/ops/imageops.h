@@ -89,6 +89,8 @@ public:
     // The write's range rule on a flash of nFlashSize bytes: the image and
     // the given erase size from the start lie inside it. Empty when they do.
     static QString RangeRefusal(const ImageWriteRequest& request, uint32_t nFlashSize);
+    // The line of a serial number whose stamp could not be read back.
+    static QString SerialUnconfirmedText(uint32_t nSerial);
     // The bytes the write's range rule holds to the flash from the start:
     // the image or the given erase size, whichever is longer.
     static int64_t RangeLength(const ImageWriteRequest& request);

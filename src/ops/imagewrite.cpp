@@ -124,6 +124,11 @@ int64_t ImageWrite::RangeLength(const ImageWriteRequest& request)
     return qMax<int64_t>(request.image.size(), qMax(request.nEraseBytes, 0));
 }
 
+QString ImageWrite::SerialUnconfirmedText(uint32_t nSerial)
+{
+    return tr("序列号 %1 可能已写入，未能确认").arg(nSerial);
+}
+
 QString ImageWrite::RangeRefusal(const ImageWriteRequest& request, uint32_t nFlashSize)
 {
     const int64_t nLength = RangeLength(request);
@@ -330,7 +335,7 @@ int ImageWrite::WriteSerialNumber(const ImageWriteRequest& request, OperationRep
         if (rc != xq::kErrStopped && !bRead) {
             // Nothing tells whether the program took: the number stays tied
             // to this chip in the report, marked as not confirmed.
-            Log(tr("序列号 %1 可能已写入，未能确认").arg(nSerial));
+            Log(SerialUnconfirmedText(nSerial));
             record.bSerial = true;
             record.bSerialUnconfirmed = true;
             record.nSerial = nSerial;

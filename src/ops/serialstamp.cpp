@@ -22,8 +22,13 @@ int RunWriteWithSerials(ImageWrite& write, const ImageWriteRequest& request, Ope
     };
     const int rc = write.Run(request, report);
     if (bTaken) {
-        const bool bStamped = report.bSerial && report.nSerial == nTaken;
-        pSource->Settle(nTaken, bStamped, bStamped ? QString() : report.strMessage, report.strUid);
+        // A stamp whose read-back failed may or may not be on the chip: it is
+        // settled as not confirmed, with that reason, never as plainly stamped.
+        const bool bStamped = report.bSerial && report.nSerial == nTaken && !report.bSerialUnconfirmed;
+        const QString strReason = bStamped ? QString()
+                                  : report.bSerialUnconfirmed ? ImageWrite::SerialUnconfirmedText(nTaken)
+                                                              : report.strMessage;
+        pSource->Settle(nTaken, bStamped, strReason, report.strUid);
     }
     return rc;
 }

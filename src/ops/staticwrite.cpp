@@ -131,12 +131,14 @@ int64_t StaticWrite::AreaStart(const StaticWriteRequest& request)
 
 int64_t StaticWrite::AreaEnd(const StaticWriteRequest& request, int32_t nWriteOffset)
 {
-    // Whole sectors from the start rounded down, for the record's total size
-    // (rounded up to whole sectors), and further where the new record would
-    // otherwise be programmed past them onto flash the write did not erase.
+    // Whole sectors from the start rounded down through the area's end (the
+    // start plus the record's total size) rounded up, and further where the
+    // new record would otherwise be programmed past them onto flash the
+    // write did not erase. An area that does not start on a sector keeps no
+    // unerased tail where an older record could be found.
     const static_data_hdr& header = RecordHeader(request);
     const int nRecord = int(header.nUsedLength) + kStaticHeaderSize;
-    return qMax<int64_t>(AreaStart(request) + xq::SectorCeil(qMax<int64_t>(header.nTotalSize, 1)),
+    return qMax<int64_t>(xq::SectorCeil(int64_t(request.nStart) + qMax<int64_t>(header.nTotalSize, 1)),
                          xq::SectorCeil(int64_t(request.nStart) + nWriteOffset + nRecord));
 }
 
