@@ -39,11 +39,15 @@ void FitWhenFramed(QWidget* pWindow, int nMs)
 {
     auto* pTimer = new QTimer(pWindow);
     auto pLeft = std::make_shared<int>(nMs / 50);
-    QObject::connect(pTimer, &QTimer::timeout, pWindow, [pWindow, pTimer, pLeft] {
+    // Only the start-up size is fitted again: once the window was resized
+    // (by the operator or the program), its size is left as it is.
+    const QSize startSize = pWindow->size();
+    QObject::connect(pTimer, &QTimer::timeout, pWindow, [pWindow, pTimer, pLeft, startSize] {
+        const bool bResized = pWindow->size() != startSize;
         const bool bFramed = pWindow->frameGeometry() != pWindow->geometry();
-        if (bFramed)
+        if (bFramed && !bResized)
             FitWindowToScreen(pWindow);
-        if (bFramed || --*pLeft <= 0) {
+        if (bFramed || bResized || --*pLeft <= 0) {
             pTimer->stop();
             pTimer->deleteLater();
         }
