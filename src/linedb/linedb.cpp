@@ -115,9 +115,13 @@ LineDb::LineDb() : m_strBase(QString("xq-linedb-%1-").arg(g_nInstance++)), m_str
 
 LineDb::~LineDb()
 {
-    for (const QString& strName : m_connections) {
-        QSqlDatabase::database(strName, false).close();
-        QSqlDatabase::removeDatabase(strName);
+    // Only its own thread may use a connection: another thread's (a worker
+    // that took numbers) is removed as it is, and its driver closes it.
+    void* pThread = QThread::currentThread();
+    for (auto it = m_connections.cbegin(); it != m_connections.cend(); ++it) {
+        if (it.key() == pThread)
+            QSqlDatabase::database(it.value(), false).close();
+        QSqlDatabase::removeDatabase(it.value());
     }
 }
 
