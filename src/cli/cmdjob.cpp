@@ -190,8 +190,8 @@ int CmdRun(CliContext& ctx)
     const QCommandLineParser& p = ctx.parser;
     if (p.isSet("serial-counter") && !plan.write.bSerial)
         return UsageError(ctx, "--serial-counter: the job stamps no serial numbers");
-    const QString strUrl = p.isSet("line-db") ? p.value("line-db") : plan.spec.strLineDb;
-    const QString strCounter = p.isSet("serial-counter") ? p.value("serial-counter") : plan.spec.strSerialCounter;
+    QString strUrl, strCounter;
+    JobRules::LineDbOfRun(plan.spec, p.value("line-db"), p.value("serial-counter"), strUrl, strCounter);
     if (strUrl.isEmpty() && !strCounter.isEmpty())
         return UsageError(ctx, "--serial-counter needs --line-db");
     LineDb lineDb;

@@ -656,6 +656,13 @@ QString JobRules::WindowRefusal(const JobSpec& spec)
     return tr("任务使用产线数据库 %1，请用 xqprog run 运行").arg(spec.strLineDb);
 }
 
+void JobRules::LineDbOfRun(const JobSpec& spec, const QString& strGivenUrl, const QString& strGivenCounter,
+                           QString& strUrl, QString& strCounter)
+{
+    strUrl = strGivenUrl.isEmpty() ? spec.strLineDb : strGivenUrl;
+    strCounter = strGivenCounter.isEmpty() ? spec.strSerialCounter : strGivenCounter;
+}
+
 QString JobRules::Describe(const JobSpec& spec, const QByteArray& jobSha256)
 {
     QStringList lines{

@@ -137,6 +137,12 @@ public:
     // would be accepted.
     static QString FlashRefusal(const JobPlan& plan, uint32_t nFlashSize);
 
+    // The line database and serial counter a run of the job uses: the ones
+    // given for the run (xqprog's --line-db and --serial-counter, the
+    // window's settings) stand in for the job's, each on its own.
+    static void LineDbOfRun(const JobSpec& spec, const QString& strGivenUrl, const QString& strGivenCounter,
+                            QString& strUrl, QString& strCounter);
+
     // The window neither records in a line database nor takes numbers from
     // its counter: a job that names one is refused there (xqprog run runs
     // it); empty for any other job.
