@@ -503,16 +503,6 @@ private slots:
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY(m_boxes[0].contains(P("win/fw.bin")));
 
-        // A job whose serial numbers and records live in a line database is
-        // xqprog's: the window would stamp numbers of its own.
-        FlipByte(P("win/fw.bin"), 1);
-        const QString strLineDb = "sqlite:" + P("win/line.db");
-        QCOMPARE(Xqprog({"job", "create", P("win/line.xqjob"), "--image", P("win/fw.bin"), "--line-db", strLineDb,
-                         "--serial-counter", "c"}).nExit, 0);
-        m_boxes.clear();
-        QVERIFY(!w.OpenJob(P("win/line.xqjob")));
-        QCOMPARE(m_boxes.size(), 1);
-        QVERIFY2(m_boxes[0].contains(strLineDb), qPrintable(m_boxes[0]));
         msgbox::SetFileHandler(nullptr);
     }
 

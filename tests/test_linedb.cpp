@@ -1,9 +1,22 @@
 // The line database against real engines: SQLite on a file and a
 // PostgreSQL cluster the test starts itself.
+#include <baseop.h>
+#include <benchfixture.h>
+#include <filesysmodel.h>
+#include <imageops.h>
 #include <linedb.h>
+#include <mainwindow.h>
+#include <messagebox.h>
 #include <operationreport.h>
 #include <pgcluster.h>
+#include <resultpanel.h>
+#include <windowlinedb.h>
 #include <xqprogrunner.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +46,9 @@ private slots:
     void lineOfFourStations();
     void refusesBeforeAdapterOpens_data();
     void refusesBeforeAdapterOpens();
+    void windowTakesFromTheCounter_data();
+    void windowTakesFromTheCounter();
+    void windowFieldKeepsNoPassword();
 
 private:
     QString Url(const QString& strEngine);
@@ -40,7 +56,9 @@ private:
     // at once: the exit codes, and the serial of every chip that reported one.
     QList<int> RunStations(const XqprogRunner& xqprog, const QStringList& args, QList<qint64>& serials,
                            const std::function<void()>& whileRunning = nullptr);
-    qint64 Count(const QString& strUrl, const QString& strSql);
+    qint64 Count(const QString& strUrl, const QString& strSql) { return Query(strUrl, strSql).toLongLong(); }
+    // The first column of the first row (-1 when there is none).
+    QVariant Query(const QString& strUrl, const QString& strSql);
 
     QTemporaryDir m_dir;
     std::unique_ptr<PgCluster> m_pg;
@@ -60,11 +78,11 @@ QString TestLineDb::Url(const QString& strEngine)
     return m_pg->Url();
 }
 
-qint64 TestLineDb::Count(const QString& strUrl, const QString& strSql)
+QVariant TestLineDb::Query(const QString& strUrl, const QString& strSql)
 {
     LineDbUrl url;
     LineDbUrl::Parse(strUrl, url);
-    qint64 nCount = -1;
+    QVariant value(qint64(-1));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(url.bSqlite ? "QSQLITE" : "QPSQL", "check");
         db.setDatabaseName(url.bSqlite ? url.strPath : url.strDatabase);
@@ -73,11 +91,11 @@ qint64 TestLineDb::Count(const QString& strUrl, const QString& strSql)
         db.setUserName(url.strUser);
         QSqlQuery query(db);
         if (db.open() && query.exec(strSql) && query.next())
-            nCount = query.value(0).toLongLong();
+            value = query.value(0);
         db.close();
     }
     QSqlDatabase::removeDatabase("check");
-    return nCount;
+    return value;
 }
 
 void TestLineDb::parsesUrls_data()
@@ -446,5 +464,133 @@ void TestLineDb::refusesBeforeAdapterOpens()
         QCOMPARE(json["result"].toString(), QString("refused"));
 }
 
-QTEST_GUILESS_MAIN(TestLineDb)
+void TestLineDb::windowTakesFromTheCounter_data()
+{
+    QTest::addColumn<bool>("job");          // a job with [line] rather than the settings' address
+    QTest::addColumn<QString>("faults");    // the bench's [faults]
+    QTest::addColumn<int>("left");          // numbers the counter has left
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<QString>("state");     // of the number taken (empty: none taken)
+    QTest::addColumn<QString>("reason");    // the number's reason, or the refusal's
+    const QString strUnconfirmed = ImageWrite::SerialUnconfirmedText(700);
+    QTest::newRow("settings") << false << "" << 10 << "成功" << "stamped" << "";
+    QTest::newRow("job") << true << "" << 10 << "成功" << "stamped" << "";
+    // The stamp's program and its read-back both fail: it may be on the chip.
+    QTest::newRow("read-back broken") << false << "fail_once=42, 48" << 10 << "失败" << "not stamped" << strUnconfirmed;
+    QTest::newRow("job, read-back broken") << true << "fail_once=42, 48" << 10 << "失败" << "not stamped"
+                                           << strUnconfirmed;
+    QTest::newRow("exhausted") << false << "" << 0 << "未执行" << "" << "0 serial numbers left, 1 needed";
+    QTest::newRow("job, exhausted") << true << "" << 0 << "未执行" << "" << "0 serial numbers left, 1 needed";
+}
+
+// The window's 烧写 with a line database: the number comes from its counter
+// and is settled there, the chip's record is inserted; a counter with
+// nothing left is refused before the adapter opens.
+void TestLineDb::windowTakesFromTheCounter()
+{
+    QFETCH(bool, job);
+    QFETCH(QString, faults);
+    QFETCH(int, left);
+    QFETCH(QString, verdict);
+    QFETCH(QString, state);
+    QFETCH(QString, reason);
+    const QString strDir = m_dir.filePath(QString("win-%1").arg(QTest::currentDataTag()).replace(' ', '-').remove(','));
+    QVERIFY(QDir().mkpath(strDir));
+    const QString strUrl = "sqlite:" + strDir + "/line.db";
+    QString strError;
+    {
+        LineDb db;
+        QVERIFY2(db.Open(strUrl, strError, true) && db.InitCounter("c", 690, 699 + left, strError) &&
+                     db.UseCounter("c", 1, strError),
+                 qPrintable(strError));
+        uint32_t nSerial = 0;
+        for (int n = 0; n < 10; ++n)  // 690..699 went to other chips
+            QVERIFY2(db.Take(SerialTakeInfo{}, nSerial, strError), qPrintable(strError));
+    }
+    QFile image(strDir + "/fw.bin");
+    QVERIFY(image.open(QIODevice::WriteOnly));
+    image.write(QByteArray(5000, '\x6b'));
+    image.close();
+    const QString strJob = strDir + "/line.xqjob";
+    if (job) {
+        const XqprogResult r = XqprogRunner(XQPROG_PATH, strDir).Run(
+            {"job", "create", strJob, "--image", image.fileName(), "--line-db", strUrl, "--serial-counter", "c"});
+        QVERIFY2(r.nExit == 0, qPrintable(r.strErr));
+    }
+    const QString strCwd = QDir::currentPath();
+    QDir::setCurrent(strDir);
+    {
+        QSettings ini("XqProgrammer.ini", QSettings::IniFormat);
+        ini.setValue("BaseOp/chk_seq", true);
+        ini.setValue("BaseOp/path", strDir);
+        if (!job) {
+            ini.setValue(WindowLineDb::kUrlKey, strUrl);
+            ini.setValue(WindowLineDb::kCounterKey, "c");
+        }
+    }
+    QStringList boxes;
+    msgbox::SetHandler([&boxes](QMessageBox::Icon, const QString&, const QString& strText, QMessageBox::StandardButtons) {
+        boxes << strText;
+        return QMessageBox::Ok;
+    });
+    BenchFixture bench(faults.isEmpty() ? QString() : "[faults]\n" + faults + "\n");
+    const int nTransfers = bench.Stats().nUsbTransfers;
+    {
+        MainWindow w(bench.BackendPtr());
+        if (job) {
+            QVERIFY(w.OpenJob(strJob));
+        } else {
+            auto* pBaseOp = w.findChild<BaseOp*>("tabBaseOp");
+            QTRY_VERIFY(pBaseOp->FileModel()->mapFileCheck.contains("fw.bin"));
+            QVERIFY(pBaseOp->FileModel()->setData(pBaseOp->FileModel()->index(image.fileName()), Qt::Checked,
+                                                  Qt::CheckStateRole));
+        }
+        w.findChild<QAction*>("action_write")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 60000);
+        QCOMPARE(w.Results()->Verdict(), verdict);
+        if (state.isEmpty())
+            QVERIFY2(w.Results()->Reason().contains(reason), qPrintable(w.Results()->Reason()));
+    }
+    msgbox::SetHandler(nullptr);
+    QDir::setCurrent(strCwd);
+    if (state.isEmpty()) {
+        QCOMPARE(bench.Stats().nUsbTransfers, nTransfers);  // the adapter never opened
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(Count(strUrl, "SELECT COUNT(*) FROM xq_serial"), 10);
+        QCOMPARE(Count(strUrl, "SELECT COUNT(*) FROM xq_chip"), 0);
+        return;
+    }
+    QCOMPARE(Query(strUrl, "SELECT state FROM xq_serial WHERE serial = 700").toString(), state);
+    QCOMPARE(Query(strUrl, "SELECT COALESCE(reason, '') FROM xq_serial WHERE serial = 700").toString(), reason);
+    QCOMPARE(Count(strUrl, "SELECT next FROM xq_counter"), 701);
+    QCOMPARE(Query(strUrl, "SELECT result FROM xq_chip WHERE operation = 'write' AND serial = 700").toString(),
+             verdict == "成功" ? "ok" : "failed");
+    QCOMPARE(Query(strUrl, "SELECT COUNT(DISTINCT run) FROM xq_chip").toLongLong(), 1);
+    if (state == "stamped")
+        QCOMPARE(bench.Security().mid(28, 4), QByteArray::fromHex("000002bc"));  // 700
+}
+
+// The dialog's fields go to the settings as they are edited; an address
+// with a password is never stored.
+void TestLineDb::windowFieldKeepsNoPassword()
+{
+    const QString strCwd = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    QFile::remove("XqProgrammer.ini");
+    LineDbField field;
+    auto* pUrl = field.findChild<QLineEdit*>("editLineDb");
+    auto* pCounter = field.findChild<QLineEdit*>("editSerialCounter");
+    pCounter->setText("prod-a");
+    for (const QString& strUrl : {QString("postgresql://st1@db:5432/line"), QString("postgresql://st1:pw@db:5432/line")}) {
+        pUrl->setText(strUrl);
+        emit pUrl->editingFinished();
+    }
+    QSettings ini("XqProgrammer.ini", QSettings::IniFormat);
+    QCOMPARE(ini.value(WindowLineDb::kUrlKey).toString(), QString("postgresql://st1@db:5432/line"));
+    QCOMPARE(ini.value(WindowLineDb::kCounterKey).toString(), QString("prod-a"));
+    QVERIFY(field.findChild<QLabel*>("lblLineDbNote")->text().contains("password"));
+    QDir::setCurrent(strCwd);
+}
+
+QTEST_MAIN(TestLineDb)
 #include "test_linedb.moc"

@@ -704,11 +704,6 @@ Workbook: %1</translation>
     <name>JobRules</name>
     <message>
         <location filename="../src/job/jobfile.cpp" line="1"/>
-        <source>任务使用产线数据库 %1，请用 xqprog run 运行</source>
-        <translation>The job uses the line database %1: run it with xqprog run</translation>
-    </message>
-    <message>
-        <location filename="../src/job/jobfile.cpp" line="1"/>
         <source>任务的序列号计数器需要产线数据库: %1</source>
         <translation>The job&apos;s serial counter needs a line database: %1</translation>
     </message>
@@ -911,6 +906,33 @@ SHA-256 of the file: %3</translation>
         <location filename="../src/job/jobrun.cpp" line="102"/>
         <source>任务: %1 (任务文件SHA-256: %2)</source>
         <translation>Job: %1 (job file SHA-256: %2)</translation>
+    </message>
+</context>
+<context>
+    <name>LineDbField</name>
+    <message>
+        <source>产线数据库</source>
+        <translation>Line database</translation>
+    </message>
+    <message>
+        <source>每颗芯片记录到此数据库；密码取自 PGPASSFILE 或 ~/.pgpass，不写在地址里</source>
+        <translation>Every chip is recorded in this database; the password comes from PGPASSFILE or ~/.pgpass, never from the address</translation>
+    </message>
+    <message>
+        <source>写序列号时从数据库的此计数器取号（空: 使用序列号框）</source>
+        <translation>Serial numbers are taken from this counter of the database (empty: the serial number box)</translation>
+    </message>
+    <message>
+        <source>数据库地址:</source>
+        <translation>Database address:</translation>
+    </message>
+    <message>
+        <source>序列号计数器:</source>
+        <translation>Serial counter:</translation>
+    </message>
+    <message>
+        <source>未保存: %1</source>
+        <translation>Not saved: %1</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "baseworker.h"
 
 #include <results.h>
+#include <serialstamp.h>
 #include <spiflashctrl.h>
 
 BaseWorker::BaseWorker(QObject* pParent) : QObject(pParent)
@@ -21,7 +22,8 @@ void BaseWorker::OnWrite(const ImageWriteRequest& request)
     ImageWrite operation(*pSpiCtrl, *this);
     operation.takeSerial = takeSerial;
     OperationReport record;
-    const int rc = operation.Run(request, record);
+    const int rc = RunWriteWithSerials(operation, request, record, pSerials, strSerialAdapter, QString(),
+                                       [this](const QString& strLine) { Log(strLine); });
     emit report(record);
     emit finish(xq::kOptWrite, rc == 0);
 }

@@ -6,6 +6,7 @@
 
 #include <imageops.h>
 #include <operationobserver.h>
+#include <serialsource.h>
 
 #include <QObject>
 #include <QString>
@@ -26,6 +27,11 @@ public:
     // stamping (one counter shared by several adapters) instead of the
     // request's: false when no number can be had, then nothing is stamped.
     std::function<bool(uint32_t& nSerial)> takeSerial;
+    // When set (the line database's counter), the numbers come from it
+    // instead, taken and settled as xqprog's write does; set before the
+    // write is started, with the adapter the numbers are recorded for.
+    SerialSource* pSerials = nullptr;
+    QString strSerialAdapter;
 
     // Whether an image asks for encrypted programming.
     static bool IsEncryptedImage(const uint8_t* pData, int32_t nSize)

@@ -8,6 +8,7 @@
 #include "spiconfig.h"
 #include "staticdata.h"
 #include "toolactions.h"
+#include "windowlinedb.h"
 
 #include <commontexts.h>
 #include <jobfile.h>
@@ -85,7 +86,7 @@ bool JobActions::Open(const QString& strPath)
 {
     JobPlan plan;
     QString strError;
-    if (!JobRules::Prepare(strPath, plan, strError) || !(strError = JobRules::WindowRefusal(plan.spec)).isEmpty()) {
+    if (!JobRules::Prepare(strPath, plan, strError)) {
         m_host.JobLog(tr("任务无法打开: %1").arg(strError));
         msgbox::Warning(m_w.pWindow, tr("告警"), strError);
         return false;
@@ -181,14 +182,19 @@ void JobActions::Run(QAction* pAction)
     auto pSerials = std::make_shared<SerialCounter>();
     // Checked again whole before the adapter opens: a file changed since the
     // job was opened is refused here.
-    bool bChecked = JobRules::Prepare(m_pJob->strPath, *pPlan, strError) &&
-                    (strError = JobRules::WindowRefusal(pPlan->spec)).isEmpty();
+    bool bChecked = JobRules::Prepare(m_pJob->strPath, *pPlan, strError);
     // The job file itself must still be the one shown (its name and hash in the title).
     if (bChecked && pPlan->jobSha256 != m_pJob->jobSha256) {
         strError = JobRules::Changed(m_pJob->strPath, m_pJob->jobSha256, pPlan->jobSha256);
         bChecked = false;
     }
-    bChecked = bChecked && (!pPlan->write.bSerial || pSerials->Init(pPlan->strCounterFile, pPlan->nFirstSerial, strError));
+    // The line database (the job's, unless the window's settings name one)
+    // and its counter, which stands in for the job's counter file.
+    bChecked = bChecked && m_w.pLineDb->Begin(&pPlan->spec, pPlan->write.bSerial, strError);
+    SerialSource* pDbSerials = bChecked ? m_w.pLineDb->Serials() : nullptr;
+    bChecked = bChecked && (!pPlan->write.bSerial || pDbSerials ||
+                            pSerials->Init(pPlan->strCounterFile, pPlan->nFirstSerial, strError));
+    SerialSource* pSource = !pPlan->write.bSerial ? nullptr : pDbSerials ? pDbSerials : pSerials.get();
     if (!bChecked) {
         m_host.JobTrace(
             tr("操作: 任务 %1, 接口: %2").arg(m_pJob->spec.strName, QString::fromUtf8(m_w.pConfig->InterfaceName())));
@@ -204,7 +210,7 @@ void JobActions::Run(QAction* pAction)
     const QString strInterface = QString::fromUtf8(m_w.pConfig->InterfaceName());
     m_host.JobStarted(tr("操作: 任务 %1, 接口: %2").arg(pPlan->spec.strName, strInterface));
     auto pOk = std::make_shared<bool>(false);
-    m_pThread = QThread::create([this, pCtrl, pPlan, pSerials, pOk] {
+    m_pThread = QThread::create([this, pCtrl, pPlan, pSerials, pSource, pOk] {
         JobSink sink;
         sink.log = [this](const QString& strLine) {
             QMetaObject::invokeMethod(this, [this, strLine] { m_host.JobLog(strLine); }, Qt::QueuedConnection);
@@ -215,14 +221,14 @@ void JobActions::Run(QAction* pAction)
         sink.report = [this](const OperationReport& report) {
             QMetaObject::invokeMethod(this, [this, report] { m_host.JobReport(report); }, Qt::QueuedConnection);
         };
-        *pOk = RunJobSteps(*pCtrl, *pPlan, pPlan->write.bSerial ? pSerials.get() : nullptr, sink);
+        *pOk = RunJobSteps(*pCtrl, *pPlan, pSource, sink);
     });
-    connect(m_pThread, &QThread::finished, this, [this, pPlan, pSerials, pOk] {
+    connect(m_pThread, &QThread::finished, this, [this, pSerials, pSource, pOk] {
         m_pThread->deleteLater();
         m_pThread = nullptr;
-        if (pPlan->write.bSerial) {
-            m_host.JobLog(xq::NextSerialLine(pSerials->Next()));
-            m_w.pBaseOp->ShowNextSerial(pSerials->Next());
+        if (const int64_t nNext = pSource ? pSource->NextFree() : -1; nNext >= 0) {
+            m_host.JobLog(xq::NextSerialLine(uint64_t(nNext)));
+            m_w.pBaseOp->ShowNextSerial(uint64_t(nNext));
         }
         m_host.JobFinished(*pOk);
     });

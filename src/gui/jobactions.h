@@ -21,6 +21,7 @@ class QToolBar;
 class ResultPanel;
 class SpiConfig;
 class StaticData;
+class WindowLineDb;
 
 // What the job actions need of the window that runs operations.
 class JobHost {
@@ -54,6 +55,7 @@ struct JobWidgets {
     StaticData* pStatic = nullptr;
     ResultPanel* pResultPanel = nullptr;
     SpiConfig* pConfig = nullptr;
+    WindowLineDb* pLineDb = nullptr;  // the line database a run checks first, records in and takes numbers from
 };
 
 class JobActions : public QObject {

@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 
 #include "application.h"
+#include "baseop.h"
+#include "baseworker.h"
 #include "jobactions.h"
 #include "logpane.h"
 #include "messagebox.h"
@@ -16,6 +18,7 @@
 
 #include <chipops.h>
 #include <commontexts.h>
+#include <jobfile.h>
 #include <results.h>
 #include <session.h>
 #include <simbench.h>
@@ -65,7 +68,8 @@ MainWindow::MainWindow(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParen
     if (bBench)
         ShowSimulatedBench(strBenchDir);
     m_pJobs = new JobActions(*this,
-                             {this, ui->toolBar, ui->statusbar, ui->tabBaseOp, ui->tabStatic, m_pResultPanel, m_pConfig},
+                             {this, ui->toolBar, ui->statusbar, ui->tabBaseOp, ui->tabStatic, m_pResultPanel, m_pConfig,
+                              &m_lineDb},
                              this);
     if (!m_pConfig->InterfacesFound())
         SetLog(tr("未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、"
@@ -346,6 +350,7 @@ void MainWindow::RefuseClosedInterface(QAction* pAction)
 // and the run log say so (before the box, which may stay open a while).
 void MainWindow::RefuseAttempt(QAction* pAction, const QString& strReason)
 {
+    m_lineDb.Cancel();
     m_pResultPanel->ShowNotRun(strReason);
     ui->action_stop->setEnabled(false);
     TraceOperation(Session::ResultLine(Session::Outcome::kNotRun));
@@ -417,8 +422,26 @@ void MainWindow::SpiWrite(bool bPressed)
 {
     if (bPressed && m_pJobs->Loaded())
         m_pJobs->Run(ui->action_write);
-    else if (bPressed)
+    else if (bPressed && LineDbChecked(ui->action_write))
         StartOperation(ui->action_write, true);
+}
+
+bool MainWindow::LineDbChecked(QAction* pAction)
+{
+    // The image tab's write stamps serial numbers from the counter when its box is checked.
+    JobSpec tab;
+    if (CurrentTab() == ui->tabBaseOp)
+        ui->tabBaseOp->JobSettings(tab);
+    QString strError;
+    if (!m_lineDb.Begin(nullptr, tab.bSerial, strError)) {
+        TraceOperation(tr("操作: %1, 接口: %2").arg(pAction->text(), QString::fromUtf8(m_pConfig->InterfaceName())));
+        SetLog(strError);
+        RefuseAttempt(pAction, strError);
+        return false;
+    }
+    ui->tabBaseOp->Worker()->pSerials = m_lineDb.Serials();
+    ui->tabBaseOp->Worker()->strSerialAdapter = QString::fromUtf8(m_pConfig->InterfaceName());
+    return true;
 }
 
 void MainWindow::SpiRead(bool bPressed)
@@ -455,6 +478,11 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     // An operation whose traceability row was lost is not a success.
     if (!WritePendingTraceRow())
         bState = false;
+    QString strLost;
+    if (!m_lineDb.Finish(outcome.steps, strLost)) {
+        SetLog(strLost);
+        bState = false;
+    }
     // A tab that refused its input never started its worker: nothing ran.
     const bool bRan = outcome.bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
     outcome.bState = bState;

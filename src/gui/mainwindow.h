@@ -5,6 +5,7 @@
 #include "jobactions.h"
 #include "runlogfile.h"
 #include "screenfit.h"
+#include "windowlinedb.h"
 
 #include <operationreport.h>
 
@@ -109,6 +110,9 @@ private:
     bool AskStopAndQuit();
     void RefuseClosedInterface(QAction* pAction);
     void RefuseAttempt(QAction* pAction, const QString& strReason);
+    // The line database of the settings, checked before 烧写 opens the
+    // adapter; false after the refusal.
+    bool LineDbChecked(QAction* pAction);
     void WorkerStarted();
     void QuitBySignal();
     void StopWorkers();
@@ -164,6 +168,8 @@ private:
     QElapsedTimer m_operationTimer;
     // The production jobs: their actions, the loaded job and its run.
     JobActions* m_pJobs = nullptr;
+    // The line database 烧写 records in and takes serial numbers from.
+    WindowLineDb m_lineDb;
 };
 
 // Progress chunk styles: operation start and success, failure.

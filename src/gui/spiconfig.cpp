@@ -2,6 +2,7 @@
 
 #include "messagebox.h"
 #include "ui_spiconfig.h"
+#include "windowlinedb.h"
 
 #include <deviceinfo.h>
 #include <ratetable.h>
@@ -39,6 +40,11 @@ SpiConfig::SpiConfig(std::shared_ptr<mpsse::Backend> pBackend, QWidget* pParent)
     ui->lblFlashInfo->setText(FlashInfoText(widest));
     ui->lblFlashInfo->setMinimumSize(ui->lblFlashInfo->sizeHint());
     ui->lblFlashInfo->clear();
+
+    // The station's line database, below the adapter (stored as it is edited, and as the dialog closes).
+    auto* pLineDb = new LineDbField(this);
+    ui->verticalLayout->addWidget(pLineDb);
+    connect(this, &QDialog::finished, pLineDb, &LineDbField::Store);
 
     connect(ui->cmbInfSel, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SpiConfig::InfChanged);
     connect(ui->pbRefresh, &QPushButton::clicked, this, &SpiConfig::RefreshInf);

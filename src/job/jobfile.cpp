@@ -649,13 +649,6 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
     return true;
 }
 
-QString JobRules::WindowRefusal(const JobSpec& spec)
-{
-    if (spec.strLineDb.isEmpty())
-        return QString();
-    return tr("任务使用产线数据库 %1，请用 xqprog run 运行").arg(spec.strLineDb);
-}
-
 void JobRules::LineDbOfRun(const JobSpec& spec, const QString& strGivenUrl, const QString& strGivenCounter,
                            QString& strUrl, QString& strCounter)
 {

@@ -143,11 +143,6 @@ public:
     static void LineDbOfRun(const JobSpec& spec, const QString& strGivenUrl, const QString& strGivenCounter,
                             QString& strUrl, QString& strCounter);
 
-    // The window neither records in a line database nor takes numbers from
-    // its counter: a job that names one is refused there (xqprog run runs
-    // it); empty for any other job.
-    static QString WindowRefusal(const JobSpec& spec);
-
     // Called with a file's path right after each of a job's files was read
     // (for tests that change the file at that moment); unset normally.
     static void SetReadHook(std::function<void(const QString&)> hook);
