@@ -36,7 +36,7 @@ private slots:
         Result r = Run({"list"}, strBench);
         QCOMPARE(r.nExit, 0);
         QCOMPARE(r.strOut, QString("FT2232-LOC-1\tXQ000001\tDual RS232-HS\tbench-1\n"));
-        QVERIFY2(r.strErr.contains(QString("xqprog: simulated bench %1: no real chip is programmed").arg(strBench)),
+        QVERIFY2(r.strErr.contains(QString("xqprog: 模拟测试台 %1: 不烧写真实的芯片").arg(strBench)),
                  qPrintable(r.strErr));
         r = Run({"info"}, strBench);
         QCOMPARE(r.nExit, 0);
@@ -107,17 +107,17 @@ private slots:
         QCOMPARE(Run({"read", P("x.bin")}, strBench).nExit, 2);  // neither --length nor --all
         QCOMPARE(Run({"erase", "--size", "abc"}, strBench).nExit, 2);
         QCOMPARE(Run({"-i", "NOPE", "reset"}, strBench).nExit, 2);
-        Result r = Run({"--rate", "7MHz", "reset"}, strBench);
+        Result r = Run({"--lang", "en", "--rate", "7MHz", "reset"}, strBench);
         QCOMPARE(r.nExit, 2);
         QVERIFY(r.strErr.contains("unknown rate: 7MHz (one of 1KHz, 4KHz, 1MHz, 2MHz, 5MHz, 6MHz, 10MHz, 12MHz, "
                                   "15MHz, 30MHz, 60MHz, or the index 0 to 10)"));
         QCOMPARE(Run({"--rate", "11", "reset"}, strBench).nExit, 2);  // one past the last index
         r = Run({"read", P("x.bin"), "--length"}, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY(r.strErr.contains("Missing value after '--length'"));
+        QVERIFY(r.strErr.contains("选项 '--length' 后缺少值。"));
         r = Run({"write", P("x.bin"), "--whole"}, strBench);  // an option of another command
         QCOMPARE(r.nExit, 2);
-        QVERIFY(r.strErr.contains("Unknown option 'whole'"));
+        QVERIFY(r.strErr.contains("未知的选项 'whole'"));
         QCOMPARE(Run({"reset", "extra"}, strBench).nExit, 2);
         // A length or size of 0 is refused before the adapter opens (no bench
         // files appear); 1 is the smallest that runs.
@@ -190,7 +190,7 @@ private slots:
             p.start(XQPROGRAMMER_PATH, args);
             QVERIFY(p.waitForFinished(30000));
             QCOMPARE(p.exitCode(), 2);
-            QVERIFY(p.readAllStandardError().contains("unknown option " + args.last().toUtf8()));
+            QVERIFY(p.readAllStandardError().contains((args.contains("en") ? "unknown option " : "未知的选项 ") + args.last().toUtf8()));
         }
     }
 
@@ -203,7 +203,7 @@ private slots:
         const QStringList current{"static", "write", P("t.xlsx"), "--values", "current", "--set", "count=42", "--set", "name=bench"};
         r = Run(current, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY2(r.strErr.contains("no value given for enable, offset, version, gain"), qPrintable(r.strErr));
+        QVERIFY2(r.strErr.contains("enable, offset, version, gain 没有给出值"), qPrintable(r.strErr));
         QVERIFY(!QFile::exists(strBench + "/flash.bin"));  // refused before any adapter was opened
         FlashPattern flash;
         flash.Fill(strBench + "/flash.bin");
@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(Run({"static", "write", P("t.xlsx"), "--values", "current", "--set", "nosuch=1"}, strBench).nExit, 2);
         r = Run({"static", "write", P("t.xlsx"), "--set", "count=5"}, strBench);  // the defaults would drop it
         QCOMPARE(r.nExit, 2);
-        QVERIFY(r.strErr.contains("--set gives current values: add --values current"));
+        QVERIFY(r.strErr.contains("--set 给出的是当前值: 请加上 --values current"));
         QCOMPARE(Run({"static", "write", P("t.xlsx"), "--total", "8"}, strBench).nExit, 2);
         // An area at an unaligned start: its sectors are erased, no others.
         QCOMPARE(Run({"static", "write", P("t.xlsx"), "--start", "1FDFC0", "--total", "64"}, strBench).nExit, 0);
@@ -452,7 +452,7 @@ private slots:
         QDir().mkpath(P("trace-dir"));
         r = Run({"--trace", P("trace-dir"), "reset"}, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY(r.strErr.contains("cannot use the trace file: " + P("trace-dir")));
+        QVERIFY(r.strErr.contains("追溯文件无法使用: " + P("trace-dir")));
     }
 
     // With --json every run prints one object per operation and adapter,
@@ -478,8 +478,8 @@ private slots:
         const QString strLoc = "FT2232-LOC-1";
         const QList<Row> rows{
             {{"write", P("jr.bin"), "--erase", "4096"}, "write", strLoc, 2, "4096"},
-            {{"write", P("missing.bin")}, "write", strLoc, 2, "cannot read image " + P("missing.bin")},
-            {{"-i", "NOPE", "reset"}, "reset", "NOPE", 2, "no such interface or serial number: NOPE"},
+            {{"write", P("missing.bin")}, "write", strLoc, 2, "烧写文件无法读取: " + P("missing.bin")},
+            {{"-i", "NOPE", "reset"}, "reset", "NOPE", 2, "没有这个接口或序列号: NOPE"},
             {{"read", P("jr-dir"), "--length", "16"}, "read", strLoc, 2, "同名文件夹已存在\n文件访问失败"},
             // An image too small to hold its encrypted part: refused before the chip is changed.
             {{"write", P("enc.bin")}, "write", strLoc, 1, "加密镜像太小，没有加密部分: 16384 字节"}};
@@ -539,7 +539,8 @@ private slots:
             {{"frob"}, QJsonValue(), QJsonValue(), "unknown command: frob (commands: list, info, write,"},
             {{"write", P("pr.bin"), "--wole"}, "write", QJsonValue(), "Unknown option 'wole' (write options: "},
             {{"-r", "7MHz", "reset"}, "reset", QJsonValue(), "unknown rate: 7MHz"},
-            {{"--lang", "fr", "reset"}, QJsonValue(), QJsonValue(), "unknown language: fr (zh or en)"},
+            // A language it does not know is refused in the locale's language.
+            {{"--lang", "fr", "reset"}, QJsonValue(), QJsonValue(), "未知的语言: fr (zh 或 en)"},
             {{"reset", "extra"}, "reset", QJsonValue(), "unexpected argument: extra"},
             {{"-i", "FT2232-LOC-1", "write"}, "write", "FT2232-LOC-1", "write needs IMAGE"},
             {{"read", P("pr-out.bin"), "--all", "--length", "5"}, "read", "FT2232-LOC-1",
@@ -549,7 +550,8 @@ private slots:
             {{"write", P("pr.bin"), "--erase", "clever"}, "write", "FT2232-LOC-1", "(whole, file, smart or a byte count)"},
         };
         for (const Row& row : rows) {
-            const Result r = Run(QStringList{"--json"} + row.args, strBench);
+            const QStringList lang = row.args.contains("--lang") ? QStringList() : QStringList{"--lang", "en"};
+            const Result r = Run(lang + QStringList{"--json"} + row.args, strBench);
             const QString strWhat = row.args.join(' ') + "\n" + r.strOut + r.strErr;
             QVERIFY2(r.nExit == 2, qPrintable(strWhat));
             const QList<QJsonObject> json = JsonLines(r.strOut);
@@ -563,7 +565,7 @@ private slots:
         // A directory after --simulate with a space is no command.
         Result r = Run({"--simulate", strBench, "reset"}, QString());
         QCOMPARE(r.nExit, 2);
-        QVERIFY2(r.strErr.contains("--simulate takes its directory as --simulate=" + strBench), qPrintable(r.strErr));
+        QVERIFY2(r.strErr.contains("--simulate 的目录须写成 --simulate=" + strBench), qPrintable(r.strErr));
         // A name that is none is filed under itself, beside the adapter that was found.
         r = Run({"--json", "-i", "XQ000001", "-i", "nope", "reset"}, strBench);
         QCOMPARE(r.nExit, 2);
@@ -571,7 +573,61 @@ private slots:
         QCOMPARE(json.size(), 2);
         QCOMPARE(json[0]["interface"].toString(), QString("FT2232-LOC-1"));
         QCOMPARE(json[1]["interface"].toString(), QString("nope"));
-        QVERIFY(json[1]["message"].toString().contains("no such interface or serial number: nope"));
+        QVERIFY(json[1]["message"].toString().contains("没有这个接口或序列号: nope"));
+    }
+
+    // Under the C locale a run speaks Chinese only, its refusals too: no line
+    // keeps an English word, once option names, paths, hex numbers, names in
+    // capitals (IMAGE, FILE), command names and the words given are set aside.
+    void cLocaleRunSpeaksOneLanguage()
+    {
+        const QString strBench = P("c-locale");
+        QVERIFY(WriteFile(P("cl.bin"), RandomBytes(0x2000, 5)));
+        QSet<QString> allowed{"xqprog", "Flash", "FLASH", "whole", "file", "smart", "default", "current"};
+        for (const char* pName : {"list", "info", "write", "erase", "read", "verify", "blank", "reset", "static",
+                                  "template", "job", "create", "show", "line", "init", "report", "chip", "sync"})
+            allowed += pName;
+        const QList<QStringList> runs{
+            {"write", P("cl.bin"), "--wole"},            {"write", P("cl.bin"), "--start"},
+            {"reset", "--quiet=1"},                      {"wirte", P("cl.bin")},
+            {"read", P("cl-out.bin"), "--all", "--length", "5"},
+            {"blank", "--length", "3000000"},            {"write", P("cl.bin"), "--erase", "1000"},
+            {"write", P("cl.bin"), "--erase", "clever"}, {"--simulate", strBench, "reset"},
+            {"-r", "7MHz", "reset"},                     {"--lang", "fr", "reset"},
+            {"reset", "extra"},                          {"write"},
+            {"write", P("none.bin")},                    {"-i", "nosuch", "reset"},
+            {"line-db", "init", "sqlite:" + P("l.db")},  {"job", "create", P("j.xqjob")},
+            {"line-db", "report"},                       {"static", "read", P("none.xlsx")},
+            {"write", P("cl.bin")},                      {"verify", P("cl.bin")},
+        };
+        const QRegularExpression kSetAside("\\S*/\\S*|--?[A-Za-z][\\w-]*(=\\S*)?|0[xX][0-9A-Fa-f]+|\\b[A-Z][A-Z0-9_]+\\b");
+        const QRegularExpression kWord("[A-Za-z]{4,}");
+        const QRegularExpression kHan("[\\x{4e00}-\\x{9fff}]");
+        for (const QStringList& args : runs) {
+            QSet<QString> given = allowed;
+            for (const QString& strArg : args)
+                given << strArg << QString(strArg).remove(QRegularExpression("^-+"));
+            QProcess p;
+            m_xqprog.Prepare(p, args, args.contains("--simulate") ? QString() : strBench);
+            QProcessEnvironment env = p.processEnvironment();
+            for (const char* pName : {"LANG", "LANGUAGE", "LC_MESSAGES"})
+                env.remove(pName);
+            env.insert("LC_ALL", "C");
+            p.setProcessEnvironment(env);
+            p.start();
+            const Result r = XqprogRunner::Finish(p);
+            const QString strWhat = args.join(' ') + "\n" + r.strOut + r.strErr;
+            const bool bSucceeds = args.size() == 2 && args.value(1) == P("cl.bin") && args.first() != "wirte";
+            QVERIFY2(r.nExit == (bSucceeds ? 0 : 2), qPrintable(strWhat));
+            for (const QString& strLine : (r.strOut + r.strErr).split('\n', Qt::SkipEmptyParts)) {
+                QString strLeft = QString(strLine).remove(kSetAside);
+                QVERIFY2(strLine.contains(kHan), qPrintable("no Chinese in: " + strLine + "\n" + strWhat));
+                for (auto it = kWord.globalMatch(strLeft); it.hasNext();) {
+                    const QString strWord = it.next().captured();
+                    QVERIFY2(given.contains(strWord), qPrintable("English \"" + strWord + "\" in: " + strLine));
+                }
+            }
+        }
     }
 
     // verify and blank only read: the first difference and the count of
@@ -732,12 +788,12 @@ private slots:
         QCOMPARE(reset, (QStringList{"FT2232-LOC-1", "FT2232-LOC-3"}));
         r = Run({"-i", "FT7QX9", "reset"}, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY2(r.strErr.contains("no such interface or serial number: FT7QX9"), qPrintable(r.strErr));
+        QVERIFY2(r.strErr.contains("没有这个接口或序列号: FT7QX9"), qPrintable(r.strErr));
         QDir().mkpath(strBench + "/adapter-1");
         QVERIFY(WriteFile(strBench + "/adapter-1/bench.ini", "[adapter]\nserial=FT7QX3\n"));  // a cloned EEPROM
         r = Run({"-i", "FT7QX3", "reset"}, strBench);
         QCOMPARE(r.nExit, 2);
-        QVERIFY2(r.strErr.contains("serial number FT7QX3 is carried by several adapters: FT2232-LOC-1, FT2232-LOC-3"),
+        QVERIFY2(r.strErr.contains("多个适配器带有同一序列号 FT7QX3: FT2232-LOC-1, FT2232-LOC-3"),
                  qPrintable(r.strErr));
         QVERIFY(WriteFile(strBench + "/adapter-1/bench.ini", "[adapter]\nserial=\n"));
         const QByteArray image = RandomBytes(0x3000, 32);

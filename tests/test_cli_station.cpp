@@ -118,18 +118,18 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("why");
         const QString strDir = m_dir.path();
-        QTest::newRow("trace a directory") << QStringList{"--trace", strDir} << "cannot use the trace file: " + strDir;
+        QTest::newRow("trace a directory") << QStringList{"--trace", strDir} << "追溯文件无法使用: " + strDir;
         QTest::newRow("trace in a missing directory")
-            << QStringList{"--trace", strDir + "/nodir/t.csv"} << "cannot use the trace file: " + strDir + "/nodir/t.csv";
+            << QStringList{"--trace", strDir + "/nodir/t.csv"} << "追溯文件无法使用: " + strDir + "/nodir/t.csv";
         QTest::newRow("trace a FIFO") << QStringList{"--trace", strDir + "/trace.fifo"} << "trace.fifo";
-        QTest::newRow("trace /dev/full") << QStringList{"--trace", "/dev/full"} << "/dev/full: not a regular file";
+        QTest::newRow("trace /dev/full") << QStringList{"--trace", "/dev/full"} << "/dev/full: 不是普通文件";
         QTest::newRow("serial file in a missing directory")
-            << QStringList{"--serial-file", strDir + "/nodir/serial.txt"} << "serial counter " + strDir + "/nodir/serial.txt";
+            << QStringList{"--serial-file", strDir + "/nodir/serial.txt"} << "序列号计数文件 " + strDir + "/nodir/serial.txt";
         QTest::newRow("serial file at its end")
-            << QStringList{"--serial-file", strDir + "/end.txt"} << "serial counter " + strDir + "/end.txt: no serial numbers left";
+            << QStringList{"--serial-file", strDir + "/end.txt"} << "序列号计数文件 " + strDir + "/end.txt: 序列号已用完";
         QTest::newRow("serial file one short of the gang")
-            << QStringList{"--serial-file", strDir + "/last.txt"} << "serial counter " + strDir + "/last.txt: no serial numbers left";
-        QTest::newRow("serial one short of the gang") << QStringList{"--serial", "0xFFFFFFFF"} << "xqprog: no serial numbers left";
+            << QStringList{"--serial-file", strDir + "/last.txt"} << "序列号计数文件 " + strDir + "/last.txt: 序列号已用完";
+        QTest::newRow("serial one short of the gang") << QStringList{"--serial", "0xFFFFFFFF"} << "xqprog: 序列号已用完";
     }
     void checksBeforeTheChip()
     {
@@ -165,7 +165,7 @@ private slots:
         p.start();
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitCode(), 1);  // the output was lost, the chip was not (141: killed by SIGPIPE)
-        QVERIFY(p.readAllStandardError().contains("cannot write standard output: Broken pipe"));
+        QVERIFY(p.readAllStandardError().contains("无法写入标准输出: Broken pipe"));
         QVERIFY(!QFile::exists(strBench + "/bench.lock"));
         QCOMPARE(Slurp(strBench + "/flash.bin").left(1024 * 1024), RandomBytes(1024 * 1024, 7));
         XQ_VERIFY_FLASH_KEPT(flash, {{0, 1024 * 1024}});
@@ -177,7 +177,7 @@ private slots:
         full.start();
         QVERIFY(full.waitForFinished(30000));
         QCOMPARE(full.exitCode(), 1);
-        QVERIFY(full.readAllStandardError().contains("cannot write standard output: No space left on device"));
+        QVERIFY(full.readAllStandardError().contains("无法写入标准输出: No space left on device"));
     }
 
     void gangSerialNumbersAreUnique()
@@ -405,7 +405,7 @@ private slots:
         const QString strLong = QString::fromUtf8("烧写工具名称测试x");  // 3 bytes a character: 16 bytes cut at 15
         r = Run({"static", "write", P("t.xlsx"), "--values", "current", "--force", "--set", "name=" + strLong}, strBench);
         QCOMPARE(r.nExit, 0);
-        QVERIFY2(r.strErr.contains(QString::fromUtf8("warning: --set name: the value is cut to 16 bytes: 烧写工具名\n")),
+        QVERIFY2(r.strErr.contains(QString::fromUtf8("警告: --set name: 值被截为 16 字节: 烧写工具名\n")),
                  qPrintable(r.strErr));
         XQ_VERIFY_FLASH_KEPT(flash, {{0x1FF000, 0x1000}});
     }
@@ -487,7 +487,7 @@ private slots:
                      qPrintable(strError));
             const Result r = Run({"static", "write", P("badstart.xlsx")}, strBench);
             QCOMPARE(r.nExit, 2);
-            QVERIFY2(r.strErr.contains("the workbook's start address \"" + strText + "\""), qPrintable(r.strErr));
+            QVERIFY2(r.strErr.contains("工作簿的起始地址 \"" + strText + "\""), qPrintable(r.strErr));
             XQ_VERIFY_FLASH_KEPT(flash, {});
         }
         QCOMPARE(Run({"static", "write", P("badstart.xlsx"), "--start", "1FE000"}, strBench).nExit, 0);
@@ -507,12 +507,12 @@ private slots:
         QString strError;
         QVERIFY2(xlsx::WriteWorkbook(P("twice.xlsx"), {{"A", items}, {"B", items}}, strError), qPrintable(strError));
         const QList<QPair<QStringList, QString>> rows{
-            {{"-i", "all", "info"}, "info runs on one interface"},
-            {{"-i", "all", "static", "read", P("twice.xlsx")}, "static read runs on one interface"},
+            {{"-i", "all", "info"}, "info 只能在一个接口上运行"},
+            {{"-i", "all", "static", "read", P("twice.xlsx")}, "static read 只能在一个接口上运行"},
             {{"erase", "--start", "0x+10", "--size", "4096"}, "请正确填写起始地址: 0x+10"},
-            {{"write", P("empty.bin")}, "image " + P("empty.bin") + " is empty (0 bytes)"},
+            {{"write", P("empty.bin")}, "烧写文件 " + P("empty.bin") + " 为空 (0 字节)"},
             {{"static", "write", P("twice.xlsx"), "--values", "current", "--set", "gain=1"},
-             "--set gain: the name is on several sheets (A, B)"}};
+             "--set gain: 多个工作表中都有这个名称 (A, B)"}};
         for (const auto& row : rows) {
             const Result r = Run(row.first, strGang);
             QVERIFY2(r.nExit == 2 && r.strErr.contains(row.second), qPrintable(row.first.join(' ') + "\n" + r.strErr));
@@ -542,7 +542,7 @@ private slots:
         const Result gang = Run({"-i", "all", "reset"}, strGang);
         QCOMPARE(gang.nExit, 1);
         QVERIFY(gang.strOut.contains("[FT2232-LOC-2] 接口未打开\n"));
-        QVERIFY(gang.strOut.contains(QRegularExpression("\\[FT2232-LOC-2\\] simulated bench: .*in use")));
+        QVERIFY(gang.strOut.contains(QRegularExpression("\\[FT2232-LOC-2\\] simulated bench: .*正被另一个程序使用")));
         QVERIFY(gang.strOut.contains(QRegularExpression("\\]: \\[FT2232-LOC-2\\] 请确认后重试\n")));
         const QString strLog = QString::fromUtf8(Slurp(TodayLog()));
         QVERIFY(strLog.contains(QRegularExpression("\\]: \\[FT2232-LOC-2\\] 请确认后重试\n")));

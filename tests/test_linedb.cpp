@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -189,7 +190,7 @@ void TestLineDb::takesUniqueConsecutive()
     QSet<uint32_t> all;
     for (int n = 0; n < kStations; ++n) {
         // A station that starts late may find the counter used up at its check.
-        QVERIFY2(errors[n].contains("serial numbers left"), qPrintable(errors[n]));
+        QVERIFY2(errors[n].contains(QRegularExpression("序列号已用完|剩余 \\d+ 个序列号")), qPrintable(errors[n]));
         for (uint32_t nSerial : taken[n])
             all.insert(nSerial);
     }
@@ -225,7 +226,7 @@ void TestLineDb::survivesServerCrash()
     QVERIFY(m_pg->Stop());
     uint32_t nOther = 0;
     QVERIFY(!db.Take(SerialTakeInfo{}, nOther, strError));
-    QVERIFY2(strError.contains("no serial number taken"), qPrintable(strError));
+    QVERIFY2(strError.contains("未取得序列号"), qPrintable(strError));
     db.Settle(nSerial, true, QString(), "00AA");
     OperationReport report;
     report.strOperation = "write";
@@ -261,6 +262,7 @@ void TestLineDb::stationsShareOneFile()
 {
     const QString strDb = "sqlite:" + m_dir.filePath("stations.db");
     XqprogRunner xqprog(XQPROG_PATH, m_dir.path());
+    xqprog.SetLeadArgs({"--lang", "en"});
     QFile image(m_dir.filePath("fw.bin"));
     QVERIFY(image.open(QIODevice::WriteOnly));
     image.write(QByteArray(6000, '\x5a'));
@@ -368,6 +370,7 @@ void TestLineDb::lineOfFourStations()
     }
     const QString strUrl = m_pg->Url();
     XqprogRunner xqprog(XQPROG_PATH, m_dir.path());
+    xqprog.SetLeadArgs({"--lang", "en"});
     QFile image(m_dir.filePath("line.bin"));
     QVERIFY(image.open(QIODevice::WriteOnly));
     image.write(QByteArray(256, '\x3c'));
@@ -452,6 +455,7 @@ void TestLineDb::refusesBeforeAdapterOpens()
     QFETCH(QStringList, args);
     QFETCH(QString, reason);
     XqprogRunner xqprog(XQPROG_PATH, m_dir.path());
+    xqprog.SetLeadArgs({"--lang", "en"});
     QFile image(m_dir.filePath("small.bin"));
     QVERIFY(image.open(QIODevice::WriteOnly));
     image.write(QByteArray(300, '\x11'));

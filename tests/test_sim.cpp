@@ -624,8 +624,8 @@ private slots:
         QVERIFY(held.open(QIODevice::WriteOnly));
         QCOMPARE(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
         QCOMPARE(ftdi.Open(names.first(), 6000000), -1);
-        QVERIFY(bench.Backend().LastError().contains("in use"));
-        QVERIFY2(ftdi.ErrorText().contains("in use"), qPrintable(ftdi.ErrorText()));
+        QVERIFY(bench.Backend().LastError().contains("正被另一个程序使用"));
+        QVERIFY2(ftdi.ErrorText().contains("正被另一个程序使用"), qPrintable(ftdi.ErrorText()));
         // A name no adapter has is refused on its own, without the reason of the open before.
         QCOMPARE(ftdi.Open("FT2232-LOC-99", 6000000), xq::kErrBadArgument);
         QCOMPARE(ftdi.ErrorText(), QString());
@@ -642,7 +642,7 @@ private slots:
             QList<QByteArray> names;
             ftdi.Enumerate(names);
             QCOMPARE(ftdi.Open(names.first(), 6000000), -1);
-            QVERIFY2(pBench->LastError().contains("read-only"), qPrintable(pBench->LastError()));
+            QVERIFY2(pBench->LastError().contains("测试台目录只读"), qPrintable(pBench->LastError()));
         }
         // Room for the 2 MiB flash, not for the copy that replaces it.
         TmpfsMount full(3 * 1024);
@@ -669,9 +669,9 @@ private slots:
         QList<QByteArray> names;
         second.Enumerate(names);
         QCOMPARE(second.Open(names.first(), 6000000), xq::kErrBadArgument);
-        QVERIFY(bench.Backend().LastError().contains("in use"));
+        QVERIFY(bench.Backend().LastError().contains("正被另一个程序使用"));
         // The reason is the refused link's; the open one on the same thread keeps none.
-        QVERIFY2(second.ErrorText().contains("in use"), qPrintable(second.ErrorText()));
+        QVERIFY2(second.ErrorText().contains("正被另一个程序使用"), qPrintable(second.ErrorText()));
         QCOMPARE(bench.Ctrl().AdapterErrorText(), QString());
         bench.Close();
         QSettings ini(bench.Dir() + "/bench.ini", QSettings::IniFormat);
@@ -684,7 +684,7 @@ private slots:
         flash.chop(1);
         bench.WriteFlash(flash);
         QCOMPARE(bench.Open(), xq::kErrBadArgument);
-        QVERIFY(bench.Backend().LastError().contains("exactly 2097152"));
+        QVERIFY(bench.Backend().LastError().contains("需要正好 2097152 字节"));
         QCOMPARE(bench.Flash().size(), 2 * 1024 * 1024 - 1);  // never padded or cut
     }
 

@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(big.LoadXlsx(Book("big.xlsx", {{1, "s", "s", "uint8_t", 1, "十进制数", "1"},
                                                 {2, "big", "g", "uint32_t", 70000, "十进制数", "1"}})),
                  xq::kErrWorkbookBadSheet);
-        QCOMPARE(big.strError, QString("sheet Sheet1 row 3: count 70000 is outside 0..65535"));
+        QCOMPARE(big.strError, QString("工作表 Sheet1 第 3 行: 个数 70000 不在 0..65535 之内"));
         const QByteArray record = layout.GetStaticData(false);
         QCOMPARE(record.size(), layout.nUsedLength + 20);
 

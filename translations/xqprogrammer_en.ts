@@ -4,8 +4,8 @@
 <context>
     <name>BaseOp</name>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="265"/>
-        <location filename="../src/gui/baseop.cpp" line="571"/>
+        <location filename="../src/gui/baseop.cpp" line="264"/>
+        <location filename="../src/gui/baseop.cpp" line="567"/>
         <source>序列号无法保存到%1，未写入序列号</source>
         <translation>The next serial number cannot be saved to %1: no serial number written</translation>
     </message>
@@ -87,8 +87,8 @@
     </message>
     <message>
         <location filename="../forms/baseop.ui" line="63"/>
-        <location filename="../src/gui/baseop.cpp" line="448"/>
-        <location filename="../src/gui/baseop.cpp" line="465"/>
+        <location filename="../src/gui/baseop.cpp" line="447"/>
+        <location filename="../src/gui/baseop.cpp" line="464"/>
         <source>展开选项</source>
         <translation>Show options</translation>
     </message>
@@ -109,7 +109,7 @@
     </message>
     <message>
         <location filename="../src/gui/baseop.cpp" line="72"/>
-        <location filename="../src/gui/baseop.cpp" line="446"/>
+        <location filename="../src/gui/baseop.cpp" line="445"/>
         <source>往下拖拉展开选项</source>
         <translation>Drag down to show the options</translation>
     </message>
@@ -134,13 +134,13 @@
         <translation>Smart write: erase and program only changed sectors</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="248"/>
-        <location filename="../src/gui/baseop.cpp" line="344"/>
+        <location filename="../src/gui/baseop.cpp" line="247"/>
+        <location filename="../src/gui/baseop.cpp" line="343"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="248"/>
+        <location filename="../src/gui/baseop.cpp" line="247"/>
         <source>当前未选择文件
 确定仅擦除FLAHS？</source>
         <translation>No file is selected.
@@ -148,111 +148,111 @@ Only erase the flash?</translation>
     </message>
     <message>
         <location filename="../src/gui/baseop.cpp" line="215"/>
-        <location filename="../src/gui/baseop.cpp" line="243"/>
-        <location filename="../src/gui/baseop.cpp" line="255"/>
-        <location filename="../src/gui/baseop.cpp" line="275"/>
-        <location filename="../src/gui/baseop.cpp" line="328"/>
-        <location filename="../src/gui/baseop.cpp" line="359"/>
-        <location filename="../src/gui/baseop.cpp" line="415"/>
-        <location filename="../src/gui/baseop.cpp" line="423"/>
-        <location filename="../src/gui/baseop.cpp" line="495"/>
+        <location filename="../src/gui/baseop.cpp" line="242"/>
+        <location filename="../src/gui/baseop.cpp" line="254"/>
+        <location filename="../src/gui/baseop.cpp" line="274"/>
+        <location filename="../src/gui/baseop.cpp" line="327"/>
+        <location filename="../src/gui/baseop.cpp" line="358"/>
+        <location filename="../src/gui/baseop.cpp" line="414"/>
+        <location filename="../src/gui/baseop.cpp" line="422"/>
+        <location filename="../src/gui/baseop.cpp" line="494"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="256"/>
+        <location filename="../src/gui/baseop.cpp" line="255"/>
         <source>烧写文件%1大于Flash容量</source>
         <translation>The image %1 is larger than the flash</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="275"/>
-        <location filename="../src/gui/baseop.cpp" line="403"/>
+        <location filename="../src/gui/baseop.cpp" line="274"/>
+        <location filename="../src/gui/baseop.cpp" line="402"/>
         <source>无法读取镜像文件
 %1</source>
         <translation>Cannot read the image file
 %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="276"/>
-        <location filename="../src/gui/baseop.cpp" line="404"/>
+        <location filename="../src/gui/baseop.cpp" line="275"/>
+        <location filename="../src/gui/baseop.cpp" line="403"/>
         <source>读取镜像文件%1失败: %2</source>
         <translation>Reading the image file %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="339"/>
+        <location filename="../src/gui/baseop.cpp" line="338"/>
         <source>保存成BIN文件</source>
         <translation>Save as BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="339"/>
+        <location filename="../src/gui/baseop.cpp" line="338"/>
         <source>二进制文件 (*.bin)</source>
         <translation>Binary files (*.bin)</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="365"/>
+        <location filename="../src/gui/baseop.cpp" line="364"/>
         <source>准备读取Flash并保存到:%1</source>
         <translation>Reading the flash into: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="450"/>
+        <location filename="../src/gui/baseop.cpp" line="449"/>
         <source>往上拖拉隐藏选项</source>
         <translation>Drag up to hide the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="452"/>
-        <location filename="../src/gui/baseop.cpp" line="461"/>
+        <location filename="../src/gui/baseop.cpp" line="451"/>
+        <location filename="../src/gui/baseop.cpp" line="460"/>
         <source>隐藏选项</source>
         <translation>Hide options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="478"/>
+        <location filename="../src/gui/baseop.cpp" line="477"/>
         <source>打开BIN文件所在目录</source>
         <translation>Open the folder of the BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="495"/>
+        <location filename="../src/gui/baseop.cpp" line="494"/>
         <source>指定路径不存在
 请重新指定路径</source>
         <translation>The path does not exist.
 Please give another path.</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="518"/>
+        <location filename="../src/gui/baseop.cpp" line="517"/>
         <source>请输入十六进制数</source>
         <translation>Enter a hexadecimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="520"/>
+        <location filename="../src/gui/baseop.cpp" line="519"/>
         <source>转为十进制</source>
         <translation>Show in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="522"/>
+        <location filename="../src/gui/baseop.cpp" line="521"/>
         <source>当前为十六进制显示</source>
         <translation>Shown in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="529"/>
+        <location filename="../src/gui/baseop.cpp" line="525"/>
         <source>请输入十进制数</source>
         <translation>Enter a decimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="531"/>
+        <location filename="../src/gui/baseop.cpp" line="527"/>
         <source>转为十六进制</source>
         <translation>Show in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="533"/>
+        <location filename="../src/gui/baseop.cpp" line="529"/>
         <source>当前为十进制显示</source>
         <translation>Shown in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="344"/>
+        <location filename="../src/gui/baseop.cpp" line="343"/>
         <source>%1 已存在，是否覆盖？</source>
         <translation>%1 exists already. Replace it?</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="395"/>
+        <location filename="../src/gui/baseop.cpp" line="394"/>
         <source>请选择一个文件进行校验</source>
         <translation>Choose a file to verify</translation>
     </message>
@@ -334,44 +334,44 @@ Please give another path.</translation>
 <context>
     <name>ImageOperation</name>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="58"/>
+        <location filename="../src/ops/imagewrite.cpp" line="59"/>
         <source>加密镜像不能智能烧写，按文件大小擦除后烧写</source>
         <translation>An encrypted image cannot be written smartly: it is erased by file size and programmed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="179"/>
+        <location filename="../src/ops/imagewrite.cpp" line="178"/>
         <source>正在智能烧写...</source>
         <translation>Smart write: reading the flash, then writing only what differs...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="193"/>
+        <location filename="../src/ops/imagewrite.cpp" line="192"/>
         <source>擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区</source>
         <translation>%1 sectors erased, %2 sectors programmed without an erase, %3 unchanged sectors skipped</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="50"/>
-        <location filename="../src/ops/imagewrite.cpp" line="78"/>
+        <location filename="../src/ops/imagewrite.cpp" line="51"/>
+        <location filename="../src/ops/imagewrite.cpp" line="79"/>
         <source>执行复位 %1!</source>
         <translation>Reset %1!</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="214"/>
+        <location filename="../src/ops/imagewrite.cpp" line="213"/>
         <source>正在擦除</source>
         <translation>Erasing</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="248"/>
+        <location filename="../src/ops/imagewrite.cpp" line="247"/>
         <source>正在加密烧写镜像...</source>
         <translation>Programming the image with encryption...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="251"/>
+        <location filename="../src/ops/imagewrite.cpp" line="250"/>
         <source>正在烧写镜像...</source>
         <translation>Programming the image...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="201"/>
-        <location filename="../src/ops/imagewrite.cpp" line="257"/>
+        <location filename="../src/ops/imagewrite.cpp" line="200"/>
+        <location filename="../src/ops/imagewrite.cpp" line="256"/>
         <source>烧写%1</source>
         <translation>Programming %1</translation>
     </message>
@@ -381,40 +381,40 @@ Please give another path.</translation>
         <translation>Verifying...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="199"/>
-        <location filename="../src/ops/imagewrite.cpp" line="273"/>
+        <location filename="../src/ops/imagewrite.cpp" line="198"/>
+        <location filename="../src/ops/imagewrite.cpp" line="272"/>
         <source>校验失败，请重新烧写</source>
         <translation>Verification failed, program again</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="204"/>
-        <location filename="../src/ops/imagewrite.cpp" line="276"/>
+        <location filename="../src/ops/imagewrite.cpp" line="203"/>
+        <location filename="../src/ops/imagewrite.cpp" line="275"/>
         <source>校验成功</source>
         <translation>Verification succeeded</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="172"/>
+        <location filename="../src/ops/imagewrite.cpp" line="171"/>
         <source>FLASH已写保护</source>
         <translation>Flash write-protected</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="320"/>
-        <location filename="../src/ops/imagewrite.cpp" line="335"/>
+        <location filename="../src/ops/imagewrite.cpp" line="319"/>
+        <location filename="../src/ops/imagewrite.cpp" line="334"/>
         <source>序列号写入失败</source>
         <translation>Writing the serial number failed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="339"/>
+        <location filename="../src/ops/imagewrite.cpp" line="129"/>
         <source>序列号 %1 可能已写入，未能确认</source>
         <translation>Serial number %1 may have been written; it could not be confirmed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="353"/>
+        <location filename="../src/ops/imagewrite.cpp" line="352"/>
         <source>写入序列号:</source>
         <translation>Write serial number:</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="29"/>
+        <location filename="../src/ops/imageread.cpp" line="30"/>
         <source>开始读取Flash</source>
         <translation>Reading the flash</translation>
     </message>
@@ -424,73 +424,73 @@ Please give another path.</translation>
         <translation>Reading the flash information failed: the flash does not answer</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="49"/>
+        <location filename="../src/ops/imageread.cpp" line="48"/>
         <source>Flash 信息读取失败，无法确定整片读取的长度</source>
         <translation>Reading the flash information failed: the length of a whole-chip read is unknown</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="66"/>
+        <location filename="../src/ops/imageread.cpp" line="58"/>
         <source>读取范围无效: 起始地址 0x%1, 长度 %2</source>
         <translation>Invalid read range: start 0x%1, length %2</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="76"/>
+        <location filename="../src/ops/imageread.cpp" line="68"/>
         <source>完成读取Flash，准备存储成文件</source>
         <translation>Flash read, saving the file</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="85"/>
-        <location filename="../src/ops/imageread.cpp" line="101"/>
+        <location filename="../src/ops/imageread.cpp" line="77"/>
+        <location filename="../src/ops/imageread.cpp" line="93"/>
         <source>文件存储成功</source>
         <translation>File saved</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="97"/>
+        <location filename="../src/ops/imageread.cpp" line="89"/>
         <source>当前序列号:</source>
         <translation>Current serial number:</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="155"/>
+        <location filename="../src/ops/imagewrite.cpp" line="154"/>
         <source>解除Flash写保护失败</source>
         <translation>Could not lift the flash write protection</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="169"/>
+        <location filename="../src/ops/imagewrite.cpp" line="168"/>
         <source>FLASH写保护设置失败</source>
         <translation>Setting the flash write protection failed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="293"/>
+        <location filename="../src/ops/imagewrite.cpp" line="292"/>
         <source>正在检查擦除结果...</source>
         <translation>Checking the erased range...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="303"/>
+        <location filename="../src/ops/imagewrite.cpp" line="302"/>
         <source>擦除检查成功</source>
         <translation>Erased range is blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="308"/>
+        <location filename="../src/ops/imagewrite.cpp" line="307"/>
         <source>擦除检查失败: 0x%1 处不是空白</source>
         <translation>Erase check failed: 0x%1 is not blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="297"/>
+        <location filename="../src/ops/imagewrite.cpp" line="296"/>
         <source>擦除检查失败: Flash容量未知</source>
         <translation>Erase check failed: the flash size is not known</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="263"/>
+        <location filename="../src/ops/imagewrite.cpp" line="262"/>
         <source>烧写成功</source>
         <translation>Programming succeeded</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="349"/>
+        <location filename="../src/ops/imagewrite.cpp" line="348"/>
         <source>序列号 %1 未写入</source>
         <translation>Serial number %1 not stamped</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="345"/>
+        <location filename="../src/ops/imagewrite.cpp" line="344"/>
         <source>序列号 %1 已在芯片上，但写入未正常结束</source>
         <translation>Serial number %1 is on the chip, but its write did not end normally</translation>
     </message>
@@ -500,7 +500,7 @@ Please give another path.</translation>
         <translation>The link mode change failed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="122"/>
+        <location filename="../src/ops/imagewrite.cpp" line="111"/>
         <source>加密镜像太小，没有加密部分: %1 字节</source>
         <translation>The encrypted image is too small to hold its encrypted part: %1 bytes</translation>
     </message>
@@ -510,42 +510,42 @@ Please give another path.</translation>
         <translation>An encrypted image cannot be verified alone: the chip&apos;s encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="38"/>
+        <location filename="../src/ops/imageverify.cpp" line="39"/>
         <source>开始查空</source>
         <translation>Blank check started</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="38"/>
+        <location filename="../src/ops/imageverify.cpp" line="39"/>
         <source>开始校验(不擦除、不烧写): %1</source>
         <translation>Verify started (nothing is erased or programmed): %1</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="63"/>
+        <location filename="../src/ops/imageverify.cpp" line="60"/>
         <source>正在查空...</source>
         <translation>Checking that the range is blank...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="66"/>
+        <location filename="../src/ops/imageverify.cpp" line="63"/>
         <source>0x%1 ~ 0x%2, %3 字节</source>
         <translation>0x%1 ~ 0x%2, %3 bytes</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="71"/>
+        <location filename="../src/ops/imageverify.cpp" line="68"/>
         <source>查空成功: %1 全部为空白</source>
         <translation>Blank check passed: %1 all blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="71"/>
+        <location filename="../src/ops/imageverify.cpp" line="68"/>
         <source>校验成功: 芯片与镜像一致 (%1)</source>
         <translation>Verify passed: the chip holds the image (%1)</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="74"/>
+        <location filename="../src/ops/imageverify.cpp" line="71"/>
         <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
         <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="77"/>
+        <location filename="../src/ops/imageverify.cpp" line="74"/>
         <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
         <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
     </message>
@@ -582,6 +582,51 @@ Please give another path.</translation>
         <location filename="../src/core/imagerequest.cpp" line="75"/>
         <source>请正确填写查空大小</source>
         <translation>Enter a correct blank check size</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="84"/>
+        <source>不是字节数 (十进制，或 0x 开头的十六进制)</source>
+        <translation>not a byte count (decimal, or 0x hexadecimal)</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="86"/>
+        <source>至少 1 字节</source>
+        <translation>at least 1 byte</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="88"/>
+        <source>超出 Flash 末尾: 最大的 Flash 为 %1 字节</source>
+        <translation>past the flash end: the largest flash holds %1 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="90"/>
+        <source>小于烧写文件: %1 字节</source>
+        <translation>smaller than the image: %1 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="100"/>
+        <source>烧写文件无法读取: %1</source>
+        <translation>cannot read image %1</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="105"/>
+        <source>: %1 (%2 字节)</source>
+        <translation>: %1 (%2 bytes)</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="110"/>
+        <source>烧写文件无法读取: %1: %2</source>
+        <translation>cannot read image %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="115"/>
+        <source>烧写文件 %1 为空 (0 字节)</source>
+        <translation>image %1 is empty (0 bytes)</translation>
+    </message>
+    <message>
+        <location filename="../src/core/imagerequest.cpp" line="117"/>
+        <source>烧写文件无法完整读取: %1</source>
+        <translation>cannot read image %1 whole</translation>
     </message>
 </context>
 <context>
@@ -689,13 +734,13 @@ Workbook: %1</translation>
         <translation>Job saved: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="194"/>
+        <location filename="../src/gui/jobactions.cpp" line="195"/>
         <source>任务被拒绝: %1</source>
         <translation>Job refused: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="193"/>
-        <location filename="../src/gui/jobactions.cpp" line="204"/>
+        <location filename="../src/gui/jobactions.cpp" line="194"/>
+        <location filename="../src/gui/jobactions.cpp" line="205"/>
         <source>操作: 任务 %1, 接口: %2</source>
         <translation>Operation: job %1, interface: %2</translation>
     </message>
@@ -708,25 +753,25 @@ Workbook: %1</translation>
         <translation>The job&apos;s serial counter needs a line database: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1"/>
+        <location filename="../src/job/jobfile.cpp" line="578"/>
         <source>任务不写序列号，却指定了序列号计数器: %1</source>
         <translation>The job stamps no serial numbers but names a serial counter: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1"/>
+        <location filename="../src/job/jobfile.cpp" line="580"/>
         <source>任务的序列号只能来自计数文件或产线数据库之一</source>
         <translation>A job takes its serial numbers from a counter file or from the line database, not both</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="225"/>
+        <location filename="../src/job/jobfile.cpp" line="226"/>
         <source>任务文件的%1必须是true或false: %2</source>
         <translation>The job file&apos;s %1 must be true or false: %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="57"/>
-        <location filename="../src/job/jobfile.cpp" line="63"/>
-        <location filename="../src/job/jobfile.cpp" line="250"/>
-        <location filename="../src/job/jobfile.cpp" line="255"/>
+        <location filename="../src/job/jobfile.cpp" line="58"/>
+        <location filename="../src/job/jobfile.cpp" line="64"/>
+        <location filename="../src/job/jobfile.cpp" line="251"/>
+        <location filename="../src/job/jobfile.cpp" line="256"/>
         <source>文件无法读取: %1</source>
         <translation>Cannot read the file: %1</translation>
     </message>
@@ -735,116 +780,116 @@ Workbook: %1</translation>
         <translation type="vanished">The job file is malformed: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="62"/>
+        <location filename="../src/job/jobfile.cpp" line="63"/>
         <source>文件太大: %1</source>
         <translation>File too large: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="162"/>
+        <location filename="../src/job/jobfile.cpp" line="163"/>
         <source>任务文件不是UTF-8文本: %1</source>
         <translation>The job file is not UTF-8 text: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="174"/>
+        <location filename="../src/job/jobfile.cpp" line="175"/>
         <source>任务文件%1第%2行%3: %4</source>
         <translation>Job file %1, line %2 %3: %4</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="181"/>
-        <location filename="../src/job/jobfile.cpp" line="190"/>
+        <location filename="../src/job/jobfile.cpp" line="182"/>
+        <location filename="../src/job/jobfile.cpp" line="191"/>
         <source>无法识别</source>
         <translation>not recognised</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="184"/>
+        <location filename="../src/job/jobfile.cpp" line="185"/>
         <source>的节重复</source>
         <translation>section appears twice</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="192"/>
+        <location filename="../src/job/jobfile.cpp" line="193"/>
         <source>不在任何节中</source>
         <translation>is not in any section</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="195"/>
+        <location filename="../src/job/jobfile.cpp" line="196"/>
         <source>的项重复</source>
         <translation>key appears twice</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="198"/>
+        <location filename="../src/job/jobfile.cpp" line="199"/>
         <source>的值无法识别</source>
         <translation>value not recognised</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="206"/>
+        <location filename="../src/job/jobfile.cpp" line="207"/>
         <source>任务文件%1中有未知的节: %2</source>
         <translation>Job file %1 has an unknown section: %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="212"/>
+        <location filename="../src/job/jobfile.cpp" line="213"/>
         <source>任务文件%1中有未知的项: %2</source>
         <translation>The job file %1 holds an unknown key: %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="307"/>
+        <location filename="../src/job/jobfile.cpp" line="308"/>
         <source>任务文件不完整或已损坏 (校验和无法读取): %1</source>
         <translation>The job file is incomplete or damaged (its checksum cannot be read): %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="311"/>
+        <location filename="../src/job/jobfile.cpp" line="312"/>
         <source>任务文件不完整或已被改动 (校验和不符): %1</source>
         <translation>The job file is incomplete or was changed (its checksum does not match): %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="321"/>
+        <location filename="../src/job/jobfile.cpp" line="322"/>
         <source>任务文件不完整 (没有校验和): %1</source>
         <translation>The job file is incomplete (no checksum): %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="322"/>
+        <location filename="../src/job/jobfile.cpp" line="323"/>
         <source>任务文件没有格式版本和校验和: %1
 用 xqprog job create 新任务.xqjob --from %1 重写后再用</source>
         <translation>The job file has no format version and checksum: %1
 Rewrite it with xqprog job create NEW.xqjob --from %1 before using it</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="327"/>
+        <location filename="../src/job/jobfile.cpp" line="328"/>
         <source>任务文件的格式版本不支持: %1 (支持 %2)</source>
         <translation>Job file format version not supported: %1 (supported: %2)</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="338"/>
+        <location filename="../src/job/jobfile.cpp" line="339"/>
         <source>任务的速率无效: %1 (%2)</source>
         <translation>Invalid rate in the job: %1 (%2)</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="354"/>
+        <location filename="../src/job/jobfile.cpp" line="357"/>
         <source>任务文件的static/values必须是default或current: %1</source>
         <translation>The job file&apos;s static/values must be default or current: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="431"/>
+        <location filename="../src/job/jobfile.cpp" line="440"/>
         <source>任务文件无法写入: %1 是任务自己的文件 %2</source>
         <translation>The job file cannot be written: %1 is the job&apos;s own file %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="442"/>
+        <location filename="../src/job/jobfile.cpp" line="451"/>
         <source>任务文件无法写入: %1 不是任务文件，不替换</source>
         <translation>The job file cannot be written: %1 is not a job file and is not replaced</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="450"/>
+        <location filename="../src/job/jobfile.cpp" line="459"/>
         <source>任务文件无法写入: %1</source>
         <translation>Cannot write the job file: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="461"/>
-        <location filename="../src/job/jobfile.cpp" line="481"/>
+        <location filename="../src/job/jobfile.cpp" line="470"/>
+        <location filename="../src/job/jobfile.cpp" line="490"/>
         <source>任务没有文件的SHA-256: %1</source>
         <translation>The job has no SHA-256 for a file: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="490"/>
+        <location filename="../src/job/jobfile.cpp" line="499"/>
         <source>文件已改变，与任务不符: %1
 任务中的SHA-256: %2
 文件的SHA-256: %3</source>
@@ -853,57 +898,57 @@ SHA-256 in the job: %2
 SHA-256 of the file: %3</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="509"/>
+        <location filename="../src/job/jobfile.cpp" line="518"/>
         <source>静态数据区 0x%1 ~ 0x%2 与烧写文件 0x%3 ~ 0x%4 重叠</source>
         <translation>Static data area 0x%1 ~ 0x%2 overlaps the image 0x%3 ~ 0x%4</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="521"/>
+        <location filename="../src/job/jobfile.cpp" line="530"/>
         <source>任务没有名称</source>
         <translation>The job has no name</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="524"/>
+        <location filename="../src/job/jobfile.cpp" line="533"/>
         <source>任务的速率无效: %1</source>
         <translation>The job&apos;s rate is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="528"/>
+        <location filename="../src/job/jobfile.cpp" line="537"/>
         <source>任务没有烧写文件</source>
         <translation>The job has no image</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="547"/>
+        <location filename="../src/job/jobfile.cpp" line="556"/>
         <source>任务的擦除方式无效: %1 (whole, file, smart, size)</source>
         <translation>The job&apos;s erase choice is not valid: %1 (whole, file, smart, size)</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="559"/>
+        <location filename="../src/job/jobfile.cpp" line="583"/>
         <source>任务的序列号需要计数文件</source>
         <translation>The job&apos;s serial numbers need a counter file</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="562"/>
+        <location filename="../src/job/jobfile.cpp" line="586"/>
         <source>任务的起始序列号无效: %1</source>
         <translation>The job&apos;s first serial number is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="566"/>
+        <location filename="../src/job/jobfile.cpp" line="590"/>
         <source>序列号计数文件不可写: %1</source>
         <translation>The serial counter file cannot be written: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="577"/>
+        <location filename="../src/job/jobfile.cpp" line="601"/>
         <source>任务的静态数据步骤没有工作簿</source>
         <translation>The job&apos;s static data step has no workbook</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="588"/>
+        <location filename="../src/job/jobfile.cpp" line="612"/>
         <source>工作簿无法读取: %1 %2</source>
         <translation>Cannot read the workbook: %1 %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobrun.cpp" line="102"/>
+        <location filename="../src/job/jobrun.cpp" line="89"/>
         <source>任务: %1 (任务文件SHA-256: %2)</source>
         <translation>Job: %1 (job file SHA-256: %2)</translation>
     </message>
@@ -936,9 +981,124 @@ SHA-256 of the file: %3</translation>
     </message>
 </context>
 <context>
+    <name>LineDb</name>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="52"/>
+        <source>未知的数据库错误</source>
+        <translation>unknown database error</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="85"/>
+        <source>产线数据库 sqlite:PATH 没有给出文件</source>
+        <translation>the line database sqlite:PATH names no file</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="88"/>
+        <source>产线数据库必须是 sqlite:PATH 或 postgresql://user@host:port/dbname: %1</source>
+        <translation>the line database must be sqlite:PATH or postgresql://user@host:port/dbname: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="93"/>
+        <location filename="../src/linedb/linedb.cpp" line="111"/>
+        <source>产线数据库需要 user@host:port/dbname: %1</source>
+        <translation>the line database needs user@host:port/dbname: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="96"/>
+        <source>产线数据库地址中不能含密码: 请写在 PGPASSFILE 或 ~/.pgpass 中</source>
+        <translation>a password in the line database&apos;s address is refused: give it in PGPASSFILE or ~/.pgpass</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="104"/>
+        <source>产线数据库地址中的端口无效: %1</source>
+        <translation>bad port in the line database&apos;s address: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="163"/>
+        <source>缺少 Qt 驱动 %1</source>
+        <translation>the Qt driver %1 is missing</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="167"/>
+        <source>产线数据库 %1 无法连接: %2</source>
+        <translation>line database %1 not reachable: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="192"/>
+        <source>产线数据库 %1: 目录 %2 不存在</source>
+        <translation>line database %1: no directory %2</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="210"/>
+        <source>产线数据库 %1: 无法读取结构版本: %2</source>
+        <translation>line database %1: cannot read the schema version: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="217"/>
+        <source>产线数据库 %1 的结构版本为 %2，比本程序的 %3 新</source>
+        <translation>line database %1 has schema version %2, newer than this program&apos;s %3</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="223"/>
+        <source>产线数据库 %1 没有结构: 请运行 xqprog line-db init</source>
+        <translation>line database %1 has no schema: run xqprog line-db init</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="234"/>
+        <source>产线数据库 %1: 无法建立结构: %2</source>
+        <translation>line database %1: the schema could not be made: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="244"/>
+        <source>计数器的最后一个号 %1 小于第一个号 %2</source>
+        <translation>the counter&apos;s last number %1 is below its first %2</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="256"/>
+        <source>计数器 %1 已存在 (第一个 %2，下一个 %3，最后一个 %4): 只能调高其最后一个号</source>
+        <translation>counter %1 exists (first %2, next %3, last %4): only its last number can be raised</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="275"/>
+        <source>产线数据库 %1 中没有计数器 %2</source>
+        <translation>line database %1 has no counter %2</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="278"/>
+        <source>计数器 %1: 剩余 %2 个序列号，需要 %3 个</source>
+        <translation>counter %1: %2 serial numbers left, %3 needed</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="318"/>
+        <source>产线数据库 %1: 未取得序列号: %2</source>
+        <translation>line database %1: no serial number taken: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="320"/>
+        <source>计数器 %1: 序列号已用完</source>
+        <translation>counter %1: no serial numbers left</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="434"/>
+        <source>产线数据库记录丢失: 缓存文件 %1: %2</source>
+        <translation>line database record lost: spool %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="446"/>
+        <source>缓存文件 %1: 无法加锁</source>
+        <translation>spool %1: cannot take its lock</translation>
+    </message>
+    <message>
+        <location filename="../src/linedb/linedb.cpp" line="451"/>
+        <location filename="../src/linedb/linedb.cpp" line="478"/>
+        <source>缓存文件 %1: %2</source>
+        <translation>spool %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="511"/>
+        <location filename="../src/gui/mainwindow.cpp" line="506"/>
         <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
         <translation>Termination signal: stopping after the current flash command, then quitting</translation>
     </message>
@@ -1014,7 +1174,7 @@ SHA-256 of the file: %3</translation>
         <translation>Soft-reset the chip</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="45"/>
+        <location filename="../src/gui/mainwindow.cpp" line="41"/>
         <source>XQ烧写工具 V%1</source>
         <translation>XQ Programmer V%1</translation>
     </message>
@@ -1039,52 +1199,52 @@ SHA-256 of the file: %3</translation>
         <translation>Delete all</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="357"/>
+        <location filename="../src/gui/mainwindow.cpp" line="352"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="380"/>
+        <location filename="../src/gui/mainwindow.cpp" line="375"/>
         <source>操作: %1 %2, 接口: %3</source>
         <translation>Operation: %1 %2, interface: %3</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="441"/>
+        <location filename="../src/gui/mainwindow.cpp" line="436"/>
         <source>操作: 复位, 接口: %1</source>
         <translation>Operation: reset, interface: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="75"/>
+        <location filename="../src/gui/mainwindow.cpp" line="71"/>
         <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
         <translation>No USB adapter found: check that the USB cable is connected, that the udev rule 60-xqprogrammer.rules is installed, and that the user is in the plugdev group (log in again after joining it)</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="116"/>
+        <location filename="../src/gui/mainwindow.cpp" line="112"/>
         <source>程序退出时操作仍在进行: 已在当前Flash命令完成后停止，芯片上的数据可能不完整</source>
         <translation>The program ended while an operation was running: it was stopped after the current flash command; the chip may hold incomplete data</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="136"/>
+        <location filename="../src/gui/mainwindow.cpp" line="132"/>
         <source>模拟测试台：不会烧写真实芯片</source>
         <translation>Simulated bench: no real chip is programmed</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="140"/>
+        <location filename="../src/gui/mainwindow.cpp" line="136"/>
         <source> [模拟]</source>
         <translation> [simulated]</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="141"/>
+        <location filename="../src/gui/mainwindow.cpp" line="137"/>
         <source>使用模拟测试台: %1</source>
         <translation>Using the simulated bench: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="222"/>
+        <location filename="../src/gui/mainwindow.cpp" line="217"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="223"/>
+        <location filename="../src/gui/mainwindow.cpp" line="218"/>
         <source>操作正在进行中。
 等待: 操作结束后再关闭窗口。
 停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。</source>
@@ -1093,17 +1253,17 @@ Wait: close the window when it has finished.
 Stop and quit: stop the operation after the current flash command and quit; the chip may hold incomplete data.</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="226"/>
+        <location filename="../src/gui/mainwindow.cpp" line="221"/>
         <source>停止并退出</source>
         <translation>Stop and quit</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="226"/>
+        <location filename="../src/gui/mainwindow.cpp" line="221"/>
         <source>等待</source>
         <translation>Wait</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="244"/>
+        <location filename="../src/gui/mainwindow.cpp" line="239"/>
         <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
         <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
     </message>
@@ -1118,32 +1278,32 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>Stop the operation after the current flash command</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="524"/>
+        <location filename="../src/gui/mainwindow.cpp" line="519"/>
         <source>正在停止: 当前Flash命令完成后停止操作</source>
         <translation>Stopping: the operation stops after the current flash command</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="171"/>
+        <location filename="../src/gui/mainwindow.cpp" line="167"/>
         <source>校验</source>
         <translation>Verify</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="172"/>
+        <location filename="../src/gui/mainwindow.cpp" line="168"/>
         <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
         <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="173"/>
+        <location filename="../src/gui/mainwindow.cpp" line="169"/>
         <source>查空</source>
         <translation>Blank check</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="174"/>
+        <location filename="../src/gui/mainwindow.cpp" line="170"/>
         <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
         <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="346"/>
+        <location filename="../src/gui/mainwindow.cpp" line="341"/>
         <source>操作: %1, 接口: %2</source>
         <translation>Operation: %1, interface: %2</translation>
     </message>
@@ -1165,6 +1325,11 @@ Stop and quit: stop the operation after the current flash command and quit; the 
     <message>
         <source>文件夹不存在</source>
         <translation type="vanished">The folder does not exist</translation>
+    </message>
+    <message>
+        <location filename="../src/core/outputfile.cpp" line="46"/>
+        <source>未写入任何内容</source>
+        <translation>nothing written</translation>
     </message>
     <message>
         <location filename="../src/core/outputfile.cpp" line="85"/>
@@ -1309,16 +1474,94 @@ Stop and quit: stop the operation after the current flash command and quit; the 
     </message>
 </context>
 <context>
+    <name>SerialCounter</name>
+    <message>
+        <location filename="../src/job/serialcounter.cpp" line="18"/>
+        <source>序列号已用完</source>
+        <translation>no serial numbers left</translation>
+    </message>
+    <message>
+        <location filename="../src/job/serialcounter.cpp" line="19"/>
+        <source>序列号计数文件 %1: 序列号已用完</source>
+        <translation>serial counter %1: no serial numbers left</translation>
+    </message>
+    <message>
+        <location filename="../src/job/serialcounter.cpp" line="31"/>
+        <location filename="../src/job/serialcounter.cpp" line="110"/>
+        <source>序列号计数文件 %1: 无法加锁</source>
+        <translation>serial counter %1: cannot take its lock</translation>
+    </message>
+    <message>
+        <location filename="../src/job/serialcounter.cpp" line="32"/>
+        <source>序列号计数文件 %1: 无法创建锁文件 %1.lock</source>
+        <translation>serial counter %1: cannot create its lock file %1.lock</translation>
+    </message>
+    <message>
+        <location filename="../src/job/serialcounter.cpp" line="78"/>
+        <location filename="../src/job/serialcounter.cpp" line="97"/>
+        <source>序列号计数文件 %1: %2</source>
+        <translation>serial counter %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/job/serialcounter.cpp" line="86"/>
+        <source>序列号计数文件 %1 的内容须是不大于 %2 的十进制数</source>
+        <translation>serial counter %1 does not hold a decimal number up to %2</translation>
+    </message>
+</context>
+<context>
     <name>Session</name>
     <message>
-        <location filename="../src/ops/session.cpp" line="71"/>
+        <location filename="../src/ops/session.cpp" line="101"/>
         <source>结果: %1</source>
         <translation>Result: %1</translation>
     </message>
     <message>
-        <location filename="../src/ops/session.cpp" line="72"/>
+        <location filename="../src/ops/session.cpp" line="102"/>
         <source>结果: %1, 接口: %2</source>
         <translation>Result: %1, interface: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SimBench</name>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="40"/>
+        <source>%1: 测试台目录只读: 无法创建 bench.lock，模拟芯片也无法保存</source>
+        <translation>%1: the bench directory is read-only: bench.lock cannot be created, and the simulated chip could not be saved</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="55"/>
+        <source>%1: 测试台正被另一个程序使用</source>
+        <translation>%1: the bench is in use by another program</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="65"/>
+        <source>%1 有 %2 字节，模拟芯片需要正好 %3 字节</source>
+        <translation>%1 holds %2 bytes, the simulated part needs exactly %3</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="95"/>
+        <source>无法保存 %1: %2</source>
+        <translation>cannot save %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="110"/>
+        <source>%1: 无法创建测试台目录</source>
+        <translation>%1: cannot create the bench directory</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="123"/>
+        <source>无法保存 %1: 文件只读</source>
+        <translation>cannot save %1: the file is read-only</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="130"/>
+        <source>%1: 无法写入</source>
+        <translation>%1: cannot be written</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="175"/>
+        <source>%1/bench.ini: 无法写入</source>
+        <translation>%1/bench.ini: cannot be written</translation>
     </message>
 </context>
 <context>
@@ -1396,6 +1639,19 @@ Location: %3</translation>
     </message>
 </context>
 <context>
+    <name>SpiFtdi</name>
+    <message>
+        <location filename="../src/link/spiftdi.cpp" line="73"/>
+        <source>多个适配器带有同一序列号 %1: %2</source>
+        <translation>serial number %1 is carried by several adapters: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/link/spiftdi.cpp" line="77"/>
+        <source>没有这个接口或序列号: %1</source>
+        <translation>no such interface or serial number: %1</translation>
+    </message>
+</context>
+<context>
     <name>StaticData</name>
     <message>
         <location filename="../forms/staticdata.ui" line="6"/>
@@ -1403,158 +1659,158 @@ Location: %3</translation>
         <translation>Form</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="29"/>
+        <location filename="../forms/staticdata.ui" line="27"/>
         <source>写入位置</source>
         <translation>Location</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="32"/>
+        <location filename="../forms/staticdata.ui" line="30"/>
         <source>存储:</source>
         <translation>Storage:</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="34"/>
+        <location filename="../forms/staticdata.ui" line="32"/>
         <source>占用(Byte):</source>
         <translation>Used (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="36"/>
+        <location filename="../forms/staticdata.ui" line="34"/>
         <source>起始地址:0x</source>
         <translation>Start address: 0x</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="37"/>
+        <location filename="../forms/staticdata.ui" line="35"/>
         <source>1FF000</source>
         <translation>1FF000</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="38"/>
+        <location filename="../forms/staticdata.ui" line="36"/>
         <source>总大小(Byte):</source>
         <translation>Total size (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="40"/>
+        <location filename="../forms/staticdata.ui" line="38"/>
         <source>只读(Byte):</source>
         <translation>Read-only (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="42"/>
+        <location filename="../forms/staticdata.ui" line="40"/>
         <source>上锁</source>
         <translation>Lock</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="48"/>
+        <location filename="../forms/staticdata.ui" line="46"/>
         <source>写入数据</source>
         <translation>Values to write</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="50"/>
+        <location filename="../forms/staticdata.ui" line="48"/>
         <source>默认值</source>
         <translation>Defaults</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="51"/>
+        <location filename="../forms/staticdata.ui" line="49"/>
         <source>当前值</source>
         <translation>Current</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="59"/>
+        <location filename="../forms/staticdata.ui" line="57"/>
         <source>导入配置</source>
         <translation>Import layout</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="65"/>
+        <location filename="../forms/staticdata.ui" line="63"/>
         <source>导出文件</source>
         <translation>Export</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="76"/>
-        <location filename="../src/gui/staticdata.cpp" line="320"/>
+        <location filename="../forms/staticdata.ui" line="74"/>
+        <location filename="../src/gui/staticdata.cpp" line="344"/>
         <source>导出模板</source>
         <translation>Export template</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="77"/>
-        <location filename="../src/gui/staticdata.cpp" line="336"/>
+        <location filename="../forms/staticdata.ui" line="75"/>
+        <location filename="../src/gui/staticdata.cpp" line="360"/>
         <source>保存Excel</source>
         <translation>Save workbook</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="77"/>
+        <location filename="../forms/staticdata.ui" line="75"/>
         <source>保存Excel文件</source>
         <translation>Save as an Excel workbook</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="58"/>
+        <location filename="../src/gui/staticdata.cpp" line="79"/>
         <source>普通存储</source>
         <translation>Normal</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="58"/>
+        <location filename="../src/gui/staticdata.cpp" line="79"/>
         <source>加密存储</source>
         <translation>Encrypted</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="167"/>
-        <location filename="../src/gui/staticdata.cpp" line="177"/>
-        <location filename="../src/gui/staticdata.cpp" line="215"/>
-        <location filename="../src/gui/staticdata.cpp" line="247"/>
-        <location filename="../src/gui/staticdata.cpp" line="252"/>
+        <location filename="../src/gui/staticdata.cpp" line="191"/>
+        <location filename="../src/gui/staticdata.cpp" line="201"/>
+        <location filename="../src/gui/staticdata.cpp" line="239"/>
+        <location filename="../src/gui/staticdata.cpp" line="271"/>
+        <location filename="../src/gui/staticdata.cpp" line="276"/>
         <source>设置错误</source>
         <translation>Setting error</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="277"/>
+        <location filename="../src/gui/staticdata.cpp" line="301"/>
         <source>打开Excel文件</source>
         <translation>Open an Excel workbook</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="286"/>
+        <location filename="../src/gui/staticdata.cpp" line="310"/>
         <source>打开文件错误</source>
         <translation>File open error</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="287"/>
+        <location filename="../src/gui/staticdata.cpp" line="311"/>
         <source>文件:%1, 错误码:%2</source>
         <translation>File: %1, error code: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="294"/>
+        <location filename="../src/gui/staticdata.cpp" line="318"/>
         <source>成功打开Excel文件!</source>
         <translation>Workbook opened!</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="328"/>
+        <location filename="../src/gui/staticdata.cpp" line="352"/>
         <source>模板已导出到:%1</source>
         <translation>Template exported to: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="314"/>
+        <location filename="../src/gui/staticdata.cpp" line="338"/>
         <source>保存失败</source>
         <translation>Saving failed</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="349"/>
+        <location filename="../src/gui/staticdata.cpp" line="373"/>
         <source>Excel已保存到:%1</source>
         <translation>Workbook saved to: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="177"/>
+        <location filename="../src/gui/staticdata.cpp" line="201"/>
         <source>&quot;起始地址&quot;设置错误，请重新设置</source>
         <translation>&quot;Start address&quot; is wrong, please set it again</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="267"/>
+        <location filename="../src/gui/staticdata.cpp" line="291"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="269"/>
+        <location filename="../src/gui/staticdata.cpp" line="293"/>
         <source> 等%1项</source>
         <translation> and more, %1 items in all</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="271"/>
+        <location filename="../src/gui/staticdata.cpp" line="295"/>
         <source>以下项目没有设备数值，将写入0:
 %1
 确定写入当前值？</source>
@@ -1563,46 +1819,66 @@ Location: %3</translation>
 Write the current values?</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="313"/>
+        <location filename="../src/gui/staticdata.cpp" line="337"/>
         <source>文件无法写入，可能已被其他程序打开</source>
         <translation>The file cannot be written; another program may have it open</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="314"/>
+        <location filename="../src/gui/staticdata.cpp" line="338"/>
         <source>无法保存文件:%1
 原因: %2</source>
         <translation>Cannot save the file: %1
 Reason: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="315"/>
+        <location filename="../src/gui/staticdata.cpp" line="339"/>
         <source>保存%1失败: %2</source>
         <translation>Saving %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="395"/>
+        <location filename="../src/gui/staticdata.cpp" line="419"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="204"/>
-        <location filename="../src/gui/staticdata.cpp" line="270"/>
+        <location filename="../src/gui/staticdata.cpp" line="228"/>
+        <location filename="../src/gui/staticdata.cpp" line="294"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="202"/>
+        <location filename="../src/gui/staticdata.cpp" line="226"/>
         <source>工作簿的起始地址&quot;%1&quot;不是十六进制数，按 0 处理</source>
         <translation>The workbook&apos;s start address &quot;%1&quot; is not hexadecimal and is taken as 0</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="204"/>
+        <location filename="../src/gui/staticdata.cpp" line="228"/>
         <source>确定写入到地址 0x000000？</source>
         <translation>Write at address 0x000000?</translation>
     </message>
 </context>
 <context>
     <name>StaticLayout</name>
+    <message>
+        <location filename="../src/staticdata/staticlayout.cpp" line="130"/>
+        <source>%1: 文件不存在</source>
+        <translation>%1: no such file</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticlayout.cpp" line="165"/>
+        <source>工作表 %1: %2</source>
+        <translation>sheet %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticlayout.cpp" line="174"/>
+        <source>工作表 %1 不是到 I 列为止</source>
+        <translation>sheet %1 does not end in column I</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticlayout.cpp" line="243"/>
+        <source>工作表 %1 第 %2 行: 个数 %3 不在 0..65535 之内</source>
+        <translation>sheet %1 row %2: count %3 is outside 0..65535</translation>
+    </message>
     <message>
         <location filename="../src/staticdata/staticlayout.cpp" line="444"/>
         <source>&quot;%1&quot;不是%2类型%3格式的有效数值</source>
@@ -1622,12 +1898,12 @@ Reason: %2</translation>
 <context>
     <name>StaticOperation</name>
     <message>
-        <location filename="../src/ops/staticoperation.cpp" line="10"/>
+        <location filename="../src/ops/staticoperation.cpp" line="7"/>
         <source>查找静态数据标识...</source>
         <translation>Searching for the static data mark...</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticoperation.cpp" line="15"/>
+        <location filename="../src/ops/staticoperation.cpp" line="12"/>
         <source>未找到静态数据标识!</source>
         <translation>Static data mark not found!</translation>
     </message>
@@ -1635,22 +1911,22 @@ Reason: %2</translation>
 <context>
     <name>StaticRead</name>
     <message>
-        <location filename="../src/ops/staticread.cpp" line="45"/>
+        <location filename="../src/ops/staticread.cpp" line="40"/>
         <source>找到静态数据标识 %1</source>
         <translation>Static data mark found at %1</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticread.cpp" line="63"/>
+        <location filename="../src/ops/staticread.cpp" line="58"/>
         <source>刷新当前数据</source>
         <translation>Current data refreshed</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticread.cpp" line="49"/>
+        <location filename="../src/ops/staticread.cpp" line="44"/>
         <source>未导入配置，无法显示数据</source>
         <translation>No layout loaded: the data cannot be shown</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticread.cpp" line="57"/>
+        <location filename="../src/ops/staticread.cpp" line="52"/>
         <source>显示数据异常，请查看导入配置是否正确</source>
         <translation>The data cannot be shown: check that the imported layout is right</translation>
     </message>
@@ -1658,56 +1934,71 @@ Reason: %2</translation>
 <context>
     <name>StaticRules</name>
     <message>
-        <location filename="../src/core/staticrequest.cpp" line="12"/>
+        <location filename="../src/core/staticrequest.cpp" line="14"/>
         <source>&quot;总大小&quot;设置错误，请重新设置</source>
         <translation>&quot;Total size&quot; is wrong, please set it again</translation>
     </message>
     <message>
-        <location filename="../src/core/staticrequest.cpp" line="17"/>
+        <location filename="../src/core/staticrequest.cpp" line="19"/>
         <source>写入参数错误</source>
         <translation>Bad write parameters</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticarea.cpp" line="18"/>
+        <source>工作簿的起始地址 &quot;%1&quot; 不是十六进制数: 请用 --start 给出</source>
+        <translation>the workbook&apos;s start address &quot;%1&quot; is not hexadecimal: give --start</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticarea.cpp" line="21"/>
+        <source>工作簿的起始地址 &quot;%1&quot; 超出 24 位: 请用 --start 给出</source>
+        <translation>the workbook&apos;s start address &quot;%1&quot; is past 24 bits: give --start</translation>
+    </message>
+    <message>
+        <location filename="../src/staticdata/staticarea.cpp" line="30"/>
+        <source>总大小无效: %1</source>
+        <translation>bad total size: %1</translation>
     </message>
 </context>
 <context>
     <name>StaticWrite</name>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="63"/>
+        <location filename="../src/ops/staticwrite.cpp" line="64"/>
         <source>准备写入%1静态数据...</source>
         <translation>Writing %1 static data...</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="63"/>
+        <location filename="../src/ops/staticwrite.cpp" line="64"/>
         <source>当前</source>
         <translation>current</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="63"/>
+        <location filename="../src/ops/staticwrite.cpp" line="64"/>
         <source>默认</source>
         <translation>default</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="65"/>
+        <location filename="../src/ops/staticwrite.cpp" line="66"/>
         <source>找到静态数据标识</source>
         <translation>Static data mark found</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="77"/>
+        <location filename="../src/ops/staticwrite.cpp" line="78"/>
         <source>擦除原有静态数据...</source>
         <translation>Erasing the old static data...</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="86"/>
+        <location filename="../src/ops/staticwrite.cpp" line="87"/>
         <source>写入静态数据...</source>
         <translation>Writing static data...</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="118"/>
-        <location filename="../src/ops/staticwrite.cpp" line="204"/>
+        <location filename="../src/ops/staticwrite.cpp" line="116"/>
+        <location filename="../src/ops/staticwrite.cpp" line="197"/>
         <source>写入完成</source>
         <translation>Write done</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="123"/>
+        <location filename="../src/ops/staticwrite.cpp" line="121"/>
         <source>静态数据区的数据不完整，请重新写入</source>
         <translation>The static data area holds incomplete data: write it again</translation>
     </message>
@@ -1717,7 +2008,7 @@ Reason: %2</translation>
         <translation>With write protection the static data area must lie in the upper half of the flash (from 0x%1): 0x%2</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="49"/>
+        <location filename="../src/ops/staticwrite.cpp" line="50"/>
         <source>FLASH写保护恢复失败</source>
         <translation>Restoring the flash write protection failed</translation>
     </message>
@@ -1841,6 +2132,19 @@ Check it and try again.</translation>
     </message>
 </context>
 <context>
+    <name>TraceFile</name>
+    <message>
+        <location filename="../src/core/tracefile.cpp" line="77"/>
+        <source>%1: 不是普通文件</source>
+        <translation>%1: not a regular file</translation>
+    </message>
+    <message>
+        <location filename="../src/core/tracefile.cpp" line="109"/>
+        <source>磁盘已满</source>
+        <translation>disk full</translation>
+    </message>
+</context>
+<context>
     <name>Workbook</name>
     <message>
         <location filename="../src/staticdata/workbookformat.cpp" line="24"/>
@@ -1891,9 +2195,307 @@ Check it and try again.</translation>
 <context>
     <name>xqprog</name>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="31"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="33"/>
         <source>文件:%1, 错误码:%2 %3</source>
         <translation>File: %1, error code: %2 %3</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="35"/>
+        <source>警告: %1</source>
+        <translation>warning: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="86"/>
+        <source>警告: --set %1: 值被截为 %2 字节: %3</source>
+        <translation>warning: --set %1: the value is cut to %2 bytes: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="101"/>
+        <source>--set %1: 请给出 1 到 %2 个数值</source>
+        <translation>--set %1: give 1 to %2 values</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="145"/>
+        <source>static read 只能在一个接口上运行</source>
+        <translation>static read runs on one interface</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="173"/>
+        <source>--values 无效: %1 (default 或 current)</source>
+        <translation>bad --values: %1 (default or current)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="177"/>
+        <source>--set 给出的是当前值: 请加上 --values current</source>
+        <translation>--set gives current values: add --values current</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="183"/>
+        <source>没有名为 %1 的项</source>
+        <translation>no item named %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="191"/>
+        <source>--set %1: 多个工作表中都有这个名称 (%2)</source>
+        <translation>--set %1: the name is on several sheets (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="208"/>
+        <source>--values current: %1 没有给出值 (请用 --set 给出，或用 --force 写入它们的默认值)</source>
+        <translation>--values current: no value given for %1 (give them with --set, or --force to write their default values)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="138"/>
+        <source>--batch-programs 与 --strict-order 互相矛盾</source>
+        <translation>--batch-programs and --strict-order contradict each other</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="143"/>
+        <source>--trace 需要一个文件 FILE</source>
+        <translation>--trace needs a FILE</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="151"/>
+        <source>未知的速率: %1 (可选 %2，或序号 0 到 %3)</source>
+        <translation>unknown rate: %1 (one of %2, or the index 0 to %3)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="166"/>
+        <source>未知的命令: %1 (--simulate 的目录须写成 --simulate=%1)
+用法见 &apos;xqprog --help&apos;。</source>
+        <translation>unknown command: %1 (--simulate takes its directory as --simulate=%1)
+Try &apos;xqprog --help&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="171"/>
+        <source>未知的命令: %1 (命令有: %2)
+用法见 &apos;xqprog --help&apos;。</source>
+        <translation>unknown command: %1 (commands: %2)
+Try &apos;xqprog --help&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="183"/>
+        <source>%1选项有: %2</source>
+        <translation>%1options: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="195"/>
+        <source>选项 &apos;%1&apos; 后缺少值。</source>
+        <translation>Missing value after &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="197"/>
+        <source>选项 &apos;%1&apos; 不带值。</source>
+        <translation>Unexpected value after &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="201"/>
+        <source>未知的选项 &apos;%1&apos;</source>
+        <translation>Unknown option &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="203"/>
+        <source>未知的选项: %1</source>
+        <translation>Unknown options: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="239"/>
+        <source>%1
+用法见 &apos;xqprog %2--help&apos;。</source>
+        <translation>%1
+Try &apos;xqprog %2--help&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="242"/>
+        <source>没有给出命令
+用法见 &apos;xqprog --help&apos;。</source>
+        <translation>no command
+Try &apos;xqprog --help&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clirunner.cpp" line="232"/>
+        <source>追溯文件无法使用: %1</source>
+        <translation>cannot use the trace file: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdchip.cpp" line="70"/>
+        <source>info 只能在一个接口上运行</source>
+        <translation>info runs on one interface</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="39"/>
+        <source>%1: --%2 与 --%3 互相排斥，只能给出其中一个</source>
+        <translation>%1 --%2 and --%3 exclude each other: give one</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="41"/>
+        <source>%1 需要 --%2 或 --%3</source>
+        <translation>%1 needs --%2 or --%3</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="184"/>
+        <source>%1: %2 (whole、file、smart 或字节数)</source>
+        <translation>%1: %2 (whole, file, smart or a byte count)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="194"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="74"/>
+        <source>序列号无效: %1</source>
+        <translation>bad serial number: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="73"/>
+        <location filename="../src/cli/cmdjob.cpp" line="78"/>
+        <source>--from 从任务中取用全部配置: 不能再加 --%1</source>
+        <translation>--from takes the whole recipe from the job: --%1 cannot be added</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="104"/>
+        <source>任务文件名须以 .xqjob 结尾: %1</source>
+        <translation>a job file&apos;s name ends in .xqjob: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="106"/>
+        <source>任务文件已存在: %1 (--force 可替换)</source>
+        <translation>the job file exists: %1 (--force replaces it)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="110"/>
+        <source>job create 需要 --image FILE</source>
+        <translation>job create needs --image FILE</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="127"/>
+        <source>--serial 需要 --serial-file: 任务的序列号来自计数文件</source>
+        <translation>--serial needs --serial-file: a job takes its serial numbers from a counter file</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="129"/>
+        <location filename="../src/cli/cmdjob.cpp" line="196"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="46"/>
+        <source>--serial-counter 需要 --line-db</source>
+        <translation>--serial-counter needs --line-db</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="131"/>
+        <source>--serial-counter 与 --serial-file: 任务的序列号只能来自其中之一</source>
+        <translation>--serial-counter and --serial-file: a job takes its serial numbers from one of them</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="142"/>
+        <source>--static-start、--static-total 和 --static-values 需要 --static WORKBOOK</source>
+        <translation>--static-start, --static-total and --static-values need --static WORKBOOK</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="149"/>
+        <source>--static-values 无效: %1</source>
+        <translation>bad --static-values: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="185"/>
+        <source>--rate: 速率由任务设定 (%1)</source>
+        <translation>--rate: the job sets the rate (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="187"/>
+        <source>--batch-programs: 页编程的发送方式由任务设定 (逐个发送)</source>
+        <translation>--batch-programs: the job sets how page programs are sent (one by one)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="192"/>
+        <source>--serial-counter: 该任务不写序列号</source>
+        <translation>--serial-counter: the job stamps no serial numbers</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="57"/>
+        <source>--serial-counter 不能与 --serial 或 --serial-file 同时使用</source>
+        <translation>--serial-counter cannot be used with --serial or --serial-file</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="72"/>
+        <source>line-db init 需要 --counter NAME --first N --last M</source>
+        <translation>line-db init needs --counter NAME --first N --last M</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="82"/>
+        <source>计数器 %1: %2 .. %3
+</source>
+        <translation>counter %1: %2 .. %3
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="98"/>
+        <source>已发送 %1，剩余 %2 (%3)
+</source>
+        <translation>sent %1, left %2 (%3)
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="106"/>
+        <source>此命令需要 --line-db URL</source>
+        <translation>this command needs --line-db URL</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="119"/>
+        <source>日期无效: %1 (2026-12-09 或 2026-12-09T08:00)</source>
+        <translation>bad date: %1 (2026-12-09 or 2026-12-09T08:00)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="142"/>
+        <source>计数器 %1: %2 .. %3，已取 %4 个，已写入 %5 个
+</source>
+        <translation>counter %1: %2 .. %3, %4 taken, %5 stamped
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="184"/>
+        <source>没有记录
+</source>
+        <translation>no records
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="127"/>
+        <source>无法写入标准输出: %1</source>
+        <translation>cannot write standard output: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="195"/>
+        <source>%1 需要 %2</source>
+        <translation>%1 needs %2</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="199"/>
+        <source>多余的参数: %1</source>
+        <translation>unexpected argument: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="274"/>
+        <source>未知的语言: %1 (zh 或 en)</source>
+        <translation>unknown language: %1 (zh or en)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="296"/>
+        <source>模拟测试台 %1: 不烧写真实的芯片</source>
+        <translation>simulated bench %1: no real chip is programmed</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="317"/>
+        <source>没有找到接口: 请检查USB线、udev规则 60-xqprogrammer.rules，以及您是否在 plugdev 组中 (--simulate 使用模拟测试台)</source>
+        <translation>no interface found: check the USB cable, the udev rule 60-xqprogrammer.rules and that you are in the plugdev group (--simulate uses the simulated bench)</translation>
+    </message>
+</context>
+<context>
+    <name>xqprogrammer</name>
+    <message>
+        <location filename="../src/app/main.cpp" line="59"/>
+        <source>Qt 自带的中文文本缺失 (软件包 qttranslations5-l10n): 对话框仍为英文</source>
+        <translation>Qt&apos;s Chinese texts are missing (package qttranslations5-l10n): dialogs stay English</translation>
+    </message>
+    <message>
+        <location filename="../src/app/main.cpp" line="77"/>
+        <source>未知的选项 %1</source>
+        <translation>unknown option %1</translation>
     </message>
 </context>
 </TS>

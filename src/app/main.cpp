@@ -56,7 +56,7 @@ int main(int argc, char* argv[])
     if (!InstallTranslation(app, strLang))
         qWarning("unknown language %s: use zh or en", qPrintable(strLang));
     else if (!InstallQtTranslation(app, strLang))
-        qWarning("Qt's Chinese texts are missing (package qttranslations5-l10n): dialogs stay English");
+        qWarning("%s", QCoreApplication::translate("xqprogrammer", "Qt 自带的中文文本缺失 (软件包 qttranslations5-l10n): 对话框仍为英文").toUtf8().constData());
     // The resources live in a static library: register them explicitly.
     Q_INIT_RESOURCE(resources);
     app.setWindowIcon(QIcon(":/main/icon/xqprogrammer_48.png"));
@@ -73,7 +73,9 @@ int main(int argc, char* argv[])
             bSimulate = true;
             strBenchDir = strArg.mid(int(strlen("--simulate=")));
         } else if (strArg != "--hardware") {
-            std::fprintf(stderr, "xqprogrammer: unknown option %s\n%s", qPrintable(strArg), kUsage);
+            std::fprintf(stderr, "xqprogrammer: %s\n%s",
+                         QCoreApplication::translate("xqprogrammer", "未知的选项 %1").arg(strArg).toUtf8().constData(),
+                         kUsage);
             return 2;
         }
     }

@@ -4,6 +4,7 @@
 #include <textrules.h>
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <cstdio>
@@ -134,12 +135,12 @@ bool ReadGlobals(const QCommandLineParser& parser, CliGlobals& globals)
     globals.bJson = parser.isSet("json");
     globals.bBatchPrograms = parser.isSet("batch-programs");
     if (globals.bBatchPrograms && parser.isSet("strict-order")) {
-        UsageError("--batch-programs and --strict-order contradict each other");
+        UsageError(QCoreApplication::translate("xqprog", "--batch-programs 与 --strict-order 互相矛盾"));
         return false;
     }
     globals.strTrace = parser.value("trace");
     if (parser.isSet("trace") && globals.strTrace.isEmpty()) {
-        UsageError("--trace needs a FILE");
+        UsageError(QCoreApplication::translate("xqprog", "--trace 需要一个文件 FILE"));
         return false;
     }
     globals.nRateIndex = xq::kDefaultRateIndex;
@@ -147,7 +148,7 @@ bool ReadGlobals(const QCommandLineParser& parser, CliGlobals& globals)
         const QString strRate = parser.value("rate");
         globals.nRateIndex = xq::RateIndexOf(strRate.toUtf8().constData());
         if (globals.nRateIndex < 0) {
-            UsageError(QString("unknown rate: %1 (one of %2, or the index 0 to %3)")
+            UsageError(QCoreApplication::translate("xqprog", "未知的速率: %1 (可选 %2，或序号 0 到 %3)")
                            .arg(strRate, RateLabels())
                            .arg(xq::kRateCount - 1));
             return false;
@@ -162,12 +163,12 @@ QString UnknownCommandText(const QStringList& args, const QStringList& words)
 {
     const int nAt = args.indexOf(words.first(), 1);
     if (nAt > 1 && args[nAt - 1] == "--simulate")
-        return QString("unknown command: %1 (--simulate takes its directory as --simulate=%1)\nTry 'xqprog --help'.")
+        return QCoreApplication::translate("xqprog", "未知的命令: %1 (--simulate 的目录须写成 --simulate=%1)\n用法见 'xqprog --help'。")
             .arg(words.first());
     QStringList names;
     for (const CliCommand& command : CliCommands())
         names << command.pName;
-    return QString("unknown command: %1 (commands: %2)\nTry 'xqprog --help'.").arg(words.join(' '), names.join(", "));
+    return QCoreApplication::translate("xqprog", "未知的命令: %1 (命令有: %2)\n用法见 'xqprog --help'。").arg(words.join(' '), names.join(", "));
 }
 
 // The options a command takes, for the error of an unknown one.
@@ -179,7 +180,28 @@ QString OptionNames(const CliCommand* pCommand)
         options += pCommand->pOptions();
     for (const QCommandLineOption& option : options)
         names << (option.names().last().size() == 1 ? "-" : "--") + option.names().last();
-    return QString("%1options: %2").arg(pCommand ? QString(pCommand->pName) + " " : QString(), names.join(", "));
+    return QCoreApplication::translate("xqprog", "%1选项有: %2").arg(pCommand ? QString(pCommand->pName) + " " : QString(), names.join(", "));
+}
+
+// The parser's refusal in the run's language (its own texts are English):
+// an unknown option without the closing full stop, for the options to follow.
+QString ParserErrorText(const QCommandLineParser& parser, bool& bUnknownOption)
+{
+    const QString strError = parser.errorText();
+    bUnknownOption = false;
+    static const QRegularExpression kMissing("^Missing value after '(.*)'\\.$");
+    static const QRegularExpression kUnexpected("^Unexpected value after '(.*)'\\.$");
+    if (const QRegularExpressionMatch m = kMissing.match(strError); m.hasMatch())
+        return QCoreApplication::translate("xqprog", "选项 '%1' 后缺少值。").arg(m.captured(1));
+    if (const QRegularExpressionMatch m = kUnexpected.match(strError); m.hasMatch())
+        return QCoreApplication::translate("xqprog", "选项 '%1' 不带值。").arg(m.captured(1));
+    const QStringList unknown = parser.unknownOptionNames();
+    bUnknownOption = !unknown.isEmpty();
+    if (unknown.size() == 1)
+        return QCoreApplication::translate("xqprog", "未知的选项 '%1'").arg(unknown.first());
+    if (unknown.size() > 1)
+        return QCoreApplication::translate("xqprog", "未知的选项: %1").arg(unknown.join(", "));
+    return strError;
 }
 
 }  // namespace
@@ -210,16 +232,14 @@ CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& pars
         std::fprintf(stdout, "xqprog %s\n", qPrintable(QCoreApplication::applicationVersion()));
         result.nExit = kExitOk;
     } else if (!bParsed) {
-        QString strError = parser.errorText();
-        if (strError.startsWith("Unknown option")) {
-            if (strError.endsWith('.'))
-                strError.chop(1);
+        bool bUnknownOption = false;
+        QString strError = ParserErrorText(parser, bUnknownOption);
+        if (bUnknownOption)
             strError += QString(" (%1)").arg(OptionNames(result.pCommand));
-        }
-        result.nExit = UsageError(QString("%1\nTry 'xqprog %2--help'.")
+        result.nExit = UsageError(QCoreApplication::translate("xqprog", "%1\n用法见 'xqprog %2--help'。")
                                       .arg(strError, result.pCommand ? QString(result.pCommand->pName) + " " : QString()));
     } else if (words.isEmpty()) {
-        result.nExit = UsageError("no command\nTry 'xqprog --help'.");
+        result.nExit = UsageError(QCoreApplication::translate("xqprog", "没有给出命令\n用法见 'xqprog --help'。"));
     } else if (!result.pCommand) {
         result.nExit = UsageError(UnknownCommandText(args, words));
     } else if (!ReadGlobals(parser, result.globals)) {

@@ -229,7 +229,7 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
         // A trace that cannot take the rows is found before any chip is touched.
         QString strError;
         if (!pTrace->Check(strError))
-            return UsageError(ctx, QString("cannot use the trace file: %1").arg(strError));
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "追溯文件无法使用: %1").arg(strError));
     }
     std::vector<std::unique_ptr<Job>> jobs;
     for (const QByteArray& strName : targets) {

@@ -7,6 +7,7 @@
 #include <session.h>
 #include <spiflashctrl.h>
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -66,7 +67,7 @@ int CmdList(CliContext& ctx)
 int CmdInfo(CliContext& ctx)
 {
     if (ctx.targets.size() != 1)
-        return UsageError(ctx, "info runs on one interface");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "info 只能在一个接口上运行"));
     return RunJobs(ctx, "info", ctx.targets.mid(0, 1), [](SpiFlashCtrl& ctrl, Job& job) {
         FunctionObserver observer([&job](const QString& strLine) { job.Log(strLine); });
         return Info(ctrl, observer).Run(job.Report(), [&job](const QString& strText) { job.Print(strText); }) == 0;

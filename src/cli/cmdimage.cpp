@@ -36,9 +36,9 @@ bool OneOf(const CliContext& ctx, const char* pFirst, const char* pSecond, const
     if (bFirst != ctx.parser.isSet(pSecond))
         return true;
     if (bFirst)
-        UsageError(ctx, QString("%1 --%2 and --%3 exclude each other: give one").arg(strWhat, pFirst, pSecond));
+        UsageError(ctx, QCoreApplication::translate("xqprog", "%1: --%2 与 --%3 互相排斥，只能给出其中一个").arg(strWhat, pFirst, pSecond));
     else
-        UsageError(ctx, QString("%1 needs --%2 or --%3").arg(strWhat, pFirst, pSecond));
+        UsageError(ctx, QCoreApplication::translate("xqprog", "%1 需要 --%2 或 --%3").arg(strWhat, pFirst, pSecond));
     return false;
 }
 
@@ -181,7 +181,7 @@ int CmdWrite(CliContext& ctx)
     if (!strRefusal.isEmpty()) {
         int64_t nUnused = 0;
         if (nMode == kEraseBySize && !xq::ParseNumber(strErase, nUnused))
-            return UsageError(ctx, QString("%1: %2 (whole, file, smart or a byte count)").arg(strRefusal, strErase));
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "%1: %2 (whole、file、smart 或字节数)").arg(strRefusal, strErase));
         return UsageError(ctx, SizeRefusal(strRefusal, strErase, request.image.size()));
     }
     request.bProtect = ctx.parser.isSet("protect");
@@ -191,7 +191,7 @@ int CmdWrite(CliContext& ctx)
     if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");
         if (!ImageRules::ParseSerial(strSerial, nFirst))
-            return UsageError(ctx, QString("bad serial number: %1").arg(strSerial));
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "序列号无效: %1").arg(strSerial));
     }
     LineDb lineDb;
     bool bLineDb = false;

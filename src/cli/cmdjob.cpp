@@ -70,12 +70,12 @@ int CreateFrom(CliContext& ctx, const QString& strPath)
     for (const QCommandLineOption& option : JobCreateOptions()) {
         const QString strName = option.names().first();
         if (strName != "from" && strName != "force" && p.isSet(strName))
-            return UsageError(ctx, QString("--from takes the whole recipe from the job: --%1 cannot be added").arg(strName));
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "--from 从任务中取用全部配置: 不能再加 --%1").arg(strName));
     }
     // --rate and --batch-programs are global options: the job takes them, --from may not add them.
     for (const char* pGlobal : {"rate", "batch-programs"})
         if (p.isSet(pGlobal))
-            return UsageError(ctx, QString("--from takes the whole recipe from the job: --%1 cannot be added").arg(pGlobal));
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "--from 从任务中取用全部配置: 不能再加 --%1").arg(pGlobal));
     const QString strFrom = QFileInfo(p.value("from")).absoluteFilePath();
     JobSpec spec;
     QByteArray jobSha256;
@@ -101,13 +101,13 @@ int CmdJobCreate(CliContext& ctx)
     const QCommandLineParser& p = ctx.parser;
     const QString strPath = QFileInfo(ctx.args.first()).absoluteFilePath();
     if (!strPath.endsWith(".xqjob"))
-        return UsageError(ctx, QString("a job file's name ends in .xqjob: %1").arg(ctx.args.first()));
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "任务文件名须以 .xqjob 结尾: %1").arg(ctx.args.first()));
     if (QFileInfo::exists(strPath) && !p.isSet("force"))
-        return UsageError(ctx, QString("the job file exists: %1 (--force replaces it)").arg(strPath));
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "任务文件已存在: %1 (--force 可替换)").arg(strPath));
     if (p.isSet("from"))
         return CreateFrom(ctx, strPath);
     if (!p.isSet("image"))
-        return UsageError(ctx, "job create needs --image FILE");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "job create 需要 --image FILE"));
     JobSpec spec;
     spec.strName = p.isSet("name") ? p.value("name") : QFileInfo(strPath).completeBaseName();
     spec.strDescription = p.value("description");
@@ -124,11 +124,11 @@ int CmdJobCreate(CliContext& ctx)
     }
     spec.bProtect = p.isSet("protect");
     if (p.isSet("serial") && !p.isSet("serial-file"))
-        return UsageError(ctx, "--serial needs --serial-file: a job takes its serial numbers from a counter file");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial 需要 --serial-file: 任务的序列号来自计数文件"));
     if (p.isSet("serial-counter") && !p.isSet("line-db"))
-        return UsageError(ctx, "--serial-counter needs --line-db");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
     if (p.isSet("serial-counter") && p.isSet("serial-file"))
-        return UsageError(ctx, "--serial-counter and --serial-file: a job takes its serial numbers from one of them");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 与 --serial-file: 任务的序列号只能来自其中之一"));
     spec.strLineDb = p.value("line-db");
     spec.strSerialCounter = p.value("serial-counter");
     spec.bSerial = p.isSet("serial-file") || p.isSet("serial-counter");
@@ -139,14 +139,14 @@ int CmdJobCreate(CliContext& ctx)
     }
     spec.bStatic = p.isSet("static");
     if (!spec.bStatic && (p.isSet("static-start") || p.isSet("static-total") || p.isSet("static-values")))
-        return UsageError(ctx, "--static-start, --static-total and --static-values need --static WORKBOOK");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--static-start、--static-total 和 --static-values 需要 --static WORKBOOK"));
     if (spec.bStatic) {
         spec.strWorkbook = JobRules::StorePath(strPath, p.value("static"));
         spec.strStaticStart = p.value("static-start");
         spec.strStaticTotal = p.value("static-total");
         const QString strValues = p.isSet("static-values") ? p.value("static-values") : QString("default");
         if (strValues != "default" && strValues != "current")
-            return UsageError(ctx, QString("bad --static-values: %1").arg(strValues));
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "--static-values 无效: %1").arg(strValues));
         spec.bStaticCurrent = strValues == "current";
     }
     spec.bVerify = p.isSet("verify");
@@ -182,18 +182,18 @@ int CmdRun(CliContext& ctx)
     if (!JobRules::Prepare(ctx.args.first(), plan, strError))
         return UsageError(ctx, strError);
     if (ctx.parser.isSet("rate") && ctx.globals.nRateIndex != plan.nRateIndex)
-        return UsageError(ctx, QString("--rate: the job sets the rate (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--rate: 速率由任务设定 (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
     if (ctx.globals.bBatchPrograms && !plan.spec.bBatchPrograms)
-        return UsageError(ctx, "--batch-programs: the job sets how page programs are sent (one by one)");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--batch-programs: 页编程的发送方式由任务设定 (逐个发送)"));
     // The line database and its counter: the job's, unless the command line
     // names its own; the counter stands in for the job's counter file.
     const QCommandLineParser& p = ctx.parser;
     if (p.isSet("serial-counter") && !plan.write.bSerial)
-        return UsageError(ctx, "--serial-counter: the job stamps no serial numbers");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter: 该任务不写序列号"));
     QString strUrl, strCounter;
     JobRules::LineDbOfRun(plan.spec, p.value("line-db"), p.value("serial-counter"), strUrl, strCounter);
     if (strUrl.isEmpty() && !strCounter.isEmpty())
-        return UsageError(ctx, "--serial-counter needs --line-db");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
     LineDb lineDb;
     bool bLineDb = false;
     if (const int nExit = OpenLineDb(ctx, strUrl, strCounter, lineDb, bLineDb, true); nExit != kExitOk)

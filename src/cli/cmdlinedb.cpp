@@ -7,6 +7,7 @@
 #include <imagerequest.h>
 #include <linedb.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -42,7 +43,7 @@ int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials)
 {
     const QCommandLineParser& p = ctx.parser;
     if (!p.isSet("line-db") && p.isSet("serial-counter"))
-        return UsageError(ctx, "--serial-counter needs --line-db");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
     return OpenLineDb(ctx, p.value("line-db"), p.value("serial-counter"), db, bUsed, bSerials);
 }
 
@@ -53,7 +54,7 @@ int OpenLineDb(CliContext& ctx, const QString& strUrl, const QString& strCounter
     if (!bUsed)
         return kExitOk;
     if (!strCounter.isEmpty() && !bSerials)
-        return UsageError(ctx, "--serial-counter cannot be used with --serial or --serial-file");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 不能与 --serial 或 --serial-file 同时使用"));
     QString strError;
     if (!db.Open(strUrl, strError))
         return UsageError(ctx, strError);
@@ -68,9 +69,9 @@ int CmdLineDbInit(CliContext& ctx)
     const QCommandLineParser& p = ctx.parser;
     uint32_t nFirst = 0, nLast = 0;
     if (!p.isSet("counter"))
-        return UsageError(ctx, "line-db init needs --counter NAME --first N --last M");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "line-db init 需要 --counter NAME --first N --last M"));
     if (!ImageRules::ParseSerial(p.value("first"), nFirst) || !ImageRules::ParseSerial(p.value("last"), nLast))
-        return UsageError(ctx, QString("bad serial number: %1").arg(p.isSet("first") ? p.value("last") : p.value("first")));
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "序列号无效: %1").arg(p.isSet("first") ? p.value("last") : p.value("first")));
     LineDb db;
     QString strError;
     if (!db.Open(ctx.args.value(0), strError, true) || !db.InitCounter(p.value("counter"), nFirst, nLast, strError))
@@ -78,7 +79,7 @@ int CmdLineDbInit(CliContext& ctx)
     if (ctx.out.Json())
         ctx.out.PrintJson(QJsonObject{{"counter", p.value("counter")}, {"first", qint64(nFirst)}, {"last", qint64(nLast)}});
     else
-        ctx.out.Print(QString("counter %1: %2 .. %3\n").arg(p.value("counter")).arg(nFirst).arg(nLast));
+        ctx.out.Print(QCoreApplication::translate("xqprog", "计数器 %1: %2 .. %3\n").arg(p.value("counter")).arg(nFirst).arg(nLast));
     return kExitOk;
 }
 
@@ -94,7 +95,7 @@ int CmdLineDbSync(CliContext& ctx)
     if (ctx.out.Json())
         ctx.out.PrintJson(QJsonObject{{"spool", strSpool}, {"sent", nSent}, {"left", nLeft}});
     else
-        ctx.out.Print(QString("sent %1, left %2 (%3)\n").arg(nSent).arg(nLeft).arg(strSpool));
+        ctx.out.Print(QCoreApplication::translate("xqprog", "已发送 %1，剩余 %2 (%3)\n").arg(nSent).arg(nLeft).arg(strSpool));
     return nLeft == 0 ? kExitOk : kExitFailed;
 }
 
@@ -102,7 +103,7 @@ namespace {
 int OpenForQuery(CliContext& ctx, LineDb& db)
 {
     if (!ctx.parser.isSet("line-db"))
-        return UsageError(ctx, "this command needs --line-db URL");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "此命令需要 --line-db URL"));
     QString strError;
     if (!db.Open(ctx.parser.value("line-db"), strError))
         return UsageError(ctx, strError);
@@ -115,7 +116,7 @@ int CmdLineDbReport(CliContext& ctx)
     const QString strSince = ctx.parser.value("since");
     if (!strSince.isEmpty() && !QDateTime::fromString(strSince, Qt::ISODate).isValid() &&
         !QDate::fromString(strSince, Qt::ISODate).isValid())
-        return UsageError(ctx, QString("bad date: %1 (2026-12-09 or 2026-12-09T08:00)").arg(strSince));
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "日期无效: %1 (2026-12-09 或 2026-12-09T08:00)").arg(strSince));
     LineDb db;
     if (const int nExit = OpenForQuery(ctx, db); nExit != kExitOk)
         return nExit;
@@ -138,7 +139,7 @@ int CmdLineDbReport(CliContext& ctx)
     }
     for (const QJsonValue& v : report["serials"].toArray()) {
         const QJsonObject o = v.toObject();
-        strText += QString("counter %1: %2 .. %3, %4 taken, %5 stamped\n")
+        strText += QCoreApplication::translate("xqprog", "计数器 %1: %2 .. %3，已取 %4 个，已写入 %5 个\n")
                        .arg(o["counter"].toString())
                        .arg(o["first"].toVariant().toLongLong())
                        .arg(o["last"].toVariant().toLongLong())
@@ -180,6 +181,6 @@ int CmdLineDbChip(CliContext& ctx)
                        .arg(o["counter"].toString(), o["state"].toString(), o["reason"].toString(),
                             o["station"].toString());
     }
-    ctx.out.Print(strText.isEmpty() ? QString("no records\n") : strText);
+    ctx.out.Print(strText.isEmpty() ? QCoreApplication::translate("xqprog", "没有记录\n") : strText);
     return kExitOk;
 }

@@ -32,7 +32,7 @@ bool LoadLayout(const CliContext& ctx, StaticLayout& layout)
     if (rc != 0)
         UsageError(ctx, QCoreApplication::translate("xqprog", "文件:%1, 错误码:%2 %3").arg(strBook).arg(rc).arg(layout.strError));
     for (const QString& strWarning : layout.warnings)
-        std::fprintf(stderr, "xqprog: warning: %s\n", qPrintable(strWarning));
+        std::fprintf(stderr, "xqprog: %s\n", QCoreApplication::translate("xqprog", "警告: %1").arg(strWarning).toUtf8().constData());
     return rc == 0;
 }
 
@@ -82,8 +82,13 @@ bool CheckSetValue(const CliContext& ctx, const xlsx_item& item, QString& strVal
         const QByteArray cut = StaticLayout::CutText(item, text);
         if (cut.size() != text.size()) {
             strValue = QString::fromUtf8(cut);
-            std::fprintf(stderr, "xqprog: warning: --set %s: the value is cut to %d bytes: %s\n",
-                         item.strName.toUtf8().constData(), item.ByteSize(), cut.constData());
+            std::fprintf(stderr, "xqprog: %s\n",
+                         QCoreApplication::translate("xqprog", "警告: --set %1: 值被截为 %2 字节: %3")
+                             .arg(item.strName)
+                             .arg(item.ByteSize())
+                             .arg(QString::fromUtf8(cut))
+                             .toUtf8()
+                             .constData());
         }
         return true;
     }
@@ -93,7 +98,7 @@ bool CheckSetValue(const CliContext& ctx, const xlsx_item& item, QString& strVal
     if (!strRefusal.isEmpty())
         return UsageError(ctx, QString("--set %1: %2").arg(item.strName, strRefusal)), false;
     if (strValue.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).isEmpty())
-        return UsageError(ctx, QString("--set %1: give 1 to %2 values").arg(item.strName).arg(item.nCount)), false;
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--set %1: 请给出 1 到 %2 个数值").arg(item.strName).arg(item.nCount)), false;
     return true;
 }
 
@@ -137,7 +142,7 @@ int CmdStaticRead(CliContext& ctx)
     if (!LoadLayout(ctx, layout) || !ReadArea(ctx, layout, request.nStart, request.nTotal))
         return kExitUsage;
     if (ctx.targets.size() != 1)
-        return UsageError(ctx, "static read runs on one interface");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "static read 只能在一个接口上运行"));
     request.nLayoutLength = layout.nUsedLength;
     return RunJobs(ctx, "static read", ctx.targets, [&](SpiFlashCtrl& ctrl, Job& job) {
         const bool bOk = RunOperation(job, [&](OperationObserver& observer, OperationReport& report) {
@@ -165,17 +170,17 @@ int CmdStaticWrite(CliContext& ctx)
         return kExitUsage;
     const QString strValues = ctx.parser.isSet("values") ? ctx.parser.value("values") : QString("default");
     if (strValues != "default" && strValues != "current")
-        return UsageError(ctx, QString("bad --values: %1 (default or current)").arg(strValues));
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--values 无效: %1 (default 或 current)").arg(strValues));
     request.bCurrent = strValues == "current";
     // --set fills current values; with the default values written they would be dropped unseen.
     if (!request.bCurrent && ctx.parser.isSet("set"))
-        return UsageError(ctx, "--set gives current values: add --values current");
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--set 给出的是当前值: 请加上 --values current"));
     QList<const xlsx_item*> given;
     for (const QString& strSet : ctx.parser.values("set")) {
         const int nEq = strSet.indexOf('=');
         xlsx_item* pItem = nEq > 0 ? layout.FindItem(strSet.left(nEq)) : nullptr;
         if (!pItem)
-            return UsageError(ctx, QString("no item named %1").arg(strSet.left(nEq)));
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "没有名为 %1 的项").arg(strSet.left(nEq)));
         // An item name on several sheets does not say which item is meant.
         QStringList sheetsWithName;
         for (const xlsx_sheet& sheet : layout.sheets)
@@ -183,7 +188,7 @@ int CmdStaticWrite(CliContext& ctx)
                 if (item.strName == pItem->strName)
                     sheetsWithName << sheet.strName;
         if (sheetsWithName.size() > 1)
-            return UsageError(ctx, QString("--set %1: the name is on several sheets (%2)")
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "--set %1: 多个工作表中都有这个名称 (%2)")
                                   .arg(pItem->strName, sheetsWithName.join(", ")));
         QString strValue = strSet.mid(nEq + 1);
         if (!CheckSetValue(ctx, *pItem, strValue))
@@ -200,8 +205,7 @@ int CmdStaticWrite(CliContext& ctx)
                 if (item.ByteSize() > 0 && !given.contains(&item))
                     missing << item.strName;
         if (!missing.isEmpty())
-            return UsageError(ctx, QString("--values current: no value given for %1 (give them with --set, or --force "
-                                      "to write their default values)")
+            return UsageError(ctx, QCoreApplication::translate("xqprog", "--values current: %1 没有给出值 (请用 --set 给出，或用 --force 写入它们的默认值)")
                                   .arg(missing.join(", ")));
     }
     const QString strRefusal = StaticWriteOf(layout, request.bCurrent, request.nStart, request.nTotal, request);

@@ -123,7 +123,11 @@ int FinalExitCode(CliOutput& out, int nExit)
     if (!bFlushed || std::ferror(stdout)) {
         // The reason of the write that failed first, not whatever errno holds now.
         const int nErrno = out.StdoutErrno() != 0 ? out.StdoutErrno() : nFlushErrno != 0 ? nFlushErrno : EIO;
-        std::fprintf(stderr, "xqprog: cannot write standard output: %s\n", std::strerror(nErrno));
+        std::fprintf(stderr, "xqprog: %s\n",
+                     QCoreApplication::translate("xqprog", "无法写入标准输出: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(nErrno)))
+                         .toUtf8()
+                         .constData());
         if (nExit == kExitOk)
             nExit = kExitFailed;
     }
@@ -188,11 +192,11 @@ bool ArgumentsFit(const CliCommand& command, const QStringList& args)
 {
     if (args.size() < command.nArgs) {
         const QStringList synopsis = QString(command.pSynopsis).split(' ');
-        UsageError(QString("%1 needs %2").arg(command.pName, synopsis.mid(0, command.nArgs).join(' ')));
+        UsageError(QCoreApplication::translate("xqprog", "%1 需要 %2").arg(command.pName, synopsis.mid(0, command.nArgs).join(' ')));
         return false;
     }
     if (args.size() > command.nArgs) {
-        UsageError(QString("unexpected argument: %1").arg(args[command.nArgs]));
+        UsageError(QCoreApplication::translate("xqprog", "多余的参数: %1").arg(args[command.nArgs]));
         return false;
     }
     return true;
@@ -264,9 +268,10 @@ int main(int argc, char* argv[])
 
     QStringList arguments = app.arguments();
     const QString strLang = TakeLanguageArgument(arguments);
-    if (!InstallTranslation(app, strLang))
+    // A language it does not know is refused in the locale's language.
+    if (!InstallTranslation(app, strLang) && InstallTranslation(app, QString()))
         return ParseRefusal(app.arguments(), nullptr,
-                            UsageError(QString("unknown language: %1 (zh or en)").arg(strLang)));
+                            UsageError(QCoreApplication::translate("xqprog", "未知的语言: %1 (zh 或 en)").arg(strLang)));
     QCommandLineParser parser;
     const CliParse parse = ParseCommandLine(arguments, parser);
     if (parse.nExit >= 0)
@@ -287,7 +292,11 @@ int main(int argc, char* argv[])
     else
         ctx.pBackend = mpsse::MakeFtdiBackend();
     if (const sim::SimBackend* pBench = sim::AsSimulatedBench(ctx.pBackend.get()))
-        std::fprintf(stderr, "xqprog: simulated bench %s: no real chip is programmed\n", qPrintable(pBench->Dir()));
+        std::fprintf(stderr, "xqprog: %s\n",
+                     QCoreApplication::translate("xqprog", "模拟测试台 %1: 不烧写真实的芯片")
+                         .arg(pBench->Dir())
+                         .toUtf8()
+                         .constData());
     if (QString(command.pName) != "list")
         out.Record(QString("xqprog %1").arg(app.arguments().mid(1).join(' ')));
     if (!command.bAdapters)
@@ -304,9 +313,10 @@ int main(int argc, char* argv[])
     if (nExit >= 0)
         return FinalExitCode(out, JsonRefusal(ctx, command, nExit));
     if (ctx.targets.isEmpty())
-        return (std::fprintf(stderr, "xqprog: no interface found: check the USB cable, the udev rule "
-                                     "60-xqprogrammer.rules and that you are in the plugdev group "
-                                     "(--simulate uses the simulated bench)\n"),
+        return (std::fprintf(stderr, "xqprog: %s\n",
+                             QCoreApplication::translate("xqprog", "没有找到接口: 请检查USB线、udev规则 60-xqprogrammer.rules，以及您是否在 plugdev 组中 (--simulate 使用模拟测试台)")
+                                 .toUtf8()
+                                 .constData()),
                 kExitFailed);
     return FinalExitCode(out, JsonRefusal(ctx, command, command.pRun(ctx)));
 }

@@ -81,13 +81,13 @@ QString ImageRules::SizeReason(const QString& strBytes, int64_t nImageSize)
 {
     int64_t n = 0;
     if (!xq::ParseNumber(strBytes, n))
-        return QString("not a byte count (decimal, or 0x hexadecimal)");
+        return tr("不是字节数 (十进制，或 0x 开头的十六进制)");
     if (n <= 0)
-        return QString("at least 1 byte");
+        return tr("至少 1 字节");
     if (n > xq::kMaxFlashSize)
-        return QString("past the flash end: the largest flash holds %1 bytes").arg(xq::kMaxFlashSize);
+        return tr("超出 Flash 末尾: 最大的 Flash 为 %1 字节").arg(xq::kMaxFlashSize);
     if (nImageSize > 0 && n < nImageSize)
-        return QString("smaller than the image: %1 bytes").arg(nImageSize);
+        return tr("小于烧写文件: %1 字节").arg(nImageSize);
     return QString();
 }
 
@@ -97,24 +97,24 @@ QString ImageRules::ReadImage(const QString& strPath, QByteArray& data)
     QString strError;
     const QFileInfo info(strPath);
     if (!info.isFile()) {
-        strError = QString("cannot read image %1").arg(strPath);
+        strError = tr("烧写文件无法读取: %1").arg(strPath);
         return strError;
     }
     const QString strTooLarge = ImageRules::ImageSize(info.size());
     if (!strTooLarge.isEmpty()) {
-        strError = strTooLarge + QString(": %1 (%2 bytes)").arg(strPath).arg(info.size());
+        strError = strTooLarge + tr(": %1 (%2 字节)").arg(strPath).arg(info.size());
         return strError;
     }
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        strError = QString("cannot read image %1: %2").arg(strPath, file.errorString());
+        strError = tr("烧写文件无法读取: %1: %2").arg(strPath, file.errorString());
         return strError;
     }
     data = file.read(qint64(xq::kMaxFlashSize) + 1);
     if (data.isEmpty() && file.size() == 0)
-        strError = QString("image %1 is empty (0 bytes)").arg(strPath);
+        strError = tr("烧写文件 %1 为空 (0 字节)").arg(strPath);
     else if (data.size() != file.size() || data.isEmpty() || !ImageRules::ImageSize(data.size()).isEmpty())
-        strError = QString("cannot read image %1 whole").arg(strPath);
+        strError = tr("烧写文件无法完整读取: %1").arg(strPath);
     return strError;
 }
 

@@ -43,7 +43,7 @@ bool WriteInPlace(const QString& strPath, const QByteArray& data, QString& strEr
             continue;
         if (n <= 0) {
             strError = QString("%1: %2").arg(strPath, n < 0 ? QString::fromLocal8Bit(std::strerror(errno))
-                                                            : QString("nothing written"));
+                                                            : QCoreApplication::translate("OutputFile", "未写入任何内容"));
             ::close(fd);
             return false;
         }

@@ -2,6 +2,7 @@
 
 #include "operationreport.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -73,7 +74,7 @@ int TraceFile::OpenForAppend(QString& strError) const
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        strError = QString("%1: not a regular file").arg(m_strPath);
+        strError = QCoreApplication::translate("TraceFile", "%1: 不是普通文件").arg(m_strPath);
         ::close(fd);
         return -1;
     }
@@ -105,7 +106,7 @@ bool TraceFile::Append(const OperationReport& report, QString& strError) const
     const ssize_t nWritten = bOk ? ::write(fd, row.constData(), size_t(row.size())) : -1;
     bOk = nWritten == row.size() && ::fsync(fd) == 0;
     if (!bOk)
-        strError = QString("%1: %2").arg(m_strPath, nWritten >= 0 && nWritten < row.size() ? QString("disk full")
+        strError = QString("%1: %2").arg(m_strPath, nWritten >= 0 && nWritten < row.size() ? QCoreApplication::translate("TraceFile", "磁盘已满")
                                                                                              : ErrnoText());
     if (::close(fd) != 0 && bOk) {
         strError = QString("%1: %2").arg(m_strPath, ErrnoText());

@@ -2,6 +2,7 @@
 
 #include <imagerequest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLockFile>
 #include <QSaveFile>
@@ -14,8 +15,8 @@ constexpr int kLockWaitMs = 10000;  // another process holds the lock only while
 QString SerialCounter::NoneLeft() const
 {
     // The same words with and without a counter file.
-    return m_strFile.isEmpty() ? QString("no serial numbers left")
-                               : QString("serial counter %1: no serial numbers left").arg(m_strFile);
+    return m_strFile.isEmpty() ? QCoreApplication::translate("SerialCounter", "序列号已用完")
+                               : QCoreApplication::translate("SerialCounter", "序列号计数文件 %1: 序列号已用完").arg(m_strFile);
 }
 
 bool SerialCounter::Init(const QString& strFile, uint32_t nFirst, QString& strError, int nNeeded)
@@ -27,8 +28,8 @@ bool SerialCounter::Init(const QString& strFile, uint32_t nFirst, QString& strEr
         fileLock.setStaleLockTime(0);  // stale only when its holder is gone
         if (!fileLock.tryLock(kLockWaitMs)) {
             strError = fileLock.error() == QLockFile::LockFailedError
-                           ? QString("serial counter %1: cannot take its lock").arg(m_strFile)
-                           : QString("serial counter %1: cannot create its lock file %1.lock").arg(m_strFile);
+                           ? QCoreApplication::translate("SerialCounter", "序列号计数文件 %1: 无法加锁").arg(m_strFile)
+                           : QCoreApplication::translate("SerialCounter", "序列号计数文件 %1: 无法创建锁文件 %1.lock").arg(m_strFile);
             return false;
         }
         if (QFile::exists(strFile) && !ReadFile(m_nNext, strError))
@@ -74,7 +75,7 @@ bool SerialCounter::ReadFile(uint64_t& nValue, QString& strError) const
 {
     QFile file(m_strFile);
     if (!file.open(QIODevice::ReadOnly)) {
-        strError = QString("serial counter %1: %2").arg(m_strFile, file.errorString());
+        strError = QCoreApplication::translate("SerialCounter", "序列号计数文件 %1: %2").arg(m_strFile, file.errorString());
         return false;
     }
     bool bOk = false;
@@ -82,7 +83,7 @@ bool SerialCounter::ReadFile(uint64_t& nValue, QString& strError) const
     nValue = text.toULongLong(&bOk, 10);
     // One past the last number: every number was taken.
     if (!bOk || nValue > kLastSerial + 1) {
-        strError = QString("serial counter %1 does not hold a decimal number up to %2").arg(m_strFile).arg(kLastSerial + 1);
+        strError = QCoreApplication::translate("SerialCounter", "序列号计数文件 %1 的内容须是不大于 %2 的十进制数").arg(m_strFile).arg(kLastSerial + 1);
         return false;
     }
     return true;
@@ -93,7 +94,7 @@ bool SerialCounter::WriteFile(uint64_t nValue, QString& strError) const
     QSaveFile file(m_strFile);
     if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray::number(qulonglong(nValue)) + '\n') < 0 ||
         !file.commit()) {
-        strError = QString("serial counter %1: %2").arg(m_strFile, file.errorString());
+        strError = QCoreApplication::translate("SerialCounter", "序列号计数文件 %1: %2").arg(m_strFile, file.errorString());
         return false;
     }
     return true;
@@ -106,7 +107,7 @@ bool SerialCounter::Take(uint32_t& nSerial, QString& strError)
         QLockFile fileLock(m_strFile + ".lock");
         fileLock.setStaleLockTime(0);  // stale only when its holder is gone
         if (!fileLock.tryLock(kLockWaitMs)) {
-            strError = QString("serial counter %1: cannot take its lock").arg(m_strFile);
+            strError = QCoreApplication::translate("SerialCounter", "序列号计数文件 %1: 无法加锁").arg(m_strFile);
             return false;
         }
         // Another process may have taken numbers since: the file decides.

@@ -3,6 +3,7 @@
 #include <operationreport.h>
 #include <runlogfile.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -48,7 +49,7 @@ QString Now()
 QString SqlError(const QSqlError& error)
 {
     const QString strText = error.text().trimmed();
-    return strText.isEmpty() ? QString("unknown database error") : strText;
+    return strText.isEmpty() ? QCoreApplication::translate("LineDb", "未知的数据库错误") : strText;
 }
 
 QVariant Text(const QString& s)
@@ -81,18 +82,18 @@ QString LineDbUrl::Parse(const QString& strUrl, LineDbUrl& url)
     if (strUrl.startsWith("sqlite:")) {
         url.bSqlite = true;
         url.strPath = strUrl.mid(7);
-        return url.strPath.isEmpty() ? QString("the line database sqlite:PATH names no file") : QString();
+        return url.strPath.isEmpty() ? QCoreApplication::translate("LineDb", "产线数据库 sqlite:PATH 没有给出文件") : QString();
     }
     if (!strUrl.startsWith("postgresql://"))
-        return QString("the line database must be sqlite:PATH or postgresql://user@host:port/dbname: %1").arg(strUrl);
+        return QCoreApplication::translate("LineDb", "产线数据库必须是 sqlite:PATH 或 postgresql://user@host:port/dbname: %1").arg(strUrl);
     const QString strRest = strUrl.mid(13);
     const int nAt = strRest.lastIndexOf('@');
     const int nSlash = strRest.indexOf('/', nAt + 1);
     if (nAt <= 0 || nSlash < 0)
-        return QString("the line database needs user@host:port/dbname: %1").arg(strUrl);
+        return QCoreApplication::translate("LineDb", "产线数据库需要 user@host:port/dbname: %1").arg(strUrl);
     const QString strUser = strRest.left(nAt);
     if (strUser.contains(':'))
-        return QString("a password in the line database's address is refused: give it in PGPASSFILE or ~/.pgpass");
+        return QCoreApplication::translate("LineDb", "产线数据库地址中不能含密码: 请写在 PGPASSFILE 或 ~/.pgpass 中");
     QString strHostPort = strRest.mid(nAt + 1, nSlash - nAt - 1);
     url.strDatabase = QUrl::fromPercentEncoding(strRest.mid(nSlash + 1).toUtf8());
     const int nColon = strHostPort.lastIndexOf(':');
@@ -100,14 +101,14 @@ QString LineDbUrl::Parse(const QString& strUrl, LineDbUrl& url)
         bool bOk = false;
         url.nPort = strHostPort.mid(nColon + 1).toInt(&bOk);
         if (!bOk || url.nPort <= 0 || url.nPort > 65535)
-            return QString("bad port in the line database's address: %1").arg(strUrl);
+            return QCoreApplication::translate("LineDb", "产线数据库地址中的端口无效: %1").arg(strUrl);
         strHostPort = strHostPort.left(nColon);
     }
     url.strUser = QUrl::fromPercentEncoding(strUser.toUtf8());
     url.strHost = QUrl::fromPercentEncoding(strHostPort.toUtf8());
     if (url.strUser.isEmpty() || url.strHost.isEmpty() || url.strDatabase.isEmpty() || url.strDatabase.contains('/') ||
         url.strDatabase.contains('?'))
-        return QString("the line database needs user@host:port/dbname: %1").arg(strUrl);
+        return QCoreApplication::translate("LineDb", "产线数据库需要 user@host:port/dbname: %1").arg(strUrl);
     return QString();
 }
 
@@ -163,11 +164,11 @@ QSqlDatabase LineDb::Connection(QString& strError)
     }
     QSqlDatabase db = QSqlDatabase::database(strName, false);
     if (!db.isValid()) {
-        strError = QString("the Qt driver %1 is missing").arg(m_url.bSqlite ? "QSQLITE" : "QPSQL");
+        strError = QCoreApplication::translate("LineDb", "缺少 Qt 驱动 %1").arg(m_url.bSqlite ? "QSQLITE" : "QPSQL");
         return db;
     }
     if (!db.isOpen() && !db.open())
-        strError = QString("line database %1 not reachable: %2").arg(m_strUrl, SqlError(db.lastError()));
+        strError = QCoreApplication::translate("LineDb", "产线数据库 %1 无法连接: %2").arg(m_strUrl, SqlError(db.lastError()));
     return db;
 }
 
@@ -192,7 +193,7 @@ bool LineDb::Open(const QString& strUrl, QString& strError, bool bCreate)
         const QFileInfo file(m_url.strPath);
         if (!file.exists()) {
             if (!QFileInfo(file.absolutePath()).isDir())
-                return (strError = QString("line database %1: no directory %2").arg(strUrl, file.absolutePath())), false;
+                return (strError = QCoreApplication::translate("LineDb", "产线数据库 %1: 目录 %2 不存在").arg(strUrl, file.absolutePath())), false;
             bCreate = true;  // a new file gets the schema
         }
     }
@@ -210,20 +211,20 @@ bool LineDb::Migrate(QSqlDatabase& db, bool bCreate, QString& strError)
             QSqlQuery query(db);
             if (db.tables().contains("xq_schema")) {
                 if (!query.exec("SELECT version FROM xq_schema") || !query.next())
-                    return (strError = QString("line database %1: cannot read the schema version: %2")
+                    return (strError = QCoreApplication::translate("LineDb", "产线数据库 %1: 无法读取结构版本: %2")
                                            .arg(m_strUrl, SqlError(query.lastError()))),
                            false;
                 nVersion = query.value(0).toInt();
             }
         }
         if (nVersion > kSchemaVersion)
-            return (strError = QString("line database %1 has schema version %2, newer than this program's %3")
+            return (strError = QCoreApplication::translate("LineDb", "产线数据库 %1 的结构版本为 %2，比本程序的 %3 新")
                                    .arg(m_strUrl).arg(nVersion).arg(kSchemaVersion)),
                    false;
         if (nVersion == kSchemaVersion)
             return true;
         if (nVersion < 0 && !bCreate)
-            return (strError = QString("line database %1 has no schema: run xqprog line-db init").arg(m_strUrl)), false;
+            return (strError = QCoreApplication::translate("LineDb", "产线数据库 %1 没有结构: 请运行 xqprog line-db init").arg(m_strUrl)), false;
         // Forward only, in one transaction: a failed step leaves the old version.
         QSqlQuery query(db);
         bool bOk = query.exec(m_url.bSqlite ? "BEGIN IMMEDIATE" : "BEGIN");
@@ -234,7 +235,7 @@ bool LineDb::Migrate(QSqlDatabase& db, bool bCreate, QString& strError)
         bOk = bOk && query.exec(QString("UPDATE xq_schema SET version = %1").arg(kSchemaVersion)) && query.exec("COMMIT");
         if (bOk)
             return true;
-        strError = QString("line database %1: the schema could not be made: %2").arg(m_strUrl, SqlError(query.lastError()));
+        strError = QCoreApplication::translate("LineDb", "产线数据库 %1: 无法建立结构: %2").arg(m_strUrl, SqlError(query.lastError()));
         query.exec("ROLLBACK");
         // Another station may have made it at the same time: read again.
     }
@@ -244,7 +245,7 @@ bool LineDb::Migrate(QSqlDatabase& db, bool bCreate, QString& strError)
 bool LineDb::InitCounter(const QString& strName, uint32_t nFirst, uint32_t nLast, QString& strError)
 {
     if (nLast < nFirst)
-        return (strError = QString("the counter's last number %1 is below its first %2").arg(nLast).arg(nFirst)), false;
+        return (strError = QCoreApplication::translate("LineDb", "计数器的最后一个号 %1 小于第一个号 %2").arg(nLast).arg(nFirst)), false;
     QSqlDatabase db = Connection(strError);
     if (!db.isOpen())
         return false;
@@ -256,7 +257,7 @@ bool LineDb::InitCounter(const QString& strName, uint32_t nFirst, uint32_t nLast
                     {strName, qint64(nFirst), qint64(nFirst), qint64(nLast)}, strError);
     const qint64 nOldFirst = query.value(0).toLongLong(), nNext = query.value(1).toLongLong();
     if (nOldFirst != qint64(nFirst) || qint64(nLast) < nNext - 1)
-        return (strError = QString("counter %1 exists (first %2, next %3, last %4): only its last number can be raised")
+        return (strError = QCoreApplication::translate("LineDb", "计数器 %1 已存在 (第一个 %2，下一个 %3，最后一个 %4): 只能调高其最后一个号")
                                .arg(strName)
                                .arg(nOldFirst)
                                .arg(nNext)
@@ -275,10 +276,10 @@ bool LineDb::UseCounter(const QString& strName, int nNeeded, QString& strError)
     if (!Exec(query, "SELECT next, last FROM xq_counter WHERE name = ?", {strName}, strError))
         return false;
     if (!query.next())
-        return (strError = QString("line database %1 has no counter %2").arg(m_strUrl, strName)), false;
+        return (strError = QCoreApplication::translate("LineDb", "产线数据库 %1 中没有计数器 %2").arg(m_strUrl, strName)), false;
     const qint64 nLeft = query.value(1).toLongLong() - query.value(0).toLongLong() + 1;
     if (nLeft < qMax(nNeeded, 1))
-        return (strError = QString("counter %1: %2 serial numbers left, %3 needed").arg(strName).arg(qMax<qint64>(nLeft, 0)).arg(nNeeded)),
+        return (strError = QCoreApplication::translate("LineDb", "计数器 %1: 剩余 %2 个序列号，需要 %3 个").arg(strName).arg(qMax<qint64>(nLeft, 0)).arg(nNeeded)),
                false;
     return true;
 }
@@ -318,9 +319,9 @@ bool LineDb::Take(const SerialTakeInfo& info, uint32_t& nSerial, QString& strErr
         QSqlQuery(db).exec("ROLLBACK");
         if (!bOk) {
             Drop();
-            strError = QString("line database %1: no serial number taken: %2").arg(m_strUrl, strError);
+            strError = QCoreApplication::translate("LineDb", "产线数据库 %1: 未取得序列号: %2").arg(m_strUrl, strError);
         } else {
-            strError = QString("counter %1: no serial numbers left").arg(m_strCounter);
+            strError = QCoreApplication::translate("LineDb", "计数器 %1: 序列号已用完").arg(m_strCounter);
         }
         return false;
     }
@@ -434,7 +435,7 @@ bool LineDb::Spool(const QJsonObject& entry, QString& strError)
     QFile file(strPath);
     if (!lock.tryLock(10000) || !file.open(QIODevice::Append) ||
         file.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n') < 0 || !file.flush()) {
-        strError = QString("line database record lost: spool %1: %2").arg(strPath, file.errorString());
+        strError = QCoreApplication::translate("LineDb", "产线数据库记录丢失: 缓存文件 %1: %2").arg(strPath, file.errorString());
         return false;
     }
     return true;
@@ -446,12 +447,12 @@ bool LineDb::Sync(const QString& strSpool, int& nSent, int& nLeft, QString& strE
     QLockFile lock(strSpool + ".lock");
     lock.setStaleLockTime(0);
     if (!lock.tryLock(10000))
-        return (strError = QString("spool %1: cannot take its lock").arg(strSpool)), false;
+        return (strError = QCoreApplication::translate("LineDb", "缓存文件 %1: 无法加锁").arg(strSpool)), false;
     QFile file(strSpool);
     if (!file.exists())
         return true;
     if (!file.open(QIODevice::ReadOnly))
-        return (strError = QString("spool %1: %2").arg(strSpool, file.errorString())), false;
+        return (strError = QCoreApplication::translate("LineDb", "缓存文件 %1: %2").arg(strSpool, file.errorString())), false;
     QHash<QString, LineDb*> dbs;
     QHash<QString, bool> reachable;
     QByteArray kept;
@@ -478,7 +479,7 @@ bool LineDb::Sync(const QString& strSpool, int& nSent, int& nLeft, QString& strE
     qDeleteAll(dbs);
     QSaveFile out(strSpool);
     if (!out.open(QIODevice::WriteOnly) || out.write(kept) < 0 || !out.commit())
-        return (strError = QString("spool %1: %2").arg(strSpool, out.errorString())), false;
+        return (strError = QCoreApplication::translate("LineDb", "缓存文件 %1: %2").arg(strSpool, out.errorString())), false;
     return true;
 }
 

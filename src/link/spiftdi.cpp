@@ -3,6 +3,7 @@
 #include <adapters.h>
 #include <results.h>
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QStringList>
 
@@ -69,11 +70,11 @@ QByteArray FindAdapter(const QList<AdapterDescription>& adapters, const QString&
     }
     // Adapters with a cloned EEPROM share a serial number: it names none of them.
     if (bySerial.size() > 1) {
-        strError = QString("serial number %1 is carried by several adapters: %2").arg(strKey, bySerial.join(", "));
+        strError = QCoreApplication::translate("SpiFtdi", "多个适配器带有同一序列号 %1: %2").arg(strKey, bySerial.join(", "));
         return QByteArray();
     }
     if (bySerial.isEmpty())
-        strError = QString("no such interface or serial number: %1").arg(strKey);
+        strError = QCoreApplication::translate("SpiFtdi", "没有这个接口或序列号: %1").arg(strKey);
     return strFound;
 }
 

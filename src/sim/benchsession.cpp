@@ -1,5 +1,6 @@
 #include "benchsession.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,8 +37,7 @@ bool TakeBenchLock(QLockFile& lock, const QString& strDir, QString& strError)
     if (lock.tryLock(0))
         return true;
     if (lock.error() == QLockFile::PermissionError) {
-        strError = QString("%1: the bench directory is read-only: bench.lock cannot be created, "
-                           "and the simulated chip could not be saved")
+        strError = QCoreApplication::translate("SimBench", "%1: 测试台目录只读: 无法创建 bench.lock，模拟芯片也无法保存")
                        .arg(strDir);
         return false;
     }
@@ -52,7 +52,7 @@ bool TakeBenchLock(QLockFile& lock, const QString& strDir, QString& strError)
         if (removal.tryLock(0) && LockHolderGone(strPath) && QFile::remove(strPath) && lock.tryLock(0))
             return true;
     }
-    strError = QString("%1: the bench is in use by another program").arg(strDir);
+    strError = QCoreApplication::translate("SimBench", "%1: 测试台正被另一个程序使用").arg(strDir);
     return false;
 }
 
@@ -62,7 +62,7 @@ bool LoadExactFile(const QString& strPath, std::vector<uint8_t>& data, QString& 
     if (!file.exists())
         return SaveFileAtomically(strPath, data, strError);  // new bench: the erased contents
     if (file.size() != qint64(data.size())) {
-        strError = QString("%1 holds %2 bytes, the simulated part needs exactly %3")
+        strError = QCoreApplication::translate("SimBench", "%1 有 %2 字节，模拟芯片需要正好 %3 字节")
                        .arg(strPath)
                        .arg(file.size())
                        .arg(data.size());
@@ -92,7 +92,7 @@ bool SaveFileAtomically(const QString& strPath, const std::vector<uint8_t>& data
         }
     }
     if (nDone != nSize || !file.commit()) {
-        strError = QString("cannot save %1: %2").arg(strPath, file.errorString());
+        strError = QCoreApplication::translate("SimBench", "无法保存 %1: %2").arg(strPath, file.errorString());
         return false;
     }
     return true;
@@ -107,7 +107,7 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
                                                  QString& strError)
 {
     if (!QDir().mkpath(strDir)) {
-        strError = QString("%1: cannot create the bench directory").arg(strDir);
+        strError = QCoreApplication::translate("SimBench", "%1: 无法创建测试台目录").arg(strDir);
         return nullptr;
     }
     std::unique_ptr<BenchSession> p(new BenchSession(strDir, std::move(pStats)));
@@ -120,14 +120,14 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
     for (const char* pName : {"bench.ini", "flash.bin", "security.bin"}) {
         const QFileInfo file(strDir + "/" + pName);
         if (file.exists() && !file.isWritable()) {
-            strError = QString("cannot save %1: the file is read-only").arg(file.filePath());
+            strError = QCoreApplication::translate("SimBench", "无法保存 %1: 文件只读").arg(file.filePath());
             return nullptr;
         }
     }
 
     const QString strIni = strDir + "/bench.ini";
     if (!QFileInfo::exists(strIni) && !SaveBenchConfig(strIni, p->m_config)) {
-        strError = QString("%1: cannot be written").arg(strIni);
+        strError = QCoreApplication::translate("SimBench", "%1: 无法写入").arg(strIni);
         return nullptr;
     }
     if (!LoadBenchConfig(strIni, p->m_config, strError))
@@ -172,7 +172,7 @@ bool BenchSession::Save(QString& strError)
         !SaveFileAtomically(m_strDir + "/security.bin", m_pFlash->Security(), strError))
         return false;
     if (!SaveBenchStatus(m_strDir + "/bench.ini", m_pFlash->Status1(), m_pFlash->Status2())) {
-        strError = QString("%1/bench.ini: cannot be written").arg(m_strDir);
+        strError = QCoreApplication::translate("SimBench", "%1/bench.ini: 无法写入").arg(m_strDir);
         return false;
     }
     return true;

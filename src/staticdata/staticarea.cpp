@@ -5,6 +5,7 @@
 #include <imagerequest.h>
 #include <textrules.h>
 
+#include <QCoreApplication>
 
 QString StaticArea(const StaticLayout& layout, const QString& strStart, const QString& strTotal, int32_t& nStart,
                    int32_t& nTotal)
@@ -14,10 +15,10 @@ QString StaticArea(const StaticLayout& layout, const QString& strStart, const QS
     // A start cell that does not read as hexadecimal (or lies past 24 bits)
     // would put the record at 0: only a start given here may replace it.
     if (strStart.isEmpty() && layout.config.bStartUnreadable)
-        return QString("the workbook's start address \"%1\" is not hexadecimal: give --start")
+        return QCoreApplication::translate("StaticRules", "工作簿的起始地址 \"%1\" 不是十六进制数: 请用 --start 给出")
             .arg(layout.config.strStartText);
     if (strStart.isEmpty() && layout.config.start_address != 0xFFFFFFFF && layout.config.start_address > 0xFFFFFF)
-        return QString("the workbook's start address \"%1\" is past 24 bits: give --start")
+        return QCoreApplication::translate("StaticRules", "工作簿的起始地址 \"%1\" 超出 24 位: 请用 --start 给出")
             .arg(layout.config.strStartText);
     if (!strStart.isEmpty()) {
         const QString strRefusal = ImageRules::StartAddress(strStart, nStart);
@@ -26,7 +27,7 @@ QString StaticArea(const StaticLayout& layout, const QString& strStart, const QS
     }
     int64_t nValue = StaticRules::DefaultTotal(layout.nUsedLength);
     if (!strTotal.isEmpty() && !StaticRules::ParseTotal(strTotal, nValue))
-        return QString("bad total size: %1").arg(strTotal);
+        return QCoreApplication::translate("StaticRules", "总大小无效: %1").arg(strTotal);
     const QString strRefusal = StaticRules::Total(nValue, layout.nReadOnlyLength, layout.nUsedLength);
     if (!strRefusal.isEmpty())
         return strRefusal;

@@ -127,7 +127,7 @@ int StaticLayout::LoadXlsx(const QString& strPath)
 {
     strError.clear();
     if (!QFileInfo(strPath).isFile()) {
-        strError = QString("%1: no such file").arg(strPath);
+        strError = QCoreApplication::translate("StaticLayout", "%1: 文件不存在").arg(strPath);
         return xq::kErrWorkbookUnreadable;
     }
     xlsx::Document doc;
@@ -162,7 +162,7 @@ int StaticLayout::LoadDocument(xlsx::Document& doc, const QString& strPath)
         if (!pSheet) {
             // A sheet that cannot be read (malformed, or its texts missing)
             // must not load as a sheet of empty cells.
-            strError = QString("sheet %1: %2").arg(strName, doc.ErrorString());
+            strError = QCoreApplication::translate("StaticLayout", "工作表 %1: %2").arg(strName, doc.ErrorString());
             nResult = xq::kErrWorkbookBadSheet;
             break;
         }
@@ -171,7 +171,7 @@ int StaticLayout::LoadDocument(xlsx::Document& doc, const QString& strPath)
             continue;
         }
         if (pSheet->Dimension().nLastColumn != workbook::kColumnCount) {
-            strError = QString("sheet %1 does not end in column I").arg(strName);
+            strError = QCoreApplication::translate("StaticLayout", "工作表 %1 不是到 I 列为止").arg(strName);
             nResult = xq::kErrWorkbookBadSheet;
             break;
         }
@@ -240,7 +240,7 @@ int StaticLayout::ParseDataSheet(const xlsx::Worksheet& sheet, xlsx_sheet& out)
             } else if (bOk) {
                 // A count that does not fit its 16-bit field cannot be laid
                 // out: the workbook is refused, naming the row.
-                strError = QString("sheet %1 row %2: count %3 is outside 0..65535").arg(out.strName).arg(r).arg(nCount);
+                strError = QCoreApplication::translate("StaticLayout", "工作表 %1 第 %2 行: 个数 %3 不在 0..65535 之内").arg(out.strName).arg(r).arg(nCount);
                 return -1;
             }
         }
