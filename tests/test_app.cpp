@@ -780,6 +780,46 @@ private slots:
         QCOMPARE(again.findChild<BaseOp*>("tabBaseOp")->findChild<QLineEdit*>("editSeq")->text(), next);
     }
 
+    // Every write that stamps a number takes one, an erase alone too: where
+    // the next one could not be kept, or the box holds none, it is refused
+    // before the chip is touched.
+    void serialRefusedWhereItCannotBeKept_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("image, settings not writable") << true << "00000007" << "序列号无法保存到";
+        QTest::newRow("erase only, settings not writable") << false << "00000007" << "序列号无法保存到";
+        QTest::newRow("image, box empty") << true << "" << "序列号框中没有可写入的序列号";
+        QTest::newRow("erase only, box empty") << false << "" << "序列号框中没有可写入的序列号";
+    }
+    void serialRefusedWhereItCannotBeKept()
+    {
+        QFETCH(bool, image);
+        QFETCH(QString, box);
+        QFETCH(QString, reason);
+        BenchFixture bench;
+        QTemporaryDir files;
+        QVERIFY(WriteFile(files.filePath("fw.bin"), RandomBytes(0x100, 9)));
+        MainWindow w(bench.BackendPtr());
+        w.findChild<QCheckBox*>("chkSeqId")->setChecked(true);
+        w.findChild<QLineEdit*>("editSeq")->setText(box);
+        if (image)
+            CheckImage(w, files.filePath("fw.bin"));
+        else
+            w.findChild<QComboBox*>("cmbDownOptions")->setCurrentIndex(kEraseWhole);
+        const int64_t nSpiBytes = bench.Stats().nSpiBytes;
+        m_answer = QMessageBox::Yes;  // the erase alone: yes
+        const bool bUnwritable = !box.isEmpty();
+        QVERIFY(!bUnwritable || QDir().mkdir("XqProgrammer.ini"));  // no settings file can be written
+        Action(w, "action_write")->trigger();
+        QDir().rmdir("XqProgrammer.ini");
+        QVERIFY(!w.Busy());
+        QCOMPARE(w.Results()->Verdict(), QString("未执行"));
+        QVERIFY2(w.Results()->Reason().startsWith(reason), qPrintable(w.Results()->Reason()));
+        QCOMPARE(bench.Stats().nSpiBytes, nSpiBytes);  // the chip untouched
+    }
+
     // A file appearing beside the checked image reloads the folder: the
     // image stays checked; a checked file that is gone is no longer checked.
     void checkedImageSurvivesTheFolderReloading()

@@ -516,19 +516,30 @@ private slots:
         const QString strCliBench = P("same-cli");
         QCOMPARE(Xqprog({"--trace", P("same-cli.csv"), "run", strJob}, strCliBench).nExit, 0);
 
-        QFile::remove(P("same/serial.txt"));  // the window starts from the same number
-        QFile::remove("XqProgrammer.ini");
-        QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("trace_file", P("same-win.csv"));
         BenchFixture bench;
+        // The locked tab offers the number the job's counter gives next (xqprog
+        // took 500), not the tab's own or the job's first.
+        const auto shownSerial = [](MainWindow& w) { return w.findChild<QLineEdit*>("editSeq")->text(); };
         {
             MainWindow w(bench.BackendPtr());
             QVERIFY(w.OpenJob(strJob));
+            QCOMPARE(shownSerial(w), QString("00000501"));
+        }
+        QFile::remove(P("same/serial.txt"));  // the window starts from the same number
+        QFile::remove("XqProgrammer.ini");
+        QSettings("XqProgrammer.ini", QSettings::IniFormat).setValue("trace_file", P("same-win.csv"));
+        {
+            MainWindow w(bench.BackendPtr());
+            QVERIFY(w.OpenJob(strJob));
+            QCOMPARE(shownSerial(w), QString("00000500"));
             w.findChild<QAction*>("action_write")->trigger();
             QTRY_VERIFY_WITH_TIMEOUT(!w.Busy(), 60000);
             QVERIFY(w.ProgressBar()->styleSheet().contains("#05B8CC"));
-            // The result panel names the job it counts for.
+            // The result panel names the job it counts for and the number just stamped.
             QCOMPARE(w.Results()->Verdict(), QString("成功"));
             QVERIFY(!w.Results()->JobName().isEmpty());
+            QCOMPARE(w.Results()->Serial(), QString("序列号 00000500"));
+            QCOMPARE(shownSerial(w), QString("00000501"));
             w.CloseJob();
             QVERIFY(w.Results()->JobName().isEmpty());
         }

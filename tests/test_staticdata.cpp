@@ -2,6 +2,7 @@
 // several writers and on hostile ones, the layout, the static write and read
 // operations on their own, and the tab and worker on the simulated bench.
 #include "benchfixture.h"
+#include "modalbox.h"
 #include "testfiles.h"
 
 #include <messagebox.h>
@@ -181,14 +182,20 @@ class TestStaticData : public QObject {
         return WriteBook(P(strName), sheets);
     }
 
-private slots:
-    void initTestCase()
+    // Every box recorded and answered (questions with m_answer).
+    void AnswerBoxes()
     {
-        QDir::setCurrent(m_dir.path());
         msgbox::SetHandler([this](QMessageBox::Icon icon, const QString& t, const QString& s, QMessageBox::StandardButtons) {
             m_boxes << t + "|" + s;
             return icon == QMessageBox::Question ? m_answer : QMessageBox::Ok;
         });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QDir::setCurrent(m_dir.path());
+        AnswerBoxes();
         msgbox::SetFileHandler([this](const QString&, const QString&) { return m_fileAnswer; });
     }
     void init()
@@ -1044,8 +1051,19 @@ private slots:
         bench.FillPattern();
         QCOMPARE(bench.Open(9), 0);
         tab.Xlsx()->Tables()[0]->item(1, kColDevice)->setText("9 9");
+        // The real box: Enter gives 否, the safe answer, and nothing is written.
+        msgbox::SetHandler(nullptr);
+        Run run;
+        {
+            EnterOnNextBox enter;
+            run = Operate(tab, true);
+            QCOMPARE(enter.DefaultButton(), QMessageBox::No);
+            QCOMPARE(enter.Text(), QString("以下项目没有设备数值，将写入0:\n固件版本\n确定写入当前值？"));
+        }
+        QVERIFY(!run.bStarted && run.bState);
+        AnswerBoxes();
         m_answer = QMessageBox::No;
-        Run run = Operate(tab, true);
+        run = Operate(tab, true);
         QVERIFY(!run.bStarted && run.bState);
         QCOMPARE(m_boxes, QStringList{"请确认|以下项目没有设备数值，将写入0:\n固件版本\n确定写入当前值？"});
         tab.findChild<QRadioButton*>("radioDefault")->setChecked(true);  // default values: no question

@@ -10,6 +10,11 @@
         <translation>The next serial number cannot be saved to %1: no serial number written</translation>
     </message>
     <message>
+        <location filename="../src/gui/baseop.cpp" line="265"/>
+        <source>序列号框中没有可写入的序列号</source>
+        <translation>The serial number box holds no number to write</translation>
+    </message>
+    <message>
         <location filename="../forms/baseop.ui" line="6"/>
         <source>Form</source>
         <translation>Form</translation>

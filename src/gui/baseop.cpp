@@ -259,7 +259,14 @@ void BaseOp::Write()
 
     request.bSerial = ui->chkSeqId->isChecked();
     request.nSerial = GetSeqId();
-    if (request.bSerial && nImageSize > 0 && !QSettings(kSettingsFile, QSettings::IniFormat).isWritable()) {
+    // A box left empty (past the last number) or unreadable would stamp 0.
+    uint32_t nShown = 0;
+    if (request.bSerial && !ImageRules::ParseSerialBox(ui->editSeq->text(), ui->pbTransform->isChecked(), nShown)) {
+        const QString strLine = tr("序列号框中没有可写入的序列号");
+        return Refuse(xq::kOptWrite, strLine, strLine);
+    }
+    // An erase alone stamps a number too.
+    if (request.bSerial && !QSettings(kSettingsFile, QSettings::IniFormat).isWritable()) {
         // The next number could not be kept: after a restart this one would be stamped again.
         const QString strLine = tr("序列号无法保存到%1，未写入序列号").arg(QFileInfo(kSettingsFile).absoluteFilePath());
         return Refuse(xq::kOptWrite, strLine, strLine);

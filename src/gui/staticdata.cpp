@@ -42,6 +42,23 @@ int32_t BoxTotal(const QString& strText)
     return StaticRules::ParseTotal(strText, nTotal) && nTotal >= 0 && nTotal <= INT32_MAX ? int32_t(nTotal) : 0;
 }
 
+// The side panel's scroll area: as wide as the panel at its narrowest (the
+// language and the style sheet change that after start-up) and the scroll
+// bar, so that the table keeps the width for its columns.
+class CtrlArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override { return Wide(QScrollArea::sizeHint()); }
+    QSize minimumSizeHint() const override { return Wide(QScrollArea::minimumSizeHint()); }
+
+private:
+    QSize Wide(QSize area) const
+    {
+        area.setWidth(widget()->minimumSizeHint().width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+        return area;
+    }
+};
+
 // How long a read that found no record waits before it says so.
 constexpr int kNotFoundPauseMs = 300;
 }  // namespace
@@ -59,7 +76,7 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     SetMnemonic(ui->pbExport, 'E');
     // On a small screen the controls scroll (up and down only) rather than
     // push the window's log and status bar off the screen.
-    auto* pCtrlArea = new QScrollArea(this);
+    auto* pCtrlArea = new CtrlArea(this);
     pCtrlArea->setObjectName("scrollCtrl");
     pCtrlArea->setWidgetResizable(true);
     pCtrlArea->setFrameShape(QFrame::NoFrame);
@@ -67,10 +84,8 @@ StaticData::StaticData(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::Sta
     pCtrlArea->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     delete ui->horizontalLayout->replaceWidget(ui->widgetCtrl, pCtrlArea);
     pCtrlArea->setWidget(ui->widgetCtrl);
-    pCtrlArea->setMinimumWidth(ui->widgetCtrl->minimumSizeHint().width() +
-                               pCtrlArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     ui->chkLock->hide();
-    // It keeps its room beside the storage box while hidden: showing it
+    // It keeps its room beside the read-only count while hidden: showing it
     // moves nothing.
     QSizePolicy lockPolicy = ui->chkLock->sizePolicy();
     lockPolicy.setRetainSizeWhenHidden(true);
