@@ -50,22 +50,26 @@ private slots:
     }
 
     // The fast profile leaves a 64 KiB block that reads all 0xFF unerased; a
-    // block with one byte that is not, wherever it lies, is erased.
+    // block with one byte that is not, wherever it lies, is erased. Not in
+    // link mode 2 (the encrypted write's erase), where batching never applies.
     void fastProfileErasesOnlyBlocksThatAreNotBlank_data()
     {
         QTest::addColumn<bool>("fast");
         QTest::addColumn<int>("dirtyAt");  // offset in the block of a 0x00 byte; -1: none
+        QTest::addColumn<uint>("mode");    // the link mode the erase runs in
         QTest::addColumn<bool>("erased");
-        QTest::newRow("default, blank") << false << -1 << true;
-        QTest::newRow("fast, blank") << true << -1 << false;
-        QTest::newRow("fast, first byte") << true << 0 << true;
-        QTest::newRow("fast, past the first read") << true << 0x1100 << true;
-        QTest::newRow("fast, last byte") << true << 0xFFFF << true;
+        QTest::newRow("default, blank") << false << -1 << 1u << true;
+        QTest::newRow("fast, blank") << true << -1 << 1u << false;
+        QTest::newRow("fast, first byte") << true << 0 << 1u << true;
+        QTest::newRow("fast, past the first read") << true << 0x1100 << 1u << true;
+        QTest::newRow("fast, last byte") << true << 0xFFFF << 1u << true;
+        QTest::newRow("fast, blank, link mode 2") << true << -1 << 2u << true;
     }
     void fastProfileErasesOnlyBlocksThatAreNotBlank()
     {
         QFETCH(bool, fast);
         QFETCH(int, dirtyAt);
+        QFETCH(uint, mode);
         QFETCH(bool, erased);
         BenchFixture bench;
         QByteArray flash(2 * 1024 * 1024, char(0xFF));
@@ -74,6 +78,8 @@ private slots:
         bench.WriteFlash(flash);
         QCOMPARE(bench.Open(9), xq::kOk);
         bench.Ctrl().SetBatchPrograms(fast);
+        QCOMPARE(bench.Ctrl().SetMode(mode), xq::kOk);
+        QCOMPARE(bench.Ctrl().BatchingInEffect(), fast && mode != 2);
         const int64_t nBusyBefore = bench.Stats().nFlashBusyUs;
         QCOMPARE(bench.Ctrl().EraseFlash(0x10000, 0x10000), xq::kOk);
         bench.Close();
@@ -274,6 +280,46 @@ private slots:
         QCOMPARE(c.SendCmdWE(0x20, 0, 3, nullptr, 0), xq::kErrFlashBusyTimeout);
         QCOMPARE(c.EraseFlash(0, 4096), xq::kErrFlashBusyAtStart);
         QCOMPARE(c.SoftReset(false), xq::kErrFlashBusyAtStart);
+    }
+
+    // The status wait after a command lasts that command's limit in the
+    // flash table (never under 6 s), on the bench's virtual clock: a chip
+    // erase far past 6 s passes within its flash's limit and times out
+    // beyond it; a block erase keeps the 6 s.
+    void busyWaitTakesTheCommandsLimit_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<bool>("identify");  // ReadFlashInfo first
+        QTest::addColumn<int>("count");      // erased from 0; kWholeChip: a chip erase
+        QTest::addColumn<int>("result");
+        const int kChip = xq::kWholeChip;
+        const int kTimeout = xq::kErrFlashBusyTimeout;
+        QTest::newRow("chip erase 10 s, W25Q16") << "[timing]\nchip_erase_ms=10000\n" << true << kChip << 0;
+        QTest::newRow("chip erase 26 s, W25Q16") << "[timing]\nchip_erase_ms=26000\n" << true << kChip << kTimeout;
+        QTest::newRow("chip erase 190 s, W25Q128")
+            << "[flash]\njedec=EF4018\n[timing]\nchip_erase_ms=190000\n" << true << kChip << 0;
+        QTest::newRow("chip erase 210 s, W25Q128")
+            << "[flash]\njedec=EF4018\n[timing]\nchip_erase_ms=210000\n" << true << kChip << kTimeout;
+        QTest::newRow("chip erase 300 s, unlisted flash")
+            << "[flash]\njedec=C22015\n[timing]\nchip_erase_ms=300000\n" << true << kChip << 0;
+        QTest::newRow("chip erase 300 s, flash not identified") << "[timing]\nchip_erase_ms=300000\n" << false << kChip << 0;
+        QTest::newRow("64 KiB block 7 s, W25Q16") << "[timing]\nerase64k_ms=7000\n" << true << 0x10000 << kTimeout;
+        QTest::newRow("sector 5 s, W25Q16") << "[timing]\nerase4k_ms=5000\n" << true << 0x1000 << 0;
+    }
+    void busyWaitTakesTheCommandsLimit()
+    {
+        QFETCH(QString, ini);
+        QFETCH(bool, identify);
+        QFETCH(int, count);
+        QFETCH(int, result);
+        BenchFixture bench(ini);
+        QCOMPARE(bench.Open(), xq::kOk);
+        auto& c = bench.Ctrl();
+        FlashInfo info;
+        if (identify)
+            QCOMPARE(c.ReadFlashInfo(&info), xq::kOk);
+        QCOMPARE(c.EraseFlash(0, count), result);
+        bench.Close();
     }
 
     void noFlashAndStuckMode()

@@ -573,13 +573,13 @@ private slots:
                                           << QStringList{strSearch, "找到静态数据标识"} + written << 4;
         QTest::newRow("write, stopped before the erase")
             << true << false << 0x1FF000 << 0 << 1 << xq::kErrStopped
-            << QStringList{strSearch, strNone, "准备写入默认静态数据...", "擦除原有静态数据...", "已中断",
-                           xq::StopEnding(xq::kStopBeforeChange)}
+            << QStringList{strSearch, strNone, "准备写入默认静态数据...", "擦除原有静态数据...",
+                           "已中断\n" + xq::StopEnding(xq::kStopBeforeChange)}
             << -1;
         QTest::newRow("write, stopped once the erase began")
             << true << false << 0x1FF000 << 0 << 2 << xq::kErrStopped
             << QStringList{strSearch, strNone, "准备写入默认静态数据...", "擦除原有静态数据...", "擦除完成",
-                           "写入静态数据...", "已中断", "静态数据区的数据不完整，请重新写入"}
+                           "写入静态数据...", "已中断\n静态数据区的数据不完整，请重新写入"}
             << -2;
         QTest::newRow("write, area past the flash")
             << true << false << 0x3FF000 << 0 << 0 << kRefused << QStringList{strOutside} << -1;

@@ -28,6 +28,7 @@ constexpr uint8_t kSecurityRead = 0x48;
 constexpr uint8_t kUniqueId = 0x4B;
 constexpr uint8_t kBlock32Erase = 0x52;
 constexpr uint8_t kChipErase = 0x60;
+constexpr uint8_t kChipEraseAlt = 0xC7;  // the same chip erase under its other opcode
 constexpr uint8_t kManufacturerId = 0x90;
 constexpr uint8_t kJedecId = 0x9F;
 constexpr uint8_t kBlock64Erase = 0xD8;

@@ -90,7 +90,9 @@ int ChipLink::Open(const QByteArray& strName, int nRateIndex)
     if (strName.isEmpty() || nRateIndex < 0 || nRateIndex >= xq::kRateCount || !m_pAdapter)
         return xq::kErrBadArgument;
     const int r = m_pAdapter->Open(strName, xq::kRateTable[nRateIndex].nHz);
-    // A new link may lead to another chip: learn the waits again.
+    // A new link may lead to another chip and flash: learn the waits again,
+    // and wait as for an unknown flash until it is identified.
+    m_pFlashPart = nullptr;
     m_nProgramIdleNs = 0;
     std::fill(std::begin(m_eraseIdleUs), std::end(m_eraseIdleUs), 0u);
     if (r == 0) {
@@ -275,7 +277,7 @@ int ChipLink::SetMode(uint32_t nMode)
     return xq::kOk;
 }
 
-bool ChipLink::WaitReady(uint8_t nMask)
+bool ChipLink::WaitReady(uint8_t nMask, int nLimitMs)
 {
     const int64_t nStartMs = m_msClock();
     m_nPollError = 0;
@@ -350,7 +352,7 @@ bool ChipLink::WaitReady(uint8_t nMask)
         // A failed poll keeps the last status. The adapter keeps a transfer
         // error until the link is closed, so no later poll can succeed:
         // waiting out the time limit would only stall the station.
-        if (nMasked == 0 || nElapsed > kBusyLimitMs || !bPolled)
+        if (nMasked == 0 || nElapsed > nLimitMs || !bPolled)
             break;
     }
     return nMasked != 0;
@@ -386,7 +388,7 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
     const bool bWaitErase = pEraseIdle && !IdleCostsTransfer();
     m_nIdleBeforePollUs = bProgram ? m_nProgramIdleNs / 1000 : bWaitErase ? *pEraseIdle : 0;
     const int64_t nStartMs = m_msClock();
-    const bool bBusy = WaitReady(flash::kStatusBusy);
+    const bool bBusy = WaitReady(flash::kStatusBusy, BusyLimitMs(nCmd));
     m_nIdleBeforePollUs = 0;
     if (bProgram)
         LearnProgramIdle();
@@ -402,6 +404,11 @@ int ChipLink::SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uin
 bool ChipLink::BatchPrograms() const
 {
     return m_bBatchPrograms && !(m_pBackend && m_pBackend->StrictOrder());
+}
+
+bool ChipLink::BatchingInEffect() const
+{
+    return BatchPrograms() && m_nCurrentMode != port::kModeEncrypted;
 }
 
 int ChipLink::Transfer(const SpiFrame* pFrames, int nCount)

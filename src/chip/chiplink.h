@@ -6,6 +6,8 @@
 // Not re-entrant: one caller at a time.
 #pragma once
 
+#include "flashtable.h"
+
 #include <results.h>
 #include <spiinterface.h>
 
@@ -32,7 +34,9 @@ public:
     static constexpr int kMemWriteChunk = kMemFrameSize - 5;  // opcode and address, then data
     static constexpr int kMemReadChunk = kMemFrameSize - 4;   // the port's lead-in bytes, then data
     static constexpr int kCmdBufferSize = 512;
-    static constexpr int kBusyLimitMs = 6000;
+    // The status wait's limit when no command's own applies (a wait before
+    // an operation, or for a flash the table has no figure for).
+    static constexpr int kBusyLimitMs = xq::flash::kBusyLimitFloorMs;
     // The longest wait the adapter is asked for before one poll: its reply
     // must come well within the adapter library's read time-out.
     static constexpr uint32_t kMaxIdlePerPollUs = 500000;
@@ -99,12 +103,18 @@ public:
     int SetMode(uint32_t nMode);
     uint32_t CurrentMode() const { return m_nCurrentMode; }
 
-    // Polls the status register until (status & nMask) is 0 or the busy
-    // limit passes; true while still busy.
-    bool WaitReady(uint8_t nMask);
+    // Polls the status register until (status & nMask) is 0 or nLimitMs
+    // pass; true while still busy.
+    bool WaitReady(uint8_t nMask, int nLimitMs = kBusyLimitMs);
+    // The flash table's row of the flash behind the link (null: unknown, or
+    // not identified since the link opened): the status wait after each
+    // write-type command takes that command's limit from it (BusyLimitMs).
+    void SetFlashPart(const xq::flash::FlashPart* pPart) { m_pFlashPart = pPart; }
+    int BusyLimitMs(uint8_t nCmd) const { return xq::flash::BusyLimitMs(m_pFlashPart, nCmd); }
     // The adapter's code when the last WaitReady could not poll (0: it could).
     int PollError() const { return m_nPollError; }
-    // Write enable, the command, write disable, then waits while busy.
+    // Write enable, the command, write disable, then waits while busy, up
+    // to the command's limit (BusyLimitMs).
     int SendCmdWE(uint8_t nCmd, uint32_t nAddress, int nAddrLen, const uint8_t* pData, int nDataLen);
     // Sends raw frames through the adapter in one exchange (link closed: kErrNotOpen).
     int Transfer(const SpiFrame* pFrames, int nCount);
@@ -120,10 +130,14 @@ public:
     // own: write enable, program, write disable, then its status polls) and
     // it has only been run on the simulated bench. Asked for by the caller
     // (xqprog --batch-programs, the window's [timing] batch_programs); the
-    // simulated bench's [timing] strict_order overrides it. Never used in
-    // link mode 2 (FlashOps::ProgramPageList).
+    // simulated bench's [timing] strict_order overrides it.
     void SetBatchPrograms(bool bBatch) { m_bBatchPrograms = bBatch; }
     bool BatchPrograms() const;
+    // Whether the batches (and the fast profile that comes with them: a
+    // 64 KiB block that reads blank is not erased) apply now: asked for, and
+    // never in link mode 2, whose port has never been seen to pass a status
+    // read between write enable and program.
+    bool BatchingInEffect() const;
     // Whether the adapter's wait clocks bytes across USB (an FT2232D): then
     // an erase is polled instead of waited out on the adapter's side.
     bool IdleCostsTransfer() const { return m_pAdapter && m_pAdapter->IdleCostsTransfer(); }
@@ -155,6 +169,7 @@ private:
     uint32_t m_nIdleBeforePollUs = 0;  // the wait WaitReady asks the adapter for, once
     MsClock m_msClock;
     bool m_bBatchPrograms = false;
+    const xq::flash::FlashPart* m_pFlashPart = nullptr;
     const std::atomic<bool>* m_pStop = nullptr;
     int m_nStopHolds = 0;
 };

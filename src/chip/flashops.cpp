@@ -65,6 +65,7 @@ int FlashOps::ReadFlashInfo(FlashInfo* pInfo)
         pInfo->pPart = flash::FindFlashPart(jedec[0], jedec[1], jedec[2]);
     pInfo->nPageSize = pInfo->pPart ? pInfo->pPart->nPageSize : uint32_t(flash::kPageSize);
     pInfo->nSectorSize = pInfo->pPart ? pInfo->pPart->nSectorSize : uint32_t(flash::kSectorSize);
+    m_link.SetFlashPart(pInfo->pPart);
     if (pInfo->pPart)
         pInfo->nTotalSize = pInfo->pPart->nTotalSize;
     else
@@ -110,7 +111,7 @@ int FlashOps::EraseFlash(int32_t nStart, int32_t nCount, const ProgressFn& progr
         const int32_t nUnit = pUnit->nSize;
         // Fast profile: a block that reads all 0xFF is left as it is.
         bool bBlank = false;
-        int r = nCmd == flash::kBlock64Erase && m_link.BatchPrograms() ? CheckBlank(*this, nAt, nUnit, &bBlank) : 0;
+        int r = nCmd == flash::kBlock64Erase && m_link.BatchingInEffect() ? CheckBlank(*this, nAt, nUnit, &bBlank) : 0;
         if (r == 0 && !bBlank)
             r = m_link.SendCmdWE(nCmd, nAt, 3, nullptr, 0);
         if (r != 0)

@@ -8,8 +8,17 @@ namespace {
 // Winbond W25Q and GigaDevice GD25Q parts from 256 KiB to 16 MiB: both
 // families share the W25Q16JV's instruction set, 256-byte pages, 4 KiB
 // sectors and 32 and 64 KiB blocks; the controller reaches a 512-byte
-// security area through them. The busy figures are the
-// W25Q16JV datasheet's maxima (AC characteristics), taken for every row.
+// security area through them. The busy figures are the W25Q*JV
+// datasheets' maxima (AC characteristics): page program 3 ms, sector 400 ms,
+// 32 KiB block 1.6 s, 64 KiB block 2 s, status write 15 ms, the same for
+// every size; the chip erase grows with the size, 25 s for 2 MiB (and for
+// the smaller rows) to 200 s for 16 MiB. The GigaDevice rows take the
+// Winbond figures of their size.
+constexpr int ChipEraseMaxMs(uint8_t nCapacity)
+{
+    return nCapacity <= 0x15 ? 25000 : 25000 << (nCapacity - 0x15);
+}
+
 constexpr FlashPart Row(const char* pName, uint8_t nManufacturerId, uint8_t nCapacity)
 {
     return {pName,
@@ -26,7 +35,9 @@ constexpr FlashPart Row(const char* pName, uint8_t nManufacturerId, uint8_t nCap
             kProtectBits,
             uint32_t(kSecurityAreaSize),
             3,
-            {2000, 1600, 400}};
+            {2000, 1600, 400},
+            ChipEraseMaxMs(nCapacity),
+            15};
 }
 
 constexpr uint8_t kWinbond = 0xEF;
@@ -51,6 +62,26 @@ const FlashPart* FindFlashPart(uint8_t nManufacturerId, uint8_t nMemoryType, uin
             part.nCapacity == nCapacity)
             return &part;
     return nullptr;
+}
+
+int BusyLimitMs(const FlashPart* pPart, uint8_t nOpcode)
+{
+    int nMaxMs = 0;
+    if (!pPart) {
+        nMaxMs = nOpcode == kChipErase || nOpcode == kChipEraseAlt ? kUnknownChipEraseMaxMs : 0;
+    } else if (nOpcode == kPageProgram || nOpcode == kSecurityProgram) {
+        nMaxMs = pPart->nPageProgramMaxMs;
+    } else if (nOpcode == kChipErase || nOpcode == kChipEraseAlt) {
+        nMaxMs = pPart->nChipEraseMaxMs;
+    } else if (nOpcode == kWriteStatus || nOpcode == kWriteStatus2) {
+        nMaxMs = pPart->nStatusWriteMaxMs;
+    } else {
+        const uint8_t nEraseAs = nOpcode == kSecurityErase ? kSectorErase : nOpcode;
+        for (int i = 0; i < kEraseUnitCount; ++i)
+            if (pPart->eraseUnits[i].nOpcode == nEraseAs)
+                nMaxMs = pPart->eraseMaxMs[i];
+    }
+    return nMaxMs > kBusyLimitFloorMs ? nMaxMs : kBusyLimitFloorMs;
 }
 
 const FlashPart* FlashParts(size_t* pCount)

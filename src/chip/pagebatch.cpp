@@ -177,7 +177,7 @@ int BatchedPagePrograms::SettleFlash(bool bModeLost)
     // The next batch starts on a flash known to be done.
     if (!bModeLost && !(m_statuses[m_batch.size() - 1] & flash::kStatusBusy))
         return 0;
-    const bool bBusy = m_link.WaitReady(flash::kStatusBusy);
+    const bool bBusy = m_link.WaitReady(flash::kStatusBusy, m_link.BusyLimitMs(flash::kPageProgram));
     if (m_link.PollError() != 0 && m_link.PollError() != xq::kErrNotOpen)  // a poll not sent proves nothing
         return m_link.PollError();
     return bBusy ? xq::kErrFlashBusyTimeout : 0;

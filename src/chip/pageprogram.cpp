@@ -30,10 +30,7 @@ int PageProgrammer::ProgramPageList(const std::vector<PageWrite>& pages, int32_t
         Report(progress, 100);
         return xq::kOk;
     }
-    // In link mode 2 the chip's port has never been seen to pass a status
-    // read between write enable and program: always one by one there.
-    const bool bBatch = m_link.BatchPrograms() && pages.size() >= 2 &&
-                        m_link.CurrentMode() != xq::port::kModeEncrypted;
+    const bool bBatch = m_link.BatchingInEffect() && pages.size() >= 2;
     if (bBatch)
         return BatchedPagePrograms(m_link, pages, progress).Run();
     return ProgramInOrder(pages, nCount, progress);

@@ -18,7 +18,7 @@ public:
     int ProgramRange(int32_t nStart, const uint8_t* pData, int32_t nCount, bool bSkipBlank,
                      const ProgressFn& progress);
     // The pages one by one in address order, or in batches when the link
-    // asks for them (ChipLink::BatchPrograms; never in link mode 2; the
+    // asks for them (ChipLink::BatchingInEffect: never in link mode 2; the
     // safety argument is in pagebatch.cpp). The progress runs over the
     // pages' ends in a range of nCount bytes.
     int ProgramPageList(const std::vector<PageWrite>& pages, int32_t nCount, const ProgressFn& progress);

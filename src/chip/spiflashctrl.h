@@ -48,6 +48,7 @@ public:
     // every page program goes on its own, in address order.
     void SetBatchPrograms(bool bBatch) { m_link.SetBatchPrograms(bBatch); }
     bool BatchPrograms() const { return m_link.BatchPrograms(); }
+    bool BatchingInEffect() const { return m_link.BatchingInEffect(); }
 
     // Link and frames.
     int Open(const QByteArray& strName, int nRateIndex) { return m_link.Open(strName, nRateIndex); }

@@ -6,6 +6,7 @@
 
 #include "cliprogress.h"
 
+#include <commontexts.h>
 #include <results.h>
 #include <session.h>
 #include <spiflashctrl.h>
@@ -39,8 +40,6 @@ void CliOutput::Log(const QString& strPrefix, const QString& strLine)
     QMutexLocker lock(&m_mutex);
     const QString strStamp = xq::LogStamp();
     for (const QString& strPart : strLine.split('\n')) {
-        if (strPart == xq::ResultText(xq::kErrStopped))
-            m_bStopLogged = true;
         const QString strStamped = strStamp + strPrefix + strPart;
         errno = 0;
         CliProgress::PrintLine(m_bJson ? stderr : stdout, strStamped.toUtf8().constData());
@@ -211,6 +210,12 @@ int UsageError(const CliContext& ctx, const QString& strMessage)
 {
     ctx.out.SetRefusal(strMessage);
     return UsageError(strMessage);
+}
+
+void LogNextSerial(CliContext& ctx, SerialSource* pSerials)
+{
+    if (pSerials && pSerials->NextFree() >= 0 && !ctx.out.Stopped())
+        ctx.out.Log(QString(), xq::NextSerialLine(uint64_t(pSerials->NextFree())));
 }
 
 std::atomic<bool>& StopFlag()

@@ -48,11 +48,10 @@ public:
     // Why the command was refused before any adapter opened (UsageError).
     void SetRefusal(const QString& strWhy) { m_strRefusal = strWhy; }
     QString Refusal() const { return m_strRefusal; }
-    // Whether an operation ended stopped on request, and whether its
-    // "stopped" line was logged already.
+    // Whether an operation ended stopped on request (it has logged the
+    // stop and what it left: xq::StopLines).
     void NoteStopped() { m_bStopped = true; }
     bool Stopped() const { return m_bStopped; }
-    bool StopLogged() const { return m_bStopLogged; }
     // The error of the first write to standard output that failed (0: none).
     int StdoutErrno() const { return m_nStdoutErrno; }
     // A stamped line in the run log file only.
@@ -70,7 +69,6 @@ private:
     int m_nStdoutErrno = 0;
     QString m_strRefusal;
     std::atomic<bool> m_bStopped{false};
-    std::atomic<bool> m_bStopLogged{false};
 };
 
 class CliProgress;
@@ -138,6 +136,13 @@ private:
 // Runs fn on every target (at once when there are several), prints a summary
 // table for a gang run, and returns the exit code.
 int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray>& targets, const JobFn& fn);
+
+class SerialSource;
+// After the runs of a command that stamps serial numbers: the next number
+// the source gives, when it knows one. Not after a stop: the stopped run's
+// lines (what the stop left) stay the last of the log, and its number's
+// fate is among them.
+void LogNextSerial(CliContext& ctx, SerialSource* pSerials);
 
 // Set (by SIGINT or SIGTERM) to stop every job after its current flash
 // command; every job's controller watches it.

@@ -70,8 +70,7 @@ int RunImageWrite(CliContext& ctx, const ImageWriteRequest& request, SerialSourc
                                        [&job](const QString& strLine) { job.Log(strLine); });
         });
     });
-    if (pSerials && pSerials->NextFree() >= 0)
-        ctx.out.Log(QString(), xq::NextSerialLine(uint64_t(pSerials->NextFree())));
+    LogNextSerial(ctx, pSerials);
     return nExit;
 }
 

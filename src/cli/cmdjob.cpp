@@ -214,7 +214,6 @@ int CmdRun(CliContext& ctx)
         sink.report = [&job](const OperationReport& report) { job.AddStepReport(report); };
         return RunJobSteps(ctrl, plan, pSerials, sink);
     });
-    if (pSerials && pSerials->NextFree() >= 0)
-        ctx.out.Log(QString(), xq::NextSerialLine(uint64_t(pSerials->NextFree())));
+    LogNextSerial(ctx, pSerials);
     return nExit;
 }

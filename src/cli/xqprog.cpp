@@ -111,12 +111,9 @@ void InstallSignalHandlers()
 int FinalExitCode(CliOutput& out, int nExit)
 {
     const int nSignal = g_nSignal.load();
-    if (nSignal != 0 && out.Stopped()) {
-        // Said once: an operation the signal stopped has said it, with what it left after it.
-        if (!out.StopLogged())
-            out.Log(QString(), xq::ResultText(xq::kErrStopped));
+    // The stopped operation has logged the stop and what it left, as its last lines.
+    if (nSignal != 0 && out.Stopped())
         nExit = 128 + nSignal;
-    }
     errno = 0;
     const bool bFlushed = std::fflush(stdout) == 0;
     const int nFlushErrno = errno;

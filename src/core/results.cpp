@@ -33,6 +33,11 @@ QString StopEnding(int nStopPoint)
     }
 }
 
+QString StopLines(const QString& strEnding)
+{
+    return ResultText(kErrStopped) + '\n' + strEnding;
+}
+
 QString ResultText(int nResult, const QString& strCause)
 {
     // The cause is kept by the link until its next open or close, so it is

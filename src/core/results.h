@@ -23,7 +23,7 @@ constexpr int kErrClosedClearingRegisters = -1;  // ClearChipRegisters on a clos
 constexpr int kErrNotOpen = -2;             // the link is not open
 constexpr int kErrModeChange = -3;          // a link mode change did not take effect; image too small to encrypt
 constexpr int kErrEncryptedReadBack = -4;   // encrypted programming read back an unexpected word
-constexpr int kErrFlashBusyTimeout = 258;   // the flash was still busy 6000 ms after a write-type command
+constexpr int kErrFlashBusyTimeout = 258;   // the flash was still busy past its write-type command's limit (at least 6 s)
 constexpr int kErrFlashBusyAtStart = -258;  // the flash was busy or write-enabled before an operation
 constexpr int kErrRepairFailed = 323;       // a rewritten 4 KiB block (or a static record) still differs
 
@@ -77,6 +77,10 @@ enum StopPoint {
 };
 // The line that says what a stop at that point left on the chip.
 QString StopEnding(int nStopPoint);
+// What an operation logs when a stop ended it, once and as its last lines:
+// "已中断", then strEnding (what the stop left: StopEnding, or the
+// operation's own line). The front ends add nothing to it.
+QString StopLines(const QString& strEnding);
 
 // The log line for a result: "" for success, the specific line of the codes
 // that have one, "发生超时 %1" for the busy codes and "未知错误 %1" for the rest

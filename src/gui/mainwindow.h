@@ -123,7 +123,11 @@ private:
     // strWhat in the run log.
     void BeginOperation(const QString& strWhat);
     // JobHost: the job actions' way to the window.
-    void JobLog(const QString& strLine) override { SetLog(strLine); }
+    void JobLog(const QString& strLine) override
+    {
+        for (const QString& strPart : strLine.split('\n'))  // each line with its own time stamp
+            SetLog(strPart);
+    }
     void JobTrace(const QString& strLine) override { TraceOperation(strLine); }
     void JobRefused(QAction* pAction, const QString& strReason) override { RefuseAttempt(pAction, strReason); }
     bool JobOpenAdapter(QAction* pAction, int nRateIndex) override { return OpenInterface(pAction, nRateIndex); }

@@ -60,7 +60,8 @@ void ImageOperation::LogLoss(int rc, const xq::FlashLoss& loss)
 
 void ImageOperation::ReportError(int rc)
 {
-    if (rc == xq::kOk || rc == xq::kEndedAndReported)
+    // A stop is said by the operation's end, with what it left (xq::StopLines).
+    if (rc == xq::kOk || rc == xq::kEndedAndReported || rc == xq::kErrStopped)
         return;
     // -3 reads "未知错误 -3": the cause, where known, goes on its own line first.
     // (An image too small to encrypt is refused before the chip is touched.)

@@ -16,7 +16,7 @@ int ImageRead::Run(const ImageReadRequest& request, OperationReport& record)
     const int rc = RunRead(request, record);
     // A read changes nothing on the chip; the stop's line says so (the file is not saved).
     if (rc == xq::kErrStopped)
-        Log(xq::StopEnding(xq::kStopBeforeChange));
+        Log(xq::StopLines(xq::StopEnding(xq::kStopBeforeChange)));
     const bool bOk = rc == 0;
     if (record.eResult != OperationReport::kResultRefused)
         record.SetResult(bOk, rc, bOk || !record.strMessage.isEmpty() ? record.strMessage : xq::ResultText(rc, m_ctrl.AdapterErrorText()));

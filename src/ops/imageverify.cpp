@@ -19,7 +19,7 @@ int ImageVerify::Run(const ImageVerifyRequest& request, OperationReport& record)
     const int rc = RunVerify(request, record);
     // A verify or blank check changes nothing on the chip; the stop's line says so.
     if (rc == xq::kErrStopped)
-        Log(xq::StopEnding(xq::kStopBeforeChange));
+        Log(xq::StopLines(xq::StopEnding(xq::kStopBeforeChange)));
     if (record.eResult != OperationReport::kResultRefused)
         record.SetResult(rc == 0, rc,
                          rc == 0 || !record.strMessage.isEmpty() ? record.strMessage
@@ -76,7 +76,8 @@ int ImageVerify::RunVerify(const ImageVerifyRequest& request, OperationReport& r
                          .arg(record.nDifferences);
     else
         record.strMessage = xq::ResultText(rc, m_ctrl.AdapterErrorText());
-    Log(record.strMessage);
+    if (rc != xq::kErrStopped)  // said with what the stop left, by Run
+        Log(record.strMessage);
     if (rc == xq::kOk)
         Progress(100);
     return rc;

@@ -37,7 +37,7 @@ int ImageWrite::Run(const ImageWriteRequest& request, OperationReport& record)
     const int rc = RunWrite(request, record);
     ReportError(rc);
     if (rc == xq::kErrStopped)
-        Log(xq::StopEnding(m_nStopPoint));
+        Log(xq::StopLines(xq::StopEnding(m_nStopPoint)));
     if (record.eResult != OperationReport::kResultRefused)
         record.SetResult(rc == 0, rc, rc == 0 ? record.strMessage : xq::ResultText(rc, m_ctrl.AdapterErrorText()));
     return rc;

@@ -116,10 +116,11 @@ int StaticWrite::Run(const StaticWriteRequest& request, OperationReport& record)
         record.SetResult(true, rc, tr("写入完成"));
     } else if (rc != xq::kEndedAndReported) {  // a refusal is logged and reported already
         record.SetResult(false, rc, xq::ResultText(rc, m_ctrl.AdapterErrorText()));
-        m_observer.Log(record.strMessage);
         if (rc == xq::kErrStopped)
-            m_observer.Log(m_bAreaChanged ? tr("静态数据区的数据不完整，请重新写入")
-                                          : xq::StopEnding(xq::kStopBeforeChange));
+            m_observer.Log(xq::StopLines(m_bAreaChanged ? tr("静态数据区的数据不完整，请重新写入")
+                                                        : xq::StopEnding(xq::kStopBeforeChange)));
+        else
+            m_observer.Log(record.strMessage);
     }
     return rc;
 }

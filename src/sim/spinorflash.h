@@ -76,8 +76,9 @@ struct FlashFaults {
 };
 
 // How much longer than its datasheet time a busy_once command keeps the flash
-// busy: beyond the 6 s any status wait of the program allows, so exactly one
-// wait runs out and the next one finds the flash ready. The bench follows
+// busy: beyond the 6 s status wait the program allows every command but a
+// chip erase, so exactly one wait runs out and the next one finds the flash
+// ready. The bench follows
 // this time in real time too (a program may time its waits by the wall clock).
 constexpr int64_t kBusyOnceExtraUs = 7000000;
 
