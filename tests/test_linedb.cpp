@@ -483,8 +483,8 @@ void TestLineDb::windowTakesFromTheCounter_data()
     QTest::newRow("read-back broken") << false << "fail_once=42, 48" << 10 << "失败" << "not stamped" << strUnconfirmed;
     QTest::newRow("job, read-back broken") << true << "fail_once=42, 48" << 10 << "失败" << "not stamped"
                                            << strUnconfirmed;
-    QTest::newRow("exhausted") << false << "" << 0 << "未执行" << "" << "0 serial numbers left, 1 needed";
-    QTest::newRow("job, exhausted") << true << "" << 0 << "未执行" << "" << "0 serial numbers left, 1 needed";
+    QTest::newRow("exhausted") << false << "" << 0 << "未执行" << "" << "剩余 0 个序列号，需要 1 个";
+    QTest::newRow("job, exhausted") << true << "" << 0 << "未执行" << "" << "剩余 0 个序列号，需要 1 个";
 }
 
 // The window's 烧写 with a line database: the number comes from its counter
@@ -592,7 +592,7 @@ void TestLineDb::windowFieldKeepsNoPassword()
     QSettings ini("XqProgrammer.ini", QSettings::IniFormat);
     QCOMPARE(ini.value(WindowLineDb::kUrlKey).toString(), QString("postgresql://st1@db:5432/line"));
     QCOMPARE(ini.value(WindowLineDb::kCounterKey).toString(), QString("prod-a"));
-    QVERIFY(field.findChild<QLabel*>("lblLineDbNote")->text().contains("password"));
+    QVERIFY(field.findChild<QLabel*>("lblLineDbNote")->text().contains("密码"));
     QDir::setCurrent(strCwd);
 }
 
