@@ -125,7 +125,9 @@ private:
     void FeedPackets(const uint8_t* pData, int n)
     {
         BenchStats& s = Stats();
-        const int nPacket = m_model.PacketSize();
+        // A high-speed chip on a full-speed port (USB 1.1, or [usb] speed=full)
+        // moves 64-byte packets like a full-speed chip.
+        const int nPacket = m_pSession->Config().bUsbHighSpeed ? m_model.PacketSize() : 64;
         const int nBuffer = m_model.RxBufferBytes();
         int64_t nAt = s.nHostNs + m_usb.nPerTransferNs;
         for (int nDone = 0; nDone < n;) {
