@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs bench/race-flashrom.sh once per seed of a fixed list (1 to 300 by
 # default) and fails at the first run that fails: a race must never fail by
-# chance, whatever the image. Hours of wall time, so it is no test of the
-# build or of CI: run it by hand, e.g. `bench/race-repeat.sh` or
-# `bench/race-repeat.sh 1 20 --programmed` for the first 20 seeds.
+# chance, whatever the image. A minute or more of wall time a seed (hours for
+# all), so it is no part of the default test run or of CI: run it by hand,
+# e.g. `bench/race-repeat.sh` or `bench/race-repeat.sh 1 20 --programmed` for
+# the first 20 seeds, or configure with -DXQ_RACE_TEST=ON and run
+# `ctest -R race_repeat`.
 #
 # Usage: bench/race-repeat.sh [FIRST LAST] [race options...]
 set -euo pipefail

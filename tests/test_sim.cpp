@@ -304,6 +304,53 @@ private slots:
         QCOMPARE(bench.Stats().nHostNs - nBefore, int64_t(2000) * 1000000);  // the host waited the deadline out
     }
 
+    // The bench's USB clock: a write and its read as one exchange cost one
+    // transfer set-up, as Write then Read cost two; a high-speed chip on a
+    // full-speed port gets 64-byte packets, so its engine starts clocking
+    // after the first of them, not after the whole write.
+    void benchUsbClock_data()
+    {
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<qint64>("setupNs");
+        QTest::addColumn<qint64>("byteNs");
+        QTest::newRow("high speed") << "high" << qint64(sim::kUsbHighSpeed.nPerTransferNs)
+                                    << qint64(sim::kUsbHighSpeed.nPerByteNs);
+        QTest::newRow("full speed") << "full" << qint64(sim::kUsbFullSpeed.nPerTransferNs)
+                                    << qint64(sim::kUsbFullSpeed.nPerByteNs);
+    }
+
+    void benchUsbClock()
+    {
+        QFETCH(QString, speed);
+        QFETCH(qint64, setupNs);
+        QFETCH(qint64, byteNs);
+        BenchFixture bench("[usb]\nspeed=" + speed + "\n");
+        std::string strError;
+        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 2, strError);
+        QVERIFY(t);
+        const Bytes pins{0x81, 0x87};  // the low byte's pins, answered at once
+        uint8_t nPins = 0;
+        int64_t nAt = bench.Stats().nHostNs;
+        QCOMPARE(t->Write(pins.data(), 2), 0);
+        QCOMPARE(t->Read(&nPins, 1, 1000), 0);
+        QCOMPARE(bench.Stats().nHostNs - nAt, 2 * setupNs + 3 * byteNs);
+        nAt = bench.Stats().nHostNs;
+        QCOMPARE(t->Exchange(pins.data(), 2, &nPins, 1, 1000), 0);
+        QCOMPARE(bench.Stats().nHostNs - nAt, setupNs + 2 * byteNs);
+
+        // 256 bytes clocked out at 6 MHz (341 us) after 9 bytes of set-up.
+        Bytes clockOut{0x8A, 0x86, 0x04, 0x00, 0x80, 0x00, 0x0B, 0x11, 0xFF, 0x00};
+        clockOut.resize(clockOut.size() + 256, 0xA5);
+        const int64_t nEngineFrom = std::max(bench.Stats().nEngineNs, bench.Stats().nHostNs);
+        nAt = bench.Stats().nHostNs;
+        QCOMPARE(t->Write(clockOut.data(), int(clockOut.size())), 0);
+        const int64_t nClockNs = 256 * 8 * 1000 / 6;
+        const int64_t nFirstPacketNs = setupNs + byteNs * std::min<int64_t>(int64_t(clockOut.size()), speed == "high" ? 512 : 64);
+        const int64_t nLastPacketNs = setupNs + byteNs * int64_t(clockOut.size());
+        QVERIFY(bench.Stats().nEngineNs - nAt <= std::max(nFirstPacketNs + nClockNs + 1000, nLastPacketNs));
+        QVERIFY(bench.Stats().nEngineNs - nEngineFrom >= nClockNs);
+    }
+
     void benchChannels()
     {
         // The FT2232D has the MPSSE on A only: the FT2232 type's selector 2

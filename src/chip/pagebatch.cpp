@@ -8,8 +8,14 @@
 // on the adapter's side and a second status poll; the batch ends with a mode
 // query. A batch costs one USB exchange instead of one per page. The wait is
 // learned: it starts from what the link learned for single programs, doubles
-// while the polls after it find the flash still busy, then shrinks slowly
-// while every one finds it done and grows a little after one that did not.
+// while the polls after it find the flash still busy, and grows a little
+// after a batch whose polls did not all find it done. It shrinks only by
+// probes: the last program of a batch, which no program follows in that
+// batch, waits a step less; a probe whose poll finds the flash done makes
+// that the wait and doubles the step, one that finds it busy halves the
+// step (after the step of 1 µs failed, the probes rest for a while). A
+// probe too short thus costs one more poll, never a batch of programs sent
+// again.
 //
 // What keeps the bytes right: a flash that is busy ignores every command but
 // the status read, the write enable too. The poll between a write enable and
@@ -35,8 +41,9 @@ constexpr size_t kBatch = 64;
 constexpr size_t kFramesPerPage = 5;
 constexpr size_t kLearningBatch = 4;
 constexpr uint32_t kSlowStartUs = 50;
-constexpr uint32_t kShrinkUs = 1;
 constexpr uint32_t kGrowUs = 10;
+constexpr uint32_t kMaxProbeUs = 64;
+constexpr uint32_t kProbeRestBatches = 16;
 constexpr uint32_t kMaxIdleUs = 5000;  // above any page program time a datasheet gives
 
 const uint8_t kWriteEnableCmd = flash::kWriteEnable;
@@ -138,6 +145,8 @@ int BatchedPagePrograms::BuildFrames(uint8_t* pMode)
         f[3] = SpiFrame{&kWriteDisableCmd, 1, nullptr, 0, 0};
         f[4] = SpiFrame{&kReadStatusCmd, 1, &m_statuses[i], 1, m_nIdleUs};
     }
+    if (Probing())
+        m_frames[kFramesPerPage * m_batch.size() - 1].nIdleBeforeUs = m_nIdleUs - m_nProbeUs;
     const size_t nFrames = kFramesPerPage * m_batch.size();
     m_frames[nFrames] = SpiFrame{kModeQueryCmd, 5, pMode, 1, 0};
     return int(nFrames + 1);
@@ -151,7 +160,11 @@ int BatchedPagePrograms::RequeueNotTaken(bool bModeLost)
     for (size_t i = 0; i < m_batch.size(); ++i) {
         if (bModeLost || (m_latches[i] & flash::kStatusBusyOrWel) != flash::kStatusWel)
             m_pending.push_back(m_batch[i]);
-        nBusy += (m_statuses[i] & flash::kStatusBusy) ? 1 : 0;
+        const bool bBusy = (m_statuses[i] & flash::kStatusBusy) != 0;
+        if (i + 1 == m_batch.size() && Probing())
+            m_bProbeBusy = bBusy;
+        else
+            nBusy += bBusy ? 1 : 0;
     }
     std::reverse(m_pending.begin() + long(nBefore), m_pending.end());  // next, in address order
     return nBusy;
@@ -163,13 +176,30 @@ int BatchedPagePrograms::LearnWait(bool bModeLost, int nBusy)
         m_bModeLostOnce = true;
         if (m_link.SetMode(m_nLinkMode) != 0)
             return xq::kErrModeChange;
-    } else if (nBusy == 0) {
-        m_bSettled = true;
-        m_nIdleUs = m_nIdleUs > kShrinkUs ? m_nIdleUs - kShrinkUs : 0;
-    } else {
+    } else if (nBusy > 0) {
         m_nIdleUs = std::min(kMaxIdleUs, m_bSettled ? m_nIdleUs + kGrowUs : 2 * m_nIdleUs + kSlowStartUs);
+        m_nProbeUs = m_bSettled ? 1 : 0;
+        m_nProbeRestBatches = 0;
+    } else if (!m_bSettled) {
+        m_bSettled = true;
+        m_nProbeUs = 1;
+    } else if (m_nProbeRestBatches > 0) {
+        if (--m_nProbeRestBatches == 0)
+            m_nProbeUs = 1;
+    } else if (Probing() && !m_bProbeBusy) {
+        m_nIdleUs -= m_nProbeUs;
+        m_nProbeUs = std::min(kMaxProbeUs, 2 * m_nProbeUs);
+    } else if (Probing()) {
+        m_nProbeUs /= 2;
+        if (m_nProbeUs == 0)
+            m_nProbeRestBatches = kProbeRestBatches;
     }
     return 0;
+}
+
+bool BatchedPagePrograms::Probing() const
+{
+    return m_nProbeUs > 0 && m_nIdleUs > m_nProbeUs && m_batch.size() > 1;
 }
 
 int BatchedPagePrograms::SettleFlash(bool bModeLost)

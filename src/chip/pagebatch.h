@@ -28,6 +28,7 @@ private:
     // the polls after a program found the flash busy.
     int RequeueNotTaken(bool bModeLost);
     int LearnWait(bool bModeLost, int nBusy);
+    bool Probing() const;
     int SettleFlash(bool bModeLost);
     void ReportDone();
 
@@ -39,6 +40,12 @@ private:
     uint32_t m_nIdleUs;
     uint32_t m_nLinkMode;  // 1, or 2 for an encrypted image
     bool m_bSettled = false;
+    // Once settled, the last program of each batch waits m_nProbeUs less
+    // (none when 0): a poll after it that finds the flash busy costs one more
+    // poll before the next batch, never a program not taken.
+    uint32_t m_nProbeUs = 0;
+    uint32_t m_nProbeRestBatches = 0;  // batches without a probe left
+    bool m_bProbeBusy = false;
     bool m_bNoLatch = false;
     bool m_bModeLostOnce = false;
 

@@ -134,6 +134,39 @@ public:
         return out.nResult;
     }
 
+    // The write goes out asynchronously (ftdi_write_data_submit) and the read
+    // starts at once: libusb completes the write while it waits for the
+    // reply, so the reply's IN request is on the bus while the write's
+    // packets still cross it. The bytes and their order are those of Write
+    // then Read.
+    int Exchange(const uint8_t* pOut, int nOut, uint8_t* pIn, int nIn, int nTimeoutMs) override
+    {
+        ftdi_transfer_control* pWrite = ftdi_write_data_submit(m_pCtx, const_cast<uint8_t*>(pOut), nOut);
+        if (!pWrite) {
+            SetErrorText(LibraryText(-1));
+            return kErrUsbWrite;
+        }
+        const int nRead = Read(pIn, nIn, nTimeoutMs);
+        if (nRead != kOk && !pWrite->completed) {
+            // A reply that never came and a write still hanging on a full
+            // adapter: the write is given up after a short while.
+            timeval wait = {0, 100000};
+            ftdi_transfer_data_cancel(pWrite, &wait);
+            return nRead;
+        }
+        const std::string strReadError = ErrorText();
+        const int nWritten = ftdi_transfer_data_done(pWrite);
+        if (nWritten != nOut) {
+            SetErrorText(LibraryText(nWritten));
+            return kErrUsbWrite;
+        }
+        if (nRead != kOk) {
+            SetErrorText(strReadError);
+            return nRead;
+        }
+        return kOk;
+    }
+
     void Purge() override { ftdi_tcioflush(m_pCtx); }
     uint32_t ChipType() const override { return m_nChipType; }
     const BoardPins* Board() const override { return m_pBoard; }

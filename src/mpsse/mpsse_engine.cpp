@@ -88,29 +88,30 @@ int MpsseEngine::Flush()
         return m_nStickyError;
     if (m_queue.empty())
         return kOk;
-    if (m_nPendingBytes > 0)
-        m_queue.push_back(op::kSendImmediate);
-    int r = m_pTransport->Write(m_queue.data(), int(m_queue.size()));
-    m_queue.clear();
-    if (r != kOk)
-        return Fail(r);
-    if (m_nPendingBytes == 0)
-        return kOk;
-    // One reply holds the bytes of every read in the queue, in order.
+    if (m_nPendingBytes == 0) {
+        const int r = m_pTransport->Write(m_queue.data(), int(m_queue.size()));
+        m_queue.clear();
+        return r == kOk ? kOk : Fail(r);
+    }
+    m_queue.push_back(op::kSendImmediate);
+    // One reply holds the bytes of every read in the queue, in order; it is
+    // asked for together with the write (Transport::Exchange).
     std::vector<PendingRead> reads;
     reads.swap(m_pendingReads);
     const int nTotal = m_nPendingBytes;
     m_nPendingBytes = 0;
     const int nDeadlineMs = ReadDeadlineMs(m_nClockBytes);
     m_nClockBytes = 0;
-    if (reads.size() == 1) {
-        r = m_pTransport->Read(reads[0].pBuffer, nTotal, nDeadlineMs);
-        return r == kOk ? kOk : Fail(r);
-    }
-    std::vector<uint8_t> reply(static_cast<size_t>(nTotal));
-    r = m_pTransport->Read(reply.data(), nTotal, nDeadlineMs);
+    std::vector<uint8_t> reply;
+    if (reads.size() > 1)
+        reply.resize(static_cast<size_t>(nTotal));
+    uint8_t* pReply = reads.size() == 1 ? reads[0].pBuffer : reply.data();
+    const int r = m_pTransport->Exchange(m_queue.data(), int(m_queue.size()), pReply, nTotal, nDeadlineMs);
+    m_queue.clear();
     if (r != kOk)
         return Fail(r);
+    if (reads.size() == 1)
+        return kOk;
     const uint8_t* pFrom = reply.data();
     for (const PendingRead& read : reads) {
         std::copy(pFrom, pFrom + read.nLength, read.pBuffer);

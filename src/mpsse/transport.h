@@ -22,6 +22,16 @@ public:
     virtual int Write(const uint8_t* pData, int n) = 0;
     // Receives exactly n bytes within nTimeoutMs; 0 or a Result code.
     virtual int Read(uint8_t* pBuffer, int n, int nTimeoutMs) = 0;
+    // Sends nOut bytes and receives exactly nIn bytes of their reply: the
+    // same bytes as Write then Read, but a transport may ask for the reply
+    // while the write is still crossing the bus, so that the exchange costs
+    // one USB set-up instead of two. 0, or the write's code when the write
+    // failed, else the read's.
+    virtual int Exchange(const uint8_t* pOut, int nOut, uint8_t* pIn, int nIn, int nTimeoutMs)
+    {
+        const int r = Write(pOut, nOut);
+        return r != kOk ? r : Read(pIn, nIn, nTimeoutMs);
+    }
     // Drops whatever the adapter still holds in either direction.
     virtual void Purge() = 0;
     virtual uint32_t ChipType() const = 0;

@@ -69,6 +69,24 @@ public:
 
     int Read(uint8_t* pBuffer, int n, int nTimeoutMs) override
     {
+        return ReadFrom(Stats().nHostNs, pBuffer, n, nTimeoutMs);
+    }
+
+    // The reply is asked for when the write starts: the read's set-up runs
+    // while the write's packets cross the bus, and its reply follows the
+    // write's last packet.
+    int Exchange(const uint8_t* pOut, int nOut, uint8_t* pIn, int nIn, int nTimeoutMs) override
+    {
+        const int64_t nSubmittedNs = Stats().nHostNs;
+        const int r = Write(pOut, nOut);
+        return r != mpsse::kOk ? r : ReadFrom(nSubmittedNs, pIn, nIn, nTimeoutMs);
+    }
+
+    void Purge() override { m_decoder.Replies().clear(); }
+
+    // A read whose USB request left the host at nSubmittedNs.
+    int ReadFrom(int64_t nSubmittedNs, uint8_t* pBuffer, int n, int nTimeoutMs)
+    {
         if (Unplugged())
             return FailTransfer(mpsse::kErrUsbRead);
         BenchStats& s = Stats();
@@ -89,12 +107,10 @@ public:
         }
         s.nBytesIn += n;
         // The reply streams to the host while the engine clocks it in.
-        s.nHostNs = std::max(s.nHostNs + m_usb.nPerTransferNs + m_usb.nPerByteNs * n, s.nEngineNs);
+        s.nHostNs = std::max({nSubmittedNs + m_usb.nPerTransferNs + m_usb.nPerByteNs * n, s.nHostNs, s.nEngineNs});
         Pace();
         return mpsse::kOk;
     }
-
-    void Purge() override { m_decoder.Replies().clear(); }
 
     // Saves the chip and unlocks the bench: a chip that could not be saved
     // fails the close, so the operation never passes as stored.
@@ -125,7 +141,9 @@ private:
     void FeedPackets(const uint8_t* pData, int n)
     {
         BenchStats& s = Stats();
-        const int nPacket = m_model.PacketSize();
+        // A high-speed chip on a full-speed port (USB 1.1, or [usb] speed=full)
+        // moves 64-byte packets like a full-speed chip.
+        const int nPacket = m_pSession->Config().bUsbHighSpeed ? m_model.PacketSize() : 64;
         const int nBuffer = m_model.RxBufferBytes();
         int64_t nAt = s.nHostNs + m_usb.nPerTransferNs;
         for (int nDone = 0; nDone < n;) {
