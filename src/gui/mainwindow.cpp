@@ -415,7 +415,7 @@ void MainWindow::JobStarted(const QString& strWhat)
 
 void MainWindow::JobFinished(bool bOk)
 {
-    SpiFinish(xq::kOptWrite, bOk);
+    SpiFinish(OptOf(OperationKind::kWrite), bOk);
 }
 
 void MainWindow::SpiWrite(bool bPressed)
@@ -465,11 +465,13 @@ void MainWindow::SpiReset(bool bPressed)
     OperationReport report;
     const int nResult = Reset(*m_pConfig->Ctrl(), *m_pSessionLog).Run(report);
     RecordOperation(report);
-    SpiFinish(xq::kOptReset, nResult == 0);
+    SpiFinish(OptOf(OperationKind::kReset), nResult == 0);
 }
 
 void MainWindow::SpiFinish(int nOpt, bool bState)
 {
+    OperationKind eKind = OperationKind::kRead;
+    const bool bKnown = KindOf(nOpt, eKind);
     // The link closes first: a simulated bench that cannot save its chip
     // fails the operation, with the file and the reason.
     bState = m_pSession->Close(bState, m_pendingReports.isEmpty() ? nullptr : &m_pendingReports.last());
@@ -484,7 +486,7 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         bState = false;
     }
     // A tab that refused its input never started its worker: nothing ran.
-    const bool bRan = outcome.bRan = m_bWorkerStarted || nOpt == xq::kOptReset;
+    const bool bRan = outcome.bRan = m_bWorkerStarted || (bKnown && eKind == OperationKind::kReset);
     outcome.bState = bState;
     outcome.strRefusal = m_strRefusal;
     outcome.strLastLine = m_strLastLine;
@@ -498,16 +500,8 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
     ui->action_stop->setEnabled(false);
     m_strLogInterface.clear();
     SetWidgetsEnable(true);
-    if (nOpt == xq::kOptRead)
-        ui->action_read->setChecked(false);
-    else if (nOpt == xq::kOptWrite)
-        ui->action_write->setChecked(false);
-    else if (nOpt == xq::kOptReset)
-        ui->action_reset->setChecked(false);
-    if (nOpt == xq::kOptVerify) {
-        m_pVerifyAction->setChecked(false);
-        m_pBlankAction->setChecked(false);
-    }
+    if (bKnown)
+        Uncheck(eKind);
     m_pProgressBar->setStyleSheet(bState ? kChunkSuccess : kChunkFailure);
     // The close question is moot once the operation has ended: its box
     // closes, and closeEvent goes on to close the window.
@@ -515,6 +509,19 @@ void MainWindow::SpiFinish(int nOpt, bool bState)
         msgbox::CloseQuestion();
     if (m_bQuitWhenDone)
         QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void MainWindow::Uncheck(OperationKind eKind)
+{
+    switch (eKind) {
+    case OperationKind::kRead: ui->action_read->setChecked(false); break;
+    case OperationKind::kWrite: ui->action_write->setChecked(false); break;
+    case OperationKind::kReset: ui->action_reset->setChecked(false); break;
+    case OperationKind::kVerify:
+        m_pVerifyAction->setChecked(false);
+        m_pBlankAction->setChecked(false);
+        break;
+    }
 }
 
 void MainWindow::QuitOnSignals()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "jobactions.h"
+#include "operationkind.h"
 #include "runlogfile.h"
 #include "screenfit.h"
 #include "windowlinedb.h"
@@ -106,6 +107,8 @@ private:
     // 校验 and 查空 beside 烧写, for a tab that can verify.
     void AddVerifyActions();
     TabWidgetInf* CurrentTab() const;
+    // The action of an operation that has finished is unchecked.
+    void Uncheck(OperationKind eKind);
     void TraceOperation(const QString& strWhat);
     bool AskStopAndQuit();
     void RefuseClosedInterface(QAction* pAction);
