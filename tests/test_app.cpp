@@ -377,7 +377,7 @@ private slots:
             QVERIFY(!Action(w, p)->isEnabled());
         QVERIFY(Action(w, "action_log")->isEnabled());
         QVERIFY(w.Config()->Ctrl()->IsOpen());
-        QVERIFY(QMetaObject::invokeMethod(&w, "SpiFinish", Q_ARG(int, xq::kOptWrite), Q_ARG(bool, false)));
+        QVERIFY(QMetaObject::invokeMethod(&w, "SpiFinish", Q_ARG(int, OptOf(OperationKind::kWrite)), Q_ARG(bool, false)));
         QVERIFY(!pWrite->isChecked());
         QVERIFY(Action(w, "action_write")->isEnabled());
         QVERIFY(w.ProgressBar()->styleSheet().contains("#FF6E6E"));

@@ -6,6 +6,7 @@
 #include <flashrules.h>
 #include <imagerequest.h>
 #include <operationreport.h>
+#include <requestmarkers.h>
 #include <results.h>
 #include <staticrequest.h>
 #include <textrules.h>

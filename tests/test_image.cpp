@@ -170,7 +170,7 @@ private slots:
         Run run = Operate(tab, true);
         QVERIFY(!run.bStarted);
         QCOMPARE(m_boxes, QStringList{"当前未选择文件\n确定仅擦除FLAHS？"});
-        QCOMPARE(run.nOpt, xq::kOptWrite);
+        QCOMPARE(run.nOpt, OptOf(OperationKind::kWrite));
         QVERIFY(run.bState);
         // Answered Yes: an erase-only run, progress over the erase, no protection.
         m_answer = QMessageBox::Yes;
@@ -242,7 +242,7 @@ private slots:
         const Run run = Operate(tab, true);
         QVERIFY(!run.bStarted);
         QCOMPARE(m_boxes, QStringList{"请选择一个文件进行烧写"});
-        QCOMPARE(run.nOpt, xq::kOptWrite);
+        QCOMPARE(run.nOpt, OptOf(OperationKind::kWrite));
         QVERIFY(run.bState);
         QCOMPARE(bench.Stats().nUsbTransfers, nTransfers);
     }
@@ -540,7 +540,7 @@ private slots:
         Check(tab, m_files.filePath("weak.bin"));
         run = Operate(tab, true);
         QVERIFY(!run.bState);
-        QCOMPARE(run.nOpt, xq::kOptWrite);
+        QCOMPARE(run.nOpt, OptOf(OperationKind::kWrite));
         QCOMPARE(run.logs.mid(run.logs.size() - 2), (QStringList{"校验失败，请重新烧写", "校验失败"}));
         QCOMPARE(run.logs.count("执行复位 成功!"), 1);  // no final reset
         dead.Close();

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSettings>
+#include <QTextEdit>
 #include <QtTest>
 
 #include <functional>
@@ -572,6 +573,20 @@ private slots:
         QVERIFY2(m_boxes[0].contains(strJob), qPrintable(m_boxes[0]));
         QCOMPARE(bench.Stats().nUsbTransfers, before.nUsbTransfers);
         QCOMPARE(TraceRows(P("same-win.csv"), 1).size(), 4);
+
+        // Stopped: the stop's lines stay the last, no next number after them,
+        // and the counter file and the locked tab still offer the first number.
+        BenchFixture slow("[timing]\nrealtime=true\n");
+        MainWindow ws(slow.BackendPtr());
+        QVERIFY(ws.OpenJob(MakeJob(P("stop"), "stop")));
+        ws.findChild<QAction*>("action_write")->trigger();
+        ws.findChild<QAction*>("action_stop")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!ws.Busy(), 60000);
+        const QString strLog = ws.findChild<QTextEdit*>("teLog")->toPlainText();
+        QVERIFY2(strLog.contains("已中断") && !strLog.contains("下一个序列号"), qPrintable(strLog));
+        QVERIFY2(strLog.trimmed().section('\n', -2, -2).endsWith("]: 已中断"), qPrintable(strLog));
+        QCOMPARE(Slurp(P("stop/serial.txt")), QByteArray("500\n"));
+        QCOMPARE(shownSerial(ws), QString("00000500"));
     }
 };
 

@@ -4,8 +4,8 @@
 <context>
     <name>BaseOp</name>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="264"/>
-        <location filename="../src/gui/baseop.cpp" line="567"/>
+        <location filename="../src/gui/baseop.cpp" line="271"/>
+        <location filename="../src/gui/baseop.cpp" line="574"/>
         <source>序列号无法保存到%1，未写入序列号</source>
         <translation>The next serial number cannot be saved to %1: no serial number written</translation>
     </message>
@@ -92,8 +92,8 @@
     </message>
     <message>
         <location filename="../forms/baseop.ui" line="63"/>
-        <location filename="../src/gui/baseop.cpp" line="447"/>
-        <location filename="../src/gui/baseop.cpp" line="464"/>
+        <location filename="../src/gui/baseop.cpp" line="454"/>
+        <location filename="../src/gui/baseop.cpp" line="471"/>
         <source>展开选项</source>
         <translation>Show options</translation>
     </message>
@@ -114,7 +114,7 @@
     </message>
     <message>
         <location filename="../src/gui/baseop.cpp" line="72"/>
-        <location filename="../src/gui/baseop.cpp" line="445"/>
+        <location filename="../src/gui/baseop.cpp" line="452"/>
         <source>往下拖拉展开选项</source>
         <translation>Drag down to show the options</translation>
     </message>
@@ -140,7 +140,7 @@
     </message>
     <message>
         <location filename="../src/gui/baseop.cpp" line="247"/>
-        <location filename="../src/gui/baseop.cpp" line="343"/>
+        <location filename="../src/gui/baseop.cpp" line="350"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
@@ -155,12 +155,12 @@ Only erase the flash?</translation>
         <location filename="../src/gui/baseop.cpp" line="215"/>
         <location filename="../src/gui/baseop.cpp" line="242"/>
         <location filename="../src/gui/baseop.cpp" line="254"/>
-        <location filename="../src/gui/baseop.cpp" line="274"/>
-        <location filename="../src/gui/baseop.cpp" line="327"/>
-        <location filename="../src/gui/baseop.cpp" line="358"/>
-        <location filename="../src/gui/baseop.cpp" line="414"/>
-        <location filename="../src/gui/baseop.cpp" line="422"/>
-        <location filename="../src/gui/baseop.cpp" line="494"/>
+        <location filename="../src/gui/baseop.cpp" line="281"/>
+        <location filename="../src/gui/baseop.cpp" line="334"/>
+        <location filename="../src/gui/baseop.cpp" line="365"/>
+        <location filename="../src/gui/baseop.cpp" line="421"/>
+        <location filename="../src/gui/baseop.cpp" line="429"/>
+        <location filename="../src/gui/baseop.cpp" line="501"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
@@ -170,96 +170,133 @@ Only erase the flash?</translation>
         <translation>The image %1 is larger than the flash</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="274"/>
-        <location filename="../src/gui/baseop.cpp" line="402"/>
+        <location filename="../src/gui/baseop.cpp" line="281"/>
+        <location filename="../src/gui/baseop.cpp" line="409"/>
         <source>无法读取镜像文件
 %1</source>
         <translation>Cannot read the image file
 %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="275"/>
-        <location filename="../src/gui/baseop.cpp" line="403"/>
+        <location filename="../src/gui/baseop.cpp" line="282"/>
+        <location filename="../src/gui/baseop.cpp" line="410"/>
         <source>读取镜像文件%1失败: %2</source>
         <translation>Reading the image file %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="338"/>
+        <location filename="../src/gui/baseop.cpp" line="345"/>
         <source>保存成BIN文件</source>
         <translation>Save as BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="338"/>
+        <location filename="../src/gui/baseop.cpp" line="345"/>
         <source>二进制文件 (*.bin)</source>
         <translation>Binary files (*.bin)</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="364"/>
+        <location filename="../src/gui/baseop.cpp" line="371"/>
         <source>准备读取Flash并保存到:%1</source>
         <translation>Reading the flash into: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="449"/>
+        <location filename="../src/gui/baseop.cpp" line="456"/>
         <source>往上拖拉隐藏选项</source>
         <translation>Drag up to hide the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="451"/>
-        <location filename="../src/gui/baseop.cpp" line="460"/>
+        <location filename="../src/gui/baseop.cpp" line="458"/>
+        <location filename="../src/gui/baseop.cpp" line="467"/>
         <source>隐藏选项</source>
         <translation>Hide options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="477"/>
+        <location filename="../src/gui/baseop.cpp" line="484"/>
         <source>打开BIN文件所在目录</source>
         <translation>Open the folder of the BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="494"/>
+        <location filename="../src/gui/baseop.cpp" line="501"/>
         <source>指定路径不存在
 请重新指定路径</source>
         <translation>The path does not exist.
 Please give another path.</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="517"/>
+        <location filename="../src/gui/baseop.cpp" line="524"/>
         <source>请输入十六进制数</source>
         <translation>Enter a hexadecimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="519"/>
+        <location filename="../src/gui/baseop.cpp" line="526"/>
         <source>转为十进制</source>
         <translation>Show in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="521"/>
+        <location filename="../src/gui/baseop.cpp" line="528"/>
         <source>当前为十六进制显示</source>
         <translation>Shown in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="525"/>
+        <location filename="../src/gui/baseop.cpp" line="532"/>
         <source>请输入十进制数</source>
         <translation>Enter a decimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="527"/>
+        <location filename="../src/gui/baseop.cpp" line="534"/>
         <source>转为十六进制</source>
         <translation>Show in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="529"/>
+        <location filename="../src/gui/baseop.cpp" line="536"/>
         <source>当前为十进制显示</source>
         <translation>Shown in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="343"/>
+        <location filename="../src/gui/baseop.cpp" line="350"/>
         <source>%1 已存在，是否覆盖？</source>
         <translation>%1 exists already. Replace it?</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="394"/>
+        <location filename="../src/gui/baseop.cpp" line="401"/>
         <source>请选择一个文件进行校验</source>
         <translation>Choose a file to verify</translation>
+    </message>
+</context>
+<context>
+    <name>CloseGuard</name>
+    <message>
+        <location filename="../src/gui/closeguard.cpp" line="18"/>
+        <source>请确认</source>
+        <translation>Please confirm</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/closeguard.cpp" line="19"/>
+        <source>操作正在进行中。
+等待: 操作结束后再关闭窗口。
+停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。</source>
+        <translation>An operation is running.
+Wait: close the window when it has finished.
+Stop and quit: stop the operation after the current flash command and quit; the chip may hold incomplete data.</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/closeguard.cpp" line="22"/>
+        <source>停止并退出</source>
+        <translation>Stop and quit</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/closeguard.cpp" line="22"/>
+        <source>等待</source>
+        <translation>Wait</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/closeguard.cpp" line="50"/>
+        <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
+        <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/closeguard.cpp" line="79"/>
+        <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
+        <translation>Termination signal: stopping after the current flash command, then quitting</translation>
     </message>
 </context>
 <context>
@@ -339,44 +376,44 @@ Please give another path.</translation>
 <context>
     <name>ImageOperation</name>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="59"/>
+        <location filename="../src/ops/imagewrite.cpp" line="60"/>
         <source>加密镜像不能智能烧写，按文件大小擦除后烧写</source>
         <translation>An encrypted image cannot be written smartly: it is erased by file size and programmed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="178"/>
+        <location filename="../src/ops/imagewrite.cpp" line="179"/>
         <source>正在智能烧写...</source>
         <translation>Smart write: reading the flash, then writing only what differs...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="192"/>
+        <location filename="../src/ops/imagewrite.cpp" line="193"/>
         <source>擦除%1个扇区，仅编程%2个扇区，跳过%3个未变化的扇区</source>
         <translation>%1 sectors erased, %2 sectors programmed without an erase, %3 unchanged sectors skipped</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="51"/>
-        <location filename="../src/ops/imagewrite.cpp" line="79"/>
+        <location filename="../src/ops/imagewrite.cpp" line="52"/>
+        <location filename="../src/ops/imagewrite.cpp" line="80"/>
         <source>执行复位 %1!</source>
         <translation>Reset %1!</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="213"/>
+        <location filename="../src/ops/imagewrite.cpp" line="214"/>
         <source>正在擦除</source>
         <translation>Erasing</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="247"/>
+        <location filename="../src/ops/imagewrite.cpp" line="248"/>
         <source>正在加密烧写镜像...</source>
         <translation>Programming the image with encryption...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="250"/>
+        <location filename="../src/ops/imagewrite.cpp" line="251"/>
         <source>正在烧写镜像...</source>
         <translation>Programming the image...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="200"/>
-        <location filename="../src/ops/imagewrite.cpp" line="256"/>
+        <location filename="../src/ops/imagewrite.cpp" line="201"/>
+        <location filename="../src/ops/imagewrite.cpp" line="257"/>
         <source>烧写%1</source>
         <translation>Programming %1</translation>
     </message>
@@ -386,40 +423,40 @@ Please give another path.</translation>
         <translation>Verifying...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="198"/>
-        <location filename="../src/ops/imagewrite.cpp" line="272"/>
+        <location filename="../src/ops/imagewrite.cpp" line="199"/>
+        <location filename="../src/ops/imagewrite.cpp" line="273"/>
         <source>校验失败，请重新烧写</source>
         <translation>Verification failed, program again</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="203"/>
-        <location filename="../src/ops/imagewrite.cpp" line="275"/>
+        <location filename="../src/ops/imagewrite.cpp" line="204"/>
+        <location filename="../src/ops/imagewrite.cpp" line="276"/>
         <source>校验成功</source>
         <translation>Verification succeeded</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="171"/>
+        <location filename="../src/ops/imagewrite.cpp" line="172"/>
         <source>FLASH已写保护</source>
         <translation>Flash write-protected</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="319"/>
-        <location filename="../src/ops/imagewrite.cpp" line="334"/>
+        <location filename="../src/ops/imagewrite.cpp" line="320"/>
+        <location filename="../src/ops/imagewrite.cpp" line="335"/>
         <source>序列号写入失败</source>
         <translation>Writing the serial number failed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="129"/>
+        <location filename="../src/ops/imagewrite.cpp" line="130"/>
         <source>序列号 %1 可能已写入，未能确认</source>
         <translation>Serial number %1 may have been written; it could not be confirmed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="352"/>
+        <location filename="../src/ops/imagewrite.cpp" line="353"/>
         <source>写入序列号:</source>
         <translation>Write serial number:</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="30"/>
+        <location filename="../src/ops/imageread.cpp" line="31"/>
         <source>开始读取Flash</source>
         <translation>Reading the flash</translation>
     </message>
@@ -429,128 +466,128 @@ Please give another path.</translation>
         <translation>Reading the flash information failed: the flash does not answer</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="48"/>
+        <location filename="../src/ops/imageread.cpp" line="49"/>
         <source>Flash 信息读取失败，无法确定整片读取的长度</source>
         <translation>Reading the flash information failed: the length of a whole-chip read is unknown</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="58"/>
+        <location filename="../src/ops/imageread.cpp" line="59"/>
         <source>读取范围无效: 起始地址 0x%1, 长度 %2</source>
         <translation>Invalid read range: start 0x%1, length %2</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="68"/>
+        <location filename="../src/ops/imageread.cpp" line="69"/>
         <source>完成读取Flash，准备存储成文件</source>
         <translation>Flash read, saving the file</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="77"/>
-        <location filename="../src/ops/imageread.cpp" line="93"/>
+        <location filename="../src/ops/imageread.cpp" line="78"/>
+        <location filename="../src/ops/imageread.cpp" line="94"/>
         <source>文件存储成功</source>
         <translation>File saved</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageread.cpp" line="89"/>
+        <location filename="../src/ops/imageread.cpp" line="90"/>
         <source>当前序列号:</source>
         <translation>Current serial number:</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="154"/>
+        <location filename="../src/ops/imagewrite.cpp" line="155"/>
         <source>解除Flash写保护失败</source>
         <translation>Could not lift the flash write protection</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="168"/>
+        <location filename="../src/ops/imagewrite.cpp" line="169"/>
         <source>FLASH写保护设置失败</source>
         <translation>Setting the flash write protection failed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="292"/>
+        <location filename="../src/ops/imagewrite.cpp" line="293"/>
         <source>正在检查擦除结果...</source>
         <translation>Checking the erased range...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="302"/>
+        <location filename="../src/ops/imagewrite.cpp" line="303"/>
         <source>擦除检查成功</source>
         <translation>Erased range is blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="307"/>
+        <location filename="../src/ops/imagewrite.cpp" line="308"/>
         <source>擦除检查失败: 0x%1 处不是空白</source>
         <translation>Erase check failed: 0x%1 is not blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="296"/>
+        <location filename="../src/ops/imagewrite.cpp" line="297"/>
         <source>擦除检查失败: Flash容量未知</source>
         <translation>Erase check failed: the flash size is not known</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="262"/>
+        <location filename="../src/ops/imagewrite.cpp" line="263"/>
         <source>烧写成功</source>
         <translation>Programming succeeded</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="348"/>
+        <location filename="../src/ops/imagewrite.cpp" line="349"/>
         <source>序列号 %1 未写入</source>
         <translation>Serial number %1 not stamped</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="344"/>
+        <location filename="../src/ops/imagewrite.cpp" line="345"/>
         <source>序列号 %1 已在芯片上，但写入未正常结束</source>
         <translation>Serial number %1 is on the chip, but its write did not end normally</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageoperation.cpp" line="68"/>
+        <location filename="../src/ops/imageoperation.cpp" line="69"/>
         <source>链路模式切换失败</source>
         <translation>The link mode change failed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="111"/>
+        <location filename="../src/ops/imagewrite.cpp" line="112"/>
         <source>加密镜像太小，没有加密部分: %1 字节</source>
         <translation>The encrypted image is too small to hold its encrypted part: %1 bytes</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageoperation.cpp" line="79"/>
+        <location filename="../src/ops/imageoperation.cpp" line="80"/>
         <source>加密镜像无法只校验: 芯片的加密密钥只能通过擦写芯片读出，请用烧写（烧写后按密钥逐字节校验）</source>
         <translation>An encrypted image cannot be verified alone: the chip&apos;s encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="39"/>
+        <location filename="../src/ops/imageverify.cpp" line="40"/>
         <source>开始查空</source>
         <translation>Blank check started</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="39"/>
+        <location filename="../src/ops/imageverify.cpp" line="40"/>
         <source>开始校验(不擦除、不烧写): %1</source>
         <translation>Verify started (nothing is erased or programmed): %1</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="60"/>
+        <location filename="../src/ops/imageverify.cpp" line="61"/>
         <source>正在查空...</source>
         <translation>Checking that the range is blank...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="63"/>
+        <location filename="../src/ops/imageverify.cpp" line="64"/>
         <source>0x%1 ~ 0x%2, %3 字节</source>
         <translation>0x%1 ~ 0x%2, %3 bytes</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="68"/>
+        <location filename="../src/ops/imageverify.cpp" line="69"/>
         <source>查空成功: %1 全部为空白</source>
         <translation>Blank check passed: %1 all blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="68"/>
+        <location filename="../src/ops/imageverify.cpp" line="69"/>
         <source>校验成功: 芯片与镜像一致 (%1)</source>
         <translation>Verify passed: the chip holds the image (%1)</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="71"/>
+        <location filename="../src/ops/imageverify.cpp" line="72"/>
         <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
         <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="74"/>
+        <location filename="../src/ops/imageverify.cpp" line="75"/>
         <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
         <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
     </message>
@@ -637,115 +674,115 @@ Please give another path.</translation>
 <context>
     <name>JobActions</name>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="90"/>
-        <location filename="../src/gui/jobactions.cpp" line="136"/>
-        <location filename="../src/gui/jobactions.cpp" line="170"/>
+        <location filename="../src/gui/jobactions.cpp" line="91"/>
+        <location filename="../src/gui/jobactions.cpp" line="137"/>
+        <location filename="../src/gui/jobactions.cpp" line="171"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="159"/>
+        <location filename="../src/gui/jobactions.cpp" line="160"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="32"/>
-        <location filename="../src/gui/jobactions.cpp" line="77"/>
+        <location filename="../src/gui/jobactions.cpp" line="33"/>
+        <location filename="../src/gui/jobactions.cpp" line="78"/>
         <source>打开任务</source>
         <translation>Open job</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="33"/>
+        <location filename="../src/gui/jobactions.cpp" line="34"/>
         <source>打开生产任务：选项锁定为任务的设置</source>
         <translation>Open a production job: the options are locked to the job&apos;s settings</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="34"/>
+        <location filename="../src/gui/jobactions.cpp" line="35"/>
         <source>关闭任务</source>
         <translation>Close job</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="35"/>
+        <location filename="../src/gui/jobactions.cpp" line="36"/>
         <source>关闭任务，解除锁定</source>
         <translation>Close the job and unlock the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="36"/>
-        <location filename="../src/gui/jobactions.cpp" line="140"/>
+        <location filename="../src/gui/jobactions.cpp" line="37"/>
+        <location filename="../src/gui/jobactions.cpp" line="141"/>
         <source>保存为任务</source>
         <translation>Save as job</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="37"/>
+        <location filename="../src/gui/jobactions.cpp" line="38"/>
         <source>将当前设置保存为生产任务</source>
         <translation>Save the current settings as a production job</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="77"/>
-        <location filename="../src/gui/jobactions.cpp" line="140"/>
+        <location filename="../src/gui/jobactions.cpp" line="78"/>
+        <location filename="../src/gui/jobactions.cpp" line="141"/>
         <source>任务文件 (*.xqjob)</source>
         <translation>Job files (*.xqjob)</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="89"/>
+        <location filename="../src/gui/jobactions.cpp" line="90"/>
         <source>任务无法打开: %1</source>
         <translation>Cannot open the job: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="103"/>
+        <location filename="../src/gui/jobactions.cpp" line="104"/>
         <source>任务: %1 [%2]</source>
         <translation>Job: %1 [%2]</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="109"/>
+        <location filename="../src/gui/jobactions.cpp" line="110"/>
         <source>已打开任务: %1 (%2)</source>
         <translation>Job opened: %1 (%2)</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="127"/>
+        <location filename="../src/gui/jobactions.cpp" line="128"/>
         <source>已关闭任务: %1</source>
         <translation>Job closed: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="136"/>
+        <location filename="../src/gui/jobactions.cpp" line="137"/>
         <source>请先勾选任务要烧写的文件</source>
         <translation>First check the image the job writes</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="150"/>
+        <location filename="../src/gui/jobactions.cpp" line="151"/>
         <source>序列号计数文件</source>
         <translation>Serial counter file</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="151"/>
+        <location filename="../src/gui/jobactions.cpp" line="152"/>
         <source>文本文件 (*.txt)</source>
         <translation>Text files (*.txt)</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="159"/>
+        <location filename="../src/gui/jobactions.cpp" line="160"/>
         <source>任务是否包含静态数据写入?
 工作簿: %1</source>
         <translation>Should the job write the static data too?
 Workbook: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="169"/>
+        <location filename="../src/gui/jobactions.cpp" line="170"/>
         <source>任务无法保存: %1</source>
         <translation>Cannot save the job: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="174"/>
+        <location filename="../src/gui/jobactions.cpp" line="175"/>
         <source>任务已保存: %1</source>
         <translation>Job saved: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="195"/>
+        <location filename="../src/gui/jobactions.cpp" line="193"/>
         <source>任务被拒绝: %1</source>
         <translation>Job refused: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="194"/>
-        <location filename="../src/gui/jobactions.cpp" line="205"/>
+        <location filename="../src/gui/jobactions.cpp" line="192"/>
+        <location filename="../src/gui/jobactions.cpp" line="203"/>
         <source>操作: 任务 %1, 接口: %2</source>
         <translation>Operation: job %1, interface: %2</translation>
     </message>
@@ -753,17 +790,17 @@ Workbook: %1</translation>
 <context>
     <name>JobRules</name>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1"/>
+        <location filename="../src/job/jobfile.cpp" line="615"/>
         <source>任务的序列号计数器需要产线数据库: %1</source>
         <translation>The job&apos;s serial counter needs a line database: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="578"/>
+        <location filename="../src/job/jobfile.cpp" line="617"/>
         <source>任务不写序列号，却指定了序列号计数器: %1</source>
         <translation>The job stamps no serial numbers but names a serial counter: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="580"/>
+        <location filename="../src/job/jobfile.cpp" line="619"/>
         <source>任务的序列号只能来自计数文件或产线数据库之一</source>
         <translation>A job takes its serial numbers from a counter file or from the line database, not both</translation>
     </message>
@@ -918,37 +955,37 @@ SHA-256 of the file: %3</translation>
         <translation>The job&apos;s rate is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="537"/>
+        <location filename="../src/job/jobfile.cpp" line="571"/>
         <source>任务没有烧写文件</source>
         <translation>The job has no image</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="556"/>
+        <location filename="../src/job/jobfile.cpp" line="590"/>
         <source>任务的擦除方式无效: %1 (whole, file, smart, size)</source>
         <translation>The job&apos;s erase choice is not valid: %1 (whole, file, smart, size)</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="583"/>
+        <location filename="../src/job/jobfile.cpp" line="622"/>
         <source>任务的序列号需要计数文件</source>
         <translation>The job&apos;s serial numbers need a counter file</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="586"/>
+        <location filename="../src/job/jobfile.cpp" line="625"/>
         <source>任务的起始序列号无效: %1</source>
         <translation>The job&apos;s first serial number is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="590"/>
+        <location filename="../src/job/jobfile.cpp" line="629"/>
         <source>序列号计数文件不可写: %1</source>
         <translation>The serial counter file cannot be written: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="601"/>
+        <location filename="../src/job/jobfile.cpp" line="644"/>
         <source>任务的静态数据步骤没有工作簿</source>
         <translation>The job&apos;s static data step has no workbook</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="612"/>
+        <location filename="../src/job/jobfile.cpp" line="655"/>
         <source>工作簿无法读取: %1 %2</source>
         <translation>Cannot read the workbook: %1 %2</translation>
     </message>
@@ -956,33 +993,6 @@ SHA-256 of the file: %3</translation>
         <location filename="../src/job/jobrun.cpp" line="89"/>
         <source>任务: %1 (任务文件SHA-256: %2)</source>
         <translation>Job: %1 (job file SHA-256: %2)</translation>
-    </message>
-</context>
-<context>
-    <name>LineDbField</name>
-    <message>
-        <source>产线数据库</source>
-        <translation>Line database</translation>
-    </message>
-    <message>
-        <source>每颗芯片记录到此数据库；密码取自 PGPASSFILE 或 ~/.pgpass，不写在地址里</source>
-        <translation>Every chip is recorded in this database; the password comes from PGPASSFILE or ~/.pgpass, never from the address</translation>
-    </message>
-    <message>
-        <source>写序列号时从数据库的此计数器取号（空: 使用序列号框）</source>
-        <translation>Serial numbers are taken from this counter of the database (empty: the serial number box)</translation>
-    </message>
-    <message>
-        <source>数据库地址:</source>
-        <translation>Database address:</translation>
-    </message>
-    <message>
-        <source>序列号计数器:</source>
-        <translation>Serial counter:</translation>
-    </message>
-    <message>
-        <source>未保存: %1</source>
-        <translation>Not saved: %1</translation>
     </message>
 </context>
 <context>
@@ -1019,94 +1029,122 @@ SHA-256 of the file: %3</translation>
         <translation>bad port in the line database&apos;s address: %1</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="163"/>
+        <location filename="../src/linedb/linedb.cpp" line="167"/>
         <source>缺少 Qt 驱动 %1</source>
         <translation>the Qt driver %1 is missing</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="167"/>
+        <location filename="../src/linedb/linedb.cpp" line="171"/>
         <source>产线数据库 %1 无法连接: %2</source>
         <translation>line database %1 not reachable: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="192"/>
+        <location filename="../src/linedb/linedb.cpp" line="196"/>
         <source>产线数据库 %1: 目录 %2 不存在</source>
         <translation>line database %1: no directory %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="210"/>
+        <location filename="../src/linedb/linedb.cpp" line="214"/>
         <source>产线数据库 %1: 无法读取结构版本: %2</source>
         <translation>line database %1: cannot read the schema version: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="217"/>
+        <location filename="../src/linedb/linedb.cpp" line="221"/>
         <source>产线数据库 %1 的结构版本为 %2，比本程序的 %3 新</source>
         <translation>line database %1 has schema version %2, newer than this program&apos;s %3</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="223"/>
+        <location filename="../src/linedb/linedb.cpp" line="227"/>
         <source>产线数据库 %1 没有结构: 请运行 xqprog line-db init</source>
         <translation>line database %1 has no schema: run xqprog line-db init</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="234"/>
+        <location filename="../src/linedb/linedb.cpp" line="238"/>
         <source>产线数据库 %1: 无法建立结构: %2</source>
         <translation>line database %1: the schema could not be made: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="244"/>
+        <location filename="../src/linedb/linedb.cpp" line="248"/>
         <source>计数器的最后一个号 %1 小于第一个号 %2</source>
         <translation>the counter&apos;s last number %1 is below its first %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="256"/>
+        <location filename="../src/linedb/linedb.cpp" line="260"/>
         <source>计数器 %1 已存在 (第一个 %2，下一个 %3，最后一个 %4): 只能调高其最后一个号</source>
         <translation>counter %1 exists (first %2, next %3, last %4): only its last number can be raised</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="275"/>
+        <location filename="../src/linedb/linedb.cpp" line="279"/>
         <source>产线数据库 %1 中没有计数器 %2</source>
         <translation>line database %1 has no counter %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="278"/>
+        <location filename="../src/linedb/linedb.cpp" line="282"/>
         <source>计数器 %1: 剩余 %2 个序列号，需要 %3 个</source>
         <translation>counter %1: %2 serial numbers left, %3 needed</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="318"/>
+        <location filename="../src/linedb/linedb.cpp" line="322"/>
         <source>产线数据库 %1: 未取得序列号: %2</source>
         <translation>line database %1: no serial number taken: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="320"/>
+        <location filename="../src/linedb/linedb.cpp" line="324"/>
         <source>计数器 %1: 序列号已用完</source>
         <translation>counter %1: no serial numbers left</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="434"/>
+        <location filename="../src/linedb/linedb.cpp" line="438"/>
         <source>产线数据库记录丢失: 缓存文件 %1: %2</source>
         <translation>line database record lost: spool %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="446"/>
+        <location filename="../src/linedb/linedb.cpp" line="450"/>
         <source>缓存文件 %1: 无法加锁</source>
         <translation>spool %1: cannot take its lock</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="451"/>
-        <location filename="../src/linedb/linedb.cpp" line="478"/>
+        <location filename="../src/linedb/linedb.cpp" line="455"/>
+        <location filename="../src/linedb/linedb.cpp" line="482"/>
         <source>缓存文件 %1: %2</source>
         <translation>spool %1: %2</translation>
     </message>
 </context>
 <context>
-    <name>MainWindow</name>
+    <name>LineDbField</name>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="506"/>
-        <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
-        <translation>Termination signal: stopping after the current flash command, then quitting</translation>
+        <location filename="../src/gui/windowlinedb.cpp" line="80"/>
+        <source>产线数据库</source>
+        <translation>Line database</translation>
     </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="87"/>
+        <source>每颗芯片记录到此数据库；密码取自 PGPASSFILE 或 ~/.pgpass，不写在地址里</source>
+        <translation>Every chip is recorded in this database; the password comes from PGPASSFILE or ~/.pgpass, never from the address</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="90"/>
+        <source>写序列号时从数据库的此计数器取号（空: 使用序列号框）</source>
+        <translation>Serial numbers are taken from this counter of the database (empty: the serial number box)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="95"/>
+        <source>数据库地址:</source>
+        <translation>Database address:</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="96"/>
+        <source>序列号计数器:</source>
+        <translation>Serial counter:</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="105"/>
+        <source>未保存: %1</source>
+        <translation>Not saved: %1</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
     <message>
         <location filename="../forms/mainwindow.ui" line="6"/>
         <source>MainWindow</source>
@@ -1179,7 +1217,7 @@ SHA-256 of the file: %3</translation>
         <translation>Soft-reset the chip</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="41"/>
+        <location filename="../src/gui/mainwindow.cpp" line="32"/>
         <source>XQ烧写工具 V%1</source>
         <translation>XQ Programmer V%1</translation>
     </message>
@@ -1204,73 +1242,34 @@ SHA-256 of the file: %3</translation>
         <translation>Delete all</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="352"/>
-        <source>告警</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="375"/>
-        <source>操作: %1 %2, 接口: %3</source>
-        <translation>Operation: %1 %2, interface: %3</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="436"/>
+        <location filename="../src/gui/mainwindow.cpp" line="267"/>
         <source>操作: 复位, 接口: %1</source>
         <translation>Operation: reset, interface: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="71"/>
+        <location filename="../src/gui/mainwindow.cpp" line="68"/>
         <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
         <translation>No USB adapter found: check that the USB cable is connected, that the udev rule 60-xqprogrammer.rules is installed, and that the user is in the plugdev group (log in again after joining it)</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="112"/>
+        <location filename="../src/gui/mainwindow.cpp" line="100"/>
         <source>程序退出时操作仍在进行: 已在当前Flash命令完成后停止，芯片上的数据可能不完整</source>
         <translation>The program ended while an operation was running: it was stopped after the current flash command; the chip may hold incomplete data</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="132"/>
+        <location filename="../src/gui/mainwindow.cpp" line="120"/>
         <source>模拟测试台：不会烧写真实芯片</source>
         <translation>Simulated bench: no real chip is programmed</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="136"/>
+        <location filename="../src/gui/mainwindow.cpp" line="124"/>
         <source> [模拟]</source>
         <translation> [simulated]</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="137"/>
+        <location filename="../src/gui/mainwindow.cpp" line="125"/>
         <source>使用模拟测试台: %1</source>
         <translation>Using the simulated bench: %1</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="217"/>
-        <source>请确认</source>
-        <translation>Please confirm</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="218"/>
-        <source>操作正在进行中。
-等待: 操作结束后再关闭窗口。
-停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。</source>
-        <translation>An operation is running.
-Wait: close the window when it has finished.
-Stop and quit: stop the operation after the current flash command and quit; the chip may hold incomplete data.</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="221"/>
-        <source>停止并退出</source>
-        <translation>Stop and quit</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="221"/>
-        <source>等待</source>
-        <translation>Wait</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="239"/>
-        <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
-        <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
     </message>
     <message>
         <location filename="../forms/mainwindow.ui" line="103"/>
@@ -1282,35 +1281,49 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <source>当前Flash命令完成后停止操作</source>
         <translation>Stop the operation after the current flash command</translation>
     </message>
+</context>
+<context>
+    <name>OperationActions</name>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="519"/>
-        <source>正在停止: 当前Flash命令完成后停止操作</source>
-        <translation>Stopping: the operation stops after the current flash command</translation>
-    </message>
-    <message>
-        <location filename="../src/gui/mainwindow.cpp" line="167"/>
+        <location filename="../src/gui/operationactions.cpp" line="31"/>
         <source>校验</source>
         <translation>Verify</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="168"/>
+        <location filename="../src/gui/operationactions.cpp" line="32"/>
         <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
         <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="169"/>
+        <location filename="../src/gui/operationactions.cpp" line="33"/>
         <source>查空</source>
         <translation>Blank check</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="170"/>
+        <location filename="../src/gui/operationactions.cpp" line="34"/>
         <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
         <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="341"/>
+        <location filename="../src/gui/operationactions.cpp" line="80"/>
+        <location filename="../src/gui/operationactions.cpp" line="104"/>
         <source>操作: %1, 接口: %2</source>
         <translation>Operation: %1, interface: %2</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/operationactions.cpp" line="92"/>
+        <source>告警</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/operationactions.cpp" line="123"/>
+        <source>操作: %1 %2, 接口: %3</source>
+        <translation>Operation: %1 %2, interface: %3</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/operationactions.cpp" line="211"/>
+        <source>正在停止: 当前Flash命令完成后停止操作</source>
+        <translation>Stopping: the operation stops after the current flash command</translation>
     </message>
 </context>
 <context>
@@ -1617,19 +1630,19 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>Flash:</translation>
     </message>
     <message>
-        <location filename="../src/gui/spiconfig.cpp" line="94"/>
+        <location filename="../src/gui/spiconfig.cpp" line="100"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/gui/spiconfig.cpp" line="94"/>
+        <location filename="../src/gui/spiconfig.cpp" line="100"/>
         <source>接口打开失败
 请确认后重试</source>
         <translation>The interface cannot be opened.
 Check it and try again.</translation>
     </message>
     <message>
-        <location filename="../src/gui/spiconfig.cpp" line="72"/>
+        <location filename="../src/gui/spiconfig.cpp" line="78"/>
         <source>序列号: %1
 描述: %2
 位置: %3</source>
@@ -1638,7 +1651,7 @@ Description: %2
 Location: %3</translation>
     </message>
     <message>
-        <location filename="../src/gui/spiconfig.cpp" line="73"/>
+        <location filename="../src/gui/spiconfig.cpp" line="79"/>
         <source>无</source>
         <translation>none</translation>
     </message>
@@ -1669,153 +1682,153 @@ Location: %3</translation>
         <translation>Location</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="30"/>
+        <location filename="../forms/staticdata.ui" line="32"/>
         <source>存储:</source>
         <translation>Storage:</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="32"/>
+        <location filename="../forms/staticdata.ui" line="34"/>
         <source>占用(Byte):</source>
         <translation>Used (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="34"/>
+        <location filename="../forms/staticdata.ui" line="36"/>
         <source>起始地址:0x</source>
         <translation>Start address: 0x</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="35"/>
+        <location filename="../forms/staticdata.ui" line="37"/>
         <source>1FF000</source>
         <translation>1FF000</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="36"/>
+        <location filename="../forms/staticdata.ui" line="38"/>
         <source>总大小(Byte):</source>
         <translation>Total size (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="38"/>
+        <location filename="../forms/staticdata.ui" line="40"/>
         <source>只读(Byte):</source>
         <translation>Read-only (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="40"/>
+        <location filename="../forms/staticdata.ui" line="42"/>
         <source>上锁</source>
         <translation>Lock</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="46"/>
+        <location filename="../forms/staticdata.ui" line="48"/>
         <source>写入数据</source>
         <translation>Values to write</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="48"/>
+        <location filename="../forms/staticdata.ui" line="52"/>
         <source>默认值</source>
         <translation>Defaults</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="49"/>
+        <location filename="../forms/staticdata.ui" line="53"/>
         <source>当前值</source>
         <translation>Current</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="57"/>
+        <location filename="../forms/staticdata.ui" line="61"/>
         <source>导入配置</source>
         <translation>Import layout</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="63"/>
+        <location filename="../forms/staticdata.ui" line="67"/>
         <source>导出文件</source>
         <translation>Export</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="74"/>
-        <location filename="../src/gui/staticdata.cpp" line="344"/>
+        <location filename="../forms/staticdata.ui" line="78"/>
+        <location filename="../src/gui/staticdata.cpp" line="359"/>
         <source>导出模板</source>
         <translation>Export template</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="75"/>
-        <location filename="../src/gui/staticdata.cpp" line="360"/>
+        <location filename="../forms/staticdata.ui" line="79"/>
+        <location filename="../src/gui/staticdata.cpp" line="375"/>
         <source>保存Excel</source>
         <translation>Save workbook</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="75"/>
+        <location filename="../forms/staticdata.ui" line="79"/>
         <source>保存Excel文件</source>
         <translation>Save as an Excel workbook</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="79"/>
+        <location filename="../src/gui/staticdata.cpp" line="94"/>
         <source>普通存储</source>
         <translation>Normal</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="79"/>
+        <location filename="../src/gui/staticdata.cpp" line="94"/>
         <source>加密存储</source>
         <translation>Encrypted</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="191"/>
-        <location filename="../src/gui/staticdata.cpp" line="201"/>
-        <location filename="../src/gui/staticdata.cpp" line="239"/>
-        <location filename="../src/gui/staticdata.cpp" line="271"/>
-        <location filename="../src/gui/staticdata.cpp" line="276"/>
+        <location filename="../src/gui/staticdata.cpp" line="206"/>
+        <location filename="../src/gui/staticdata.cpp" line="216"/>
+        <location filename="../src/gui/staticdata.cpp" line="254"/>
+        <location filename="../src/gui/staticdata.cpp" line="286"/>
+        <location filename="../src/gui/staticdata.cpp" line="291"/>
         <source>设置错误</source>
         <translation>Setting error</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="301"/>
+        <location filename="../src/gui/staticdata.cpp" line="316"/>
         <source>打开Excel文件</source>
         <translation>Open an Excel workbook</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="310"/>
+        <location filename="../src/gui/staticdata.cpp" line="325"/>
         <source>打开文件错误</source>
         <translation>File open error</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="311"/>
+        <location filename="../src/gui/staticdata.cpp" line="326"/>
         <source>文件:%1, 错误码:%2</source>
         <translation>File: %1, error code: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="318"/>
+        <location filename="../src/gui/staticdata.cpp" line="333"/>
         <source>成功打开Excel文件!</source>
         <translation>Workbook opened!</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="352"/>
+        <location filename="../src/gui/staticdata.cpp" line="367"/>
         <source>模板已导出到:%1</source>
         <translation>Template exported to: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="338"/>
+        <location filename="../src/gui/staticdata.cpp" line="353"/>
         <source>保存失败</source>
         <translation>Saving failed</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="373"/>
+        <location filename="../src/gui/staticdata.cpp" line="388"/>
         <source>Excel已保存到:%1</source>
         <translation>Workbook saved to: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="201"/>
+        <location filename="../src/gui/staticdata.cpp" line="216"/>
         <source>&quot;起始地址&quot;设置错误，请重新设置</source>
         <translation>&quot;Start address&quot; is wrong, please set it again</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="291"/>
+        <location filename="../src/gui/staticdata.cpp" line="306"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="293"/>
+        <location filename="../src/gui/staticdata.cpp" line="308"/>
         <source> 等%1项</source>
         <translation> and more, %1 items in all</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="295"/>
+        <location filename="../src/gui/staticdata.cpp" line="310"/>
         <source>以下项目没有设备数值，将写入0:
 %1
 确定写入当前值？</source>
@@ -1824,40 +1837,40 @@ Location: %3</translation>
 Write the current values?</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="337"/>
+        <location filename="../src/gui/staticdata.cpp" line="352"/>
         <source>文件无法写入，可能已被其他程序打开</source>
         <translation>The file cannot be written; another program may have it open</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="338"/>
+        <location filename="../src/gui/staticdata.cpp" line="353"/>
         <source>无法保存文件:%1
 原因: %2</source>
         <translation>Cannot save the file: %1
 Reason: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="339"/>
+        <location filename="../src/gui/staticdata.cpp" line="354"/>
         <source>保存%1失败: %2</source>
         <translation>Saving %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="419"/>
+        <location filename="../src/gui/staticdata.cpp" line="434"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="228"/>
-        <location filename="../src/gui/staticdata.cpp" line="294"/>
+        <location filename="../src/gui/staticdata.cpp" line="243"/>
+        <location filename="../src/gui/staticdata.cpp" line="309"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="226"/>
+        <location filename="../src/gui/staticdata.cpp" line="241"/>
         <source>工作簿的起始地址&quot;%1&quot;不是十六进制数，按 0 处理</source>
         <translation>The workbook&apos;s start address &quot;%1&quot; is not hexadecimal and is taken as 0</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="228"/>
+        <location filename="../src/gui/staticdata.cpp" line="243"/>
         <source>确定写入到地址 0x000000？</source>
         <translation>Write at address 0x000000?</translation>
     </message>
@@ -1916,22 +1929,22 @@ Reason: %2</translation>
 <context>
     <name>StaticRead</name>
     <message>
-        <location filename="../src/ops/staticread.cpp" line="40"/>
+        <location filename="../src/ops/staticread.cpp" line="41"/>
         <source>找到静态数据标识 %1</source>
         <translation>Static data mark found at %1</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticread.cpp" line="58"/>
+        <location filename="../src/ops/staticread.cpp" line="59"/>
         <source>刷新当前数据</source>
         <translation>Current data refreshed</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticread.cpp" line="44"/>
+        <location filename="../src/ops/staticread.cpp" line="45"/>
         <source>未导入配置，无法显示数据</source>
         <translation>No layout loaded: the data cannot be shown</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticread.cpp" line="52"/>
+        <location filename="../src/ops/staticread.cpp" line="53"/>
         <source>显示数据异常，请查看导入配置是否正确</source>
         <translation>The data cannot be shown: check that the imported layout is right</translation>
     </message>
@@ -1967,38 +1980,38 @@ Reason: %2</translation>
 <context>
     <name>StaticWrite</name>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="64"/>
+        <location filename="../src/ops/staticwrite.cpp" line="65"/>
         <source>准备写入%1静态数据...</source>
         <translation>Writing %1 static data...</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="64"/>
+        <location filename="../src/ops/staticwrite.cpp" line="65"/>
         <source>当前</source>
         <translation>current</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="64"/>
+        <location filename="../src/ops/staticwrite.cpp" line="65"/>
         <source>默认</source>
         <translation>default</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="66"/>
+        <location filename="../src/ops/staticwrite.cpp" line="67"/>
         <source>找到静态数据标识</source>
         <translation>Static data mark found</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="78"/>
+        <location filename="../src/ops/staticwrite.cpp" line="79"/>
         <source>擦除原有静态数据...</source>
         <translation>Erasing the old static data...</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="87"/>
+        <location filename="../src/ops/staticwrite.cpp" line="88"/>
         <source>写入静态数据...</source>
         <translation>Writing static data...</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="116"/>
-        <location filename="../src/ops/staticwrite.cpp" line="197"/>
+        <location filename="../src/ops/staticwrite.cpp" line="117"/>
+        <location filename="../src/ops/staticwrite.cpp" line="199"/>
         <source>写入完成</source>
         <translation>Write done</translation>
     </message>
@@ -2008,12 +2021,12 @@ Reason: %2</translation>
         <translation>The static data area holds incomplete data: write it again</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="162"/>
+        <location filename="../src/ops/staticwrite.cpp" line="164"/>
         <source>写保护时静态数据区须在Flash的上半部分 (0x%1 起): 0x%2</source>
         <translation>With write protection the static data area must lie in the upper half of the flash (from 0x%1): 0x%2</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="50"/>
+        <location filename="../src/ops/staticwrite.cpp" line="51"/>
         <source>FLASH写保护恢复失败</source>
         <translation>Restoring the flash write protection failed</translation>
     </message>
@@ -2318,7 +2331,7 @@ Try &apos;xqprog %2--help&apos;.</translation>
 Try &apos;xqprog --help&apos;.</translation>
     </message>
     <message>
-        <location filename="../src/cli/clirunner.cpp" line="232"/>
+        <location filename="../src/cli/clirunner.cpp" line="237"/>
         <source>追溯文件无法使用: %1</source>
         <translation>cannot use the trace file: %1</translation>
     </message>
@@ -2338,12 +2351,12 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>%1 needs --%2 or --%3</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="184"/>
+        <location filename="../src/cli/cmdimage.cpp" line="183"/>
         <source>%1: %2 (whole、file、smart 或字节数)</source>
         <translation>%1: %2 (whole, file, smart or a byte count)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="194"/>
+        <location filename="../src/cli/cmdimage.cpp" line="193"/>
         <location filename="../src/cli/cmdlinedb.cpp" line="74"/>
         <source>序列号无效: %1</source>
         <translation>bad serial number: %1</translation>
@@ -2376,7 +2389,7 @@ Try &apos;xqprog --help&apos;.</translation>
     </message>
     <message>
         <location filename="../src/cli/cmdjob.cpp" line="129"/>
-        <location filename="../src/cli/cmdjob.cpp" line="196"/>
+        <location filename="../src/cli/cmdjob.cpp" line="197"/>
         <location filename="../src/cli/cmdlinedb.cpp" line="46"/>
         <source>--serial-counter 需要 --line-db</source>
         <translation>--serial-counter needs --line-db</translation>
@@ -2397,17 +2410,17 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>bad --static-values: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="185"/>
+        <location filename="../src/cli/cmdjob.cpp" line="186"/>
         <source>--rate: 速率由任务设定 (%1)</source>
         <translation>--rate: the job sets the rate (%1)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="187"/>
+        <location filename="../src/cli/cmdjob.cpp" line="188"/>
         <source>--batch-programs: 页编程的发送方式由任务设定 (逐个发送)</source>
         <translation>--batch-programs: the job sets how page programs are sent (one by one)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="192"/>
+        <location filename="../src/cli/cmdjob.cpp" line="193"/>
         <source>--serial-counter: 该任务不写序列号</source>
         <translation>--serial-counter: the job stamps no serial numbers</translation>
     </message>
@@ -2460,32 +2473,32 @@ Try &apos;xqprog --help&apos;.</translation>
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="127"/>
+        <location filename="../src/cli/xqprog.cpp" line="124"/>
         <source>无法写入标准输出: %1</source>
         <translation>cannot write standard output: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="195"/>
+        <location filename="../src/cli/xqprog.cpp" line="192"/>
         <source>%1 需要 %2</source>
         <translation>%1 needs %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="199"/>
+        <location filename="../src/cli/xqprog.cpp" line="196"/>
         <source>多余的参数: %1</source>
         <translation>unexpected argument: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="274"/>
+        <location filename="../src/cli/xqprog.cpp" line="271"/>
         <source>未知的语言: %1 (zh 或 en)</source>
         <translation>unknown language: %1 (zh or en)</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="296"/>
+        <location filename="../src/cli/xqprog.cpp" line="293"/>
         <source>模拟测试台 %1: 不烧写真实的芯片</source>
         <translation>simulated bench %1: no real chip is programmed</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="317"/>
+        <location filename="../src/cli/xqprog.cpp" line="314"/>
         <source>没有找到接口: 请检查USB线、udev规则 60-xqprogrammer.rules，以及您是否在 plugdev 组中 (--simulate 使用模拟测试台)</source>
         <translation>no interface found: check the USB cable, the udev rule 60-xqprogrammer.rules and that you are in the plugdev group (--simulate uses the simulated bench)</translation>
     </message>

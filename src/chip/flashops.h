@@ -15,6 +15,7 @@
 #include "pageprogram.h"
 
 #include <flashrange.h>
+#include <requestmarkers.h>
 
 #include <cstdint>
 #include <vector>

@@ -4,6 +4,8 @@
 
 #include "chiplink.h"
 
+#include <requestmarkers.h>
+
 #include <cstdint>
 
 class HeaderSearch {

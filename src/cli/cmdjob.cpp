@@ -3,7 +3,6 @@
 // on every chosen adapter through the same code as the window's (jobrun.h).
 #include "clirunner.h"
 #include "commands.h"
-#include "serialcounter.h"
 
 #include <linedb.h>
 
@@ -11,6 +10,7 @@
 #include <imagerequest.h>
 #include <jobfile.h>
 #include <jobrun.h>
+#include <jobstart.h>
 #include <ratetable.h>
 #include <spiflashctrl.h>
 
@@ -177,10 +177,11 @@ int CmdJobShow(CliContext& ctx)
 
 int CmdRun(CliContext& ctx)
 {
-    JobPlan plan;
+    JobStart start;
     QString strError;
-    if (!JobRules::Prepare(ctx.args.first(), plan, strError))
+    if (!start.Load(ctx.args.first(), strError))
         return UsageError(ctx, strError);
+    const JobPlan& plan = start.Plan();
     if (ctx.parser.isSet("rate") && ctx.globals.nRateIndex != plan.nRateIndex)
         return UsageError(ctx, QCoreApplication::translate("xqprog", "--rate: 速率由任务设定 (%1)").arg(xq::kRateTable[plan.nRateIndex].pLabel));
     if (ctx.globals.bBatchPrograms && !plan.spec.bBatchPrograms)
@@ -199,21 +200,18 @@ int CmdRun(CliContext& ctx)
     if (const int nExit = OpenLineDb(ctx, strUrl, strCounter, lineDb, bLineDb, true); nExit != kExitOk)
         return nExit;
     const bool bDbSerials = bLineDb && !strCounter.isEmpty();
-    SerialCounter serials;
-    if (plan.write.bSerial && !bDbSerials &&
-        !serials.Init(plan.strCounterFile, plan.nFirstSerial, strError, ctx.targets.size()))
+    if (!start.PrepareSerials(bDbSerials ? &lineDb : nullptr, ctx.targets.size(), strError))
         return UsageError(ctx, strError);
     ctx.globals.nRateIndex = plan.nRateIndex;
     ctx.strJob = plan.spec.strName;
     ctx.jobSha256 = plan.jobSha256;
-    SerialSource* pSerials = !plan.write.bSerial ? nullptr : bDbSerials ? static_cast<SerialSource*>(&lineDb) : &serials;
-    const int nExit = RunJobs(ctx, "write", ctx.targets, [&plan, pSerials](SpiFlashCtrl& ctrl, Job& job) {
+    const int nExit = RunJobs(ctx, "write", ctx.targets, [&start](SpiFlashCtrl& ctrl, Job& job) {
         JobSink sink;
         sink.log = [&job](const QString& s) { job.Log(s); };
         sink.progress = [&job](int n) { job.SetProgress(n); };
         sink.report = [&job](const OperationReport& report) { job.AddStepReport(report); };
-        return RunJobSteps(ctrl, plan, pSerials, sink);
+        return start.Run(ctrl, sink);
     });
-    LogNextSerial(ctx, pSerials);
+    LogNextSerial(ctx, start.Serials());
     return nExit;
 }

@@ -4,6 +4,7 @@
 // by every worker of a gang run.
 #pragma once
 
+#include "requestmarkers.h"
 #include "results.h"
 
 #include <QByteArray>

@@ -1,7 +1,9 @@
 // Named results of every layer: the adapter library, the link, the chip,
-// files and the static data workbook, plus the operation kinds the tabs and
-// workers report. Results are plain ints, 0 for success; a code that no
-// layer names here is passed through unchanged (ResultText calls it unknown).
+// files and the static data workbook. Results are plain ints, 0 for
+// success; a code that no layer names here is passed through unchanged
+// (ResultText calls it unknown). What a request means by -1 (the whole chip,
+// not found) is in requestmarkers.h, the operation kinds of the window's
+// protocol in src/gui/operationkind.h.
 //
 // This header needs nothing but the compiler, so that the adapter library,
 // which does not use Qt, takes its codes from here too.
@@ -55,16 +57,6 @@ constexpr int kErrWorkbookUnreadable = -1;    // no such file, not a workbook, o
 constexpr int kErrWorkbookBadSheet = -3;    // a sheet cannot be read, or a data sheet does not end in column I
 constexpr int kErrRecordLengthMismatch = 1;   // the record's used length differs from the layout's
 constexpr int kErrRecordNoLayout = 2;         // no layout loaded, or no record given
-
-// ---- request markers
-constexpr int kWholeChip = -1;  // an erase count or read length meaning the whole flash
-constexpr int kNotFound = -1;   // the static data header search found no record
-
-// ---- operation kinds (nOpt of finish(nOpt, bState))
-constexpr int kOptRead = 0;
-constexpr int kOptWrite = 1;
-constexpr int kOptReset = 2;
-constexpr int kOptVerify = 3;  // a verify against an image, or a blank check
 
 // Where an operation was when a stop (window closed, signal) ended it.
 enum StopPoint {

@@ -206,14 +206,14 @@ void BaseOp::winStateChanged(Qt::WindowStates state)
     Q_UNUSED(state);
 }
 
-bool BaseOp::StartAddressAccepted(int nOpt)
+bool BaseOp::StartAddressAccepted(OperationKind eKind)
 {
     // Only text the validator accepts whole: an empty or half-typed box
     // must not quietly become address 0.
     if (ui->editStartAddr->hasAcceptableInput())
         return true;
     msgbox::Warning(this, tr("告警"), ImageRules::BadStartAddress());
-    emit finish(nOpt, true);
+    emit finish(OptOf(eKind), true);
     return false;
 }
 
@@ -229,7 +229,7 @@ void BaseOp::Write()
     const QString strImage = m_pFileModel->strCheckedPath;
     const QFileInfo imageInfo(strImage);
     const qint64 nImageSize = (!strImage.isEmpty() && imageInfo.isFile()) ? imageInfo.size() : 0;
-    if (!StartAddressAccepted(xq::kOptWrite))
+    if (!StartAddressAccepted(OperationKind::kWrite))
         return;
     ImageWriteRequest request;
     request.nStart = StartAddress();
@@ -240,20 +240,20 @@ void BaseOp::Write()
     const QString strRefusal = ImageRules::EraseCount(nMode, nImageSize, ui->editEraseBytes->text(), request.nEraseBytes);
     if (!strRefusal.isEmpty()) {
         msgbox::Warning(this, tr("告警"), strRefusal);
-        emit finish(xq::kOptWrite, true);
+        emit finish(OptOf(OperationKind::kWrite), true);
         return;
     }
     if (nImageSize == 0 &&
         msgbox::Question(this, tr("请确认"), tr("当前未选择文件\n确定仅擦除FLAHS？"),
                          QMessageBox::Yes | QMessageBox::No, {}, QMessageBox::No) != QMessageBox::Yes) {
-        emit finish(xq::kOptWrite, true);
+        emit finish(OptOf(OperationKind::kWrite), true);
         return;
     }
     const QString strTooLarge = ImageRules::ImageSize(nImageSize);
     if (!strTooLarge.isEmpty()) {
         msgbox::Warning(this, tr("告警"), strTooLarge);
         emit log(tr("烧写文件%1大于Flash容量").arg(strImage));
-        emit finish(xq::kOptWrite, true);
+        emit finish(OptOf(OperationKind::kWrite), true);
         return;
     }
 
@@ -263,13 +263,13 @@ void BaseOp::Write()
     uint32_t nShown = 0;
     if (request.bSerial && !ImageRules::ParseSerialBox(ui->editSeq->text(), ui->pbTransform->isChecked(), nShown)) {
         const QString strLine = tr("序列号框中没有可写入的序列号");
-        return Refuse(xq::kOptWrite, strLine, strLine);
+        return Refuse(OperationKind::kWrite, strLine, strLine);
     }
     // An erase alone stamps a number too.
     if (request.bSerial && !QSettings(kSettingsFile, QSettings::IniFormat).isWritable()) {
         // The next number could not be kept: after a restart this one would be stamped again.
         const QString strLine = tr("序列号无法保存到%1，未写入序列号").arg(QFileInfo(kSettingsFile).absoluteFilePath());
-        return Refuse(xq::kOptWrite, strLine, strLine);
+        return Refuse(OperationKind::kWrite, strLine, strLine);
     }
     if (nImageSize > 0) {
         // A checked image that cannot be read whole is refused here: it must
@@ -280,7 +280,7 @@ void BaseOp::Write()
         if (request.image.size() != nImageSize) {
             msgbox::Warning(this, tr("告警"), tr("无法读取镜像文件\n%1").arg(strImage));
             emit log(tr("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
-            emit finish(xq::kOptWrite, true);
+            emit finish(OptOf(OperationKind::kWrite), true);
             return;
         }
         request.strImage = strImage;
@@ -322,7 +322,7 @@ void BaseOp::ShowJob(const JobPlan& plan)
 
 void BaseOp::Read()
 {
-    if (!StartAddressAccepted(xq::kOptRead))
+    if (!StartAddressAccepted(OperationKind::kRead))
         return;
     ImageReadRequest request;
     request.nStart = StartAddress();
@@ -332,7 +332,7 @@ void BaseOp::Read()
         const QString strRefusal = ImageRules::ReadLength(ui->editReadBytes->text(), request.nLength);
         if (!strRefusal.isEmpty()) {
             msgbox::Warning(this, tr("告警"), strRefusal);
-            emit finish(xq::kOptRead, true);
+            emit finish(OptOf(OperationKind::kRead), true);
             return;
         }
     }
@@ -352,7 +352,7 @@ void BaseOp::Read()
             strFile.clear();
     }
     if (strFile.isEmpty()) {
-        emit finish(xq::kOptRead, true);
+        emit finish(OptOf(OperationKind::kRead), true);
         return;
     }
     m_strLastSaveDir = QFileInfo(strFile).absolutePath();
@@ -363,7 +363,7 @@ void BaseOp::Read()
         for (const QString& strLine : strText.split('\n'))
             emit log(strLine);
         msgbox::Warning(this, tr("告警"), strText);
-        emit finish(xq::kOptRead, true);
+        emit finish(OptOf(OperationKind::kRead), true);
         return;
     }
     request.bSerial = ui->chkSeqId->isChecked();
@@ -375,8 +375,8 @@ void BaseOp::Read()
 
 void BaseOp::Verify(bool bBlank)
 {
-    const int nOpt = xq::kOptVerify;
-    if (!StartAddressAccepted(nOpt))
+    const OperationKind eKind = OperationKind::kVerify;
+    if (!StartAddressAccepted(eKind))
         return;
     ImageVerifyRequest request;
     request.nStart = StartAddress();
@@ -388,7 +388,7 @@ void BaseOp::Verify(bool bBlank)
         const QString strRefusal =
             ImageRules::EraseCount(ui->cmbDownOptions->currentIndex(), nImageSize, ui->editEraseBytes->text(), nBytes);
         if (!strRefusal.isEmpty())
-            return Refuse(nOpt, strRefusal);
+            return Refuse(eKind, strRefusal);
         // The whole-chip erase covers the flash from its first byte.
         request.nLength = nBytes;
         if (nBytes == xq::kWholeChip)
@@ -398,30 +398,30 @@ void BaseOp::Verify(bool bBlank)
         return;
     }
     if (nImageSize == 0)
-        return Refuse(nOpt, tr("请选择一个文件进行校验"));
+        return Refuse(eKind, tr("请选择一个文件进行校验"));
     const QString strTooLarge = ImageRules::ImageSize(nImageSize);
     if (!strTooLarge.isEmpty())
-        return Refuse(nOpt, strTooLarge);
+        return Refuse(eKind, strTooLarge);
     QFile file(strImage);
     if (file.open(QIODevice::ReadOnly))
         request.image = file.read(nImageSize);
     if (request.image.size() != nImageSize)
-        return Refuse(nOpt, tr("无法读取镜像文件\n%1").arg(strImage),
+        return Refuse(eKind, tr("无法读取镜像文件\n%1").arg(strImage),
                       tr("读取镜像文件%1失败: %2").arg(strImage, file.errorString()));
     const QString strEncrypted = BaseWorker::VerifyRefusal(request.image);
     if (!strEncrypted.isEmpty())
-        return Refuse(nOpt, strEncrypted, strEncrypted);
+        return Refuse(eKind, strEncrypted, strEncrypted);
     request.strImage = strImage;
     emit startImageVerify(request);
     emit startRead();
 }
 
-void BaseOp::Refuse(int nOpt, const QString& strText, const QString& strLog)
+void BaseOp::Refuse(OperationKind eKind, const QString& strText, const QString& strLog)
 {
     msgbox::Warning(this, tr("告警"), strText);
     if (!strLog.isEmpty())
         emit log(strLog);
-    emit finish(nOpt, true);
+    emit finish(OptOf(eKind), true);
 }
 
 void BaseOp::ShowWarning(const QString& strText)

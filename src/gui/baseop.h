@@ -3,6 +3,7 @@
 #pragma once
 
 #include <imagerequest.h>
+#include <operationkind.h>
 #include <tabwidgetinf.h>
 
 #include <QString>
@@ -75,7 +76,7 @@ private slots:
     void Transform(bool bChecked);
     void SetSeqId(uint nSeqId);
     // Refuses with a warning box (and the log line, when given) and ends the operation.
-    void Refuse(int nOpt, const QString& strText, const QString& strLog = QString());
+    void Refuse(OperationKind eKind, const QString& strText, const QString& strLog = QString());
     // A refusal of the worker, shown in a warning box.
     void ShowWarning(const QString& strText);
 
@@ -96,7 +97,7 @@ private:
     void KeepBrowserRows();
     void SetUpBrowser();
     // False (after the warning and finish) when the start address box does not hold acceptable input.
-    bool StartAddressAccepted(int nOpt);
+    bool StartAddressAccepted(OperationKind eKind);
     int32_t StartAddress() const;
 
     Ui::BaseOp* ui;

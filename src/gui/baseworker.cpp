@@ -1,5 +1,6 @@
 #include "baseworker.h"
 
+#include <operationkind.h>
 #include <results.h>
 #include <serialstamp.h>
 #include <spiflashctrl.h>
@@ -25,7 +26,7 @@ void BaseWorker::OnWrite(const ImageWriteRequest& request)
     const int rc = RunWriteWithSerials(operation, request, record, pSerials, strSerialAdapter, QString(),
                                        [this](const QString& strLine) { Log(strLine); });
     emit report(record);
-    emit finish(xq::kOptWrite, rc == 0);
+    emit finish(OptOf(OperationKind::kWrite), rc == 0);
 }
 
 void BaseWorker::OnRead(const ImageReadRequest& request)
@@ -33,7 +34,7 @@ void BaseWorker::OnRead(const ImageReadRequest& request)
     OperationReport record;
     const int rc = ImageRead(*pSpiCtrl, *this).Run(request, record);
     emit report(record);
-    emit finish(xq::kOptRead, rc == 0);
+    emit finish(OptOf(OperationKind::kRead), rc == 0);
 }
 
 void BaseWorker::OnVerify(const ImageVerifyRequest& request)
@@ -41,5 +42,5 @@ void BaseWorker::OnVerify(const ImageVerifyRequest& request)
     OperationReport record;
     const int rc = ImageVerify(*pSpiCtrl, *this).Run(request, record);
     emit report(record);
-    emit finish(xq::kOptVerify, rc == 0);
+    emit finish(OptOf(OperationKind::kVerify), rc == 0);
 }

@@ -58,7 +58,7 @@ public slots:
     void OnRead(const ImageReadRequest& request);
     // Compares the flash with the request's image, or checks that its range
     // is blank; erases and programs nothing. Reports "verify" or "blank" and
-    // finishes with xq::kOptVerify.
+    // finishes as OperationKind::kVerify.
     void OnVerify(const ImageVerifyRequest& request);
 
 private:

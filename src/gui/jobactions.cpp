@@ -13,9 +13,9 @@
 #include <commontexts.h>
 #include <jobfile.h>
 #include <jobrun.h>
+#include <jobstart.h>
 #include <operationreport.h>
 #include <ratetable.h>
-#include <serialcounter.h>
 #include <spiflashctrl.h>
 
 #include <QAction>
@@ -178,23 +178,15 @@ void JobActions::SaveAs()
 void JobActions::Run(QAction* pAction)
 {
     QString strError;
-    auto pPlan = std::make_shared<JobPlan>();
-    auto pSerials = std::make_shared<SerialCounter>();
+    auto pStart = std::make_shared<JobStart>();
     // Checked again whole before the adapter opens: a file changed since the
-    // job was opened is refused here.
-    bool bChecked = JobRules::Prepare(m_pJob->strPath, *pPlan, strError);
-    // The job file itself must still be the one shown (its name and hash in the title).
-    if (bChecked && pPlan->jobSha256 != m_pJob->jobSha256) {
-        strError = JobRules::Changed(m_pJob->strPath, m_pJob->jobSha256, pPlan->jobSha256);
-        bChecked = false;
-    }
-    // The line database (the job's, unless the window's settings name one)
-    // and its counter, which stands in for the job's counter file.
-    bChecked = bChecked && m_w.pLineDb->Begin(&pPlan->spec, pPlan->write.bSerial, strError);
-    SerialSource* pDbSerials = bChecked ? m_w.pLineDb->Serials() : nullptr;
-    bChecked = bChecked && (!pPlan->write.bSerial || pDbSerials ||
-                            pSerials->Init(pPlan->strCounterFile, pPlan->nFirstSerial, strError));
-    SerialSource* pSource = !pPlan->write.bSerial ? nullptr : pDbSerials ? pDbSerials : pSerials.get();
+    // job was opened is refused here, the job file itself too (its name and
+    // hash are in the title). Then the line database (the job's, unless the
+    // window's settings name one) and its counter, which stands in for the
+    // job's counter file.
+    const bool bChecked = pStart->Load(m_pJob->strPath, strError, &m_pJob->jobSha256) &&
+                          m_w.pLineDb->Begin(&pStart->Plan().spec, pStart->Plan().write.bSerial, strError) &&
+                          pStart->PrepareSerials(m_w.pLineDb->Serials(), 1, strError);
     if (!bChecked) {
         m_host.JobTrace(
             tr("操作: 任务 %1, 接口: %2").arg(m_pJob->spec.strName, QString::fromUtf8(m_w.pConfig->InterfaceName())));
@@ -205,12 +197,12 @@ void JobActions::Run(QAction* pAction)
     SpiFlashCtrl* pCtrl = m_w.pConfig->Ctrl();
     if (pCtrl->IsOpen())
         pCtrl->Close();  // opened again at the job's rate
-    if (!m_host.JobOpenAdapter(pAction, pPlan->nRateIndex))
+    if (!m_host.JobOpenAdapter(pAction, pStart->Plan().nRateIndex))
         return;
     const QString strInterface = QString::fromUtf8(m_w.pConfig->InterfaceName());
-    m_host.JobStarted(tr("操作: 任务 %1, 接口: %2").arg(pPlan->spec.strName, strInterface));
+    m_host.JobStarted(tr("操作: 任务 %1, 接口: %2").arg(pStart->Plan().spec.strName, strInterface));
     auto pOk = std::make_shared<bool>(false);
-    m_pThread = QThread::create([this, pCtrl, pPlan, pSerials, pSource, pOk] {
+    m_pThread = QThread::create([this, pCtrl, pStart, pOk] {
         JobSink sink;
         sink.log = [this](const QString& strLine) {
             QMetaObject::invokeMethod(this, [this, strLine] { m_host.JobLog(strLine); }, Qt::QueuedConnection);
@@ -221,15 +213,17 @@ void JobActions::Run(QAction* pAction)
         sink.report = [this](const OperationReport& report) {
             QMetaObject::invokeMethod(this, [this, report] { m_host.JobReport(report); }, Qt::QueuedConnection);
         };
-        *pOk = RunJobSteps(*pCtrl, *pPlan, pSource, sink);
+        *pOk = pStart->Run(*pCtrl, sink);
     });
-    connect(m_pThread, &QThread::finished, this, [this, pSerials, pSource, pOk] {
+    connect(m_pThread, &QThread::finished, this, [this, pStart, pOk] {
         m_pThread->deleteLater();
         m_pThread = nullptr;
-        if (const int64_t nNext = pSource ? pSource->NextFree() : -1; nNext >= 0) {
+        // After a stop nothing is said of the next number (the stop's lines
+        // stay the last); the locked tab offers what the counter gives next.
+        if (const int64_t nNext = pStart->NextSerial(); nNext >= 0)
             m_host.JobLog(xq::NextSerialLine(uint64_t(nNext)));
-            m_w.pBaseOp->ShowNextSerial(uint64_t(nNext));
-        }
+        if (const int64_t nFree = pStart->Serials() ? pStart->Serials()->NextFree() : -1; nFree >= 0)
+            m_w.pBaseOp->ShowNextSerial(uint64_t(nFree));
         m_host.JobFinished(*pOk);
     });
     m_pThread->start();

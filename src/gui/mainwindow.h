@@ -3,24 +3,20 @@
 #pragma once
 
 #include "jobactions.h"
-#include "runlogfile.h"
+#include "operationactions.h"
+#include "runrecord.h"
 #include "screenfit.h"
 #include "windowlinedb.h"
 
 #include <operationreport.h>
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 
-#include <atomic>
 #include <memory>
-#include <optional>
 
 class QAction;
-class QThread;
-class QHBoxLayout;
-class QLabel;
 class QProgressBar;
+class CloseGuard;
 class FunctionObserver;
 class ResultPanel;
 class Session;
@@ -44,11 +40,11 @@ public:
     ~MainWindow() override;
 
     SpiConfig* Config() const { return m_pConfig; }
-    QAction* VerifyAction() const { return m_pVerifyAction; }
-    QAction* BlankAction() const { return m_pBlankAction; }
+    QAction* VerifyAction() const { return m_pOps->VerifyAction(); }
+    QAction* BlankAction() const { return m_pOps->BlankAction(); }
     QProgressBar* ProgressBar() const { return m_pProgressBar; }
     // Whether an operation runs (from its start until its finish).
-    bool Busy() const { return m_bBusy; }
+    bool Busy() const { return m_pOps->Busy(); }
     // The large pass/fail of the last operation and the station's counters.
     ResultPanel* Results() const { return m_pResultPanel; }
     // The rectangle a window of (frame) geometry WANTED takes on a screen
@@ -95,47 +91,27 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
-    bool WritePendingTraceRow();
-    // Opens the adapter unless it is open, at nRateIndex (-1: the dialog's
-    // rate); false after the warning, with pAction unchecked.
-    bool OpenInterface(QAction* pAction, int nRateIndex = -1);
-    void StartOperation(QAction* pAction, bool bWrite);
     void WireTabs();
     void BuildLogMenu();
     void SetUpKeyboard();
-    // 校验 and 查空 beside 烧写, for a tab that can verify.
-    void AddVerifyActions();
-    TabWidgetInf* CurrentTab() const;
-    void TraceOperation(const QString& strWhat);
-    bool AskStopAndQuit();
-    void RefuseClosedInterface(QAction* pAction);
-    void RefuseAttempt(QAction* pAction, const QString& strReason);
-    // The line database of the settings, checked before 烧写 opens the
-    // adapter; false after the refusal.
-    bool LineDbChecked(QAction* pAction);
-    void WorkerStarted();
-    void QuitBySignal();
     void StopWorkers();
     // Marks the window as running on the simulated bench in DIR: a permanent
     // status bar label, a title suffix and a log line.
     void ShowSimulatedBench(const QString& strDir);
-    // The common start of an operation on the open adapter: busy, timed,
-    // strWhat in the run log.
-    void BeginOperation(const QString& strWhat);
     // JobHost: the job actions' way to the window.
     void JobLog(const QString& strLine) override
     {
         for (const QString& strPart : strLine.split('\n'))  // each line with its own time stamp
             SetLog(strPart);
     }
-    void JobTrace(const QString& strLine) override { TraceOperation(strLine); }
-    void JobRefused(QAction* pAction, const QString& strReason) override { RefuseAttempt(pAction, strReason); }
-    bool JobOpenAdapter(QAction* pAction, int nRateIndex) override { return OpenInterface(pAction, nRateIndex); }
+    void JobTrace(const QString& strLine) override { m_record.Trace(strLine); }
+    void JobRefused(QAction* pAction, const QString& strReason) override { m_pOps->Refuse(pAction, strReason); }
+    bool JobOpenAdapter(QAction* pAction, int nRateIndex) override { return m_pOps->OpenInterface(pAction, nRateIndex); }
     void JobStarted(const QString& strWhat) override;
     void JobProgress(int nPercent) override { SetProgress(nPercent); }
     void JobReport(const OperationReport& report) override { RecordOperation(report); }
-    void JobFinished(bool bOk) override;
-    void JobChanged() override { SetWidgetsEnable(!m_bBusy); }
+    void JobFinished(bool bOk) override { SpiFinish(OptOf(OperationKind::kWrite), bOk); }
+    void JobChanged() override { SetWidgetsEnable(!Busy()); }
 
     Ui::MainWindow* ui;
     class StatusProgress* m_pProgress = nullptr;
@@ -144,8 +120,6 @@ private:
     QAction* m_pCopyAction = nullptr;
     QAction* m_pSelectAllAction = nullptr;
     QAction* m_pDeleteAllAction = nullptr;
-    QAction* m_pVerifyAction = nullptr;
-    QAction* m_pBlankAction = nullptr;
     // Owns the controller that the tabs' worker threads use: the destructor
     // joins those threads before it deletes the dialog.
     SpiConfig* m_pConfig = nullptr;
@@ -153,29 +127,14 @@ private:
     // lines go to the log pane.
     std::unique_ptr<FunctionObserver> m_pSessionLog;
     std::unique_ptr<Session> m_pSession;
-    RunLogFile m_runLog;
-    bool m_bBusy = false;
-    bool m_bWorkerStarted = false;  // the current tab handed the operation to its worker
-    QString m_strLogInterface;      // "[interface] " on the file's lines of a running operation
-    bool m_bQuitWhenDone = false;  // the operator asked to close: the window closes when the operation ends
-    bool m_bAsking = false;        // the close question is open
-    bool m_bStarting = false;      // the current tab checks its input (a refusal box may open)
-    QString m_strRefusal;          // why the current tab refused its input (its warning box)
-    // Set to end the running operation after its current flash command.
-    std::atomic<bool> m_bStopRequested{false};
-    QString m_strTraceFile;  // the traceability file, empty for none
-    // The running operation's traceability rows (one per step of a job),
-    // written once the link has closed, so that a close that fails is in
-    // the last row too.
-    QList<OperationReport> m_pendingReports;
-    QString m_strLastLine;  // the running operation's last log line
-    QElapsedTimer m_operationTimer;
-    // The production jobs: their actions, the loaded job and its run.
-    JobActions* m_pJobs = nullptr;
+    // The running attempt's run log lines and traceability rows.
+    RunRecord m_record;
     // The line database 烧写 records in and takes serial numbers from.
     WindowLineDb m_lineDb;
+    // The toolbar's operations: their start, refusal, busy state and finish.
+    OperationActions* m_pOps = nullptr;
+    // The close question while busy, and the termination signals.
+    CloseGuard* m_pCloseGuard = nullptr;
+    // The production jobs: their actions, the loaded job and its run.
+    JobActions* m_pJobs = nullptr;
 };
-
-// Progress chunk styles: operation start and success, failure.
-extern const char* const kChunkSuccess;
-extern const char* const kChunkFailure;

@@ -227,12 +227,12 @@ void StaticData::Write()
     if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(request.nTotal)) {
         RejectTotal();
         emit log(StaticRules::WriteRefusedLine());
-        emit finish(xq::kOptWrite, true);
+        emit finish(OptOf(OperationKind::kWrite), true);
         return;
     }
     if (!StartAddressOk()) {
         emit log(StaticRules::WriteRefusedLine());
-        emit finish(xq::kOptWrite, true);
+        emit finish(OptOf(OperationKind::kWrite), true);
         return;
     }
     const xlsx_config& config = ui->tabXlsx->Layout().config;
@@ -242,7 +242,7 @@ void StaticData::Write()
         emit log(strLine);
         if (msgbox::Question(this, tr("请确认"), strLine + "\n" + tr("确定写入到地址 0x000000？"),
                              QMessageBox::Yes | QMessageBox::No, {}, QMessageBox::No) != QMessageBox::Yes) {
-            emit finish(xq::kOptWrite, true);
+            emit finish(OptOf(OperationKind::kWrite), true);
             return;
         }
     }
@@ -255,11 +255,11 @@ void StaticData::Write()
         for (const QString& strLine : refused)
             emit log(strLine);
         emit log(StaticRules::WriteRefusedLine());
-        emit finish(xq::kOptWrite, true);
+        emit finish(OptOf(OperationKind::kWrite), true);
         return;
     }
     if (request.bCurrent && !EmptyCurrentValuesAccepted()) {
-        emit finish(xq::kOptWrite, true);
+        emit finish(OptOf(OperationKind::kWrite), true);
         return;
     }
     if (request.bCurrent)
@@ -267,7 +267,7 @@ void StaticData::Write()
     request.record = ui->tabXlsx->GetStaticData(request.bCurrent);
     if (request.record.isEmpty()) {
         emit log(StaticRules::WriteRefusedLine());
-        emit finish(xq::kOptWrite, true);
+        emit finish(OptOf(OperationKind::kWrite), true);
         return;
     }
     reinterpret_cast<static_data_hdr*>(request.record.data())->nTotalSize = uint32_t(request.nTotal);
@@ -284,12 +284,12 @@ void StaticData::Read()
     if (!ui->editTotal->hasAcceptableInput() || !TotalSizeOk(request.nTotal)) {
         RejectTotal();
         emit log(tr("设置错误"));
-        emit finish(xq::kOptRead, true);
+        emit finish(OptOf(OperationKind::kRead), true);
         return;
     }
     if (!StartAddressOk()) {
         emit log(tr("设置错误"));
-        emit finish(xq::kOptRead, true);
+        emit finish(OptOf(OperationKind::kRead), true);
         return;
     }
     request.nLayoutLength = ui->tabXlsx->Layout().nUsedLength;

@@ -6,7 +6,7 @@
 #pragma once
 
 #include <operationreport.h>
-#include <results.h>
+#include <operationkind.h>
 
 #include <QWidget>
 
@@ -40,7 +40,7 @@ signals:
     // travels with a signal of the tab's own).
     void startWrite();
     void startRead();
-    void finish(int nOpt, bool bState = true);
+    void finish(int nOpt, bool bState = true);  // nOpt: OptOf(OperationKind)
     void log(QString);
     void progress(int);
     // What a chip operation did, just before its finish.

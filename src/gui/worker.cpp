@@ -1,5 +1,6 @@
 #include "worker.h"
 
+#include <operationkind.h>
 #include <results.h>
 #include <spiflashctrl.h>
 #include <staticread.h>
@@ -20,7 +21,7 @@ void Worker::OnWrite(const StaticWriteRequest& request)
     OperationReport record;
     const int rc = write.Run(request, record);
     emit report(record);
-    emit finish(xq::kOptWrite, rc == xq::kOk);
+    emit finish(OptOf(OperationKind::kWrite), rc == xq::kOk);
 }
 
 void Worker::OnRead(const StaticReadRequest& request)
@@ -33,7 +34,7 @@ void Worker::OnRead(const StaticReadRequest& request)
     OperationReport record;
     const int rc = read.Run(request, record);
     emit report(record);
-    emit finish(xq::kOptRead, rc == xq::kOk);
+    emit finish(OptOf(OperationKind::kRead), rc == xq::kOk);
 }
 
 void Worker::Log(const QString& strLine)

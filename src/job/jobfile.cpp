@@ -531,8 +531,42 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
     plan.nRateIndex = spec.strRate.isEmpty() ? xq::kDefaultRateIndex : RateIndex(spec.strRate);
     if (plan.nRateIndex < 0)
         return (strError = tr("任务的速率无效: %1").arg(spec.strRate)), false;
+    if (!CheckImage(strPath, spec, plan, strError) || !CheckSerials(strPath, spec, plan, strError) ||
+        !CheckStatic(strPath, spec, plan, strError))
+        return false;
 
-    // The image step: the file as hashed, the start, the erase, the range.
+    // The steps' own rules on the flash: refused when no flash of the
+    // family would accept every step (the run checks again on the flash
+    // it finds).
+    QString strRefusal;
+    for (uint32_t nSize = xq::kMaxFlashSize; nSize >= xq::kMinFlashSize; nSize /= 2) {
+        const QString strOnSize = FlashRefusal(plan, nSize);
+        if (strOnSize.isEmpty()) {
+            strRefusal.clear();
+            break;
+        }
+        if (strRefusal.isEmpty())
+            strRefusal = strOnSize;
+    }
+    if (!strRefusal.isEmpty())
+        return (strError = strRefusal), false;
+
+    plan.bVerify = spec.bVerify;
+    if (spec.bVerify) {
+        strError = ImageOperation::VerifyRefusal(plan.write.image);
+        if (!strError.isEmpty())
+            return false;
+        plan.verify.image = plan.write.image;
+        plan.verify.strImage = plan.write.strImage;
+        plan.verify.nStart = plan.write.nStart;
+    }
+    strError.clear();
+    return true;
+}
+
+// The image step: the file as hashed, the start, the erase, the range.
+bool JobRules::CheckImage(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError)
+{
     if (spec.strImage.isEmpty())
         return (strError = tr("任务没有烧写文件")), false;
     ImageWriteRequest& write = plan.write;
@@ -559,10 +593,15 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
         return (strError = QString("%1: %2").arg(strError, spec.strEraseSize)), false;
     write.bSmart = nMode == kEraseSmart;
     write.bProtect = spec.bProtect;
+    return true;
+}
 
-    // Serial numbers: from a counter file that can be read and replaced.
-    // Nothing is created or written here: a check leaves the disk as it is.
-    write.bSerial = spec.bSerial;
+// Serial numbers: from a counter file that can be read and replaced, or a
+// line database's counter. Nothing is created or written here: a check
+// leaves the disk as it is.
+bool JobRules::CheckSerials(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError)
+{
+    plan.write.bSerial = spec.bSerial;
     if (!spec.strLineDb.isEmpty()) {
         LineDbUrl url;
         const QString strUrlError = LineDbUrl::Parse(spec.strLineDb, url);
@@ -591,9 +630,13 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
         if (!SerialCounter::Check(plan.strCounterFile, plan.nFirstSerial, strError))
             return false;
     }
+    return true;
+}
 
-    // The static data step: the workbook read once, its bytes hashed and
-    // laid out, its record, the area.
+// The static data step: the workbook read once, its bytes hashed and laid
+// out, its record, the area.
+bool JobRules::CheckStatic(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError)
+{
     plan.bStatic = spec.bStatic;
     if (spec.bStatic) {
         const QString strBook = Resolve(strPath, spec.strWorkbook);
@@ -619,33 +662,6 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
         if (!strError.isEmpty())
             return false;
     }
-
-    // The steps' own rules on the flash: refused when no flash of the
-    // family would accept every step (the run checks again on the flash
-    // it finds).
-    QString strRefusal;
-    for (uint32_t nSize = xq::kMaxFlashSize; nSize >= xq::kMinFlashSize; nSize /= 2) {
-        const QString strOnSize = FlashRefusal(plan, nSize);
-        if (strOnSize.isEmpty()) {
-            strRefusal.clear();
-            break;
-        }
-        if (strRefusal.isEmpty())
-            strRefusal = strOnSize;
-    }
-    if (!strRefusal.isEmpty())
-        return (strError = strRefusal), false;
-
-    plan.bVerify = spec.bVerify;
-    if (spec.bVerify) {
-        strError = ImageOperation::VerifyRefusal(write.image);
-        if (!strError.isEmpty())
-            return false;
-        plan.verify.image = write.image;
-        plan.verify.strImage = write.strImage;
-        plan.verify.nStart = write.nStart;
-    }
-    strError.clear();
     return true;
 }
 

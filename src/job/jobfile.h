@@ -149,4 +149,7 @@ public:
 
 private:
     static bool Check(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError);
+    static bool CheckImage(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError);
+    static bool CheckSerials(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError);
+    static bool CheckStatic(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError);
 };

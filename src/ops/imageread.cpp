@@ -5,6 +5,7 @@
 #include <deviceinfo.h>
 #include <flashrules.h>
 #include <outputfile.h>
+#include <requestmarkers.h>
 #include <results.h>
 #include <spiflashctrl.h>
 

@@ -4,6 +4,7 @@
 
 #include <deviceinfo.h>
 #include <flashrules.h>
+#include <requestmarkers.h>
 #include <results.h>
 #include <spiflashctrl.h>
 

@@ -8,6 +8,7 @@
 #include <commontexts.h>
 #include <deviceinfo.h>
 #include <flashrules.h>
+#include <requestmarkers.h>
 #include <results.h>
 #include <spiflashctrl.h>
 

@@ -2,6 +2,7 @@
 #include "session.h"
 
 #include <deviceinfo.h>
+#include <requestmarkers.h>
 #include <results.h>
 #include <spiflashctrl.h>
 

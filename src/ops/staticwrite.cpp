@@ -6,6 +6,7 @@
 #include <deviceinfo.h>
 #include <flashrange.h>
 #include <flashrules.h>
+#include <requestmarkers.h>
 #include <results.h>
 #include <spiflashctrl.h>
 #include <staticrecord.h>
