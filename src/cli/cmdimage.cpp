@@ -190,7 +190,7 @@ int CmdWrite(CliContext& ctx)
     if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");
         if (!ImageRules::ParseSerial(strSerial, nFirst))
-            return UsageError(ctx, QCoreApplication::translate("xqprog", "序列号无效: %1").arg(strSerial));
+            return UsageError(ctx, BadSerialText(strSerial));
     }
     LineDb lineDb;
     bool bLineDb = false;

@@ -126,7 +126,7 @@ int CmdJobCreate(CliContext& ctx)
     if (p.isSet("serial") && !p.isSet("serial-file"))
         return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial 需要 --serial-file: 任务的序列号来自计数文件"));
     if (p.isSet("serial-counter") && !p.isSet("line-db"))
-        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
+        return UsageError(ctx, CounterNeedsLineDbText());
     if (p.isSet("serial-counter") && p.isSet("serial-file"))
         return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 与 --serial-file: 任务的序列号只能来自其中之一"));
     spec.strLineDb = p.value("line-db");
@@ -193,7 +193,7 @@ int CmdRun(CliContext& ctx)
     QString strUrl, strCounter;
     JobRules::LineDbOfRun(plan.spec, p.value("line-db"), p.value("serial-counter"), strUrl, strCounter);
     if (strUrl.isEmpty() && !strCounter.isEmpty())
-        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
+        return UsageError(ctx, CounterNeedsLineDbText());
     LineDb lineDb;
     bool bLineDb = false;
     if (const int nExit = OpenLineDb(ctx, strUrl, strCounter, lineDb, bLineDb, true); nExit != kExitOk)

@@ -39,11 +39,21 @@ QList<QCommandLineOption> LineDbInitOptions()
             {"last", "The counter's last number.", "M"}};
 }
 
+QString CounterNeedsLineDbText()
+{
+    return QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db");
+}
+
+QString BadSerialText(const QString& strSerial)
+{
+    return QCoreApplication::translate("xqprog", "序列号无效: %1").arg(strSerial);
+}
+
 int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials)
 {
     const QCommandLineParser& p = ctx.parser;
     if (!p.isSet("line-db") && p.isSet("serial-counter"))
-        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
+        return UsageError(ctx, CounterNeedsLineDbText());
     return OpenLineDb(ctx, p.value("line-db"), p.value("serial-counter"), db, bUsed, bSerials);
 }
 
@@ -70,8 +80,10 @@ int CmdLineDbInit(CliContext& ctx)
     uint32_t nFirst = 0, nLast = 0;
     if (!p.isSet("counter"))
         return UsageError(ctx, QCoreApplication::translate("xqprog", "line-db init 需要 --counter NAME --first N --last M"));
-    if (!ImageRules::ParseSerial(p.value("first"), nFirst) || !ImageRules::ParseSerial(p.value("last"), nLast))
-        return UsageError(ctx, QCoreApplication::translate("xqprog", "序列号无效: %1").arg(p.isSet("first") ? p.value("last") : p.value("first")));
+    if (!ImageRules::ParseSerial(p.value("first"), nFirst))
+        return UsageError(ctx, BadSerialText(p.value("first")));
+    if (!ImageRules::ParseSerial(p.value("last"), nLast))
+        return UsageError(ctx, BadSerialText(p.value("last")));
     LineDb db;
     QString strError;
     if (!db.Open(ctx.args.value(0), strError, true) || !db.InitCounter(p.value("counter"), nFirst, nLast, strError))
