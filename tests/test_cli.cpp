@@ -4,6 +4,8 @@
 #include "testfiles.h"
 #include "xqprogrunner.h"
 
+#include <textrules.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -149,15 +151,18 @@ private slots:
         QCOMPARE(r.nExit, 0);
         QCOMPARE(r.strOut, QString("xqprog 3.0.0\n"));
         QCOMPARE(Run({"--version"}, strBench).strOut, QString("xqprog 3.0.0\n"));
-        r = Run({"--help"}, strBench);
+        r = Run({"--lang", "en", "--help"}, strBench);
         QCOMPARE(r.nExit, 0);
         QVERIFY(r.strOut.startsWith("Usage: xqprog [options] COMMAND ...\n"));
         QVERIFY(r.strOut.contains("static template FILE"));
         QVERIFY(r.strOut.contains("15MHz, 30MHz, 60MHz"));
         r = Run({"erase", "--help"}, strBench);
         QCOMPARE(r.nExit, 0);
-        QVERIFY(r.strOut.startsWith("Usage: xqprog [options] erase [--start HEX] (--whole | --size BYTES)\n"));
+        QVERIFY(r.strOut.startsWith("用法: xqprog [选项] erase [--start HEX] (--whole | --size BYTES)\n"));
         QVERIFY(r.strOut.contains("--whole"));
+        // Wrapped by terminal columns: a Chinese character takes two.
+        for (const QString& strLine : r.strOut.split('\n'))
+            QVERIFY2(xq::TerminalWidth(strLine) < 80, qPrintable(strLine));
         // Global options after the command, "--name=value" and "--name value".
         r = Run({"reset", "--interface=FT2232-LOC-1", "-r", "30MHz"}, strBench);
         QCOMPARE(r.nExit, 0);

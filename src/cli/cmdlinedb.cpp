@@ -14,29 +14,28 @@
 
 QList<QCommandLineOption> LineDbOptions()
 {
-    return {{"line-db", "Record every chip in this line database (sqlite:PATH or postgresql://user@host:port/dbname; "
-                        "the password from PGPASSFILE or ~/.pgpass).",
+    return {{"line-db", QCoreApplication::translate("xqprog", "把每个芯片记录到这个产线数据库 (sqlite:PATH 或 postgresql://user@host:port/dbname；密码来自 PGPASSFILE 或 ~/.pgpass)。"),
              "URL"},
-            {"serial-counter", "With --line-db: stamp serial numbers taken from this counter of the database.", "NAME"}};
+            {"serial-counter", QCoreApplication::translate("xqprog", "与 --line-db 一起: 写入从数据库的这个计数器取得的序列号。"), "NAME"}};
 }
 
 QList<QCommandLineOption> LineDbReportOptions()
 {
-    return {{"line-db", "The line database.", "URL"},
-            {"since", "Only chips since this date or time (ISO 8601, UTC: 2026-12-09 or 2026-12-09T08:00).", "DATE"},
-            {"job", "Only the chips of this job.", "NAME"}};
+    return {{"line-db", QCoreApplication::translate("xqprog", "产线数据库。"), "URL"},
+            {"since", QCoreApplication::translate("xqprog", "只统计这个日期或时间以来的芯片 (ISO 8601，UTC: 2026-12-09 或 2026-12-09T08:00)。"), "DATE"},
+            {"job", QCoreApplication::translate("xqprog", "只统计这个任务的芯片。"), "NAME"}};
 }
 
 QList<QCommandLineOption> LineDbChipOptions()
 {
-    return {{"line-db", "The line database.", "URL"}};
+    return {{"line-db", QCoreApplication::translate("xqprog", "产线数据库。"), "URL"}};
 }
 
 QList<QCommandLineOption> LineDbInitOptions()
 {
-    return {{"counter", "The serial counter to create (or whose last number to raise).", "NAME"},
-            {"first", "The counter's first number.", "N"},
-            {"last", "The counter's last number.", "M"}};
+    return {{"counter", QCoreApplication::translate("xqprog", "要建立的序列号计数器 (或要调高其最后一个号的计数器)。"), "NAME"},
+            {"first", QCoreApplication::translate("xqprog", "计数器的第一个号。"), "N"},
+            {"last", QCoreApplication::translate("xqprog", "计数器的最后一个号。"), "M"}};
 }
 
 QString CounterNeedsLineDbText()
