@@ -65,7 +65,7 @@ private slots:
         r = Run({"read", P("out.bin"), "--start=1000", "--length=70000", "--serial"}, strBench);
         QCOMPARE(r.nExit, 0);
         QCOMPARE(Slurp(P("out.bin")), image);
-        QVERIFY(r.strOut.endsWith("serial: 9\n"));
+        QVERIFY(r.strOut.endsWith("序列号: 9\n"));
 
         r = Run({"erase", "--whole"}, strBench);
         QCOMPARE(r.nExit, 0);
@@ -807,9 +807,9 @@ private slots:
         r = Run({"-i", "all", "write", P("gang.bin")}, strBench);
         QCOMPARE(r.nExit, 1);
         QVERIFY(r.strOut.contains("[FT2232-LOC-2] 校验失败，请重新烧写"));
-        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-1\\s+ok")));
-        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));
-        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-3\\s+ok")));
+        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-1\\s+成功")));
+        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-2\\s+失败")));
+        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-3\\s+成功")));
         QCOMPARE(Slurp(strBench + "/adapter-1/flash.bin").left(image.size()), image);
         QCOMPARE(Slurp(strBench + "/adapter-3/flash.bin").left(image.size()), image);
         for (const FlashPattern& flash : flashes)
@@ -827,7 +827,7 @@ private slots:
             QCOMPARE(o["start"], QJsonValue(0));
         }
         QCOMPARE(results, (QMap<QString, QString>{{"FT2232-LOC-1", "ok"}, {"FT2232-LOC-2", "failed"}, {"FT2232-LOC-3", "ok"}}));
-        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));  // the table too
+        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+失败")));  // the table too
         const QList<QStringList> rows = TraceRows(P("gang.csv"));
         QCOMPARE(rows.size(), 4);
         QStringList traced;

@@ -265,7 +265,7 @@ int CmdRead(CliContext& ctx)
             return ImageRead(ctrl, observer).Run(own, report);
         });
         if (bOk && request.bSerial)
-            job.Print(QString("serial: %1\n").arg(job.Report().nSerial));
+            job.Print(QCoreApplication::translate("xqprog", "序列号: %1\n").arg(job.Report().nSerial));
         return bOk;
     });
 }

@@ -175,10 +175,10 @@ int CmdJobShow(CliContext& ctx)
     // The file as read once: what is shown is what is checked.
     JobPlan plan;
     if (!JobRules::Prepare(ctx.args.first(), spec, jobSha256, plan, strError)) {
-        ctx.out.Print("status: refused\n");
+        ctx.out.Print(QCoreApplication::translate("xqprog", "状态: 拒绝运行\n"));
         return UsageError(ctx, strError);
     }
-    ctx.out.Print("status: ready\n");
+    ctx.out.Print(QCoreApplication::translate("xqprog", "状态: 可以运行\n"));
     return kExitOk;
 }
 

@@ -6,6 +6,7 @@
 
 #include <imagerequest.h>
 #include <linedb.h>
+#include <textrules.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -111,6 +112,25 @@ int CmdLineDbSync(CliContext& ctx)
 }
 
 namespace {
+// A chip's result or a serial number's state as the database keeps it
+// (always English), in the run's language; an unknown word as it is.
+QString RecordWord(const QString& strStored)
+{
+    if (strStored == "ok")
+        return QCoreApplication::translate("xqprog", "成功", "record");
+    if (strStored == "failed")
+        return QCoreApplication::translate("xqprog", "失败", "record");
+    if (strStored == "refused")
+        return QCoreApplication::translate("xqprog", "未执行", "record");
+    if (strStored == "taken")
+        return QCoreApplication::translate("xqprog", "已取", "record");
+    if (strStored == "stamped")
+        return QCoreApplication::translate("xqprog", "已写入", "record");
+    if (strStored == "not stamped")
+        return QCoreApplication::translate("xqprog", "未写入", "record");
+    return strStored;
+}
+
 int OpenForQuery(CliContext& ctx, LineDb& db)
 {
     if (!ctx.parser.isSet("line-db"))
@@ -141,12 +161,21 @@ int CmdLineDbReport(CliContext& ctx)
         ctx.out.PrintJson(report);
         return kExitOk;
     }
-    QString strText = QString::asprintf("%-20s %-20s %8s %8s %7s\n", "station", "job", "passed", "failed", "yield");
+    // Columns by terminal width: headings and names may be Chinese.
+    auto row = [](const QString& strStation, const QString& strJob, const QString& strPassed, const QString& strFailed,
+                  const QString& strYield) {
+        return xq::PadToWidth(strStation, 20) + " " + xq::PadToWidth(strJob, 20) + " " +
+               xq::PadToWidth(strPassed, 8, true) + " " + xq::PadToWidth(strFailed, 8, true) + " " +
+               xq::PadToWidth(strYield, 7, true) + "\n";
+    };
+    QString strText = row(QCoreApplication::translate("xqprog", "工位"), QCoreApplication::translate("xqprog", "任务"),
+                          QCoreApplication::translate("xqprog", "成功", "report heading"),
+                          QCoreApplication::translate("xqprog", "失败", "report heading"),
+                          QCoreApplication::translate("xqprog", "良率"));
     for (const QJsonValue& v : report["stations"].toArray()) {
         const QJsonObject o = v.toObject();
-        strText += QString::asprintf("%-20s %-20s %8d %8d %6.1f%%\n", qPrintable(o["station"].toString()),
-                                     qPrintable(o["job"].toString()), o["passed"].toInt(), o["failed"].toInt(),
-                                     100.0 * o["yield"].toDouble());
+        strText += row(o["station"].toString(), o["job"].toString(), QString::number(o["passed"].toInt()),
+                       QString::number(o["failed"].toInt()), QString::number(100.0 * o["yield"].toDouble(), 'f', 1) + "%");
     }
     for (const QJsonValue& v : report["serials"].toArray()) {
         const QJsonObject o = v.toObject();
@@ -179,18 +208,19 @@ int CmdLineDbChip(CliContext& ctx)
     QString strText;
     for (const QJsonValue& v : history["records"].toArray()) {
         const QJsonObject o = v.toObject();
-        strText += QString("%1 %2 %3 %4 %5 serial %6 %7\n")
+        strText += QCoreApplication::translate("xqprog", "%1 %2 %3 %4 %5 序列号 %6 %7\n")
                        .arg(o["time"].toString(), o["station"].toString(), o["adapter"].toString(),
-                            o["operation"].toString(), o["result"].toString(),
+                            o["operation"].toString(), RecordWord(o["result"].toString()),
                             o["serial"].isNull() ? QString("-") : QString::number(o["serial"].toVariant().toLongLong()),
                             o["uid"].toString());
     }
     for (const QJsonValue& v : history["serials"].toArray()) {
         const QJsonObject o = v.toObject();
-        strText += QString("serial %1 (%2): %3 %4 at %5\n")
+        const QString strReason = o["reason"].toString();
+        const QString strState = RecordWord(o["state"].toString()) + (strReason.isEmpty() ? QString() : " " + strReason);
+        strText += QCoreApplication::translate("xqprog", "序列号 %1 (%2): %3，工位 %4\n")
                        .arg(o["serial"].toVariant().toLongLong())
-                       .arg(o["counter"].toString(), o["state"].toString(), o["reason"].toString(),
-                            o["station"].toString());
+                       .arg(o["counter"].toString(), strState, o["station"].toString());
     }
     ctx.out.Print(strText.isEmpty() ? QCoreApplication::translate("xqprog", "没有记录\n") : strText);
     return kExitOk;
