@@ -617,7 +617,7 @@ private slots:
         const Result gang = Run({"-i", "all", "reset"}, strGang);
         QCOMPARE(gang.nExit, 1);
         QVERIFY(gang.strOut.contains("[FT2232-LOC-2] 接口未打开\n"));
-        QVERIFY(gang.strOut.contains(QRegularExpression("\\[FT2232-LOC-2\\] simulated bench: .*正被另一个程序使用")));
+        QVERIFY(gang.strOut.contains(QRegularExpression("\\[FT2232-LOC-2\\] 模拟测试台: .*正被另一个程序使用")));
         QVERIFY(gang.strOut.contains(QRegularExpression("\\]: \\[FT2232-LOC-2\\] 请确认后重试\n")));
         const QString strLog = QString::fromUtf8(Slurp(TodayLog()));
         QVERIFY(strLog.contains(QRegularExpression("\\]: \\[FT2232-LOC-2\\] 请确认后重试\n")));

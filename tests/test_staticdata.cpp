@@ -566,7 +566,7 @@ private slots:
         const QString strOutside = "操作范围超出Flash容量: 0x3FF000 ~ 0x400000 (4096 字节), Flash容量 2097152 字节";
         const int kRefused = xq::kEndedAndReported;
         const QString strReadFailed =
-            xq::ResultText(xq::kErrUsbWrite, "simulated bench: a USB transfer failed (fail_once)");
+            xq::ResultText(xq::kErrUsbWrite, "模拟测试台: 一次USB传输失败 (fail_once)");
         QTest::newRow("write, none there") << true << false << 0x1FF000 << 0 << 0 << xq::kOk
                                            << QStringList{strSearch, strNone, "准备写入默认静态数据..."} + written << 0;
         QTest::newRow("write, one there") << true << true << 0x1FF000 << 0 << 0 << xq::kOk
