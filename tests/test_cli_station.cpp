@@ -605,7 +605,7 @@ private slots:
         // Nobody reads the FIFO: the program must not wait on it.
         const Result r = Run({"reset"}, strBench);
         QCOMPARE(r.nExit, 0);
-        QCOMPARE(r.strErr.count("run log file"), 1);
+        QCOMPARE(r.strErr.count("运行日志文件"), 1);
         QVERIFY(r.strErr.contains(TodayLog()));
         QFile::remove(TodayLog());
         // Lines of a message of several lines each carry the stamp and the interface.

@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLoggingCategory>
 
 #include <atomic>
 #include <cerrno>
@@ -262,6 +263,9 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("xqprog");
     QCoreApplication::setApplicationVersion("3.0.0");
+    // Diagnostics for developers (the adapter layer's "can not open") stay
+    // off the operator's terminal; QT_LOGGING_RULES=default.debug=true shows them.
+    QLoggingCategory::setFilterRules("default.debug=false");
 
     QStringList arguments = app.arguments();
     const QString strLang = TakeLanguageArgument(arguments);
