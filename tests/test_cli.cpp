@@ -4,6 +4,8 @@
 #include "testfiles.h"
 #include "xqprogrunner.h"
 
+#include <textrules.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +14,8 @@
 #include <QtTest>
 
 #include <sys/file.h>
+
+#include <memory>
 
 using Result = XqprogResult;
 
@@ -63,7 +67,7 @@ private slots:
         r = Run({"read", P("out.bin"), "--start=1000", "--length=70000", "--serial"}, strBench);
         QCOMPARE(r.nExit, 0);
         QCOMPARE(Slurp(P("out.bin")), image);
-        QVERIFY(r.strOut.endsWith("serial: 9\n"));
+        QVERIFY(r.strOut.endsWith("序列号: 9\n"));
 
         r = Run({"erase", "--whole"}, strBench);
         QCOMPARE(r.nExit, 0);
@@ -149,15 +153,18 @@ private slots:
         QCOMPARE(r.nExit, 0);
         QCOMPARE(r.strOut, QString("xqprog 3.0.0\n"));
         QCOMPARE(Run({"--version"}, strBench).strOut, QString("xqprog 3.0.0\n"));
-        r = Run({"--help"}, strBench);
+        r = Run({"--lang", "en", "--help"}, strBench);
         QCOMPARE(r.nExit, 0);
         QVERIFY(r.strOut.startsWith("Usage: xqprog [options] COMMAND ...\n"));
         QVERIFY(r.strOut.contains("static template FILE"));
         QVERIFY(r.strOut.contains("15MHz, 30MHz, 60MHz"));
         r = Run({"erase", "--help"}, strBench);
         QCOMPARE(r.nExit, 0);
-        QVERIFY(r.strOut.startsWith("Usage: xqprog [options] erase [--start HEX] (--whole | --size BYTES)\n"));
+        QVERIFY(r.strOut.startsWith("用法: xqprog [选项] erase [--start HEX] (--whole | --size BYTES)\n"));
         QVERIFY(r.strOut.contains("--whole"));
+        // Wrapped by terminal columns: a Chinese character takes two.
+        for (const QString& strLine : r.strOut.split('\n'))
+            QVERIFY2(xq::TerminalWidth(strLine) < 80, qPrintable(strLine));
         // Global options after the command, "--name=value" and "--name value".
         r = Run({"reset", "--interface=FT2232-LOC-1", "-r", "30MHz"}, strBench);
         QCOMPARE(r.nExit, 0);
@@ -576,55 +583,125 @@ private slots:
         QVERIFY(json[1]["message"].toString().contains("没有这个接口或序列号: nope"));
     }
 
-    // Under the C locale a run speaks Chinese only, its refusals too: no line
-    // keeps an English word, once option names, paths, hex numbers, names in
-    // capitals (IMAGE, FILE), command names and the words given are set aside.
+    // A run speaks one language throughout, its refusals, help, tables and
+    // progress bar too. Under the C locale Chinese: no line keeps an English
+    // word once option names, paths, hex numbers, names in capitals (IMAGE,
+    // FILE), command names and the words given are set aside, and a line with
+    // any other word holds Chinese. With --lang en no line holds Chinese.
     void cLocaleRunSpeaksOneLanguage()
     {
         const QString strBench = P("c-locale");
         QVERIFY(WriteFile(P("cl.bin"), RandomBytes(0x2000, 5)));
-        QSet<QString> allowed{"xqprog", "Flash", "FLASH", "whole", "file", "smart", "default", "current"};
-        for (const char* pName : {"list", "info", "write", "erase", "read", "verify", "blank", "reset", "static",
-                                  "template", "job", "create", "show", "line", "init", "report", "chip", "sync"})
-            allowed += pName;
-        const QList<QStringList> runs{
-            {"write", P("cl.bin"), "--wole"},            {"write", P("cl.bin"), "--start"},
-            {"reset", "--quiet=1"},                      {"wirte", P("cl.bin")},
-            {"read", P("cl-out.bin"), "--all", "--length", "5"},
-            {"blank", "--length", "3000000"},            {"write", P("cl.bin"), "--erase", "1000"},
-            {"write", P("cl.bin"), "--erase", "clever"}, {"--simulate", strBench, "reset"},
-            {"-r", "7MHz", "reset"},                     {"--lang", "fr", "reset"},
-            {"reset", "extra"},                          {"write"},
-            {"write", P("none.bin")},                    {"-i", "nosuch", "reset"},
-            {"line-db", "init", "sqlite:" + P("l.db")},  {"job", "create", P("j.xqjob")},
-            {"line-db", "report"},                       {"static", "read", P("none.xlsx")},
-            {"write", P("cl.bin")},                      {"verify", P("cl.bin")},
-        };
-        const QRegularExpression kSetAside("\\S*/\\S*|--?[A-Za-z][\\w-]*(=\\S*)?|0[xX][0-9A-Fa-f]+|\\b[A-Z][A-Z0-9_]+\\b");
-        const QRegularExpression kWord("[A-Za-z]{4,}");
-        const QRegularExpression kHan("[\\x{4e00}-\\x{9fff}]");
-        for (const QStringList& args : runs) {
-            QSet<QString> given = allowed;
-            for (const QString& strArg : args)
-                given << strArg << QString(strArg).remove(QRegularExpression("^-+"));
+        QVERIFY(WriteFile(P("cl-bad.xlsx"), "no zip"));
+        const QString strGang = P("c-locale-gang"), strBadBench = P("c-locale-bad");
+        QVERIFY(QDir().mkpath(strGang) && QDir().mkpath(strBadBench));
+        QVERIFY(WriteFile(strGang + "/bench.ini", "[bench]\nadapters=2\n"));
+        QVERIFY(WriteFile(strBadBench + "/bench.ini", "[bench]\nadapters=99\n"));
+        // A job to show, and a line database with one chip and one number.
+        const QString strDb = "sqlite:" + P("cl.db");
+        QCOMPARE(Run({"static", "template", P("cl-book.xlsx")}, QString()).nExit, 0);
+        QCOMPARE(Run({"job", "create", P("cl.xqjob"), "--image", P("cl.bin"), "--serial-file", P("cl-n.txt"),
+                      "--static", P("cl-book.xlsx"), "--line-db", strDb, "--verify"}, QString()).nExit, 0);
+        QCOMPARE(Run({"line-db", "init", strDb, "--counter", "c", "--first", "1", "--last", "9"}, QString()).nExit, 0);
+        {
             QProcess p;
-            m_xqprog.Prepare(p, args, args.contains("--simulate") ? QString() : strBench);
+            m_xqprog.Prepare(p, {"write", P("cl.bin"), "--line-db", strDb, "--serial-counter", "c"}, strBench);
             QProcessEnvironment env = p.processEnvironment();
-            for (const char* pName : {"LANG", "LANGUAGE", "LC_MESSAGES"})
-                env.remove(pName);
-            env.insert("LC_ALL", "C");
+            env.insert("XQ_STATION", "S-1");
             p.setProcessEnvironment(env);
             p.start();
-            const Result r = XqprogRunner::Finish(p);
-            const QString strWhat = args.join(' ') + "\n" + r.strOut + r.strErr;
-            const bool bSucceeds = args.size() == 2 && args.value(1) == P("cl.bin") && args.first() != "wirte";
-            QVERIFY2(r.nExit == (bSucceeds ? 0 : 2), qPrintable(strWhat));
-            for (const QString& strLine : (r.strOut + r.strErr).split('\n', Qt::SkipEmptyParts)) {
-                QString strLeft = QString(strLine).remove(kSetAside);
-                QVERIFY2(strLine.contains(kHan), qPrintable("no Chinese in: " + strLine + "\n" + strWhat));
-                for (auto it = kWord.globalMatch(strLeft); it.hasNext();) {
-                    const QString strWord = it.next().captured();
-                    QVERIFY2(given.contains(strWord), qPrintable("English \"" + strWord + "\" in: " + strLine));
+            QCOMPARE(XqprogRunner::Finish(p).nExit, 0);
+        }
+
+        QSet<QString> allowed{"xqprog", "Flash", "FLASH", "whole", "file", "smart", "default", "current", "xqjob",
+                              "xlsx", "sqlite"};
+        for (const char* pName : {"list", "info", "write", "erase", "read", "verify", "blank", "reset", "static",
+                                  "template", "job", "create", "show", "line", "init", "report", "chip", "sync", "run"})
+            allowed += pName;
+        struct Row {
+            Row(const QStringList& a, int n, const QString& b, const QString& says = QString(), bool bTty = false)
+                : args(a), nExit(n), strBench(b), strSays(says), bTerminal(bTty)
+            {
+            }
+            QStringList args;
+            int nExit;
+            QString strBench;
+            QString strSays;  // what the output holds in either language
+            bool bTerminal;   // standard error is a terminal: the progress bar is drawn
+        };
+        const QList<Row> rows{
+            {{"write", P("cl.bin"), "--wole"}, 2, strBench},
+            {{"write", P("cl.bin"), "--start"}, 2, strBench},
+            {{"reset", "--quiet=1"}, 2, strBench},
+            {{"wirte", P("cl.bin")}, 2, strBench},
+            {{"read", P("cl-out.bin"), "--all", "--length", "5"}, 2, strBench},
+            {{"blank", "--length", "3000000"}, 2, strBench},
+            {{"write", P("cl.bin"), "--erase", "1000"}, 2, strBench},
+            {{"write", P("cl.bin"), "--erase", "clever"}, 2, strBench},
+            {{"--simulate", strBench, "reset"}, 2, QString()},
+            {{"-r", "7MHz", "reset"}, 2, strBench},
+            {{"--lang", "fr", "reset"}, 2, strBench},
+            {{"reset", "extra"}, 2, strBench},
+            {{"write"}, 2, strBench},
+            {{"write", P("none.bin")}, 2, strBench},
+            {{"-i", "nosuch", "reset"}, 2, strBench},
+            {{"line-db", "init", "sqlite:" + P("l.db")}, 2, strBench},
+            {{"line-db", "init", "sqlite:" + P("l.db"), "--counter", "c", "--first", "x1", "--last", "9"}, 2,
+             strBench, ": x1"},
+            {{"job", "create", P("j.xqjob")}, 2, strBench},
+            {{"line-db", "report"}, 2, strBench},
+            {{"static", "read", P("none.xlsx")}, 2, strBench},
+            {{"static", "read", P("cl-bad.xlsx")}, 2, strBench, ".xlsx"},
+            {{"write", P("cl.bin")}, 0, strBench},
+            {{"verify", P("cl.bin")}, 0, strBench},
+            {{"--help"}, 0, strBench, "--batch-programs"},
+            {{"job", "create", "--help"}, 0, strBench, "--static-values <default|current>"},
+            {{"job", "show", P("cl.xqjob")}, 0, strBench, "cl-book.xlsx"},
+            {{"line-db", "report", "--line-db", strDb}, 0, strBench, "100.0%"},
+            {{"line-db", "chip", "1", "--line-db", strDb}, 0, strBench, "S-1"},
+            {{"-i", "all", "reset"}, 0, strGang, "FT2232-LOC-2"},
+            {{"reset"}, 1, strBadBench, "bench/adapters"},
+            {{"--simulate=" + strBench, "write", P("cl.bin")}, 0, QString(), "KiB/s", true},
+        };
+        const QRegularExpression kSetAside("\\S*/\\S*|--?[A-Za-z][\\w-]*(=\\S*)?|0[xX]\\w+|\\b[A-Z][A-Z0-9_]*\\b|"
+                                           "\\b[0-9A-Fa-f]{16,}\\b|\\x{1b}\\[K");
+        const QRegularExpression kWord("[A-Za-z]{2,}");
+        const QRegularExpression kHan("[\\x{4e00}-\\x{9fff}]");
+        for (const Row& row : rows) {
+            for (const bool bEnglish : {false, true}) {
+                if (bEnglish && row.args.contains("--lang"))
+                    continue;  // a language of its own
+                const QStringList args = bEnglish ? QStringList{"--lang", "en"} + row.args : row.args;
+                QSet<QString> given = allowed;
+                for (const QString& strArg : args)
+                    given << strArg << QString(strArg).remove(QRegularExpression("^-+"));
+                std::unique_ptr<QProcess> p(row.bTerminal ? new TerminalProcess : new QProcess);
+                m_xqprog.Prepare(*p, args, row.strBench);
+                QProcessEnvironment env = p->processEnvironment();
+                for (const char* pName : {"LANG", "LANGUAGE", "LC_MESSAGES"})
+                    env.remove(pName);
+                env.insert("LC_ALL", "C");
+                p->setProcessEnvironment(env);
+                p->start();
+                const Result r = XqprogRunner::Finish(*p);
+                const QString strAll =
+                    r.strOut + (row.bTerminal ? QString::fromUtf8(static_cast<TerminalProcess&>(*p).TakeTerminal()) : r.strErr);
+                const QString strWhat = args.join(' ') + "\n" + strAll;
+                QVERIFY2(r.nExit == row.nExit, qPrintable(strWhat));
+                QVERIFY2(strAll.contains(row.strSays), qPrintable(strWhat));
+                for (const QString& strLine : strAll.split(QRegularExpression("[\r\n]"), Qt::SkipEmptyParts)) {
+                    if (bEnglish) {
+                        QVERIFY2(!strLine.contains(kHan), qPrintable("Chinese in: " + strLine + "\n" + strWhat));
+                        continue;
+                    }
+                    bool bWords = false;
+                    for (auto it = kWord.globalMatch(QString(strLine).remove(kSetAside)); it.hasNext();) {
+                        const QString strWord = it.next().captured();
+                        bWords = bWords || !given.contains(strWord);
+                        QVERIFY2(strWord.size() < 4 || given.contains(strWord),
+                                 qPrintable("English \"" + strWord + "\" in: " + strLine + "\n" + strWhat));
+                    }
+                    QVERIFY2(!bWords || strLine.contains(kHan), qPrintable("no Chinese in: " + strLine + "\n" + strWhat));
                 }
             }
         }
@@ -802,9 +879,9 @@ private slots:
         r = Run({"-i", "all", "write", P("gang.bin")}, strBench);
         QCOMPARE(r.nExit, 1);
         QVERIFY(r.strOut.contains("[FT2232-LOC-2] 校验失败，请重新烧写"));
-        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-1\\s+ok")));
-        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));
-        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-3\\s+ok")));
+        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-1\\s+成功")));
+        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-2\\s+失败")));
+        QVERIFY(r.strOut.contains(QRegularExpression("FT2232-LOC-3\\s+成功")));
         QCOMPARE(Slurp(strBench + "/adapter-1/flash.bin").left(image.size()), image);
         QCOMPARE(Slurp(strBench + "/adapter-3/flash.bin").left(image.size()), image);
         for (const FlashPattern& flash : flashes)
@@ -822,7 +899,7 @@ private slots:
             QCOMPARE(o["start"], QJsonValue(0));
         }
         QCOMPARE(results, (QMap<QString, QString>{{"FT2232-LOC-1", "ok"}, {"FT2232-LOC-2", "failed"}, {"FT2232-LOC-3", "ok"}}));
-        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));  // the table too
+        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+失败")));  // the table too
         const QList<QStringList> rows = TraceRows(P("gang.csv"));
         QCOMPARE(rows.size(), 4);
         QStringList traced;

@@ -605,7 +605,7 @@ private slots:
         // Nobody reads the FIFO: the program must not wait on it.
         const Result r = Run({"reset"}, strBench);
         QCOMPARE(r.nExit, 0);
-        QCOMPARE(r.strErr.count("run log file"), 1);
+        QCOMPARE(r.strErr.count("运行日志文件"), 1);
         QVERIFY(r.strErr.contains(TodayLog()));
         QFile::remove(TodayLog());
         // Lines of a message of several lines each carry the stamp and the interface.
@@ -617,7 +617,7 @@ private slots:
         const Result gang = Run({"-i", "all", "reset"}, strGang);
         QCOMPARE(gang.nExit, 1);
         QVERIFY(gang.strOut.contains("[FT2232-LOC-2] 接口未打开\n"));
-        QVERIFY(gang.strOut.contains(QRegularExpression("\\[FT2232-LOC-2\\] simulated bench: .*正被另一个程序使用")));
+        QVERIFY(gang.strOut.contains(QRegularExpression("\\[FT2232-LOC-2\\] 模拟测试台: .*正被另一个程序使用")));
         QVERIFY(gang.strOut.contains(QRegularExpression("\\]: \\[FT2232-LOC-2\\] 请确认后重试\n")));
         const QString strLog = QString::fromUtf8(Slurp(TodayLog()));
         QVERIFY(strLog.contains(QRegularExpression("\\]: \\[FT2232-LOC-2\\] 请确认后重试\n")));

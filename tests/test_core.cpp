@@ -52,6 +52,37 @@ private slots:
             QCOMPARE(qlonglong(n), value);
     }
 
+    // Lines for a terminal by its columns: a Chinese character takes two, a
+    // line breaks at a space or between Chinese characters, never before a
+    // closing mark nor after an opening one, and a word wider than the line
+    // stands alone.
+    void terminalLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("words") << "Erase the whole chip or a range." << 16
+                               << QStringList{"Erase the whole", "chip or a range."};
+        QTest::newRow("chinese") << "擦除整片或一段范围。" << 8 << QStringList{"擦除整片", "或一段范", "围。"};
+        QTest::newRow("closing mark stays") << "写入磁盘，然后" << 8 << QStringList{"写入磁", "盘，然后"};
+        QTest::newRow("opening mark moves") << "镜像大小（默认）" << 10 << QStringList{"镜像大小", "（默认）"};
+        QTest::newRow("ascii paren after chinese") << "写入磁盘 (默认)" << 10 << QStringList{"写入磁盘", "(默认)"};
+        QTest::newRow("long word alone") << "来自 postgresql://u@h:1/db 或" << 12
+                                         << QStringList{"来自", "postgresql://u@h:1/db", "或"};
+        QTest::newRow("line breaks kept") << "甲\n乙 丙" << 40 << QStringList{"甲", "乙 丙"};
+    }
+    void terminalLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QFETCH(QStringList, lines);
+        QCOMPARE(xq::WrapToWidth(text, width), lines);
+        QCOMPARE(xq::TerminalWidth("接口 ok"), 7);
+        QCOMPARE(xq::PadToWidth("接口", 6) + "|", QString("接口  |"));
+        QCOMPARE(xq::PadToWidth("12", 5, true), QString("   12"));
+        QCOMPARE(xq::PadToWidth("结果太长了", 4), QString("结果太长了"));  // never cut
+    }
+
     // The image tab's serial box reads as it shows: a hexadecimal box with
     // or without 0x, a decimal box digits only; both within 32 bits.
     void serialBox_data()

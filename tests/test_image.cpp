@@ -901,7 +901,7 @@ private slots:
         QVERIFY(!run.bState);
         QCOMPARE(Slurp(strKept), QByteArray("earlier contents"));
         // The adapter library's reason on its own line, then the code's line exactly.
-        const int nCause = run.logs.indexOf("simulated bench: the adapter was unplugged");
+        const int nCause = run.logs.indexOf("模拟测试台: 适配器已被拔出");
         QVERIFY2(nCause >= 0 && nCause + 1 < run.logs.size() &&
                      QRegularExpression("^未知错误 100[23]$").match(run.logs[nCause + 1]).hasMatch(),
                  qPrintable(run.logs.join('\n')));

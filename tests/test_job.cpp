@@ -263,7 +263,7 @@ private slots:
         QVERIFY(QFile::link(P("cut/new.xqjob"), P("cut/link.xqjob")));
         r = Xqprog({"job", "create", P("cut/link.xqjob"), "--force", "--image", P("cut/fw.bin"), "--batch-programs"});
         QCOMPARE(r.nExit, 0);
-        QVERIFY(r.strOut.contains("batch programs: yes\n"));
+        QVERIFY(r.strOut.contains("成批页编程: 是\n"));
         QVERIFY(QFileInfo(P("cut/link.xqjob")).isSymLink());
         QVERIFY2(JobRules::Prepare(P("cut/new.xqjob"), good, strError), qPrintable(strError));
         QVERIFY(good.spec.bBatchPrograms);
@@ -322,11 +322,11 @@ private slots:
         QVERIFY(!strJob.isEmpty());
         XqprogResult r = Xqprog({"job", "show", strJob});
         QCOMPARE(r.nExit, 0);
-        QVERIFY2(r.strOut.startsWith("name: board-a\ndescription: 第一批, rev 3\njob sha256: " + Sha256(Slurp(strJob))),
+        QVERIFY2(r.strOut.startsWith("名称: board-a\n描述: 第一批, rev 3\n任务 SHA-256: " + Sha256(Slurp(strJob))),
                  qPrintable(r.strOut));
-        QVERIFY(r.strOut.contains("image: fw.bin\nimage sha256: " + Sha256(m_image) + "\nstart: 3000\nerase: size 0x12000\n"
-                                  "protect: yes\nserial: counter file serial.txt, first 500\n"));
-        QVERIFY(r.strOut.endsWith("verify: yes\nstatus: ready\n"));
+        QVERIFY(r.strOut.contains("镜像: fw.bin\n镜像 SHA-256: " + Sha256(m_image) + "\n起始地址: 3000\n擦除: 字节数 0x12000\n"
+                                  "写保护: 是\n序列号: 计数文件 serial.txt，第一个号 500\n"));
+        QVERIFY(r.strOut.endsWith("校验: 是\n状态: 可以运行\n"));
         QCOMPARE(Xqprog({"job", "create", strJob, "--image", P("cli/fw.bin")}).nExit, 2);  // no silent replace
 
         const QString strBench = P("cli-bench");
@@ -414,8 +414,8 @@ private slots:
         QVERIFY(WriteFile(strBench + "/adapter-2/bench.ini", "[faults]\ndead_sectors=4000\n"));
         const XqprogResult r = Xqprog({"-i", "all", "--json", "run", strJob}, strBench);
         QCOMPARE(r.nExit, 1);
-        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+FAILED")));
-        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-1\\s+ok")));
+        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-2\\s+失败")));
+        QVERIFY(r.strErr.contains(QRegularExpression("FT2232-LOC-1\\s+成功")));
         QMap<QString, QStringList> steps;
         QMap<QString, double> stepSeconds;
         QList<int> serials;
@@ -434,7 +434,7 @@ private slots:
         // The table's seconds are the whole job's on that adapter, never its last step's.
         for (const QString& strInterface : {QString("FT2232-LOC-1"), QString("FT2232-LOC-3")}) {
             const QRegularExpressionMatch row =
-                QRegularExpression(strInterface + "\\s+ok\\s+([0-9.]+)").match(r.strErr);
+                QRegularExpression(strInterface + "\\s+成功\\s+([0-9.]+)").match(r.strErr);
             QVERIFY(row.hasMatch());
             QVERIFY2(row.captured(1).toDouble() + 0.006 >= stepSeconds[strInterface],
                      qPrintable(QString("%1 < %2").arg(row.captured(1)).arg(stepSeconds[strInterface])));

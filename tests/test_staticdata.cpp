@@ -481,7 +481,7 @@ private slots:
         WriteZip(P("bomb.xlsx"), bomb);
         QVERIFY(doc.Open(P("bomb.xlsx")));
         QVERIFY(!doc.Sheet("S"));
-        QVERIFY(doc.ErrorString().contains("too large"));
+        QVERIFY(doc.ErrorString().contains("太大"));
 
         // Entity expansion ("billion laughs") is refused.
         QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE sst [<!ENTITY a \"aaaaaaaaaa\">";
@@ -495,7 +495,7 @@ private slots:
         WriteZip(P("lol.xlsx"), lol);
         QVERIFY(doc.Open(P("lol.xlsx")));
         QVERIFY(!doc.Sheet("S"));
-        QVERIFY(doc.ErrorString().contains("shared strings"));
+        QVERIFY(doc.ErrorString().contains("共享字符串"));
     }
 
     // A workbook whose texts are missing or over the size cap does not load
@@ -519,7 +519,7 @@ private slots:
 
         WriteZip(P("ss-declared-missing.xlsx"), declared(HandBook(sheet)));
         QCOMPARE(layout.LoadXlsx(P("ss-declared-missing.xlsx")), xq::kErrWorkbookBadSheet);
-        QVERIFY2(layout.strError.contains("shared strings") && layout.strError.contains("missing"),
+        QVERIFY2(layout.strError.contains("共享字符串") && layout.strError.contains("缺少"),
                  qPrintable(layout.strError));
 
         WriteZip(P("ss-undeclared-missing.xlsx"), HandBook(sheet));
@@ -530,7 +530,7 @@ private slots:
         big.last().second += QByteArray(80 * 1024 * 1024, ' ');
         WriteZip(P("ss-big.xlsx"), big);
         QCOMPARE(layout.LoadXlsx(P("ss-big.xlsx")), xq::kErrWorkbookBadSheet);
-        QVERIFY2(layout.strError.contains("too large"), qPrintable(layout.strError));
+        QVERIFY2(layout.strError.contains("太大"), qPrintable(layout.strError));
 
         // The configuration sheet fails the same way instead of being skipped.
         auto config = HandBook("<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>");
@@ -542,7 +542,7 @@ private slots:
         StaticData tab;
         Import(tab, P("ss-big.xlsx"));
         QCOMPARE(m_boxes.size(), 1);
-        QVERIFY2(m_boxes[0].contains("-3") && m_boxes[0].contains("too large"), qPrintable(m_boxes[0]));
+        QVERIFY2(m_boxes[0].contains("-3") && m_boxes[0].contains("太大"), qPrintable(m_boxes[0]));
     }
 
     // The static write and read on their own, without the tab or a thread:
@@ -566,7 +566,7 @@ private slots:
         const QString strOutside = "操作范围超出Flash容量: 0x3FF000 ~ 0x400000 (4096 字节), Flash容量 2097152 字节";
         const int kRefused = xq::kEndedAndReported;
         const QString strReadFailed =
-            xq::ResultText(xq::kErrUsbWrite, "simulated bench: a USB transfer failed (fail_once)");
+            xq::ResultText(xq::kErrUsbWrite, "模拟测试台: 一次USB传输失败 (fail_once)");
         QTest::newRow("write, none there") << true << false << 0x1FF000 << 0 << 0 << xq::kOk
                                            << QStringList{strSearch, strNone, "准备写入默认静态数据..."} + written << 0;
         QTest::newRow("write, one there") << true << true << 0x1FF000 << 0 << 0 << xq::kOk

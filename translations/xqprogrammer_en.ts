@@ -990,6 +990,141 @@ SHA-256 of the file: %3</translation>
         <translation>Cannot read the workbook: %1 %2</translation>
     </message>
     <message>
+        <location filename="../src/job/jobfile.cpp" line="677"/>
+        <source>是</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="677"/>
+        <source>否</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="682"/>
+        <source>名称: %1</source>
+        <translation>name: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="683"/>
+        <source>描述: %1</source>
+        <translation>description: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="684"/>
+        <source>任务 SHA-256: %1</source>
+        <translation>job sha256: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="685"/>
+        <source>速率: %1</source>
+        <translation>rate: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="686"/>
+        <source>成批页编程: %1</source>
+        <translation>batch programs: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="687"/>
+        <source>镜像: %1</source>
+        <translation>image: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="688"/>
+        <source>镜像 SHA-256: %1</source>
+        <translation>image sha256: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="689"/>
+        <source>起始地址: %1</source>
+        <translation>start: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="690"/>
+        <source>擦除: %1</source>
+        <translation>erase: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="690"/>
+        <source>字节数 %1</source>
+        <translation>size %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="691"/>
+        <source>写保护: %1</source>
+        <translation>protect: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="692"/>
+        <source>序列号: %1</source>
+        <translation>serial: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="692"/>
+        <source>关</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="693"/>
+        <source>产线数据库计数器 %1</source>
+        <translation>line database counter %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="694"/>
+        <source>计数文件 %1，第一个号 %2</source>
+        <translation>counter file %1, first %2</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="698"/>
+        <source>产线数据库: %1</source>
+        <translation>line database: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="700"/>
+        <source>静态数据工作簿: %1</source>
+        <translation>static workbook: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="701"/>
+        <source>静态数据 SHA-256: %1</source>
+        <translation>static sha256: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="702"/>
+        <source>静态数据起始地址: %1</source>
+        <translation>static start: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="702"/>
+        <source>按工作簿</source>
+        <translation>the workbook&apos;s</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="703"/>
+        <source>静态数据总大小: %1</source>
+        <translation>static total: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="703"/>
+        <source>按布局</source>
+        <translation>the layout&apos;s</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="704"/>
+        <source>静态数据的值: %1</source>
+        <translation>static values: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="706"/>
+        <source>静态数据: 关</source>
+        <translation>static: off</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="708"/>
+        <source>校验: %1</source>
+        <translation>verify: %1</translation>
+    </message>
+    <message>
         <location filename="../src/job/jobrun.cpp" line="89"/>
         <source>任务: %1 (任务文件SHA-256: %2)</source>
         <translation>Job: %1 (job file SHA-256: %2)</translation>
@@ -1492,6 +1627,19 @@ SHA-256 of the file: %3</translation>
     </message>
 </context>
 <context>
+    <name>RunLogFile</name>
+    <message>
+        <location filename="../src/core/runlogfile.cpp" line="57"/>
+        <source>运行日志文件 %1 无法写入: 它不是普通文件</source>
+        <translation>run log file %1 cannot be written: it is not a regular file</translation>
+    </message>
+    <message>
+        <location filename="../src/core/runlogfile.cpp" line="59"/>
+        <source>运行日志文件 %1 无法写入</source>
+        <translation>run log file %1 cannot be written</translation>
+    </message>
+</context>
+<context>
     <name>SerialCounter</name>
     <message>
         <location filename="../src/job/serialcounter.cpp" line="18"/>
@@ -1580,6 +1728,56 @@ SHA-256 of the file: %3</translation>
         <location filename="../src/sim/benchsession.cpp" line="175"/>
         <source>%1/bench.ini: 无法写入</source>
         <translation>%1/bench.ini: cannot be written</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchsession.cpp" line="201"/>
+        <source>模拟测试台: %1</source>
+        <translation>simulated bench: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchconfig.cpp" line="153"/>
+        <source>容量须在 4 KiB 到 16 MiB 之间</source>
+        <translation>capacity between 4 KiB and 16 MiB</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchconfig.cpp" line="160"/>
+        <source>32 个十六进制数字</source>
+        <translation>32 hexadecimal digits</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchconfig.cpp" line="239"/>
+        <source>1 到 64</source>
+        <translation>1 to 64</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchconfig.cpp" line="249"/>
+        <source>%1: 无法读取</source>
+        <translation>%1: cannot be read</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchconfig.cpp" line="260"/>
+        <source>%1: adapter/model 的值无效 (可选 %2)</source>
+        <translation>%1: bad value for adapter/model (one of %2)</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchconfig.cpp" line="270"/>
+        <source>%1: adapter/serial 的值无效 (最多 32 个可打印的 ASCII 字符)</source>
+        <translation>%1: bad value for adapter/serial (up to 32 printable ASCII characters)</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/benchconfig.cpp" line="278"/>
+        <source>%1: %2 的值无效</source>
+        <translation>%1: bad value for %2</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/simbench.cpp" line="65"/>
+        <source>一次USB传输失败 (fail_once)</source>
+        <translation>a USB transfer failed (fail_once)</translation>
+    </message>
+    <message>
+        <location filename="../src/sim/simbench.cpp" line="177"/>
+        <source>适配器已被拔出</source>
+        <translation>the adapter was unplugged</translation>
     </message>
 </context>
 <context>
@@ -2211,6 +2409,94 @@ Check it and try again.</translation>
     </message>
 </context>
 <context>
+    <name>Xlsx</name>
+    <message>
+        <location filename="../src/xlsx/workbookwriter.cpp" line="283"/>
+        <source>%1: 工作表名称无效</source>
+        <translation>%1: bad sheet name</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/workbookwriter.cpp" line="289"/>
+        <source>工作簿至少需要一个工作表</source>
+        <translation>a workbook needs at least one sheet</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/workbookwriter.cpp" line="294"/>
+        <source>%1: 无法生成工作簿</source>
+        <translation>%1: the workbook could not be assembled</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="112"/>
+        <source>缺少部件 %1</source>
+        <translation>missing part %1</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="117"/>
+        <source>无法读取部件 %1</source>
+        <translation>cannot read part %1</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="125"/>
+        <source>部件 %1 已损坏</source>
+        <translation>corrupt part %1</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="132"/>
+        <source>部件 %1 太大</source>
+        <translation>part %1 is too large</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="139"/>
+        <source>部件 %1 已损坏 (校验和不符)</source>
+        <translation>corrupt part %1 (checksum)</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="170"/>
+        <source>%1 不是可读取的 .xlsx 文件</source>
+        <translation>%1 is not a readable .xlsx file</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="210"/>
+        <source>工作簿的关系部件格式错误: %1</source>
+        <translation>malformed workbook relationships: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="229"/>
+        <source>工作簿格式错误: %1</source>
+        <translation>malformed workbook: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="246"/>
+        <source>共享字符串: %1</source>
+        <translation>shared strings: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="256"/>
+        <source>共享字符串太多</source>
+        <translation>too many shared strings</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="262"/>
+        <source>共享字符串格式错误: %1</source>
+        <translation>malformed shared strings: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="396"/>
+        <source>单元格太多</source>
+        <translation>too many cells</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="415"/>
+        <source>单元格 %1 引用的共享字符串 %2 在工作簿中不存在</source>
+        <translation>cell %1 names shared string %2, which the workbook does not hold</translation>
+    </message>
+    <message>
+        <location filename="../src/xlsx/xlsxdocument.cpp" line="426"/>
+        <source>工作表格式错误: %1</source>
+        <translation>malformed worksheet: %1</translation>
+    </message>
+</context>
+<context>
     <name>xqprog</name>
     <message>
         <location filename="../src/cli/cmdstatic.cpp" line="33"/>
@@ -2233,98 +2519,200 @@ Check it and try again.</translation>
         <translation>--set %1: give 1 to %2 values</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="145"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="123"/>
+        <source>写入默认值或当前值 (默认: default)。</source>
+        <translation>Write the default values or the current ones (default: default).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="124"/>
+        <source>设置一项的当前值；可以多次给出。</source>
+        <translation>Set an item&apos;s current value; may be repeated.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="125"/>
+        <source>与 --values current 一起: 即使有些项没有用 --set 给出值也写入 (它们写入默认值)。</source>
+        <translation>With --values current: write although some items got no value from --set (they keep their default values).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdstatic.cpp" line="151"/>
         <source>static read 只能在一个接口上运行</source>
         <translation>static read runs on one interface</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="173"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="179"/>
         <source>--values 无效: %1 (default 或 current)</source>
         <translation>bad --values: %1 (default or current)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="177"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="183"/>
         <source>--set 给出的是当前值: 请加上 --values current</source>
         <translation>--set gives current values: add --values current</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="183"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="189"/>
         <source>没有名为 %1 的项</source>
         <translation>no item named %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="191"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="197"/>
         <source>--set %1: 多个工作表中都有这个名称 (%2)</source>
         <translation>--set %1: the name is on several sheets (%2)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="208"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="214"/>
         <source>--values current: %1 没有给出值 (请用 --set 给出，或用 --force 写入它们的默认值)</source>
         <translation>--values current: no value given for %1 (give them with --set, or --force to write their default values)</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="138"/>
+        <location filename="../src/cli/clioptions.cpp" line="16"/>
+        <source>-i all (或多次 -i) 让 write、erase、read、verify、blank、reset、static write 和 run 同时在每个指定的适配器上运行。
+退出码: 0 成功，1 操作在芯片或适配器上失败，2 用法或输入错误。</source>
+        <translation>-i all (or -i several times) runs write, erase, read, verify, blank, reset, static write and run on every named adapter at once.
+Exit codes: 0 success, 1 the operation failed on the chip or adapter, 2 bad usage or input.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="23"/>
+        <source>显示本帮助 (在命令之后: 该命令的帮助)。</source>
+        <translation>Show this help (after a command: the command&apos;s help).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="24"/>
+        <source>显示版本。</source>
+        <translation>Show the version.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="25"/>
+        <source>使用模拟测试台代替USB适配器；--simulate=DIR: 测试台目录。</source>
+        <translation>Use the simulated bench instead of USB adapters; --simulate=DIR: the bench directory.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="27"/>
+        <source>要使用的适配器，按名称或序列号；多次给出或给出 &quot;all&quot; 时多个适配器同时运行 (默认: 列出的第一个)。</source>
+        <translation>The adapter to use, by name or serial number; several times, or &quot;all&quot;, for a gang run (default: the first listed).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="29"/>
+        <source>SPI 时钟: %1，或序号 0 到 %2 (默认 %3)。</source>
+        <translation>The SPI clock: %1, or the index 0 to %2 (default %3).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="34"/>
+        <source>不显示进度条。</source>
+        <translation>No progress bar.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="35"/>
+        <source>每个操作之后在标准输出上为每个适配器输出一个 JSON 对象；日志行改到标准错误。</source>
+        <translation>After each operation one JSON object per adapter on standard output; log lines go to standard error.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="36"/>
+        <source>每次芯片操作向 FILE 追加一行 CSV (并写入磁盘)。</source>
+        <translation>Append one CSV row per chip operation to FILE (flushed to disk).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="37"/>
+        <source>输出的语言: zh 或 en (默认: 英文区域设置下为 en，否则为 zh)。</source>
+        <translation>The language of the output: zh or en (default: en under an English locale, else zh).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="38"/>
+        <source>逐个发送页编程，每个在前一个的状态查询之后，按地址顺序 (默认；芯片厂商的帧顺序)。</source>
+        <translation>Send each page program on its own, after the status poll of the one before, in address order (the default; the chip maker&apos;s frame order).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="39"/>
+        <source>每次USB交换成批发送最多 64 个页编程 (全速时更快)。这不是芯片厂商的帧顺序，只在模拟测试台上运行过。加密镜像从不使用。</source>
+        <translation>Send page programs in batches of up to 64 per USB exchange (faster at full speed). Not the chip maker&apos;s frame order; it has only been run on the simulated bench. Never used for encrypted images.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="107"/>
+        <source>命令:</source>
+        <translation>Commands:</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="136"/>
+        <source>选项:</source>
+        <translation>Options:</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="156"/>
+        <source>用法: xqprog [选项] %1 %2</source>
+        <translation>Usage: xqprog [options] %1 %2</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="162"/>
+        <source>用法: xqprog [选项] 命令 ...</source>
+        <translation>Usage: xqprog [options] COMMAND ...</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="163"/>
+        <source>通过 FTDI MPSSE 适配器烧写 XQ6130、XQ6230 和 XQ6030 芯片。</source>
+        <translation>Programs XQ6130, XQ6230 and XQ6030 chips through FTDI MPSSE adapters.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clioptions.cpp" line="181"/>
         <source>--batch-programs 与 --strict-order 互相矛盾</source>
         <translation>--batch-programs and --strict-order contradict each other</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="143"/>
+        <location filename="../src/cli/clioptions.cpp" line="186"/>
         <source>--trace 需要一个文件 FILE</source>
         <translation>--trace needs a FILE</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="151"/>
+        <location filename="../src/cli/clioptions.cpp" line="194"/>
         <source>未知的速率: %1 (可选 %2，或序号 0 到 %3)</source>
         <translation>unknown rate: %1 (one of %2, or the index 0 to %3)</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="166"/>
+        <location filename="../src/cli/clioptions.cpp" line="209"/>
         <source>未知的命令: %1 (--simulate 的目录须写成 --simulate=%1)
 用法见 &apos;xqprog --help&apos;。</source>
         <translation>unknown command: %1 (--simulate takes its directory as --simulate=%1)
 Try &apos;xqprog --help&apos;.</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="171"/>
+        <location filename="../src/cli/clioptions.cpp" line="214"/>
         <source>未知的命令: %1 (命令有: %2)
 用法见 &apos;xqprog --help&apos;。</source>
         <translation>unknown command: %1 (commands: %2)
 Try &apos;xqprog --help&apos;.</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="183"/>
+        <location filename="../src/cli/clioptions.cpp" line="226"/>
         <source>%1选项有: %2</source>
         <translation>%1options: %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="195"/>
+        <location filename="../src/cli/clioptions.cpp" line="238"/>
         <source>选项 &apos;%1&apos; 后缺少值。</source>
         <translation>Missing value after &apos;%1&apos;.</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="197"/>
+        <location filename="../src/cli/clioptions.cpp" line="240"/>
         <source>选项 &apos;%1&apos; 不带值。</source>
         <translation>Unexpected value after &apos;%1&apos;.</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="201"/>
+        <location filename="../src/cli/clioptions.cpp" line="244"/>
         <source>未知的选项 &apos;%1&apos;</source>
         <translation>Unknown option &apos;%1&apos;</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="203"/>
+        <location filename="../src/cli/clioptions.cpp" line="246"/>
         <source>未知的选项: %1</source>
         <translation>Unknown options: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="239"/>
+        <location filename="../src/cli/clioptions.cpp" line="282"/>
         <source>%1
 用法见 &apos;xqprog %2--help&apos;。</source>
         <translation>%1
 Try &apos;xqprog %2--help&apos;.</translation>
     </message>
     <message>
-        <location filename="../src/cli/clioptions.cpp" line="242"/>
+        <location filename="../src/cli/clioptions.cpp" line="285"/>
         <source>没有给出命令
 用法见 &apos;xqprog --help&apos;。</source>
         <translation>no command
@@ -2334,6 +2722,33 @@ Try &apos;xqprog --help&apos;.</translation>
         <location filename="../src/cli/clirunner.cpp" line="237"/>
         <source>追溯文件无法使用: %1</source>
         <translation>cannot use the trace file: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clirunner.cpp" line="268"/>
+        <source>接口</source>
+        <translation>interface</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clirunner.cpp" line="268"/>
+        <source>结果</source>
+        <translation>result</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clirunner.cpp" line="269"/>
+        <source>用时 (秒)</source>
+        <translation>seconds</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clirunner.cpp" line="273"/>
+        <source>成功</source>
+        <comment>gang table</comment>
+        <translation>ok</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/clirunner.cpp" line="274"/>
+        <source>失败</source>
+        <comment>gang table</comment>
+        <translation>FAILED</translation>
     </message>
     <message>
         <location filename="../src/cli/cmdchip.cpp" line="70"/>
@@ -2351,156 +2766,559 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>%1 needs --%2 or --%3</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="183"/>
+        <location filename="../src/cli/cmdimage.cpp" line="48"/>
+        <source>Flash 地址 (十六进制，默认 0)。</source>
+        <translation>The flash address (hexadecimal, default 0).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="101"/>
+        <source>检查这么多字节。</source>
+        <translation>Check this many bytes.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="102"/>
+        <source>从起始地址检查到 Flash 末尾。</source>
+        <translation>Check from the start address to the end of the flash.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="149"/>
+        <source>先擦除什么: whole、file (镜像的大小，默认)、字节数，或 smart (先读取；只擦除和编程与镜像不同的扇区)。</source>
+        <translation>What to erase first: whole, file (the image&apos;s size, the default), a byte count, or smart (read first; erase and program only the sectors that differ from the image).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="151"/>
+        <location filename="../src/cli/cmdjob.cpp" line="29"/>
+        <source>完成后对 Flash 写保护。</source>
+        <translation>Write-protect the flash afterwards.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="153"/>
+        <source>从这个号起写入序列号 (十进制或 0x 十六进制)，每个芯片一个；最后显示下一个可用的号。</source>
+        <translation>Stamp serial numbers from this one on (decimal or 0x hexadecimal), one per chip; the next free one is printed.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="157"/>
+        <source>从这个计数文件取序列号 (一个十进制数，即下一个可用的号；文件不存在时从 --serial 或 1 开始)，本机所有的 xqprog 共用。</source>
+        <translation>Take the serial numbers from this counter file (one decimal number, the next free one; a missing file starts at --serial or 1), shared by every xqprog on this PC.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="166"/>
+        <source>擦除整片。</source>
+        <translation>Erase the whole chip.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="167"/>
+        <source>擦除这么多字节。</source>
+        <translation>Erase this many bytes.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="173"/>
+        <source>读取这么多字节。</source>
+        <translation>Read this many bytes.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="174"/>
+        <source>从起始地址读到 Flash 末尾。</source>
+        <translation>Read from the start address to the end of the flash.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="175"/>
+        <source>同时显示已写入的序列号。</source>
+        <translation>Also print the stamped serial number.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="192"/>
         <source>%1: %2 (whole、file、smart 或字节数)</source>
         <translation>%1: %2 (whole, file, smart or a byte count)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="193"/>
-        <location filename="../src/cli/cmdlinedb.cpp" line="74"/>
+        <location filename="../src/cli/cmdimage.cpp" line="268"/>
+        <source>序列号: %1
+</source>
+        <translation>serial: %1
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="49"/>
         <source>序列号无效: %1</source>
         <translation>bad serial number: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="73"/>
-        <location filename="../src/cli/cmdjob.cpp" line="78"/>
+        <location filename="../src/cli/cmdjob.cpp" line="80"/>
+        <location filename="../src/cli/cmdjob.cpp" line="85"/>
         <source>--from 从任务中取用全部配置: 不能再加 --%1</source>
         <translation>--from takes the whole recipe from the job: --%1 cannot be added</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="104"/>
+        <location filename="../src/cli/cmdjob.cpp" line="111"/>
         <source>任务文件名须以 .xqjob 结尾: %1</source>
         <translation>a job file&apos;s name ends in .xqjob: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="106"/>
+        <location filename="../src/cli/cmdjob.cpp" line="113"/>
         <source>任务文件已存在: %1 (--force 可替换)</source>
         <translation>the job file exists: %1 (--force replaces it)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="110"/>
+        <location filename="../src/cli/cmdjob.cpp" line="117"/>
         <source>job create 需要 --image FILE</source>
         <translation>job create needs --image FILE</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="127"/>
+        <location filename="../src/cli/cmdjob.cpp" line="134"/>
         <source>--serial 需要 --serial-file: 任务的序列号来自计数文件</source>
         <translation>--serial needs --serial-file: a job takes its serial numbers from a counter file</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="129"/>
-        <location filename="../src/cli/cmdjob.cpp" line="197"/>
-        <location filename="../src/cli/cmdlinedb.cpp" line="46"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="44"/>
         <source>--serial-counter 需要 --line-db</source>
         <translation>--serial-counter needs --line-db</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="131"/>
+        <location filename="../src/cli/cmdjob.cpp" line="22"/>
+        <source>要写入的镜像 (必需)；与任务文件在同一目录时按相对路径保存。</source>
+        <translation>The image to write (required); stored relative to the job file when it lies beside it.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="24"/>
+        <source>任务名称 (默认: 任务文件名去掉 .xqjob)。</source>
+        <translation>The job&apos;s name (default: the job file&apos;s name without .xqjob).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="25"/>
+        <source>任意的描述。</source>
+        <translation>A free description.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="26"/>
+        <source>镜像的 Flash 地址 (十六进制，默认 0)。</source>
+        <translation>The flash address of the image (hexadecimal, default 0).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="27"/>
+        <source>先擦除什么: whole、file (默认)、smart 或字节数。</source>
+        <translation>What to erase first: whole, file (the default), smart, or a byte count.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="30"/>
+        <source>写入从这个计数文件取得的序列号。</source>
+        <translation>Stamp serial numbers taken from this counter file.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="31"/>
+        <source>与 --serial-file 一起: 计数文件不存在时的第一个号 (默认 1)。</source>
+        <translation>With --serial-file: the first number when the counter file is missing (default 1).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="33"/>
+        <source>同时写入按这个工作簿布局的静态数据记录。</source>
+        <translation>Also write the static data record laid out by this workbook.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="34"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="108"/>
+        <source>记录的 Flash 地址 (十六进制；默认取工作簿的，否则为 1FF000)。</source>
+        <translation>The flash address of the record (hexadecimal; default the workbook&apos;s, else 1FF000).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="36"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="113"/>
+        <source>记录的总字节数 (默认: 已用长度 + 20，向上取整为 4 的倍数)。</source>
+        <translation>The record&apos;s total size in bytes (default: its used length + 20, rounded up to 4).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="38"/>
+        <source>写入工作簿的默认值或当前值 (默认: default)。</source>
+        <translation>Write the workbook&apos;s default or current values (default: default).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="40"/>
+        <source>最后加一个校验步骤: 读回镜像并比较，不写入任何内容。</source>
+        <translation>End with a verify step: the image read back and compared, nothing written.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="42"/>
+        <source>从这个任务文件取用全部配置 (也可以是没有格式版本和校验和的旧格式，其文件必须仍是它所记录的)，重新写出。</source>
+        <translation>Take the whole recipe from this job file, also one of the older format without format version and checksum, whose files must still be the ones it names; writes it anew.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="46"/>
+        <source>把任务每次运行的每个芯片记录到这个产线数据库 (sqlite:PATH 或 postgresql://user@host:port/dbname；不含密码: 密码来自 PGPASSFILE 或 ~/.pgpass)。</source>
+        <translation>Record every chip of the job&apos;s runs in this line database (sqlite:PATH or postgresql://user@host:port/dbname; never a password: it comes from PGPASSFILE or ~/.pgpass).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="51"/>
+        <source>与 --line-db 一起: 写入从数据库的这个计数器取得的序列号 (代替 --serial-file)。</source>
+        <translation>With --line-db: stamp serial numbers taken from this counter of the database (instead of --serial-file).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="54"/>
+        <source>替换已有的任务文件。</source>
+        <translation>Replace an existing job file.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="138"/>
         <source>--serial-counter 与 --serial-file: 任务的序列号只能来自其中之一</source>
         <translation>--serial-counter and --serial-file: a job takes its serial numbers from one of them</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="142"/>
+        <location filename="../src/cli/cmdjob.cpp" line="149"/>
         <source>--static-start、--static-total 和 --static-values 需要 --static WORKBOOK</source>
         <translation>--static-start, --static-total and --static-values need --static WORKBOOK</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="149"/>
+        <location filename="../src/cli/cmdjob.cpp" line="156"/>
         <source>--static-values 无效: %1</source>
         <translation>bad --static-values: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="186"/>
+        <location filename="../src/cli/cmdjob.cpp" line="178"/>
+        <source>状态: 拒绝运行
+</source>
+        <translation>status: refused
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="181"/>
+        <source>状态: 可以运行
+</source>
+        <translation>status: ready
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="193"/>
         <source>--rate: 速率由任务设定 (%1)</source>
         <translation>--rate: the job sets the rate (%1)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="188"/>
+        <location filename="../src/cli/cmdjob.cpp" line="195"/>
         <source>--batch-programs: 页编程的发送方式由任务设定 (逐个发送)</source>
         <translation>--batch-programs: the job sets how page programs are sent (one by one)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="193"/>
+        <location filename="../src/cli/cmdjob.cpp" line="200"/>
         <source>--serial-counter: 该任务不写序列号</source>
         <translation>--serial-counter: the job stamps no serial numbers</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdlinedb.cpp" line="57"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="18"/>
+        <source>把每个芯片记录到这个产线数据库 (sqlite:PATH 或 postgresql://user@host:port/dbname；密码来自 PGPASSFILE 或 ~/.pgpass)。</source>
+        <translation>Record every chip in this line database (sqlite:PATH or postgresql://user@host:port/dbname; the password from PGPASSFILE or ~/.pgpass).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="20"/>
+        <source>与 --line-db 一起: 写入从数据库的这个计数器取得的序列号。</source>
+        <translation>With --line-db: stamp serial numbers taken from this counter of the database.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="25"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="32"/>
+        <source>产线数据库。</source>
+        <translation>The line database.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="26"/>
+        <source>只统计这个日期或时间以来的芯片 (ISO 8601，UTC: 2026-12-09 或 2026-12-09T08:00)。</source>
+        <translation>Only chips since this date or time (ISO 8601, UTC: 2026-12-09 or 2026-12-09T08:00).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="27"/>
+        <source>只统计这个任务的芯片。</source>
+        <translation>Only the chips of this job.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="37"/>
+        <source>要建立的序列号计数器 (或要调高其最后一个号的计数器)。</source>
+        <translation>The serial counter to create (or whose last number to raise).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="38"/>
+        <source>计数器的第一个号。</source>
+        <translation>The counter&apos;s first number.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="39"/>
+        <source>计数器的最后一个号。</source>
+        <translation>The counter&apos;s last number.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="67"/>
         <source>--serial-counter 不能与 --serial 或 --serial-file 同时使用</source>
         <translation>--serial-counter cannot be used with --serial or --serial-file</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdlinedb.cpp" line="72"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="82"/>
         <source>line-db init 需要 --counter NAME --first N --last M</source>
         <translation>line-db init needs --counter NAME --first N --last M</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdlinedb.cpp" line="82"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="94"/>
         <source>计数器 %1: %2 .. %3
 </source>
         <translation>counter %1: %2 .. %3
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdlinedb.cpp" line="98"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="110"/>
         <source>已发送 %1，剩余 %2 (%3)
 </source>
         <translation>sent %1, left %2 (%3)
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdlinedb.cpp" line="106"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="120"/>
+        <source>成功</source>
+        <comment>record</comment>
+        <translation>ok</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="122"/>
+        <source>失败</source>
+        <comment>record</comment>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="124"/>
+        <source>未执行</source>
+        <comment>record</comment>
+        <translation>refused</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="126"/>
+        <source>已取</source>
+        <comment>record</comment>
+        <translation>taken</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="128"/>
+        <source>已写入</source>
+        <comment>record</comment>
+        <translation>stamped</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="130"/>
+        <source>未写入</source>
+        <comment>record</comment>
+        <translation>not stamped</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="137"/>
         <source>此命令需要 --line-db URL</source>
         <translation>this command needs --line-db URL</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdlinedb.cpp" line="119"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="150"/>
         <source>日期无效: %1 (2026-12-09 或 2026-12-09T08:00)</source>
         <translation>bad date: %1 (2026-12-09 or 2026-12-09T08:00)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdlinedb.cpp" line="142"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="171"/>
+        <source>工位</source>
+        <translation>station</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="171"/>
+        <source>任务</source>
+        <translation>job</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="172"/>
+        <source>成功</source>
+        <comment>report heading</comment>
+        <translation>passed</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="173"/>
+        <source>失败</source>
+        <comment>report heading</comment>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="174"/>
+        <source>良率</source>
+        <translation>yield</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="182"/>
         <source>计数器 %1: %2 .. %3，已取 %4 个，已写入 %5 个
 </source>
         <translation>counter %1: %2 .. %3, %4 taken, %5 stamped
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdlinedb.cpp" line="184"/>
+        <location filename="../src/cli/cmdlinedb.cpp" line="211"/>
+        <source>%1 %2 %3 %4 %5 序列号 %6 %7
+</source>
+        <translation>%1 %2 %3 %4 %5 serial %6 %7
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="221"/>
+        <source>序列号 %1 (%2): %3，工位 %4
+</source>
+        <translation>serial %1 (%2): %3 at %4
+</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdlinedb.cpp" line="225"/>
         <source>没有记录
 </source>
         <translation>no records
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="124"/>
+        <location filename="../src/cli/xqprog.cpp" line="30"/>
+        <source>每行一个适配器: 名称、序列号、描述和端口路径 (以制表符分隔)。</source>
+        <translation>One adapter per line: name, serial number, description and port path (tab-separated).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="32"/>
+        <source>芯片型号和 Flash 的识别信息。</source>
+        <translation>The chip model and the flash identification.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="34"/>
+        <source>擦除、编程、校验 (含扇区修复)，可选写保护和写入序列号。</source>
+        <translation>Erase, program, verify (with sector repair), optionally protect and stamp a serial number.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="36"/>
+        <source>擦除整片或一段范围。</source>
+        <translation>Erase the whole chip or a range.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="38"/>
+        <source>把一段 Flash 读入文件。</source>
+        <translation>Read a flash range into a file.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="41"/>
+        <source>比较 Flash 与镜像；不擦除也不编程。不一致时退出码为 1。</source>
+        <translation>Compare the flash with an image; erases and programs nothing. Exit 1 when they differ.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="44"/>
+        <source>检查一段 Flash 是否全为 0xFF。不是时退出码为 1。</source>
+        <translation>Check that a flash range reads all 0xFF. Exit 1 when it does not.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="45"/>
+        <source>软复位芯片。</source>
+        <translation>Soft-reset the chip.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="48"/>
+        <source>写入按工作簿布局的静态数据记录。</source>
+        <translation>Write the static data record laid out by the workbook.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="50"/>
+        <source>读取静态数据记录；每项一行: 工作表、项、名称、数值。</source>
+        <translation>Read the static data record; one line per item: sheet, item, name, value.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="52"/>
+        <source>写出一个空的布局工作簿作为起点。</source>
+        <translation>Write an empty layout workbook to start from.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="58"/>
+        <source>写入生产任务 (NAME.xqjob): 完整的配置及各文件的 SHA-256。</source>
+        <translation>Write a production job (NAME.xqjob): the whole recipe, with the files&apos; SHA-256.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="60"/>
+        <source>显示任务及其是否可以运行。</source>
+        <translation>Print a job and whether it is ready to run.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="61"/>
+        <source>建立产线数据库的结构和一个序列号计数器。</source>
+        <translation>Create the line database&apos;s schema and a serial counter.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="64"/>
+        <source>每个工位和任务的成功数、失败数和良率，以及已用的序列号。</source>
+        <translation>Passed, failed and yield per station and job, and the serial numbers used.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="66"/>
+        <source>一个芯片的全部记录。</source>
+        <translation>Every record of one chip.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="68"/>
+        <source>发送产线数据库无法连接时留在缓存中的记录。</source>
+        <translation>Send the records kept in the spool while the line database was unreachable.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="70"/>
+        <source>完整检查任务，然后在每个选定的适配器上运行其步骤。</source>
+        <translation>Check a job whole, then run its steps on every chosen adapter.</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/xqprog.cpp" line="125"/>
         <source>无法写入标准输出: %1</source>
         <translation>cannot write standard output: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="192"/>
+        <location filename="../src/cli/xqprog.cpp" line="193"/>
         <source>%1 需要 %2</source>
         <translation>%1 needs %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="196"/>
+        <location filename="../src/cli/xqprog.cpp" line="197"/>
         <source>多余的参数: %1</source>
         <translation>unexpected argument: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="271"/>
+        <location filename="../src/cli/xqprog.cpp" line="275"/>
         <source>未知的语言: %1 (zh 或 en)</source>
         <translation>unknown language: %1 (zh or en)</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="293"/>
+        <location filename="../src/cli/xqprog.cpp" line="297"/>
         <source>模拟测试台 %1: 不烧写真实的芯片</source>
         <translation>simulated bench %1: no real chip is programmed</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="314"/>
+        <location filename="../src/cli/xqprog.cpp" line="318"/>
         <source>没有找到接口: 请检查USB线、udev规则 60-xqprogrammer.rules，以及您是否在 plugdev 组中 (--simulate 使用模拟测试台)</source>
         <translation>no interface found: check the USB cable, the udev rule 60-xqprogrammer.rules and that you are in the plugdev group (--simulate uses the simulated bench)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cliprogress.cpp" line="41"/>
+        <source>%1 字节，用时 %2 s (%3 KiB/s)</source>
+        <translation>%1 bytes in %2 s (%3 KiB/s)</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cliprogress.cpp" line="50"/>
+        <source>擦除</source>
+        <comment>progress phase</comment>
+        <translation>erase</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cliprogress.cpp" line="52"/>
+        <source>编程</source>
+        <comment>progress phase</comment>
+        <translation>program</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cliprogress.cpp" line="54"/>
+        <source>校验</source>
+        <comment>progress phase</comment>
+        <translation>verify</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cliprogress.cpp" line="56"/>
+        <source>读取</source>
+        <comment>progress phase</comment>
+        <translation>read</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cliprogress.cpp" line="90"/>
+        <source>%1/%2 字节 %3 KiB/s</source>
+        <translation>%1/%2 bytes %3 KiB/s</translation>
     </message>
 </context>
 <context>

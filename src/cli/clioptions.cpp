@@ -11,34 +11,33 @@
 
 namespace {
 
-const char* const kEpilogue =
-    "\n-i all (or -i several times) runs write, erase, read, verify, blank, reset, static write and run on every named adapter at once.\n"
-    "Exit codes: 0 success, 1 the operation failed on the chip or adapter, 2 bad usage or input.\n";
+QString Epilogue()
+{
+    return QCoreApplication::translate("xqprog", "-i all (或多次 -i) 让 write、erase、read、verify、blank、reset、static write 和 run 同时在每个指定的适配器上运行。\n"
+              "退出码: 0 成功，1 操作在芯片或适配器上失败，2 用法或输入错误。");
+}
 
 QList<QCommandLineOption> GlobalOptions()
 {
     return {
-        {{"h", "help"}, "Show this help (after a command: the command's help)."},
-        {{"V", "version"}, "Show the version."},
-        {"simulate", "Use the simulated bench instead of USB adapters; --simulate=DIR: the bench directory."},
+        {{"h", "help"}, QCoreApplication::translate("xqprog", "显示本帮助 (在命令之后: 该命令的帮助)。")},
+        {{"V", "version"}, QCoreApplication::translate("xqprog", "显示版本。")},
+        {"simulate", QCoreApplication::translate("xqprog", "使用模拟测试台代替USB适配器；--simulate=DIR: 测试台目录。")},
         {{"i", "interface"},
-         "The adapter to use, by name or serial number; several times, or \"all\", for a gang run (default: the "
-         "first listed).",
+         QCoreApplication::translate("xqprog", "要使用的适配器，按名称或序列号；多次给出或给出 \"all\" 时多个适配器同时运行 (默认: 列出的第一个)。"),
          "NAME|SERIAL"},
-        {{"r", "rate"}, QString("The SPI clock: %1, or the index 0 to %2 (default %3).")
+        {{"r", "rate"}, QCoreApplication::translate("xqprog", "SPI 时钟: %1，或序号 0 到 %2 (默认 %3)。")
                             .arg(RateLabels())
                             .arg(xq::kRateCount - 1)
                             .arg(xq::kRateTable[xq::kDefaultRateIndex].pLabel),
          "LABEL|INDEX"},
-        {{"q", "quiet"}, "No progress bar."},
-        {"json", "After each operation one JSON object per adapter on standard output; log lines go to standard error."},
-        {"trace", "Append one CSV row per chip operation to FILE (flushed to disk).", "FILE"},
-        {"lang", "The language of the log lines: zh or en.", "zh|en"},
-        {"strict-order", "Send each page program on its own, after the status poll of the one before, in address "
-                         "order (the default; the chip maker's frame order)."},
-        {"batch-programs", "Send page programs in batches of up to 64 per USB exchange (faster at full speed). Not "
-                           "the chip maker's frame order; it has only been run on the simulated bench. Never used "
-                           "for encrypted images."},
+        {{"q", "quiet"}, QCoreApplication::translate("xqprog", "不显示进度条。")},
+        {"json", QCoreApplication::translate("xqprog", "每个操作之后在标准输出上为每个适配器输出一个 JSON 对象；日志行改到标准错误。")},
+        {"trace", QCoreApplication::translate("xqprog", "每次芯片操作向 FILE 追加一行 CSV (并写入磁盘)。"), "FILE"},
+        {"lang", QCoreApplication::translate("xqprog", "输出的语言: zh 或 en (默认: 英文区域设置下为 en，否则为 zh)。"), "zh|en"},
+        {"strict-order", QCoreApplication::translate("xqprog", "逐个发送页编程，每个在前一个的状态查询之后，按地址顺序 (默认；芯片厂商的帧顺序)。")},
+        {"batch-programs", QCoreApplication::translate("xqprog", "每次USB交换成批发送最多 64 个页编程 (全速时更快)。这不是芯片厂商的帧顺序，"
+                              "只在模拟测试台上运行过。加密镜像从不使用。")},
     };
 }
 
@@ -100,30 +99,74 @@ const CliCommand* FindCommand(const QStringList& words)
     return nullptr;
 }
 
+constexpr int kHelpWidth = 79;
+constexpr int kNameColumn = 30;  // option names wider than this put their description on the next line
+
 QString CommandTable()
 {
-    QString strTable = "Commands:";
+    QString strTable = QCoreApplication::translate("xqprog", "命令:");
     for (const CliCommand& command : CliCommands()) {
         const QString strLine = QString("%1 %2").arg(command.pName, command.pSynopsis).trimmed();
-        strTable += QString("\n  %1\n      %2").arg(strLine, command.pSummary);
+        // A long synopsis goes on below its command, indented as the summary.
+        strTable += "\n  " + xq::WrapToWidth(strLine, kHelpWidth - 6).join("\n      ");
+        const QString strSummary = QCoreApplication::translate("xqprog", command.pSummary);
+        for (const QString& strPart : xq::WrapToWidth(strSummary, kHelpWidth - 6))
+            strTable += "\n      " + strPart;
     }
     return strTable;
 }
 
-void PrintHelp(QCommandLineParser& parser, const CliCommand* pCommand)
+// The options, one a line: the names, then the description wrapped beside
+// them (display columns, so that Chinese lines fit a terminal too).
+QString OptionTable(const QList<QCommandLineOption>& options)
 {
-    QString strUsage = "Usage: xqprog [options] COMMAND ...\n";
-    if (pCommand) {
-        strUsage = QString("Usage: xqprog [options] %1 %2\n").arg(pCommand->pName, pCommand->pSynopsis);
-        parser.setApplicationDescription(pCommand->pSummary);
-    } else {
-        parser.setApplicationDescription("Programs XQ6130, XQ6230 and XQ6030 chips through FTDI MPSSE adapters.\n\n" +
-                                         CommandTable());
+    QList<QPair<QString, QString>> rows;
+    int nColumn = 0;
+    for (const QCommandLineOption& option : options) {
+        QStringList names;
+        for (const QString& strName : option.names())
+            names << (strName.size() == 1 ? "-" : "--") + strName;
+        QString strNames = names.join(", ");
+        if (!option.valueName().isEmpty())
+            strNames += " <" + option.valueName() + ">";
+        rows << qMakePair(strNames, option.description());
+        if (strNames.size() <= kNameColumn)
+            nColumn = qMax(nColumn, strNames.size());
     }
-    // The parser's own usage line names the program by the path it was started with.
-    const QString strHelp = parser.helpText();
-    std::fputs((strUsage + strHelp.mid(strHelp.indexOf('\n') + 1)).toUtf8().constData(), stdout);
-    std::fputs(kEpilogue, stdout);
+    QString strTable = QCoreApplication::translate("xqprog", "选项:") + "\n";
+    const QString strIndent(2 + nColumn + 2, ' ');
+    for (const auto& row : rows) {
+        const QStringList lines = xq::WrapToWidth(row.second, kHelpWidth - strIndent.size());
+        QString strFirst = "  " + row.first;
+        if (row.first.size() > nColumn)
+            strTable += strFirst + "\n" + strIndent;
+        else
+            strTable += xq::PadToWidth(strFirst, strIndent.size());
+        strTable += lines.join("\n" + strIndent) + "\n";
+    }
+    return strTable;
+}
+
+void PrintHelp(const CliCommand* pCommand)
+{
+    QString strHelp;
+    QList<QCommandLineOption> options = GlobalOptions();
+    if (pCommand) {
+        const QString strUsage =
+            QCoreApplication::translate("xqprog", "用法: xqprog [选项] %1 %2").arg(pCommand->pName, pCommand->pSynopsis);
+        const QString strSummary = QCoreApplication::translate("xqprog", pCommand->pSummary);
+        strHelp = xq::WrapToWidth(strUsage.trimmed(), kHelpWidth - 4).join("\n    ") + "\n" +
+                  xq::WrapToWidth(strSummary, kHelpWidth).join('\n') + "\n\n";
+        options += pCommand->pOptions();
+    } else {
+        strHelp = QCoreApplication::translate("xqprog", "用法: xqprog [选项] 命令 ...") + "\n" +
+                  QCoreApplication::translate("xqprog", "通过 FTDI MPSSE 适配器烧写 XQ6130、XQ6230 和 XQ6030 芯片。") +
+                  "\n\n" + CommandTable() + "\n\n";
+    }
+    strHelp += OptionTable(options) + "\n";
+    for (const QString& strLine : Epilogue().split('\n'))
+        strHelp += xq::WrapToWidth(strLine, kHelpWidth).join('\n') + "\n";
+    std::fputs(strHelp.toUtf8().constData(), stdout);
 }
 
 // Reads the options that every command shares; false after a usage error.
@@ -226,7 +269,7 @@ CliParse ParseCommandLine(const QStringList& arguments, QCommandLineParser& pars
         parser.addOptions(result.pCommand->pOptions());
     const bool bParsed = parser.parse(args);
     if (bParsed && parser.isSet("help")) {
-        PrintHelp(parser, result.pCommand);
+        PrintHelp(result.pCommand);
         result.nExit = kExitOk;
     } else if (bParsed && parser.isSet("version")) {
         std::fprintf(stdout, "xqprog %s\n", qPrintable(QCoreApplication::applicationVersion()));

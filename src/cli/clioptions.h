@@ -61,7 +61,7 @@ struct CliContext {
 struct CliCommand {
     const char* pName;      // "write", "static read"
     const char* pSynopsis;  // its arguments, for the help
-    const char* pSummary;
+    const char* pSummary;   // untranslated (QT_TRANSLATE_NOOP, context xqprog): shown through translate
     QList<QCommandLineOption> (*pOptions)();
     int (*pRun)(CliContext&);
     int nArgs;       // how many positional arguments it takes

@@ -1,5 +1,9 @@
 #include "cliprogress.h"
 
+#include <textrules.h>
+
+#include <QCoreApplication>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +12,11 @@ namespace {
 // The bar being drawn, so that log lines can step around it; one terminal, one bar.
 CliProgress* g_pActiveBar = nullptr;
 constexpr int kWidth = 40;
+// A bar followed by the phase, the bytes and the rate is shorter, so that
+// the whole line fits an 80-column terminal even for a 16 MiB flash: a line
+// that wraps is drawn again below itself at every step.
+constexpr int kDetailedWidth = 20;
+constexpr int kPhaseWidth = 7;  // the columns of the longest phase name
 }  // namespace
 
 CliProgress::CliProgress(bool bWanted, std::FILE* pBarStream, int nTerminalFd)
@@ -26,13 +35,26 @@ double CliProgress::Seconds() const
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
 }
 
-std::string CliProgress::SummaryLine(int64_t nBytes, double dSeconds)
+QString CliProgress::SummaryLine(int64_t nBytes, double dSeconds)
 {
-    char line[96];
     const double dRate = dSeconds > 0 ? double(nBytes) / 1024.0 / dSeconds : 0.0;
-    std::snprintf(line, sizeof line, "%lld bytes in %.2f s (%.1f KiB/s)", static_cast<long long>(nBytes), dSeconds,
-                  dRate);
-    return line;
+    return QCoreApplication::translate("xqprog", "%1 字节，用时 %2 s (%3 KiB/s)")
+        .arg(nBytes)
+        .arg(dSeconds, 0, 'f', 2)
+        .arg(dRate, 0, 'f', 1);
+}
+
+QString CliProgress::PhaseName(const std::string& strPhase)
+{
+    if (strPhase == "erase")
+        return QCoreApplication::translate("xqprog", "擦除", "progress phase");
+    if (strPhase == "program")
+        return QCoreApplication::translate("xqprog", "编程", "progress phase");
+    if (strPhase == "verify")
+        return QCoreApplication::translate("xqprog", "校验", "progress phase");
+    if (strPhase == "read")
+        return QCoreApplication::translate("xqprog", "读取", "progress phase");
+    return QString::fromStdString(strPhase);
 }
 
 void CliProgress::Set(int nPercent, const char* pPhase, int64_t nTotal)
@@ -57,17 +79,20 @@ void CliProgress::Set(int nPercent, const char* pPhase, int64_t nTotal)
 
 void CliProgress::Draw()
 {
-    const int nFilled = m_nLast * kWidth / 100;
-    std::fprintf(m_pStream, "\r[%.*s%*s] %3d%%", nFilled, "########################################",
-                 kWidth - nFilled, "", m_nLast);
+    const int nWidth = m_nTotal > 0 ? kDetailedWidth : kWidth;
+    const int nFilled = m_nLast * nWidth / 100;
+    QString strLine = QString("\r[%1%2] %3%").arg(QString(nFilled, '#'), QString(nWidth - nFilled, ' ')).arg(m_nLast, 3);
     if (!m_strPhase.empty())
-        std::fprintf(m_pStream, " %-7s", m_strPhase.c_str());
+        strLine += " " + xq::PadToWidth(PhaseName(m_strPhase), kPhaseWidth);
     if (m_nTotal > 0) {
         const int64_t nDone = m_nTotal * m_nLast / 100;
         const double dSeconds = Seconds();
-        std::fprintf(m_pStream, " %lld/%lld bytes %.1f KiB/s", static_cast<long long>(nDone),
-                     static_cast<long long>(m_nTotal), dSeconds > 0 ? double(nDone) / 1024.0 / dSeconds : 0.0);
+        strLine += " " + QCoreApplication::translate("xqprog", "%1/%2 字节 %3 KiB/s")
+                             .arg(nDone)
+                             .arg(m_nTotal)
+                             .arg(dSeconds > 0 ? double(nDone) / 1024.0 / dSeconds : 0.0, 0, 'f', 1);
     }
+    std::fputs(strLine.toUtf8().constData(), m_pStream);
     std::fflush(m_pStream);
     m_bDrawn = true;
 }
@@ -85,7 +110,8 @@ void CliProgress::Done()
     if (m_bShown && m_bDrawn)
         std::fputc('\n', m_pStream);
     if (m_bShown && m_nTotal > 0 && m_nLast >= 0)
-        std::fprintf(m_pStream, "%s\n", SummaryLine(m_nTotal, m_dSeconds >= 0 ? m_dSeconds : Seconds()).c_str());
+        std::fprintf(m_pStream, "%s\n",
+                     SummaryLine(m_nTotal, m_dSeconds >= 0 ? m_dSeconds : Seconds()).toUtf8().constData());
     std::fflush(m_pStream);
     m_bDrawn = false;
     m_nLast = -1;

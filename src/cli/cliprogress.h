@@ -6,6 +6,8 @@
 // line and draws the bar again below it.
 #pragma once
 
+#include <QString>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -23,14 +25,17 @@ public:
 
     // Moves the bar to nPercent; it never moves backwards within one operation.
     // With pPhase ("erase", "program", "verify", "read") and nTotal, the
-    // operation's byte count, the bar also shows the phase, the bytes done
-    // and the rate.
+    // operation's byte count, the bar also shows the phase (in the run's
+    // language), the bytes done and the rate.
     void Set(int nPercent, const char* pPhase = nullptr, int64_t nTotal = -1);
     // Ends the bar's line; the next Set starts a new bar. After a bar that
-    // knew its byte count, one line "N bytes in T s (R KiB/s)".
+    // knew its byte count, one line "N bytes in T s (R KiB/s)" (in Chinese
+    // "N 字节，用时 T s (R KiB/s)").
     void Done();
     // That line, for nBytes in dSeconds.
-    static std::string SummaryLine(int64_t nBytes, double dSeconds);
+    static QString SummaryLine(int64_t nBytes, double dSeconds);
+    // The name of a phase in the run's language; an unknown one as it is.
+    static QString PhaseName(const std::string& strPhase);
 
     // Prints one line (without its newline) on pOut and flushes it, keeping the
     // bar that is drawn, if any, intact below it.

@@ -261,11 +261,18 @@ int RunJobs(CliContext& ctx, const QString& strOperation, const QList<QByteArray
     for (auto& pThread : threads)
         pThread->wait();
     bool bAll = true;
-    QString strTable = QString::asprintf("\n%-24s %-8s %s\n", "interface", "result", "seconds");
+    // Columns by terminal width: the Chinese headings take two columns a character.
+    auto row = [](const QString& strInterface, const QString& strResult, const QString& strSeconds) {
+        return xq::PadToWidth(strInterface, 24) + " " + xq::PadToWidth(strResult, 8) + " " + strSeconds + "\n";
+    };
+    QString strTable = "\n" + row(QCoreApplication::translate("xqprog", "接口"), QCoreApplication::translate("xqprog", "结果"),
+                                  QCoreApplication::translate("xqprog", "用时 (秒)"));
     for (auto& pJob : jobs) {
         const bool bOk = pJob->Ok();
-        strTable += QString::asprintf("%-24s %-8s %.2f\n", pJob->Interface().constData(), bOk ? "ok" : "FAILED",
-                                      pJob->Seconds());
+        strTable += row(QString::fromUtf8(pJob->Interface()),
+                        bOk ? QCoreApplication::translate("xqprog", "成功", "gang table")
+                            : QCoreApplication::translate("xqprog", "失败", "gang table"),
+                        QString::number(pJob->Seconds(), 'f', 2));
         bAll = bAll && bOk;
     }
     ctx.out.Print(strTable);

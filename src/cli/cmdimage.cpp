@@ -42,7 +42,11 @@ bool OneOf(const CliContext& ctx, const char* pFirst, const char* pSecond, const
     return false;
 }
 
-const QCommandLineOption kStart("start", "The flash address (hexadecimal, default 0).", "HEX");
+// Made when asked for: its description is in the run's language.
+QCommandLineOption StartOption()
+{
+    return {"start", QCoreApplication::translate("xqprog", "Flash 地址 (十六进制，默认 0)。"), "HEX"};
+}
 
 // The --start option, default 0; false after a usage error.
 bool ReadStart(const CliContext& ctx, int32_t& nStart)
@@ -88,14 +92,14 @@ int RunImageVerify(CliContext& ctx, const ImageVerifyRequest& request)
 
 QList<QCommandLineOption> VerifyOptions()
 {
-    return {kStart};
+    return {StartOption()};
 }
 
 QList<QCommandLineOption> BlankOptions()
 {
-    return {kStart,
-            {"length", "Check this many bytes.", "BYTES"},
-            {"all", "Check from the start address to the end of the flash."}};
+    return {StartOption(),
+            {"length", QCoreApplication::translate("xqprog", "检查这么多字节。"), "BYTES"},
+            {"all", QCoreApplication::translate("xqprog", "从起始地址检查到 Flash 末尾。")}};
 }
 
 // The command's image, read whole (ImageRules::ReadImage); false after a usage error.
@@ -140,30 +144,35 @@ int CmdBlank(CliContext& ctx)
 
 QList<QCommandLineOption> WriteOptions()
 {
-    return QList<QCommandLineOption>{kStart,
+    return QList<QCommandLineOption>{StartOption(),
             {"erase",
-             "What to erase first: whole, file (the image's size, the default), a byte count, or smart (read "
-             "first; erase and program only the sectors that differ from the image).",
+             QCoreApplication::translate("xqprog", "先擦除什么: whole、file (镜像的大小，默认)、字节数，或 smart (先读取；只擦除和编程与镜像不同的扇区)。"),
              "whole|file|smart|BYTES"},
-            {"protect", "Write-protect the flash afterwards."},
-            {"serial", "Stamp serial numbers from this one on (decimal or 0x hexadecimal), one per chip; the next "
-                       "free one is printed.", "N"},
-            {"serial-file", "Take the serial numbers from this counter file (one decimal number, the next free one; "
-                            "a missing file starts at --serial or 1), shared by every xqprog on this PC.", "FILE"}} +
+            {"protect", QCoreApplication::translate("xqprog", "完成后对 Flash 写保护。")},
+            {"serial",
+             QCoreApplication::translate("xqprog", "从这个号起写入序列号 (十进制或 0x 十六进制)，每个芯片一个；"
+                                                   "最后显示下一个可用的号。"),
+             "N"},
+            {"serial-file",
+             QCoreApplication::translate("xqprog", "从这个计数文件取序列号 (一个十进制数，即下一个可用的号；"
+                                                   "文件不存在时从 --serial 或 1 开始)，本机所有的 xqprog 共用。"),
+             "FILE"}} +
            LineDbOptions();
 }
 
 QList<QCommandLineOption> EraseOptions()
 {
-    return {kStart, {"whole", "Erase the whole chip."}, {"size", "Erase this many bytes.", "BYTES"}};
+    return {StartOption(),
+            {"whole", QCoreApplication::translate("xqprog", "擦除整片。")},
+            {"size", QCoreApplication::translate("xqprog", "擦除这么多字节。"), "BYTES"}};
 }
 
 QList<QCommandLineOption> ReadOptions()
 {
-    return {kStart,
-            {"length", "Read this many bytes.", "BYTES"},
-            {"all", "Read from the start address to the end of the flash."},
-            {"serial", "Also print the stamped serial number."}};
+    return {StartOption(),
+            {"length", QCoreApplication::translate("xqprog", "读取这么多字节。"), "BYTES"},
+            {"all", QCoreApplication::translate("xqprog", "从起始地址读到 Flash 末尾。")},
+            {"serial", QCoreApplication::translate("xqprog", "同时显示已写入的序列号。")}};
 }
 
 int CmdWrite(CliContext& ctx)
@@ -190,7 +199,7 @@ int CmdWrite(CliContext& ctx)
     if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");
         if (!ImageRules::ParseSerial(strSerial, nFirst))
-            return UsageError(ctx, QCoreApplication::translate("xqprog", "序列号无效: %1").arg(strSerial));
+            return UsageError(ctx, BadSerialText(strSerial));
     }
     LineDb lineDb;
     bool bLineDb = false;
@@ -256,7 +265,7 @@ int CmdRead(CliContext& ctx)
             return ImageRead(ctrl, observer).Run(own, report);
         });
         if (bOk && request.bSerial)
-            job.Print(QString("serial: %1\n").arg(job.Report().nSerial));
+            job.Print(QCoreApplication::translate("xqprog", "序列号: %1\n").arg(job.Report().nSerial));
         return bOk;
     });
 }

@@ -19,32 +19,39 @@
 
 QList<QCommandLineOption> JobCreateOptions()
 {
-    return {{"image", "The image to write (required); stored relative to the job file when it lies beside it.", "FILE"},
-            {"name", "The job's name (default: the job file's name without .xqjob).", "TEXT"},
-            {"description", "A free description.", "TEXT"},
-            {"start", "The flash address of the image (hexadecimal, default 0).", "HEX"},
-            {"erase", "What to erase first: whole, file (the default), smart, or a byte count.",
+    return {{"image", QCoreApplication::translate("xqprog", "要写入的镜像 (必需)；与任务文件在同一目录时按相对路径保存。"),
+             "FILE"},
+            {"name", QCoreApplication::translate("xqprog", "任务名称 (默认: 任务文件名去掉 .xqjob)。"), "TEXT"},
+            {"description", QCoreApplication::translate("xqprog", "任意的描述。"), "TEXT"},
+            {"start", QCoreApplication::translate("xqprog", "镜像的 Flash 地址 (十六进制，默认 0)。"), "HEX"},
+            {"erase", QCoreApplication::translate("xqprog", "先擦除什么: whole、file (默认)、smart 或字节数。"),
              "whole|file|smart|BYTES"},
-            {"protect", "Write-protect the flash afterwards."},
-            {"serial-file", "Stamp serial numbers taken from this counter file.", "FILE"},
-            {"serial", "With --serial-file: the first number when the counter file is missing (default 1).", "N"},
-            {"static", "Also write the static data record laid out by this workbook.", "WORKBOOK"},
-            {"static-start", "The record's flash address (hexadecimal; default the workbook's, else 1FF000).", "HEX"},
-            {"static-total", "The record's total size in bytes (default: its used length + 20, rounded up to 4).",
+            {"protect", QCoreApplication::translate("xqprog", "完成后对 Flash 写保护。")},
+            {"serial-file", QCoreApplication::translate("xqprog", "写入从这个计数文件取得的序列号。"), "FILE"},
+            {"serial", QCoreApplication::translate("xqprog", "与 --serial-file 一起: 计数文件不存在时的第一个号 (默认 1)。"),
+             "N"},
+            {"static", QCoreApplication::translate("xqprog", "同时写入按这个工作簿布局的静态数据记录。"), "WORKBOOK"},
+            {"static-start", QCoreApplication::translate("xqprog", "记录的 Flash 地址 (十六进制；默认取工作簿的，否则为 1FF000)。"),
+             "HEX"},
+            {"static-total", QCoreApplication::translate("xqprog", "记录的总字节数 (默认: 已用长度 + 20，向上取整为 4 的倍数)。"),
              "BYTES"},
-            {"static-values", "Write the workbook's default or current values (default: default).",
+            {"static-values", QCoreApplication::translate("xqprog", "写入工作簿的默认值或当前值 (默认: default)。"),
              "default|current"},
-            {"verify", "End with a verify step: the image read back and compared, nothing written."},
-            {"from", "Take the whole recipe from this job file, also one of the older format without format "
-                     "version and checksum, whose files must still be the ones it names; writes it anew.",
+            {"verify", QCoreApplication::translate("xqprog", "最后加一个校验步骤: 读回镜像并比较，不写入任何内容。")},
+            {"from",
+             QCoreApplication::translate("xqprog", "从这个任务文件取用全部配置 (也可以是没有格式版本和校验和的旧格式，"
+                                                   "其文件必须仍是它所记录的)，重新写出。"),
              "JOB"},
-            {"line-db", "Record every chip of the job's runs in this line database (sqlite:PATH or "
-                        "postgresql://user@host:port/dbname; never a password: it comes from PGPASSFILE or ~/.pgpass).",
+            {"line-db",
+             QCoreApplication::translate("xqprog", "把任务每次运行的每个芯片记录到这个产线数据库 (sqlite:PATH 或 "
+                                                   "postgresql://user@host:port/dbname；不含密码: 密码来自 PGPASSFILE 或 "
+                                                   "~/.pgpass)。"),
              "URL"},
-            {"serial-counter", "With --line-db: stamp serial numbers taken from this counter of the database "
-                               "(instead of --serial-file).",
+            {"serial-counter",
+             QCoreApplication::translate("xqprog", "与 --line-db 一起: 写入从数据库的这个计数器取得的序列号 (代替 "
+                                                   "--serial-file)。"),
              "NAME"},
-            {"force", "Replace an existing job file."}};
+            {"force", QCoreApplication::translate("xqprog", "替换已有的任务文件。")}};
 }
 
 namespace {
@@ -126,7 +133,7 @@ int CmdJobCreate(CliContext& ctx)
     if (p.isSet("serial") && !p.isSet("serial-file"))
         return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial 需要 --serial-file: 任务的序列号来自计数文件"));
     if (p.isSet("serial-counter") && !p.isSet("line-db"))
-        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
+        return UsageError(ctx, CounterNeedsLineDbText());
     if (p.isSet("serial-counter") && p.isSet("serial-file"))
         return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 与 --serial-file: 任务的序列号只能来自其中之一"));
     spec.strLineDb = p.value("line-db");
@@ -168,10 +175,10 @@ int CmdJobShow(CliContext& ctx)
     // The file as read once: what is shown is what is checked.
     JobPlan plan;
     if (!JobRules::Prepare(ctx.args.first(), spec, jobSha256, plan, strError)) {
-        ctx.out.Print("status: refused\n");
+        ctx.out.Print(QCoreApplication::translate("xqprog", "状态: 拒绝运行\n"));
         return UsageError(ctx, strError);
     }
-    ctx.out.Print("status: ready\n");
+    ctx.out.Print(QCoreApplication::translate("xqprog", "状态: 可以运行\n"));
     return kExitOk;
 }
 
@@ -194,7 +201,7 @@ int CmdRun(CliContext& ctx)
     QString strUrl, strCounter;
     JobRules::LineDbOfRun(plan.spec, p.value("line-db"), p.value("serial-counter"), strUrl, strCounter);
     if (strUrl.isEmpty() && !strCounter.isEmpty())
-        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
+        return UsageError(ctx, CounterNeedsLineDbText());
     LineDb lineDb;
     bool bLineDb = false;
     if (const int nExit = OpenLineDb(ctx, strUrl, strCounter, lineDb, bLineDb, true); nExit != kExitOk)

@@ -6,6 +6,7 @@
 
 #include <imagerequest.h>
 #include <linedb.h>
+#include <textrules.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -14,36 +15,45 @@
 
 QList<QCommandLineOption> LineDbOptions()
 {
-    return {{"line-db", "Record every chip in this line database (sqlite:PATH or postgresql://user@host:port/dbname; "
-                        "the password from PGPASSFILE or ~/.pgpass).",
+    return {{"line-db", QCoreApplication::translate("xqprog", "把每个芯片记录到这个产线数据库 (sqlite:PATH 或 postgresql://user@host:port/dbname；密码来自 PGPASSFILE 或 ~/.pgpass)。"),
              "URL"},
-            {"serial-counter", "With --line-db: stamp serial numbers taken from this counter of the database.", "NAME"}};
+            {"serial-counter", QCoreApplication::translate("xqprog", "与 --line-db 一起: 写入从数据库的这个计数器取得的序列号。"), "NAME"}};
 }
 
 QList<QCommandLineOption> LineDbReportOptions()
 {
-    return {{"line-db", "The line database.", "URL"},
-            {"since", "Only chips since this date or time (ISO 8601, UTC: 2026-12-09 or 2026-12-09T08:00).", "DATE"},
-            {"job", "Only the chips of this job.", "NAME"}};
+    return {{"line-db", QCoreApplication::translate("xqprog", "产线数据库。"), "URL"},
+            {"since", QCoreApplication::translate("xqprog", "只统计这个日期或时间以来的芯片 (ISO 8601，UTC: 2026-12-09 或 2026-12-09T08:00)。"), "DATE"},
+            {"job", QCoreApplication::translate("xqprog", "只统计这个任务的芯片。"), "NAME"}};
 }
 
 QList<QCommandLineOption> LineDbChipOptions()
 {
-    return {{"line-db", "The line database.", "URL"}};
+    return {{"line-db", QCoreApplication::translate("xqprog", "产线数据库。"), "URL"}};
 }
 
 QList<QCommandLineOption> LineDbInitOptions()
 {
-    return {{"counter", "The serial counter to create (or whose last number to raise).", "NAME"},
-            {"first", "The counter's first number.", "N"},
-            {"last", "The counter's last number.", "M"}};
+    return {{"counter", QCoreApplication::translate("xqprog", "要建立的序列号计数器 (或要调高其最后一个号的计数器)。"), "NAME"},
+            {"first", QCoreApplication::translate("xqprog", "计数器的第一个号。"), "N"},
+            {"last", QCoreApplication::translate("xqprog", "计数器的最后一个号。"), "M"}};
+}
+
+QString CounterNeedsLineDbText()
+{
+    return QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db");
+}
+
+QString BadSerialText(const QString& strSerial)
+{
+    return QCoreApplication::translate("xqprog", "序列号无效: %1").arg(strSerial);
 }
 
 int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials)
 {
     const QCommandLineParser& p = ctx.parser;
     if (!p.isSet("line-db") && p.isSet("serial-counter"))
-        return UsageError(ctx, QCoreApplication::translate("xqprog", "--serial-counter 需要 --line-db"));
+        return UsageError(ctx, CounterNeedsLineDbText());
     return OpenLineDb(ctx, p.value("line-db"), p.value("serial-counter"), db, bUsed, bSerials);
 }
 
@@ -70,8 +80,10 @@ int CmdLineDbInit(CliContext& ctx)
     uint32_t nFirst = 0, nLast = 0;
     if (!p.isSet("counter"))
         return UsageError(ctx, QCoreApplication::translate("xqprog", "line-db init 需要 --counter NAME --first N --last M"));
-    if (!ImageRules::ParseSerial(p.value("first"), nFirst) || !ImageRules::ParseSerial(p.value("last"), nLast))
-        return UsageError(ctx, QCoreApplication::translate("xqprog", "序列号无效: %1").arg(p.isSet("first") ? p.value("last") : p.value("first")));
+    if (!ImageRules::ParseSerial(p.value("first"), nFirst))
+        return UsageError(ctx, BadSerialText(p.value("first")));
+    if (!ImageRules::ParseSerial(p.value("last"), nLast))
+        return UsageError(ctx, BadSerialText(p.value("last")));
     LineDb db;
     QString strError;
     if (!db.Open(ctx.args.value(0), strError, true) || !db.InitCounter(p.value("counter"), nFirst, nLast, strError))
@@ -100,6 +112,25 @@ int CmdLineDbSync(CliContext& ctx)
 }
 
 namespace {
+// A chip's result or a serial number's state as the database keeps it
+// (always English), in the run's language; an unknown word as it is.
+QString RecordWord(const QString& strStored)
+{
+    if (strStored == "ok")
+        return QCoreApplication::translate("xqprog", "成功", "record");
+    if (strStored == "failed")
+        return QCoreApplication::translate("xqprog", "失败", "record");
+    if (strStored == "refused")
+        return QCoreApplication::translate("xqprog", "未执行", "record");
+    if (strStored == "taken")
+        return QCoreApplication::translate("xqprog", "已取", "record");
+    if (strStored == "stamped")
+        return QCoreApplication::translate("xqprog", "已写入", "record");
+    if (strStored == "not stamped")
+        return QCoreApplication::translate("xqprog", "未写入", "record");
+    return strStored;
+}
+
 int OpenForQuery(CliContext& ctx, LineDb& db)
 {
     if (!ctx.parser.isSet("line-db"))
@@ -130,12 +161,21 @@ int CmdLineDbReport(CliContext& ctx)
         ctx.out.PrintJson(report);
         return kExitOk;
     }
-    QString strText = QString::asprintf("%-20s %-20s %8s %8s %7s\n", "station", "job", "passed", "failed", "yield");
+    // Columns by terminal width: headings and names may be Chinese.
+    auto row = [](const QString& strStation, const QString& strJob, const QString& strPassed, const QString& strFailed,
+                  const QString& strYield) {
+        return xq::PadToWidth(strStation, 20) + " " + xq::PadToWidth(strJob, 20) + " " +
+               xq::PadToWidth(strPassed, 8, true) + " " + xq::PadToWidth(strFailed, 8, true) + " " +
+               xq::PadToWidth(strYield, 7, true) + "\n";
+    };
+    QString strText = row(QCoreApplication::translate("xqprog", "工位"), QCoreApplication::translate("xqprog", "任务"),
+                          QCoreApplication::translate("xqprog", "成功", "report heading"),
+                          QCoreApplication::translate("xqprog", "失败", "report heading"),
+                          QCoreApplication::translate("xqprog", "良率"));
     for (const QJsonValue& v : report["stations"].toArray()) {
         const QJsonObject o = v.toObject();
-        strText += QString::asprintf("%-20s %-20s %8d %8d %6.1f%%\n", qPrintable(o["station"].toString()),
-                                     qPrintable(o["job"].toString()), o["passed"].toInt(), o["failed"].toInt(),
-                                     100.0 * o["yield"].toDouble());
+        strText += row(o["station"].toString(), o["job"].toString(), QString::number(o["passed"].toInt()),
+                       QString::number(o["failed"].toInt()), QString::number(100.0 * o["yield"].toDouble(), 'f', 1) + "%");
     }
     for (const QJsonValue& v : report["serials"].toArray()) {
         const QJsonObject o = v.toObject();
@@ -168,18 +208,19 @@ int CmdLineDbChip(CliContext& ctx)
     QString strText;
     for (const QJsonValue& v : history["records"].toArray()) {
         const QJsonObject o = v.toObject();
-        strText += QString("%1 %2 %3 %4 %5 serial %6 %7\n")
+        strText += QCoreApplication::translate("xqprog", "%1 %2 %3 %4 %5 序列号 %6 %7\n")
                        .arg(o["time"].toString(), o["station"].toString(), o["adapter"].toString(),
-                            o["operation"].toString(), o["result"].toString(),
+                            o["operation"].toString(), RecordWord(o["result"].toString()),
                             o["serial"].isNull() ? QString("-") : QString::number(o["serial"].toVariant().toLongLong()),
                             o["uid"].toString());
     }
     for (const QJsonValue& v : history["serials"].toArray()) {
         const QJsonObject o = v.toObject();
-        strText += QString("serial %1 (%2): %3 %4 at %5\n")
+        const QString strReason = o["reason"].toString();
+        const QString strState = RecordWord(o["state"].toString()) + (strReason.isEmpty() ? QString() : " " + strReason);
+        strText += QCoreApplication::translate("xqprog", "序列号 %1 (%2): %3，工位 %4\n")
                        .arg(o["serial"].toVariant().toLongLong())
-                       .arg(o["counter"].toString(), o["state"].toString(), o["reason"].toString(),
-                            o["station"].toString());
+                       .arg(o["counter"].toString(), strState, o["station"].toString());
     }
     ctx.out.Print(strText.isEmpty() ? QCoreApplication::translate("xqprog", "没有记录\n") : strText);
     return kExitOk;

@@ -102,26 +102,32 @@ bool CheckSetValue(const CliContext& ctx, const xlsx_item& item, QString& strVal
     return true;
 }
 
-const QCommandLineOption kStart("start", "The flash address of the record (hexadecimal; default the workbook's, else 1FF000).",
-                                "HEX");
-const QCommandLineOption kTotal("total", "The record's total size in bytes (default: its used length + 20, rounded up to 4).",
-                                "BYTES");
+// Made when asked for: their descriptions are in the run's language.
+QCommandLineOption StartOption()
+{
+    return {"start", QCoreApplication::translate("xqprog", "记录的 Flash 地址 (十六进制；默认取工作簿的，否则为 1FF000)。"), "HEX"};
+}
+
+QCommandLineOption TotalOption()
+{
+    return {"total", QCoreApplication::translate("xqprog", "记录的总字节数 (默认: 已用长度 + 20，向上取整为 4 的倍数)。"),
+            "BYTES"};
+}
 
 }  // namespace
 
 QList<QCommandLineOption> StaticWriteOptions()
 {
-    return {kStart,
-            kTotal,
-            {"values", "Write the default values or the current ones (default: default).", "default|current"},
-            {"set", "Set an item's current value; may be repeated.", "NAME=VALUE"},
-            {"force", "With --values current: write although some items got no value from --set "
-                      "(they keep their default values)."}};
+    return {StartOption(),
+            TotalOption(),
+            {"values", QCoreApplication::translate("xqprog", "写入默认值或当前值 (默认: default)。"), "default|current"},
+            {"set", QCoreApplication::translate("xqprog", "设置一项的当前值；可以多次给出。"), "NAME=VALUE"},
+            {"force", QCoreApplication::translate("xqprog", "与 --values current 一起: 即使有些项没有用 --set 给出值也写入 (它们写入默认值)。")}};
 }
 
 QList<QCommandLineOption> StaticReadOptions()
 {
-    return {kStart, kTotal};
+    return {StartOption(), TotalOption()};
 }
 
 int CmdStaticTemplate(CliContext& ctx)

@@ -52,6 +52,12 @@ int OpenLineDb(CliContext& ctx, LineDb& db, bool& bUsed, bool bSerials);
 // command line names its own); empty strUrl: none.
 int OpenLineDb(CliContext& ctx, const QString& strUrl, const QString& strCounter, LineDb& db, bool& bUsed,
                bool bSerials);
+// The refusal of a serial counter named without a line database to take it
+// from (write, job create, run).
+QString CounterNeedsLineDbText();
+// The refusal of a serial number that does not read as one (write --serial,
+// line-db init --first and --last).
+QString BadSerialText(const QString& strSerial);
 
 // No options of its own.
 inline QList<QCommandLineOption> NoOptions()

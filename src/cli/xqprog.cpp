@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLoggingCategory>
 
 #include <atomic>
 #include <cerrno>
@@ -26,47 +27,47 @@
 const QList<CliCommand>& CliCommands()
 {
     static const QList<CliCommand> commands = {
-        {"list", "", "One adapter per line: name, serial number, description and port path (tab-separated).",
+        {"list", "", QT_TRANSLATE_NOOP("xqprog", "每行一个适配器: 名称、序列号、描述和端口路径 (以制表符分隔)。"),
          NoOptions, CmdList, 0, true},
-        {"info", "", "The chip model and the flash identification.", NoOptions, CmdInfo, 0, true},
+        {"info", "", QT_TRANSLATE_NOOP("xqprog", "芯片型号和 Flash 的识别信息。"), NoOptions, CmdInfo, 0, true},
         {"write", "IMAGE [--start HEX] [--erase whole|file|smart|BYTES] [--protect] [--serial N|0xN]",
-         "Erase, program, verify (with sector repair), optionally protect and stamp a serial number.", WriteOptions,
+         QT_TRANSLATE_NOOP("xqprog", "擦除、编程、校验 (含扇区修复)，可选写保护和写入序列号。"), WriteOptions,
          CmdWrite, 1, true},
-        {"erase", "[--start HEX] (--whole | --size BYTES)", "Erase the whole chip or a range.", EraseOptions, CmdErase,
+        {"erase", "[--start HEX] (--whole | --size BYTES)", QT_TRANSLATE_NOOP("xqprog", "擦除整片或一段范围。"), EraseOptions, CmdErase,
          0, true},
-        {"read", "FILE [--start HEX] (--length BYTES | --all) [--serial]", "Read a flash range into a file.",
+        {"read", "FILE [--start HEX] (--length BYTES | --all) [--serial]", QT_TRANSLATE_NOOP("xqprog", "把一段 Flash 读入文件。"),
          ReadOptions, CmdRead, 1, true},
         {"verify", "IMAGE [--start HEX]",
-         "Compare the flash with an image; erases and programs nothing. Exit 1 when they differ.", VerifyOptions,
+         QT_TRANSLATE_NOOP("xqprog", "比较 Flash 与镜像；不擦除也不编程。不一致时退出码为 1。"), VerifyOptions,
          CmdVerify, 1, true},
         {"blank", "[--start HEX] (--length BYTES | --all)",
-         "Check that a flash range reads all 0xFF. Exit 1 when it does not.", BlankOptions, CmdBlank, 0, true},
-        {"reset", "", "Soft-reset the chip.", NoOptions, CmdReset, 0, true},
+         QT_TRANSLATE_NOOP("xqprog", "检查一段 Flash 是否全为 0xFF。不是时退出码为 1。"), BlankOptions, CmdBlank, 0, true},
+        {"reset", "", QT_TRANSLATE_NOOP("xqprog", "软复位芯片。"), NoOptions, CmdReset, 0, true},
         {"static write",
          "WORKBOOK [--start HEX] [--total BYTES] [--values default|current] [--set NAME=VALUE]...",
-         "Write the static data record laid out by the workbook.", StaticWriteOptions, CmdStaticWrite, 1, true},
+         QT_TRANSLATE_NOOP("xqprog", "写入按工作簿布局的静态数据记录。"), StaticWriteOptions, CmdStaticWrite, 1, true},
         {"static read", "WORKBOOK [--start HEX] [--total BYTES]",
-         "Read the static data record; one line per item: sheet, item, name, value.", StaticReadOptions,
+         QT_TRANSLATE_NOOP("xqprog", "读取静态数据记录；每项一行: 工作表、项、名称、数值。"), StaticReadOptions,
          CmdStaticRead, 1, true},
-        {"static template", "FILE", "Write an empty layout workbook to start from.", NoOptions, CmdStaticTemplate, 1,
+        {"static template", "FILE", QT_TRANSLATE_NOOP("xqprog", "写出一个空的布局工作簿作为起点。"), NoOptions, CmdStaticTemplate, 1,
          false},
         {"job create",
          "JOBFILE --image IMAGE [--name TEXT] [--start HEX] [--erase whole|file|smart|BYTES] [--protect] "
          "[--serial-file FILE [--serial N]] [--line-db URL [--serial-counter NAME]] [--static WORKBOOK [--static-start HEX] [--static-total BYTES] "
          "[--static-values default|current]] [--verify]",
-         "Write a production job (NAME.xqjob): the whole recipe, with the files' SHA-256.", JobCreateOptions,
+         QT_TRANSLATE_NOOP("xqprog", "写入生产任务 (NAME.xqjob): 完整的配置及各文件的 SHA-256。"), JobCreateOptions,
          CmdJobCreate, 1, false},
-        {"job show", "JOBFILE", "Print a job and whether it is ready to run.", NoOptions, CmdJobShow, 1, false},
-        {"line-db init", "URL", "Create the line database's schema and a serial counter.", LineDbInitOptions,
+        {"job show", "JOBFILE", QT_TRANSLATE_NOOP("xqprog", "显示任务及其是否可以运行。"), NoOptions, CmdJobShow, 1, false},
+        {"line-db init", "URL", QT_TRANSLATE_NOOP("xqprog", "建立产线数据库的结构和一个序列号计数器。"), LineDbInitOptions,
          CmdLineDbInit, 1, false},
         {"line-db report", "--line-db URL [--since DATE] [--job NAME]",
-         "Passed, failed and yield per station and job, and the serial numbers used.", LineDbReportOptions,
+         QT_TRANSLATE_NOOP("xqprog", "每个工位和任务的成功数、失败数和良率，以及已用的序列号。"), LineDbReportOptions,
          CmdLineDbReport, 0, false},
-        {"line-db chip", "UID|SERIAL --line-db URL", "Every record of one chip.", LineDbChipOptions, CmdLineDbChip, 1,
+        {"line-db chip", "UID|SERIAL --line-db URL", QT_TRANSLATE_NOOP("xqprog", "一个芯片的全部记录。"), LineDbChipOptions, CmdLineDbChip, 1,
          false},
-        {"line-db sync", "", "Send the records kept in the spool while the line database was unreachable.", NoOptions,
+        {"line-db sync", "", QT_TRANSLATE_NOOP("xqprog", "发送产线数据库无法连接时留在缓存中的记录。"), NoOptions,
          CmdLineDbSync, 0, false},
-        {"run", "JOBFILE", "Check a job whole, then run its steps on every chosen adapter.", LineDbOptions, CmdRun, 1,
+        {"run", "JOBFILE", QT_TRANSLATE_NOOP("xqprog", "完整检查任务，然后在每个选定的适配器上运行其步骤。"), LineDbOptions, CmdRun, 1,
          true},
     };
     return commands;
@@ -262,6 +263,9 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("xqprog");
     QCoreApplication::setApplicationVersion("3.0.0");
+    // Diagnostics for developers (the adapter layer's "can not open") stay
+    // off the operator's terminal; QT_LOGGING_RULES=default.debug=true shows them.
+    QLoggingCategory::setFilterRules("default.debug=false");
 
     QStringList arguments = app.arguments();
     const QString strLang = TakeLanguageArgument(arguments);

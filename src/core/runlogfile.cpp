@@ -1,5 +1,6 @@
 #include "runlogfile.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -53,8 +54,10 @@ bool RunLogFile::Append(const QString& strPrefix, const QString& strText)
         if (fd >= 0)
             ::close(fd);
         if (!m_bWarned)
-            qWarning("run log file %s cannot be written%s", qPrintable(strPath),
-                     fd >= 0 ? ": it is not a regular file" : "");
+            qWarning("%s", qPrintable(fd >= 0 ? QCoreApplication::translate("RunLogFile", "运行日志文件 %1 无法写入: 它不是普通文件")
+                                                    .arg(strPath)
+                                              : QCoreApplication::translate("RunLogFile", "运行日志文件 %1 无法写入")
+                                                    .arg(strPath)));
         m_bWarned = true;
         return false;
     }

@@ -674,35 +674,37 @@ void JobRules::LineDbOfRun(const JobSpec& spec, const QString& strGivenUrl, cons
 
 QString JobRules::Describe(const JobSpec& spec, const QByteArray& jobSha256)
 {
+    auto yesNo = [](bool b) { return b ? tr("是") : tr("否"); };
+    const QString strRate = RateIndex(spec.strRate) >= 0 ? QString(xq::kRateTable[RateIndex(spec.strRate)].pLabel)
+                            : spec.strRate.isEmpty()     ? QString(xq::kRateTable[xq::kDefaultRateIndex].pLabel)
+                                                         : spec.strRate;
     QStringList lines{
-        QString("name: %1").arg(spec.strName),
-        QString("description: %1").arg(spec.strDescription),
-        QString("job sha256: %1").arg(QString::fromLatin1(jobSha256)),
-        QString("rate: %1").arg(RateIndex(spec.strRate) >= 0 ? QString(xq::kRateTable[RateIndex(spec.strRate)].pLabel)
-                                : spec.strRate.isEmpty() ? QString(xq::kRateTable[xq::kDefaultRateIndex].pLabel)
-                                                         : spec.strRate),
-        QString("batch programs: %1").arg(spec.bBatchPrograms ? "yes" : "no"),
-        QString("image: %1").arg(spec.strImage),
-        QString("image sha256: %1").arg(QString::fromLatin1(spec.imageSha256)),
-        QString("start: %1").arg(spec.strStart),
-        QString("erase: %1").arg(spec.strErase == "size" ? "size " + spec.strEraseSize : spec.strErase),
-        QString("protect: %1").arg(spec.bProtect ? "yes" : "no"),
-        QString("serial: %1").arg(!spec.bSerial ? QString("off")
-                                  : !spec.strSerialCounter.isEmpty()
-                                      ? QString("line database counter %1").arg(spec.strSerialCounter)
-                                      : QString("counter file %1, first %2").arg(spec.strCounterFile, spec.strFirstSerial)),
+        tr("名称: %1").arg(spec.strName),
+        tr("描述: %1").arg(spec.strDescription),
+        tr("任务 SHA-256: %1").arg(QString::fromLatin1(jobSha256)),
+        tr("速率: %1").arg(strRate),
+        tr("成批页编程: %1").arg(yesNo(spec.bBatchPrograms)),
+        tr("镜像: %1").arg(spec.strImage),
+        tr("镜像 SHA-256: %1").arg(QString::fromLatin1(spec.imageSha256)),
+        tr("起始地址: %1").arg(spec.strStart),
+        tr("擦除: %1").arg(spec.strErase == "size" ? tr("字节数 %1").arg(spec.strEraseSize) : spec.strErase),
+        tr("写保护: %1").arg(yesNo(spec.bProtect)),
+        tr("序列号: %1").arg(!spec.bSerial                        ? tr("关")
+                             : !spec.strSerialCounter.isEmpty() ? tr("产线数据库计数器 %1").arg(spec.strSerialCounter)
+                                                                : tr("计数文件 %1，第一个号 %2")
+                                                                      .arg(spec.strCounterFile, spec.strFirstSerial)),
     };
     if (!spec.strLineDb.isEmpty())
-        lines << QString("line database: %1").arg(spec.strLineDb);
+        lines << tr("产线数据库: %1").arg(spec.strLineDb);
     if (spec.bStatic) {
-        lines << QString("static workbook: %1").arg(spec.strWorkbook)
-              << QString("static sha256: %1").arg(QString::fromLatin1(spec.workbookSha256))
-              << QString("static start: %1").arg(spec.strStaticStart.isEmpty() ? "the workbook's" : spec.strStaticStart)
-              << QString("static total: %1").arg(spec.strStaticTotal.isEmpty() ? "the layout's" : spec.strStaticTotal)
-              << QString("static values: %1").arg(spec.bStaticCurrent ? "current" : "default");
+        lines << tr("静态数据工作簿: %1").arg(spec.strWorkbook)
+              << tr("静态数据 SHA-256: %1").arg(QString::fromLatin1(spec.workbookSha256))
+              << tr("静态数据起始地址: %1").arg(spec.strStaticStart.isEmpty() ? tr("按工作簿") : spec.strStaticStart)
+              << tr("静态数据总大小: %1").arg(spec.strStaticTotal.isEmpty() ? tr("按布局") : spec.strStaticTotal)
+              << tr("静态数据的值: %1").arg(spec.bStaticCurrent ? "current" : "default");
     } else {
-        lines << "static: off";
+        lines << tr("静态数据: 关");
     }
-    lines << QString("verify: %1").arg(spec.bVerify ? "yes" : "no");
+    lines << tr("校验: %1").arg(yesNo(spec.bVerify));
     return lines.join('\n') + '\n';
 }

@@ -1,5 +1,6 @@
 #include "benchconfig.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <QStringList>
 
@@ -115,7 +116,13 @@ QString HexByte(uint8_t n)
 
 namespace {
 
-// Each section loader returns false with strKey naming the bad key.
+// Each section loader returns false with strKey naming the bad key (with
+// the rule its value breaks, where the key's name does not tell).
+
+QString KeyWithRule(const char* pKey, const QString& strRule)
+{
+    return QString("%1 (%2)").arg(pKey, strRule);
+}
 
 bool LoadChip(QSettings& ini, BenchConfig& config, QString& strKey)
 {
@@ -130,8 +137,8 @@ bool LoadChip(QSettings& ini, BenchConfig& config, QString& strKey)
 
 bool LoadFlash(QSettings& ini, BenchConfig& config, QString& strKey)
 {
-    auto fail = [&strKey](const char* pKey) {
-        strKey = pKey;
+    auto fail = [&strKey](const QString& strBad) {
+        strKey = strBad;
         return false;
     };
     const QString strJedec = ini.value("flash/jedec", "EF4015").toString().trimmed();
@@ -143,14 +150,14 @@ bool LoadFlash(QSettings& ini, BenchConfig& config, QString& strKey)
     config.flash.nMemoryType = uint8_t(nJedec >> 8);
     config.flash.nCapacity = uint8_t(nJedec);
     if ((config.flash.nCapacity & 31) < 12 || (config.flash.nCapacity & 31) > 24)
-        return fail("flash/jedec (capacity between 4 KiB and 16 MiB)");
+        return fail(KeyWithRule("flash/jedec", QCoreApplication::translate("SimBench", "容量须在 4 KiB 到 16 MiB 之间")));
     if (!ParseHexByte(ini.value("flash/device_id", "14").toString(), config.flash.nDeviceId))
         return fail("flash/device_id");
     const QVariant uid = ini.value("flash/uid");
     if (uid.isValid()) {
         const QByteArray bytes = QByteArray::fromHex(uid.toString().toLatin1());
         if (bytes.size() != 16 || uid.toString().trimmed().size() != 32)
-            return fail("flash/uid (32 hexadecimal digits)");
+            return fail(KeyWithRule("flash/uid", QCoreApplication::translate("SimBench", "32 个十六进制数字")));
         for (int i = 0; i < 16; ++i)
             config.flash.uid[i] = uint8_t(bytes[i]);
     }
@@ -163,8 +170,8 @@ bool LoadFlash(QSettings& ini, BenchConfig& config, QString& strKey)
 
 bool LoadTiming(QSettings& ini, BenchConfig& config, QString& strKey)
 {
-    auto fail = [&strKey](const char* pKey) {
-        strKey = pKey;
+    auto fail = [&strKey](const QString& strBad) {
+        strKey = strBad;
         return false;
     };
     const QString strSpeed =
@@ -193,8 +200,8 @@ bool LoadTiming(QSettings& ini, BenchConfig& config, QString& strKey)
 
 bool LoadFaults(QSettings& ini, BenchConfig& config, QString& strKey)
 {
-    auto fail = [&strKey](const char* pKey) {
-        strKey = pKey;
+    auto fail = [&strKey](const QString& strBad) {
+        strKey = strBad;
         return false;
     };
     bool bOk = false;
@@ -229,7 +236,7 @@ bool LoadFaults(QSettings& ini, BenchConfig& config, QString& strKey)
         return fail("faults/stuck_bytes");
     config.nAdapters = ini.value("bench/adapters", 1).toInt(&bOk);
     if (!bOk || config.nAdapters < 1 || config.nAdapters > 64)
-        return fail("bench/adapters (1 to 64)");
+        return fail(KeyWithRule("bench/adapters", QCoreApplication::translate("SimBench", "1 到 64")));
     return true;
 }
 
@@ -239,7 +246,7 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
 {
     QSettings ini(strPath, QSettings::IniFormat);
     if (ini.status() != QSettings::NoError) {
-        strError = QString("%1: cannot be read").arg(strPath);
+        strError = QCoreApplication::translate("SimBench", "%1: 无法读取").arg(strPath);
         return false;
     }
 
@@ -250,7 +257,7 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
         QStringList names;
         for (const AdapterModel& model : AdapterModels())
             names << model.pName;
-        strError = QString("%1: bad value for adapter/model (one of %2)").arg(strPath, names.join(", "));
+        strError = QCoreApplication::translate("SimBench", "%1: adapter/model 的值无效 (可选 %2)").arg(strPath, names.join(", "));
         return false;
     }
 
@@ -260,7 +267,7 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
                            std::all_of(config.strSerial.begin(), config.strSerial.end(),
                                        [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7F; });
     if (!bSerialOk) {
-        strError = QString("%1: bad value for adapter/serial (up to 32 printable ASCII characters)").arg(strPath);
+        strError = QCoreApplication::translate("SimBench", "%1: adapter/serial 的值无效 (最多 32 个可打印的 ASCII 字符)").arg(strPath);
         return false;
     }
 
@@ -268,7 +275,7 @@ bool LoadBenchConfig(const QString& strPath, BenchConfig& config, QString& strEr
     const bool bOk = LoadChip(ini, config, strKey) && LoadFlash(ini, config, strKey) &&
                      LoadTiming(ini, config, strKey) && LoadFaults(ini, config, strKey);
     if (!bOk)
-        strError = QString("%1: bad value for %2").arg(strPath, strKey);
+        strError = QCoreApplication::translate("SimBench", "%1: %2 的值无效").arg(strPath, strKey);
     return bOk;
 }
 

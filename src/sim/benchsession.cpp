@@ -193,7 +193,12 @@ BenchSession::~BenchSession()
 {
     QString strError;
     if (!Close(strError))
-        qWarning("simulated bench: %s", qPrintable(strError));
+        qWarning("%s", qPrintable(BenchErrorText(strError)));
+}
+
+QString BenchErrorText(const QString& strError)
+{
+    return QCoreApplication::translate("SimBench", "模拟测试台: %1").arg(strError);
 }
 
 }  // namespace sim

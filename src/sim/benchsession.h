@@ -55,5 +55,7 @@ bool TakeBenchLock(QLockFile& lock, const QString& strDir, QString& strError);
 bool LoadExactFile(const QString& strPath, std::vector<uint8_t>& data, QString& strError);
 // Replaces the file atomically: a crash mid-save leaves the old file whole.
 bool SaveFileAtomically(const QString& strPath, const std::vector<uint8_t>& data, QString& strError);
+// A bench's error as the adapter layer and the warnings tell it: "模拟测试台: " and the reason.
+QString BenchErrorText(const QString& strError);
 
 }  // namespace sim

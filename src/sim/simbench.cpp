@@ -5,6 +5,7 @@
 
 #include <adapters.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -61,7 +62,7 @@ public:
         if (m_pSession->Flash().TakeTransferFault()) {
             // [faults] fail_once: this transfer fails; the next one works.
             m_decoder.Replies().clear();
-            SetErrorText("simulated bench: a USB transfer failed (fail_once)");
+            SetErrorText(BenchErrorText(QCoreApplication::translate("SimBench", "一次USB传输失败 (fail_once)")).toStdString());
             return mpsse::kErrUsbWrite;
         }
         return mpsse::kOk;
@@ -120,8 +121,8 @@ public:
         QString strError;
         if (m_pSession->Close(strError))
             return mpsse::kOk;
-        qWarning("simulated bench: %s", qPrintable(strError));
-        SetErrorText(("simulated bench: " + strError).toStdString());
+        qWarning("%s", qPrintable(BenchErrorText(strError)));
+        SetErrorText(BenchErrorText(strError).toStdString());
         return mpsse::kErrClose;
     }
     uint32_t ChipType() const override { return m_model.ChipType(); }
@@ -173,7 +174,7 @@ private:
     // attempt, so the virtual clock goes on (a time-out loop above ends).
     int FailTransfer(int nCode)
     {
-        SetErrorText("simulated bench: the adapter was unplugged");
+        SetErrorText(BenchErrorText(QCoreApplication::translate("SimBench", "适配器已被拔出")).toStdString());
         Stats().nHostNs += m_usb.nPerTransferNs;
         Pace();
         return nCode;
@@ -331,8 +332,8 @@ std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t 
     QString strError;
     std::unique_ptr<BenchSession> pSession = BenchSession::Open(AdapterDir(nAdapter), Stats(nAdapter), strError);
     if (!pSession) {
-        qWarning("simulated bench: %s", qPrintable(strError));
-        strErrorText = ("simulated bench: " + strError).toStdString();
+        qWarning("%s", qPrintable(BenchErrorText(strError)));
+        strErrorText = BenchErrorText(strError).toStdString();
         std::lock_guard<std::mutex> lock(m_mutex);
         m_strLastError = strError;
         return nullptr;

@@ -6,6 +6,7 @@
 #include <quazipfile.h>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QHash>
 #include <QXmlStreamWriter>
 
@@ -279,18 +280,18 @@ bool WriteWorkbook(const QString& strPath, const QList<SheetData>& sheets, QStri
     QStringList names;
     for (const SheetData& sheet : sheets) {
         if (!ValidSheetName(sheet.strName) || names.contains(sheet.strName, Qt::CaseInsensitive)) {
-            strError = QString("%1: bad sheet name").arg(sheet.strName);
+            strError = QCoreApplication::translate("Xlsx", "%1: 工作表名称无效").arg(sheet.strName);
             return false;
         }
         names.append(sheet.strName);
     }
     if (sheets.isEmpty()) {
-        strError = "a workbook needs at least one sheet";
+        strError = QCoreApplication::translate("Xlsx", "工作簿至少需要一个工作表");
         return false;
     }
     QBuffer buffer;
     if (!ZipParts(buffer, sheets)) {
-        strError = QString("%1: the workbook could not be assembled").arg(strPath);
+        strError = QCoreApplication::translate("Xlsx", "%1: 无法生成工作簿").arg(strPath);
         return false;
     }
     return xq::SaveOutput(strPath, buffer.data(), strError);

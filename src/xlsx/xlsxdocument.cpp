@@ -3,6 +3,7 @@
 #include <quazip.h>
 #include <quazipfile.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QXmlStreamReader>
@@ -108,12 +109,12 @@ bool Document::ReadEntry(const QString& strName, QByteArray& data)
     data.clear();
     if (!m_pZip->setCurrentFile(strName, QuaZip::csSensitive) &&
         !m_pZip->setCurrentFile(strName, QuaZip::csInsensitive)) {
-        m_strError = QString("missing part %1").arg(strName);
+        m_strError = QCoreApplication::translate("Xlsx", "缺少部件 %1").arg(strName);
         return false;
     }
     QuaZipFile file(m_pZip.get());
     if (!file.open(QIODevice::ReadOnly)) {
-        m_strError = QString("cannot read part %1").arg(strName);
+        m_strError = QCoreApplication::translate("Xlsx", "无法读取部件 %1").arg(strName);
         return false;
     }
     // Never trust the sizes the zip headers declare: read in chunks under caps.
@@ -121,21 +122,21 @@ bool Document::ReadEntry(const QString& strName, QByteArray& data)
     for (;;) {
         const qint64 n = file.read(chunk, sizeof chunk);
         if (n < 0) {
-            m_strError = QString("corrupt part %1").arg(strName);
+            m_strError = QCoreApplication::translate("Xlsx", "部件 %1 已损坏").arg(strName);
             return false;
         }
         if (n == 0)
             break;
         m_nBytesRead += n;
         if (data.size() + n > kMaxEntryBytes || m_nBytesRead > kMaxTotalBytes) {
-            m_strError = QString("part %1 is too large").arg(strName);
+            m_strError = QCoreApplication::translate("Xlsx", "部件 %1 太大").arg(strName);
             return false;
         }
         data.append(chunk, int(n));
     }
     file.close();
     if (file.getZipError() != UNZ_OK) {
-        m_strError = QString("corrupt part %1 (checksum)").arg(strName);
+        m_strError = QCoreApplication::translate("Xlsx", "部件 %1 已损坏 (校验和不符)").arg(strName);
         return false;
     }
     return true;
@@ -166,7 +167,7 @@ bool Document::OpenZip(const QString& strPath)
     m_sheets.clear();
     m_nBytesRead = 0;
     if (!m_pZip->open(QuaZip::mdUnzip)) {
-        m_strError = QString("%1 is not a readable .xlsx file").arg(strPath);
+        m_strError = QCoreApplication::translate("Xlsx", "%1 不是可读取的 .xlsx 文件").arg(strPath);
         return false;
     }
     if (!ParseWorkbook())
@@ -206,7 +207,7 @@ bool Document::ParseWorkbook()
         }
     }
     if (relXml.hasError()) {
-        m_strError = QString("malformed workbook relationships: %1").arg(relXml.errorString());
+        m_strError = QCoreApplication::translate("Xlsx", "工作簿的关系部件格式错误: %1").arg(relXml.errorString());
         return false;
     }
 
@@ -225,7 +226,7 @@ bool Document::ParseWorkbook()
         }
     }
     if (xml.hasError()) {
-        m_strError = QString("malformed workbook: %1").arg(xml.errorString());
+        m_strError = QCoreApplication::translate("Xlsx", "工作簿格式错误: %1").arg(xml.errorString());
         return false;
     }
     return true;
@@ -242,7 +243,7 @@ bool Document::ParseSharedStrings()
         return true;
     QByteArray data;
     if (!ReadEntry(strPart, data)) {
-        m_strError = QString("shared strings: %1").arg(m_strError);
+        m_strError = QCoreApplication::translate("Xlsx", "共享字符串: %1").arg(m_strError);
         return false;
     }
     QXmlStreamReader xml(data);
@@ -252,13 +253,13 @@ bool Document::ParseSharedStrings()
         if (xml.isStartElement() && IsMain(xml, "si")) {
             m_sharedStrings.append(ReadRichText(xml));
             if (m_sharedStrings.size() > kMaxCells) {
-                m_strError = "too many shared strings";
+                m_strError = QCoreApplication::translate("Xlsx", "共享字符串太多");
                 return false;
             }
         }
     }
     if (xml.hasError()) {
-        m_strError = QString("malformed shared strings: %1").arg(xml.errorString());
+        m_strError = QCoreApplication::translate("Xlsx", "共享字符串格式错误: %1").arg(xml.errorString());
         return false;
     }
     return true;
@@ -392,7 +393,7 @@ bool Document::ParseSheet(const QByteArray& data, Worksheet& sheet)
             nColumn = 0;
         } else if (IsMain(xml, "c")) {
             if (++nCells > kMaxCells) {
-                m_strError = "too many cells";
+                m_strError = QCoreApplication::translate("Xlsx", "单元格太多");
                 return false;
             }
             const QXmlStreamAttributes a = xml.attributes();
@@ -411,7 +412,7 @@ bool Document::ParseSheet(const QByteArray& data, Worksheet& sheet)
             ReadCellContent(xml, cell);
             QVariant value;
             if (!CellValue(cell, m_sharedStrings, value)) {
-                m_strError = QString("cell %1 names shared string %2, which the workbook does not hold")
+                m_strError = QCoreApplication::translate("Xlsx", "单元格 %1 引用的共享字符串 %2 在工作簿中不存在")
                                  .arg(a.value("r").toString(), cell.strValue);
                 return false;
             }
@@ -422,7 +423,7 @@ bool Document::ParseSheet(const QByteArray& data, Worksheet& sheet)
         }
     }
     if (xml.hasError()) {
-        m_strError = QString("malformed worksheet: %1").arg(xml.errorString());
+        m_strError = QCoreApplication::translate("Xlsx", "工作表格式错误: %1").arg(xml.errorString());
         return false;
     }
     // The declared dimension, widened to the cells present; the cells' own

@@ -6,6 +6,11 @@
 #include <QJsonDocument>
 #include <QProcessEnvironment>
 
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
 XqprogRunner::XqprogRunner(const QString& strProgram, const QString& strWorkDir)
     : m_strProgram(strProgram), m_strWorkDir(strWorkDir)
 {
@@ -48,6 +53,53 @@ XqprogResult XqprogRunner::Finish(QProcess& p, int nTimeoutMs)
     r.strOut = QString::fromUtf8(p.readAllStandardOutput());
     r.strErr = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+TerminalProcess::TerminalProcess()
+{
+    m_nMaster = posix_openpt(O_RDWR | O_NOCTTY);
+    if (m_nMaster < 0 || grantpt(m_nMaster) != 0 || unlockpt(m_nMaster) != 0)
+        return;
+    m_nSlave = ::open(ptsname(m_nMaster), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    fcntl(m_nMaster, F_SETFD, FD_CLOEXEC);  // the program holds only its standard error
+    // Reads until every copy of the terminal's other end is closed (EIO).
+    m_reader = std::thread([this] {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
+            if (n > 0)
+                m_drawn.append(buffer, int(n));
+            else if (n == 0 || errno != EINTR)
+                break;
+        }
+    });
+}
+
+TerminalProcess::~TerminalProcess()
+{
+    if (state() != QProcess::NotRunning) {
+        kill();
+        waitForFinished(5000);
+    }
+    TakeTerminal();
+    if (m_nMaster >= 0)
+        ::close(m_nMaster);
+}
+
+QByteArray TerminalProcess::TakeTerminal()
+{
+    if (m_nSlave >= 0)
+        ::close(m_nSlave);
+    m_nSlave = -1;
+    if (m_reader.joinable())
+        m_reader.join();
+    return m_drawn;
+}
+
+void TerminalProcess::setupChildProcess()
+{
+    if (m_nSlave >= 0)
+        dup2(m_nSlave, STDERR_FILENO);
 }
 
 QList<QJsonObject> JsonLines(const QString& strOut)

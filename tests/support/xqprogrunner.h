@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <thread>
+
 struct XqprogResult {
     int nExit = -1;  // -1 when the program crashed or did not end in time
     QString strOut;
@@ -41,6 +43,26 @@ private:
     QString m_strWorkDir;
     QStringList m_leadArgs;
     bool m_bMerged = false;
+};
+
+// A process whose standard error is a pseudo-terminal, as an operator's
+// shell gives it: xqprog draws its progress bar there. What the program
+// drew is read while it runs (a full terminal would stall it).
+class TerminalProcess : public QProcess {
+public:
+    TerminalProcess();
+    ~TerminalProcess() override;
+    // Once the program has ended: everything it wrote to the terminal.
+    QByteArray TakeTerminal();
+
+protected:
+    void setupChildProcess() override;
+
+private:
+    int m_nMaster = -1;
+    int m_nSlave = -1;
+    std::thread m_reader;
+    QByteArray m_drawn;
 };
 
 // The objects of --json output, one a line; empty when standard output holds
