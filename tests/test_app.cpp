@@ -1153,6 +1153,7 @@ private slots:
                              QCoreApplication::translate("ImageOperation", "文件存储成功")};
         for (int nPoint = xq::kStopBeforeChange; nPoint <= xq::kStopBeforeEraseCheck; ++nPoint)
             lines << xq::StopEnding(nPoint);
+        lines << xq::StopEndingNotVerified(0x100000, 0x100000);  // the longest range
         for (const QString& strLine : lines)
             QVERIFY2(w.statusBar()->fontMetrics().horizontalAdvance(strLine) <= nMessageRoom,
                      qPrintable(QString("%1: %2 px").arg(strLine).arg(nMessageRoom)));

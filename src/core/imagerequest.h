@@ -51,6 +51,9 @@ struct ImageVerifyRequest {
     QString strImage;           // the image's path, for the log and the record
     int32_t nStart = 0;
     int32_t nLength = 0;        // blank check: the byte count, or xq::kWholeChip (nStart to the end)
+    // The range was written just before (a job's verify step after its
+    // write): a stop leaves it programmed and not verified, not unchanged.
+    bool bAfterWrite = false;
 };
 Q_DECLARE_METATYPE(ImageVerifyRequest)
 

@@ -644,6 +644,7 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
         plan.verify.image = write.image;
         plan.verify.strImage = write.strImage;
         plan.verify.nStart = write.nStart;
+        plan.verify.bAfterWrite = true;  // a stop in it leaves the range programmed
     }
     strError.clear();
     return true;
