@@ -327,6 +327,10 @@ private slots:
                                   "protect: yes\nserial: counter file serial.txt, first 500\n"));
         QVERIFY(r.strOut.endsWith("verify: yes\nstatus: ready\n"));
         QCOMPARE(Xqprog({"job", "create", strJob, "--image", P("cli/fw.bin")}).nExit, 2);  // no silent replace
+        // The read-back of a stamp needs a stamp.
+        r = Xqprog({"job", "create", P("cli/check.xqjob"), "--image", P("cli/fw.bin"), "--check-serial"});
+        QVERIFY2(r.nExit == 2 && r.strErr.contains("--check-serial") && !QFile::exists(P("cli/check.xqjob")),
+                 qPrintable(r.strErr));
 
         const QString strBench = P("cli-bench");
         FlashPattern flash;

@@ -149,7 +149,9 @@ QList<QCommandLineOption> WriteOptions()
             {"serial", "Stamp serial numbers from this one on (decimal or 0x hexadecimal), one per chip; the next "
                        "free one is printed.", "N"},
             {"serial-file", "Take the serial numbers from this counter file (one decimal number, the next free one; "
-                            "a missing file starts at --serial or 1), shared by every xqprog on this PC.", "FILE"}} +
+                            "a missing file starts at --serial or 1), shared by every xqprog on this PC.", "FILE"},
+            {"check-serial", "After stamping, read the serial number record back and compare it: a record that "
+                             "differs fails the write (off by default; has only run on the simulated bench)."}} +
            LineDbOptions();
 }
 
@@ -186,6 +188,9 @@ int CmdWrite(CliContext& ctx)
     request.bProtect = ctx.parser.isSet("protect");
     request.bSmart = nMode == kEraseSmart;
     request.bSerial = ctx.parser.isSet("serial") || ctx.parser.isSet("serial-file");
+    request.bCheckSerial = ctx.parser.isSet("check-serial");
+    if (request.bCheckSerial && !request.bSerial && !ctx.parser.isSet("serial-counter"))
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--check-serial 需要 --serial、--serial-file 或 --serial-counter"));
     uint32_t nFirst = 1;
     if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");

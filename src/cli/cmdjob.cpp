@@ -28,6 +28,8 @@ QList<QCommandLineOption> JobCreateOptions()
             {"protect", "Write-protect the flash afterwards."},
             {"serial-file", "Stamp serial numbers taken from this counter file.", "FILE"},
             {"serial", "With --serial-file: the first number when the counter file is missing (default 1).", "N"},
+            {"check-serial", "Read each stamped serial number record back and compare it (off by default; has only "
+                             "run on the simulated bench)."},
             {"static", "Also write the static data record laid out by this workbook.", "WORKBOOK"},
             {"static-start", "The record's flash address (hexadecimal; default the workbook's, else 1FF000).", "HEX"},
             {"static-total", "The record's total size in bytes (default: its used length + 20, rounded up to 4).",
@@ -132,6 +134,9 @@ int CmdJobCreate(CliContext& ctx)
     spec.strLineDb = p.value("line-db");
     spec.strSerialCounter = p.value("serial-counter");
     spec.bSerial = p.isSet("serial-file") || p.isSet("serial-counter");
+    if (p.isSet("check-serial") && !spec.bSerial)
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--check-serial 需要 --serial-file 或 --serial-counter"));
+    spec.bCheckSerial = p.isSet("check-serial");
     if (p.isSet("serial-file")) {
         spec.strCounterFile = JobRules::StorePath(strPath, p.value("serial-file"));
         if (p.isSet("serial"))

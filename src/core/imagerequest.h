@@ -29,6 +29,9 @@ struct ImageWriteRequest {
     bool bProtect = false;
     bool bSerial = false;
     uint32_t nSerial = 0;
+    // After the stamp, the record is read back and compared (opt-in): a
+    // record that differs fails the stamp, and its number is not stamped.
+    bool bCheckSerial = false;
     // Erase and program only what differs from the flash (SpiFlashCtrl::SmartWrite);
     // needs an image, and an encrypted image is written the normal way.
     bool bSmart = false;

@@ -259,6 +259,7 @@ void BaseOp::Write()
 
     request.bSerial = ui->chkSeqId->isChecked();
     request.nSerial = GetSeqId();
+    request.bCheckSerial = request.bSerial && m_bCheckSerial;
     // A box left empty (past the last number) or unreadable would stamp 0.
     uint32_t nShown = 0;
     if (request.bSerial && !ImageRules::ParseSerialBox(ui->editSeq->text(), ui->pbTransform->isChecked(), nShown)) {
@@ -300,6 +301,7 @@ void BaseOp::JobSettings(JobSpec& spec) const
     spec.bProtect = ui->chkProtect->isChecked();
     spec.bSerial = ui->chkSeqId->isChecked();
     spec.strFirstSerial = QString::number(const_cast<BaseOp*>(this)->GetSeqId());
+    spec.bCheckSerial = spec.bSerial && m_bCheckSerial;
 }
 
 void BaseOp::ShowJob(const JobPlan& plan)
@@ -600,6 +602,7 @@ void BaseOp::LoadSettings()
     ui->chkProtect->setVisible(settings.value("protect_show", false).toBool());
     ui->chkSeqId->setChecked(settings.value("chk_seq", false).toBool());
     SetSeqEnable(ui->chkSeqId->isChecked());
+    m_bCheckSerial = settings.value(kCheckSerialKey, false).toBool();
     {
         // Transform runs below in every case, not only on a change of the button.
         const QSignalBlocker block(ui->pbTransform);

@@ -29,6 +29,9 @@ class BaseOp : public TabWidgetInf {
     Q_OBJECT
 
 public:
+    // The settings key (in the BaseOp group) of the stamp's read-back.
+    static constexpr const char* kCheckSerialKey = "check_serial";
+
     explicit BaseOp(QWidget* pParent = nullptr);
     ~BaseOp() override;
 
@@ -111,6 +114,9 @@ private:
     QString m_strLastSaveDir;
     // Keeps the next serial number in the settings before nSerial is stamped.
     bool TakeSerial(uint32_t nSerial);
+    // Each stamp read back and compared: the station's opt-in, set by hand
+    // in the settings file (never written by the window).
+    bool m_bCheckSerial = false;
     std::atomic<bool> m_bSeqHex{false};  // the serial number box is hexadecimal (read by the worker)
     QString m_strJobImage;  // the image of the job shown, checked whenever its directory loads
 };

@@ -32,7 +32,7 @@ const QSet<QString>& KnownKeys()
     static const QSet<QString> keys{
         "job/format",      "job/name",        "job/description",  "job/rate",       "job/batch_programs",
         "image/file",      "image/sha256",    "image/start",      "image/erase",    "image/erase_size",
-        "image/protect",   "serial/enabled",  "serial/counter_file", "serial/first", "static/enabled",
+        "image/protect",   "serial/enabled",  "serial/counter_file", "serial/first", "serial/check", "static/enabled",
         "static/workbook", "static/sha256",   "static/start",     "static/total",   "static/values",
         "verify/enabled",  "line/db",         "line/serial_counter",
     };
@@ -361,6 +361,7 @@ bool JobRules::Parse(const QByteArray& bytes, const QString& strPath, JobSpec& s
     return Flag(values, "job/batch_programs", spec.bBatchPrograms, strError) &&
            Flag(values, "image/protect", spec.bProtect, strError) &&
            Flag(values, "serial/enabled", spec.bSerial, strError) &&
+           Flag(values, "serial/check", spec.bCheckSerial, strError) &&
            Flag(values, "static/enabled", spec.bStatic, strError) &&
            Flag(values, "verify/enabled", spec.bVerify, strError);
 }
@@ -402,6 +403,9 @@ QByteArray JobRules::Format(const JobSpec& spec)
         put("serial/counter_file", spec.strCounterFile);
         put("serial/first", spec.strFirstSerial);
     }
+    // Written only when on: a job without the read-back stays the bytes it always was.
+    if (spec.bSerial && spec.bCheckSerial)
+        put("serial/check", FlagText(true));
     // Written only when given: a job without a line database stays the
     // bytes it always was.
     if (!spec.strLineDb.isEmpty())
@@ -563,6 +567,7 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
     // Serial numbers: from a counter file that can be read and replaced.
     // Nothing is created or written here: a check leaves the disk as it is.
     write.bSerial = spec.bSerial;
+    write.bCheckSerial = spec.bSerial && spec.bCheckSerial;
     if (!spec.strLineDb.isEmpty()) {
         LineDbUrl url;
         const QString strUrlError = LineDbUrl::Parse(spec.strLineDb, url);
@@ -677,6 +682,8 @@ QString JobRules::Describe(const JobSpec& spec, const QByteArray& jobSha256)
                                       ? QString("line database counter %1").arg(spec.strSerialCounter)
                                       : QString("counter file %1, first %2").arg(spec.strCounterFile, spec.strFirstSerial)),
     };
+    if (spec.bSerial && spec.bCheckSerial)
+        lines << "serial check: read back";
     if (!spec.strLineDb.isEmpty())
         lines << QString("line database: %1").arg(spec.strLineDb);
     if (spec.bStatic) {
