@@ -33,6 +33,7 @@ namespace {
 pid_t g_xvfb = -1;
 pid_t g_wm = -1;
 std::string g_strSkip;  // why the test cannot run here (empty: it can)
+std::string g_strWmWait;  // how the start waited for the window manager
 
 bool OnPath(const char* pName)
 {
@@ -103,9 +104,17 @@ std::string StartServer()
     // A window shown while the manager is still starting may be framed late
     // or lose its first expose: wait (where xprop is there to ask) until the
     // manager has announced itself on the root window.
-    if (OnPath("xprop"))
-        for (int i = 0; i < 100 && !WmAnnounced(); ++i)
-            usleep(50 * 1000);
+    if (!OnPath("xprop")) {
+        g_strWmWait = "xprop is not installed (package x11-utils): the windows are shown without waiting for openbox";
+        return strDisplay;
+    }
+    int nWaits = 0;
+    while (nWaits < 100 && !WmAnnounced()) {
+        usleep(50 * 1000);
+        ++nWaits;
+    }
+    g_strWmWait = WmAnnounced() ? "openbox announced itself after " + std::to_string(nWaits * 50) + " ms (xprop)"
+                                : "openbox did not announce itself within 5 s (xprop)";
     return strDisplay;
 }
 
@@ -130,6 +139,7 @@ private slots:
     {
         if (!g_strSkip.empty())
             QSKIP(g_strSkip.c_str());
+        qInfo("%s", g_strWmWait.c_str());
         Q_INIT_RESOURCE(resources);
         QDir::setCurrent(m_cwd.path());
     }
