@@ -4,13 +4,13 @@
 <context>
     <name>BaseOp</name>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="264"/>
-        <location filename="../src/gui/baseop.cpp" line="567"/>
+        <location filename="../src/gui/baseop.cpp" line="277"/>
+        <location filename="../src/gui/baseop.cpp" line="597"/>
         <source>序列号无法保存到%1，未写入序列号</source>
         <translation>The next serial number cannot be saved to %1: no serial number written</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="265"/>
+        <location filename="../src/gui/baseop.cpp" line="271"/>
         <source>序列号框中没有可写入的序列号</source>
         <translation>The serial number box holds no number to write</translation>
     </message>
@@ -20,244 +20,244 @@
         <translation>Form</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="19"/>
+        <location filename="../forms/baseop.ui" line="25"/>
         <source>起始地址:</source>
         <translation>Start address:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="22"/>
-        <location filename="../forms/baseop.ui" line="37"/>
+        <location filename="../forms/baseop.ui" line="28"/>
+        <location filename="../forms/baseop.ui" line="49"/>
         <source>0</source>
         <translation>0</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="24"/>
+        <location filename="../forms/baseop.ui" line="30"/>
         <source>填入十六进制数</source>
         <translation>hexadecimal</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="27"/>
+        <location filename="../forms/baseop.ui" line="33"/>
         <source>(填入十六进制数)</source>
         <translation>(hexadecimal)</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="28"/>
+        <location filename="../forms/baseop.ui" line="35"/>
         <source>写入序列号:</source>
         <translation>Write serial number:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="31"/>
+        <location filename="../forms/baseop.ui" line="38"/>
         <source>DEC</source>
         <translation>DEC</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="35"/>
+        <location filename="../forms/baseop.ui" line="42"/>
         <source>[16]</source>
         <translation>[16]</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="36"/>
+        <location filename="../forms/baseop.ui" line="48"/>
         <source>读取字节数:</source>
         <translation>Bytes to read:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="38"/>
+        <location filename="../forms/baseop.ui" line="50"/>
         <source>整片读取</source>
         <translation>Whole chip</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="39"/>
+        <location filename="../forms/baseop.ui" line="52"/>
         <source>烧写选项:</source>
         <translation>Erase:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="44"/>
+        <location filename="../forms/baseop.ui" line="57"/>
         <source>4KBytes整数倍</source>
         <translation>multiple of 4 KiB</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="49"/>
+        <location filename="../forms/baseop.ui" line="62"/>
         <source>写保护</source>
         <translation>Write protect</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="50"/>
+        <location filename="../forms/baseop.ui" line="63"/>
         <source>通过Flash状态寄存器实现写保护</source>
         <translation>Write-protect the flash through its status register</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="63"/>
+        <location filename="../forms/baseop.ui" line="80"/>
         <source>∨</source>
         <translation>∨</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="63"/>
-        <location filename="../src/gui/baseop.cpp" line="447"/>
-        <location filename="../src/gui/baseop.cpp" line="464"/>
+        <location filename="../forms/baseop.ui" line="80"/>
+        <location filename="../src/gui/baseop.cpp" line="475"/>
+        <location filename="../src/gui/baseop.cpp" line="494"/>
         <source>展开选项</source>
         <translation>Show options</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="66"/>
+        <location filename="../forms/baseop.ui" line="81"/>
         <source>↑</source>
         <translation>↑</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="66"/>
+        <location filename="../forms/baseop.ui" line="81"/>
         <source>上一层目录</source>
         <translation>Parent folder</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="71"/>
+        <location filename="../forms/baseop.ui" line="86"/>
         <source>打开文件夹</source>
         <translation>Open folder</translation>
     </message>
     <message>
         <location filename="../src/gui/baseop.cpp" line="72"/>
-        <location filename="../src/gui/baseop.cpp" line="445"/>
+        <location filename="../src/gui/baseop.cpp" line="473"/>
         <source>往下拖拉展开选项</source>
         <translation>Drag down to show the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="81"/>
+        <location filename="../src/gui/baseop.cpp" line="86"/>
         <source>全擦除</source>
         <translation>Erase whole chip</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="81"/>
+        <location filename="../src/gui/baseop.cpp" line="86"/>
         <source>按文件大小擦除</source>
         <translation>Erase by file size</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="81"/>
+        <location filename="../src/gui/baseop.cpp" line="86"/>
         <source>按指定大小擦除</source>
         <translation>Erase a given size</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="81"/>
+        <location filename="../src/gui/baseop.cpp" line="86"/>
         <source>智能烧写：只擦写有变化的扇区</source>
         <translation>Smart write: erase and program only changed sectors</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="247"/>
-        <location filename="../src/gui/baseop.cpp" line="343"/>
+        <location filename="../src/gui/baseop.cpp" line="252"/>
+        <location filename="../src/gui/baseop.cpp" line="357"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="247"/>
+        <location filename="../src/gui/baseop.cpp" line="252"/>
         <source>当前未选择文件
 确定仅擦除FLAHS？</source>
         <translation>No file is selected.
 Only erase the flash?</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="215"/>
-        <location filename="../src/gui/baseop.cpp" line="242"/>
-        <location filename="../src/gui/baseop.cpp" line="254"/>
-        <location filename="../src/gui/baseop.cpp" line="274"/>
-        <location filename="../src/gui/baseop.cpp" line="327"/>
-        <location filename="../src/gui/baseop.cpp" line="358"/>
-        <location filename="../src/gui/baseop.cpp" line="414"/>
-        <location filename="../src/gui/baseop.cpp" line="422"/>
-        <location filename="../src/gui/baseop.cpp" line="494"/>
+        <location filename="../src/gui/baseop.cpp" line="220"/>
+        <location filename="../src/gui/baseop.cpp" line="247"/>
+        <location filename="../src/gui/baseop.cpp" line="259"/>
+        <location filename="../src/gui/baseop.cpp" line="287"/>
+        <location filename="../src/gui/baseop.cpp" line="341"/>
+        <location filename="../src/gui/baseop.cpp" line="372"/>
+        <location filename="../src/gui/baseop.cpp" line="428"/>
+        <location filename="../src/gui/baseop.cpp" line="436"/>
+        <location filename="../src/gui/baseop.cpp" line="524"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="255"/>
+        <location filename="../src/gui/baseop.cpp" line="260"/>
         <source>烧写文件%1大于Flash容量</source>
         <translation>The image %1 is larger than the flash</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="274"/>
-        <location filename="../src/gui/baseop.cpp" line="402"/>
+        <location filename="../src/gui/baseop.cpp" line="287"/>
+        <location filename="../src/gui/baseop.cpp" line="416"/>
         <source>无法读取镜像文件
 %1</source>
         <translation>Cannot read the image file
 %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="275"/>
-        <location filename="../src/gui/baseop.cpp" line="403"/>
+        <location filename="../src/gui/baseop.cpp" line="288"/>
+        <location filename="../src/gui/baseop.cpp" line="417"/>
         <source>读取镜像文件%1失败: %2</source>
         <translation>Reading the image file %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="338"/>
+        <location filename="../src/gui/baseop.cpp" line="352"/>
         <source>保存成BIN文件</source>
         <translation>Save as BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="338"/>
+        <location filename="../src/gui/baseop.cpp" line="352"/>
         <source>二进制文件 (*.bin)</source>
         <translation>Binary files (*.bin)</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="364"/>
+        <location filename="../src/gui/baseop.cpp" line="378"/>
         <source>准备读取Flash并保存到:%1</source>
         <translation>Reading the flash into: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="449"/>
+        <location filename="../src/gui/baseop.cpp" line="477"/>
         <source>往上拖拉隐藏选项</source>
         <translation>Drag up to hide the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="451"/>
-        <location filename="../src/gui/baseop.cpp" line="460"/>
+        <location filename="../src/gui/baseop.cpp" line="479"/>
+        <location filename="../src/gui/baseop.cpp" line="489"/>
         <source>隐藏选项</source>
         <translation>Hide options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="477"/>
+        <location filename="../src/gui/baseop.cpp" line="507"/>
         <source>打开BIN文件所在目录</source>
         <translation>Open the folder of the BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="494"/>
+        <location filename="../src/gui/baseop.cpp" line="524"/>
         <source>指定路径不存在
 请重新指定路径</source>
         <translation>The path does not exist.
 Please give another path.</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="517"/>
+        <location filename="../src/gui/baseop.cpp" line="547"/>
         <source>请输入十六进制数</source>
         <translation>Enter a hexadecimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="519"/>
+        <location filename="../src/gui/baseop.cpp" line="549"/>
         <source>转为十进制</source>
         <translation>Show in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="521"/>
+        <location filename="../src/gui/baseop.cpp" line="551"/>
         <source>当前为十六进制显示</source>
         <translation>Shown in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="525"/>
+        <location filename="../src/gui/baseop.cpp" line="555"/>
         <source>请输入十进制数</source>
         <translation>Enter a decimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="527"/>
+        <location filename="../src/gui/baseop.cpp" line="557"/>
         <source>转为十六进制</source>
         <translation>Show in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="529"/>
+        <location filename="../src/gui/baseop.cpp" line="559"/>
         <source>当前为十进制显示</source>
         <translation>Shown in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="343"/>
+        <location filename="../src/gui/baseop.cpp" line="357"/>
         <source>%1 已存在，是否覆盖？</source>
         <translation>%1 exists already. Replace it?</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="394"/>
+        <location filename="../src/gui/baseop.cpp" line="408"/>
         <source>请选择一个文件进行校验</source>
         <translation>Choose a file to verify</translation>
     </message>
@@ -404,7 +404,7 @@ Please give another path.</translation>
     </message>
     <message>
         <location filename="../src/ops/imagewrite.cpp" line="319"/>
-        <location filename="../src/ops/imagewrite.cpp" line="334"/>
+        <location filename="../src/ops/imagewrite.cpp" line="343"/>
         <source>序列号写入失败</source>
         <translation>Writing the serial number failed</translation>
     </message>
@@ -414,7 +414,7 @@ Please give another path.</translation>
         <translation>Serial number %1 may have been written; it could not be confirmed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="352"/>
+        <location filename="../src/ops/imagewrite.cpp" line="364"/>
         <source>写入序列号:</source>
         <translation>Write serial number:</translation>
     </message>
@@ -490,17 +490,22 @@ Please give another path.</translation>
         <translation>Programming succeeded</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="348"/>
+        <location filename="../src/ops/imagewrite.cpp" line="345"/>
+        <source>回读的序列号记录与写入的不同: %1</source>
+        <translation>The serial number record read back differs from the one written: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="360"/>
         <source>序列号 %1 未写入</source>
         <translation>Serial number %1 not stamped</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="344"/>
+        <location filename="../src/ops/imagewrite.cpp" line="356"/>
         <source>序列号 %1 已在芯片上，但写入未正常结束</source>
         <translation>Serial number %1 is on the chip, but its write did not end normally</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageoperation.cpp" line="68"/>
+        <location filename="../src/ops/imageoperation.cpp" line="69"/>
         <source>链路模式切换失败</source>
         <translation>The link mode change failed</translation>
     </message>
@@ -510,47 +515,47 @@ Please give another path.</translation>
         <translation>The encrypted image is too small to hold its encrypted part: %1 bytes</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageoperation.cpp" line="79"/>
+        <location filename="../src/ops/imageoperation.cpp" line="80"/>
         <source>加密镜像无法只校验: 芯片的加密密钥只能通过擦写芯片读出，请用烧写（烧写后按密钥逐字节校验）</source>
         <translation>An encrypted image cannot be verified alone: the chip&apos;s encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="39"/>
+        <location filename="../src/ops/imageverify.cpp" line="41"/>
         <source>开始查空</source>
         <translation>Blank check started</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="39"/>
+        <location filename="../src/ops/imageverify.cpp" line="41"/>
         <source>开始校验(不擦除、不烧写): %1</source>
         <translation>Verify started (nothing is erased or programmed): %1</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="60"/>
+        <location filename="../src/ops/imageverify.cpp" line="62"/>
         <source>正在查空...</source>
         <translation>Checking that the range is blank...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="63"/>
+        <location filename="../src/ops/imageverify.cpp" line="65"/>
         <source>0x%1 ~ 0x%2, %3 字节</source>
         <translation>0x%1 ~ 0x%2, %3 bytes</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="68"/>
+        <location filename="../src/ops/imageverify.cpp" line="70"/>
         <source>查空成功: %1 全部为空白</source>
         <translation>Blank check passed: %1 all blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="68"/>
+        <location filename="../src/ops/imageverify.cpp" line="70"/>
         <source>校验成功: 芯片与镜像一致 (%1)</source>
         <translation>Verify passed: the chip holds the image (%1)</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="71"/>
+        <location filename="../src/ops/imageverify.cpp" line="73"/>
         <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
         <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="74"/>
+        <location filename="../src/ops/imageverify.cpp" line="76"/>
         <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
         <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
     </message>
@@ -637,115 +642,115 @@ Please give another path.</translation>
 <context>
     <name>JobActions</name>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="90"/>
-        <location filename="../src/gui/jobactions.cpp" line="136"/>
-        <location filename="../src/gui/jobactions.cpp" line="170"/>
+        <location filename="../src/gui/jobactions.cpp" line="91"/>
+        <location filename="../src/gui/jobactions.cpp" line="137"/>
+        <location filename="../src/gui/jobactions.cpp" line="171"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="159"/>
+        <location filename="../src/gui/jobactions.cpp" line="160"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="32"/>
-        <location filename="../src/gui/jobactions.cpp" line="77"/>
+        <location filename="../src/gui/jobactions.cpp" line="33"/>
+        <location filename="../src/gui/jobactions.cpp" line="78"/>
         <source>打开任务</source>
         <translation>Open job</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="33"/>
+        <location filename="../src/gui/jobactions.cpp" line="34"/>
         <source>打开生产任务：选项锁定为任务的设置</source>
         <translation>Open a production job: the options are locked to the job&apos;s settings</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="34"/>
+        <location filename="../src/gui/jobactions.cpp" line="35"/>
         <source>关闭任务</source>
         <translation>Close job</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="35"/>
+        <location filename="../src/gui/jobactions.cpp" line="36"/>
         <source>关闭任务，解除锁定</source>
         <translation>Close the job and unlock the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="36"/>
-        <location filename="../src/gui/jobactions.cpp" line="140"/>
+        <location filename="../src/gui/jobactions.cpp" line="37"/>
+        <location filename="../src/gui/jobactions.cpp" line="141"/>
         <source>保存为任务</source>
         <translation>Save as job</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="37"/>
+        <location filename="../src/gui/jobactions.cpp" line="38"/>
         <source>将当前设置保存为生产任务</source>
         <translation>Save the current settings as a production job</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="77"/>
-        <location filename="../src/gui/jobactions.cpp" line="140"/>
+        <location filename="../src/gui/jobactions.cpp" line="78"/>
+        <location filename="../src/gui/jobactions.cpp" line="141"/>
         <source>任务文件 (*.xqjob)</source>
         <translation>Job files (*.xqjob)</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="89"/>
+        <location filename="../src/gui/jobactions.cpp" line="90"/>
         <source>任务无法打开: %1</source>
         <translation>Cannot open the job: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="103"/>
+        <location filename="../src/gui/jobactions.cpp" line="104"/>
         <source>任务: %1 [%2]</source>
         <translation>Job: %1 [%2]</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="109"/>
+        <location filename="../src/gui/jobactions.cpp" line="110"/>
         <source>已打开任务: %1 (%2)</source>
         <translation>Job opened: %1 (%2)</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="127"/>
+        <location filename="../src/gui/jobactions.cpp" line="128"/>
         <source>已关闭任务: %1</source>
         <translation>Job closed: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="136"/>
+        <location filename="../src/gui/jobactions.cpp" line="137"/>
         <source>请先勾选任务要烧写的文件</source>
         <translation>First check the image the job writes</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="150"/>
+        <location filename="../src/gui/jobactions.cpp" line="151"/>
         <source>序列号计数文件</source>
         <translation>Serial counter file</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="151"/>
+        <location filename="../src/gui/jobactions.cpp" line="152"/>
         <source>文本文件 (*.txt)</source>
         <translation>Text files (*.txt)</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="159"/>
+        <location filename="../src/gui/jobactions.cpp" line="160"/>
         <source>任务是否包含静态数据写入?
 工作簿: %1</source>
         <translation>Should the job write the static data too?
 Workbook: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="169"/>
+        <location filename="../src/gui/jobactions.cpp" line="170"/>
         <source>任务无法保存: %1</source>
         <translation>Cannot save the job: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="174"/>
+        <location filename="../src/gui/jobactions.cpp" line="175"/>
         <source>任务已保存: %1</source>
         <translation>Job saved: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="195"/>
+        <location filename="../src/gui/jobactions.cpp" line="201"/>
         <source>任务被拒绝: %1</source>
         <translation>Job refused: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/jobactions.cpp" line="194"/>
-        <location filename="../src/gui/jobactions.cpp" line="205"/>
+        <location filename="../src/gui/jobactions.cpp" line="200"/>
+        <location filename="../src/gui/jobactions.cpp" line="211"/>
         <source>操作: 任务 %1, 接口: %2</source>
         <translation>Operation: job %1, interface: %2</translation>
     </message>
@@ -753,17 +758,17 @@ Workbook: %1</translation>
 <context>
     <name>JobRules</name>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="1"/>
+        <location filename="../src/job/jobfile.cpp" line="581"/>
         <source>任务的序列号计数器需要产线数据库: %1</source>
         <translation>The job&apos;s serial counter needs a line database: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="578"/>
+        <location filename="../src/job/jobfile.cpp" line="583"/>
         <source>任务不写序列号，却指定了序列号计数器: %1</source>
         <translation>The job stamps no serial numbers but names a serial counter: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="580"/>
+        <location filename="../src/job/jobfile.cpp" line="585"/>
         <source>任务的序列号只能来自计数文件或产线数据库之一</source>
         <translation>A job takes its serial numbers from a counter file or from the line database, not both</translation>
     </message>
@@ -779,10 +784,6 @@ Workbook: %1</translation>
         <location filename="../src/job/jobfile.cpp" line="256"/>
         <source>文件无法读取: %1</source>
         <translation>Cannot read the file: %1</translation>
-    </message>
-    <message>
-        <source>任务文件格式错误: %1</source>
-        <translation type="vanished">The job file is malformed: %1</translation>
     </message>
     <message>
         <location filename="../src/job/jobfile.cpp" line="63"/>
@@ -873,28 +874,28 @@ Rewrite it with xqprog job create NEW.xqjob --from %1 before using it</translati
         <translation>The job file&apos;s static/values must be default or current: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="440"/>
+        <location filename="../src/job/jobfile.cpp" line="444"/>
         <source>任务文件无法写入: %1 是任务自己的文件 %2</source>
         <translation>The job file cannot be written: %1 is the job&apos;s own file %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="451"/>
+        <location filename="../src/job/jobfile.cpp" line="455"/>
         <source>任务文件无法写入: %1 不是任务文件，不替换</source>
         <translation>The job file cannot be written: %1 is not a job file and is not replaced</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="459"/>
+        <location filename="../src/job/jobfile.cpp" line="463"/>
         <source>任务文件无法写入: %1</source>
         <translation>Cannot write the job file: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="470"/>
-        <location filename="../src/job/jobfile.cpp" line="490"/>
+        <location filename="../src/job/jobfile.cpp" line="474"/>
+        <location filename="../src/job/jobfile.cpp" line="494"/>
         <source>任务没有文件的SHA-256: %1</source>
         <translation>The job has no SHA-256 for a file: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="499"/>
+        <location filename="../src/job/jobfile.cpp" line="503"/>
         <source>文件已改变，与任务不符: %1
 任务中的SHA-256: %2
 文件的SHA-256: %3</source>
@@ -903,52 +904,52 @@ SHA-256 in the job: %2
 SHA-256 of the file: %3</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="518"/>
+        <location filename="../src/job/jobfile.cpp" line="522"/>
         <source>静态数据区 0x%1 ~ 0x%2 与烧写文件 0x%3 ~ 0x%4 重叠</source>
         <translation>Static data area 0x%1 ~ 0x%2 overlaps the image 0x%3 ~ 0x%4</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="530"/>
+        <location filename="../src/job/jobfile.cpp" line="534"/>
         <source>任务没有名称</source>
         <translation>The job has no name</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="533"/>
+        <location filename="../src/job/jobfile.cpp" line="537"/>
         <source>任务的速率无效: %1</source>
         <translation>The job&apos;s rate is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="537"/>
+        <location filename="../src/job/jobfile.cpp" line="541"/>
         <source>任务没有烧写文件</source>
         <translation>The job has no image</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="556"/>
+        <location filename="../src/job/jobfile.cpp" line="560"/>
         <source>任务的擦除方式无效: %1 (whole, file, smart, size)</source>
         <translation>The job&apos;s erase choice is not valid: %1 (whole, file, smart, size)</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="583"/>
+        <location filename="../src/job/jobfile.cpp" line="588"/>
         <source>任务的序列号需要计数文件</source>
         <translation>The job&apos;s serial numbers need a counter file</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="586"/>
+        <location filename="../src/job/jobfile.cpp" line="591"/>
         <source>任务的起始序列号无效: %1</source>
         <translation>The job&apos;s first serial number is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="590"/>
+        <location filename="../src/job/jobfile.cpp" line="595"/>
         <source>序列号计数文件不可写: %1</source>
         <translation>The serial counter file cannot be written: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="601"/>
+        <location filename="../src/job/jobfile.cpp" line="606"/>
         <source>任务的静态数据步骤没有工作簿</source>
         <translation>The job&apos;s static data step has no workbook</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="612"/>
+        <location filename="../src/job/jobfile.cpp" line="617"/>
         <source>工作簿无法读取: %1 %2</source>
         <translation>Cannot read the workbook: %1 %2</translation>
     </message>
@@ -956,33 +957,6 @@ SHA-256 of the file: %3</translation>
         <location filename="../src/job/jobrun.cpp" line="89"/>
         <source>任务: %1 (任务文件SHA-256: %2)</source>
         <translation>Job: %1 (job file SHA-256: %2)</translation>
-    </message>
-</context>
-<context>
-    <name>LineDbField</name>
-    <message>
-        <source>产线数据库</source>
-        <translation>Line database</translation>
-    </message>
-    <message>
-        <source>每颗芯片记录到此数据库；密码取自 PGPASSFILE 或 ~/.pgpass，不写在地址里</source>
-        <translation>Every chip is recorded in this database; the password comes from PGPASSFILE or ~/.pgpass, never from the address</translation>
-    </message>
-    <message>
-        <source>写序列号时从数据库的此计数器取号（空: 使用序列号框）</source>
-        <translation>Serial numbers are taken from this counter of the database (empty: the serial number box)</translation>
-    </message>
-    <message>
-        <source>数据库地址:</source>
-        <translation>Database address:</translation>
-    </message>
-    <message>
-        <source>序列号计数器:</source>
-        <translation>Serial counter:</translation>
-    </message>
-    <message>
-        <source>未保存: %1</source>
-        <translation>Not saved: %1</translation>
     </message>
 </context>
 <context>
@@ -1019,91 +993,124 @@ SHA-256 of the file: %3</translation>
         <translation>bad port in the line database&apos;s address: %1</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="163"/>
+        <location filename="../src/linedb/linedb.cpp" line="167"/>
         <source>缺少 Qt 驱动 %1</source>
         <translation>the Qt driver %1 is missing</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="167"/>
+        <location filename="../src/linedb/linedb.cpp" line="171"/>
         <source>产线数据库 %1 无法连接: %2</source>
         <translation>line database %1 not reachable: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="192"/>
+        <location filename="../src/linedb/linedb.cpp" line="196"/>
         <source>产线数据库 %1: 目录 %2 不存在</source>
         <translation>line database %1: no directory %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="210"/>
+        <location filename="../src/linedb/linedb.cpp" line="214"/>
         <source>产线数据库 %1: 无法读取结构版本: %2</source>
         <translation>line database %1: cannot read the schema version: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="217"/>
+        <location filename="../src/linedb/linedb.cpp" line="221"/>
         <source>产线数据库 %1 的结构版本为 %2，比本程序的 %3 新</source>
         <translation>line database %1 has schema version %2, newer than this program&apos;s %3</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="223"/>
+        <location filename="../src/linedb/linedb.cpp" line="227"/>
         <source>产线数据库 %1 没有结构: 请运行 xqprog line-db init</source>
         <translation>line database %1 has no schema: run xqprog line-db init</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="234"/>
+        <location filename="../src/linedb/linedb.cpp" line="238"/>
         <source>产线数据库 %1: 无法建立结构: %2</source>
         <translation>line database %1: the schema could not be made: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="244"/>
+        <location filename="../src/linedb/linedb.cpp" line="248"/>
         <source>计数器的最后一个号 %1 小于第一个号 %2</source>
         <translation>the counter&apos;s last number %1 is below its first %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="256"/>
+        <location filename="../src/linedb/linedb.cpp" line="260"/>
         <source>计数器 %1 已存在 (第一个 %2，下一个 %3，最后一个 %4): 只能调高其最后一个号</source>
         <translation>counter %1 exists (first %2, next %3, last %4): only its last number can be raised</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="275"/>
+        <location filename="../src/linedb/linedb.cpp" line="279"/>
         <source>产线数据库 %1 中没有计数器 %2</source>
         <translation>line database %1 has no counter %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="278"/>
+        <location filename="../src/linedb/linedb.cpp" line="282"/>
         <source>计数器 %1: 剩余 %2 个序列号，需要 %3 个</source>
         <translation>counter %1: %2 serial numbers left, %3 needed</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="318"/>
+        <location filename="../src/linedb/linedb.cpp" line="322"/>
         <source>产线数据库 %1: 未取得序列号: %2</source>
         <translation>line database %1: no serial number taken: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="320"/>
+        <location filename="../src/linedb/linedb.cpp" line="324"/>
         <source>计数器 %1: 序列号已用完</source>
         <translation>counter %1: no serial numbers left</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="434"/>
+        <location filename="../src/linedb/linedb.cpp" line="438"/>
         <source>产线数据库记录丢失: 缓存文件 %1: %2</source>
         <translation>line database record lost: spool %1: %2</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="446"/>
+        <location filename="../src/linedb/linedb.cpp" line="450"/>
         <source>缓存文件 %1: 无法加锁</source>
         <translation>spool %1: cannot take its lock</translation>
     </message>
     <message>
-        <location filename="../src/linedb/linedb.cpp" line="451"/>
-        <location filename="../src/linedb/linedb.cpp" line="478"/>
+        <location filename="../src/linedb/linedb.cpp" line="455"/>
+        <location filename="../src/linedb/linedb.cpp" line="482"/>
         <source>缓存文件 %1: %2</source>
         <translation>spool %1: %2</translation>
     </message>
 </context>
 <context>
+    <name>LineDbField</name>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="80"/>
+        <source>产线数据库</source>
+        <translation>Line database</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="87"/>
+        <source>每颗芯片记录到此数据库；密码取自 PGPASSFILE 或 ~/.pgpass，不写在地址里</source>
+        <translation>Every chip is recorded in this database; the password comes from PGPASSFILE or ~/.pgpass, never from the address</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="90"/>
+        <source>写序列号时从数据库的此计数器取号（空: 使用序列号框）</source>
+        <translation>Serial numbers are taken from this counter of the database (empty: the serial number box)</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="95"/>
+        <source>数据库地址:</source>
+        <translation>Database address:</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="96"/>
+        <source>序列号计数器:</source>
+        <translation>Serial counter:</translation>
+    </message>
+    <message>
+        <location filename="../src/gui/windowlinedb.cpp" line="105"/>
+        <source>未保存: %1</source>
+        <translation>Not saved: %1</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="506"/>
+        <location filename="../src/gui/mainwindow.cpp" line="534"/>
         <source>收到终止信号: 当前Flash命令完成后停止操作并退出</source>
         <translation>Termination signal: stopping after the current flash command, then quitting</translation>
     </message>
@@ -1179,7 +1186,7 @@ SHA-256 of the file: %3</translation>
         <translation>Soft-reset the chip</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="41"/>
+        <location filename="../src/gui/mainwindow.cpp" line="44"/>
         <source>XQ烧写工具 V%1</source>
         <translation>XQ Programmer V%1</translation>
     </message>
@@ -1204,52 +1211,52 @@ SHA-256 of the file: %3</translation>
         <translation>Delete all</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="352"/>
+        <location filename="../src/gui/mainwindow.cpp" line="357"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="375"/>
+        <location filename="../src/gui/mainwindow.cpp" line="380"/>
         <source>操作: %1 %2, 接口: %3</source>
         <translation>Operation: %1 %2, interface: %3</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="436"/>
+        <location filename="../src/gui/mainwindow.cpp" line="459"/>
         <source>操作: 复位, 接口: %1</source>
         <translation>Operation: reset, interface: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="71"/>
+        <location filename="../src/gui/mainwindow.cpp" line="75"/>
         <source>未找到USB适配器: 请检查USB线缆是否连接、udev规则60-xqprogrammer.rules是否已安装、当前用户是否属于plugdev组（加入后需重新登录）</source>
         <translation>No USB adapter found: check that the USB cable is connected, that the udev rule 60-xqprogrammer.rules is installed, and that the user is in the plugdev group (log in again after joining it)</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="112"/>
+        <location filename="../src/gui/mainwindow.cpp" line="116"/>
         <source>程序退出时操作仍在进行: 已在当前Flash命令完成后停止，芯片上的数据可能不完整</source>
         <translation>The program ended while an operation was running: it was stopped after the current flash command; the chip may hold incomplete data</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="132"/>
+        <location filename="../src/gui/mainwindow.cpp" line="136"/>
         <source>模拟测试台：不会烧写真实芯片</source>
         <translation>Simulated bench: no real chip is programmed</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="136"/>
+        <location filename="../src/gui/mainwindow.cpp" line="140"/>
         <source> [模拟]</source>
         <translation> [simulated]</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="137"/>
+        <location filename="../src/gui/mainwindow.cpp" line="141"/>
         <source>使用模拟测试台: %1</source>
         <translation>Using the simulated bench: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="217"/>
+        <location filename="../src/gui/mainwindow.cpp" line="221"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="218"/>
+        <location filename="../src/gui/mainwindow.cpp" line="222"/>
         <source>操作正在进行中。
 等待: 操作结束后再关闭窗口。
 停止并退出: 当前Flash命令完成后停止操作并退出，芯片上的数据可能不完整。</source>
@@ -1258,17 +1265,17 @@ Wait: close the window when it has finished.
 Stop and quit: stop the operation after the current flash command and quit; the chip may hold incomplete data.</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="221"/>
+        <location filename="../src/gui/mainwindow.cpp" line="225"/>
         <source>停止并退出</source>
         <translation>Stop and quit</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="221"/>
+        <location filename="../src/gui/mainwindow.cpp" line="225"/>
         <source>等待</source>
         <translation>Wait</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="239"/>
+        <location filename="../src/gui/mainwindow.cpp" line="243"/>
         <source>正在停止: 当前Flash命令完成后停止操作并退出</source>
         <translation>Stopping: the operation stops after the current flash command, then the program quits</translation>
     </message>
@@ -1283,54 +1290,39 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>Stop the operation after the current flash command</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="519"/>
+        <location filename="../src/gui/mainwindow.cpp" line="547"/>
         <source>正在停止: 当前Flash命令完成后停止操作</source>
         <translation>Stopping: the operation stops after the current flash command</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="167"/>
+        <location filename="../src/gui/mainwindow.cpp" line="171"/>
         <source>校验</source>
         <translation>Verify</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="168"/>
+        <location filename="../src/gui/mainwindow.cpp" line="172"/>
         <source>校验Flash: 与选中的镜像比较，不擦除、不烧写</source>
         <translation>Verify the flash: compare it with the checked image; nothing is erased or programmed</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="169"/>
+        <location filename="../src/gui/mainwindow.cpp" line="173"/>
         <source>查空</source>
         <translation>Blank check</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="170"/>
+        <location filename="../src/gui/mainwindow.cpp" line="174"/>
         <source>查空: 擦除选项的范围是否全部为空白(0xFF)</source>
         <translation>Blank check: whether the range of the erase option reads all blank (0xFF)</translation>
     </message>
     <message>
-        <location filename="../src/gui/mainwindow.cpp" line="341"/>
+        <location filename="../src/gui/mainwindow.cpp" line="345"/>
+        <location filename="../src/gui/mainwindow.cpp" line="437"/>
         <source>操作: %1, 接口: %2</source>
         <translation>Operation: %1, interface: %2</translation>
     </message>
 </context>
 <context>
     <name>OutputFile</name>
-    <message>
-        <source>同名文件夹已存在</source>
-        <translation type="vanished">A folder of that name exists</translation>
-    </message>
-    <message>
-        <source>不是普通文件、管道或字符设备</source>
-        <translation type="vanished">Not a regular file, a pipe or a character device</translation>
-    </message>
-    <message>
-        <source>没有写入权限</source>
-        <translation type="vanished">No permission to write</translation>
-    </message>
-    <message>
-        <source>文件夹不存在</source>
-        <translation type="vanished">The folder does not exist</translation>
-    </message>
     <message>
         <location filename="../src/core/outputfile.cpp" line="46"/>
         <source>未写入任何内容</source>
@@ -1408,6 +1400,11 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <location filename="../src/core/results.cpp" line="32"/>
         <source>已停止，芯片上的数据不完整，请重新烧写</source>
         <translation>Stopped mid-change: the data is incomplete, write it again</translation>
+    </message>
+    <message>
+        <location filename="../src/core/results.cpp" line="38"/>
+        <source>已停止，0x%1 ~ 0x%2 已烧写，未校验完</source>
+        <translation>Stopped: 0x%1 ~ 0x%2 programmed, not verified</translation>
     </message>
     <message>
         <location filename="../src/core/results.cpp" line="18"/>
@@ -1564,7 +1561,7 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>%1: cannot be written</translation>
     </message>
     <message>
-        <location filename="../src/sim/benchsession.cpp" line="175"/>
+        <location filename="../src/sim/benchsession.cpp" line="176"/>
         <source>%1/bench.ini: 无法写入</source>
         <translation>%1/bench.ini: cannot be written</translation>
     </message>
@@ -1617,19 +1614,19 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>Flash:</translation>
     </message>
     <message>
-        <location filename="../src/gui/spiconfig.cpp" line="94"/>
+        <location filename="../src/gui/spiconfig.cpp" line="100"/>
         <source>错误</source>
         <translation>Error</translation>
     </message>
     <message>
-        <location filename="../src/gui/spiconfig.cpp" line="94"/>
+        <location filename="../src/gui/spiconfig.cpp" line="100"/>
         <source>接口打开失败
 请确认后重试</source>
         <translation>The interface cannot be opened.
 Check it and try again.</translation>
     </message>
     <message>
-        <location filename="../src/gui/spiconfig.cpp" line="72"/>
+        <location filename="../src/gui/spiconfig.cpp" line="78"/>
         <source>序列号: %1
 描述: %2
 位置: %3</source>
@@ -1638,7 +1635,7 @@ Description: %2
 Location: %3</translation>
     </message>
     <message>
-        <location filename="../src/gui/spiconfig.cpp" line="73"/>
+        <location filename="../src/gui/spiconfig.cpp" line="79"/>
         <source>无</source>
         <translation>none</translation>
     </message>
@@ -1669,153 +1666,153 @@ Location: %3</translation>
         <translation>Location</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="30"/>
+        <location filename="../forms/staticdata.ui" line="32"/>
         <source>存储:</source>
         <translation>Storage:</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="32"/>
+        <location filename="../forms/staticdata.ui" line="34"/>
         <source>占用(Byte):</source>
         <translation>Used (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="34"/>
+        <location filename="../forms/staticdata.ui" line="36"/>
         <source>起始地址:0x</source>
         <translation>Start address: 0x</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="35"/>
+        <location filename="../forms/staticdata.ui" line="37"/>
         <source>1FF000</source>
         <translation>1FF000</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="36"/>
+        <location filename="../forms/staticdata.ui" line="38"/>
         <source>总大小(Byte):</source>
         <translation>Total size (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="38"/>
+        <location filename="../forms/staticdata.ui" line="40"/>
         <source>只读(Byte):</source>
         <translation>Read-only (bytes):</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="40"/>
+        <location filename="../forms/staticdata.ui" line="42"/>
         <source>上锁</source>
         <translation>Lock</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="46"/>
+        <location filename="../forms/staticdata.ui" line="48"/>
         <source>写入数据</source>
         <translation>Values to write</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="48"/>
+        <location filename="../forms/staticdata.ui" line="52"/>
         <source>默认值</source>
         <translation>Defaults</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="49"/>
+        <location filename="../forms/staticdata.ui" line="53"/>
         <source>当前值</source>
         <translation>Current</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="57"/>
+        <location filename="../forms/staticdata.ui" line="61"/>
         <source>导入配置</source>
         <translation>Import layout</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="63"/>
+        <location filename="../forms/staticdata.ui" line="67"/>
         <source>导出文件</source>
         <translation>Export</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="74"/>
-        <location filename="../src/gui/staticdata.cpp" line="344"/>
+        <location filename="../forms/staticdata.ui" line="78"/>
+        <location filename="../src/gui/staticdata.cpp" line="359"/>
         <source>导出模板</source>
         <translation>Export template</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="75"/>
-        <location filename="../src/gui/staticdata.cpp" line="360"/>
+        <location filename="../forms/staticdata.ui" line="79"/>
+        <location filename="../src/gui/staticdata.cpp" line="375"/>
         <source>保存Excel</source>
         <translation>Save workbook</translation>
     </message>
     <message>
-        <location filename="../forms/staticdata.ui" line="75"/>
+        <location filename="../forms/staticdata.ui" line="79"/>
         <source>保存Excel文件</source>
         <translation>Save as an Excel workbook</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="79"/>
+        <location filename="../src/gui/staticdata.cpp" line="94"/>
         <source>普通存储</source>
         <translation>Normal</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="79"/>
+        <location filename="../src/gui/staticdata.cpp" line="94"/>
         <source>加密存储</source>
         <translation>Encrypted</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="191"/>
-        <location filename="../src/gui/staticdata.cpp" line="201"/>
-        <location filename="../src/gui/staticdata.cpp" line="239"/>
-        <location filename="../src/gui/staticdata.cpp" line="271"/>
-        <location filename="../src/gui/staticdata.cpp" line="276"/>
+        <location filename="../src/gui/staticdata.cpp" line="206"/>
+        <location filename="../src/gui/staticdata.cpp" line="216"/>
+        <location filename="../src/gui/staticdata.cpp" line="254"/>
+        <location filename="../src/gui/staticdata.cpp" line="286"/>
+        <location filename="../src/gui/staticdata.cpp" line="291"/>
         <source>设置错误</source>
         <translation>Setting error</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="301"/>
+        <location filename="../src/gui/staticdata.cpp" line="316"/>
         <source>打开Excel文件</source>
         <translation>Open an Excel workbook</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="310"/>
+        <location filename="../src/gui/staticdata.cpp" line="325"/>
         <source>打开文件错误</source>
         <translation>File open error</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="311"/>
+        <location filename="../src/gui/staticdata.cpp" line="326"/>
         <source>文件:%1, 错误码:%2</source>
         <translation>File: %1, error code: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="318"/>
+        <location filename="../src/gui/staticdata.cpp" line="333"/>
         <source>成功打开Excel文件!</source>
         <translation>Workbook opened!</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="352"/>
+        <location filename="../src/gui/staticdata.cpp" line="367"/>
         <source>模板已导出到:%1</source>
         <translation>Template exported to: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="338"/>
+        <location filename="../src/gui/staticdata.cpp" line="353"/>
         <source>保存失败</source>
         <translation>Saving failed</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="373"/>
+        <location filename="../src/gui/staticdata.cpp" line="388"/>
         <source>Excel已保存到:%1</source>
         <translation>Workbook saved to: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="201"/>
+        <location filename="../src/gui/staticdata.cpp" line="216"/>
         <source>&quot;起始地址&quot;设置错误，请重新设置</source>
         <translation>&quot;Start address&quot; is wrong, please set it again</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="291"/>
+        <location filename="../src/gui/staticdata.cpp" line="306"/>
         <source>、</source>
         <translation>, </translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="293"/>
+        <location filename="../src/gui/staticdata.cpp" line="308"/>
         <source> 等%1项</source>
         <translation> and more, %1 items in all</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="295"/>
+        <location filename="../src/gui/staticdata.cpp" line="310"/>
         <source>以下项目没有设备数值，将写入0:
 %1
 确定写入当前值？</source>
@@ -1824,40 +1821,40 @@ Location: %3</translation>
 Write the current values?</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="337"/>
+        <location filename="../src/gui/staticdata.cpp" line="352"/>
         <source>文件无法写入，可能已被其他程序打开</source>
         <translation>The file cannot be written; another program may have it open</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="338"/>
+        <location filename="../src/gui/staticdata.cpp" line="353"/>
         <source>无法保存文件:%1
 原因: %2</source>
         <translation>Cannot save the file: %1
 Reason: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="339"/>
+        <location filename="../src/gui/staticdata.cpp" line="354"/>
         <source>保存%1失败: %2</source>
         <translation>Saving %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="419"/>
+        <location filename="../src/gui/staticdata.cpp" line="434"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="228"/>
-        <location filename="../src/gui/staticdata.cpp" line="294"/>
+        <location filename="../src/gui/staticdata.cpp" line="243"/>
+        <location filename="../src/gui/staticdata.cpp" line="309"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="226"/>
+        <location filename="../src/gui/staticdata.cpp" line="241"/>
         <source>工作簿的起始地址&quot;%1&quot;不是十六进制数，按 0 处理</source>
         <translation>The workbook&apos;s start address &quot;%1&quot; is not hexadecimal and is taken as 0</translation>
     </message>
     <message>
-        <location filename="../src/gui/staticdata.cpp" line="228"/>
+        <location filename="../src/gui/staticdata.cpp" line="243"/>
         <source>确定写入到地址 0x000000？</source>
         <translation>Write at address 0x000000?</translation>
     </message>
@@ -1998,17 +1995,17 @@ Reason: %2</translation>
     </message>
     <message>
         <location filename="../src/ops/staticwrite.cpp" line="116"/>
-        <location filename="../src/ops/staticwrite.cpp" line="197"/>
+        <location filename="../src/ops/staticwrite.cpp" line="198"/>
         <source>写入完成</source>
         <translation>Write done</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="121"/>
+        <location filename="../src/ops/staticwrite.cpp" line="120"/>
         <source>静态数据区的数据不完整，请重新写入</source>
         <translation>The static data area holds incomplete data: write it again</translation>
     </message>
     <message>
-        <location filename="../src/ops/staticwrite.cpp" line="162"/>
+        <location filename="../src/ops/staticwrite.cpp" line="163"/>
         <source>写保护时静态数据区须在Flash的上半部分 (0x%1 起): 0x%2</source>
         <translation>With write protection the static data area must lie in the upper half of the flash (from 0x%1): 0x%2</translation>
     </message>
@@ -2318,7 +2315,7 @@ Try &apos;xqprog %2--help&apos;.</translation>
 Try &apos;xqprog --help&apos;.</translation>
     </message>
     <message>
-        <location filename="../src/cli/clirunner.cpp" line="232"/>
+        <location filename="../src/cli/clirunner.cpp" line="237"/>
         <source>追溯文件无法使用: %1</source>
         <translation>cannot use the trace file: %1</translation>
     </message>
@@ -2338,76 +2335,86 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>%1 needs --%2 or --%3</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="184"/>
+        <location filename="../src/cli/cmdimage.cpp" line="185"/>
         <source>%1: %2 (whole、file、smart 或字节数)</source>
         <translation>%1: %2 (whole, file, smart or a byte count)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="194"/>
+        <location filename="../src/cli/cmdimage.cpp" line="193"/>
+        <source>--check-serial 需要 --serial、--serial-file 或 --serial-counter</source>
+        <translation>--check-serial needs --serial, --serial-file or --serial-counter</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="198"/>
         <location filename="../src/cli/cmdlinedb.cpp" line="74"/>
         <source>序列号无效: %1</source>
         <translation>bad serial number: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="73"/>
-        <location filename="../src/cli/cmdjob.cpp" line="78"/>
+        <location filename="../src/cli/cmdjob.cpp" line="75"/>
+        <location filename="../src/cli/cmdjob.cpp" line="80"/>
         <source>--from 从任务中取用全部配置: 不能再加 --%1</source>
         <translation>--from takes the whole recipe from the job: --%1 cannot be added</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="104"/>
+        <location filename="../src/cli/cmdjob.cpp" line="106"/>
         <source>任务文件名须以 .xqjob 结尾: %1</source>
         <translation>a job file&apos;s name ends in .xqjob: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="106"/>
+        <location filename="../src/cli/cmdjob.cpp" line="108"/>
         <source>任务文件已存在: %1 (--force 可替换)</source>
         <translation>the job file exists: %1 (--force replaces it)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="110"/>
+        <location filename="../src/cli/cmdjob.cpp" line="112"/>
         <source>job create 需要 --image FILE</source>
         <translation>job create needs --image FILE</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="127"/>
+        <location filename="../src/cli/cmdjob.cpp" line="129"/>
         <source>--serial 需要 --serial-file: 任务的序列号来自计数文件</source>
         <translation>--serial needs --serial-file: a job takes its serial numbers from a counter file</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="129"/>
-        <location filename="../src/cli/cmdjob.cpp" line="196"/>
+        <location filename="../src/cli/cmdjob.cpp" line="131"/>
+        <location filename="../src/cli/cmdjob.cpp" line="201"/>
         <location filename="../src/cli/cmdlinedb.cpp" line="46"/>
         <source>--serial-counter 需要 --line-db</source>
         <translation>--serial-counter needs --line-db</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="131"/>
+        <location filename="../src/cli/cmdjob.cpp" line="133"/>
         <source>--serial-counter 与 --serial-file: 任务的序列号只能来自其中之一</source>
         <translation>--serial-counter and --serial-file: a job takes its serial numbers from one of them</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="142"/>
+        <location filename="../src/cli/cmdjob.cpp" line="138"/>
+        <source>--check-serial 需要 --serial-file 或 --serial-counter</source>
+        <translation>--check-serial needs --serial-file or --serial-counter</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="147"/>
         <source>--static-start、--static-total 和 --static-values 需要 --static WORKBOOK</source>
         <translation>--static-start, --static-total and --static-values need --static WORKBOOK</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="149"/>
+        <location filename="../src/cli/cmdjob.cpp" line="154"/>
         <source>--static-values 无效: %1</source>
         <translation>bad --static-values: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="185"/>
+        <location filename="../src/cli/cmdjob.cpp" line="190"/>
         <source>--rate: 速率由任务设定 (%1)</source>
         <translation>--rate: the job sets the rate (%1)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="187"/>
+        <location filename="../src/cli/cmdjob.cpp" line="192"/>
         <source>--batch-programs: 页编程的发送方式由任务设定 (逐个发送)</source>
         <translation>--batch-programs: the job sets how page programs are sent (one by one)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="192"/>
+        <location filename="../src/cli/cmdjob.cpp" line="197"/>
         <source>--serial-counter: 该任务不写序列号</source>
         <translation>--serial-counter: the job stamps no serial numbers</translation>
     </message>
@@ -2460,32 +2467,32 @@ Try &apos;xqprog --help&apos;.</translation>
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="127"/>
+        <location filename="../src/cli/xqprog.cpp" line="124"/>
         <source>无法写入标准输出: %1</source>
         <translation>cannot write standard output: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="195"/>
+        <location filename="../src/cli/xqprog.cpp" line="192"/>
         <source>%1 需要 %2</source>
         <translation>%1 needs %2</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="199"/>
+        <location filename="../src/cli/xqprog.cpp" line="196"/>
         <source>多余的参数: %1</source>
         <translation>unexpected argument: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="274"/>
+        <location filename="../src/cli/xqprog.cpp" line="271"/>
         <source>未知的语言: %1 (zh 或 en)</source>
         <translation>unknown language: %1 (zh or en)</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="296"/>
+        <location filename="../src/cli/xqprog.cpp" line="293"/>
         <source>模拟测试台 %1: 不烧写真实的芯片</source>
         <translation>simulated bench %1: no real chip is programmed</translation>
     </message>
     <message>
-        <location filename="../src/cli/xqprog.cpp" line="317"/>
+        <location filename="../src/cli/xqprog.cpp" line="314"/>
         <source>没有找到接口: 请检查USB线、udev规则 60-xqprogrammer.rules，以及您是否在 plugdev 组中 (--simulate 使用模拟测试台)</source>
         <translation>no interface found: check the USB cable, the udev rule 60-xqprogrammer.rules and that you are in the plugdev group (--simulate uses the simulated bench)</translation>
     </message>
