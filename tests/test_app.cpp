@@ -39,6 +39,7 @@
 #include <QToolButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QTextDocument>
@@ -1132,8 +1133,8 @@ private slots:
                 QVERIFY2(pButton->width() >= pButton->sizeHint().width(), qPrintable(pButton->text()));
         // The image tab's options: every text whole, the serial number too.
         auto* pBase = w.findChild<BaseOp*>("tabBaseOp");
-        QVERIFY(QMetaObject::invokeMethod(pBase, "SplitterShow"));  // the options pane open
         QCoreApplication::processEvents();
+        QVERIFY(pBase->findChild<QSplitter*>("splitter")->sizes().value(0) > 0);  // the options pane open
         auto* pOptions = pBase->findChild<QWidget*>("widgetOption");
         for (QWidget* pWidget : pOptions->findChildren<QWidget*>()) {
             if (pWidget->isVisible() && (qobject_cast<QLabel*>(pWidget) || qobject_cast<QAbstractButton*>(pWidget)))
@@ -1153,6 +1154,7 @@ private slots:
                              QCoreApplication::translate("ImageOperation", "文件存储成功")};
         for (int nPoint = xq::kStopBeforeChange; nPoint <= xq::kStopBeforeEraseCheck; ++nPoint)
             lines << xq::StopEnding(nPoint);
+        lines << xq::StopEndingNotVerified(0x100000, 0x100000);  // the longest range
         for (const QString& strLine : lines)
             QVERIFY2(w.statusBar()->fontMetrics().horizontalAdvance(strLine) <= nMessageRoom,
                      qPrintable(QString("%1: %2 px").arg(strLine).arg(nMessageRoom)));

@@ -154,6 +154,9 @@ private slots:
         QTest::newRow("static write") << QStringList{"static", "write", P("stop.xlsx")} << QByteArray("erase4k_ms=3000\n")
                                       << "擦除原有静态数据..." << "静态数据区的数据不完整，请重新写入";
         QTest::newRow("job run") << QStringList{"run", P("stop.xqjob")} << QByteArray() << "正在烧写镜像..." << kIncomplete;
+        // The job's own verify reads back what its write step programmed (at 1 MHz, as the job sets).
+        QTest::newRow("job's verify step") << QStringList{"run", P("stopverify.xqjob")} << QByteArray()
+                                           << "开始校验(不擦除、不烧写)" << "已停止，0x0 ~ 0x40000 已烧写，未校验完";
     }
     void everyStopEndsWithWhatItLeft()
     {
@@ -168,6 +171,11 @@ private slots:
             QCOMPARE(Run({"static", "template", P("stop.xlsx")}, QString()).nExit, 0);
         if (!QFile::exists(P("stop.xqjob")))
             QCOMPARE(Run({"job", "create", P("stop.xqjob"), "--image", P("big.bin")}, QString()).nExit, 0);
+        if (!QFile::exists(P("stopverify.xqjob"))) {
+            QVERIFY(WriteFile(P("quarter.bin"), RandomBytes(0x40000, 8)));
+            QCOMPARE(Run({"-r", "1MHz", "job", "create", P("stopverify.xqjob"), "--image", P("quarter.bin"), "--verify"},
+                         QString()).nExit, 0);
+        }
         const QString strBench = Bench(QString("stop-") + QString(QTest::currentDataTag()).replace(' ', '-'),
                                        "[timing]\nrealtime=true\n" + timing);
         FlashPattern flash;

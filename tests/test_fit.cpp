@@ -14,7 +14,13 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QHeaderView>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTableView>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -78,16 +84,20 @@ private slots:
 
     // The default place laid into other screens' free areas: the window
     // takes the size it is given (its minimum is small enough), and the log,
-    // progress bar and bench marker are inside it.
+    // progress bar and bench marker are inside it. Where the window is as
+    // tall as on a 1024x600 screen, the image tab's options show whole (no
+    // scrolling) above a browser of at least 4 file rows.
     void otherScreens_data()
     {
         QTest::addColumn<QRect>("available");
-        QTest::newRow("1024x600 with a 30 px panel") << QRect(0, 0, 1024, 570);
-        QTest::newRow("1920x1080 at scale 2") << QRect(0, 0, 960, 525);
+        QTest::addColumn<bool>("optionsWhole");
+        QTest::newRow("1024x600 with a 30 px panel") << QRect(0, 0, 1024, 570) << true;
+        QTest::newRow("1920x1080 at scale 2") << QRect(0, 0, 960, 525) << false;
     }
     void otherScreens()
     {
         QFETCH(QRect, available);
+        QFETCH(bool, optionsWhole);
         BenchFixture bench;
         MainWindow w(bench.BackendPtr());
         static_cast<Application*>(qApp)->LoadStyleSheet(":/qss/style.qss");
@@ -105,6 +115,23 @@ private slots:
                                  static_cast<QWidget*>(w.ProgressBar()),
                                  static_cast<QWidget*>(w.findChild<QLabel*>("lblBench"))})
             QVERIFY2(OnScreen(pWidget, window, strWhy), qPrintable(strWhy));
+        if (!optionsWhole)
+            return;
+        auto* pOptions = w.findChild<QScrollArea*>("scrollOption");
+        auto* pFiles = w.findChild<QTableView*>("tableView");
+        QTRY_VERIFY(pFiles->viewport()->height() >= 4 * pFiles->verticalHeader()->defaultSectionSize());
+        QTRY_VERIFY2(!pOptions->verticalScrollBar()->isVisible(),
+                     qPrintable(QString("options %1 px high of %2").arg(pOptions->height()).arg(pOptions->widget()->height())));
+        // The button hides the whole options and shows them whole again.
+        auto* pToggle = w.findChild<QPushButton*>("pbSplitter");
+        QCOMPARE(pToggle->text(), QString("∧"));
+        auto* pSplitter = w.findChild<QSplitter*>("splitter");
+        pToggle->click();
+        QCOMPARE(pSplitter->sizes().value(0), 0);
+        QCOMPARE(pToggle->text(), QString("∨"));
+        pToggle->click();
+        QTRY_COMPARE(pOptions->height(), pOptions->widget()->height());
+        QCOMPARE(pToggle->text(), QString("∧"));
     }
 };
 

@@ -328,6 +328,10 @@ private slots:
                                   "写保护: 是\n序列号: 计数文件 serial.txt，第一个号 500\n"));
         QVERIFY(r.strOut.endsWith("校验: 是\n状态: 可以运行\n"));
         QCOMPARE(Xqprog({"job", "create", strJob, "--image", P("cli/fw.bin")}).nExit, 2);  // no silent replace
+        // The read-back of a stamp needs a stamp.
+        r = Xqprog({"job", "create", P("cli/check.xqjob"), "--image", P("cli/fw.bin"), "--check-serial"});
+        QVERIFY2(r.nExit == 2 && r.strErr.contains("--check-serial") && !QFile::exists(P("cli/check.xqjob")),
+                 qPrintable(r.strErr));
 
         const QString strBench = P("cli-bench");
         FlashPattern flash;

@@ -43,6 +43,11 @@ const StepCase kCases[] = {
      "序列号写入失败", "写入序列号:", kImageBlocks},
     {"serial stamp's program outlasts its wait", "[faults]\nbusy_once=42\n", "plain", {"--serial", "7"}, Must::Fail,
      "序列号写入失败", "写入序列号:", kImageBlocks},
+    // The program reports success with bit 0 of every byte left at 1: only
+    // the opt-in read-back finds it, and says what the chip holds.
+    {"serial stamp's program leaves bits unprogrammed, read back", "[faults]\nweak_once=42\n", "plain",
+     {"--serial", "7", "--check-serial"}, Must::Fail,
+     "回读的序列号记录与写入的不同: 01 01 01 01 01 01 01 01 01 01 01 01 01 01 01 07", "写入序列号:", kImageBlocks},
     {"protection bit BP2 never sets", "[faults]\nstatus_stuck_bits=10\n", "plain", {"--protect"}, Must::Fail,
      "FLASH写保护设置失败", "FLASH已写保护", kImageBlocks},
     {"protection status write fails once", "[faults]\nfail_once=01\n", "plain", {"--protect"}, Must::Fail,

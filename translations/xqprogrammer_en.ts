@@ -4,13 +4,13 @@
 <context>
     <name>BaseOp</name>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="271"/>
-        <location filename="../src/gui/baseop.cpp" line="574"/>
+        <location filename="../src/gui/baseop.cpp" line="277"/>
+        <location filename="../src/gui/baseop.cpp" line="597"/>
         <source>序列号无法保存到%1，未写入序列号</source>
         <translation>The next serial number cannot be saved to %1: no serial number written</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="265"/>
+        <location filename="../src/gui/baseop.cpp" line="271"/>
         <source>序列号框中没有可写入的序列号</source>
         <translation>The serial number box holds no number to write</translation>
     </message>
@@ -20,244 +20,244 @@
         <translation>Form</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="19"/>
+        <location filename="../forms/baseop.ui" line="25"/>
         <source>起始地址:</source>
         <translation>Start address:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="22"/>
-        <location filename="../forms/baseop.ui" line="37"/>
+        <location filename="../forms/baseop.ui" line="28"/>
+        <location filename="../forms/baseop.ui" line="49"/>
         <source>0</source>
         <translation>0</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="24"/>
+        <location filename="../forms/baseop.ui" line="30"/>
         <source>填入十六进制数</source>
         <translation>hexadecimal</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="27"/>
+        <location filename="../forms/baseop.ui" line="33"/>
         <source>(填入十六进制数)</source>
         <translation>(hexadecimal)</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="28"/>
+        <location filename="../forms/baseop.ui" line="35"/>
         <source>写入序列号:</source>
         <translation>Write serial number:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="31"/>
+        <location filename="../forms/baseop.ui" line="38"/>
         <source>DEC</source>
         <translation>DEC</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="35"/>
+        <location filename="../forms/baseop.ui" line="42"/>
         <source>[16]</source>
         <translation>[16]</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="36"/>
+        <location filename="../forms/baseop.ui" line="48"/>
         <source>读取字节数:</source>
         <translation>Bytes to read:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="38"/>
+        <location filename="../forms/baseop.ui" line="50"/>
         <source>整片读取</source>
         <translation>Whole chip</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="39"/>
+        <location filename="../forms/baseop.ui" line="52"/>
         <source>烧写选项:</source>
         <translation>Erase:</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="44"/>
+        <location filename="../forms/baseop.ui" line="57"/>
         <source>4KBytes整数倍</source>
         <translation>multiple of 4 KiB</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="49"/>
+        <location filename="../forms/baseop.ui" line="62"/>
         <source>写保护</source>
         <translation>Write protect</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="50"/>
+        <location filename="../forms/baseop.ui" line="63"/>
         <source>通过Flash状态寄存器实现写保护</source>
         <translation>Write-protect the flash through its status register</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="63"/>
+        <location filename="../forms/baseop.ui" line="80"/>
         <source>∨</source>
         <translation>∨</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="63"/>
-        <location filename="../src/gui/baseop.cpp" line="454"/>
-        <location filename="../src/gui/baseop.cpp" line="471"/>
+        <location filename="../forms/baseop.ui" line="80"/>
+        <location filename="../src/gui/baseop.cpp" line="475"/>
+        <location filename="../src/gui/baseop.cpp" line="494"/>
         <source>展开选项</source>
         <translation>Show options</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="66"/>
+        <location filename="../forms/baseop.ui" line="81"/>
         <source>↑</source>
         <translation>↑</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="66"/>
+        <location filename="../forms/baseop.ui" line="81"/>
         <source>上一层目录</source>
         <translation>Parent folder</translation>
     </message>
     <message>
-        <location filename="../forms/baseop.ui" line="71"/>
+        <location filename="../forms/baseop.ui" line="86"/>
         <source>打开文件夹</source>
         <translation>Open folder</translation>
     </message>
     <message>
         <location filename="../src/gui/baseop.cpp" line="72"/>
-        <location filename="../src/gui/baseop.cpp" line="452"/>
+        <location filename="../src/gui/baseop.cpp" line="473"/>
         <source>往下拖拉展开选项</source>
         <translation>Drag down to show the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="81"/>
+        <location filename="../src/gui/baseop.cpp" line="86"/>
         <source>全擦除</source>
         <translation>Erase whole chip</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="81"/>
+        <location filename="../src/gui/baseop.cpp" line="86"/>
         <source>按文件大小擦除</source>
         <translation>Erase by file size</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="81"/>
+        <location filename="../src/gui/baseop.cpp" line="86"/>
         <source>按指定大小擦除</source>
         <translation>Erase a given size</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="81"/>
+        <location filename="../src/gui/baseop.cpp" line="86"/>
         <source>智能烧写：只擦写有变化的扇区</source>
         <translation>Smart write: erase and program only changed sectors</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="247"/>
-        <location filename="../src/gui/baseop.cpp" line="350"/>
+        <location filename="../src/gui/baseop.cpp" line="252"/>
+        <location filename="../src/gui/baseop.cpp" line="357"/>
         <source>请确认</source>
         <translation>Please confirm</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="247"/>
+        <location filename="../src/gui/baseop.cpp" line="252"/>
         <source>当前未选择文件
 确定仅擦除FLAHS？</source>
         <translation>No file is selected.
 Only erase the flash?</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="215"/>
-        <location filename="../src/gui/baseop.cpp" line="242"/>
-        <location filename="../src/gui/baseop.cpp" line="254"/>
-        <location filename="../src/gui/baseop.cpp" line="281"/>
-        <location filename="../src/gui/baseop.cpp" line="334"/>
-        <location filename="../src/gui/baseop.cpp" line="365"/>
-        <location filename="../src/gui/baseop.cpp" line="421"/>
-        <location filename="../src/gui/baseop.cpp" line="429"/>
-        <location filename="../src/gui/baseop.cpp" line="501"/>
+        <location filename="../src/gui/baseop.cpp" line="220"/>
+        <location filename="../src/gui/baseop.cpp" line="247"/>
+        <location filename="../src/gui/baseop.cpp" line="259"/>
+        <location filename="../src/gui/baseop.cpp" line="287"/>
+        <location filename="../src/gui/baseop.cpp" line="341"/>
+        <location filename="../src/gui/baseop.cpp" line="372"/>
+        <location filename="../src/gui/baseop.cpp" line="428"/>
+        <location filename="../src/gui/baseop.cpp" line="436"/>
+        <location filename="../src/gui/baseop.cpp" line="524"/>
         <source>告警</source>
         <translation>Warning</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="255"/>
+        <location filename="../src/gui/baseop.cpp" line="260"/>
         <source>烧写文件%1大于Flash容量</source>
         <translation>The image %1 is larger than the flash</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="281"/>
-        <location filename="../src/gui/baseop.cpp" line="409"/>
+        <location filename="../src/gui/baseop.cpp" line="287"/>
+        <location filename="../src/gui/baseop.cpp" line="416"/>
         <source>无法读取镜像文件
 %1</source>
         <translation>Cannot read the image file
 %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="282"/>
-        <location filename="../src/gui/baseop.cpp" line="410"/>
+        <location filename="../src/gui/baseop.cpp" line="288"/>
+        <location filename="../src/gui/baseop.cpp" line="417"/>
         <source>读取镜像文件%1失败: %2</source>
         <translation>Reading the image file %1 failed: %2</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="345"/>
+        <location filename="../src/gui/baseop.cpp" line="352"/>
         <source>保存成BIN文件</source>
         <translation>Save as BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="345"/>
+        <location filename="../src/gui/baseop.cpp" line="352"/>
         <source>二进制文件 (*.bin)</source>
         <translation>Binary files (*.bin)</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="371"/>
+        <location filename="../src/gui/baseop.cpp" line="378"/>
         <source>准备读取Flash并保存到:%1</source>
         <translation>Reading the flash into: %1</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="456"/>
+        <location filename="../src/gui/baseop.cpp" line="477"/>
         <source>往上拖拉隐藏选项</source>
         <translation>Drag up to hide the options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="458"/>
-        <location filename="../src/gui/baseop.cpp" line="467"/>
+        <location filename="../src/gui/baseop.cpp" line="479"/>
+        <location filename="../src/gui/baseop.cpp" line="489"/>
         <source>隐藏选项</source>
         <translation>Hide options</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="484"/>
+        <location filename="../src/gui/baseop.cpp" line="507"/>
         <source>打开BIN文件所在目录</source>
         <translation>Open the folder of the BIN file</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="501"/>
+        <location filename="../src/gui/baseop.cpp" line="524"/>
         <source>指定路径不存在
 请重新指定路径</source>
         <translation>The path does not exist.
 Please give another path.</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="524"/>
+        <location filename="../src/gui/baseop.cpp" line="547"/>
         <source>请输入十六进制数</source>
         <translation>Enter a hexadecimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="526"/>
+        <location filename="../src/gui/baseop.cpp" line="549"/>
         <source>转为十进制</source>
         <translation>Show in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="528"/>
+        <location filename="../src/gui/baseop.cpp" line="551"/>
         <source>当前为十六进制显示</source>
         <translation>Shown in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="532"/>
+        <location filename="../src/gui/baseop.cpp" line="555"/>
         <source>请输入十进制数</source>
         <translation>Enter a decimal number</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="534"/>
+        <location filename="../src/gui/baseop.cpp" line="557"/>
         <source>转为十六进制</source>
         <translation>Show in hexadecimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="536"/>
+        <location filename="../src/gui/baseop.cpp" line="559"/>
         <source>当前为十进制显示</source>
         <translation>Shown in decimal</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="350"/>
+        <location filename="../src/gui/baseop.cpp" line="357"/>
         <source>%1 已存在，是否覆盖？</source>
         <translation>%1 exists already. Replace it?</translation>
     </message>
     <message>
-        <location filename="../src/gui/baseop.cpp" line="401"/>
+        <location filename="../src/gui/baseop.cpp" line="408"/>
         <source>请选择一个文件进行校验</source>
         <translation>Choose a file to verify</translation>
     </message>
@@ -441,7 +441,7 @@ Stop and quit: stop the operation after the current flash command and quit; the 
     </message>
     <message>
         <location filename="../src/ops/imagewrite.cpp" line="320"/>
-        <location filename="../src/ops/imagewrite.cpp" line="335"/>
+        <location filename="../src/ops/imagewrite.cpp" line="344"/>
         <source>序列号写入失败</source>
         <translation>Writing the serial number failed</translation>
     </message>
@@ -451,7 +451,7 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>Serial number %1 may have been written; it could not be confirmed</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="353"/>
+        <location filename="../src/ops/imagewrite.cpp" line="365"/>
         <source>写入序列号:</source>
         <translation>Write serial number:</translation>
     </message>
@@ -527,12 +527,17 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>Programming succeeded</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="349"/>
+        <location filename="../src/ops/imagewrite.cpp" line="346"/>
+        <source>回读的序列号记录与写入的不同: %1</source>
+        <translation>The serial number record read back differs from the one written: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/ops/imagewrite.cpp" line="361"/>
         <source>序列号 %1 未写入</source>
         <translation>Serial number %1 not stamped</translation>
     </message>
     <message>
-        <location filename="../src/ops/imagewrite.cpp" line="345"/>
+        <location filename="../src/ops/imagewrite.cpp" line="357"/>
         <source>序列号 %1 已在芯片上，但写入未正常结束</source>
         <translation>Serial number %1 is on the chip, but its write did not end normally</translation>
     </message>
@@ -552,42 +557,42 @@ Stop and quit: stop the operation after the current flash command and quit; the 
         <translation>An encrypted image cannot be verified alone: the chip&apos;s encryption key can only be read out by erasing and programming the chip; use write (it checks every byte with the key afterwards)</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="40"/>
+        <location filename="../src/ops/imageverify.cpp" line="42"/>
         <source>开始查空</source>
         <translation>Blank check started</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="40"/>
+        <location filename="../src/ops/imageverify.cpp" line="42"/>
         <source>开始校验(不擦除、不烧写): %1</source>
         <translation>Verify started (nothing is erased or programmed): %1</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="61"/>
+        <location filename="../src/ops/imageverify.cpp" line="63"/>
         <source>正在查空...</source>
         <translation>Checking that the range is blank...</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="64"/>
+        <location filename="../src/ops/imageverify.cpp" line="66"/>
         <source>0x%1 ~ 0x%2, %3 字节</source>
         <translation>0x%1 ~ 0x%2, %3 bytes</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="69"/>
+        <location filename="../src/ops/imageverify.cpp" line="71"/>
         <source>查空成功: %1 全部为空白</source>
         <translation>Blank check passed: %1 all blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="69"/>
+        <location filename="../src/ops/imageverify.cpp" line="71"/>
         <source>校验成功: 芯片与镜像一致 (%1)</source>
         <translation>Verify passed: the chip holds the image (%1)</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="72"/>
+        <location filename="../src/ops/imageverify.cpp" line="74"/>
         <source>查空失败: 首个非空白地址 0x%1, 共 %2 字节不是空白</source>
         <translation>Blank check failed: first programmed address 0x%1, %2 bytes not blank</translation>
     </message>
     <message>
-        <location filename="../src/ops/imageverify.cpp" line="75"/>
+        <location filename="../src/ops/imageverify.cpp" line="77"/>
         <source>校验失败: 首个不同的地址 0x%1, 共 %2 字节不同</source>
         <translation>Verify failed: first differing address 0x%1, %2 bytes differ</translation>
     </message>
@@ -790,17 +795,17 @@ Workbook: %1</translation>
 <context>
     <name>JobRules</name>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="615"/>
+        <location filename="../src/job/jobfile.cpp" line="621"/>
         <source>任务的序列号计数器需要产线数据库: %1</source>
         <translation>The job&apos;s serial counter needs a line database: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="617"/>
+        <location filename="../src/job/jobfile.cpp" line="623"/>
         <source>任务不写序列号，却指定了序列号计数器: %1</source>
         <translation>The job stamps no serial numbers but names a serial counter: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="619"/>
+        <location filename="../src/job/jobfile.cpp" line="625"/>
         <source>任务的序列号只能来自计数文件或产线数据库之一</source>
         <translation>A job takes its serial numbers from a counter file or from the line database, not both</translation>
     </message>
@@ -910,28 +915,28 @@ Rewrite it with xqprog job create NEW.xqjob --from %1 before using it</translati
         <translation>The job file&apos;s static/values must be default or current: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="440"/>
+        <location filename="../src/job/jobfile.cpp" line="444"/>
         <source>任务文件无法写入: %1 是任务自己的文件 %2</source>
         <translation>The job file cannot be written: %1 is the job&apos;s own file %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="451"/>
+        <location filename="../src/job/jobfile.cpp" line="455"/>
         <source>任务文件无法写入: %1 不是任务文件，不替换</source>
         <translation>The job file cannot be written: %1 is not a job file and is not replaced</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="459"/>
+        <location filename="../src/job/jobfile.cpp" line="463"/>
         <source>任务文件无法写入: %1</source>
         <translation>Cannot write the job file: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="470"/>
-        <location filename="../src/job/jobfile.cpp" line="490"/>
+        <location filename="../src/job/jobfile.cpp" line="474"/>
+        <location filename="../src/job/jobfile.cpp" line="494"/>
         <source>任务没有文件的SHA-256: %1</source>
         <translation>The job has no SHA-256 for a file: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="499"/>
+        <location filename="../src/job/jobfile.cpp" line="503"/>
         <source>文件已改变，与任务不符: %1
 任务中的SHA-256: %2
 文件的SHA-256: %3</source>
@@ -940,187 +945,192 @@ SHA-256 in the job: %2
 SHA-256 of the file: %3</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="518"/>
+        <location filename="../src/job/jobfile.cpp" line="522"/>
         <source>静态数据区 0x%1 ~ 0x%2 与烧写文件 0x%3 ~ 0x%4 重叠</source>
         <translation>Static data area 0x%1 ~ 0x%2 overlaps the image 0x%3 ~ 0x%4</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="530"/>
+        <location filename="../src/job/jobfile.cpp" line="534"/>
         <source>任务没有名称</source>
         <translation>The job has no name</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="533"/>
+        <location filename="../src/job/jobfile.cpp" line="537"/>
         <source>任务的速率无效: %1</source>
         <translation>The job&apos;s rate is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="571"/>
+        <location filename="../src/job/jobfile.cpp" line="576"/>
         <source>任务没有烧写文件</source>
         <translation>The job has no image</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="590"/>
+        <location filename="../src/job/jobfile.cpp" line="595"/>
         <source>任务的擦除方式无效: %1 (whole, file, smart, size)</source>
         <translation>The job&apos;s erase choice is not valid: %1 (whole, file, smart, size)</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="622"/>
+        <location filename="../src/job/jobfile.cpp" line="628"/>
         <source>任务的序列号需要计数文件</source>
         <translation>The job&apos;s serial numbers need a counter file</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="625"/>
+        <location filename="../src/job/jobfile.cpp" line="631"/>
         <source>任务的起始序列号无效: %1</source>
         <translation>The job&apos;s first serial number is not valid: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="629"/>
+        <location filename="../src/job/jobfile.cpp" line="635"/>
         <source>序列号计数文件不可写: %1</source>
         <translation>The serial counter file cannot be written: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="644"/>
+        <location filename="../src/job/jobfile.cpp" line="650"/>
         <source>任务的静态数据步骤没有工作簿</source>
         <translation>The job&apos;s static data step has no workbook</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="655"/>
+        <location filename="../src/job/jobfile.cpp" line="661"/>
         <source>工作簿无法读取: %1 %2</source>
         <translation>Cannot read the workbook: %1 %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="677"/>
+        <location filename="../src/job/jobfile.cpp" line="683"/>
         <source>是</source>
         <translation>yes</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="677"/>
+        <location filename="../src/job/jobfile.cpp" line="683"/>
         <source>否</source>
         <translation>no</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="682"/>
+        <location filename="../src/job/jobfile.cpp" line="688"/>
         <source>名称: %1</source>
         <translation>name: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="683"/>
+        <location filename="../src/job/jobfile.cpp" line="689"/>
         <source>描述: %1</source>
         <translation>description: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="684"/>
+        <location filename="../src/job/jobfile.cpp" line="690"/>
         <source>任务 SHA-256: %1</source>
         <translation>job sha256: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="685"/>
+        <location filename="../src/job/jobfile.cpp" line="691"/>
         <source>速率: %1</source>
         <translation>rate: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="686"/>
+        <location filename="../src/job/jobfile.cpp" line="692"/>
         <source>成批页编程: %1</source>
         <translation>batch programs: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="687"/>
+        <location filename="../src/job/jobfile.cpp" line="693"/>
         <source>镜像: %1</source>
         <translation>image: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="688"/>
+        <location filename="../src/job/jobfile.cpp" line="694"/>
         <source>镜像 SHA-256: %1</source>
         <translation>image sha256: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="689"/>
+        <location filename="../src/job/jobfile.cpp" line="695"/>
         <source>起始地址: %1</source>
         <translation>start: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="690"/>
+        <location filename="../src/job/jobfile.cpp" line="696"/>
         <source>擦除: %1</source>
         <translation>erase: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="690"/>
+        <location filename="../src/job/jobfile.cpp" line="696"/>
         <source>字节数 %1</source>
         <translation>size %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="691"/>
+        <location filename="../src/job/jobfile.cpp" line="697"/>
         <source>写保护: %1</source>
         <translation>protect: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="692"/>
+        <location filename="../src/job/jobfile.cpp" line="698"/>
         <source>序列号: %1</source>
         <translation>serial: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="692"/>
+        <location filename="../src/job/jobfile.cpp" line="698"/>
         <source>关</source>
         <translation>off</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="693"/>
+        <location filename="../src/job/jobfile.cpp" line="699"/>
         <source>产线数据库计数器 %1</source>
         <translation>line database counter %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="694"/>
+        <location filename="../src/job/jobfile.cpp" line="700"/>
         <source>计数文件 %1，第一个号 %2</source>
         <translation>counter file %1, first %2</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="698"/>
+        <location filename="../src/job/jobfile.cpp" line="704"/>
+        <source>序列号检查: 回读</source>
+        <translation>serial check: read back</translation>
+    </message>
+    <message>
+        <location filename="../src/job/jobfile.cpp" line="706"/>
         <source>产线数据库: %1</source>
         <translation>line database: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="700"/>
+        <location filename="../src/job/jobfile.cpp" line="708"/>
         <source>静态数据工作簿: %1</source>
         <translation>static workbook: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="701"/>
+        <location filename="../src/job/jobfile.cpp" line="709"/>
         <source>静态数据 SHA-256: %1</source>
         <translation>static sha256: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="702"/>
+        <location filename="../src/job/jobfile.cpp" line="710"/>
         <source>静态数据起始地址: %1</source>
         <translation>static start: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="702"/>
+        <location filename="../src/job/jobfile.cpp" line="710"/>
         <source>按工作簿</source>
         <translation>the workbook&apos;s</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="703"/>
+        <location filename="../src/job/jobfile.cpp" line="711"/>
         <source>静态数据总大小: %1</source>
         <translation>static total: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="703"/>
+        <location filename="../src/job/jobfile.cpp" line="711"/>
         <source>按布局</source>
         <translation>the layout&apos;s</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="704"/>
+        <location filename="../src/job/jobfile.cpp" line="712"/>
         <source>静态数据的值: %1</source>
         <translation>static values: %1</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="706"/>
+        <location filename="../src/job/jobfile.cpp" line="714"/>
         <source>静态数据: 关</source>
         <translation>static: off</translation>
     </message>
     <message>
-        <location filename="../src/job/jobfile.cpp" line="708"/>
+        <location filename="../src/job/jobfile.cpp" line="716"/>
         <source>校验: %1</source>
         <translation>verify: %1</translation>
     </message>
@@ -1558,6 +1568,11 @@ SHA-256 of the file: %3</translation>
         <translation>Stopped mid-change: the data is incomplete, write it again</translation>
     </message>
     <message>
+        <location filename="../src/core/results.cpp" line="38"/>
+        <source>已停止，0x%1 ~ 0x%2 已烧写，未校验完</source>
+        <translation>Stopped: 0x%1 ~ 0x%2 programmed, not verified</translation>
+    </message>
+    <message>
         <location filename="../src/core/results.cpp" line="18"/>
         <source>Flash内容不符</source>
         <translation>The flash content does not match</translation>
@@ -1725,12 +1740,12 @@ SHA-256 of the file: %3</translation>
         <translation>%1: cannot be written</translation>
     </message>
     <message>
-        <location filename="../src/sim/benchsession.cpp" line="175"/>
+        <location filename="../src/sim/benchsession.cpp" line="176"/>
         <source>%1/bench.ini: 无法写入</source>
         <translation>%1/bench.ini: cannot be written</translation>
     </message>
     <message>
-        <location filename="../src/sim/benchsession.cpp" line="201"/>
+        <location filename="../src/sim/benchsession.cpp" line="202"/>
         <source>模拟测试台: %1</source>
         <translation>simulated bench: %1</translation>
     </message>
@@ -1745,27 +1760,27 @@ SHA-256 of the file: %3</translation>
         <translation>32 hexadecimal digits</translation>
     </message>
     <message>
-        <location filename="../src/sim/benchconfig.cpp" line="239"/>
+        <location filename="../src/sim/benchconfig.cpp" line="241"/>
         <source>1 到 64</source>
         <translation>1 to 64</translation>
     </message>
     <message>
-        <location filename="../src/sim/benchconfig.cpp" line="249"/>
+        <location filename="../src/sim/benchconfig.cpp" line="251"/>
         <source>%1: 无法读取</source>
         <translation>%1: cannot be read</translation>
     </message>
     <message>
-        <location filename="../src/sim/benchconfig.cpp" line="260"/>
+        <location filename="../src/sim/benchconfig.cpp" line="262"/>
         <source>%1: adapter/model 的值无效 (可选 %2)</source>
         <translation>%1: bad value for adapter/model (one of %2)</translation>
     </message>
     <message>
-        <location filename="../src/sim/benchconfig.cpp" line="270"/>
+        <location filename="../src/sim/benchconfig.cpp" line="272"/>
         <source>%1: adapter/serial 的值无效 (最多 32 个可打印的 ASCII 字符)</source>
         <translation>%1: bad value for adapter/serial (up to 32 printable ASCII characters)</translation>
     </message>
     <message>
-        <location filename="../src/sim/benchconfig.cpp" line="278"/>
+        <location filename="../src/sim/benchconfig.cpp" line="280"/>
         <source>%1: %2 的值无效</source>
         <translation>%1: bad value for %2</translation>
     </message>
@@ -2802,37 +2817,47 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>Take the serial numbers from this counter file (one decimal number, the next free one; a missing file starts at --serial or 1), shared by every xqprog on this PC.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="166"/>
+        <location filename="../src/cli/cmdimage.cpp" line="161"/>
+        <source>写入序列号后读回序列号记录并比较: 记录不同则写入失败 (默认关闭；只在模拟测试台上运行过)。</source>
+        <translation>After stamping, read the serial number record back and compare it: a record that differs fails the write (off by default; has only run on the simulated bench).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="168"/>
         <source>擦除整片。</source>
         <translation>Erase the whole chip.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="167"/>
+        <location filename="../src/cli/cmdimage.cpp" line="169"/>
         <source>擦除这么多字节。</source>
         <translation>Erase this many bytes.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="173"/>
+        <location filename="../src/cli/cmdimage.cpp" line="175"/>
         <source>读取这么多字节。</source>
         <translation>Read this many bytes.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="174"/>
+        <location filename="../src/cli/cmdimage.cpp" line="176"/>
         <source>从起始地址读到 Flash 末尾。</source>
         <translation>Read from the start address to the end of the flash.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="175"/>
+        <location filename="../src/cli/cmdimage.cpp" line="177"/>
         <source>同时显示已写入的序列号。</source>
         <translation>Also print the stamped serial number.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="192"/>
+        <location filename="../src/cli/cmdimage.cpp" line="194"/>
         <source>%1: %2 (whole、file、smart 或字节数)</source>
         <translation>%1: %2 (whole, file, smart or a byte count)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="268"/>
+        <location filename="../src/cli/cmdimage.cpp" line="202"/>
+        <source>--check-serial 需要 --serial、--serial-file 或 --serial-counter</source>
+        <translation>--check-serial needs --serial, --serial-file or --serial-counter</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdimage.cpp" line="273"/>
         <source>序列号: %1
 </source>
         <translation>serial: %1
@@ -2844,28 +2869,28 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>bad serial number: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="80"/>
-        <location filename="../src/cli/cmdjob.cpp" line="85"/>
+        <location filename="../src/cli/cmdjob.cpp" line="82"/>
+        <location filename="../src/cli/cmdjob.cpp" line="87"/>
         <source>--from 从任务中取用全部配置: 不能再加 --%1</source>
         <translation>--from takes the whole recipe from the job: --%1 cannot be added</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="111"/>
+        <location filename="../src/cli/cmdjob.cpp" line="113"/>
         <source>任务文件名须以 .xqjob 结尾: %1</source>
         <translation>a job file&apos;s name ends in .xqjob: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="113"/>
+        <location filename="../src/cli/cmdjob.cpp" line="115"/>
         <source>任务文件已存在: %1 (--force 可替换)</source>
         <translation>the job file exists: %1 (--force replaces it)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="117"/>
+        <location filename="../src/cli/cmdjob.cpp" line="119"/>
         <source>job create 需要 --image FILE</source>
         <translation>job create needs --image FILE</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="134"/>
+        <location filename="../src/cli/cmdjob.cpp" line="136"/>
         <source>--serial 需要 --serial-file: 任务的序列号来自计数文件</source>
         <translation>--serial needs --serial-file: a job takes its serial numbers from a counter file</translation>
     </message>
@@ -2910,93 +2935,103 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>With --serial-file: the first number when the counter file is missing (default 1).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="33"/>
+        <location filename="../src/cli/cmdjob.cpp" line="34"/>
+        <source>读回每个写入的序列号记录并比较 (默认关闭；只在模拟测试台上运行过)。</source>
+        <translation>Read each stamped serial number record back and compare it (off by default; has only run on the simulated bench).</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="35"/>
         <source>同时写入按这个工作簿布局的静态数据记录。</source>
         <translation>Also write the static data record laid out by this workbook.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="34"/>
+        <location filename="../src/cli/cmdjob.cpp" line="36"/>
         <location filename="../src/cli/cmdstatic.cpp" line="108"/>
         <source>记录的 Flash 地址 (十六进制；默认取工作簿的，否则为 1FF000)。</source>
         <translation>The flash address of the record (hexadecimal; default the workbook&apos;s, else 1FF000).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="36"/>
+        <location filename="../src/cli/cmdjob.cpp" line="38"/>
         <location filename="../src/cli/cmdstatic.cpp" line="113"/>
         <source>记录的总字节数 (默认: 已用长度 + 20，向上取整为 4 的倍数)。</source>
         <translation>The record&apos;s total size in bytes (default: its used length + 20, rounded up to 4).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="38"/>
+        <location filename="../src/cli/cmdjob.cpp" line="40"/>
         <source>写入工作簿的默认值或当前值 (默认: default)。</source>
         <translation>Write the workbook&apos;s default or current values (default: default).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="40"/>
+        <location filename="../src/cli/cmdjob.cpp" line="42"/>
         <source>最后加一个校验步骤: 读回镜像并比较，不写入任何内容。</source>
         <translation>End with a verify step: the image read back and compared, nothing written.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="42"/>
+        <location filename="../src/cli/cmdjob.cpp" line="44"/>
         <source>从这个任务文件取用全部配置 (也可以是没有格式版本和校验和的旧格式，其文件必须仍是它所记录的)，重新写出。</source>
         <translation>Take the whole recipe from this job file, also one of the older format without format version and checksum, whose files must still be the ones it names; writes it anew.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="46"/>
+        <location filename="../src/cli/cmdjob.cpp" line="48"/>
         <source>把任务每次运行的每个芯片记录到这个产线数据库 (sqlite:PATH 或 postgresql://user@host:port/dbname；不含密码: 密码来自 PGPASSFILE 或 ~/.pgpass)。</source>
         <translation>Record every chip of the job&apos;s runs in this line database (sqlite:PATH or postgresql://user@host:port/dbname; never a password: it comes from PGPASSFILE or ~/.pgpass).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="51"/>
+        <location filename="../src/cli/cmdjob.cpp" line="53"/>
         <source>与 --line-db 一起: 写入从数据库的这个计数器取得的序列号 (代替 --serial-file)。</source>
         <translation>With --line-db: stamp serial numbers taken from this counter of the database (instead of --serial-file).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="54"/>
+        <location filename="../src/cli/cmdjob.cpp" line="56"/>
         <source>替换已有的任务文件。</source>
         <translation>Replace an existing job file.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="138"/>
+        <location filename="../src/cli/cmdjob.cpp" line="140"/>
         <source>--serial-counter 与 --serial-file: 任务的序列号只能来自其中之一</source>
         <translation>--serial-counter and --serial-file: a job takes its serial numbers from one of them</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="149"/>
+        <location filename="../src/cli/cmdjob.cpp" line="145"/>
+        <source>--check-serial 需要 --serial-file 或 --serial-counter</source>
+        <translation>--check-serial needs --serial-file or --serial-counter</translation>
+    </message>
+    <message>
+        <location filename="../src/cli/cmdjob.cpp" line="154"/>
         <source>--static-start、--static-total 和 --static-values 需要 --static WORKBOOK</source>
         <translation>--static-start, --static-total and --static-values need --static WORKBOOK</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="156"/>
+        <location filename="../src/cli/cmdjob.cpp" line="161"/>
         <source>--static-values 无效: %1</source>
         <translation>bad --static-values: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="178"/>
+        <location filename="../src/cli/cmdjob.cpp" line="183"/>
         <source>状态: 拒绝运行
 </source>
         <translation>status: refused
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="181"/>
+        <location filename="../src/cli/cmdjob.cpp" line="186"/>
         <source>状态: 可以运行
 </source>
         <translation>status: ready
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="193"/>
+        <location filename="../src/cli/cmdjob.cpp" line="198"/>
         <source>--rate: 速率由任务设定 (%1)</source>
         <translation>--rate: the job sets the rate (%1)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="195"/>
+        <location filename="../src/cli/cmdjob.cpp" line="200"/>
         <source>--batch-programs: 页编程的发送方式由任务设定 (逐个发送)</source>
         <translation>--batch-programs: the job sets how page programs are sent (one by one)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="200"/>
+        <location filename="../src/cli/cmdjob.cpp" line="205"/>
         <source>--serial-counter: 该任务不写序列号</source>
         <translation>--serial-counter: the job stamps no serial numbers</translation>
     </message>

@@ -156,7 +156,9 @@ QList<QCommandLineOption> WriteOptions()
             {"serial-file",
              QCoreApplication::translate("xqprog", "从这个计数文件取序列号 (一个十进制数，即下一个可用的号；"
                                                    "文件不存在时从 --serial 或 1 开始)，本机所有的 xqprog 共用。"),
-             "FILE"}} +
+             "FILE"},
+            {"check-serial",
+             QCoreApplication::translate("xqprog", "写入序列号后读回序列号记录并比较: 记录不同则写入失败 (默认关闭；只在模拟测试台上运行过)。")}} +
            LineDbOptions();
 }
 
@@ -195,6 +197,9 @@ int CmdWrite(CliContext& ctx)
     request.bProtect = ctx.parser.isSet("protect");
     request.bSmart = nMode == kEraseSmart;
     request.bSerial = ctx.parser.isSet("serial") || ctx.parser.isSet("serial-file");
+    request.bCheckSerial = ctx.parser.isSet("check-serial");
+    if (request.bCheckSerial && !request.bSerial && !ctx.parser.isSet("serial-counter"))
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--check-serial 需要 --serial、--serial-file 或 --serial-counter"));
     uint32_t nFirst = 1;
     if (ctx.parser.isSet("serial")) {
         const QString strSerial = ctx.parser.value("serial");

@@ -30,6 +30,8 @@ QList<QCommandLineOption> JobCreateOptions()
             {"serial-file", QCoreApplication::translate("xqprog", "写入从这个计数文件取得的序列号。"), "FILE"},
             {"serial", QCoreApplication::translate("xqprog", "与 --serial-file 一起: 计数文件不存在时的第一个号 (默认 1)。"),
              "N"},
+            {"check-serial",
+             QCoreApplication::translate("xqprog", "读回每个写入的序列号记录并比较 (默认关闭；只在模拟测试台上运行过)。")},
             {"static", QCoreApplication::translate("xqprog", "同时写入按这个工作簿布局的静态数据记录。"), "WORKBOOK"},
             {"static-start", QCoreApplication::translate("xqprog", "记录的 Flash 地址 (十六进制；默认取工作簿的，否则为 1FF000)。"),
              "HEX"},
@@ -139,6 +141,9 @@ int CmdJobCreate(CliContext& ctx)
     spec.strLineDb = p.value("line-db");
     spec.strSerialCounter = p.value("serial-counter");
     spec.bSerial = p.isSet("serial-file") || p.isSet("serial-counter");
+    if (p.isSet("check-serial") && !spec.bSerial)
+        return UsageError(ctx, QCoreApplication::translate("xqprog", "--check-serial 需要 --serial-file 或 --serial-counter"));
+    spec.bCheckSerial = p.isSet("check-serial");
     if (p.isSet("serial-file")) {
         spec.strCounterFile = JobRules::StorePath(strPath, p.value("serial-file"));
         if (p.isSet("serial"))

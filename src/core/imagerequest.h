@@ -30,6 +30,9 @@ struct ImageWriteRequest {
     bool bProtect = false;
     bool bSerial = false;
     uint32_t nSerial = 0;
+    // After the stamp, the record is read back and compared (opt-in): a
+    // record that differs fails the stamp, and its number is not stamped.
+    bool bCheckSerial = false;
     // Erase and program only what differs from the flash (SpiFlashCtrl::SmartWrite);
     // needs an image, and an encrypted image is written the normal way.
     bool bSmart = false;
@@ -52,6 +55,9 @@ struct ImageVerifyRequest {
     QString strImage;           // the image's path, for the log and the record
     int32_t nStart = 0;
     int32_t nLength = 0;        // blank check: the byte count, or xq::kWholeChip (nStart to the end)
+    // The range was written just before (a job's verify step after its
+    // write): a stop leaves it programmed and not verified, not unchanged.
+    bool bAfterWrite = false;
 };
 Q_DECLARE_METATYPE(ImageVerifyRequest)
 

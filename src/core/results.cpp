@@ -33,6 +33,12 @@ QString StopEnding(int nStopPoint)
     }
 }
 
+QString StopEndingNotVerified(int64_t nStart, int64_t nLength)
+{
+    return QCoreApplication::translate("Result", "已停止，0x%1 ~ 0x%2 已烧写，未校验完")
+        .arg(QString::number(nStart, 16).toUpper(), QString::number(nStart + nLength, 16).toUpper());
+}
+
 QString StopLines(const QString& strEnding)
 {
     return ResultText(kErrStopped) + '\n' + strEnding;

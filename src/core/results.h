@@ -9,6 +9,8 @@
 // which does not use Qt, takes its codes from here too.
 #pragma once
 
+#include <cstdint>
+
 class QString;
 
 namespace xq {
@@ -69,6 +71,10 @@ enum StopPoint {
 };
 // The line that says what a stop at that point left on the chip.
 QString StopEnding(int nStopPoint);
+// The line of a stop in a verify that follows a write of the same range (a
+// job's last step): the range nStart to nStart + nLength stays programmed,
+// its last verify not finished.
+QString StopEndingNotVerified(int64_t nStart, int64_t nLength);
 // What an operation logs when a stop ended it, once and as its last lines:
 // "已中断", then strEnding (what the stop left: StopEnding, or the
 // operation's own line). The front ends add nothing to it.

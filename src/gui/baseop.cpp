@@ -33,7 +33,7 @@
 #include <QTimer>
 
 namespace {
-constexpr int kOptionHeight = 130;
+constexpr int kOptionHeight = BaseOp::kOptionHeightDefault;
 constexpr int kDirHeight = 400;
 constexpr int kBrowserRows = 4;  // file rows the browser keeps on a short tab
 constexpr uint kSeqShownAsOne = 0xFFFFFFFFu;
@@ -71,7 +71,12 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
     pHandle->setAttribute(Qt::WA_Hover, true);
     pHandle->setToolTip(tr("往下拖拉展开选项"));
     ui->splitter->setSizes({0, 1});
-    connect(ui->splitter, &QSplitter::splitterMoved, this, &BaseOp::SplitterMove);
+    // A drag of the handle sets the height the options pane keeps when it can.
+    connect(ui->splitter, &QSplitter::splitterMoved, this, [this](int pos, int index) {
+        if (index == 1)
+            m_nOptionWanted = pos;
+        SplitterMove(pos, index);
+    });
     connect(ui->pbSplitter, &QPushButton::clicked, this, &BaseOp::SplitterShow);
     ui->splitter->installEventFilter(this);
     m_strLastSaveDir = QCoreApplication::applicationDirPath();
@@ -259,6 +264,7 @@ void BaseOp::Write()
 
     request.bSerial = ui->chkSeqId->isChecked();
     request.nSerial = GetSeqId();
+    request.bCheckSerial = request.bSerial && m_bCheckSerial;
     // A box left empty (past the last number) or unreadable would stamp 0.
     uint32_t nShown = 0;
     if (request.bSerial && !ImageRules::ParseSerialBox(ui->editSeq->text(), ui->pbTransform->isChecked(), nShown)) {
@@ -300,6 +306,7 @@ void BaseOp::JobSettings(JobSpec& spec) const
     spec.bProtect = ui->chkProtect->isChecked();
     spec.bSerial = ui->chkSeqId->isChecked();
     spec.strFirstSerial = QString::number(const_cast<BaseOp*>(this)->GetSeqId());
+    spec.bCheckSerial = spec.bSerial && m_bCheckSerial;
 }
 
 void BaseOp::ShowJob(const JobPlan& plan)
@@ -435,7 +442,21 @@ void BaseOp::showEvent(QShowEvent* pEvent)
     // style sheet gave it (known only once the tab is polished).
     const QFontMetrics metrics = ui->editSeq->fontMetrics();
     ui->editSeq->setMinimumWidth(metrics.horizontalAdvance("0x00000000") + 20);
+    // The address and byte count boxes as wide as eight digits or their
+    // placeholder, so both rows of options fit the window's width.
+    for (QLineEdit* pEdit : {ui->editStartAddr, ui->editReadBytes, ui->editEraseBytes})
+        pEdit->setMaximumWidth(qMax(metrics.horizontalAdvance("00000000"), metrics.horizontalAdvance(pEdit->placeholderText())) + 20);
+    // The options pane is never taller than its two rows of options (a
+    // taller pane would only add blank space the browser can use); the
+    // splitter button's state follows that height.
+    ui->splitter->widget(0)->setMaximumHeight(ui->widgetOption->sizeHint().height());
+    SplitterMove(ui->splitter->sizes().value(0), 1);
     TabWidgetInf::showEvent(pEvent);
+}
+
+int BaseOp::OptionsShownHeight() const
+{
+    return qMin(kOptionHeight, ui->splitter->widget(0)->maximumHeight());
 }
 
 void BaseOp::SetDownOption(int nIndex)
@@ -448,7 +469,7 @@ void BaseOp::SplitterMove(int pos, int index)
     if (index != 1)
         return;
     QSplitterHandle* pHandle = ui->splitter->handle(1);
-    if (pos < kOptionHeight) {
+    if (pos < OptionsShownHeight()) {
         pHandle->setToolTip(tr("往下拖拉展开选项"));
         ui->pbSplitter->setText("∨");
         ui->pbSplitter->setToolTip(tr("展开选项"));
@@ -461,11 +482,13 @@ void BaseOp::SplitterMove(int pos, int index)
 
 void BaseOp::SplitterShow()
 {
-    if (ui->splitter->sizes().value(0) < kOptionHeight) {
+    if (ui->splitter->sizes().value(0) < OptionsShownHeight()) {
+        m_nOptionWanted = kOptionHeight;
         ui->splitter->setSizes({kOptionHeight, kDirHeight});
         ui->pbSplitter->setText("∧");
         ui->pbSplitter->setToolTip(tr("隐藏选项"));
     } else {
+        m_nOptionWanted = 0;
         ui->splitter->setSizes({0, 1});
         ui->pbSplitter->setText("∨");
         ui->pbSplitter->setToolTip(tr("展开选项"));
@@ -600,6 +623,7 @@ void BaseOp::LoadSettings()
     ui->chkProtect->setVisible(settings.value("protect_show", false).toBool());
     ui->chkSeqId->setChecked(settings.value("chk_seq", false).toBool());
     SetSeqEnable(ui->chkSeqId->isChecked());
+    m_bCheckSerial = settings.value(kCheckSerialKey, false).toBool();
     {
         // Transform runs below in every case, not only on a change of the button.
         const QSignalBlocker block(ui->pbTransform);
@@ -608,6 +632,7 @@ void BaseOp::LoadSettings()
     Transform(ui->pbTransform->isChecked());
     ui->editSeq->setText(settings.value("seq_id", "00000001").toString());
     const int nOption = settings.value("splitterOption", kOptionHeight).toInt();
+    m_nOptionWanted = nOption;
     ui->splitter->setSizes({nOption, settings.value("splitterDir", kDirHeight).toInt()});
     SplitterMove(nOption, 1);
     QString strPath = settings.value("path").toString();
@@ -634,7 +659,8 @@ void BaseOp::SaveSettings()
         settings.setValue("seq_id", ui->editSeq->text());
     settings.setValue("transform", ui->pbTransform->isChecked());
     const QList<int> sizes = ui->splitter->sizes();
-    settings.setValue("splitterOption", sizes.value(0));
+    // The height asked for, not one a short window gave the pane for now.
+    settings.setValue("splitterOption", m_nOptionWanted);
     settings.setValue("splitterDir", sizes.value(sizes.size() - 1));
     settings.setValue("path", m_pFileModel->rootPath());
     settings.endGroup();
@@ -651,14 +677,15 @@ bool BaseOp::eventFilter(QObject* pWatched, QEvent* pEvent)
 void BaseOp::KeepBrowserRows()
 {
     const QList<int> sizes = ui->splitter->sizes();
-    if (sizes.size() < 2 || sizes[0] == 0)  // the options are hidden
+    if (sizes.size() < 2 || sizes[0] == 0 || m_nOptionWanted == 0)  // the options are hidden
         return;
     const int nRow = ui->tableView->verticalHeader()->defaultSectionSize();
     const int nDirNeeded = ui->widgetDir->height() - ui->tableView->viewport()->height() + kBrowserRows * nRow;
-    if (sizes[1] >= nDirNeeded)
-        return;
     const int nTotal = sizes[0] + sizes[1];
-    const int nOption = qMax(ui->splitter->widget(0)->minimumHeight(), nTotal - nDirNeeded);
-    if (nOption < sizes[0])
+    // The height asked for, as far as the browser's rows leave room: less
+    // on a short tab, and back again once the tab has grown.
+    const QWidget* pOptions = ui->splitter->widget(0);
+    const int nOption = qBound(pOptions->minimumHeight(), qMin(m_nOptionWanted, nTotal - nDirNeeded), pOptions->maximumHeight());
+    if (nOption != sizes[0])
         ui->splitter->setSizes({nOption, nTotal - nOption});
 }

@@ -30,6 +30,11 @@ class BaseOp : public TabWidgetInf {
     Q_OBJECT
 
 public:
+    // The settings key (in the BaseOp group) of the stamp's read-back.
+    static constexpr const char* kCheckSerialKey = "check_serial";
+    // The options pane's height that the settings and the button give it.
+    static constexpr int kOptionHeightDefault = 130;
+
     explicit BaseOp(QWidget* pParent = nullptr);
     ~BaseOp() override;
 
@@ -93,8 +98,12 @@ protected:
 
 private:
     // A short tab keeps several file rows in the browser: the options (they
-    // scroll) give way before the browser is down to its header and a row.
+    // scroll) give way before the browser is down to its header and a row,
+    // and take the height asked for again when the tab grows.
     void KeepBrowserRows();
+    // The options pane's height at which every option shows: the default
+    // pane height, or the options' own height where that is less.
+    int OptionsShownHeight() const;
     void SetUpBrowser();
     // False (after the warning and finish) when the start address box does not hold acceptable input.
     bool StartAddressAccepted(OperationKind eKind);
@@ -112,6 +121,12 @@ private:
     QString m_strLastSaveDir;
     // Keeps the next serial number in the settings before nSerial is stamped.
     bool TakeSerial(uint32_t nSerial);
+    // Each stamp read back and compared: the station's opt-in, set by hand
+    // in the settings file (never written by the window).
+    bool m_bCheckSerial = false;
+    // The options pane's height as last asked for (the settings, the button
+    // or a drag of the handle); 0: hidden.
+    int m_nOptionWanted = kOptionHeightDefault;
     std::atomic<bool> m_bSeqHex{false};  // the serial number box is hexadecimal (read by the worker)
     QString m_strJobImage;  // the image of the job shown, checked whenever its directory loads
 };

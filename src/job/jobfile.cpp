@@ -32,7 +32,7 @@ const QSet<QString>& KnownKeys()
     static const QSet<QString> keys{
         "job/format",      "job/name",        "job/description",  "job/rate",       "job/batch_programs",
         "image/file",      "image/sha256",    "image/start",      "image/erase",    "image/erase_size",
-        "image/protect",   "serial/enabled",  "serial/counter_file", "serial/first", "static/enabled",
+        "image/protect",   "serial/enabled",  "serial/counter_file", "serial/first", "serial/check", "static/enabled",
         "static/workbook", "static/sha256",   "static/start",     "static/total",   "static/values",
         "verify/enabled",  "line/db",         "line/serial_counter",
     };
@@ -361,6 +361,7 @@ bool JobRules::Parse(const QByteArray& bytes, const QString& strPath, JobSpec& s
     return Flag(values, "job/batch_programs", spec.bBatchPrograms, strError) &&
            Flag(values, "image/protect", spec.bProtect, strError) &&
            Flag(values, "serial/enabled", spec.bSerial, strError) &&
+           Flag(values, "serial/check", spec.bCheckSerial, strError) &&
            Flag(values, "static/enabled", spec.bStatic, strError) &&
            Flag(values, "verify/enabled", spec.bVerify, strError);
 }
@@ -402,6 +403,9 @@ QByteArray JobRules::Format(const JobSpec& spec)
         put("serial/counter_file", spec.strCounterFile);
         put("serial/first", spec.strFirstSerial);
     }
+    // Written only when on: a job without the read-back stays the bytes it always was.
+    if (spec.bSerial && spec.bCheckSerial)
+        put("serial/check", FlagText(true));
     // Written only when given: a job without a line database stays the
     // bytes it always was.
     if (!spec.strLineDb.isEmpty())
@@ -559,6 +563,7 @@ bool JobRules::Check(const QString& strPath, const JobSpec& spec, JobPlan& plan,
         plan.verify.image = plan.write.image;
         plan.verify.strImage = plan.write.strImage;
         plan.verify.nStart = plan.write.nStart;
+        plan.verify.bAfterWrite = true;  // a stop in it leaves the range programmed
     }
     strError.clear();
     return true;
@@ -602,6 +607,7 @@ bool JobRules::CheckImage(const QString& strPath, const JobSpec& spec, JobPlan& 
 bool JobRules::CheckSerials(const QString& strPath, const JobSpec& spec, JobPlan& plan, QString& strError)
 {
     plan.write.bSerial = spec.bSerial;
+    plan.write.bCheckSerial = spec.bSerial && spec.bCheckSerial;
     if (!spec.strLineDb.isEmpty()) {
         LineDbUrl url;
         const QString strUrlError = LineDbUrl::Parse(spec.strLineDb, url);
@@ -694,6 +700,8 @@ QString JobRules::Describe(const JobSpec& spec, const QByteArray& jobSha256)
                                                                 : tr("计数文件 %1，第一个号 %2")
                                                                       .arg(spec.strCounterFile, spec.strFirstSerial)),
     };
+    if (spec.bSerial && spec.bCheckSerial)
+        lines << tr("序列号检查: 回读");
     if (!spec.strLineDb.isEmpty())
         lines << tr("产线数据库: %1").arg(spec.strLineDb);
     if (spec.bStatic) {

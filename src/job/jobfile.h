@@ -45,6 +45,8 @@ struct JobSpec {
     bool bSerial = false;
     QString strCounterFile;    // the next free number, shared with every run on this PC
     QString strFirstSerial = "1";  // where a missing counter file starts
+    // Each stamp read back and compared (ImageWriteRequest::bCheckSerial).
+    bool bCheckSerial = false;
 
     // The line database every chip is recorded in (sqlite:PATH or
     // postgresql://user@host:port/dbname, never with a password), and its

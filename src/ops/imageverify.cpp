@@ -18,9 +18,11 @@ int ImageVerify::Run(const ImageVerifyRequest& request, OperationReport& record)
     if (!bBlank)
         record.SetData(request.image);
     const int rc = RunVerify(request, record);
-    // A verify or blank check changes nothing on the chip; the stop's line says so.
+    // A verify or blank check changes nothing on the chip; the stop's line
+    // says so, or, after a write of the range, what that write left.
     if (rc == xq::kErrStopped)
-        Log(xq::StopLines(xq::StopEnding(xq::kStopBeforeChange)));
+        Log(xq::StopLines(request.bAfterWrite ? xq::StopEndingNotVerified(request.nStart, record.nSize)
+                                              : xq::StopEnding(xq::kStopBeforeChange)));
     if (record.eResult != OperationReport::kResultRefused)
         record.SetResult(rc == 0, rc,
                          rc == 0 || !record.strMessage.isEmpty() ? record.strMessage

@@ -325,14 +325,26 @@ int ImageWrite::WriteSerialNumber(const ImageWriteRequest& request, OperationRep
     int rc = ctrl.EraseSecurity(kSerialEraseOffset, kSerialEraseLength);
     if (rc == 0)
         rc = ctrl.ProgramSecurity(kSerialOffset, serial, kSerialLength);
+    // The record as the chip holds it: read back after a failure, and after
+    // a success when the request asks for the check.
+    uint8_t stored[kSerialLength] = {};
+    int nRead = xq::kErrStopped;  // not read
+    if ((rc != 0 && rc != xq::kErrStopped) || (rc == 0 && request.bCheckSerial))
+        nRead = ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset);
+    const bool bRead = nRead == 0;
+    const bool bStored = bRead && std::equal(stored, stored + kSerialLength, serial);
+    // A check that finds another record (or cannot read one) fails the stamp.
+    const bool bDiffers = rc == 0 && request.bCheckSerial && bRead && !bStored;
+    if (rc == 0 && request.bCheckSerial && !bStored)
+        rc = bRead ? xq::kErrMismatch : nRead;
     if (rc != 0) {
         // The number was taken: its fate is said, never lost silently. A
         // program that reported a failure may still have stored it.
-        uint8_t stored[kSerialLength] = {};
-        const bool bRead = rc != xq::kErrStopped && ctrl.ReadSecurity(stored, kSerialLength, kSerialOffset) == 0;
-        const bool bStored = bRead && std::equal(stored, stored + kSerialLength, serial);
         if (rc != xq::kErrStopped)
             Log(tr("序列号写入失败"));
+        if (bDiffers)
+            Log(tr("回读的序列号记录与写入的不同: %1")
+                    .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(stored), kSerialLength).toHex(' ').toUpper())));
         if (rc != xq::kErrStopped && !bRead) {
             // Nothing tells whether the program took: the number stays tied
             // to this chip in the report, marked as not confirmed.

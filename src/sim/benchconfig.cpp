@@ -227,6 +227,8 @@ bool LoadFaults(QSettings& ini, BenchConfig& config, QString& strKey)
         return fail("faults/fail_once");
     if (!ParseOpcodes(ini.value("faults/busy_once"), config.busyOnce))
         return fail("faults/busy_once");
+    if (!ParseOpcodes(ini.value("faults/weak_once"), config.weakOnce))
+        return fail("faults/weak_once");
     const QString strStuck = ini.value("faults/status_stuck_bits", "0").toString().trimmed();
     const uint nStuck = strStuck.toUInt(&bOk, 16);
     if (!bOk || nStuck > 0xFFFF)
@@ -318,6 +320,7 @@ bool SaveBenchConfig(const QString& strPath, const BenchConfig& config)
     ini.setValue("faults/dead_sectors", "");
     ini.setValue("faults/fail_once", "");
     ini.setValue("faults/busy_once", "");
+    ini.setValue("faults/weak_once", "");
     ini.setValue("faults/status_stuck_bits", "00");
     ini.setValue("faults/stuck_bytes", "");
     ini.setValue("bench/adapters", config.nAdapters);

@@ -39,6 +39,7 @@ struct BenchConfig {
     std::set<uint32_t> deadSectors;
     std::set<OpcodeAt> failOnce;
     std::set<OpcodeAt> busyOnce;
+    std::set<OpcodeAt> weakOnce;
     uint16_t nStatusStuckBits = 0;
     std::set<uint32_t> stuckBytes;
     int nAdapters = 1;  // [bench] adapters, read from the top directory only

@@ -146,6 +146,7 @@ std::unique_ptr<BenchSession> BenchSession::Open(const QString& strDir, std::sha
     faults.deadSectors = p->m_config.deadSectors;
     faults.failOnce = p->m_config.failOnce;
     faults.busyOnce = p->m_config.busyOnce;
+    faults.weakOnce = p->m_config.weakOnce;
     faults.nStatusStuckBits = p->m_config.nStatusStuckBits;
     faults.stuckBytes = p->m_config.stuckBytes;
     p->m_pFlash->SetFaults(faults);

@@ -99,6 +99,7 @@ void SpiNorFlash::Select()
     m_nIndex = 0;
     m_bFrameIgnored = false;
     m_bBusyOnceFrame = false;
+    m_bWeakOnceFrame = false;
 }
 
 bool SpiNorFlash::TakeTransferFault()
@@ -123,6 +124,7 @@ uint8_t SpiNorFlash::Exchange(uint8_t nMosi)
         if (m_faults.failOnce.count(at))
             m_bTransferFault = true;
         m_bBusyOnceFrame = m_faults.busyOnce.count(at) > 0;
+        m_bWeakOnceFrame = m_faults.weakOnce.count(at) > 0;
     }
     // A failed transfer's commands never reach the flash.
     if (m_bTransferFault)
@@ -294,9 +296,10 @@ void SpiNorFlash::WriteSecurityPage(uint8_t nCmd, uint32_t nAddress)
         return;
     }
     // Programming only clears bits and wraps inside the page.
+    const uint8_t nWeakBit = m_bWeakOnceFrame ? 0x01 : 0x00;
     for (size_t i = 4; i < m_frame.size(); ++i) {
         const uint32_t nOffset = (nAddress + uint32_t(i - 4)) % kPageSize;
-        m_security[nBase + nOffset] &= m_frame[i];
+        m_security[nBase + nOffset] &= m_frame[i] | nWeakBit;
     }
     StartBusy(m_timing.nSecurityProgramUs);
 }
@@ -319,7 +322,7 @@ void SpiNorFlash::ProgramPage(uint32_t nAddress, const std::vector<uint8_t>& dat
     for (size_t i = nSkip; i < data.size(); ++i) {
         const uint32_t nOffset = ((nAddress & (kPageSize - 1)) + uint32_t(i - nSkip)) % kPageSize;
         uint8_t nValue = data[i];
-        if (bWeak && (nOffset % 64) == 0)
+        if ((bWeak && (nOffset % 64) == 0) || m_bWeakOnceFrame)
             nValue |= 0x01;
         if (m_faults.stuckBytes.count(nPage + nOffset))
             continue;

@@ -71,6 +71,9 @@ struct FlashFaults {
     // One-shot faults: each strikes one command and leaves later traffic alone.
     std::set<OpcodeAt> failOnce;  // the USB transfer carrying the command fails; the flash never sees it
     std::set<OpcodeAt> busyOnce;  // the command leaves the flash busy kBusyOnceExtraUs longer
+    // The program command (page or security register) leaves bit 0 of every
+    // byte it programs unprogrammed (it reads 1) and reports nothing wrong.
+    std::set<OpcodeAt> weakOnce;
     uint16_t nStatusStuckBits = 0;  // status bits a status write cannot set (low byte: register 1)
     std::set<uint32_t> stuckBytes;  // flash addresses whose byte never programs
 };
@@ -155,6 +158,7 @@ private:
     std::map<uint8_t, int> m_opcodeCounts;  // commands seen in this session, by opcode
     bool m_bTransferFault = false;
     bool m_bBusyOnceFrame = false;  // the frame in progress is a busy_once command
+    bool m_bWeakOnceFrame = false;  // the frame in progress is a weak_once command
     int64_t m_nBusyOnceUntil = 0;
 
     // The frame in progress.
