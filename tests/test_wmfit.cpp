@@ -132,6 +132,22 @@ void StopServer()
         }
     }
 }
+
+// Shows a window and waits until the server has exposed it. Now and then
+// (about one run in 25 on a loaded machine) the first map of a run is never
+// exposed while openbox is still settling in; the window is then mapped once
+// more, and the wait says so, rather than failing on the test bed's start.
+template <class Window>  // MainWindow::show is not virtual: call the window's own
+bool ShownAndExposed(Window& w)
+{
+    w.show();
+    if (QTest::qWaitForWindowExposed(&w, 15000))
+        return true;
+    qWarning("the window was not exposed within 15 s: mapped once more");
+    w.hide();
+    w.show();
+    return QTest::qWaitForWindowExposed(&w, 30000);
+}
 }  // namespace
 
 class TestWmFit : public QObject {
@@ -158,8 +174,7 @@ private slots:
         BenchFixture bench;
         MainWindow w(bench.BackendPtr());
         static_cast<Application*>(qApp)->LoadStyleSheet(":/qss/style.qss");
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w, 15000));
+        QVERIFY(ShownAndExposed(w));
         // The manager's frame: borders and a title bar around the client area.
         QTRY_VERIFY_WITH_TIMEOUT(w.frameGeometry().top() < w.geometry().top(), 5000);
         QRect frame;
@@ -218,8 +233,7 @@ private slots:
         BenchFixture bench;
         MainWindow w(bench.BackendPtr());
         static_cast<Application*>(qApp)->LoadStyleSheet(":/qss/style.qss");
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w, 15000));
+        QVERIFY(ShownAndExposed(w));
         auto* pTabs = w.findChild<QTabWidget*>("tabWidget");
         pTabs->setCurrentWidget(w.findChild<QWidget*>(tab));
         QTRY_VERIFY_WITH_TIMEOUT(available.contains(w.frameGeometry()), 3000);
@@ -257,8 +271,7 @@ private slots:
         BenchFixture bench;
         MainWindow w(bench.BackendPtr());
         static_cast<Application*>(qApp)->LoadStyleSheet(":/qss/style.qss");
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w, 15000));
+        QVERIFY(ShownAndExposed(w));
         QTRY_VERIFY_WITH_TIMEOUT(w.frameGeometry().top() < w.geometry().top(), 5000);
         QStatusBar* pBar = w.statusBar();
         QLabel* pLabel = nullptr;
