@@ -2534,47 +2534,47 @@ Check it and try again.</translation>
         <translation>--set %1: give 1 to %2 values</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="123"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="132"/>
         <source>写入默认值或当前值 (默认: default)。</source>
         <translation>Write the default values or the current ones (default: default).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="124"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="133"/>
         <source>设置一项的当前值；可以多次给出。</source>
         <translation>Set an item&apos;s current value; may be repeated.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="125"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="134"/>
         <source>与 --values current 一起: 即使有些项没有用 --set 给出值也写入 (它们写入默认值)。</source>
         <translation>With --values current: write although some items got no value from --set (they keep their default values).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="151"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="160"/>
         <source>static read 只能在一个接口上运行</source>
         <translation>static read runs on one interface</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="179"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="188"/>
         <source>--values 无效: %1 (default 或 current)</source>
         <translation>bad --values: %1 (default or current)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="183"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="192"/>
         <source>--set 给出的是当前值: 请加上 --values current</source>
         <translation>--set gives current values: add --values current</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="189"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="198"/>
         <source>没有名为 %1 的项</source>
         <translation>no item named %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="197"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="206"/>
         <source>--set %1: 多个工作表中都有这个名称 (%2)</source>
         <translation>--set %1: the name is on several sheets (%2)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdstatic.cpp" line="214"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="223"/>
         <source>--values current: %1 没有给出值 (请用 --set 给出，或用 --force 写入它们的默认值)</source>
         <translation>--values current: no value given for %1 (give them with --set, or --force to write their default values)</translation>
     </message>
@@ -2796,68 +2796,67 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>Check from the start address to the end of the flash.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="149"/>
+        <location filename="../src/cli/cmdimage.cpp" line="154"/>
         <source>先擦除什么: whole、file (镜像的大小，默认)、字节数，或 smart (先读取；只擦除和编程与镜像不同的扇区)。</source>
         <translation>What to erase first: whole, file (the image&apos;s size, the default), a byte count, or smart (read first; erase and program only the sectors that differ from the image).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="151"/>
-        <location filename="../src/cli/cmdjob.cpp" line="29"/>
+        <location filename="../src/cli/cmdimage.cpp" line="147"/>
         <source>完成后对 Flash 写保护。</source>
         <translation>Write-protect the flash afterwards.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="153"/>
+        <location filename="../src/cli/cmdimage.cpp" line="158"/>
         <source>从这个号起写入序列号 (十进制或 0x 十六进制)，每个芯片一个；最后显示下一个可用的号。</source>
         <translation>Stamp serial numbers from this one on (decimal or 0x hexadecimal), one per chip; the next free one is printed.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="157"/>
+        <location filename="../src/cli/cmdimage.cpp" line="162"/>
         <source>从这个计数文件取序列号 (一个十进制数，即下一个可用的号；文件不存在时从 --serial 或 1 开始)，本机所有的 xqprog 共用。</source>
         <translation>Take the serial numbers from this counter file (one decimal number, the next free one; a missing file starts at --serial or 1), shared by every xqprog on this PC.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="161"/>
+        <location filename="../src/cli/cmdimage.cpp" line="166"/>
         <source>写入序列号后读回序列号记录并比较: 记录不同则写入失败 (默认关闭；只在模拟测试台上运行过)。</source>
         <translation>After stamping, read the serial number record back and compare it: a record that differs fails the write (off by default; has only run on the simulated bench).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="168"/>
+        <location filename="../src/cli/cmdimage.cpp" line="173"/>
         <source>擦除整片。</source>
         <translation>Erase the whole chip.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="169"/>
+        <location filename="../src/cli/cmdimage.cpp" line="174"/>
         <source>擦除这么多字节。</source>
         <translation>Erase this many bytes.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="175"/>
+        <location filename="../src/cli/cmdimage.cpp" line="180"/>
         <source>读取这么多字节。</source>
         <translation>Read this many bytes.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="176"/>
+        <location filename="../src/cli/cmdimage.cpp" line="181"/>
         <source>从起始地址读到 Flash 末尾。</source>
         <translation>Read from the start address to the end of the flash.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="177"/>
+        <location filename="../src/cli/cmdimage.cpp" line="182"/>
         <source>同时显示已写入的序列号。</source>
         <translation>Also print the stamped serial number.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="194"/>
+        <location filename="../src/cli/cmdimage.cpp" line="199"/>
         <source>%1: %2 (whole、file、smart 或字节数)</source>
         <translation>%1: %2 (whole, file, smart or a byte count)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="202"/>
+        <location filename="../src/cli/cmdimage.cpp" line="207"/>
         <source>--check-serial 需要 --serial、--serial-file 或 --serial-counter</source>
         <translation>--check-serial needs --serial, --serial-file or --serial-counter</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdimage.cpp" line="273"/>
+        <location filename="../src/cli/cmdimage.cpp" line="278"/>
         <source>序列号: %1
 </source>
         <translation>serial: %1
@@ -2869,28 +2868,28 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>bad serial number: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="82"/>
-        <location filename="../src/cli/cmdjob.cpp" line="87"/>
+        <location filename="../src/cli/cmdjob.cpp" line="80"/>
+        <location filename="../src/cli/cmdjob.cpp" line="85"/>
         <source>--from 从任务中取用全部配置: 不能再加 --%1</source>
         <translation>--from takes the whole recipe from the job: --%1 cannot be added</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="113"/>
+        <location filename="../src/cli/cmdjob.cpp" line="111"/>
         <source>任务文件名须以 .xqjob 结尾: %1</source>
         <translation>a job file&apos;s name ends in .xqjob: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="115"/>
+        <location filename="../src/cli/cmdjob.cpp" line="113"/>
         <source>任务文件已存在: %1 (--force 可替换)</source>
         <translation>the job file exists: %1 (--force replaces it)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="119"/>
+        <location filename="../src/cli/cmdjob.cpp" line="117"/>
         <source>job create 需要 --image FILE</source>
         <translation>job create needs --image FILE</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="136"/>
+        <location filename="../src/cli/cmdjob.cpp" line="134"/>
         <source>--serial 需要 --serial-file: 任务的序列号来自计数文件</source>
         <translation>--serial needs --serial-file: a job takes its serial numbers from a counter file</translation>
     </message>
@@ -2945,93 +2944,91 @@ Try &apos;xqprog --help&apos;.</translation>
         <translation>Also write the static data record laid out by this workbook.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="36"/>
-        <location filename="../src/cli/cmdstatic.cpp" line="108"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="120"/>
         <source>记录的 Flash 地址 (十六进制；默认取工作簿的，否则为 1FF000)。</source>
         <translation>The flash address of the record (hexadecimal; default the workbook&apos;s, else 1FF000).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="38"/>
-        <location filename="../src/cli/cmdstatic.cpp" line="113"/>
+        <location filename="../src/cli/cmdstatic.cpp" line="125"/>
         <source>记录的总字节数 (默认: 已用长度 + 20，向上取整为 4 的倍数)。</source>
         <translation>The record&apos;s total size in bytes (default: its used length + 20, rounded up to 4).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="40"/>
+        <location filename="../src/cli/cmdjob.cpp" line="38"/>
         <source>写入工作簿的默认值或当前值 (默认: default)。</source>
         <translation>Write the workbook&apos;s default or current values (default: default).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="42"/>
+        <location filename="../src/cli/cmdjob.cpp" line="40"/>
         <source>最后加一个校验步骤: 读回镜像并比较，不写入任何内容。</source>
         <translation>End with a verify step: the image read back and compared, nothing written.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="44"/>
+        <location filename="../src/cli/cmdjob.cpp" line="42"/>
         <source>从这个任务文件取用全部配置 (也可以是没有格式版本和校验和的旧格式，其文件必须仍是它所记录的)，重新写出。</source>
         <translation>Take the whole recipe from this job file, also one of the older format without format version and checksum, whose files must still be the ones it names; writes it anew.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="48"/>
+        <location filename="../src/cli/cmdjob.cpp" line="46"/>
         <source>把任务每次运行的每个芯片记录到这个产线数据库 (sqlite:PATH 或 postgresql://user@host:port/dbname；不含密码: 密码来自 PGPASSFILE 或 ~/.pgpass)。</source>
         <translation>Record every chip of the job&apos;s runs in this line database (sqlite:PATH or postgresql://user@host:port/dbname; never a password: it comes from PGPASSFILE or ~/.pgpass).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="53"/>
+        <location filename="../src/cli/cmdjob.cpp" line="51"/>
         <source>与 --line-db 一起: 写入从数据库的这个计数器取得的序列号 (代替 --serial-file)。</source>
         <translation>With --line-db: stamp serial numbers taken from this counter of the database (instead of --serial-file).</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="56"/>
+        <location filename="../src/cli/cmdjob.cpp" line="54"/>
         <source>替换已有的任务文件。</source>
         <translation>Replace an existing job file.</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="140"/>
+        <location filename="../src/cli/cmdjob.cpp" line="138"/>
         <source>--serial-counter 与 --serial-file: 任务的序列号只能来自其中之一</source>
         <translation>--serial-counter and --serial-file: a job takes its serial numbers from one of them</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="145"/>
+        <location filename="../src/cli/cmdjob.cpp" line="143"/>
         <source>--check-serial 需要 --serial-file 或 --serial-counter</source>
         <translation>--check-serial needs --serial-file or --serial-counter</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="154"/>
+        <location filename="../src/cli/cmdjob.cpp" line="152"/>
         <source>--static-start、--static-total 和 --static-values 需要 --static WORKBOOK</source>
         <translation>--static-start, --static-total and --static-values need --static WORKBOOK</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="161"/>
+        <location filename="../src/cli/cmdjob.cpp" line="159"/>
         <source>--static-values 无效: %1</source>
         <translation>bad --static-values: %1</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="183"/>
+        <location filename="../src/cli/cmdjob.cpp" line="181"/>
         <source>状态: 拒绝运行
 </source>
         <translation>status: refused
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="186"/>
+        <location filename="../src/cli/cmdjob.cpp" line="184"/>
         <source>状态: 可以运行
 </source>
         <translation>status: ready
 </translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="198"/>
+        <location filename="../src/cli/cmdjob.cpp" line="196"/>
         <source>--rate: 速率由任务设定 (%1)</source>
         <translation>--rate: the job sets the rate (%1)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="200"/>
+        <location filename="../src/cli/cmdjob.cpp" line="198"/>
         <source>--batch-programs: 页编程的发送方式由任务设定 (逐个发送)</source>
         <translation>--batch-programs: the job sets how page programs are sent (one by one)</translation>
     </message>
     <message>
-        <location filename="../src/cli/cmdjob.cpp" line="205"/>
+        <location filename="../src/cli/cmdjob.cpp" line="203"/>
         <source>--serial-counter: 该任务不写序列号</source>
         <translation>--serial-counter: the job stamps no serial numbers</translation>
     </message>

@@ -142,13 +142,18 @@ int CmdBlank(CliContext& ctx)
     return RunImageVerify(ctx, request);
 }
 
+QString ProtectOptionText()
+{
+    return QCoreApplication::translate("xqprog", "完成后对 Flash 写保护。");
+}
+
 QList<QCommandLineOption> WriteOptions()
 {
     return QList<QCommandLineOption>{StartOption(),
             {"erase",
              QCoreApplication::translate("xqprog", "先擦除什么: whole、file (镜像的大小，默认)、字节数，或 smart (先读取；只擦除和编程与镜像不同的扇区)。"),
              "whole|file|smart|BYTES"},
-            {"protect", QCoreApplication::translate("xqprog", "完成后对 Flash 写保护。")},
+            {"protect", ProtectOptionText()},
             {"serial",
              QCoreApplication::translate("xqprog", "从这个号起写入序列号 (十进制或 0x 十六进制)，每个芯片一个；"
                                                    "最后显示下一个可用的号。"),

@@ -105,16 +105,25 @@ bool CheckSetValue(const CliContext& ctx, const xlsx_item& item, QString& strVal
 // Made when asked for: their descriptions are in the run's language.
 QCommandLineOption StartOption()
 {
-    return {"start", QCoreApplication::translate("xqprog", "记录的 Flash 地址 (十六进制；默认取工作簿的，否则为 1FF000)。"), "HEX"};
+    return {"start", RecordStartOptionText(), "HEX"};
 }
 
 QCommandLineOption TotalOption()
 {
-    return {"total", QCoreApplication::translate("xqprog", "记录的总字节数 (默认: 已用长度 + 20，向上取整为 4 的倍数)。"),
-            "BYTES"};
+    return {"total", RecordTotalOptionText(), "BYTES"};
 }
 
 }  // namespace
+
+QString RecordStartOptionText()
+{
+    return QCoreApplication::translate("xqprog", "记录的 Flash 地址 (十六进制；默认取工作簿的，否则为 1FF000)。");
+}
+
+QString RecordTotalOptionText()
+{
+    return QCoreApplication::translate("xqprog", "记录的总字节数 (默认: 已用长度 + 20，向上取整为 4 的倍数)。");
+}
 
 QList<QCommandLineOption> StaticWriteOptions()
 {

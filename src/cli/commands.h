@@ -59,6 +59,13 @@ QString CounterNeedsLineDbText();
 // line-db init --first and --last).
 QString BadSerialText(const QString& strSerial);
 
+// Option descriptions shared by two commands (each in the run's language):
+// --protect of write and job create; the record's start and total of static
+// write/read (--start, --total) and job create (--static-start, --static-total).
+QString ProtectOptionText();
+QString RecordStartOptionText();
+QString RecordTotalOptionText();
+
 // No options of its own.
 inline QList<QCommandLineOption> NoOptions()
 {
