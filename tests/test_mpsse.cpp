@@ -66,7 +66,10 @@ private slots:
     {
         m_pBackend->pScript->bAnswerSync = false;
         m_pBackend->pScript->replies = {0x00, 0x00};
-        QVERIFY(!OpenAt(6000000));
+        mpsse::AdapterError error;
+        QVERIFY(!mpsse::MPSSE_PortPath(*m_pBackend, 1, 6000000, 2, 0, 33, 0, &error));
+        QCOMPARE(int(error.nFault), int(mpsse::AdapterFault::kNoSyncAnswer));  // worded by the program
+        QVERIFY(!error.strText.empty());  // the library's own words stay for a log
     }
 
     void clockDivisors_data()

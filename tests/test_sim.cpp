@@ -265,8 +265,8 @@ private slots:
         // reach the chip, nor do they with ADBUS4 low while the high byte
         // leaves the reset drivers on; with both the JEDEC id comes back.
         BenchFixture bench("[adapter]\nmodel=JTAGkey\n");
-        std::string strError;
-        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 0, strError);
+        mpsse::AdapterError error;
+        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 0, error);
         QVERIFY(t);
         QVERIFY(t->Board());
         const Bytes plain{0x80, 0x08, 0x0B, 0x80, 0x00, 0x0B, 0x11, 0x00, 0x00, 0x9F, 0x20, 0x02, 0x00, 0x80, 0x08, 0x0B, 0x87};
@@ -290,8 +290,8 @@ private slots:
         // 64 KiB at 100 kHz take 5.24 s of clocking: a 2 s deadline fails,
         // a deadline scaled with the bytes holds.
         BenchFixture bench;
-        std::string strError;
-        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 2, strError);
+        mpsse::AdapterError error;
+        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 2, error);
         QVERIFY(t);
         const Bytes read64k{0x8A, 0x86, 0x2B, 0x01, 0x80, 0x00, 0x0B, 0x11, 0x03, 0x00, 0x03, 0x00, 0x00, 0x00,
                             0x20, 0xFF, 0xFF, 0x80, 0x08, 0x0B, 0x87};
@@ -325,8 +325,8 @@ private slots:
         QFETCH(qint64, setupNs);
         QFETCH(qint64, byteNs);
         BenchFixture bench("[usb]\nspeed=" + speed + "\n");
-        std::string strError;
-        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 2, strError);
+        mpsse::AdapterError error;
+        std::unique_ptr<mpsse::Transport> t = bench.Backend().Open(1, 0, 2, error);
         QVERIFY(t);
         const Bytes pins{0x81, 0x87};  // the low byte's pins, answered at once
         uint8_t nPins = 0;
@@ -361,8 +361,8 @@ private slots:
             QCOMPARE(bench.ChipId(), 0x58516230u);
         }
         BenchFixture ft4232("[adapter]\nmodel=FT4232H\n");
-        std::string strError;
-        QVERIFY(!ft4232.Backend().Open(1, 0, 3, strError));  // C has no MPSSE
+        mpsse::AdapterError error;
+        QVERIFY(!ft4232.Backend().Open(1, 0, 3, error));  // C has no MPSSE
     }
 
     void flashIdentification()

@@ -7,6 +7,7 @@
 
 #include <adaptermodel.h>
 #include <ftdiusbfs.h>
+#include <i18n.h>
 #include <mpsse.h>
 #include <spiftdi.h>
 
@@ -268,8 +269,10 @@ private slots:
             QCOMPARE(ftdi.Open("FT2232-LOC-33", 30000000), -1);
             strErr = capture.Text();
         }
-        QVERIFY2(strErr.contains("no permission to open the USB adapter"), qPrintable(strErr));
-        QVERIFY(strErr.contains("60-xqprogrammer.rules") && strErr.contains("plugdev"));
+        // In the program's language (Chinese here: no translation installed).
+        QVERIFY2(strErr.contains("没有打开USB适配器的权限"), qPrintable(strErr));
+        QVERIFY(strErr.contains("packaging/60-xqprogrammer.rules") && strErr.contains("plugdev") &&
+                strErr.contains("'udevadm control --reload-rules && udevadm trigger'"));
         QVERIFY(emulator.DriverBound(0, kXqChannelFt2232H));  // nothing was touched
     }
 
@@ -312,6 +315,15 @@ private slots:
         QCOMPARE(ftdi.WriteRead(id, 3, id, 1), int(mpsse::kErrReadTimeout));
         QVERIFY(timer.elapsed() < 20000);
         QVERIFY(emulator.TrafficOf(0).nEmptyInTransfers > 0);  // the chip kept sending status packets
+        // The operator reads the reason in one language, with the library's numbers.
+        const QRegularExpression zh("^[0-9]+ 毫秒内没有应答: 收到 0 / 3 字节$");
+        const QRegularExpression en("^no reply within [0-9]+ ms: 0 of 3 bytes$");
+        QVERIFY2(zh.match(ftdi.ErrorText()).hasMatch(), qPrintable(ftdi.ErrorText()));
+        QVERIFY(InstallTranslation(*QCoreApplication::instance(), "en"));
+        const QString strEnglish = ftdi.ErrorText();
+        for (QTranslator* p : QCoreApplication::instance()->findChildren<QTranslator*>())
+            delete p;  // the later tests read Chinese again
+        QVERIFY2(en.match(strEnglish).hasMatch(), qPrintable(strEnglish));
         ftdi.Close();
     }
 

@@ -1872,12 +1872,27 @@ Location: %3</translation>
 <context>
     <name>SpiFtdi</name>
     <message>
-        <location filename="../src/link/spiftdi.cpp" line="73"/>
+        <location filename="../src/link/spiftdi.cpp" line="48"/>
+        <source>%1 毫秒内没有应答: 收到 %2 / %3 字节</source>
+        <translation>no reply within %1 ms: %2 of %3 bytes</translation>
+    </message>
+    <message>
+        <location filename="../src/link/spiftdi.cpp" line="53"/>
+        <source>MPSSE 没有应答同步探测</source>
+        <translation>the MPSSE did not answer the synchronisation probe</translation>
+    </message>
+    <message>
+        <location filename="../src/link/spiftdi.cpp" line="64"/>
+        <source>xqprogrammer: 没有打开USB适配器的权限。请把 udev 规则 packaging/60-xqprogrammer.rules 安装到 /etc/udev/rules.d/，运行 &apos;udevadm control --reload-rules &amp;&amp; udevadm trigger&apos;，把自己加入 plugdev 组，然后重新登录。</source>
+        <translation>xqprogrammer: no permission to open the USB adapter. Install the udev rule packaging/60-xqprogrammer.rules into /etc/udev/rules.d/, run &apos;udevadm control --reload-rules &amp;&amp; udevadm trigger&apos;, add yourself to the group plugdev and log in again.</translation>
+    </message>
+    <message>
+        <location filename="../src/link/spiftdi.cpp" line="101"/>
         <source>多个适配器带有同一序列号 %1: %2</source>
         <translation>serial number %1 is carried by several adapters: %2</translation>
     </message>
     <message>
-        <location filename="../src/link/spiftdi.cpp" line="77"/>
+        <location filename="../src/link/spiftdi.cpp" line="105"/>
         <source>没有这个接口或序列号: %1</source>
         <translation>no such interface or serial number: %1</translation>
     </message>

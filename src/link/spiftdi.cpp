@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -39,6 +40,33 @@ constexpr size_t kOffLocation = offsetof(mpsse::DevInfo, nLocation);
 constexpr size_t kOffSubLocation = offsetof(mpsse::DevInfo, nSubLocation);
 constexpr size_t kOffNaming = offsetof(mpsse::DevInfo, nNaming);
 }  // namespace
+
+QString AdapterFaultText(const mpsse::AdapterError& error)
+{
+    switch (error.nFault) {
+    case mpsse::AdapterFault::kNoReply:
+        return QCoreApplication::translate("SpiFtdi", "%1 毫秒内没有应答: 收到 %2 / %3 字节")
+            .arg(error.nTimeoutMs)
+            .arg(error.nReceived)
+            .arg(error.nExpected);
+    case mpsse::AdapterFault::kNoSyncAnswer:
+        return QCoreApplication::translate("SpiFtdi", "MPSSE 没有应答同步探测");
+    case mpsse::AdapterFault::kNone:
+    case mpsse::AdapterFault::kNoPermission:
+    case mpsse::AdapterFault::kLibrary:
+        break;
+    }
+    return QString::fromStdString(error.strText);
+}
+
+QString AccessHintText()
+{
+    return QCoreApplication::translate("SpiFtdi",
+                                       "xqprogrammer: 没有打开USB适配器的权限。请把 udev 规则 "
+                                       "packaging/60-xqprogrammer.rules 安装到 /etc/udev/rules.d/，运行 "
+                                       "'udevadm control --reload-rules && udevadm trigger'，把自己加入 "
+                                       "plugdev 组，然后重新登录。");
+}
 
 SpiFtdi::SpiFtdi(std::shared_ptr<mpsse::Backend> pBackend)
     : m_pBackend(pBackend ? std::move(pBackend) : std::shared_ptr<mpsse::Backend>(mpsse::MakeFtdiBackend()))
@@ -128,7 +156,7 @@ int SpiFtdi::Enumerate(QList<QByteArray>& names)
 int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
 {
     Close();
-    m_strErrorText.clear();  // a refusal here must not carry an earlier session's reason
+    m_error = mpsse::AdapterError();  // a refusal here must not carry an earlier session's reason
     if (strName.isEmpty() || m_deviceMap.isEmpty() || !m_deviceMap.contains(strName))
         return xq::kErrBadArgument;
     const DeviceRecord& rec = m_deviceMap[strName];
@@ -136,8 +164,12 @@ int SpiFtdi::Open(const QByteArray& strName, uint32_t nHz)
     const int nChannel = it != AdapterTypeMap().end() ? it->second.nChannel : 0;
     const uint32_t nClock = (nHz >= kSpiMinClockHz && nHz <= kSpiMaxClockHz) ? nHz : kSpiFallbackClockHz;
     m_pContext = mpsse::MPSSE_PortPath(*m_pBackend, 1, nClock, nChannel, 0, RecordU32(rec, kOffLocation),
-                                       RecordU32(rec, kOffSubLocation), &m_strErrorText);
+                                       RecordU32(rec, kOffSubLocation), &m_error);
     if (!m_pContext) {
+        // The adapters of a gang run may all be refused together: once is enough.
+        static std::atomic<bool> bHintShown{false};
+        if (m_error.nFault == mpsse::AdapterFault::kNoPermission && !bHintShown.exchange(true))
+            std::fprintf(stderr, "%s\n", AccessHintText().toUtf8().constData());
         qDebug("can not open");
         return xq::kErrBadArgument;
     }
@@ -157,14 +189,14 @@ int SpiFtdi::Close()
 {
     if (!m_pContext)
         return 0;
-    const int r = mpsse::Close(m_pContext, &m_strErrorText);
+    const int r = mpsse::Close(m_pContext, &m_error);
     m_pContext = nullptr;
     return r;
 }
 
 QString SpiFtdi::ErrorText() const
 {
-    return QString::fromStdString(m_pContext ? mpsse::ErrorText(m_pContext) : m_strErrorText);
+    return AdapterFaultText(m_pContext ? mpsse::LastError(m_pContext) : m_error);
 }
 
 int SpiFtdi::WriteOnly(const uint8_t* pTx, int nLen)

@@ -32,6 +32,14 @@ struct AdapterType {
 // Product id -> short type name and channel selector (from the adapter table).
 const std::map<uint32_t, AdapterType>& AdapterTypeMap();
 
+// The operator's words for a reason the adapter library gave, in the
+// program's language; a reason that only the library's text carries
+// (libftdi's words, the simulated bench's own) is that text.
+QString AdapterFaultText(const mpsse::AdapterError& error);
+// How to let an operator open the adapters: the udev rule, its reload and
+// the group; printed once per run when the device node refused the open.
+QString AccessHintText();
+
 class SpiFtdi : public SpiInterface {
 public:
     using DeviceRecord = std::array<uint8_t, sizeof(mpsse::DevInfo)>;
@@ -63,9 +71,9 @@ public:
 private:
     std::shared_ptr<mpsse::Backend> m_pBackend;
     void* m_pContext = nullptr;
-    // The library's text on the last failed open or close; while the link
-    // is open, the context's own text says what failed.
-    std::string m_strErrorText;
+    // The library's reason for the last failed open or close; while the
+    // link is open, the context's own reason says what failed.
+    mpsse::AdapterError m_error;
     QMap<QByteArray, DeviceRecord> m_deviceMap;
     QList<AdapterDescription> m_adapters;
 };

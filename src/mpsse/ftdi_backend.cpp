@@ -16,9 +16,7 @@
 #include <ftdi.h>
 #include <libusb.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -78,22 +76,11 @@ Location DeviceLocation(libusb_device* pDev)
 }
 
 // ftdi_usb_open_dev results that a device without access rights gives:
-// libusb_open failed, or the product string could not be read.
+// libusb_open failed, or the product string could not be read. The open
+// reports them as AdapterFault::kNoPermission; the program that opens the
+// adapter tells the operator how to grant access.
 constexpr int kFtdiOpenFailed = -4;
 constexpr int kFtdiNoDescription = -8;
-
-// Printed once per backend: the adapters of a gang run share one and may
-// fail together.
-void PrintAccessHint(std::atomic<bool>& bShown)
-{
-    if (bShown.exchange(true))
-        return;
-    std::fprintf(stderr,
-                 "xqprogrammer: no permission to open the USB adapter. Install the udev rule "
-                 "packaging/60-xqprogrammer.rules into /etc/udev/rules.d/, run "
-                 "'udevadm control --reload-rules && udevadm trigger', add yourself to the "
-                 "group plugdev and log in again.\n");
-}
 
 class FtdiTransport : public Transport {
 public:
@@ -128,9 +115,16 @@ public:
                                           pBuffer, n, nTimeoutMs, SteadyMs);
         if (out.nResult == kErrUsbRead)
             SetErrorText(LibraryText(out.nLibCode));
-        else if (out.nResult == kErrReadTimeout)
-            SetErrorText("no reply within " + std::to_string(nTimeoutMs) + " ms: " + std::to_string(out.nReceived) +
-                         " of " + std::to_string(n) + " bytes");
+        else if (out.nResult == kErrReadTimeout) {
+            AdapterError error = AdapterError::FromText("no reply within " + std::to_string(nTimeoutMs) + " ms: " +
+                                                        std::to_string(out.nReceived) + " of " + std::to_string(n) +
+                                                        " bytes");
+            error.nFault = AdapterFault::kNoReply;
+            error.nTimeoutMs = nTimeoutMs;
+            error.nReceived = out.nReceived;
+            error.nExpected = n;
+            SetError(error);
+        }
         return out.nResult;
     }
 
@@ -154,14 +148,14 @@ public:
             ftdi_transfer_data_cancel(pWrite, &wait);
             return nRead;
         }
-        const std::string strReadError = ErrorText();
+        const AdapterError readError = Error();
         const int nWritten = ftdi_transfer_data_done(pWrite);
         if (nWritten != nOut) {
             SetErrorText(LibraryText(nWritten));
             return kErrUsbWrite;
         }
         if (nRead != kOk) {
-            SetErrorText(strReadError);
+            SetError(readError);
             return nRead;
         }
         return kOk;
@@ -241,7 +235,7 @@ public:
     }
 
     std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
-                                    std::string& strErrorText) override
+                                    AdapterError& error) override
     {
         ftdi_context* pCtx = ftdi_new();
         if (!pCtx)
@@ -277,12 +271,14 @@ public:
         if (pFound && nChannel >= 1 && nChannel <= ChannelCount(nChipType) &&
             ftdi_set_interface(pCtx, ftdi_interface(nChannel)) == 0) {
             const int r = ftdi_usb_open_dev(pCtx, pFound);
-            if (r == kFtdiOpenFailed || r == kFtdiNoDescription)
-                PrintAccessHint(m_bHintShown);
-            if (r == 0 && Configure(pCtx))
+            if (r == 0 && Configure(pCtx)) {
                 pTransport = std::make_unique<FtdiTransport>(pCtx, nChipType, pBoard);
-            else
-                strErrorText = std::string("libftdi: ") + ftdi_get_error_string(pCtx) + " (" + std::to_string(r) + ")";
+            } else {
+                error = AdapterError::FromText(std::string("libftdi: ") + ftdi_get_error_string(pCtx) + " (" +
+                                               std::to_string(r) + ")");
+                if (r == kFtdiOpenFailed || r == kFtdiNoDescription)
+                    error.nFault = AdapterFault::kNoPermission;
+            }
             if (r == 0 && !pTransport)
                 ftdi_usb_close(pCtx);
         }
@@ -307,7 +303,6 @@ private:
     // The one hardware backend serves every thread of a gang run.
     std::mutex m_mutex;
     std::vector<DeviceId> m_ids;  // the table of the last enumeration
-    std::atomic<bool> m_bHintShown{false};  // the access hint was printed
 };
 
 }  // namespace

@@ -63,20 +63,20 @@ void DevInfoRease(DevInfo* pList)
 }
 
 void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
-                     uint32_t nLocation, uint32_t nSubLocation, std::string* pstrErrorText)
+                     uint32_t nLocation, uint32_t nSubLocation, AdapterError* pError)
 {
-    std::string strErrorText;
-    if (!pstrErrorText)
-        pstrErrorText = &strErrorText;
-    pstrErrorText->clear();
+    AdapterError error;
+    if (!pError)
+        pError = &error;
+    *pError = AdapterError();
     if (nMode != 1 || nReserved != 0 || nChannel < 0 || nChannel > 4)
         return nullptr;
-    std::unique_ptr<Transport> pTransport = backend.Open(nLocation, nSubLocation, nChannel, *pstrErrorText);
+    std::unique_ptr<Transport> pTransport = backend.Open(nLocation, nSubLocation, nChannel, *pError);
     if (!pTransport)
         return nullptr;
     auto* pEngine = new MpsseEngine(std::move(pTransport), backend.WriteBatching());
     if (pEngine->Initialise(nClockHz) != kOk) {
-        *pstrErrorText = pEngine->ErrorText();
+        *pError = pEngine->Error();
         delete pEngine;
         return nullptr;
     }
@@ -139,19 +139,24 @@ int Idle(void* pContext, uint32_t nMicroseconds)
     return pContext ? Engine(pContext)->Idle(nMicroseconds) : int(kErrBadArgument);
 }
 
-std::string ErrorText(void* pContext)
+AdapterError LastError(void* pContext)
 {
-    return pContext ? Engine(pContext)->ErrorText() : std::string();
+    return pContext ? Engine(pContext)->Error() : AdapterError();
 }
 
-int Close(void* pContext, std::string* pstrErrorText)
+std::string ErrorText(void* pContext)
+{
+    return LastError(pContext).strText;
+}
+
+int Close(void* pContext, AdapterError* pError)
 {
     if (!pContext)
         return kErrBadArgument;
-    Engine(pContext)->ClearErrorText();
+    Engine(pContext)->ClearError();
     const int r = Engine(pContext)->Close();
-    if (pstrErrorText)
-        *pstrErrorText = Engine(pContext)->ErrorText();
+    if (pError)
+        *pError = Engine(pContext)->Error();
     delete Engine(pContext);
     return r;
 }

@@ -79,6 +79,33 @@ enum Result : int {
     kErrClose = xq::kErrAdapterClose,
 };
 
+// Why the library's last call failed, as a kind and its numbers, so that the
+// program words it in the operator's language. strText keeps the library's
+// own English words beside it for a log; for kLibrary it is all there is
+// (libftdi's words, or what a transport wrote itself).
+enum class AdapterFault {
+    kNone,
+    kNoReply,       // fewer than nExpected bytes (nReceived) came within nTimeoutMs
+    kNoSyncAnswer,  // the engine did not echo the synchronisation probe
+    kNoPermission,  // the device node may not be opened: no udev rule or group yet
+    kLibrary,
+};
+struct AdapterError {
+    AdapterFault nFault = AdapterFault::kNone;
+    int nTimeoutMs = 0;
+    int nReceived = 0;
+    int nExpected = 0;
+    std::string strText;
+    // A reason that only the text carries (kLibrary; kNone when it is empty).
+    static AdapterError FromText(const std::string& strText)
+    {
+        AdapterError e;
+        e.nFault = strText.empty() ? AdapterFault::kNone : AdapterFault::kLibrary;
+        e.strText = strText;
+        return e;
+    }
+};
+
 // Lists the attached adapters whose vendor/product pair is in pTable on the
 // backend (transport.h: libftdi1, the simulated bench, a test's scripted
 // adapters). Returns the number of records (> 0, *ppList heads the list,
@@ -93,11 +120,11 @@ void DevInfoRease(DevInfo* pList);
 // Opens the adapter at (nLocation, nSubLocation), as the backend listed it
 // last, for SPI mode 0 at nClockHz. nMode must be 1 (SPI master); nChannel is
 // the interface selector (0 any, 1 A, 2 B, 3 C, 4 D); nReserved must be 0.
-// Returns null on any failure, with *pstrErrorText (when given) saying why
-// where the library knows. The caller keeps the backend alive as long as the
+// Returns null on any failure, with *pError (when given) saying why where
+// the library knows. The caller keeps the backend alive as long as the
 // context is open.
 void* MPSSE_PortPath(Backend& backend, int nMode, uint32_t nClockHz, int nChannel, int nReserved,
-                     uint32_t nLocation, uint32_t nSubLocation, std::string* pstrErrorText = nullptr);
+                     uint32_t nLocation, uint32_t nSubLocation, AdapterError* pError = nullptr);
 
 int SetClock(void* pContext, uint32_t nClockHz);
 int Start(void* pContext);
@@ -109,11 +136,12 @@ int FastRead(void* pContext, uint8_t* pBuffer, int nLength);
 // queue), so several frames with replies cost one USB round trip. pBuffer
 // must stay valid until then; a failure shows up at that call.
 int FastReadLater(void* pContext, uint8_t* pBuffer, int nLength);
-// Releases the context; *pstrErrorText (when given) receives what the
-// library knows about a failure of the close itself ("" for none).
-int Close(void* pContext, std::string* pstrErrorText = nullptr);
+// Releases the context; *pError (when given) receives what the library
+// knows about a failure of the close itself (kNone for none).
+int Close(void* pContext, AdapterError* pError = nullptr);
 // What the library knows about the context's last failure, for a log line
-// next to the code (empty when it has nothing to add).
+// next to the code (kNone when it has nothing to add); ErrorText is its text.
+AdapterError LastError(void* pContext);
 std::string ErrorText(void* pContext);
 // Lets the engine wait about nMicroseconds on its own side (SCK clocked with
 // chip select high, no data), so that the next frame starts later without a

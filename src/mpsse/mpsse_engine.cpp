@@ -154,7 +154,9 @@ int MpsseEngine::Initialise(uint32_t nClockHz)
     if (r != kOk)
         return Fail(r);
     if (echo[0] != op::kBadCommandEcho || echo[1] != op::kSyncProbe) {
-        m_pTransport->SetErrorText("the MPSSE did not answer the synchronisation probe");
+        AdapterError error = AdapterError::FromText("the MPSSE did not answer the synchronisation probe");
+        error.nFault = AdapterFault::kNoSyncAnswer;
+        m_pTransport->SetError(error);
         return Fail(kErrBadCommand);
     }
 
@@ -313,7 +315,7 @@ int MpsseEngine::Close()
         m_pTransport->Write(m_queue.data(), int(m_queue.size()));
     m_queue.clear();
     const int nReleased = m_pTransport->Close();
-    m_strClosedErrorText = m_pTransport->ErrorText();
+    m_closedError = m_pTransport->Error();
     m_pTransport.reset();
     if (r == kOk)
         r = nReleased;

@@ -73,10 +73,10 @@ public:
     int Idle(uint32_t nMicroseconds);
     // Sends what is queued, puts every pin back to input and releases the transport.
     int Close();
-    // The transport's text on its last failure (after Close: the one it
-    // left then); ClearErrorText drops it.
-    const std::string& ErrorText() const { return m_pTransport ? m_pTransport->ErrorText() : m_strClosedErrorText; }
-    void ClearErrorText() { m_pTransport ? m_pTransport->SetErrorText(std::string()) : m_strClosedErrorText.clear(); }
+    // The transport's reason for its last failure (after Close: the one it
+    // left then); ClearError drops it.
+    const AdapterError& Error() const { return m_pTransport ? m_pTransport->Error() : m_closedError; }
+    void ClearError() { m_pTransport ? m_pTransport->SetError(AdapterError()) : void(m_closedError = AdapterError()); }
 
     static constexpr int kQueueLimit = 65536 + 4096;  // flush before the queue grows past this
     static constexpr int kMaxChunk = 65536;            // longest single MPSSE data command
@@ -110,7 +110,7 @@ private:
     uint8_t m_nDirection = 0;      // low byte direction
     uint64_t m_nClockBytes = 0;    // bytes the engine clocks before the next reply
     int m_nPinValue = -1;          // last value sent with kSetBitsLow, -1 before the first
-    std::string m_strClosedErrorText;  // the transport's text when it was released
+    AdapterError m_closedError;  // the transport's reason when it was released
 };
 
 }  // namespace mpsse

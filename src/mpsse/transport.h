@@ -44,14 +44,17 @@ public:
     // for a real adapter, the model's virtual time on the simulated bench.
     virtual int64_t ClockMs() const;
 
-    // What the transport knows about its last failure, for a log line next
-    // to the code (ErrorText in mpsse.h); empty when it has nothing to add.
-    // A transport serves one link on one thread at a time.
-    void SetErrorText(const std::string& strText) { m_strErrorText = strText; }
-    const std::string& ErrorText() const { return m_strErrorText; }
+    // What the transport knows about its last failure (LastError in
+    // mpsse.h); kNone when it has nothing to add. SetErrorText gives a reason
+    // that only its text carries. A transport serves one link on one thread
+    // at a time.
+    void SetError(const AdapterError& error) { m_error = error; }
+    void SetErrorText(const std::string& strText) { m_error = AdapterError::FromText(strText); }
+    const AdapterError& Error() const { return m_error; }
+    const std::string& ErrorText() const { return m_error.strText; }
 
 private:
-    std::string m_strErrorText;
+    AdapterError m_error;
 };
 
 // What a backend reports for one attached adapter.
@@ -76,10 +79,10 @@ public:
     virtual int Enumerate(const DeviceId* pTable, std::vector<AdapterEntry>& entries) = 0;
     // Opens the adapter at the location on the channel that the selector
     // means for it (ChannelForSelector in adapters.h), with the MPSSE enabled
-    // and its buffers purged; null when it cannot, with strErrorText saying
-    // why where the backend knows.
+    // and its buffers purged; null when it cannot, with error saying why
+    // where the backend knows.
     virtual std::unique_ptr<Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
-                                            std::string& strErrorText) = 0;
+                                            AdapterError& error) = 0;
     // Whether links on this backend send page programs strictly one by one
     // (the simulated bench's [timing] strict_order); real adapters: no.
     virtual bool StrictOrder() const { return false; }

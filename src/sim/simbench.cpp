@@ -323,7 +323,7 @@ int SimBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::Adap
 }
 
 std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
-                                                   std::string& strErrorText)
+                                                   mpsse::AdapterError& error)
 {
     Q_UNUSED(nSubLocation);
     const int nAdapter = int(nLocation);
@@ -333,7 +333,7 @@ std::unique_ptr<mpsse::Transport> SimBackend::Open(uint32_t nLocation, uint32_t 
     std::unique_ptr<BenchSession> pSession = BenchSession::Open(AdapterDir(nAdapter), Stats(nAdapter), strError);
     if (!pSession) {
         qWarning("%s", qPrintable(BenchErrorText(strError)));
-        strErrorText = BenchErrorText(strError).toStdString();
+        error = mpsse::AdapterError::FromText(BenchErrorText(strError).toStdString());
         std::lock_guard<std::mutex> lock(m_mutex);
         m_strLastError = strError;
         return nullptr;

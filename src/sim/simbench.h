@@ -30,7 +30,7 @@ public:
 
     int Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& entries) override;
     std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nSelector,
-                                           std::string& strErrorText) override;
+                                           mpsse::AdapterError& error) override;
 
     const QString& Dir() const { return m_strDir; }
     int AdapterCount() const;

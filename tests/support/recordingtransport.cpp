@@ -36,9 +36,9 @@ int RecordingBackend::Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse
 }
 
 std::unique_ptr<mpsse::Transport> RecordingBackend::Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel,
-                                                         std::string& strErrorText)
+                                                         mpsse::AdapterError& error)
 {
-    strErrorText.clear();
+    error = mpsse::AdapterError();
     opens.push_back({nLocation, nSubLocation, nChannel});
     for (const auto& e : entries)
         if (e.nLocation == nLocation)

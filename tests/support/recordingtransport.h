@@ -47,5 +47,5 @@ public:
 
     int Enumerate(const mpsse::DeviceId* pTable, std::vector<mpsse::AdapterEntry>& out) override;
     std::unique_ptr<mpsse::Transport> Open(uint32_t nLocation, uint32_t nSubLocation, int nChannel,
-                                           std::string& strErrorText) override;
+                                           mpsse::AdapterError& error) override;
 };
