@@ -244,6 +244,21 @@ private slots:
             auto* pFiles = w.findChild<QTableView*>("tableView");
             const int nRows = pFiles->viewport()->height() / pFiles->verticalHeader()->defaultSectionSize();
             QVERIFY2(nRows >= 4, qPrintable(QString("%1 file rows").arg(nRows)));
+            // A window with room for them (as tall as a 768 px screen) has
+            // the options in their four rows, the protection under the
+            // erase mode; the window of 600 px keeps the two rows.
+            QWidget* pTab = pTabs->currentWidget();
+            const auto at = [pTab](const char* pName) { return pTab->findChild<QWidget*>(pName)->pos(); };
+            const auto fourRows = [&at] {
+                return at("editStartAddr").y() < at("radioReadByte").y() && at("radioReadByte").y() < at("cmbDownOptions").y() &&
+                       at("cmbDownOptions").y() < at("chkProtect").y() && at("cmbDownOptions").x() == at("chkProtect").x();
+            };
+            QVERIFY(!fourRows());
+            if (available.height() >= 700) {
+                w.resize(w.width(), available.height() - (w.frameGeometry().height() - w.height()));
+                QTRY_VERIFY_WITH_TIMEOUT(fourRows(), 2000);
+                QTRY_VERIFY_WITH_TIMEOUT(!pScroll->verticalScrollBar()->isVisible(), 2000);
+            }
         }
         for (const QString& strName : controls) {
             const QByteArray name = strName.toLatin1();

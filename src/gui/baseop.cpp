@@ -78,6 +78,7 @@ BaseOp::BaseOp(QWidget* pParent) : TabWidgetInf(pParent), ui(new Ui::BaseOp)
         SplitterMove(pos, index);
     });
     connect(ui->pbSplitter, &QPushButton::clicked, this, &BaseOp::SplitterShow);
+    m_nOwnRowButtonHeight = ui->pbSplitter->maximumHeight();
     ui->splitter->installEventFilter(this);
     m_strLastSaveDir = QCoreApplication::applicationDirPath();
 
@@ -446,12 +447,56 @@ void BaseOp::showEvent(QShowEvent* pEvent)
     // placeholder, so both rows of options fit the window's width.
     for (QLineEdit* pEdit : {ui->editStartAddr, ui->editReadBytes, ui->editEraseBytes})
         pEdit->setMaximumWidth(qMax(metrics.horizontalAdvance("00000000"), metrics.horizontalAdvance(pEdit->placeholderText())) + 20);
-    // The options pane is never taller than its two rows of options (a
-    // taller pane would only add blank space the browser can use); the
-    // splitter button's state follows that height.
-    ui->splitter->widget(0)->setMaximumHeight(ui->widgetOption->sizeHint().height());
+    // The splitter button's state follows the height the options take.
+    ArrangeOptions();
     SplitterMove(ui->splitter->sizes().value(0), 1);
     TabWidgetInf::showEvent(pEvent);
+}
+
+void BaseOp::ArrangeOptions()
+{
+    if (m_nFourRowsHeight == 0) {
+        // Measured once, in the form's four rows: the tab's height for them
+        // above a browser of kBrowserRows file rows.
+        const QMargins margins = layout()->contentsMargins();
+        const int nDirBeside = ui->widgetDir->height() - ui->tableView->viewport()->height();
+        m_nFourRowsHeight = margins.top() + margins.bottom() + qMax(kOptionHeight, ui->gridLayout->sizeHint().height()) +
+                            ui->splitter->handleWidth() + nDirBeside +
+                            kBrowserRows * ui->tableView->verticalHeader()->defaultSectionSize();
+    }
+    const bool bShort = height() < m_nFourRowsHeight;
+    if (bShort == m_bShortRows && ui->splitter->widget(0)->maximumHeight() != QWIDGETSIZE_MAX)
+        return;
+    m_bShortRows = bShort;
+    // Each moved option: its place in the four rows, then in the two.
+    struct Place {
+        QWidget* pWidget;
+        int nRow, nColumn, nShortRow, nShortColumn;
+    };
+    const Place places[] = {
+        {ui->radioReadByte, 1, 0, 1, 0},    {ui->editReadBytes, 1, 1, 1, 1},  {ui->radioReadAll, 1, 2, 1, 2},
+        {ui->labelDownOptions, 2, 0, 1, 3}, {ui->cmbDownOptions, 2, 1, 1, 4}, {ui->editEraseBytes, 2, 2, 1, 5},
+        {ui->chkProtect, 3, 1, 1, 6},
+    };
+    for (const Place& place : places) {
+        ui->gridLayout->removeWidget(place.pWidget);
+        ui->gridLayout->addWidget(place.pWidget, bShort ? place.nShortRow : place.nRow, bShort ? place.nShortColumn : place.nColumn);
+    }
+    ui->gridLayout->removeItem(ui->spacerOption);
+    ui->gridLayout->addItem(ui->spacerOption, 0, bShort ? 7 : 6);
+    // The two rows are about half as tall as the pane's usual 130 px: held
+    // at 130 the pane would scroll, or take the browser's file rows, on the
+    // short tab the two rows are there for.
+    ui->widgetOption->setMinimumHeight(bShort ? 0 : kOptionHeight);
+    ui->layoutDir->removeWidget(ui->pbSplitter);
+    if (bShort)
+        ui->layoutUrl->insertWidget(0, ui->pbSplitter);
+    else
+        ui->layoutDir->insertWidget(0, ui->pbSplitter);
+    ui->pbSplitter->setMaximumHeight(bShort ? QWIDGETSIZE_MAX : m_nOwnRowButtonHeight);
+    // The options pane is never taller than its options (a taller pane
+    // would only add blank space the browser can use).
+    ui->splitter->widget(0)->setMaximumHeight(qMax(ui->widgetOption->minimumHeight(), ui->widgetOption->sizeHint().height()));
 }
 
 int BaseOp::OptionsShownHeight() const
@@ -676,6 +721,7 @@ bool BaseOp::eventFilter(QObject* pWatched, QEvent* pEvent)
 
 void BaseOp::KeepBrowserRows()
 {
+    ArrangeOptions();
     const QList<int> sizes = ui->splitter->sizes();
     if (sizes.size() < 2 || sizes[0] == 0 || m_nOptionWanted == 0)  // the options are hidden
         return;

@@ -101,6 +101,12 @@ private:
     // scroll) give way before the browser is down to its header and a row,
     // and take the height asked for again when the tab grows.
     void KeepBrowserRows();
+    // The options in four rows, the options button in a row of its own
+    // above the browser; on a tab too short for them above a browser of
+    // kBrowserRows file rows (as on a 1024x600 screen), the same options in
+    // two rows and the button beside the folder path. Decided when the tab
+    // is shown and whenever it changes its height.
+    void ArrangeOptions();
     // The options pane's height at which every option shows: the default
     // pane height, or the options' own height where that is less.
     int OptionsShownHeight() const;
@@ -127,6 +133,9 @@ private:
     // The options pane's height as last asked for (the settings, the button
     // or a drag of the handle); 0: hidden.
     int m_nOptionWanted = kOptionHeightDefault;
+    int m_nFourRowsHeight = 0;  // the tab's height for the four rows and the browser's (0: not measured yet)
+    bool m_bShortRows = false;  // the options are in two rows
+    int m_nOwnRowButtonHeight = 0;  // the options button's height in its own row (the form's)
     std::atomic<bool> m_bSeqHex{false};  // the serial number box is hexadecimal (read by the worker)
     QString m_strJobImage;  // the image of the job shown, checked whenever its directory loads
 };
